@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/Dialoghi.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <functional>
+
+// Scripted stand-in for the dialogs: records what was shown and answers from a
+// queue. A modal window is handed to the next script in line, which plays the
+// user's part and closes it; with no script the window is rejected at once.
+class DialoghiFinti final : public Piattaforma::Dialoghi {
+public:
+    enum class Genere { Avviso, Informazione, Errore, Semplice, Domanda };
+    struct Mostrato {
+        Genere genere;
+        QString testo;
+    };
+
+    DialoghiFinti();
+    ~DialoghiFinti() override;
+
+    void rispondi(Piattaforma::Risposta risposta) { m_risposte.enqueue(risposta); }
+    void allaProssimaFinestra(std::function<void(QDialog *)> copione)
+    {
+        m_copioni.enqueue(std::move(copione));
+    }
+    void allaProssimaStampa(bool stampa) { m_stampe.enqueue(stampa); }
+
+    const QList<Mostrato> &mostrati() const { return m_mostrati; }
+    QStringList testi() const;
+    QString ultimo() const { return m_mostrati.isEmpty() ? QString() : m_mostrati.last().testo; }
+    void azzera() { m_mostrati.clear(); }
+    int finestreEseguite() const { return m_finestre; }
+    int stampeRichieste() const { return m_dialoghiStampa; }
+
+    Piattaforma::Risposta messaggio(QWidget *, Piattaforma::TipoMessaggio tipo,
+                                    const QString &testo) override;
+    void messaggioSemplice(QWidget *, const QString &testo) override;
+    Piattaforma::Risposta domanda(QWidget *, const QString &testo) override;
+    int esegui(QDialog *finestra) override;
+    bool dialogoStampa(QWidget *, QPrinter *) override;
+
+private:
+    QList<Mostrato> m_mostrati;
+    QQueue<Piattaforma::Risposta> m_risposte;
+    QQueue<std::function<void(QDialog *)>> m_copioni;
+    QQueue<bool> m_stampe;
+    int m_finestre = 0;
+    int m_dialoghiStampa = 0;
+};
