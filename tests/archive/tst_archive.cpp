@@ -1,0 +1,370 @@
+#include "Fixture.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/Cp1252.h"
+#include "archive/FotoScheda.h"
+#include "archive/RegoleNumeri.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QtTest>
+
+class TestArchivio : public QObject {
+    Q_OBJECT
+
+private slots:
+    void campiAlloroOffset();
+    void testoTagliatoERifilato();
+    void pagatoEBytePerBytes();
+    void lunghezzaDanneggiataLettaComeMassimo();
+    void archivioMancanteCreatoVuoto();
+    void recordParzialeSovrascrittoDallAccodamento();
+    void scritturaToccaSoloIlSuoRecord();
+    void scorrimentoInOrdineEInterrotto();
+    void archivioInaccessibile();
+    void fotoSalvataERiletta();
+    void fotoMancanteOIllegibile();
+    void letturaNumeri_data();
+    void letturaNumeri();
+    void scritturaNumeri_data();
+    void scritturaNumeri();
+    void arrotonda();
+    void normalizzaImporto_data();
+    void normalizzaImporto();
+    void normalizzaQuantita();
+    void messaggioAccesso();
+};
+
+void TestArchivio::campiAlloroOffset()
+{
+    // Each field gets a text as long as its width; its length byte and its
+    // characters must sit exactly where the record layout puts them.
+    TScheda scheda;
+    for (int i = 0; i < NUMERO_CAMPI; ++i) {
+        const auto campo = Campo(i);
+        scheda.impostaTesto(campo, QString(definizione(campo).massimo, QChar(u'A' + i)));
+    }
+    const struct {
+        Campo campo;
+        int offset;
+        int massimo;
+    } attesi[] = {{Campo::Codice, 0, 25},         {Campo::Costo, 26, 12},
+                  {Campo::Nome, 39, 50},          {Campo::Giacenza, 90, 4},
+                  {Campo::Avviso, 95, 3},         {Campo::UM, 99, 30},
+                  {Campo::Tipologia, 130, 50},    {Campo::Caratteristiche, 181, 250},
+                  {Campo::Collocazione, 432, 50}, {Campo::Ditta, 483, 50},
+                  {Campo::Agente, 534, 50},       {Campo::Recapito, 585, 30},
+                  {Campo::Documento, 616, 50},    {Campo::Pagamento, 667, 50},
+                  {Campo::DataSca, 718, 10},      {Campo::Note, 729, 250},
+                  {Campo::Prezzo, 980, 12},       {Campo::Pagato, 993, 2},
+                  {Campo::File01, 996, 250},      {Campo::File02, 1247, 250},
+                  {Campo::File03, 1498, 250},     {Campo::Desc01, 1749, 250},
+                  {Campo::Desc02, 2000, 250},     {Campo::Desc03, 2251, 250}};
+    int fine = 0;
+    for (const auto &a : attesi) {
+        const char lettera = char('A' + int(a.campo));
+        QCOMPARE(int(scheda.byte[std::size_t(a.offset)]), a.massimo);
+        QCOMPARE(char(scheda.byte[std::size_t(a.offset + 1)]), lettera);
+        QCOMPARE(char(scheda.byte[std::size_t(a.offset + a.massimo)]), lettera);
+        QCOMPARE(scheda.testo(a.campo), QString(a.massimo, QChar::fromLatin1(lettera)));
+        QCOMPARE(a.offset, fine); // no padding between fields
+        fine = a.offset + 1 + a.massimo;
+    }
+    QCOMPARE(fine, TScheda::DIMENSIONE);
+}
+
+void TestArchivio::testoTagliatoERifilato()
+{
+    TScheda scheda;
+    const QString sessanta = QString(50, u'x') + QStringLiteral("0123456789");
+    scheda.impostaTesto(Campo::Nome, sessanta);
+    QCOMPARE(int(scheda.byte[39]), 50);
+    QCOMPARE(scheda.testo(Campo::Nome), QString(50, u'x'));
+
+    scheda.impostaTesto(Campo::Ditta, QStringLiteral("  \tRossi & C.  \r\n"));
+    QCOMPARE(int(scheda.byte[483]), 10);
+    QCOMPARE(scheda.testo(Campo::Ditta), QStringLiteral("Rossi & C."));
+
+    // Blanks stored by another program are trimmed on reading as well.
+    scheda.byte[26] = 4;
+    std::memcpy(scheda.byte.data() + 27, " 5, ", 4);
+    QCOMPARE(scheda.testo(Campo::Costo), QStringLiteral("5,"));
+
+    // Windows-1252 beyond Latin-1: the euro sign is byte 0x80.
+    scheda.impostaTesto(Campo::Note, QStringLiteral("€ 5 – “ok”"));
+    QCOMPARE(int(scheda.byte[730]), 0x80);
+    QCOMPARE(scheda.testo(Campo::Note), QStringLiteral("€ 5 – “ok”"));
+    QVERIFY(!Cp1252::rappresentabile(QStringLiteral("ok ✓")));
+    QCOMPARE(Cp1252::primoNonRappresentabile(QStringLiteral("ok ✓")), QChar(u'✓'));
+}
+
+void TestArchivio::pagatoEBytePerBytes()
+{
+    TScheda scheda;
+    scheda.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(scheda.byte.data()) + 993, 3),
+             QByteArray("\x02\x53\xEC", 3));
+    QCOMPARE(scheda.testo(Campo::Pagato), QStringLiteral("Sì"));
+    scheda.impostaTesto(Campo::Pagato, QStringLiteral("No"));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(scheda.byte.data()) + 993, 3),
+             QByteArray("\x02\x4E\x6F", 3));
+}
+
+void TestArchivio::lunghezzaDanneggiataLettaComeMassimo()
+{
+    TScheda scheda = SchedaDiProva({{Campo::Giacenza, QStringLiteral("12")},
+                                    {Campo::Avviso, QStringLiteral("3")}});
+    scheda.byte[90] = 200; // stock field holds 4 characters at most
+    QCOMPARE(scheda.lunghezza(Campo::Giacenza), 4);
+    QCOMPARE(scheda.testo(Campo::Giacenza).size(), 2); // "12" and two zero bytes, trimmed
+    QCOMPARE(scheda.testo(Campo::Avviso), QStringLiteral("3"));
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        scheda.byte[std::size_t(definizione(Campo(i)).offset)] = 255;
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        QVERIFY(scheda.testo(Campo(i)).size() <= definizione(Campo(i)).massimo);
+}
+
+void TestArchivio::archivioMancanteCreatoVuoto()
+{
+    CartellaDiProva cartella;
+    QVERIFY(!QFile::exists(cartella.archivio()));
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), 0);
+    TScheda scheda;
+    QVERIFY(!archivio.leggi(1, scheda)); // reading past the end fails
+    archivio.chiudi();
+    QVERIFY(QFile::exists(cartella.archivio()));
+    QCOMPARE(QFileInfo(cartella.archivio()).size(), 0);
+}
+
+void TestArchivio::recordParzialeSovrascrittoDallAccodamento()
+{
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}) + QByteArray(1, 'z'));
+    QCOMPARE(cartella.leggiArchivio().size(), 5005);
+
+    int letti = 0;
+    QVERIFY(ScorriArchivio(cartella.archivio(), [&](const TScheda &, qint64) { return ++letti; }));
+    QCOMPARE(letti, 2);
+
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), 2);
+    QCOMPARE(archivio.accoda(SchedaNumero(3)), 3);
+    archivio.chiudi();
+    const QByteArray dopo = cartella.leggiArchivio();
+    QCOMPARE(dopo.size(), 7506);
+    QCOMPARE(dopo.mid(5004), ArchivioDi({SchedaNumero(3)}));
+}
+
+void TestArchivio::scritturaToccaSoloIlSuoRecord()
+{
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    const QByteArray prima = cartella.leggiArchivio();
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    QVERIFY(archivio.scrivi(2, SchedaNumero(9)));
+    TScheda riletta;
+    QVERIFY(archivio.leggi(2, riletta));
+    QCOMPARE(riletta.testo(Campo::Codice), QStringLiteral("COD9"));
+    archivio.chiudi();
+    const QByteArray dopo = cartella.leggiArchivio();
+    QCOMPARE(dopo.size(), prima.size());
+    QCOMPARE(dopo.left(2502), prima.left(2502));
+    QCOMPARE(dopo.mid(2502, 2502), ArchivioDi({SchedaNumero(9)}));
+    QCOMPARE(dopo.mid(5004), prima.mid(5004));
+}
+
+void TestArchivio::scorrimentoInOrdineEInterrotto()
+{
+    CartellaDiProva cartella;
+    // More records than one read block holds, to cross a block boundary.
+    QByteArray contenuto;
+    for (int i = 1; i <= 600; ++i)
+        contenuto += ArchivioDi({SchedaNumero(i)});
+    cartella.scriviArchivio(contenuto + QByteArray(100, '\0'));
+
+    QStringList codici;
+    qint64 ultima = 0;
+    QVERIFY(ScorriArchivio(cartella.archivio(), [&](const TScheda &s, qint64 posizione) {
+        codici << s.testo(Campo::Codice);
+        ultima = posizione;
+        return true;
+    }));
+    QCOMPARE(codici.size(), 600);
+    QCOMPARE(codici.first(), QStringLiteral("COD1"));
+    QCOMPARE(codici.at(299), QStringLiteral("COD300"));
+    QCOMPARE(ultima, 600);
+
+    int visti = 0;
+    QVERIFY(ScorriArchivio(cartella.archivio(), [&](const TScheda &, qint64) { return ++visti < 5; }));
+    QCOMPARE(visti, 5);
+}
+
+void TestArchivio::archivioInaccessibile()
+{
+    CartellaDiProva cartella;
+    // Something that is no file sits where the archive should be: even an
+    // administrator cannot open it as one.
+    QVERIFY(QDir(cartella.percorso()).mkdir(QStringLiteral("Magazzino.pro")));
+    Archivio archivio;
+    QVERIFY(!archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), -1);
+    QVERIFY(!archivio.scrivi(1, SchedaNumero(1)));
+    QVERIFY(!ScorriArchivio(cartella.archivio(), [](const TScheda &, qint64) { return true; }));
+
+    // A folder that does not exist cannot hold a new archive.
+    Archivio altrove(cartella.percorso(QStringLiteral("manca/Magazzino.pro")));
+    QVERIFY(!altrove.ApriArchivio());
+}
+
+void TestArchivio::fotoSalvataERiletta()
+{
+    CartellaDiProva cartella;
+    QImage foto(40, 30, QImage::Format_RGB32);
+    foto.fill(Qt::red);
+    QVERIFY(SalvaFotoScheda(QStringLiteral(" 7 "), foto));
+    QVERIFY(QFile::exists(cartella.percorso(QStringLiteral("7.jpg"))));
+    const QImage riletta = CaricaFotoScheda(QStringLiteral("7"));
+    QCOMPARE(riletta.size(), foto.size());
+    QVERIFY(qAbs(qRed(riletta.pixel(20, 15)) - 255) < 8);
+}
+
+void TestArchivio::fotoMancanteOIllegibile()
+{
+    CartellaDiProva cartella;
+    QVERIFY(CaricaFotoScheda(QStringLiteral("3")).isNull());
+    QFile rotta(cartella.percorso(QStringLiteral("4.jpg")));
+    QVERIFY(rotta.open(QIODevice::WriteOnly));
+    rotta.write("not a picture");
+    rotta.close();
+    QVERIFY(CaricaFotoScheda(QStringLiteral("4")).isNull());
+    QVERIFY(CaricaFotoScheda(QString()).isNull());
+    QVERIFY(CaricaFotoScheda(QStringLiteral("../4")).isNull());
+
+    // A folder in the photo's place cannot be replaced by a file.
+    QVERIFY(QDir(cartella.percorso()).mkdir(QStringLiteral("5.jpg")));
+    QImage foto(4, 4, QImage::Format_RGB32);
+    foto.fill(Qt::blue);
+    QVERIFY(!SalvaFotoScheda(QStringLiteral("5"), foto));
+}
+
+void TestArchivio::letturaNumeri_data()
+{
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<bool>("leggibile");
+    QTest::addColumn<double>("valore");
+    QTest::newRow("intero") << u"12"_qs << true << 12.0;
+    QTest::newRow("decimali") << u"12,5"_qs << true << 12.5;
+    QTest::newRow("spazi") << u"  -3  "_qs << true << -3.0;
+    QTest::newRow("piu") << u"+7"_qs << true << 7.0;
+    QTest::newRow("solo virgola") << u","_qs << true << 0.0;
+    QTest::newRow("virgola cinque") << u",5"_qs << true << 0.5;
+    QTest::newRow("cinque virgola") << u"5,"_qs << true << 5.0;
+    QTest::newRow("esponente") << u"1,5E3"_qs << true << 1500.0;
+    QTest::newRow("esponente negativo") << u"25e-1"_qs << true << 2.5;
+    QTest::newRow("punto") << u"12.5"_qs << false << 0.0;
+    QTest::newRow("due virgole") << u"1,2,3"_qs << false << 0.0;
+    QTest::newRow("lettera") << u"12a"_qs << false << 0.0;
+    QTest::newRow("vuoto") << QString() << false << 0.0;
+    QTest::newRow("solo segno") << u"-"_qs << false << 0.0;
+    QTest::newRow("esponente senza cifre") << u"1E"_qs << false << 0.0;
+    QTest::newRow("fuori scala") << u"1E999"_qs << false << 0.0;
+    QTest::newRow("spazio interno") << u"1 2"_qs << false << 0.0;
+}
+
+void TestArchivio::letturaNumeri()
+{
+    QFETCH(QString, testo);
+    QFETCH(bool, leggibile);
+    QFETCH(double, valore);
+    const auto letto = LeggiNumero(testo);
+    QCOMPARE(letto.has_value(), leggibile);
+    if (leggibile)
+        QCOMPARE(*letto, valore);
+}
+
+void TestArchivio::scritturaNumeri_data()
+{
+    QTest::addColumn<double>("valore");
+    QTest::addColumn<QString>("testo");
+    QTest::newRow("zero") << 0.0 << u"0"_qs;
+    QTest::newRow("intero") << 12.0 << u"12"_qs;
+    QTest::newRow("mezzo") << 12.5 << u"12,5"_qs;
+    QTest::newRow("quattro decimali") << 0.1235 << u"0,1235"_qs;
+    QTest::newRow("negativo") << -6.0 << u"-6"_qs;
+    QTest::newRow("prodotto in virgola mobile") << 0.1 * 3 << u"0,3"_qs;
+    QTest::newRow("quindici cifre") << 999999999999999.0 << u"999999999999999"_qs;
+    QTest::newRow("esponente grande") << 1e15 << u"1E15"_qs;
+    QTest::newRow("esponente con decimali") << 1.5e20 << u"1,5E20"_qs;
+    QTest::newRow("piccolo in chiaro") << 0.00001 << u"0,00001"_qs;
+    QTest::newRow("piccolo con esponente") << 0.000001 << u"1E-6"_qs;
+    QTest::newRow("arrotondato a 15 cifre") << 2.0 / 3.0 << u"0,666666666666667"_qs;
+}
+
+void TestArchivio::scritturaNumeri()
+{
+    QFETCH(double, valore);
+    QFETCH(QString, testo);
+    QCOMPARE(ScriviNumero(valore), testo);
+}
+
+void TestArchivio::arrotonda()
+{
+    QCOMPARE(Arrotonda(0.123456, 4), 0.1235);
+    QCOMPARE(Arrotonda(2.5, 0), 3.0);
+    QCOMPARE(Arrotonda(2.9, 0), 3.0);
+    QCOMPARE(Arrotonda(-3, 0), -3.0);
+    QCOMPARE(PrimiCaratteri(u"abcdef"_qs, 3), u"abc"_qs);
+    QCOMPARE(UltimiCaratteri(u"abcdef"_qs, 3), u"def"_qs);
+    QCOMPARE(UltimiCaratteri(u"ab"_qs, 3), u"ab"_qs);
+}
+
+void TestArchivio::normalizzaImporto_data()
+{
+    QTest::addColumn<QString>("digitato");
+    QTest::addColumn<QString>("risultato");
+    QTest::newRow("vuoto") << QString() << u"0,00"_qs;
+    QTest::newRow("spazi") << u"   "_qs << u"0,00"_qs;
+    QTest::newRow("virgola") << u","_qs << u"0,00"_qs;
+    QTest::newRow("7") << u"7"_qs << u"7,00"_qs;
+    QTest::newRow("007") << u"007"_qs << u"7,00"_qs;
+    QTest::newRow("12,5") << u"12,5"_qs << u"12,50"_qs;
+    QTest::newRow("12,34") << u"12,34"_qs << u"12,34"_qs;
+    QTest::newRow("12,345") << u"12,345"_qs << u"12,345"_qs;
+    QTest::newRow("0,123456") << u"0,123456"_qs << u"0,1235"_qs;
+    QTest::newRow("1,99999") << u"1,99999"_qs << u"2,00"_qs;
+    QTest::newRow(",5") << u",5"_qs << u"0,50"_qs;
+    QTest::newRow("5,") << u"5,"_qs << u"5,00"_qs;
+    QTest::newRow("1,2,3") << u"1,2,3"_qs << u"0,00"_qs;
+    QTest::newRow("dodici cifre") << u"999999999999"_qs << u"999999999999,00"_qs;
+}
+
+void TestArchivio::normalizzaImporto()
+{
+    QFETCH(QString, digitato);
+    QFETCH(QString, risultato);
+    QCOMPARE(NormalizzaImporto(digitato), risultato);
+}
+
+void TestArchivio::normalizzaQuantita()
+{
+    QCOMPARE(NormalizzaQuantita(QString()), u"0"_qs);
+    QCOMPARE(NormalizzaQuantita(u"0012"_qs), u"12"_qs);
+    QCOMPARE(NormalizzaQuantita(u"7"_qs), u"7"_qs);
+    QCOMPARE(NormalizzaQuantita(u"-3"_qs), u"-3"_qs);
+    QCOMPARE(NormalizzaQuantita(u"x"_qs), u"0"_qs);
+}
+
+void TestArchivio::messaggioAccesso()
+{
+    QCOMPARE(MessaggioAccessoArchivio(),
+             u"Attenzione: il sistema non permette di accedere all'archivio.\n\r\n\rAccertarsi di "
+             "possedere i privilegi di scrittura nella cartella di installazione del programma."_qs);
+}
+
+QTEST_GUILESS_MAIN(TestArchivio)
+#include "tst_archive.moc"

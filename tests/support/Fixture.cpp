@@ -1,0 +1,56 @@
+#include "Fixture.h"
+
+#include "archive/CartellaProgramma.h"
+
+#include <QDir>
+#include <QFile>
+
+CartellaDiProva::CartellaDiProva() { ImpostaCartellaProgramma(m_cartella.path()); }
+
+CartellaDiProva::~CartellaDiProva() { ImpostaCartellaProgramma(QString()); }
+
+QString CartellaDiProva::percorso(const QString &nome) const
+{
+    return nome.isEmpty() ? m_cartella.path() : QDir(m_cartella.path()).filePath(nome);
+}
+
+QByteArray CartellaDiProva::leggiArchivio() const
+{
+    QFile file(archivio());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void CartellaDiProva::scriviArchivio(const QByteArray &contenuto) const
+{
+    QFile file(archivio());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(contenuto);
+}
+
+TScheda SchedaDiProva(std::initializer_list<std::pair<Campo, QString>> campi)
+{
+    TScheda scheda;
+    for (const auto &[campo, testo] : campi)
+        scheda.impostaTesto(campo, testo);
+    return scheda;
+}
+
+TScheda SchedaNumero(int n)
+{
+    const QString numero = QString::number(n);
+    return SchedaDiProva({{Campo::Codice, QStringLiteral("COD") + numero},
+                          {Campo::Costo, numero + QStringLiteral(",50")},
+                          {Campo::Nome, QStringLiteral("Prodotto ") + numero},
+                          {Campo::Giacenza, numero},
+                          {Campo::Avviso, QStringLiteral("1")},
+                          {Campo::Tipologia, QStringLiteral("Ferramenta")},
+                          {Campo::Pagato, n % 2 ? QStringLiteral("Sì") : QStringLiteral("No")}});
+}
+
+QByteArray ArchivioDi(std::initializer_list<TScheda> schede)
+{
+    QByteArray byte;
+    for (const auto &s : schede)
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    return byte;
+}

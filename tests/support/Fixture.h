@@ -1,0 +1,30 @@
+#pragma once
+
+#include "archive/TScheda.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <initializer_list>
+#include <utility>
+
+// A temporary program folder, in force while the object lives.
+class CartellaDiProva {
+public:
+    CartellaDiProva();
+    ~CartellaDiProva();
+    QString percorso(const QString &nome = QString()) const;
+    QString archivio() const { return percorso(QStringLiteral("Magazzino.pro")); }
+    QByteArray leggiArchivio() const;
+    void scriviArchivio(const QByteArray &contenuto) const;
+
+private:
+    QTemporaryDir m_cartella;
+};
+
+// A record made from field values; unnamed fields stay empty.
+TScheda SchedaDiProva(std::initializer_list<std::pair<Campo, QString>> campi);
+// A usual card: code, cost, name, category and stock taken from the number n.
+TScheda SchedaNumero(int n);
+// An archive of the given records, written byte for byte.
+QByteArray ArchivioDi(std::initializer_list<TScheda> schede);
