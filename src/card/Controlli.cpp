@@ -1,0 +1,134 @@
+#include "card/Controlli.h"
+
+#include <QEvent>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QSvgRenderer>
+
+PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
+                                   const QString &didascalia, QWidget *genitore, bool mostraTesto)
+    : QToolButton(genitore)
+{
+    setObjectName(nome);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+    setAutoRaise(true);
+    setAccessibleName(didascalia);
+    if (!icona.isEmpty())
+        setIcon(QIcon(QStringLiteral(":/") + icona + QStringLiteral(".svg")));
+    setStyleSheet(QStringLiteral(
+        "QToolButton { border: 1px solid transparent; border-radius: 8px; background: "
+        "transparent; padding: 2px; }"
+        "QToolButton:hover { background: rgba(255,255,255,110); border-color: #9fbfe0; }"
+        "QToolButton:pressed { background: rgba(29,79,145,60); }"));
+    if (mostraTesto) {
+        setText(didascalia);
+        setToolButtonStyle(icona.isEmpty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
+    } else {
+        setToolButtonStyle(Qt::ToolButtonIconOnly);
+        setToolTip(didascalia);
+    }
+}
+
+Sfondo::Sfondo(QColor alto, QColor basso, QWidget *genitore)
+    : QWidget(genitore), m_alto(alto), m_basso(basso)
+{
+}
+
+void Sfondo::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    QLinearGradient sfumatura(0, 0, 0, height());
+    sfumatura.setColorAt(0, m_alto);
+    sfumatura.setColorAt(1, m_basso);
+    p.fillRect(rect(), sfumatura);
+}
+
+RiquadroEvidenza::RiquadroEvidenza(QWidget *genitore) : QWidget(genitore)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide();
+}
+
+RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *casella)
+{
+    auto *riquadro = new RiquadroEvidenza(casella->parentWidget());
+    riquadro->setObjectName(nome);
+    riquadro->setGeometry(casella->geometry().adjusted(-4, -4, 4, 4));
+    riquadro->stackUnder(casella);
+    riquadro->setVisible(casella->hasFocus());
+    casella->installEventFilter(riquadro);
+    return riquadro;
+}
+
+bool RiquadroEvidenza::eventFilter(QObject *oggetto, QEvent *evento)
+{
+    if (evento->type() == QEvent::FocusIn) {
+        show();
+    } else if (evento->type() == QEvent::FocusOut) {
+        // A dialog opening over the window does not move the focus off the box.
+        const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
+        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
+            hide();
+    }
+    else if (evento->type() == QEvent::Move || evento->type() == QEvent::Resize)
+        setGeometry(static_cast<QWidget *>(oggetto)->geometry().adjusted(-4, -4, 4, 4));
+    return false;
+}
+
+void RiquadroEvidenza::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QLinearGradient bordo(r.topLeft(), r.bottomRight());
+    bordo.setColorAt(0, QColor(0xff, 0xd7, 0x00));
+    bordo.setColorAt(1, Qt::white);
+    p.setPen(QPen(QBrush(bordo), 1));
+    p.setBrush(QColor(0xff, 0xf1, 0x4d));
+    p.drawRoundedRect(r, 3, 3);
+}
+
+QPixmap Disegno(const QString &nome, QSize dimensione)
+{
+    QSvgRenderer disegno(QStringLiteral(":/") + nome + QStringLiteral(".svg"));
+    QPixmap pixmap(dimensione);
+    pixmap.fill(Qt::transparent);
+    if (disegno.isValid()) {
+        QPainter p(&pixmap);
+        const QSize naturale = disegno.defaultSize().scaled(dimensione, Qt::KeepAspectRatio);
+        disegno.render(&p, QRectF(QPointF((dimensione.width() - naturale.width()) / 2.0,
+                                          (dimensione.height() - naturale.height()) / 2.0),
+                                  naturale));
+    }
+    return pixmap;
+}
+
+LimiteDigitazione::LimiteDigitazione(QLineEdit *casella, int massimo)
+    : QValidator(casella), m_massimo(massimo), m_lunghezza(casella->text().size())
+{
+    connect(casella, &QLineEdit::textChanged, this,
+            [this](const QString &testo) { m_lunghezza = testo.size(); });
+}
+
+QValidator::State LimiteDigitazione::validate(QString &testo, int &cursore) const
+{
+    const qsizetype crescita = testo.size() - m_lunghezza;
+    if (crescita <= 0 || testo.size() <= m_massimo)
+        return Acceptable;
+    // Keep as much of what was typed or pasted as still fits, like a
+    // maximum length would.
+    const qsizetype ammessi = qMax<qsizetype>(0, m_massimo - m_lunghezza);
+    const qsizetype eccesso = qMin<qsizetype>(crescita - ammessi, cursore);
+    testo.remove(cursore - eccesso, eccesso);
+    cursore -= int(eccesso);
+    return Acceptable;
+}
+
+int LunghezzaMassima(const QLineEdit *casella)
+{
+    const auto *limite = qobject_cast<const LimiteDigitazione *>(casella->validator());
+    return limite ? limite->massimo() : 0;
+}
