@@ -107,28 +107,36 @@ QPixmap Disegno(const QString &nome, QSize dimensione)
 }
 
 LimiteDigitazione::LimiteDigitazione(QLineEdit *casella, int massimo)
-    : QValidator(casella), m_massimo(massimo), m_lunghezza(casella->text().size())
+    : QObject(casella), m_casella(casella), m_massimo(massimo), m_attuale(casella->text().size())
 {
-    connect(casella, &QLineEdit::textChanged, this,
-            [this](const QString &testo) { m_lunghezza = testo.size(); });
+    setObjectName(QStringLiteral("limiteDigitazione"));
+    connect(casella, &QLineEdit::textChanged, this, [this](const QString &testo) {
+        m_precedente = m_attuale;
+        m_attuale = testo.size();
+    });
+    connect(casella, &QLineEdit::textEdited, this, &LimiteDigitazione::modificato);
 }
 
-QValidator::State LimiteDigitazione::validate(QString &testo, int &cursore) const
+void LimiteDigitazione::modificato(const QString &testo)
 {
-    const qsizetype crescita = testo.size() - m_lunghezza;
+    // Only the user's own edits arrive here. Keep as much of what was typed
+    // or pasted as still fits, as a maximum length would.
+    const qsizetype prima = testo.size() == m_attuale ? m_precedente : m_attuale;
+    const qsizetype crescita = testo.size() - prima;
     if (crescita <= 0 || testo.size() <= m_massimo)
-        return Acceptable;
-    // Keep as much of what was typed or pasted as still fits, like a
-    // maximum length would.
-    const qsizetype ammessi = qMax<qsizetype>(0, m_massimo - m_lunghezza);
+        return;
+    const int cursore = m_casella->cursorPosition();
+    const qsizetype ammessi = qMax<qsizetype>(0, m_massimo - prima);
     const qsizetype eccesso = qMin<qsizetype>(crescita - ammessi, cursore);
-    testo.remove(cursore - eccesso, eccesso);
-    cursore -= int(eccesso);
-    return Acceptable;
+    QString corretto = testo;
+    corretto.remove(cursore - eccesso, eccesso);
+    m_casella->setText(corretto);
+    m_casella->setCursorPosition(int(cursore - eccesso));
 }
 
 int LunghezzaMassima(const QLineEdit *casella)
 {
-    const auto *limite = qobject_cast<const LimiteDigitazione *>(casella->validator());
+    const auto *limite =
+        casella->findChild<LimiteDigitazione *>(QString(), Qt::FindDirectChildrenOnly);
     return limite ? limite->massimo() : 0;
 }

@@ -4,7 +4,6 @@
 #include <QImage>
 #include <QLabel>
 #include <QToolButton>
-#include <QValidator>
 
 class QLineEdit;
 
@@ -49,16 +48,19 @@ protected:
 // Typing limit of a box. Unlike QLineEdit's maximum length it limits only
 // what the user types or pastes: text that the program puts into the box (a
 // normalised amount, a stock total) is shown whole.
-class LimiteDigitazione : public QValidator {
+class LimiteDigitazione : public QObject {
     Q_OBJECT
 public:
     LimiteDigitazione(QLineEdit *casella, int massimo);
     int massimo() const { return m_massimo; }
-    State validate(QString &testo, int &cursore) const override;
 
 private:
+    void modificato(const QString &testo);
+
+    QLineEdit *m_casella;
     int m_massimo;
-    qsizetype m_lunghezza = 0; // of the accepted text, before the change
+    qsizetype m_precedente = 0;
+    qsizetype m_attuale = 0;
 };
 
 // The typing limit of a box, or 0 when it has none.

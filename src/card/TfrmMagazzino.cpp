@@ -245,7 +245,8 @@ void TfrmMagazzino::costruisci()
         casella->setObjectName(QStringLiteral("txt") + d.nome.toString());
         casella->setFont(verdana(true));
         casella->setAlignment(d.allineamento | Qt::AlignVCenter);
-        casella->setValidator(new LimiteDigitazione(casella, CAMPI[std::size_t(i)].massimo));
+        new LimiteDigitazione(casella, CAMPI[std::size_t(i)].massimo);
+        casella->setAcceptDrops(false);
         auto *etichetta = new QLabel(d.etichetta.toString(), pan);
         etichetta->setObjectName(QStringLiteral("lbl") + d.nome.toString());
         etichetta->setFont(verdana(false));
@@ -310,6 +311,7 @@ void TfrmMagazzino::costruisci()
     m_chkPagato = new QCheckBox(QStringLiteral("Pagato"), pan);
     m_chkPagato->setObjectName(QStringLiteral("chkPagato"));
     m_chkPagato->setFont(verdana(true));
+    m_chkPagato->setAccessibleName(m_chkPagato->text());
     m_chkPagato->setGeometry(900, dataSca->y(), 160, 26);
     m_testiStato.insert(m_chkPagato, QStringLiteral("Contrassegna questa casella per indicare che il "
                                                     "pagamento è stato effettuato."));
