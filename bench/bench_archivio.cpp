@@ -16,8 +16,8 @@
 
 namespace {
 
-const char *const NOMI[] = {"Vite a legno", "Bullone esagonale", "Tassello in nylon",
-                            "Rondella piana", "Chiodo a testa larga", "Staffa angolare",
+const char *const NOMI[] = {"Vite a legno",        "Bullone esagonale",    "Tassello in nylon",
+                            "Rondella piana",      "Chiodo a testa larga", "Staffa angolare",
                             "Cerniera per mobili", "Guarnizione in gomma", "Dado autobloccante",
                             "Colla vinilica"};
 const char *const DITTE[] = {"Ferramenta Rossi S.r.l.", "Bianchi & Figli", "Utensileria Verdi",
@@ -25,14 +25,15 @@ const char *const DITTE[] = {"Ferramenta Rossi S.r.l.", "Bianchi & Figli", "Uten
 const char *const CATEGORIE[] = {"Ferramenta", "Idraulica", "Elettricità", "Vernici",
                                  "Giardinaggio"};
 
-TScheda schedaRealistica(qint64 n, QRandomGenerator &caso)
-{
+TScheda schedaRealistica(qint64 n, QRandomGenerator &caso) {
     TScheda s;
     auto scegli = [&](auto &elenco) {
         return QString::fromUtf8(elenco[caso.bounded(int(std::size(elenco)))]);
     };
     s.impostaTesto(Campo::Codice, QStringLiteral("ART-%1").arg(n, 7, 10, QLatin1Char('0')));
-    s.impostaTesto(Campo::Costo, QStringLiteral("%1,%2").arg(caso.bounded(200)).arg(caso.bounded(100), 2, 10, QLatin1Char('0')));
+    s.impostaTesto(Campo::Costo, QStringLiteral("%1,%2")
+                                     .arg(caso.bounded(200))
+                                     .arg(caso.bounded(100), 2, 10, QLatin1Char('0')));
     s.impostaTesto(Campo::Nome, scegli(NOMI) + QStringLiteral(" %1 mm").arg(caso.bounded(2, 120)));
     s.impostaTesto(Campo::Giacenza, QString::number(caso.bounded(500)));
     s.impostaTesto(Campo::Avviso, QString::number(caso.bounded(20)));
@@ -46,8 +47,10 @@ TScheda schedaRealistica(qint64 n, QRandomGenerator &caso)
                                             .arg(caso.bounded(1, 6)));
     s.impostaTesto(Campo::Ditta, scegli(DITTE));
     s.impostaTesto(Campo::Agente, QStringLiteral("Mario Esposito"));
-    s.impostaTesto(Campo::Recapito, QStringLiteral("+39 02 %1").arg(caso.bounded(1000000, 9999999)));
-    s.impostaTesto(Campo::Documento, QStringLiteral("Fattura n. %1/2026").arg(caso.bounded(1, 900)));
+    s.impostaTesto(Campo::Recapito,
+                   QStringLiteral("+39 02 %1").arg(caso.bounded(1000000, 9999999)));
+    s.impostaTesto(Campo::Documento,
+                   QStringLiteral("Fattura n. %1/2026").arg(caso.bounded(1, 900)));
     s.impostaTesto(Campo::Pagamento, QStringLiteral("Bonifico a 30 giorni"));
     s.impostaTesto(Campo::DataSca, QStringLiteral("%1/06/2027").arg(caso.bounded(10, 28)));
     s.impostaTesto(Campo::Note, QStringLiteral("Ordinare con anticipo nei mesi estivi."));
@@ -56,8 +59,7 @@ TScheda schedaRealistica(qint64 n, QRandomGenerator &caso)
     return s;
 }
 
-void genera(const QString &percorso, qint64 n)
-{
+void genera(const QString &percorso, qint64 n) {
     QFile file(percorso);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QRandomGenerator caso(42);
@@ -73,18 +75,18 @@ void genera(const QString &percorso, qint64 n)
     }
 }
 
-long piccoMemoriaKiB()
-{
+long piccoMemoriaKiB() {
     struct rusage uso {};
     getrusage(RUSAGE_SELF, &uso);
     return uso.ru_maxrss;
 }
 
-double millisecondi(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+double millisecondi(const QElapsedTimer &t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 // The best of a few runs, with the file already in the page cache.
-template <typename F> double migliore(int volte, F &&f)
-{
+template <typename F> double migliore(int volte, F &&f) {
     double meglio = 1e300;
     for (int i = 0; i < volte; ++i) {
         QElapsedTimer t;
@@ -97,8 +99,7 @@ template <typename F> double migliore(int volte, F &&f)
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QStringList argomenti = app.arguments().mid(1);
     QTemporaryDir temporanea;
@@ -108,8 +109,7 @@ int main(int argc, char *argv[])
     QList<qint64> quanti;
     for (const QString &a : argomenti)
         quanti << a.toLongLong();
-    if (quanti.isEmpty())
-        quanti = {100000, 1000000};
+    if (quanti.isEmpty()) quanti = {100000, 1000000};
 
     std::printf("%10s %10s %12s %14s %14s %12s %14s\n", "schede", "MB", "conta ms", "lettura us",
                 "scansione ms", "grep ms", "picco RSS MiB");
@@ -153,8 +153,8 @@ int main(int argc, char *argv[])
             QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
             ambiente.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
             p.setProcessEnvironment(ambiente);
-            p.start(QStringLiteral("grep"), {QStringLiteral("-c"), QStringLiteral("-i"),
-                                             QStringLiteral("vite"), percorso});
+            p.start(QStringLiteral("grep"),
+                    {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("vite"), percorso});
             p.waitForFinished(-1);
         });
 

@@ -5,13 +5,11 @@
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
 
-Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv)
-{
+Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quadrelo"));
 }
 
-bool Applicazione::notify(QObject *destinatario, QEvent *evento)
-{
+bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
     try {
         return QApplication::notify(destinatario, evento);
     } catch (const std::exception &errore) {
@@ -22,8 +20,7 @@ bool Applicazione::notify(QObject *destinatario, QEvent *evento)
 
 FinestreProgramma::FinestreProgramma()
     : avvio(std::make_unique<TfrmAvvio>()), magazzino(std::make_unique<TfrmMagazzino>()),
-      menuRiepilogo(std::make_unique<TfrmMenuRiepilogo>())
-{
+      menuRiepilogo(std::make_unique<TfrmMenuRiepilogo>()) {
     QObject::connect(avvio.get(), &TfrmAvvio::apriMagazzino, magazzino.get(), [this] {
         magazzino->showMaximized();
         avvio->hide();
@@ -42,4 +39,6 @@ FinestreProgramma::FinestreProgramma()
 
 FinestreProgramma::~FinestreProgramma() = default;
 
-void FinestreProgramma::mostraAvvio() { avvio->showMaximized(); }
+void FinestreProgramma::mostraAvvio() {
+    avvio->showMaximized();
+}

@@ -11,7 +11,7 @@ class TfrmMenuRiepilogo;
 // action and is shown by the general error report; the program goes on.
 class Applicazione : public QApplication {
     Q_OBJECT
-public:
+  public:
     Applicazione(int &argc, char **argv);
     bool notify(QObject *destinatario, QEvent *evento) override;
 };

@@ -7,8 +7,7 @@
 #include <QGridLayout>
 #include <QLabel>
 
-TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window)
-{
+TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     ImpostaFormati();
     setObjectName(QStringLiteral("TfrmAvvio"));
     setWindowTitle(QStringLiteral(" Quadrelo"));
@@ -61,10 +60,12 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window)
         b->setGeometry(posto);
         return b;
     };
-    auto *imgMagazzino = pulsante(QStringLiteral("imgMagazzino"), QStringLiteral("cerchio_magazzino"),
-                                  QRect(190, 200, 240, 240), QStringLiteral("Magazzino Prodotti"));
-    auto *btnMagazzino = pulsante(QStringLiteral("btnMagazzino"), QStringLiteral("bottone_magazzino"),
-                                  QRect(170, 456, 280, 64), QStringLiteral("Magazzino Prodotti"));
+    auto *imgMagazzino =
+        pulsante(QStringLiteral("imgMagazzino"), QStringLiteral("cerchio_magazzino"),
+                 QRect(190, 200, 240, 240), QStringLiteral("Magazzino Prodotti"));
+    auto *btnMagazzino =
+        pulsante(QStringLiteral("btnMagazzino"), QStringLiteral("bottone_magazzino"),
+                 QRect(170, 456, 280, 64), QStringLiteral("Magazzino Prodotti"));
     auto *imgInventario =
         pulsante(QStringLiteral("imgInventario"), QStringLiteral("cerchio_inventario"),
                  QRect(550, 200, 240, 240), QStringLiteral("Inventario Merce"));
@@ -89,14 +90,19 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window)
     connect(imgEsci, &QToolButton::clicked, this, &TfrmAvvio::imgEsciClick);
 }
 
-void TfrmAvvio::imgMagazzinoClick() { emit apriMagazzino(); }
+void TfrmAvvio::imgMagazzinoClick() {
+    emit apriMagazzino();
+}
 
-void TfrmAvvio::imgInventarioClick() { emit apriInventario(); }
+void TfrmAvvio::imgInventarioClick() {
+    emit apriInventario();
+}
 
-void TfrmAvvio::imgEsciClick() { emit esci(); }
+void TfrmAvvio::imgEsciClick() {
+    emit esci();
+}
 
-void TfrmAvvio::closeEvent(QCloseEvent *evento)
-{
+void TfrmAvvio::closeEvent(QCloseEvent *evento) {
     evento->accept();
     emit esci();
 }

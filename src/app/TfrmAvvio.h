@@ -6,20 +6,20 @@
 // information, help and credits windows, the maker's site, or ends the program.
 class TfrmAvvio : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TfrmAvvio(QWidget *genitore = nullptr);
 
-signals:
+  signals:
     void apriMagazzino();
     void apriInventario();
     // The user asked to end the program.
     void esci();
 
-public slots:
+  public slots:
     void imgMagazzinoClick();
     void imgInventarioClick();
     void imgEsciClick();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *evento) override;
 };

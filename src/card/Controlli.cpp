@@ -9,15 +9,13 @@
 
 PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
                                    const QString &didascalia, QWidget *genitore, bool mostraTesto)
-    : QToolButton(genitore)
-{
+    : QToolButton(genitore) {
     setObjectName(nome);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
     setAutoRaise(true);
     setAccessibleName(didascalia);
-    if (!icona.isEmpty())
-        setIcon(QIcon(QStringLiteral(":/") + icona + QStringLiteral(".svg")));
+    if (!icona.isEmpty()) setIcon(QIcon(QStringLiteral(":/") + icona + QStringLiteral(".svg")));
     setStyleSheet(QStringLiteral(
         "QToolButton { border: 1px solid transparent; border-radius: 8px; background: "
         "transparent; padding: 2px; }"
@@ -33,12 +31,9 @@ PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
 }
 
 Sfondo::Sfondo(QColor alto, QColor basso, QWidget *genitore)
-    : QWidget(genitore), m_alto(alto), m_basso(basso)
-{
-}
+    : QWidget(genitore), m_alto(alto), m_basso(basso) {}
 
-void Sfondo::paintEvent(QPaintEvent *)
-{
+void Sfondo::paintEvent(QPaintEvent *) {
     QPainter p(this);
     QLinearGradient sfumatura(0, 0, 0, height());
     sfumatura.setColorAt(0, m_alto);
@@ -46,14 +41,12 @@ void Sfondo::paintEvent(QPaintEvent *)
     p.fillRect(rect(), sfumatura);
 }
 
-RiquadroEvidenza::RiquadroEvidenza(QWidget *genitore) : QWidget(genitore)
-{
+RiquadroEvidenza::RiquadroEvidenza(QWidget *genitore) : QWidget(genitore) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     hide();
 }
 
-RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *casella)
-{
+RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *casella) {
     auto *riquadro = new RiquadroEvidenza(casella->parentWidget());
     riquadro->setObjectName(nome);
     riquadro->setGeometry(casella->geometry().adjusted(-4, -4, 4, 4));
@@ -63,23 +56,19 @@ RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *c
     return riquadro;
 }
 
-bool RiquadroEvidenza::eventFilter(QObject *oggetto, QEvent *evento)
-{
+bool RiquadroEvidenza::eventFilter(QObject *oggetto, QEvent *evento) {
     if (evento->type() == QEvent::FocusIn) {
         show();
     } else if (evento->type() == QEvent::FocusOut) {
         // A dialog opening over the window does not move the focus off the box.
         const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
-        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
-            hide();
-    }
-    else if (evento->type() == QEvent::Move || evento->type() == QEvent::Resize)
+        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason) hide();
+    } else if (evento->type() == QEvent::Move || evento->type() == QEvent::Resize)
         setGeometry(static_cast<QWidget *>(oggetto)->geometry().adjusted(-4, -4, 4, 4));
     return false;
 }
 
-void RiquadroEvidenza::paintEvent(QPaintEvent *)
-{
+void RiquadroEvidenza::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
@@ -91,8 +80,7 @@ void RiquadroEvidenza::paintEvent(QPaintEvent *)
     p.drawRoundedRect(r, 3, 3);
 }
 
-QPixmap Disegno(const QString &nome, QSize dimensione)
-{
+QPixmap Disegno(const QString &nome, QSize dimensione) {
     QSvgRenderer disegno(QStringLiteral(":/") + nome + QStringLiteral(".svg"));
     QPixmap pixmap(dimensione);
     pixmap.fill(Qt::transparent);
@@ -107,8 +95,7 @@ QPixmap Disegno(const QString &nome, QSize dimensione)
 }
 
 LimiteDigitazione::LimiteDigitazione(QLineEdit *casella, int massimo)
-    : QObject(casella), m_casella(casella), m_massimo(massimo), m_attuale(casella->text().size())
-{
+    : QObject(casella), m_casella(casella), m_massimo(massimo), m_attuale(casella->text().size()) {
     setObjectName(QStringLiteral("limiteDigitazione"));
     connect(casella, &QLineEdit::textChanged, this, [this](const QString &testo) {
         m_precedente = m_attuale;
@@ -117,14 +104,12 @@ LimiteDigitazione::LimiteDigitazione(QLineEdit *casella, int massimo)
     connect(casella, &QLineEdit::textEdited, this, &LimiteDigitazione::modificato);
 }
 
-void LimiteDigitazione::modificato(const QString &testo)
-{
+void LimiteDigitazione::modificato(const QString &testo) {
     // Only the user's own edits arrive here. Keep as much of what was typed
     // or pasted as still fits, as a maximum length would.
     const qsizetype prima = testo.size() == m_attuale ? m_precedente : m_attuale;
     const qsizetype crescita = testo.size() - prima;
-    if (crescita <= 0 || testo.size() <= m_massimo)
-        return;
+    if (crescita <= 0 || testo.size() <= m_massimo) return;
     const int cursore = m_casella->cursorPosition();
     const qsizetype ammessi = qMax<qsizetype>(0, m_massimo - prima);
     const qsizetype eccesso = qMin<qsizetype>(crescita - ammessi, cursore);
@@ -134,8 +119,7 @@ void LimiteDigitazione::modificato(const QString &testo)
     m_casella->setCursorPosition(int(cursore - eccesso));
 }
 
-int LunghezzaMassima(const QLineEdit *casella)
-{
+int LunghezzaMassima(const QLineEdit *casella) {
     const auto *limite =
         casella->findChild<LimiteDigitazione *>(QString(), Qt::FindDirectChildrenOnly);
     return limite ? limite->massimo() : 0;

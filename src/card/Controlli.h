@@ -12,7 +12,7 @@ class QLineEdit;
 // text or accessible name, its status-line text its accessible description.
 class PulsanteImmagine : public QToolButton {
     Q_OBJECT
-public:
+  public:
     PulsanteImmagine(const QString &nome, const QString &icona, const QString &didascalia,
                      QWidget *genitore, bool mostraTesto = true);
 };
@@ -20,13 +20,13 @@ public:
 // A window or panel background shading from one colour to another, top to bottom.
 class Sfondo : public QWidget {
     Q_OBJECT
-public:
+  public:
     Sfondo(QColor alto, QColor basso, QWidget *genitore = nullptr);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *evento) override;
 
-private:
+  private:
     QColor m_alto;
     QColor m_basso;
 };
@@ -34,13 +34,13 @@ private:
 // The yellow rectangle behind a box, shown only while that box has the focus.
 class RiquadroEvidenza : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit RiquadroEvidenza(QWidget *genitore);
     // Places the rectangle 4 pixels around the box, behind it, and ties its
     // visibility to the box's focus.
     static RiquadroEvidenza *perCasella(const QString &nome, QLineEdit *casella);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *evento) override;
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 };
@@ -50,11 +50,11 @@ protected:
 // normalised amount, a stock total) is shown whole.
 class LimiteDigitazione : public QObject {
     Q_OBJECT
-public:
+  public:
     LimiteDigitazione(QLineEdit *casella, int massimo);
     int massimo() const { return m_massimo; }
 
-private:
+  private:
     void modificato(const QString &testo);
 
     QLineEdit *m_casella;

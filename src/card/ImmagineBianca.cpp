@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-QImage ImmagineBianca()
-{
+QImage ImmagineBianca() {
     QImage immagine(366, 274, QImage::Format_RGB32);
     immagine.fill(QColor(0xf4, 0xf7, 0xfb));
     QPainter p(&immagine);

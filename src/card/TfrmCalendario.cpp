@@ -10,8 +10,7 @@
 
 TfrmCalendario::TfrmCalendario(QWidget *proprietario, QLineEdit *dataScheda)
     : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_dataScheda(dataScheda)
-{
+      m_dataScheda(dataScheda) {
     ImpostaFormati();
     setObjectName(QStringLiteral("TfrmCalendario"));
     setWindowTitle(QStringLiteral(" Importazione data"));
@@ -58,13 +57,12 @@ TfrmCalendario::TfrmCalendario(QWidget *proprietario, QLineEdit *dataScheda)
             &TfrmCalendario::btnImportaDataClick);
 }
 
-void TfrmCalendario::btnImportaDataClick()
-{
-    if (lblMemory->text() != u"datasca")
-        return;
-    if (m_dataScheda)
-        m_dataScheda->setText(FormattaData(calAppuntamenti->selectedDate()));
+void TfrmCalendario::btnImportaDataClick() {
+    if (lblMemory->text() != u"datasca") return;
+    if (m_dataScheda) m_dataScheda->setText(FormattaData(calAppuntamenti->selectedDate()));
     accept();
 }
 
-void TfrmCalendario::btnAnnullaClick() { reject(); }
+void TfrmCalendario::btnAnnullaClick() {
+    reject();
+}

@@ -11,7 +11,7 @@ class QPushButton;
 // named by the tag in lblMemory.
 class TfrmCalendario : public QDialog {
     Q_OBJECT
-public:
+  public:
     TfrmCalendario(QWidget *proprietario, QLineEdit *dataScheda);
 
     QLabel *lblCampo001;
@@ -20,10 +20,10 @@ public:
     QPushButton *btnAnnulla;
     QLabel *lblMemory;
 
-public slots:
+  public slots:
     void btnImportaDataClick();
     void btnAnnullaClick();
 
-private:
+  private:
     QLineEdit *m_dataScheda;
 };

@@ -10,8 +10,7 @@
 
 TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      m_giacenzaScheda(giacenzaScheda)
-{
+      m_giacenzaScheda(giacenzaScheda) {
     ImpostaFormati();
     setObjectName(QStringLiteral("TfrmGiacenza"));
     setWindowTitle(QStringLiteral(" Aggiornamento giacenza"));
@@ -47,7 +46,8 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     btnTotale = new QPushButton(QStringLiteral("Calcola totale"), this);
     btnTotale->setObjectName(QStringLiteral("btnTotale"));
     btnTotale->setGeometry(260, 94, 160, 30);
-    auto *lblTotale = etichetta(QStringLiteral("lblTotale"), QStringLiteral("Nuova giacenza:"), 134);
+    auto *lblTotale =
+        etichetta(QStringLiteral("lblTotale"), QStringLiteral("Nuova giacenza:"), 134);
     txtTotale = casella(QStringLiteral("txtTotale"), 134);
     txtTotale->setReadOnly(true);
     txtTotale->setStyleSheet(QStringLiteral("QLineEdit { color: crimson; }"));
@@ -83,11 +83,9 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     connect(btnChiudi, &QPushButton::clicked, this, &TfrmGiacenza::btnChiudiClick);
 }
 
-void TfrmGiacenza::btnTotaleClick()
-{
+void TfrmGiacenza::btnTotaleClick() {
     for (auto *c : {txtGiacenza, txtAggiunta, txtTotale})
-        if (Rifila(c->text()).isEmpty())
-            c->setText(QStringLiteral("0"));
+        if (Rifila(c->text()).isEmpty()) c->setText(QStringLiteral("0"));
     const auto a = LeggiNumero(txtGiacenza->text());
     const auto b = LeggiNumero(txtAggiunta->text());
     if (!a || !b) {
@@ -99,21 +97,19 @@ void TfrmGiacenza::btnTotaleClick()
     txtTotale->setText(ScriviNumero(sottrai ? *a - *b : *a + *b));
 }
 
-void TfrmGiacenza::btnAggiornaClick()
-{
+void TfrmGiacenza::btnAggiornaClick() {
     btnTotaleClick();
-    if (m_giacenzaScheda)
-        m_giacenzaScheda->setText(Rifila(txtTotale->text()));
+    if (m_giacenzaScheda) m_giacenzaScheda->setText(Rifila(txtTotale->text()));
     accept();
 }
 
-void TfrmGiacenza::btnChiudiClick() { reject(); }
+void TfrmGiacenza::btnChiudiClick() {
+    reject();
+}
 
-bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento)
-{
+bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
     auto *casella = qobject_cast<QLineEdit *>(oggetto);
-    if (!casella)
-        return QDialog::eventFilter(oggetto, evento);
+    if (!casella) return QDialog::eventFilter(oggetto, evento);
     if (evento->type() == QEvent::FocusOut) {
         const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
         if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
@@ -147,8 +143,7 @@ bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento)
             break;
         }
         // A box that already overflows starts again from the new key.
-        if (casella->text().size() > 15)
-            casella->clear();
+        if (casella->text().size() > 15) casella->clear();
         const QString testo = tasto->text();
         const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
         return (tasto->modifiers() & Qt::ControlModifier) || !cifra;

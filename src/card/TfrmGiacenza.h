@@ -11,7 +11,7 @@ class QPushButton;
 // of lblAggiunta and fills the boxes before showing it.
 class TfrmGiacenza : public QDialog {
     Q_OBJECT
-public:
+  public:
     TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda);
 
     QLabel *lblGiacenza;
@@ -23,14 +23,14 @@ public:
     QPushButton *btnAggiorna;
     QPushButton *btnChiudi;
 
-public slots:
+  public slots:
     void btnTotaleClick();
     void btnAggiornaClick();
     void btnChiudiClick();
 
-protected:
+  protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
-private:
+  private:
     QLineEdit *m_giacenzaScheda;
 };

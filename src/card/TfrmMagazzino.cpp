@@ -59,27 +59,30 @@ constexpr DefinizioneCasella CASELLE[17] = {
 
 // Names used in messages for the hidden attachment fields.
 constexpr QStringView NASCOSTE[6][2] = {
-    {u"lblFile01", u"Allegato 1"},           {u"lblFile02", u"Allegato 2"},
-    {u"lblFile03", u"Allegato 3"},           {u"lblDesc01", u"Descrizione allegato 1"},
-    {u"lblDesc02", u"Descrizione allegato 2"}, {u"lblDesc03", u"Descrizione allegato 3"},
+    {u"lblFile01", u"Allegato 1"},
+    {u"lblFile02", u"Allegato 2"},
+    {u"lblFile03", u"Allegato 3"},
+    {u"lblDesc01", u"Descrizione allegato 1"},
+    {u"lblDesc02", u"Descrizione allegato 2"},
+    {u"lblDesc03", u"Descrizione allegato 3"},
 };
 
-Classe classeDi(int indice) { return CASELLE[indice].classe; }
+Classe classeDi(int indice) {
+    return CASELLE[indice].classe;
+}
 
-int indiceDi(Campo campo) { return int(campo); }
+int indiceDi(Campo campo) {
+    return int(campo);
+}
 
-QString nomeCampo(int indice)
-{
+QString nomeCampo(int indice) {
     QString etichetta = CASELLE[indice].etichetta.toString();
-    if (etichetta.endsWith(u':'))
-        etichetta.chop(1);
-    if (etichetta == u"Avviso n.")
-        etichetta = QStringLiteral("Avviso");
+    if (etichetta.endsWith(u':')) etichetta.chop(1);
+    if (etichetta == u"Avviso n.") etichetta = QStringLiteral("Avviso");
     return etichetta;
 }
 
-QFont verdana(bool grassetto)
-{
+QFont verdana(bool grassetto) {
     QFont font(QStringLiteral("Verdana"));
     font.setPointSize(12);
     font.setBold(grassetto);
@@ -88,16 +91,14 @@ QFont verdana(bool grassetto)
 
 } // namespace
 
-TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window)
-{
+TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     setObjectName(QStringLiteral("TfrmMagazzino"));
     ImpostaFormati();
     m_bianco = ImmagineBianca();
     costruisci();
 }
 
-void TfrmMagazzino::costruisci()
-{
+void TfrmMagazzino::costruisci() {
     setWindowTitle(QStringLiteral(" Quadrelo - Magazzino Prodotti"));
     setWindowIcon(QIcon(Disegno(QStringLiteral("quadrelo"), QSize(64, 64))));
 
@@ -183,8 +184,8 @@ void TfrmMagazzino::costruisci()
         "QLabel { background: white; border: 1px solid #9fbfe0; border-radius: 4px; }"));
     int x = 900;
     for (int i = 0; i < 4; ++i) {
-        auto *b = new PulsanteImmagine(barra[i].nome, barra[i].icona, barra[i].didascalia, pan,
-                                       false);
+        auto *b =
+            new PulsanteImmagine(barra[i].nome, barra[i].icona, barra[i].didascalia, pan, false);
         b->setIconSize(QSize(32, 32));
         b->setGeometry(x, 14, 56, 44);
         m_testiStato.insert(b, barra[i].stato);
@@ -295,8 +296,10 @@ void TfrmMagazzino::costruisci()
         b->setFont(f);
         b->setCursor(Qt::PointingHandCursor);
     }
-    m_testiStato.insert(aggiungi, QStringLiteral("Aggiorna la giacenza aggiungendo una certa quantità."));
-    m_testiStato.insert(sottrai, QStringLiteral("Aggiorna la giacenza sottraendo una certa quantità."));
+    m_testiStato.insert(aggiungi,
+                        QStringLiteral("Aggiorna la giacenza aggiungendo una certa quantità."));
+    m_testiStato.insert(sottrai,
+                        QStringLiteral("Aggiorna la giacenza sottraendo una certa quantità."));
     connect(aggiungi, &QPushButton::clicked, this, &TfrmMagazzino::btnAggiungiClick);
     connect(sottrai, &QPushButton::clicked, this, &TfrmMagazzino::btnSottraiClick);
 
@@ -313,18 +316,17 @@ void TfrmMagazzino::costruisci()
     m_chkPagato->setFont(verdana(true));
     m_chkPagato->setAccessibleName(m_chkPagato->text());
     m_chkPagato->setGeometry(900, dataSca->y(), 160, 26);
-    m_testiStato.insert(m_chkPagato, QStringLiteral("Contrassegna questa casella per indicare che il "
-                                                    "pagamento è stato effettuato."));
+    m_testiStato.insert(m_chkPagato,
+                        QStringLiteral("Contrassegna questa casella per indicare che il "
+                                       "pagamento è stato effettuato."));
 
     // Tab order: the boxes in field order, with the two stock buttons after
     // the stock and the paid box before the due date.
     QList<QWidget *> ordine;
     for (int i = 0; i < 17; ++i) {
-        if (i == indiceDi(Campo::DataSca))
-            ordine << m_chkPagato;
+        if (i == indiceDi(Campo::DataSca)) ordine << m_chkPagato;
         ordine << m_caselle[i];
-        if (i == indiceDi(Campo::Giacenza))
-            ordine << aggiungi << sottrai;
+        if (i == indiceDi(Campo::Giacenza)) ordine << aggiungi << sottrai;
     }
     for (int i = 1; i < ordine.size(); ++i)
         QWidget::setTabOrder(ordine[i - 1], ordine[i]);
@@ -337,32 +339,79 @@ void TfrmMagazzino::costruisci()
 
     // Right-hand column of picture buttons.
     const Pulsante colonna[12] = {
-        {QStringLiteral("btnNuovo"), QStringLiteral("nuovo"), QStringLiteral("Nuovo"),
-         QStringLiteral("Predispone la schermata per l'inserimento di una nuova scheda."), {}, true},
-        {QStringLiteral("btnDuplica"), QStringLiteral("duplica"), QStringLiteral("Duplica"),
+        {QStringLiteral("btnNuovo"),
+         QStringLiteral("nuovo"),
+         QStringLiteral("Nuovo"),
+         QStringLiteral("Predispone la schermata per l'inserimento di una nuova scheda."),
+         {},
+         true},
+        {QStringLiteral("btnDuplica"),
+         QStringLiteral("duplica"),
+         QStringLiteral("Duplica"),
          QStringLiteral("Prepara la schermata per la registrazione di una nuova scheda duplicando "
                         "i dati correnti."),
-         {}, true},
-        {QStringLiteral("btnSalva"), QStringLiteral("disco"), QStringLiteral("Salva"),
-         QStringLiteral("Salva la scheda corrente in archivio."), {}, true},
-        {QStringLiteral("btnTrova"), QStringLiteral("lente"), QStringLiteral("Trova"),
-         QStringLiteral("Trova schede in archivio."), {}, true},
-        {QStringLiteral("btnAllegati"), QStringLiteral("graffetta"), QStringLiteral("Allegati"),
-         QStringLiteral("Allega file alla scheda corrente."), {}, true},
-        {QStringLiteral("btnAnteprima"), QStringLiteral("anteprima"), QStringLiteral("Anteprima"),
-         QStringLiteral("Visualizza l'anteprima di stampa."), {}, true},
-        {QStringLiteral("btnStampa"), QStringLiteral("stampante"), QStringLiteral("Stampa"),
-         QStringLiteral("Stampa la scheda corrente."), {}, true},
-        {QStringLiteral("btnScaduti"), QStringLiteral("euro"), QStringLiteral("Da saldare"),
-         QStringLiteral("Visualizza il riepilogo dei pagamenti non ancora saldati."), {}, true},
-        {QStringLiteral("btnSottoscorta"), QStringLiteral("scorta"), QStringLiteral("Sottoscorta"),
-         QStringLiteral("Visualizza il riepilogo dei materiali in esaurimento."), {}, true},
-        {QStringLiteral("btnEsporta"), QStringLiteral("foglio"), QStringLiteral("Esporta"),
-         QStringLiteral("Esporta l'archivio in un foglio di Microsoft Excel."), {}, true},
-        {QStringLiteral("btnGuida"), QStringLiteral("guida"), QStringLiteral("Guida"),
-         QStringLiteral("Visualizza la pagina della guida sensibile al contesto."), {}, true},
-        {QStringLiteral("btnEsci"), QStringLiteral("esci"), QStringLiteral("Esci"),
-         QStringLiteral("Esci da questa schermata di lavoro."), {}, true},
+         {},
+         true},
+        {QStringLiteral("btnSalva"),
+         QStringLiteral("disco"),
+         QStringLiteral("Salva"),
+         QStringLiteral("Salva la scheda corrente in archivio."),
+         {},
+         true},
+        {QStringLiteral("btnTrova"),
+         QStringLiteral("lente"),
+         QStringLiteral("Trova"),
+         QStringLiteral("Trova schede in archivio."),
+         {},
+         true},
+        {QStringLiteral("btnAllegati"),
+         QStringLiteral("graffetta"),
+         QStringLiteral("Allegati"),
+         QStringLiteral("Allega file alla scheda corrente."),
+         {},
+         true},
+        {QStringLiteral("btnAnteprima"),
+         QStringLiteral("anteprima"),
+         QStringLiteral("Anteprima"),
+         QStringLiteral("Visualizza l'anteprima di stampa."),
+         {},
+         true},
+        {QStringLiteral("btnStampa"),
+         QStringLiteral("stampante"),
+         QStringLiteral("Stampa"),
+         QStringLiteral("Stampa la scheda corrente."),
+         {},
+         true},
+        {QStringLiteral("btnScaduti"),
+         QStringLiteral("euro"),
+         QStringLiteral("Da saldare"),
+         QStringLiteral("Visualizza il riepilogo dei pagamenti non ancora saldati."),
+         {},
+         true},
+        {QStringLiteral("btnSottoscorta"),
+         QStringLiteral("scorta"),
+         QStringLiteral("Sottoscorta"),
+         QStringLiteral("Visualizza il riepilogo dei materiali in esaurimento."),
+         {},
+         true},
+        {QStringLiteral("btnEsporta"),
+         QStringLiteral("foglio"),
+         QStringLiteral("Esporta"),
+         QStringLiteral("Esporta l'archivio in un foglio di Microsoft Excel."),
+         {},
+         true},
+        {QStringLiteral("btnGuida"),
+         QStringLiteral("guida"),
+         QStringLiteral("Guida"),
+         QStringLiteral("Visualizza la pagina della guida sensibile al contesto."),
+         {},
+         true},
+        {QStringLiteral("btnEsci"),
+         QStringLiteral("esci"),
+         QStringLiteral("Esci"),
+         QStringLiteral("Esci da questa schermata di lavoro."),
+         {},
+         true},
     };
     int y = 72;
     for (const auto &c : colonna) {
@@ -397,28 +446,23 @@ void TfrmMagazzino::costruisci()
     setMouseTracking(true);
 }
 
-QLineEdit *TfrmMagazzino::casella(Campo campo) const
-{
+QLineEdit *TfrmMagazzino::casella(Campo campo) const {
     const int i = int(campo);
-    if (i < 17)
-        return m_caselle[i];
+    if (i < 17) return m_caselle[i];
     return nullptr;
 }
 
-QLabel *TfrmMagazzino::etichettaNascosta(Campo campo) const
-{
+QLabel *TfrmMagazzino::etichettaNascosta(Campo campo) const {
     const int i = int(campo) - int(Campo::File01);
     return i >= 0 && i < 6 ? m_nascoste[i] : nullptr;
 }
 
-void TfrmMagazzino::impostaStato(const QString &testo)
-{
+void TfrmMagazzino::impostaStato(const QString &testo) {
     m_panInfo->setText(testo);
     m_panInfo->setAccessibleDescription(testo);
 }
 
-void TfrmMagazzino::PulisciScheda()
-{
+void TfrmMagazzino::PulisciScheda() {
     for (int i = 0; i < 17; ++i)
         m_caselle[i]->setText(CASELLE[i].iniziale.toString());
     m_chkPagato->setChecked(false);
@@ -429,8 +473,7 @@ void TfrmMagazzino::PulisciScheda()
     m_caselle[0]->setFocus();
 }
 
-void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione)
-{
+void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     for (int i = 0; i < 17; ++i)
         m_caselle[i]->setText(scheda.testo(Campo(i)));
     const QString pagato = scheda.testo(Campo::Pagato);
@@ -445,13 +488,11 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione)
     m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto);
 }
 
-void TfrmMagazzino::erroreArchivio()
-{
+void TfrmMagazzino::erroreArchivio() {
     dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
 }
 
-void TfrmMagazzino::mostraRecord(qint64 posizione)
-{
+void TfrmMagazzino::mostraRecord(qint64 posizione) {
     Archivio archivio;
     TScheda scheda;
     if (!archivio.ApriArchivio() || !archivio.leggi(posizione, scheda)) {
@@ -465,86 +506,69 @@ void TfrmMagazzino::mostraRecord(qint64 posizione)
 
 namespace {
 
-void archivioVuoto(QWidget *finestra)
-{
+void archivioVuoto(QWidget *finestra) {
     dialoghi().messaggio(finestra, TipoMessaggio::Informazione,
                          QStringLiteral("L'archivio non contiene nessuna scheda."));
 }
 
 } // namespace
 
-void TfrmMagazzino::cmdPrimoClick()
-{
+void TfrmMagazzino::cmdPrimoClick() {
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
     archivio.chiudi();
-    if (totale < 0)
-        return erroreArchivio();
-    if (totale == 0)
-        return archivioVuoto(this);
+    if (totale < 0) return erroreArchivio();
+    if (totale == 0) return archivioVuoto(this);
     mostraRecord(1);
 }
 
-void TfrmMagazzino::cmdUltimoClick()
-{
+void TfrmMagazzino::cmdUltimoClick() {
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
     archivio.chiudi();
-    if (totale < 0)
-        return erroreArchivio();
-    if (totale == 0)
-        return archivioVuoto(this);
+    if (totale < 0) return erroreArchivio();
+    if (totale == 0) return archivioVuoto(this);
     mostraRecord(totale);
 }
 
-void TfrmMagazzino::cmdAvantiClick()
-{
+void TfrmMagazzino::cmdAvantiClick() {
     // A card not in the archive stands before record 1.
-    if (Rifila(m_lblPosizione->text()).isEmpty())
-        m_lblPosizione->setText(QStringLiteral("0"));
+    if (Rifila(m_lblPosizione->text()).isEmpty()) m_lblPosizione->setText(QStringLiteral("0"));
     const qint64 p = Rifila(m_lblPosizione->text()).toLongLong();
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
     archivio.chiudi();
-    if (totale < 0)
-        return erroreArchivio();
+    if (totale < 0) return erroreArchivio();
     if (totale == 0) {
         m_lblPosizione->clear();
         return archivioVuoto(this);
     }
-    if (p < totale)
-        mostraRecord(p + 1);
+    if (p < totale) mostraRecord(p + 1);
 }
 
-void TfrmMagazzino::cmdIndietroClick()
-{
+void TfrmMagazzino::cmdIndietroClick() {
     const QString etichetta = Rifila(m_lblPosizione->text());
-    if (etichetta == u"1")
-        return;
+    if (etichetta == u"1") return;
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
     archivio.chiudi();
-    if (totale < 0)
-        return erroreArchivio();
-    if (totale == 0)
-        return archivioVuoto(this);
-    if (etichetta.isEmpty())
-        return mostraRecord(1);
+    if (totale < 0) return erroreArchivio();
+    if (totale == 0) return archivioVuoto(this);
+    if (etichetta.isEmpty()) return mostraRecord(1);
     mostraRecord(etichetta.toLongLong() - 1);
 }
 
-void TfrmMagazzino::btnNuovoClick()
-{
+void TfrmMagazzino::btnNuovoClick() {
     PulisciScheda();
     m_caselle[0]->setFocus();
 }
 
-void TfrmMagazzino::btnDuplicaClick()
-{
+void TfrmMagazzino::btnDuplicaClick() {
     if (Rifila(m_lblPosizione->text()).isEmpty()) {
-        dialoghi().messaggio(this, TipoMessaggio::Avviso,
-                             QStringLiteral("Attenzione: la duplicazione di una scheda può avvenire "
-                                            "soltanto dopo che questa è stata inserita in archivio."));
+        dialoghi().messaggio(
+            this, TipoMessaggio::Avviso,
+            QStringLiteral("Attenzione: la duplicazione di una scheda può avvenire "
+                           "soltanto dopo che questa è stata inserita in archivio."));
         return;
     }
     for (auto *l : m_nascoste)
@@ -559,12 +583,10 @@ void TfrmMagazzino::btnDuplicaClick()
             QStringLiteral("Al termine premere Salva per inserire la scheda in archivio."));
 }
 
-bool TfrmMagazzino::controllaCampi()
-{
+bool TfrmMagazzino::controllaCampi() {
     auto avviso = [this](QWidget *dove, const QString &testo) {
         dialoghi().messaggio(this, TipoMessaggio::Avviso, testo);
-        if (dove)
-            dove->setFocus();
+        if (dove) dove->setFocus();
         return false;
     };
     const struct {
@@ -576,9 +598,10 @@ bool TfrmMagazzino::controllaCampi()
                        {Campo::Tipologia, u"la categoria merceologica"}};
     for (const auto &o : obbligatori)
         if (Rifila(casella(o.campo)->text()).isEmpty())
-            return avviso(casella(o.campo),
-                          QStringLiteral("Attenzione: per salvare la scheda è necessario indicare ") +
-                              QString::fromUtf16(o.cosa) + u'.');
+            return avviso(
+                casella(o.campo),
+                QStringLiteral("Attenzione: per salvare la scheda è necessario indicare ") +
+                    QString::fromUtf16(o.cosa) + u'.');
 
     // Nothing is stored that the archive cannot hold as it stands.
     for (int i = 0; i < 17; ++i) {
@@ -615,8 +638,7 @@ bool TfrmMagazzino::controllaCampi()
     return true;
 }
 
-TScheda TfrmMagazzino::schedaDallaFinestra() const
-{
+TScheda TfrmMagazzino::schedaDallaFinestra() const {
     TScheda scheda;
     for (int i = 0; i < 17; ++i)
         scheda.impostaTesto(Campo(i), m_caselle[i]->text());
@@ -627,29 +649,23 @@ TScheda TfrmMagazzino::schedaDallaFinestra() const
     return scheda;
 }
 
-void TfrmMagazzino::btnSalvaClick()
-{
+void TfrmMagazzino::btnSalvaClick() {
     for (Campo c : {Campo::Giacenza, Campo::Avviso})
-        if (Rifila(casella(c)->text()).isEmpty())
-            casella(c)->setText(QStringLiteral("0"));
-    if (!controllaCampi())
-        return;
+        if (Rifila(casella(c)->text()).isEmpty()) casella(c)->setText(QStringLiteral("0"));
+    if (!controllaCampi()) return;
 
     const TScheda scheda = schedaDallaFinestra();
     Archivio archivio;
-    if (!archivio.ApriArchivio())
-        return erroreArchivio();
+    if (!archivio.ApriArchivio()) return erroreArchivio();
     const QString etichetta = Rifila(m_lblPosizione->text());
     const bool aggiornamento = !etichetta.isEmpty();
     qint64 p = 0;
     if (aggiornamento) {
         p = etichetta.toLongLong();
-        if (p < 1 || !archivio.scrivi(p, scheda))
-            return erroreArchivio();
+        if (p < 1 || !archivio.scrivi(p, scheda)) return erroreArchivio();
     } else {
         p = archivio.accoda(scheda);
-        if (p < 1)
-            return erroreArchivio();
+        if (p < 1) return erroreArchivio();
     }
     m_lblPosizione->setText(QString::number(p));
     archivio.chiudi();
@@ -673,19 +689,25 @@ void TfrmMagazzino::btnSalvaClick()
                                                 "salvataggio."));
 }
 
-void TfrmMagazzino::btnEsciClick() { close(); }
+void TfrmMagazzino::btnEsciClick() {
+    close();
+}
 
-void TfrmMagazzino::delDataScaClick() { casella(Campo::DataSca)->clear(); }
+void TfrmMagazzino::delDataScaClick() {
+    casella(Campo::DataSca)->clear();
+}
 
-void TfrmMagazzino::btnAggiungiClick() { apriGiacenza(true); }
+void TfrmMagazzino::btnAggiungiClick() {
+    apriGiacenza(true);
+}
 
-void TfrmMagazzino::btnSottraiClick() { apriGiacenza(false); }
+void TfrmMagazzino::btnSottraiClick() {
+    apriGiacenza(false);
+}
 
-void TfrmMagazzino::apriGiacenza(bool aggiunta)
-{
+void TfrmMagazzino::apriGiacenza(bool aggiunta) {
     QLineEdit *giacenza = casella(Campo::Giacenza);
-    if (Rifila(giacenza->text()).isEmpty())
-        giacenza->setText(QStringLiteral("0"));
+    if (Rifila(giacenza->text()).isEmpty()) giacenza->setText(QStringLiteral("0"));
     TfrmGiacenza finestra(this, giacenza);
     finestra.lblAggiunta->setText(aggiunta ? QStringLiteral("Quantità da aggiungere:")
                                            : QStringLiteral("Quantità da sottrarre:"));
@@ -695,30 +717,25 @@ void TfrmMagazzino::apriGiacenza(bool aggiunta)
     dialoghi().esegui(&finestra);
 }
 
-void TfrmMagazzino::apriCalendario()
-{
+void TfrmMagazzino::apriCalendario() {
     TfrmCalendario finestra(this, casella(Campo::DataSca));
     finestra.lblMemory->setText(QStringLiteral("datasca"));
     dialoghi().esegui(&finestra);
 }
 
-void TfrmMagazzino::showEvent(QShowEvent *evento)
-{
+void TfrmMagazzino::showEvent(QShowEvent *evento) {
     QWidget::showEvent(evento);
-    if (!evento->spontaneous())
-        PulisciScheda();
+    if (!evento->spontaneous()) PulisciScheda();
 }
 
-void TfrmMagazzino::closeEvent(QCloseEvent *evento)
-{
+void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
     evento->accept();
     emit chiusa();
 }
 
-bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto)
-{
-    const int i = int(std::find(std::begin(m_caselle), std::end(m_caselle), box) -
-                      std::begin(m_caselle));
+bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
+    const int i =
+        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
     const int codice = tasto->key();
     const Classe classe = classeDi(i);
 
@@ -747,41 +764,36 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto)
         m_caselle[prossima]->setFocus(Qt::TabFocusReason);
         return true;
     }
-    if (classe == Classe::Testo)
-        return false;
+    if (classe == Classe::Testo) return false;
     if (codice == Qt::Key_Backspace || codice == Qt::Key_Delete || codice == Qt::Key_Left ||
         codice == Qt::Key_Right)
         return false;
-    if (tasto->modifiers() & Qt::ControlModifier)
-        return true;
+    if (tasto->modifiers() & Qt::ControlModifier) return true;
     const QString testo = tasto->text();
     const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
     const bool virgola = classe == Classe::Importo && testo == u",";
     return !(cifra || virgola);
 }
 
-void TfrmMagazzino::casellaLasciata(QLineEdit *box)
-{
-    const int i = int(std::find(std::begin(m_caselle), std::end(m_caselle), box) -
-                      std::begin(m_caselle));
+void TfrmMagazzino::casellaLasciata(QLineEdit *box) {
+    const int i =
+        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
     if (classeDi(i) == Classe::Importo)
         box->setText(NormalizzaImporto(box->text()));
     else if (classeDi(i) == Classe::Quantita)
         box->setText(NormalizzaQuantita(box->text()));
 }
 
-bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento)
-{
+bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
     auto *box = qobject_cast<QLineEdit *>(oggetto);
-    const bool nostra = box && std::find(std::begin(m_caselle), std::end(m_caselle), box) !=
-                                   std::end(m_caselle);
+    const bool nostra =
+        box && std::find(std::begin(m_caselle), std::end(m_caselle), box) != std::end(m_caselle);
     switch (evento->type()) {
     case QEvent::KeyPress:
         if (nostra) {
             auto *tasto = static_cast<QKeyEvent *>(evento);
             // Tab and Shift+Tab belong to the window.
-            if (tasto->key() == Qt::Key_Tab || tasto->key() == Qt::Key_Backtab)
-                return false;
+            if (tasto->key() == Qt::Key_Tab || tasto->key() == Qt::Key_Backtab) return false;
             return tastoCasella(box, tasto);
         }
         break;
@@ -808,12 +820,10 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento)
             return true;
         break;
     case QEvent::Enter:
-        if (m_testiStato.contains(oggetto))
-            impostaStato(m_testiStato.value(oggetto));
+        if (m_testiStato.contains(oggetto)) impostaStato(m_testiStato.value(oggetto));
         break;
     case QEvent::MouseMove:
-        if (!m_testiStato.contains(oggetto))
-            impostaStato(QString());
+        if (!m_testiStato.contains(oggetto)) impostaStato(QString());
         break;
     default:
         break;

@@ -17,7 +17,7 @@ class RiquadroFoto;
 // position in the archive, empty for a card not yet saved.
 class TfrmMagazzino : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TfrmMagazzino(QWidget *genitore = nullptr);
 
     void PulisciScheda();
@@ -30,11 +30,11 @@ public:
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 
-signals:
+  signals:
     // The window was closed: the launcher comes back.
     void chiusa();
 
-public slots:
+  public slots:
     void cmdPrimoClick();
     void cmdIndietroClick();
     void cmdAvantiClick();
@@ -47,12 +47,12 @@ public slots:
     void btnSottraiClick();
     void delDataScaClick();
 
-protected:
+  protected:
     void showEvent(QShowEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
-private:
+  private:
     void costruisci();
     void mostraRecord(qint64 posizione);
     bool tastoCasella(QLineEdit *casella, class QKeyEvent *tasto);

@@ -10,8 +10,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::Window)
-{
+TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     ImpostaFormati();
     setObjectName(QStringLiteral("TfrmMenuRiepilogo"));
     setWindowTitle(QStringLiteral(" Quadrelo - Inventario Merce"));
@@ -81,8 +80,7 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     setTabOrder(m_txtTipologia, btnVisualizza);
 }
 
-void TfrmMenuRiepilogo::showEvent(QShowEvent *evento)
-{
+void TfrmMenuRiepilogo::showEvent(QShowEvent *evento) {
     QWidget::showEvent(evento);
     if (!evento->spontaneous()) {
         m_txtTipologia->clear();
@@ -90,8 +88,7 @@ void TfrmMenuRiepilogo::showEvent(QShowEvent *evento)
     }
 }
 
-void TfrmMenuRiepilogo::closeEvent(QCloseEvent *evento)
-{
+void TfrmMenuRiepilogo::closeEvent(QCloseEvent *evento) {
     evento->accept();
     emit chiusa();
 }

@@ -7,16 +7,16 @@ class QLineEdit;
 // The goods inventory prompt: a category, or nothing for all goods.
 class TfrmMenuRiepilogo : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TfrmMenuRiepilogo(QWidget *genitore = nullptr);
 
-signals:
+  signals:
     void chiusa();
 
-protected:
+  protected:
     void showEvent(QShowEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
 
-private:
+  private:
     QLineEdit *m_txtTipologia;
 };

@@ -15,23 +15,21 @@
 class TestAvvio : public QObject {
     Q_OBJECT
 
-private:
-    static void clic(QWidget *finestra, const char *nome)
-    {
+  private:
+    static void clic(QWidget *finestra, const char *nome) {
         auto *b = finestra->findChild<QToolButton *>(QLatin1String(nome));
         QVERIFY2(b, nome);
         QTest::mouseClick(b, Qt::LeftButton);
     }
 
-private slots:
+  private slots:
     void avvioELanciatore();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
 };
 
-void TestAvvio::avvioELanciatore()
-{
+void TestAvvio::avvioELanciatore() {
     CartellaDiProva cartella;
     FinestreProgramma finestre;
     finestre.mostraAvvio();
@@ -53,8 +51,7 @@ void TestAvvio::avvioELanciatore()
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
 }
 
-void TestAvvio::schedaEApertaVuotaOgniVolta()
-{
+void TestAvvio::schedaEApertaVuotaOgniVolta() {
     CartellaDiProva cartella;
     DialoghiFinti dialoghi;
     FinestreProgramma finestre;
@@ -86,8 +83,7 @@ void TestAvvio::schedaEApertaVuotaOgniVolta()
     QVERIFY(dialoghi.mostrati().isEmpty());
 }
 
-void TestAvvio::inventarioEUscita()
-{
+void TestAvvio::inventarioEUscita() {
     CartellaDiProva cartella;
     FinestreProgramma finestre;
     finestre.mostraAvvio();
@@ -114,16 +110,16 @@ void TestAvvio::inventarioEUscita()
     QCOMPARE(fine.count(), 2);
 }
 
-void TestAvvio::erroreGenerale()
-{
+void TestAvvio::erroreGenerale() {
     DialoghiFinti dialoghi;
     Piattaforma::eseguiProtetto(nullptr, [] { LeggiNumeroObbligatorio(QStringLiteral("abc")); });
     Piattaforma::eseguiProtetto(nullptr, [] { throw std::runtime_error("Già finito."); });
     bool eseguito = false;
     Piattaforma::eseguiProtetto(nullptr, [&] { eseguito = true; });
     QVERIFY(eseguito);
-    QCOMPARE(dialoghi.testi(), (QStringList{QStringLiteral("'abc' is not a valid floating point value."),
-                                            QStringLiteral("Già finito.")}));
+    QCOMPARE(dialoghi.testi(),
+             (QStringList{QStringLiteral("'abc' is not a valid floating point value."),
+                          QStringLiteral("Già finito.")}));
     QCOMPARE(dialoghi.mostrati().first().genere, DialoghiFinti::Genere::Semplice);
 }
 

@@ -18,8 +18,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-#include <sys/resource.h>
 #include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using Genere = DialoghiFinti::Genere;
@@ -31,43 +31,43 @@ const QString INSERITA = QStringLiteral("La scheda corrente è stata inserita in
 const QString MODIFICATA =
     QStringLiteral("Le modifiche apportate alla scheda corrente sono state salvate in archivio.");
 
-const char *const NOMI_CASELLE[17] = {
-    "txtCodice",    "txtCosto", "txtNome",   "txtGiacenza", "txtAvviso",     "txtUM",
-    "txtTipologia", "txtCaratteristiche", "txtCollocazione", "txtDitta", "txtAgente",
-    "txtRecapito",  "txtDocumento", "txtPagamento", "txtDataSca", "txtNote", "txtPrezzo"};
+const char *const NOMI_CASELLE[17] = {"txtCodice",    "txtCosto",           "txtNome",
+                                      "txtGiacenza",  "txtAvviso",          "txtUM",
+                                      "txtTipologia", "txtCaratteristiche", "txtCollocazione",
+                                      "txtDitta",     "txtAgente",          "txtRecapito",
+                                      "txtDocumento", "txtPagamento",       "txtDataSca",
+                                      "txtNote",      "txtPrezzo"};
 
 } // namespace
 
 class TestScheda : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<CartellaDiProva> cartella;
     std::unique_ptr<DialoghiFinti> dialoghi;
     std::unique_ptr<TfrmMagazzino> finestra;
 
-    QLineEdit *box(const char *nome) { return finestra->findChild<QLineEdit *>(QLatin1String(nome)); }
+    QLineEdit *box(const char *nome) {
+        return finestra->findChild<QLineEdit *>(QLatin1String(nome));
+    }
     QLabel *posizione() { return finestra->findChild<QLabel *>(QStringLiteral("lblPosizione")); }
     QCheckBox *pagato() { return finestra->findChild<QCheckBox *>(QStringLiteral("chkPagato")); }
     RiquadroFoto *foto() { return finestra->findChild<RiquadroFoto *>(QStringLiteral("imgFoto")); }
-    void clic(const char *nome)
-    {
+    void clic(const char *nome) {
         auto *b = finestra->findChild<QAbstractButton *>(QLatin1String(nome));
         QVERIFY2(b, nome);
         QTest::mouseClick(b, Qt::LeftButton);
     }
-    void scriviTre()
-    {
+    void scriviTre() {
         cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
     }
-    void compila(const QString &codice)
-    {
+    void compila(const QString &codice) {
         box("txtCodice")->setText(codice);
         box("txtNome")->setText(QStringLiteral("Vite a legno"));
         box("txtTipologia")->setText(QStringLiteral("Ferramenta"));
     }
-    TScheda record(int posizione)
-    {
+    TScheda record(int posizione) {
         const QByteArray tutto = cartella->leggiArchivio();
         TScheda s;
         std::memcpy(s.byte.data(), tutto.constData() + (posizione - 1) * TScheda::DIMENSIONE,
@@ -75,7 +75,7 @@ private:
         return s;
     }
 
-private slots:
+  private slots:
     void init();
     void cleanup();
 
@@ -116,8 +116,7 @@ private slots:
     void giacenzaSvuotaOltreQuindici();
 };
 
-void TestScheda::init()
-{
+void TestScheda::init() {
     cartella = std::make_unique<CartellaDiProva>();
     dialoghi = std::make_unique<DialoghiFinti>();
     finestra = std::make_unique<TfrmMagazzino>();
@@ -126,15 +125,13 @@ void TestScheda::init()
     QVERIFY(QTest::qWaitForWindowActive(finestra.get()));
 }
 
-void TestScheda::cleanup()
-{
+void TestScheda::cleanup() {
     finestra.reset();
     dialoghi.reset();
     cartella.reset();
 }
 
-void TestScheda::controlliEtichetteETesti()
-{
+void TestScheda::controlliEtichetteETesti() {
     QCOMPARE(finestra->windowTitle(), QStringLiteral(" Quadrelo - Magazzino Prodotti"));
     const struct {
         const char *nome;
@@ -158,8 +155,8 @@ void TestScheda::controlliEtichetteETesti()
         QCOMPARE(LunghezzaMassima(c), a.massimo);
         QCOMPARE(c->text(), QString::fromUtf8(a.iniziale));
         QCOMPARE(c->alignment() & Qt::AlignHorizontal_Mask, a.allineamento);
-        QVERIFY(finestra->findChild<QWidget *>(QStringLiteral("eff") +
-                                               QLatin1String(a.nome).mid(3)));
+        QVERIFY(
+            finestra->findChild<QWidget *>(QStringLiteral("eff") + QLatin1String(a.nome).mid(3)));
     }
     QVERIFY(box("txtDataSca")->isReadOnly());
     // The typing limit cuts what is typed, as a maximum length would.
@@ -168,16 +165,17 @@ void TestScheda::controlliEtichetteETesti()
     QCOMPARE(box("txtCodice")->text().size(), 25);
 
     for (const char *nome :
-         {"btnNuovo", "btnDuplica", "btnSalva", "btnTrova", "btnAllegati", "btnAnteprima",
-          "btnStampa", "btnScaduti", "btnSottoscorta", "btnEsporta", "btnGuida", "btnEsci",
-          "cmdPrimo", "cmdIndietro", "cmdAvanti", "cmdUltimo", "btnCaricaFoto",
-          "btnAcquisisciFoto", "btnSalvaFoto", "btnCancFoto", "btnZoomFoto", "delDataSca"}) {
+         {"btnNuovo",     "btnDuplica",    "btnSalva",          "btnTrova",       "btnAllegati",
+          "btnAnteprima", "btnStampa",     "btnScaduti",        "btnSottoscorta", "btnEsporta",
+          "btnGuida",     "btnEsci",       "cmdPrimo",          "cmdIndietro",    "cmdAvanti",
+          "cmdUltimo",    "btnCaricaFoto", "btnAcquisisciFoto", "btnSalvaFoto",   "btnCancFoto",
+          "btnZoomFoto",  "delDataSca"}) {
         auto *b = finestra->findChild<QToolButton *>(QLatin1String(nome));
         QVERIFY2(b, nome);
         QCOMPARE(b->focusPolicy(), Qt::NoFocus);
     }
-    for (const char *nome : {"lblFile01", "lblFile02", "lblFile03", "lblDesc01", "lblDesc02",
-                             "lblDesc03"})
+    for (const char *nome :
+         {"lblFile01", "lblFile02", "lblFile03", "lblDesc01", "lblDesc02", "lblDesc03"})
         QVERIFY(!finestra->findChild<QLabel *>(QLatin1String(nome))->isVisible());
     QCOMPARE(finestra->findChild<QToolButton *>(QStringLiteral("btnScaduti"))->text(),
              QStringLiteral("Da saldare"));
@@ -185,14 +183,13 @@ void TestScheda::controlliEtichetteETesti()
     QCOMPARE(foto()->size(), QSize(366, 274));
 }
 
-void TestScheda::ordineDiTabulazioneEAccessibilita()
-{
+void TestScheda::ordineDiTabulazioneEAccessibilita() {
     const QStringList atteso = {
-        u"txtCodice"_qs,       u"txtCosto"_qs,     u"txtNome"_qs,         u"txtGiacenza"_qs,
-        u"btnAggiungi"_qs,     u"btnSottrai"_qs,   u"txtAvviso"_qs,       u"txtUM"_qs,
-        u"txtTipologia"_qs,    u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
-        u"txtAgente"_qs,       u"txtRecapito"_qs,  u"txtDocumento"_qs,    u"txtPagamento"_qs,
-        u"chkPagato"_qs,       u"txtDataSca"_qs,   u"txtNote"_qs,         u"txtPrezzo"_qs};
+        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,         u"txtGiacenza"_qs,
+        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,       u"txtUM"_qs,
+        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
+        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,    u"txtPagamento"_qs,
+        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"txtNote"_qs,         u"txtPrezzo"_qs};
     box("txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < atteso.size(); ++i) {
@@ -214,8 +211,7 @@ void TestScheda::ordineDiTabulazioneEAccessibilita()
              QStringLiteral("Prima scheda"));
 }
 
-void TestScheda::lineaDiStato()
-{
+void TestScheda::lineaDiStato() {
     auto *stato = finestra->findChild<QLabel *>(QStringLiteral("panInfo"));
     QCOMPARE(stato->text(), QStringLiteral("Pronto per archiviare una nuova scheda..."));
     const struct {
@@ -248,8 +244,7 @@ void TestScheda::lineaDiStato()
     QCOMPARE(stato->text(), QString());
 }
 
-void TestScheda::navigazione_data()
-{
+void TestScheda::navigazione_data() {
     QTest::addColumn<int>("schede");
     QTest::addColumn<QString>("partenza"); // empty: a new card
     QTest::addColumn<QString>("comando");
@@ -258,32 +253,31 @@ void TestScheda::navigazione_data()
     QTest::addColumn<QString>("messaggio");
 
     const QString nessuno;
-    QTest::newRow("avanti sull'ultima") << 3 << u"3"_qs << u"cmdAvanti"_qs << u"3"_qs
-                                        << u"COD3"_qs << nessuno;
-    QTest::newRow("indietro dalla terza") << 3 << u"3"_qs << u"cmdIndietro"_qs << u"2"_qs
-                                          << u"COD2"_qs << nessuno;
+    QTest::newRow("avanti sull'ultima")
+        << 3 << u"3"_qs << u"cmdAvanti"_qs << u"3"_qs << u"COD3"_qs << nessuno;
+    QTest::newRow("indietro dalla terza")
+        << 3 << u"3"_qs << u"cmdIndietro"_qs << u"2"_qs << u"COD2"_qs << nessuno;
     QTest::newRow("primo") << 3 << u"2"_qs << u"cmdPrimo"_qs << u"1"_qs << u"COD1"_qs << nessuno;
     QTest::newRow("ultimo") << 3 << u"1"_qs << u"cmdUltimo"_qs << u"3"_qs << u"COD3"_qs << nessuno;
-    QTest::newRow("indietro sulla prima") << 3 << u"1"_qs << u"cmdIndietro"_qs << u"1"_qs
-                                          << u"COD1"_qs << nessuno;
-    QTest::newRow("avanti da nuova") << 3 << nessuno << u"cmdAvanti"_qs << u"1"_qs << u"COD1"_qs
-                                     << nessuno;
-    QTest::newRow("indietro da nuova") << 3 << nessuno << u"cmdIndietro"_qs << u"1"_qs
-                                       << u"COD1"_qs << nessuno;
-    QTest::newRow("avanti dalla prima") << 3 << u"1"_qs << u"cmdAvanti"_qs << u"2"_qs
-                                        << u"COD2"_qs << nessuno;
-    QTest::newRow("primo su archivio vuoto") << 0 << nessuno << u"cmdPrimo"_qs << nessuno
-                                             << u"NUOVA"_qs << ARCHIVIO_VUOTO;
-    QTest::newRow("ultimo su archivio vuoto") << 0 << nessuno << u"cmdUltimo"_qs << nessuno
-                                              << u"NUOVA"_qs << ARCHIVIO_VUOTO;
-    QTest::newRow("avanti su archivio vuoto") << 0 << nessuno << u"cmdAvanti"_qs << nessuno
-                                              << u"NUOVA"_qs << ARCHIVIO_VUOTO;
-    QTest::newRow("indietro su archivio vuoto") << 0 << nessuno << u"cmdIndietro"_qs << nessuno
-                                                << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("indietro sulla prima")
+        << 3 << u"1"_qs << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("avanti da nuova")
+        << 3 << nessuno << u"cmdAvanti"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("indietro da nuova")
+        << 3 << nessuno << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("avanti dalla prima")
+        << 3 << u"1"_qs << u"cmdAvanti"_qs << u"2"_qs << u"COD2"_qs << nessuno;
+    QTest::newRow("primo su archivio vuoto")
+        << 0 << nessuno << u"cmdPrimo"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("ultimo su archivio vuoto")
+        << 0 << nessuno << u"cmdUltimo"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("avanti su archivio vuoto")
+        << 0 << nessuno << u"cmdAvanti"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("indietro su archivio vuoto")
+        << 0 << nessuno << u"cmdIndietro"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
 }
 
-void TestScheda::navigazione()
-{
+void TestScheda::navigazione() {
     QFETCH(int, schede);
     QFETCH(QString, partenza);
     QFETCH(QString, comando);
@@ -308,12 +302,10 @@ void TestScheda::navigazione()
     QCOMPARE(posizione()->text(), etichetta);
     QCOMPARE(box("txtCodice")->text(), codice);
     QCOMPARE(dialoghi->ultimo(), messaggio);
-    if (!messaggio.isEmpty())
-        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+    if (!messaggio.isEmpty()) QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
 }
 
-void TestScheda::archivioMancanteCreatoDallaNavigazione()
-{
+void TestScheda::archivioMancanteCreatoDallaNavigazione() {
     QVERIFY(!QFile::exists(cartella->archivio()));
     clic("cmdAvanti");
     QVERIFY(QFile::exists(cartella->archivio()));
@@ -322,8 +314,7 @@ void TestScheda::archivioMancanteCreatoDallaNavigazione()
     QCOMPARE(dialoghi->ultimo(), ARCHIVIO_VUOTO);
 }
 
-void TestScheda::schedaMostrataComeArchiviata()
-{
+void TestScheda::schedaMostrataComeArchiviata() {
     TScheda prima = SchedaNumero(1);
     prima.impostaTesto(Campo::Costo, QStringLiteral("5"));
     prima.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
@@ -349,8 +340,7 @@ void TestScheda::schedaMostrataComeArchiviata()
     QVERIFY(dialoghi->mostrati().isEmpty());
 }
 
-void TestScheda::primoSalvataggio()
-{
+void TestScheda::primoSalvataggio() {
     compila(QStringLiteral("  ABC-1  "));
     pagato()->setChecked(true);
     clic("btnSalva");
@@ -359,7 +349,8 @@ void TestScheda::primoSalvataggio()
     QCOMPARE(posizione()->text(), QStringLiteral("1"));
     const QByteArray file = cartella->leggiArchivio();
     QCOMPARE(file.size(), 2502);
-    QCOMPARE(file.left(6), QByteArray("\x05" "ABC-1"));
+    QCOMPARE(file.left(6), QByteArray("\x05"
+                                      "ABC-1"));
     QCOMPARE(file.mid(993, 3), QByteArray("\x02\x53\xEC", 3));
     QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("0,00"));
     QCOMPARE(QImage(cartella->percorso(QStringLiteral("1.jpg"))).size(), QSize(366, 274));
@@ -373,8 +364,7 @@ void TestScheda::primoSalvataggio()
     QCOMPARE(record(1).testo(Campo::Nome), QStringLiteral("Vite a ferro"));
 }
 
-void TestScheda::salvataggioInPosto()
-{
+void TestScheda::salvataggioInPosto() {
     scriviTre();
     const QByteArray prima = cartella->leggiArchivio();
     clic("cmdUltimo");
@@ -389,8 +379,7 @@ void TestScheda::salvataggioInPosto()
     QCOMPARE(record(3).testo(Campo::Codice), QStringLiteral("COD3"));
 }
 
-void TestScheda::duplicaESalva()
-{
+void TestScheda::duplicaESalva() {
     TScheda originale = SchedaNumero(1);
     originale.impostaTesto(Campo::File01, QStringLiteral("manuale.pdf"));
     originale.impostaTesto(Campo::Desc01, QStringLiteral("Manuale d'uso"));
@@ -428,8 +417,7 @@ void TestScheda::duplicaESalva()
     QCOMPARE(fotoOriginale.readAll(), bytesFoto);
 }
 
-void TestScheda::duplicaSenzaPosizione()
-{
+void TestScheda::duplicaSenzaPosizione() {
     compila(QStringLiteral("X"));
     clic("btnNuovo");
     box("txtNome")->setText(QStringLiteral("scritto"));
@@ -442,8 +430,7 @@ void TestScheda::duplicaSenzaPosizione()
     QVERIFY(!QFile::exists(cartella->archivio()));
 }
 
-void TestScheda::campiObbligatori_data()
-{
+void TestScheda::campiObbligatori_data() {
     QTest::addColumn<QString>("vuoto");
     QTest::addColumn<QString>("messaggio");
     QTest::newRow("codice") << u"txtCodice"_qs
@@ -460,8 +447,7 @@ void TestScheda::campiObbligatori_data()
                                   "categoria merceologica."_qs;
 }
 
-void TestScheda::campiObbligatori()
-{
+void TestScheda::campiObbligatori() {
     QFETCH(QString, vuoto);
     QFETCH(QString, messaggio);
     compila(QStringLiteral("A1"));
@@ -479,8 +465,7 @@ void TestScheda::campiObbligatori()
     QVERIFY(!QFile::exists(cartella->archivio()));
 }
 
-void TestScheda::archivioInaccessibile()
-{
+void TestScheda::archivioInaccessibile() {
     QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("Magazzino.pro")));
     compila(QStringLiteral("A1"));
     clic("btnSalva");
@@ -496,8 +481,7 @@ void TestScheda::archivioInaccessibile()
     QCOMPARE(box("txtCodice")->text(), QStringLiteral("A1"));
 }
 
-void TestScheda::discoPienoAlAccodamento()
-{
+void TestScheda::discoPienoAlAccodamento() {
     // The file may not grow: appending fails as on a full disk.
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
     const QByteArray prima = cartella->leggiArchivio();
@@ -517,10 +501,8 @@ void TestScheda::discoPienoAlAccodamento()
     QCOMPARE(cartella->leggiArchivio(), prima);
 }
 
-void TestScheda::cartellaSolaLettura()
-{
-    if (geteuid() == 0)
-        QSKIP("an administrator writes in read-only folders");
+void TestScheda::cartellaSolaLettura() {
+    if (geteuid() == 0) QSKIP("an administrator writes in read-only folders");
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
     const QByteArray prima = cartella->leggiArchivio();
     QFile::setPermissions(cartella->archivio(), QFile::ReadOwner);
@@ -536,8 +518,7 @@ void TestScheda::cartellaSolaLettura()
     QCOMPARE(cartella->leggiArchivio(), prima);
 }
 
-void TestScheda::numeriTroppoLunghi_data()
-{
+void TestScheda::numeriTroppoLunghi_data() {
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("valore");
     QTest::addColumn<QString>("messaggio"); // empty: saved
@@ -562,8 +543,7 @@ void TestScheda::numeriTroppoLunghi_data()
     QTest::newRow("giacenza -999") << u"txtGiacenza"_qs << u"-999"_qs << QString() << u"-999"_qs;
 }
 
-void TestScheda::numeriTroppoLunghi()
-{
+void TestScheda::numeriTroppoLunghi() {
     QFETCH(QString, nome);
     QFETCH(QString, valore);
     QFETCH(QString, messaggio);
@@ -584,8 +564,7 @@ void TestScheda::numeriTroppoLunghi()
     }
 }
 
-void TestScheda::caratteriNonArchiviabili()
-{
+void TestScheda::caratteriNonArchiviabili() {
     compila(QStringLiteral("A1"));
     box("txtNote")->setText(QStringLiteral("Controllato ✓"));
     clic("btnSalva");
@@ -603,8 +582,7 @@ void TestScheda::caratteriNonArchiviabili()
     QCOMPARE(record(1).testo(Campo::Note), QStringLiteral("Prezzo in € – “speciale”"));
 }
 
-void TestScheda::fotoNonScrivibile()
-{
+void TestScheda::fotoNonScrivibile() {
     QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("1.jpg")));
     QImage blu(20, 20, QImage::Format_RGB32);
     blu.fill(Qt::blue);
@@ -622,8 +600,7 @@ void TestScheda::fotoNonScrivibile()
 
 // Field entry
 
-void TestScheda::normalizzazioneImporti_data()
-{
+void TestScheda::normalizzazioneImporti_data() {
     QTest::addColumn<QString>("digitato");
     QTest::addColumn<QString>("risultato");
     QTest::newRow("vuoto") << QString() << u"0,00"_qs;
@@ -641,8 +618,7 @@ void TestScheda::normalizzazioneImporti_data()
     QTest::newRow("dodici cifre") << u"999999999999"_qs << u"999999999999,00"_qs;
 }
 
-void TestScheda::normalizzazioneImporti()
-{
+void TestScheda::normalizzazioneImporti() {
     QFETCH(QString, digitato);
     QFETCH(QString, risultato);
     for (const char *nome : {"txtCosto", "txtPrezzo"}) {
@@ -656,8 +632,7 @@ void TestScheda::normalizzazioneImporti()
     }
 }
 
-void TestScheda::normalizzazioneQuantita()
-{
+void TestScheda::normalizzazioneQuantita() {
     auto *giacenza = box("txtGiacenza");
     const struct {
         const char *prima, *dopo;
@@ -675,16 +650,14 @@ void TestScheda::normalizzazioneQuantita()
     QCOMPARE(box("txtAvviso")->text(), QStringLiteral("007"));
 }
 
-void TestScheda::tastiRespinti_data()
-{
+void TestScheda::tastiRespinti_data() {
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("accettati");
     QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs;
     QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs;
 }
 
-void TestScheda::tastiRespinti()
-{
+void TestScheda::tastiRespinti() {
     QFETCH(QString, nome);
     QFETCH(QString, accettati);
     auto *c = box(nome.toLatin1().constData());
@@ -701,14 +674,13 @@ void TestScheda::tastiRespinti()
     QCOMPARE(c->text().size(), accettati.size() - 1);
 }
 
-void TestScheda::catenaInvio_data()
-{
+void TestScheda::catenaInvio_data() {
     QTest::addColumn<QString>("da");
     QTest::addColumn<QString>("a");
-    const char *catena[] = {"txtCodice",    "txtCosto",    "txtNome",  "txtGiacenza",
-                            "txtAvviso",    "txtUM",       "txtTipologia", "txtCaratteristiche",
-                            "txtCollocazione", "txtDitta", "txtAgente", "txtRecapito",
-                            "txtDocumento", "txtPagamento", "txtDataSca"};
+    const char *catena[] = {"txtCodice",       "txtCosto",     "txtNome",      "txtGiacenza",
+                            "txtAvviso",       "txtUM",        "txtTipologia", "txtCaratteristiche",
+                            "txtCollocazione", "txtDitta",     "txtAgente",    "txtRecapito",
+                            "txtDocumento",    "txtPagamento", "txtDataSca"};
     for (std::size_t i = 0; i + 1 < std::size(catena); ++i)
         QTest::newRow(catena[i]) << QString::fromLatin1(catena[i])
                                  << QString::fromLatin1(catena[i + 1]);
@@ -716,8 +688,7 @@ void TestScheda::catenaInvio_data()
     QTest::newRow("txtPrezzo") << u"txtPrezzo"_qs << u"txtCodice"_qs;
 }
 
-void TestScheda::catenaInvio()
-{
+void TestScheda::catenaInvio() {
     QFETCH(QString, da);
     QFETCH(QString, a);
     box(da.toLatin1().constData())->setFocus();
@@ -725,15 +696,13 @@ void TestScheda::catenaInvio()
     QCOMPARE(QApplication::focusWidget()->objectName(), a);
 }
 
-void TestScheda::unaSolaEvidenza()
-{
+void TestScheda::unaSolaEvidenza() {
     box("txtCodice")->setFocus();
     for (int passo = 0; passo < 22; ++passo) {
         QStringList visibili;
         for (const char *nome : NOMI_CASELLE) {
             const QString eff = QStringLiteral("eff") + QLatin1String(nome).mid(3);
-            if (finestra->findChild<QWidget *>(eff)->isVisible())
-                visibili << eff;
+            if (finestra->findChild<QWidget *>(eff)->isVisible()) visibili << eff;
         }
         auto *attuale = QApplication::focusWidget();
         if (qobject_cast<QLineEdit *>(attuale))
@@ -744,8 +713,7 @@ void TestScheda::unaSolaEvidenza()
     }
 }
 
-void TestScheda::costoSalvatoComeDigitato()
-{
+void TestScheda::costoSalvatoComeDigitato() {
     compila(QStringLiteral("A1"));
     auto *costo = box("txtCosto");
     costo->setFocus();
@@ -757,8 +725,7 @@ void TestScheda::costoSalvatoComeDigitato()
     QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("5"));
 }
 
-void TestScheda::dataScadenza()
-{
+void TestScheda::dataScadenza() {
     auto *data = box("txtDataSca");
     data->setFocus();
     // Import: today's date, whatever the box held.
@@ -807,8 +774,7 @@ void TestScheda::dataScadenza()
     QCOMPARE(dialoghi->finestreEseguite(), 2);
 }
 
-void TestScheda::giacenza_data()
-{
+void TestScheda::giacenza_data() {
     QTest::addColumn<QString>("pulsante");
     QTest::addColumn<QString>("iniziale");
     QTest::addColumn<QString>("quantita");
@@ -817,16 +783,15 @@ void TestScheda::giacenza_data()
     QTest::addColumn<QString>("risultato");
     QTest::newRow("12 + 5 applicato senza calcolare")
         << u"btnAggiungi"_qs << u"12"_qs << u"5"_qs << u"btnAggiorna"_qs << u"17"_qs << u"17"_qs;
-    QTest::newRow("5 - 8") << u"btnSottrai"_qs << u"5"_qs << u"8"_qs
-                           << u"btnTotale btnAggiorna"_qs << u"-3"_qs << u"-3"_qs;
+    QTest::newRow("5 - 8") << u"btnSottrai"_qs << u"5"_qs << u"8"_qs << u"btnTotale btnAggiorna"_qs
+                           << u"-3"_qs << u"-3"_qs;
     QTest::newRow("annulla") << u"btnAggiungi"_qs << u"12"_qs << u"5"_qs
                              << u"btnTotale btnChiudi"_qs << u"17"_qs << u"12"_qs;
-    QTest::newRow("giacenza vuota diventa 0") << u"btnSottrai"_qs << QString() << u"4"_qs
-                                              << u"btnChiudi"_qs << u"0"_qs << u"0"_qs;
+    QTest::newRow("giacenza vuota diventa 0")
+        << u"btnSottrai"_qs << QString() << u"4"_qs << u"btnChiudi"_qs << u"0"_qs << u"0"_qs;
 }
 
-void TestScheda::giacenza()
-{
+void TestScheda::giacenza() {
     QFETCH(QString, pulsante);
     QFETCH(QString, iniziale);
     QFETCH(QString, quantita);
@@ -847,23 +812,18 @@ void TestScheda::giacenza()
         g->txtAggiunta->clear();
         QTest::keyClicks(g->txtAggiunta, quantita);
         for (const QString &b : azione.split(u' ')) {
-            if (b == u"btnTotale")
-                QTest::mouseClick(g->btnTotale, Qt::LeftButton);
-            if (b == u"btnTotale" || b == u"btnChiudi")
-                visto = g->txtTotale->text();
+            if (b == u"btnTotale") QTest::mouseClick(g->btnTotale, Qt::LeftButton);
+            if (b == u"btnTotale" || b == u"btnChiudi") visto = g->txtTotale->text();
             QTest::mouseClick(d->findChild<QPushButton *>(b), Qt::LeftButton);
         }
-        if (visto.isEmpty())
-            visto = g->txtTotale->text();
+        if (visto.isEmpty()) visto = g->txtTotale->text();
     });
     clic(pulsante.toLatin1().constData());
     QCOMPARE(box("txtGiacenza")->text(), risultato);
-    if (azione != u"btnChiudi")
-        QCOMPARE(visto, totale);
+    if (azione != u"btnChiudi") QCOMPARE(visto, totale);
 }
 
-void TestScheda::giacenzaTroppoLunga()
-{
+void TestScheda::giacenzaTroppoLunga() {
     // 9999 + 1 reaches the card whole; the save then refuses it.
     compila(QStringLiteral("A1"));
     box("txtGiacenza")->setText(QStringLiteral("9999"));
@@ -879,8 +839,7 @@ void TestScheda::giacenzaTroppoLunga()
     QVERIFY(!QFile::exists(cartella->archivio()));
 }
 
-void TestScheda::giacenzaSvuotaOltreQuindici()
-{
+void TestScheda::giacenzaSvuotaOltreQuindici() {
     QLineEdit giacenzaScheda(QStringLiteral("0"));
     TfrmGiacenza d(finestra.get(), &giacenzaScheda);
     d.show();

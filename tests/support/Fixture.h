@@ -10,7 +10,7 @@
 
 // A temporary program folder, in force while the object lives.
 class CartellaDiProva {
-public:
+  public:
     CartellaDiProva();
     ~CartellaDiProva();
     QString percorso(const QString &nome = QString()) const;
@@ -18,7 +18,7 @@ public:
     QByteArray leggiArchivio() const;
     void scriviArchivio(const QByteArray &contenuto) const;
 
-private:
+  private:
     QTemporaryDir m_cartella;
 };
 
