@@ -1,25 +1,13 @@
 #include "app/TfrmAvvio.h"
 
-#include "archive/RegoleNumeri.h"
 #include "card/Controlli.h"
 
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QLabel>
 
 TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
-    ImpostaFormati();
-    setObjectName(QStringLiteral("TfrmAvvio"));
-    setWindowTitle(QStringLiteral(" Quadrelo"));
-    setWindowIcon(QIcon(Disegno(QStringLiteral("quadrelo"), QSize(64, 64))));
-
-    auto *griglia = new QGridLayout(this);
-    griglia->setContentsMargins(0, 0, 0, 0);
-    griglia->addWidget(new Sfondo(QColor(0x2f, 0x6f, 0xb8), Qt::white, this), 0, 0);
-    auto *pan = new QWidget(this);
-    pan->setObjectName(QStringLiteral("panContainer"));
-    pan->setFixedSize(980, 640);
-    griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
+    auto *pan = PreparaFinestra(this, QStringLiteral("TfrmAvvio"), QStringLiteral(" Quadrelo"),
+                                QColor(0x2f, 0x6f, 0xb8), QSize(980, 640));
 
     auto immagine = [pan](const QString &nome, const QString &disegno, QRect posto,
                           const QString &descrizione) {

@@ -1,6 +1,9 @@
 #include "card/Controlli.h"
 
 #include <QEvent>
+#include <QGridLayout>
+
+#include "archive/RegoleNumeri.h"
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QLinearGradient>
@@ -123,4 +126,24 @@ int LunghezzaMassima(const QLineEdit *casella) {
     const auto *limite =
         casella->findChild<LimiteDigitazione *>(QString(), Qt::FindDirectChildrenOnly);
     return limite ? limite->massimo() : 0;
+}
+
+QWidget *PreparaFinestra(QWidget *finestra, const QString &nome, const QString &titolo, QColor alto,
+                         QSize pannello) {
+    ImpostaFormati();
+    finestra->setObjectName(nome);
+    finestra->setWindowTitle(titolo);
+    finestra->setWindowIcon(QIcon(QStringLiteral(":/quadrelo.svg")));
+    auto *griglia = new QGridLayout(finestra);
+    griglia->setContentsMargins(0, 0, 0, 0);
+    griglia->setSpacing(0);
+    auto *sfondo = new Sfondo(alto, Qt::white, finestra);
+    sfondo->setObjectName(QStringLiteral("imgSfondo"));
+    griglia->addWidget(sfondo, 0, 0, -1, 1);
+    griglia->setRowStretch(0, 1);
+    auto *pan = new QWidget(finestra);
+    pan->setObjectName(QStringLiteral("panContainer"));
+    pan->setFixedSize(pannello);
+    griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
+    return pan;
 }

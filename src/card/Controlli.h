@@ -66,5 +66,11 @@ class LimiteDigitazione : public QObject {
 // The typing limit of a box, or 0 when it has none.
 int LunghezzaMassima(const QLineEdit *casella);
 
+// Lays out a working window: its name, caption and icon, a background shading
+// from `alto` to white, and a fixed panel centred on it, which is returned.
+// The window's grid has the panel in row 0; a caller may add rows below.
+QWidget *PreparaFinestra(QWidget *finestra, const QString &nome, const QString &titolo, QColor alto,
+                         QSize pannello);
+
 // Renders a picture from the program's resources at the given size.
 QPixmap Disegno(const QString &nome, QSize dimensione);

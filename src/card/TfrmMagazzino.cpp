@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <functional>
 
 using Piattaforma::dialoghi;
 using Piattaforma::TipoMessaggio;
@@ -92,27 +93,16 @@ QFont verdana(bool grassetto) {
 } // namespace
 
 TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) {
-    setObjectName(QStringLiteral("TfrmMagazzino"));
-    ImpostaFormati();
     m_bianco = ImmagineBianca();
     costruisci();
 }
 
 void TfrmMagazzino::costruisci() {
-    setWindowTitle(QStringLiteral(" Quadrelo - Magazzino Prodotti"));
-    setWindowIcon(QIcon(Disegno(QStringLiteral("quadrelo"), QSize(64, 64))));
-
-    auto *sfondo = new Sfondo(QColor(0xbf, 0xdc, 0xf5), Qt::white, this);
-    sfondo->setObjectName(QStringLiteral("imgSfondo"));
-    auto *griglia = new QGridLayout(this);
-    griglia->setContentsMargins(0, 0, 0, 0);
-    griglia->setSpacing(0);
-    griglia->addWidget(sfondo, 0, 0, 2, 1);
-
-    auto *pan = new QWidget(this);
-    pan->setObjectName(QStringLiteral("panContainer"));
-    pan->setFixedSize(1240, 636);
-    griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
+    auto *pan = PreparaFinestra(this, QStringLiteral("TfrmMagazzino"),
+                                QStringLiteral(" Quadrelo - Magazzino Prodotti"),
+                                QColor(0xbf, 0xdc, 0xf5), QSize(1240, 636));
+    auto *griglia = static_cast<QGridLayout *>(layout());
+    auto *sfondo = findChild<QWidget *>(QStringLiteral("imgSfondo"));
 
     m_panInfo = new QLabel(QStringLiteral("Pronto per archiviare una nuova scheda..."), this);
     m_panInfo->setObjectName(QStringLiteral("panInfo"));
@@ -126,7 +116,6 @@ void TfrmMagazzino::costruisci() {
                                             "padding: 4px 12px; }"));
     m_panInfo->setFixedHeight(32);
     griglia->addWidget(m_panInfo, 1, 0);
-    griglia->setRowStretch(0, 1);
 
     // Decorative white frames behind the photo and the fields.
     auto cornice = [pan](const QString &nome, QRect r) {
@@ -492,70 +481,48 @@ void TfrmMagazzino::erroreArchivio() {
     dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
 }
 
-void TfrmMagazzino::mostraRecord(qint64 posizione) {
-    Archivio archivio;
-    TScheda scheda;
-    if (!archivio.ApriArchivio() || !archivio.leggi(posizione, scheda)) {
-        archivio.chiudi();
-        erroreArchivio();
-        return;
-    }
-    archivio.chiudi();
-    CaricaScheda(scheda, posizione);
-}
-
-namespace {
-
-void archivioVuoto(QWidget *finestra) {
-    dialoghi().messaggio(finestra, TipoMessaggio::Informazione,
-                         QStringLiteral("L'archivio non contiene nessuna scheda."));
-}
-
-} // namespace
-
-void TfrmMagazzino::cmdPrimoClick() {
+void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
+                           bool vuotoSvuotaPosizione) {
+    // One opening of the archive: count, then read the record chosen from the
+    // count (0 stays on the card on screen).
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
+    if (totale <= 0) {
+        archivio.chiudi();
+        if (totale < 0) return erroreArchivio();
+        if (vuotoSvuotaPosizione) m_lblPosizione->clear();
+        dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                             QStringLiteral("L'archivio non contiene nessuna scheda."));
+        return;
+    }
+    const qint64 p = destinazione(totale);
+    if (p < 1) return;
+    TScheda scheda;
+    const bool letto = archivio.leggi(p, scheda);
     archivio.chiudi();
-    if (totale < 0) return erroreArchivio();
-    if (totale == 0) return archivioVuoto(this);
-    mostraRecord(1);
+    if (!letto) return erroreArchivio();
+    CaricaScheda(scheda, p);
+}
+
+void TfrmMagazzino::cmdPrimoClick() {
+    naviga([](qint64) { return qint64(1); });
 }
 
 void TfrmMagazzino::cmdUltimoClick() {
-    Archivio archivio;
-    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
-    archivio.chiudi();
-    if (totale < 0) return erroreArchivio();
-    if (totale == 0) return archivioVuoto(this);
-    mostraRecord(totale);
+    naviga([](qint64 totale) { return totale; });
 }
 
 void TfrmMagazzino::cmdAvantiClick() {
     // A card not in the archive stands before record 1.
     if (Rifila(m_lblPosizione->text()).isEmpty()) m_lblPosizione->setText(QStringLiteral("0"));
     const qint64 p = Rifila(m_lblPosizione->text()).toLongLong();
-    Archivio archivio;
-    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
-    archivio.chiudi();
-    if (totale < 0) return erroreArchivio();
-    if (totale == 0) {
-        m_lblPosizione->clear();
-        return archivioVuoto(this);
-    }
-    if (p < totale) mostraRecord(p + 1);
+    naviga([p](qint64 totale) { return p < totale ? p + 1 : 0; }, true);
 }
 
 void TfrmMagazzino::cmdIndietroClick() {
     const QString etichetta = Rifila(m_lblPosizione->text());
     if (etichetta == u"1") return;
-    Archivio archivio;
-    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
-    archivio.chiudi();
-    if (totale < 0) return erroreArchivio();
-    if (totale == 0) return archivioVuoto(this);
-    if (etichetta.isEmpty()) return mostraRecord(1);
-    mostraRecord(etichetta.toLongLong() - 1);
+    naviga([&etichetta](qint64) { return etichetta.isEmpty() ? 1 : etichetta.toLongLong() - 1; });
 }
 
 void TfrmMagazzino::btnNuovoClick() {

@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
@@ -54,7 +55,8 @@ class TfrmMagazzino : public QWidget {
 
   private:
     void costruisci();
-    void mostraRecord(qint64 posizione);
+    void naviga(const std::function<qint64(qint64 totale)> &destinazione,
+                bool vuotoSvuotaPosizione = false);
     bool tastoCasella(QLineEdit *casella, class QKeyEvent *tasto);
     void casellaLasciata(QLineEdit *casella);
     void apriGiacenza(bool aggiunta);

@@ -1,28 +1,17 @@
 #include "lists/TfrmMenuRiepilogo.h"
 
-#include "archive/RegoleNumeri.h"
 #include "card/Controlli.h"
 
 #include <QCloseEvent>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
 
 TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::Window) {
-    ImpostaFormati();
-    setObjectName(QStringLiteral("TfrmMenuRiepilogo"));
-    setWindowTitle(QStringLiteral(" Quadrelo - Inventario Merce"));
-    setWindowIcon(QIcon(Disegno(QStringLiteral("quadrelo"), QSize(64, 64))));
-
-    auto *griglia = new QGridLayout(this);
-    griglia->setContentsMargins(0, 0, 0, 0);
-    griglia->addWidget(new Sfondo(QColor(0x46, 0x82, 0xb4), Qt::white, this), 0, 0);
-    auto *pan = new QWidget(this);
-    pan->setObjectName(QStringLiteral("panContainer"));
-    pan->setFixedSize(760, 420);
-    griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
+    auto *pan = PreparaFinestra(this, QStringLiteral("TfrmMenuRiepilogo"),
+                                QStringLiteral(" Quadrelo - Inventario Merce"),
+                                QColor(0x46, 0x82, 0xb4), QSize(760, 420));
 
     auto *riquadro = new QLabel(pan);
     riquadro->setObjectName(QStringLiteral("shpRiquadro"));

@@ -310,20 +310,8 @@ void TestArchivio::arrotonda() {
 void TestArchivio::normalizzaImporto_data() {
     QTest::addColumn<QString>("digitato");
     QTest::addColumn<QString>("risultato");
-    QTest::newRow("vuoto") << QString() << u"0,00"_qs;
-    QTest::newRow("spazi") << u"   "_qs << u"0,00"_qs;
-    QTest::newRow("virgola") << u","_qs << u"0,00"_qs;
-    QTest::newRow("7") << u"7"_qs << u"7,00"_qs;
-    QTest::newRow("007") << u"007"_qs << u"7,00"_qs;
-    QTest::newRow("12,5") << u"12,5"_qs << u"12,50"_qs;
-    QTest::newRow("12,34") << u"12,34"_qs << u"12,34"_qs;
-    QTest::newRow("12,345") << u"12,345"_qs << u"12,345"_qs;
-    QTest::newRow("0,123456") << u"0,123456"_qs << u"0,1235"_qs;
-    QTest::newRow("1,99999") << u"1,99999"_qs << u"2,00"_qs;
-    QTest::newRow(",5") << u",5"_qs << u"0,50"_qs;
-    QTest::newRow("5,") << u"5,"_qs << u"5,00"_qs;
-    QTest::newRow("1,2,3") << u"1,2,3"_qs << u"0,00"_qs;
-    QTest::newRow("dodici cifre") << u"999999999999"_qs << u"999999999999,00"_qs;
+    for (const auto &caso : TabellaImporti())
+        QTest::newRow(caso.nome) << caso.digitato << caso.risultato;
 }
 
 void TestArchivio::normalizzaImporto() {

@@ -51,3 +51,20 @@ QByteArray ArchivioDi(std::initializer_list<TScheda> schede) {
         byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
     return byte;
 }
+
+QList<CasoImporto> TabellaImporti() {
+    return {{"vuoto", QString(), QStringLiteral("0,00")},
+            {"spazi", QStringLiteral("   "), QStringLiteral("0,00")},
+            {"virgola", QStringLiteral(","), QStringLiteral("0,00")},
+            {"7", QStringLiteral("7"), QStringLiteral("7,00")},
+            {"007", QStringLiteral("007"), QStringLiteral("7,00")},
+            {"12,5", QStringLiteral("12,5"), QStringLiteral("12,50")},
+            {"12,34", QStringLiteral("12,34"), QStringLiteral("12,34")},
+            {"12,345", QStringLiteral("12,345"), QStringLiteral("12,345")},
+            {"0,123456", QStringLiteral("0,123456"), QStringLiteral("0,1235")},
+            {"1,99999", QStringLiteral("1,99999"), QStringLiteral("2,00")},
+            {",5", QStringLiteral(",5"), QStringLiteral("0,50")},
+            {"5,", QStringLiteral("5,"), QStringLiteral("5,00")},
+            {"1,2,3", QStringLiteral("1,2,3"), QStringLiteral("0,00")},
+            {"dodici cifre", QStringLiteral("999999999999"), QStringLiteral("999999999999,00")}};
+}
