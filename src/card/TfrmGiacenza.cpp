@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 
 TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -149,4 +151,11 @@ bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
         return (tasto->modifiers() & Qt::ControlModifier) || !cifra;
     }
     return QDialog::eventFilter(oggetto, evento);
+}
+
+void TfrmGiacenza::showEvent(QShowEvent *evento) {
+    QDialog::showEvent(evento);
+    // Centred on the screen rather than on the card window.
+    if (!evento->spontaneous() && screen())
+        move(screen()->availableGeometry().center() - rect().center());
 }

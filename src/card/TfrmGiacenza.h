@@ -30,6 +30,7 @@ class TfrmGiacenza : public QDialog {
 
   protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
+    void showEvent(QShowEvent *evento) override;
 
   private:
     QLineEdit *m_giacenzaScheda;
