@@ -12,11 +12,12 @@
 
 namespace {
 
-double millisecondi(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
+double millisecondi(const QElapsedTimer &t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
 
 // Paints the prepared pages into a PDF held in memory; returns its size.
-qint64 dipingiPdf(const TfrxReport &report)
-{
+qint64 dipingiPdf(const TfrxReport &report) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&buffer);
@@ -25,8 +26,7 @@ qint64 dipingiPdf(const TfrxReport &report)
     return buffer.size();
 }
 
-void elenco()
-{
+void elenco() {
     TfrxReport report;
     CostruisciFrxReport(report);
     report.FindObject<TfrxMemoView>(QStringLiteral("txtTitolo"))
@@ -58,8 +58,7 @@ void elenco()
                 pittura / double(pagine), byte / 1024);
 }
 
-void scheda()
-{
+void scheda() {
     TfrxReport report;
     CostruisciRepFoto(report);
     QImage foto(4000, 3000, QImage::Format_RGB32);
@@ -71,7 +70,8 @@ void scheda()
     }
     report.FindObject<TfrxPictureView>(QStringLiteral("imgFoto"))->Picture = foto;
     for (int n = 1; n <= 18; ++n)
-        report.FindObject<TfrxMemoView>(QStringLiteral("txtCampo%1").arg(n, 2, 10, QLatin1Char('0')))
+        report
+            .FindObject<TfrxMemoView>(QStringLiteral("txtCampo%1").arg(n, 2, 10, QLatin1Char('0')))
             ->SetText(QStringLiteral("Valore della riga %1").arg(n));
 
     QElapsedTimer t;
@@ -95,10 +95,8 @@ void scheda()
 
 } // namespace
 
-int main(int argc, char *argv[])
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ImpostaFormati();
     elenco();

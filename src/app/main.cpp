@@ -1,7 +1,11 @@
-#include <QApplication>
+#include "app/Programma.h"
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    return 0;
+int main(int argc, char *argv[]) {
+    // Software rendering for the whole run, asked before the toolkit starts.
+    QCoreApplication::setAttribute(Qt::AA_UseSoftwareOpenGL);
+    Applicazione app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    FinestreProgramma finestre;
+    finestre.mostraAvvio();
+    return app.exec();
 }

@@ -9,8 +9,7 @@
 #include <unistd.h>
 #include <vector>
 
-QString MessaggioAccessoArchivio()
-{
+QString MessaggioAccessoArchivio() {
     return QStringLiteral("Attenzione: il sistema non permette di accedere all'archivio.") +
            QStringLiteral("\n\r\n\r") +
            QStringLiteral("Accertarsi di possedere i privilegi di scrittura nella cartella di "
@@ -21,17 +20,17 @@ Archivio::Archivio(QString percorso) : m_percorso(std::move(percorso)) {}
 
 Archivio::Archivio() : Archivio(PercorsoArchivio()) {}
 
-Archivio::~Archivio() { chiudi(); }
+Archivio::~Archivio() {
+    chiudi();
+}
 
-bool Archivio::ApriArchivio()
-{
+bool Archivio::ApriArchivio() {
     chiudi();
     const QByteArray nome = QFile::encodeName(m_percorso);
     do {
         m_fd = ::open(nome.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0)
-        return false;
+    if (m_fd < 0) return false;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         chiudi();
@@ -40,80 +39,62 @@ bool Archivio::ApriArchivio()
     return true;
 }
 
-qint64 Archivio::conta() const
-{
+qint64 Archivio::conta() const {
     struct stat info {};
-    if (m_fd < 0 || ::fstat(m_fd, &info) != 0)
-        return -1;
+    if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return -1;
     return qint64(info.st_size) / TScheda::DIMENSIONE;
 }
 
-bool Archivio::leggi(qint64 posizione, TScheda &scheda) const
-{
+bool Archivio::leggi(qint64 posizione, TScheda &scheda) const {
     return leggi(posizione, &scheda, 1);
 }
 
-bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const
-{
-    if (m_fd < 0 || posizione < 1 || quante < 1)
-        return false;
+bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const {
+    if (m_fd < 0 || posizione < 1 || quante < 1) return false;
     const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
     const std::size_t totale = std::size_t(quante) * TScheda::DIMENSIONE;
     auto *dati = reinterpret_cast<unsigned char *>(schede);
     std::size_t letti = 0;
     while (letti < totale) {
         const ssize_t n = ::pread(m_fd, dati + letti, totale - letti, offset + off_t(letti));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false; // error, or past the end of the file
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false; // error, or past the end of the file
         letti += std::size_t(n);
     }
     return true;
 }
 
-bool Archivio::scrivi(qint64 posizione, const TScheda &scheda)
-{
-    if (m_fd < 0 || posizione < 1)
-        return false;
+bool Archivio::scrivi(qint64 posizione, const TScheda &scheda) {
+    if (m_fd < 0 || posizione < 1) return false;
     const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
     std::size_t scritti = 0;
     while (scritti < sizeof scheda) {
         const ssize_t n = ::pwrite(m_fd, scheda.byte.data() + scritti, sizeof scheda - scritti,
                                    offset + off_t(scritti));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         scritti += std::size_t(n);
     }
     return ::fsync(m_fd) == 0;
 }
 
-qint64 Archivio::accoda(const TScheda &scheda)
-{
+qint64 Archivio::accoda(const TScheda &scheda) {
     const qint64 n = conta();
-    if (n < 0 || !scrivi(n + 1, scheda))
-        return -1;
+    if (n < 0 || !scrivi(n + 1, scheda)) return -1;
     return n + 1;
 }
 
-void Archivio::chiudi()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
+void Archivio::chiudi() {
+    if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }
 
 bool ScorriArchivio(const QString &percorso,
-                    const std::function<bool(const TScheda &, qint64 posizione)> &visita)
-{
+                    const std::function<bool(const TScheda &, qint64 posizione)> &visita) {
     Archivio archivio(percorso);
-    if (!archivio.ApriArchivio())
-        return false;
+    if (!archivio.ApriArchivio()) return false;
     const qint64 totale = archivio.conta();
-    if (totale < 0)
-        return false;
+    if (totale < 0) return false;
 
     // A fixed block of records: memory stays the same whatever the archive's size.
     constexpr qint64 BLOCCO = 256;
@@ -121,11 +102,9 @@ bool ScorriArchivio(const QString &percorso,
     qint64 posizione = 0;
     while (posizione < totale) {
         const qint64 quanti = qMin(BLOCCO, totale - posizione);
-        if (!archivio.leggi(posizione + 1, blocco.data(), quanti))
-            return false;
+        if (!archivio.leggi(posizione + 1, blocco.data(), quanti)) return false;
         for (qint64 i = 0; i < quanti; ++i)
-            if (!visita(blocco[std::size_t(i)], ++posizione))
-                return true;
+            if (!visita(blocco[std::size_t(i)], ++posizione)) return true;
     }
     return true;
 }

@@ -12,7 +12,7 @@ QString MessaggioAccessoArchivio();
 // chiudi() or when the object goes, so no handle outlives a user action.
 // Positions are 1-based.
 class Archivio {
-public:
+  public:
     explicit Archivio(QString percorso);
     Archivio();
     ~Archivio();
@@ -32,7 +32,7 @@ public:
     qint64 accoda(const TScheda &scheda);
     void chiudi();
 
-private:
+  private:
     QString m_percorso;
     int m_fd = -1;
 };

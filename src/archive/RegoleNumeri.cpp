@@ -9,12 +9,13 @@
 
 namespace {
 
-bool cifra(QChar c) { return c >= u'0' && c <= u'9'; }
+bool cifra(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 
 } // namespace
 
-std::optional<double> LeggiNumero(const QString &testo)
-{
+std::optional<double> LeggiNumero(const QString &testo) {
     const qsizetype n = testo.size();
     qsizetype i = 0;
     while (i < n && testo[i] == u' ')
@@ -42,25 +43,21 @@ std::optional<double> LeggiNumero(const QString &testo)
             ++cifre;
         }
     }
-    if (cifre == 0 && !virgola)
-        return std::nullopt;
+    if (cifre == 0 && !virgola) return std::nullopt;
     if (i < n && (testo[i] == u'e' || testo[i] == u'E')) {
         c += 'e';
         ++i;
-        if (i < n && (testo[i] == u'+' || testo[i] == u'-'))
-            c += char(testo[i++].unicode());
+        if (i < n && (testo[i] == u'+' || testo[i] == u'-')) c += char(testo[i++].unicode());
         int cifreEsponente = 0;
         while (i < n && cifra(testo[i])) {
             c += char(testo[i++].unicode());
             ++cifreEsponente;
         }
-        if (cifreEsponente == 0)
-            return std::nullopt;
+        if (cifreEsponente == 0) return std::nullopt;
     }
     while (i < n && testo[i] == u' ')
         ++i;
-    if (i != n)
-        return std::nullopt;
+    if (i != n) return std::nullopt;
     double valore = 0;
     const auto esito = std::from_chars(c.data(), c.data() + c.size(), valore);
     if (esito.ec != std::errc() || esito.ptr != c.data() + c.size() || !std::isfinite(valore))
@@ -68,22 +65,17 @@ std::optional<double> LeggiNumero(const QString &testo)
     return negativo ? -valore : valore;
 }
 
-double LeggiNumeroObbligatorio(const QString &testo)
-{
-    if (const auto valore = LeggiNumero(testo))
-        return *valore;
-    const QString messaggio = u'\'' + testo + QStringLiteral("' is not a valid floating point value");
+double LeggiNumeroObbligatorio(const QString &testo) {
+    if (const auto valore = LeggiNumero(testo)) return *valore;
+    const QString messaggio =
+        u'\'' + testo + QStringLiteral("' is not a valid floating point value");
     throw std::runtime_error(messaggio.toStdString());
 }
 
-QString ScriviNumero(double valore)
-{
-    if (std::isnan(valore))
-        return QStringLiteral("NAN");
-    if (std::isinf(valore))
-        return valore < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
-    if (valore == 0)
-        return QStringLiteral("0");
+QString ScriviNumero(double valore) {
+    if (std::isnan(valore)) return QStringLiteral("NAN");
+    if (std::isinf(valore)) return valore < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
+    if (valore == 0) return QStringLiteral("0");
 
     // 15 significant digits in scientific form, then laid out by hand.
     char buffer[64];
@@ -112,26 +104,22 @@ QString ScriviNumero(double valore)
         }
     } else {
         r += cifre.substr(0, 1);
-        if (cifre.size() > 1)
-            r += ',' + cifre.substr(1);
+        if (cifre.size() > 1) r += ',' + cifre.substr(1);
         r += 'E' + std::to_string(esponente);
     }
     return QString::fromLatin1(r.data(), qsizetype(r.size()));
 }
 
-double Arrotonda(double valore, int decimali)
-{
+double Arrotonda(double valore, int decimali) {
     long double fattore = 1;
     for (int i = 0; i < decimali; ++i)
         fattore *= 10;
     return double(std::floor(static_cast<long double>(valore) * fattore + 0.5L) / fattore);
 }
 
-QString NormalizzaImporto(const QString &testo)
-{
+QString NormalizzaImporto(const QString &testo) {
     const auto valore = LeggiNumero(testo);
-    if (Rifila(testo).isEmpty() || !valore)
-        return QStringLiteral("0,00");
+    if (Rifila(testo).isEmpty() || !valore) return QStringLiteral("0,00");
     QString s = ScriviNumero(Arrotonda(*valore, 4));
     const qsizetype virgola = s.indexOf(u',');
     if (virgola < 0)
@@ -141,20 +129,21 @@ QString NormalizzaImporto(const QString &testo)
     return s;
 }
 
-QString NormalizzaQuantita(const QString &testo)
-{
+QString NormalizzaQuantita(const QString &testo) {
     const auto valore = LeggiNumero(testo);
-    if (Rifila(testo).isEmpty() || !valore)
-        return QStringLiteral("0");
+    if (Rifila(testo).isEmpty() || !valore) return QStringLiteral("0");
     return ScriviNumero(Arrotonda(*valore, 0));
 }
 
-QString PrimiCaratteri(const QString &testo, int n) { return testo.left(qMax(n, 0)); }
+QString PrimiCaratteri(const QString &testo, int n) {
+    return testo.left(qMax(n, 0));
+}
 
-QString UltimiCaratteri(const QString &testo, int n) { return testo.right(qMax(n, 0)); }
+QString UltimiCaratteri(const QString &testo, int n) {
+    return testo.right(qMax(n, 0));
+}
 
-QString Rifila(const QString &testo)
-{
+QString Rifila(const QString &testo) {
     qsizetype inizio = 0;
     qsizetype fine = testo.size();
     while (inizio < fine && testo[inizio].unicode() <= 32)
@@ -164,6 +153,10 @@ QString Rifila(const QString &testo)
     return testo.mid(inizio, fine - inizio);
 }
 
-void ImpostaFormati() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+void ImpostaFormati() {
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
 
-QString FormattaData(const QDate &data) { return data.toString(QStringLiteral("dd/MM/yyyy")); }
+QString FormattaData(const QDate &data) {
+    return data.toString(QStringLiteral("dd/MM/yyyy"));
+}

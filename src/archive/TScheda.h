@@ -5,9 +5,30 @@
 
 // The 24 fields of a product record, in file order.
 enum class Campo {
-    Codice, Costo, Nome, Giacenza, Avviso, UM, Tipologia, Caratteristiche, Collocazione, Ditta,
-    Agente, Recapito, Documento, Pagamento, DataSca, Note, Prezzo, Pagato, File01, File02, File03,
-    Desc01, Desc02, Desc03
+    Codice,
+    Costo,
+    Nome,
+    Giacenza,
+    Avviso,
+    UM,
+    Tipologia,
+    Caratteristiche,
+    Collocazione,
+    Ditta,
+    Agente,
+    Recapito,
+    Documento,
+    Pagamento,
+    DataSca,
+    Note,
+    Prezzo,
+    Pagato,
+    File01,
+    File02,
+    File03,
+    Desc01,
+    Desc02,
+    Desc03
 };
 inline constexpr int NUMERO_CAMPI = 24;
 
@@ -17,13 +38,15 @@ struct DefinizioneCampo {
 };
 
 inline constexpr std::array<DefinizioneCampo, NUMERO_CAMPI> CAMPI = {{
-    {0, 25},    {26, 12},   {39, 50},   {90, 4},    {95, 3},    {99, 30},
-    {130, 50},  {181, 250}, {432, 50},  {483, 50},  {534, 50},  {585, 30},
-    {616, 50},  {667, 50},  {718, 10},  {729, 250}, {980, 12},  {993, 2},
+    {0, 25},    {26, 12},    {39, 50},    {90, 4},     {95, 3},     {99, 30},
+    {130, 50},  {181, 250},  {432, 50},   {483, 50},   {534, 50},   {585, 30},
+    {616, 50},  {667, 50},   {718, 10},   {729, 250},  {980, 12},   {993, 2},
     {996, 250}, {1247, 250}, {1498, 250}, {1749, 250}, {2000, 250}, {2251, 250},
 }};
 
-constexpr const DefinizioneCampo &definizione(Campo campo) { return CAMPI[std::size_t(campo)]; }
+constexpr const DefinizioneCampo &definizione(Campo campo) {
+    return CAMPI[std::size_t(campo)];
+}
 
 // One product record exactly as it lies in the file: 2502 bytes, each field a
 // length byte followed by its Windows-1252 characters.

@@ -7,16 +7,16 @@
 // keeping its proportions and centred. It always holds a picture.
 class RiquadroFoto : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit RiquadroFoto(QWidget *genitore = nullptr);
 
     const QImage &immagine() const { return m_immagine; }
     void impostaImmagine(const QImage &immagine);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent *evento) override;
 
-private:
+  private:
     QImage m_immagine;
     QImage m_scalata; // scaled once per change or resize, not once per paint
 };

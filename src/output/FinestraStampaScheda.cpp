@@ -50,18 +50,17 @@ const Riga Righe[16] = {
 
 const QColor BluAcciaio(0x46, 0x82, 0xB4);
 
-TfrxMemoView &memo(TfrxReport &modello, const QString &nome)
-{
+TfrxMemoView &memo(TfrxReport &modello, const QString &nome) {
     auto *m = modello.FindObject<TfrxMemoView>(nome);
-    if (!m)
-        throw std::logic_error("card template without " + nome.toStdString());
+    if (!m) throw std::logic_error("card template without " + nome.toStdString());
     return *m;
 }
 
-QString numeroRiga(int n) { return QString::number(n).rightJustified(2, u'0'); }
+QString numeroRiga(int n) {
+    return QString::number(n).rightJustified(2, u'0');
+}
 
-QFrame *pannelloBianco(QWidget *genitore, const QString &nome)
-{
+QFrame *pannelloBianco(QWidget *genitore, const QString &nome) {
     auto *pannello = new QFrame(genitore);
     pannello->setObjectName(nome);
     pannello->setAutoFillBackground(true);
@@ -76,8 +75,7 @@ QFrame *pannelloBianco(QWidget *genitore, const QString &nome)
 } // namespace
 
 FinestraStampaScheda::FinestraStampaScheda(QWidget *scheda, const Testi &testi)
-    : QDialog(scheda), m_scheda(scheda)
-{
+    : QDialog(scheda), m_scheda(scheda) {
     ImpostaFormati();
     CostruisciRepScheda(m_repScheda);
     CostruisciRepFoto(m_repFoto);
@@ -91,8 +89,8 @@ FinestraStampaScheda::FinestraStampaScheda(QWidget *scheda, const Testi &testi)
     auto *shpSfondo = pannelloBianco(this, u"shpSfondo"_s);
     m_imgLogo02 = new QLabel(shpSfondo);
     m_imgLogo02->setObjectName(u"imgLogo02"_s);
-    m_imgLogo02->setPixmap(DisegnaSpiegazione(testi.intestazione, testi.primoTesto,
-                                              testi.secondoTesto));
+    m_imgLogo02->setPixmap(
+        DisegnaSpiegazione(testi.intestazione, testi.primoTesto, testi.secondoTesto));
     m_imgLogo02->setAccessibleName(testi.intestazione);
     m_imgLogo02->setAccessibleDescription(testi.primoTesto + u' ' + testi.secondoTesto);
     auto *sfondo = new QVBoxLayout(shpSfondo);
@@ -163,14 +161,12 @@ FinestraStampaScheda::FinestraStampaScheda(QWidget *scheda, const Testi &testi)
 
 FinestraStampaScheda::~FinestraStampaScheda() = default;
 
-void FinestraStampaScheda::showEvent(QShowEvent *evento)
-{
+void FinestraStampaScheda::showEvent(QShowEvent *evento) {
     copiaFoto();
     QDialog::showEvent(evento);
 }
 
-void FinestraStampaScheda::paintEvent(QPaintEvent *)
-{
+void FinestraStampaScheda::paintEvent(QPaintEvent *) {
     QPainter p(this);
     QLinearGradient sfumatura(0, 0, 0, height());
     sfumatura.setColorAt(0, BluAcciaio);
@@ -178,8 +174,7 @@ void FinestraStampaScheda::paintEvent(QPaintEvent *)
     p.fillRect(rect(), sfumatura);
 }
 
-void FinestraStampaScheda::copiaFoto()
-{
+void FinestraStampaScheda::copiaFoto() {
     const RiquadroFoto *foto =
         m_scheda ? m_scheda->findChild<RiquadroFoto *>(u"imgFoto"_s) : nullptr;
     if (foto && !foto->immagine().isNull())
@@ -188,24 +183,27 @@ void FinestraStampaScheda::copiaFoto()
         m_imgLogo->impostaImmagine(m_imgBianco->immagine());
 }
 
-QLineEdit *FinestraStampaScheda::casella(const QString &nome) const
-{
+QLineEdit *FinestraStampaScheda::casella(const QString &nome) const {
     return m_scheda ? m_scheda->findChild<QLineEdit *>(nome) : nullptr;
 }
 
-void FinestraStampaScheda::optUnoClick() { m_lblMemory->setText(u"con"_s); }
+void FinestraStampaScheda::optUnoClick() {
+    m_lblMemory->setText(u"con"_s);
+}
 
-void FinestraStampaScheda::optDueClick() { m_lblMemory->setText(u"senza"_s); }
+void FinestraStampaScheda::optDueClick() {
+    m_lblMemory->setText(u"senza"_s);
+}
 
-void FinestraStampaScheda::btnAnnullaClick() { reject(); }
+void FinestraStampaScheda::btnAnnullaClick() {
+    reject();
+}
 
-void FinestraStampaScheda::btnStampaClick()
-{
+void FinestraStampaScheda::btnStampaClick() {
     Piattaforma::eseguiProtetto(this, [this] { stampa(); });
 }
 
-void FinestraStampaScheda::stampa()
-{
+void FinestraStampaScheda::stampa() {
     auto testo = [this](const QString &nome) {
         const QLineEdit *c = casella(nome);
         return c ? c->text() : QString();
@@ -214,12 +212,10 @@ void FinestraStampaScheda::stampa()
     // Empty stock and cost become zero in the card window too.
     QLineEdit *giacenza = casella(u"txtGiacenza"_s);
     QLineEdit *costo = casella(u"txtCosto"_s);
-    if (giacenza && Rifila(giacenza->text()).isEmpty())
-        giacenza->setText(u"0"_s);
-    if (costo && Rifila(costo->text()).isEmpty())
-        costo->setText(u"0,00"_s);
-    const double valore = LeggiNumeroObbligatorio(testo(u"txtGiacenza"_s))
-                          * LeggiNumeroObbligatorio(testo(u"txtCosto"_s));
+    if (giacenza && Rifila(giacenza->text()).isEmpty()) giacenza->setText(u"0"_s);
+    if (costo && Rifila(costo->text()).isEmpty()) costo->setText(u"0,00"_s);
+    const double valore = LeggiNumeroObbligatorio(testo(u"txtGiacenza"_s)) *
+                          LeggiNumeroObbligatorio(testo(u"txtCosto"_s));
 
     TfrxReport &modello = m_lblMemory->text() == u"con"_s ? m_repFoto : m_repScheda;
     modello.ReportPage(1)->SetOrientation(QPageLayout::Portrait);
@@ -237,16 +233,16 @@ void FinestraStampaScheda::stampa()
     }
     memo(modello, u"titCampo17"_s).SetText(u"Valore totale:"_s);
     memo(modello, u"txtCampo17"_s)
-        .SetText(u"Costo unitario (€ "_s + Rifila(testo(u"txtCosto"_s)) + u") x giacenza ("_s
-                 + Rifila(testo(u"txtGiacenza"_s)) + u" pezzi) = € "_s + ScriviNumero(valore));
+        .SetText(u"Costo unitario (€ "_s + Rifila(testo(u"txtCosto"_s)) + u") x giacenza ("_s +
+                 Rifila(testo(u"txtGiacenza"_s)) + u" pezzi) = € "_s + ScriviNumero(valore));
     const QCheckBox *pagato = m_scheda ? m_scheda->findChild<QCheckBox *>(u"chkPagato"_s) : nullptr;
     memo(modello, u"titCampo18"_s).SetText(u"Pagato:"_s);
     memo(modello, u"txtCampo18"_s).SetText(pagato && pagato->isChecked() ? u"Sì"_s : u"No"_s);
 
     const QDateTime adesso = QDateTime::currentDateTime();
     memo(modello, u"txtCalce"_s)
-        .SetText(u"Stampa eseguita in data "_s + FormattaData(adesso.date()) + u" alle ore "_s
-                 + adesso.time().toString(u"HH:mm:ss"_s));
+        .SetText(u"Stampa eseguita in data "_s + FormattaData(adesso.date()) + u" alle ore "_s +
+                 adesso.time().toString(u"HH:mm:ss"_s));
 
     modello.PrepareReport(true);
     concludi(modello);
@@ -255,8 +251,7 @@ void FinestraStampaScheda::stampa()
 }
 
 QPixmap DisegnaSpiegazione(const QString &intestazione, const QString &primoTesto,
-                           const QString &secondoTesto)
-{
+                           const QString &secondoTesto) {
     constexpr int Larghezza = 440;
     constexpr int Altezza = 170;
     QPixmap immagine(Larghezza, Altezza);
@@ -305,8 +300,7 @@ QPixmap DisegnaSpiegazione(const QString &intestazione, const QString &primoTest
     return immagine;
 }
 
-QImage DisegnaSegnaposto()
-{
+QImage DisegnaSegnaposto() {
     QImage immagine(230, 307, QImage::Format_RGB32);
     immagine.fill(Qt::white);
     QPainter p(&immagine);

@@ -16,7 +16,7 @@ class RiquadroFoto;
 // the last step, print or preview.
 class FinestraStampaScheda : public QDialog {
     Q_OBJECT
-public:
+  public:
     struct Testi {
         QString didascalia;
         QString uno;
@@ -33,7 +33,7 @@ public:
     TfrxReport &repScheda() { return m_repScheda; }
     TfrxReport &repFoto() { return m_repFoto; }
 
-protected:
+  protected:
     // `scheda` is the card window: owner of this window and source of the data.
     FinestraStampaScheda(QWidget *scheda, const Testi &testi);
     // Prints or previews the filled template.
@@ -42,7 +42,7 @@ protected:
     void showEvent(QShowEvent *evento) override;
     void paintEvent(QPaintEvent *evento) override;
 
-private:
+  private:
     void optUnoClick();
     void optDueClick();
     void btnAnnullaClick();

@@ -13,8 +13,7 @@ const QColor SlateGray(0x70, 0x80, 0x90);
 const QColor DarkOrange(0xFF, 0x8C, 0x00);
 const QColor Teal(0x00, 0x80, 0x80);
 
-TfrxFont carattere(const QString &nome, double punti, bool grassetto, QColor colore)
-{
+TfrxFont carattere(const QString &nome, double punti, bool grassetto, QColor colore) {
     TfrxFont f;
     f.Name = nome;
     f.Height = TfrxFont::DaPunti(punti);
@@ -25,17 +24,15 @@ TfrxFont carattere(const QString &nome, double punti, bool grassetto, QColor col
 
 // Positions of the templates are whole millimetres.
 template <class T>
-T *crea(TfrxComponent *genitore, const QString &nome, double sinistra, double alto, double larghezza,
-        double altezza)
-{
+T *crea(TfrxComponent *genitore, const QString &nome, double sinistra, double alto,
+        double larghezza, double altezza) {
     auto *oggetto = new T(genitore);
     oggetto->Name = nome;
     oggetto->SetBounds(mm(sinistra), mm(alto), mm(larghezza), mm(altezza));
     return oggetto;
 }
 
-TfrxReportPage *pagine(TfrxReport &report, const char *nomePagina)
-{
+TfrxReportPage *pagine(TfrxReport &report, const char *nomePagina) {
     auto *dati = new TfrxDataPage(&report);
     dati->Name = QStringLiteral("Data");
     auto *pagina = new TfrxReportPage(&report);
@@ -48,8 +45,7 @@ TfrxReportPage *pagine(TfrxReport &report, const char *nomePagina)
 }
 
 // The program's logo, the yellow folder, at its 82 x 68 pixels.
-QImage logo()
-{
+QImage logo() {
     QImage immagine(82, 68, QImage::Format_ARGB32_Premultiplied);
     immagine.fill(Qt::white);
     QSvgRenderer disegno(QStringLiteral(":/quadrelo.svg"));
@@ -58,16 +54,14 @@ QImage logo()
     return immagine;
 }
 
-void schedaComune(TfrxReport &report, double primaRiga, double passoRighe)
-{
+void schedaComune(TfrxReport &report, double primaRiga, double passoRighe) {
     report.ReportName = QStringLiteral("Scheda informativa");
     report.ShowProgress = false;
     report.PreviewOptions.AllowEdit = false;
-    report.PreviewOptions.Buttons = TfrxPreviewOptions::pbPrint | TfrxPreviewOptions::pbZoom
-                                    | TfrxPreviewOptions::pbFullScreen
-                                    | TfrxPreviewOptions::pbThumbnails
-                                    | TfrxPreviewOptions::pbNavigator
-                                    | TfrxPreviewOptions::pbClose;
+    report.PreviewOptions.Buttons = TfrxPreviewOptions::pbPrint | TfrxPreviewOptions::pbZoom |
+                                    TfrxPreviewOptions::pbFullScreen |
+                                    TfrxPreviewOptions::pbThumbnails |
+                                    TfrxPreviewOptions::pbNavigator | TfrxPreviewOptions::pbClose;
     report.PreviewOptions.Zoom = 1.0;
     auto *pagina = pagine(report, "Page1");
 
@@ -120,8 +114,7 @@ void schedaComune(TfrxReport &report, double primaRiga, double passoRighe)
 
 } // namespace
 
-void CostruisciFrxReport(TfrxReport &report)
-{
+void CostruisciFrxReport(TfrxReport &report) {
     report.ReportName = QStringLiteral("Riepilogo dati");
     report.ShowProgress = false;
     auto *pagina = pagine(report, "Page");
@@ -149,8 +142,7 @@ void CostruisciFrxReport(TfrxReport &report)
     stampaData->SetText(QStringLiteral("Stampa eseguita in data [DATE]"));
 }
 
-void CostruisciRepScheda(TfrxReport &report)
-{
+void CostruisciRepScheda(TfrxReport &report) {
     schedaComune(report, 24, 10);
     auto *pagina = report.ReportPage(1);
     crea<TfrxShapeView>(pagina, u"Shape1"_s, 3, 204, 185, 57);
@@ -162,8 +154,7 @@ void CostruisciRepScheda(TfrxReport &report)
     appunti->SetText(QStringLiteral("SPAZIO PER APPUNTI:"));
 }
 
-void CostruisciRepFoto(TfrxReport &report)
-{
+void CostruisciRepFoto(TfrxReport &report) {
     schedaComune(report, 104, 9);
     auto *foto = crea<TfrxPictureView>(report.ReportPage(1), u"imgFoto"_s, 4, 21, 183, 79);
     foto->Center = true;

@@ -6,9 +6,9 @@
 // without its photo, in the preview window, from which it can be printed.
 class TfrmAnteprimaMag : public FinestraStampaScheda {
     Q_OBJECT
-public:
+  public:
     explicit TfrmAnteprimaMag(QWidget *scheda);
 
-protected:
+  protected:
     void concludi(TfrxReport &modello) override;
 };

@@ -6,9 +6,9 @@
 // without its photo, through the print dialog.
 class TfrmStampaMag : public FinestraStampaScheda {
     Q_OBJECT
-public:
+  public:
     explicit TfrmStampaMag(QWidget *scheda);
 
-protected:
+  protected:
     void concludi(TfrxReport &modello) override;
 };

@@ -14,7 +14,7 @@ enum class TipoMessaggio { Avviso, Informazione, Errore };
 enum class Risposta { Ok, Annulla, Si, No };
 
 class Dialoghi {
-public:
+  public:
     virtual ~Dialoghi() = default;
     // Typed message with OK and Cancel.
     virtual Risposta messaggio(QWidget *genitore, TipoMessaggio tipo, const QString &testo) = 0;

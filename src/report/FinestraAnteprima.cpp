@@ -20,25 +20,23 @@
 // The page as a picture at the current zoom, drawn again only when the page
 // or the zoom changes.
 class VistaPagina : public QWidget {
-public:
+  public:
     explicit VistaPagina(QWidget *genitore) : QWidget(genitore) {}
 
-    void mostra(const QImage &immagine)
-    {
+    void mostra(const QImage &immagine) {
         m_immagine = immagine;
         resize(m_immagine.deviceIndependentSize().toSize());
         update();
     }
     const QImage &immagine() const { return m_immagine; }
 
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
+  protected:
+    void paintEvent(QPaintEvent *) override {
         QPainter p(this);
         p.drawImage(QPointF(0, 0), m_immagine);
     }
 
-private:
+  private:
     QImage m_immagine;
 };
 
@@ -50,8 +48,7 @@ const int LivelliZoom[] = {25, 50, 75, 100, 150, 200, 300, 400};
 } // namespace
 
 FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
-    : QDialog(genitore), m_report(report)
-{
+    : QDialog(genitore), m_report(report) {
     setObjectName(QStringLiteral("frmAnteprima"));
     setWindowTitle(report.ReportName);
     setAccessibleName(report.ReportName);
@@ -76,8 +73,9 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
         auto *intera = pulsante("btnPaginaIntera", QStringLiteral("Pagina intera"),
                                 QStringLiteral("Mostra la pagina intera"));
         connect(intera, &QToolButton::clicked, this, [this] { adatta(Adattamento::PaginaIntera); });
-        auto *larghezza = pulsante("btnLarghezzaPagina", QStringLiteral("Larghezza pagina"),
-                                   QStringLiteral("Adatta la pagina alla larghezza della finestra"));
+        auto *larghezza =
+            pulsante("btnLarghezzaPagina", QStringLiteral("Larghezza pagina"),
+                     QStringLiteral("Adatta la pagina alla larghezza della finestra"));
         connect(larghezza, &QToolButton::clicked, this,
                 [this] { adatta(Adattamento::LarghezzaPagina); });
         m_cmbZoom = new QComboBox(this);
@@ -114,12 +112,12 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
     }
     if (pulsanti & P::pbNavigator) {
         barra->addSpacing(12);
-        m_btnPrima = pulsante("btnPrimaPagina", QStringLiteral("Prima pagina"),
-                              QStringLiteral("Va alla prima pagina"),
-                              QKeySequence(Qt::CTRL | Qt::Key_Home));
-        m_btnPrecedente = pulsante("btnPaginaPrecedente", QStringLiteral("Pagina precedente"),
-                                   QStringLiteral("Va alla pagina precedente"),
-                                   QKeySequence(Qt::Key_PageUp));
+        m_btnPrima =
+            pulsante("btnPrimaPagina", QStringLiteral("Prima pagina"),
+                     QStringLiteral("Va alla prima pagina"), QKeySequence(Qt::CTRL | Qt::Key_Home));
+        m_btnPrecedente =
+            pulsante("btnPaginaPrecedente", QStringLiteral("Pagina precedente"),
+                     QStringLiteral("Va alla pagina precedente"), QKeySequence(Qt::Key_PageUp));
         m_spnPagina = new QSpinBox(this);
         m_spnPagina->setObjectName(QStringLiteral("spnPagina"));
         m_spnPagina->setRange(1, std::max(1, numeroPagine()));
@@ -127,12 +125,12 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
         m_spnPagina->setToolTip(QStringLiteral("Pagina mostrata"));
         m_lblTotale = new QLabel(this);
         m_lblTotale->setObjectName(QStringLiteral("lblTotalePagine"));
-        m_btnSuccessiva = pulsante("btnPaginaSuccessiva", QStringLiteral("Pagina successiva"),
-                                   QStringLiteral("Va alla pagina successiva"),
-                                   QKeySequence(Qt::Key_PageDown));
-        m_btnUltima = pulsante("btnUltimaPagina", QStringLiteral("Ultima pagina"),
-                               QStringLiteral("Va all'ultima pagina"),
-                               QKeySequence(Qt::CTRL | Qt::Key_End));
+        m_btnSuccessiva =
+            pulsante("btnPaginaSuccessiva", QStringLiteral("Pagina successiva"),
+                     QStringLiteral("Va alla pagina successiva"), QKeySequence(Qt::Key_PageDown));
+        m_btnUltima =
+            pulsante("btnUltimaPagina", QStringLiteral("Ultima pagina"),
+                     QStringLiteral("Va all'ultima pagina"), QKeySequence(Qt::CTRL | Qt::Key_End));
         connect(m_btnPrima, &QToolButton::clicked, this, [this] { vaiAPagina(1); });
         connect(m_btnPrecedente, &QToolButton::clicked, this, [this] { vaiAPagina(m_pagina - 1); });
         connect(m_btnSuccessiva, &QToolButton::clicked, this, [this] { vaiAPagina(m_pagina + 1); });
@@ -147,8 +145,8 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
     }
     barra->addStretch(1);
     if (pulsanti & P::pbClose) {
-        auto *b = pulsante("btnChiudi", QStringLiteral("Chiudi"),
-                           QStringLiteral("Chiude l'anteprima"));
+        auto *b =
+            pulsante("btnChiudi", QStringLiteral("Chiudi"), QStringLiteral("Chiude l'anteprima"));
         connect(b, &QToolButton::clicked, this, &QDialog::accept);
         barra->addWidget(b);
     }
@@ -164,8 +162,7 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
     m_lstMiniature->setUniformItemSizes(true);
     m_lstMiniature->hide();
     connect(m_lstMiniature, &QListWidget::currentRowChanged, this, [this](int riga) {
-        if (riga >= 0)
-            vaiAPagina(riga + 1);
+        if (riga >= 0) vaiAPagina(riga + 1);
     });
 
     m_scrPagina = new QScrollArea(this);
@@ -196,11 +193,12 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
 
 FinestraAnteprima::~FinestraAnteprima() = default;
 
-int FinestraAnteprima::numeroPagine() const { return int(m_report.PreparedPages().size()); }
+int FinestraAnteprima::numeroPagine() const {
+    return int(m_report.PreparedPages().size());
+}
 
 QToolButton *FinestraAnteprima::pulsante(const char *nome, const QString &testo,
-                                         const QString &suggerimento, const QKeySequence &tasti)
-{
+                                         const QString &suggerimento, const QKeySequence &tasti) {
     auto *b = new QToolButton(this);
     b->setObjectName(QString::fromLatin1(nome));
     b->setText(testo);
@@ -210,48 +208,40 @@ QToolButton *FinestraAnteprima::pulsante(const char *nome, const QString &testo,
     b->setAutoRaise(true);
     if (!tasti.isEmpty()) {
         b->setShortcut(tasti);
-        b->setToolTip(suggerimento + QStringLiteral(" (")
-                      + tasti.toString(QKeySequence::NativeText) + u')');
+        b->setToolTip(suggerimento + QStringLiteral(" (") +
+                      tasti.toString(QKeySequence::NativeText) + u')');
     } else {
         b->setToolTip(suggerimento);
     }
     return b;
 }
 
-void FinestraAnteprima::vaiAPagina(int numero)
-{
+void FinestraAnteprima::vaiAPagina(int numero) {
     const int n = std::clamp(numero, 1, std::max(1, numeroPagine()));
-    if (n == m_pagina && !m_vista->immagine().isNull())
-        return;
+    if (n == m_pagina && !m_vista->immagine().isNull()) return;
     m_pagina = n;
     aggiorna();
     m_scrPagina->verticalScrollBar()->setValue(0);
 }
 
-void FinestraAnteprima::impostaZoom(double zoom)
-{
+void FinestraAnteprima::impostaZoom(double zoom) {
     m_adattamento = Adattamento::Nessuno;
     m_zoom = std::clamp(zoom, 0.1, 8.0);
     aggiorna();
 }
 
-void FinestraAnteprima::adatta(Adattamento modo)
-{
+void FinestraAnteprima::adatta(Adattamento modo) {
     m_adattamento = modo;
     aggiorna();
 }
 
-void FinestraAnteprima::resizeEvent(QResizeEvent *evento)
-{
+void FinestraAnteprima::resizeEvent(QResizeEvent *evento) {
     QDialog::resizeEvent(evento);
-    if (m_adattamento != Adattamento::Nessuno)
-        aggiorna();
+    if (m_adattamento != Adattamento::Nessuno) aggiorna();
 }
 
-void FinestraAnteprima::aggiornaZoom()
-{
-    if (m_adattamento == Adattamento::Nessuno || numeroPagine() == 0)
-        return;
+void FinestraAnteprima::aggiornaZoom() {
+    if (m_adattamento == Adattamento::Nessuno || numeroPagine() == 0) return;
     const QSizeF pagina = m_report.PreparedPages()[std::size_t(m_pagina - 1)].dimensioneUnita();
     const QSize spazio = m_scrPagina->viewport()->size() - QSize(2 * Bordo, 2 * Bordo);
     const double perLarghezza = std::max(1, spazio.width()) / pagina.width();
@@ -261,8 +251,7 @@ void FinestraAnteprima::aggiornaZoom()
     m_zoom = std::clamp(m_zoom, 0.1, 8.0);
 }
 
-void FinestraAnteprima::aggiorna()
-{
+void FinestraAnteprima::aggiorna() {
     aggiornaZoom();
     const int totale = numeroPagine();
     if (totale > 0) {
@@ -289,13 +278,11 @@ void FinestraAnteprima::aggiorna()
     }
 }
 
-void FinestraAnteprima::btnStampaClick()
-{
+void FinestraAnteprima::btnStampaClick() {
     Piattaforma::eseguiProtetto(this, [this] { m_report.StampaConDialogo(this, m_pagina); });
 }
 
-void FinestraAnteprima::cmbZoomInvio(const QString &testo)
-{
+void FinestraAnteprima::cmbZoomInvio(const QString &testo) {
     QString cifre = testo;
     cifre.remove(u'%');
     bool ok = false;
@@ -306,17 +293,16 @@ void FinestraAnteprima::cmbZoomInvio(const QString &testo)
         aggiorna(); // shows the zoom in force again
 }
 
-void FinestraAnteprima::btnMiniatureClick(bool mostra)
-{
+void FinestraAnteprima::btnMiniatureClick(bool mostra) {
     if (mostra && m_lstMiniature->count() == 0) {
         // Drawn the first time they are asked for: most previews never need them.
         const auto &pagine = m_report.PreparedPages();
         for (std::size_t i = 0; i < pagine.size(); ++i) {
             const QSizeF unita = pagine[i].dimensioneUnita();
             const double scala = 120.0 / std::max(unita.width(), unita.height());
-            auto *voce = new QListWidgetItem(
-                QIcon(QPixmap::fromImage(ImmaginePagina(pagine[i], scala))),
-                QString::number(int(i) + 1), m_lstMiniature);
+            auto *voce =
+                new QListWidgetItem(QIcon(QPixmap::fromImage(ImmaginePagina(pagine[i], scala))),
+                                    QString::number(int(i) + 1), m_lstMiniature);
             voce->setData(Qt::AccessibleTextRole,
                           QString(QStringLiteral("Pagina ") + QString::number(int(i) + 1)));
         }
@@ -324,12 +310,10 @@ void FinestraAnteprima::btnMiniatureClick(bool mostra)
         m_lstMiniature->setCurrentRow(m_pagina - 1);
     }
     m_lstMiniature->setVisible(mostra);
-    if (m_adattamento != Adattamento::Nessuno)
-        aggiorna();
+    if (m_adattamento != Adattamento::Nessuno) aggiorna();
 }
 
-void FinestraAnteprima::btnSchermoInteroClick(bool intero)
-{
+void FinestraAnteprima::btnSchermoInteroClick(bool intero) {
     if (intero)
         setWindowState(windowState() | Qt::WindowFullScreen);
     else

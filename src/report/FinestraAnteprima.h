@@ -17,7 +17,7 @@ class VistaPagina;
 // dialog. Which buttons show is the template's choice.
 class FinestraAnteprima : public QDialog {
     Q_OBJECT
-public:
+  public:
     enum class Adattamento { Nessuno, LarghezzaPagina, PaginaIntera };
 
     FinestraAnteprima(TfrxReport &report, QWidget *genitore = nullptr);
@@ -32,10 +32,10 @@ public:
     void impostaZoom(double zoom);
     void adatta(Adattamento modo);
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent *evento) override;
 
-private:
+  private:
     QToolButton *pulsante(const char *nome, const QString &testo, const QString &suggerimento,
                           const QKeySequence &tasti = {});
     void btnStampaClick();

@@ -11,10 +11,11 @@ constexpr double Infinito = 1e12;
 // rather than at every paint.
 constexpr double PuntiPerPollice = 300.0;
 
-QRectF fasciaVerticale(double da, double a) { return {-Infinito, da, 2 * Infinito, a - da}; }
+QRectF fasciaVerticale(double da, double a) {
+    return {-Infinito, da, 2 * Infinito, a - da};
+}
 
-int allineamentoOrizzontale(TfrxHAlign a)
-{
+int allineamentoOrizzontale(TfrxHAlign a) {
     switch (a) {
     case TfrxHAlign::Center:
         return Qt::AlignHCenter;
@@ -26,8 +27,7 @@ int allineamentoOrizzontale(TfrxHAlign a)
     return Qt::AlignLeft;
 }
 
-int allineamentoVerticale(TfrxVAlign a)
-{
+int allineamentoVerticale(TfrxVAlign a) {
     switch (a) {
     case TfrxVAlign::Center:
         return Qt::AlignVCenter;
@@ -39,7 +39,9 @@ int allineamentoVerticale(TfrxVAlign a)
     return Qt::AlignTop;
 }
 
-CarattereStampa carattere(const TfrxFont &f) { return {f.Name, f.Height, f.Bold, f.Color}; }
+CarattereStampa carattere(const TfrxFont &f) {
+    return {f.Name, f.Height, f.Bold, f.Color};
+}
 
 // The lines of an unwrapped memo: line i spans [primo + i * passo, + passo).
 struct RigheMemo {
@@ -48,8 +50,7 @@ struct RigheMemo {
     int quante;
 };
 
-RigheMemo righe(const TfrxMemoView &memo)
-{
+RigheMemo righe(const TfrxMemoView &memo) {
     const double passo = memo.PassoRiga();
     const int n = int(memo.Memo.size());
     double scarto = 0;
@@ -61,10 +62,8 @@ RigheMemo righe(const TfrxMemoView &memo)
 }
 
 // Indices of the lines that fall, even in part, inside [da, a).
-std::pair<int, int> righeTra(const RigheMemo &r, double da, double a)
-{
-    if (r.quante == 0 || a <= da)
-        return {0, 0};
+std::pair<int, int> righeTra(const RigheMemo &r, double da, double a) {
+    if (r.quante == 0 || a <= da) return {0, 0};
     const int primo = std::max(0, int(std::floor((da - r.primo) / r.passo + Tolleranza)));
     const double ultimo = std::ceil((a - r.primo) / r.passo - Tolleranza);
     const int fine = int(std::clamp(ultimo, 0.0, double(r.quante)));
@@ -74,12 +73,9 @@ std::pair<int, int> righeTra(const RigheMemo &r, double da, double a)
 } // namespace
 
 Impaginatore::Impaginatore(const TfrxReport &report, QString dataOdierna)
-    : m_report(report), m_dataOdierna(std::move(dataOdierna))
-{
-}
+    : m_report(report), m_dataOdierna(std::move(dataOdierna)) {}
 
-std::vector<PaginaPreparata> Impaginatore::esegui()
-{
+std::vector<PaginaPreparata> Impaginatore::esegui() {
     for (const auto &figlio : m_report.Objects()) {
         if (const auto *pagina = dynamic_cast<const TfrxReportPage *>(figlio.get()))
             impagina(*pagina);
@@ -87,8 +83,7 @@ std::vector<PaginaPreparata> Impaginatore::esegui()
     return std::move(m_pagine);
 }
 
-void Impaginatore::impagina(const TfrxReportPage &pagina)
-{
+void Impaginatore::impagina(const TfrxReportPage &pagina) {
     m_pagina = &pagina;
     m_x0 = mm(pagina.LeftMargin);
     m_y0 = mm(pagina.TopMargin);
@@ -111,8 +106,7 @@ void Impaginatore::impagina(const TfrxReportPage &pagina)
         collocaBanda(*banda);
 }
 
-void Impaginatore::nuovaPagina()
-{
+void Impaginatore::nuovaPagina() {
     PaginaPreparata pagina;
     pagina.cartaMm = QSizeF(m_pagina->PaperWidth, m_pagina->PaperHeight);
     m_pagine.push_back(std::move(pagina));
@@ -121,8 +115,7 @@ void Impaginatore::nuovaPagina()
     emetti(*m_pagina, QPointF(m_x0, m_y0), -Infinito, Infinito);
 }
 
-void Impaginatore::collocaBanda(const TfrxBand &banda)
-{
+void Impaginatore::collocaBanda(const TfrxBand &banda) {
     const double altezza = std::max(0.0, banda.Height);
     double da = 0;
     for (;;) {
@@ -163,13 +156,11 @@ void Impaginatore::collocaBanda(const TfrxBand &banda)
     }
 }
 
-template <class F> void Impaginatore::perOgniPezzo(const TfrxBand &banda, F &&f) const
-{
+template <class F> void Impaginatore::perOgniPezzo(const TfrxBand &banda, F &&f) const {
     for (const auto &figlio : banda.Objects()) {
         const TfrxComponent *o = figlio.get();
         if (const auto *memo = dynamic_cast<const TfrxMemoView *>(o)) {
-            if (memo->Memo.isEmpty())
-                continue; // a background alone may be cut anywhere
+            if (memo->Memo.isEmpty()) continue; // a background alone may be cut anywhere
             if (memo->WordWrap) {
                 f(Estensione{memo->Top, memo->Top + memo->Height}, nullptr);
                 continue;
@@ -178,21 +169,18 @@ template <class F> void Impaginatore::perOgniPezzo(const TfrxBand &banda, F &&f)
             continue;
         }
         if (const auto *immagine = dynamic_cast<const TfrxPictureView *>(o)) {
-            if (!immagine->Picture.isNull())
-                f(Estensione{o->Top, o->Top + o->Height}, nullptr);
+            if (!immagine->Picture.isNull()) f(Estensione{o->Top, o->Top + o->Height}, nullptr);
             continue;
         }
         if (dynamic_cast<const TfrxLineView *>(o)) {
             f(Estensione{o->Top, o->Top + 1}, nullptr);
             continue;
         }
-        if (dynamic_cast<const TfrxView *>(o))
-            f(Estensione{o->Top, o->Top + o->Height}, nullptr);
+        if (dynamic_cast<const TfrxView *>(o)) f(Estensione{o->Top, o->Top + o->Height}, nullptr);
     }
 }
 
-double Impaginatore::trovaTaglio(const TfrxBand &banda, double da, double limite) const
-{
+double Impaginatore::trovaTaglio(const TfrxBand &banda, double da, double limite) const {
     // Move the cut up above every piece it would go through, until none is.
     double taglio = limite;
     bool spostato = true;
@@ -202,15 +190,13 @@ double Impaginatore::trovaTaglio(const TfrxBand &banda, double da, double limite
             if (memo) {
                 const RigheMemo r = righe(*memo);
                 const double fondoMemo = memo->Top + memo->Height;
-                if (taglio <= memo->Top + Tolleranza || taglio >= fondoMemo - Tolleranza)
-                    return;
+                if (taglio <= memo->Top + Tolleranza || taglio >= fondoMemo - Tolleranza) return;
                 const int i = int(std::floor((taglio - r.primo) / r.passo));
-                if (i < 0 || i >= r.quante)
-                    return;
+                if (i < 0 || i >= r.quante) return;
                 e = {r.primo + i * r.passo, r.primo + (i + 1) * r.passo};
             }
-            if (e.alto < taglio - Tolleranza && e.basso > taglio + Tolleranza
-                && e.alto > da + Tolleranza) {
+            if (e.alto < taglio - Tolleranza && e.basso > taglio + Tolleranza &&
+                e.alto > da + Tolleranza) {
                 taglio = e.alto;
                 spostato = true;
             }
@@ -219,8 +205,7 @@ double Impaginatore::trovaTaglio(const TfrxBand &banda, double da, double limite
     return taglio;
 }
 
-bool Impaginatore::contenutoOltre(const TfrxBand &banda, double da) const
-{
+bool Impaginatore::contenutoOltre(const TfrxBand &banda, double da) const {
     bool trovato = false;
     perOgniPezzo(banda, [&](Estensione e, const TfrxMemoView *memo) {
         if (memo) {
@@ -228,14 +213,12 @@ bool Impaginatore::contenutoOltre(const TfrxBand &banda, double da) const
             const double fondo = std::min(r.primo + r.quante * r.passo, memo->Top + memo->Height);
             e = {memo->Top, fondo};
         }
-        if (e.basso > da + Tolleranza)
-            trovato = true;
+        if (e.basso > da + Tolleranza) trovato = true;
     });
     return trovato;
 }
 
-void Impaginatore::emetti(const TfrxComponent &contenitore, QPointF origine, double da, double a)
-{
+void Impaginatore::emetti(const TfrxComponent &contenitore, QPointF origine, double da, double a) {
     PaginaPreparata &pagina = m_pagine.back();
     for (const auto &figlio : contenitore.Objects()) {
         const TfrxComponent *o = figlio.get();
@@ -254,16 +237,13 @@ void Impaginatore::emetti(const TfrxComponent &contenitore, QPointF origine, dou
     }
 }
 
-void Impaginatore::emettiMemo(const TfrxMemoView &memo, QPointF origine, double da, double a)
-{
+void Impaginatore::emettiMemo(const TfrxMemoView &memo, QPointF origine, double da, double a) {
     PaginaPreparata &pagina = m_pagine.back();
     const QRectF riquadro(origine.x() + memo.Left, origine.y() + memo.Top, memo.Width, memo.Height);
     const QRectF visibile =
         riquadro.intersected(fasciaVerticale(origine.y() + da, origine.y() + a));
-    if (visibile.isEmpty())
-        return;
-    if (memo.Color.isValid())
-        pagina.rettangoli.push_back({visibile, memo.Color, false});
+    if (visibile.isEmpty()) return;
+    if (memo.Color.isValid()) pagina.rettangoli.push_back({visibile, memo.Color, false});
 
     const CarattereStampa c = carattere(memo.Font);
     const int orizzontale = allineamentoOrizzontale(memo.HAlign);
@@ -274,49 +254,45 @@ void Impaginatore::emettiMemo(const TfrxMemoView &memo, QPointF origine, double 
             righe << espandi(memo, riga);
         const QString testo = righe.join(u'\n');
         if (!testo.isEmpty())
-            pagina.testi.push_back({riquadro, visibile, testo, c,
-                                    orizzontale | allineamentoVerticale(memo.VAlign)
-                                        | Qt::TextWordWrap});
+            pagina.testi.push_back(
+                {riquadro, visibile, testo, c,
+                 orizzontale | allineamentoVerticale(memo.VAlign) | Qt::TextWordWrap});
         return;
     }
     // Without word wrap every line of the memo is exactly one printed line.
     const RigheMemo r = righe(memo);
-    const auto [primo, fine] = righeTra(r, std::max(da, memo.Top), std::min(a, memo.Top + memo.Height));
+    const auto [primo, fine] =
+        righeTra(r, std::max(da, memo.Top), std::min(a, memo.Top + memo.Height));
     pagina.testi.reserve(pagina.testi.size() + std::size_t(fine - primo));
     for (int i = primo; i < fine; ++i) {
         const QString &riga = memo.Memo.at(i);
-        if (riga.isEmpty())
-            continue;
+        if (riga.isEmpty()) continue;
         const QRectF posto(riquadro.left(), origine.y() + r.primo + i * r.passo, riquadro.width(),
                            r.passo);
-        pagina.testi.push_back({posto, visibile, espandi(memo, riga), c,
-                                orizzontale | Qt::AlignVCenter});
+        pagina.testi.push_back(
+            {posto, visibile, espandi(memo, riga), c, orizzontale | Qt::AlignVCenter});
     }
 }
 
 void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine, double da,
-                                  double a)
-{
-    if (vista.Picture.isNull() || vista.Width <= 0 || vista.Height <= 0)
-        return;
+                                  double a) {
+    if (vista.Picture.isNull() || vista.Width <= 0 || vista.Height <= 0) return;
     const QRectF riquadro(origine.x() + vista.Left, origine.y() + vista.Top, vista.Width,
                           vista.Height);
     const QRectF visibile =
         riquadro.intersected(fasciaVerticale(origine.y() + da, origine.y() + a));
-    if (visibile.isEmpty())
-        return;
+    if (visibile.isEmpty()) return;
 
     // Scaled to fit keeping its proportions; centred, or at the top-left corner.
     const QSizeF adatta = QSizeF(vista.Picture.size()).scaled(riquadro.size(), Qt::KeepAspectRatio);
     QRectF posto(riquadro.topLeft(), adatta);
-    if (vista.Center)
-        posto.moveCenter(riquadro.center());
+    if (vista.Center) posto.moveCenter(riquadro.center());
 
     const QSize pixel = (adatta * (PuntiPerPollice / 96.0)).toSize().expandedTo(QSize(1, 1));
     if (vista.Picture.width() <= pixel.width() && vista.Picture.height() <= pixel.height()) {
         vista.m_scalata = vista.Picture;
-    } else if (vista.m_chiaveScalata != vista.Picture.cacheKey()
-               || vista.m_boxScalata != riquadro.size() || vista.m_scalata.isNull()) {
+    } else if (vista.m_chiaveScalata != vista.Picture.cacheKey() ||
+               vista.m_boxScalata != riquadro.size() || vista.m_scalata.isNull()) {
         vista.m_scalata =
             vista.Picture.scaled(pixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     }
@@ -325,12 +301,10 @@ void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine,
     m_pagine.back().immagini.push_back({posto, visibile, vista.m_scalata});
 }
 
-QString Impaginatore::espandi(const TfrxMemoView &memo, const QString &riga) const
-{
+QString Impaginatore::espandi(const TfrxMemoView &memo, const QString &riga) const {
     // [DATE] is the only expression the program uses; any other bracketed
     // text (which may come from a card's fields) is printed as it stands.
-    if (!memo.AllowExpressions || !riga.contains(u"[DATE]"))
-        return riga;
+    if (!memo.AllowExpressions || !riga.contains(u"[DATE]")) return riga;
     QString testo = riga;
     return testo.replace(QStringLiteral("[DATE]"), m_dataOdierna);
 }

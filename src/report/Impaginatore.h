@@ -9,11 +9,11 @@
 // title, master data, footer. A band that may split continues on the next
 // pages, cut only between two lines of text and never through an object.
 class Impaginatore {
-public:
+  public:
     Impaginatore(const TfrxReport &report, QString dataOdierna);
     std::vector<PaginaPreparata> esegui();
 
-private:
+  private:
     struct Estensione {
         double alto;
         double basso;

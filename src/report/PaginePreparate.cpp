@@ -14,23 +14,18 @@ constexpr double UnitaPerMm = 96.0 / 25.4;
 // Maps report units to the device's pixels and keeps the current font and
 // clip, so that a page of list lines does not set them again for every line.
 class Pittore {
-public:
+  public:
     explicit Pittore(QPainter &p)
-        : m_p(p), m_sx(p.device()->logicalDpiX() / 96.0), m_sy(p.device()->logicalDpiY() / 96.0)
-    {
-    }
+        : m_p(p), m_sx(p.device()->logicalDpiX() / 96.0), m_sy(p.device()->logicalDpiY() / 96.0) {}
 
-    QRectF mappa(const QRectF &r) const
-    {
+    QRectF mappa(const QRectF &r) const {
         return {r.x() * m_sx, r.y() * m_sy, r.width() * m_sx, r.height() * m_sy};
     }
     QPointF mappa(const QPointF &q) const { return {q.x() * m_sx, q.y() * m_sy}; }
     double spessore() const { return std::max(1.0, m_sx); }
 
-    void taglia(const QRectF &taglio)
-    {
-        if (taglio == m_taglio)
-            return;
+    void taglia(const QRectF &taglio) {
+        if (taglio == m_taglio) return;
         m_taglio = taglio;
         if (taglio.isNull())
             m_p.setClipping(false);
@@ -38,8 +33,7 @@ public:
             m_p.setClipRect(mappa(taglio));
     }
 
-    const QFontMetricsF &carattere(const CarattereStampa &c)
-    {
+    const QFontMetricsF &carattere(const CarattereStampa &c) {
         if (!m_metriche || !(c == m_carattere)) {
             QFont f(c.nome);
             // Points follow the device's resolution, so the text has the same
@@ -57,7 +51,7 @@ public:
 
     QPainter &p() { return m_p; }
 
-private:
+  private:
     QPainter &m_p;
     double m_sx;
     double m_sy;
@@ -66,8 +60,7 @@ private:
     std::optional<QFontMetricsF> m_metriche;
 };
 
-void disegnaTesto(Pittore &pittore, const TestoPosizionato &t)
-{
+void disegnaTesto(Pittore &pittore, const TestoPosizionato &t) {
     const QFontMetricsF &fm = pittore.carattere(t.carattere);
     pittore.taglia(t.taglio);
     const QRectF r = pittore.mappa(t.riquadro);
@@ -95,8 +88,7 @@ void disegnaTesto(Pittore &pittore, const TestoPosizionato &t)
 
 } // namespace
 
-QPageLayout PaginaPreparata::impaginazione() const
-{
+QPageLayout PaginaPreparata::impaginazione() const {
     const bool orizzontale = cartaMm.width() > cartaMm.height();
     const QSizeF verticale = orizzontale ? cartaMm.transposed() : cartaMm;
     QPageLayout layout(QPageSize(verticale, QPageSize::Millimeter),
@@ -105,10 +97,11 @@ QPageLayout PaginaPreparata::impaginazione() const
     return layout;
 }
 
-QSizeF PaginaPreparata::dimensioneUnita() const { return cartaMm * UnitaPerMm; }
+QSizeF PaginaPreparata::dimensioneUnita() const {
+    return cartaMm * UnitaPerMm;
+}
 
-void DisegnaPagina(QPainter &p, const PaginaPreparata &pagina)
-{
+void DisegnaPagina(QPainter &p, const PaginaPreparata &pagina) {
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
@@ -116,8 +109,7 @@ void DisegnaPagina(QPainter &p, const PaginaPreparata &pagina)
     Pittore pittore(p);
 
     for (const auto &r : pagina.rettangoli) {
-        if (r.riempimento.isValid())
-            p.fillRect(pittore.mappa(r.riquadro), r.riempimento);
+        if (r.riempimento.isValid()) p.fillRect(pittore.mappa(r.riquadro), r.riempimento);
     }
     for (const auto &i : pagina.immagini) {
         pittore.taglia(i.taglio);
@@ -130,16 +122,14 @@ void DisegnaPagina(QPainter &p, const PaginaPreparata &pagina)
     p.setPen(QPen(Qt::black, pittore.spessore(), Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     p.setBrush(Qt::NoBrush);
     for (const auto &r : pagina.rettangoli) {
-        if (r.contorno)
-            p.drawRect(pittore.mappa(r.riquadro));
+        if (r.contorno) p.drawRect(pittore.mappa(r.riquadro));
     }
     for (const auto &l : pagina.linee)
         p.drawLine(pittore.mappa(l.da), pittore.mappa(l.a));
     p.restore();
 }
 
-QImage ImmaginePagina(const PaginaPreparata &pagina, double zoom, qreal rapportoPixel)
-{
+QImage ImmaginePagina(const PaginaPreparata &pagina, double zoom, qreal rapportoPixel) {
     const QSizeF unita = pagina.dimensioneUnita();
     const double scala = zoom * rapportoPixel;
     QImage immagine(std::max(1, int(std::lround(unita.width() * scala))),

@@ -12,54 +12,47 @@
 
 // ---- Tree -----------------------------------------------------------------
 
-TfrxComponent::TfrxComponent(TfrxComponent *genitore) : m_genitore(genitore)
-{
-    if (genitore)
-        genitore->m_oggetti.emplace_back(this);
+TfrxComponent::TfrxComponent(TfrxComponent *genitore) : m_genitore(genitore) {
+    if (genitore) genitore->m_oggetti.emplace_back(this);
 }
 
 TfrxComponent::~TfrxComponent() = default;
 
-void TfrxComponent::SetBounds(double sinistra, double alto, double larghezza, double altezza)
-{
+void TfrxComponent::SetBounds(double sinistra, double alto, double larghezza, double altezza) {
     Left = sinistra;
     Top = alto;
     Width = larghezza;
     Height = altezza;
 }
 
-QString TfrxMemoView::Text() const { return Memo.join(u'\n'); }
+QString TfrxMemoView::Text() const {
+    return Memo.join(u'\n');
+}
 
-void TfrxMemoView::SetText(const QString &testo)
-{
+void TfrxMemoView::SetText(const QString &testo) {
     Memo.clear();
-    if (testo.isEmpty())
-        return;
+    if (testo.isEmpty()) return;
     QString righe = testo;
     righe.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     Memo = righe.split(u'\n');
 }
 
-double TfrxMemoView::PassoRiga() const
-{
+double TfrxMemoView::PassoRiga() const {
     // 12.822 units per line for 8 pt (10.667 pixels): the pitch the list
     // windows size their memos with, in proportion for other sizes.
     constexpr double PassoPerPixel = 12.822 / (8.0 / 0.75);
     return Font.Height * PassoPerPixel;
 }
 
-TfrxDataPage::TfrxDataPage(TfrxComponent *genitore) : TfrxPage(genitore)
-{
+TfrxDataPage::TfrxDataPage(TfrxComponent *genitore) : TfrxPage(genitore) {
     Width = 1000;
     Height = 1000;
 }
 
 TfrxReportPage::TfrxReportPage(TfrxComponent *genitore) : TfrxPage(genitore) {}
 
-void TfrxReportPage::SetOrientation(QPageLayout::Orientation orientamento)
-{
-    if (orientamento == m_orientamento)
-        return;
+void TfrxReportPage::SetOrientation(QPageLayout::Orientation orientamento) {
+    if (orientamento == m_orientamento) return;
     m_orientamento = orientamento;
     // The margins turn with the paper: what was at the top is now at the left.
     std::swap(PaperWidth, PaperHeight);
@@ -72,54 +65,45 @@ void TfrxReportPage::SetOrientation(QPageLayout::Orientation orientamento)
 TfrxReport::TfrxReport() = default;
 TfrxReport::~TfrxReport() = default;
 
-TfrxPage *TfrxReport::ElencoPagine::operator[](int indice) const
-{
+TfrxPage *TfrxReport::ElencoPagine::operator[](int indice) const {
     int n = 0;
     for (const auto &figlio : m_report.Objects()) {
         if (auto *pagina = dynamic_cast<TfrxPage *>(figlio.get())) {
-            if (n++ == indice)
-                return pagina;
+            if (n++ == indice) return pagina;
         }
     }
     return nullptr;
 }
 
-int TfrxReport::ElencoPagine::Count() const
-{
+int TfrxReport::ElencoPagine::Count() const {
     int n = 0;
     for (const auto &figlio : m_report.Objects())
         n += dynamic_cast<TfrxPage *>(figlio.get()) ? 1 : 0;
     return n;
 }
 
-TfrxReportPage *TfrxReport::ReportPage(int indice) const
-{
+TfrxReportPage *TfrxReport::ReportPage(int indice) const {
     return dynamic_cast<TfrxReportPage *>(Pages[indice]);
 }
 
 namespace {
 
-TfrxComponent *cerca(const TfrxComponent &radice, const QString &nome)
-{
+TfrxComponent *cerca(const TfrxComponent &radice, const QString &nome) {
     for (const auto &figlio : radice.Objects()) {
-        if (figlio->Name.compare(nome, Qt::CaseInsensitive) == 0)
-            return figlio.get();
-        if (TfrxComponent *trovato = cerca(*figlio, nome))
-            return trovato;
+        if (figlio->Name.compare(nome, Qt::CaseInsensitive) == 0) return figlio.get();
+        if (TfrxComponent *trovato = cerca(*figlio, nome)) return trovato;
     }
     return nullptr;
 }
 
 } // namespace
 
-TfrxComponent *TfrxReport::FindObject(const QString &nome) const
-{
+TfrxComponent *TfrxReport::FindObject(const QString &nome) const {
     // Unnamed objects are not found by an empty name.
     return nome.isEmpty() ? nullptr : cerca(*this, nome);
 }
 
-bool TfrxReport::PrepareReport(bool clearLastReport)
-{
+bool TfrxReport::PrepareReport(bool clearLastReport) {
     // Without a data set every band is printed once, so preparing again would
     // only repeat the same pages: the previous ones are always replaced.
     Q_UNUSED(clearLastReport);
@@ -128,8 +112,7 @@ bool TfrxReport::PrepareReport(bool clearLastReport)
     return true;
 }
 
-bool TfrxReport::DisegnaPagine(QPagedPaintDevice &dispositivo, const QList<int> &pagine) const
-{
+bool TfrxReport::DisegnaPagine(QPagedPaintDevice &dispositivo, const QList<int> &pagine) const {
     QList<int> elenco = pagine;
     if (elenco.isEmpty()) {
         for (int i = 1; i <= int(m_preparate.size()); ++i)
@@ -138,13 +121,11 @@ bool TfrxReport::DisegnaPagine(QPagedPaintDevice &dispositivo, const QList<int> 
     QPainter pittore;
     bool prima = true;
     for (int numero : elenco) {
-        if (numero < 1 || numero > int(m_preparate.size()))
-            continue;
+        if (numero < 1 || numero > int(m_preparate.size())) continue;
         const PaginaPreparata &pagina = m_preparate[std::size_t(numero - 1)];
         dispositivo.setPageLayout(pagina.impaginazione());
         if (prima) {
-            if (!pittore.begin(&dispositivo))
-                return false;
+            if (!pittore.begin(&dispositivo)) return false;
             prima = false;
         } else if (!dispositivo.newPage()) {
             return false;
@@ -154,14 +135,13 @@ bool TfrxReport::DisegnaPagine(QPagedPaintDevice &dispositivo, const QList<int> 
     return prima || pittore.end();
 }
 
-bool TfrxReport::Print(QWidget *genitore) { return StampaConDialogo(genitore, 1); }
+bool TfrxReport::Print(QWidget *genitore) {
+    return StampaConDialogo(genitore, 1);
+}
 
-bool TfrxReport::StampaConDialogo(QWidget *genitore, int paginaCorrente)
-{
-    if (m_preparate.empty())
-        PrepareReport(true);
-    if (m_preparate.empty())
-        return false;
+bool TfrxReport::StampaConDialogo(QWidget *genitore, int paginaCorrente) {
+    if (m_preparate.empty()) PrepareReport(true);
+    if (m_preparate.empty()) return false;
 
     QPrinter stampante(QPrinter::HighResolution); // the system's default printer
     stampante.setDocName(ReportName);
@@ -190,8 +170,7 @@ bool TfrxReport::StampaConDialogo(QWidget *genitore, int paginaCorrente)
             scelte << i;
         break;
     }
-    if (scelte.isEmpty())
-        return false;
+    if (scelte.isEmpty()) return false;
 
     // Printers that cannot make copies themselves (a PDF file) get every copy.
     QList<int> pagine = scelte;
@@ -212,10 +191,8 @@ bool TfrxReport::StampaConDialogo(QWidget *genitore, int paginaCorrente)
     return true;
 }
 
-bool TfrxReport::ShowReport(bool clearLastReport, QWidget *genitore)
-{
-    if (clearLastReport || m_preparate.empty())
-        PrepareReport(true);
+bool TfrxReport::ShowReport(bool clearLastReport, QWidget *genitore) {
+    if (clearLastReport || m_preparate.empty()) PrepareReport(true);
     FinestraAnteprima anteprima(*this, genitore);
     Piattaforma::dialoghi().esegui(&anteprima);
     return true;

@@ -18,10 +18,12 @@ class QWidget;
 //     auto *memo = new TfrxMemoView(banda);
 
 constexpr double UnitaPerMm = 96.0 / 25.4;
-constexpr double mm(double millimetri) { return millimetri * UnitaPerMm; }
+constexpr double mm(double millimetri) {
+    return millimetri * UnitaPerMm;
+}
 
 class TfrxComponent {
-public:
+  public:
     explicit TfrxComponent(TfrxComponent *genitore = nullptr);
     virtual ~TfrxComponent();
     TfrxComponent(const TfrxComponent &) = delete;
@@ -37,7 +39,7 @@ public:
     TfrxComponent *Parent() const { return m_genitore; }
     const std::vector<std::unique_ptr<TfrxComponent>> &Objects() const { return m_oggetti; }
 
-private:
+  private:
     TfrxComponent *m_genitore;
     std::vector<std::unique_ptr<TfrxComponent>> m_oggetti;
 };
@@ -45,7 +47,7 @@ private:
 // ---- Views ----------------------------------------------------------------
 
 class TfrxView : public TfrxComponent {
-public:
+  public:
     using TfrxComponent::TfrxComponent;
 };
 
@@ -62,7 +64,7 @@ struct TfrxFont {
 };
 
 class TfrxMemoView : public TfrxView {
-public:
+  public:
     using TfrxView::TfrxView;
 
     // The memo's lines of text.
@@ -85,7 +87,7 @@ public:
 };
 
 class TfrxPictureView : public TfrxView {
-public:
+  public:
     using TfrxView::TfrxView;
 
     // QImage shares its data but copies on write, so later changes to the
@@ -95,7 +97,7 @@ public:
     bool HighQuality = false;
     bool Transparent = false;
 
-private:
+  private:
     friend class Impaginatore;
     // The picture scaled for printing, kept while picture and box stay the same.
     mutable QImage m_scalata;
@@ -105,56 +107,56 @@ private:
 
 // A thin black horizontal line along the top edge of its box.
 class TfrxLineView : public TfrxView {
-public:
+  public:
     using TfrxView::TfrxView;
 };
 
 // A thin black rectangle outline, not filled.
 class TfrxShapeView : public TfrxView {
-public:
+  public:
     using TfrxView::TfrxView;
 };
 
 // ---- Bands ----------------------------------------------------------------
 
 class TfrxBand : public TfrxComponent {
-public:
+  public:
     using TfrxComponent::TfrxComponent;
     // Whether the band may continue on the next page when it does not fit.
     bool AllowSplit = false;
 };
 
 class TfrxReportTitle : public TfrxBand {
-public:
+  public:
     using TfrxBand::TfrxBand;
 };
 
 class TfrxMasterData : public TfrxBand {
-public:
+  public:
     using TfrxBand::TfrxBand;
     int RowCount = 1;
 };
 
 class TfrxFooter : public TfrxBand {
-public:
+  public:
     using TfrxBand::TfrxBand;
 };
 
 // ---- Pages ----------------------------------------------------------------
 
 class TfrxPage : public TfrxComponent {
-public:
+  public:
     using TfrxComponent::TfrxComponent;
 };
 
 // Always the report's first page; holds nothing and is never printed.
 class TfrxDataPage : public TfrxPage {
-public:
+  public:
     explicit TfrxDataPage(TfrxComponent *genitore);
 };
 
 class TfrxReportPage : public TfrxPage {
-public:
+  public:
     explicit TfrxReportPage(TfrxComponent *genitore);
 
     int PaperSize = 9; // A4
@@ -170,7 +172,7 @@ public:
     // with it; setting the orientation the page already has changes nothing.
     void SetOrientation(QPageLayout::Orientation orientamento);
 
-private:
+  private:
     QPageLayout::Orientation m_orientamento = QPageLayout::Portrait;
 };
 
@@ -198,7 +200,7 @@ struct TfrxPrintOptions {
 };
 
 class TfrxReport : public TfrxComponent {
-public:
+  public:
     TfrxReport();
     ~TfrxReport() override;
 
@@ -209,12 +211,12 @@ public:
 
     // Pages[0] is the data page, Pages[1] the first report page.
     class ElencoPagine {
-    public:
+      public:
         explicit ElencoPagine(const TfrxReport &r) : m_report(r) {}
         TfrxPage *operator[](int indice) const;
         int Count() const;
 
-    private:
+      private:
         const TfrxReport &m_report;
     };
     const ElencoPagine Pages{*this};
@@ -222,8 +224,7 @@ public:
 
     // The first object whose name matches ignoring letter case, or nullptr.
     TfrxComponent *FindObject(const QString &nome) const;
-    template <class T> T *FindObject(const QString &nome) const
-    {
+    template <class T> T *FindObject(const QString &nome) const {
         return dynamic_cast<T *>(FindObject(nome));
     }
 
@@ -244,6 +245,6 @@ public:
     // Print dialog and printing with a known current page (the preview's).
     bool StampaConDialogo(QWidget *genitore, int paginaCorrente);
 
-private:
+  private:
     std::vector<PaginaPreparata> m_preparate;
 };

@@ -13,7 +13,7 @@
 class TestArchivio : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void campiAlloroOffset();
     void testoTagliatoERifilato();
     void pagatoEBytePerBytes();
@@ -36,8 +36,7 @@ private slots:
     void messaggioAccesso();
 };
 
-void TestArchivio::campiAlloroOffset()
-{
+void TestArchivio::campiAlloroOffset() {
     // Each field gets a text as long as its width; its length byte and its
     // characters must sit exactly where the record layout puts them.
     TScheda scheda;
@@ -74,8 +73,7 @@ void TestArchivio::campiAlloroOffset()
     QCOMPARE(fine, TScheda::DIMENSIONE);
 }
 
-void TestArchivio::testoTagliatoERifilato()
-{
+void TestArchivio::testoTagliatoERifilato() {
     TScheda scheda;
     const QString sessanta = QString(50, u'x') + QStringLiteral("0123456789");
     scheda.impostaTesto(Campo::Nome, sessanta);
@@ -99,8 +97,7 @@ void TestArchivio::testoTagliatoERifilato()
     QCOMPARE(Cp1252::primoNonRappresentabile(QStringLiteral("ok ✓")), QChar(u'✓'));
 }
 
-void TestArchivio::pagatoEBytePerBytes()
-{
+void TestArchivio::pagatoEBytePerBytes() {
     TScheda scheda;
     scheda.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(scheda.byte.data()) + 993, 3),
@@ -111,10 +108,9 @@ void TestArchivio::pagatoEBytePerBytes()
              QByteArray("\x02\x4E\x6F", 3));
 }
 
-void TestArchivio::lunghezzaDanneggiataLettaComeMassimo()
-{
-    TScheda scheda = SchedaDiProva({{Campo::Giacenza, QStringLiteral("12")},
-                                    {Campo::Avviso, QStringLiteral("3")}});
+void TestArchivio::lunghezzaDanneggiataLettaComeMassimo() {
+    TScheda scheda = SchedaDiProva(
+        {{Campo::Giacenza, QStringLiteral("12")}, {Campo::Avviso, QStringLiteral("3")}});
     scheda.byte[90] = 200; // stock field holds 4 characters at most
     QCOMPARE(scheda.lunghezza(Campo::Giacenza), 4);
     QCOMPARE(scheda.testo(Campo::Giacenza).size(), 2); // "12" and two zero bytes, trimmed
@@ -125,8 +121,7 @@ void TestArchivio::lunghezzaDanneggiataLettaComeMassimo()
         QVERIFY(scheda.testo(Campo(i)).size() <= definizione(Campo(i)).massimo);
 }
 
-void TestArchivio::archivioMancanteCreatoVuoto()
-{
+void TestArchivio::archivioMancanteCreatoVuoto() {
     CartellaDiProva cartella;
     QVERIFY(!QFile::exists(cartella.archivio()));
     Archivio archivio;
@@ -139,8 +134,7 @@ void TestArchivio::archivioMancanteCreatoVuoto()
     QCOMPARE(QFileInfo(cartella.archivio()).size(), 0);
 }
 
-void TestArchivio::recordParzialeSovrascrittoDallAccodamento()
-{
+void TestArchivio::recordParzialeSovrascrittoDallAccodamento() {
     CartellaDiProva cartella;
     cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}) + QByteArray(1, 'z'));
     QCOMPARE(cartella.leggiArchivio().size(), 5005);
@@ -159,8 +153,7 @@ void TestArchivio::recordParzialeSovrascrittoDallAccodamento()
     QCOMPARE(dopo.mid(5004), ArchivioDi({SchedaNumero(3)}));
 }
 
-void TestArchivio::scritturaToccaSoloIlSuoRecord()
-{
+void TestArchivio::scritturaToccaSoloIlSuoRecord() {
     CartellaDiProva cartella;
     cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
     const QByteArray prima = cartella.leggiArchivio();
@@ -178,8 +171,7 @@ void TestArchivio::scritturaToccaSoloIlSuoRecord()
     QCOMPARE(dopo.mid(5004), prima.mid(5004));
 }
 
-void TestArchivio::scorrimentoInOrdineEInterrotto()
-{
+void TestArchivio::scorrimentoInOrdineEInterrotto() {
     CartellaDiProva cartella;
     // More records than one read block holds, to cross a block boundary.
     QByteArray contenuto;
@@ -200,12 +192,12 @@ void TestArchivio::scorrimentoInOrdineEInterrotto()
     QCOMPARE(ultima, 600);
 
     int visti = 0;
-    QVERIFY(ScorriArchivio(cartella.archivio(), [&](const TScheda &, qint64) { return ++visti < 5; }));
+    QVERIFY(
+        ScorriArchivio(cartella.archivio(), [&](const TScheda &, qint64) { return ++visti < 5; }));
     QCOMPARE(visti, 5);
 }
 
-void TestArchivio::archivioInaccessibile()
-{
+void TestArchivio::archivioInaccessibile() {
     CartellaDiProva cartella;
     // Something that is no file sits where the archive should be: even an
     // administrator cannot open it as one.
@@ -221,8 +213,7 @@ void TestArchivio::archivioInaccessibile()
     QVERIFY(!altrove.ApriArchivio());
 }
 
-void TestArchivio::fotoSalvataERiletta()
-{
+void TestArchivio::fotoSalvataERiletta() {
     CartellaDiProva cartella;
     QImage foto(40, 30, QImage::Format_RGB32);
     foto.fill(Qt::red);
@@ -233,8 +224,7 @@ void TestArchivio::fotoSalvataERiletta()
     QVERIFY(qAbs(qRed(riletta.pixel(20, 15)) - 255) < 8);
 }
 
-void TestArchivio::fotoMancanteOIllegibile()
-{
+void TestArchivio::fotoMancanteOIllegibile() {
     CartellaDiProva cartella;
     QVERIFY(CaricaFotoScheda(QStringLiteral("3")).isNull());
     QFile rotta(cartella.percorso(QStringLiteral("4.jpg")));
@@ -252,8 +242,7 @@ void TestArchivio::fotoMancanteOIllegibile()
     QVERIFY(!SalvaFotoScheda(QStringLiteral("5"), foto));
 }
 
-void TestArchivio::letturaNumeri_data()
-{
+void TestArchivio::letturaNumeri_data() {
     QTest::addColumn<QString>("testo");
     QTest::addColumn<bool>("leggibile");
     QTest::addColumn<double>("valore");
@@ -276,19 +265,16 @@ void TestArchivio::letturaNumeri_data()
     QTest::newRow("spazio interno") << u"1 2"_qs << false << 0.0;
 }
 
-void TestArchivio::letturaNumeri()
-{
+void TestArchivio::letturaNumeri() {
     QFETCH(QString, testo);
     QFETCH(bool, leggibile);
     QFETCH(double, valore);
     const auto letto = LeggiNumero(testo);
     QCOMPARE(letto.has_value(), leggibile);
-    if (leggibile)
-        QCOMPARE(*letto, valore);
+    if (leggibile) QCOMPARE(*letto, valore);
 }
 
-void TestArchivio::scritturaNumeri_data()
-{
+void TestArchivio::scritturaNumeri_data() {
     QTest::addColumn<double>("valore");
     QTest::addColumn<QString>("testo");
     QTest::newRow("zero") << 0.0 << u"0"_qs;
@@ -305,15 +291,13 @@ void TestArchivio::scritturaNumeri_data()
     QTest::newRow("arrotondato a 15 cifre") << 2.0 / 3.0 << u"0,666666666666667"_qs;
 }
 
-void TestArchivio::scritturaNumeri()
-{
+void TestArchivio::scritturaNumeri() {
     QFETCH(double, valore);
     QFETCH(QString, testo);
     QCOMPARE(ScriviNumero(valore), testo);
 }
 
-void TestArchivio::arrotonda()
-{
+void TestArchivio::arrotonda() {
     QCOMPARE(Arrotonda(0.123456, 4), 0.1235);
     QCOMPARE(Arrotonda(2.5, 0), 3.0);
     QCOMPARE(Arrotonda(2.9, 0), 3.0);
@@ -323,35 +307,20 @@ void TestArchivio::arrotonda()
     QCOMPARE(UltimiCaratteri(u"ab"_qs, 3), u"ab"_qs);
 }
 
-void TestArchivio::normalizzaImporto_data()
-{
+void TestArchivio::normalizzaImporto_data() {
     QTest::addColumn<QString>("digitato");
     QTest::addColumn<QString>("risultato");
-    QTest::newRow("vuoto") << QString() << u"0,00"_qs;
-    QTest::newRow("spazi") << u"   "_qs << u"0,00"_qs;
-    QTest::newRow("virgola") << u","_qs << u"0,00"_qs;
-    QTest::newRow("7") << u"7"_qs << u"7,00"_qs;
-    QTest::newRow("007") << u"007"_qs << u"7,00"_qs;
-    QTest::newRow("12,5") << u"12,5"_qs << u"12,50"_qs;
-    QTest::newRow("12,34") << u"12,34"_qs << u"12,34"_qs;
-    QTest::newRow("12,345") << u"12,345"_qs << u"12,345"_qs;
-    QTest::newRow("0,123456") << u"0,123456"_qs << u"0,1235"_qs;
-    QTest::newRow("1,99999") << u"1,99999"_qs << u"2,00"_qs;
-    QTest::newRow(",5") << u",5"_qs << u"0,50"_qs;
-    QTest::newRow("5,") << u"5,"_qs << u"5,00"_qs;
-    QTest::newRow("1,2,3") << u"1,2,3"_qs << u"0,00"_qs;
-    QTest::newRow("dodici cifre") << u"999999999999"_qs << u"999999999999,00"_qs;
+    for (const auto &caso : TabellaImporti())
+        QTest::newRow(caso.nome) << caso.digitato << caso.risultato;
 }
 
-void TestArchivio::normalizzaImporto()
-{
+void TestArchivio::normalizzaImporto() {
     QFETCH(QString, digitato);
     QFETCH(QString, risultato);
     QCOMPARE(NormalizzaImporto(digitato), risultato);
 }
 
-void TestArchivio::normalizzaQuantita()
-{
+void TestArchivio::normalizzaQuantita() {
     QCOMPARE(NormalizzaQuantita(QString()), u"0"_qs);
     QCOMPARE(NormalizzaQuantita(u"0012"_qs), u"12"_qs);
     QCOMPARE(NormalizzaQuantita(u"7"_qs), u"7"_qs);
@@ -359,11 +328,11 @@ void TestArchivio::normalizzaQuantita()
     QCOMPARE(NormalizzaQuantita(u"x"_qs), u"0"_qs);
 }
 
-void TestArchivio::messaggioAccesso()
-{
-    QCOMPARE(MessaggioAccessoArchivio(),
-             u"Attenzione: il sistema non permette di accedere all'archivio.\n\r\n\rAccertarsi di "
-             "possedere i privilegi di scrittura nella cartella di installazione del programma."_qs);
+void TestArchivio::messaggioAccesso() {
+    QCOMPARE(
+        MessaggioAccessoArchivio(),
+        u"Attenzione: il sistema non permette di accedere all'archivio.\n\r\n\rAccertarsi di "
+        "possedere i privilegi di scrittura nella cartella di installazione del programma."_qs);
 }
 
 QTEST_GUILESS_MAIN(TestArchivio)

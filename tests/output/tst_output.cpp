@@ -24,26 +24,35 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const char *const Caselle[] = {"txtCodice",    "txtCosto",     "txtNome",     "txtGiacenza",
-                               "txtUM",        "txtTipologia", "txtCaratteristiche",
-                               "txtCollocazione", "txtDitta",  "txtAgente",   "txtRecapito",
-                               "txtDocumento", "txtPagamento", "txtDataSca",  "txtNote",
-                               "txtPrezzo"};
+const char *const Caselle[] = {
+    "txtCodice",    "txtCosto",           "txtNome",         "txtGiacenza", "txtUM",
+    "txtTipologia", "txtCaratteristiche", "txtCollocazione", "txtDitta",    "txtAgente",
+    "txtRecapito",  "txtDocumento",       "txtPagamento",    "txtDataSca",  "txtNote",
+    "txtPrezzo"};
 
-const QStringList Titoli{
-    u"Codice articolo:"_s,         u"Costo unitario:"_s,        u"Nome prodotto:"_s,
-    u"Giacenza attuale:"_s,        u"Aspetto esteriore del bene:"_s,
-    u"Categoria merceologica:"_s,  u"Caratteristiche:"_s,       u"Collocazione in magazzino:"_s,
-    u"Ditta fornitrice:"_s,        u"Agente:"_s,                u"Recapito telefonico"_s,
-    u"Documento di acquisto:"_s,   u"Modalità di pagamento:"_s, u"Data scadenza:"_s,
-    u"Note:"_s,                    u"Prezzo di vendita:"_s,     u"Valore totale:"_s,
-    u"Pagato:"_s};
+const QStringList Titoli{u"Codice articolo:"_s,
+                         u"Costo unitario:"_s,
+                         u"Nome prodotto:"_s,
+                         u"Giacenza attuale:"_s,
+                         u"Aspetto esteriore del bene:"_s,
+                         u"Categoria merceologica:"_s,
+                         u"Caratteristiche:"_s,
+                         u"Collocazione in magazzino:"_s,
+                         u"Ditta fornitrice:"_s,
+                         u"Agente:"_s,
+                         u"Recapito telefonico"_s,
+                         u"Documento di acquisto:"_s,
+                         u"Modalità di pagamento:"_s,
+                         u"Data scadenza:"_s,
+                         u"Note:"_s,
+                         u"Prezzo di vendita:"_s,
+                         u"Valore totale:"_s,
+                         u"Pagato:"_s};
 
 // A stand-in for the card window: the named boxes the print windows read.
 class SchedaFinta : public QWidget {
-public:
-    SchedaFinta()
-    {
+  public:
+    SchedaFinta() {
         for (const char *nome : Caselle) {
             auto *casella = new QLineEdit(this);
             casella->setObjectName(QString::fromLatin1(nome));
@@ -53,8 +62,7 @@ public:
         foto = new RiquadroFoto(this);
         foto->setObjectName(u"imgFoto"_s);
     }
-    QLineEdit *casella(const char *nome) const
-    {
+    QLineEdit *casella(const char *nome) const {
         return findChild<QLineEdit *>(QString::fromLatin1(nome));
     }
     void scrivi(const char *nome, const QString &testo) { casella(nome)->setText(testo); }
@@ -63,45 +71,37 @@ public:
 };
 
 // Radio buttons react to clicks on their circle or caption, not the whole row.
-void scegli(QRadioButton *pulsante)
-{
+void scegli(QRadioButton *pulsante) {
     QTest::mouseClick(pulsante, Qt::LeftButton, {}, QPoint(6, pulsante->height() / 2));
 }
 
-bool vicini(const QRectF &a, const QRectF &b)
-{
-    return std::abs(a.left() - b.left()) < 1e-6 && std::abs(a.top() - b.top()) < 1e-6
-           && std::abs(a.width() - b.width()) < 1e-6 && std::abs(a.height() - b.height()) < 1e-6;
+bool vicini(const QRectF &a, const QRectF &b) {
+    return std::abs(a.left() - b.left()) < 1e-6 && std::abs(a.top() - b.top()) < 1e-6 &&
+           std::abs(a.width() - b.width()) < 1e-6 && std::abs(a.height() - b.height()) < 1e-6;
 }
 
 // Where a card memo lands on the paper: its template position plus the margin.
-QRectF sulFoglio(double sinistra, double alto, double larghezza, double altezza)
-{
+QRectF sulFoglio(double sinistra, double alto, double larghezza, double altezza) {
     return {mm(10 + sinistra), mm(10 + alto), mm(larghezza), mm(altezza)};
 }
 
 // The text printed in a box (taken by its clip, the memo's whole box).
-QString testoIn(const PaginaPreparata &pagina, const QRectF &riquadro)
-{
+QString testoIn(const PaginaPreparata &pagina, const QRectF &riquadro) {
     for (const auto &t : pagina.testi) {
-        if (vicini(t.taglio, riquadro))
-            return t.testo;
+        if (vicini(t.taglio, riquadro)) return t.testo;
     }
     return {};
 }
 
-const TestoPosizionato *cercaTesto(const PaginaPreparata &pagina, const QString &testo)
-{
+const TestoPosizionato *cercaTesto(const PaginaPreparata &pagina, const QString &testo) {
     for (const auto &t : pagina.testi) {
-        if (t.testo == testo)
-            return &t;
+        if (t.testo == testo) return &t;
     }
     return nullptr;
 }
 
 // The list windows' steps: clear the memo, one line per entry, the two heights.
-void riempiElenco(TfrxReport &report, const QStringList &righe)
-{
+void riempiElenco(TfrxReport &report, const QStringList &righe) {
     auto *memo = report.FindObject<TfrxMemoView>(u"txtRiepilogo"_s);
     memo->Memo.clear();
     for (const QString &riga : righe)
@@ -110,8 +110,7 @@ void riempiElenco(TfrxReport &report, const QStringList &righe)
     report.FindObject<TfrxMasterData>(u"MasterData"_s)->Height = memo->Height + 10;
 }
 
-QStringList righeElenco(int n)
-{
+QStringList righeElenco(int n) {
     QStringList righe;
     for (int i = 1; i <= n; ++i)
         righe << u"Riga %1 Vite M%2 [Ditta %1]"_s.arg(i, 4, 10, QLatin1Char('0')).arg(i % 12);
@@ -119,23 +118,19 @@ QStringList righeElenco(int n)
 }
 
 // The text of each page of a PDF, as pdftotext reads it back.
-QStringList testoPdf(const QString &percorso)
-{
+QStringList testoPdf(const QString &percorso) {
     QProcess pdftotext;
     pdftotext.start(u"pdftotext"_s, {u"-layout"_s, u"-enc"_s, u"UTF-8"_s, percorso, u"-"_s});
-    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0)
-        return {};
+    if (!pdftotext.waitForFinished(60000) || pdftotext.exitCode() != 0) return {};
     QStringList pagine = QString::fromUtf8(pdftotext.readAllStandardOutput()).split(u'\f');
-    if (!pagine.isEmpty() && pagine.last().trimmed().isEmpty())
-        pagine.removeLast();
+    if (!pagine.isEmpty() && pagine.last().trimmed().isEmpty()) pagine.removeLast();
     for (QString &p : pagine)
         p = p.simplified();
     return pagine;
 }
 
 // What was printed is what was prepared: every prepared text on its page.
-void confrontaConPdf(const TfrxReport &report, const QString &percorso)
-{
+void confrontaConPdf(const TfrxReport &report, const QString &percorso) {
     const QStringList pagine = testoPdf(percorso);
     const auto &preparate = report.PreparedPages();
     QCOMPARE(pagine.size(), qsizetype(preparate.size()));
@@ -157,7 +152,7 @@ void confrontaConPdf(const TfrxReport &report, const QString &percorso)
 class TestOutput : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     // List template
     void elencoModello();
@@ -181,10 +176,11 @@ private slots:
     void anteprimaScheda();
 };
 
-void TestOutput::initTestCase() { ImpostaFormati(); }
+void TestOutput::initTestCase() {
+    ImpostaFormati();
+}
 
-void TestOutput::elencoModello()
-{
+void TestOutput::elencoModello() {
     TfrxReport report;
     CostruisciFrxReport(report);
     QCOMPARE(report.ReportName, u"Riepilogo dati"_s);
@@ -213,8 +209,7 @@ void TestOutput::elencoModello()
                        u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate())));
 }
 
-void TestOutput::elencoAltezze_data()
-{
+void TestOutput::elencoAltezze_data() {
     QTest::addColumn<int>("righe");
     QTest::addColumn<double>("memo");
     QTest::addColumn<double>("banda");
@@ -222,8 +217,7 @@ void TestOutput::elencoAltezze_data()
     QTest::newRow("vuoto") << 0 << 0.0 << 10.0;
 }
 
-void TestOutput::elencoAltezze()
-{
+void TestOutput::elencoAltezze() {
     QFETCH(int, righe);
     QFETCH(double, memo);
     QFETCH(double, banda);
@@ -245,13 +239,12 @@ void TestOutput::elencoAltezze()
     const double inizio = mm(10 + 8);
     for (int i = 0; i < righe; ++i)
         QCOMPARE(pagina.testi.at(std::size_t(i + 1)).riquadro.top(), inizio + i * PassoRigaElenco);
-    const auto *piede = cercaTesto(pagina, u"Stampa eseguita in data "_s
-                                               + FormattaData(QDate::currentDate()));
+    const auto *piede =
+        cercaTesto(pagina, u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate()));
     QCOMPARE(piede->taglio.top(), inizio + memo + 10 + mm(2));
 }
 
-void TestOutput::elencoSuPiuPagine()
-{
+void TestOutput::elencoSuPiuPagine() {
     TfrxReport report;
     CostruisciFrxReport(report);
     const QStringList righe = righeElenco(400);
@@ -292,8 +285,7 @@ void TestOutput::elencoSuPiuPagine()
     QCOMPARE(stampate, righe); // every line once, in order
 }
 
-void TestOutput::schedaModelli_data()
-{
+void TestOutput::schedaModelli_data() {
     QTest::addColumn<bool>("conFoto");
     QTest::addColumn<double>("primaRiga");
     QTest::addColumn<double>("passo");
@@ -301,8 +293,7 @@ void TestOutput::schedaModelli_data()
     QTest::newRow("repFoto") << true << 104.0 << 9.0;
 }
 
-void TestOutput::schedaModelli()
-{
+void TestOutput::schedaModelli() {
     QFETCH(bool, conFoto);
     QFETCH(double, primaRiga);
     QFETCH(double, passo);
@@ -361,8 +352,7 @@ void TestOutput::schedaModelli()
     }
 }
 
-void TestOutput::stampatoComePreparato()
-{
+void TestOutput::stampatoComePreparato() {
     DialoghiFinti dialoghi;
     QTemporaryDir cartella;
 
@@ -396,26 +386,22 @@ void TestOutput::stampatoComePreparato()
     dialoghi.stampaSuFile(cartella.filePath(u"elenco.pdf"_s));
     QVERIFY(elenco.Print());
     confrontaConPdf(elenco, cartella.filePath(u"elenco.pdf"_s));
-    QCOMPARE(dialoghi.lavoriStampa(),
-             (QStringList{u"Scheda informativa"_s, u"Riepilogo dati"_s}));
+    QCOMPARE(dialoghi.lavoriStampa(), (QStringList{u"Scheda informativa"_s, u"Riepilogo dati"_s}));
 }
 
-void TestOutput::finestreGemelle_data()
-{
+void TestOutput::finestreGemelle_data() {
     QTest::addColumn<bool>("anteprima");
     QTest::addColumn<QStringList>("testi"); // caption, optUno, optDue, btnStampa
-    QTest::newRow("TfrmStampaMag")
-        << false
-        << QStringList{u" Stampa scheda"_s, u"Stampa dati con foto."_s,
-                       u"Stampa dati senza foto."_s, u"Stampa"_s};
+    QTest::newRow("TfrmStampaMag") << false
+                                   << QStringList{u" Stampa scheda"_s, u"Stampa dati con foto."_s,
+                                                  u"Stampa dati senza foto."_s, u"Stampa"_s};
     QTest::newRow("TfrmAnteprimaMag")
         << true
         << QStringList{u" Anteprima di stampa"_s, u"Anteprima dati con foto."_s,
                        u"Anteprima dati senza foto."_s, u"Mostra anteprima"_s};
 }
 
-void TestOutput::finestreGemelle()
-{
+void TestOutput::finestreGemelle() {
     QFETCH(bool, anteprima);
     QFETCH(QStringList, testi);
 
@@ -462,8 +448,7 @@ void TestOutput::finestreGemelle()
     QCOMPARE(memoria->text(), u"con"_s);
 }
 
-void TestOutput::schedaStampata_data()
-{
+void TestOutput::schedaStampata_data() {
     QTest::addColumn<bool>("conFoto");
     QTest::addColumn<double>("primaRiga");
     QTest::addColumn<double>("passo");
@@ -471,8 +456,7 @@ void TestOutput::schedaStampata_data()
     QTest::newRow("senza foto") << false << 24.0 << 10.0;
 }
 
-void TestOutput::schedaStampata()
-{
+void TestOutput::schedaStampata() {
     QFETCH(bool, conFoto);
     QFETCH(double, primaRiga);
     QFETCH(double, passo);
@@ -498,8 +482,7 @@ void TestOutput::schedaStampata()
 
     TfrmStampaMag finestra(&scheda);
     finestra.show();
-    if (!conFoto)
-        scegli(finestra.findChild<QRadioButton *>(u"optDue"_s));
+    if (!conFoto) scegli(finestra.findChild<QRadioButton *>(u"optDue"_s));
     dialoghi.allaProssimaStampa(true);
     QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnStampa"_s), Qt::LeftButton);
     QVERIFY(dialoghi.mostrati().isEmpty());
@@ -534,12 +517,11 @@ void TestOutput::schedaStampata()
                 u"^Stampa eseguita in data \\d\\d/\\d\\d/\\d{4} alle ore \\d\\d:\\d\\d:\\d\\d$"_s)
                 .match(testoIn(p, sulFoglio(3, 269, 185, 6)))
                 .hasMatch());
-    QVERIFY(testoIn(p, sulFoglio(3, 269, 185, 6)).contains(FormattaData(QDate::currentDate()))
-            || QTime::currentTime() < QTime(0, 0, 5));
+    QVERIFY(testoIn(p, sulFoglio(3, 269, 185, 6)).contains(FormattaData(QDate::currentDate())) ||
+            QTime::currentTime() < QTime(0, 0, 5));
 }
 
-void TestOutput::rigaValore_data()
-{
+void TestOutput::rigaValore_data() {
     QTest::addColumn<QString>("costo");
     QTest::addColumn<QString>("giacenza");
     QTest::addColumn<QString>("riga");
@@ -559,8 +541,7 @@ void TestOutput::rigaValore_data()
                                   << u"0,00"_s << u"0"_s;
 }
 
-void TestOutput::rigaValore()
-{
+void TestOutput::rigaValore() {
     QFETCH(QString, costo);
     QFETCH(QString, giacenza);
     QFETCH(QString, riga);
@@ -583,8 +564,7 @@ void TestOutput::rigaValore()
     QCOMPARE(testoIn(p, sulFoglio(60, 104 + 9 * 17, 128, 6)), u"No"_s);
 }
 
-void TestOutput::numeroNonValido()
-{
+void TestOutput::numeroNonValido() {
     DialoghiFinti dialoghi;
     SchedaFinta scheda;
     scheda.scrivi("txtGiacenza", u"abc"_s);
@@ -602,8 +582,7 @@ void TestOutput::numeroNonValido()
     QCOMPARE(scheda.casella("txtGiacenza")->text(), u"abc"_s);
 }
 
-void TestOutput::annullaEStampaAnnullata()
-{
+void TestOutput::annullaEStampaAnnullata() {
     DialoghiFinti dialoghi;
     SchedaFinta scheda;
     {
@@ -629,8 +608,7 @@ void TestOutput::annullaEStampaAnnullata()
     }
 }
 
-void TestOutput::fotoDellaScheda()
-{
+void TestOutput::fotoDellaScheda() {
     DialoghiFinti dialoghi;
     SchedaFinta scheda;
     QImage rossa(400, 200, QImage::Format_RGB32);
@@ -665,8 +643,7 @@ void TestOutput::fotoDellaScheda()
     QVERIFY(dialoghi.mostrati().isEmpty());
 }
 
-void TestOutput::anteprimaScheda()
-{
+void TestOutput::anteprimaScheda() {
     DialoghiFinti dialoghi;
     SchedaFinta scheda;
     scheda.scrivi("txtCodice", u"A1"_s);
@@ -682,19 +659,17 @@ void TestOutput::anteprimaScheda()
         QVERIFY(anteprima->windowState() & Qt::WindowMaximized);
         QCOMPARE(anteprima->zoom(), 1.0);
         QCOMPARE(anteprima->numeroPagine(), 1);
-        for (const char *nome : {"btnStampa", "btnPaginaIntera", "btnLarghezzaPagina",
-                                 "btnMiniature", "btnSchermoIntero", "btnPrimaPagina",
-                                 "btnPaginaPrecedente", "btnPaginaSuccessiva", "btnUltimaPagina",
-                                 "btnChiudi"})
+        for (const char *nome :
+             {"btnStampa", "btnPaginaIntera", "btnLarghezzaPagina", "btnMiniature",
+              "btnSchermoIntero", "btnPrimaPagina", "btnPaginaPrecedente", "btnPaginaSuccessiva",
+              "btnUltimaPagina", "btnChiudi"})
             QVERIFY2(anteprima->findChild<QAbstractButton *>(QString::fromLatin1(nome)), nome);
         // Printing from the preview: the same print dialog, the same job.
         dialoghi.allaProssimaStampa(true);
-        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnStampa"_s),
-                          Qt::LeftButton);
+        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnStampa"_s), Qt::LeftButton);
         QCOMPARE(dialoghi.lavoriStampa(), QStringList{u"Scheda informativa"_s});
         QVERIFY(QFile::exists(dialoghi.fileStampa()));
-        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s),
-                          Qt::LeftButton);
+        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s), Qt::LeftButton);
     });
     QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnStampa"_s), Qt::LeftButton);
     QVERIFY(vista);

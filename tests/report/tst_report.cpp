@@ -11,10 +11,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -33,8 +33,7 @@ struct ReportDiProva {
     TfrxMemoView *elenco;
     TfrxFooter *piede;
 
-    explicit ReportDiProva(int righe)
-    {
+    explicit ReportDiProva(int righe) {
         report.ReportName = QStringLiteral("Prova");
         new TfrxDataPage(&report);
         pagina = new TfrxReportPage(&report);
@@ -64,8 +63,7 @@ struct ReportDiProva {
         riempi(righe);
     }
 
-    void riempi(int righe)
-    {
+    void riempi(int righe) {
         elenco->Memo.clear();
         for (int i = 0; i < righe; ++i)
             elenco->Memo.append(QStringLiteral("Riga %1").arg(i, 4, 10, QLatin1Char('0')));
@@ -74,23 +72,23 @@ struct ReportDiProva {
     }
 };
 
-const TestoPosizionato *cercaTesto(const PaginaPreparata &pagina, const QString &testo)
-{
+const TestoPosizionato *cercaTesto(const PaginaPreparata &pagina, const QString &testo) {
     for (const auto &t : pagina.testi) {
-        if (t.testo == testo)
-            return &t;
+        if (t.testo == testo) return &t;
     }
     return nullptr;
 }
 
-double fondoUtile(const TfrxReportPage &p) { return mm(p.PaperHeight - p.BottomMargin); }
+double fondoUtile(const TfrxReportPage &p) {
+    return mm(p.PaperHeight - p.BottomMargin);
+}
 
 } // namespace
 
 class TestReport : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void trovaOggettoIgnorandoMaiuscole();
     void testoEdElencoRighe();
@@ -111,10 +109,11 @@ private slots:
     void anteprima();
 };
 
-void TestReport::initTestCase() { ImpostaFormati(); }
+void TestReport::initTestCase() {
+    ImpostaFormati();
+}
 
-void TestReport::trovaOggettoIgnorandoMaiuscole()
-{
+void TestReport::trovaOggettoIgnorandoMaiuscole() {
     ReportDiProva r(3);
     QCOMPARE(r.report.FindObject(QStringLiteral("TXTTITOLO"))->Name, QStringLiteral("txtTitolo"));
     QVERIFY(r.report.FindObject<TfrxMemoView>(QStringLiteral("txtriepilogo")) == r.elenco);
@@ -131,8 +130,7 @@ void TestReport::trovaOggettoIgnorandoMaiuscole()
     QVERIFY(r.report.FindObject(QStringLiteral("txttitolo")) != doppione);
 }
 
-void TestReport::testoEdElencoRighe()
-{
+void TestReport::testoEdElencoRighe() {
     TfrxReport report;
     auto *memo = new TfrxMemoView(new TfrxReportPage(&report));
     QCOMPARE(memo->Memo.size(), 0);
@@ -147,8 +145,7 @@ void TestReport::testoEdElencoRighe()
     QCOMPARE(memo->Memo.size(), 0);
 }
 
-void TestReport::immagineCopiataAllAssegnazione()
-{
+void TestReport::immagineCopiataAllAssegnazione() {
     TfrxReport report;
     auto *vista = new TfrxPictureView(new TfrxReportPage(&report));
     QImage sorgente(4, 4, QImage::Format_RGB32);
@@ -158,8 +155,7 @@ void TestReport::immagineCopiataAllAssegnazione()
     QCOMPARE(vista->Picture.pixelColor(0, 0), QColor(Qt::red));
 }
 
-void TestReport::pagineEOrientamento_data()
-{
+void TestReport::pagineEOrientamento_data() {
     QTest::addColumn<QList<int>>("passi"); // 0 portrait, 1 landscape
     QTest::addColumn<QSizeF>("carta");
     QTest::addColumn<QList<double>>("margini"); // left, top, right, bottom
@@ -172,8 +168,7 @@ void TestReport::pagineEOrientamento_data()
     QTest::newRow("e di nuovo verticale") << QList<int>{1, 0} << QSizeF(210, 297) << progetto;
 }
 
-void TestReport::pagineEOrientamento()
-{
+void TestReport::pagineEOrientamento() {
     QFETCH(QList<int>, passi);
     QFETCH(QSizeF, carta);
     QFETCH(QList<double>, margini);
@@ -202,8 +197,7 @@ void TestReport::pagineEOrientamento()
              carta.width() > carta.height() ? QPageLayout::Landscape : QPageLayout::Portrait);
 }
 
-void TestReport::bandeImpilate()
-{
+void TestReport::bandeImpilate() {
     ReportDiProva r(3);
     QVERIFY(r.report.PrepareReport(true));
     QCOMPARE(r.report.PreparedPages().size(), std::size_t(1));
@@ -211,7 +205,8 @@ void TestReport::bandeImpilate()
     const double alto = mm(10);
     QCOMPARE(cercaTesto(pagina, QStringLiteral("Titolo"))->riquadro.top(), alto);
     for (int i = 0; i < 3; ++i) {
-        const auto *riga = cercaTesto(pagina, QStringLiteral("Riga %1").arg(i, 4, 10, QLatin1Char('0')));
+        const auto *riga =
+            cercaTesto(pagina, QStringLiteral("Riga %1").arg(i, 4, 10, QLatin1Char('0')));
         QVERIFY(riga);
         QCOMPARE(riga->riquadro.top(), alto + 50 + i * Passo);
         QCOMPARE(riga->riquadro.left(), mm(10) + 10);
@@ -224,13 +219,12 @@ void TestReport::bandeImpilate()
     r.riempi(0);
     r.report.PrepareReport(true);
     QCOMPARE(r.report.PreparedPages().size(), std::size_t(1));
-    QCOMPARE(cercaTesto(r.report.PreparedPages().front(), QStringLiteral("Fine elenco"))
-                 ->riquadro.top(),
-             alto + 50 + 10 + 5);
+    QCOMPARE(
+        cercaTesto(r.report.PreparedPages().front(), QStringLiteral("Fine elenco"))->riquadro.top(),
+        alto + 50 + 10 + 5);
 }
 
-void TestReport::bandaDivisaTraLeRighe_data()
-{
+void TestReport::bandaDivisaTraLeRighe_data() {
     QTest::addColumn<int>("righe");
     QTest::addColumn<bool>("orizzontale");
     QTest::newRow("verticale 300") << 300 << false;
@@ -240,14 +234,12 @@ void TestReport::bandaDivisaTraLeRighe_data()
     QTest::newRow("pagina piena") << 77 << false;
 }
 
-void TestReport::bandaDivisaTraLeRighe()
-{
+void TestReport::bandaDivisaTraLeRighe() {
     QFETCH(int, righe);
     QFETCH(bool, orizzontale);
 
     ReportDiProva r(righe);
-    if (orizzontale)
-        r.pagina->SetOrientation(QPageLayout::Landscape);
+    if (orizzontale) r.pagina->SetOrientation(QPageLayout::Landscape);
     r.report.PrepareReport(true);
     const auto &pagine = r.report.PreparedPages();
     QVERIFY(pagine.size() > 1);
@@ -280,15 +272,13 @@ void TestReport::bandaDivisaTraLeRighe()
             // Whole lines, one below the other at the pitch; a continued page
             // starts at the top of its printable area.
             QVERIFY(t.taglio.adjusted(-1e-6, -1e-6, 1e-6, 1e-6).contains(t.riquadro));
-            if (atteso < 0)
-                atteso = n == 0 ? alto + 50 : alto;
+            if (atteso < 0) atteso = n == 0 ? alto + 50 : alto;
             QCOMPARE(t.riquadro.top(), atteso);
             atteso += Passo;
             ultimoFondo = t.riquadro.bottom();
         }
         // No page is left with room for one more line.
-        if (n + 1 < pagine.size() && atteso > 0)
-            QVERIFY(atteso + Passo > fondo);
+        if (n + 1 < pagine.size() && atteso > 0) QVERIFY(atteso + Passo > fondo);
     }
     QCOMPARE(titoli, 1);
     QCOMPARE(piedi, 1);
@@ -297,8 +287,7 @@ void TestReport::bandaDivisaTraLeRighe()
         QVERIFY2(it.value() == 1, qPrintable(it.key()));
 }
 
-void TestReport::bandaDivisaMaiAttraversoUnOggetto()
-{
+void TestReport::bandaDivisaMaiAttraversoUnOggetto() {
     TfrxReport report;
     auto *pagina = new TfrxReportPage(&report);
     auto *dati = new TfrxMasterData(pagina);
@@ -322,8 +311,7 @@ void TestReport::bandaDivisaMaiAttraversoUnOggetto()
     QVERIFY(pagine[1].immagini[0].taglio.contains(pagine[1].immagini[0].riquadro));
 }
 
-void TestReport::espressioni_data()
-{
+void TestReport::espressioni_data() {
     QTest::addColumn<bool>("espressioni");
     QTest::addColumn<QString>("testo");
     QTest::addColumn<QString>("stampato");
@@ -334,12 +322,11 @@ void TestReport::espressioni_data()
     QTest::newRow("altre parentesi") << true << QStringLiteral("Vite [M6] da [Ditta] [date]")
                                      << QStringLiteral("Vite [M6] da [Ditta] [date]");
     QTest::newRow("parentesi aperta") << true << QStringLiteral("[DATE") << QStringLiteral("[DATE");
-    QTest::newRow("senza espressioni") << false << QStringLiteral("[DATE]")
-                                       << QStringLiteral("[DATE]");
+    QTest::newRow("senza espressioni")
+        << false << QStringLiteral("[DATE]") << QStringLiteral("[DATE]");
 }
 
-void TestReport::espressioni()
-{
+void TestReport::espressioni() {
     QFETCH(bool, espressioni);
     QFETCH(QString, testo);
     QFETCH(QString, stampato);
@@ -356,8 +343,7 @@ void TestReport::espressioni()
     }
 }
 
-void TestReport::memoAllineatoETagliato()
-{
+void TestReport::memoAllineatoETagliato() {
     TfrxReport report;
     auto *pagina = new TfrxReportPage(&report);
     auto *memo = new TfrxMemoView(pagina);
@@ -390,8 +376,7 @@ void TestReport::memoAllineatoETagliato()
     QCOMPARE(a->taglio, QRectF(mm(10) + 100, mm(10) + 300, 50, 100));
 }
 
-void TestReport::immagineAdattataEScalataUnaVolta()
-{
+void TestReport::immagineAdattataEScalataUnaVolta() {
     TfrxReport report;
     auto *pagina = new TfrxReportPage(&report);
     auto *centrata = new TfrxPictureView(pagina);
@@ -429,8 +414,7 @@ void TestReport::immagineAdattataEScalataUnaVolta()
     QCOMPARE(nuova.pixelColor(nuova.width() / 2, nuova.height() / 2), QColor(Qt::red));
 }
 
-void TestReport::disegnoSuImmagine()
-{
+void TestReport::disegnoSuImmagine() {
     TfrxReport report;
     auto *pagina = new TfrxReportPage(&report);
     auto *memo = new TfrxMemoView(pagina);
@@ -448,14 +432,13 @@ void TestReport::disegnoSuImmagine()
             return immagine.pixelColor(int(mm(xMm) * zoom), int(mm(yMm) * zoom));
         };
         QCOMPARE(punto(10 + 40, 10 + 35), QColor(0xFF, 0x8C, 0x00));
-        QCOMPARE(punto(10 + 15, 10 + 35), QColor(Qt::white)); // outside, in the margin side
+        QCOMPARE(punto(10 + 15, 10 + 35), QColor(Qt::white));   // outside, in the margin side
         QCOMPARE(punto(10 + 125, 10 + 125), QColor(Qt::white)); // outline is not filled
-        QVERIFY(punto(10 + 125, 10 + 100).lightness() < 128);     // its top edge
+        QVERIFY(punto(10 + 125, 10 + 100).lightness() < 128);   // its top edge
     }
 }
 
-void TestReport::stampaAnnullata()
-{
+void TestReport::stampaAnnullata() {
     DialoghiFinti dialoghi;
     ReportDiProva r(5);
     r.report.PrepareReport(true);
@@ -466,8 +449,7 @@ void TestReport::stampaAnnullata()
     QVERIFY(dialoghi.mostrati().isEmpty());
 }
 
-void TestReport::stampaSuFile()
-{
+void TestReport::stampaSuFile() {
     DialoghiFinti dialoghi;
     ReportDiProva r(150); // two pages
     r.report.PrepareReport(true);
@@ -488,8 +470,7 @@ void TestReport::stampaSuFile()
     QVERIFY(dialoghi.mostrati().isEmpty());
 }
 
-void TestReport::anteprima()
-{
+void TestReport::anteprima() {
     DialoghiFinti dialoghi;
     ReportDiProva r(200); // three pages
     bool vista = false;
@@ -509,8 +490,8 @@ void TestReport::anteprima()
 
         // Every control can be reached by assistive technology.
         for (QWidget *w : anteprima->findChildren<QWidget *>()) {
-            if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w)
-                || qobject_cast<QSpinBox *>(w))
+            if (qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
+                qobject_cast<QSpinBox *>(w))
                 QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
         }
 
@@ -537,7 +518,8 @@ void TestReport::anteprima()
         // Zoom: whole page fits the window, page width fills it, the box sets it.
         clic("btnPaginaIntera");
         QCOMPARE(anteprima->adattamento(), FinestraAnteprima::Adattamento::PaginaIntera);
-        QVERIFY2(anteprima->zoom() > 0.1 && anteprima->zoom() < 1, qPrintable(QString::number(anteprima->zoom())));
+        QVERIFY2(anteprima->zoom() > 0.1 && anteprima->zoom() < 1,
+                 qPrintable(QString::number(anteprima->zoom())));
         clic("btnLarghezzaPagina");
         QCOMPARE(anteprima->adattamento(), FinestraAnteprima::Adattamento::LarghezzaPagina);
         auto *zoom = anteprima->findChild<QComboBox *>(QStringLiteral("cmbZoom"));

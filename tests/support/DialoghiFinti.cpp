@@ -6,58 +6,54 @@
 
 using Piattaforma::Risposta;
 
-DialoghiFinti::DialoghiFinti() { Piattaforma::impostaDialoghi(this); }
+DialoghiFinti::DialoghiFinti() {
+    Piattaforma::impostaDialoghi(this);
+}
 
-DialoghiFinti::~DialoghiFinti() { Piattaforma::impostaDialoghi(nullptr); }
+DialoghiFinti::~DialoghiFinti() {
+    Piattaforma::impostaDialoghi(nullptr);
+}
 
-QStringList DialoghiFinti::testi() const
-{
+QStringList DialoghiFinti::testi() const {
     QStringList elenco;
     for (const auto &m : m_mostrati)
         elenco << m.testo;
     return elenco;
 }
 
-Risposta DialoghiFinti::messaggio(QWidget *, Piattaforma::TipoMessaggio tipo, const QString &testo)
-{
+Risposta DialoghiFinti::messaggio(QWidget *, Piattaforma::TipoMessaggio tipo,
+                                  const QString &testo) {
     const Genere genere = tipo == Piattaforma::TipoMessaggio::Avviso   ? Genere::Avviso
                           : tipo == Piattaforma::TipoMessaggio::Errore ? Genere::Errore
-                                                                        : Genere::Informazione;
+                                                                       : Genere::Informazione;
     m_mostrati.append({genere, testo});
     return m_risposte.isEmpty() ? Risposta::Ok : m_risposte.dequeue();
 }
 
-void DialoghiFinti::messaggioSemplice(QWidget *, const QString &testo)
-{
+void DialoghiFinti::messaggioSemplice(QWidget *, const QString &testo) {
     m_mostrati.append({Genere::Semplice, testo});
 }
 
-Risposta DialoghiFinti::domanda(QWidget *, const QString &testo)
-{
+Risposta DialoghiFinti::domanda(QWidget *, const QString &testo) {
     m_mostrati.append({Genere::Domanda, testo});
     return m_risposte.isEmpty() ? Risposta::Si : m_risposte.dequeue();
 }
 
-int DialoghiFinti::esegui(QDialog *finestra)
-{
+int DialoghiFinti::esegui(QDialog *finestra) {
     ++m_finestre;
     finestra->setResult(QDialog::Rejected);
     finestra->show();
-    if (!m_copioni.isEmpty())
-        m_copioni.dequeue()(finestra);
-    if (finestra->isVisible())
-        finestra->reject();
+    if (!m_copioni.isEmpty()) m_copioni.dequeue()(finestra);
+    if (finestra->isVisible()) finestra->reject();
     return finestra->result();
 }
 
-QString DialoghiFinti::fileStampa() const
-{
+QString DialoghiFinti::fileStampa() const {
     return m_fileStampa.isEmpty() ? m_cartellaStampe.filePath(QStringLiteral("stampa.pdf"))
                                   : m_fileStampa;
 }
 
-bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante)
-{
+bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante) {
     ++m_dialoghiStampa;
     m_lavori << stampante->docName();
     const bool stampa = m_stampe.isEmpty() ? false : m_stampe.dequeue();

@@ -13,7 +13,7 @@
 // queue. A modal window is handed to the next script in line, which plays the
 // user's part and closes it; with no script the window is rejected at once.
 class DialoghiFinti final : public Piattaforma::Dialoghi {
-public:
+  public:
     enum class Genere { Avviso, Informazione, Errore, Semplice, Domanda };
     struct Mostrato {
         Genere genere;
@@ -24,8 +24,7 @@ public:
     ~DialoghiFinti() override;
 
     void rispondi(Piattaforma::Risposta risposta) { m_risposte.enqueue(risposta); }
-    void allaProssimaFinestra(std::function<void(QDialog *)> copione)
-    {
+    void allaProssimaFinestra(std::function<void(QDialog *)> copione) {
         m_copioni.enqueue(std::move(copione));
     }
     void allaProssimaStampa(bool stampa) { m_stampe.enqueue(stampa); }
@@ -50,7 +49,7 @@ public:
     int esegui(QDialog *finestra) override;
     bool dialogoStampa(QWidget *, QPrinter *) override;
 
-private:
+  private:
     QList<Mostrato> m_mostrati;
     QQueue<Piattaforma::Risposta> m_risposte;
     QQueue<std::function<void(QDialog *)>> m_copioni;

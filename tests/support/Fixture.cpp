@@ -5,38 +5,36 @@
 #include <QDir>
 #include <QFile>
 
-CartellaDiProva::CartellaDiProva() { ImpostaCartellaProgramma(m_cartella.path()); }
+CartellaDiProva::CartellaDiProva() {
+    ImpostaCartellaProgramma(m_cartella.path());
+}
 
-CartellaDiProva::~CartellaDiProva() { ImpostaCartellaProgramma(QString()); }
+CartellaDiProva::~CartellaDiProva() {
+    ImpostaCartellaProgramma(QString());
+}
 
-QString CartellaDiProva::percorso(const QString &nome) const
-{
+QString CartellaDiProva::percorso(const QString &nome) const {
     return nome.isEmpty() ? m_cartella.path() : QDir(m_cartella.path()).filePath(nome);
 }
 
-QByteArray CartellaDiProva::leggiArchivio() const
-{
+QByteArray CartellaDiProva::leggiArchivio() const {
     QFile file(archivio());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void CartellaDiProva::scriviArchivio(const QByteArray &contenuto) const
-{
+void CartellaDiProva::scriviArchivio(const QByteArray &contenuto) const {
     QFile file(archivio());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(contenuto);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(contenuto);
 }
 
-TScheda SchedaDiProva(std::initializer_list<std::pair<Campo, QString>> campi)
-{
+TScheda SchedaDiProva(std::initializer_list<std::pair<Campo, QString>> campi) {
     TScheda scheda;
     for (const auto &[campo, testo] : campi)
         scheda.impostaTesto(campo, testo);
     return scheda;
 }
 
-TScheda SchedaNumero(int n)
-{
+TScheda SchedaNumero(int n) {
     const QString numero = QString::number(n);
     return SchedaDiProva({{Campo::Codice, QStringLiteral("COD") + numero},
                           {Campo::Costo, numero + QStringLiteral(",50")},
@@ -47,10 +45,26 @@ TScheda SchedaNumero(int n)
                           {Campo::Pagato, n % 2 ? QStringLiteral("Sì") : QStringLiteral("No")}});
 }
 
-QByteArray ArchivioDi(std::initializer_list<TScheda> schede)
-{
+QByteArray ArchivioDi(std::initializer_list<TScheda> schede) {
     QByteArray byte;
     for (const auto &s : schede)
         byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
     return byte;
+}
+
+QList<CasoImporto> TabellaImporti() {
+    return {{"vuoto", QString(), QStringLiteral("0,00")},
+            {"spazi", QStringLiteral("   "), QStringLiteral("0,00")},
+            {"virgola", QStringLiteral(","), QStringLiteral("0,00")},
+            {"7", QStringLiteral("7"), QStringLiteral("7,00")},
+            {"007", QStringLiteral("007"), QStringLiteral("7,00")},
+            {"12,5", QStringLiteral("12,5"), QStringLiteral("12,50")},
+            {"12,34", QStringLiteral("12,34"), QStringLiteral("12,34")},
+            {"12,345", QStringLiteral("12,345"), QStringLiteral("12,345")},
+            {"0,123456", QStringLiteral("0,123456"), QStringLiteral("0,1235")},
+            {"1,99999", QStringLiteral("1,99999"), QStringLiteral("2,00")},
+            {",5", QStringLiteral(",5"), QStringLiteral("0,50")},
+            {"5,", QStringLiteral("5,"), QStringLiteral("5,00")},
+            {"1,2,3", QStringLiteral("1,2,3"), QStringLiteral("0,00")},
+            {"dodici cifre", QStringLiteral("999999999999"), QStringLiteral("999999999999,00")}};
 }

@@ -3,6 +3,7 @@
 #include "archive/TScheda.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 #include <initializer_list>
@@ -10,7 +11,7 @@
 
 // A temporary program folder, in force while the object lives.
 class CartellaDiProva {
-public:
+  public:
     CartellaDiProva();
     ~CartellaDiProva();
     QString percorso(const QString &nome = QString()) const;
@@ -18,7 +19,7 @@ public:
     QByteArray leggiArchivio() const;
     void scriviArchivio(const QByteArray &contenuto) const;
 
-private:
+  private:
     QTemporaryDir m_cartella;
 };
 
@@ -28,3 +29,12 @@ TScheda SchedaDiProva(std::initializer_list<std::pair<Campo, QString>> campi);
 TScheda SchedaNumero(int n);
 // An archive of the given records, written byte for byte.
 QByteArray ArchivioDi(std::initializer_list<TScheda> schede);
+
+// Typed amounts and the box text after leaving it: one table for the rule and
+// for the card's boxes.
+struct CasoImporto {
+    const char *nome;
+    QString digitato;
+    QString risultato;
+};
+QList<CasoImporto> TabellaImporti();

@@ -1,0 +1,44 @@
+#include "app/Programma.h"
+
+#include "app/TfrmAvvio.h"
+#include "card/TfrmMagazzino.h"
+#include "lists/TfrmMenuRiepilogo.h"
+#include "platform/ErroreGenerale.h"
+
+Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Quadrelo"));
+}
+
+bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
+    try {
+        return QApplication::notify(destinatario, evento);
+    } catch (const std::exception &errore) {
+        Piattaforma::riportaErrore(activeWindow(), errore);
+        return false;
+    }
+}
+
+FinestreProgramma::FinestreProgramma()
+    : avvio(std::make_unique<TfrmAvvio>()), magazzino(std::make_unique<TfrmMagazzino>()),
+      menuRiepilogo(std::make_unique<TfrmMenuRiepilogo>()) {
+    QObject::connect(avvio.get(), &TfrmAvvio::apriMagazzino, magazzino.get(), [this] {
+        magazzino->showMaximized();
+        avvio->hide();
+    });
+    QObject::connect(avvio.get(), &TfrmAvvio::apriInventario, menuRiepilogo.get(), [this] {
+        menuRiepilogo->showMaximized();
+        avvio->hide();
+    });
+    QObject::connect(avvio.get(), &TfrmAvvio::esci, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    QObject::connect(magazzino.get(), &TfrmMagazzino::chiusa, avvio.get(),
+                     [this] { mostraAvvio(); });
+    QObject::connect(menuRiepilogo.get(), &TfrmMenuRiepilogo::chiusa, avvio.get(),
+                     [this] { mostraAvvio(); });
+}
+
+FinestreProgramma::~FinestreProgramma() = default;
+
+void FinestreProgramma::mostraAvvio() {
+    avvio->showMaximized();
+}

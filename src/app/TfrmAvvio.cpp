@@ -1,0 +1,96 @@
+#include "app/TfrmAvvio.h"
+
+#include "card/Controlli.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+
+TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
+    auto *pan = PreparaFinestra(this, QStringLiteral("TfrmAvvio"), QStringLiteral(" Quadrelo"),
+                                QColor(0x2f, 0x6f, 0xb8), QSize(980, 640));
+
+    auto immagine = [pan](const QString &nome, const QString &disegno, QRect posto,
+                          const QString &descrizione) {
+        auto *l = new QLabel(pan);
+        l->setObjectName(nome);
+        l->setGeometry(posto);
+        l->setPixmap(Disegno(disegno, posto.size()));
+        l->setAccessibleName(descrizione);
+        return l;
+    };
+    immagine(QStringLiteral("icoLogo"), QStringLiteral("quadrelo"), QRect(300, 20, 96, 80),
+             QStringLiteral("Logo di Quadrelo"));
+    immagine(QStringLiteral("icoTitolo01"), QStringLiteral("titolo"), QRect(404, 18, 300, 64),
+             QStringLiteral("Quadrelo"));
+    immagine(QStringLiteral("icoTitolo02"), QStringLiteral("titolo2"), QRect(404, 80, 300, 24),
+             QStringLiteral("Magazzino e inventario"));
+
+    auto *sottotitolo = new QLabel(
+        QStringLiteral("Software per registrare i prodotti in magazzino e ottenere l'inventario "
+                       "della merce in giacenza con acquisizione foto da WebCam"),
+        pan);
+    sottotitolo->setObjectName(QStringLiteral("imgSottotitolo"));
+    sottotitolo->setWordWrap(true);
+    sottotitolo->setAlignment(Qt::AlignCenter);
+    sottotitolo->setGeometry(140, 120, 700, 56);
+    QFont fontSottotitolo(QStringLiteral("Verdana"));
+    fontSottotitolo.setPointSize(12);
+    fontSottotitolo.setItalic(true);
+    sottotitolo->setFont(fontSottotitolo);
+    sottotitolo->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; background: rgba(20,60,110,150); border-radius: 10px; "
+        "padding: 4px 16px; }"));
+
+    auto pulsante = [pan](const QString &nome, const QString &disegno, QRect posto,
+                          const QString &didascalia) {
+        auto *b = new PulsanteImmagine(nome, disegno, didascalia, pan, false);
+        b->setIconSize(posto.size() - QSize(4, 4));
+        b->setGeometry(posto);
+        return b;
+    };
+    auto *imgMagazzino =
+        pulsante(QStringLiteral("imgMagazzino"), QStringLiteral("cerchio_magazzino"),
+                 QRect(190, 200, 240, 240), QStringLiteral("Magazzino Prodotti"));
+    auto *btnMagazzino =
+        pulsante(QStringLiteral("btnMagazzino"), QStringLiteral("bottone_magazzino"),
+                 QRect(170, 456, 280, 64), QStringLiteral("Magazzino Prodotti"));
+    auto *imgInventario =
+        pulsante(QStringLiteral("imgInventario"), QStringLiteral("cerchio_inventario"),
+                 QRect(550, 200, 240, 240), QStringLiteral("Inventario Merce"));
+    auto *btnInventario =
+        pulsante(QStringLiteral("btnInventario"), QStringLiteral("bottone_inventario"),
+                 QRect(530, 456, 280, 64), QStringLiteral("Inventario Merce"));
+    pulsante(QStringLiteral("imgInfo"), QStringLiteral("info"), QRect(16, 16, 56, 56),
+             QStringLiteral("Informazioni"));
+    pulsante(QStringLiteral("imgGuida"), QStringLiteral("guida"), QRect(908, 16, 56, 56),
+             QStringLiteral("Guida"));
+    pulsante(QStringLiteral("imgCopyright"), QStringLiteral("copyright"), QRect(16, 568, 56, 56),
+             QStringLiteral("Riconoscimenti"));
+    pulsante(QStringLiteral("imgSito"), QStringLiteral("sito"), QRect(290, 572, 400, 50),
+             QStringLiteral("Sito web di Quadrelo: www.quadrelo.it"));
+    auto *imgEsci = pulsante(QStringLiteral("imgEsci"), QStringLiteral("chiudi"),
+                             QRect(908, 568, 56, 56), QStringLiteral("Esci dal programma"));
+
+    connect(imgMagazzino, &QToolButton::clicked, this, &TfrmAvvio::imgMagazzinoClick);
+    connect(btnMagazzino, &QToolButton::clicked, this, &TfrmAvvio::imgMagazzinoClick);
+    connect(imgInventario, &QToolButton::clicked, this, &TfrmAvvio::imgInventarioClick);
+    connect(btnInventario, &QToolButton::clicked, this, &TfrmAvvio::imgInventarioClick);
+    connect(imgEsci, &QToolButton::clicked, this, &TfrmAvvio::imgEsciClick);
+}
+
+void TfrmAvvio::imgMagazzinoClick() {
+    emit apriMagazzino();
+}
+
+void TfrmAvvio::imgInventarioClick() {
+    emit apriInventario();
+}
+
+void TfrmAvvio::imgEsciClick() {
+    emit esci();
+}
+
+void TfrmAvvio::closeEvent(QCloseEvent *evento) {
+    evento->accept();
+    emit esci();
+}

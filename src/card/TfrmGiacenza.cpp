@@ -1,0 +1,152 @@
+#include "card/TfrmGiacenza.h"
+
+#include "archive/RegoleNumeri.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
+    : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      m_giacenzaScheda(giacenzaScheda) {
+    ImpostaFormati();
+    setObjectName(QStringLiteral("TfrmGiacenza"));
+    setWindowTitle(QStringLiteral(" Aggiornamento giacenza"));
+    setFixedSize(440, 250);
+    setStyleSheet(QStringLiteral("TfrmGiacenza { background: qlineargradient(x1:0, y1:0, x2:0, "
+                                 "y2:1, stop:0 #bfdcf5, stop:1 white); }"));
+
+    QFont normale(QStringLiteral("Verdana"));
+    normale.setPointSize(11);
+    QFont grassetto = normale;
+    grassetto.setBold(true);
+
+    auto etichetta = [&](const QString &nome, const QString &testo, int y) {
+        auto *l = new QLabel(testo, this);
+        l->setObjectName(nome);
+        l->setFont(normale);
+        l->setGeometry(20, y, 230, 28);
+        return l;
+    };
+    auto casella = [&](const QString &nome, int y) {
+        auto *c = new QLineEdit(QStringLiteral("0"), this);
+        c->setObjectName(nome);
+        c->setFont(grassetto);
+        c->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        c->setGeometry(260, y, 160, 28);
+        return c;
+    };
+    lblGiacenza = etichetta(QStringLiteral("lblGiacenza"), QStringLiteral("Giacenza attuale:"), 18);
+    txtGiacenza = casella(QStringLiteral("txtGiacenza"), 18);
+    lblAggiunta =
+        etichetta(QStringLiteral("lblAggiunta"), QStringLiteral("Quantità da aggiungere:"), 56);
+    txtAggiunta = casella(QStringLiteral("txtAggiunta"), 56);
+    btnTotale = new QPushButton(QStringLiteral("Calcola totale"), this);
+    btnTotale->setObjectName(QStringLiteral("btnTotale"));
+    btnTotale->setGeometry(260, 94, 160, 30);
+    auto *lblTotale =
+        etichetta(QStringLiteral("lblTotale"), QStringLiteral("Nuova giacenza:"), 134);
+    txtTotale = casella(QStringLiteral("txtTotale"), 134);
+    txtTotale->setReadOnly(true);
+    txtTotale->setStyleSheet(QStringLiteral("QLineEdit { color: crimson; }"));
+    btnAggiorna = new QPushButton(QStringLiteral("Applica e chiudi"), this);
+    btnAggiorna->setObjectName(QStringLiteral("btnAggiorna"));
+    btnAggiorna->setGeometry(100, 196, 160, 34);
+    btnChiudi = new QPushButton(QStringLiteral("Annulla"), this);
+    btnChiudi->setObjectName(QStringLiteral("btnChiudi"));
+    btnChiudi->setGeometry(270, 196, 150, 34);
+
+    lblGiacenza->setBuddy(txtGiacenza);
+    lblAggiunta->setBuddy(txtAggiunta);
+    lblTotale->setBuddy(txtTotale);
+    txtGiacenza->setAccessibleName(QStringLiteral("Giacenza attuale"));
+    txtAggiunta->setAccessibleName(QStringLiteral("Quantità"));
+    txtTotale->setAccessibleName(QStringLiteral("Nuova giacenza"));
+    for (auto *b : {btnTotale, btnAggiorna, btnChiudi})
+        b->setAutoDefault(false);
+
+    setTabOrder(txtGiacenza, txtAggiunta);
+    setTabOrder(txtAggiunta, btnTotale);
+    setTabOrder(btnTotale, txtTotale);
+    setTabOrder(txtTotale, btnAggiorna);
+    setTabOrder(btnAggiorna, btnChiudi);
+
+    for (auto *c : {txtGiacenza, txtAggiunta}) {
+        c->installEventFilter(this);
+        c->setContextMenuPolicy(Qt::NoContextMenu);
+        c->setAcceptDrops(false);
+    }
+    connect(btnTotale, &QPushButton::clicked, this, &TfrmGiacenza::btnTotaleClick);
+    connect(btnAggiorna, &QPushButton::clicked, this, &TfrmGiacenza::btnAggiornaClick);
+    connect(btnChiudi, &QPushButton::clicked, this, &TfrmGiacenza::btnChiudiClick);
+}
+
+void TfrmGiacenza::btnTotaleClick() {
+    for (auto *c : {txtGiacenza, txtAggiunta, txtTotale})
+        if (Rifila(c->text()).isEmpty()) c->setText(QStringLiteral("0"));
+    const auto a = LeggiNumero(txtGiacenza->text());
+    const auto b = LeggiNumero(txtAggiunta->text());
+    if (!a || !b) {
+        for (auto *c : {txtGiacenza, txtAggiunta, txtTotale})
+            c->setText(QStringLiteral("0"));
+        return;
+    }
+    const bool sottrai = Rifila(lblAggiunta->text()) == u"Quantità da sottrarre:";
+    txtTotale->setText(ScriviNumero(sottrai ? *a - *b : *a + *b));
+}
+
+void TfrmGiacenza::btnAggiornaClick() {
+    btnTotaleClick();
+    if (m_giacenzaScheda) m_giacenzaScheda->setText(Rifila(txtTotale->text()));
+    accept();
+}
+
+void TfrmGiacenza::btnChiudiClick() {
+    reject();
+}
+
+bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
+    auto *casella = qobject_cast<QLineEdit *>(oggetto);
+    if (!casella) return QDialog::eventFilter(oggetto, evento);
+    if (evento->type() == QEvent::FocusOut) {
+        const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
+        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
+            casella->setText(NormalizzaQuantita(casella->text()));
+    } else if (evento->type() == QEvent::ShortcutOverride) {
+        evento->accept();
+        return true;
+    } else if (evento->type() == QEvent::KeyPress) {
+        auto *tasto = static_cast<QKeyEvent *>(evento);
+        switch (tasto->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Escape:
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+            return false;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            (casella == txtGiacenza ? static_cast<QWidget *>(txtAggiunta) : btnTotale)
+                ->setFocus(Qt::TabFocusReason);
+            return true;
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+            return false;
+        default:
+            break;
+        }
+        // A box that already overflows starts again from the new key.
+        if (casella->text().size() > 15) casella->clear();
+        const QString testo = tasto->text();
+        const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
+        return (tasto->modifiers() & Qt::ControlModifier) || !cifra;
+    }
+    return QDialog::eventFilter(oggetto, evento);
+}

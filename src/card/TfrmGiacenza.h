@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Adds a quantity to the card's stock, or subtracts it, and writes the new
+// total into the card's stock box. The opener sets the mode through the text
+// of lblAggiunta and fills the boxes before showing it.
+class TfrmGiacenza : public QDialog {
+    Q_OBJECT
+  public:
+    TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda);
+
+    QLabel *lblGiacenza;
+    QLineEdit *txtGiacenza;
+    QLabel *lblAggiunta;
+    QLineEdit *txtAggiunta;
+    QPushButton *btnTotale;
+    QLineEdit *txtTotale;
+    QPushButton *btnAggiorna;
+    QPushButton *btnChiudi;
+
+  public slots:
+    void btnTotaleClick();
+    void btnAggiornaClick();
+    void btnChiudiClick();
+
+  protected:
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
+
+  private:
+    QLineEdit *m_giacenzaScheda;
+};

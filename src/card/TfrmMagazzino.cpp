@@ -1,0 +1,799 @@
+#include "card/TfrmMagazzino.h"
+
+#include "archive/Archivio.h"
+#include "archive/Cp1252.h"
+#include "archive/FotoScheda.h"
+#include "archive/RegoleNumeri.h"
+#include "card/Controlli.h"
+#include "card/ImmagineBianca.h"
+#include "card/RiquadroFoto.h"
+#include "card/TfrmCalendario.h"
+#include "card/TfrmGiacenza.h"
+#include "platform/Dialoghi.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <functional>
+
+using Piattaforma::dialoghi;
+using Piattaforma::TipoMessaggio;
+
+namespace {
+
+enum class Classe { Testo, Importo, Quantita, Data };
+
+struct DefinizioneCasella {
+    QStringView nome;      // after "txt" and "eff"
+    QStringView etichetta; // the label beside the box
+    QStringView iniziale;
+    Qt::Alignment allineamento;
+    Classe classe;
+    int larghezza;
+};
+
+// The 17 boxes in the order of the record's fields.
+constexpr DefinizioneCasella CASELLE[17] = {
+    {u"Codice", u"Codice articolo:", u"", Qt::AlignLeft, Classe::Testo, 300},
+    {u"Costo", u"Costo unitario:", u"0,00", Qt::AlignRight, Classe::Importo, 150},
+    {u"Nome", u"Nome prodotto:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Giacenza", u"Giacenza:", u"0", Qt::AlignHCenter, Classe::Quantita, 70},
+    {u"Avviso", u"Avviso n.", u"0", Qt::AlignHCenter, Classe::Quantita, 50},
+    {u"UM", u"Aspetto esteriore del bene:", u"", Qt::AlignLeft, Classe::Testo, 360},
+    {u"Tipologia", u"Categoria merceologica:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Caratteristiche", u"Caratteristiche:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Collocazione", u"Collocazione in magazzino:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Ditta", u"Ditta fornitrice:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Agente", u"Agente:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Recapito", u"Recapito telefonico:", u"", Qt::AlignLeft, Classe::Testo, 300},
+    {u"Documento", u"Documento di acquisto:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Pagamento", u"Modalità di pagamento:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"DataSca", u"Data scadenza:", u"", Qt::AlignHCenter, Classe::Data, 130},
+    {u"Note", u"Note:", u"", Qt::AlignLeft, Classe::Testo, 430},
+    {u"Prezzo", u"Prezzo di vendita:", u"0,00", Qt::AlignRight, Classe::Importo, 150},
+};
+
+// Names used in messages for the hidden attachment fields.
+constexpr QStringView NASCOSTE[6][2] = {
+    {u"lblFile01", u"Allegato 1"},
+    {u"lblFile02", u"Allegato 2"},
+    {u"lblFile03", u"Allegato 3"},
+    {u"lblDesc01", u"Descrizione allegato 1"},
+    {u"lblDesc02", u"Descrizione allegato 2"},
+    {u"lblDesc03", u"Descrizione allegato 3"},
+};
+
+Classe classeDi(int indice) {
+    return CASELLE[indice].classe;
+}
+
+int indiceDi(Campo campo) {
+    return int(campo);
+}
+
+QString nomeCampo(int indice) {
+    QString etichetta = CASELLE[indice].etichetta.toString();
+    if (etichetta.endsWith(u':')) etichetta.chop(1);
+    if (etichetta == u"Avviso n.") etichetta = QStringLiteral("Avviso");
+    return etichetta;
+}
+
+QFont verdana(bool grassetto) {
+    QFont font(QStringLiteral("Verdana"));
+    font.setPointSize(12);
+    font.setBold(grassetto);
+    return font;
+}
+
+} // namespace
+
+TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) {
+    m_bianco = ImmagineBianca();
+    costruisci();
+}
+
+void TfrmMagazzino::costruisci() {
+    auto *pan = PreparaFinestra(this, QStringLiteral("TfrmMagazzino"),
+                                QStringLiteral(" Quadrelo - Magazzino Prodotti"),
+                                QColor(0xbf, 0xdc, 0xf5), QSize(1240, 636));
+    auto *griglia = static_cast<QGridLayout *>(layout());
+    auto *sfondo = findChild<QWidget *>(QStringLiteral("imgSfondo"));
+
+    m_panInfo = new QLabel(QStringLiteral("Pronto per archiviare una nuova scheda..."), this);
+    m_panInfo->setObjectName(QStringLiteral("panInfo"));
+    m_panInfo->setAccessibleName(QStringLiteral("Stato"));
+    m_panInfo->setAccessibleDescription(m_panInfo->text());
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPointSize(12);
+    m_panInfo->setFont(tahoma);
+    m_panInfo->setAutoFillBackground(true);
+    m_panInfo->setStyleSheet(QStringLiteral("QLabel { background: #1d4f91; color: white; "
+                                            "padding: 4px 12px; }"));
+    m_panInfo->setFixedHeight(32);
+    griglia->addWidget(m_panInfo, 1, 0);
+
+    // Decorative white frames behind the photo and the fields.
+    auto cornice = [pan](const QString &nome, QRect r) {
+        auto *c = new QLabel(pan);
+        c->setObjectName(nome);
+        c->setGeometry(r);
+        c->setStyleSheet(QStringLiteral("QLabel { background: rgba(255,255,255,170); "
+                                        "border: 1px solid #9fbfe0; border-radius: 8px; }"));
+        return c;
+    };
+    QList<QWidget *> decorazioni{sfondo, pan};
+    decorazioni << cornice(QStringLiteral("shpFoto"), QRect(4, 72, 386, 388));
+    decorazioni << cornice(QStringLiteral("shpCampi"), QRect(396, 72, 688, 560));
+
+    // Header: logo and the title of the card list.
+    auto *logo = new QLabel(pan);
+    logo->setObjectName(QStringLiteral("icoLogo"));
+    logo->setPixmap(Disegno(QStringLiteral("quadrelo"), QSize(62, 52)));
+    logo->setGeometry(8, 6, 62, 56);
+    logo->setAccessibleName(QStringLiteral("Quadrelo"));
+    auto *intestazione = new QLabel(QStringLiteral("SCHEDE PRODOTTI IN MAGAZZINO"), pan);
+    intestazione->setObjectName(QStringLiteral("imgIntestazione"));
+    intestazione->setGeometry(76, 10, 560, 48);
+    QFont titolo(QStringLiteral("Verdana"));
+    titolo.setPointSize(20);
+    titolo.setBold(true);
+    intestazione->setFont(titolo);
+    intestazione->setStyleSheet(QStringLiteral("QLabel { color: #1d4f91; }"));
+    decorazioni << logo << intestazione;
+
+    // Navigation bar.
+    struct Navigazione {
+        QString nome, icona, didascalia, stato;
+        void (TfrmMagazzino::*azione)();
+    };
+    const Navigazione barra[4] = {
+        {QStringLiteral("cmdPrimo"), QStringLiteral("primo"), QStringLiteral("Prima scheda"),
+         QStringLiteral("Visualizza la prima scheda in archivio."), &TfrmMagazzino::cmdPrimoClick},
+        {QStringLiteral("cmdIndietro"), QStringLiteral("indietro"),
+         QStringLiteral("Scheda precedente"),
+         QStringLiteral("Visualizza la scheda precedente in archivio."),
+         &TfrmMagazzino::cmdIndietroClick},
+        {QStringLiteral("cmdAvanti"), QStringLiteral("avanti"), QStringLiteral("Scheda successiva"),
+         QStringLiteral("Visualizza la scheda successiva in archivio."),
+         &TfrmMagazzino::cmdAvantiClick},
+        {QStringLiteral("cmdUltimo"), QStringLiteral("ultimo"), QStringLiteral("Ultima scheda"),
+         QStringLiteral("Visualizza l'ultima scheda in archivio."), &TfrmMagazzino::cmdUltimoClick},
+    };
+    m_lblPosizione = new QLabel(pan);
+    m_lblPosizione->setObjectName(QStringLiteral("lblPosizione"));
+    m_lblPosizione->setAccessibleName(QStringLiteral("Posizione"));
+    m_lblPosizione->setAlignment(Qt::AlignCenter);
+    m_lblPosizione->setFont(verdana(true));
+    m_lblPosizione->setStyleSheet(QStringLiteral(
+        "QLabel { background: white; border: 1px solid #9fbfe0; border-radius: 4px; }"));
+    int x = 900;
+    for (int i = 0; i < 4; ++i) {
+        auto *b =
+            new PulsanteImmagine(barra[i].nome, barra[i].icona, barra[i].didascalia, pan, false);
+        b->setIconSize(QSize(32, 32));
+        b->setGeometry(x, 14, 56, 44);
+        m_testiStato.insert(b, barra[i].stato);
+        connect(b, &QToolButton::clicked, this, barra[i].azione);
+        x += 60;
+        if (i == 1) {
+            m_lblPosizione->setGeometry(x, 18, 90, 36);
+            x += 96;
+        }
+    }
+
+    // Photo box and its buttons.
+    m_imgFoto = new RiquadroFoto(pan);
+    m_imgFoto->setObjectName(QStringLiteral("imgFoto"));
+    m_imgFoto->setAccessibleName(QStringLiteral("Foto del prodotto"));
+    m_imgFoto->setGeometry(14, 82, 366, 274);
+    m_imgFoto->impostaImmagine(m_bianco);
+    decorazioni << m_imgFoto;
+    auto *imgBianco = new RiquadroFoto(pan);
+    imgBianco->setObjectName(QStringLiteral("imgBianco"));
+    imgBianco->impostaImmagine(m_bianco);
+    imgBianco->hide();
+
+    struct Pulsante {
+        QString nome, icona, didascalia, stato;
+        QRect posto;
+        bool testo;
+    };
+    const Pulsante foto[5] = {
+        {QStringLiteral("btnCaricaFoto"), QStringLiteral("cartella"), QStringLiteral("Carica foto"),
+         QStringLiteral("Carica una foto esistente."), QRect(14, 364, 178, 40), true},
+        {QStringLiteral("btnAcquisisciFoto"), QStringLiteral("webcam"),
+         QStringLiteral("Acquisisci foto"), QStringLiteral("Acquisisci la foto da WebCam."),
+         QRect(198, 364, 182, 40), true},
+        {QStringLiteral("btnSalvaFoto"), QStringLiteral("disco"), QStringLiteral("Salva foto"),
+         QStringLiteral("Salva la foto su disco."), QRect(14, 410, 56, 44), false},
+        {QStringLiteral("btnCancFoto"), QStringLiteral("gomma"), QStringLiteral("Cancella foto"),
+         QStringLiteral("Cancella la foto."), QRect(76, 410, 56, 44), false},
+        {QStringLiteral("btnZoomFoto"), QStringLiteral("lente"), QStringLiteral("Ingrandisci foto"),
+         QStringLiteral("Visualizza la foto nelle sue dimensioni reali."), QRect(138, 410, 56, 44),
+         false},
+    };
+    for (const auto &f : foto) {
+        auto *b = new PulsanteImmagine(f.nome, f.icona, f.didascalia, pan, f.testo);
+        b->setIconSize(QSize(28, 28));
+        b->setGeometry(f.posto);
+        b->setFont(verdana(false));
+        m_testiStato.insert(b, f.stato);
+    }
+
+    // Fields: a label and a box per row, the yellow frame behind each box.
+    const int sinistra = 410, caselle = 650, passo = 34, primaRiga = 84;
+    auto riga = [&](int n) { return primaRiga + n * passo; };
+    const int righe[17] = {0, 1, 2, 3, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int i = 0; i < 17; ++i) {
+        const auto &d = CASELLE[i];
+        auto *casella = new QLineEdit(d.iniziale.toString(), pan);
+        casella->setObjectName(QStringLiteral("txt") + d.nome.toString());
+        casella->setFont(verdana(true));
+        casella->setAlignment(d.allineamento | Qt::AlignVCenter);
+        new LimiteDigitazione(casella, CAMPI[std::size_t(i)].massimo);
+        casella->setAcceptDrops(false);
+        auto *etichetta = new QLabel(d.etichetta.toString(), pan);
+        etichetta->setObjectName(QStringLiteral("lbl") + d.nome.toString());
+        etichetta->setFont(verdana(false));
+        etichetta->setBuddy(casella);
+        etichetta->setAttribute(Qt::WA_NoMousePropagation);
+        casella->setAttribute(Qt::WA_NoMousePropagation);
+        casella->setAccessibleName(nomeCampo(i));
+        const int y = riga(righe[i]);
+        if (i == indiceDi(Campo::Avviso)) {
+            etichetta->setGeometry(810, y, 96, 26);
+            casella->setGeometry(900, y, d.larghezza, 26);
+            auto *pezzi = new QLabel(QStringLiteral("pezzi rimasti."), pan);
+            pezzi->setObjectName(QStringLiteral("lblPezzi"));
+            pezzi->setFont(verdana(false));
+            pezzi->setGeometry(960, y, 120, 26);
+            pezzi->setAttribute(Qt::WA_NoMousePropagation);
+        } else {
+            etichetta->setGeometry(sinistra, y, caselle - sinistra - 8, 26);
+            casella->setGeometry(caselle, y, d.larghezza, 26);
+        }
+        if (classeDi(i) == Classe::Data) {
+            casella->setReadOnly(true);
+            m_testiStato.insert(casella, QStringLiteral("Fai clic su questo campo e premi un tasto "
+                                                        "qualsiasi per importare una data dal "
+                                                        "calendario."));
+        }
+        if (classeDi(i) == Classe::Importo || classeDi(i) == Classe::Quantita) {
+            // Only keys reach these boxes: no paste by menu or by dropping.
+            casella->setContextMenuPolicy(Qt::NoContextMenu);
+            casella->setAcceptDrops(false);
+        }
+        RiquadroEvidenza::perCasella(QStringLiteral("eff") + d.nome.toString(), casella);
+        casella->installEventFilter(this);
+        m_caselle[i] = casella;
+    }
+    auto *aggiungi = new QPushButton(QStringLiteral("+"), pan);
+    aggiungi->setObjectName(QStringLiteral("btnAggiungi"));
+    aggiungi->setAccessibleName(QStringLiteral("Aggiungi alla giacenza"));
+    aggiungi->setGeometry(728, riga(3), 30, 26);
+    auto *sottrai = new QPushButton(QStringLiteral("-"), pan);
+    sottrai->setObjectName(QStringLiteral("btnSottrai"));
+    sottrai->setAccessibleName(QStringLiteral("Sottrai dalla giacenza"));
+    sottrai->setGeometry(762, riga(3), 30, 26);
+    for (auto *b : {aggiungi, sottrai}) {
+        QFont f = verdana(true);
+        b->setFont(f);
+        b->setCursor(Qt::PointingHandCursor);
+    }
+    m_testiStato.insert(aggiungi,
+                        QStringLiteral("Aggiorna la giacenza aggiungendo una certa quantità."));
+    m_testiStato.insert(sottrai,
+                        QStringLiteral("Aggiorna la giacenza sottraendo una certa quantità."));
+    connect(aggiungi, &QPushButton::clicked, this, &TfrmMagazzino::btnAggiungiClick);
+    connect(sottrai, &QPushButton::clicked, this, &TfrmMagazzino::btnSottraiClick);
+
+    auto *dataSca = casella(Campo::DataSca);
+    auto *cancellaData = new PulsanteImmagine(QStringLiteral("delDataSca"), QStringLiteral("gomma"),
+                                              QStringLiteral("Cancella la data"), pan, false);
+    cancellaData->setIconSize(QSize(22, 22));
+    cancellaData->setGeometry(dataSca->geometry().right() + 8, dataSca->y() - 2, 32, 30);
+    m_testiStato.insert(cancellaData, QStringLiteral("Cancella la data."));
+    connect(cancellaData, &QToolButton::clicked, this, &TfrmMagazzino::delDataScaClick);
+
+    m_chkPagato = new QCheckBox(QStringLiteral("Pagato"), pan);
+    m_chkPagato->setObjectName(QStringLiteral("chkPagato"));
+    m_chkPagato->setFont(verdana(true));
+    m_chkPagato->setAccessibleName(m_chkPagato->text());
+    m_chkPagato->setGeometry(900, dataSca->y(), 160, 26);
+    m_testiStato.insert(m_chkPagato,
+                        QStringLiteral("Contrassegna questa casella per indicare che il "
+                                       "pagamento è stato effettuato."));
+
+    // Tab order: the boxes in field order, with the two stock buttons after
+    // the stock and the paid box before the due date.
+    QList<QWidget *> ordine;
+    for (int i = 0; i < 17; ++i) {
+        if (i == indiceDi(Campo::DataSca)) ordine << m_chkPagato;
+        ordine << m_caselle[i];
+        if (i == indiceDi(Campo::Giacenza)) ordine << aggiungi << sottrai;
+    }
+    for (int i = 1; i < ordine.size(); ++i)
+        QWidget::setTabOrder(ordine[i - 1], ordine[i]);
+
+    for (int i = 0; i < 6; ++i) {
+        m_nascoste[i] = new QLabel(pan);
+        m_nascoste[i]->setObjectName(NASCOSTE[i][0].toString());
+        m_nascoste[i]->hide();
+    }
+
+    // Right-hand column of picture buttons.
+    const Pulsante colonna[12] = {
+        {QStringLiteral("btnNuovo"),
+         QStringLiteral("nuovo"),
+         QStringLiteral("Nuovo"),
+         QStringLiteral("Predispone la schermata per l'inserimento di una nuova scheda."),
+         {},
+         true},
+        {QStringLiteral("btnDuplica"),
+         QStringLiteral("duplica"),
+         QStringLiteral("Duplica"),
+         QStringLiteral("Prepara la schermata per la registrazione di una nuova scheda duplicando "
+                        "i dati correnti."),
+         {},
+         true},
+        {QStringLiteral("btnSalva"),
+         QStringLiteral("disco"),
+         QStringLiteral("Salva"),
+         QStringLiteral("Salva la scheda corrente in archivio."),
+         {},
+         true},
+        {QStringLiteral("btnTrova"),
+         QStringLiteral("lente"),
+         QStringLiteral("Trova"),
+         QStringLiteral("Trova schede in archivio."),
+         {},
+         true},
+        {QStringLiteral("btnAllegati"),
+         QStringLiteral("graffetta"),
+         QStringLiteral("Allegati"),
+         QStringLiteral("Allega file alla scheda corrente."),
+         {},
+         true},
+        {QStringLiteral("btnAnteprima"),
+         QStringLiteral("anteprima"),
+         QStringLiteral("Anteprima"),
+         QStringLiteral("Visualizza l'anteprima di stampa."),
+         {},
+         true},
+        {QStringLiteral("btnStampa"),
+         QStringLiteral("stampante"),
+         QStringLiteral("Stampa"),
+         QStringLiteral("Stampa la scheda corrente."),
+         {},
+         true},
+        {QStringLiteral("btnScaduti"),
+         QStringLiteral("euro"),
+         QStringLiteral("Da saldare"),
+         QStringLiteral("Visualizza il riepilogo dei pagamenti non ancora saldati."),
+         {},
+         true},
+        {QStringLiteral("btnSottoscorta"),
+         QStringLiteral("scorta"),
+         QStringLiteral("Sottoscorta"),
+         QStringLiteral("Visualizza il riepilogo dei materiali in esaurimento."),
+         {},
+         true},
+        {QStringLiteral("btnEsporta"),
+         QStringLiteral("foglio"),
+         QStringLiteral("Esporta"),
+         QStringLiteral("Esporta l'archivio in un foglio di Microsoft Excel."),
+         {},
+         true},
+        {QStringLiteral("btnGuida"),
+         QStringLiteral("guida"),
+         QStringLiteral("Guida"),
+         QStringLiteral("Visualizza la pagina della guida sensibile al contesto."),
+         {},
+         true},
+        {QStringLiteral("btnEsci"),
+         QStringLiteral("esci"),
+         QStringLiteral("Esci"),
+         QStringLiteral("Esci da questa schermata di lavoro."),
+         {},
+         true},
+    };
+    int y = 72;
+    for (const auto &c : colonna) {
+        auto *b = new PulsanteImmagine(c.nome, c.icona, c.didascalia, pan, c.testo);
+        b->setIconSize(QSize(28, 28));
+        b->setFont(verdana(false));
+        b->setGeometry(1092, y, 144, 44);
+        m_testiStato.insert(b, c.stato);
+        y += 47;
+    }
+    connect(findChild<QToolButton *>(QStringLiteral("btnNuovo")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnNuovoClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnDuplica")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnDuplicaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnSalva")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnSalvaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnEsci")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnEsciClick);
+
+    // Status line: the listed controls put their text there, the background
+    // and the decorations empty it, everything else leaves it alone.
+    for (auto it = m_testiStato.cbegin(); it != m_testiStato.cend(); ++it) {
+        auto *w = static_cast<QWidget *>(it.key());
+        w->setAccessibleDescription(it.value());
+        w->setAttribute(Qt::WA_NoMousePropagation);
+        w->installEventFilter(this);
+    }
+    for (auto *d : decorazioni) {
+        d->setMouseTracking(true);
+        d->installEventFilter(this);
+    }
+    setMouseTracking(true);
+}
+
+QLineEdit *TfrmMagazzino::casella(Campo campo) const {
+    const int i = int(campo);
+    if (i < 17) return m_caselle[i];
+    return nullptr;
+}
+
+QLabel *TfrmMagazzino::etichettaNascosta(Campo campo) const {
+    const int i = int(campo) - int(Campo::File01);
+    return i >= 0 && i < 6 ? m_nascoste[i] : nullptr;
+}
+
+void TfrmMagazzino::impostaStato(const QString &testo) {
+    m_panInfo->setText(testo);
+    m_panInfo->setAccessibleDescription(testo);
+}
+
+void TfrmMagazzino::PulisciScheda() {
+    for (int i = 0; i < 17; ++i)
+        m_caselle[i]->setText(CASELLE[i].iniziale.toString());
+    m_chkPagato->setChecked(false);
+    for (auto *l : m_nascoste)
+        l->clear();
+    m_imgFoto->impostaImmagine(m_bianco);
+    m_lblPosizione->clear();
+    m_caselle[0]->setFocus();
+}
+
+void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
+    for (int i = 0; i < 17; ++i)
+        m_caselle[i]->setText(scheda.testo(Campo(i)));
+    const QString pagato = scheda.testo(Campo::Pagato);
+    if (pagato == u"Sì")
+        m_chkPagato->setChecked(true);
+    else if (pagato == u"No")
+        m_chkPagato->setChecked(false);
+    for (int i = 0; i < 6; ++i)
+        m_nascoste[i]->setText(scheda.testo(Campo(int(Campo::File01) + i)));
+    m_lblPosizione->setText(QString::number(posizione));
+    const QImage foto = CaricaFotoScheda(m_lblPosizione->text());
+    m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto);
+}
+
+void TfrmMagazzino::erroreArchivio() {
+    dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+}
+
+void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
+                           bool vuotoSvuotaPosizione) {
+    // One opening of the archive: count, then read the record chosen from the
+    // count (0 stays on the card on screen).
+    Archivio archivio;
+    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
+    if (totale <= 0) {
+        archivio.chiudi();
+        if (totale < 0) return erroreArchivio();
+        if (vuotoSvuotaPosizione) m_lblPosizione->clear();
+        dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                             QStringLiteral("L'archivio non contiene nessuna scheda."));
+        return;
+    }
+    const qint64 p = destinazione(totale);
+    if (p < 1) return;
+    TScheda scheda;
+    const bool letto = archivio.leggi(p, scheda);
+    archivio.chiudi();
+    if (!letto) return erroreArchivio();
+    CaricaScheda(scheda, p);
+}
+
+void TfrmMagazzino::cmdPrimoClick() {
+    naviga([](qint64) { return qint64(1); });
+}
+
+void TfrmMagazzino::cmdUltimoClick() {
+    naviga([](qint64 totale) { return totale; });
+}
+
+void TfrmMagazzino::cmdAvantiClick() {
+    // A card not in the archive stands before record 1.
+    if (Rifila(m_lblPosizione->text()).isEmpty()) m_lblPosizione->setText(QStringLiteral("0"));
+    const qint64 p = Rifila(m_lblPosizione->text()).toLongLong();
+    naviga([p](qint64 totale) { return p < totale ? p + 1 : 0; }, true);
+}
+
+void TfrmMagazzino::cmdIndietroClick() {
+    const QString etichetta = Rifila(m_lblPosizione->text());
+    if (etichetta == u"1") return;
+    naviga([&etichetta](qint64) { return etichetta.isEmpty() ? 1 : etichetta.toLongLong() - 1; });
+}
+
+void TfrmMagazzino::btnNuovoClick() {
+    PulisciScheda();
+    m_caselle[0]->setFocus();
+}
+
+void TfrmMagazzino::btnDuplicaClick() {
+    if (Rifila(m_lblPosizione->text()).isEmpty()) {
+        dialoghi().messaggio(
+            this, TipoMessaggio::Avviso,
+            QStringLiteral("Attenzione: la duplicazione di una scheda può avvenire "
+                           "soltanto dopo che questa è stata inserita in archivio."));
+        return;
+    }
+    for (auto *l : m_nascoste)
+        l->clear();
+    m_lblPosizione->clear();
+    m_imgFoto->impostaImmagine(m_bianco);
+    m_caselle[0]->setFocus();
+    dialoghi().messaggio(
+        this, TipoMessaggio::Informazione,
+        QStringLiteral("E' ora possibile apportare le proprie modifiche alla scheda corrente.") +
+            QStringLiteral("\n\r\n\r") +
+            QStringLiteral("Al termine premere Salva per inserire la scheda in archivio."));
+}
+
+bool TfrmMagazzino::controllaCampi() {
+    auto avviso = [this](QWidget *dove, const QString &testo) {
+        dialoghi().messaggio(this, TipoMessaggio::Avviso, testo);
+        if (dove) dove->setFocus();
+        return false;
+    };
+    const struct {
+        Campo campo;
+        const char16_t *cosa;
+    } obbligatori[] = {{Campo::Codice, u"il codice articolo"},
+                       {Campo::Costo, u"il costo unitario"},
+                       {Campo::Nome, u"il nome del prodotto"},
+                       {Campo::Tipologia, u"la categoria merceologica"}};
+    for (const auto &o : obbligatori)
+        if (Rifila(casella(o.campo)->text()).isEmpty())
+            return avviso(
+                casella(o.campo),
+                QStringLiteral("Attenzione: per salvare la scheda è necessario indicare ") +
+                    QString::fromUtf16(o.cosa) + u'.');
+
+    // Nothing is stored that the archive cannot hold as it stands.
+    for (int i = 0; i < 17; ++i) {
+        const QString testo = Rifila(m_caselle[i]->text());
+        const QChar estraneo = Cp1252::primoNonRappresentabile(testo);
+        if (!estraneo.isNull())
+            return avviso(m_caselle[i],
+                          QStringLiteral("Attenzione: il campo \"") + nomeCampo(i) +
+                              QStringLiteral("\" contiene il carattere \"") + estraneo +
+                              QStringLiteral("\", che non può essere archiviato. Sostituirlo o "
+                                             "eliminarlo prima di salvare la scheda."));
+        const int massimo = CAMPI[std::size_t(i)].massimo;
+        if ((classeDi(i) == Classe::Importo || classeDi(i) == Classe::Quantita) &&
+            testo.size() > massimo) {
+            // Cutting may only drop trailing zeros or the comma, never change the value.
+            const auto intero = LeggiNumero(testo);
+            const auto tagliato = LeggiNumero(testo.left(massimo));
+            if (!intero || !tagliato || *intero != *tagliato)
+                return avviso(m_caselle[i],
+                              QStringLiteral("Attenzione: il valore del campo \"") + nomeCampo(i) +
+                                  QStringLiteral("\" supera il limite di ") +
+                                  QString::number(massimo) +
+                                  QStringLiteral(" caratteri e non può essere archiviato."));
+        }
+    }
+    for (int i = 0; i < 6; ++i) {
+        const QChar estraneo = Cp1252::primoNonRappresentabile(m_nascoste[i]->text());
+        if (!estraneo.isNull())
+            return avviso(nullptr, QStringLiteral("Attenzione: il campo \"") +
+                                       NASCOSTE[i][1].toString() +
+                                       QStringLiteral("\" contiene il carattere \"") + estraneo +
+                                       QStringLiteral("\", che non può essere archiviato."));
+    }
+    return true;
+}
+
+TScheda TfrmMagazzino::schedaDallaFinestra() const {
+    TScheda scheda;
+    for (int i = 0; i < 17; ++i)
+        scheda.impostaTesto(Campo(i), m_caselle[i]->text());
+    scheda.impostaTesto(Campo::Pagato,
+                        m_chkPagato->isChecked() ? QStringLiteral("Sì") : QStringLiteral("No"));
+    for (int i = 0; i < 6; ++i)
+        scheda.impostaTesto(Campo(int(Campo::File01) + i), m_nascoste[i]->text());
+    return scheda;
+}
+
+void TfrmMagazzino::btnSalvaClick() {
+    for (Campo c : {Campo::Giacenza, Campo::Avviso})
+        if (Rifila(casella(c)->text()).isEmpty()) casella(c)->setText(QStringLiteral("0"));
+    if (!controllaCampi()) return;
+
+    const TScheda scheda = schedaDallaFinestra();
+    Archivio archivio;
+    if (!archivio.ApriArchivio()) return erroreArchivio();
+    const QString etichetta = Rifila(m_lblPosizione->text());
+    const bool aggiornamento = !etichetta.isEmpty();
+    qint64 p = 0;
+    if (aggiornamento) {
+        p = etichetta.toLongLong();
+        if (p < 1 || !archivio.scrivi(p, scheda)) return erroreArchivio();
+    } else {
+        p = archivio.accoda(scheda);
+        if (p < 1) return erroreArchivio();
+    }
+    m_lblPosizione->setText(QString::number(p));
+    archivio.chiudi();
+
+    // The record is safe on disk; a photo that cannot be written keeps its
+    // picture on screen so the next save can try again.
+    const bool fotoScritta = SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine());
+    dialoghi().messaggio(
+        this, TipoMessaggio::Informazione,
+        aggiornamento
+            ? QStringLiteral(
+                  "Le modifiche apportate alla scheda corrente sono state salvate in archivio.")
+            : QStringLiteral("La scheda corrente è stata inserita in archivio."));
+    if (!fotoScritta)
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: non è stato possibile scrivere la foto "
+                                            "della scheda nel file ") +
+                                 QString::number(p) +
+                                 QStringLiteral(".jpg. La scheda è stata salvata; la foto resta "
+                                                "visualizzata e sarà scritta al prossimo "
+                                                "salvataggio."));
+}
+
+void TfrmMagazzino::btnEsciClick() {
+    close();
+}
+
+void TfrmMagazzino::delDataScaClick() {
+    casella(Campo::DataSca)->clear();
+}
+
+void TfrmMagazzino::btnAggiungiClick() {
+    apriGiacenza(true);
+}
+
+void TfrmMagazzino::btnSottraiClick() {
+    apriGiacenza(false);
+}
+
+void TfrmMagazzino::apriGiacenza(bool aggiunta) {
+    QLineEdit *giacenza = casella(Campo::Giacenza);
+    if (Rifila(giacenza->text()).isEmpty()) giacenza->setText(QStringLiteral("0"));
+    TfrmGiacenza finestra(this, giacenza);
+    finestra.lblAggiunta->setText(aggiunta ? QStringLiteral("Quantità da aggiungere:")
+                                           : QStringLiteral("Quantità da sottrarre:"));
+    finestra.txtGiacenza->setText(Rifila(giacenza->text()));
+    finestra.txtTotale->setText(Rifila(giacenza->text()));
+    finestra.txtAggiunta->setText(QStringLiteral("0"));
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::apriCalendario() {
+    TfrmCalendario finestra(this, casella(Campo::DataSca));
+    finestra.lblMemory->setText(QStringLiteral("datasca"));
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::showEvent(QShowEvent *evento) {
+    QWidget::showEvent(evento);
+    if (!evento->spontaneous()) PulisciScheda();
+}
+
+void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
+    evento->accept();
+    emit chiusa();
+}
+
+bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
+    const int i =
+        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
+    const int codice = tasto->key();
+    const Classe classe = classeDi(i);
+
+    if (classe == Classe::Data) {
+        switch (codice) {
+        case Qt::Key_Backspace:
+        case Qt::Key_Delete:
+            box->clear();
+            return true;
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+        case Qt::Key_CapsLock:
+            return false; // a modifier on its own, as on the way to Shift+Tab
+        default:
+            apriCalendario();
+            return true;
+        }
+    }
+
+    if (codice == Qt::Key_Return || codice == Qt::Key_Enter) {
+        // Along the chain; from the notes on to the price and back to the code.
+        const int prossima = i == indiceDi(Campo::Prezzo) ? 0 : i + 1;
+        m_caselle[prossima]->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    if (classe == Classe::Testo) return false;
+    if (codice == Qt::Key_Backspace || codice == Qt::Key_Delete || codice == Qt::Key_Left ||
+        codice == Qt::Key_Right)
+        return false;
+    if (tasto->modifiers() & Qt::ControlModifier) return true;
+    const QString testo = tasto->text();
+    const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
+    const bool virgola = classe == Classe::Importo && testo == u",";
+    return !(cifra || virgola);
+}
+
+void TfrmMagazzino::casellaLasciata(QLineEdit *box) {
+    const int i =
+        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
+    if (classeDi(i) == Classe::Importo)
+        box->setText(NormalizzaImporto(box->text()));
+    else if (classeDi(i) == Classe::Quantita)
+        box->setText(NormalizzaQuantita(box->text()));
+}
+
+bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
+    auto *box = qobject_cast<QLineEdit *>(oggetto);
+    const bool nostra =
+        box && std::find(std::begin(m_caselle), std::end(m_caselle), box) != std::end(m_caselle);
+    switch (evento->type()) {
+    case QEvent::KeyPress:
+        if (nostra) {
+            auto *tasto = static_cast<QKeyEvent *>(evento);
+            // Tab and Shift+Tab belong to the window.
+            if (tasto->key() == Qt::Key_Tab || tasto->key() == Qt::Key_Backtab) return false;
+            return tastoCasella(box, tasto);
+        }
+        break;
+    case QEvent::ShortcutOverride:
+        // Keep Ctrl combinations (paste, undo) away from the number boxes.
+        if (nostra && box != casella(Campo::DataSca) &&
+            classeDi(int(std::find(std::begin(m_caselle), std::end(m_caselle), box) -
+                         std::begin(m_caselle))) != Classe::Testo) {
+            evento->accept();
+            return true;
+        }
+        break;
+    case QEvent::FocusOut:
+        if (nostra) {
+            const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
+            if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
+                casellaLasciata(box);
+        }
+        break;
+    case QEvent::MouseButtonRelease:
+        // No middle-button paste into the number boxes.
+        if (nostra && static_cast<QMouseEvent *>(evento)->button() == Qt::MiddleButton &&
+            box->contextMenuPolicy() == Qt::NoContextMenu)
+            return true;
+        break;
+    case QEvent::Enter:
+        if (m_testiStato.contains(oggetto)) impostaStato(m_testiStato.value(oggetto));
+        break;
+    case QEvent::MouseMove:
+        if (!m_testiStato.contains(oggetto)) impostaStato(QString());
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(oggetto, evento);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "archive/TScheda.h"
+
+#include <QHash>
+#include <QImage>
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class RiquadroFoto;
+
+// The product card window: one card at a time in its controls, with the
+// navigation through the archive and the buttons of every card function.
+// The card on screen is the content of the controls; lblPosizione holds its
+// position in the archive, empty for a card not yet saved.
+class TfrmMagazzino : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TfrmMagazzino(QWidget *genitore = nullptr);
+
+    void PulisciScheda();
+    void CaricaScheda(const TScheda &scheda, qint64 posizione);
+
+    // The edit box of one of the 17 text fields of the card, or the hidden
+    // label of an attachment field.
+    QLineEdit *casella(Campo campo) const;
+    QLabel *etichettaNascosta(Campo campo) const;
+    // The picture that stands for no photo.
+    const QImage &immagineBianca() const { return m_bianco; }
+
+  signals:
+    // The window was closed: the launcher comes back.
+    void chiusa();
+
+  public slots:
+    void cmdPrimoClick();
+    void cmdIndietroClick();
+    void cmdAvantiClick();
+    void cmdUltimoClick();
+    void btnNuovoClick();
+    void btnDuplicaClick();
+    void btnSalvaClick();
+    void btnEsciClick();
+    void btnAggiungiClick();
+    void btnSottraiClick();
+    void delDataScaClick();
+
+  protected:
+    void showEvent(QShowEvent *evento) override;
+    void closeEvent(QCloseEvent *evento) override;
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
+
+  private:
+    void costruisci();
+    void naviga(const std::function<qint64(qint64 totale)> &destinazione,
+                bool vuotoSvuotaPosizione = false);
+    bool tastoCasella(QLineEdit *casella, class QKeyEvent *tasto);
+    void casellaLasciata(QLineEdit *casella);
+    void apriGiacenza(bool aggiunta);
+    void apriCalendario();
+    bool controllaCampi();
+    TScheda schedaDallaFinestra() const;
+    void impostaStato(const QString &testo);
+    void erroreArchivio();
+
+    QLineEdit *m_caselle[17] = {};
+    QLabel *m_nascoste[6] = {};
+    QCheckBox *m_chkPagato = nullptr;
+    QLabel *m_lblPosizione = nullptr;
+    QLabel *m_panInfo = nullptr;
+    RiquadroFoto *m_imgFoto = nullptr;
+    QImage m_bianco;
+    QHash<QObject *, QString> m_testiStato;
+};

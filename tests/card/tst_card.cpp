@@ -1,0 +1,860 @@
+#include "DialoghiFinti.h"
+#include "Fixture.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/FotoScheda.h"
+#include "card/Controlli.h"
+#include "card/RiquadroFoto.h"
+#include "card/TfrmCalendario.h"
+#include "card/TfrmGiacenza.h"
+#include "card/TfrmMagazzino.h"
+
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using Genere = DialoghiFinti::Genere;
+
+namespace {
+
+const QString ARCHIVIO_VUOTO = QStringLiteral("L'archivio non contiene nessuna scheda.");
+const QString INSERITA = QStringLiteral("La scheda corrente è stata inserita in archivio.");
+const QString MODIFICATA =
+    QStringLiteral("Le modifiche apportate alla scheda corrente sono state salvate in archivio.");
+
+const char *const NOMI_CASELLE[17] = {"txtCodice",    "txtCosto",           "txtNome",
+                                      "txtGiacenza",  "txtAvviso",          "txtUM",
+                                      "txtTipologia", "txtCaratteristiche", "txtCollocazione",
+                                      "txtDitta",     "txtAgente",          "txtRecapito",
+                                      "txtDocumento", "txtPagamento",       "txtDataSca",
+                                      "txtNote",      "txtPrezzo"};
+
+} // namespace
+
+class TestScheda : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<CartellaDiProva> cartella;
+    std::unique_ptr<DialoghiFinti> dialoghi;
+    std::unique_ptr<TfrmMagazzino> finestra;
+
+    QLineEdit *box(const char *nome) {
+        return finestra->findChild<QLineEdit *>(QLatin1String(nome));
+    }
+    QLabel *posizione() { return finestra->findChild<QLabel *>(QStringLiteral("lblPosizione")); }
+    QCheckBox *pagato() { return finestra->findChild<QCheckBox *>(QStringLiteral("chkPagato")); }
+    RiquadroFoto *foto() { return finestra->findChild<RiquadroFoto *>(QStringLiteral("imgFoto")); }
+    void clic(const char *nome) {
+        auto *b = finestra->findChild<QAbstractButton *>(QLatin1String(nome));
+        QVERIFY2(b, nome);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    void scriviTre() {
+        cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    }
+    void compila(const QString &codice) {
+        box("txtCodice")->setText(codice);
+        box("txtNome")->setText(QStringLiteral("Vite a legno"));
+        box("txtTipologia")->setText(QStringLiteral("Ferramenta"));
+    }
+    TScheda record(int posizione) {
+        const QByteArray tutto = cartella->leggiArchivio();
+        TScheda s;
+        std::memcpy(s.byte.data(), tutto.constData() + (posizione - 1) * TScheda::DIMENSIONE,
+                    TScheda::DIMENSIONE);
+        return s;
+    }
+
+  private slots:
+    void init();
+    void cleanup();
+
+    void controlliEtichetteETesti();
+    void ordineDiTabulazioneEAccessibilita();
+    void lineaDiStato();
+    void navigazione_data();
+    void navigazione();
+    void archivioMancanteCreatoDallaNavigazione();
+    void schedaMostrataComeArchiviata();
+    void primoSalvataggio();
+    void salvataggioInPosto();
+    void duplicaESalva();
+    void duplicaSenzaPosizione();
+    void campiObbligatori_data();
+    void campiObbligatori();
+    void archivioInaccessibile();
+    void discoPienoAlAccodamento();
+    void cartellaSolaLettura();
+    void numeriTroppoLunghi_data();
+    void numeriTroppoLunghi();
+    void caratteriNonArchiviabili();
+    void fotoNonScrivibile();
+
+    void normalizzazioneImporti_data();
+    void normalizzazioneImporti();
+    void normalizzazioneQuantita();
+    void tastiRespinti_data();
+    void tastiRespinti();
+    void catenaInvio_data();
+    void catenaInvio();
+    void unaSolaEvidenza();
+    void costoSalvatoComeDigitato();
+    void dataScadenza();
+    void giacenza_data();
+    void giacenza();
+    void giacenzaTroppoLunga();
+    void giacenzaSvuotaOltreQuindici();
+};
+
+void TestScheda::init() {
+    cartella = std::make_unique<CartellaDiProva>();
+    dialoghi = std::make_unique<DialoghiFinti>();
+    finestra = std::make_unique<TfrmMagazzino>();
+    finestra->show();
+    QApplication::setActiveWindow(finestra.get());
+    QVERIFY(QTest::qWaitForWindowActive(finestra.get()));
+}
+
+void TestScheda::cleanup() {
+    finestra.reset();
+    dialoghi.reset();
+    cartella.reset();
+}
+
+void TestScheda::controlliEtichetteETesti() {
+    QCOMPARE(finestra->windowTitle(), QStringLiteral(" Quadrelo - Magazzino Prodotti"));
+    const struct {
+        const char *nome;
+        int massimo;
+        const char *iniziale;
+        Qt::Alignment allineamento;
+    } attese[] = {{"txtCodice", 25, "", Qt::AlignLeft},
+                  {"txtCosto", 12, "0,00", Qt::AlignRight},
+                  {"txtNome", 50, "", Qt::AlignLeft},
+                  {"txtGiacenza", 4, "0", Qt::AlignHCenter},
+                  {"txtAvviso", 3, "0", Qt::AlignHCenter},
+                  {"txtUM", 30, "", Qt::AlignLeft},
+                  {"txtCaratteristiche", 250, "", Qt::AlignLeft},
+                  {"txtRecapito", 30, "", Qt::AlignLeft},
+                  {"txtDataSca", 10, "", Qt::AlignHCenter},
+                  {"txtNote", 250, "", Qt::AlignLeft},
+                  {"txtPrezzo", 12, "0,00", Qt::AlignRight}};
+    for (const auto &a : attese) {
+        auto *c = box(a.nome);
+        QVERIFY2(c, a.nome);
+        QCOMPARE(LunghezzaMassima(c), a.massimo);
+        QCOMPARE(c->text(), QString::fromUtf8(a.iniziale));
+        QCOMPARE(c->alignment() & Qt::AlignHorizontal_Mask, a.allineamento);
+        QVERIFY(
+            finestra->findChild<QWidget *>(QStringLiteral("eff") + QLatin1String(a.nome).mid(3)));
+    }
+    QVERIFY(box("txtDataSca")->isReadOnly());
+    // The typing limit cuts what is typed, as a maximum length would.
+    box("txtCodice")->setFocus();
+    QTest::keyClicks(box("txtCodice"), QString(30, u'x'));
+    QCOMPARE(box("txtCodice")->text().size(), 25);
+
+    for (const char *nome :
+         {"btnNuovo",     "btnDuplica",    "btnSalva",          "btnTrova",       "btnAllegati",
+          "btnAnteprima", "btnStampa",     "btnScaduti",        "btnSottoscorta", "btnEsporta",
+          "btnGuida",     "btnEsci",       "cmdPrimo",          "cmdIndietro",    "cmdAvanti",
+          "cmdUltimo",    "btnCaricaFoto", "btnAcquisisciFoto", "btnSalvaFoto",   "btnCancFoto",
+          "btnZoomFoto",  "delDataSca"}) {
+        auto *b = finestra->findChild<QToolButton *>(QLatin1String(nome));
+        QVERIFY2(b, nome);
+        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+    }
+    for (const char *nome :
+         {"lblFile01", "lblFile02", "lblFile03", "lblDesc01", "lblDesc02", "lblDesc03"})
+        QVERIFY(!finestra->findChild<QLabel *>(QLatin1String(nome))->isVisible());
+    QCOMPARE(finestra->findChild<QToolButton *>(QStringLiteral("btnScaduti"))->text(),
+             QStringLiteral("Da saldare"));
+    QCOMPARE(foto()->immagine().size(), QSize(366, 274));
+    QCOMPARE(foto()->size(), QSize(366, 274));
+}
+
+void TestScheda::ordineDiTabulazioneEAccessibilita() {
+    const QStringList atteso = {
+        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,         u"txtGiacenza"_qs,
+        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,       u"txtUM"_qs,
+        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
+        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,    u"txtPagamento"_qs,
+        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"txtNote"_qs,         u"txtPrezzo"_qs};
+    box("txtCodice")->setFocus();
+    QStringList visti;
+    for (int i = 0; i < atteso.size(); ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti, atteso);
+
+    // Every control a user can reach has a name for assistive technology.
+    for (auto *w : finestra->findChildren<QWidget *>()) {
+        const bool comando = qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w);
+        if (comando && w->isVisible())
+            QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
+    }
+    QCOMPARE(box("txtCosto")->accessibleName(), QStringLiteral("Costo unitario"));
+    QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblCosto"))->buddy(), box("txtCosto"));
+    QCOMPARE(posizione()->accessibleName(), QStringLiteral("Posizione"));
+    QCOMPARE(finestra->findChild<QToolButton *>(QStringLiteral("cmdPrimo"))->accessibleName(),
+             QStringLiteral("Prima scheda"));
+}
+
+void TestScheda::lineaDiStato() {
+    auto *stato = finestra->findChild<QLabel *>(QStringLiteral("panInfo"));
+    QCOMPARE(stato->text(), QStringLiteral("Pronto per archiviare una nuova scheda..."));
+    const struct {
+        const char *nome;
+        const char *testo;
+    } casi[] = {{"btnSalva", "Salva la scheda corrente in archivio."},
+                {"cmdUltimo", "Visualizza l'ultima scheda in archivio."},
+                {"btnEsporta", "Esporta l'archivio in un foglio di Microsoft Excel."},
+                {"btnAggiungi", "Aggiorna la giacenza aggiungendo una certa quantità."},
+                {"chkPagato", "Contrassegna questa casella per indicare che il pagamento è "
+                              "stato effettuato."},
+                {"txtDataSca", "Fai clic su questo campo e premi un tasto qualsiasi per "
+                               "importare una data dal calendario."},
+                {"delDataSca", "Cancella la data."}};
+    for (const auto &c : casi) {
+        auto *w = finestra->findChild<QWidget *>(QLatin1String(c.nome));
+        QEnterEvent entra(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(w, &entra);
+        QCOMPARE(stato->text(), QString::fromUtf8(c.testo));
+        QCOMPARE(w->accessibleDescription(), QString::fromUtf8(c.testo));
+    }
+    // A plain box leaves the line alone; the photo box empties it.
+    QEnterEvent entra(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(box("txtNome"), &entra);
+    QCOMPARE(stato->text(), QStringLiteral("Cancella la data."));
+    QTest::mouseMove(foto(), QPoint(20, 20));
+    QMouseEvent muovi(QEvent::MouseMove, QPointF(20, 20), QPointF(20, 20), Qt::NoButton,
+                      Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(foto(), &muovi);
+    QCOMPARE(stato->text(), QString());
+}
+
+void TestScheda::navigazione_data() {
+    QTest::addColumn<int>("schede");
+    QTest::addColumn<QString>("partenza"); // empty: a new card
+    QTest::addColumn<QString>("comando");
+    QTest::addColumn<QString>("etichetta");
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<QString>("messaggio");
+
+    const QString nessuno;
+    QTest::newRow("avanti sull'ultima")
+        << 3 << u"3"_qs << u"cmdAvanti"_qs << u"3"_qs << u"COD3"_qs << nessuno;
+    QTest::newRow("indietro dalla terza")
+        << 3 << u"3"_qs << u"cmdIndietro"_qs << u"2"_qs << u"COD2"_qs << nessuno;
+    QTest::newRow("primo") << 3 << u"2"_qs << u"cmdPrimo"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("ultimo") << 3 << u"1"_qs << u"cmdUltimo"_qs << u"3"_qs << u"COD3"_qs << nessuno;
+    QTest::newRow("indietro sulla prima")
+        << 3 << u"1"_qs << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("avanti da nuova")
+        << 3 << nessuno << u"cmdAvanti"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("indietro da nuova")
+        << 3 << nessuno << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    QTest::newRow("avanti dalla prima")
+        << 3 << u"1"_qs << u"cmdAvanti"_qs << u"2"_qs << u"COD2"_qs << nessuno;
+    QTest::newRow("primo su archivio vuoto")
+        << 0 << nessuno << u"cmdPrimo"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("ultimo su archivio vuoto")
+        << 0 << nessuno << u"cmdUltimo"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("avanti su archivio vuoto")
+        << 0 << nessuno << u"cmdAvanti"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+    QTest::newRow("indietro su archivio vuoto")
+        << 0 << nessuno << u"cmdIndietro"_qs << nessuno << u"NUOVA"_qs << ARCHIVIO_VUOTO;
+}
+
+void TestScheda::navigazione() {
+    QFETCH(int, schede);
+    QFETCH(QString, partenza);
+    QFETCH(QString, comando);
+    QFETCH(QString, etichetta);
+    QFETCH(QString, codice);
+    QFETCH(QString, messaggio);
+
+    if (schede == 3)
+        scriviTre();
+    else
+        cartella->scriviArchivio(QByteArray());
+    if (!partenza.isEmpty()) {
+        // Reach the starting card as a user would: first, then forward.
+        clic("cmdPrimo");
+        while (posizione()->text() != partenza)
+            clic("cmdAvanti");
+    } else {
+        box("txtCodice")->setText(QStringLiteral("NUOVA"));
+    }
+    dialoghi->azzera();
+    clic(comando.toLatin1().constData());
+    QCOMPARE(posizione()->text(), etichetta);
+    QCOMPARE(box("txtCodice")->text(), codice);
+    QCOMPARE(dialoghi->ultimo(), messaggio);
+    if (!messaggio.isEmpty()) QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+}
+
+void TestScheda::archivioMancanteCreatoDallaNavigazione() {
+    QVERIFY(!QFile::exists(cartella->archivio()));
+    clic("cmdAvanti");
+    QVERIFY(QFile::exists(cartella->archivio()));
+    QCOMPARE(QFileInfo(cartella->archivio()).size(), 0);
+    QCOMPARE(posizione()->text(), QString());
+    QCOMPARE(dialoghi->ultimo(), ARCHIVIO_VUOTO);
+}
+
+void TestScheda::schedaMostrataComeArchiviata() {
+    TScheda prima = SchedaNumero(1);
+    prima.impostaTesto(Campo::Costo, QStringLiteral("5"));
+    prima.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
+    prima.impostaTesto(Campo::File02, QStringLiteral("fattura.pdf"));
+    TScheda seconda = SchedaNumero(2);
+    seconda.impostaTesto(Campo::Pagato, QString()); // neither "Sì" nor "No"
+    cartella->scriviArchivio(ArchivioDi({prima, seconda}));
+    QImage rossa(50, 40, QImage::Format_RGB32);
+    rossa.fill(Qt::red);
+    QVERIFY(SalvaFotoScheda(QStringLiteral("1"), rossa));
+
+    clic("cmdPrimo");
+    QCOMPARE(box("txtCosto")->text(), QStringLiteral("5")); // not normalised when shown
+    QVERIFY(pagato()->isChecked());
+    QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblFile02"))->text(),
+             QStringLiteral("fattura.pdf"));
+    QCOMPARE(foto()->immagine().size(), QSize(50, 40));
+
+    clic("cmdAvanti");
+    QVERIFY(pagato()->isChecked()); // kept from the previous card
+    QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblFile02"))->text(), QString());
+    QCOMPARE(foto()->immagine(), finestra->immagineBianca()); // no 2.jpg: no message either
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestScheda::primoSalvataggio() {
+    compila(QStringLiteral("  ABC-1  "));
+    pagato()->setChecked(true);
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+    QCOMPARE(dialoghi->mostrati().first().genere, Genere::Informazione);
+    QCOMPARE(posizione()->text(), QStringLiteral("1"));
+    const QByteArray file = cartella->leggiArchivio();
+    QCOMPARE(file.size(), 2502);
+    QCOMPARE(file.left(6), QByteArray("\x05"
+                                      "ABC-1"));
+    QCOMPARE(file.mid(993, 3), QByteArray("\x02\x53\xEC", 3));
+    QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("0,00"));
+    QCOMPARE(QImage(cartella->percorso(QStringLiteral("1.jpg"))).size(), QSize(366, 274));
+
+    // Saved again, the same record is updated.
+    dialoghi->azzera();
+    box("txtNome")->setText(QStringLiteral("Vite a ferro"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
+    QCOMPARE(cartella->leggiArchivio().size(), 2502);
+    QCOMPARE(record(1).testo(Campo::Nome), QStringLiteral("Vite a ferro"));
+}
+
+void TestScheda::salvataggioInPosto() {
+    scriviTre();
+    const QByteArray prima = cartella->leggiArchivio();
+    clic("cmdUltimo");
+    box("txtNote")->setText(QStringLiteral("Scaffale rifatto"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->ultimo(), MODIFICATA);
+    const QByteArray dopo = cartella->leggiArchivio();
+    QCOMPARE(dopo.size(), prima.size());
+    QCOMPARE(dopo.left(5004), prima.left(5004));
+    QVERIFY(dopo.mid(5004) != prima.mid(5004));
+    QCOMPARE(record(3).testo(Campo::Note), QStringLiteral("Scaffale rifatto"));
+    QCOMPARE(record(3).testo(Campo::Codice), QStringLiteral("COD3"));
+}
+
+void TestScheda::duplicaESalva() {
+    TScheda originale = SchedaNumero(1);
+    originale.impostaTesto(Campo::File01, QStringLiteral("manuale.pdf"));
+    originale.impostaTesto(Campo::Desc01, QStringLiteral("Manuale d'uso"));
+    cartella->scriviArchivio(ArchivioDi({originale}));
+    QImage verde(30, 20, QImage::Format_RGB32);
+    verde.fill(Qt::green);
+    QVERIFY(SalvaFotoScheda(QStringLiteral("1"), verde));
+    QFile fotoOriginale(cartella->percorso(QStringLiteral("1.jpg")));
+    QVERIFY(fotoOriginale.open(QIODevice::ReadOnly));
+    const QByteArray bytesFoto = fotoOriginale.readAll();
+    fotoOriginale.close();
+
+    clic("cmdPrimo");
+    clic("btnDuplica");
+    QCOMPARE(dialoghi->ultimo(),
+             QStringLiteral("E' ora possibile apportare le proprie modifiche alla scheda "
+                            "corrente.\n\r\n\rAl termine premere Salva per inserire la scheda in "
+                            "archivio."));
+    QCOMPARE(posizione()->text(), QString());
+    QCOMPARE(QApplication::focusWidget(), box("txtCodice"));
+    QCOMPARE(box("txtNome")->text(), QStringLiteral("Prodotto 1"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->ultimo(), INSERITA);
+    QCOMPARE(posizione()->text(), QStringLiteral("2"));
+
+    const TScheda copia = record(2);
+    for (Campo c : {Campo::Codice, Campo::Costo, Campo::Nome, Campo::Giacenza, Campo::Tipologia,
+                    Campo::Pagato})
+        QCOMPARE(copia.testo(c), originale.testo(c));
+    QCOMPARE(copia.testo(Campo::File01), QString());
+    QCOMPARE(copia.testo(Campo::Desc01), QString());
+    QCOMPARE(QImage(cartella->percorso(QStringLiteral("2.jpg"))).size(), QSize(366, 274));
+    QCOMPARE(cartella->leggiArchivio().left(2502), ArchivioDi({originale}));
+    QVERIFY(fotoOriginale.open(QIODevice::ReadOnly));
+    QCOMPARE(fotoOriginale.readAll(), bytesFoto);
+}
+
+void TestScheda::duplicaSenzaPosizione() {
+    compila(QStringLiteral("X"));
+    clic("btnNuovo");
+    box("txtNome")->setText(QStringLiteral("scritto"));
+    clic("btnDuplica");
+    QCOMPARE(dialoghi->ultimo(),
+             QStringLiteral("Attenzione: la duplicazione di una scheda può avvenire soltanto "
+                            "dopo che questa è stata inserita in archivio."));
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QCOMPARE(box("txtNome")->text(), QStringLiteral("scritto"));
+    QVERIFY(!QFile::exists(cartella->archivio()));
+}
+
+void TestScheda::campiObbligatori_data() {
+    QTest::addColumn<QString>("vuoto");
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("codice") << u"txtCodice"_qs
+                            << u"Attenzione: per salvare la scheda è necessario indicare il "
+                               "codice articolo."_qs;
+    QTest::newRow("costo") << u"txtCosto"_qs
+                           << u"Attenzione: per salvare la scheda è necessario indicare il costo "
+                              "unitario."_qs;
+    QTest::newRow("nome") << u"txtNome"_qs
+                          << u"Attenzione: per salvare la scheda è necessario indicare il nome "
+                             "del prodotto."_qs;
+    QTest::newRow("categoria") << u"txtTipologia"_qs
+                               << u"Attenzione: per salvare la scheda è necessario indicare la "
+                                  "categoria merceologica."_qs;
+}
+
+void TestScheda::campiObbligatori() {
+    QFETCH(QString, vuoto);
+    QFETCH(QString, messaggio);
+    compila(QStringLiteral("A1"));
+    box("txtGiacenza")->clear();
+    box("txtAvviso")->setText(QStringLiteral("  "));
+    auto *casella = box(vuoto.toLatin1().constData());
+    casella->setText(QStringLiteral("   ")); // blanks only count as empty
+    box("txtPrezzo")->setFocus();
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{messaggio});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QCOMPARE(QApplication::focusWidget(), casella);
+    QCOMPARE(box("txtGiacenza")->text(), QStringLiteral("0"));
+    QCOMPARE(box("txtAvviso")->text(), QStringLiteral("0"));
+    QVERIFY(!QFile::exists(cartella->archivio()));
+}
+
+void TestScheda::archivioInaccessibile() {
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("Magazzino.pro")));
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+    QCOMPARE(posizione()->text(), QString());
+    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral(".jpg"))));
+    for (const char *comando : {"cmdPrimo", "cmdIndietro", "cmdAvanti", "cmdUltimo"}) {
+        dialoghi->azzera();
+        clic(comando);
+        QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    }
+    QCOMPARE(box("txtCodice")->text(), QStringLiteral("A1"));
+}
+
+void TestScheda::discoPienoAlAccodamento() {
+    // The file may not grow: appending fails as on a full disk.
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+    const QByteArray prima = cartella->leggiArchivio();
+    struct rlimit vecchio {};
+    getrlimit(RLIMIT_FSIZE, &vecchio);
+    const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limite = vecchio;
+    limite.rlim_cur = rlim_t(prima.size());
+    setrlimit(RLIMIT_FSIZE, &limite);
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    setrlimit(RLIMIT_FSIZE, &vecchio);
+    std::signal(SIGXFSZ, segnale);
+
+    QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    QCOMPARE(posizione()->text(), QString());
+    QCOMPARE(cartella->leggiArchivio(), prima);
+}
+
+void TestScheda::cartellaSolaLettura() {
+    if (geteuid() == 0) QSKIP("an administrator writes in read-only folders");
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    const QByteArray prima = cartella->leggiArchivio();
+    QFile::setPermissions(cartella->archivio(), QFile::ReadOwner);
+    QFile::setPermissions(cartella->percorso(), QFile::ReadOwner | QFile::ExeOwner);
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    clic("cmdPrimo");
+    QFile::setPermissions(cartella->percorso(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(cartella->archivio(), QFile::ReadOwner | QFile::WriteOwner);
+    QCOMPARE(dialoghi->testi(),
+             (QStringList{MessaggioAccessoArchivio(), MessaggioAccessoArchivio()}));
+    QCOMPARE(cartella->leggiArchivio(), prima);
+}
+
+void TestScheda::numeriTroppoLunghi_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QString>("valore");
+    QTest::addColumn<QString>("messaggio"); // empty: saved
+    QTest::addColumn<QString>("archiviato");
+    QTest::newRow("giacenza 10000")
+        << u"txtGiacenza"_qs << u"10000"_qs
+        << u"Attenzione: il valore del campo \"Giacenza\" supera il limite di 4 caratteri e non "
+           "può essere archiviato."_qs
+        << QString();
+    QTest::newRow("giacenza -1000")
+        << u"txtGiacenza"_qs << u"-1000"_qs
+        << u"Attenzione: il valore del campo \"Giacenza\" supera il limite di 4 caratteri e non "
+           "può essere archiviato."_qs
+        << QString();
+    QTest::newRow("importo che perderebbe decimali")
+        << u"txtCosto"_qs << u"12345678,1235"_qs
+        << u"Attenzione: il valore del campo \"Costo unitario\" supera il limite di 12 caratteri "
+           "e non può essere archiviato."_qs
+        << QString();
+    QTest::newRow("importo che perde solo zeri")
+        << u"txtPrezzo"_qs << u"999999999999,00"_qs << QString() << u"999999999999"_qs;
+    QTest::newRow("giacenza -999") << u"txtGiacenza"_qs << u"-999"_qs << QString() << u"-999"_qs;
+}
+
+void TestScheda::numeriTroppoLunghi() {
+    QFETCH(QString, nome);
+    QFETCH(QString, valore);
+    QFETCH(QString, messaggio);
+    QFETCH(QString, archiviato);
+    compila(QStringLiteral("A1"));
+    auto *casella = box(nome.toLatin1().constData());
+    casella->setText(valore);
+    QCOMPARE(casella->text(), valore); // shown whole
+    clic("btnSalva");
+    if (messaggio.isEmpty()) {
+        QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+        const Campo campo = nome == u"txtPrezzo" ? Campo::Prezzo : Campo::Giacenza;
+        QCOMPARE(record(1).testo(campo), archiviato);
+    } else {
+        QCOMPARE(dialoghi->testi(), QStringList{messaggio});
+        QCOMPARE(QApplication::focusWidget(), casella);
+        QVERIFY(!QFile::exists(cartella->archivio()));
+    }
+}
+
+void TestScheda::caratteriNonArchiviabili() {
+    compila(QStringLiteral("A1"));
+    box("txtNote")->setText(QStringLiteral("Controllato ✓"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(),
+             QStringList{QStringLiteral("Attenzione: il campo \"Note\" contiene il carattere "
+                                        "\"✓\", che non può essere archiviato. Sostituirlo o "
+                                        "eliminarlo prima di salvare la scheda.")});
+    QCOMPARE(QApplication::focusWidget(), box("txtNote"));
+    QVERIFY(!QFile::exists(cartella->archivio()));
+    // Windows-1252 letters beyond Latin-1 are fine.
+    dialoghi->azzera();
+    box("txtNote")->setText(QStringLiteral("Prezzo in € – “speciale”"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+    QCOMPARE(record(1).testo(Campo::Note), QStringLiteral("Prezzo in € – “speciale”"));
+}
+
+void TestScheda::fotoNonScrivibile() {
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("1.jpg")));
+    QImage blu(20, 20, QImage::Format_RGB32);
+    blu.fill(Qt::blue);
+    foto()->impostaImmagine(blu);
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi().size(), 2);
+    QCOMPARE(dialoghi->testi().first(), INSERITA);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY(dialoghi->ultimo().contains(QStringLiteral("1.jpg")));
+    QCOMPARE(cartella->leggiArchivio().size(), 2502);
+    QCOMPARE(posizione()->text(), QStringLiteral("1"));
+    QCOMPARE(foto()->immagine(), blu); // kept for the next save
+}
+
+// Field entry
+
+void TestScheda::normalizzazioneImporti_data() {
+    QTest::addColumn<QString>("digitato");
+    QTest::addColumn<QString>("risultato");
+    for (const auto &caso : TabellaImporti())
+        if (!caso.digitato.contains(u' ')) // a blank cannot be typed into these boxes
+            QTest::newRow(caso.nome) << caso.digitato << caso.risultato;
+}
+
+void TestScheda::normalizzazioneImporti() {
+    QFETCH(QString, digitato);
+    QFETCH(QString, risultato);
+    for (const char *nome : {"txtCosto", "txtPrezzo"}) {
+        auto *c = box(nome);
+        c->setFocus();
+        c->clear();
+        QTest::keyClicks(c, digitato);
+        QCOMPARE(c->text(), digitato);
+        QTest::keyClick(c, Qt::Key_Tab);
+        QCOMPARE(c->text(), risultato);
+    }
+}
+
+void TestScheda::normalizzazioneQuantita() {
+    auto *giacenza = box("txtGiacenza");
+    const struct {
+        const char *prima, *dopo;
+    } casi[] = {{"", "0"}, {"0012", "12"}, {"7", "7"}, {"-3", "-3"}};
+    for (const auto &c : casi) {
+        giacenza->setFocus();
+        giacenza->setText(QString::fromLatin1(c.prima));
+        QTest::keyClick(giacenza, Qt::Key_Tab);
+        QCOMPARE(giacenza->text(), QString::fromLatin1(c.dopo));
+    }
+    // Showing a card never normalises.
+    TScheda s = SchedaNumero(1);
+    s.impostaTesto(Campo::Avviso, QStringLiteral("007"));
+    finestra->CaricaScheda(s, 1);
+    QCOMPARE(box("txtAvviso")->text(), QStringLiteral("007"));
+}
+
+void TestScheda::tastiRespinti_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QString>("accettati");
+    QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs;
+    QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs;
+}
+
+void TestScheda::tastiRespinti() {
+    QFETCH(QString, nome);
+    QFETCH(QString, accettati);
+    auto *c = box(nome.toLatin1().constData());
+    c->setFocus();
+    c->clear();
+    QApplication::clipboard()->setText(QStringLiteral("99"));
+    QTest::keyClicks(c, QStringLiteral("1a2. -,5"));
+    QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(c, Qt::Key_Home);
+    QTest::keyClick(c, Qt::Key_F5);
+    QCOMPARE(c->text(), accettati);
+    QTest::keyClick(c, Qt::Key_Left);
+    QTest::keyClick(c, Qt::Key_Backspace);
+    QCOMPARE(c->text().size(), accettati.size() - 1);
+}
+
+void TestScheda::catenaInvio_data() {
+    QTest::addColumn<QString>("da");
+    QTest::addColumn<QString>("a");
+    const char *catena[] = {"txtCodice",       "txtCosto",     "txtNome",      "txtGiacenza",
+                            "txtAvviso",       "txtUM",        "txtTipologia", "txtCaratteristiche",
+                            "txtCollocazione", "txtDitta",     "txtAgente",    "txtRecapito",
+                            "txtDocumento",    "txtPagamento", "txtDataSca"};
+    for (std::size_t i = 0; i + 1 < std::size(catena); ++i)
+        QTest::newRow(catena[i]) << QString::fromLatin1(catena[i])
+                                 << QString::fromLatin1(catena[i + 1]);
+    QTest::newRow("txtNote") << u"txtNote"_qs << u"txtPrezzo"_qs;
+    QTest::newRow("txtPrezzo") << u"txtPrezzo"_qs << u"txtCodice"_qs;
+}
+
+void TestScheda::catenaInvio() {
+    QFETCH(QString, da);
+    QFETCH(QString, a);
+    box(da.toLatin1().constData())->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget()->objectName(), a);
+}
+
+void TestScheda::unaSolaEvidenza() {
+    box("txtCodice")->setFocus();
+    for (int passo = 0; passo < 22; ++passo) {
+        QStringList visibili;
+        for (const char *nome : NOMI_CASELLE) {
+            const QString eff = QStringLiteral("eff") + QLatin1String(nome).mid(3);
+            if (finestra->findChild<QWidget *>(eff)->isVisible()) visibili << eff;
+        }
+        auto *attuale = QApplication::focusWidget();
+        if (qobject_cast<QLineEdit *>(attuale))
+            QCOMPARE(visibili, QStringList{QStringLiteral("eff") + attuale->objectName().mid(3)});
+        else
+            QVERIFY(visibili.isEmpty());
+        QTest::keyClick(attuale, Qt::Key_Tab);
+    }
+}
+
+void TestScheda::costoSalvatoComeDigitato() {
+    compila(QStringLiteral("A1"));
+    auto *costo = box("txtCosto");
+    costo->setFocus();
+    costo->clear();
+    QTest::keyClicks(costo, QStringLiteral("5"));
+    clic("btnSalva"); // a picture button: the cost box keeps the focus
+    QCOMPARE(QApplication::focusWidget(), costo);
+    QCOMPARE(costo->text(), QStringLiteral("5"));
+    QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("5"));
+}
+
+void TestScheda::dataScadenza() {
+    auto *data = box("txtDataSca");
+    data->setFocus();
+    // Import: today's date, whatever the box held.
+    data->setText(QStringLiteral("01/01/2020"));
+    QString tag;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *cal = d->findChild<QCalendarWidget *>(QStringLiteral("calAppuntamenti"));
+        QCOMPARE(cal->selectedDate(), QDate::currentDate());
+        QCOMPARE(d->windowTitle(), QStringLiteral(" Importazione data"));
+        QVERIFY(!(d->windowFlags() & Qt::WindowCloseButtonHint));
+        tag = d->findChild<QLabel *>(QStringLiteral("lblMemory"))->text();
+        cal->setSelectedDate(QDate(2024, 3, 5));
+        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnImportaData")),
+                          Qt::LeftButton);
+    });
+    QTest::keyClick(data, Qt::Key_A);
+    QCOMPARE(tag, QStringLiteral("datasca"));
+    QCOMPARE(data->text(), QStringLiteral("05/03/2024"));
+
+    // Enter opens it too; Annulla leaves the date.
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        d->findChild<QCalendarWidget *>()->setSelectedDate(QDate(2030, 1, 1));
+        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnAnnulla")),
+                          Qt::LeftButton);
+    });
+    QTest::keyClick(data, Qt::Key_Return);
+    QCOMPARE(dialoghi->finestreEseguite(), 2);
+    QCOMPARE(data->text(), QStringLiteral("05/03/2024"));
+
+    // Another tag: the button does nothing and the picker stays open.
+    TfrmCalendario altro(finestra.get(), data);
+    altro.lblMemory->setText(QStringLiteral("altro"));
+    altro.show();
+    QTest::mouseClick(altro.btnImportaData, Qt::LeftButton);
+    QVERIFY(altro.isVisible());
+    QCOMPARE(data->text(), QStringLiteral("05/03/2024"));
+
+    QTest::keyClick(data, Qt::Key_Backspace);
+    QCOMPARE(data->text(), QString());
+    data->setText(QStringLiteral("05/03/2024"));
+    QTest::keyClick(data, Qt::Key_Delete);
+    QCOMPARE(data->text(), QString());
+    data->setText(QStringLiteral("05/03/2024"));
+    clic("delDataSca");
+    QCOMPARE(data->text(), QString());
+    QCOMPARE(dialoghi->finestreEseguite(), 2);
+}
+
+void TestScheda::giacenza_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<QString>("iniziale");
+    QTest::addColumn<QString>("quantita");
+    QTest::addColumn<QString>("azione"); // buttons clicked in the dialog, in order
+    QTest::addColumn<QString>("totale");
+    QTest::addColumn<QString>("risultato");
+    QTest::newRow("12 + 5 applicato senza calcolare")
+        << u"btnAggiungi"_qs << u"12"_qs << u"5"_qs << u"btnAggiorna"_qs << u"17"_qs << u"17"_qs;
+    QTest::newRow("5 - 8") << u"btnSottrai"_qs << u"5"_qs << u"8"_qs << u"btnTotale btnAggiorna"_qs
+                           << u"-3"_qs << u"-3"_qs;
+    QTest::newRow("annulla") << u"btnAggiungi"_qs << u"12"_qs << u"5"_qs
+                             << u"btnTotale btnChiudi"_qs << u"17"_qs << u"12"_qs;
+    QTest::newRow("giacenza vuota diventa 0")
+        << u"btnSottrai"_qs << QString() << u"4"_qs << u"btnChiudi"_qs << u"0"_qs << u"0"_qs;
+}
+
+void TestScheda::giacenza() {
+    QFETCH(QString, pulsante);
+    QFETCH(QString, iniziale);
+    QFETCH(QString, quantita);
+    QFETCH(QString, azione);
+    QFETCH(QString, totale);
+    QFETCH(QString, risultato);
+    box("txtGiacenza")->setText(iniziale);
+    QString visto;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *g = static_cast<TfrmGiacenza *>(d);
+        QCOMPARE(d->windowTitle(), QStringLiteral(" Aggiornamento giacenza"));
+        QCOMPARE(g->lblAggiunta->text(), pulsante == u"btnAggiungi"
+                                             ? QStringLiteral("Quantità da aggiungere:")
+                                             : QStringLiteral("Quantità da sottrarre:"));
+        QCOMPARE(g->txtGiacenza->text(), iniziale.isEmpty() ? u"0"_qs : iniziale);
+        QCOMPARE(g->txtAggiunta->text(), QStringLiteral("0"));
+        g->txtAggiunta->setFocus();
+        g->txtAggiunta->clear();
+        QTest::keyClicks(g->txtAggiunta, quantita);
+        for (const QString &b : azione.split(u' ')) {
+            if (b == u"btnTotale") QTest::mouseClick(g->btnTotale, Qt::LeftButton);
+            if (b == u"btnTotale" || b == u"btnChiudi") visto = g->txtTotale->text();
+            QTest::mouseClick(d->findChild<QPushButton *>(b), Qt::LeftButton);
+        }
+        if (visto.isEmpty()) visto = g->txtTotale->text();
+    });
+    clic(pulsante.toLatin1().constData());
+    QCOMPARE(box("txtGiacenza")->text(), risultato);
+    if (azione != u"btnChiudi") QCOMPARE(visto, totale);
+}
+
+void TestScheda::giacenzaTroppoLunga() {
+    // 9999 + 1 reaches the card whole; the save then refuses it.
+    compila(QStringLiteral("A1"));
+    box("txtGiacenza")->setText(QStringLiteral("9999"));
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        auto *g = static_cast<TfrmGiacenza *>(d);
+        g->txtAggiunta->setText(QStringLiteral("1"));
+        QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+    });
+    clic("btnAggiungi");
+    QCOMPARE(box("txtGiacenza")->text(), QStringLiteral("10000"));
+    clic("btnSalva");
+    QVERIFY(dialoghi->ultimo().contains(QStringLiteral("\"Giacenza\"")));
+    QVERIFY(!QFile::exists(cartella->archivio()));
+}
+
+void TestScheda::giacenzaSvuotaOltreQuindici() {
+    QLineEdit giacenzaScheda(QStringLiteral("0"));
+    TfrmGiacenza d(finestra.get(), &giacenzaScheda);
+    d.show();
+    QApplication::setActiveWindow(&d);
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    d.txtAggiunta->setFocus();
+    d.txtAggiunta->clear();
+    QTest::keyClicks(d.txtAggiunta, QString(16, u'1'));
+    QCOMPARE(d.txtAggiunta->text().size(), 16);
+    QTest::keyClicks(d.txtAggiunta, QStringLiteral("7"));
+    QCOMPARE(d.txtAggiunta->text(), QStringLiteral("7"));
+    QTest::keyClicks(d.txtAggiunta, QStringLiteral("a.-"));
+    QCOMPARE(d.txtAggiunta->text(), QStringLiteral("7"));
+    // Enter moves from the stock to the quantity, then to the button.
+    d.txtGiacenza->setFocus();
+    QTest::keyClick(d.txtGiacenza, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), d.txtAggiunta);
+    QTest::keyClick(d.txtAggiunta, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), d.btnTotale);
+    // Unreadable input puts 0 everywhere.
+    d.txtGiacenza->setText(QStringLiteral("1,2,3"));
+    QTest::mouseClick(d.btnTotale, Qt::LeftButton);
+    QCOMPARE(d.txtGiacenza->text() + d.txtAggiunta->text() + d.txtTotale->text(),
+             QStringLiteral("000"));
+}
+
+QTEST_MAIN(TestScheda)
+#include "tst_card.moc"
