@@ -36,7 +36,12 @@ class DialoghiReali final : public Dialoghi {
 
     bool dialogoStampa(QWidget *genitore, QPrinter *stampante) override {
         QPrintDialog dialogo(stampante, genitore);
-        dialogo.setOption(QAbstractPrintDialog::PrintCollateCopies, true);
+        dialogo.setOptions(
+            QAbstractPrintDialog::PrintCollateCopies | QAbstractPrintDialog::PrintPageRange |
+            QAbstractPrintDialog::PrintCurrentPage | QAbstractPrintDialog::PrintToFile |
+            QAbstractPrintDialog::PrintShowPageSize);
+        // The caller puts the document's pages in the printer's range.
+        if (stampante->toPage() > 0) dialogo.setMinMax(1, stampante->toPage());
         return dialogo.exec() == QDialog::Accepted;
     }
 };

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QEventLoop>
+#include <QPrinter>
 
 using Piattaforma::Risposta;
 
@@ -47,7 +48,18 @@ int DialoghiFinti::esegui(QDialog *finestra) {
     return finestra->result();
 }
 
-bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *) {
+QString DialoghiFinti::fileStampa() const {
+    return m_fileStampa.isEmpty() ? m_cartellaStampe.filePath(QStringLiteral("stampa.pdf"))
+                                  : m_fileStampa;
+}
+
+bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante) {
     ++m_dialoghiStampa;
-    return m_stampe.isEmpty() ? false : m_stampe.dequeue();
+    m_lavori << stampante->docName();
+    const bool stampa = m_stampe.isEmpty() ? false : m_stampe.dequeue();
+    if (stampa) {
+        stampante->setOutputFormat(QPrinter::PdfFormat);
+        stampante->setOutputFileName(fileStampa());
+    }
+    return stampa;
 }

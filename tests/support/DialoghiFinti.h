@@ -5,6 +5,8 @@
 #include <QList>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <functional>
 
 // Scripted stand-in for the dialogs: records what was shown and answers from a
@@ -26,6 +28,12 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
         m_copioni.enqueue(std::move(copione));
     }
     void allaProssimaStampa(bool stampa) { m_stampe.enqueue(stampa); }
+    // An accepted print goes to this PDF file (by default one in a folder of
+    // the stand-in's own), since a test machine may have no printer.
+    void stampaSuFile(const QString &percorso) { m_fileStampa = percorso; }
+    QString fileStampa() const;
+    // Document name of each print job offered to the print dialog.
+    const QStringList &lavoriStampa() const { return m_lavori; }
 
     const QList<Mostrato> &mostrati() const { return m_mostrati; }
     QStringList testi() const;
@@ -46,6 +54,9 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     QQueue<Piattaforma::Risposta> m_risposte;
     QQueue<std::function<void(QDialog *)>> m_copioni;
     QQueue<bool> m_stampe;
+    QStringList m_lavori;
+    QString m_fileStampa;
+    QTemporaryDir m_cartellaStampe;
     int m_finestre = 0;
     int m_dialoghiStampa = 0;
 };
