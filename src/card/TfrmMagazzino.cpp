@@ -9,6 +9,8 @@
 #include "card/RiquadroFoto.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 
 #include <QCheckBox>
@@ -419,6 +421,10 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnSalvaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnEsci")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnEsciClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnAnteprima")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnAnteprimaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnStampaClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -658,6 +664,16 @@ void TfrmMagazzino::btnSalvaClick() {
 
 void TfrmMagazzino::btnEsciClick() {
     close();
+}
+
+void TfrmMagazzino::btnAnteprimaClick() {
+    TfrmAnteprimaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnStampaClick() {
+    TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::delDataScaClick() {

@@ -44,6 +44,8 @@ class TfrmMagazzino : public QWidget {
     void btnDuplicaClick();
     void btnSalvaClick();
     void btnEsciClick();
+    void btnAnteprimaClick();
+    void btnStampaClick();
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();

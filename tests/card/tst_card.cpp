@@ -99,6 +99,7 @@ class TestScheda : public QObject {
     void numeriTroppoLunghi();
     void caratteriNonArchiviabili();
     void fotoNonScrivibile();
+    void stampaEAnteprima();
 
     void normalizzazioneImporti_data();
     void normalizzazioneImporti();
@@ -596,6 +597,19 @@ void TestScheda::fotoNonScrivibile() {
     QCOMPARE(cartella->leggiArchivio().size(), 2502);
     QCOMPARE(posizione()->text(), QStringLiteral("1"));
     QCOMPARE(foto()->immagine(), blu); // kept for the next save
+}
+
+void TestScheda::stampaEAnteprima() {
+    QStringList titoli;
+    for (int i = 0; i < 2; ++i)
+        dialoghi->allaProssimaFinestra([&](QDialog *d) {
+            titoli << d->windowTitle();
+            QCOMPARE(d->parentWidget(), finestra.get());
+        });
+    clic("btnAnteprima");
+    clic("btnStampa");
+    QCOMPARE(titoli, (QStringList{u" Anteprima di stampa"_qs, u" Stampa scheda"_qs}));
+    QCOMPARE(dialoghi->stampeRichieste(), 0); // nothing printed without the user's choice
 }
 
 // Field entry
