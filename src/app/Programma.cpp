@@ -1,6 +1,7 @@
 #include "app/Programma.h"
 
 #include "app/TfrmAvvio.h"
+#include "card/Controlli.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
@@ -22,11 +23,11 @@ FinestreProgramma::FinestreProgramma()
     : avvio(std::make_unique<TfrmAvvio>()), magazzino(std::make_unique<TfrmMagazzino>()),
       menuRiepilogo(std::make_unique<TfrmMenuRiepilogo>()) {
     QObject::connect(avvio.get(), &TfrmAvvio::apriMagazzino, magazzino.get(), [this] {
-        magazzino->showMaximized();
+        MostraIngrandita(magazzino.get());
         avvio->hide();
     });
     QObject::connect(avvio.get(), &TfrmAvvio::apriInventario, menuRiepilogo.get(), [this] {
-        menuRiepilogo->showMaximized();
+        MostraIngrandita(menuRiepilogo.get());
         avvio->hide();
     });
     QObject::connect(avvio.get(), &TfrmAvvio::esci, qApp, &QCoreApplication::quit,
@@ -40,5 +41,5 @@ FinestreProgramma::FinestreProgramma()
 FinestreProgramma::~FinestreProgramma() = default;
 
 void FinestreProgramma::mostraAvvio() {
-    avvio->showMaximized();
+    MostraIngrandita(avvio.get());
 }

@@ -1,13 +1,14 @@
 #include "card/Controlli.h"
 
-#include <QEvent>
-#include <QGridLayout>
-
 #include "archive/RegoleNumeri.h"
+
+#include <QEvent>
 #include <QFocusEvent>
+#include <QGridLayout>
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QScreen>
 #include <QSvgRenderer>
 
 PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
@@ -146,4 +147,9 @@ QWidget *PreparaFinestra(QWidget *finestra, const QString &nome, const QString &
     pan->setFixedSize(pannello);
     griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
     return pan;
+}
+
+void MostraIngrandita(QWidget *finestra) {
+    if (auto *schermo = finestra->screen()) finestra->setGeometry(schermo->availableGeometry());
+    finestra->showMaximized();
 }

@@ -72,5 +72,9 @@ int LunghezzaMassima(const QLineEdit *casella);
 QWidget *PreparaFinestra(QWidget *finestra, const QString &nome, const QString &titolo, QColor alto,
                          QSize pannello);
 
+// Shows a window maximised. Its normal size is first set to the screen's
+// working area, so it fills the screen even where nothing maximises it.
+void MostraIngrandita(QWidget *finestra);
+
 // Renders a picture from the program's resources at the given size.
 QPixmap Disegno(const QString &nome, QSize dimensione);

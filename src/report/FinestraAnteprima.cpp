@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -54,6 +55,8 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
     setAccessibleName(report.ReportName);
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
     setWindowFlag(Qt::WindowMinimizeButtonHint, true);
+    // Fills the screen even where nothing maximises the window.
+    if (auto *schermo = screen()) setGeometry(schermo->availableGeometry());
     setWindowState(Qt::WindowMaximized);
 
     const int pulsanti = report.PreviewOptions.Buttons;
