@@ -13,6 +13,15 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
                                 QStringLiteral(" Quadrelo - Inventario Merce"),
                                 QColor(0x46, 0x82, 0xb4), QSize(760, 420));
 
+    auto *intestazione = new QLabel(QStringLiteral("INVENTARIO MERCE"), pan);
+    intestazione->setObjectName(QStringLiteral("imgIntestazione"));
+    intestazione->setGeometry(0, 4, 600, 52);
+    QFont titolo(QStringLiteral("Verdana"));
+    titolo.setPointSize(22);
+    titolo.setBold(true);
+    intestazione->setFont(titolo);
+    intestazione->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
+
     auto *riquadro = new QLabel(pan);
     riquadro->setObjectName(QStringLiteral("shpRiquadro"));
     riquadro->setGeometry(0, 60, 760, 300);
