@@ -3,6 +3,7 @@
 #include "archive/CartellaProgramma.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,9 +28,26 @@ Archivio::~Archivio() {
 bool Archivio::ApriArchivio() {
     chiudi();
     const QByteArray nome = QFile::encodeName(m_percorso);
-    do {
-        m_fd = ::open(nome.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    } while (m_fd < 0 && errno == EINTR);
+    auto apri = [&nome](int modo) {
+        int fd;
+        do {
+            fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        return fd;
+    };
+    m_fd = apri(O_RDWR);
+    if (m_fd < 0 && errno == ENOENT) {
+        m_fd = apri(O_RDWR | O_CREAT);
+        // A new archive's name must outlive a power cut as well as its records.
+        if (m_fd >= 0) {
+            const QByteArray cartella = QFile::encodeName(QFileInfo(m_percorso).absolutePath());
+            const int fdCartella = ::open(cartella.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fdCartella >= 0) {
+                ::fsync(fdCartella);
+                ::close(fdCartella);
+            }
+        }
+    }
     if (m_fd < 0) return false;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -27,14 +27,14 @@ QString decodifica(const char *byte, qsizetype lunghezza) {
     return testo;
 }
 
-QChar primoNonRappresentabile(const QString &testo) {
-    for (QChar c : testo)
-        if (byteDi(c) < 0) return c;
+QString primoNonRappresentabile(const QString &testo) {
+    for (qsizetype i = 0; i < testo.size(); ++i)
+        if (byteDi(testo[i]) < 0) return testo.mid(i, testo[i].isHighSurrogate() ? 2 : 1);
     return {};
 }
 
 bool rappresentabile(const QString &testo) {
-    return primoNonRappresentabile(testo).isNull();
+    return primoNonRappresentabile(testo).isEmpty();
 }
 
 QByteArray codifica(const QString &testo) {

@@ -9,8 +9,9 @@ namespace Cp1252 {
 QString decodifica(const char *byte, qsizetype lunghezza);
 // True when every character of the text has a byte in Windows-1252.
 bool rappresentabile(const QString &testo);
-// The first character that has no byte, or a null QChar.
-QChar primoNonRappresentabile(const QString &testo);
+// The first character that has no byte (both halves of a surrogate pair), or
+// an empty string.
+QString primoNonRappresentabile(const QString &testo);
 // Characters without a byte become '?': callers check rappresentabile() first.
 QByteArray codifica(const QString &testo);
 

@@ -579,8 +579,8 @@ bool TfrmMagazzino::controllaCampi() {
     // Nothing is stored that the archive cannot hold as it stands.
     for (int i = 0; i < 17; ++i) {
         const QString testo = Rifila(m_caselle[i]->text());
-        const QChar estraneo = Cp1252::primoNonRappresentabile(testo);
-        if (!estraneo.isNull())
+        const QString estraneo = Cp1252::primoNonRappresentabile(testo);
+        if (!estraneo.isEmpty())
             return avviso(m_caselle[i],
                           QStringLiteral("Attenzione: il campo \"") + nomeCampo(i) +
                               QStringLiteral("\" contiene il carattere \"") + estraneo +
@@ -601,8 +601,8 @@ bool TfrmMagazzino::controllaCampi() {
         }
     }
     for (int i = 0; i < 6; ++i) {
-        const QChar estraneo = Cp1252::primoNonRappresentabile(m_nascoste[i]->text());
-        if (!estraneo.isNull())
+        const QString estraneo = Cp1252::primoNonRappresentabile(m_nascoste[i]->text());
+        if (!estraneo.isEmpty())
             return avviso(nullptr, QStringLiteral("Attenzione: il campo \"") +
                                        NASCOSTE[i][1].toString() +
                                        QStringLiteral("\" contiene il carattere \"") + estraneo +

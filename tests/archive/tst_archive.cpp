@@ -94,7 +94,8 @@ void TestArchivio::testoTagliatoERifilato() {
     QCOMPARE(int(scheda.byte[730]), 0x80);
     QCOMPARE(scheda.testo(Campo::Note), QStringLiteral("€ 5 – “ok”"));
     QVERIFY(!Cp1252::rappresentabile(QStringLiteral("ok ✓")));
-    QCOMPARE(Cp1252::primoNonRappresentabile(QStringLiteral("ok ✓")), QChar(u'✓'));
+    QCOMPARE(Cp1252::primoNonRappresentabile(QStringLiteral("ok ✓")), QStringLiteral("✓"));
+    QCOMPARE(Cp1252::primoNonRappresentabile(QStringLiteral("a 😀 b")), QStringLiteral("😀"));
 }
 
 void TestArchivio::pagatoEBytePerBytes() {
