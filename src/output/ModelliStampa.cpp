@@ -32,6 +32,20 @@ T *crea(TfrxComponent *genitore, const QString &nome, double sinistra, double al
     return oggetto;
 }
 
+// A card template's memo: one line, vertically centred, no expressions.
+TfrxMemoView *memoScheda(TfrxComponent *genitore, const QString &nome, double sinistra, double alto,
+                         double larghezza, double altezza, QColor sfondo, const TfrxFont &font,
+                         const QString &testo) {
+    auto *m = crea<TfrxMemoView>(genitore, nome, sinistra, alto, larghezza, altezza);
+    m->Color = sfondo;
+    m->Font = font;
+    m->VAlign = TfrxVAlign::Center;
+    m->WordWrap = false;
+    m->AllowExpressions = false;
+    m->SetText(testo);
+    return m;
+}
+
 TfrxReportPage *pagine(TfrxReport &report, const char *nomePagina) {
     auto *dati = new TfrxDataPage(&report);
     dati->Name = QStringLiteral("Data");
@@ -68,14 +82,10 @@ void schedaComune(TfrxReport &report, double primaRiga, double passoRighe) {
     auto *immagine = crea<TfrxPictureView>(pagina, u"frxPictureView1"_s, 3, 3, 17, 13);
     immagine->Picture = logo();
 
-    auto *titolo = crea<TfrxMemoView>(pagina, u"txtTitolo"_s, 23, 3, 165, 9);
-    titolo->Color = DarkOrange;
-    titolo->Font = carattere(QStringLiteral("Arial"), 16, false, Qt::white);
-    titolo->HAlign = TfrxHAlign::Center;
-    titolo->VAlign = TfrxVAlign::Center;
-    titolo->WordWrap = false;
-    titolo->AllowExpressions = false;
-    titolo->SetText(QStringLiteral("Titolo Scheda"));
+    memoScheda(pagina, u"txtTitolo"_s, 23, 3, 165, 9, DarkOrange,
+               carattere(QStringLiteral("Arial"), 16, false, Qt::white),
+               QStringLiteral("Titolo Scheda"))
+        ->HAlign = TfrxHAlign::Center;
 
     crea<TfrxLineView>(pagina, u"linSepara01"_s, 23, 16, 165, 0);
 
@@ -84,32 +94,18 @@ void schedaComune(TfrxReport &report, double primaRiga, double passoRighe) {
         const double alto = primaRiga + passoRighe * (n - 1);
         const QString progetto = QStringLiteral("Campo ") + QString::number(n);
 
-        auto *tit = crea<TfrxMemoView>(pagina, u"titCampo"_s + numero, 3, alto, 52, 6);
-        tit->Color = Teal;
-        tit->Font = carattere(QStringLiteral("Arial"), 9, false, Qt::white);
-        tit->VAlign = TfrxVAlign::Center;
-        tit->WordWrap = false;
-        tit->AllowExpressions = false;
-        tit->SetText(progetto);
-
-        auto *val = crea<TfrxMemoView>(pagina, u"txtCampo"_s + numero, 60, alto, 128, 6);
-        val->Font = carattere(QStringLiteral("Arial"), 10, false, Qt::black);
-        val->VAlign = TfrxVAlign::Center;
-        val->WordWrap = false;
-        val->AllowExpressions = false;
-        val->SetText(progetto);
+        memoScheda(pagina, u"titCampo"_s + numero, 3, alto, 52, 6, Teal,
+                   carattere(QStringLiteral("Arial"), 9, false, Qt::white), progetto);
+        memoScheda(pagina, u"txtCampo"_s + numero, 60, alto, 128, 6, QColor(),
+                   carattere(QStringLiteral("Arial"), 10, false, Qt::black), progetto);
     }
 
     crea<TfrxLineView>(pagina, u"linSepara02"_s, 3, 265, 185, 0);
 
-    auto *calce = crea<TfrxMemoView>(pagina, u"txtCalce"_s, 3, 269, 185, 6);
-    calce->Color = DarkOrange;
-    calce->Font = carattere(QStringLiteral("Arial"), 10, false, Qt::white);
-    calce->HAlign = TfrxHAlign::Center;
-    calce->VAlign = TfrxVAlign::Center;
-    calce->WordWrap = false;
-    calce->AllowExpressions = false;
-    calce->SetText(QStringLiteral("Termine scheda"));
+    memoScheda(pagina, u"txtCalce"_s, 3, 269, 185, 6, DarkOrange,
+               carattere(QStringLiteral("Arial"), 10, false, Qt::white),
+               QStringLiteral("Termine scheda"))
+        ->HAlign = TfrxHAlign::Center;
 }
 
 } // namespace
@@ -146,12 +142,9 @@ void CostruisciRepScheda(TfrxReport &report) {
     schedaComune(report, 24, 10);
     auto *pagina = report.ReportPage(1);
     crea<TfrxShapeView>(pagina, u"Shape1"_s, 3, 204, 185, 57);
-    auto *appunti = crea<TfrxMemoView>(pagina, u"Memo1"_s, 4, 205, 34, 4);
-    appunti->Font = carattere(QStringLiteral("Arial"), 6, false, Qt::black);
-    appunti->VAlign = TfrxVAlign::Center;
-    appunti->WordWrap = false;
-    appunti->AllowExpressions = false;
-    appunti->SetText(QStringLiteral("SPAZIO PER APPUNTI:"));
+    memoScheda(pagina, u"Memo1"_s, 4, 205, 34, 4, QColor(),
+               carattere(QStringLiteral("Arial"), 6, false, Qt::black),
+               QStringLiteral("SPAZIO PER APPUNTI:"));
 }
 
 void CostruisciRepFoto(TfrxReport &report) {
