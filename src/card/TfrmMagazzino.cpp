@@ -716,9 +716,13 @@ void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
     emit chiusa();
 }
 
+int TfrmMagazzino::indiceCasella(const QObject *oggetto) const {
+    const auto trovata = std::find(std::begin(m_caselle), std::end(m_caselle), oggetto);
+    return trovata == std::end(m_caselle) ? -1 : int(trovata - std::begin(m_caselle));
+}
+
 bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
-    const int i =
-        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
+    const int i = indiceCasella(box);
     const int codice = tasto->key();
     const Classe classe = classeDi(i);
 
@@ -759,8 +763,7 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
 }
 
 void TfrmMagazzino::casellaLasciata(QLineEdit *box) {
-    const int i =
-        int(std::find(std::begin(m_caselle), std::end(m_caselle), box) - std::begin(m_caselle));
+    const int i = indiceCasella(box);
     if (classeDi(i) == Classe::Importo)
         box->setText(NormalizzaImporto(box->text()));
     else if (classeDi(i) == Classe::Quantita)
@@ -768,9 +771,9 @@ void TfrmMagazzino::casellaLasciata(QLineEdit *box) {
 }
 
 bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
-    auto *box = qobject_cast<QLineEdit *>(oggetto);
-    const bool nostra =
-        box && std::find(std::begin(m_caselle), std::end(m_caselle), box) != std::end(m_caselle);
+    const int indice = indiceCasella(oggetto);
+    const bool nostra = indice >= 0;
+    auto *box = nostra ? m_caselle[indice] : nullptr;
     switch (evento->type()) {
     case QEvent::KeyPress:
         if (nostra) {
@@ -782,9 +785,8 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         break;
     case QEvent::ShortcutOverride:
         // Keep Ctrl combinations (paste, undo) away from the number boxes.
-        if (nostra && box != casella(Campo::DataSca) &&
-            classeDi(int(std::find(std::begin(m_caselle), std::end(m_caselle), box) -
-                         std::begin(m_caselle))) != Classe::Testo) {
+        if (nostra &&
+            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita)) {
             evento->accept();
             return true;
         }

@@ -59,6 +59,8 @@ class TfrmMagazzino : public QWidget {
     void costruisci();
     void naviga(const std::function<qint64(qint64 totale)> &destinazione,
                 bool vuotoSvuotaPosizione = false);
+    // Which of the 17 boxes, or -1.
+    int indiceCasella(const QObject *oggetto) const;
     bool tastoCasella(QLineEdit *casella, class QKeyEvent *tasto);
     void casellaLasciata(QLineEdit *casella);
     void apriGiacenza(bool aggiunta);
