@@ -37,12 +37,16 @@ PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
 Sfondo::Sfondo(QColor alto, QColor basso, QWidget *genitore)
     : QWidget(genitore), m_alto(alto), m_basso(basso) {}
 
+void DipingiSfumatura(QWidget *superficie, QColor alto, QColor basso) {
+    QPainter p(superficie);
+    QLinearGradient sfumatura(0, 0, 0, superficie->height());
+    sfumatura.setColorAt(0, alto);
+    sfumatura.setColorAt(1, basso);
+    p.fillRect(superficie->rect(), sfumatura);
+}
+
 void Sfondo::paintEvent(QPaintEvent *) {
-    QPainter p(this);
-    QLinearGradient sfumatura(0, 0, 0, height());
-    sfumatura.setColorAt(0, m_alto);
-    sfumatura.setColorAt(1, m_basso);
-    p.fillRect(rect(), sfumatura);
+    DipingiSfumatura(this, m_alto, m_basso);
 }
 
 RiquadroEvidenza::RiquadroEvidenza(QWidget *genitore) : QWidget(genitore) {

@@ -17,6 +17,9 @@ class PulsanteImmagine : public QToolButton {
                      QWidget *genitore, bool mostraTesto = true);
 };
 
+// Paints a widget's whole area shading from `alto` at the top to `basso`.
+void DipingiSfumatura(QWidget *superficie, QColor alto, QColor basso = Qt::white);
+
 // A window or panel background shading from one colour to another, top to bottom.
 class Sfondo : public QWidget {
     Q_OBJECT

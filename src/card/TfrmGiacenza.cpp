@@ -1,6 +1,7 @@
 #include "card/TfrmGiacenza.h"
 
 #include "archive/RegoleNumeri.h"
+#include "card/Controlli.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -17,8 +18,6 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     setObjectName(QStringLiteral("TfrmGiacenza"));
     setWindowTitle(QStringLiteral(" Aggiornamento giacenza"));
     setFixedSize(440, 250);
-    setStyleSheet(QStringLiteral("TfrmGiacenza { background: qlineargradient(x1:0, y1:0, x2:0, "
-                                 "y2:1, stop:0 #bfdcf5, stop:1 white); }"));
 
     QFont normale(QStringLiteral("Verdana"));
     normale.setPointSize(11);
@@ -158,4 +157,8 @@ void TfrmGiacenza::showEvent(QShowEvent *evento) {
     // Centred on the screen rather than on the card window.
     if (!evento->spontaneous() && screen())
         move(screen()->availableGeometry().center() - rect().center());
+}
+
+void TfrmGiacenza::paintEvent(QPaintEvent *) {
+    DipingiSfumatura(this, QColor(0xbf, 0xdc, 0xf5));
 }

@@ -31,6 +31,7 @@ class TfrmGiacenza : public QDialog {
   protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
     void showEvent(QShowEvent *evento) override;
+    void paintEvent(QPaintEvent *evento) override;
 
   private:
     QLineEdit *m_giacenzaScheda;

@@ -447,11 +447,6 @@ QLineEdit *TfrmMagazzino::casella(Campo campo) const {
     return nullptr;
 }
 
-QLabel *TfrmMagazzino::etichettaNascosta(Campo campo) const {
-    const int i = int(campo) - int(Campo::File01);
-    return i >= 0 && i < 6 ? m_nascoste[i] : nullptr;
-}
-
 void TfrmMagazzino::impostaStato(const QString &testo) {
     m_panInfo->setText(testo);
     m_panInfo->setAccessibleDescription(testo);

@@ -24,10 +24,8 @@ class TfrmMagazzino : public QWidget {
     void PulisciScheda();
     void CaricaScheda(const TScheda &scheda, qint64 posizione);
 
-    // The edit box of one of the 17 text fields of the card, or the hidden
-    // label of an attachment field.
+    // The edit box of one of the 17 text fields of the card.
     QLineEdit *casella(Campo campo) const;
-    QLabel *etichettaNascosta(Campo campo) const;
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 

@@ -1,6 +1,7 @@
 #include "output/FinestraStampaScheda.h"
 
 #include "archive/RegoleNumeri.h"
+#include "card/Controlli.h"
 #include "card/RiquadroFoto.h"
 #include "output/ModelliStampa.h"
 #include "platform/ErroreGenerale.h"
@@ -167,11 +168,7 @@ void FinestraStampaScheda::showEvent(QShowEvent *evento) {
 }
 
 void FinestraStampaScheda::paintEvent(QPaintEvent *) {
-    QPainter p(this);
-    QLinearGradient sfumatura(0, 0, 0, height());
-    sfumatura.setColorAt(0, BluAcciaio);
-    sfumatura.setColorAt(1, Qt::white);
-    p.fillRect(rect(), sfumatura);
+    DipingiSfumatura(this, BluAcciaio);
 }
 
 void FinestraStampaScheda::copiaFoto() {
