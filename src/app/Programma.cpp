@@ -1,7 +1,7 @@
 #include "app/Programma.h"
 
 #include "app/TfrmAvvio.h"
-#include "card/Controlli.h"
+#include "widgets/Controlli.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"

@@ -1,6 +1,6 @@
 #include "app/TfrmAvvio.h"
 
-#include "card/Controlli.h"
+#include "widgets/Controlli.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "card/TfrmGiacenza.h"
 
 #include "archive/RegoleNumeri.h"
-#include "card/Controlli.h"
+#include "widgets/Controlli.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

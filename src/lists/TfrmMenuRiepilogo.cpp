@@ -1,6 +1,6 @@
 #include "lists/TfrmMenuRiepilogo.h"
 
-#include "card/Controlli.h"
+#include "widgets/Controlli.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "output/FinestraStampaScheda.h"
 
 #include "archive/RegoleNumeri.h"
-#include "card/Controlli.h"
-#include "card/RiquadroFoto.h"
+#include "widgets/Controlli.h"
+#include "widgets/RiquadroFoto.h"
 #include "output/ModelliStampa.h"
 #include "platform/ErroreGenerale.h"
 

@@ -1,6 +1,6 @@
 #include "DialoghiFinti.h"
 #include "archive/RegoleNumeri.h"
-#include "card/RiquadroFoto.h"
+#include "widgets/RiquadroFoto.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"

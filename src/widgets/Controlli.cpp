@@ -1,4 +1,4 @@
-#include "card/Controlli.h"
+#include "widgets/Controlli.h"
 
 #include "archive/RegoleNumeri.h"
 

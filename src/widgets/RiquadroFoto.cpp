@@ -1,4 +1,4 @@
-#include "card/RiquadroFoto.h"
+#include "widgets/RiquadroFoto.h"
 
 #include <QPainter>
 

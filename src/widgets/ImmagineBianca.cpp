@@ -1,4 +1,4 @@
-#include "card/ImmagineBianca.h"
+#include "widgets/ImmagineBianca.h"
 
 #include <QPainter>
 #include <QPainterPath>
