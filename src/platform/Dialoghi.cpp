@@ -1,9 +1,12 @@
 #include "platform/Dialoghi.h"
 
+#include <QDesktopServices>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QUrl>
 
 namespace Piattaforma {
 
@@ -44,6 +47,24 @@ class DialoghiReali final : public Dialoghi {
         if (stampante->toPage() > 0) dialogo.setMinMax(1, stampante->toPage());
         return dialogo.exec() == QDialog::Accepted;
     }
+
+    QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
+                               const QStringList &filtri) override {
+        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+        dialogo.setFileMode(QFileDialog::ExistingFile);
+        dialogo.setAcceptMode(QFileDialog::AcceptOpen);
+        return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
+    }
+
+    QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,
+                                const QStringList &filtri, const QString &nome) override {
+        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+        dialogo.setAcceptMode(QFileDialog::AcceptSave);
+        dialogo.selectFile(nome);
+        return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
+    }
+
+    void apriConDesktop(const QUrl &indirizzo) override { QDesktopServices::openUrl(indirizzo); }
 };
 
 DialoghiReali reali;
@@ -57,6 +78,20 @@ Dialoghi &dialoghi() {
 
 void impostaDialoghi(Dialoghi *sostituto) {
     attuali = sostituto;
+}
+
+void ApriConDesktop(const QString &destinazione) {
+    QString testo = destinazione;
+    testo.remove(QLatin1Char('"'));
+    testo = testo.trimmed();
+    if (testo.isEmpty()) return;
+    // A link keeps its scheme; anything else is a path on this machine.
+    const QUrl link(testo, QUrl::StrictMode);
+    const QString schema = link.scheme().toLower();
+    const bool eLink = link.isValid() && (schema == QLatin1String("http") ||
+                                          schema == QLatin1String("https") ||
+                                          schema == QLatin1String("mailto"));
+    dialoghi().apriConDesktop(eLink ? link : QUrl::fromLocalFile(testo));
 }
 
 } // namespace Piattaforma

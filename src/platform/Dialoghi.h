@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QDialog;
 class QPrinter;
+class QUrl;
 class QWidget;
 
 // The one place where the program waits on the user. Windows call these and
@@ -26,11 +28,27 @@ class Dialoghi {
     virtual int esegui(QDialog *finestra) = 0;
     // The print dialog; true when the user chose to print.
     virtual bool dialogoStampa(QWidget *genitore, QPrinter *stampante) = 0;
+    // File chooser to open one file; an empty text when the user cancels.
+    // Filters are in the usual "Descrizione (*.ext)" form.
+    virtual QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
+                                       const QStringList &filtri) = 0;
+    // File chooser to save a file, with the name preset; it asks itself before
+    // an existing file is replaced. An empty text when the user cancels.
+    virtual QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,
+                                        const QStringList &filtri, const QString &nome) = 0;
+    // The desktop's open verb: a document, a web link or a mail link.
+    virtual void apriConDesktop(const QUrl &indirizzo) = 0;
 };
 
 // The dialogs in use: the real ones unless a test installed its own.
 Dialoghi &dialoghi();
 // Installs a replacement (nullptr brings back the real dialogs). Not owned.
 void impostaDialoghi(Dialoghi *sostituto);
+
+// Hands a document path, web link or mail link to the desktop. A path may come
+// enclosed in double quotes, as callers write it; they are removed here. No
+// shell is involved, so no file name can run a command. The outcome is not
+// examined.
+void ApriConDesktop(const QString &destinazione);
 
 } // namespace Piattaforma

@@ -63,3 +63,15 @@ bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante) {
     }
     return stampa;
 }
+
+QString DialoghiFinti::scegliFileDaAprire(QWidget *, const QString &titolo,
+                                          const QStringList &filtri) {
+    m_sceltePresentate.append({titolo, filtri, QString()});
+    return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
+}
+
+QString DialoghiFinti::scegliFileDaSalvare(QWidget *, const QString &titolo,
+                                           const QStringList &filtri, const QString &nome) {
+    m_sceltePresentate.append({titolo, filtri, nome});
+    return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
+}

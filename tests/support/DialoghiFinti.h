@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <functional>
 
 // Scripted stand-in for the dialogs: records what was shown and answers from a
@@ -28,6 +29,16 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
         m_copioni.enqueue(std::move(copione));
     }
     void allaProssimaStampa(bool stampa) { m_stampe.enqueue(stampa); }
+    // The next file chooser answers this path (empty: the user cancels).
+    void allaProssimaScelta(const QString &percorso) { m_scelte.enqueue(percorso); }
+    struct SceltaFile {
+        QString titolo;
+        QStringList filtri;
+        QString nome; // preset name, for a save chooser
+    };
+    const QList<SceltaFile> &sceltePresentate() const { return m_sceltePresentate; }
+    // Everything handed to the desktop's open verb.
+    const QList<QUrl> &aperti() const { return m_aperti; }
     // An accepted print goes to this PDF file (by default one in a folder of
     // the stand-in's own), since a test machine may have no printer.
     void stampaSuFile(const QString &percorso) { m_fileStampa = percorso; }
@@ -48,12 +59,19 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     Piattaforma::Risposta domanda(QWidget *, const QString &testo) override;
     int esegui(QDialog *finestra) override;
     bool dialogoStampa(QWidget *, QPrinter *) override;
+    QString scegliFileDaAprire(QWidget *, const QString &titolo, const QStringList &filtri) override;
+    QString scegliFileDaSalvare(QWidget *, const QString &titolo, const QStringList &filtri,
+                                const QString &nome) override;
+    void apriConDesktop(const QUrl &indirizzo) override { m_aperti << indirizzo; }
 
   private:
     QList<Mostrato> m_mostrati;
     QQueue<Piattaforma::Risposta> m_risposte;
     QQueue<std::function<void(QDialog *)>> m_copioni;
     QQueue<bool> m_stampe;
+    QQueue<QString> m_scelte;
+    QList<SceltaFile> m_sceltePresentate;
+    QList<QUrl> m_aperti;
     QStringList m_lavori;
     QString m_fileStampa;
     QTemporaryDir m_cartellaStampe;
