@@ -10,6 +10,7 @@
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
 #include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 
@@ -425,6 +426,8 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnAnteprimaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnStampaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnEsportaClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -668,6 +671,11 @@ void TfrmMagazzino::btnAnteprimaClick() {
 
 void TfrmMagazzino::btnStampaClick() {
     TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnEsportaClick() {
+    TfrmExpMagazzino finestra(this);
     dialoghi().esegui(&finestra);
 }
 
