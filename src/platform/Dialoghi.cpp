@@ -56,8 +56,8 @@ class DialoghiReali final : public Dialoghi {
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
 
-    QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,
-                                const QStringList &filtri, const QString &nome) override {
+    QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
+                                const QString &nome) override {
         QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
         dialogo.setAcceptMode(QFileDialog::AcceptSave);
         dialogo.selectFile(nome);
@@ -85,12 +85,14 @@ void ApriConDesktop(const QString &destinazione) {
     testo.remove(QLatin1Char('"'));
     testo = testo.trimmed();
     if (testo.isEmpty()) return;
-    // A link keeps its scheme; anything else is a path on this machine.
-    const QUrl link(testo, QUrl::StrictMode);
+    // A link keeps its scheme; anything else is a path on this machine. A mail
+    // link's subject and body carry plain blanks, which the tolerant reading
+    // takes and encodes for the desktop.
+    const QUrl link(testo, QUrl::TolerantMode);
     const QString schema = link.scheme().toLower();
-    const bool eLink = link.isValid() && (schema == QLatin1String("http") ||
-                                          schema == QLatin1String("https") ||
-                                          schema == QLatin1String("mailto"));
+    const bool eLink =
+        link.isValid() && (schema == QLatin1String("http") || schema == QLatin1String("https") ||
+                           schema == QLatin1String("mailto"));
     dialoghi().apriConDesktop(eLink ? link : QUrl::fromLocalFile(testo));
 }
 
