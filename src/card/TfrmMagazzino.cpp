@@ -4,14 +4,15 @@
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
-#include "widgets/Controlli.h"
-#include "widgets/ImmagineBianca.h"
-#include "widgets/RiquadroFoto.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "media/ComandiFoto.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
+#include "widgets/Controlli.h"
+#include "widgets/ImmagineBianca.h"
+#include "widgets/RiquadroFoto.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -97,6 +98,7 @@ QFont verdana(bool grassetto) {
 TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     m_bianco = ImmagineBianca();
     costruisci();
+    collegaFotoEAllegati();
 }
 
 void TfrmMagazzino::costruisci() {
@@ -474,12 +476,41 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     for (int i = 0; i < 6; ++i)
         m_nascoste[i]->setText(scheda.testo(Campo(int(Campo::File01) + i)));
     m_lblPosizione->setText(QString::number(posizione));
-    const QImage foto = CaricaFotoScheda(m_lblPosizione->text());
-    m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto);
+    QByteArray originale;
+    const QImage foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
+    m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto, originale);
 }
 
 void TfrmMagazzino::erroreArchivio() {
     dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+}
+
+void TfrmMagazzino::collegaFotoEAllegati() {
+    const std::pair<const char16_t *, void (TfrmMagazzino::*)()> pulsanti[] = {
+        {u"btnCaricaFoto", &TfrmMagazzino::btnCaricaFotoClick},
+        {u"btnSalvaFoto", &TfrmMagazzino::btnSalvaFotoClick},
+        {u"btnCancFoto", &TfrmMagazzino::btnCancFotoClick},
+        {u"btnZoomFoto", &TfrmMagazzino::btnZoomFotoClick},
+    };
+    for (const auto &[nome, azione] : pulsanti)
+        connect(findChild<QToolButton *>(QString::fromUtf16(nome)), &QToolButton::clicked, this,
+                azione);
+}
+
+void TfrmMagazzino::btnCaricaFotoClick() {
+    CaricaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnSalvaFotoClick() {
+    SalvaCopiaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnCancFotoClick() {
+    CancellaFoto(m_imgFoto, m_bianco);
+}
+
+void TfrmMagazzino::btnZoomFotoClick() {
+    IngrandisciFoto(this, m_imgFoto->immagine());
 }
 
 void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
@@ -640,7 +671,8 @@ void TfrmMagazzino::btnSalvaClick() {
 
     // The record is safe on disk; a photo that cannot be written keeps its
     // picture on screen so the next save can try again.
-    const bool fotoScritta = SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine());
+    const bool fotoScritta =
+        SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(), m_imgFoto->originale());
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
         aggiornamento

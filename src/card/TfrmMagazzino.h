@@ -29,6 +29,12 @@ class TfrmMagazzino : public QWidget {
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 
+    // The photo buttons.
+    void btnCaricaFotoClick();
+    void btnSalvaFotoClick();
+    void btnCancFotoClick();
+    void btnZoomFotoClick();
+
   signals:
     // The window was closed: the launcher comes back.
     void chiusa();
@@ -55,6 +61,7 @@ class TfrmMagazzino : public QWidget {
 
   private:
     void costruisci();
+    void collegaFotoEAllegati();
     void naviga(const std::function<qint64(qint64 totale)> &destinazione,
                 bool vuotoSvuotaPosizione = false);
     // Which of the 17 boxes, or -1.

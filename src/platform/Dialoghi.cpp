@@ -3,12 +3,32 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace Piattaforma {
+
+QString FiltriPerQt(const QStringList &filtri) {
+    QStringList risultato;
+    for (const QString &filtro : filtri) {
+        const qsizetype aperta = filtro.lastIndexOf(u'(');
+        if (aperta < 0 || !filtro.endsWith(u')')) {
+            risultato << filtro;
+            continue;
+        }
+        QStringList modelli =
+            filtro.mid(aperta + 1, filtro.size() - aperta - 2)
+                .split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
+        for (QString &m : modelli)
+            if (m == u"*.*") m = QStringLiteral("*");
+        risultato << filtro.left(aperta) + u'(' + modelli.join(u' ') + u')';
+    }
+    return risultato.join(QStringLiteral(";;"));
+}
 
 namespace {
 
@@ -50,7 +70,7 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
                                const QStringList &filtri) override {
-        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
         dialogo.setFileMode(QFileDialog::ExistingFile);
         dialogo.setAcceptMode(QFileDialog::AcceptOpen);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
@@ -58,8 +78,12 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override {
-        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
         dialogo.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without an extension gets the preset name's, so the
+        // file is written in the format offered.
+        const QString suffisso = QFileInfo(nome).suffix();
+        if (!suffisso.isEmpty()) dialogo.setDefaultSuffix(suffisso);
         dialogo.selectFile(nome);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
