@@ -8,6 +8,7 @@
 #include "card/TfrmGiacenza.h"
 #include "media/ComandiFoto.h"
 #include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -427,6 +428,8 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnAnteprimaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnStampaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnEsportaClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -700,6 +703,11 @@ void TfrmMagazzino::btnAnteprimaClick() {
 
 void TfrmMagazzino::btnStampaClick() {
     TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnEsportaClick() {
+    TfrmExpMagazzino finestra(this);
     dialoghi().esegui(&finestra);
 }
 

@@ -50,6 +50,7 @@ class TfrmMagazzino : public QWidget {
     void btnEsciClick();
     void btnAnteprimaClick();
     void btnStampaClick();
+    void btnEsportaClick();
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();
