@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,7 @@ class TfrmMagazzino : public QWidget {
     Q_OBJECT
   public:
     explicit TfrmMagazzino(QWidget *genitore = nullptr);
+    ~TfrmMagazzino() override;
 
     void PulisciScheda();
     void CaricaScheda(const TScheda &scheda, qint64 posizione);
@@ -52,6 +54,7 @@ class TfrmMagazzino : public QWidget {
     void btnEsciClick();
     void btnAnteprimaClick();
     void btnStampaClick();
+    void btnEsportaClick();
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();
@@ -85,4 +88,7 @@ class TfrmMagazzino : public QWidget {
     RiquadroFoto *m_imgFoto = nullptr;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;
+    // The background, panels and pictures: the mouse over them empties the status line.
+    QSet<const QObject *> m_decorazioni;
+    class UscitaFocus *m_uscita = nullptr;
 };
