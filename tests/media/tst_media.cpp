@@ -994,7 +994,7 @@ void TestMedia::allegatiDescrizioneLunga() {
     });
     clic("btnAllegati");
     QCOMPARE(etichetta("lblDesc03")->text(), lunga.trimmed());
-    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+    dialoghi->guardaProssimaFinestra([&](QDialog *d) {
         QCOMPARE(static_cast<TfrmAllegaCartella *>(d)->txtDesc[2]->text(), lunga.trimmed());
     });
     clic("btnAllegati");
