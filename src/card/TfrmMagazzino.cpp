@@ -4,14 +4,17 @@
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
-#include "widgets/Controlli.h"
-#include "widgets/ImmagineBianca.h"
-#include "widgets/RiquadroFoto.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "lists/TfrmDaSaldare.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/TfrmTrovaMagazzino.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
+#include "widgets/Controlli.h"
+#include "widgets/ImmagineBianca.h"
+#include "widgets/RiquadroFoto.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -425,6 +428,12 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnAnteprimaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnStampaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnTrova")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnTrovaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnSottoscorta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnSottoscortaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnScaduti")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnScadutiClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -668,6 +677,26 @@ void TfrmMagazzino::btnAnteprimaClick() {
 
 void TfrmMagazzino::btnStampaClick() {
     TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+// The list windows put a chosen card on this window through CaricaScheda.
+void TfrmMagazzino::btnTrovaClick() {
+    TfrmTrovaMagazzino finestra(this);
+    finestra.lblMemory->setText(QStringLiteral("magazzino"));
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnSottoscortaClick() {
+    TfrmSottoscorta finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnScadutiClick() {
+    TfrmDaSaldare finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
     dialoghi().esegui(&finestra);
 }
 
