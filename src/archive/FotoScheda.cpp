@@ -3,6 +3,9 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -16,19 +19,48 @@ qint64 numeroPosizione(const QString &posizione) {
 
 } // namespace
 
-QImage CaricaFotoScheda(const QString &posizione) {
-    const qint64 n = numeroPosizione(posizione);
-    return n > 0 ? QImage(PercorsoFoto(n)) : QImage();
+QImage LeggiImmagine(const QString &percorso, QByteArray *originale) {
+    if (originale) originale->clear();
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly)) return QImage();
+    QByteArray byte = file.readAll();
+    if (file.error() != QFileDevice::NoError) return QImage();
+    // Decoded by content, whatever the name says.
+    QBuffer sorgente(&byte);
+    sorgente.open(QIODevice::ReadOnly);
+    QImageReader lettore(&sorgente);
+    const bool jpeg = lettore.format() == "jpeg";
+    const QImage immagine = lettore.read();
+    if (!immagine.isNull() && jpeg && originale) *originale = std::move(byte);
+    return immagine;
 }
 
-bool SalvaFotoScheda(const QString &posizione, const QImage &foto) {
+QImage CaricaFotoScheda(const QString &posizione, QByteArray *originale) {
+    if (originale) originale->clear();
+    const qint64 n = numeroPosizione(posizione);
+    return n > 0 ? LeggiImmagine(PercorsoFoto(n), originale) : QImage();
+}
+
+bool SalvaFotoScheda(const QString &posizione, const QImage &foto, const QByteArray &originale) {
     const qint64 n = numeroPosizione(posizione);
     if (n == 0 || foto.isNull()) return false;
+    if (!originale.isEmpty()) {
+        QFile attuale(PercorsoFoto(n));
+        if (attuale.size() == originale.size() && attuale.open(QIODevice::ReadOnly) &&
+            attuale.readAll() == originale)
+            return true;
+    }
     QSaveFile file(PercorsoFoto(n));
     if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter scrittore(&file, "jpg");
-    scrittore.setQuality(90);
-    if (!scrittore.write(foto)) {
+    bool scritto = false;
+    if (!originale.isEmpty()) {
+        scritto = file.write(originale) == originale.size();
+    } else {
+        QImageWriter scrittore(&file, "jpg");
+        scrittore.setQuality(90);
+        scritto = scrittore.write(foto);
+    }
+    if (!scritto) {
         file.cancelWriting();
         return false;
     }

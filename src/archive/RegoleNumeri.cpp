@@ -29,37 +29,57 @@ std::optional<double> LeggiNumero(const QString &testo) {
     }
     c += '0';
     int cifre = 0;
+    // Power of ten of the first digit that is not zero, to tell a value too
+    // small for a double from one too large.
+    std::optional<long long> primaCifra;
+    long long posto = 0;
     while (i < n && cifra(testo[i])) {
+        if (!primaCifra && testo[i] != u'0') primaCifra = posto;
         c += char(testo[i++].unicode());
         ++cifre;
+        ++posto;
     }
+    const long long intere = posto;
     bool virgola = false;
     if (i < n && testo[i] == u',') {
         virgola = true;
         c += '.';
         ++i;
         while (i < n && cifra(testo[i])) {
+            if (!primaCifra && testo[i] != u'0') primaCifra = posto;
             c += char(testo[i++].unicode());
             ++cifre;
+            ++posto;
         }
     }
     if (cifre == 0 && !virgola) return std::nullopt;
+    long long esponente = 0;
     if (i < n && (testo[i] == u'e' || testo[i] == u'E')) {
         c += 'e';
         ++i;
-        if (i < n && (testo[i] == u'+' || testo[i] == u'-')) c += char(testo[i++].unicode());
+        bool esponenteNegativo = false;
+        if (i < n && (testo[i] == u'+' || testo[i] == u'-')) {
+            esponenteNegativo = testo[i] == u'-';
+            c += char(testo[i++].unicode());
+        }
         int cifreEsponente = 0;
         while (i < n && cifra(testo[i])) {
+            // Held below a bound no double comes near, so it cannot overflow.
+            esponente = qMin(esponente * 10 + (testo[i].unicode() - u'0'), 1000000000LL);
             c += char(testo[i++].unicode());
             ++cifreEsponente;
         }
         if (cifreEsponente == 0) return std::nullopt;
+        if (esponenteNegativo) esponente = -esponente;
     }
     while (i < n && testo[i] == u' ')
         ++i;
     if (i != n) return std::nullopt;
     double valore = 0;
     const auto esito = std::from_chars(c.data(), c.data() + c.size(), valore);
+    if (esito.ec == std::errc::result_out_of_range && primaCifra &&
+        intere - 1 - *primaCifra + esponente < 0)
+        return 0.0; // rounds to zero, like any value below the smallest double
     if (esito.ec != std::errc() || esito.ptr != c.data() + c.size() || !std::isfinite(valore))
         return std::nullopt;
     return negativo ? -valore : valore;
@@ -81,7 +101,21 @@ QString ScriviNumero(double valore) {
     char buffer[64];
     const auto esito =
         std::to_chars(buffer, buffer + sizeof buffer, valore, std::chars_format::scientific, 14);
-    const std::string s(buffer, esito.ptr);
+    std::string s(buffer, esito.ptr);
+    // Next to the largest double, 15 digits round up past it and could not be
+    // read back: one unit less in the last digit can.
+    double riletto = 0;
+    if (std::from_chars(s.data(), s.data() + s.size(), riletto).ec ==
+        std::errc::result_out_of_range) {
+        for (std::size_t k = s.find('e'); k-- > 0;) {
+            if (s[k] == '.') continue;
+            if (s[k] != '0') {
+                --s[k];
+                break;
+            }
+            s[k] = '9';
+        }
+    }
     const bool negativo = s[0] == '-';
     const std::size_t inizio = negativo ? 1 : 0;
     const std::size_t e = s.find('e');
@@ -120,13 +154,17 @@ double Arrotonda(double valore, int decimali) {
 QString NormalizzaImporto(const QString &testo) {
     const auto valore = LeggiNumero(testo);
     if (Rifila(testo).isEmpty() || !valore) return QStringLiteral("0,00");
-    QString s = ScriviNumero(Arrotonda(*valore, 4));
-    const qsizetype virgola = s.indexOf(u',');
+    const QString s = ScriviNumero(Arrotonda(*valore, 4));
+    // In the exponent form the decimals go before the E, so the text stays
+    // readable ("1,00E20", never "1E20,00").
+    const qsizetype e = s.indexOf(u'E');
+    QString cifre = e < 0 ? s : s.left(e);
+    const qsizetype virgola = cifre.indexOf(u',');
     if (virgola < 0)
-        s += QStringLiteral(",00");
-    else if (s.size() - virgola - 1 == 1)
-        s += u'0';
-    return s;
+        cifre += QStringLiteral(",00");
+    else if (cifre.size() - virgola - 1 == 1)
+        cifre += u'0';
+    return e < 0 ? cifre : cifre + s.mid(e);
 }
 
 QString NormalizzaQuantita(const QString &testo) {

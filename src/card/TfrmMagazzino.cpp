@@ -9,7 +9,9 @@
 #include "lists/TfrmDaSaldare.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/TfrmTrovaMagazzino.h"
+#include "media/ComandiFoto.h"
 #include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -81,6 +83,19 @@ int indiceDi(Campo campo) {
     return int(campo);
 }
 
+// A character in quotes, with its code when it would not show there.
+QString carattereCitato(const QString &carattere) {
+    QString testo = u'"' + carattere + u'"';
+    const auto codici = carattere.toUcs4();
+    if (codici.size() == 1) {
+        const char32_t c = codici[0];
+        if (!QChar::isPrint(c) || QChar::isSpace(c) || QChar::isMark(c))
+            testo += QStringLiteral(" (U+") +
+                     QString::number(uint(c), 16).toUpper().rightJustified(4, u'0') + u')';
+    }
+    return testo;
+}
+
 QString nomeCampo(int indice) {
     QString etichetta = CASELLE[indice].etichetta.toString();
     if (etichetta.endsWith(u':')) etichetta.chop(1);
@@ -100,6 +115,11 @@ QFont verdana(bool grassetto) {
 TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     m_bianco = ImmagineBianca();
     costruisci();
+    collegaFotoEAllegati();
+}
+
+TfrmMagazzino::~TfrmMagazzino() {
+    delete m_uscita; // the boxes are not normalised while the window goes away
 }
 
 void TfrmMagazzino::costruisci() {
@@ -111,7 +131,7 @@ void TfrmMagazzino::costruisci() {
 
     m_panInfo = new QLabel(QStringLiteral("Pronto per archiviare una nuova scheda..."), this);
     m_panInfo->setObjectName(QStringLiteral("panInfo"));
-    m_panInfo->setAccessibleName(QStringLiteral("Stato"));
+    ValoreAccessibile(m_panInfo, QStringLiteral("Stato"));
     m_panInfo->setAccessibleDescription(m_panInfo->text());
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPointSize(12);
@@ -171,7 +191,7 @@ void TfrmMagazzino::costruisci() {
     };
     m_lblPosizione = new QLabel(pan);
     m_lblPosizione->setObjectName(QStringLiteral("lblPosizione"));
-    m_lblPosizione->setAccessibleName(QStringLiteral("Posizione"));
+    ValoreAccessibile(m_lblPosizione, QStringLiteral("Posizione"));
     m_lblPosizione->setAlignment(Qt::AlignCenter);
     m_lblPosizione->setFont(verdana(true));
     m_lblPosizione->setStyleSheet(QStringLiteral(
@@ -434,6 +454,8 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnSottoscortaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnScaduti")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnScadutiClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnEsportaClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -446,8 +468,16 @@ void TfrmMagazzino::costruisci() {
     for (auto *d : decorazioni) {
         d->setMouseTracking(true);
         d->installEventFilter(this);
+        m_decorazioni.insert(d);
     }
     setMouseTracking(true);
+
+    // Amounts and quantities are normalised when the focus really leaves them.
+    m_uscita = new UscitaFocus(this);
+    connect(m_uscita, &UscitaFocus::lasciato, this, [this](QWidget *controllo) {
+        const int i = indiceCasella(controllo);
+        if (i >= 0) casellaLasciata(m_caselle[i]);
+    });
 }
 
 QLineEdit *TfrmMagazzino::casella(Campo campo) const {
@@ -483,12 +513,41 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     for (int i = 0; i < 6; ++i)
         m_nascoste[i]->setText(scheda.testo(Campo(int(Campo::File01) + i)));
     m_lblPosizione->setText(QString::number(posizione));
-    const QImage foto = CaricaFotoScheda(m_lblPosizione->text());
-    m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto);
+    QByteArray originale;
+    const QImage foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
+    m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto, originale);
 }
 
 void TfrmMagazzino::erroreArchivio() {
     dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+}
+
+void TfrmMagazzino::collegaFotoEAllegati() {
+    const std::pair<const char16_t *, void (TfrmMagazzino::*)()> pulsanti[] = {
+        {u"btnCaricaFoto", &TfrmMagazzino::btnCaricaFotoClick},
+        {u"btnSalvaFoto", &TfrmMagazzino::btnSalvaFotoClick},
+        {u"btnCancFoto", &TfrmMagazzino::btnCancFotoClick},
+        {u"btnZoomFoto", &TfrmMagazzino::btnZoomFotoClick},
+    };
+    for (const auto &[nome, azione] : pulsanti)
+        connect(findChild<QToolButton *>(QString::fromUtf16(nome)), &QToolButton::clicked, this,
+                azione);
+}
+
+void TfrmMagazzino::btnCaricaFotoClick() {
+    CaricaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnSalvaFotoClick() {
+    SalvaCopiaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnCancFotoClick() {
+    CancellaFoto(m_imgFoto, m_bianco);
+}
+
+void TfrmMagazzino::btnZoomFotoClick() {
+    IngrandisciFoto(this, m_imgFoto->immagine());
 }
 
 void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
@@ -587,8 +646,9 @@ bool TfrmMagazzino::controllaCampi() {
         if (!estraneo.isEmpty())
             return avviso(m_caselle[i],
                           QStringLiteral("Attenzione: il campo \"") + nomeCampo(i) +
-                              QStringLiteral("\" contiene il carattere \"") + estraneo +
-                              QStringLiteral("\", che non può essere archiviato. Sostituirlo o "
+                              QStringLiteral("\" contiene il carattere ") +
+                              carattereCitato(estraneo) +
+                              QStringLiteral(", che non può essere archiviato. Sostituirlo o "
                                              "eliminarlo prima di salvare la scheda."));
         const int massimo = CAMPI[std::size_t(i)].massimo;
         if ((classeDi(i) == Classe::Importo || classeDi(i) == Classe::Quantita) &&
@@ -609,8 +669,9 @@ bool TfrmMagazzino::controllaCampi() {
         if (!estraneo.isEmpty())
             return avviso(nullptr, QStringLiteral("Attenzione: il campo \"") +
                                        NASCOSTE[i][1].toString() +
-                                       QStringLiteral("\" contiene il carattere \"") + estraneo +
-                                       QStringLiteral("\", che non può essere archiviato."));
+                                       QStringLiteral("\" contiene il carattere ") +
+                                       carattereCitato(estraneo) +
+                                       QStringLiteral(", che non può essere archiviato."));
     }
     return true;
 }
@@ -649,7 +710,8 @@ void TfrmMagazzino::btnSalvaClick() {
 
     // The record is safe on disk; a photo that cannot be written keeps its
     // picture on screen so the next save can try again.
-    const bool fotoScritta = SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine());
+    const bool fotoScritta =
+        SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(), m_imgFoto->originale());
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
         aggiornamento
@@ -697,6 +759,11 @@ void TfrmMagazzino::btnSottoscortaClick() {
 void TfrmMagazzino::btnScadutiClick() {
     TfrmDaSaldare finestra(this);
     finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnEsportaClick() {
+    TfrmExpMagazzino finestra(this);
     dialoghi().esegui(&finestra);
 }
 
@@ -815,13 +882,6 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
             return true;
         }
         break;
-    case QEvent::FocusOut:
-        if (nostra) {
-            const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
-            if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
-                casellaLasciata(box);
-        }
-        break;
     case QEvent::MouseButtonRelease:
         // No middle-button paste into the number boxes.
         if (nostra && static_cast<QMouseEvent *>(evento)->button() == Qt::MiddleButton &&
@@ -832,7 +892,8 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         if (m_testiStato.contains(oggetto)) impostaStato(m_testiStato.value(oggetto));
         break;
     case QEvent::MouseMove:
-        if (!m_testiStato.contains(oggetto)) impostaStato(QString());
+        // The plain boxes and the labels leave the line as it is.
+        if (m_decorazioni.contains(oggetto)) impostaStato(QString());
         break;
     default:
         break;

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,7 @@ class TfrmMagazzino : public QWidget {
     Q_OBJECT
   public:
     explicit TfrmMagazzino(QWidget *genitore = nullptr);
+    ~TfrmMagazzino() override;
 
     void PulisciScheda();
     void CaricaScheda(const TScheda &scheda, qint64 posizione);
@@ -28,6 +30,12 @@ class TfrmMagazzino : public QWidget {
     QLineEdit *casella(Campo campo) const;
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
+
+    // The photo buttons.
+    void btnCaricaFotoClick();
+    void btnSalvaFotoClick();
+    void btnCancFotoClick();
+    void btnZoomFotoClick();
 
   signals:
     // The window was closed: the launcher comes back.
@@ -44,6 +52,7 @@ class TfrmMagazzino : public QWidget {
     void btnEsciClick();
     void btnAnteprimaClick();
     void btnStampaClick();
+    void btnEsportaClick();
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();
@@ -58,6 +67,7 @@ class TfrmMagazzino : public QWidget {
 
   private:
     void costruisci();
+    void collegaFotoEAllegati();
     void naviga(const std::function<qint64(qint64 totale)> &destinazione,
                 bool vuotoSvuotaPosizione = false);
     // Which of the 17 boxes, or -1.
@@ -79,4 +89,7 @@ class TfrmMagazzino : public QWidget {
     RiquadroFoto *m_imgFoto = nullptr;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;
+    // The background, panels and pictures: the mouse over them empties the status line.
+    QSet<const QObject *> m_decorazioni;
+    class UscitaFocus *m_uscita = nullptr;
 };

@@ -3,12 +3,32 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace Piattaforma {
+
+QString FiltriPerQt(const QStringList &filtri) {
+    QStringList risultato;
+    for (const QString &filtro : filtri) {
+        const qsizetype aperta = filtro.lastIndexOf(u'(');
+        if (aperta < 0 || !filtro.endsWith(u')')) {
+            risultato << filtro;
+            continue;
+        }
+        QStringList modelli =
+            filtro.mid(aperta + 1, filtro.size() - aperta - 2)
+                .split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
+        for (QString &m : modelli)
+            if (m == u"*.*") m = QStringLiteral("*");
+        risultato << filtro.left(aperta) + u'(' + modelli.join(u' ') + u')';
+    }
+    return risultato.join(QStringLiteral(";;"));
+}
 
 namespace {
 
@@ -50,16 +70,20 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
                                const QStringList &filtri) override {
-        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
         dialogo.setFileMode(QFileDialog::ExistingFile);
         dialogo.setAcceptMode(QFileDialog::AcceptOpen);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
 
-    QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,
-                                const QStringList &filtri, const QString &nome) override {
-        QFileDialog dialogo(genitore, titolo, QString(), filtri.join(QStringLiteral(";;")));
+    QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
+                                const QString &nome) override {
+        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
         dialogo.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without an extension gets the preset name's, so the
+        // file is written in the format offered.
+        const QString suffisso = QFileInfo(nome).suffix();
+        if (!suffisso.isEmpty()) dialogo.setDefaultSuffix(suffisso);
         dialogo.selectFile(nome);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
@@ -85,12 +109,14 @@ void ApriConDesktop(const QString &destinazione) {
     testo.remove(QLatin1Char('"'));
     testo = testo.trimmed();
     if (testo.isEmpty()) return;
-    // A link keeps its scheme; anything else is a path on this machine.
-    const QUrl link(testo, QUrl::StrictMode);
+    // A link keeps its scheme; anything else is a path on this machine. A mail
+    // link's subject and body carry plain blanks, which the tolerant reading
+    // takes and encodes for the desktop.
+    const QUrl link(testo, QUrl::TolerantMode);
     const QString schema = link.scheme().toLower();
-    const bool eLink = link.isValid() && (schema == QLatin1String("http") ||
-                                          schema == QLatin1String("https") ||
-                                          schema == QLatin1String("mailto"));
+    const bool eLink =
+        link.isValid() && (schema == QLatin1String("http") || schema == QLatin1String("https") ||
+                           schema == QLatin1String("mailto"));
     dialoghi().apriConDesktop(eLink ? link : QUrl::fromLocalFile(testo));
 }
 

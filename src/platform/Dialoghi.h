@@ -45,6 +45,12 @@ Dialoghi &dialoghi();
 // Installs a replacement (nullptr brings back the real dialogs). Not owned.
 void impostaDialoghi(Dialoghi *sostituto);
 
+// Filters are written as the program has always written them, "Immagine JPEG
+// (*.jpg; *.jpeg)" or "Tutti i file (*.*)". Qt's file dialog splits patterns
+// at blanks only and takes "*.*" literally, so the real choosers rewrite them:
+// a semicolon separates like a blank, and "*.*" shows every file.
+QString FiltriPerQt(const QStringList &filtri);
+
 // Hands a document path, web link or mail link to the desktop. A path may come
 // enclosed in double quotes, as callers write it; they are removed here. No
 // shell is involved, so no file name can run a command. The outcome is not

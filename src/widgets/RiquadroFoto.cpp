@@ -4,19 +4,26 @@
 
 RiquadroFoto::RiquadroFoto(QWidget *genitore) : QWidget(genitore) {}
 
-void RiquadroFoto::impostaImmagine(const QImage &immagine) {
+void RiquadroFoto::impostaImmagine(const QImage &immagine, const QByteArray &originale) {
     m_immagine = immagine;
+    m_originale = originale;
     m_scalata = QImage();
     update();
+}
+
+QRect RiquadroFoto::areaMostrata() const {
+    if (m_immagine.isNull()) return QRect();
+    const QSize dimensione = m_immagine.size().scaled(size(), Qt::KeepAspectRatio);
+    return QRect(QPoint((width() - dimensione.width()) / 2, (height() - dimensione.height()) / 2),
+                 dimensione);
 }
 
 void RiquadroFoto::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    if (m_immagine.isNull()) return;
-    const QSize dimensione = m_immagine.size().scaled(size(), Qt::KeepAspectRatio);
-    if (m_scalata.size() != dimensione)
-        m_scalata = m_immagine.scaled(dimensione, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    p.drawImage((width() - dimensione.width()) / 2, (height() - dimensione.height()) / 2,
-                m_scalata);
+    const QRect area = areaMostrata();
+    if (area.isEmpty()) return;
+    if (m_scalata.size() != area.size())
+        m_scalata = m_immagine.scaled(area.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    p.drawImage(area.topLeft(), m_scalata);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QWidget>
 
@@ -11,12 +12,19 @@ class RiquadroFoto : public QWidget {
     explicit RiquadroFoto(QWidget *genitore = nullptr);
 
     const QImage &immagine() const { return m_immagine; }
-    void impostaImmagine(const QImage &immagine);
+    // `originale` is the JPEG file the picture was decoded from, if any: as
+    // long as the picture stays the same, saving writes those bytes back
+    // rather than encoding the picture again and losing quality each time.
+    void impostaImmagine(const QImage &immagine, const QByteArray &originale = QByteArray());
+    const QByteArray &originale() const { return m_originale; }
+    // Where the picture is painted, in the box's own coordinates.
+    QRect areaMostrata() const;
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
 
   private:
     QImage m_immagine;
+    QByteArray m_originale;
     QImage m_scalata; // scaled once per change or resize, not once per paint
 };

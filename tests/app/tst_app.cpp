@@ -1,5 +1,7 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "access/TfrmCambiaPassword.h"
+#include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
 #include "archive/RegoleNumeri.h"
@@ -7,7 +9,9 @@
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
 
+#include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 #include <stdexcept>
@@ -23,11 +27,61 @@ class TestAvvio : public QObject {
     }
 
   private slots:
+    void avvioConPassword();
     void avvioELanciatore();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
 };
+
+void TestAvvio::avvioConPassword() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QFile store(cartella.percorso(QStringLiteral("unins000.dll")));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write("[Accesso]\r\nValore=500840A064C7DEC4B459067FF3C8\r\n");
+    store.close();
+    FinestreProgramma finestre;
+    finestre.mostraPassword();
+    auto *password = finestre.password.get();
+    const QList<QWidget *> altre = {finestre.avvio.get(), finestre.cambiaPassword.get(),
+                                    finestre.magazzino.get(), finestre.menuRiepilogo.get()};
+    QVERIFY(password->isVisible());
+    for (auto *w : altre)
+        QVERIFY(!w->isVisible());
+    auto *casella = password->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+
+    // To the change window and back: the password window returns empty.
+    casella->setText(QStringLiteral("qualcosa"));
+    QTest::mouseClick(password->findChild<QPushButton *>(QStringLiteral("btnCambiaPassword")),
+                      Qt::LeftButton);
+    QVERIFY(finestre.cambiaPassword->isVisible());
+    QVERIFY(!password->isVisible());
+    QTest::mouseClick(finestre.cambiaPassword->findChild<QPushButton *>(QStringLiteral("cmdEsci")),
+                      Qt::LeftButton);
+    QVERIFY(!finestre.cambiaPassword->isVisible());
+    QVERIFY(password->isVisible());
+    QCOMPARE(casella->text(), QString());
+
+    // The right password opens the launcher, and only then.
+    QTest::keyClicks(casella, QStringLiteral("bilanciopronto"));
+    QTest::keyClick(casella, Qt::Key_Return);
+    QVERIFY(finestre.avvio->isVisible());
+    QVERIFY(!password->isVisible());
+    QVERIFY(dialoghi.mostrati().isEmpty());
+    // Closing the launcher ends the program though the main window is hidden.
+    QSignalSpy fine(finestre.avvio.get(), &TfrmAvvio::esci);
+    finestre.avvio->close();
+    QCOMPARE(fine.count(), 1);
+
+    // The password window's exit ends the program.
+    QSignalSpy uscita(password, &TfrmPassword::esci);
+    password->show();
+    QTest::mouseClick(password->findChild<QPushButton *>(QStringLiteral("cmdEsci")),
+                      Qt::LeftButton);
+    QCOMPARE(uscita.count(), 1);
+    QVERIFY(!password->isVisible());
+}
 
 void TestAvvio::avvioELanciatore() {
     CartellaDiProva cartella;

@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QtTest>
+#include <cmath>
+#include <cstring>
+#include <limits>
 
 class TestArchivio : public QObject {
     Q_OBJECT
@@ -17,6 +21,7 @@ class TestArchivio : public QObject {
     void campiAlloroOffset();
     void testoTagliatoERifilato();
     void pagatoEBytePerBytes();
+    void windows1252DaTabella();
     void lunghezzaDanneggiataLettaComeMassimo();
     void archivioMancanteCreatoVuoto();
     void recordParzialeSovrascrittoDallAccodamento();
@@ -29,6 +34,9 @@ class TestArchivio : public QObject {
     void letturaNumeri();
     void scritturaNumeri_data();
     void scritturaNumeri();
+    void numeriRiletti_data();
+    void numeriRiletti();
+    void numeriRilettiACaso();
     void arrotonda();
     void normalizzaImporto_data();
     void normalizzaImporto();
@@ -107,6 +115,35 @@ void TestArchivio::pagatoEBytePerBytes() {
     scheda.impostaTesto(Campo::Pagato, QStringLiteral("No"));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(scheda.byte.data()) + 993, 3),
              QByteArray("\x02\x4E\x6F", 3));
+}
+
+void TestArchivio::windows1252DaTabella() {
+    // Bytes 0x80 to 0x9F as the code chart gives them; the five bytes the
+    // chart leaves empty stand for the C1 control of the same value.
+    const QString grafico = QStringLiteral("€\u0081‚ƒ„…†‡"
+                                           "ˆ‰Š‹Œ\u008DŽ\u008F"
+                                           "\u0090‘’“”•–—"
+                                           "˜™š›œ\u009DžŸ");
+    QCOMPARE(grafico.size(), 32);
+    QByteArray byte;
+    for (int b = 0x80; b <= 0x9F; ++b) {
+        const char c = char(b);
+        const QChar atteso = grafico[b - 0x80];
+        QCOMPARE(Cp1252::decodifica(&c, 1), QString(atteso));
+        QCOMPARE(Cp1252::codifica(QString(atteso)), QByteArray(1, c));
+        byte += c;
+    }
+    QCOMPARE(Cp1252::decodifica(byte.constData(), byte.size()), grafico);
+    QCOMPARE(Cp1252::codifica(grafico), byte);
+    QVERIFY(Cp1252::rappresentabile(grafico));
+    // Above 0x9F the bytes are Latin-1; U+0080 to U+009F outside the chart have no byte.
+    for (int b = 0xA0; b <= 0xFF; ++b) {
+        const char c = char(b);
+        QCOMPARE(Cp1252::decodifica(&c, 1), QString(QChar(b)));
+        QCOMPARE(Cp1252::codifica(QString(QChar(b))), QByteArray(1, c));
+    }
+    QVERIFY(!Cp1252::rappresentabile(QString(QChar(0x80))));
+    QVERIFY(!Cp1252::rappresentabile(QString(QChar(0x9F))));
 }
 
 void TestArchivio::lunghezzaDanneggiataLettaComeMassimo() {
@@ -263,6 +300,11 @@ void TestArchivio::letturaNumeri_data() {
     QTest::newRow("solo segno") << u"-"_qs << false << 0.0;
     QTest::newRow("esponente senza cifre") << u"1E"_qs << false << 0.0;
     QTest::newRow("fuori scala") << u"1E999"_qs << false << 0.0;
+    QTest::newRow("sotto il piu piccolo") << u"1e-400"_qs << true << 0.0;
+    QTest::newRow("sotto il piu piccolo negativo") << u"-0,001e-400"_qs << true << 0.0;
+    QTest::newRow("esponente sterminato") << u"5e-99999999999999999999"_qs << true << 0.0;
+    QTest::newRow("denormale") << u"1e-323"_qs << true << 1e-323;
+    QTest::newRow("oltre il massimo") << u"1,8E308"_qs << false << 0.0;
     QTest::newRow("spazio interno") << u"1 2"_qs << false << 0.0;
 }
 
@@ -298,6 +340,46 @@ void TestArchivio::scritturaNumeri() {
     QCOMPARE(ScriviNumero(valore), testo);
 }
 
+void TestArchivio::numeriRiletti_data() {
+    QTest::addColumn<double>("valore");
+    QTest::addColumn<QString>("testo");
+    // Rounded to 15 digits the largest double would be 1,79769313486232E308,
+    // past the largest double: the digit below is written.
+    QTest::newRow("massimo") << std::numeric_limits<double>::max() << u"1,79769313486231E308"_qs;
+    QTest::newRow("massimo negativo")
+        << -std::numeric_limits<double>::max() << u"-1,79769313486231E308"_qs;
+    QTest::newRow("piu piccolo normale")
+        << std::numeric_limits<double>::min() << u"2,2250738585072E-308"_qs;
+    QTest::newRow("piu piccolo denormale")
+        << std::numeric_limits<double>::denorm_min() << u"4,94065645841247E-324"_qs;
+    QTest::newRow("quindici cifre") << 123456789012345.0 << u"123456789012345"_qs;
+}
+
+void TestArchivio::numeriRiletti() {
+    QFETCH(double, valore);
+    QFETCH(QString, testo);
+    QCOMPARE(ScriviNumero(valore), testo);
+    const auto letto = LeggiNumero(testo);
+    QVERIFY(letto.has_value());
+    QCOMPARE(ScriviNumero(*letto), testo);
+}
+
+void TestArchivio::numeriRilettiACaso() {
+    // Any finite double, by its bits: what is written reads back as the
+    // same text.
+    QRandomGenerator caso(20261210);
+    for (int i = 0; i < 20000; ++i) {
+        const quint64 bit = caso.generate64();
+        double valore;
+        std::memcpy(&valore, &bit, sizeof valore);
+        if (!std::isfinite(valore)) continue;
+        const QString testo = ScriviNumero(valore);
+        const auto letto = LeggiNumero(testo);
+        QVERIFY2(letto.has_value(), qPrintable(testo));
+        QCOMPARE(ScriviNumero(*letto), testo);
+    }
+}
+
 void TestArchivio::arrotonda() {
     QCOMPARE(Arrotonda(0.123456, 4), 0.1235);
     QCOMPARE(Arrotonda(2.5, 0), 3.0);
@@ -313,12 +395,17 @@ void TestArchivio::normalizzaImporto_data() {
     QTest::addColumn<QString>("risultato");
     for (const auto &caso : TabellaImporti())
         QTest::newRow(caso.nome) << caso.digitato << caso.risultato;
+    // In the exponent form the decimals go before the E, so the text reads back.
+    QTest::newRow("esponente") << u"1E20"_qs << u"1,00E20"_qs;
+    QTest::newRow("esponente con un decimale") << u"15e19"_qs << u"1,50E20"_qs;
+    QTest::newRow("massimo") << u"1,79769313486231E308"_qs << u"1,79769313486231E308"_qs;
 }
 
 void TestArchivio::normalizzaImporto() {
     QFETCH(QString, digitato);
     QFETCH(QString, risultato);
     QCOMPARE(NormalizzaImporto(digitato), risultato);
+    QVERIFY(LeggiNumero(risultato).has_value());
 }
 
 void TestArchivio::normalizzaQuantita() {
