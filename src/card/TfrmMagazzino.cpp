@@ -10,6 +10,8 @@
 #include "lists/TfrmSottoscorta.h"
 #include "lists/TfrmTrovaMagazzino.h"
 #include "media/ComandiFoto.h"
+#include "media/TfrmAllegaCartella.h"
+#include "media/TfrmWebCam.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
@@ -525,9 +527,11 @@ void TfrmMagazzino::erroreArchivio() {
 void TfrmMagazzino::collegaFotoEAllegati() {
     const std::pair<const char16_t *, void (TfrmMagazzino::*)()> pulsanti[] = {
         {u"btnCaricaFoto", &TfrmMagazzino::btnCaricaFotoClick},
+        {u"btnAcquisisciFoto", &TfrmMagazzino::btnAcquisisciFotoClick},
         {u"btnSalvaFoto", &TfrmMagazzino::btnSalvaFotoClick},
         {u"btnCancFoto", &TfrmMagazzino::btnCancFotoClick},
         {u"btnZoomFoto", &TfrmMagazzino::btnZoomFotoClick},
+        {u"btnAllegati", &TfrmMagazzino::btnAllegatiClick},
     };
     for (const auto &[nome, azione] : pulsanti)
         connect(findChild<QToolButton *>(QString::fromUtf16(nome)), &QToolButton::clicked, this,
@@ -536,6 +540,11 @@ void TfrmMagazzino::collegaFotoEAllegati() {
 
 void TfrmMagazzino::btnCaricaFotoClick() {
     CaricaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnAcquisisciFotoClick() {
+    TfrmWebCam finestra(this, m_imgFoto);
+    dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::btnSalvaFotoClick() {
@@ -548,6 +557,17 @@ void TfrmMagazzino::btnCancFotoClick() {
 
 void TfrmMagazzino::btnZoomFotoClick() {
     IngrandisciFoto(this, m_imgFoto->immagine());
+}
+
+void TfrmMagazzino::btnAllegatiClick() {
+    TfrmAllegaCartella finestra(this, {m_nascoste[0], m_nascoste[1], m_nascoste[2], m_nascoste[3],
+                                       m_nascoste[4], m_nascoste[5]});
+    finestra.lblMemory->setText(QStringLiteral("magazzino"));
+    for (std::size_t i = 0; i < 3; ++i) {
+        finestra.txtFile[i]->setText(Rifila(m_nascoste[i]->text()));
+        finestra.txtDesc[i]->setText(Rifila(m_nascoste[i + 3]->text()));
+    }
+    dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,

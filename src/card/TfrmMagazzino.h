@@ -31,11 +31,13 @@ class TfrmMagazzino : public QWidget {
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 
-    // The photo buttons.
+    // The photo buttons and the attachments dialog.
     void btnCaricaFotoClick();
+    void btnAcquisisciFotoClick();
     void btnSalvaFotoClick();
     void btnCancFotoClick();
     void btnZoomFotoClick();
+    void btnAllegatiClick();
 
   signals:
     // The window was closed: the launcher comes back.
