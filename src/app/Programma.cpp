@@ -8,8 +8,21 @@
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QTranslator>
+
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quadrelo"));
+    CaricaTraduzioniQt();
+}
+
+bool CaricaTraduzioniQt(const QString &cartella) {
+    auto *traduttore = new QTranslator(qApp);
+    if (!traduttore->load(QStringLiteral("qtbase_it"), cartella)) {
+        delete traduttore;
+        return false;
+    }
+    QCoreApplication::installTranslator(traduttore);
+    return true;
 }
 
 bool Applicazione::notify(QObject *destinatario, QEvent *evento) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <memory>
 
 class TfrmAvvio;
@@ -17,6 +18,12 @@ class Applicazione : public QApplication {
     Applicazione(int &argc, char **argv);
     bool notify(QObject *destinatario, QEvent *evento) override;
 };
+
+// Loads Qt's own Italian texts (standard buttons, the print dialog) from the
+// folder, Qt's translations folder unless told, whatever the system's language.
+// False when they are missing: those texts then stay in English.
+bool CaricaTraduzioniQt(
+    const QString &cartella = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 
 // The windows that live as long as the program, created in start order and
 // shown and hidden, never recreated. The access password window comes first

@@ -11,10 +11,15 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 #include <stdexcept>
+
+using namespace Qt::StringLiterals;
 
 class TestAvvio : public QObject {
     Q_OBJECT
@@ -32,6 +37,7 @@ class TestAvvio : public QObject {
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
+    void dialoghiDiQtInItaliano();
 };
 
 void TestAvvio::avvioConPassword() {
@@ -175,6 +181,27 @@ void TestAvvio::erroreGenerale() {
              (QStringList{QStringLiteral("'abc' is not a valid floating point value."),
                           QStringLiteral("Già finito.")}));
     QCOMPARE(dialoghi.mostrati().first().genere, DialoghiFinti::Genere::Semplice);
+}
+
+void TestAvvio::dialoghiDiQtInItaliano() {
+    // The tests run with an English system language.
+    auto pulsanti = [] {
+        QMessageBox domanda(QMessageBox::Question, QString(), QString(),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QStringList testi;
+        for (auto tipo : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            testi << domanda.button(tipo)->text().remove(u'&');
+        return testi;
+    };
+    QTemporaryDir vuota;
+    QVERIFY(!CaricaTraduzioniQt(vuota.path())); // missing: the program goes on
+    QCOMPARE(pulsanti(), (QStringList{u"Yes"_s, u"No"_s, u"Cancel"_s}));
+
+    QVERIFY2(CaricaTraduzioniQt(), "qt6-translations-l10n is not installed");
+    QCOMPARE(pulsanti(), (QStringList{u"Sì"_s, u"No"_s, u"Annulla"_s}));
+    QPrinter stampante;
+    QPrintDialog stampa(&stampante);
+    QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
 }
 
 QTEST_MAIN(TestAvvio)

@@ -1007,6 +1007,7 @@ void TestOutput::esportaTreSchede() {
         QCOMPARE(righe[2][0], u"3"_s);
         QCOMPARE(righe[2][1], u"COD3"_s);
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
 
@@ -1064,6 +1065,7 @@ void TestOutput::modificheNellaGriglia() {
         QVERIFY(scriviInCella(griglia, 1, 11, u"333 1234567"_s));
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
         QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
 
@@ -1126,6 +1128,7 @@ void TestOutput::esportazioneFallita() {
         QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, EsportazioneFallita}));
         QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Semplice);
         QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
     QVERIFY(dialoghi.aperti().isEmpty());
@@ -1158,6 +1161,7 @@ void TestOutput::esportazioneRinunciata() {
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
         QCOMPARE(dialoghi.testi(),
                  (QStringList{DomandaEsporta, DomandaApri, DomandaEsporta, DomandaApri}));
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
     QCOMPARE(leggiFile(percorso), foglioAtteso({primaRiga()}));
@@ -1236,6 +1240,7 @@ void TestOutput::esportaDallaScheda() {
         QCOMPARE(d->parentWidget(), &scheda);
         QVERIFY(d->isModal());
         QCOMPARE(d->findChild<QTableView *>(u"grdRecords"_s)->model()->rowCount(), 2);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     QTest::mouseClick(scheda.findChild<QToolButton *>(u"btnEsporta"_s), Qt::LeftButton);
     QVERIFY(aperta);
