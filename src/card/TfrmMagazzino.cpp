@@ -7,6 +7,9 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "lists/TfrmDaSaldare.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/TfrmTrovaMagazzino.h"
 #include "media/ComandiFoto.h"
 #include "media/TfrmAllegaCartella.h"
 #include "media/TfrmWebCam.h"
@@ -448,6 +451,12 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnAnteprimaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnStampaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnTrova")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnTrovaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnSottoscorta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnSottoscortaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnScaduti")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnScadutiClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnEsportaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnGuida")), &QToolButton::clicked, this,
@@ -753,6 +762,26 @@ void TfrmMagazzino::btnAnteprimaClick() {
 
 void TfrmMagazzino::btnStampaClick() {
     TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+// The list windows put a chosen card on this window through CaricaScheda.
+void TfrmMagazzino::btnTrovaClick() {
+    TfrmTrovaMagazzino finestra(this);
+    finestra.lblMemory->setText(QStringLiteral("magazzino"));
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnSottoscortaClick() {
+    TfrmSottoscorta finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnScadutiClick() {
+    TfrmDaSaldare finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
     dialoghi().esegui(&finestra);
 }
 

@@ -58,6 +58,9 @@ class TfrmMagazzino : public QWidget {
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();
+    void btnTrovaClick();
+    void btnSottoscortaClick();
+    void btnScadutiClick();
 
   protected:
     void showEvent(QShowEvent *evento) override;
