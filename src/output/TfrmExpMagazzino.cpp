@@ -1,4 +1,5 @@
 #include "output/TfrmExpMagazzino.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
@@ -395,7 +396,9 @@ void TfrmExpMagazzino::cmdEsportaCsvClick() {
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 
-void TfrmExpMagazzino::cmdGuidaClick() {}
+void TfrmExpMagazzino::cmdGuidaClick() {
+    ApriGuida(this, TemaGuida::Esportazione);
+}
 
 void TfrmExpMagazzino::cmdEsciClick() {
     reject();
