@@ -290,6 +290,16 @@ bool TfrmAllegaCartella::eventFilter(QObject *oggetto, QEvent *evento) {
     return QDialog::eventFilter(oggetto, evento);
 }
 
+void TfrmAllegaCartella::keyPressEvent(QKeyEvent *evento) {
+    // Enter presses the button that has the focus, never one from a box: the
+    // dialog would otherwise press the first "Sfoglia..." from any box.
+    if (evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) {
+        evento->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evento);
+}
+
 void TfrmAllegaCartella::showEvent(QShowEvent *evento) {
     QDialog::showEvent(evento);
     // Centred on the screen.

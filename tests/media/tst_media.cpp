@@ -990,6 +990,10 @@ void TestMedia::allegatiDescrizioneLunga() {
         w->txtDesc[2]->setFocus();
         QTest::keyClicks(w->txtDesc[2], lunga);
         QCOMPARE(w->txtDesc[2]->text(), lunga);
+        // Enter in a box presses no button.
+        QTest::keyClick(w->txtDesc[2], Qt::Key_Return);
+        QVERIFY(w->isVisible());
+        QVERIFY(dialoghi->sceltePresentate().isEmpty());
         QTest::mouseClick(w->btnApplica, Qt::LeftButton);
     });
     clic("btnAllegati");
