@@ -1,4 +1,5 @@
 #include "output/TfrmExpMagazzino.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
@@ -348,7 +349,9 @@ bool TfrmExpMagazzino::esporta(const QString &percorso) {
     return file.commit();
 }
 
-void TfrmExpMagazzino::cmdGuidaClick() {}
+void TfrmExpMagazzino::cmdGuidaClick() {
+    ApriGuida(this, TemaGuida::Esportazione);
+}
 
 void TfrmExpMagazzino::cmdEsciClick() {
     reject();
