@@ -391,6 +391,9 @@ class TestOutput : public QObject {
     void esportazioneRinunciata();
     void rigaDiStatoETastiera();
     void esportaDallaScheda();
+    // CSV export
+    void esportaCsv();
+    void csvVuotoEFallito();
 };
 
 void TestOutput::initTestCase() {
@@ -1268,6 +1271,95 @@ void TestOutput::esportaDallaScheda() {
     QVERIFY(aperta);
     // Freed on closing.
     QVERIFY(!scheda.findChild<TfrmExpMagazzino *>());
+}
+
+namespace {
+const QByteArray IntestazioneCsv =
+    "\xEF\xBB\xBF"
+    "Codice articolo;Costo unitario;Nome prodotto;Giacenza;Aspetto esteriore del bene;"
+    "Categoria merceologica;Caratteristiche;Collocazione in magazzino;Ditta fornitrice;Agente;"
+    "Recapito telefonico;Documento di acquisto;Modalit\xC3\xA0 di pagamento;Data scadenza;Note;"
+    "Prezzo di vendita;Pagato;Avviso n. pezzi rimasti;File allegato 1;File allegato 2;"
+    "File allegato 3;Descrizione allegato 1;Descrizione allegato 2;Descrizione allegato 3\r\n";
+}
+
+void TestOutput::esportaCsv() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda prima = primaScheda();
+    prima.impostaTesto(Campo::Caratteristiche, u"Testa \"piana\"; acciaio"_s);
+    prima.impostaTesto(Campo::Note, u"Riga uno\r\nriga due"_s);
+    prima.impostaTesto(Campo::File03, u"scheda;tecnica.pdf"_s);
+    prima.impostaTesto(Campo::Desc03, u"Scheda tecnica"_s);
+    const QByteArray archivio = ArchivioDi({prima, SchedaNumero(2)});
+    cartella.scriviArchivio(archivio);
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        QToolButton *csv = pulsante(d, "cmdEsportaCsv");
+        QCOMPARE(csv->accessibleName(), u"Esporta in formato CSV"_s);
+        QCOMPARE(csv->accessibleDescription(),
+                 u"Esporta tutti i dati delle schede in un file CSV."_s);
+        // An edit in the grid is exported, as in the Excel file.
+        QVERIFY(scriviInCella(griglia, 1, 3, u"Dado M6 "_s));
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
+                             "Magazzino.csv.\r\n\r\nSi vuole aprire il file?"_s});
+        dialoghi.azzera();
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+
+    const QByteArray atteso =
+        IntestazioneCsv +
+        "007;12,50;Vite a testa piana;40;Scatola;Ferramenta;\"Testa \"\"piana\"\"; acciaio\";"
+        "Scaffale B;Rossi & figli;Bianchi;0471 123456;Fattura 12;Bonifico;31/01/2027;"
+        "\"Riga uno\r\nriga due\";20,00;S\xC3\xAC;5;fattura.pdf;;\"scheda;tecnica.pdf\";Fattura;;"
+        "Scheda tecnica\r\n"
+        "COD2;2,50;Dado M6;2;;Ferramenta;;;;;;;;;;;No;1;;;;;;\r\n";
+    const QString percorso = cartella.percorso(u"Magazzino.csv"_s);
+    QCOMPARE(leggiFile(percorso), atteso);
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+}
+
+void TestOutput::csvVuotoEFallito() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QWidget scheda;
+    {
+        // No cards: the header alone, not the grid's empty rows.
+        TfrmExpMagazzino finestra(&scheda);
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            dialoghi.rispondi(Piattaforma::Risposta::No);
+            QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+            QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+        });
+        Piattaforma::dialoghi().esegui(&finestra);
+        QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.csv"_s)), IntestazioneCsv);
+    }
+    QVERIFY(QFile::remove(cartella.percorso(u"Magazzino.csv"_s)));
+    QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.csv/dentro"_s));
+    dialoghi.azzera();
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+        QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.testi(),
+             QStringList{u"Attenzione: il sistema non permette di esportare i dati.\r\n\r\n"
+                         "Accertarsi che il file Magazzino.csv non sia già aperto in un altro "
+                         "programma."_s});
+    QVERIFY(dialoghi.aperti().isEmpty());
 }
 
 QTEST_MAIN(TestOutput)
