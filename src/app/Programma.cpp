@@ -1,13 +1,28 @@
 #include "app/Programma.h"
 
+#include "access/TfrmCambiaPassword.h"
+#include "access/TfrmPassword.h"
 #include "app/TfrmAvvio.h"
-#include "widgets/Controlli.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
+#include "widgets/Controlli.h"
+
+#include <QTranslator>
 
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quadrelo"));
+    CaricaTraduzioniQt();
+}
+
+bool CaricaTraduzioniQt(const QString &cartella) {
+    auto *traduttore = new QTranslator(qApp);
+    if (!traduttore->load(QStringLiteral("qtbase_it"), cartella)) {
+        delete traduttore;
+        return false;
+    }
+    QCoreApplication::installTranslator(traduttore);
+    return true;
 }
 
 bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
@@ -20,8 +35,23 @@ bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
 }
 
 FinestreProgramma::FinestreProgramma()
-    : avvio(std::make_unique<TfrmAvvio>()), magazzino(std::make_unique<TfrmMagazzino>()),
+    : password(std::make_unique<TfrmPassword>()), avvio(std::make_unique<TfrmAvvio>()),
+      cambiaPassword(std::make_unique<TfrmCambiaPassword>()),
+      magazzino(std::make_unique<TfrmMagazzino>()),
       menuRiepilogo(std::make_unique<TfrmMenuRiepilogo>()) {
+    QObject::connect(password.get(), &TfrmPassword::passwordAccettata, avvio.get(), [this] {
+        mostraAvvio();
+        password->hide();
+    });
+    QObject::connect(password.get(), &TfrmPassword::cambiaPassword, cambiaPassword.get(), [this] {
+        cambiaPassword->show();
+        cambiaPassword->activateWindow();
+        password->hide();
+    });
+    QObject::connect(cambiaPassword.get(), &TfrmCambiaPassword::chiusa, password.get(),
+                     [this] { password->riprendi(); });
+    QObject::connect(password.get(), &TfrmPassword::esci, qApp, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     QObject::connect(avvio.get(), &TfrmAvvio::apriMagazzino, magazzino.get(), [this] {
         MostraIngrandita(magazzino.get());
         avvio->hide();
@@ -39,6 +69,11 @@ FinestreProgramma::FinestreProgramma()
 }
 
 FinestreProgramma::~FinestreProgramma() = default;
+
+void FinestreProgramma::mostraPassword() {
+    password->show();
+    password->activateWindow();
+}
 
 void FinestreProgramma::mostraAvvio() {
     MostraIngrandita(avvio.get());

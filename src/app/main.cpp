@@ -6,6 +6,6 @@ int main(int argc, char *argv[]) {
     Applicazione app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     FinestreProgramma finestre;
-    finestre.mostraAvvio();
+    finestre.mostraPassword();
     return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "card/TfrmCalendario.h"
 
 #include "archive/RegoleNumeri.h"
+#include "widgets/Controlli.h"
 
 #include <QCalendarWidget>
 #include <QDate>
@@ -50,6 +51,7 @@ TfrmCalendario::TfrmCalendario(QWidget *proprietario, QLineEdit *dataScheda)
     setTabOrder(btnImportaData, btnAnnulla);
     calAppuntamenti->setFocus();
 
+    InvioPremePulsante(this);
     connect(btnImportaData, &QPushButton::clicked, this, &TfrmCalendario::btnImportaDataClick);
     connect(btnAnnulla, &QPushButton::clicked, this, &TfrmCalendario::btnAnnullaClick);
     // Enter or a double click on a day imports it, as the button does.

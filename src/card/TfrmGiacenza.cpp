@@ -3,7 +3,6 @@
 #include "archive/RegoleNumeri.h"
 #include "widgets/Controlli.h"
 
-#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,9 +78,22 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
         c->setContextMenuPolicy(Qt::NoContextMenu);
         c->setAcceptDrops(false);
     }
+    // Leaving a box normalises it, whatever moved the focus.
+    m_uscita = new UscitaFocus(this);
+    connect(m_uscita, &UscitaFocus::lasciato, this, [this](QWidget *controllo) {
+        if (controllo == txtGiacenza || controllo == txtAggiunta) {
+            auto *casella = static_cast<QLineEdit *>(controllo);
+            casella->setText(NormalizzaQuantita(casella->text()));
+        }
+    });
+    InvioPremePulsante(this);
     connect(btnTotale, &QPushButton::clicked, this, &TfrmGiacenza::btnTotaleClick);
     connect(btnAggiorna, &QPushButton::clicked, this, &TfrmGiacenza::btnAggiornaClick);
     connect(btnChiudi, &QPushButton::clicked, this, &TfrmGiacenza::btnChiudiClick);
+}
+
+TfrmGiacenza::~TfrmGiacenza() {
+    delete m_uscita; // the boxes are not normalised while the dialog goes away
 }
 
 void TfrmGiacenza::btnTotaleClick() {
@@ -111,11 +123,7 @@ void TfrmGiacenza::btnChiudiClick() {
 bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
     auto *casella = qobject_cast<QLineEdit *>(oggetto);
     if (!casella) return QDialog::eventFilter(oggetto, evento);
-    if (evento->type() == QEvent::FocusOut) {
-        const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
-        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
-            casella->setText(NormalizzaQuantita(casella->text()));
-    } else if (evento->type() == QEvent::ShortcutOverride) {
+    if (evento->type() == QEvent::ShortcutOverride) {
         evento->accept();
         return true;
     } else if (evento->type() == QEvent::KeyPress) {

@@ -13,6 +13,7 @@ class TfrmGiacenza : public QDialog {
     Q_OBJECT
   public:
     TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda);
+    ~TfrmGiacenza() override;
 
     QLabel *lblGiacenza;
     QLineEdit *txtGiacenza;
@@ -35,4 +36,5 @@ class TfrmGiacenza : public QDialog {
 
   private:
     QLineEdit *m_giacenzaScheda;
+    class UscitaFocus *m_uscita = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "card/TfrmMagazzino.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
@@ -6,8 +7,14 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "lists/TfrmDaSaldare.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/TfrmTrovaMagazzino.h"
 #include "media/ComandiFoto.h"
+#include "media/TfrmAllegaCartella.h"
+#include "media/TfrmWebCam.h"
 #include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -79,6 +86,19 @@ int indiceDi(Campo campo) {
     return int(campo);
 }
 
+// A character in quotes, with its code when it would not show there.
+QString carattereCitato(const QString &carattere) {
+    QString testo = u'"' + carattere + u'"';
+    const auto codici = carattere.toUcs4();
+    if (codici.size() == 1) {
+        const char32_t c = codici[0];
+        if (!QChar::isPrint(c) || QChar::isSpace(c) || QChar::isMark(c))
+            testo += QStringLiteral(" (U+") +
+                     QString::number(uint(c), 16).toUpper().rightJustified(4, u'0') + u')';
+    }
+    return testo;
+}
+
 QString nomeCampo(int indice) {
     QString etichetta = CASELLE[indice].etichetta.toString();
     if (etichetta.endsWith(u':')) etichetta.chop(1);
@@ -101,6 +121,10 @@ TfrmMagazzino::TfrmMagazzino(QWidget *genitore) : QWidget(genitore, Qt::Window) 
     collegaFotoEAllegati();
 }
 
+TfrmMagazzino::~TfrmMagazzino() {
+    delete m_uscita; // the boxes are not normalised while the window goes away
+}
+
 void TfrmMagazzino::costruisci() {
     auto *pan = PreparaFinestra(this, QStringLiteral("TfrmMagazzino"),
                                 QStringLiteral(" Quadrelo - Magazzino Prodotti"),
@@ -110,7 +134,7 @@ void TfrmMagazzino::costruisci() {
 
     m_panInfo = new QLabel(QStringLiteral("Pronto per archiviare una nuova scheda..."), this);
     m_panInfo->setObjectName(QStringLiteral("panInfo"));
-    m_panInfo->setAccessibleName(QStringLiteral("Stato"));
+    ValoreAccessibile(m_panInfo, QStringLiteral("Stato"));
     m_panInfo->setAccessibleDescription(m_panInfo->text());
     QFont tahoma(QStringLiteral("Tahoma"));
     tahoma.setPointSize(12);
@@ -170,7 +194,7 @@ void TfrmMagazzino::costruisci() {
     };
     m_lblPosizione = new QLabel(pan);
     m_lblPosizione->setObjectName(QStringLiteral("lblPosizione"));
-    m_lblPosizione->setAccessibleName(QStringLiteral("Posizione"));
+    ValoreAccessibile(m_lblPosizione, QStringLiteral("Posizione"));
     m_lblPosizione->setAlignment(Qt::AlignCenter);
     m_lblPosizione->setFont(verdana(true));
     m_lblPosizione->setStyleSheet(QStringLiteral(
@@ -427,6 +451,16 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnAnteprimaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnStampa")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnStampaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnTrova")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnTrovaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnSottoscorta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnSottoscortaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnScaduti")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnScadutiClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
+            &TfrmMagazzino::btnEsportaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnGuida")), &QToolButton::clicked, this,
+            [this] { ApriGuida(this, TemaGuida::Magazzino); });
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -439,8 +473,16 @@ void TfrmMagazzino::costruisci() {
     for (auto *d : decorazioni) {
         d->setMouseTracking(true);
         d->installEventFilter(this);
+        m_decorazioni.insert(d);
     }
     setMouseTracking(true);
+
+    // Amounts and quantities are normalised when the focus really leaves them.
+    m_uscita = new UscitaFocus(this);
+    connect(m_uscita, &UscitaFocus::lasciato, this, [this](QWidget *controllo) {
+        const int i = indiceCasella(controllo);
+        if (i >= 0) casellaLasciata(m_caselle[i]);
+    });
 }
 
 QLineEdit *TfrmMagazzino::casella(Campo campo) const {
@@ -488,9 +530,11 @@ void TfrmMagazzino::erroreArchivio() {
 void TfrmMagazzino::collegaFotoEAllegati() {
     const std::pair<const char16_t *, void (TfrmMagazzino::*)()> pulsanti[] = {
         {u"btnCaricaFoto", &TfrmMagazzino::btnCaricaFotoClick},
+        {u"btnAcquisisciFoto", &TfrmMagazzino::btnAcquisisciFotoClick},
         {u"btnSalvaFoto", &TfrmMagazzino::btnSalvaFotoClick},
         {u"btnCancFoto", &TfrmMagazzino::btnCancFotoClick},
         {u"btnZoomFoto", &TfrmMagazzino::btnZoomFotoClick},
+        {u"btnAllegati", &TfrmMagazzino::btnAllegatiClick},
     };
     for (const auto &[nome, azione] : pulsanti)
         connect(findChild<QToolButton *>(QString::fromUtf16(nome)), &QToolButton::clicked, this,
@@ -499,6 +543,11 @@ void TfrmMagazzino::collegaFotoEAllegati() {
 
 void TfrmMagazzino::btnCaricaFotoClick() {
     CaricaFoto(this, m_imgFoto);
+}
+
+void TfrmMagazzino::btnAcquisisciFotoClick() {
+    TfrmWebCam finestra(this, m_imgFoto);
+    dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::btnSalvaFotoClick() {
@@ -511,6 +560,17 @@ void TfrmMagazzino::btnCancFotoClick() {
 
 void TfrmMagazzino::btnZoomFotoClick() {
     IngrandisciFoto(this, m_imgFoto->immagine());
+}
+
+void TfrmMagazzino::btnAllegatiClick() {
+    TfrmAllegaCartella finestra(this, {m_nascoste[0], m_nascoste[1], m_nascoste[2], m_nascoste[3],
+                                       m_nascoste[4], m_nascoste[5]});
+    finestra.lblMemory->setText(QStringLiteral("magazzino"));
+    for (std::size_t i = 0; i < 3; ++i) {
+        finestra.txtFile[i]->setText(Rifila(m_nascoste[i]->text()));
+        finestra.txtDesc[i]->setText(Rifila(m_nascoste[i + 3]->text()));
+    }
+    dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
@@ -609,8 +669,9 @@ bool TfrmMagazzino::controllaCampi() {
         if (!estraneo.isEmpty())
             return avviso(m_caselle[i],
                           QStringLiteral("Attenzione: il campo \"") + nomeCampo(i) +
-                              QStringLiteral("\" contiene il carattere \"") + estraneo +
-                              QStringLiteral("\", che non può essere archiviato. Sostituirlo o "
+                              QStringLiteral("\" contiene il carattere ") +
+                              carattereCitato(estraneo) +
+                              QStringLiteral(", che non può essere archiviato. Sostituirlo o "
                                              "eliminarlo prima di salvare la scheda."));
         const int massimo = CAMPI[std::size_t(i)].massimo;
         if ((classeDi(i) == Classe::Importo || classeDi(i) == Classe::Quantita) &&
@@ -631,8 +692,9 @@ bool TfrmMagazzino::controllaCampi() {
         if (!estraneo.isEmpty())
             return avviso(nullptr, QStringLiteral("Attenzione: il campo \"") +
                                        NASCOSTE[i][1].toString() +
-                                       QStringLiteral("\" contiene il carattere \"") + estraneo +
-                                       QStringLiteral("\", che non può essere archiviato."));
+                                       QStringLiteral("\" contiene il carattere ") +
+                                       carattereCitato(estraneo) +
+                                       QStringLiteral(", che non può essere archiviato."));
     }
     return true;
 }
@@ -700,6 +762,31 @@ void TfrmMagazzino::btnAnteprimaClick() {
 
 void TfrmMagazzino::btnStampaClick() {
     TfrmStampaMag finestra(this);
+    dialoghi().esegui(&finestra);
+}
+
+// The list windows put a chosen card on this window through CaricaScheda.
+void TfrmMagazzino::btnTrovaClick() {
+    TfrmTrovaMagazzino finestra(this);
+    finestra.lblMemory->setText(QStringLiteral("magazzino"));
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnSottoscortaClick() {
+    TfrmSottoscorta finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnScadutiClick() {
+    TfrmDaSaldare finestra(this);
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::btnEsportaClick() {
+    TfrmExpMagazzino finestra(this);
     dialoghi().esegui(&finestra);
 }
 
@@ -818,13 +905,6 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
             return true;
         }
         break;
-    case QEvent::FocusOut:
-        if (nostra) {
-            const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
-            if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason)
-                casellaLasciata(box);
-        }
-        break;
     case QEvent::MouseButtonRelease:
         // No middle-button paste into the number boxes.
         if (nostra && static_cast<QMouseEvent *>(evento)->button() == Qt::MiddleButton &&
@@ -835,7 +915,8 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         if (m_testiStato.contains(oggetto)) impostaStato(m_testiStato.value(oggetto));
         break;
     case QEvent::MouseMove:
-        if (!m_testiStato.contains(oggetto)) impostaStato(QString());
+        // The plain boxes and the labels leave the line as it is.
+        if (m_decorazioni.contains(oggetto)) impostaStato(QString());
         break;
     default:
         break;

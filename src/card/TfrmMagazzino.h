@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QImage>
+#include <QSet>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,7 @@ class TfrmMagazzino : public QWidget {
     Q_OBJECT
   public:
     explicit TfrmMagazzino(QWidget *genitore = nullptr);
+    ~TfrmMagazzino() override;
 
     void PulisciScheda();
     void CaricaScheda(const TScheda &scheda, qint64 posizione);
@@ -29,11 +31,13 @@ class TfrmMagazzino : public QWidget {
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 
-    // The photo buttons.
+    // The photo buttons and the attachments dialog.
     void btnCaricaFotoClick();
+    void btnAcquisisciFotoClick();
     void btnSalvaFotoClick();
     void btnCancFotoClick();
     void btnZoomFotoClick();
+    void btnAllegatiClick();
 
   signals:
     // The window was closed: the launcher comes back.
@@ -50,9 +54,13 @@ class TfrmMagazzino : public QWidget {
     void btnEsciClick();
     void btnAnteprimaClick();
     void btnStampaClick();
+    void btnEsportaClick();
     void btnAggiungiClick();
     void btnSottraiClick();
     void delDataScaClick();
+    void btnTrovaClick();
+    void btnSottoscortaClick();
+    void btnScadutiClick();
 
   protected:
     void showEvent(QShowEvent *evento) override;
@@ -83,4 +91,7 @@ class TfrmMagazzino : public QWidget {
     RiquadroFoto *m_imgFoto = nullptr;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;
+    // The background, panels and pictures: the mouse over them empties the status line.
+    QSet<const QObject *> m_decorazioni;
+    class UscitaFocus *m_uscita = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "lists/TfrmMenuRiepilogo.h"
+#include "access/TfrmGuida.h"
 
+#include "lists/TfrmRiepilogo.h"
+#include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
@@ -55,16 +58,23 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     auto *btnVisualizza = new QPushButton(QStringLiteral("Visualizza"), pan);
     btnVisualizza->setObjectName(QStringLiteral("btnVisualizza"));
     btnVisualizza->setFont(normale);
+    btnVisualizza->setAutoDefault(true);
     btnVisualizza->setGeometry(570, 120, 160, 50);
     testo(QStringLiteral("lblInformazioni"),
           QStringLiteral("Per ottenere l'inventario di tutti gli articoli in magazzino, premere il "
                          "pulsante Visualizza senza indicare alcuna categoria merceologica."),
           QRect(30, 190, 700, 60));
-    auto *attendere = testo(QStringLiteral("lblAttendere"),
-                            QStringLiteral("Caricamento inventario in corso. Attendere..."),
-                            QRect(30, 300, 700, 30));
-    attendere->setStyleSheet(QStringLiteral("QLabel { color: darkcyan; }"));
-    attendere->hide();
+    m_lblAttendere = testo(QStringLiteral("lblAttendere"),
+                           QStringLiteral("Caricamento inventario in corso. Attendere..."),
+                           QRect(30, 300, 700, 30));
+    m_lblAttendere->setStyleSheet(QStringLiteral("QLabel { color: darkcyan; }"));
+    m_lblAttendere->hide();
+    // The waiting label shows as soon as the button goes down, before the pass.
+    connect(btnVisualizza, &QPushButton::pressed, this, [this] {
+        m_lblAttendere->show();
+        m_lblAttendere->repaint();
+    });
+    connect(btnVisualizza, &QPushButton::clicked, this, &TfrmMenuRiepilogo::btnVisualizzaClick);
 
     auto *guida = new PulsanteImmagine(QStringLiteral("imgGuida"), QStringLiteral("guida"),
                                        QStringLiteral("Guida"), pan, false);
@@ -75,6 +85,7 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     esci->setIconSize(QSize(44, 44));
     esci->setGeometry(700, 4, 52, 52);
     connect(esci, &QToolButton::clicked, this, &QWidget::close);
+    connect(guida, &QToolButton::clicked, this, [this] { ApriGuida(this, TemaGuida::Inventario); });
     setTabOrder(m_txtTipologia, btnVisualizza);
 }
 
@@ -89,4 +100,12 @@ void TfrmMenuRiepilogo::showEvent(QShowEvent *evento) {
 void TfrmMenuRiepilogo::closeEvent(QCloseEvent *evento) {
     evento->accept();
     emit chiusa();
+}
+
+void TfrmMenuRiepilogo::btnVisualizzaClick() {
+    {
+        TfrmRiepilogo finestra(this, m_txtTipologia->text());
+        Piattaforma::dialoghi().esegui(&finestra);
+    }
+    m_lblAttendere->hide();
 }

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class QLabel;
 class QLineEdit;
 
 // The goods inventory prompt: a category, or nothing for all goods.
@@ -9,6 +10,9 @@ class TfrmMenuRiepilogo : public QWidget {
     Q_OBJECT
   public:
     explicit TfrmMenuRiepilogo(QWidget *genitore = nullptr);
+
+  public slots:
+    void btnVisualizzaClick();
 
   signals:
     void chiusa();
@@ -19,4 +23,5 @@ class TfrmMenuRiepilogo : public QWidget {
 
   private:
     QLineEdit *m_txtTipologia;
+    QLabel *m_lblAttendere;
 };

@@ -1,10 +1,10 @@
 #include "output/FinestraStampaScheda.h"
 
 #include "archive/RegoleNumeri.h"
-#include "widgets/Controlli.h"
-#include "widgets/RiquadroFoto.h"
 #include "output/ModelliStampa.h"
 #include "platform/ErroreGenerale.h"
+#include "widgets/Controlli.h"
+#include "widgets/RiquadroFoto.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -152,6 +152,7 @@ FinestraStampaScheda::FinestraStampaScheda(QWidget *scheda, const Testi &testi)
     setTabOrder(m_optUno, m_optDue);
     m_btnAnnulla->setFocus();
 
+    InvioPremePulsante(this);
     connect(m_optUno, &QRadioButton::clicked, this, &FinestraStampaScheda::optUnoClick);
     connect(m_optDue, &QRadioButton::clicked, this, &FinestraStampaScheda::optDueClick);
     connect(m_btnAnnulla, &QPushButton::clicked, this, &FinestraStampaScheda::btnAnnullaClick);

@@ -109,8 +109,10 @@ void ApriConDesktop(const QString &destinazione) {
     testo.remove(QLatin1Char('"'));
     testo = testo.trimmed();
     if (testo.isEmpty()) return;
-    // A link keeps its scheme; anything else is a path on this machine.
-    const QUrl link(testo, QUrl::StrictMode);
+    // A link keeps its scheme; anything else is a path on this machine. A mail
+    // link's subject and body carry plain blanks, which the tolerant reading
+    // takes and encodes for the desktop.
+    const QUrl link(testo, QUrl::TolerantMode);
     const QString schema = link.scheme().toLower();
     const bool eLink =
         link.isValid() && (schema == QLatin1String("http") || schema == QLatin1String("https") ||

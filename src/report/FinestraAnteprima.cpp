@@ -2,6 +2,7 @@
 
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
+#include "widgets/Controlli.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -189,6 +190,7 @@ FinestraAnteprima::FinestraAnteprima(TfrxReport &report, QWidget *genitore)
     colonna->addLayout(barra);
     colonna->addWidget(divisore, 1);
 
+    InvioPremePulsante(this);
     m_zoom = report.PreviewOptions.Zoom > 0 ? report.PreviewOptions.Zoom : 1.0;
     aggiorna();
     m_scrPagina->setFocus();

@@ -2,12 +2,16 @@
 
 #include "archive/RegoleNumeri.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPushButton>
 #include <QScreen>
 #include <QSvgRenderer>
 
@@ -59,21 +63,95 @@ RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *c
     riquadro->setObjectName(nome);
     riquadro->setGeometry(casella->geometry().adjusted(-4, -4, 4, 4));
     riquadro->stackUnder(casella);
-    riquadro->setVisible(casella->hasFocus());
+    riquadro->setVisible(QApplication::focusWidget() == casella);
     casella->installEventFilter(riquadro);
+    connect(qApp, &QApplication::focusChanged, riquadro,
+            [riquadro, casella](QWidget *, QWidget *ora) { riquadro->setVisible(ora == casella); });
     return riquadro;
 }
 
 bool RiquadroEvidenza::eventFilter(QObject *oggetto, QEvent *evento) {
-    if (evento->type() == QEvent::FocusIn) {
-        show();
-    } else if (evento->type() == QEvent::FocusOut) {
-        // A dialog opening over the window does not move the focus off the box.
-        const auto motivo = static_cast<QFocusEvent *>(evento)->reason();
-        if (motivo != Qt::ActiveWindowFocusReason && motivo != Qt::PopupFocusReason) hide();
-    } else if (evento->type() == QEvent::Move || evento->type() == QEvent::Resize)
+    if (evento->type() == QEvent::Move || evento->type() == QEvent::Resize)
         setGeometry(static_cast<QWidget *>(oggetto)->geometry().adjusted(-4, -4, 4, 4));
     return false;
+}
+
+UscitaFocus::UscitaFocus(QWidget *finestra) : QObject(finestra), m_finestra(finestra) {
+    if (QApplication::focusWidget() && QApplication::focusWidget()->window() == finestra)
+        m_attuale = QApplication::focusWidget();
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget *, QWidget *ora) { cambiato(ora); });
+}
+
+void UscitaFocus::cambiato(QWidget *ora) {
+    const bool dentro = ora && ora->window() == m_finestra;
+    const QWidget *modale = QApplication::activeModalWidget();
+    if (!dentro && modale && modale != m_finestra) return; // a dialog over the window
+    QWidget *prima = m_attuale;
+    m_attuale = dentro ? ora : nullptr;
+    if (prima && prima != ora) emit lasciato(prima);
+}
+
+namespace {
+
+const char *const NOME_VALORE = "quadreloNomeValore";
+
+class EtichettaConValore : public QAccessibleWidget {
+  public:
+    explicit EtichettaConValore(QLabel *etichetta)
+        : QAccessibleWidget(etichetta, QAccessible::StaticText) {}
+    QString text(QAccessible::Text genere) const override {
+        if (genere != QAccessible::Name) return QAccessibleWidget::text(genere);
+        const QString nome = widget()->property(NOME_VALORE).toString();
+        const QString valore = static_cast<const QLabel *>(widget())->text().trimmed();
+        return valore.isEmpty() ? nome : nome + QStringLiteral(": ") + valore;
+    }
+};
+
+QAccessibleInterface *fabbricaEtichette(const QString &, QObject *oggetto) {
+    auto *etichetta = qobject_cast<QLabel *>(oggetto);
+    if (!etichetta || !etichetta->property(NOME_VALORE).isValid()) return nullptr;
+    return new EtichettaConValore(etichetta);
+}
+
+class PulsanteConInvio : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject *finestra, QEvent *evento) override {
+        if (evento->type() != QEvent::KeyPress) return false;
+        const auto *tasto = static_cast<QKeyEvent *>(evento);
+        if (tasto->key() != Qt::Key_Return && tasto->key() != Qt::Key_Enter) return false;
+        if (tasto->modifiers() & ~Qt::KeypadModifier) return false;
+        // Only a key the focused button let through; check boxes and options keep Space.
+        QWidget *fuoco = static_cast<QWidget *>(finestra)->focusWidget();
+        auto *pulsante = qobject_cast<QAbstractButton *>(fuoco);
+        if (!qobject_cast<QPushButton *>(fuoco) && !qobject_cast<QToolButton *>(fuoco))
+            return false;
+        if (!pulsante->isEnabled()) return false;
+        evento->accept();
+        pulsante->click();
+        return true;
+    }
+};
+
+} // namespace
+
+void ValoreAccessibile(QLabel *etichetta, const QString &nome) {
+    static const bool installata = [] {
+        QAccessible::installFactory(fabbricaEtichette);
+        return true;
+    }();
+    Q_UNUSED(installata);
+    etichetta->setProperty(NOME_VALORE, nome);
+    etichetta->setAccessibleName(QString()); // no fixed name: the label's text counts
+    // A label given a text as it was made may already have a plain interface.
+    QAccessibleInterface *attuale = QAccessible::queryAccessibleInterface(etichetta);
+    if (attuale && !dynamic_cast<EtichettaConValore *>(attuale))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(attuale));
+}
+
+void InvioPremePulsante(QWidget *finestra) {
+    finestra->installEventFilter(new PulsanteConInvio(finestra));
 }
 
 void RiquadroEvidenza::paintEvent(QPaintEvent *) {

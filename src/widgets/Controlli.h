@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QToolButton>
 
 class QLineEdit;
@@ -39,14 +40,45 @@ class RiquadroEvidenza : public QWidget {
     Q_OBJECT
   public:
     explicit RiquadroEvidenza(QWidget *genitore);
-    // Places the rectangle 4 pixels around the box, behind it, and ties its
-    // visibility to the box's focus.
+    // Places the rectangle 4 pixels around the box, behind it, and shows it
+    // exactly while the box is the application's focus widget, so no frame
+    // is left behind when the focus moves while the window is inactive.
     static RiquadroEvidenza *perCasella(const QString &nome, QLineEdit *casella);
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 };
+
+// Tells when the focus really leaves a control of one window: to another
+// control of it, or out of the window, whatever the reason, also when the
+// program moved the focus while the window was inactive. While a dialog of the
+// program is open over the window nothing is left: the focus comes back to the
+// control when the dialog closes.
+class UscitaFocus : public QObject {
+    Q_OBJECT
+  public:
+    explicit UscitaFocus(QWidget *finestra);
+
+  signals:
+    void lasciato(QWidget *controllo);
+
+  private:
+    void cambiato(QWidget *ora);
+
+    QWidget *m_finestra;
+    QPointer<QWidget> m_attuale;
+};
+
+// A label that shows a value: assistive technology reads it as "nome: value"
+// (just "nome" while it is empty), always in step with the label's text,
+// whoever sets it.
+void ValoreAccessibile(QLabel *etichetta, const QString &nome);
+
+// In this window Enter presses the button that has the focus, as Space does.
+// Enter in any other control keeps its own meaning (the default button, the
+// window's own chain).
+void InvioPremePulsante(QWidget *finestra);
 
 // Typing limit of a box. Unlike QLineEdit's maximum length it limits only
 // what the user types or pastes: text that the program puts into the box (a

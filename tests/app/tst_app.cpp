@@ -1,16 +1,26 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "access/TfrmCambiaPassword.h"
+#include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
+#include "widgets/Controlli.h"
 
+#include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
 #include <stdexcept>
+
+using namespace Qt::StringLiterals;
 
 class TestAvvio : public QObject {
     Q_OBJECT
@@ -23,11 +33,62 @@ class TestAvvio : public QObject {
     }
 
   private slots:
+    void avvioConPassword();
     void avvioELanciatore();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
+    void dialoghiDiQtInItaliano();
 };
+
+void TestAvvio::avvioConPassword() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QFile store(cartella.percorso(QStringLiteral("unins000.dll")));
+    QVERIFY(store.open(QIODevice::WriteOnly));
+    store.write("[Accesso]\r\nValore=500840A064C7DEC4B459067FF3C8\r\n");
+    store.close();
+    FinestreProgramma finestre;
+    finestre.mostraPassword();
+    auto *password = finestre.password.get();
+    const QList<QWidget *> altre = {finestre.avvio.get(), finestre.cambiaPassword.get(),
+                                    finestre.magazzino.get(), finestre.menuRiepilogo.get()};
+    QVERIFY(password->isVisible());
+    for (auto *w : altre)
+        QVERIFY(!w->isVisible());
+    auto *casella = password->findChild<QLineEdit *>(QStringLiteral("txtPassword"));
+
+    // To the change window and back: the password window returns empty.
+    casella->setText(QStringLiteral("qualcosa"));
+    QTest::mouseClick(password->findChild<QPushButton *>(QStringLiteral("btnCambiaPassword")),
+                      Qt::LeftButton);
+    QVERIFY(finestre.cambiaPassword->isVisible());
+    QVERIFY(!password->isVisible());
+    QTest::mouseClick(finestre.cambiaPassword->findChild<QPushButton *>(QStringLiteral("cmdEsci")),
+                      Qt::LeftButton);
+    QVERIFY(!finestre.cambiaPassword->isVisible());
+    QVERIFY(password->isVisible());
+    QCOMPARE(casella->text(), QString());
+
+    // The right password opens the launcher, and only then.
+    QTest::keyClicks(casella, QStringLiteral("bilanciopronto"));
+    QTest::keyClick(casella, Qt::Key_Return);
+    QVERIFY(finestre.avvio->isVisible());
+    QVERIFY(!password->isVisible());
+    QVERIFY(dialoghi.mostrati().isEmpty());
+    // Closing the launcher ends the program though the main window is hidden.
+    QSignalSpy fine(finestre.avvio.get(), &TfrmAvvio::esci);
+    finestre.avvio->close();
+    QCOMPARE(fine.count(), 1);
+
+    // The password window's exit ends the program.
+    QSignalSpy uscita(password, &TfrmPassword::esci);
+    password->show();
+    QTest::mouseClick(password->findChild<QPushButton *>(QStringLiteral("cmdEsci")),
+                      Qt::LeftButton);
+    QCOMPARE(uscita.count(), 1);
+    QVERIFY(!password->isVisible());
+}
 
 void TestAvvio::avvioELanciatore() {
     CartellaDiProva cartella;
@@ -68,8 +129,14 @@ void TestAvvio::schedaEApertaVuotaOgniVolta() {
         auto *codice = scheda->findChild<QLineEdit *>(QStringLiteral("txtCodice"));
         QCOMPARE(codice->text(), QString());
         QCOMPARE(QApplication::focusWidget(), codice);
+        // One yellow frame, though the focus was in the notes when the window closed.
+        QStringList riquadri;
+        for (auto *r : scheda->findChildren<RiquadroEvidenza *>())
+            if (r->isVisible()) riquadri << r->objectName();
+        QCOMPARE(riquadri, QStringList{QStringLiteral("effCodice")});
         codice->setText(QStringLiteral("lasciato a metà"));
         scheda->findChild<QLineEdit *>(QStringLiteral("txtCosto"))->setText(QStringLiteral("9"));
+        scheda->findChild<QLineEdit *>(QStringLiteral("txtNote"))->setFocus();
         if (qstrcmp(via, "imgMagazzino") == 0)
             clic(scheda, "btnEsci");
         else
@@ -121,6 +188,27 @@ void TestAvvio::erroreGenerale() {
              (QStringList{QStringLiteral("'abc' is not a valid floating point value."),
                           QStringLiteral("Già finito.")}));
     QCOMPARE(dialoghi.mostrati().first().genere, DialoghiFinti::Genere::Semplice);
+}
+
+void TestAvvio::dialoghiDiQtInItaliano() {
+    // The tests run with an English system language.
+    auto pulsanti = [] {
+        QMessageBox domanda(QMessageBox::Question, QString(), QString(),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        QStringList testi;
+        for (auto tipo : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel})
+            testi << domanda.button(tipo)->text().remove(u'&');
+        return testi;
+    };
+    QTemporaryDir vuota;
+    QVERIFY(!CaricaTraduzioniQt(vuota.path())); // missing: the program goes on
+    QCOMPARE(pulsanti(), (QStringList{u"Yes"_s, u"No"_s, u"Cancel"_s}));
+
+    QVERIFY2(CaricaTraduzioniQt(), "qt6-translations-l10n is not installed");
+    QCOMPARE(pulsanti(), (QStringList{u"Sì"_s, u"No"_s, u"Annulla"_s}));
+    QPrinter stampante;
+    QPrintDialog stampa(&stampante);
+    QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
 }
 
 QTEST_MAIN(TestAvvio)

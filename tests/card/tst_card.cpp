@@ -9,6 +9,7 @@
 #include "widgets/Controlli.h"
 #include "widgets/RiquadroFoto.h"
 
+#include <QAccessible>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
@@ -67,6 +68,49 @@ class TestScheda : public QObject {
         box("txtNome")->setText(QStringLiteral("Vite a legno"));
         box("txtTipologia")->setText(QStringLiteral("Ferramenta"));
     }
+    // A card with a different text in every field, paid, with attachments.
+    static TScheda schedaPiena(int n) {
+        TScheda s;
+        for (int i = 0; i < 17; ++i)
+            s.impostaTesto(Campo(i),
+                           QLatin1String(NOMI_CASELLE[i]).mid(3) + u'-' + QString::number(n));
+        s.impostaTesto(Campo::Costo, QStringLiteral("9,99"));
+        s.impostaTesto(Campo::Prezzo, QString::number(n) + QStringLiteral("2,5"));
+        s.impostaTesto(Campo::Giacenza, QString::number(n) + QStringLiteral("7"));
+        s.impostaTesto(Campo::Avviso, QString::number(n));
+        s.impostaTesto(Campo::DataSca, QStringLiteral("0%1/03/2024").arg(n));
+        s.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
+        for (int i = int(Campo::File01); i <= int(Campo::Desc03); ++i)
+            s.impostaTesto(Campo(i), QStringLiteral("allegato %1-%2").arg(i).arg(n));
+        return s;
+    }
+    // Everything the window shows of a card against the record it came from.
+    void confrontaMostrata(const TScheda &atteso, bool pagatoAtteso, const QString &etichetta) {
+        for (int i = 0; i < 17; ++i)
+            QCOMPARE(box(NOMI_CASELLE[i])->text(), atteso.testo(Campo(i)));
+        QCOMPARE(pagato()->isChecked(), pagatoAtteso);
+        const char *nascoste[6] = {"lblFile01", "lblFile02", "lblFile03",
+                                   "lblDesc01", "lblDesc02", "lblDesc03"};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(finestra->findChild<QLabel *>(QLatin1String(nascoste[i]))->text(),
+                     atteso.testo(Campo(int(Campo::File01) + i)));
+        QCOMPARE(posizione()->text(), etichetta);
+    }
+    QStringList riquadriVisibili() {
+        QStringList visibili;
+        for (const char *nome : NOMI_CASELLE) {
+            const QString eff = QStringLiteral("eff") + QLatin1String(nome).mid(3);
+            if (finestra->findChild<QWidget *>(eff)->isVisible()) visibili << eff;
+        }
+        return visibili;
+    }
+    static QString nomeAccessibile(QWidget *w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    }
+    static void attiva(QWidget *w) {
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+    }
     TScheda record(int posizione) {
         const QByteArray tutto = cartella->leggiArchivio();
         TScheda s;
@@ -86,6 +130,8 @@ class TestScheda : public QObject {
     void navigazione();
     void archivioMancanteCreatoDallaNavigazione();
     void schedaMostrataComeArchiviata();
+    void nuovoSvuotaTutto();
+    void etichetteConValore();
     void primoSalvataggio();
     void salvataggioInPosto();
     void duplicaESalva();
@@ -99,6 +145,7 @@ class TestScheda : public QObject {
     void cartellaSolaLettura();
     void numeriTroppoLunghi_data();
     void numeriTroppoLunghi();
+    void caratteriNonArchiviabili_data();
     void caratteriNonArchiviabili();
     void fotoNonScrivibile();
     void stampaEAnteprima();
@@ -111,6 +158,7 @@ class TestScheda : public QObject {
     void catenaInvio_data();
     void catenaInvio();
     void unaSolaEvidenza();
+    void focoSuAltreFinestre();
     void costoSalvatoComeDigitato();
     void dataScadenza();
     void giacenza_data();
@@ -209,7 +257,6 @@ void TestScheda::ordineDiTabulazioneEAccessibilita() {
     }
     QCOMPARE(box("txtCosto")->accessibleName(), QStringLiteral("Costo unitario"));
     QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblCosto"))->buddy(), box("txtCosto"));
-    QCOMPARE(posizione()->accessibleName(), QStringLiteral("Posizione"));
     QCOMPARE(finestra->findChild<QToolButton *>(QStringLiteral("cmdPrimo"))->accessibleName(),
              QStringLiteral("Prima scheda"));
 }
@@ -236,13 +283,16 @@ void TestScheda::lineaDiStato() {
         QCOMPARE(stato->text(), QString::fromUtf8(c.testo));
         QCOMPARE(w->accessibleDescription(), QString::fromUtf8(c.testo));
     }
-    // A plain box leaves the line alone; the photo box empties it.
-    QEnterEvent entra(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
-    QApplication::sendEvent(box("txtNome"), &entra);
-    QCOMPARE(stato->text(), QStringLiteral("Cancella la data."));
-    QTest::mouseMove(foto(), QPoint(20, 20));
-    QMouseEvent muovi(QEvent::MouseMove, QPointF(20, 20), QPointF(20, 20), Qt::NoButton,
-                      Qt::NoButton, Qt::NoModifier);
+    // The plain boxes and the labels leave the line alone; the photo box empties it.
+    QMouseEvent muovi(QEvent::MouseMove, QPointF(2, 2), QPointF(2, 2), Qt::NoButton, Qt::NoButton,
+                      Qt::NoModifier);
+    for (const char *nome : {"txtNome", "txtCosto", "txtGiacenza", "lblNome", "lblPezzi"}) {
+        auto *w = finestra->findChild<QWidget *>(QLatin1String(nome));
+        QEnterEvent entra(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QApplication::sendEvent(w, &entra);
+        QApplication::sendEvent(w, &muovi);
+        QCOMPARE(stato->text(), QStringLiteral("Cancella la data."));
+    }
     QApplication::sendEvent(foto(), &muovi);
     QCOMPARE(stato->text(), QString());
 }
@@ -318,29 +368,74 @@ void TestScheda::archivioMancanteCreatoDallaNavigazione() {
 }
 
 void TestScheda::schedaMostrataComeArchiviata() {
-    TScheda prima = SchedaNumero(1);
-    prima.impostaTesto(Campo::Costo, QStringLiteral("5"));
-    prima.impostaTesto(Campo::Pagato, QStringLiteral("Sì"));
-    prima.impostaTesto(Campo::File02, QStringLiteral("fattura.pdf"));
-    TScheda seconda = SchedaNumero(2);
+    TScheda prima = schedaPiena(1);
+    prima.impostaTesto(Campo::Costo, QStringLiteral("5")); // not normalised when shown
+    TScheda seconda = schedaPiena(2);
     seconda.impostaTesto(Campo::Pagato, QString()); // neither "Sì" nor "No"
-    cartella->scriviArchivio(ArchivioDi({prima, seconda}));
+    seconda.impostaTesto(Campo::File02, QString());
+    TScheda terza = schedaPiena(3);
+    terza.impostaTesto(Campo::Pagato, QStringLiteral("No"));
+    cartella->scriviArchivio(ArchivioDi({prima, seconda, terza}));
     QImage rossa(50, 40, QImage::Format_RGB32);
     rossa.fill(Qt::red);
     QVERIFY(SalvaFotoScheda(QStringLiteral("1"), rossa));
 
     clic("cmdPrimo");
-    QCOMPARE(box("txtCosto")->text(), QStringLiteral("5")); // not normalised when shown
-    QVERIFY(pagato()->isChecked());
-    QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblFile02"))->text(),
-             QStringLiteral("fattura.pdf"));
+    confrontaMostrata(prima, true, QStringLiteral("1"));
     QCOMPARE(foto()->immagine().size(), QSize(50, 40));
 
     clic("cmdAvanti");
-    QVERIFY(pagato()->isChecked()); // kept from the previous card
-    QCOMPARE(finestra->findChild<QLabel *>(QStringLiteral("lblFile02"))->text(), QString());
+    confrontaMostrata(seconda, true, QStringLiteral("2"));    // paid kept from the previous card
     QCOMPARE(foto()->immagine(), finestra->immagineBianca()); // no 2.jpg: no message either
+
+    clic("cmdUltimo");
+    confrontaMostrata(terza, false, QStringLiteral("3"));
+    clic("cmdIndietro");
+    confrontaMostrata(seconda, false, QStringLiteral("2"));
     QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestScheda::nuovoSvuotaTutto() {
+    cartella->scriviArchivio(ArchivioDi({schedaPiena(1)}));
+    QImage rossa(50, 40, QImage::Format_RGB32);
+    rossa.fill(Qt::red);
+    QVERIFY(SalvaFotoScheda(QStringLiteral("1"), rossa));
+    clic("cmdPrimo");
+    box("txtNote")->setFocus();
+    auto *stato = finestra->findChild<QLabel *>(QStringLiteral("panInfo"));
+    const QString testoStato = stato->text();
+
+    clic("btnNuovo");
+    const TScheda vuota = SchedaDiProva({{Campo::Costo, QStringLiteral("0,00")},
+                                         {Campo::Giacenza, QStringLiteral("0")},
+                                         {Campo::Avviso, QStringLiteral("0")},
+                                         {Campo::Prezzo, QStringLiteral("0,00")}});
+    confrontaMostrata(vuota, false, QString());
+    QCOMPARE(foto()->immagine(), finestra->immagineBianca());
+    QCOMPARE(QApplication::focusWidget(), box("txtCodice"));
+    QCOMPARE(riquadriVisibili(), QStringList{QStringLiteral("effCodice")});
+    QCOMPARE(stato->text(), testoStato);
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestScheda::etichetteConValore() {
+    // What assistive technology reads follows the labels' texts.
+    scriviTre();
+    QCOMPARE(nomeAccessibile(posizione()), QStringLiteral("Posizione"));
+    clic("cmdUltimo");
+    QCOMPARE(nomeAccessibile(posizione()), QStringLiteral("Posizione: 3"));
+    clic("cmdIndietro");
+    QCOMPARE(nomeAccessibile(posizione()), QStringLiteral("Posizione: 2"));
+    clic("btnNuovo");
+    QCOMPARE(nomeAccessibile(posizione()), QStringLiteral("Posizione"));
+
+    auto *stato = finestra->findChild<QLabel *>(QStringLiteral("panInfo"));
+    QCOMPARE(nomeAccessibile(stato),
+             QStringLiteral("Stato: Pronto per archiviare una nuova scheda..."));
+    QEnterEvent entra(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+    QApplication::sendEvent(finestra->findChild<QWidget *>(QStringLiteral("btnSalva")), &entra);
+    QCOMPARE(nomeAccessibile(stato),
+             QStringLiteral("Stato: Salva la scheda corrente in archivio."));
 }
 
 void TestScheda::primoSalvataggio() {
@@ -613,13 +708,26 @@ void TestScheda::numeriTroppoLunghi() {
     }
 }
 
+void TestScheda::caratteriNonArchiviabili_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("citato"); // as the message names it
+    QTest::newRow("visibile") << u"Controllato ✓"_qs << u"\"✓\""_qs;
+    QTest::newRow("fuori dal piano base") << u"Ok 😀"_qs << u"\"😀\""_qs;
+    QTest::newRow("invisibile") << u"Con\u200Btrollato"_qs << u"\"\u200B\" (U+200B)"_qs;
+    QTest::newRow("spazio largo") << u"Con\u2003trollato"_qs << u"\"\u2003\" (U+2003)"_qs;
+    QTest::newRow("segno combinante") << u"Ce\u0301"_qs << u"\"\u0301\" (U+0301)"_qs;
+}
+
 void TestScheda::caratteriNonArchiviabili() {
+    QFETCH(QString, testo);
+    QFETCH(QString, citato);
     compila(QStringLiteral("A1"));
-    box("txtNote")->setText(QStringLiteral("Controllato ✓"));
+    box("txtNote")->setText(testo);
     clic("btnSalva");
     QCOMPARE(dialoghi->testi(),
-             QStringList{QStringLiteral("Attenzione: il campo \"Note\" contiene il carattere "
-                                        "\"✓\", che non può essere archiviato. Sostituirlo o "
+             QStringList{QStringLiteral("Attenzione: il campo \"Note\" contiene il carattere ") +
+                         citato +
+                         QStringLiteral(", che non può essere archiviato. Sostituirlo o "
                                         "eliminarlo prima di salvare la scheda.")});
     QCOMPARE(QApplication::focusWidget(), box("txtNote"));
     QVERIFY(!QFile::exists(cartella->archivio()));
@@ -650,7 +758,7 @@ void TestScheda::fotoNonScrivibile() {
 void TestScheda::stampaEAnteprima() {
     QStringList titoli;
     for (int i = 0; i < 2; ++i)
-        dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        dialoghi->guardaProssimaFinestra([&](QDialog *d) {
             titoli << d->windowTitle();
             QCOMPARE(d->parentWidget(), finestra.get());
         });
@@ -705,13 +813,15 @@ void TestScheda::normalizzazioneQuantita() {
 void TestScheda::tastiRespinti_data() {
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("accettati");
-    QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs;
-    QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs;
+    QTest::addColumn<QString>("dopo"); // after Left and Backspace
+    QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs << u"125"_qs;
+    QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs << u"15"_qs;
 }
 
 void TestScheda::tastiRespinti() {
     QFETCH(QString, nome);
     QFETCH(QString, accettati);
+    QFETCH(QString, dopo);
     auto *c = box(nome.toLatin1().constData());
     c->setFocus();
     c->clear();
@@ -723,7 +833,9 @@ void TestScheda::tastiRespinti() {
     QCOMPARE(c->text(), accettati);
     QTest::keyClick(c, Qt::Key_Left);
     QTest::keyClick(c, Qt::Key_Backspace);
-    QCOMPARE(c->text().size(), accettati.size() - 1);
+    QCOMPARE(c->text(), dopo);
+    QTest::keyClick(c, Qt::Key_Delete);
+    QCOMPARE(c->text(), dopo.chopped(1));
 }
 
 void TestScheda::catenaInvio_data() {
@@ -765,6 +877,47 @@ void TestScheda::unaSolaEvidenza() {
     }
 }
 
+void TestScheda::focoSuAltreFinestre() {
+    QWidget altra;
+    auto *casellaAltra = new QLineEdit(&altra);
+    altra.show();
+    auto *costo = box("txtCosto");
+
+    // Another window takes the focus: the box is left, no frame stays behind.
+    costo->setFocus();
+    costo->clear();
+    QTest::keyClicks(costo, QStringLiteral("5"));
+    attiva(&altra);
+    QCOMPARE(QApplication::focusWidget(), casellaAltra);
+    QCOMPARE(costo->text(), QStringLiteral("5,00"));
+    QCOMPARE(riquadriVisibili(), QStringList());
+    // The program moves the focus while the window is inactive.
+    box("txtNote")->setFocus();
+    finestra->PulisciScheda();
+    attiva(finestra.get());
+    QCOMPARE(QApplication::focusWidget(), box("txtCodice"));
+    QCOMPARE(riquadriVisibili(), QStringList{QStringLiteral("effCodice")});
+
+    // A dialog of the program over the window: the box is not left while it
+    // is open; the focus given to another box before the window is active
+    // again leaves it then.
+    costo->setFocus();
+    costo->clear();
+    QTest::keyClicks(costo, QStringLiteral("7"));
+    QDialog avviso(finestra.get());
+    avviso.setWindowModality(Qt::ApplicationModal);
+    new QPushButton(QStringLiteral("OK"), &avviso);
+    avviso.show();
+    attiva(&avviso);
+    QCOMPARE(costo->text(), QStringLiteral("7"));
+    box("txtNome")->setFocus();
+    avviso.hide();
+    attiva(finestra.get());
+    QCOMPARE(QApplication::focusWidget(), box("txtNome"));
+    QCOMPARE(costo->text(), QStringLiteral("7,00"));
+    QCOMPARE(riquadriVisibili(), QStringList{QStringLiteral("effNome")});
+}
+
 void TestScheda::costoSalvatoComeDigitato() {
     compila(QStringLiteral("A1"));
     auto *costo = box("txtCosto");
@@ -797,11 +950,12 @@ void TestScheda::dataScadenza() {
     QCOMPARE(tag, QStringLiteral("datasca"));
     QCOMPARE(data->text(), QStringLiteral("05/03/2024"));
 
-    // Enter opens it too; Annulla leaves the date.
+    // Enter opens it too; Annulla, pressed with Enter, leaves the date.
     dialoghi->allaProssimaFinestra([](QDialog *d) {
         d->findChild<QCalendarWidget *>()->setSelectedDate(QDate(2030, 1, 1));
-        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnAnnulla")),
-                          Qt::LeftButton);
+        auto *annulla = d->findChild<QPushButton *>(QStringLiteral("btnAnnulla"));
+        annulla->setFocus();
+        QTest::keyClick(annulla, Qt::Key_Return);
     });
     QTest::keyClick(data, Qt::Key_Return);
     QCOMPARE(dialoghi->finestreEseguite(), 2);
@@ -916,6 +1070,23 @@ void TestScheda::giacenzaSvuotaOltreQuindici() {
     QTest::mouseClick(d.btnTotale, Qt::LeftButton);
     QCOMPARE(d.txtGiacenza->text() + d.txtAggiunta->text() + d.txtTotale->text(),
              QStringLiteral("000"));
+
+    // Enter presses the button that has the focus; from a box it presses none.
+    d.txtGiacenza->setText(QStringLiteral("5"));
+    d.txtAggiunta->setText(QStringLiteral("7"));
+    d.btnTotale->setFocus();
+    QTest::keyClick(d.btnTotale, Qt::Key_Return);
+    QCOMPARE(d.txtTotale->text(), QStringLiteral("12"));
+    d.txtTotale->setFocus();
+    d.txtTotale->setText(QStringLiteral("99"));
+    QTest::keyClick(d.txtTotale, Qt::Key_Return);
+    QCOMPARE(d.txtTotale->text(), QStringLiteral("99"));
+    QVERIFY(d.isVisible());
+    QTest::keyClick(d.txtTotale, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), d.btnAggiorna);
+    QTest::keyClick(d.btnAggiorna, Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(!d.isVisible());
+    QCOMPARE(giacenzaScheda.text(), QStringLiteral("12"));
 }
 
 QTEST_MAIN(TestScheda)

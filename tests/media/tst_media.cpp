@@ -3,7 +3,11 @@
 #include "archive/FotoScheda.h"
 #include "card/TfrmMagazzino.h"
 #include "media/ComandiFoto.h"
+#include "media/TfrmAllegaCartella.h"
+#include "media/TfrmWebCam.h"
 #include "media/TfrmZoom.h"
+#include "platform/Videocamera.h"
+#include "widgets/ImmagineBianca.h"
 #include "widgets/RiquadroFoto.h"
 
 #include <QBuffer>
@@ -12,10 +16,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <sys/resource.h>
+#include <thread>
 
 using Genere = DialoghiFinti::Genere;
 
@@ -46,6 +54,13 @@ void Scrivi(const QString &percorso, const QByteArray &byte) {
     QCOMPARE(file.write(byte), byte.size());
 }
 
+TScheda PrimoRecord(const QByteArray &archivio) {
+    TScheda scheda;
+    if (archivio.size() >= TScheda::DIMENSIONE)
+        std::memcpy(scheda.byte.data(), archivio.constData(), TScheda::DIMENSIONE);
+    return scheda;
+}
+
 QByteArray FormatoDi(const QString &percorso) {
     QImageReader lettore(percorso);
     return lettore.format();
@@ -66,6 +81,50 @@ bool Simili(const QImage &a, const QImage &b) {
     return true;
 }
 
+// Stands in for the webcam: once switched on, a thread of its own delivers
+// 640 x 480 frames as fast as it can, as a capture service does.
+struct StatoCamera {
+    bool dispositivo = true;
+    std::atomic<int> avvii{0};
+    std::atomic<int> fotogrammi{0};
+    std::atomic<int> filiAttivi{0};
+};
+
+class VideocameraFinta final : public Piattaforma::Videocamera {
+  public:
+    explicit VideocameraFinta(StatoCamera &stato) : m_stato(stato) {}
+    ~VideocameraFinta() override { ferma(); }
+
+  protected:
+    bool avvia() override {
+        if (!m_stato.dispositivo) return false;
+        ++m_stato.avvii;
+        m_fine = false;
+        ++m_stato.filiAttivi;
+        m_filo = std::thread([this] {
+            int n = 0;
+            while (!m_fine) {
+                QImage fotogramma(640, 480, QImage::Format_RGB32);
+                fotogramma.fill(QColor::fromHsv(n++ * 7 % 360, 200, 220));
+                ++m_stato.fotogrammi;
+                consegna([fotogramma] { return fotogramma; });
+                std::this_thread::yield();
+            }
+            --m_stato.filiAttivi;
+        });
+        return true;
+    }
+    void ferma() override {
+        m_fine = true;
+        if (m_filo.joinable()) m_filo.join();
+    }
+
+  private:
+    StatoCamera &m_stato;
+    std::atomic<bool> m_fine{false};
+    std::thread m_filo;
+};
+
 } // namespace
 
 class TestMedia : public QObject {
@@ -75,6 +134,7 @@ class TestMedia : public QObject {
     std::unique_ptr<CartellaDiProva> cartella;
     std::unique_ptr<DialoghiFinti> dialoghi;
     std::unique_ptr<TfrmMagazzino> finestra;
+    std::unique_ptr<StatoCamera> camera;
 
     QLineEdit *box(const char *nome) {
         return finestra->findChild<QLineEdit *>(QLatin1String(nome));
@@ -124,9 +184,34 @@ class TestMedia : public QObject {
     void filtriDelDialogo_data();
     void filtriDelDialogo();
     void finestraZoom();
+
+    // Webcam
+    void webcamFinestra();
+    void webcamSenzaDispositivo();
+    void webcamCatturaEImporta();
+    void webcamSpegnimentoMentreArrivanoFotogrammi();
+    void webcamChiusuraConFotogrammi_data();
+    void webcamChiusuraConFotogrammi();
+    void webcamSalvaFotogramma_data();
+    void webcamSalvaFotogramma();
+
+    // Attachments
+    void allegatiFinestra();
+    void allegatiSfoglia();
+    void allegatiSovrascrittura_data();
+    void allegatiSovrascrittura();
+    void allegatiCopiaFallita_data();
+    void allegatiCopiaFallita();
+    void allegatiCancellaApplicaSalva();
+    void allegatiCancellaAnnulla();
+    void allegatiApri();
+    void allegatiDescrizioneLunga();
 };
 
 void TestMedia::init() {
+    camera = std::make_unique<StatoCamera>();
+    Piattaforma::ImpostaFabbricaVideocamera(
+        [this] { return std::make_unique<VideocameraFinta>(*camera); });
     cartella = std::make_unique<CartellaDiProva>();
     dialoghi = std::make_unique<DialoghiFinti>();
     finestra = std::make_unique<TfrmMagazzino>();
@@ -139,6 +224,9 @@ void TestMedia::cleanup() {
     finestra.reset();
     dialoghi.reset();
     cartella.reset();
+    Piattaforma::ImpostaFabbricaVideocamera({});
+    QCOMPARE(camera->filiAttivi.load(), 0); // no capture thread outlives its window
+    camera.reset();
 }
 
 // Photo commands
@@ -397,6 +485,527 @@ void TestMedia::finestraZoom() {
     });
     clic("btnZoomFoto");
     QCOMPARE(dialoghi->finestreEseguite(), 3);
+}
+
+// Webcam
+
+namespace {
+
+QList<QWidget *> CatenaDiTab(QWidget *primo, int quanti) {
+    QList<QWidget *> catena{primo};
+    for (QWidget *w = primo->nextInFocusChain(); catena.size() < quanti; w = w->nextInFocusChain())
+        if (w->focusPolicy() & Qt::TabFocus) catena << w;
+    return catena;
+}
+
+} // namespace
+
+void TestMedia::webcamFinestra() {
+    const QImage prima = foto()->immagine();
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmWebCam *>(d);
+        QVERIFY(w);
+        QCOMPARE(w->parentWidget(), finestra.get());
+        QCOMPARE(w->windowTitle(), QStringLiteral(" Cattura foto con webcam"));
+        QCOMPARE(w->size(), QSize(807, 405));
+        QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+        QCOMPARE(w->imgCamera->immagine(), ImmagineWebcam());
+        QCOMPARE(w->imgTarget->immagine(), ImmagineBianca());
+        QCOMPARE(w->imgCamera->size(), QSize(366, 274));
+        QCOMPARE(w->imgTarget->size(), QSize(366, 274));
+        const QList<QWidget *> attesa{w->btnAccendi, w->btnCattura,     w->btnSalvaFotogramma,
+                                      w->btnSpegni,  w->btnImportaFoto, w->btnClose};
+        QCOMPARE(CatenaDiTab(w->btnAccendi, 6), attesa);
+        const QStringList testi{u"Accendi webcam"_qs,         u"Cattura foto"_qs,
+                                u"Salva foto su disco"_qs,    u"Spegni webcam"_qs,
+                                u"Importa foto in scheda"_qs, u"Annulla"_qs};
+        for (int i = 0; i < 6; ++i) {
+            auto *b = static_cast<QPushButton *>(attesa[i]);
+            QCOMPARE(b->text(), testi[i]);
+            QVERIFY(b->autoDefault());
+            QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
+        }
+        // Enter on a focused button presses it.
+        w->btnAccendi->setFocus();
+        QTest::keyClick(w->btnAccendi, Qt::Key_Return);
+        QVERIFY(w->webcamAccesa());
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->webcamAccesa());
+    });
+    clic("btnAcquisisciFoto");
+    QCOMPARE(dialoghi->finestreEseguite(), 1);
+    QCOMPARE(foto()->immagine(), prima);
+    QVERIFY(dialoghi->testi().isEmpty());
+}
+
+void TestMedia::webcamSenzaDispositivo() {
+    camera->dispositivo = false;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmWebCam *>(d);
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QVERIFY(!w->webcamAccesa());
+        QTest::qWait(20);
+        QCOMPARE(w->imgCamera->immagine(), ImmagineWebcam());
+        // Capture before any frame freezes the built-in webcam picture.
+        QTest::mouseClick(w->btnCattura, Qt::LeftButton);
+        QCOMPARE(w->imgTarget->immagine(), ImmagineWebcam());
+        QTest::mouseClick(w->btnSpegni, Qt::LeftButton);
+        QTest::mouseClick(w->btnClose, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAcquisisciFoto");
+    QVERIFY(dialoghi->testi().isEmpty()); // nothing is reported
+    QCOMPARE(foto()->immagine(), finestra->immagineBianca());
+
+    // Import without a capture puts the built-in camera picture into the card.
+    foto()->impostaImmagine(Fotografia());
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        QTest::mouseClick(static_cast<TfrmWebCam *>(d)->btnImportaFoto, Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+    });
+    clic("btnAcquisisciFoto");
+    QCOMPARE(foto()->immagine(), ImmagineBianca());
+}
+
+void TestMedia::webcamCatturaEImporta() {
+    QImage ultimo;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmWebCam *>(d);
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QCOMPARE(camera->avvii.load(), 1); // on twice starts once
+        QTRY_COMPARE(w->imgCamera->immagine().size(), QSize(640, 480));
+        QTest::mouseClick(w->btnCattura, Qt::LeftButton);
+        QCOMPARE(w->imgTarget->immagine().size(), QSize(640, 480));
+
+        // Off, then capture: the last frame received is frozen.
+        QTest::mouseClick(w->btnSpegni, Qt::LeftButton);
+        QTest::mouseClick(w->btnSpegni, Qt::LeftButton);
+        QCOMPARE(camera->filiAttivi.load(), 0);
+        ultimo = w->imgCamera->immagine();
+        QTest::qWait(30);
+        QCOMPARE(w->imgCamera->immagine().cacheKey(), ultimo.cacheKey());
+        QTest::mouseClick(w->btnCattura, Qt::LeftButton);
+        QCOMPARE(w->imgTarget->immagine(), ultimo);
+        QTest::mouseClick(w->btnImportaFoto, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAcquisisciFoto");
+    QCOMPARE(foto()->immagine(), ultimo);
+
+    // The photo reaches the card's file only with Salva, at 640 x 480.
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+    QCOMPARE(QImage(cartella->percorso(QStringLiteral("1.jpg"))).size(), QSize(640, 480));
+}
+
+void TestMedia::webcamSpegnimentoMentreArrivanoFotogrammi() {
+    // Switching off while frames pour in, again and again: no deadlock, no
+    // crash (the test build runs under the sanitizers), and no frame shown
+    // after the camera is off.
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmWebCam *>(d);
+        for (int giro = 0; giro < 40; ++giro) {
+            const int prima = camera->fotogrammi;
+            QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+            if (giro % 2) {
+                // Let hand-overs pile up without the window taking them.
+                QElapsedTimer attesa;
+                attesa.start();
+                while (camera->fotogrammi < prima + 5 && attesa.elapsed() < 5000)
+                    std::this_thread::yield();
+            } else {
+                QTest::qWait(2);
+            }
+            QTest::mouseClick(w->btnSpegni, Qt::LeftButton);
+            QCOMPARE(camera->filiAttivi.load(), 0);
+            const qint64 mostrato = w->imgCamera->immagine().cacheKey();
+            QCoreApplication::processEvents();
+            QTest::qWait(1);
+            QCOMPARE(w->imgCamera->immagine().cacheKey(), mostrato);
+        }
+        QCOMPARE(camera->avvii.load(), 40);
+        QTest::mouseClick(w->btnClose, Qt::LeftButton);
+    });
+    clic("btnAcquisisciFoto");
+    QVERIFY(camera->fotogrammi > 40);
+}
+
+void TestMedia::webcamChiusuraConFotogrammi_data() {
+    QTest::addColumn<QString>("come");
+    QTest::newRow("Annulla") << u"Annulla"_qs;
+    QTest::newRow("Esc") << u"Esc"_qs;
+    QTest::newRow("Importa") << u"Importa"_qs;
+    QTest::newRow("distrutta accesa") << u"distrutta"_qs;
+}
+
+void TestMedia::webcamChiusuraConFotogrammi() {
+    QFETCH(QString, come);
+    if (come == u"distrutta") {
+        auto *w = new TfrmWebCam(finestra.get(), foto());
+        w->show();
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTRY_VERIFY(camera->fotogrammi > 3);
+        delete w; // frames still arriving
+        QCOMPARE(camera->filiAttivi.load(), 0);
+        QTest::qWait(10); // no pending hand-over reaches the freed window
+        QCOMPARE(foto()->immagine(), finestra->immagineBianca());
+        return;
+    }
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmWebCam *>(d);
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTRY_VERIFY(camera->fotogrammi > 3);
+        if (come == u"Annulla")
+            QTest::mouseClick(w->btnClose, Qt::LeftButton);
+        else if (come == u"Esc")
+            QTest::keyClick(w, Qt::Key_Escape);
+        else
+            QTest::mouseClick(w->btnImportaFoto, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+        QVERIFY(!w->webcamAccesa());
+        QCOMPARE(camera->filiAttivi.load(), 0);
+    });
+    clic("btnAcquisisciFoto");
+    QTest::qWait(10);
+    QCOMPARE(foto()->immagine(),
+             come == u"Importa" ? ImmagineBianca() : finestra->immagineBianca());
+}
+
+void TestMedia::webcamSalvaFotogramma_data() {
+    QTest::addColumn<QString>("nome"); // empty: the user cancels
+    QTest::addColumn<bool>("scritta");
+    QTest::newRow("scritta") << u"Foto.jpg"_qs << true;
+    QTest::newRow("annullata") << QString() << false;
+    QTest::newRow("cartella inesistente") << u"manca/Foto.jpg"_qs << false;
+}
+
+void TestMedia::webcamSalvaFotogramma() {
+    QFETCH(QString, nome);
+    QFETCH(bool, scritta);
+    const QString percorso = nome.isEmpty() ? QString() : cartella->percorso(nome);
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmWebCam *>(d);
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTRY_COMPARE(w->imgCamera->immagine().size(), QSize(640, 480));
+        QTest::mouseClick(w->btnCattura, Qt::LeftButton);
+        QTest::mouseClick(w->btnSpegni, Qt::LeftButton);
+        const QImage congelata = w->imgTarget->immagine();
+        dialoghi->allaProssimaScelta(percorso);
+        QTest::mouseClick(w->btnSalvaFotogramma, Qt::LeftButton);
+        QCOMPARE(w->imgTarget->immagine(), congelata); // kept, whatever happened
+        QVERIFY(w->isVisible());
+        QTest::mouseClick(w->btnClose, Qt::LeftButton);
+    });
+    clic("btnAcquisisciFoto");
+    const auto &scelta = dialoghi->sceltePresentate().last();
+    QCOMPARE(scelta.titolo,
+             QStringLiteral("Selezionare la cartella in cui si desidera salvare il file Jpeg."));
+    QCOMPARE(scelta.filtri, QStringList{u"File Jpeg (*.jpg)"_qs});
+    QCOMPARE(scelta.nome, QStringLiteral("Foto.jpg"));
+    if (scritta) {
+        QVERIFY(dialoghi->testi().isEmpty());
+        QCOMPARE(FormatoDi(percorso), QByteArray("jpeg"));
+        QCOMPARE(QImage(percorso).size(), QSize(640, 480));
+    } else if (nome.isEmpty()) {
+        QVERIFY(dialoghi->testi().isEmpty());
+    } else {
+        QCOMPARE(dialoghi->testi(), QStringList{MessaggioFotoNonScritta(percorso)});
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    }
+}
+
+// Attachments
+
+namespace {
+
+const QString SOVRASCRIVERE = QStringLiteral(
+    "Attenzione: nella cartella dei documenti allegati è presente un file con lo stesso "
+    "nome.\r\n\r\nSi vuole sovrascrivere il file esistente?");
+
+} // namespace
+
+void TestMedia::allegatiFinestra() {
+    cartella->scriviArchivio(ArchivioDi({SchedaDiProva({{Campo::Codice, u"A1"_qs},
+                                                        {Campo::File01, u"listino.pdf"_qs},
+                                                        {Campo::Desc01, u"Listino 2026"_qs},
+                                                        {Campo::Desc02, u"Solo descrizione"_qs},
+                                                        {Campo::File03, u"foto.png"_qs}})}));
+    clic("cmdPrimo");
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = qobject_cast<TfrmAllegaCartella *>(d);
+        QVERIFY(w);
+        QCOMPARE(w->parentWidget(), finestra.get());
+        QCOMPARE(w->windowTitle(), QStringLiteral(" Allega file"));
+        QCOMPARE(w->size(), QSize(634, 534));
+        QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+        QCOMPARE(w->lblMemory->text(), QStringLiteral("magazzino"));
+        QCOMPARE(w->txtFile[0]->text(), QStringLiteral("listino.pdf"));
+        QCOMPARE(w->txtDesc[0]->text(), QStringLiteral("Listino 2026"));
+        QCOMPARE(w->txtFile[1]->text(), QString());
+        QCOMPARE(w->txtDesc[1]->text(), QStringLiteral("Solo descrizione"));
+        QCOMPARE(w->txtFile[2]->text(), QStringLiteral("foto.png"));
+        QVERIFY(w->btnApri[0]->isEnabled());
+        QVERIFY(!w->btnApri[1]->isEnabled());
+        QVERIFY(w->btnApri[2]->isEnabled());
+        const QStringList etichette{
+            u"Nome 1° file allegato:"_qs, u"Descrizione 1° file allegato:"_qs,
+            u"Nome 2° file allegato:"_qs, u"Descrizione 2° file allegato:"_qs,
+            u"Nome 3° file allegato:"_qs, u"Descrizione 3° file allegato:"_qs};
+        for (int i = 0; i < 6; ++i) {
+            auto *l = w->findChild<QLabel *>(QStringLiteral("lblCampo0") + QString::number(i + 1));
+            QVERIFY(l);
+            QCOMPARE(l->text(), etichette[i]);
+            QCOMPARE(l->buddy(), i % 2 ? static_cast<QWidget *>(w->txtDesc[std::size_t(i / 2)])
+                                       : static_cast<QWidget *>(w->txtFile[std::size_t(i / 2)]));
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            QVERIFY(w->txtFile[i]->isReadOnly());
+            QCOMPARE(w->btnSfoglia[i]->text(), QStringLiteral("Sfoglia..."));
+            QCOMPARE(w->btnApri[i]->text(), QStringLiteral("Apri"));
+            QVERIFY(!w->imgCancella[i]->accessibleName().isEmpty());
+        }
+        QList<QWidget *> attesa;
+        for (std::size_t i = 0; i < 3; ++i)
+            attesa << w->txtFile[i] << w->btnSfoglia[i] << w->btnApri[i] << w->txtDesc[i];
+        attesa << w->btnApplica << w->btnAnnulla;
+        QCOMPARE(CatenaDiTab(w->txtFile[0], 14), attesa);
+        QCOMPARE(w->btnApplica->text(), QStringLiteral("Applica e chiudi"));
+        QCOMPARE(w->btnAnnulla->text(), QStringLiteral("Annulla"));
+        QVERIFY(!w->findChild<QLabel *>(QStringLiteral("imgLogo"))->accessibleName().isEmpty());
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->finestreEseguite(), 1);
+    QCOMPARE(etichetta("lblFile01")->text(), QStringLiteral("listino.pdf"));
+}
+
+void TestMedia::allegatiSfoglia() {
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
+    const QString scelto = cartella->percorso(QStringLiteral("origine/Preventivo 2026.pdf"));
+    const QByteArray contenuto("%PDF-1.4 preventivo\n");
+    Scrivi(scelto, contenuto);
+    const QString allegato =
+        cartella->percorso(QStringLiteral("Documenti_Allegati/Preventivo 2026.pdf"));
+    QVERIFY(!QFileInfo::exists(cartella->percorso(QStringLiteral("Documenti_Allegati"))));
+
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(QString()); // cancelled: nothing changes
+        QTest::mouseClick(w->btnSfoglia[1], Qt::LeftButton);
+        QCOMPARE(w->txtFile[1]->text(), QString());
+        dialoghi->allaProssimaScelta(scelto);
+        QTest::mouseClick(w->btnSfoglia[1], Qt::LeftButton);
+        QCOMPARE(w->txtFile[1]->text(), QStringLiteral("Preventivo 2026.pdf"));
+        QVERIFY(w->btnApri[1]->isEnabled());
+        w->txtDesc[1]->setFocus();
+        QTest::keyClicks(w->txtDesc[1], QStringLiteral("Preventivo del fornitore"));
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAllegati");
+    const auto &scelta = dialoghi->sceltePresentate().last();
+    QCOMPARE(scelta.titolo, QStringLiteral("Selezionare il file da allegare:"));
+    QCOMPARE(scelta.filtri, QStringList{u"Tutti i file (*.*)"_qs});
+    QCOMPARE(Leggi(allegato), contenuto); // the folder was created
+    QVERIFY(dialoghi->testi().isEmpty());
+    QCOMPARE(etichetta("lblFile02")->text(), QStringLiteral("Preventivo 2026.pdf"));
+    QCOMPARE(etichetta("lblDesc02")->text(), QStringLiteral("Preventivo del fornitore"));
+
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    const TScheda salvata = PrimoRecord(cartella->leggiArchivio());
+    QCOMPARE(salvata.testo(Campo::File02), QStringLiteral("Preventivo 2026.pdf"));
+    QCOMPARE(salvata.testo(Campo::Desc02), QStringLiteral("Preventivo del fornitore"));
+
+    // Browse then Annulla: the copy stays in the folder, the card is unchanged.
+    const QString altro = cartella->percorso(QStringLiteral("origine/Fattura.pdf"));
+    Scrivi(altro, QByteArray("fattura"));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(altro);
+        QTest::mouseClick(w->btnSfoglia[2], Qt::LeftButton);
+        QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAllegati");
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/Fattura.pdf"))),
+             QByteArray("fattura"));
+    QCOMPARE(etichetta("lblFile03")->text(), QString());
+}
+
+void TestMedia::allegatiSovrascrittura_data() {
+    QTest::addColumn<bool>("si");
+    QTest::newRow("Sì: il file è sostituito") << true;
+    QTest::newRow("No: resta il file di prima") << false;
+}
+
+void TestMedia::allegatiSovrascrittura() {
+    QFETCH(bool, si);
+    QVERIFY(QDir(cartella->percorso()).mkpath(QStringLiteral("Documenti_Allegati")));
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
+    Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt")), "vecchia");
+    const QString scelto = cartella->percorso(QStringLiteral("origine/nota.txt"));
+    Scrivi(scelto, "nuova");
+    etichetta("lblFile01")->setText(QStringLiteral("altro.txt"));
+    dialoghi->rispondi(si ? Piattaforma::Risposta::Si : Piattaforma::Risposta::No);
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(scelto);
+        QTest::mouseClick(w->btnSfoglia[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Domanda);
+    QCOMPARE(dialoghi->ultimo(), SOVRASCRIVERE);
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt"))),
+             si ? QByteArray("nuova") : QByteArray("vecchia"));
+    // Either way the slot refers to the file of that name in the folder.
+    QCOMPARE(etichetta("lblFile01")->text(), QStringLiteral("nota.txt"));
+}
+
+void TestMedia::allegatiCopiaFallita_data() {
+    QTest::addColumn<QString>("caso");
+    QTest::addColumn<QString>("messaggio"); // how the warning begins
+    QTest::newRow("cartella non creabile")
+        << u"cartella"_qs
+        << u"Attenzione: non è stato possibile creare la cartella dei documenti allegati"_qs;
+    QTest::newRow("file scelto sparito")
+        << u"sparito"_qs << u"Attenzione: non è stato possibile copiare il file"_qs;
+    QTest::newRow("al suo posto una cartella")
+        << u"occupato"_qs << u"Attenzione: non è stato possibile copiare il file"_qs;
+    QTest::newRow("nome troppo lungo") << u"lungo"_qs << u"Attenzione: il nome del file"_qs;
+}
+
+void TestMedia::allegatiCopiaFallita() {
+    QFETCH(QString, caso);
+    QFETCH(QString, messaggio);
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
+    const QString nome = caso == u"lungo" ? QString(251, u'x') : QStringLiteral("ordine.pdf");
+    const QString scelto = cartella->percorso(QStringLiteral("origine/") + nome);
+    if (caso != u"sparito") Scrivi(scelto, "ordine");
+    if (caso == u"cartella") Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati")), "x");
+    if (caso == u"occupato")
+        QVERIFY(QDir(cartella->percorso())
+                    .mkpath(QStringLiteral("Documenti_Allegati/ordine.pdf/dentro")));
+    etichetta("lblFile01")->setText(QStringLiteral("vecchio.pdf"));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(scelto);
+        QTest::mouseClick(w->btnSfoglia[0], Qt::LeftButton);
+        QCOMPARE(w->txtFile[0]->text(), QStringLiteral("vecchio.pdf"));
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY2(dialoghi->ultimo().startsWith(messaggio), qPrintable(dialoghi->ultimo()));
+    QVERIFY(dialoghi->ultimo().endsWith(QStringLiteral("L'allegato non è stato cambiato.")));
+    QCOMPARE(etichetta("lblFile01")->text(), QStringLiteral("vecchio.pdf"));
+}
+
+void TestMedia::allegatiCancellaApplicaSalva() {
+    cartella->scriviArchivio(ArchivioDi({SchedaDiProva({{Campo::Codice, u"A1"_qs},
+                                                        {Campo::Costo, u"1,00"_qs},
+                                                        {Campo::Nome, u"Vite"_qs},
+                                                        {Campo::Tipologia, u"Ferramenta"_qs},
+                                                        {Campo::File01, u"contratto.pdf"_qs},
+                                                        {Campo::Desc01, u"Contratto"_qs},
+                                                        {Campo::File02, u"bolla.pdf"_qs},
+                                                        {Campo::Desc02, u"Bolla"_qs}})}));
+    QVERIFY(QDir(cartella->percorso()).mkpath(QStringLiteral("Documenti_Allegati")));
+    Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/contratto.pdf")), "contratto");
+    clic("cmdPrimo");
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        QTest::mouseClick(w->imgCancella[0], Qt::LeftButton);
+        QCOMPARE(w->txtFile[0]->text(), QString());
+        QVERIFY(!w->btnApri[0]->isEnabled());
+        QCOMPARE(w->txtDesc[0]->text(), QStringLiteral("Contratto"));
+        // From the keyboard, Canc in the file box does the same.
+        w->txtFile[1]->setFocus();
+        QTest::keyClick(w->txtFile[1], Qt::Key_Delete);
+        QCOMPARE(w->txtFile[1]->text(), QString());
+        w->btnApplica->setFocus();
+        QTest::keyClick(w->btnApplica, Qt::Key_Return);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAllegati");
+    QCOMPARE(etichetta("lblFile01")->text(), QString());
+    QCOMPARE(etichetta("lblDesc01")->text(), QStringLiteral("Contratto"));
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
+    const TScheda salvata = PrimoRecord(cartella->leggiArchivio());
+    QCOMPARE(salvata.testo(Campo::File01), QString());
+    QCOMPARE(salvata.testo(Campo::Desc01), QStringLiteral("Contratto"));
+    QCOMPARE(salvata.testo(Campo::File02), QString());
+    QCOMPARE(salvata.testo(Campo::Desc02), QStringLiteral("Bolla"));
+    QVERIFY(
+        QFileInfo::exists(cartella->percorso(QStringLiteral("Documenti_Allegati/contratto.pdf"))));
+}
+
+void TestMedia::allegatiCancellaAnnulla() {
+    const char *nomi[6] = {"lblFile01", "lblFile02", "lblFile03",
+                           "lblDesc01", "lblDesc02", "lblDesc03"};
+    for (int i = 0; i < 6; ++i)
+        etichetta(nomi[i])->setText(QStringLiteral("valore ") + QString::number(i));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        for (std::size_t i = 0; i < 3; ++i) {
+            QTest::mouseClick(w->imgCancella[i], Qt::LeftButton);
+            w->txtDesc[i]->clear();
+        }
+        QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
+        QVERIFY(!w->isVisible());
+    });
+    clic("btnAllegati");
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(etichetta(nomi[i])->text(), QStringLiteral("valore ") + QString::number(i));
+}
+
+void TestMedia::allegatiApri() {
+    etichetta("lblFile01")->setText(QStringLiteral("  Listino prezzi; $(id).pdf "));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        QTest::mouseClick(w->btnApri[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApri[1], Qt::LeftButton); // disabled: does nothing
+        QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->aperti(), QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(QStringLiteral(
+                                     "Documenti_Allegati/Listino prezzi; $(id).pdf")))});
+}
+
+void TestMedia::allegatiDescrizioneLunga() {
+    QString lunga;
+    for (int i = 0; i < 30; ++i)
+        lunga += QStringLiteral("Parola%1 ").arg(i, 3, 10, QLatin1Char('0'));
+    lunga = lunga.left(300);
+    QCOMPARE(lunga.size(), 300);
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        w->txtDesc[2]->setFocus();
+        QTest::keyClicks(w->txtDesc[2], lunga);
+        QCOMPARE(w->txtDesc[2]->text(), lunga);
+        // Enter in a box presses no button.
+        QTest::keyClick(w->txtDesc[2], Qt::Key_Return);
+        QVERIFY(w->isVisible());
+        QVERIFY(dialoghi->sceltePresentate().isEmpty());
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(etichetta("lblDesc03")->text(), lunga.trimmed());
+    dialoghi->guardaProssimaFinestra([&](QDialog *d) {
+        QCOMPARE(static_cast<TfrmAllegaCartella *>(d)->txtDesc[2]->text(), lunga.trimmed());
+    });
+    clic("btnAllegati");
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(PrimoRecord(cartella->leggiArchivio()).testo(Campo::Desc03),
+             lunga.left(250).trimmed());
 }
 
 QTEST_MAIN(TestMedia)

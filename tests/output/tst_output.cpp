@@ -1,28 +1,51 @@
 #include "DialoghiFinti.h"
+#include "Fixture.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
-#include "widgets/RiquadroFoto.h"
+#include "card/TfrmMagazzino.h"
+#include "output/FoglioMagazzino.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"
+#include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "report/FinestraAnteprima.h"
 #include "report/TfrxReport.h"
+#include "widgets/RiquadroFoto.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModel>
+#include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDate>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// Today as the footers print it, day/month/year, built here and not with the
+// program's own date formatter.
+QString oggi() {
+    const QDate d = QDate::currentDate();
+    return QStringLiteral("%1/%2/%3")
+        .arg(d.day(), 2, 10, QLatin1Char('0'))
+        .arg(d.month(), 2, 10, QLatin1Char('0'))
+        .arg(d.year(), 4, 10, QLatin1Char('0'));
+}
 
 const char *const Caselle[] = {
     "txtCodice",    "txtCosto",           "txtNome",         "txtGiacenza", "txtUM",
@@ -147,6 +170,187 @@ void confrontaConPdf(const TfrxReport &report, const QString &percorso) {
     }
 }
 
+// What a spreadsheet finds in Magazzino.xls: the page head, the header row,
+// one row per list of 17 cells (bytes as they must appear), the page end.
+QByteArray foglioAtteso(const QList<QList<QByteArray>> &righe) {
+    QByteArray atteso =
+        "<html xmlns:o=\"urn:schemas-microsoft-com:office:office\" "
+        "xmlns:x=\"urn:schemas-microsoft-com:office:excel\" "
+        "xmlns=\"http://www.w3.org/TR/REC-html40\"><head><meta http-equiv=\"Content-Type\" "
+        "content=\"text/html; charset=windows-1252\"><!--[if gte mso 9]><xml><x:ExcelWorkbook>"
+        "<x:ExcelWorksheets><x:ExcelWorksheet><x:Name>Magazzino Prodotti</x:Name>"
+        "<x:WorksheetOptions><x:Selected/><x:Panes><x:Pane><x:Number>1</x:Number>"
+        "<x:ActiveRow>3</x:ActiveRow></x:Pane></x:Panes>"
+        "<x:ProtectContents>False</x:ProtectContents><x:ProtectObjects>False</x:ProtectObjects>"
+        "<x:ProtectScenarios>False</x:ProtectScenarios></x:WorksheetOptions></x:ExcelWorksheet>"
+        "</x:ExcelWorksheets></x:ExcelWorkbook></xml><![endif]--></head><body><table x:str><tr>";
+    const std::pair<const char *, int> intestazioni[] = {{"Codice articolo", 250},
+                                                         {"Costo unitario", 200},
+                                                         {"Nome prodotto", 250},
+                                                         {"Giacenza", 180},
+                                                         {"Aspetto esteriore del bene", 250},
+                                                         {"Categoria merceologica", 250},
+                                                         {"Caratteristiche", 350},
+                                                         {"Collocazione in magazzino", 250},
+                                                         {"Ditta fornitrice", 250},
+                                                         {"Agente", 250},
+                                                         {"Recapito telefonico", 200},
+                                                         {"Documento di acquisto", 250},
+                                                         {"Modalit\xE0 di pagamento", 250},
+                                                         {"Data scadenza", 200},
+                                                         {"Note", 350},
+                                                         {"Prezzo di vendita", 200},
+                                                         {"Pagato", 150}};
+    for (const auto &[etichetta, larghezza] : intestazioni)
+        atteso += "<td style=\"text-align: left; font-weight: bold;\" width=" +
+                  QByteArray::number(larghezza) + '>' + etichetta + "</td>";
+    atteso += "</tr>";
+    for (const auto &riga : righe) {
+        Q_ASSERT(riga.size() == 17);
+        atteso += "<tr>";
+        for (const QByteArray &cella : riga)
+            atteso += "<td sdnum=\"1040;0;@\" style=\"text-align: left;\">" + cella + "</td>";
+        atteso += "</tr>";
+    }
+    return atteso + "</table></body></html>";
+}
+
+QList<QByteArray> rigaVuota() {
+    return QList<QByteArray>(17);
+}
+
+QByteArray leggiFile(const QString &percorso) {
+    QFile file(percorso);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void scriviFile(const QString &percorso, const QByteArray &contenuto) {
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(contenuto), contenuto.size());
+}
+
+// A device that takes the first `capienza` bytes and then refuses to write,
+// as a full disk does.
+class DispositivoCheCede : public QIODevice {
+  public:
+    explicit DispositivoCheCede(qint64 capienza) : m_capienza(capienza) {
+        open(QIODevice::WriteOnly);
+    }
+    QByteArray scritti;
+    int tentativiDopo = 0;
+
+  protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *dati, qint64 quanti) override {
+        const qint64 spazio = m_capienza - scritti.size();
+        if (spazio <= 0) {
+            ++tentativiDopo;
+            return -1;
+        }
+        const qint64 presi = qMin(spazio, quanti);
+        scritti.append(dati, presi);
+        return presi;
+    }
+
+  private:
+    qint64 m_capienza;
+};
+
+// The three cards of the export tests; the second has blanks around its name
+// and markup in its notes.
+TScheda primaScheda() {
+    return SchedaDiProva({{Campo::Codice, u"007"_s},
+                          {Campo::Costo, u"12,50"_s},
+                          {Campo::Nome, u"Vite a testa piana"_s},
+                          {Campo::Giacenza, u"40"_s},
+                          {Campo::Avviso, u"5"_s},
+                          {Campo::UM, u"Scatola"_s},
+                          {Campo::Tipologia, u"Ferramenta"_s},
+                          {Campo::Caratteristiche, u"Acciaio zincato"_s},
+                          {Campo::Collocazione, u"Scaffale B"_s},
+                          {Campo::Ditta, u"Rossi & figli"_s},
+                          {Campo::Agente, u"Bianchi"_s},
+                          {Campo::Recapito, u"0471 123456"_s},
+                          {Campo::Documento, u"Fattura 12"_s},
+                          {Campo::Pagamento, u"Bonifico"_s},
+                          {Campo::DataSca, u"31/01/2027"_s},
+                          {Campo::Note, u"Città: Bolzano"_s},
+                          {Campo::Prezzo, u"20,00"_s},
+                          {Campo::Pagato, u"Sì"_s},
+                          {Campo::File01, u"fattura.pdf"_s},
+                          {Campo::Desc01, u"Fattura"_s}});
+}
+
+QList<QByteArray> primaRiga() {
+    return {"007",
+            "12,50",
+            "Vite a testa piana",
+            "40",
+            "Scatola",
+            "Ferramenta",
+            "Acciaio zincato",
+            "Scaffale B",
+            "Rossi &amp; figli",
+            "Bianchi",
+            "0471 123456",
+            "Fattura 12",
+            "Bonifico",
+            "31/01/2027",
+            "Citt\xE0: Bolzano",
+            "20,00",
+            "S\xEC"};
+}
+
+// The grid's texts, row by row, as the user sees them.
+QList<QStringList> testiGriglia(const QTableView *griglia) {
+    QList<QStringList> righe;
+    const QAbstractItemModel *m = griglia->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList riga;
+        for (int c = 0; c < m->columnCount(); ++c)
+            riga << m->index(r, c).data().toString();
+        righe << riga;
+    }
+    return righe;
+}
+
+QToolButton *pulsante(QWidget *finestra, const char *nome) {
+    return finestra->findChild<QToolButton *>(QString::fromLatin1(nome));
+}
+
+const QString DomandaEsporta =
+    u"L'esportazione dei dati in Excel può richiedere diversi minuti a seconda del numero di "
+    "schede presenti in archivio.\r\n\r\nSi vuole esportare i dati adesso?"_s;
+const QString DomandaApri =
+    u"Le schede in archivio sono state esportate con successo.\r\n\r\nSi vuole aprire il file "
+    "di Excel?"_s;
+const QString EsportazioneFallita =
+    u"Attenzione: il sistema non permette di esportare i dati.\n\r\n\rAccertarsi che il file di "
+    "Excel non sia già aperto."_s;
+
+// Types a text key by key, letters outside ASCII as a keyboard layout sends them.
+void digita(QWidget *dove, const QString &testo) {
+    for (QChar c : testo) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(dove, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, dove, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+// Starts an edit of a grid cell with F2, as the user does, and types over it.
+// Returns the editor, left open.
+QWidget *scriviInCella(QTableView *griglia, int riga, int colonna, const QString &testo) {
+    griglia->setFocus();
+    griglia->setCurrentIndex(griglia->model()->index(riga, colonna));
+    QTest::keyClick(griglia, Qt::Key_F2);
+    QWidget *editore = QApplication::focusWidget();
+    if (!editore || editore == griglia) return nullptr;
+    digita(editore, testo);
+    return editore;
+}
+
 } // namespace
 
 class TestOutput : public QObject {
@@ -174,6 +378,22 @@ class TestOutput : public QObject {
     void annullaEStampaAnnullata();
     void fotoDellaScheda();
     void anteprimaScheda();
+    // Spreadsheet export
+    void cellaFoglio_data();
+    void cellaFoglio();
+    void foglioSuDispositivoCheCede_data();
+    void foglioSuDispositivoCheCede();
+    void esportaArchivioVuoto();
+    void esportaTreSchede();
+    void modificheNellaGriglia();
+    void esportazioneFallita_data();
+    void esportazioneFallita();
+    void esportazioneRinunciata();
+    void rigaDiStatoETastiera();
+    void esportaDallaScheda();
+    // CSV export
+    void esportaCsv();
+    void csvVuotoEFallito();
 };
 
 void TestOutput::initTestCase() {
@@ -205,8 +425,7 @@ void TestOutput::elencoModello() {
     // The footer's date is today's; the rest of its text is printed unchanged.
     riempiElenco(report, {});
     report.PrepareReport(true);
-    QVERIFY(cercaTesto(report.PreparedPages().at(0),
-                       u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate())));
+    QVERIFY(cercaTesto(report.PreparedPages().at(0), u"Stampa eseguita in data "_s + oggi()));
 }
 
 void TestOutput::elencoAltezze_data() {
@@ -239,8 +458,7 @@ void TestOutput::elencoAltezze() {
     const double inizio = mm(10 + 8);
     for (int i = 0; i < righe; ++i)
         QCOMPARE(pagina.testi.at(std::size_t(i + 1)).riquadro.top(), inizio + i * PassoRigaElenco);
-    const auto *piede =
-        cercaTesto(pagina, u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate()));
+    const auto *piede = cercaTesto(pagina, u"Stampa eseguita in data "_s + oggi());
     QCOMPARE(piede->taglio.top(), inizio + memo + 10 + mm(2));
 }
 
@@ -255,7 +473,7 @@ void TestOutput::elencoSuPiuPagine() {
 
     const double alto = mm(10);
     const double fondo = mm(200);
-    const QString data = u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate());
+    const QString data = u"Stampa eseguita in data "_s + oggi();
     QStringList stampate;
     int titoli = 0;
     int piedi = 0;
@@ -446,6 +664,11 @@ void TestOutput::finestreGemelle() {
     QCOMPARE(memoria->text(), u"senza"_s);
     scegli(uno);
     QCOMPARE(memoria->text(), u"con"_s);
+    // Enter presses the focused button.
+    annulla->setFocus();
+    QTest::keyClick(annulla, Qt::Key_Return);
+    QVERIFY(!finestra->isVisible());
+    QCOMPARE(finestra->result(), int(QDialog::Rejected));
 }
 
 void TestOutput::schedaStampata_data() {
@@ -513,12 +736,14 @@ void TestOutput::schedaStampata() {
     QVERIFY(!(lungo->allineamento & Qt::TextWordWrap));
     QVERIFY(vicini(lungo->taglio, sulFoglio(60, primaRiga + passo * 6, 128, 6)));
 
-    QVERIFY(QRegularExpression(
-                u"^Stampa eseguita in data \\d\\d/\\d\\d/\\d{4} alle ore \\d\\d:\\d\\d:\\d\\d$"_s)
-                .match(testoIn(p, sulFoglio(3, 269, 185, 6)))
-                .hasMatch());
-    QVERIFY(testoIn(p, sulFoglio(3, 269, 185, 6)).contains(FormattaData(QDate::currentDate())) ||
-            QTime::currentTime() < QTime(0, 0, 5));
+    const QString piede = testoIn(p, sulFoglio(3, 269, 185, 6));
+    QVERIFY2(QRegularExpression(u"^Stampa eseguita in data (.*) alle ore \\d\\d:\\d\\d:\\d\\d$"_s)
+                 .match(piede)
+                 .hasMatch(),
+             qPrintable(piede));
+    QVERIFY2(piede.startsWith(u"Stampa eseguita in data "_s + oggi() + u" alle ore "_s) ||
+                 QTime::currentTime() < QTime(0, 0, 5),
+             qPrintable(piede));
 }
 
 void TestOutput::rigaValore_data() {
@@ -536,6 +761,10 @@ void TestOutput::rigaValore_data() {
     QTest::newRow("negativo") << u"2,00"_s << u"-3"_s
                               << u"Costo unitario (€ 2,00) x giacenza (-3 pezzi) = € -6"_s
                               << u"2,00"_s << u"-3"_s;
+    QTest::newRow("grandi totali")
+        << u"1234,5"_s << u"1000"_s
+        << u"Costo unitario (€ 1234,5) x giacenza (1000 pezzi) = € 1234500"_s << u"1234,5"_s
+        << u"1000"_s;
     QTest::newRow("scheda nuova") << QString() << u"   "_s
                                   << u"Costo unitario (€ 0,00) x giacenza (0 pezzi) = € 0"_s
                                   << u"0,00"_s << u"0"_s;
@@ -669,7 +898,10 @@ void TestOutput::anteprimaScheda() {
         QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnStampa"_s), Qt::LeftButton);
         QCOMPARE(dialoghi.lavoriStampa(), QStringList{u"Scheda informativa"_s});
         QVERIFY(QFile::exists(dialoghi.fileStampa()));
-        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s), Qt::LeftButton);
+        // Enter presses the button that has the focus.
+        auto *chiudi = anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s);
+        chiudi->setFocus();
+        QTest::keyClick(chiudi, Qt::Key_Return);
     });
     QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnStampa"_s), Qt::LeftButton);
     QVERIFY(vista);
@@ -678,6 +910,456 @@ void TestOutput::anteprimaScheda() {
     QVERIFY(!finestra.isVisible());
     QCOMPARE(testoIn(finestra.repFoto().PreparedPages().at(0), sulFoglio(60, 104, 128, 6)),
              u"A1"_s);
+}
+
+void TestOutput::cellaFoglio_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QByteArray>("byte");
+    QTest::newRow("vuota") << QString() << QByteArray();
+    QTest::newRow("spazi intorno") << u"  Vite M6   "_s << QByteArray("Vite M6");
+    QTest::newRow("tabulazione in coda") << u"Vite\t"_s << QByteArray("Vite");
+    QTest::newRow("spazi interni restano") << u"a  b"_s << QByteArray("a  b");
+    QTest::newRow("markup") << u"Viti <M6> & dadi"_s << QByteArray("Viti &lt;M6&gt; &amp; dadi");
+    QTest::newRow("entità già scritta") << u"&amp;"_s << QByteArray("&amp;amp;");
+    QTest::newRow("Sì") << u"Sì"_s << QByteArray("S\xEC");
+    QTest::newRow("euro ha un byte") << u"€ 5"_s << QByteArray("\x80 5");
+    QTest::newRow("omega") << u"Ω 10"_s << QByteArray("&#937; 10");
+    QTest::newRow("fuori dal piano base") << u"a😀b"_s << QByteArray("a&#128512;b");
+    QTest::newRow("mezza coppia") << QString(QChar(0xD83D)) + u"x"_s << QByteArray("&#65533;x");
+    QTest::newRow("punto interrogativo") << u"Chi? Ω?"_s << QByteArray("Chi? &#937;?");
+}
+
+void TestOutput::cellaFoglio() {
+    QFETCH(QString, testo);
+    QFETCH(QByteArray, byte);
+    QCOMPARE(CodificaCellaFoglio(testo), byte);
+}
+
+void TestOutput::foglioSuDispositivoCheCede_data() {
+    QTest::addColumn<qint64>("capienza");
+    const qint64 intero = foglioAtteso({rigaVuota(), rigaVuota()}).size();
+    QTest::newRow("nulla") << qint64(0);
+    QTest::newRow("nell'intestazione") << qint64(100);
+    QTest::newRow("nella prima riga") << intero - 700;
+    QTest::newRow("all'ultimo byte") << intero - 1;
+}
+
+void TestOutput::foglioSuDispositivoCheCede() {
+    QFETCH(qint64, capienza);
+    const auto cella = [](qsizetype, int) { return QString(); };
+    DispositivoCheCede dispositivo(capienza);
+    QVERIFY(!ScriviFoglioMagazzino(&dispositivo, 2, cella));
+    // It stops at the first refusal: what was taken is the start of the page.
+    QVERIFY(dispositivo.tentativiDopo <= 1);
+    QCOMPARE(dispositivo.scritti, foglioAtteso({rigaVuota(), rigaVuota()}).left(capienza));
+
+    DispositivoCheCede capiente(1 << 20);
+    QVERIFY(ScriviFoglioMagazzino(&capiente, 2, cella));
+    QCOMPARE(capiente.scritti, foglioAtteso({rigaVuota(), rigaVuota()}));
+}
+
+void TestOutput::esportaArchivioVuoto() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QVERIFY(!QFile::exists(cartella.archivio()));
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QCOMPARE(d->windowTitle(), u" Esporta magazzino prodotti in Microsoft Excel"_s);
+        QVERIFY(!(d->windowFlags() & Qt::WindowCloseButtonHint));
+        QCOMPARE(d->minimumSize(), d->maximumSize());
+        // Opening the window created the archive, empty.
+        QVERIFY(QFile::exists(cartella.archivio()));
+        QCOMPARE(cartella.leggiArchivio(), QByteArray());
+
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        QVERIFY(griglia->alternatingRowColors());
+        QCOMPARE(griglia->verticalHeader()->defaultSectionSize(), 21);
+        QStringList intestazioni;
+        for (int c = 0; c < griglia->model()->columnCount(); ++c)
+            intestazioni << griglia->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(intestazioni,
+                 (QStringList{u"N."_s, u"Codice articolo"_s, u"Costo unitario"_s,
+                              u"Nome prodotto"_s, u"Giacenza"_s, u"Aspetto esteriore del bene"_s,
+                              u"Categoria merceologica"_s, u"Caratteristiche"_s,
+                              u"Collocazione in magazzino"_s, u"Ditta fornitrice"_s, u"Agente"_s,
+                              u"Recapito telefonico"_s, u"Documento di acquisto"_s,
+                              u"Modalità di pagamento"_s, u"Data scadenza"_s, u"Note"_s,
+                              u"Prezzo di vendita"_s, u"Pagato"_s}));
+        QCOMPARE(testiGriglia(griglia), QList<QStringList>(10, QStringList(18)));
+
+        dialoghi.rispondi(Piattaforma::Risposta::Si);
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+        QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+        QVERIFY(!d->isVisible());
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.xls"_s)),
+             foglioAtteso(QList<QList<QByteArray>>(10, rigaVuota())));
+    // Answered No: nothing handed to the desktop.
+    QVERIFY(dialoghi.aperti().isEmpty());
+}
+
+void TestOutput::esportaTreSchede() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda seconda = SchedaNumero(2);
+    seconda.impostaTesto(Campo::Nome, u"Dado M6"_s);
+    // Blanks stored around a field (an older copy of the program wrote them).
+    seconda.byte[std::size_t(definizione(Campo::Nome).offset)] = 11;
+    std::memcpy(&seconda.byte[std::size_t(definizione(Campo::Nome).offset) + 1], "  Dado M6  ", 11);
+    cartella.scriviArchivio(ArchivioDi({primaScheda(), seconda, SchedaNumero(3)}));
+    // A previous export is replaced.
+    scriviFile(cartella.percorso(u"Magazzino.xls"_s), QByteArray(50000, 'x'));
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        const QList<QStringList> righe = testiGriglia(griglia);
+        QCOMPARE(righe.size(), 3);
+        QCOMPARE(righe[0],
+                 (QStringList{u"1"_s, u"007"_s, u"12,50"_s, u"Vite a testa piana"_s, u"40"_s,
+                              u"Scatola"_s, u"Ferramenta"_s, u"Acciaio zincato"_s, u"Scaffale B"_s,
+                              u"Rossi & figli"_s, u"Bianchi"_s, u"0471 123456"_s, u"Fattura 12"_s,
+                              u"Bonifico"_s, u"31/01/2027"_s, u"Città: Bolzano"_s, u"20,00"_s,
+                              u"Sì"_s}));
+        QCOMPARE(righe[1][0], u"2"_s);
+        QCOMPARE(righe[1][3], u"Dado M6"_s);
+        QCOMPARE(righe[2][0], u"3"_s);
+        QCOMPARE(righe[2][1], u"COD3"_s);
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+
+    const QString percorso = cartella.percorso(u"Magazzino.xls"_s);
+    QList<QByteArray> seconda17 = rigaVuota();
+    seconda17[0] = "COD2";
+    seconda17[1] = "2,50";
+    seconda17[2] = "Dado M6";
+    seconda17[3] = "2";
+    seconda17[5] = "Ferramenta";
+    seconda17[16] = "No";
+    QList<QByteArray> terza17 = rigaVuota();
+    terza17[0] = "COD3";
+    terza17[1] = "3,50";
+    terza17[2] = "Prodotto 3";
+    terza17[3] = "3";
+    terza17[5] = "Ferramenta";
+    terza17[16] = "S\xEC";
+    const QByteArray scritto = leggiFile(percorso);
+    QCOMPARE(scritto, foglioAtteso({primaRiga(), seconda17, terza17}));
+    QVERIFY(scritto.endsWith("</html>"));
+    QVERIFY(!scritto.contains('\n') && !scritto.contains('\r'));
+    QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+    // Any answer but No opens the file with the desktop's program for it.
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+}
+
+void TestOutput::modificheNellaGriglia() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray archivio = ArchivioDi({primaScheda(), SchedaNumero(2)});
+    cartella.scriviArchivio(archivio);
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        // Name, notes and paid flag are open to edits; blanks typed around
+        // them are not exported.
+        QTest::keyClick(scriviInCella(griglia, 0, 3, u"Viti <M6> & dadi  "_s), Qt::Key_Return);
+        QTest::keyClick(scriviInCella(griglia, 1, 15, u"  Prezzo in € o in Ω "_s), Qt::Key_Return);
+        QTest::keyClick(scriviInCella(griglia, 1, 17, u"Sì"_s), Qt::Key_Return);
+        // Code, cost and supplier are not: typing there changes nothing.
+        for (int colonna : {1, 2, 9}) {
+            const QString prima = griglia->model()->index(0, colonna).data().toString();
+            griglia->setCurrentIndex(griglia->model()->index(0, colonna));
+            QTest::keyClick(griglia, Qt::Key_F2);
+            QTest::keyClicks(QApplication::focusWidget(), u"999"_s);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(griglia->model()->index(0, colonna).data().toString(), prima);
+        }
+        // An edit still open when the export starts is exported as it stands.
+        QVERIFY(scriviInCella(griglia, 1, 11, u"333 1234567"_s));
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+
+    QList<QByteArray> prima = primaRiga();
+    prima[2] = "Viti &lt;M6&gt; &amp; dadi";
+    QList<QByteArray> seconda = rigaVuota();
+    seconda[0] = "COD2";
+    seconda[1] = "2,50";
+    seconda[2] = "Prodotto 2";
+    seconda[3] = "2";
+    seconda[5] = "Ferramenta";
+    seconda[10] = "333 1234567";
+    seconda[14] = "Prezzo in \x80 o in &#937;";
+    seconda[16] = "S\xEC";
+    QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.xls"_s)), foglioAtteso({prima, seconda}));
+    // The archive keeps the cards as they were.
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+}
+
+void TestOutput::esportazioneFallita_data() {
+    QTest::addColumn<bool>("discoPieno");
+    QTest::newRow("file che non si può creare") << false;
+    QTest::newRow("disco pieno a metà scrittura") << true;
+}
+
+void TestOutput::esportazioneFallita() {
+    QFETCH(bool, discoPieno);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QList<TScheda> schede;
+    std::vector<TScheda> molte(40, primaScheda());
+    QByteArray archivio;
+    for (const TScheda &s : molte)
+        archivio.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    cartella.scriviArchivio(archivio);
+    const QString percorso = cartella.percorso(u"Magazzino.xls"_s);
+    const QByteArray precedente = foglioAtteso({primaRiga()});
+    if (discoPieno) {
+        scriviFile(percorso, precedente);
+    } else {
+        // Something in the way of the file that cannot be replaced.
+        QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.xls/dentro"_s));
+    }
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        // Files may grow to 8 KiB only: the export stops part way through.
+        rlimit prima{};
+        getrlimit(RLIMIT_FSIZE, &prima);
+        const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
+        if (discoPieno) {
+            rlimit piccolo = prima;
+            piccolo.rlim_cur = 8192;
+            setrlimit(RLIMIT_FSIZE, &piccolo);
+        }
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        setrlimit(RLIMIT_FSIZE, &prima);
+        std::signal(SIGXFSZ, segnale);
+        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, EsportazioneFallita}));
+        QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Semplice);
+        QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QVERIFY(dialoghi.aperti().isEmpty());
+    // The previous export is whole, and no half-written copy lies beside it.
+    if (discoPieno)
+        QCOMPARE(leggiFile(percorso), precedente);
+    else
+        QVERIFY(QFileInfo(percorso).isDir());
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(),
+             qsizetype(discoPieno ? 2 : 1));
+}
+
+void TestOutput::esportazioneRinunciata() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({primaScheda()}));
+    const QString percorso = cartella.percorso(u"Magazzino.xls"_s);
+    scriviFile(percorso, "precedente");
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(), QStringList{DomandaEsporta});
+        QCOMPARE(leggiFile(percorso), QByteArray("precedente"));
+        // The export can be run again while the window is open.
+        dialoghi.azzera();
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 (QStringList{DomandaEsporta, DomandaApri, DomandaEsporta, DomandaApri}));
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(leggiFile(percorso), foglioAtteso({primaRiga()}));
+    QCOMPARE(dialoghi.aperti().size(), 2);
+}
+
+void TestOutput::rigaDiStatoETastiera() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *info = d->findChild<QLabel *>(u"panInfo"_s);
+        auto vede = [info](const QString &testo) {
+            return info->text() == testo && info->accessibleName() == testo;
+        };
+        QVERIFY(vede(u"Esportazione archivio in Microsoft Excel."_s));
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        QCOMPARE(QApplication::focusWidget(), griglia);
+
+        const std::pair<const char *, QString> pulsanti[] = {
+            {"cmdEsporta", u"Esporta l'archivio in formato Microsoft Excel."_s},
+            {"cmdGuida", u"Visualizza la pagina della guida sensibile al contesto."_s},
+            {"cmdEsci", u"Esci da questo ambiente di lavoro."_s}};
+        // The pointer reaching a control, and moving over a plain part.
+        auto entra = [](QWidget *w) {
+            QEnterEvent evento(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+            QApplication::sendEvent(w, &evento);
+        };
+        auto muovi = [](QWidget *w) {
+            QMouseEvent evento(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton,
+                               Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &evento);
+        };
+        const QList<QWidget *> sfondi{d, d->findChild<QWidget *>(u"panContainer"_s),
+                                      griglia->viewport(), d->findChild<QWidget *>(u"shpInfo"_s),
+                                      d->findChild<QWidget *>(u"shpSfondo"_s)};
+        for (const auto &[nome, stato] : pulsanti) {
+            QToolButton *b = pulsante(d, nome);
+            QVERIFY(!b->accessibleName().isEmpty());
+            QCOMPARE(b->accessibleDescription(), stato);
+            for (QWidget *sfondo : sfondi) {
+                entra(b);
+                QVERIFY2(vede(stato), nome);
+                muovi(sfondo);
+                QVERIFY2(vede(QString()), qPrintable(sfondo->objectName()));
+            }
+        }
+
+        // Tab leaves the grid for the export button; Enter presses it.
+        QTest::keyClick(griglia, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), pulsante(d, "cmdEsporta"));
+        QVERIFY(vede(u"Esporta l'archivio in formato Microsoft Excel."_s));
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(dialoghi.testi(), QStringList{DomandaEsporta});
+        // Escape leaves the window.
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!d->isVisible());
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+}
+
+void TestOutput::esportaDallaScheda() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+    TfrmMagazzino scheda;
+    scheda.show();
+    bool aperta = false;
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        aperta = true;
+        QVERIFY(qobject_cast<TfrmExpMagazzino *>(d));
+        QCOMPARE(d->parentWidget(), &scheda);
+        QVERIFY(d->isModal());
+        QCOMPARE(d->findChild<QTableView *>(u"grdRecords"_s)->model()->rowCount(), 2);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    QTest::mouseClick(scheda.findChild<QToolButton *>(u"btnEsporta"_s), Qt::LeftButton);
+    QVERIFY(aperta);
+    // Freed on closing.
+    QVERIFY(!scheda.findChild<TfrmExpMagazzino *>());
+}
+
+namespace {
+const QByteArray IntestazioneCsv =
+    "\xEF\xBB\xBF"
+    "Codice articolo;Costo unitario;Nome prodotto;Giacenza;Aspetto esteriore del bene;"
+    "Categoria merceologica;Caratteristiche;Collocazione in magazzino;Ditta fornitrice;Agente;"
+    "Recapito telefonico;Documento di acquisto;Modalit\xC3\xA0 di pagamento;Data scadenza;Note;"
+    "Prezzo di vendita;Pagato;Avviso n. pezzi rimasti;File allegato 1;File allegato 2;"
+    "File allegato 3;Descrizione allegato 1;Descrizione allegato 2;Descrizione allegato 3\r\n";
+}
+
+void TestOutput::esportaCsv() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda prima = primaScheda();
+    prima.impostaTesto(Campo::Caratteristiche, u"Testa \"piana\"; acciaio"_s);
+    prima.impostaTesto(Campo::Note, u"Riga uno\r\nriga due"_s);
+    prima.impostaTesto(Campo::File03, u"scheda;tecnica.pdf"_s);
+    prima.impostaTesto(Campo::Desc03, u"Scheda tecnica"_s);
+    const QByteArray archivio = ArchivioDi({prima, SchedaNumero(2)});
+    cartella.scriviArchivio(archivio);
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        QToolButton *csv = pulsante(d, "cmdEsportaCsv");
+        QCOMPARE(csv->accessibleName(), u"Esporta in formato CSV"_s);
+        QCOMPARE(csv->accessibleDescription(),
+                 u"Esporta tutti i dati delle schede in un file CSV."_s);
+        // An edit in the grid is exported, as in the Excel file.
+        QVERIFY(scriviInCella(griglia, 1, 3, u"Dado M6 "_s));
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
+                             "Magazzino.csv.\r\n\r\nSi vuole aprire il file?"_s});
+        dialoghi.azzera();
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+
+    const QByteArray atteso =
+        IntestazioneCsv +
+        "007;12,50;Vite a testa piana;40;Scatola;Ferramenta;\"Testa \"\"piana\"\"; acciaio\";"
+        "Scaffale B;Rossi & figli;Bianchi;0471 123456;Fattura 12;Bonifico;31/01/2027;"
+        "\"Riga uno\r\nriga due\";20,00;S\xC3\xAC;5;fattura.pdf;;\"scheda;tecnica.pdf\";Fattura;;"
+        "Scheda tecnica\r\n"
+        "COD2;2,50;Dado M6;2;;Ferramenta;;;;;;;;;;;No;1;;;;;;\r\n";
+    const QString percorso = cartella.percorso(u"Magazzino.csv"_s);
+    QCOMPARE(leggiFile(percorso), atteso);
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+}
+
+void TestOutput::csvVuotoEFallito() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QWidget scheda;
+    {
+        // No cards: the header alone, not the grid's empty rows.
+        TfrmExpMagazzino finestra(&scheda);
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            dialoghi.rispondi(Piattaforma::Risposta::No);
+            QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+            QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+        });
+        Piattaforma::dialoghi().esegui(&finestra);
+        QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.csv"_s)), IntestazioneCsv);
+    }
+    QVERIFY(QFile::remove(cartella.percorso(u"Magazzino.csv"_s)));
+    QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.csv/dentro"_s));
+    dialoghi.azzera();
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+        QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.testi(),
+             QStringList{u"Attenzione: il sistema non permette di esportare i dati.\r\n\r\n"
+                         "Accertarsi che il file Magazzino.csv non sia già aperto in un altro "
+                         "programma."_s});
+    QVERIFY(dialoghi.aperti().isEmpty());
 }
 
 QTEST_MAIN(TestOutput)

@@ -25,7 +25,12 @@ void TestPiattaforma::apriConDesktop_data() {
     QTest::newRow("sito") << QStringLiteral("https://www.quadrelo.it")
                           << QUrl(QStringLiteral("https://www.quadrelo.it"));
     QTest::newRow("posta") << QStringLiteral("mailto:assistenza@quadrelo.it?subject=Quadrelo")
-                           << QUrl(QStringLiteral("mailto:assistenza@quadrelo.it?subject=Quadrelo"));
+                           << QUrl(
+                                  QStringLiteral("mailto:assistenza@quadrelo.it?subject=Quadrelo"));
+    // Blanks in the subject and body stay a mail link, not a file name.
+    QTest::newRow("posta con spazi")
+        << QStringLiteral("\"mailto:a@b.it?subject=Software Quadrelo&body=Salve, grazie:\"")
+        << QUrl::fromEncoded("mailto:a@b.it?subject=Software%20Quadrelo&body=Salve,%20grazie:");
 }
 
 void TestPiattaforma::apriConDesktop() {

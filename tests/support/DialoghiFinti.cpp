@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QEventLoop>
 #include <QPrinter>
+#include <QTest>
 
 using Piattaforma::Risposta;
 
@@ -42,8 +43,18 @@ Risposta DialoghiFinti::domanda(QWidget *, const QString &testo) {
 int DialoghiFinti::esegui(QDialog *finestra) {
     ++m_finestre;
     finestra->setResult(QDialog::Rejected);
+    finestra->setWindowModality(Qt::ApplicationModal);
     finestra->show();
-    if (!m_copioni.isEmpty()) m_copioni.dequeue()(finestra);
+    if (!m_copioni.isEmpty()) {
+        const Copione copione = m_copioni.dequeue();
+        copione.azione(finestra);
+        if (copione.chiude && finestra->isVisible()) {
+            m_rimasteAperte << finestra->windowTitle();
+            const QByteArray errore = "the window \"" + finestra->windowTitle().toUtf8() +
+                                      "\" is still open after the step that should close it";
+            QTest::qFail(errore.constData(), __FILE__, __LINE__);
+        }
+    }
     if (finestra->isVisible()) finestra->reject();
     return finestra->result();
 }

@@ -11,8 +11,10 @@
 #include <functional>
 
 // Scripted stand-in for the dialogs: records what was shown and answers from a
-// queue. A modal window is handed to the next script in line, which plays the
-// user's part and closes it; with no script the window is rejected at once.
+// queue. A modal window is shown modal, as the real one would be, and handed to
+// the next script in line, which plays the user's part up to the step that
+// closes it: a window still open after that step fails the test. A window the
+// script only looks at, or one with no script, is cancelled as by the user.
 class DialoghiFinti final : public Piattaforma::Dialoghi {
   public:
     enum class Genere { Avviso, Informazione, Errore, Semplice, Domanda };
@@ -26,8 +28,13 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
 
     void rispondi(Piattaforma::Risposta risposta) { m_risposte.enqueue(risposta); }
     void allaProssimaFinestra(std::function<void(QDialog *)> copione) {
-        m_copioni.enqueue(std::move(copione));
+        m_copioni.enqueue({std::move(copione), true});
     }
+    void guardaProssimaFinestra(std::function<void(QDialog *)> copione) {
+        m_copioni.enqueue({std::move(copione), false});
+    }
+    // Captions of the windows a script left open though it should have closed them.
+    const QStringList &rimasteAperte() const { return m_rimasteAperte; }
     void allaProssimaStampa(bool stampa) { m_stampe.enqueue(stampa); }
     // The next file chooser answers this path (empty: the user cancels).
     void allaProssimaScelta(const QString &percorso) { m_scelte.enqueue(percorso); }
@@ -59,7 +66,8 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     Piattaforma::Risposta domanda(QWidget *, const QString &testo) override;
     int esegui(QDialog *finestra) override;
     bool dialogoStampa(QWidget *, QPrinter *) override;
-    QString scegliFileDaAprire(QWidget *, const QString &titolo, const QStringList &filtri) override;
+    QString scegliFileDaAprire(QWidget *, const QString &titolo,
+                               const QStringList &filtri) override;
     QString scegliFileDaSalvare(QWidget *, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override;
     void apriConDesktop(const QUrl &indirizzo) override { m_aperti << indirizzo; }
@@ -67,7 +75,12 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
   private:
     QList<Mostrato> m_mostrati;
     QQueue<Piattaforma::Risposta> m_risposte;
-    QQueue<std::function<void(QDialog *)>> m_copioni;
+    struct Copione {
+        std::function<void(QDialog *)> azione;
+        bool chiude;
+    };
+    QQueue<Copione> m_copioni;
+    QStringList m_rimasteAperte;
     QQueue<bool> m_stampe;
     QQueue<QString> m_scelte;
     QList<SceltaFile> m_sceltePresentate;

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "archive/TScheda.h"
+#include "lists/Passate.h"
+#include "lists/Righe.h"
+#include "report/TfrxReport.h"
+
+#include <QDialog>
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class VistaRighe;
+
+// What the search, under-stock and unpaid windows share: a fixed 862 x 560
+// frame on a black-to-white background, and the list panel with its find
+// box, find next, the lines, the card opening and the list printing.
+class FinestraElenco : public QDialog {
+    Q_OBJECT
+  public:
+    ~FinestraElenco() override;
+
+    // How a chosen card reaches the card window; set by the opener.
+    using ApriScheda = std::function<void(const TScheda &scheda, qint64 posizione)>;
+    void impostaApriScheda(ApriScheda apri) { m_apriScheda = std::move(apri); }
+
+    TfrxReport &frxReport() { return m_frxReport; }
+    VistaRighe *lstRecords() const { return m_lstRecords; }
+
+  public slots:
+    void btnTrovaClick();
+    void lstRecordsDblClick();
+    void btnStampaClick();
+
+  protected:
+    FinestraElenco(QWidget *genitore, const QString &nome, const QString &didascalia);
+
+    // The list panel's controls on `pannello`: the banner at the top, then the
+    // two instruction lines, the find box and button, the list (named for
+    // assistive technology by `nomeElenco`), the double-click hint and the
+    // Stampa and Chiudi buttons.
+    void costruisciElenco(QWidget *pannello, const QString &icona, const QString &titolo,
+                          const QString &nomeElenco);
+    // The banner across the top of a panel.
+    static QLabel *striscione(QWidget *pannello, const QString &nome, const QString &icona,
+                              const QString &titolo);
+
+    // The last find key, one for each window class.
+    virtual QString &ultimaChiave() = 0;
+    virtual const FormatoRiga &formato() const = 0;
+    virtual QString titoloStampa() const = 0;
+    // Whether a chosen line may load its card.
+    virtual bool puoAprire() const { return true; }
+
+    // Runs a pass, its progress shown by `attendere` and the window's bar;
+    // the window cannot be closed meanwhile.
+    EsitoElenco eseguiPassata(QLabel *attendere,
+                              const std::function<EsitoElenco(const Avanza &)> &passata);
+
+    void paintEvent(QPaintEvent *evento) override;
+    void showEvent(QShowEvent *evento) override;
+    void closeEvent(QCloseEvent *evento) override;
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
+
+  public:
+    void done(int esito) override;
+
+  protected:
+    QLabel *m_lblRigo01 = nullptr;
+    QLabel *m_lblRigo02 = nullptr;
+    QLineEdit *m_txtTrova = nullptr;
+    QPushButton *m_btnTrova = nullptr;
+    VistaRighe *m_lstRecords = nullptr;
+    QLabel *m_lblRigo03 = nullptr;
+    QPushButton *m_btnStampa = nullptr;
+    QPushButton *m_btnChiudi = nullptr;
+    QProgressBar *m_prgAvanzamento = nullptr;
+    bool m_inPassata = false;
+
+  private:
+    TfrxReport m_frxReport;
+    ApriScheda m_apriScheda;
+    bool m_centrata = false;
+};
+
+// The look shared by the list windows' buttons and labels.
+QFont FontVerdana(int punti, bool grassetto = false);
+QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *genitore);

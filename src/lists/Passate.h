@@ -1,0 +1,70 @@
+#pragma once
+
+#include "lists/Righe.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <functional>
+#include <optional>
+
+// The passes that fill the lists: one sequential read of the archive through
+// ScorriArchivio, looking only at the bytes of the fields a pass needs and
+// building lines only for the cards it lists. Nothing is decoded for a card
+// that is not listed.
+
+// Called now and then with the records read so far and the records in the
+// archive when the pass began, so a window can show how far it is.
+using Avanza = std::function<void(qint64 letti, qint64 totale)>;
+
+struct EsitoElenco {
+    // False when the archive could not be opened, created or read: the lines
+    // are those found before the failure.
+    bool riuscito = true;
+    Righe righe;
+    // Cards left out because a number in them cannot be read: their codes
+    // (or "scheda n. <position>" for a card without one), in file order.
+    QStringList scartate;
+    // The inventory's running total, in file order.
+    double totale = 0;
+};
+
+// The search boxes in order: code, cost, name, category, characteristics,
+// place, supplier, agent, purchase document, notes.
+inline constexpr int CASELLE_RICERCA = 10;
+inline constexpr std::array<Campo, CASELLE_RICERCA> CAMPI_RICERCA = {
+    Campo::Codice,       Campo::Costo, Campo::Nome,   Campo::Tipologia, Campo::Caratteristiche,
+    Campo::Collocazione, Campo::Ditta, Campo::Agente, Campo::Documento, Campo::Note};
+
+// How many boxes count as filled: their text, trimmed, is not empty.
+int CaselleCompilate(const std::array<QString, CASELLE_RICERCA> &caselle);
+
+// Search: a card is listed when at least as many boxes match as are filled.
+// A box matches when its text as typed, lower-cased, occurs in its field.
+EsitoElenco CercaSchede(const QString &archivio,
+                        const std::array<QString, CASELLE_RICERCA> &caselle,
+                        const Avanza &avanza = {});
+// Cards whose stock is at or below their threshold.
+EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza = {});
+// Cards whose paid text, trimmed, is exactly "No".
+EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza = {});
+// All cards, or those whose category holds `categoria` (as typed), with
+// value = stock x cost at the end of each line and the running total.
+EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
+                             const Avanza &avanza = {});
+
+// The total as the inventory shows it: "€ " and two to four decimals.
+QString TestoTotale(double totale);
+
+// The number reading rule on the bytes of a field.
+std::optional<double> LeggiNumeroGrezzo(std::string_view testo);
+
+// The card a line was made from: the record at the line's position when it
+// still gives the same line; otherwise, as when the archive has changed since
+// the list was filled, the last record in file order that gives it.
+// False when there is none or the archive cannot be read.
+bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
+                     qint64 posizioneRiga, TScheda &scheda, qint64 &posizione);
+
+// The codes named in a message about left-out cards: the first ten, then "...".
+QString ElencoCodici(const QStringList &codici);

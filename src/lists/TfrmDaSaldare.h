@@ -1,0 +1,16 @@
+#pragma once
+
+#include "lists/ElencoSchede.h"
+
+// " Riepilogo pagamenti non saldati": the cards whose paid flag reads "No".
+class TfrmDaSaldare : public ElencoSchede {
+    Q_OBJECT
+  public:
+    explicit TfrmDaSaldare(QWidget *genitore = nullptr);
+
+  protected:
+    QString &ultimaChiave() override;
+    const FormatoRiga &formato() const override;
+    QString titoloStampa() const override;
+    EsitoElenco passata(const Avanza &avanza) const override;
+};

@@ -1,0 +1,430 @@
+#include "output/TfrmExpMagazzino.h"
+#include "access/TfrmGuida.h"
+
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/RegoleNumeri.h"
+#include "output/CsvMagazzino.h"
+#include "output/FoglioMagazzino.h"
+#include "platform/Dialoghi.h"
+#include "widgets/Controlli.h"
+
+#include <QAbstractItemDelegate>
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QSaveFile>
+#include <QScreen>
+#include <QTableView>
+#include <QToolButton>
+#include <array>
+#include <optional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using Piattaforma::dialoghi;
+using Piattaforma::Risposta;
+
+namespace {
+
+struct Colonna {
+    QString intestazione;
+    int larghezza;
+    std::optional<Campo> campo; // none: the record position
+    bool modificabile;
+};
+
+constexpr int NumeroColonne = COLONNE_FOGLIO + 1;
+
+const std::array<Colonna, NumeroColonne> Colonne = {{
+    {u"N."_s, 60, std::nullopt, false},
+    {u"Codice articolo"_s, 160, Campo::Codice, false},
+    {u"Costo unitario"_s, 150, Campo::Costo, false},
+    {u"Nome prodotto"_s, 250, Campo::Nome, true},
+    {u"Giacenza"_s, 100, Campo::Giacenza, false},
+    {u"Aspetto esteriore del bene"_s, 250, Campo::UM, true},
+    {u"Categoria merceologica"_s, 250, Campo::Tipologia, true},
+    {u"Caratteristiche"_s, 300, Campo::Caratteristiche, false},
+    {u"Collocazione in magazzino"_s, 250, Campo::Collocazione, false},
+    {u"Ditta fornitrice"_s, 250, Campo::Ditta, false},
+    {u"Agente"_s, 250, Campo::Agente, false},
+    {u"Recapito telefonico"_s, 200, Campo::Recapito, true},
+    {u"Documento di acquisto"_s, 250, Campo::Documento, false},
+    {u"Modalità di pagamento"_s, 250, Campo::Pagamento, false},
+    {u"Data scadenza"_s, 150, Campo::DataSca, false},
+    {u"Note"_s, 300, Campo::Note, true},
+    {u"Prezzo di vendita"_s, 150, Campo::Prezzo, true},
+    {u"Pagato"_s, 120, Campo::Pagato, true},
+}};
+
+// Rows shown before the archive is read, and left when it holds no card.
+constexpr int RigheIniziali = 10;
+
+const QString TestoIniziale = u"Esportazione archivio in Microsoft Excel."_s;
+
+// The white banner across the top: a small worksheet and the window's purpose.
+QPixmap disegnaIntestazione() {
+    QPixmap immagine(410, 76);
+    immagine.fill(Qt::white);
+    QPainter p(&immagine);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor verde(0x20, 0x72, 0x45);
+    p.setPen(QPen(verde, 2));
+    p.setBrush(QColor(0xe8, 0xf3, 0xec));
+    p.drawRoundedRect(QRectF(14, 12, 60, 52), 4, 4);
+    p.setPen(QPen(verde, 1.5));
+    for (int y : {29, 46})
+        p.drawLine(14, y, 74, y);
+    for (int x : {34, 54})
+        p.drawLine(x, 12, x, 64);
+    QFont titolo(u"Verdana"_s);
+    titolo.setPixelSize(20);
+    titolo.setBold(true);
+    p.setFont(titolo);
+    p.setPen(verde);
+    p.drawText(QRect(88, 0, 320, 76), Qt::AlignLeft | Qt::AlignVCenter, u"ESPORTAZIONE IN EXCEL"_s);
+    return immagine;
+}
+
+} // namespace
+
+// The grid's rows: the texts read from the archive, edits included.
+class ModelloEsportazione : public QAbstractTableModel {
+  public:
+    // The grid's columns, then the fields the grid does not show: the reorder
+    // threshold and the attachments, which the CSV file carries.
+    static constexpr int CampiNascosti = COLONNE_CSV - COLONNE_FOGLIO;
+    using Riga = std::array<QString, NumeroColonne + CampiNascosti>;
+
+    explicit ModelloEsportazione(QObject *genitore)
+        : QAbstractTableModel(genitore), m_righe(RigheIniziali) {}
+
+    int rowCount(const QModelIndex &genitore = {}) const override {
+        return genitore.isValid() ? 0 : int(m_righe.size());
+    }
+    int columnCount(const QModelIndex &genitore = {}) const override {
+        return genitore.isValid() ? 0 : NumeroColonne;
+    }
+    QVariant data(const QModelIndex &indice, int ruolo) const override {
+        if (!indice.isValid() || (ruolo != Qt::DisplayRole && ruolo != Qt::EditRole)) return {};
+        return m_righe[std::size_t(indice.row())][std::size_t(indice.column())];
+    }
+    bool setData(const QModelIndex &indice, const QVariant &valore, int ruolo) override {
+        if (!indice.isValid() || ruolo != Qt::EditRole ||
+            !Colonne[std::size_t(indice.column())].modificabile)
+            return false;
+        m_righe[std::size_t(indice.row())][std::size_t(indice.column())] = valore.toString();
+        emit dataChanged(indice, indice, {Qt::DisplayRole, Qt::EditRole});
+        return true;
+    }
+    Qt::ItemFlags flags(const QModelIndex &indice) const override {
+        if (!indice.isValid()) return Qt::NoItemFlags;
+        Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+        if (Colonne[std::size_t(indice.column())].modificabile) f |= Qt::ItemIsEditable;
+        return f;
+    }
+    QVariant headerData(int sezione, Qt::Orientation verso, int ruolo) const override {
+        if (verso == Qt::Horizontal && ruolo == Qt::DisplayRole && sezione >= 0 &&
+            sezione < NumeroColonne)
+            return Colonne[std::size_t(sezione)].intestazione;
+        return QAbstractTableModel::headerData(sezione, verso, ruolo);
+    }
+
+    // Replaces the rows at once: one reset, however many cards.
+    void impostaRighe(std::vector<Riga> righe) {
+        beginResetModel();
+        m_righe = std::move(righe);
+        endResetModel();
+    }
+    // Text of an exported cell: the grid's columns 1 to 17.
+    const QString &cella(qsizetype riga, int colonna) const {
+        return m_righe[std::size_t(riga)][std::size_t(colonna + 1)];
+    }
+    // A field of the CSV file: the 17 exported cells, then the hidden fields.
+    const QString &campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
+    // The rows that hold a card, leaving out the empty ones.
+    QList<qsizetype> righeSchede() const {
+        QList<qsizetype> righe;
+        for (std::size_t r = 0; r < m_righe.size(); ++r)
+            if (!m_righe[r][0].isEmpty()) righe << qsizetype(r);
+        return righe;
+    }
+
+  private:
+    std::vector<Riga> m_righe;
+};
+
+TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
+    ImpostaFormati();
+    setObjectName(u"frmExpMagazzino"_s);
+    setWindowTitle(u" Esporta magazzino prodotti in Microsoft Excel"_s);
+    setAccessibleName(windowTitle().trimmed());
+    setWindowIcon(QIcon(u":/quadrelo.svg"_s));
+    // A fixed frame with a title but no title-bar buttons.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setModal(true);
+    setFixedSize(1000, 640);
+    setAutoFillBackground(true);
+    QPalette grigio = palette();
+    grigio.setColor(QPalette::Window, QColor(0xEE, 0xED, 0xED));
+    setPalette(grigio);
+
+    auto *griglia = new QGridLayout(this);
+    griglia->setContentsMargins(0, 0, 0, 0);
+    auto *pan = new QWidget(this);
+    pan->setObjectName(u"panContainer"_s);
+    pan->setFixedSize(980, 620);
+    griglia->addWidget(pan, 0, 0, Qt::AlignCenter);
+
+    auto *shpSfondo = new QWidget(pan);
+    shpSfondo->setObjectName(u"shpSfondo"_s);
+    shpSfondo->setGeometry(0, 0, 980, 84);
+    shpSfondo->setAutoFillBackground(true);
+    QPalette bianco = shpSfondo->palette();
+    bianco.setColor(QPalette::Window, Qt::white);
+    shpSfondo->setPalette(bianco);
+    auto *imgLogo = new QLabel(shpSfondo);
+    imgLogo->setObjectName(u"imgLogo"_s);
+    imgLogo->setPixmap(disegnaIntestazione());
+    imgLogo->setGeometry(4, 4, 410, 76);
+    imgLogo->setAccessibleName(u"Esportazione in Excel"_s);
+    imgLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    auto *icoHand = new QLabel(shpSfondo);
+    icoHand->setObjectName(u"icoHand"_s);
+    icoHand->setPixmap(Disegno(u"mano"_s, QSize(56, 56)));
+    icoHand->setGeometry(424, 14, 56, 56);
+    icoHand->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    const struct {
+        QString nome;
+        QString icona;
+        QString didascalia;
+        QString stato;
+        int x;
+    } pulsanti[] = {
+        {u"cmdEsporta"_s, u"foglio"_s, u"Esporta"_s,
+         u"Esporta l'archivio in formato Microsoft Excel."_s, 484},
+        {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
+         u"Esporta tutti i dati delle schede in un file CSV."_s, 560},
+        {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
+         u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
+        {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
+    };
+    QToolButton *creati[std::size(pulsanti)] = {};
+    int n = 0;
+    for (const auto &p : pulsanti) {
+        auto *b = new PulsanteImmagine(p.nome, p.icona, p.didascalia, shpSfondo, false);
+        b->setIconSize(QSize(56, 56));
+        b->setGeometry(p.x, 6, 72, 72);
+        b->setAccessibleDescription(p.stato);
+        // Reachable with Tab, while a click still leaves the focus where it was.
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setStyleSheet(b->styleSheet() + u"QToolButton:focus { border: 2px solid #1d4f91; }"_s);
+        b->installEventFilter(this);
+        m_testiStato.insert(b, p.stato);
+        creati[n++] = b;
+    }
+
+    m_modello = new ModelloEsportazione(this);
+    m_grdRecords = new QTableView(pan);
+    m_grdRecords->setObjectName(u"grdRecords"_s);
+    m_grdRecords->setAccessibleName(u"Schede in archivio"_s);
+    m_grdRecords->setModel(m_modello);
+    m_grdRecords->setGeometry(0, 92, 980, 484);
+    m_grdRecords->setAlternatingRowColors(true);
+    m_grdRecords->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Arrows move between cells; Tab leaves the grid for the buttons.
+    m_grdRecords->setTabKeyNavigation(false);
+    m_grdRecords->verticalHeader()->hide();
+    m_grdRecords->verticalHeader()->setMinimumSectionSize(0);
+    m_grdRecords->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grdRecords->verticalHeader()->setDefaultSectionSize(21);
+    for (int c = 0; c < NumeroColonne; ++c)
+        m_grdRecords->setColumnWidth(c, Colonne[std::size_t(c)].larghezza);
+
+    auto *shpInfo = new QWidget(pan);
+    shpInfo->setObjectName(u"shpInfo"_s);
+    shpInfo->setGeometry(0, 584, 980, 36);
+    shpInfo->setAutoFillBackground(true);
+    QPalette ardesia = shpInfo->palette();
+    ardesia.setColor(QPalette::Window, QColor(0x6A, 0x5A, 0xCD));
+    shpInfo->setPalette(ardesia);
+    m_panInfo = new QLabel(shpInfo);
+    m_panInfo->setObjectName(u"panInfo"_s);
+    m_panInfo->setGeometry(12, 0, 956, 36);
+    QFont tahoma(u"Tahoma"_s);
+    tahoma.setPointSize(12);
+    m_panInfo->setFont(tahoma);
+    m_panInfo->setStyleSheet(u"QLabel { color: white; }"_s);
+    m_panInfo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    impostaStato(TestoIniziale);
+
+    // Moving over the background and the plain parts empties the status line.
+    for (QWidget *w :
+         {static_cast<QWidget *>(this), pan, m_grdRecords->viewport(), shpInfo, shpSfondo}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+
+    QWidget *precedente = m_grdRecords;
+    for (QToolButton *b : creati) {
+        setTabOrder(precedente, b);
+        precedente = b;
+    }
+    m_grdRecords->setFocus();
+
+    connect(creati[0], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaClick);
+    connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaCsvClick);
+    connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
+    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
+}
+
+TfrmExpMagazzino::~TfrmExpMagazzino() = default;
+
+void TfrmExpMagazzino::impostaStato(const QString &testo) {
+    m_panInfo->setText(testo);
+    m_panInfo->setAccessibleName(testo);
+}
+
+void TfrmExpMagazzino::showEvent(QShowEvent *evento) {
+    if (auto *schermo = screen()) {
+        QRect posto = frameGeometry();
+        posto.moveCenter(schermo->availableGeometry().center());
+        move(posto.topLeft());
+    }
+    QDialog::showEvent(evento);
+    if (!m_riempita) {
+        m_riempita = true;
+        riempiGriglia();
+    }
+}
+
+void TfrmExpMagazzino::riempiGriglia() {
+    // The count first: a failure later leaves the rest of the rows empty.
+    Archivio archivio;
+    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
+    archivio.chiudi();
+    if (totale <= 0) return;
+
+    std::vector<ModelloEsportazione::Riga> righe(static_cast<std::size_t>(totale));
+    ScorriArchivio(PercorsoArchivio(), [&righe, totale](const TScheda &scheda, qint64 posizione) {
+        if (posizione > totale) return false;
+        auto &riga = righe[std::size_t(posizione - 1)];
+        riga[0] = QString::number(posizione);
+        for (int c = 1; c < NumeroColonne; ++c)
+            riga[std::size_t(c)] = scheda.testo(*Colonne[std::size_t(c)].campo);
+        for (int c = COLONNE_FOGLIO; c < COLONNE_CSV; ++c)
+            riga[std::size_t(c + 1)] = scheda.testo(ColonneCsv()[std::size_t(c)].campo);
+        return true;
+    });
+    m_modello->impostaRighe(std::move(righe));
+}
+
+void TfrmExpMagazzino::confermaModifica() {
+    // A cell being edited counts with what it holds now.
+    QWidget *editore = QApplication::focusWidget();
+    if (editore && editore != m_grdRecords && m_grdRecords->isAncestorOf(editore))
+        emit m_grdRecords->itemDelegate()->commitData(editore);
+}
+
+void TfrmExpMagazzino::cmdEsportaClick() {
+    confermaModifica();
+
+    if (dialoghi().domanda(this, u"L'esportazione dei dati in Excel può richiedere diversi minuti "
+                                 u"a seconda del numero di schede presenti in archivio."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole esportare i dati adesso?"_s) ==
+        Risposta::No)
+        return;
+
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xls"_s);
+    const bool scritto = scriviFile(percorso, [this](QIODevice *file) {
+        return ScriviFoglioMagazzino(
+            file, m_modello->rowCount(),
+            [this](qsizetype riga, int colonna) { return m_modello->cella(riga, colonna); });
+    });
+    if (!scritto) {
+        dialoghi().messaggioSemplice(this, u"Attenzione: il sistema non permette di esportare i "
+                                           u"dati."_s +
+                                               u"\n\r\n\r"_s +
+                                               u"Accertarsi che il file di Excel non sia già "
+                                               u"aperto."_s);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+        Risposta::No)
+        Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
+}
+
+bool TfrmExpMagazzino::scriviFile(const QString &percorso,
+                                  const std::function<bool(QIODevice *)> &scrivi) {
+    // Written beside the old file and put in its place only when whole: a
+    // failure leaves the previous export as it was.
+    QSaveFile file(percorso);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!scrivi(&file)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+void TfrmExpMagazzino::cmdEsportaCsvClick() {
+    confermaModifica();
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.csv"_s);
+    const QList<qsizetype> righe = m_modello->righeSchede();
+    const bool scritto = scriviFile(percorso, [this, &righe](QIODevice *file) {
+        return ScriviCsvMagazzino(file, righe.size(), [this, &righe](qsizetype r, int colonna) {
+            return m_modello->campoCsv(righe[r], colonna);
+        });
+    });
+    if (!scritto) {
+        dialoghi().messaggioSemplice(this, u"Attenzione: il sistema non permette di esportare i "
+                                           u"dati.\r\n\r\nAccertarsi che il file Magazzino.csv non "
+                                           u"sia già aperto in un altro programma."_s);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
+                                 u"file Magazzino.csv."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole aprire il file?"_s) != Risposta::No)
+        Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
+}
+
+void TfrmExpMagazzino::cmdGuidaClick() {
+    ApriGuida(this, TemaGuida::Esportazione);
+}
+
+void TfrmExpMagazzino::cmdEsciClick() {
+    reject();
+}
+
+bool TfrmExpMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
+    switch (evento->type()) {
+    case QEvent::Enter:
+    case QEvent::FocusIn:
+        if (m_testiStato.contains(oggetto)) impostaStato(m_testiStato.value(oggetto));
+        break;
+    case QEvent::MouseMove:
+        if (!m_testiStato.contains(oggetto)) impostaStato(QString());
+        break;
+    case QEvent::KeyPress: {
+        // Enter presses a focused picture button, as it does a push button.
+        auto *pulsante = qobject_cast<QToolButton *>(oggetto);
+        const int tasto = static_cast<QKeyEvent *>(evento)->key();
+        if (pulsante && (tasto == Qt::Key_Return || tasto == Qt::Key_Enter)) {
+            pulsante->click();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(oggetto, evento);
+}

@@ -1,0 +1,887 @@
+#include "DialoghiFinti.h"
+#include "Fixture.h"
+#include "archive/Archivio.h"
+#include "archive/Cp1252.h"
+#include "archive/RegoleNumeri.h"
+#include "card/TfrmMagazzino.h"
+#include "lists/Passate.h"
+#include "lists/TfrmDaSaldare.h"
+#include "lists/TfrmMenuRiepilogo.h"
+#include "lists/TfrmRiepilogo.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/TfrmTrovaMagazzino.h"
+#include "lists/VistaRighe.h"
+#include "report/TfrxReport.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+using Genere = DialoghiFinti::Genere;
+
+using Caselle = QList<std::pair<const char *, QString>>;
+
+namespace {
+
+const QString NESSUNA_VOCE = u"Ricerca non applicabile: la lista non contiene nessuna voce."_s;
+
+QStringList righeDi(const QListView *lista) {
+    QStringList righe;
+    for (int i = 0; i < lista->model()->rowCount(); ++i)
+        righe << lista->model()->index(i, 0).data().toString();
+    return righe;
+}
+
+// The codes at the start of search or under-stock lines.
+QStringList codiciDi(const QListView *lista) {
+    QStringList codici;
+    for (const QString &riga : righeDi(lista))
+        codici << riga.mid(5, 22).trimmed();
+    return codici;
+}
+
+QStringList codiciDi(const Righe &righe) {
+    QStringList codici;
+    for (qsizetype i = 0; i < righe.size(); ++i)
+        codici << righe.testo(i).mid(5, 22).trimmed();
+    return codici;
+}
+
+TScheda carta(const QString &codice, std::initializer_list<std::pair<Campo, QString>> altri = {}) {
+    TScheda s = SchedaDiProva(altri);
+    s.impostaTesto(Campo::Codice, codice);
+    return s;
+}
+
+} // namespace
+
+class TestElenchi : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<CartellaDiProva> cartella;
+    std::unique_ptr<DialoghiFinti> dialoghi;
+
+    template <class T = QWidget> static T *figlio(QWidget *w, const char *nome) {
+        return w->findChild<T *>(QLatin1String(nome));
+    }
+    // Shown and active, so that focus moves as for the user.
+    static void mostra(QWidget &w) {
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+    }
+    static VistaRighe *lista(QWidget *w) { return figlio<VistaRighe>(w, "lstRecords"); }
+    static void clic(QWidget *w, const char *nome) {
+        auto *b = figlio<QAbstractButton>(w, nome);
+        QVERIFY2(b, nome);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    static void doppioClic(VistaRighe *l, int riga) {
+        const QRect r = l->visualRect(l->model()->index(riga, 0));
+        QTest::mouseClick(l->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, r.center());
+    }
+    // Types into the search boxes and presses Cerca.
+    static void cerca(TfrmTrovaMagazzino &f,
+                      const QList<std::pair<const char *, QString>> &caselle) {
+        for (const auto &[nome, testo] : caselle) {
+            auto *box = figlio<QLineEdit>(&f, nome);
+            box->setFocus();
+            // QTest types ASCII only; other letters go in as typed by an input method.
+            bool ascii = true;
+            for (QChar c : testo)
+                ascii = ascii && c.unicode() < 0x80;
+            if (ascii)
+                QTest::keyClicks(box, testo);
+            else
+                box->insert(testo);
+        }
+        clic(&f, "btnCerca");
+    }
+
+  private slots:
+    void init();
+    void cleanup();
+
+    // Shared mechanics
+    void righeAdattate();
+    void ordinamento_data();
+    void ordinamento();
+    void numeriLettiComeLaRegola_data();
+    void numeriLettiComeLaRegola();
+    void testoTotale_data();
+    void testoTotale();
+
+    // Search
+    void ricerca_data();
+    void ricerca();
+    void finestraRicerca();
+    void archivioMancanteCreato();
+    void ricercaSenzaArchivio();
+    void trovaSuccessiva();
+    void stampaQuarantaRighe();
+    void avanzamentoDiUnaPassataLunga();
+
+    // Opening a card
+    void doppioClicApreLaSchedaDellaRiga();
+    void archivioCambiatoDopoIlRiempimento();
+    void invioApreLaScheda();
+    void senzaEtichettaMagazzinoNessunaScheda();
+
+    // Under-stock and unpaid
+    void sottoscorta_data();
+    void sottoscorta();
+    void sottoscortaSaltaLeSchedeIllegibili();
+    void daSaldare();
+    void finestreDallaScheda();
+
+    // Inventory
+    void inventarioCategoria_data();
+    void inventarioCategoria();
+    void inventarioValoriETotale();
+    void inventarioSaltaLeSchedeIllegibili();
+    void inventarioDalPrompt();
+    void inventarioTrovaEStampa();
+};
+
+void TestElenchi::init() {
+    cartella = std::make_unique<CartellaDiProva>();
+    dialoghi = std::make_unique<DialoghiFinti>();
+}
+
+void TestElenchi::cleanup() {
+    AvanzamentoPassata::impostaSoglia(300);
+    dialoghi.reset();
+    cartella.reset();
+}
+
+// ---- Shared mechanics -------------------------------------------------------
+
+void TestElenchi::righeAdattate() {
+    // Long codes, names and suppliers are cut; short fields are padded; the
+    // last column is only trimmed.
+    const TScheda s = carta(u"ABCDEFGHIJKLMNOPQRSTUVWXY"_s,
+                            {{Campo::Nome, u"Vite autofilettante a testa svasata piana"_s},
+                             {Campo::Tipologia, u"Ferramenta"_s},
+                             {Campo::Giacenza, u"12"_s},
+                             {Campo::Pagato, u"Sì"_s},
+                             {Campo::DataSca, u"01/02/2027"_s},
+                             {Campo::Costo, u"3,50"_s},
+                             {Campo::Ditta, u"Ferramenta Rossi e Figli S.p.A."_s}});
+    QCOMPARE(FormatoTrova().testo(s),
+             u"Cod. ABCDEFGHIJKLMNOPQRSTUV  Vite autofilettante a testa svasat  Cat. Ferramenta "
+             "             Giac. 12    Pagato: Sì  Scad. 01/02/2027  Costo: € 3,50"_s);
+    QCOMPARE(FormatoDaSaldare().testo(s),
+             u"Cod. ABCDEFGHIJKLMNOPQRST  Vite autofilettante a testa sv  Ferramenta           "
+             " Giac. 12    Ferramenta Rossi e Figli  Scad. 01/02/2027  Costo: € 3,50"_s);
+    std::string inventario;
+    FormatoInventario().costruisci(s, inventario, "42");
+    QCOMPARE(Cp1252::decodifica(inventario.data(), qsizetype(inventario.size())),
+             u"ABCDEFGHIJKLMNOPQRSTUVWXY  Vite autofilettante a testa svasata piana   Scad. "
+             "01/02/2027  Costo: € 3,50          Giacenza: 12          Valore: € 42"_s);
+    QCOMPARE(AdattaCampo(u"  ab \t"_s, 4), u"ab  "_s);
+    QCOMPARE(AdattaCampo(u"abcdef"_s, 4), u"abcd"_s);
+}
+
+void TestElenchi::ordinamento_data() {
+    QTest::addColumn<QStringList>("codici");
+    QTest::addColumn<QStringList>("attesi");
+    // The blank after A1 sorts before the digit 0; case is ignored for a-z only.
+    QTest::newRow("A1 prima di A10")
+        << QStringList{u"A10"_s, u"A1"_s} << QStringList{u"A1"_s, u"A10"_s};
+    QTest::newRow("B1 prima di b2")
+        << QStringList{u"b2"_s, u"B1"_s} << QStringList{u"B1"_s, u"b2"_s};
+    // '_' lies between Z and a: with a-z weighed as A-Z it follows every letter.
+    QTest::newRow("trattino basso dopo le lettere")
+        << QStringList{u"A_"_s, u"AZ1"_s, u"Az"_s} << QStringList{u"Az"_s, u"AZ1"_s, u"A_"_s};
+    QTest::newRow("lettere accentate per codice")
+        << QStringList{u"é"_s, u"€"_s, u"z"_s} << QStringList{u"z"_s, u"é"_s, u"€"_s};
+}
+
+void TestElenchi::ordinamento() {
+    QFETCH(QStringList, codici);
+    QFETCH(QStringList, attesi);
+    Righe righe;
+    for (const QString &c : codici)
+        righe.aggiungi(FormatoTrova().testo(carta(c)), 1);
+    righe.ordina();
+    QCOMPARE(codiciDi(righe), attesi);
+}
+
+void TestElenchi::numeriLettiComeLaRegola_data() {
+    QTest::addColumn<QString>("testo");
+    for (const char *t :
+         {"5", "-3", "+4",  "2,5",   ",5",  "5,", " 7 ", "0",   "1e3", "1,5E-2",           "",
+          " ", ",",  "2.5", "1,2,3", "12a", "e5", "1e",  "--1", "1 2", "99999999999999999"})
+        QTest::newRow(t) << QString::fromLatin1(t);
+}
+
+void TestElenchi::numeriLettiComeLaRegola() {
+    QFETCH(QString, testo);
+    const QByteArray byte = testo.toLatin1();
+    QCOMPARE(LeggiNumeroGrezzo(std::string_view(byte.constData(), std::size_t(byte.size()))),
+             LeggiNumero(testo));
+}
+
+void TestElenchi::testoTotale_data() {
+    QTest::addColumn<double>("totale");
+    QTest::addColumn<QString>("testo");
+    QTest::newRow("zero") << 0.0 << u"€ 0,00"_s;
+    QTest::newRow("un decimale") << 1234.5 << u"€ 1234,50"_s;
+    QTest::newRow("tre decimali") << 12.345 << u"€ 12,345"_s;
+    QTest::newRow("arrotondato a quattro") << 1234.56789 << u"€ 1234,5679"_s;
+    QTest::newRow("negativo") << -5.0 << u"€ -5,00"_s;
+    QTest::newRow("0,1 + 0,2") << 0.1 + 0.2 << u"€ 0,30"_s;
+    QTest::newRow("10 + 2,5") << 12.5 << u"€ 12,50"_s;
+}
+
+void TestElenchi::testoTotale() {
+    QFETCH(double, totale);
+    QFETCH(QString, testo);
+    QCOMPARE(TestoTotale(totale), testo);
+}
+
+// ---- Search -----------------------------------------------------------------
+
+void TestElenchi::ricerca_data() {
+    QTest::addColumn<Caselle>("caselle");
+    QTest::addColumn<QStringList>("attesi");
+    using C = Caselle;
+    QTest::newRow("tutte vuote") << C{} << QStringList{u"A1"_s, u"A2"_s, u"A3"_s, u"A4"_s};
+    QTest::newRow("maiuscole") << C{{"txtNome", u"VITE"_s}} << QStringList{u"A1"_s};
+    QTest::newRow("accentate: solo A-Z cambiano") << C{{"txtNome", u"CAFFÈ"_s}} << QStringList{};
+    QTest::newRow("accentata minuscola") << C{{"txtNome", u"CAFFè"_s}} << QStringList{u"A2"_s};
+    QTest::newRow("spazio iniziale") << C{{"txtNome", u" legno"_s}} << QStringList{u"A1"_s};
+    // Not filled, yet a match: one match is enough for one filled box.
+    QTest::newRow("casella di soli spazi")
+        << C{{"txtNome", u"nulla"_s}, {"txtNote", u"  "_s}} << QStringList{u"A3"_s};
+    QTest::newRow("due caselle, una corrisponde")
+        << C{{"txtNome", u"vite"_s}, {"txtDitta", u"bianchi"_s}} << QStringList{};
+    QTest::newRow("due caselle, entrambe")
+        << C{{"txtNome", u"vite"_s}, {"txtDitta", u"rossi"_s}} << QStringList{u"A1"_s};
+    QTest::newRow("categoria e costo")
+        << C{{"txtTipologia", u"vit"_s}, {"txtCosto", u"2,5"_s}} << QStringList{u"A4"_s};
+    QTest::newRow("nessuna") << C{{"txtCodice", u"Z"_s}} << QStringList{};
+}
+
+void TestElenchi::ricerca() {
+    QFETCH(Caselle, caselle);
+    QFETCH(QStringList, attesi);
+    cartella->scriviArchivio(ArchivioDi(
+        {carta(u"A3"_s, {{Campo::Nome, u"legno duro"_s}, {Campo::Note, u"due  spazi"_s}}),
+         carta(u"A1"_s, {{Campo::Nome, u"vite a legno"_s}, {Campo::Ditta, u"Rossi"_s}}),
+         carta(u"A2"_s, {{Campo::Nome, u"caffè"_s}}),
+         carta(u"A4"_s, {{Campo::Tipologia, u"Viti"_s}, {Campo::Costo, u"12,50"_s}})}));
+    TfrmTrovaMagazzino f;
+    mostra(f);
+    cerca(f, caselle);
+    QCOMPARE(codiciDi(lista(&f)), attesi);
+    QVERIFY(figlio(&f, "panContainer")->isVisible());
+    QVERIFY(!figlio(&f, "panAvvio")->isVisible());
+    QCOMPARE(figlio<QLabel>(&f, "lblConta")->text(),
+             QString::number(std::count_if(caselle.begin(), caselle.end(), [](const auto &c) {
+                 return !Rifila(c.second).isEmpty();
+             })));
+    const QString trovate =
+        u"Il presente riepilogo contiene "_s + QString::number(attesi.size()) + u" schede."_s;
+    QCOMPARE(figlio<QLabel>(&f, "lblTrovate")->text(), trovate);
+    QCOMPARE(figlio<QLabel>(&f, "lblTrovate")->accessibleName(), trovate);
+    QCOMPARE(lista(&f)->selezionata(), -1);
+    QCOMPARE(QApplication::focusWidget(), figlio(&f, "txtTrova"));
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestElenchi::finestraRicerca() {
+    TfrmTrovaMagazzino f;
+    mostra(f);
+    QCOMPARE(f.windowTitle(), u" Trova prodotti in magazzino"_s);
+    QCOMPARE(f.size(), QSize(862, 560));
+    QVERIFY(!figlio(&f, "panContainer")->isVisible());
+    QVERIFY(!figlio(&f, "lblAttendere")->isVisible());
+    QVERIFY(!figlio(&f, "lblConta")->isVisible());
+    QCOMPARE(f.lblMemory->text(), u"lblMemory"_s);
+
+    // Enter goes round the ten boxes; each box shows its highlight while it
+    // has the focus and has its label as buddy.
+    const char *ciclo[] = {"txtCodice",          "txtCosto",        "txtNome",  "txtTipologia",
+                           "txtCaratteristiche", "txtCollocazione", "txtDitta", "txtAgente",
+                           "txtDocumento",       "txtNote",         "txtCodice"};
+    const char *evidenze[] = {"effCampo01", "effCampo02", "effCampo09", "effCampo10", "effCampo05",
+                              "effCampo06", "effCampo07", "effCampo08", "effCampo03", "effCampo04"};
+    QCOMPARE(QApplication::focusWidget(), figlio(&f, "txtCodice"));
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(ciclo[i]));
+        QVERIFY(figlio(&f, evidenze[i])->isVisible());
+        QCOMPARE(figlio<QLineEdit>(&f, ciclo[i])->accessibleName().isEmpty(), false);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(!figlio(&f, evidenze[i])->isVisible());
+    }
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"txtCodice"_s);
+    // Tab follows the same order, then the buttons.
+    QStringList visti;
+    for (int i = 0; i < 12; ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti.mid(10), (QStringList{u"btnCerca"_s, u"btnAnnulla"_s}));
+
+    // The button goes down: the waiting label shows before the search runs.
+    auto *cerca = figlio<QPushButton>(&f, "btnCerca");
+    QTest::mousePress(cerca, Qt::LeftButton);
+    QVERIFY(figlio(&f, "lblAttendere")->isVisible());
+    QTest::mouseRelease(cerca, Qt::LeftButton);
+    QVERIFY(figlio(&f, "panContainer")->isVisible());
+
+    // Enter in the find box goes to Trova; Enter on Trova presses it.
+    auto *trova = figlio<QLineEdit>(&f, "txtTrova");
+    QTest::keyClick(trova, Qt::Key_Return);
+    QCOMPARE(QApplication::focusWidget(), figlio(&f, "btnTrova"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(dialoghi->testi(), QStringList{NESSUNA_VOCE});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Semplice);
+    QCOMPARE(lista(&f)->accessibleName(), u"Schede trovate"_s);
+
+    // Escape closes the window.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!f.isVisible());
+}
+
+void TestElenchi::archivioMancanteCreato() {
+    TfrmTrovaMagazzino f;
+    f.show();
+    QVERIFY(!QFile::exists(cartella->archivio()));
+    cerca(f, {});
+    QVERIFY(QFile::exists(cartella->archivio()));
+    QCOMPARE(cartella->leggiArchivio().size(), 0);
+    QCOMPARE(righeDi(lista(&f)), QStringList{});
+    QCOMPARE(figlio<QLabel>(&f, "lblTrovate")->text(),
+             u"Il presente riepilogo contiene 0 schede."_s);
+    clic(&f, "btnTrova");
+    QCOMPARE(dialoghi->testi(), QStringList{NESSUNA_VOCE});
+}
+
+void TestElenchi::ricercaSenzaArchivio() {
+    QVERIFY(QDir(cartella->percorso()).mkdir(u"Magazzino.pro"_s));
+    TfrmTrovaMagazzino f;
+    f.show();
+    cerca(f, {{"txtNome", u"vite"_s}});
+    QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Semplice);
+    // The criteria stay, the waiting label too; the user may try again.
+    QVERIFY(figlio(&f, "panAvvio")->isVisible());
+    QVERIFY(figlio(&f, "lblAttendere")->isVisible());
+    QCOMPARE(figlio<QLineEdit>(&f, "txtNome")->text(), u"vite"_s);
+    QVERIFY(f.isVisible());
+}
+
+void TestElenchi::trovaSuccessiva() {
+    cartella->scriviArchivio(ArchivioDi({carta(u"A1"_s, {{Campo::Nome, u"vite"_s}}),
+                                         carta(u"A2"_s, {{Campo::Nome, u"dado"_s}}),
+                                         carta(u"A3"_s, {{Campo::Nome, u"VITE grande"_s}})}));
+    TfrmTrovaMagazzino f;
+    f.show();
+    cerca(f, {});
+    auto *l = lista(&f);
+    auto *trova = figlio<QLineEdit>(&f, "txtTrova");
+    QTest::keyClicks(trova, u"Vite"_s);
+    // A new key tests the first line at once; the same key goes on from the
+    // selection, round from the last line to the first.
+    QList<qsizetype> selezioni;
+    for (int i = 0; i < 3; ++i) {
+        clic(&f, "btnTrova");
+        selezioni << l->selezionata();
+    }
+    QCOMPARE(selezioni, (QList<qsizetype>{0, 2, 0}));
+
+    // A key no line holds leaves the selection.
+    l->seleziona(2);
+    trova->setText(u"bullone"_s);
+    clic(&f, "btnTrova");
+    QCOMPARE(l->selezionata(), 2);
+    // A changed key starts from the top again.
+    trova->setText(u"DADO"_s);
+    clic(&f, "btnTrova");
+    QCOMPARE(l->selezionata(), 1);
+    QVERIFY(dialoghi->mostrati().isEmpty());
+
+    // With nothing selected, a key found nowhere selects the first line.
+    TfrmTrovaMagazzino g;
+    g.show();
+    cerca(g, {});
+    figlio<QLineEdit>(&g, "txtTrova")->setText(u"bullone"_s);
+    clic(&g, "btnTrova");
+    QCOMPARE(lista(&g)->selezionata(), 0);
+}
+
+void TestElenchi::stampaQuarantaRighe() {
+    QByteArray archivio;
+    for (int i = 1; i <= 40; ++i)
+        archivio += ArchivioDi({SchedaNumero(i)});
+    cartella->scriviArchivio(archivio);
+    TfrmTrovaMagazzino f;
+    f.show();
+    cerca(f, {});
+    dialoghi->allaProssimaStampa(true);
+    clic(&f, "btnStampa");
+    auto &report = f.frxReport();
+    auto *memo = report.FindObject<TfrxMemoView>(u"txtRiepilogo"_s);
+    QCOMPARE(memo->Memo, righeDi(lista(&f)));
+    QCOMPARE(memo->Memo.size(), 40);
+    QVERIFY(qAbs(memo->Height - 512.88) < 1e-9);
+    QVERIFY(qAbs(report.FindObject(u"MasterData"_s)->Height - 522.88) < 1e-9);
+    QCOMPARE(report.FindObject<TfrxMemoView>(u"txtTitolo"_s)->Text(),
+             u"Riepilogo prodotti in magazzino"_s);
+    QCOMPARE(dialoghi->lavoriStampa(), QStringList{u"Riepilogo dati"_s});
+    QVERIFY(QFileInfo(dialoghi->fileStampa()).size() > 0);
+}
+
+void TestElenchi::avanzamentoDiUnaPassataLunga() {
+    // A pass long enough to notice shows the waiting label and the share of
+    // the archive read, and the window goes on painting meanwhile.
+    const TScheda s = SchedaNumero(1);
+    QByteArray archivio;
+    for (int i = 0; i < 3 * 4096 + 10; ++i)
+        archivio.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    cartella->scriviArchivio(archivio);
+    AvanzamentoPassata::impostaSoglia(0);
+
+    TfrmTrovaMagazzino f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    auto *barra = figlio<QProgressBar>(&f, "prgAvanzamento");
+    QList<int> valori;
+    QTimer campione;
+    QObject::connect(&campione, &QTimer::timeout, [&] {
+        if (barra->isVisible()) valori << barra->value();
+    });
+    campione.start(0);
+    cerca(f, {});
+    campione.stop();
+    QVERIFY(!valori.isEmpty());
+    QVERIFY(valori.last() > 0 && valori.last() <= 1000);
+    QVERIFY(std::is_sorted(valori.begin(), valori.end()));
+    QVERIFY(!barra->isVisible());
+    QCOMPARE(lista(&f)->righe().size(), 3 * 4096 + 10);
+}
+
+// ---- Opening a card -----------------------------------------------------------
+
+void TestElenchi::doppioClicApreLaSchedaDellaRiga() {
+    // Two equal cards, and two whose codes differ beyond the cut: each line
+    // opens the card it was made from.
+    const TScheda doppia = carta(u"D1"_s, {{Campo::Nome, u"Doppia"_s}, {Campo::Pagato, u"Sì"_s}});
+    TScheda seconda = doppia;
+    seconda.impostaTesto(Campo::Note, u"la seconda"_s);
+    const TScheda lunga1 = carta(u"LUNGHISSIMO-CODICE-000001"_s);
+    const TScheda lunga2 = carta(u"LUNGHISSIMO-CODICE-000002"_s);
+    cartella->scriviArchivio(ArchivioDi({doppia, lunga1, seconda, lunga2}));
+
+    TfrmMagazzino scheda;
+    scheda.show();
+    const struct {
+        int riga;
+        QString posizione;
+        QString codice;
+        QString note;
+    } casi[] = {{0, u"1"_s, u"D1"_s, QString()},
+                {1, u"3"_s, u"D1"_s, u"la seconda"_s},
+                {2, u"2"_s, u"LUNGHISSIMO-CODICE-000001"_s, QString()},
+                {3, u"4"_s, u"LUNGHISSIMO-CODICE-000002"_s, QString()}};
+    for (const auto &caso : casi) {
+        bool chiusa = false;
+        dialoghi->allaProssimaFinestra([&](QDialog *d) {
+            auto *f = qobject_cast<TfrmTrovaMagazzino *>(d);
+            QVERIFY(f);
+            QCOMPARE(f->lblMemory->text(), u"magazzino"_s);
+            cerca(*f, {});
+            QCOMPARE(lista(f)->righe().size(), 4);
+            doppioClic(lista(f), caso.riga);
+            chiusa = !f->isVisible();
+            QCOMPARE(lista(f)->righe().size(), 0); // emptied on close
+        });
+        clic(&scheda, "btnTrova");
+        QVERIFY(chiusa);
+        QCOMPARE(figlio<QLabel>(&scheda, "lblPosizione")->text(), caso.posizione);
+        QCOMPARE(scheda.casella(Campo::Codice)->text(), caso.codice);
+        QCOMPARE(scheda.casella(Campo::Note)->text(), caso.note);
+    }
+    QVERIFY(figlio<QCheckBox>(&scheda, "chkPagato")->isChecked());
+}
+
+void TestElenchi::archivioCambiatoDopoIlRiempimento() {
+    // The line's record no longer gives the line: the card is looked for by
+    // its line, and the last one in file order that gives it is loaded.
+    const TScheda a = carta(u"A"_s, {{Campo::Nome, u"primo"_s}});
+    const TScheda b = carta(u"B"_s, {{Campo::Nome, u"secondo"_s}});
+    cartella->scriviArchivio(ArchivioDi({a, b}));
+    TfrmMagazzino scheda;
+    scheda.show();
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *f = static_cast<TfrmTrovaMagazzino *>(d);
+        cerca(*f, {});
+        cartella->scriviArchivio(ArchivioDi({b, b, a}));
+        doppioClic(lista(f), 0); // the line of A, made from record 1
+    });
+    clic(&scheda, "btnTrova");
+    QCOMPARE(figlio<QLabel>(&scheda, "lblPosizione")->text(), u"3"_s);
+    QCOMPARE(scheda.casella(Campo::Nome)->text(), u"primo"_s);
+
+    // A card no longer in the archive: nothing is loaded, the window closes.
+    scheda.PulisciScheda();
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *f = static_cast<TfrmTrovaMagazzino *>(d);
+        cerca(*f, {});
+        cartella->scriviArchivio(ArchivioDi({b}));
+        doppioClic(lista(f), 0);
+        QVERIFY(!f->isVisible());
+    });
+    clic(&scheda, "btnTrova");
+    QCOMPARE(figlio<QLabel>(&scheda, "lblPosizione")->text(), QString());
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestElenchi::invioApreLaScheda() {
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+    TfrmMagazzino scheda;
+    scheda.show();
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *f = static_cast<TfrmTrovaMagazzino *>(d);
+        cerca(*f, {});
+        auto *l = lista(f);
+        l->setFocus();
+        // Enter without a selected line does nothing.
+        QTest::keyClick(l, Qt::Key_Return);
+        QVERIFY(f->isVisible());
+        QTest::keyClick(l, Qt::Key_Down);
+        QTest::keyClick(l, Qt::Key_Down);
+        QCOMPARE(l->selezionata(), 1);
+        QTest::keyClick(l, Qt::Key_Return);
+        QVERIFY(!f->isVisible());
+    });
+    clic(&scheda, "btnTrova");
+    QCOMPARE(figlio<QLabel>(&scheda, "lblPosizione")->text(), u"2"_s);
+    QCOMPARE(scheda.casella(Campo::Codice)->text(), u"COD2"_s);
+}
+
+void TestElenchi::senzaEtichettaMagazzinoNessunaScheda() {
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    TfrmTrovaMagazzino f;
+    bool caricata = false;
+    f.impostaApriScheda([&](const TScheda &, qint64) { caricata = true; });
+    f.lblMemory->setText(u" altro "_s);
+    f.show();
+    cerca(f, {});
+    doppioClic(lista(&f), 0);
+    QVERIFY(!caricata);
+    QVERIFY(!f.isVisible());
+    TfrmTrovaMagazzino g;
+    g.impostaApriScheda([&](const TScheda &, qint64) { caricata = true; });
+    g.lblMemory->setText(u" magazzino "_s);
+    g.show();
+    cerca(g, {});
+    doppioClic(lista(&g), 0);
+    QVERIFY(caricata);
+}
+
+// ---- Under-stock and unpaid ---------------------------------------------------
+
+void TestElenchi::sottoscorta_data() {
+    QTest::addColumn<QString>("giacenza");
+    QTest::addColumn<QString>("avviso");
+    QTest::addColumn<bool>("elencata");
+    QTest::newRow("5/5") << u"5"_s << u"5"_s << true;
+    QTest::newRow("6/5") << u"6"_s << u"5"_s << false;
+    QTest::newRow("0/0") << u"0"_s << u"0"_s << true;
+    QTest::newRow("2/3") << u"2"_s << u"3"_s << true;
+    QTest::newRow("-1/0") << u"-1"_s << u"0"_s << true;
+    QTest::newRow("1/0") << u"1"_s << u"0"_s << false;
+    // 2,5 is two and a half: under 3, over 2.
+    QTest::newRow("2,5/3") << u"2,5"_s << u"3"_s << true;
+    QTest::newRow("2,5/2") << u"2,5"_s << u"2"_s << false;
+}
+
+void TestElenchi::sottoscorta() {
+    QFETCH(QString, giacenza);
+    QFETCH(QString, avviso);
+    QFETCH(bool, elencata);
+    cartella->scriviArchivio(
+        ArchivioDi({carta(u"X"_s, {{Campo::Giacenza, giacenza}, {Campo::Avviso, avviso}})}));
+    TfrmSottoscorta f;
+    f.show();
+    QCOMPARE(codiciDi(lista(&f)), elencata ? QStringList{u"X"_s} : QStringList{});
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestElenchi::sottoscortaSaltaLeSchedeIllegibili() {
+    // A card whose threshold is empty, or whose stock uses a point, cannot be
+    // judged: it is skipped, the pass goes on, and one warning names it.
+    QByteArray archivio =
+        ArchivioDi({carta(u"PRIMA"_s, {{Campo::Giacenza, u"1"_s}, {Campo::Avviso, u"2"_s}}),
+                    carta(u"VUOTA"_s, {{Campo::Giacenza, u"1"_s}}),
+                    carta(u"PUNTO"_s, {{Campo::Giacenza, u"1.5"_s}, {Campo::Avviso, u"2"_s}}),
+                    carta(QString(), {{Campo::Giacenza, u"x"_s}, {Campo::Avviso, u"2"_s}}),
+                    carta(u"DOPO"_s, {{Campo::Giacenza, u"0"_s}, {Campo::Avviso, u"0"_s}})});
+    cartella->scriviArchivio(archivio);
+    {
+        TfrmSottoscorta f;
+        f.show();
+        QCOMPARE(codiciDi(lista(&f)), (QStringList{u"DOPO"_s, u"PRIMA"_s}));
+        QCOMPARE(dialoghi->mostrati().size(), 1);
+        QCOMPARE(dialoghi->mostrati().first().genere, Genere::Avviso);
+        QCOMPARE(dialoghi->ultimo(),
+                 u"Attenzione: non è stato possibile valutare 3 schede, perché la giacenza o la "
+                 "soglia di avviso non è un numero valido: VUOTA, PUNTO, scheda n. 4. Correggere "
+                 "la giacenza e la soglia di avviso nelle schede indicate."_s);
+    }
+    // Past ten codes, the rest is "...".
+    for (int i = 1; i <= 12; ++i)
+        archivio += ArchivioDi({carta(u"M"_s + QString::number(i))});
+    cartella->scriviArchivio(archivio);
+    dialoghi->azzera();
+    TfrmSottoscorta f;
+    f.show();
+    QVERIFY(dialoghi->ultimo().contains(u"valutare 15 schede"_s));
+    QVERIFY(dialoghi->ultimo().contains(u": VUOTA, PUNTO, scheda n. 4, M1, M2, M3, M4, M5, M6, "
+                                        "M7, ...."_s));
+}
+
+void TestElenchi::daSaldare() {
+    cartella->scriviArchivio(
+        ArchivioDi({carta(u"NO"_s, {{Campo::Pagato, u"No"_s}}),
+                    carta(u"MINUSCOLO"_s, {{Campo::Pagato, u"no"_s}}),
+                    carta(u"SI"_s, {{Campo::Pagato, u"Sì"_s}}), carta(u"VUOTO"_s),
+                    carta(u"LUNGA"_s, {{Campo::Pagato, u"No"_s},
+                                       {Campo::Nome, u"Nome molto lungo oltre trenta caratteri"_s},
+                                       {Campo::Ditta, u"Ditta fornitrice dal nome lungo"_s}})}));
+    TfrmDaSaldare f;
+    mostra(f);
+    QCOMPARE(f.windowTitle(), u" Riepilogo pagamenti non saldati"_s);
+    const QStringList righe = righeDi(lista(&f));
+    QStringList codici;
+    for (const QString &r : righe)
+        codici << r.mid(5, 20).trimmed();
+    QCOMPARE(codici, (QStringList{u"LUNGA"_s, u"NO"_s}));
+    QCOMPARE(righe.first().mid(27, 30), u"Nome molto lungo oltre trenta "_s);
+    QCOMPARE(righe.first().mid(93, 24), u"Ditta fornitrice dal nom"_s);
+    QCOMPARE(QApplication::focusWidget(), figlio(&f, "txtTrova"));
+    QCOMPARE(lista(&f)->selezionata(), -1);
+
+    // Tab order: find box, list, Stampa, Trova, Chiudi.
+    QStringList visti;
+    for (int i = 0; i < 5; ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"lstRecords"_s, u"btnStampa"_s, u"btnTrova"_s,
+                                 u"btnChiudi"_s}));
+
+    dialoghi->allaProssimaStampa(false);
+    clic(&f, "btnStampa");
+    QCOMPARE(f.frxReport().FindObject<TfrxMemoView>(u"txtTitolo"_s)->Text(),
+             u"Riepilogo pagamenti non saldati"_s);
+    QCOMPARE(f.frxReport().FindObject<TfrxMemoView>(u"txtRiepilogo"_s)->Memo, righe);
+
+    // A double-click opens the card of the line.
+    TScheda caricata;
+    qint64 posizione = 0;
+    f.impostaApriScheda([&](const TScheda &s, qint64 p) {
+        caricata = s;
+        posizione = p;
+    });
+    doppioClic(lista(&f), 1);
+    QCOMPARE(posizione, 1);
+    QCOMPARE(caricata.testo(Campo::Codice), u"NO"_s);
+    QVERIFY(!f.isVisible());
+}
+
+void TestElenchi::finestreDallaScheda() {
+    cartella->scriviArchivio(ArchivioDi(
+        {carta(u"S1"_s,
+               {{Campo::Giacenza, u"0"_s}, {Campo::Avviso, u"1"_s}, {Campo::Pagato, u"Sì"_s}}),
+         carta(u"S2"_s,
+               {{Campo::Giacenza, u"9"_s}, {Campo::Avviso, u"1"_s}, {Campo::Pagato, u"No"_s}})}));
+    TfrmMagazzino scheda;
+    scheda.show();
+    QStringList visti;
+    for (const char *pulsante : {"btnSottoscorta", "btnScaduti"}) {
+        dialoghi->allaProssimaFinestra([&](QDialog *d) {
+            visti << d->windowTitle() << codiciDi(lista(d));
+            QCOMPARE(d->parentWidget(), &scheda);
+            doppioClic(lista(d), 0);
+        });
+        clic(&scheda, pulsante);
+        visti << figlio<QLabel>(&scheda, "lblPosizione")->text();
+    }
+    QCOMPARE(visti, (QStringList{u" Materiali in esaurimento"_s, u"S1"_s, u"1"_s,
+                                 u" Riepilogo pagamenti non saldati"_s, u"S2"_s, u"2"_s}));
+}
+
+// ---- Inventory -------------------------------------------------------------------
+
+void TestElenchi::inventarioCategoria_data() {
+    QTest::addColumn<QString>("categoria");
+    QTest::addColumn<QString>("titolo");
+    QTest::addColumn<QStringList>("attesi");
+    const QStringList tutti{u"BUL"_s, u"NESSUNA"_s, u"VIT1"_s, u"VIT2"_s};
+    QTest::newRow("nessuna") << QString() << u"Tutti gli articoli in magazzino."_s << tutti;
+    QTest::newRow("solo spazi") << u"   "_s << u"Tutti gli articoli in magazzino."_s << tutti;
+    QTest::newRow("parte del testo") << u"vit"_s << u"vit"_s << QStringList{u"VIT1"_s, u"VIT2"_s};
+    QTest::newRow("maiuscole") << u"VITI E"_s << u"VITI E"_s << QStringList{u"VIT2"_s};
+    QTest::newRow("spazio iniziale") << u" e bulloni"_s << u"e bulloni"_s << QStringList{u"VIT2"_s};
+    QTest::newRow("nessuna corrisponde") << u"legno"_s << u"legno"_s << QStringList{};
+}
+
+void TestElenchi::inventarioCategoria() {
+    QFETCH(QString, categoria);
+    QFETCH(QString, titolo);
+    QFETCH(QStringList, attesi);
+    auto voce = [](const char *codice, const QString &tipologia) {
+        return carta(
+            QString::fromLatin1(codice),
+            {{Campo::Tipologia, tipologia}, {Campo::Giacenza, u"1"_s}, {Campo::Costo, u"1,00"_s}});
+    };
+    cartella->scriviArchivio(
+        ArchivioDi({voce("VIT1", u"Viti"_s), voce("NESSUNA", QString()),
+                    voce("VIT2", u"Viti e bulloni"_s), voce("BUL", u"Bulloni"_s)}));
+    TfrmRiepilogo f(nullptr, categoria);
+    f.show();
+    QStringList codici;
+    for (const QString &r : righeDi(lista(&f)))
+        codici << r.left(25).trimmed();
+    QCOMPARE(codici, attesi);
+    QCOMPARE(figlio<QLabel>(&f, "titTipologia")->text(), titolo);
+    QCOMPARE(figlio<QLabel>(&f, "titTipologia")->accessibleName(),
+             u"Categoria selezionata: "_s + titolo);
+    const QString conta =
+        u"Il presente inventario contiene "_s + QString::number(attesi.size()) + u" articoli."_s;
+    QCOMPARE(figlio<QLabel>(&f, "panInfo")->text(), conta);
+    QCOMPARE(figlio<QLabel>(&f, "panInfo")->accessibleName(), conta);
+    const QString totale = u"€ "_s + QString::number(attesi.size()) + u",00"_s;
+    QCOMPARE(figlio<QLabel>(&f, "lblTotale")->text(), totale);
+    QCOMPARE(figlio<QLabel>(&f, "lblTotale")->accessibleName(), u"Valore totale: "_s + totale);
+}
+
+void TestElenchi::inventarioValoriETotale() {
+    cartella->scriviArchivio(
+        ArchivioDi({carta(u"A"_s, {{Campo::Giacenza, u"3"_s}, {Campo::Costo, u"0,15"_s}}),
+                    carta(u"B"_s, {{Campo::Giacenza, u"2"_s}, {Campo::Costo, u"12,50"_s}}),
+                    carta(u"C"_s, {{Campo::Giacenza, u"-1"_s}, {Campo::Costo, u"0,1"_s}}),
+                    carta(u"D"_s, {{Campo::Giacenza, u"1"_s}, {Campo::Costo, u"0,2"_s}})}));
+    TfrmRiepilogo f(nullptr, QString());
+    f.show();
+    QStringList valori;
+    for (const QString &r : righeDi(lista(&f)))
+        valori << r.mid(r.indexOf(u"Valore: € "_s) + 10);
+    // No decimals are added on the lines; the total has two to four.
+    QCOMPARE(valori, (QStringList{u"0,45"_s, u"25"_s, u"-0,1"_s, u"0,2"_s}));
+    QCOMPARE(figlio<QLabel>(&f, "lblTotale")->text(), u"€ 25,55"_s);
+}
+
+void TestElenchi::inventarioSaltaLeSchedeIllegibili() {
+    // A card with an empty cost, one with a thousands point: left out of the
+    // lines and of the total, named in one message; the rest is finished.
+    cartella->scriviArchivio(ArchivioDi(
+        {carta(u"A"_s, {{Campo::Giacenza, u"2"_s}, {Campo::Costo, u"1,50"_s}}),
+         carta(u"VUOTO"_s, {{Campo::Giacenza, u"2"_s}}),
+         carta(u"MIGLIAIA"_s, {{Campo::Giacenza, u"1"_s}, {Campo::Costo, u"1.000,00"_s}}),
+         carta(u"B"_s, {{Campo::Giacenza, u"1"_s}, {Campo::Costo, u"2"_s}})}));
+    TfrmRiepilogo f(nullptr, QString());
+    f.show();
+    QCOMPARE(righeDi(lista(&f)).size(), 2);
+    QCOMPARE(figlio<QLabel>(&f, "lblTotale")->text(), u"€ 5,00"_s);
+    QCOMPARE(figlio<QLabel>(&f, "panInfo")->text(),
+             u"Il presente inventario contiene 2 articoli."_s);
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().first().genere, Genere::Informazione);
+    QCOMPARE(dialoghi->ultimo(),
+             u"2 schede non sono comprese nell'inventario né nel valore totale, perché la "
+             "giacenza o il costo unitario non è un numero valido: VUOTO, MIGLIAIA. Correggere "
+             "queste schede e aprire di nuovo l'inventario."_s);
+}
+
+void TestElenchi::inventarioDalPrompt() {
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+    TfrmMenuRiepilogo prompt;
+    prompt.show();
+    QTest::keyClicks(figlio(&prompt, "txtTipologia"), u"ferr"_s);
+    QStringList visti;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        QVERIFY(figlio(&prompt, "lblAttendere")->isVisible());
+        QCOMPARE(d->parentWidget(), &prompt);
+        visti << d->windowTitle() << figlio<QLabel>(d, "titTipologia")->text()
+              << QString::number(lista(d)->righe().size());
+        QVERIFY(d->windowState() & Qt::WindowMaximized);
+        clic(d, "btnEsci");
+        QVERIFY(!d->isVisible());
+    });
+    clic(&prompt, "btnVisualizza");
+    QCOMPARE(visti, (QStringList{u" Quadrelo - Inventario Merce"_s, u"ferr"_s, u"2"_s}));
+    QVERIFY(!figlio(&prompt, "lblAttendere")->isVisible());
+    QCOMPARE(figlio<QLineEdit>(&prompt, "txtTipologia")->text(), u"ferr"_s);
+}
+
+void TestElenchi::inventarioTrovaEStampa() {
+    {
+        // Empty: find next says so in an information dialog.
+        TfrmRiepilogo vuoto(nullptr, u"legno"_s);
+        vuoto.show();
+        clic(&vuoto, "btnTrova");
+        QCOMPARE(dialoghi->testi(), QStringList{NESSUNA_VOCE});
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+        QCOMPARE(figlio<QLabel>(&vuoto, "lblTotale")->text(), u"€ 0,00"_s);
+        QCOMPARE(figlio<QLabel>(&vuoto, "panInfo")->text(),
+                 u"Il presente inventario contiene 0 articoli."_s);
+    }
+    dialoghi->azzera();
+    QByteArray archivio;
+    for (int i = 1; i <= 10; ++i)
+        archivio += ArchivioDi({SchedaNumero(i)});
+    cartella->scriviArchivio(archivio);
+    TfrmRiepilogo f(nullptr, QString());
+    mostra(f);
+    QCOMPARE(QApplication::focusWidget(), figlio(&f, "txtTrova"));
+    // Enter in the find box does nothing.
+    QTest::keyClicks(figlio(&f, "txtTrova"), u"cod1"_s);
+    QTest::keyClick(figlio(&f, "txtTrova"), Qt::Key_Return);
+    QVERIFY(f.isVisible());
+    QCOMPARE(lista(&f)->selezionata(), -1);
+    clic(&f, "btnTrova");
+    QCOMPARE(lista(&f)->selezionata(), 0);
+    clic(&f, "btnTrova");
+    QCOMPARE(lista(&f)->selezionata(), 1); // COD10
+    QVERIFY(dialoghi->mostrati().isEmpty());
+
+    dialoghi->allaProssimaStampa(false);
+    clic(&f, "btnStampa");
+    auto *memo = f.frxReport().FindObject<TfrxMemoView>(u"txtRiepilogo"_s);
+    QCOMPARE(memo->Memo.size(), 12);
+    QCOMPARE(memo->Memo.mid(0, 10), righeDi(lista(&f)));
+    QCOMPARE(memo->Memo.at(10), u"--------------------------"_s);
+    QCOMPARE(memo->Memo.at(11), u"VALORE TOTALE: "_s + figlio<QLabel>(&f, "lblTotale")->text());
+    QVERIFY(qAbs(memo->Height - 12 * 12.822) < 1e-9);
+    QVERIFY(qAbs(f.frxReport().FindObject(u"MasterData"_s)->Height - 12 * 12.822 - 10) < 1e-9);
+    QCOMPARE(f.frxReport().FindObject<TfrxMemoView>(u"txtTitolo"_s)->Text(),
+             u"Inventario merce - Categoria: Tutti gli articoli in magazzino."_s);
+
+    // Tab order: find box, list, Stampa inventario, Esci, Trova.
+    figlio(&f, "txtTrova")->setFocus();
+    QStringList visti;
+    for (int i = 0; i < 5; ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"lstRecords"_s, u"btnStampa"_s, u"btnEsci"_s,
+                                 u"btnTrova"_s}));
+}
+
+QTEST_MAIN(TestElenchi)
+#include "tst_lists.moc"
