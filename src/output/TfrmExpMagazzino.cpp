@@ -6,6 +6,7 @@
 #include "archive/RegoleNumeri.h"
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
+#include "output/LibroMagazzino.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
@@ -66,6 +67,10 @@ const std::array<Colonna, NumeroColonne> Colonne = {{
 constexpr int RigheIniziali = 10;
 
 const QString TestoIniziale = u"Esportazione archivio in Microsoft Excel."_s;
+
+const QString MessaggioFallimento = u"Attenzione: il sistema non permette di esportare i dati."_s +
+                                    u"\n\r\n\r"_s +
+                                    u"Accertarsi che il file di Excel non sia già aperto."_s;
 
 // The white banner across the top: a small worksheet and the window's purpose.
 QPixmap disegnaIntestazione() {
@@ -210,8 +215,10 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     } pulsanti[] = {
         {u"cmdEsporta"_s, u"foglio"_s, u"Esporta"_s,
          u"Esporta l'archivio in formato Microsoft Excel."_s, 484},
+        {u"cmdEsportaXlsx"_s, u"foglio_xlsx"_s, u"Esporta in formato .xlsx"_s,
+         u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s, 560},
         {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
-         u"Esporta tutti i dati delle schede in un file CSV."_s, 560},
+         u"Esporta tutti i dati delle schede in un file CSV."_s, 636},
         {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
          u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
         {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
@@ -280,9 +287,10 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     m_grdRecords->setFocus();
 
     connect(creati[0], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaClick);
-    connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaCsvClick);
-    connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
-    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
+    connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaXlsxClick);
+    connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaCsvClick);
+    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
+    connect(creati[4], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
 }
 
 TfrmExpMagazzino::~TfrmExpMagazzino() = default;
@@ -349,11 +357,7 @@ void TfrmExpMagazzino::cmdEsportaClick() {
             [this](qsizetype riga, int colonna) { return m_modello->cella(riga, colonna); });
     });
     if (!scritto) {
-        dialoghi().messaggioSemplice(this, u"Attenzione: il sistema non permette di esportare i "
-                                           u"dati."_s +
-                                               u"\n\r\n\r"_s +
-                                               u"Accertarsi che il file di Excel non sia già "
-                                               u"aperto."_s);
+        dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
     if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo."_s +
@@ -373,6 +377,23 @@ bool TfrmExpMagazzino::scriviFile(const QString &percorso,
         return false;
     }
     return file.commit();
+}
+
+void TfrmExpMagazzino::cmdEsportaXlsxClick() {
+    confermaModifica();
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xlsx"_s);
+    const QList<qsizetype> righe = m_modello->righeSchede();
+    if (!ScriviLibroMagazzino(percorso, righe.size(), [this, &righe](qsizetype r, int colonna) {
+            return m_modello->cella(righe[r], colonna);
+        })) {
+        dialoghi().messaggioSemplice(this, MessaggioFallimento);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
+                                 u"file Magazzino.xlsx."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+        Risposta::No)
+        Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 
 void TfrmExpMagazzino::cmdEsportaCsvClick() {

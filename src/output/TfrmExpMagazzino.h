@@ -20,6 +20,7 @@ class TfrmExpMagazzino : public QDialog {
     ~TfrmExpMagazzino() override;
 
     void cmdEsportaClick();
+    void cmdEsportaXlsxClick();
     void cmdEsportaCsvClick();
     void cmdGuidaClick();
     void cmdEsciClick();

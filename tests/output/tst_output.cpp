@@ -394,6 +394,9 @@ class TestOutput : public QObject {
     // CSV export
     void esportaCsv();
     void csvVuotoEFallito();
+    // .xlsx export
+    void esportaXlsx();
+    void xlsxFallito();
 };
 
 void TestOutput::initTestCase() {
@@ -1360,6 +1363,104 @@ void TestOutput::csvVuotoEFallito() {
                          "Accertarsi che il file Magazzino.csv non sia già aperto in un altro "
                          "programma."_s});
     QVERIFY(dialoghi.aperti().isEmpty());
+}
+
+namespace {
+// A part of a zip archive, as the unzip tool gives it.
+QByteArray parteZip(const QString &archivio, const QString &parte) {
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, archivio, parte});
+    if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0) return {};
+    return unzip.readAllStandardOutput();
+}
+} // namespace
+
+void TestOutput::esportaXlsx() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda seconda = SchedaNumero(2);
+    seconda.impostaTesto(Campo::Costo, u"n.d."_s);
+    seconda.impostaTesto(Campo::Note, u"Viti <M6> & dadi"_s);
+    cartella.scriviArchivio(ArchivioDi({primaScheda(), seconda}));
+    const QString percorso = cartella.percorso(u"Magazzino.xlsx"_s);
+    scriviFile(percorso, "precedente");
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QToolButton *xlsx = pulsante(d, "cmdEsportaXlsx");
+        QCOMPARE(xlsx->accessibleName(), u"Esporta in formato .xlsx"_s);
+        QCOMPARE(xlsx->accessibleDescription(),
+                 u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s);
+        QVERIFY(scriviInCella(d->findChild<QTableView *>(u"grdRecords"_s), 1, 3, u"Dado M6"_s));
+        QTest::mouseClick(xlsx, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
+                             "Magazzino.xlsx.\r\n\r\nSi vuole aprire il file di Excel?"_s});
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+    // Nothing left beside it: archive and workbook only.
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files).size(), qsizetype(2));
+
+    QVERIFY(parteZip(percorso, u"xl/workbook.xml"_s).contains("name=\"Magazzino Prodotti\""));
+    const QByteArray foglio = parteZip(percorso, u"xl/worksheets/sheet1.xml"_s);
+    QVERIFY(!foglio.isEmpty());
+    // The header row stays in view and carries the filters.
+    QVERIFY(foglio.contains("<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" "
+                            "state=\"frozen\"/>"));
+    QVERIFY(foglio.contains("<autoFilter ref=\"A1:Q3\"/>"));
+    const QByteArray celle[] = {
+        // Bold header cells, as text.
+        "<c r=\"A1\" s=\"1\" t=\"inlineStr\"><is><t>Codice articolo</t></is></c>",
+        "<c r=\"M1\" s=\"1\" t=\"inlineStr\"><is><t>Modalit\xC3\xA0 di pagamento</t></is></c>",
+        "<c r=\"Q1\" s=\"1\" t=\"inlineStr\"><is><t>Pagato</t></is></c>",
+        // A code stays text; cost and price are numbers shown with two
+        // decimals, the stock a plain number.
+        "<c r=\"A2\" t=\"inlineStr\"><is><t>007</t></is></c>",
+        "<c r=\"B2\" s=\"2\"><v>12.5</v></c>",
+        "<c r=\"D2\"><v>40</v></c>",
+        "<c r=\"P2\" s=\"2\"><v>20</v></c>",
+        "<c r=\"Q2\" t=\"inlineStr\"><is><t>S\xC3\xAC</t></is></c>",
+        // A cost that is not a number stays as written; the edit is exported.
+        "<c r=\"B3\" t=\"inlineStr\"><is><t>n.d.</t></is></c>",
+        "<c r=\"C3\" t=\"inlineStr\"><is><t>Dado M6</t></is></c>",
+        "<c r=\"O3\" t=\"inlineStr\"><is><t>Viti &lt;M6&gt; &amp; dadi</t></is></c>",
+    };
+    for (const QByteArray &cella : celle)
+        QVERIFY2(foglio.contains(cella), cella.constData());
+    // No rows beyond the cards.
+    QVERIFY(!foglio.contains("<row r=\"4\""));
+    // Style 2, the amounts' one, shows two decimals.
+    const QByteArray stili = parteZip(percorso, u"xl/styles.xml"_s);
+    QVERIFY(stili.contains("<numFmt numFmtId=\"164\" formatCode=\"0.00\"/>"));
+    const qsizetype elenco = stili.indexOf("<cellXfs");
+    const QList<QByteArray> stiliCella = stili.mid(elenco).split('>');
+    QVERIFY(stiliCella.size() > 3);
+    QVERIFY(stiliCella[3].contains("numFmtId=\"164\""));
+}
+
+void TestOutput::xlsxFallito() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({primaScheda()}));
+    // Something in the way that cannot be replaced.
+    QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.xlsx/dentro"_s));
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QTest::mouseClick(pulsante(d, "cmdEsportaXlsx"), Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.testi(), QStringList{EsportazioneFallita});
+    QVERIFY(dialoghi.aperti().isEmpty());
+    QVERIFY(QFileInfo(cartella.percorso(u"Magazzino.xlsx/dentro"_s)).isDir());
+    // The half-made workbook went away.
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files), QStringList{u"Magazzino.pro"_s});
 }
 
 QTEST_MAIN(TestOutput)
