@@ -5,6 +5,7 @@
 #include "access/Crypt.h"
 #include "access/DepositoPassword.h"
 #include "access/FileIni.h"
+#include "access/GuidaPdf.h"
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmGuida.h"
 #include "access/TfrmPassword.h"
@@ -158,6 +159,7 @@ class TestAccesso : public QObject {
     void argomentiCollegati();
     void collegamentoGuida();
     void informazioniERiconoscimenti();
+    void guidaPdf();
 };
 
 void TestAccesso::crypt_data() {
@@ -762,6 +764,40 @@ void TestAccesso::informazioniERiconoscimenti() {
                                   QStringLiteral(" Quadrelo - Realizzato da Quadrelo Software")}));
     QCOMPARE(dialoghi->aperti().mid(2), (QList<QUrl>{sito, sito}));
     QCOMPARE(dialoghi->finestreEseguite(), 2);
+}
+
+void TestAccesso::guidaPdf() {
+    const QString percorso = cartella->percorso(QStringLiteral("Guida.pdf"));
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviGuidaPdf(&file));
+    file.close();
+    const QString lettore = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    QVERIFY2(!lettore.isEmpty(), "pdftotext (poppler-utils) is needed to read the guide back");
+    QProcess pdftotext;
+    pdftotext.start(lettore, {percorso, QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished(30000));
+    QCOMPARE(pdftotext.exitCode(), 0);
+    // One line per text line; words joined again for the checks.
+    const QString testo = QString::fromUtf8(pdftotext.readAllStandardOutput())
+                              .simplified()
+                              .replace(u'\uFB01', QStringLiteral("fi"));
+    QVERIFY(testo.contains(QStringLiteral("Guida all'utilizzo del software")));
+    QVERIFY(testo.contains(QStringLiteral("Indice")));
+    const auto argomenti = TuttiGliArgomenti();
+    for (qsizetype i = 0; i < argomenti.size(); ++i) {
+        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + argomenti[i].titolo;
+        // Listed in the contents, and heading its section.
+        QVERIFY2(testo.count(titolo) >= 2, qPrintable(titolo));
+    }
+    QVERIFY(testo.contains(QStringLiteral("\"bilanciopronto\" (scritta senza le virgolette).")));
+    QVERIFY(testo.contains(QStringLiteral("Pagina 2")));
+
+    QProcess info;
+    info.start(QStandardPaths::findExecutable(QStringLiteral("pdfinfo")), {percorso});
+    QVERIFY(info.waitForFinished(30000));
+    const QString dati = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(dati.contains(QStringLiteral("(A4)")), qPrintable(dati));
 }
 
 QTEST_MAIN(TestAccesso)
