@@ -1,8 +1,8 @@
 #include "access/TfrmCambiaPassword.h"
 
-#include "access/CasellaPassword.h"
 #include "access/DepositoPassword.h"
 #include "access/Intestazione.h"
+#include "access/PezziAccesso.h"
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-using namespace CasellaPassword;
+using namespace PezziAccesso;
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "access/TfrmPassword.h"
 
-#include "access/CasellaPassword.h"
 #include "access/DepositoPassword.h"
 #include "access/Intestazione.h"
+#include "access/PezziAccesso.h"
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -13,7 +13,7 @@
 #include <QPushButton>
 #include <QShowEvent>
 
-using namespace CasellaPassword;
+using namespace PezziAccesso;
 
 TfrmPassword::TfrmPassword(QWidget *genitore)
     : QWidget(genitore, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -26,7 +26,7 @@ TfrmPassword::TfrmPassword(QWidget *genitore)
                      QStringLiteral("Password"),
                      {QStringLiteral("Proteggi l'accesso al programma con una password "
                                      "scelta da te."),
-                      QStringLiteral("Per il primo accesso usa la password bilanciopronto.")},
+                      QStringLiteral("Per il primo accesso usa la password \"bilanciopronto\".")},
                      true);
     auto *lblRigo05 =
         etichetta(this, QStringLiteral("lblRigo05"),

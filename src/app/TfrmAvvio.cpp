@@ -1,5 +1,10 @@
 #include "app/TfrmAvvio.h"
 
+#include "access/Produttore.h"
+#include "access/TfrmGuida.h"
+#include "access/TfrmInfo.h"
+#include "access/TfrmSplash.h"
+#include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
@@ -60,14 +65,15 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *btnInventario =
         pulsante(QStringLiteral("btnInventario"), QStringLiteral("bottone_inventario"),
                  QRect(530, 456, 280, 64), QStringLiteral("Inventario Merce"));
-    pulsante(QStringLiteral("imgInfo"), QStringLiteral("info"), QRect(16, 16, 56, 56),
-             QStringLiteral("Informazioni"));
-    pulsante(QStringLiteral("imgGuida"), QStringLiteral("guida"), QRect(908, 16, 56, 56),
-             QStringLiteral("Guida"));
-    pulsante(QStringLiteral("imgCopyright"), QStringLiteral("copyright"), QRect(16, 568, 56, 56),
-             QStringLiteral("Riconoscimenti"));
-    pulsante(QStringLiteral("imgSito"), QStringLiteral("sito"), QRect(290, 572, 400, 50),
-             QStringLiteral("Sito web di Quadrelo: www.quadrelo.it"));
+    auto *imgInfo = pulsante(QStringLiteral("imgInfo"), QStringLiteral("info"),
+                             QRect(16, 16, 56, 56), QStringLiteral("Informazioni"));
+    auto *imgGuida = pulsante(QStringLiteral("imgGuida"), QStringLiteral("guida"),
+                              QRect(908, 16, 56, 56), QStringLiteral("Guida"));
+    auto *imgCopyright = pulsante(QStringLiteral("imgCopyright"), QStringLiteral("copyright"),
+                                  QRect(16, 568, 56, 56), QStringLiteral("Riconoscimenti"));
+    auto *imgSito =
+        pulsante(QStringLiteral("imgSito"), QStringLiteral("sito"), QRect(290, 572, 400, 50),
+                 QStringLiteral("Sito web di Quadrelo: www.quadrelo.it"));
     auto *imgEsci = pulsante(QStringLiteral("imgEsci"), QStringLiteral("chiudi"),
                              QRect(908, 568, 56, 56), QStringLiteral("Esci dal programma"));
 
@@ -76,6 +82,28 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     connect(imgInventario, &QToolButton::clicked, this, &TfrmAvvio::imgInventarioClick);
     connect(btnInventario, &QToolButton::clicked, this, &TfrmAvvio::imgInventarioClick);
     connect(imgEsci, &QToolButton::clicked, this, &TfrmAvvio::imgEsciClick);
+    connect(imgInfo, &QToolButton::clicked, this, &TfrmAvvio::imgInfoClick);
+    connect(imgGuida, &QToolButton::clicked, this, &TfrmAvvio::imgGuidaClick);
+    connect(imgCopyright, &QToolButton::clicked, this, &TfrmAvvio::imgCopyrightClick);
+    connect(imgSito, &QToolButton::clicked, this, &TfrmAvvio::imgSitoClick);
+}
+
+void TfrmAvvio::imgInfoClick() {
+    TfrmInfo finestra(this);
+    Piattaforma::dialoghi().esegui(&finestra);
+}
+
+void TfrmAvvio::imgGuidaClick() {
+    ApriGuida(this, TemaGuida::Avvio);
+}
+
+void TfrmAvvio::imgCopyrightClick() {
+    TfrmSplash finestra(this);
+    Piattaforma::dialoghi().esegui(&finestra);
+}
+
+void TfrmAvvio::imgSitoClick() {
+    Piattaforma::ApriConDesktop(Produttore::SitoWeb());
 }
 
 void TfrmAvvio::imgMagazzinoClick() {

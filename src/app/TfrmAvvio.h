@@ -19,6 +19,10 @@ class TfrmAvvio : public QWidget {
     void imgMagazzinoClick();
     void imgInventarioClick();
     void imgEsciClick();
+    void imgInfoClick();
+    void imgGuidaClick();
+    void imgCopyrightClick();
+    void imgSitoClick();
 
   protected:
     void closeEvent(QCloseEvent *evento) override;

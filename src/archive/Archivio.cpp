@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 QString MessaggioAccessoArchivio() {
@@ -15,6 +16,74 @@ QString MessaggioAccessoArchivio() {
            QStringLiteral("\n\r\n\r") +
            QStringLiteral("Accertarsi di possedere i privilegi di scrittura nella cartella di "
                           "installazione del programma.");
+}
+
+namespace {
+
+std::function<int(int)> &sincronizzazione() {
+    static std::function<int(int)> funzione;
+    return funzione;
+}
+
+// An advisory lock on a byte range (length 0: to the end of the file and
+// beyond), released when the object goes. Locks of the open file where the
+// kernel has them, so two operations of one process exclude each other too;
+// process locks otherwise; none where the file system refuses both.
+class Blocco {
+  public:
+    Blocco(int fd, short tipo, qint64 inizio, qint64 lunghezza) : m_fd(fd) {
+        m_regione.l_type = tipo;
+        m_regione.l_whence = SEEK_SET;
+        m_regione.l_start = off_t(inizio);
+        m_regione.l_len = off_t(lunghezza);
+        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
+            m_regione.l_pid = 0;
+            int esito;
+            do {
+                esito = ::fcntl(m_fd, comando, &m_regione);
+            } while (esito != 0 && errno == EINTR);
+            if (esito == 0) {
+                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
+                return;
+            }
+            if (errno != EINVAL) return; // refused by the file system: go on without
+        }
+    }
+    ~Blocco() {
+        if (m_sblocca < 0) return;
+        m_regione.l_type = F_UNLCK;
+        m_regione.l_pid = 0;
+        ::fcntl(m_fd, m_sblocca, &m_regione);
+    }
+    Blocco(const Blocco &) = delete;
+    Blocco &operator=(const Blocco &) = delete;
+
+  private:
+    int m_fd;
+    int m_sblocca = -1;
+    struct flock m_regione {};
+};
+
+bool scriviTutto(int fd, const unsigned char *dati, std::size_t quanti, off_t offset) {
+    std::size_t scritti = 0;
+    while (scritti < quanti) {
+        const ssize_t n = ::pwrite(fd, dati + scritti, quanti - scritti, offset + off_t(scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        scritti += std::size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+int SincronizzaArchivio(int fd) {
+    const auto &funzione = sincronizzazione();
+    return funzione ? funzione(fd) : ::fsync(fd);
+}
+
+std::function<int(int)> ImpostaSincronizzazioneArchivio(std::function<int(int)> funzione) {
+    return std::exchange(sincronizzazione(), std::move(funzione));
 }
 
 Archivio::Archivio(QString percorso) : m_percorso(std::move(percorso)) {}
@@ -43,7 +112,7 @@ bool Archivio::ApriArchivio() {
             const QByteArray cartella = QFile::encodeName(QFileInfo(m_percorso).absolutePath());
             const int fdCartella = ::open(cartella.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
             if (fdCartella >= 0) {
-                ::fsync(fdCartella);
+                SincronizzaArchivio(fdCartella);
                 ::close(fdCartella);
             }
         }
@@ -68,38 +137,68 @@ bool Archivio::leggi(qint64 posizione, TScheda &scheda) const {
 }
 
 bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const {
-    if (m_fd < 0 || posizione < 1 || quante < 1) return false;
-    const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
-    const std::size_t totale = std::size_t(quante) * TScheda::DIMENSIONE;
+    if (m_fd < 0 || posizione < 1 || quante < 1 || posizione > POSIZIONE_MASSIMA ||
+        quante > POSIZIONE_MASSIMA - posizione + 1)
+        return false;
+    const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
+    const qint64 totale = quante * TScheda::DIMENSIONE;
+    // One lock for the whole block: a card being written is read before or after.
+    const Blocco blocco(m_fd, F_RDLCK, offset, totale);
     auto *dati = reinterpret_cast<unsigned char *>(schede);
-    std::size_t letti = 0;
+    qint64 letti = 0;
     while (letti < totale) {
-        const ssize_t n = ::pread(m_fd, dati + letti, totale - letti, offset + off_t(letti));
+        const ssize_t n =
+            ::pread(m_fd, dati + letti, std::size_t(totale - letti), off_t(offset + letti));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false; // error, or past the end of the file
-        letti += std::size_t(n);
+        letti += n;
     }
     return true;
 }
 
+bool Archivio::scriviRecord(qint64 offset, const TScheda &scheda) {
+    return scriviTutto(m_fd, scheda.byte.data(), sizeof scheda, off_t(offset)) &&
+           SincronizzaArchivio(m_fd) == 0;
+}
+
 bool Archivio::scrivi(qint64 posizione, const TScheda &scheda) {
-    if (m_fd < 0 || posizione < 1) return false;
-    const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
-    std::size_t scritti = 0;
-    while (scritti < sizeof scheda) {
-        const ssize_t n = ::pwrite(m_fd, scheda.byte.data() + scritti, sizeof scheda - scritti,
-                                   offset + off_t(scritti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        scritti += std::size_t(n);
-    }
-    return ::fsync(m_fd) == 0;
+    // A position past the last whole record would leave a gap of empty
+    // records that read as cards. The file only grows, so checking before
+    // the lock is enough.
+    if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
+    const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
+    const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+    return scriviRecord(offset, scheda);
 }
 
 qint64 Archivio::accoda(const TScheda &scheda) {
-    const qint64 n = conta();
-    if (n < 0 || !scrivi(n + 1, scheda)) return -1;
-    return n + 1;
+    if (m_fd < 0) return -1;
+    // The whole file from counting to the flush: two copies appending at once
+    // each get a record of their own.
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) return -1;
+    const qint64 lunghezza = info.st_size;
+    const qint64 n = lunghezza / TScheda::DIMENSIONE;
+    if (n >= POSIZIONE_MASSIMA) return -1;
+    const qint64 offset = n * TScheda::DIMENSIONE;
+
+    // The bytes of a partial last record, put back if the append fails.
+    std::vector<unsigned char> coda(std::size_t(lunghezza - offset));
+    const bool codaLetta = coda.empty() || ::pread(m_fd, coda.data(), coda.size(), off_t(offset)) ==
+                                               ssize_t(coda.size());
+    if (codaLetta && scriviRecord(offset, scheda)) return n + 1;
+
+    // Whatever reached the file goes, so no card is left on disk that the
+    // user was told was not saved, and saving again does not add a copy.
+    int esito;
+    do {
+        esito = ::ftruncate(m_fd, off_t(lunghezza));
+    } while (esito != 0 && errno == EINTR);
+    if (esito == 0 && codaLetta && !coda.empty())
+        scriviTutto(m_fd, coda.data(), coda.size(), off_t(offset));
+    SincronizzaArchivio(m_fd);
+    return -1;
 }
 
 void Archivio::chiudi() {

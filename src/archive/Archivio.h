@@ -4,15 +4,32 @@
 
 #include <QString>
 #include <functional>
+#include <limits>
 
 // The archive access message shown by the card window for any failure.
 QString MessaggioAccessoArchivio();
 
+// Every flush of the archive to disk goes through here (what fsync returns),
+// so a test can count the flushes and see one fail.
+int SincronizzaArchivio(int fd);
+// Replaces the flush; an empty function puts fsync back. Returns the previous one.
+std::function<int(int fd)> ImpostaSincronizzazioneArchivio(std::function<int(int fd)> funzione);
+
 // One operation on Magazzino.pro. The file is opened by apri() and closed by
 // chiudi() or when the object goes, so no handle outlives a user action.
 // Positions are 1-based.
+//
+// Several copies of the program may share the archive. Each operation takes
+// an advisory fcntl lock for its length: the whole file while appending, the
+// record's bytes while writing it in place, the bytes read while reading, so
+// no copy reads or writes half a card. Where the file system refuses locks the
+// archive works without them.
 class Archivio {
   public:
+    // The last position whose record can lie in a file at all.
+    static constexpr qint64 POSIZIONE_MASSIMA =
+        std::numeric_limits<qint64>::max() / TScheda::DIMENSIONE;
+
     explicit Archivio(QString percorso);
     Archivio();
     ~Archivio();
@@ -27,12 +44,17 @@ class Archivio {
     // Several consecutive records into one buffer.
     bool leggi(qint64 posizione, TScheda *schede, qint64 quante) const;
     // One write of the whole record at its offset, on disk before returning.
+    // Only an existing record is written over: a position past the last whole
+    // record fails.
     bool scrivi(qint64 posizione, const TScheda &scheda);
-    // Writes after the last whole record; returns the new position or -1.
+    // Writes after the last whole record; returns the new position or -1. A
+    // failed append leaves the file as it was.
     qint64 accoda(const TScheda &scheda);
     void chiudi();
 
   private:
+    bool scriviRecord(qint64 offset, const TScheda &scheda);
+
     QString m_percorso;
     int m_fd = -1;
 };

@@ -1,4 +1,5 @@
 #include "card/TfrmMagazzino.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
@@ -458,6 +459,8 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnScadutiClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnEsporta")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnEsportaClick);
+    connect(findChild<QToolButton *>(QStringLiteral("btnGuida")), &QToolButton::clicked, this,
+            [this] { ApriGuida(this, TemaGuida::Magazzino); });
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.

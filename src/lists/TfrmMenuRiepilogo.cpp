@@ -1,4 +1,5 @@
 #include "lists/TfrmMenuRiepilogo.h"
+#include "access/TfrmGuida.h"
 
 #include "lists/TfrmRiepilogo.h"
 #include "platform/Dialoghi.h"
@@ -84,6 +85,7 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     esci->setIconSize(QSize(44, 44));
     esci->setGeometry(700, 4, 52, 52);
     connect(esci, &QToolButton::clicked, this, &QWidget::close);
+    connect(guida, &QToolButton::clicked, this, [this] { ApriGuida(this, TemaGuida::Inventario); });
     setTabOrder(m_txtTipologia, btnVisualizza);
 }
 

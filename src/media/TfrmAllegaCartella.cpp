@@ -252,8 +252,17 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
 }
 
 void TfrmAllegaCartella::btnApriClick(int slot) {
-    const QString percorso =
-        QDir(CartellaAllegati()).filePath(Rifila(txtFile[std::size_t(slot)]->text()));
+    const QString nome = Rifila(txtFile[std::size_t(slot)]->text());
+    // A slot names a file inside the attachments folder, never a path: a
+    // damaged card must not open a file from anywhere else.
+    if (nome.contains(u'/') || nome == u".." || nome == u".") {
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: \"") + nome +
+                                 QStringLiteral("\" non è il nome di un file della cartella dei "
+                                                "documenti allegati e non può essere aperto."));
+        return;
+    }
+    const QString percorso = QDir(CartellaAllegati()).filePath(nome);
     Piattaforma::ApriConDesktop(u'"' + QDir::toNativeSeparators(percorso) + u'"');
 }
 
@@ -290,11 +299,24 @@ bool TfrmAllegaCartella::eventFilter(QObject *oggetto, QEvent *evento) {
     return QDialog::eventFilter(oggetto, evento);
 }
 
+void TfrmAllegaCartella::keyPressEvent(QKeyEvent *evento) {
+    // Enter presses the button that has the focus, never one from a box: the
+    // dialog would otherwise press the first "Sfoglia..." from any box.
+    if (evento->key() == Qt::Key_Return || evento->key() == Qt::Key_Enter) {
+        evento->accept();
+        return;
+    }
+    QDialog::keyPressEvent(evento);
+}
+
 void TfrmAllegaCartella::showEvent(QShowEvent *evento) {
     QDialog::showEvent(evento);
     // Centred on the screen.
-    if (!evento->spontaneous() && screen())
-        move(screen()->availableGeometry().center() - rect().center());
+    if (!evento->spontaneous() && screen()) {
+        QRect cornice = frameGeometry();
+        cornice.moveCenter(screen()->availableGeometry().center());
+        move(cornice.topLeft());
+    }
 }
 
 void TfrmAllegaCartella::paintEvent(QPaintEvent *) {

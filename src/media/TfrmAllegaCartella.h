@@ -36,6 +36,7 @@ class TfrmAllegaCartella : public QDialog {
 
   protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
+    void keyPressEvent(QKeyEvent *evento) override;
     void showEvent(QShowEvent *evento) override;
     void paintEvent(QPaintEvent *evento) override;
 

@@ -1,9 +1,12 @@
 #include "output/TfrmExpMagazzino.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
+#include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
+#include "output/LibroMagazzino.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
@@ -65,9 +68,13 @@ constexpr int RigheIniziali = 10;
 
 const QString TestoIniziale = u"Esportazione archivio in Microsoft Excel."_s;
 
+const QString MessaggioFallimento = u"Attenzione: il sistema non permette di esportare i dati."_s +
+                                    u"\n\r\n\r"_s +
+                                    u"Accertarsi che il file di Excel non sia già aperto."_s;
+
 // The white banner across the top: a small worksheet and the window's purpose.
 QPixmap disegnaIntestazione() {
-    QPixmap immagine(560, 76);
+    QPixmap immagine(410, 76);
     immagine.fill(Qt::white);
     QPainter p(&immagine);
     p.setRenderHint(QPainter::Antialiasing);
@@ -81,11 +88,11 @@ QPixmap disegnaIntestazione() {
     for (int x : {34, 54})
         p.drawLine(x, 12, x, 64);
     QFont titolo(u"Verdana"_s);
-    titolo.setPixelSize(26);
+    titolo.setPixelSize(20);
     titolo.setBold(true);
     p.setFont(titolo);
     p.setPen(verde);
-    p.drawText(QRect(92, 0, 460, 76), Qt::AlignLeft | Qt::AlignVCenter, u"ESPORTAZIONE IN EXCEL"_s);
+    p.drawText(QRect(88, 0, 320, 76), Qt::AlignLeft | Qt::AlignVCenter, u"ESPORTAZIONE IN EXCEL"_s);
     return immagine;
 }
 
@@ -94,7 +101,10 @@ QPixmap disegnaIntestazione() {
 // The grid's rows: the texts read from the archive, edits included.
 class ModelloEsportazione : public QAbstractTableModel {
   public:
-    using Riga = std::array<QString, NumeroColonne>;
+    // The grid's columns, then the fields the grid does not show: the reorder
+    // threshold and the attachments, which the CSV file carries.
+    static constexpr int CampiNascosti = COLONNE_CSV - COLONNE_FOGLIO;
+    using Riga = std::array<QString, NumeroColonne + CampiNascosti>;
 
     explicit ModelloEsportazione(QObject *genitore)
         : QAbstractTableModel(genitore), m_righe(RigheIniziali) {}
@@ -140,6 +150,15 @@ class ModelloEsportazione : public QAbstractTableModel {
     const QString &cella(qsizetype riga, int colonna) const {
         return m_righe[std::size_t(riga)][std::size_t(colonna + 1)];
     }
+    // A field of the CSV file: the 17 exported cells, then the hidden fields.
+    const QString &campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
+    // The rows that hold a card, leaving out the empty ones.
+    QList<qsizetype> righeSchede() const {
+        QList<qsizetype> righe;
+        for (std::size_t r = 0; r < m_righe.size(); ++r)
+            if (!m_righe[r][0].isEmpty()) righe << qsizetype(r);
+        return righe;
+    }
 
   private:
     std::vector<Riga> m_righe;
@@ -177,14 +196,14 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     auto *imgLogo = new QLabel(shpSfondo);
     imgLogo->setObjectName(u"imgLogo"_s);
     imgLogo->setPixmap(disegnaIntestazione());
-    imgLogo->setGeometry(4, 4, 560, 76);
+    imgLogo->setGeometry(4, 4, 410, 76);
     imgLogo->setAccessibleName(u"Esportazione in Excel"_s);
     imgLogo->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     auto *icoHand = new QLabel(shpSfondo);
     icoHand->setObjectName(u"icoHand"_s);
     icoHand->setPixmap(Disegno(u"mano"_s, QSize(56, 56)));
-    icoHand->setGeometry(660, 14, 56, 56);
+    icoHand->setGeometry(424, 14, 56, 56);
     icoHand->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     const struct {
@@ -195,12 +214,16 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
         int x;
     } pulsanti[] = {
         {u"cmdEsporta"_s, u"foglio"_s, u"Esporta"_s,
-         u"Esporta l'archivio in formato Microsoft Excel."_s, 724},
+         u"Esporta l'archivio in formato Microsoft Excel."_s, 484},
+        {u"cmdEsportaXlsx"_s, u"foglio_xlsx"_s, u"Esporta in formato .xlsx"_s,
+         u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s, 560},
+        {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
+         u"Esporta tutti i dati delle schede in un file CSV."_s, 636},
         {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
-         u"Visualizza la pagina della guida sensibile al contesto."_s, 808},
-        {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 892},
+         u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
+        {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
     };
-    QToolButton *creati[3] = {};
+    QToolButton *creati[std::size(pulsanti)] = {};
     int n = 0;
     for (const auto &p : pulsanti) {
         auto *b = new PulsanteImmagine(p.nome, p.icona, p.didascalia, shpSfondo, false);
@@ -256,14 +279,18 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
         w->installEventFilter(this);
     }
 
-    setTabOrder(m_grdRecords, creati[0]);
-    setTabOrder(creati[0], creati[1]);
-    setTabOrder(creati[1], creati[2]);
+    QWidget *precedente = m_grdRecords;
+    for (QToolButton *b : creati) {
+        setTabOrder(precedente, b);
+        precedente = b;
+    }
     m_grdRecords->setFocus();
 
     connect(creati[0], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaClick);
-    connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
-    connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
+    connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaXlsxClick);
+    connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaCsvClick);
+    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
+    connect(creati[4], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
 }
 
 TfrmExpMagazzino::~TfrmExpMagazzino() = default;
@@ -300,16 +327,22 @@ void TfrmExpMagazzino::riempiGriglia() {
         riga[0] = QString::number(posizione);
         for (int c = 1; c < NumeroColonne; ++c)
             riga[std::size_t(c)] = scheda.testo(*Colonne[std::size_t(c)].campo);
+        for (int c = COLONNE_FOGLIO; c < COLONNE_CSV; ++c)
+            riga[std::size_t(c + 1)] = scheda.testo(ColonneCsv()[std::size_t(c)].campo);
         return true;
     });
     m_modello->impostaRighe(std::move(righe));
 }
 
-void TfrmExpMagazzino::cmdEsportaClick() {
+void TfrmExpMagazzino::confermaModifica() {
     // A cell being edited counts with what it holds now.
     QWidget *editore = QApplication::focusWidget();
     if (editore && editore != m_grdRecords && m_grdRecords->isAncestorOf(editore))
         emit m_grdRecords->itemDelegate()->commitData(editore);
+}
+
+void TfrmExpMagazzino::cmdEsportaClick() {
+    confermaModifica();
 
     if (dialoghi().domanda(this, u"L'esportazione dei dati in Excel può richiedere diversi minuti "
                                  u"a seconda del numero di schede presenti in archivio."_s +
@@ -318,12 +351,13 @@ void TfrmExpMagazzino::cmdEsportaClick() {
         return;
 
     const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xls"_s);
-    if (!esporta(percorso)) {
-        dialoghi().messaggioSemplice(this, u"Attenzione: il sistema non permette di esportare i "
-                                           u"dati."_s +
-                                               u"\n\r\n\r"_s +
-                                               u"Accertarsi che il file di Excel non sia già "
-                                               u"aperto."_s);
+    const bool scritto = scriviFile(percorso, [this](QIODevice *file) {
+        return ScriviFoglioMagazzino(
+            file, m_modello->rowCount(),
+            [this](qsizetype riga, int colonna) { return m_modello->cella(riga, colonna); });
+    });
+    if (!scritto) {
+        dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
     if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo."_s +
@@ -332,23 +366,60 @@ void TfrmExpMagazzino::cmdEsportaClick() {
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 
-bool TfrmExpMagazzino::esporta(const QString &percorso) {
+bool TfrmExpMagazzino::scriviFile(const QString &percorso,
+                                  const std::function<bool(QIODevice *)> &scrivi) {
     // Written beside the old file and put in its place only when whole: a
     // failure leaves the previous export as it was.
     QSaveFile file(percorso);
     if (!file.open(QIODevice::WriteOnly)) return false;
-    const bool scritto =
-        ScriviFoglioMagazzino(&file, m_modello->rowCount(), [this](qsizetype riga, int colonna) {
-            return m_modello->cella(riga, colonna);
-        });
-    if (!scritto) {
+    if (!scrivi(&file)) {
         file.cancelWriting();
         return false;
     }
     return file.commit();
 }
 
-void TfrmExpMagazzino::cmdGuidaClick() {}
+void TfrmExpMagazzino::cmdEsportaXlsxClick() {
+    confermaModifica();
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xlsx"_s);
+    const QList<qsizetype> righe = m_modello->righeSchede();
+    if (!ScriviLibroMagazzino(percorso, righe.size(), [this, &righe](qsizetype r, int colonna) {
+            return m_modello->cella(righe[r], colonna);
+        })) {
+        dialoghi().messaggioSemplice(this, MessaggioFallimento);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
+                                 u"file Magazzino.xlsx."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+        Risposta::No)
+        Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
+}
+
+void TfrmExpMagazzino::cmdEsportaCsvClick() {
+    confermaModifica();
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.csv"_s);
+    const QList<qsizetype> righe = m_modello->righeSchede();
+    const bool scritto = scriviFile(percorso, [this, &righe](QIODevice *file) {
+        return ScriviCsvMagazzino(file, righe.size(), [this, &righe](qsizetype r, int colonna) {
+            return m_modello->campoCsv(righe[r], colonna);
+        });
+    });
+    if (!scritto) {
+        dialoghi().messaggioSemplice(this, u"Attenzione: il sistema non permette di esportare i "
+                                           u"dati.\r\n\r\nAccertarsi che il file Magazzino.csv non "
+                                           u"sia già aperto in un altro programma."_s);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
+                                 u"file Magazzino.csv."_s +
+                                     u"\r\n\r\n"_s + u"Si vuole aprire il file?"_s) != Risposta::No)
+        Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
+}
+
+void TfrmExpMagazzino::cmdGuidaClick() {
+    ApriGuida(this, TemaGuida::Esportazione);
+}
 
 void TfrmExpMagazzino::cmdEsciClick() {
     reject();

@@ -2,7 +2,9 @@
 
 #include <QDialog>
 #include <QHash>
+#include <functional>
 
+class QIODevice;
 class QLabel;
 class QTableView;
 class QToolButton;
@@ -18,6 +20,8 @@ class TfrmExpMagazzino : public QDialog {
     ~TfrmExpMagazzino() override;
 
     void cmdEsportaClick();
+    void cmdEsportaXlsxClick();
+    void cmdEsportaCsvClick();
     void cmdGuidaClick();
     void cmdEsciClick();
 
@@ -27,7 +31,9 @@ class TfrmExpMagazzino : public QDialog {
 
   private:
     void riempiGriglia();
-    bool esporta(const QString &percorso);
+    void confermaModifica();
+    // Replaces a file of the program folder whole, or leaves it as it was.
+    bool scriviFile(const QString &percorso, const std::function<bool(QIODevice *)> &scrivi);
     void impostaStato(const QString &testo);
 
     ModelloEsportazione *m_modello = nullptr;

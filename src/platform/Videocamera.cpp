@@ -4,7 +4,6 @@
 #include <QCameraDevice>
 #include <QMediaCaptureSession>
 #include <QMediaDevices>
-#include <QMutexLocker>
 #include <QVideoFrame>
 #include <QVideoSink>
 
@@ -13,11 +12,11 @@ namespace Piattaforma {
 void Videocamera::accendi() {
     if (m_accesa) return;
     {
-        QMutexLocker blocco(&m_mutex);
+        std::lock_guard blocco(m_mutex);
         m_riceve = true;
     }
     if (!avvia()) {
-        QMutexLocker blocco(&m_mutex);
+        std::lock_guard blocco(m_mutex);
         m_riceve = false;
         m_ultimo = nullptr;
         return;
@@ -31,7 +30,7 @@ void Videocamera::spegni() {
     {
         // From here on a late frame is dropped, and a pending hand-over finds
         // the camera off and copies nothing.
-        QMutexLocker blocco(&m_mutex);
+        std::lock_guard blocco(m_mutex);
         m_riceve = false;
         m_ultimo = nullptr;
     }
@@ -41,7 +40,7 @@ void Videocamera::spegni() {
 QImage Videocamera::ultimoFotogramma() const {
     std::function<QImage()> fotogramma;
     {
-        QMutexLocker blocco(&m_mutex);
+        std::lock_guard blocco(m_mutex);
         if (!m_riceve) return QImage();
         fotogramma = m_ultimo;
     }
@@ -50,7 +49,7 @@ QImage Videocamera::ultimoFotogramma() const {
 
 void Videocamera::consegna(std::function<QImage()> fotogramma) {
     {
-        QMutexLocker blocco(&m_mutex);
+        std::lock_guard blocco(m_mutex);
         if (!m_riceve) return;
         m_ultimo = std::move(fotogramma);
     }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QImage>
-#include <QMutex>
 #include <QObject>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 namespace Piattaforma {
 
@@ -53,7 +53,7 @@ class Videocamera : public QObject {
     void passaggio();
 
     bool m_accesa = false; // user-interface thread only
-    mutable QMutex m_mutex;
+    mutable std::mutex m_mutex;
     bool m_riceve = false;            // under m_mutex
     std::function<QImage()> m_ultimo; // under m_mutex
     std::atomic<bool> m_inAttesa{false};

@@ -58,6 +58,14 @@ RiquadroEvidenza::RiquadroEvidenza(QWidget *genitore) : QWidget(genitore) {
     hide();
 }
 
+namespace {
+
+bool inFinestraPopup(const QWidget *w) {
+    return w && w->window()->windowType() == Qt::Popup;
+}
+
+} // namespace
+
 RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *casella) {
     auto *riquadro = new RiquadroEvidenza(casella->parentWidget());
     riquadro->setObjectName(nome);
@@ -66,7 +74,9 @@ RiquadroEvidenza *RiquadroEvidenza::perCasella(const QString &nome, QLineEdit *c
     riquadro->setVisible(QApplication::focusWidget() == casella);
     casella->installEventFilter(riquadro);
     connect(qApp, &QApplication::focusChanged, riquadro,
-            [riquadro, casella](QWidget *, QWidget *ora) { riquadro->setVisible(ora == casella); });
+            [riquadro, casella](QWidget *, QWidget *ora) {
+                if (!inFinestraPopup(ora)) riquadro->setVisible(ora == casella);
+            });
     return riquadro;
 }
 
@@ -84,6 +94,9 @@ UscitaFocus::UscitaFocus(QWidget *finestra) : QObject(finestra), m_finestra(fine
 }
 
 void UscitaFocus::cambiato(QWidget *ora) {
+    // A menu or a list opened over the control does not leave it, nor does the
+    // moment with no focus at all between two windows, as a dialog closes.
+    if (!ora || inFinestraPopup(ora)) return;
     const bool dentro = ora && ora->window() == m_finestra;
     const QWidget *modale = QApplication::activeModalWidget();
     if (!dentro && modale && modale != m_finestra) return; // a dialog over the window

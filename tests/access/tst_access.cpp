@@ -1,10 +1,19 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "access/ArgomentiGuida.h"
+#include "access/Collegamento.h"
 #include "access/Crypt.h"
 #include "access/DepositoPassword.h"
 #include "access/FileIni.h"
+#include "access/GuidaPdf.h"
 #include "access/TfrmCambiaPassword.h"
+#include "access/TfrmGuida.h"
 #include "access/TfrmPassword.h"
+#include "app/TfrmAvvio.h"
+#include "card/TfrmMagazzino.h"
+#include "lists/TfrmMenuRiepilogo.h"
+#include "lists/TfrmRiepilogo.h"
+#include "output/TfrmExpMagazzino.h"
 
 #include <QAccessible>
 #include <QBuffer>
@@ -12,7 +21,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
@@ -143,6 +154,13 @@ class TestAccesso : public QObject {
     void cambioConStoreGuasto();
     void storeCheNonSiPuoScrivere();
     void nomiAccessibili();
+
+    void argomentiDelleFinestre_data();
+    void argomentiDelleFinestre();
+    void argomentiCollegati();
+    void collegamentoGuida();
+    void informazioniERiconoscimenti();
+    void guidaPdf();
 };
 
 void TestAccesso::crypt_data() {
@@ -591,6 +609,201 @@ void TestAccesso::nomiAccessibili() {
             QVERIFY(!QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).isEmpty());
         }
     QVERIFY(!trova<QPushButton>(&cambio, "cmdOK")->isEnabled());
+}
+
+void TestAccesso::argomentiDelleFinestre_data() {
+    QTest::addColumn<QString>("finestra");
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<QString>("titolo");
+    QTest::addColumn<int>("paragrafi");
+    QTest::newRow("avvio") << QStringLiteral("avvio") << QStringLiteral("imgGuida")
+                           << QStringLiteral("Uno sguardo a Quadrelo.") << 20;
+    QTest::newRow("scheda") << QStringLiteral("scheda") << QStringLiteral("btnGuida")
+                            << QStringLiteral("Applicazione Magazzino Prodotti.") << 13;
+    QTest::newRow("inventario") << QStringLiteral("inventario") << QStringLiteral("imgGuida")
+                                << QStringLiteral("Applicazione Inventario Merce.") << 3;
+    QTest::newRow("elenco inventario")
+        << QStringLiteral("elenco inventario") << QStringLiteral("imgGuida")
+        << QStringLiteral("Applicazione Inventario Merce.") << 3;
+    QTest::newRow("esportazione") << QStringLiteral("esportazione") << QStringLiteral("cmdGuida")
+                                  << QStringLiteral(
+                                         "Esportazione magazzino prodotti in Microsoft Excel.")
+                                  << 3;
+}
+
+void TestAccesso::argomentiDelleFinestre() {
+    QFETCH(QString, finestra);
+    QFETCH(QString, pulsante);
+    QFETCH(QString, titolo);
+    QFETCH(int, paragrafi);
+    std::unique_ptr<QWidget> chiamante;
+    if (finestra == u"avvio")
+        chiamante = std::make_unique<TfrmAvvio>();
+    else if (finestra == u"scheda")
+        chiamante = std::make_unique<TfrmMagazzino>();
+    else if (finestra == u"inventario")
+        chiamante = std::make_unique<TfrmMenuRiepilogo>();
+    else if (finestra == u"elenco inventario")
+        chiamante = std::make_unique<TfrmRiepilogo>(nullptr, QString());
+    else
+        chiamante = std::make_unique<TfrmExpMagazzino>(nullptr);
+    chiamante->show();
+    QString titoloMostrato;
+    QString testoMostrato;
+    QWidget *proprietario = nullptr;
+    dialoghi->allaProssimaFinestra([&](QDialog *guida) {
+        proprietario = guida->parentWidget();
+        titoloMostrato = trova<QLabel>(guida, "lblTitolo")->text();
+        testoMostrato = trova<QPlainTextEdit>(guida, "txtGuida")->toPlainText();
+        QCOMPARE(guida->windowTitle(), QStringLiteral(" Guida all'utilizzo del software"));
+        // Escape closes it, as Chiudi does.
+        QTest::keyClick(guida, Qt::Key_Escape);
+        QVERIFY(!guida->isVisible());
+    });
+    auto *b = chiamante->findChild<QAbstractButton *>(pulsante);
+    QVERIFY(b);
+    QTest::mouseClick(b, Qt::LeftButton);
+    QCOMPARE(dialoghi->finestreEseguite(), 1);
+    QCOMPARE(proprietario, chiamante.get());
+    QCOMPARE(titoloMostrato, titolo);
+    // One empty line between paragraphs, none inside them.
+    const QStringList mostrati = testoMostrato.split(QStringLiteral("\n\n"));
+    QCOMPARE(mostrati.size(), paragrafi);
+    for (const auto &p : mostrati)
+        QVERIFY(!p.trimmed().isEmpty() && !p.contains(u'\n'));
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+void TestAccesso::argomentiCollegati() {
+    const auto avvio = Argomento(TemaGuida::Avvio);
+    const auto scheda = Argomento(TemaGuida::Magazzino);
+    const auto inventario = Argomento(TemaGuida::Inventario);
+    // The card's topic is the launcher's without its first paragraph and its last six.
+    QCOMPARE(scheda.paragrafi, avvio.paragrafi.mid(1, avvio.paragrafi.size() - 7));
+    QCOMPARE(avvio.paragrafi.mid(15, 2), inventario.paragrafi.mid(1, 2));
+    QVERIFY(avvio.paragrafi[14].startsWith(inventario.paragrafi[0].left(120)));
+    QVERIFY(avvio.paragrafi[14] != inventario.paragrafi[0]);
+    QCOMPARE(avvio.testo().count(QStringLiteral("\r\n\r\n")), 19);
+    QVERIFY(!avvio.testo().endsWith(u'\n'));
+    // Paragraphs given whole, word for word.
+    QCOMPARE(avvio.paragrafi[18],
+             QStringLiteral("L'accesso al software è protetto da una password aggiornabile "
+                            "dall'utente che può essere cambiata tutte le volte che si desidera. "
+                            "Per il primo accesso al programma, bisogna utilizzare la parola "
+                            "chiave \"bilanciopronto\" (scritta senza le virgolette)."));
+    QCOMPARE(inventario.paragrafi[2],
+             QStringLiteral("Il pulsante Stampa inventario permette di ottenere su carta "
+                            "l'elenco della merce visualizzata in quel momento con "
+                            "l'indicazione in calce del valore complessivo."));
+    QCOMPARE(Argomento(TemaGuida::Esportazione).paragrafi[2],
+             QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco "
+                            "fisso assegnandogli un nome qualsiasi."));
+    QVERIFY(scheda.paragrafi[7].endsWith(QStringLiteral("danneggiato. ")));
+    QCOMPARE(TuttiGliArgomenti().size(), 4);
+}
+
+void TestAccesso::collegamentoGuida() {
+    TfrmGuida guida(nullptr);
+    mostra(&guida);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtGuida"));
+    auto *lnkWeb = trova<Collegamento>(&guida, "lnkWeb");
+    auto *imgPDF = trova<QToolButton>(&guida, "imgPDF");
+    QCOMPARE(trova<QLabel>(&guida, "lblTitolo")->text(), QStringLiteral("Argomento della guida."));
+    QCOMPARE(lnkWeb->text(), QStringLiteral("Visualizza guida in formato PDF"));
+    const QUrl guidaPdf = QUrl::fromLocalFile(cartella->percorso(QStringLiteral("Guida.pdf")));
+    // The picture and the text behave alike, colours included.
+    qsizetype volte = 0;
+    for (QAbstractButton *b :
+         {static_cast<QAbstractButton *>(imgPDF), static_cast<QAbstractButton *>(lnkWeb)}) {
+        QCOMPARE(lnkWeb->colore(), Collegamento::blu());
+        QTest::mousePress(b, Qt::LeftButton);
+        QCOMPARE(lnkWeb->colore(), Collegamento::arancio());
+        QTest::mouseRelease(b, Qt::LeftButton);
+        QCOMPARE(lnkWeb->colore(), Collegamento::blu());
+        QCOMPARE(dialoghi->aperti().size(), ++volte);
+        QCOMPARE(dialoghi->aperti().last(), guidaPdf);
+    }
+    // With the keyboard: from the text to the link, Enter opens it.
+    trova<QPlainTextEdit>(&guida, "txtGuida")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), lnkWeb);
+    QTest::keyClick(lnkWeb, Qt::Key_Return);
+    QCOMPARE(dialoghi->aperti(), (QList<QUrl>{guidaPdf, guidaPdf, guidaPdf}));
+    QTest::keyClick(lnkWeb, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("btnChiudi"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QVERIFY(!guida.isVisible());
+}
+
+void TestAccesso::informazioniERiconoscimenti() {
+    TfrmAvvio avvio;
+    avvio.show();
+    const QString posta =
+        QStringLiteral("mailto:assistenza@quadrelo.it?subject=Software Quadrelo&body=Salve, "
+                       "desidererei avere le seguenti informazioni sul software in oggetto:");
+    const QUrl sito(QStringLiteral("https://www.quadrelo.it"));
+    QStringList titoli;
+    dialoghi->allaProssimaFinestra([&](QDialog *info) {
+        titoli << info->windowTitle();
+        QTest::mousePress(trova<QToolButton>(info, "imgEmail"), Qt::LeftButton);
+        QCOMPARE(trova<Collegamento>(info, "lnkWeb")->colore(), Collegamento::arancio());
+        QTest::mouseRelease(trova<QToolButton>(info, "imgEmail"), Qt::LeftButton);
+        QTest::mouseClick(trova<Collegamento>(info, "lnkWeb"), Qt::LeftButton);
+        QTest::mouseClick(trova<QPushButton>(info, "btnChiudi"), Qt::LeftButton);
+    });
+    QTest::mouseClick(trova<QToolButton>(&avvio, "imgInfo"), Qt::LeftButton);
+    QCOMPARE(dialoghi->aperti().size(), 2);
+    for (const QUrl &aperto : dialoghi->aperti()) {
+        QCOMPARE(aperto.toString(), posta);
+        // Blanks reach the mail program as blanks, not as a broken link.
+        QVERIFY(aperto.toEncoded().contains("subject=Software%20Quadrelo&body=Salve,%20"));
+    }
+
+    dialoghi->allaProssimaFinestra([&](QDialog *crediti) {
+        titoli << crediti->windowTitle();
+        QTest::mouseClick(trova<QToolButton>(crediti, "imgWeb"), Qt::LeftButton);
+        QTest::keyClick(crediti, Qt::Key_Escape);
+    });
+    QTest::mouseClick(trova<QToolButton>(&avvio, "imgCopyright"), Qt::LeftButton);
+    QTest::mouseClick(trova<QToolButton>(&avvio, "imgSito"), Qt::LeftButton);
+    QCOMPARE(titoli, (QStringList{QStringLiteral(" Informazioni su Quadrelo"),
+                                  QStringLiteral(" Quadrelo - Realizzato da Quadrelo Software")}));
+    QCOMPARE(dialoghi->aperti().mid(2), (QList<QUrl>{sito, sito}));
+    QCOMPARE(dialoghi->finestreEseguite(), 2);
+}
+
+void TestAccesso::guidaPdf() {
+    const QString percorso = cartella->percorso(QStringLiteral("Guida.pdf"));
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviGuidaPdf(&file));
+    file.close();
+    const QString lettore = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    QVERIFY2(!lettore.isEmpty(), "pdftotext (poppler-utils) is needed to read the guide back");
+    QProcess pdftotext;
+    pdftotext.start(lettore, {percorso, QStringLiteral("-")});
+    QVERIFY(pdftotext.waitForFinished(30000));
+    QCOMPARE(pdftotext.exitCode(), 0);
+    // One line per text line; words joined again for the checks.
+    const QString testo = QString::fromUtf8(pdftotext.readAllStandardOutput())
+                              .simplified()
+                              .replace(u'\uFB01', QStringLiteral("fi"));
+    QVERIFY(testo.contains(QStringLiteral("Guida all'utilizzo del software")));
+    QVERIFY(testo.contains(QStringLiteral("Indice")));
+    const auto argomenti = TuttiGliArgomenti();
+    for (qsizetype i = 0; i < argomenti.size(); ++i) {
+        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + argomenti[i].titolo;
+        // Listed in the contents, and heading its section.
+        QVERIFY2(testo.count(titolo) >= 2, qPrintable(titolo));
+    }
+    QVERIFY(testo.contains(QStringLiteral("\"bilanciopronto\" (scritta senza le virgolette).")));
+    QVERIFY(testo.contains(QStringLiteral("Pagina 2")));
+
+    QProcess info;
+    info.start(QStandardPaths::findExecutable(QStringLiteral("pdfinfo")), {percorso});
+    QVERIFY(info.waitForFinished(30000));
+    const QString dati = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(dati.contains(QStringLiteral("(A4)")), qPrintable(dati));
 }
 
 QTEST_MAIN(TestAccesso)

@@ -8,11 +8,116 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QtTest>
+#include <atomic>
 #include <cmath>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/resource.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Flushes replaced for the length of a test.
+class SincronizzazioneFinta {
+  public:
+    explicit SincronizzazioneFinta(std::function<int(int)> funzione)
+        : m_vecchia(ImpostaSincronizzazioneArchivio(std::move(funzione))) {}
+    ~SincronizzazioneFinta() { ImpostaSincronizzazioneArchivio(m_vecchia); }
+
+  private:
+    std::function<int(int)> m_vecchia;
+};
+
+// The file may grow to the given size at most, as on a full disk; with no
+// size, nothing is limited.
+class DiscoPieno {
+  public:
+    explicit DiscoPieno(qint64 massimo) {
+        if (massimo < 0) return;
+        getrlimit(RLIMIT_FSIZE, &m_vecchio);
+        m_segnale = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limite = m_vecchio;
+        limite.rlim_cur = rlim_t(massimo);
+        m_attivo = setrlimit(RLIMIT_FSIZE, &limite) == 0;
+    }
+    ~DiscoPieno() {
+        if (!m_attivo) return;
+        setrlimit(RLIMIT_FSIZE, &m_vecchio);
+        std::signal(SIGXFSZ, m_segnale);
+    }
+    bool attivo() const { return m_attivo; }
+
+  private:
+    struct rlimit m_vecchio {};
+    void (*m_segnale)(int) = nullptr;
+    bool m_attivo = false;
+};
+
+// Records of the two-process driver: the code names the card, the name tells
+// who wrote it last, and every other field is filled from the name, so a
+// record made of two writes does not match the one rebuilt from its fields.
+TScheda SchedaPilota(const QString &codice, const QString &firma) {
+    const QString riempitivo = QString(firma + u'.').repeated(250 / (firma.size() + 1) + 1);
+    TScheda scheda;
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        scheda.impostaTesto(Campo(i), riempitivo);
+    scheda.impostaTesto(Campo::Codice, codice);
+    scheda.impostaTesto(Campo::Nome, firma);
+    return scheda;
+}
+
+bool Intera(const TScheda &scheda) {
+    return scheda.byte == SchedaPilota(scheda.testo(Campo::Codice), scheda.testo(Campo::Nome)).byte;
+}
+
+// One of two processes on one archive: appends its cards and writes others in
+// place, checking every record it reads. Exit 0 when all went well.
+int Pilota(const QString &percorso, const QString &nome, int operazioni) {
+    // Without waiting on the disk, and with the cards made beforehand, the
+    // two processes meet far more often.
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    std::vector<TScheda> nuove;
+    for (int i = 0; i < operazioni; ++i) {
+        const QString codice = nome + QString::number(i);
+        nuove.push_back(SchedaPilota(codice, codice + u'/' + nome));
+    }
+    for (int attesa = 0; !QFile::exists(percorso + QStringLiteral(".via")); ++attesa) {
+        if (attesa > 10000) return 5;
+        usleep(1000);
+    }
+    QRandomGenerator caso(nome.at(0).unicode());
+    for (int i = 0; i < operazioni; ++i) {
+        Archivio archivio(percorso);
+        if (!archivio.ApriArchivio() || archivio.accoda(nuove[std::size_t(i)]) < 1) return 2;
+        const qint64 posizione = 1 + qint64(caso.bounded(quint64(archivio.conta())));
+        TScheda letta;
+        if (!archivio.leggi(posizione, letta)) return 2;
+        if (!Intera(letta)) return 3;
+        const QString suo = letta.testo(Campo::Codice);
+        if (!archivio.scrivi(posizione, SchedaPilota(suo, suo + u'/' + nome + QString::number(i))))
+            return 4;
+        archivio.chiudi();
+        if (i % 25 == 0) {
+            bool intere = true;
+            if (!ScorriArchivio(percorso, [&](const TScheda &s, qint64) {
+                    intere = intere && Intera(s);
+                    return true;
+                }))
+                return 2;
+            if (!intere) return 3;
+        }
+    }
+    return 0;
+}
+
+} // namespace
 
 class TestArchivio : public QObject {
     Q_OBJECT
@@ -28,6 +133,15 @@ class TestArchivio : public QObject {
     void scritturaToccaSoloIlSuoRecord();
     void scorrimentoInOrdineEInterrotto();
     void archivioInaccessibile();
+    void ogniScritturaSuDisco();
+    void accodamentoFallito_data();
+    void accodamentoFallito();
+    void posizioniImpossibili_data();
+    void posizioniImpossibili();
+    void archivioOltreDueGigabyte();
+    void bloccoRispettato_data();
+    void bloccoRispettato();
+    void dueProcessiInsieme();
     void fotoSalvataERiletta();
     void fotoMancanteOIllegibile();
     void letturaNumeri_data();
@@ -251,6 +365,246 @@ void TestArchivio::archivioInaccessibile() {
     QVERIFY(!altrove.ApriArchivio());
 }
 
+void TestArchivio::ogniScritturaSuDisco() {
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+    // At each flush: what the file then holds at the record written.
+    QByteArrayList allaSincronizzazione;
+    qint64 offset = 0;
+    SincronizzazioneFinta finta([&](int fd) {
+        allaSincronizzazione << cartella.leggiArchivio().mid(offset, TScheda::DIMENSIONE);
+        return ::fsync(fd);
+    });
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    offset = 2 * TScheda::DIMENSIONE;
+    QCOMPARE(archivio.accoda(SchedaNumero(3)), 3);
+    QCOMPARE(allaSincronizzazione, QByteArrayList{ArchivioDi({SchedaNumero(3)})});
+
+    allaSincronizzazione.clear();
+    offset = TScheda::DIMENSIONE;
+    QVERIFY(archivio.scrivi(2, SchedaNumero(9)));
+    QCOMPARE(allaSincronizzazione, QByteArrayList{ArchivioDi({SchedaNumero(9)})});
+}
+
+void TestArchivio::accodamentoFallito_data() {
+    QTest::addColumn<QByteArray>("contenuto");
+    QTest::addColumn<qint64>("spazio"); // bytes the file may still grow; -1 no limit
+    QTest::addColumn<bool>("sincronizzazioneFallita");
+    const QByteArray due = ArchivioDi({SchedaNumero(1), SchedaNumero(2)});
+    const QByteArray coda = due + QByteArray(700, 'z');
+    QTest::newRow("flush fallito") << due << qint64(-1) << true;
+    QTest::newRow("disco pieno") << due << qint64(0) << false;
+    QTest::newRow("disco pieno a meta record") << due << qint64(1000) << false;
+    QTest::newRow("record parziale, disco pieno a meta") << coda << qint64(1000) << false;
+    QTest::newRow("record parziale, flush fallito") << coda << qint64(-1) << true;
+}
+
+void TestArchivio::accodamentoFallito() {
+    // The file is as it was: no card on disk that the user was told was not
+    // saved, so saving again does not add a second copy.
+    QFETCH(QByteArray, contenuto);
+    QFETCH(qint64, spazio);
+    QFETCH(bool, sincronizzazioneFallita);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(contenuto);
+    {
+        SincronizzazioneFinta finta([&](int fd) {
+            if (!sincronizzazioneFallita) return ::fsync(fd);
+            errno = EIO;
+            return -1;
+        });
+        const DiscoPieno disco(spazio < 0 ? -1 : contenuto.size() + spazio);
+        QCOMPARE(disco.attivo(), spazio >= 0);
+        Archivio archivio;
+        QVERIFY(archivio.ApriArchivio());
+        QCOMPARE(archivio.accoda(SchedaNumero(3)), -1);
+    }
+    QCOMPARE(cartella.leggiArchivio(), contenuto);
+
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.accoda(SchedaNumero(3)), 3);
+}
+
+void TestArchivio::posizioniImpossibili_data() {
+    QTest::addColumn<qint64>("posizione");
+    QTest::addColumn<qint64>("quante");
+    QTest::newRow("zero") << qint64(0) << qint64(1);
+    QTest::newRow("negativa") << qint64(-1) << qint64(1);
+    QTest::newRow("dopo l'ultima") << qint64(4) << qint64(1);
+    QTest::newRow("oltre l'ultima") << qint64(6) << qint64(1);
+    QTest::newRow("blocco oltre l'ultima") << qint64(2) << qint64(3);
+    QTest::newRow("offset oltre 64 bit") << qint64(3'700'000'000'000'000) << qint64(1);
+    QTest::newRow("ultima possibile") << Archivio::POSIZIONE_MASSIMA << qint64(1);
+    QTest::newRow("dopo l'ultima possibile") << Archivio::POSIZIONE_MASSIMA + 1 << qint64(1);
+    QTest::newRow("la piu grande") << std::numeric_limits<qint64>::max() << qint64(1);
+    QTest::newRow("blocco sterminato") << qint64(2) << std::numeric_limits<qint64>::max();
+    QTest::newRow("blocco fino al limite") << qint64(2) << Archivio::POSIZIONE_MASSIMA;
+}
+
+void TestArchivio::posizioniImpossibili() {
+    // Three records: writing past them would leave records of zeros that read
+    // as cards, and a position no file can reach must not wrap around.
+    QFETCH(qint64, posizione);
+    QFETCH(qint64, quante);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    const QByteArray prima = cartella.leggiArchivio();
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    if (quante == 1) QVERIFY(!archivio.scrivi(posizione, SchedaNumero(9)));
+    std::vector<TScheda> lette(4); // enough for every block that is read at all
+    QVERIFY(!archivio.leggi(posizione, lette.data(), quante));
+    archivio.chiudi();
+    QCOMPARE(cartella.leggiArchivio(), prima);
+}
+
+void TestArchivio::archivioOltreDueGigabyte() {
+    // A sparse file of 900,000 records: offsets past 2^31 and 2^32.
+    CartellaDiProva cartella;
+    constexpr qint64 posizione = 900000;
+    {
+        QFile file(cartella.archivio());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(posizione * TScheda::DIMENSIONE));
+    }
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), posizione);
+    QVERIFY(archivio.scrivi(posizione, SchedaNumero(7)));
+    QCOMPARE(archivio.accoda(SchedaNumero(8)), posizione + 1);
+    TScheda letta;
+    QVERIFY(archivio.leggi(posizione, letta));
+    QCOMPARE(letta.testo(Campo::Codice), QStringLiteral("COD7"));
+    TScheda due[2];
+    QVERIFY(archivio.leggi(posizione, due, 2));
+    QCOMPARE(due[1].testo(Campo::Codice), QStringLiteral("COD8"));
+    archivio.chiudi();
+
+    QFile file(cartella.archivio());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.size(), (posizione + 1) * TScheda::DIMENSIONE);
+    QVERIFY(file.seek((posizione - 1) * TScheda::DIMENSIONE));
+    QCOMPARE(file.read(2 * TScheda::DIMENSIONE), ArchivioDi({SchedaNumero(7), SchedaNumero(8)}));
+    QVERIFY(file.seek((posizione - 2) * TScheda::DIMENSIONE));
+    QCOMPARE(file.read(TScheda::DIMENSIONE), QByteArray(TScheda::DIMENSIONE, '\0'));
+}
+
+void TestArchivio::bloccoRispettato_data() {
+    QTest::addColumn<QString>("operazione");
+    QTest::addColumn<int>("tipo"); // of the lock another copy holds
+    QTest::addColumn<qint64>("da");
+    QTest::addColumn<qint64>("lunghezza"); // 0: to the end and beyond
+    QTest::addColumn<bool>("attende");
+    constexpr qint64 R = TScheda::DIMENSIONE;
+    QTest::newRow("accodamento, chi legge") << u"accoda"_qs << F_RDLCK << R << R << true;
+    QTest::newRow("accodamento, chi scrive oltre la fine")
+        << u"accoda"_qs << F_WRLCK << 3 * R << qint64(0) << true;
+    QTest::newRow("scrittura, chi legge il record") << u"scrivi"_qs << F_RDLCK << R << R << true;
+    QTest::newRow("scrittura, chi legge un byte")
+        << u"scrivi"_qs << F_RDLCK << 2 * R - 1 << qint64(1) << true;
+    QTest::newRow("scrittura, chi legge un altro record")
+        << u"scrivi"_qs << F_RDLCK << 2 * R << R << false;
+    QTest::newRow("lettura, chi scrive") << u"leggi"_qs << F_WRLCK << R << R << true;
+    QTest::newRow("lettura, chi scrive un altro record")
+        << u"leggi"_qs << F_WRLCK << qint64(0) << R << false;
+    QTest::newRow("letture insieme") << u"leggi"_qs << F_RDLCK << R << R << false;
+    QTest::newRow("scorrimento, chi scrive") << u"scorri"_qs << F_WRLCK << 2 * R << R << true;
+}
+
+void TestArchivio::bloccoRispettato() {
+    // Another copy of the program holds a lock on part of the archive: an
+    // operation on the same bytes waits for it, one on other bytes does not.
+    QFETCH(QString, operazione);
+    QFETCH(int, tipo);
+    QFETCH(qint64, da);
+    QFETCH(qint64, lunghezza);
+    QFETCH(bool, attende);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+
+    QFile altro(cartella.archivio());
+    QVERIFY(altro.open(QIODevice::ReadWrite));
+    struct flock regione {};
+    regione.l_type = short(tipo);
+    regione.l_whence = SEEK_SET;
+    regione.l_start = off_t(da);
+    regione.l_len = off_t(lunghezza);
+    QCOMPARE(::fcntl(altro.handle(), F_OFD_SETLK, &regione), 0);
+
+    std::atomic<bool> fatto = false;
+    bool riuscito = false;
+    std::thread filo([&] {
+        Archivio archivio(cartella.archivio());
+        if (archivio.ApriArchivio()) {
+            TScheda scheda;
+            if (operazione == u"accoda")
+                riuscito = archivio.accoda(SchedaNumero(4)) == 4;
+            else if (operazione == u"scrivi")
+                riuscito = archivio.scrivi(2, SchedaNumero(9));
+            else if (operazione == u"leggi")
+                riuscito = archivio.leggi(2, scheda);
+            else
+                riuscito = ScorriArchivio(cartella.archivio(),
+                                          [](const TScheda &, qint64) { return true; });
+        }
+        fatto = true;
+    });
+    // Waiting is seen as not finishing while the lock is held; an operation
+    // that need not wait finishes in a moment.
+    for (int i = 0; i < (attende ? 30 : 2000) && !fatto; ++i)
+        QThread::msleep(10);
+    const bool finitoColBlocco = fatto;
+    regione.l_type = F_UNLCK;
+    ::fcntl(altro.handle(), F_OFD_SETLK, &regione);
+    filo.join();
+    QCOMPARE(finitoColBlocco, !attende);
+    QVERIFY(riuscito);
+}
+
+void TestArchivio::dueProcessiInsieme() {
+    // Two copies of the program on one archive, appending and writing in place
+    // at once: every append keeps a record of its own, and no record, read by
+    // either process or afterwards, is made of two writes.
+    CartellaDiProva cartella;
+    constexpr int OPERAZIONI = 400;
+    QProcess processi[2];
+    const QString nomi[2] = {QStringLiteral("A"), QStringLiteral("B")};
+    for (int i = 0; i < 2; ++i) {
+        processi[i].setProcessChannelMode(QProcess::ForwardedChannels);
+        processi[i].start(QCoreApplication::applicationFilePath(),
+                          {QStringLiteral("--pilota"), cartella.archivio(), nomi[i],
+                           QString::number(OPERAZIONI)});
+        QVERIFY(processi[i].waitForStarted());
+    }
+    QFile via(cartella.archivio() + QStringLiteral(".via"));
+    QVERIFY(via.open(QIODevice::WriteOnly));
+    via.close();
+    for (auto &processo : processi) {
+        QVERIFY(processo.waitForFinished(120000));
+        QCOMPARE(processo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(processo.exitCode(), 0); // 3: a record read half written
+    }
+
+    const QByteArray contenuto = cartella.leggiArchivio();
+    QCOMPARE(contenuto.size() % TScheda::DIMENSIONE, 0);
+    QCOMPARE(contenuto.size() / TScheda::DIMENSIONE, 2 * OPERAZIONI);
+    QSet<QString> codici;
+    int intere = 0;
+    QVERIFY(ScorriArchivio(cartella.archivio(), [&](const TScheda &s, qint64) {
+        codici.insert(s.testo(Campo::Codice));
+        intere += Intera(s);
+        return true;
+    }));
+    QCOMPARE(intere, 2 * OPERAZIONI);
+    QSet<QString> attesi;
+    for (const QString &nome : nomi)
+        for (int i = 0; i < OPERAZIONI; ++i)
+            attesi.insert(nome + QString::number(i));
+    QCOMPARE(codici, attesi);
+}
+
 void TestArchivio::fotoSalvataERiletta() {
     CartellaDiProva cartella;
     QImage foto(40, 30, QImage::Format_RGB32);
@@ -423,5 +777,14 @@ void TestArchivio::messaggioAccesso() {
         "possedere i privilegi di scrittura nella cartella di installazione del programma."_qs);
 }
 
-QTEST_GUILESS_MAIN(TestArchivio)
+int main(int argc, char *argv[]) {
+    // The same program is the driver of the two-process test.
+    if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
+        return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                      std::atoi(argv[4]));
+    QCoreApplication applicazione(argc, argv);
+    TestArchivio test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_archive.moc"

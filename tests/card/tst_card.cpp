@@ -140,6 +140,8 @@ class TestScheda : public QObject {
     void campiObbligatori();
     void archivioInaccessibile();
     void discoPienoAlAccodamento();
+    void suDiscoPrimaDelMessaggio();
+    void posizioneOltreLaFine();
     void cartellaSolaLettura();
     void numeriTroppoLunghi_data();
     void numeriTroppoLunghi();
@@ -594,6 +596,52 @@ void TestScheda::discoPienoAlAccodamento() {
 
     QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
     QCOMPARE(posizione()->text(), QString());
+    QCOMPARE(cartella->leggiArchivio(), prima);
+}
+
+void TestScheda::suDiscoPrimaDelMessaggio() {
+    // Each save is flushed to disk, with its record already in the file,
+    // before the user is told that it was saved.
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    struct Sincronizzazione {
+        qsizetype messaggi;
+        QByteArray archivio;
+    };
+    QList<Sincronizzazione> viste;
+    const auto vera = ImpostaSincronizzazioneArchivio([&](int fd) {
+        viste << Sincronizzazione{dialoghi->mostrati().size(), cartella->leggiArchivio()};
+        return ::fsync(fd);
+    });
+    const auto ripristina = qScopeGuard([&] { ImpostaSincronizzazioneArchivio(vera); });
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    box("txtNote")->setText(QStringLiteral("Scaffale rifatto"));
+    clic("btnSalva");
+
+    QCOMPARE(dialoghi->testi(), (QStringList{INSERITA, MODIFICATA}));
+    QCOMPARE(viste.size(), 2);
+    QCOMPARE(viste[0].messaggi, 0);
+    QCOMPARE(viste[0].archivio.size(), 2 * TScheda::DIMENSIONE);
+    TScheda inserita;
+    std::memcpy(inserita.byte.data(), viste[0].archivio.constData() + TScheda::DIMENSIONE,
+                TScheda::DIMENSIONE);
+    QCOMPARE(inserita.testo(Campo::Codice), QStringLiteral("A1"));
+    QCOMPARE(viste[1].messaggi, 1);
+    QCOMPARE(viste[1].archivio, cartella->leggiArchivio());
+    QCOMPARE(record(2).testo(Campo::Note), QStringLiteral("Scaffale rifatto"));
+}
+
+void TestScheda::posizioneOltreLaFine() {
+    // The label names a card the archive does not have: nothing is written
+    // past the end, and the archive message is shown.
+    scriviTre();
+    const QByteArray prima = cartella->leggiArchivio();
+    clic("cmdUltimo");
+    posizione()->setText(QStringLiteral("7"));
+    dialoghi->azzera();
+    clic("btnSalva");
+    QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
     QCOMPARE(cartella->leggiArchivio(), prima);
 }
 

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
@@ -509,6 +510,10 @@ void TestMedia::webcamFinestra() {
         QCOMPARE(w->windowTitle(), QStringLiteral(" Cattura foto con webcam"));
         QCOMPARE(w->size(), QSize(807, 405));
         QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+        // Centred on the card window.
+        QVERIFY(
+            (w->frameGeometry().center() - finestra->frameGeometry().center()).manhattanLength() <=
+            2);
         QCOMPARE(w->imgCamera->immagine(), ImmagineWebcam());
         QCOMPARE(w->imgTarget->immagine(), ImmagineBianca());
         QCOMPARE(w->imgCamera->size(), QSize(366, 274));
@@ -742,6 +747,9 @@ void TestMedia::allegatiFinestra() {
         QCOMPARE(w->size(), QSize(634, 534));
         QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
         QCOMPARE(w->lblMemory->text(), QStringLiteral("magazzino"));
+        // Centred on the screen.
+        QVERIFY((w->frameGeometry().center() - w->screen()->availableGeometry().center())
+                    .manhattanLength() <= 2);
         QCOMPARE(w->txtFile[0]->text(), QStringLiteral("listino.pdf"));
         QCOMPARE(w->txtDesc[0]->text(), QStringLiteral("Listino 2026"));
         QCOMPARE(w->txtFile[1]->text(), QString());
@@ -977,6 +985,22 @@ void TestMedia::allegatiApri() {
     clic("btnAllegati");
     QCOMPARE(dialoghi->aperti(), QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(QStringLiteral(
                                      "Documenti_Allegati/Listino prezzi; $(id).pdf")))});
+    QVERIFY(dialoghi->testi().isEmpty());
+
+    // A damaged card whose name leads out of the folder opens nothing.
+    etichetta("lblFile01")->setText(QStringLiteral("../Magazzino.pro"));
+    etichetta("lblFile02")->setText(QStringLiteral(".."));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        QTest::mouseClick(w->btnApri[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApri[1], Qt::LeftButton);
+        QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(dialoghi->testi().size(), 2);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY(dialoghi->testi().first().contains(QStringLiteral("\"../Magazzino.pro\"")));
 }
 
 void TestMedia::allegatiDescrizioneLunga() {
@@ -990,6 +1014,10 @@ void TestMedia::allegatiDescrizioneLunga() {
         w->txtDesc[2]->setFocus();
         QTest::keyClicks(w->txtDesc[2], lunga);
         QCOMPARE(w->txtDesc[2]->text(), lunga);
+        // Enter in a box presses no button.
+        QTest::keyClick(w->txtDesc[2], Qt::Key_Return);
+        QVERIFY(w->isVisible());
+        QVERIFY(dialoghi->sceltePresentate().isEmpty());
         QTest::mouseClick(w->btnApplica, Qt::LeftButton);
     });
     clic("btnAllegati");

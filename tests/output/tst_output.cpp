@@ -37,6 +37,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Today as the footers print it, day/month/year, built here and not with the
+// program's own date formatter.
+QString oggi() {
+    const QDate d = QDate::currentDate();
+    return QStringLiteral("%1/%2/%3")
+        .arg(d.day(), 2, 10, QLatin1Char('0'))
+        .arg(d.month(), 2, 10, QLatin1Char('0'))
+        .arg(d.year(), 4, 10, QLatin1Char('0'));
+}
+
 const char *const Caselle[] = {
     "txtCodice",    "txtCosto",           "txtNome",         "txtGiacenza", "txtUM",
     "txtTipologia", "txtCaratteristiche", "txtCollocazione", "txtDitta",    "txtAgente",
@@ -381,6 +391,12 @@ class TestOutput : public QObject {
     void esportazioneRinunciata();
     void rigaDiStatoETastiera();
     void esportaDallaScheda();
+    // CSV export
+    void esportaCsv();
+    void csvVuotoEFallito();
+    // .xlsx export
+    void esportaXlsx();
+    void xlsxFallito();
 };
 
 void TestOutput::initTestCase() {
@@ -412,8 +428,7 @@ void TestOutput::elencoModello() {
     // The footer's date is today's; the rest of its text is printed unchanged.
     riempiElenco(report, {});
     report.PrepareReport(true);
-    QVERIFY(cercaTesto(report.PreparedPages().at(0),
-                       u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate())));
+    QVERIFY(cercaTesto(report.PreparedPages().at(0), u"Stampa eseguita in data "_s + oggi()));
 }
 
 void TestOutput::elencoAltezze_data() {
@@ -446,8 +461,7 @@ void TestOutput::elencoAltezze() {
     const double inizio = mm(10 + 8);
     for (int i = 0; i < righe; ++i)
         QCOMPARE(pagina.testi.at(std::size_t(i + 1)).riquadro.top(), inizio + i * PassoRigaElenco);
-    const auto *piede =
-        cercaTesto(pagina, u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate()));
+    const auto *piede = cercaTesto(pagina, u"Stampa eseguita in data "_s + oggi());
     QCOMPARE(piede->taglio.top(), inizio + memo + 10 + mm(2));
 }
 
@@ -462,7 +476,7 @@ void TestOutput::elencoSuPiuPagine() {
 
     const double alto = mm(10);
     const double fondo = mm(200);
-    const QString data = u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate());
+    const QString data = u"Stampa eseguita in data "_s + oggi();
     QStringList stampate;
     int titoli = 0;
     int piedi = 0;
@@ -653,6 +667,11 @@ void TestOutput::finestreGemelle() {
     QCOMPARE(memoria->text(), u"senza"_s);
     scegli(uno);
     QCOMPARE(memoria->text(), u"con"_s);
+    // Enter presses the focused button.
+    annulla->setFocus();
+    QTest::keyClick(annulla, Qt::Key_Return);
+    QVERIFY(!finestra->isVisible());
+    QCOMPARE(finestra->result(), int(QDialog::Rejected));
 }
 
 void TestOutput::schedaStampata_data() {
@@ -720,12 +739,14 @@ void TestOutput::schedaStampata() {
     QVERIFY(!(lungo->allineamento & Qt::TextWordWrap));
     QVERIFY(vicini(lungo->taglio, sulFoglio(60, primaRiga + passo * 6, 128, 6)));
 
-    QVERIFY(QRegularExpression(
-                u"^Stampa eseguita in data \\d\\d/\\d\\d/\\d{4} alle ore \\d\\d:\\d\\d:\\d\\d$"_s)
-                .match(testoIn(p, sulFoglio(3, 269, 185, 6)))
-                .hasMatch());
-    QVERIFY(testoIn(p, sulFoglio(3, 269, 185, 6)).contains(FormattaData(QDate::currentDate())) ||
-            QTime::currentTime() < QTime(0, 0, 5));
+    const QString piede = testoIn(p, sulFoglio(3, 269, 185, 6));
+    QVERIFY2(QRegularExpression(u"^Stampa eseguita in data (.*) alle ore \\d\\d:\\d\\d:\\d\\d$"_s)
+                 .match(piede)
+                 .hasMatch(),
+             qPrintable(piede));
+    QVERIFY2(piede.startsWith(u"Stampa eseguita in data "_s + oggi() + u" alle ore "_s) ||
+                 QTime::currentTime() < QTime(0, 0, 5),
+             qPrintable(piede));
 }
 
 void TestOutput::rigaValore_data() {
@@ -743,6 +764,10 @@ void TestOutput::rigaValore_data() {
     QTest::newRow("negativo") << u"2,00"_s << u"-3"_s
                               << u"Costo unitario (€ 2,00) x giacenza (-3 pezzi) = € -6"_s
                               << u"2,00"_s << u"-3"_s;
+    QTest::newRow("grandi totali")
+        << u"1234,5"_s << u"1000"_s
+        << u"Costo unitario (€ 1234,5) x giacenza (1000 pezzi) = € 1234500"_s << u"1234,5"_s
+        << u"1000"_s;
     QTest::newRow("scheda nuova") << QString() << u"   "_s
                                   << u"Costo unitario (€ 0,00) x giacenza (0 pezzi) = € 0"_s
                                   << u"0,00"_s << u"0"_s;
@@ -876,7 +901,10 @@ void TestOutput::anteprimaScheda() {
         QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnStampa"_s), Qt::LeftButton);
         QCOMPARE(dialoghi.lavoriStampa(), QStringList{u"Scheda informativa"_s});
         QVERIFY(QFile::exists(dialoghi.fileStampa()));
-        QTest::mouseClick(anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s), Qt::LeftButton);
+        // Enter presses the button that has the focus.
+        auto *chiudi = anteprima->findChild<QAbstractButton *>(u"btnChiudi"_s);
+        chiudi->setFocus();
+        QTest::keyClick(chiudi, Qt::Key_Return);
     });
     QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnStampa"_s), Qt::LeftButton);
     QVERIFY(vista);
@@ -1246,6 +1274,193 @@ void TestOutput::esportaDallaScheda() {
     QVERIFY(aperta);
     // Freed on closing.
     QVERIFY(!scheda.findChild<TfrmExpMagazzino *>());
+}
+
+namespace {
+const QByteArray IntestazioneCsv =
+    "\xEF\xBB\xBF"
+    "Codice articolo;Costo unitario;Nome prodotto;Giacenza;Aspetto esteriore del bene;"
+    "Categoria merceologica;Caratteristiche;Collocazione in magazzino;Ditta fornitrice;Agente;"
+    "Recapito telefonico;Documento di acquisto;Modalit\xC3\xA0 di pagamento;Data scadenza;Note;"
+    "Prezzo di vendita;Pagato;Avviso n. pezzi rimasti;File allegato 1;File allegato 2;"
+    "File allegato 3;Descrizione allegato 1;Descrizione allegato 2;Descrizione allegato 3\r\n";
+}
+
+void TestOutput::esportaCsv() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda prima = primaScheda();
+    prima.impostaTesto(Campo::Caratteristiche, u"Testa \"piana\"; acciaio"_s);
+    prima.impostaTesto(Campo::Note, u"Riga uno\r\nriga due"_s);
+    prima.impostaTesto(Campo::File03, u"scheda;tecnica.pdf"_s);
+    prima.impostaTesto(Campo::Desc03, u"Scheda tecnica"_s);
+    const QByteArray archivio = ArchivioDi({prima, SchedaNumero(2)});
+    cartella.scriviArchivio(archivio);
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
+        QToolButton *csv = pulsante(d, "cmdEsportaCsv");
+        QCOMPARE(csv->accessibleName(), u"Esporta in formato CSV"_s);
+        QCOMPARE(csv->accessibleDescription(),
+                 u"Esporta tutti i dati delle schede in un file CSV."_s);
+        // An edit in the grid is exported, as in the Excel file.
+        QVERIFY(scriviInCella(griglia, 1, 3, u"Dado M6 "_s));
+        dialoghi.rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
+                             "Magazzino.csv.\r\n\r\nSi vuole aprire il file?"_s});
+        dialoghi.azzera();
+        QTest::mouseClick(csv, Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+
+    const QByteArray atteso =
+        IntestazioneCsv +
+        "007;12,50;Vite a testa piana;40;Scatola;Ferramenta;\"Testa \"\"piana\"\"; acciaio\";"
+        "Scaffale B;Rossi & figli;Bianchi;0471 123456;Fattura 12;Bonifico;31/01/2027;"
+        "\"Riga uno\r\nriga due\";20,00;S\xC3\xAC;5;fattura.pdf;;\"scheda;tecnica.pdf\";Fattura;;"
+        "Scheda tecnica\r\n"
+        "COD2;2,50;Dado M6;2;;Ferramenta;;;;;;;;;;;No;1;;;;;;\r\n";
+    const QString percorso = cartella.percorso(u"Magazzino.csv"_s);
+    QCOMPARE(leggiFile(percorso), atteso);
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+}
+
+void TestOutput::csvVuotoEFallito() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QWidget scheda;
+    {
+        // No cards: the header alone, not the grid's empty rows.
+        TfrmExpMagazzino finestra(&scheda);
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            dialoghi.rispondi(Piattaforma::Risposta::No);
+            QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+            QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+        });
+        Piattaforma::dialoghi().esegui(&finestra);
+        QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.csv"_s)), IntestazioneCsv);
+    }
+    QVERIFY(QFile::remove(cartella.percorso(u"Magazzino.csv"_s)));
+    QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.csv/dentro"_s));
+    dialoghi.azzera();
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+        QVERIFY(d->isVisible());
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.testi(),
+             QStringList{u"Attenzione: il sistema non permette di esportare i dati.\r\n\r\n"
+                         "Accertarsi che il file Magazzino.csv non sia già aperto in un altro "
+                         "programma."_s});
+    QVERIFY(dialoghi.aperti().isEmpty());
+}
+
+namespace {
+// A part of a zip archive, as the unzip tool gives it.
+QByteArray parteZip(const QString &archivio, const QString &parte) {
+    QProcess unzip;
+    unzip.start(u"unzip"_s, {u"-p"_s, archivio, parte});
+    if (!unzip.waitForFinished(60000) || unzip.exitCode() != 0) return {};
+    return unzip.readAllStandardOutput();
+}
+} // namespace
+
+void TestOutput::esportaXlsx() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda seconda = SchedaNumero(2);
+    seconda.impostaTesto(Campo::Costo, u"n.d."_s);
+    seconda.impostaTesto(Campo::Note, u"Viti <M6> & dadi"_s);
+    cartella.scriviArchivio(ArchivioDi({primaScheda(), seconda}));
+    const QString percorso = cartella.percorso(u"Magazzino.xlsx"_s);
+    scriviFile(percorso, "precedente");
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        QToolButton *xlsx = pulsante(d, "cmdEsportaXlsx");
+        QCOMPARE(xlsx->accessibleName(), u"Esporta in formato .xlsx"_s);
+        QCOMPARE(xlsx->accessibleDescription(),
+                 u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s);
+        QVERIFY(scriviInCella(d->findChild<QTableView *>(u"grdRecords"_s), 1, 3, u"Dado M6"_s));
+        QTest::mouseClick(xlsx, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
+                             "Magazzino.xlsx.\r\n\r\nSi vuole aprire il file di Excel?"_s});
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
+    // Nothing left beside it: archive and workbook only.
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files).size(), qsizetype(2));
+
+    QVERIFY(parteZip(percorso, u"xl/workbook.xml"_s).contains("name=\"Magazzino Prodotti\""));
+    const QByteArray foglio = parteZip(percorso, u"xl/worksheets/sheet1.xml"_s);
+    QVERIFY(!foglio.isEmpty());
+    // The header row stays in view and carries the filters.
+    QVERIFY(foglio.contains("<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" "
+                            "state=\"frozen\"/>"));
+    QVERIFY(foglio.contains("<autoFilter ref=\"A1:Q3\"/>"));
+    const QByteArray celle[] = {
+        // Bold header cells, as text.
+        "<c r=\"A1\" s=\"1\" t=\"inlineStr\"><is><t>Codice articolo</t></is></c>",
+        "<c r=\"M1\" s=\"1\" t=\"inlineStr\"><is><t>Modalit\xC3\xA0 di pagamento</t></is></c>",
+        "<c r=\"Q1\" s=\"1\" t=\"inlineStr\"><is><t>Pagato</t></is></c>",
+        // A code stays text; cost and price are numbers shown with two
+        // decimals, the stock a plain number.
+        "<c r=\"A2\" t=\"inlineStr\"><is><t>007</t></is></c>",
+        "<c r=\"B2\" s=\"2\"><v>12.5</v></c>",
+        "<c r=\"D2\"><v>40</v></c>",
+        "<c r=\"P2\" s=\"2\"><v>20</v></c>",
+        "<c r=\"Q2\" t=\"inlineStr\"><is><t>S\xC3\xAC</t></is></c>",
+        // A cost that is not a number stays as written; the edit is exported.
+        "<c r=\"B3\" t=\"inlineStr\"><is><t>n.d.</t></is></c>",
+        "<c r=\"C3\" t=\"inlineStr\"><is><t>Dado M6</t></is></c>",
+        "<c r=\"O3\" t=\"inlineStr\"><is><t>Viti &lt;M6&gt; &amp; dadi</t></is></c>",
+    };
+    for (const QByteArray &cella : celle)
+        QVERIFY2(foglio.contains(cella), cella.constData());
+    // No rows beyond the cards.
+    QVERIFY(!foglio.contains("<row r=\"4\""));
+    // Style 2, the amounts' one, shows two decimals.
+    const QByteArray stili = parteZip(percorso, u"xl/styles.xml"_s);
+    QVERIFY(stili.contains("<numFmt numFmtId=\"164\" formatCode=\"0.00\"/>"));
+    const qsizetype elenco = stili.indexOf("<cellXfs");
+    const QList<QByteArray> stiliCella = stili.mid(elenco).split('>');
+    QVERIFY(stiliCella.size() > 3);
+    QVERIFY(stiliCella[3].contains("numFmtId=\"164\""));
+}
+
+void TestOutput::xlsxFallito() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({primaScheda()}));
+    // Something in the way that cannot be replaced.
+    QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.xlsx/dentro"_s));
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QTest::mouseClick(pulsante(d, "cmdEsportaXlsx"), Qt::LeftButton);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.testi(), QStringList{EsportazioneFallita});
+    QVERIFY(dialoghi.aperti().isEmpty());
+    QVERIFY(QFileInfo(cartella.percorso(u"Magazzino.xlsx/dentro"_s)).isDir());
+    // The half-made workbook went away.
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files), QStringList{u"Magazzino.pro"_s});
 }
 
 QTEST_MAIN(TestOutput)

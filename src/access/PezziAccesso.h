@@ -8,8 +8,8 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// The pieces both password windows are made of.
-namespace CasellaPassword {
+// The pieces the access and help windows are made of.
+namespace PezziAccesso {
 
 // A masked box in Verdana 14 bold with its yellow focus rectangle, named for
 // assistive technology.
@@ -20,4 +20,4 @@ QPushButton *pulsante(QWidget *genitore, const QString &nome, const QString &tes
 // Centres a window on its screen.
 void centra(QWidget *finestra);
 
-} // namespace CasellaPassword
+} // namespace PezziAccesso

@@ -1,4 +1,4 @@
-#include "access/CasellaPassword.h"
+#include "access/PezziAccesso.h"
 
 #include "widgets/Controlli.h"
 
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-namespace CasellaPassword {
+namespace PezziAccesso {
 
 QLineEdit *crea(QWidget *genitore, const QString &nome, const QString &evidenza,
                 const QString &nomeAccessibile, QRect posto) {
@@ -51,4 +51,4 @@ void centra(QWidget *finestra) {
         finestra->move(schermo->availableGeometry().center() - finestra->rect().center());
 }
 
-} // namespace CasellaPassword
+} // namespace PezziAccesso

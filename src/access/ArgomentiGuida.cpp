@@ -1,0 +1,199 @@
+#include "access/ArgomentiGuida.h"
+
+namespace {
+
+// The program at a glance.
+QString paragrafoA() {
+    return QStringLiteral(
+        "Quadrelo è un software facile e intuitivo studiato per catalogare beni, derrate, "
+        "mercanzie e quant'altro venga commercializzato dalla propria ditta, visualizzare un "
+        "elenco di tutti i prodotti in esaurimento, ottenere l'inventario parziale o totale della "
+        "merce in magazzino con il valore complessivo del capitale in deposito, esportare in "
+        "Microsoft Excel l'intero archivio degli articoli. Ogni scheda può inoltre contenere la "
+        "foto del prodotto, acquisita direttamente con la propria WebCam.");
+}
+
+// The card window, paragraph by paragraph.
+QStringList paragrafiMagazzino() {
+    return {
+        QStringLiteral(
+            "L'applicazione Magazzino Prodotti serve a gestire la catalogazione della merce "
+            "creando una scheda per ciascun prodotto. In ogni scheda si possono registrare il "
+            "codice dell'articolo, il costo unitario, il nome del prodotto, la giacenza attuale, "
+            "l'aspetto esteriore della merce, la categoria merceologica, le caratteristiche "
+            "tecniche, la collocazione in magazzino, la ditta fornitrice, l'agente da contattare "
+            "con il relativo recapito telefonico, gli estremi del documento di acquisto, le "
+            "modalità di pagamento, la data di scadenza del pagamento o, per la merce deperibile, "
+            "del prodotto stesso, il prezzo di vendita e qualsiasi altra annotazione."),
+        QStringLiteral(
+            "Per inserire la scheda di un prodotto nell'archivio del magazzino, bisogna premere il "
+            "pulsante Nuovo, descrivere la merce compilando le caselle che interessano, caricare "
+            "eventualmente la foto del prodotto e fare clic su Salva. Per aggiornare una scheda "
+            "già presente in archivio, basta richiamarla con la funzione di ricerca oppure "
+            "scorrendo le schede con le frecce di navigazione dei record, modificare i campi "
+            "desiderati e fare clic su Salva."),
+        QStringLiteral(
+            "Per allegare una foto del prodotto, si può acquisirne l'immagine con la propria "
+            "WebCam attivabile tramite il pulsante Acquisisci foto. Nella finestra che si apre "
+            "bisogna accendere la WebCam, posizionare il prodotto davanti all'obiettivo, scattare "
+            "la foto e importarla nella scheda; infine, occorre registrare la scheda in archivio "
+            "facendo clic su Salva."),
+        QStringLiteral(
+            "La foto abbinata alla scheda viene ridotta in scala automaticamente per adeguarsi "
+            "alle dimensioni del riquadro di anteprima. L'icona dello zoom permette di "
+            "visualizzare l'immagine a tutto schermo. Per ritoccare la foto, basta salvarla su "
+            "disco, modificarla con un qualsiasi programma di grafica e caricarla di nuovo nella "
+            "scheda con il pulsante Carica foto. Allo stesso modo si può caricare una foto "
+            "scattata con una fotocamera digitale e salvata in formato JPEG."),
+        QStringLiteral(
+            "Il campo Giacenza deve essere utilizzato per indicare la quantità di materiale "
+            "disponibile in magazzino. Tale valore può essere aggiornato in qualsiasi momento "
+            "attraverso i pulsanti del segno più e del segno meno che permettono di aggiungere o "
+            "sottrarre un certo quantitativo di merce."),
+        QStringLiteral(
+            "Il campo Avviso n. pezzi rimasti permette di essere avvisati quando la giacenza di un "
+            "articolo in magazzino diventa inferiore al valore minimo indicato. Per visualizzare "
+            "l'elenco di tutti i prodotti in esaurimento, basta fare clic sul pulsante "
+            "Sottoscorta."),
+        QStringLiteral(
+            "Il campo Categoria merceologica è molto importante ai fini della creazione degli "
+            "inventari parziali, dal momento che serve ad associare l'articolo ad una determinata "
+            "tipologia. Per questo motivo, in tutte le schede dei prodotti che devono far parte "
+            "dello stesso inventario parziale bisogna scrivere in questo campo lo stesso identico "
+            "valore."),
+        QStringLiteral(
+            "Il campo Note consente di registrare qualsiasi informazione aggiuntiva utile per "
+            "identificare l'articolo in archivio tramite l'avanzata funzione di ricerca messa a "
+            "disposizione dal programma. Ad esempio, si può annotare che il prodotto è stato "
+            "prenotato da un acquirente, che presenta dei difetti oppure che è danneggiato. "),
+        QStringLiteral(
+            "Le ricerche funzionano anche con chiave parziale, ossia indicando una o più parole "
+            "consecutive contenute in un qualsiasi campo. Una stessa ricerca può combinare più "
+            "campi: in questo modo è possibile, ad esempio, elencare tutta la merce acquistata "
+            "presso un determinato fornitore oppure tutti i materiali che presentano certe "
+            "caratteristiche. I risultati di ogni ricerca possono essere stampati."),
+        QStringLiteral(
+            "L'utente del software ha la possibilità di allegare a ogni scheda non solo una foto "
+            "del prodotto ma anche file esterni di qualsiasi tipo. Ad esempio, si può allegare un "
+            "documento di videoscrittura in cui annotare tutti i carichi e gli scarichi della "
+            "merce. Ogni allegato può essere descritto nella relativa casella di testo e aperto "
+            "in qualsiasi momento con il pulsante Apri."),
+        QStringLiteral(
+            "Il pulsante Duplica serve a registrare più velocemente un nuovo prodotto simile ad un "
+            "altro già presente in archivio. Basta visualizzare la scheda del vecchio prodotto "
+            "con le frecce di navigazione dei record o con il pulsante Trova, fare clic su "
+            "Duplica, modificare i campi che interessano, caricare eventualmente la foto del nuovo "
+            "articolo e fare clic su Salva."),
+        QStringLiteral(
+            "La casella Pagato va spuntata se è stato effettuato il pagamento relativo "
+            "all'acquisto del prodotto descritto nella scheda. Per visualizzare il riepilogo di "
+            "tutti i pagamenti non ancora saldati, basta premere il pulsante Da saldare."),
+        QStringLiteral(
+            "La scheda di ciascun prodotto può essere visualizzata in anteprima o stampata su "
+            "foglio A4 con o senza foto. Il pulsante Esporta archivio permette inoltre di "
+            "esportare tutte le schede in un foglio di lavoro di Microsoft Excel, che potrà essere "
+            "aperto con qualsiasi programma in grado di gestire i file in formato XLS, come Open "
+            "Office, Libre Office o Microsoft Office."),
+    };
+}
+
+// How to reach the inventory, as the launcher's topic tells it.
+QString paragrafoD1() {
+    return QStringLiteral(
+        "L'applicazione Inventario Merce consente di visualizzare l'inventario di tutti i "
+        "prodotti del proprio magazzino o soltanto di quelli appartenenti ad una tipologia. Per "
+        "farlo, basta fare clic sulla scritta Inventario Merce presente nella schermata iniziale "
+        "del programma, indicare una categoria merceologica nella casella della finestra "
+        "successiva e premere il pulsante Visualizza. Premendo Visualizza senza indicare alcuna "
+        "categoria si ottiene l'inventario di tutti gli articoli.");
+}
+
+QStringList paragrafiInventario() {
+    return {
+        QStringLiteral(
+            "L'applicazione Inventario Merce consente di visualizzare l'inventario di tutti i "
+            "prodotti del proprio magazzino o soltanto di quelli appartenenti ad una categoria "
+            "merceologica. Per farlo, basta fare clic sul pulsante Inventario Merce presente "
+            "nella schermata iniziale del programma, indicare una categoria merceologica nella "
+            "casella della finestra successiva e premere il pulsante Visualizza. Premendo "
+            "Visualizza senza indicare alcuna categoria si ottiene l'inventario di tutti gli "
+            "articoli."),
+        QStringLiteral(
+            "La finestra dell'inventario mostra in apertura l'elenco dettagliato degli articoli, "
+            "indicando per ciascuno di essi il codice identificativo, il nome del prodotto, "
+            "l'eventuale data di scadenza, il costo, la giacenza e il valore ottenuto "
+            "moltiplicando il costo per la giacenza. In fondo alla finestra compare il capitale "
+            "complessivo in deposito, ossia la somma dei valori di tutti gli articoli elencati."),
+        QStringLiteral(
+            "Il pulsante Stampa inventario permette di ottenere su carta l'elenco della merce "
+            "visualizzata in quel momento con l'indicazione in calce del valore complessivo."),
+    };
+}
+
+QStringList paragrafiChiusura() {
+    return {
+        QStringLiteral(
+            "Quadrelo funziona anche su chiavetta USB. A tal fine, basta copiare la cartella del "
+            "programma su pen-drive e fare doppio clic sull'icona dell'applicazione per "
+            "eseguirla. La copia della cartella su dispositivo esterno è anche il metodo più "
+            "veloce per effettuare il backup dei dati archiviati."),
+        QStringLiteral(
+            "L'accesso al software è protetto da una password aggiornabile dall'utente che può "
+            "essere cambiata tutte le volte che si desidera. Per il primo accesso al programma, "
+            "bisogna utilizzare la parola chiave \"bilanciopronto\" (scritta senza le "
+            "virgolette)."),
+        QStringLiteral(
+            "Quadrelo è quindi lo strumento ideale per chi vuole gestire in maniera veloce e "
+            "professionale il magazzino della merce disponibile e in esaurimento, ottenendo con "
+            "pochi clic l'inventario parziale e totale del materiale al fine di monitorare la "
+            "giacenza di ogni singolo prodotto. Il programma, inoltre, non richiede praticamente "
+            "alcun tempo di apprendimento."),
+    };
+}
+
+QStringList paragrafiEsportazione() {
+    return {
+        QStringLiteral(
+            "Il pulsante Esporta archivio consente di esportare le schede del magazzino prodotti "
+            "in un foglio di lavoro di Microsoft Excel, che potrà essere aperto con qualsiasi "
+            "software in grado di gestire i file in formato XLS (ad esempio, con Open Office, "
+            "Libre Office o Microsoft Office)."),
+        QStringLiteral(
+            "Dopo aver aperto la finestra contenente la griglia dei dati, bisogna fare clic "
+            "sull'icona di Excel. Questa operazione crea in tempo reale un file in formato XLS "
+            "contenente le schede in archivio, che potrà essere aperto immediatamente rispondendo "
+            "affermativamente al messaggio di domanda che appare."),
+        QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco fisso "
+                       "assegnandogli un nome qualsiasi."),
+    };
+}
+
+} // namespace
+
+QString ArgomentoGuida::testo() const {
+    return paragrafi.join(QStringLiteral("\r\n\r\n"));
+}
+
+ArgomentoGuida Argomento(TemaGuida tema) {
+    switch (tema) {
+    case TemaGuida::Avvio: {
+        const QStringList inventario = paragrafiInventario();
+        return {QStringLiteral("Uno sguardo a Quadrelo."),
+                QStringList{paragrafoA()} + paragrafiMagazzino() +
+                    QStringList{paragrafoD1(), inventario[1], inventario[2]} + paragrafiChiusura()};
+    }
+    case TemaGuida::Magazzino:
+        return {QStringLiteral("Applicazione Magazzino Prodotti."), paragrafiMagazzino()};
+    case TemaGuida::Esportazione:
+        return {QStringLiteral("Esportazione magazzino prodotti in Microsoft Excel."),
+                paragrafiEsportazione()};
+    case TemaGuida::Inventario:
+        return {QStringLiteral("Applicazione Inventario Merce."), paragrafiInventario()};
+    }
+    return {};
+}
+
+QList<ArgomentoGuida> TuttiGliArgomenti() {
+    return {Argomento(TemaGuida::Avvio), Argomento(TemaGuida::Magazzino),
+            Argomento(TemaGuida::Inventario), Argomento(TemaGuida::Esportazione)};
+}
