@@ -303,8 +303,11 @@ void TfrmAllegaCartella::keyPressEvent(QKeyEvent *evento) {
 void TfrmAllegaCartella::showEvent(QShowEvent *evento) {
     QDialog::showEvent(evento);
     // Centred on the screen.
-    if (!evento->spontaneous() && screen())
-        move(screen()->availableGeometry().center() - rect().center());
+    if (!evento->spontaneous() && screen()) {
+        QRect cornice = frameGeometry();
+        cornice.moveCenter(screen()->availableGeometry().center());
+        move(cornice.topLeft());
+    }
 }
 
 void TfrmAllegaCartella::paintEvent(QPaintEvent *) {

@@ -153,8 +153,11 @@ void TfrmWebCam::reject() {
 void TfrmWebCam::showEvent(QShowEvent *evento) {
     QDialog::showEvent(evento);
     // Centred on the card window.
-    if (!evento->spontaneous() && parentWidget())
-        move(parentWidget()->geometry().center() - rect().center());
+    if (!evento->spontaneous() && parentWidget()) {
+        QRect cornice = frameGeometry();
+        cornice.moveCenter(parentWidget()->frameGeometry().center());
+        move(cornice.topLeft());
+    }
 }
 
 void TfrmWebCam::paintEvent(QPaintEvent *) {

@@ -94,7 +94,9 @@ UscitaFocus::UscitaFocus(QWidget *finestra) : QObject(finestra), m_finestra(fine
 }
 
 void UscitaFocus::cambiato(QWidget *ora) {
-    if (inFinestraPopup(ora)) return; // a menu or a list opened over the control
+    // A menu or a list opened over the control does not leave it, nor does the
+    // moment with no focus at all between two windows, as a dialog closes.
+    if (!ora || inFinestraPopup(ora)) return;
     const bool dentro = ora && ora->window() == m_finestra;
     const QWidget *modale = QApplication::activeModalWidget();
     if (!dentro && modale && modale != m_finestra) return; // a dialog over the window

@@ -51,10 +51,10 @@ class RiquadroEvidenza : public QWidget {
 };
 
 // Tells when the focus really leaves a control of one window: to another
-// control of it, or out of the window, whatever the reason, also when the
-// program moved the focus while the window was inactive. While a dialog of the
-// program is open over the window nothing is left: the focus comes back to the
-// control when the dialog closes.
+// control of it, or to another window of the program, whatever the reason,
+// also when the program moved the focus while the window was inactive. While a
+// dialog of the program is open over the window nothing is left: the focus
+// comes back to the control when the dialog closes.
 class UscitaFocus : public QObject {
     Q_OBJECT
   public:

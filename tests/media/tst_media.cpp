@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
@@ -509,6 +510,10 @@ void TestMedia::webcamFinestra() {
         QCOMPARE(w->windowTitle(), QStringLiteral(" Cattura foto con webcam"));
         QCOMPARE(w->size(), QSize(807, 405));
         QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
+        // Centred on the card window.
+        QVERIFY(
+            (w->frameGeometry().center() - finestra->frameGeometry().center()).manhattanLength() <=
+            2);
         QCOMPARE(w->imgCamera->immagine(), ImmagineWebcam());
         QCOMPARE(w->imgTarget->immagine(), ImmagineBianca());
         QCOMPARE(w->imgCamera->size(), QSize(366, 274));
@@ -742,6 +747,9 @@ void TestMedia::allegatiFinestra() {
         QCOMPARE(w->size(), QSize(634, 534));
         QVERIFY(!(w->windowFlags() & Qt::WindowCloseButtonHint));
         QCOMPARE(w->lblMemory->text(), QStringLiteral("magazzino"));
+        // Centred on the screen.
+        QVERIFY((w->frameGeometry().center() - w->screen()->availableGeometry().center())
+                    .manhattanLength() <= 2);
         QCOMPARE(w->txtFile[0]->text(), QStringLiteral("listino.pdf"));
         QCOMPARE(w->txtDesc[0]->text(), QStringLiteral("Listino 2026"));
         QCOMPARE(w->txtFile[1]->text(), QString());

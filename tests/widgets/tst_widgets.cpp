@@ -56,6 +56,12 @@ void TestWidgets::focusSottoUnPopup() {
     QCOMPARE(lasciati.count(), 0);
     popup.close();
     casella->setFocus();
+    // Nor does the moment when no window of the program is active.
+    QApplication::setActiveWindow(nullptr);
+    QCOMPARE(QApplication::focusWidget(), nullptr);
+    attiva(&finestra);
+    QCOMPARE(QApplication::focusWidget(), casella);
+    QCOMPARE(lasciati.count(), 0);
 
     altra->setFocus();
     QVERIFY(!riquadro->isVisible());
