@@ -8,9 +8,10 @@ constexpr quint16 CHIAVE_INIZIALE = 4817;
 constexpr quint16 MOLTIPLICATORE = 38152;
 constexpr quint16 INCREMENTO = 29437;
 
-// Every step wraps at 16 bits, as the stored values were made.
+// Every step wraps at 16 bits, as the stored values were made. Worked in
+// unsigned 32 bits, where wrapping is defined, and cut to 16 at the end.
 quint16 prossimaChiave(quint16 chiave, quint8 cifrato) {
-    return quint16(quint16(quint16(chiave + cifrato) * MOLTIPLICATORE) + INCREMENTO);
+    return quint16((quint32(chiave) + cifrato) * quint32(MOLTIPLICATORE) + INCREMENTO);
 }
 
 int valoreCifra(QChar c) {

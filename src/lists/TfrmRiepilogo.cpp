@@ -1,4 +1,5 @@
 #include "lists/TfrmRiepilogo.h"
+#include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
@@ -44,10 +45,10 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     intestazione->setGeometry(0, 4, 700, 52);
     intestazione->setFont(FontVerdana(22, true));
     intestazione->setStyleSheet(u"QLabel { color: white; }"_s);
-    // The help topic opens here once the help window exists.
     auto *guida = new PulsanteImmagine(u"imgGuida"_s, u"guida"_s, u"Guida"_s, pan, false);
     guida->setIconSize(QSize(36, 36));
     guida->setGeometry(1152, 8, 44, 44);
+    connect(guida, &QToolButton::clicked, this, [this] { ApriGuida(this, TemaGuida::Inventario); });
 
     auto *lblTipologia = new QLabel(u"Categoria selezionata:"_s, pan);
     lblTipologia->setObjectName(u"lblTipologia"_s);

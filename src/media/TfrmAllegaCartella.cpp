@@ -252,8 +252,17 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
 }
 
 void TfrmAllegaCartella::btnApriClick(int slot) {
-    const QString percorso =
-        QDir(CartellaAllegati()).filePath(Rifila(txtFile[std::size_t(slot)]->text()));
+    const QString nome = Rifila(txtFile[std::size_t(slot)]->text());
+    // A slot names a file inside the attachments folder, never a path: a
+    // damaged card must not open a file from anywhere else.
+    if (nome.contains(u'/') || nome == u".." || nome == u".") {
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: \"") + nome +
+                                 QStringLiteral("\" non è il nome di un file della cartella dei "
+                                                "documenti allegati e non può essere aperto."));
+        return;
+    }
+    const QString percorso = QDir(CartellaAllegati()).filePath(nome);
     Piattaforma::ApriConDesktop(u'"' + QDir::toNativeSeparators(percorso) + u'"');
 }
 

@@ -12,6 +12,7 @@
 #include "app/TfrmAvvio.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
+#include "lists/TfrmRiepilogo.h"
 #include "output/TfrmExpMagazzino.h"
 
 #include <QAccessible>
@@ -621,6 +622,9 @@ void TestAccesso::argomentiDelleFinestre_data() {
                             << QStringLiteral("Applicazione Magazzino Prodotti.") << 13;
     QTest::newRow("inventario") << QStringLiteral("inventario") << QStringLiteral("imgGuida")
                                 << QStringLiteral("Applicazione Inventario Merce.") << 3;
+    QTest::newRow("elenco inventario")
+        << QStringLiteral("elenco inventario") << QStringLiteral("imgGuida")
+        << QStringLiteral("Applicazione Inventario Merce.") << 3;
     QTest::newRow("esportazione") << QStringLiteral("esportazione") << QStringLiteral("cmdGuida")
                                   << QStringLiteral(
                                          "Esportazione magazzino prodotti in Microsoft Excel.")
@@ -639,6 +643,8 @@ void TestAccesso::argomentiDelleFinestre() {
         chiamante = std::make_unique<TfrmMagazzino>();
     else if (finestra == u"inventario")
         chiamante = std::make_unique<TfrmMenuRiepilogo>();
+    else if (finestra == u"elenco inventario")
+        chiamante = std::make_unique<TfrmRiepilogo>(nullptr, QString());
     else
         chiamante = std::make_unique<TfrmExpMagazzino>(nullptr);
     chiamante->show();

@@ -985,6 +985,22 @@ void TestMedia::allegatiApri() {
     clic("btnAllegati");
     QCOMPARE(dialoghi->aperti(), QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(QStringLiteral(
                                      "Documenti_Allegati/Listino prezzi; $(id).pdf")))});
+    QVERIFY(dialoghi->testi().isEmpty());
+
+    // A damaged card whose name leads out of the folder opens nothing.
+    etichetta("lblFile01")->setText(QStringLiteral("../Magazzino.pro"));
+    etichetta("lblFile02")->setText(QStringLiteral(".."));
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        QTest::mouseClick(w->btnApri[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApri[1], Qt::LeftButton);
+        QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(dialoghi->testi().size(), 2);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY(dialoghi->testi().first().contains(QStringLiteral("\"../Magazzino.pro\"")));
 }
 
 void TestMedia::allegatiDescrizioneLunga() {
