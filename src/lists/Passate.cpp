@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -73,22 +75,28 @@ std::optional<double> LeggiNumeroGrezzo(std::string_view testo) {
     if (i < n && (testo[i] == '+' || testo[i] == '-')) negativo = testo[i++] == '-';
     metti('0');
     int cifre = 0;
-    while (i < n && cifra(testo[i])) {
-        metti(testo[i++]);
-        ++cifre;
-    }
+    int decimali = 0;
+    std::uint64_t mantissa = 0;
+    auto cifraLetta = [&](char x) {
+        metti(x);
+        if (++cifre <= 18) mantissa = mantissa * 10 + std::uint64_t(x - '0');
+    };
+    while (i < n && cifra(testo[i]))
+        cifraLetta(testo[i++]);
     bool virgola = false;
     if (i < n && testo[i] == ',') {
         virgola = true;
         metti('.');
         ++i;
         while (i < n && cifra(testo[i])) {
-            metti(testo[i++]);
-            ++cifre;
+            cifraLetta(testo[i++]);
+            ++decimali;
         }
     }
     if (cifre == 0 && !virgola) return std::nullopt;
+    bool esponente = false;
     if (i < n && (testo[i] == 'e' || testo[i] == 'E')) {
+        esponente = true;
         metti('e');
         ++i;
         if (i < n && (testo[i] == '+' || testo[i] == '-')) metti(testo[i++]);
@@ -102,6 +110,17 @@ std::optional<double> LeggiNumeroGrezzo(std::string_view testo) {
     while (i < n && testo[i] == ' ')
         ++i;
     if (i != n) return std::nullopt;
+
+    // The usual amounts and quantities: an exact whole number of at most 53
+    // bits over an exact power of ten. One division rounds it correctly, as
+    // from_chars would.
+    constexpr double POTENZE[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (!esponente && cifre <= 18 && mantissa <= (std::uint64_t(1) << 53) && decimali <= 22) {
+        const double valore = double(mantissa) / POTENZE[decimali];
+        return negativo ? -valore : valore;
+    }
     // Fields hold at most 250 characters; a longer number goes the long way.
     if (k > sizeof c) return LeggiNumero(decodifica(testo));
     double valore = 0;
@@ -109,6 +128,71 @@ std::optional<double> LeggiNumeroGrezzo(std::string_view testo) {
     if (esito.ec != std::errc() || esito.ptr != c + k || !std::isfinite(valore))
         return std::nullopt;
     return negativo ? -valore : valore;
+}
+
+void ScriviNumeroGrezzo(double valore, std::string &uscita) {
+    // Next to the largest double the 15-digit form needs a correction, and
+    // the smallest ones have fewer digits of their own: ScriviNumero knows both.
+    if (!std::isfinite(valore) || std::fabs(valore) > 1e308 ||
+        (valore != 0 && std::fabs(valore) < std::numeric_limits<double>::min())) {
+        uscita += ScriviNumero(valore).toStdString();
+        return;
+    }
+    if (valore == 0) {
+        uscita += '0';
+        return;
+    }
+    // 15 significant digits in scientific form, then laid out as ScriviNumero
+    // does. The shortest form that reads back as the value is quicker to find;
+    // when it has 15 digits or fewer, they are the 15-digit rounding too, since
+    // a double is closer to it than half a step of the 15th digit.
+    char s[64];
+    auto esito = std::to_chars(s, s + sizeof s, valore, std::chars_format::scientific);
+    int significative = 0;
+    for (const char *q = s; q < esito.ptr && *q != 'e'; ++q)
+        significative += cifra(*q);
+    if (significative > 15)
+        esito = std::to_chars(s, s + sizeof s, valore, std::chars_format::scientific, 14);
+    const char *fine = esito.ptr;
+    const bool negativo = s[0] == '-';
+    const char *p = s + (negativo ? 1 : 0);
+    char cifre[20];
+    int n = 0;
+    cifre[n++] = *p++;
+    if (*p == '.') ++p;
+    while (*p != 'e')
+        cifre[n++] = *p++;
+    int esponente = 0;
+    std::from_chars(p + (p[1] == '+' ? 2 : 1), fine, esponente);
+    while (n > 1 && cifre[n - 1] == '0')
+        --n;
+
+    if (negativo) uscita += '-';
+    if (esponente >= -5 && esponente < 15) {
+        if (esponente >= 0) {
+            const int intere = esponente + 1;
+            if (n <= intere) {
+                uscita.append(cifre, std::size_t(n));
+                uscita.append(std::size_t(intere - n), '0');
+            } else {
+                uscita.append(cifre, std::size_t(intere));
+                uscita += ',';
+                uscita.append(cifre + intere, std::size_t(n - intere));
+            }
+        } else {
+            uscita += "0,";
+            uscita.append(std::size_t(-esponente - 1), '0');
+            uscita.append(cifre, std::size_t(n));
+        }
+    } else {
+        uscita += cifre[0];
+        if (n > 1) {
+            uscita += ',';
+            uscita.append(cifre + 1, std::size_t(n - 1));
+        }
+        uscita += 'E';
+        uscita += std::to_string(esponente);
+    }
 }
 
 EsitoElenco CercaSchede(const QString &archivio,
@@ -181,6 +265,7 @@ EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
 
     EsitoElenco esito;
     std::string riga;
+    std::string testoValore;
     const FormatoRiga &formato = FormatoInventario();
     esito.riuscito = passata(archivio, avanza, [&](const TScheda &scheda, qint64 posizione) {
         if (!tutte) {
@@ -194,10 +279,9 @@ EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
             return;
         }
         const double valore = *giacenza * *costo;
-        const QByteArray testoValore = ScriviNumero(valore).toLatin1();
-        formato.costruisci(
-            scheda, riga,
-            std::string_view(testoValore.constData(), std::size_t(testoValore.size())));
+        testoValore.clear();
+        ScriviNumeroGrezzo(valore, testoValore);
+        formato.costruisci(scheda, riga, testoValore);
         esito.righe.aggiungi(riga, posizione);
         esito.totale += valore;
     });

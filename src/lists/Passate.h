@@ -58,6 +58,9 @@ QString TestoTotale(double totale);
 
 // The number reading rule on the bytes of a field.
 std::optional<double> LeggiNumeroGrezzo(std::string_view testo);
+// The number writing rule into bytes, without building a text: appends what
+// ScriviNumero writes.
+void ScriviNumeroGrezzo(double valore, std::string &uscita);
 
 // The card a line was made from: the record at the line's position when it
 // still gives the same line; otherwise, as when the archive has changed since

@@ -155,7 +155,8 @@ const FormatoRiga &FormatoInventario() {
 
 void Righe::aggiungi(std::string_view riga, qint64 posizione) {
     if (m_blocchi.empty() || BLOCCO_RIGHE - m_libero < riga.size()) {
-        m_blocchi.push_back(std::make_unique<char[]>(std::max(BLOCCO_RIGHE, riga.size())));
+        // Not zeroed: every byte handed out is written first.
+        m_blocchi.emplace_back(new char[std::max(BLOCCO_RIGHE, riga.size())]);
         m_libero = 0;
     }
     char *dove = m_blocchi.back().get() + m_libero;

@@ -118,6 +118,7 @@ class TestElenchi : public QObject {
     void ordinamento();
     void numeriLettiComeLaRegola_data();
     void numeriLettiComeLaRegola();
+    void numeriScrittiELettiComeLaRegola();
     void testoTotale_data();
     void testoTotale();
 
@@ -143,6 +144,7 @@ class TestElenchi : public QObject {
     void sottoscortaSaltaLeSchedeIllegibili();
     void daSaldare();
     void finestreDallaScheda();
+    void elenchiSenzaArchivio();
 
     // Inventory
     void inventarioCategoria_data();
@@ -230,6 +232,58 @@ void TestElenchi::numeriLettiComeLaRegola() {
     const QByteArray byte = testo.toLatin1();
     QCOMPARE(LeggiNumeroGrezzo(std::string_view(byte.constData(), std::size_t(byte.size()))),
              LeggiNumero(testo));
+}
+
+void TestElenchi::numeriScrittiELettiComeLaRegola() {
+    QList<double> valori{0.0,
+                         -0.0,
+                         1.0,
+                         -5.0,
+                         0.45,
+                         25.0,
+                         1e14,
+                         1e15,
+                         1.5e15,
+                         1e-5,
+                         1e-6,
+                         -1.25e-7,
+                         0.1 + 0.2,
+                         123456789012345.0,
+                         1234.56789,
+                         1e300,
+                         -1e-300,
+                         1.5e308,
+                         -std::numeric_limits<double>::max(),
+                         std::numeric_limits<double>::denorm_min(),
+                         -2.5e-310,
+                         std::numeric_limits<double>::min()};
+    QRandomGenerator caso(11);
+    for (int i = 0; i < 2000; ++i) {
+        // Stock times cost, as the inventory computes them, and odd magnitudes.
+        valori << double(caso.bounded(-50, 5000)) * (caso.bounded(100000) / 100.0);
+        valori << (caso.generateDouble() - 0.5) * std::pow(10.0, caso.bounded(-8, 18));
+        // Any double at all, from its bits.
+        const quint64 bit = caso.generate64();
+        double qualsiasi;
+        std::memcpy(&qualsiasi, &bit, sizeof qualsiasi);
+        valori << qualsiasi;
+    }
+    for (double v : valori) {
+        std::string testo;
+        ScriviNumeroGrezzo(v, testo);
+        QCOMPARE(QString::fromStdString(testo), ScriviNumero(v));
+    }
+    // Reading, on random amounts of up to 22 digits: the quick way and the
+    // long way give the same double.
+    for (int i = 0; i < 3000; ++i) {
+        std::string testo = caso.bounded(4) ? "" : "-";
+        for (int c = caso.bounded(0, 12); c > 0; --c)
+            testo += char('0' + caso.bounded(10));
+        testo += ',';
+        for (int c = caso.bounded(0, 11); c > 0; --c)
+            testo += char('0' + caso.bounded(10));
+        QCOMPARE(LeggiNumeroGrezzo(testo), LeggiNumero(QString::fromStdString(testo)));
+    }
 }
 
 void TestElenchi::testoTotale_data() {
@@ -723,6 +777,24 @@ void TestElenchi::finestreDallaScheda() {
     }
     QCOMPARE(visti, (QStringList{u" Materiali in esaurimento"_s, u"S1"_s, u"1"_s,
                                  u" Riepilogo pagamenti non saldati"_s, u"S2"_s, u"2"_s}));
+}
+
+void TestElenchi::elenchiSenzaArchivio() {
+    // An archive that cannot be read is said so, not shown as an empty list.
+    QVERIFY(QDir(cartella->percorso()).mkdir(u"Magazzino.pro"_s));
+    {
+        TfrmSottoscorta f;
+        f.show();
+        QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Semplice);
+        QVERIFY(f.isVisible());
+    }
+    dialoghi->azzera();
+    TfrmRiepilogo f(nullptr, QString());
+    f.show();
+    QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+    QCOMPARE(figlio<QLabel>(&f, "lblTotale")->text(), u"€ 0,00"_s);
 }
 
 // ---- Inventory -------------------------------------------------------------------

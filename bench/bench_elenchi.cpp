@@ -1,0 +1,267 @@
+// Times the list passes on generated archives, next to grep and to SQLite
+// answering the same search with LIKE on a table of the same cards.
+// Usage: bench_elenchi [folder] [N ...]   (default N: 100000 1000000)
+// Needs no display: it runs on the offscreen platform unless told otherwise.
+#include "archive/TScheda.h"
+#include "lists/Passate.h"
+#include "lists/VistaRighe.h"
+#include "output/ModelliStampa.h"
+#include "report/TfrxReport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+const char *const NOMI[] = {"Vite a legno",        "Bullone esagonale",    "Tassello in nylon",
+                            "Rondella piana",      "Chiodo a testa larga", "Staffa angolare",
+                            "Cerniera per mobili", "Guarnizione in gomma", "Dado autobloccante",
+                            "Colla vinilica"};
+const char *const DITTE[] = {"Ferramenta Rossi S.r.l.", "Bianchi & Figli", "Utensileria Verdi",
+                             "Idraulica Neri S.p.A.", "Colorificio Gallo"};
+const char *const CATEGORIE[] = {"Ferramenta", "Idraulica", "Elettricità", "Vernici",
+                                 "Giardinaggio"};
+const char *const NOTE[] = {"Ordinare con anticipo nei mesi estivi.", "Vedi  listino 2026.",
+                            "Merce fragile: maneggiare con cura.", ""};
+
+struct Carta {
+    QString campi[NUMERO_CAMPI];
+};
+
+Carta cartaRealistica(qint64 n, QRandomGenerator &caso) {
+    Carta c;
+    auto scegli = [&](auto &elenco) {
+        return QString::fromUtf8(elenco[caso.bounded(int(std::size(elenco)))]);
+    };
+    auto &f = c.campi;
+    f[int(Campo::Codice)] = QStringLiteral("ART-%1").arg(n, 7, 10, QLatin1Char('0'));
+    f[int(Campo::Costo)] = QStringLiteral("%1,%2")
+                               .arg(caso.bounded(200))
+                               .arg(caso.bounded(100), 2, 10, QLatin1Char('0'));
+    f[int(Campo::Nome)] = scegli(NOMI) + QStringLiteral(" %1 mm").arg(caso.bounded(2, 120));
+    f[int(Campo::Giacenza)] = QString::number(caso.bounded(500));
+    f[int(Campo::Avviso)] = QString::number(caso.bounded(20));
+    f[int(Campo::UM)] = QStringLiteral("Scatola da 100 pezzi");
+    f[int(Campo::Tipologia)] = scegli(CATEGORIE);
+    f[int(Campo::Caratteristiche)] =
+        QStringLiteral("Acciaio zincato, uso interno ed esterno, confezione in cartone riciclato "
+                       "con etichetta del lotto");
+    f[int(Campo::Collocazione)] = QStringLiteral("Scaffale %1, ripiano %2")
+                                      .arg(QChar(u'A' + caso.bounded(8)))
+                                      .arg(caso.bounded(1, 6));
+    f[int(Campo::Ditta)] = scegli(DITTE);
+    f[int(Campo::Agente)] = QStringLiteral("Mario Esposito");
+    f[int(Campo::Recapito)] = QStringLiteral("+39 02 %1").arg(caso.bounded(1000000, 9999999));
+    f[int(Campo::Documento)] = QStringLiteral("Fattura n. %1/2026").arg(caso.bounded(1, 900));
+    f[int(Campo::Pagamento)] = QStringLiteral("Bonifico a 30 giorni");
+    f[int(Campo::DataSca)] = QStringLiteral("%1/06/2027").arg(caso.bounded(10, 28));
+    f[int(Campo::Note)] = scegli(NOTE);
+    f[int(Campo::Prezzo)] = QStringLiteral("%1,90").arg(caso.bounded(1, 400));
+    f[int(Campo::Pagato)] = caso.bounded(2) ? QStringLiteral("Sì") : QStringLiteral("No");
+    return c;
+}
+
+// The archive, and a CSV of the same cards for SQLite.
+void genera(const QString &archivio, const QString &csv, qint64 n) {
+    QFile file(archivio);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QFile testo(csv);
+    testo.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QTextStream righe(&testo);
+    QRandomGenerator caso(42);
+    std::vector<TScheda> blocco;
+    blocco.reserve(1024);
+    auto citato = [](QString s) {
+        s.replace(u'"', QStringLiteral("\"\""));
+        s.prepend(u'"');
+        s.append(u'"');
+        return s;
+    };
+    for (qint64 i = 1; i <= n; ++i) {
+        const Carta c = cartaRealistica(i, caso);
+        TScheda s;
+        for (int k = 0; k < NUMERO_CAMPI; ++k)
+            s.impostaTesto(Campo(k), c.campi[k]);
+        blocco.push_back(s);
+        for (int k = 0; k < NUMERO_CAMPI; ++k)
+            righe << (k ? "," : "") << citato(c.campi[k]);
+        righe << '\n';
+        if (blocco.size() == 1024 || i == n) {
+            file.write(reinterpret_cast<const char *>(blocco.data()),
+                       qint64(blocco.size()) * TScheda::DIMENSIONE);
+            blocco.clear();
+        }
+    }
+}
+
+const char *const COLONNE = "codice,costo,nome,giacenza,avviso,um,tipologia,caratteristiche,"
+                            "collocazione,ditta,agente,recapito,documento,pagamento,datasca,note,"
+                            "prezzo,pagato,file01,file02,file03,desc01,desc02,desc03";
+
+bool sqlite(const QString &db, const QString &comandi, QByteArray *uscita = nullptr) {
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {db});
+    p.write(comandi.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(-1);
+    if (uscita) *uscita = p.readAllStandardOutput();
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+long piccoMemoriaMiB() {
+    struct rusage uso {};
+    getrusage(RUSAGE_SELF, &uso);
+    return uso.ru_maxrss / 1024;
+}
+
+double millisecondi(const QElapsedTimer &t) {
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The best of a few runs, with the file already in the page cache.
+template <typename F> double migliore(int volte, F &&f) {
+    double meglio = 1e300;
+    for (int i = 0; i < volte; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        meglio = std::min(meglio, millisecondi(t));
+    }
+    return meglio;
+}
+
+double processo(const QString &programma, const QStringList &argomenti, bool localeC) {
+    return migliore(3, [&] {
+        QProcess p;
+        if (localeC) {
+            QProcessEnvironment ambiente = QProcessEnvironment::systemEnvironment();
+            ambiente.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+            p.setProcessEnvironment(ambiente);
+        }
+        // Read through a pipe: grep stops at the first match when it writes to /dev/null.
+        p.start(programma, argomenti);
+        p.waitForFinished(-1);
+        p.readAllStandardOutput();
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QStringList argomenti = app.arguments().mid(1);
+    QTemporaryDir temporanea;
+    const QString cartella = !argomenti.isEmpty() && QDir(argomenti.first()).exists()
+                                 ? argomenti.takeFirst()
+                                 : temporanea.path();
+    QList<qint64> quanti;
+    for (const QString &a : argomenti)
+        quanti << a.toLongLong();
+    if (quanti.isEmpty()) quanti = {100000, 1000000};
+    const bool conSqlite = !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty();
+
+    for (qint64 n : quanti) {
+        const QString archivio = QDir(cartella).filePath(QStringLiteral("Magazzino.pro"));
+        const QString csv = QDir(cartella).filePath(QStringLiteral("schede.csv"));
+        const QString db = QDir(cartella).filePath(QStringLiteral("schede.db"));
+        genera(archivio, csv, n);
+        QFile::remove(db);
+        if (conSqlite)
+            sqlite(db, QStringLiteral("CREATE TABLE schede(") + QString::fromLatin1(COLONNE) +
+                           QStringLiteral(");\n.mode csv\n.import ") + csv +
+                           QStringLiteral(" schede\n"));
+        QFile::remove(csv);
+        std::printf("\n%lld schede, archivio %.0f MB, tabella SQLite %.0f MB\n", (long long)n,
+                    double(QFileInfo(archivio).size()) / 1e6, double(QFileInfo(db).size()) / 1e6);
+
+        // The search of the issue: name "vite", supplier "rossi", notes of blanks only.
+        std::array<QString, CASELLE_RICERCA> tre;
+        tre[2] = QStringLiteral("vite");
+        tre[6] = QStringLiteral("rossi");
+        tre[9] = QStringLiteral("  ");
+        qsizetype trovate = 0;
+        const double ricerca =
+            migliore(5, [&] { trovate = CercaSchede(archivio, tre).righe.size(); });
+        std::printf("  %-44s %9.1f ms  (%lld righe)\n", "ricerca, tre caselle", ricerca,
+                    (long long)trovate);
+        std::printf("  %-44s %9ld MiB\n", "  picco di memoria fin qui", piccoMemoriaMiB());
+
+        if (conSqlite) {
+            const QString query =
+                QStringLiteral("SELECT codice, nome, tipologia, giacenza, pagato, datasca, costo "
+                               "FROM schede WHERE (nome LIKE '%vite%') + (ditta LIKE '%rossi%') "
+                               "+ (note LIKE '%  %') >= 2;\n");
+            QByteArray uscita;
+            sqlite(db, query, &uscita);
+            const double tempo = processo(QStringLiteral("sqlite3"), {db, query}, false);
+            std::printf("  %-44s %9.1f ms  (%lld righe)\n", "sqlite3, stessa ricerca con LIKE",
+                        tempo, (long long)uscita.count('\n'));
+        }
+        const double grep = processo(
+            QStringLiteral("grep"),
+            {QStringLiteral("-c"), QStringLiteral("-i"), QStringLiteral("vite"), archivio}, true);
+        std::printf("  %-44s %9.1f ms\n", "LC_ALL=C grep -c -i vite", grep);
+
+        qsizetype righe = 0;
+        const double sotto = migliore(3, [&] { righe = ElencaSottoscorta(archivio).righe.size(); });
+        std::printf("  %-44s %9.1f ms  (%lld righe)\n", "sottoscorta", sotto, (long long)righe);
+        const double saldare = migliore(3, [&] { righe = ElencaDaSaldare(archivio).righe.size(); });
+        std::printf("  %-44s %9.1f ms  (%lld righe)\n", "da saldare", saldare, (long long)righe);
+        const double inventario =
+            migliore(3, [&] { righe = ElencaInventario(archivio, QString()).righe.size(); });
+        std::printf("  %-44s %9.1f ms  (%lld righe)\n", "inventario, tutti gli articoli",
+                    inventario, (long long)righe);
+
+        std::array<QString, CASELLE_RICERCA> vuote;
+        EsitoElenco tutte;
+        const double tutteMs = migliore(3, [&] { tutte = CercaSchede(archivio, vuote); });
+        std::printf("  %-44s %9.1f ms  (%lld righe)\n", "ricerca, caselle vuote", tutteMs,
+                    (long long)tutte.righe.size());
+
+        // Sorting and showing the lines of the blank search, once painted.
+        VistaRighe vista;
+        vista.resize(1168, 344);
+        QElapsedTimer t;
+        t.start();
+        vista.riempi(std::move(tutte.righe));
+        vista.show();
+        QImage schermo = vista.grab().toImage();
+        const double mostra = millisecondi(t);
+        std::printf("  %-44s %9.1f ms\n", "ordinamento e visualizzazione delle righe", mostra);
+        std::printf("  %-44s %9.1f ms\n", "  riempimento + ordinamento + visualizzazione",
+                    tutteMs + mostra);
+
+        QString ultima;
+        const double trova = migliore(5, [&] {
+            ultima.clear();
+            TrovaSuccessiva(vista.righe(), 0, QStringLiteral("nessuna riga"), ultima);
+        });
+        std::printf("  %-44s %9.2f ms\n", "trova successiva su tutte le righe", trova);
+
+        if (vista.righe().size() <= 100000) {
+            TfrxReport report;
+            CostruisciFrxReport(report);
+            const double stampa = migliore(
+                1, [&] { PreparaStampaElenco(report, QStringLiteral("Bench"), vista.righe()); });
+            std::printf("  %-44s %9.1f ms  (%lld pagine)\n", "preparazione della stampa", stampa,
+                        (long long)report.PreparedPages().size());
+        }
+        vista.svuota();
+        std::printf("  %-44s %9ld MiB\n", "picco di memoria del processo", piccoMemoriaMiB());
+        std::fflush(stdout);
+        QFile::remove(archivio);
+        QFile::remove(db);
+    }
+    return 0;
+}
