@@ -70,8 +70,27 @@ void TestAvvio::avvioConPassword() {
     QVERIFY(password->isVisible());
     QCOMPARE(casella->text(), QString());
 
-    // The right password opens the launcher, and only then.
+    // A change brings the password window back, and only the new one opens.
+    QTest::mouseClick(password->findChild<QPushButton *>(QStringLiteral("btnCambiaPassword")),
+                      Qt::LeftButton);
+    auto *cambio = finestre.cambiaPassword.get();
+    for (const char *nome : {"txtPasswordOld", "txtPasswordNew", "txtConferma"})
+        QTest::keyClicks(cambio->findChild<QLineEdit *>(QLatin1String(nome)),
+                         qstrcmp(nome, "txtPasswordOld") == 0 ? QStringLiteral("bilanciopronto")
+                                                              : QStringLiteral("cassa7"));
+    QTest::mouseClick(cambio->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), QStringLiteral("Modifica della password completata con successo."));
+    QVERIFY(!cambio->isVisible());
+    QVERIFY(password->isVisible());
+    QCOMPARE(casella->text(), QString());
     QTest::keyClicks(casella, QStringLiteral("bilanciopronto"));
+    QTest::keyClick(casella, Qt::Key_Return);
+    QCOMPARE(dialoghi.ultimo(), QStringLiteral("Attenzione: password errata."));
+    QVERIFY(!finestre.avvio->isVisible());
+    dialoghi.azzera();
+
+    // The right password opens the launcher, and only then.
+    QTest::keyClicks(casella, QStringLiteral("CASSA7"));
     QTest::keyClick(casella, Qt::Key_Return);
     QVERIFY(finestre.avvio->isVisible());
     QVERIFY(!password->isVisible());
