@@ -23,30 +23,35 @@ QLabel *CreaIntestazione(QWidget *genitore, QRect posto, const QString &icona,
     }
     const int margine = 8;
     const int lato = qMin(posto.height() - 2 * margine, 80);
-    const QPixmap simbolo = Disegno(icona, QSize(lato, lato));
-    const int ySimbolo = righe.isEmpty() ? (posto.height() - lato) / 2 : margine;
-    p.drawPixmap(margine + 4, ySimbolo, simbolo);
-
     const int xTesto = margine + 4 + lato + 14;
+    const int larghezzaTesto = posto.width() - xTesto - margine;
     QFont fontTitolo(QStringLiteral("Verdana"));
     fontTitolo.setBold(true);
     fontTitolo.setPixelSize(righe.isEmpty() ? qMin(22, posto.height() / 3) : 22);
+    QFont fontRighe(QStringLiteral("Verdana"));
+    fontRighe.setPixelSize(13);
+    const QString testoRighe = righe.join(QStringLiteral("\n"));
+    const int altezzaTitolo = QFontMetrics(fontTitolo).height();
+    const int altezzaRighe =
+        righe.isEmpty() ? 0
+                        : QFontMetrics(fontRighe)
+                                  .boundingRect(QRect(0, 0, larghezzaTesto, posto.height()),
+                                                Qt::TextWordWrap, testoRighe)
+                                  .height() +
+                              6;
+    // Icon and words sit in the middle of the band.
+    const int yTesto = qMax(margine, (posto.height() - altezzaTitolo - altezzaRighe) / 2);
+    p.drawPixmap(margine + 4, (posto.height() - lato) / 2, Disegno(icona, QSize(lato, lato)));
+
     p.setFont(fontTitolo);
     p.setPen(QColor(0x1d, 0x4f, 0x91));
-    const int altezzaTitolo = QFontMetrics(fontTitolo).height();
-    const QRect zonaTitolo(xTesto, righe.isEmpty() ? 0 : margine, posto.width() - xTesto - margine,
-                           righe.isEmpty() ? posto.height() : altezzaTitolo);
-    p.drawText(zonaTitolo, Qt::AlignLeft | Qt::AlignVCenter, titolo);
-
+    p.drawText(QRect(xTesto, yTesto, larghezzaTesto, altezzaTitolo),
+               Qt::AlignLeft | Qt::AlignVCenter, titolo);
     if (!righe.isEmpty()) {
-        QFont fontRighe(QStringLiteral("Verdana"));
-        fontRighe.setPixelSize(12);
         p.setFont(fontRighe);
         p.setPen(QColor(0x20, 0x20, 0x20));
-        const QRect zonaRighe(xTesto, margine + altezzaTitolo + 6, posto.width() - xTesto - margine,
-                              posto.height() - altezzaTitolo - 2 * margine - 6);
-        p.drawText(zonaRighe, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
-                   righe.join(QStringLiteral("\n")));
+        p.drawText(QRect(xTesto, yTesto + altezzaTitolo + 6, larghezzaTesto, altezzaRighe),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, testoRighe);
     }
     p.end();
 
