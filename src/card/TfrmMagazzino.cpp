@@ -240,14 +240,20 @@ void TfrmMagazzino::costruisci() {
         {QStringLiteral("btnSalvaFoto"), QStringLiteral("disco"), QStringLiteral("Salva foto"),
          QStringLiteral("Salva la foto su disco."), QRect(14, 410, 56, 44), false},
         {QStringLiteral("btnCancFoto"), QStringLiteral("gomma"), QStringLiteral("Cancella foto"),
-         QStringLiteral("Cancella la foto."), QRect(76, 410, 56, 44), false},
+         QStringLiteral("Cancella la foto."), QRect(356, 332, 22, 22), false},
         {QStringLiteral("btnZoomFoto"), QStringLiteral("lente"), QStringLiteral("Ingrandisci foto"),
-         QStringLiteral("Visualizza la foto nelle sue dimensioni reali."), QRect(138, 410, 56, 44),
+         QStringLiteral("Visualizza la foto nelle sue dimensioni reali."), QRect(16, 332, 22, 22),
          false},
     };
     for (const auto &f : foto) {
         auto *b = new PulsanteImmagine(f.nome, f.icona, f.didascalia, pan, f.testo);
-        b->setIconSize(QSize(28, 28));
+        // The eraser and the magnifier are small, on the picture's lower corners.
+        b->setIconSize(f.posto.height() < 30 ? QSize(18, 18) : QSize(28, 28));
+        if (f.posto.height() < 30)
+            b->setStyleSheet(QStringLiteral(
+                "QToolButton { background: rgba(255,255,255,210); border: 1px solid #9fbfe0; "
+                "border-radius: 4px; padding: 1px; }"
+                "QToolButton:hover { background: white; border-color: #1d4f91; }"));
         b->setGeometry(f.posto);
         b->setFont(verdana(false));
         m_testiStato.insert(b, f.stato);

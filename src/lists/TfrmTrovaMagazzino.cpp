@@ -176,6 +176,11 @@ bool TfrmTrovaMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
     return FinestraElenco::eventFilter(oggetto, evento);
 }
 
+void TfrmTrovaMagazzino::done(int esito) {
+    if (!m_inPassata) m_lblAttendere->hide();
+    FinestraElenco::done(esito);
+}
+
 void TfrmTrovaMagazzino::btnCercaClick() {
     std::array<QString, CASELLE_RICERCA> testi;
     for (std::size_t i = 0; i < testi.size(); ++i)

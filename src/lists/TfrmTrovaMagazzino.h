@@ -16,6 +16,8 @@ class TfrmTrovaMagazzino : public FinestraElenco {
     // The caller tag: only "magazzino" lets a chosen line load its card.
     QLabel *lblMemory = nullptr;
 
+    void done(int esito) override;
+
   public slots:
     void btnCercaClick();
 

@@ -41,8 +41,9 @@ class RiquadroEvidenza : public QWidget {
   public:
     explicit RiquadroEvidenza(QWidget *genitore);
     // Places the rectangle 4 pixels around the box, behind it, and shows it
-    // exactly while the box is the application's focus widget, so no frame
-    // is left behind when the focus moves while the window is inactive.
+    // exactly while the box is the application's focus widget (a popup over
+    // the box leaves it shown), so no frame is left behind when the focus
+    // moves while the window is inactive.
     static RiquadroEvidenza *perCasella(const QString &nome, QLineEdit *casella);
 
   protected:
@@ -54,7 +55,9 @@ class RiquadroEvidenza : public QWidget {
 // control of it, or to another window of the program, whatever the reason,
 // also when the program moved the focus while the window was inactive. While a
 // dialog of the program is open over the window nothing is left: the focus
-// comes back to the control when the dialog closes.
+// comes back to the control when the dialog closes. A window whose handler
+// uses its own members deletes this first in its destructor, since the focus
+// also moves while the window goes away.
 class UscitaFocus : public QObject {
     Q_OBJECT
   public:

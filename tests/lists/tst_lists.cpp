@@ -435,6 +435,9 @@ void TestElenchi::ricercaSenzaArchivio() {
     QVERIFY(figlio(&f, "lblAttendere")->isVisible());
     QCOMPARE(figlio<QLineEdit>(&f, "txtNome")->text(), u"vite"_s);
     QVERIFY(f.isVisible());
+    clic(&f, "btnAnnulla");
+    QVERIFY(!f.isVisible());
+    QVERIFY(figlio(&f, "lblAttendere")->isHidden());
 }
 
 void TestElenchi::trovaSuccessiva() {

@@ -365,6 +365,17 @@ void TestMedia::salvaCopiaSenzaSpazioLasciaIntero() {
 }
 
 void TestMedia::cancellaFoto() {
+    // The eraser and the magnifier sit on the picture's lower corners.
+    const QRect riquadro = foto()->geometry();
+    auto *gomma = finestra->findChild<QToolButton *>(QStringLiteral("btnCancFoto"));
+    auto *lente = finestra->findChild<QToolButton *>(QStringLiteral("btnZoomFoto"));
+    QCOMPARE(gomma->size(), QSize(22, 22));
+    QCOMPARE(lente->size(), QSize(22, 22));
+    QVERIFY(riquadro.contains(gomma->geometry()) && riquadro.contains(lente->geometry()));
+    QVERIFY(gomma->geometry().bottomRight().x() > riquadro.right() - 8);
+    QVERIFY(gomma->geometry().bottom() > riquadro.bottom() - 8);
+    QVERIFY(lente->x() < riquadro.left() + 8 && lente->geometry().bottom() > riquadro.bottom() - 8);
+
     const QByteArray fileScheda = jpeg(Fotografia());
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
     Scrivi(cartella->percorso(QStringLiteral("1.jpg")), fileScheda);
