@@ -404,6 +404,16 @@ void TestElenchi::finestraRicerca() {
     QCOMPARE(dialoghi->mostrati().last().genere, Genere::Semplice);
     QCOMPARE(lista(&f)->accessibleName(), u"Schede trovate"_s);
 
+    // The results panel's tab order: find box, Trova, the list, Stampa, Chiudi.
+    trova->setFocus();
+    visti.clear();
+    for (int i = 0; i < 5; ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"btnTrova"_s, u"lstRecords"_s, u"btnStampa"_s,
+                                 u"btnChiudi"_s}));
+
     // Escape closes the window.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!f.isVisible());
@@ -421,6 +431,12 @@ void TestElenchi::archivioMancanteCreato() {
              u"Il presente riepilogo contiene 0 schede."_s);
     clic(&f, "btnTrova");
     QCOMPARE(dialoghi->testi(), QStringList{NESSUNA_VOCE});
+    // An empty list prints the title and the footer around an empty band.
+    dialoghi->allaProssimaStampa(false);
+    clic(&f, "btnStampa");
+    QCOMPARE(f.frxReport().FindObject<TfrxMemoView>(u"txtRiepilogo"_s)->Memo, QStringList{});
+    QCOMPARE(f.frxReport().FindObject(u"txtRiepilogo"_s)->Height, 0.0);
+    QCOMPARE(f.frxReport().FindObject(u"MasterData"_s)->Height, 10.0);
 }
 
 void TestElenchi::ricercaSenzaArchivio() {
@@ -956,6 +972,10 @@ void TestElenchi::inventarioTrovaEStampa() {
     }
     QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"lstRecords"_s, u"btnStampa"_s, u"btnEsci"_s,
                                  u"btnTrova"_s}));
+    // Escape closes the list, which lets go of its lines.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!f.isVisible());
+    QCOMPARE(lista(&f)->righe().size(), 0);
 }
 
 QTEST_MAIN(TestElenchi)
