@@ -201,6 +201,50 @@ qint64 Archivio::accoda(const TScheda &scheda) {
     return -1;
 }
 
+qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TScheda &)> &prepara) {
+    struct stat info {};
+    if (m_fd < 0 || quante < 0 || ::fstat(m_fd, &info) != 0) return -1;
+    const qint64 primo = qint64(info.st_size) / TScheda::DIMENSIONE + 1;
+    // A partial record at the end is overwritten like accoda does; its bytes
+    // are kept to be put back if the pass fails.
+    const off_t inizio = off_t(primo - 1) * TScheda::DIMENSIONE;
+    std::vector<unsigned char> coda(std::size_t(info.st_size - inizio));
+    if (!coda.empty() && ::pread(m_fd, coda.data(), coda.size(), inizio) != ssize_t(coda.size()))
+        return -1;
+
+    auto scriviTutto = [this](const unsigned char *dati, std::size_t totale, off_t offset) {
+        std::size_t scritti = 0;
+        while (scritti < totale) {
+            const ssize_t n =
+                ::pwrite(m_fd, dati + scritti, totale - scritti, offset + off_t(scritti));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            scritti += std::size_t(n);
+        }
+        return true;
+    };
+    constexpr qint64 BLOCCO = 256;
+    std::vector<TScheda> blocco(std::size_t(qMin(BLOCCO, qMax<qint64>(quante, 1))));
+    bool riuscito = true;
+    for (qint64 fatti = 0; riuscito && fatti < quante;) {
+        const qint64 n = qMin(qint64(blocco.size()), quante - fatti);
+        for (qint64 i = 0; i < n; ++i) {
+            blocco[std::size_t(i)] = TScheda();
+            prepara(fatti + i, blocco[std::size_t(i)]);
+        }
+        riuscito = scriviTutto(blocco.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
+                               inizio + off_t(fatti) * TScheda::DIMENSIONE);
+        fatti += n;
+    }
+    if (riuscito && ::fsync(m_fd) == 0) return primo;
+
+    // Back to the length and bytes from before.
+    if (::ftruncate(m_fd, info.st_size) == 0 && !coda.empty())
+        scriviTutto(coda.data(), coda.size(), inizio);
+    ::fsync(m_fd);
+    return -1;
+}
+
 void Archivio::chiudi() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;

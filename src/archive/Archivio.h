@@ -50,6 +50,10 @@ class Archivio {
     // Writes after the last whole record; returns the new position or -1. A
     // failed append leaves the file as it was.
     qint64 accoda(const TScheda &scheda);
+    // Writes `quante` records after the last whole one, each built by `prepara`
+    // as it is written, and puts them on disk once at the end. All or nothing:
+    // after a failure the file is as it was. Returns the first new position or -1.
+    qint64 accodaTutte(qint64 quante, const std::function<void(qint64 indice, TScheda &)> &prepara);
     void chiudi();
 
   private:

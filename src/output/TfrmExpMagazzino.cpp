@@ -7,6 +7,7 @@
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
 #include "output/LibroMagazzino.h"
+#include "output/TfrmImportaCsv.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
@@ -14,6 +15,8 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -152,6 +155,25 @@ class ModelloEsportazione : public QAbstractTableModel {
     }
     // A field of the CSV file: the 17 exported cells, then the hidden fields.
     const QString &campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
+    // Rows for cards just added to the archive, after those on show; the
+    // empty rows of an empty archive make room for them.
+    void aggiungiSchede(qint64 primaPosizione, const std::vector<TScheda> &schede) {
+        if (schede.empty()) return;
+        if (righeSchede().isEmpty()) impostaRighe({});
+        beginInsertRows({}, int(m_righe.size()), int(m_righe.size() + schede.size()) - 1);
+        for (std::size_t i = 0; i < schede.size(); ++i)
+            m_righe.push_back(rigaDi(schede[i], primaPosizione + qint64(i)));
+        endInsertRows();
+    }
+    static Riga rigaDi(const TScheda &scheda, qint64 posizione) {
+        Riga riga;
+        riga[0] = QString::number(posizione);
+        for (int c = 1; c < NumeroColonne; ++c)
+            riga[std::size_t(c)] = scheda.testo(*Colonne[std::size_t(c)].campo);
+        for (int c = COLONNE_FOGLIO; c < COLONNE_CSV; ++c)
+            riga[std::size_t(c + 1)] = scheda.testo(ColonneCsv()[std::size_t(c)].campo);
+        return riga;
+    }
     // The rows that hold a card, leaving out the empty ones.
     QList<qsizetype> righeSchede() const {
         QList<qsizetype> righe;
@@ -219,6 +241,8 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
          u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s, 560},
         {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
          u"Esporta tutti i dati delle schede in un file CSV."_s, 636},
+        {u"cmdImportaCsv"_s, u"importa_csv"_s, u"Importa schede da CSV"_s,
+         u"Aggiunge all'archivio nuove schede lette da un file CSV."_s, 712},
         {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
          u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
         {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
@@ -289,8 +313,9 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     connect(creati[0], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaClick);
     connect(creati[1], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaXlsxClick);
     connect(creati[2], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsportaCsvClick);
-    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
-    connect(creati[4], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
+    connect(creati[3], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdImportaCsvClick);
+    connect(creati[4], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdGuidaClick);
+    connect(creati[5], &QToolButton::clicked, this, &TfrmExpMagazzino::cmdEsciClick);
 }
 
 TfrmExpMagazzino::~TfrmExpMagazzino() = default;
@@ -323,12 +348,7 @@ void TfrmExpMagazzino::riempiGriglia() {
     std::vector<ModelloEsportazione::Riga> righe(static_cast<std::size_t>(totale));
     ScorriArchivio(PercorsoArchivio(), [&righe, totale](const TScheda &scheda, qint64 posizione) {
         if (posizione > totale) return false;
-        auto &riga = righe[std::size_t(posizione - 1)];
-        riga[0] = QString::number(posizione);
-        for (int c = 1; c < NumeroColonne; ++c)
-            riga[std::size_t(c)] = scheda.testo(*Colonne[std::size_t(c)].campo);
-        for (int c = COLONNE_FOGLIO; c < COLONNE_CSV; ++c)
-            riga[std::size_t(c + 1)] = scheda.testo(ColonneCsv()[std::size_t(c)].campo);
+        righe[std::size_t(posizione - 1)] = ModelloEsportazione::rigaDi(scheda, posizione);
         return true;
     });
     m_modello->impostaRighe(std::move(righe));
@@ -394,6 +414,32 @@ void TfrmExpMagazzino::cmdEsportaXlsxClick() {
                                      u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
+}
+
+void TfrmExpMagazzino::cmdImportaCsvClick() {
+    const QString percorso = dialoghi().scegliFileDaAprire(
+        this, u"Importa schede da CSV"_s, {u"File CSV (*.csv)"_s, u"Tutti i file (*)"_s});
+    if (percorso.isEmpty()) return;
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly)) {
+        dialoghi().messaggioSemplice(this, u"Attenzione: non è possibile leggere il file \""_s +
+                                               QFileInfo(percorso).fileName() + u"\"."_s);
+        return;
+    }
+    Importazione importazione = PreparaImportazione(file.readAll());
+    file.close();
+    if (!importazione.errore.isEmpty()) {
+        dialoghi().messaggioSemplice(this, importazione.errore);
+        return;
+    }
+    TfrmImportaCsv anteprima(this, std::move(importazione), QFileInfo(percorso).fileName());
+    dialoghi().esegui(&anteprima);
+    if (anteprima.primaPosizione() < 0) return;
+    // The new cards join the grid, after what it shows.
+    std::vector<TScheda> aggiunte;
+    for (const RigaImportata &riga : anteprima.importazione().righe)
+        if (riga.motivo.isEmpty()) aggiunte.push_back(SchedaDaRiga(riga));
+    m_modello->aggiungiSchede(anteprima.primaPosizione(), aggiunte);
 }
 
 void TfrmExpMagazzino::cmdEsportaCsvClick() {

@@ -22,6 +22,7 @@ class TfrmExpMagazzino : public QDialog {
     void cmdEsportaClick();
     void cmdEsportaXlsxClick();
     void cmdEsportaCsvClick();
+    void cmdImportaCsvClick();
     void cmdGuidaClick();
     void cmdEsciClick();
 

@@ -1,12 +1,16 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
+#include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
+#include "output/ImportaCsv.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmExpMagazzino.h"
+#include "output/TfrmImportaCsv.h"
 #include "output/TfrmStampaMag.h"
 #include "report/FinestraAnteprima.h"
 #include "report/TfrxReport.h"
@@ -397,6 +401,17 @@ class TestOutput : public QObject {
     // .xlsx export
     void esportaXlsx();
     void xlsxFallito();
+    // CSV import
+    void letturaCsv_data();
+    void letturaCsv();
+    void fileCsvRifiutato_data();
+    void fileCsvRifiutato();
+    void intestazioneCsv();
+    void motiviScarto_data();
+    void motiviScarto();
+    void importaCsv();
+    void importaTuttoONiente();
+    void andataERitorno();
 };
 
 void TestOutput::initTestCase() {
@@ -1461,6 +1476,352 @@ void TestOutput::xlsxFallito() {
     QVERIFY(QFileInfo(cartella.percorso(u"Magazzino.xlsx/dentro"_s)).isDir());
     // The half-made workbook went away.
     QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files), QStringList{u"Magazzino.pro"_s});
+}
+
+namespace {
+using Righe = QList<QStringList>;
+
+// A valid row for the full header, with some fields replaced.
+QByteArray rigaCsv(const QHash<int, QByteArray> &cambi = {}) {
+    QList<QByteArray> campi = {"A1",        "12,50", "Vite", "40", "", "Ferramenta", "", "",
+                               "",          "",      "",     "",   "", "",           "", "20,00",
+                               "S\xC3\xAC", "5",     "",     "",   "", "",           "", ""};
+    for (auto it = cambi.cbegin(); it != cambi.cend(); ++it)
+        campi[it.key()] = it.value();
+    return campi.join(';') + "\r\n";
+}
+
+QString scriviCsvDiProva(const CartellaDiProva &cartella, const QByteArray &contenuto) {
+    const QString percorso = cartella.percorso(u"prodotti.csv"_s);
+    QFile file(percorso);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(contenuto);
+    return percorso;
+}
+} // namespace
+
+void TestOutput::letturaCsv_data() {
+    QTest::addColumn<QByteArray>("byte");
+    QTest::addColumn<Righe>("righe");
+    QTest::addColumn<QChar>("separatore");
+    QTest::addColumn<bool>("aperte");
+    const Righe semplici{{u"a"_s, u"b"_s}, {u"1"_s, u"2"_s}};
+    QTest::newRow("BOM e CRLF") << QByteArray("\xEF\xBB\xBF"
+                                              "a;b\r\n1;2\r\n")
+                                << semplici << QChar(u';') << false;
+    QTest::newRow("senza BOM, LF, senza a capo finale")
+        << QByteArray("a;b\n1;2") << semplici << QChar(u';') << false;
+    QTest::newRow("Windows-1252") << QByteArray("Citt\xE0;b\n\x80 5;S\xEC\n")
+                                  << Righe{{u"Città"_s, u"b"_s}, {u"€ 5"_s, u"Sì"_s}} << QChar(u';')
+                                  << false;
+    QTest::newRow("virgola") << QByteArray("a,b\n\"1,5\",2\n")
+                             << Righe{{u"a"_s, u"b"_s}, {u"1,5"_s, u"2"_s}} << QChar(u',') << false;
+    QTest::newRow("tabulazione") << QByteArray("a\tb\n1;5\t2\n")
+                                 << Righe{{u"a"_s, u"b"_s}, {u"1;5"_s, u"2"_s}} << QChar(u'\t')
+                                 << false;
+    QTest::newRow("a capo e virgolette tra virgolette")
+        << QByteArray("a;b\n\"riga1\r\nriga2\";\"x\"\"y\"\"\"\n")
+        << Righe{{u"a"_s, u"b"_s}, {u"riga1\r\nriga2"_s, u"x\"y\""_s}} << QChar(u';') << false;
+    QTest::newRow("virgolette non chiuse")
+        << QByteArray("a;b\n1;\"aperto\nfine")
+        << Righe{{u"a"_s, u"b"_s}, {u"1"_s, u"aperto\nfine"_s}} << QChar(u';') << true;
+    QTest::newRow("righe vuote") << QByteArray("a;b\n\n1;2\r\n\r\n") << semplici << QChar(u';')
+                                 << false;
+    QTest::newRow("campi vuoti restano")
+        << QByteArray("a;b;c\n;;\n") << Righe{{u"a"_s, u"b"_s, u"c"_s}, {{}, {}, {}}} << QChar(u';')
+        << false;
+    QTest::newRow("vuoto") << QByteArray() << Righe{} << QChar(u';') << false;
+}
+
+void TestOutput::letturaCsv() {
+    QFETCH(QByteArray, byte);
+    QFETCH(Righe, righe);
+    QFETCH(QChar, separatore);
+    QFETCH(bool, aperte);
+    const TestoCsv csv = LeggiCsv(byte);
+    QCOMPARE(csv.righe, righe);
+    QCOMPARE(csv.separatore, separatore);
+    QCOMPARE(csv.virgoletteAperte, aperte);
+}
+
+void TestOutput::fileCsvRifiutato_data() {
+    QTest::addColumn<QByteArray>("byte");
+    QTest::addColumn<QString>("errore");
+    QTest::newRow("vuoto") << QByteArray("\xEF\xBB\xBF")
+                           << u"Attenzione: il file scelto è vuoto."_s;
+    QTest::newRow("senza codice")
+        << QByteArray("Nome prodotto;Costo unitario\nVite;1,00\n")
+        << u"Attenzione: il file scelto non ha la colonna \"Codice articolo\", necessaria per "
+           "importare le schede."_s;
+    QTest::newRow("senza nome")
+        << QByteArray("Codice articolo;Costo unitario\nA1;1,00\n")
+        << u"Attenzione: il file scelto non ha la colonna \"Nome prodotto\", necessaria per "
+           "importare le schede."_s;
+}
+
+void TestOutput::fileCsvRifiutato() {
+    QFETCH(QByteArray, byte);
+    QFETCH(QString, errore);
+    QCOMPARE(PreparaImportazione(byte).errore, errore);
+}
+
+void TestOutput::intestazioneCsv() {
+    // Any case, blanks around, any order; unknown columns are set aside.
+    const Importazione importazione =
+        PreparaImportazione("  NOME PRODOTTO ,codice articolo,Colore,Costo Unitario,"
+                            "categoria merceologica,\n"
+                            "Vite,A1,rosso,\"1,5\",Ferramenta,x\n");
+    QVERIFY(importazione.errore.isEmpty());
+    QCOMPARE(importazione.ignorate, QStringList{u"Colore"_s});
+    QCOMPARE(importazione.righe.size(), std::size_t(1));
+    const RigaImportata &riga = importazione.righe.front();
+    QCOMPARE(riga.numero, qsizetype(2));
+    QCOMPARE(riga.motivo, QString());
+    const TScheda scheda = SchedaDaRiga(riga);
+    QCOMPARE(scheda.testo(Campo::Codice), u"A1"_s);
+    QCOMPARE(scheda.testo(Campo::Nome), u"Vite"_s);
+    QCOMPARE(scheda.testo(Campo::Costo), u"1,50"_s);
+    QCOMPARE(scheda.testo(Campo::Tipologia), u"Ferramenta"_s);
+    // What the file leaves out is empty, but stock and threshold are 0 as on saving.
+    QCOMPARE(scheda.testo(Campo::Giacenza), u"0"_s);
+    QCOMPARE(scheda.testo(Campo::Avviso), u"0"_s);
+    QCOMPARE(scheda.testo(Campo::Prezzo), QString());
+    QCOMPARE(scheda.testo(Campo::Pagato), u"No"_s);
+    // A header alone is no error: nothing to import.
+    const Importazione sola = PreparaImportazione("Codice articolo;Nome prodotto\r\n");
+    QVERIFY(sola.errore.isEmpty());
+    QVERIFY(sola.righe.empty());
+}
+
+void TestOutput::motiviScarto_data() {
+    QTest::addColumn<QByteArray>("riga");
+    QTest::addColumn<QString>("motivo");
+    QTest::addColumn<int>("colonna");
+    QTest::addColumn<QString>("valore");
+    QTest::newRow("valida") << rigaCsv() << QString() << 16 << u"Sì"_s;
+    QTest::newRow("riga vuota") << QByteArray(";;;\r\n") << u"riga vuota"_s << 0 << QString();
+    QTest::newRow("codice mancante")
+        << rigaCsv({{0, "  "}}) << u"manca il codice articolo"_s << 0 << QString();
+    QTest::newRow("costo mancante")
+        << rigaCsv({{1, ""}}) << u"manca il costo unitario"_s << 0 << QString();
+    QTest::newRow("nome mancante")
+        << rigaCsv({{2, ""}}) << u"manca il nome del prodotto"_s << 0 << QString();
+    QTest::newRow("categoria mancante")
+        << rigaCsv({{5, ""}}) << u"manca la categoria merceologica"_s << 0 << QString();
+    QTest::newRow("costo con il punto")
+        << rigaCsv({{1, "12.50"}}) << u"il campo \"Costo unitario\" non contiene un numero valido"_s
+        << 0 << QString();
+    QTest::newRow("giacenza non numerica")
+        << rigaCsv({{3, "tante"}}) << u"il campo \"Giacenza\" non contiene un numero valido"_s << 0
+        << QString();
+    QTest::newRow("giacenza troppo grande")
+        << rigaCsv({{3, "12345"}}) << u"il campo \"Giacenza\" supera il limite di 4 caratteri"_s
+        << 0 << QString();
+    QTest::newRow("prezzo troppo lungo")
+        << rigaCsv({{15, "123456789012,5"}})
+        << u"il campo \"Prezzo di vendita\" supera il limite di 12 caratteri"_s << 0 << QString();
+    QTest::newRow("nome troppo lungo")
+        << rigaCsv({{2, QByteArray(51, 'x')}})
+        << u"il campo \"Nome prodotto\" supera il limite di 50 caratteri"_s << 0 << QString();
+    QTest::newRow("carattere fuori archivio")
+        << rigaCsv({{14, "Pi\xC3\xB9 \xCE\xA9"}})
+        << u"il campo \"Note\" contiene il carattere \"Ω\" (U+03A9), che non può essere "
+           "archiviato"_s
+        << 0 << QString();
+    QTest::newRow("allegato fuori archivio")
+        << rigaCsv({{21, "\xF0\x9F\x98\x80"}})
+        << u"il campo \"Descrizione allegato 1\" contiene il carattere \"😀\" (U+1F600), che "
+           "non può essere archiviato"_s
+        << 0 << QString();
+    QTest::newRow("pagato sconosciuto")
+        << rigaCsv({{16, "forse"}}) << u"il campo \"Pagato\" deve valere Sì o No"_s << 0
+        << QString();
+    QTest::newRow("pagato SI") << rigaCsv({{16, "SI"}}) << QString() << 16 << u"Sì"_s;
+    QTest::newRow("pagato no") << rigaCsv({{16, "nO"}}) << QString() << 16 << u"No"_s;
+    QTest::newRow("pagato vuoto") << rigaCsv({{16, ""}}) << QString() << 16 << u"No"_s;
+    QTest::newRow("costo normalizzato") << rigaCsv({{1, " 5 "}}) << QString() << 1 << u"5,00"_s;
+    QTest::newRow("giacenza arrotondata") << rigaCsv({{3, "7,6"}}) << QString() << 3 << u"8"_s;
+    QTest::newRow("euro ha un byte")
+        << rigaCsv({{14, "\xE2\x82\xAC 5"}}) << QString() << 14 << u"€ 5"_s;
+}
+
+void TestOutput::motiviScarto() {
+    QFETCH(QByteArray, riga);
+    QFETCH(QString, motivo);
+    QFETCH(int, colonna);
+    QFETCH(QString, valore);
+    QByteArray intestazione;
+    for (const ColonnaCsv &c : ColonneCsv())
+        intestazione += c.intestazione.toUtf8() + ';';
+    intestazione.chop(1);
+    const Importazione importazione = PreparaImportazione(intestazione + "\r\n" + riga);
+    QCOMPARE(importazione.righe.size(), std::size_t(1));
+    QCOMPARE(importazione.righe.front().motivo, motivo);
+    QCOMPARE(importazione.valide, qsizetype(motivo.isEmpty() ? 1 : 0));
+    if (motivo.isEmpty()) QCOMPARE(importazione.righe.front().campi[colonna], valore);
+}
+
+void TestOutput::importaCsv() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({primaScheda()});
+    cartella.scriviArchivio(prima);
+    const QString file = scriviCsvDiProva(
+        cartella, "Codice articolo;Nome prodotto;Costo unitario;Categoria merceologica;Giacenza;"
+                  "Colore\r\n"
+                  "B1;Dado;1,5;Ferramenta;3;rosso\r\n"
+                  "B2;;2;Ferramenta;1;blu\r\n"
+                  "B3;Rondella;0,2;Ferramenta;;verde\r\n");
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        QToolButton *importa = pulsante(d, "cmdImportaCsv");
+        QCOMPARE(importa->accessibleName(), u"Importa schede da CSV"_s);
+        QCOMPARE(importa->accessibleDescription(),
+                 u"Aggiunge all'archivio nuove schede lette da un file CSV."_s);
+        // Cancelled chooser: nothing happens.
+        QTest::mouseClick(importa, Qt::LeftButton);
+        QCOMPARE(dialoghi.finestreEseguite(), 1);
+
+        dialoghi.allaProssimaScelta(file);
+        dialoghi.allaProssimaFinestra([&](QDialog *a) {
+            QVERIFY(qobject_cast<TfrmImportaCsv *>(a));
+            QCOMPARE(a->windowTitle(), u" Importa schede da CSV"_s);
+            QCOMPARE(a->findChild<QLabel *>(u"lblRiepilogo"_s)->text(),
+                     u"File prodotti.csv: 3 righe, 2 da importare e 1 da saltare."_s);
+            QCOMPARE(a->findChild<QLabel *>(u"lblNote"_s)->text(), u"Colonne ignorate: Colore."_s);
+            const QList<QStringList> righe =
+                testiGriglia(a->findChild<QTableView *>(u"grdAnteprima"_s));
+            QCOMPARE(righe.size(), 3);
+            QCOMPARE(righe[0].mid(0, 5),
+                     (QStringList{u"2"_s, u"da importare"_s, u"B1"_s, u"1,50"_s, u"Dado"_s}));
+            QCOMPARE(righe[1].mid(0, 2), (QStringList{u"3"_s, u"manca il nome del prodotto"_s}));
+            QCOMPARE(righe[2][5], u"0"_s);
+            QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(importa, Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Schede aggiunte all'archivio: 2.\r\nRighe saltate: 1."_s});
+        // The grid shows the new cards after the old one.
+        const QList<QStringList> griglia =
+            testiGriglia(d->findChild<QTableView *>(u"grdRecords"_s));
+        QCOMPARE(griglia.size(), 3);
+        QCOMPARE(griglia[1].mid(0, 4), (QStringList{u"2"_s, u"B1"_s, u"1,50"_s, u"Dado"_s}));
+        QCOMPARE(griglia[2].mid(0, 4), (QStringList{u"3"_s, u"B3"_s, u"0,20"_s, u"Rondella"_s}));
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(dialoghi.sceltePresentate().size(), 2);
+    QCOMPARE(dialoghi.sceltePresentate().first().titolo, u"Importa schede da CSV"_s);
+    QCOMPARE(dialoghi.sceltePresentate().first().filtri,
+             (QStringList{u"File CSV (*.csv)"_s, u"Tutti i file (*)"_s}));
+
+    const auto nuova = [](const char *codice, const char *nome, const char *costo,
+                          const char *giacenza) {
+        return SchedaDiProva({{Campo::Codice, QString::fromUtf8(codice)},
+                              {Campo::Costo, QString::fromUtf8(costo)},
+                              {Campo::Nome, QString::fromUtf8(nome)},
+                              {Campo::Giacenza, QString::fromUtf8(giacenza)},
+                              {Campo::Avviso, u"0"_s},
+                              {Campo::Tipologia, u"Ferramenta"_s},
+                              {Campo::Pagato, u"No"_s}});
+    };
+    QCOMPARE(cartella.leggiArchivio(), prima + ArchivioDi({nuova("B1", "Dado", "1,50", "3"),
+                                                           nuova("B3", "Rondella", "0,20", "0")}));
+}
+
+void TestOutput::importaTuttoONiente() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    // Three cards and the start of a fourth, as a cut copy might leave it.
+    const QByteArray prima =
+        ArchivioDi({primaScheda(), SchedaNumero(2), SchedaNumero(3)}) + QByteArray(100, '\x07');
+    cartella.scriviArchivio(prima);
+    QByteArray contenuto = "Codice articolo;Nome prodotto;Costo unitario;Categoria merceologica\n";
+    for (int i = 0; i < 600; ++i)
+        contenuto += "C" + QByteArray::number(i) + ";Vite;1;Ferramenta\n";
+    const QString file = scriviCsvDiProva(cartella, contenuto);
+
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        dialoghi.allaProssimaScelta(file);
+        dialoghi.allaProssimaFinestra([&](QDialog *a) {
+            // Room for about 300 more cards only: the disk fills part way.
+            rlimit limite{};
+            getrlimit(RLIMIT_FSIZE, &limite);
+            const rlimit prima = limite;
+            const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
+            limite.rlim_cur = rlim_t(3 + 300) * TScheda::DIMENSIONE;
+            setrlimit(RLIMIT_FSIZE, &limite);
+            QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+            setrlimit(RLIMIT_FSIZE, &prima);
+            std::signal(SIGXFSZ, segnale);
+            QCOMPARE(dialoghi.testi(), QStringList{MessaggioAccessoArchivio() +
+                                                   u"\r\n\r\nNessuna scheda è stata aggiunta."_s});
+            // The window stays, to try again or give up.
+            QVERIFY(a->isVisible());
+            QTest::mouseClick(a->findChild<QPushButton *>(u"btnAnnulla"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(pulsante(d, "cmdImportaCsv"), Qt::LeftButton);
+        QCOMPARE(d->findChild<QTableView *>(u"grdRecords"_s)->model()->rowCount(), 3);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QCOMPARE(cartella.leggiArchivio(), prima);
+}
+
+void TestOutput::andataERitorno() {
+    DialoghiFinti dialoghi;
+    TScheda prima = primaScheda();
+    prima.impostaTesto(Campo::Caratteristiche, u"Testa \"piana\"; acciaio"_s);
+    prima.impostaTesto(Campo::Note, u"Riga uno\r\nriga due, € 5"_s);
+    prima.impostaTesto(Campo::File02, u"disegno;1.pdf"_s);
+    prima.impostaTesto(Campo::Desc02, u"Disegno tecnico"_s);
+    const QByteArray archivio = ArchivioDi({prima, SchedaNumero(2), SchedaNumero(3)});
+    QString csv;
+    {
+        CartellaDiProva cartella;
+        cartella.scriviArchivio(archivio);
+        QWidget scheda;
+        TfrmExpMagazzino finestra(&scheda);
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            dialoghi.rispondi(Piattaforma::Risposta::No);
+            QTest::mouseClick(pulsante(d, "cmdEsportaCsv"), Qt::LeftButton);
+            QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+        });
+        Piattaforma::dialoghi().esegui(&finestra);
+        csv = QDir::temp().filePath(u"quadrelo-andata.csv"_s);
+        QFile::remove(csv);
+        QVERIFY(QFile::copy(cartella.percorso(u"Magazzino.csv"_s), csv));
+    }
+    CartellaDiProva vuota;
+    QWidget scheda;
+    TfrmExpMagazzino finestra(&scheda);
+    dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        dialoghi.allaProssimaScelta(csv);
+        dialoghi.allaProssimaFinestra([&](QDialog *a) {
+            QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(pulsante(d, "cmdImportaCsv"), Qt::LeftButton);
+        // The grid's empty rows made room for the cards.
+        QCOMPARE(d->findChild<QTableView *>(u"grdRecords"_s)->model()->rowCount(), 3);
+        QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
+    });
+    Piattaforma::dialoghi().esegui(&finestra);
+    QFile::remove(csv);
+    const QByteArray riletto = vuota.leggiArchivio();
+    QCOMPARE(riletto.size(), archivio.size());
+    for (qsizetype n = 0; n < archivio.size() / TScheda::DIMENSIONE; ++n) {
+        TScheda attesa, letta;
+        std::memcpy(attesa.byte.data(), archivio.constData() + n * TScheda::DIMENSIONE,
+                    TScheda::DIMENSIONE);
+        std::memcpy(letta.byte.data(), riletto.constData() + n * TScheda::DIMENSIONE,
+                    TScheda::DIMENSIONE);
+        for (int c = 0; c < NUMERO_CAMPI; ++c)
+            QCOMPARE(letta.testo(Campo(c)), attesa.testo(Campo(c)));
+    }
+    QCOMPARE(riletto, archivio);
 }
 
 QTEST_MAIN(TestOutput)
