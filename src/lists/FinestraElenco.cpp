@@ -9,6 +9,7 @@
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,10 +79,11 @@ QLabel *FinestraElenco::striscione(QWidget *pannello, const QString &nome, const
 void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
                                       const QString &titolo, const QString &nomeElenco) {
     striscione(pannello, u"imgLogo"_s, icona, titolo);
-    auto *riquadro = new QLabel(pannello);
+    // A plain frame: nothing for assistive technology to read.
+    auto *riquadro = new QFrame(pannello);
     riquadro->setObjectName(u"shpRiquadro"_s);
     riquadro->setGeometry(12, 84, 838, 468);
-    riquadro->setStyleSheet(u"QLabel { background: rgba(255,255,255,225); "
+    riquadro->setStyleSheet(u"QFrame { background: rgba(255,255,255,225); "
                             "border: 1px solid #9fbfe0; border-radius: 10px; }"_s);
 
     auto testo = [pannello](const QString &nome, const QString &t, QRect posto) {

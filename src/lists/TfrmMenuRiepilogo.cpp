@@ -6,6 +6,7 @@
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,10 +26,11 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     intestazione->setFont(titolo);
     intestazione->setStyleSheet(QStringLiteral("QLabel { color: white; }"));
 
-    auto *riquadro = new QLabel(pan);
+    // A plain frame: nothing for assistive technology to read.
+    auto *riquadro = new QFrame(pan);
     riquadro->setObjectName(QStringLiteral("shpRiquadro"));
     riquadro->setGeometry(0, 60, 760, 300);
-    riquadro->setStyleSheet(QStringLiteral("QLabel { background: rgba(20,60,110,120); "
+    riquadro->setStyleSheet(QStringLiteral("QFrame { background: rgba(20,60,110,120); "
                                            "border: 1px solid white; border-radius: 12px; }"));
 
     QFont normale(QStringLiteral("Verdana"));

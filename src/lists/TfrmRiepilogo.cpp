@@ -12,6 +12,7 @@
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,10 +63,11 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     m_titTipologia->setGeometry(244, 62, 900, 28);
     m_titTipologia->setTextFormat(Qt::PlainText);
 
-    auto *riquadro = new QLabel(pan);
+    // A plain frame: nothing for assistive technology to read.
+    auto *riquadro = new QFrame(pan);
     riquadro->setObjectName(u"shpRiquadro"_s);
     riquadro->setGeometry(0, 98, 1200, 500);
-    riquadro->setStyleSheet(u"QLabel { background: rgba(255,255,255,225); "
+    riquadro->setStyleSheet(u"QFrame { background: rgba(255,255,255,225); "
                             "border: 1px solid #9fbfe0; border-radius: 10px; }"_s);
     auto testo = [pan](const QString &nome, const QString &t, QRect posto) {
         auto *l = new QLabel(t, pan);

@@ -8,6 +8,7 @@
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
+#include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,10 +55,11 @@ TfrmTrovaMagazzino::TfrmTrovaMagazzino(QWidget *genitore)
 
     // Criteria panel.
     striscione(m_panAvvio, u"imgIntestazione"_s, u"lente"_s, u"Trova prodotti in magazzino"_s);
-    auto *riquadro = new QLabel(m_panAvvio);
+    // A plain frame: nothing for assistive technology to read.
+    auto *riquadro = new QFrame(m_panAvvio);
     riquadro->setObjectName(u"shpCriteri"_s);
     riquadro->setGeometry(12, 84, 838, 468);
-    riquadro->setStyleSheet(u"QLabel { background: rgba(255,255,255,225); "
+    riquadro->setStyleSheet(u"QFrame { background: rgba(255,255,255,225); "
                             "border: 1px solid #9fbfe0; border-radius: 10px; }"_s);
     auto testo = [this](const QString &nome, const QString &t, QRect posto) {
         auto *l = new QLabel(t, m_panAvvio);
