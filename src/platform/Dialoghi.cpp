@@ -23,9 +23,17 @@ QString FiltriPerQt(const QStringList &filtri) {
         QStringList modelli =
             filtro.mid(aperta + 1, filtro.size() - aperta - 2)
                 .split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
-        for (QString &m : modelli)
-            if (m == u"*.*") m = QStringLiteral("*");
-        risultato << filtro.left(aperta) + u'(' + modelli.join(u' ') + u')';
+        QStringList perQt;
+        for (const QString &m : modelli) {
+            if (m == u"*.*") {
+                perQt << QStringLiteral("*");
+                continue;
+            }
+            // Names match case by case here: FOTO.JPG from a camera is a JPEG too.
+            perQt << m;
+            if (m.toUpper() != m) perQt << m.toUpper();
+        }
+        risultato << filtro.left(aperta) + u'(' + perQt.join(u' ') + u')';
     }
     return risultato.join(QStringLiteral(";;"));
 }

@@ -47,8 +47,9 @@ void impostaDialoghi(Dialoghi *sostituto);
 
 // Filters are written as the program has always written them, "Immagine JPEG
 // (*.jpg; *.jpeg)" or "Tutti i file (*.*)". Qt's file dialog splits patterns
-// at blanks only and takes "*.*" literally, so the real choosers rewrite them:
-// a semicolon separates like a blank, and "*.*" shows every file.
+// at blanks only, takes "*.*" literally and tells capitals apart, so the real
+// choosers rewrite them: a semicolon separates like a blank, "*.*" shows every
+// file, and each pattern also matches in capitals.
 QString FiltriPerQt(const QStringList &filtri);
 
 // Hands a document path, web link or mail link to the desktop. A path may come

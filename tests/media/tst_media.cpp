@@ -444,10 +444,12 @@ void TestMedia::filtriDelDialogo_data() {
     QTest::addColumn<QStringList>("filtri");
     QTest::addColumn<QString>("perQt");
     QTest::newRow("foto") << FiltriApriFoto()
-                          << u"Immagine JPEG (*.jpg *.jpeg);;Immagine Bitmap (*.bmp)"_qs;
-    QTest::newRow("copia") << FiltriSalvaFoto() << u"File Jpeg (*.jpg)"_qs;
+                          << u"Immagine JPEG (*.jpg *.JPG *.jpeg *.JPEG);;Immagine Bitmap (*.bmp "
+                             "*.BMP)"_qs;
+    QTest::newRow("copia") << FiltriSalvaFoto() << u"File Jpeg (*.jpg *.JPG)"_qs;
     QTest::newRow("tutti i file") << QStringList{u"Tutti i file (*.*)"_qs}
                                   << u"Tutti i file (*)"_qs;
+    QTest::newRow("senza modelli") << QStringList{u"Archivio"_qs} << u"Archivio"_qs;
 }
 
 void TestMedia::filtriDelDialogo() {
