@@ -29,6 +29,9 @@ class FinestraElenco : public QDialog {
     TfrxReport &frxReport() { return m_frxReport; }
     VistaRighe *lstRecords() const { return m_lstRecords; }
 
+    // Closing lets go of the lines; not while a pass runs.
+    void done(int esito) override;
+
   public slots:
     void btnTrovaClick();
     void lstRecordsDblClick();
@@ -64,10 +67,6 @@ class FinestraElenco : public QDialog {
     void closeEvent(QCloseEvent *evento) override;
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
-  public:
-    void done(int esito) override;
-
-  protected:
     QLabel *m_lblRigo01 = nullptr;
     QLabel *m_lblRigo02 = nullptr;
     QLineEdit *m_txtTrova = nullptr;

@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QScrollBar>
 
 using namespace Qt::StringLiterals;
 
