@@ -92,8 +92,8 @@ int main(int argc, char *argv[]) {
 
     Risposte risposte;
     Piattaforma::impostaDialoghi(&risposte);
-    std::printf("%8s %9s %9s %9s %9s %10s %10s %9s\n", "schede", "apri ms", "xls ms", "xlsx ms",
-                "csv ms", "lettura ms", "accoda ms", "RSS MiB");
+    std::printf("%8s %9s %9s %9s %9s %10s %10s %12s %9s\n", "schede", "apri ms", "xls ms",
+                "xlsx ms", "csv ms", "lettura ms", "accoda ms", "RSS apri MiB", "RSS MiB");
     for (qint64 n : quanti) {
         QTemporaryDir cartella;
         ImpostaCartellaProgramma(cartella.path());
@@ -108,6 +108,7 @@ int main(int argc, char *argv[]) {
             return double(t.nsecsElapsed()) / 1e6;
         };
         const double apertura = misura([&] { finestra->show(); });
+        const double memoriaGriglia = piccoMiB();
         const double xls = misura([&] { finestra->cmdEsportaClick(); });
         const double xlsx = misura([&] { finestra->cmdEsportaXlsxClick(); });
         const double csv = misura([&] { finestra->cmdEsportaCsvClick(); });
@@ -128,8 +129,8 @@ int main(int argc, char *argv[]) {
                     scheda = SchedaDaRiga(importazione.righe[std::size_t(i)]);
                 });
         });
-        std::printf("%8lld %9.0f %9.0f %9.0f %9.0f %10.0f %10.0f %9.1f\n", (long long)n, apertura,
-                    xls, xlsx, csv, lettura, accoda, piccoMiB());
+        std::printf("%8lld %9.0f %9.0f %9.0f %9.0f %10.0f %10.0f %12.1f %9.1f\n", (long long)n,
+                    apertura, xls, xlsx, csv, lettura, accoda, memoriaGriglia, piccoMiB());
         if (importazione.valide != n || prima != 1)
             std::printf("  attenzione: %lld righe valide su %lld\n", (long long)importazione.valide,
                         (long long)n);

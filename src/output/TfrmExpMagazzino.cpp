@@ -3,6 +3,7 @@
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
@@ -107,7 +108,20 @@ class ModelloEsportazione : public QAbstractTableModel {
     // The grid's columns, then the fields the grid does not show: the reorder
     // threshold and the attachments, which the CSV file carries.
     static constexpr int CampiNascosti = COLONNE_CSV - COLONNE_FOGLIO;
-    using Riga = std::array<QString, NumeroColonne + CampiNascosti>;
+    static constexpr int Campi = NumeroColonne + CampiNascosti;
+
+    // A row kept small, as a big archive has many: its texts in Windows-1252
+    // one after the other, and where each ends. Cells edited in the grid are
+    // kept apart, as typed.
+    struct Riga {
+        QByteArray byte;
+        std::array<quint16, Campi> fine{};
+
+        QString testo(int i) const {
+            const int inizio = i ? fine[std::size_t(i - 1)] : 0;
+            return Cp1252::decodifica(byte.constData() + inizio, fine[std::size_t(i)] - inizio);
+        }
+    };
 
     explicit ModelloEsportazione(QObject *genitore)
         : QAbstractTableModel(genitore), m_righe(RigheIniziali) {}
@@ -120,13 +134,13 @@ class ModelloEsportazione : public QAbstractTableModel {
     }
     QVariant data(const QModelIndex &indice, int ruolo) const override {
         if (!indice.isValid() || (ruolo != Qt::DisplayRole && ruolo != Qt::EditRole)) return {};
-        return m_righe[std::size_t(indice.row())][std::size_t(indice.column())];
+        return testo(indice.row(), indice.column());
     }
     bool setData(const QModelIndex &indice, const QVariant &valore, int ruolo) override {
         if (!indice.isValid() || ruolo != Qt::EditRole ||
             !Colonne[std::size_t(indice.column())].modificabile)
             return false;
-        m_righe[std::size_t(indice.row())][std::size_t(indice.column())] = valore.toString();
+        m_modifiche.insert(chiave(indice.row(), indice.column()), valore.toString());
         emit dataChanged(indice, indice, {Qt::DisplayRole, Qt::EditRole});
         return true;
     }
@@ -147,19 +161,18 @@ class ModelloEsportazione : public QAbstractTableModel {
     void impostaRighe(std::vector<Riga> righe) {
         beginResetModel();
         m_righe = std::move(righe);
+        m_modifiche.clear();
         endResetModel();
     }
     // Text of an exported cell: the grid's columns 1 to 17.
-    const QString &cella(qsizetype riga, int colonna) const {
-        return m_righe[std::size_t(riga)][std::size_t(colonna + 1)];
-    }
+    QString cella(qsizetype riga, int colonna) const { return testo(riga, colonna + 1); }
     // A field of the CSV file: the 17 exported cells, then the hidden fields.
-    const QString &campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
+    QString campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
     // Rows for cards just added to the archive, after those on show; the
     // empty rows of an empty archive make room for them.
     void aggiungiSchede(qint64 primaPosizione, const std::vector<TScheda> &schede) {
         if (schede.empty()) return;
-        if (righeSchede().isEmpty()) impostaRighe({});
+        if (righeSchede().isEmpty()) impostaRighe(std::vector<Riga>());
         beginInsertRows({}, int(m_righe.size()), int(m_righe.size() + schede.size()) - 1);
         for (std::size_t i = 0; i < schede.size(); ++i)
             m_righe.push_back(rigaDi(schede[i], primaPosizione + qint64(i)));
@@ -167,23 +180,42 @@ class ModelloEsportazione : public QAbstractTableModel {
     }
     static Riga rigaDi(const TScheda &scheda, qint64 posizione) {
         Riga riga;
-        riga[0] = QString::number(posizione);
+        riga.byte.reserve(128);
+        auto aggiungi = [&riga](int i, const QString &testo) {
+            // Decoded from the archive's bytes, so each has its byte again.
+            riga.byte += Cp1252::codifica(testo);
+            riga.fine[std::size_t(i)] = quint16(riga.byte.size());
+        };
+        aggiungi(0, QString::number(posizione));
         for (int c = 1; c < NumeroColonne; ++c)
-            riga[std::size_t(c)] = scheda.testo(*Colonne[std::size_t(c)].campo);
+            aggiungi(c, scheda.testo(*Colonne[std::size_t(c)].campo));
         for (int c = COLONNE_FOGLIO; c < COLONNE_CSV; ++c)
-            riga[std::size_t(c + 1)] = scheda.testo(ColonneCsv()[std::size_t(c)].campo);
+            aggiungi(c + 1, scheda.testo(ColonneCsv()[std::size_t(c)].campo));
+        riga.byte.squeeze();
         return riga;
     }
     // The rows that hold a card, leaving out the empty ones.
     QList<qsizetype> righeSchede() const {
         QList<qsizetype> righe;
         for (std::size_t r = 0; r < m_righe.size(); ++r)
-            if (!m_righe[r][0].isEmpty()) righe << qsizetype(r);
+            if (m_righe[r].fine[0] > 0) righe << qsizetype(r);
         return righe;
     }
 
   private:
+    static quint64 chiave(qsizetype riga, int colonna) {
+        return (quint64(riga) << 8) | quint64(colonna);
+    }
+    QString testo(qsizetype riga, int colonna) const {
+        if (!m_modifiche.isEmpty()) {
+            const auto modificata = m_modifiche.constFind(chiave(riga, colonna));
+            if (modificata != m_modifiche.cend()) return *modificata;
+        }
+        return m_righe[std::size_t(riga)].testo(colonna);
+    }
+
     std::vector<Riga> m_righe;
+    QHash<quint64, QString> m_modifiche;
 };
 
 TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
