@@ -499,6 +499,8 @@ void TestArchivio::bloccoRispettato_data() {
     QTest::addColumn<bool>("attende");
     constexpr qint64 R = TScheda::DIMENSIONE;
     QTest::newRow("accodamento, chi legge") << u"accoda"_qs << F_RDLCK << R << R << true;
+    QTest::newRow("accodamento di piu schede, chi legge")
+        << u"accodaTutte"_qs << F_RDLCK << R << R << true;
     QTest::newRow("accodamento, chi scrive oltre la fine")
         << u"accoda"_qs << F_WRLCK << 3 * R << qint64(0) << true;
     QTest::newRow("scrittura, chi legge il record") << u"scrivi"_qs << F_RDLCK << R << R << true;
@@ -541,6 +543,9 @@ void TestArchivio::bloccoRispettato() {
             TScheda scheda;
             if (operazione == u"accoda")
                 riuscito = archivio.accoda(SchedaNumero(4)) == 4;
+            else if (operazione == u"accodaTutte")
+                riuscito = archivio.accodaTutte(
+                               2, [](qint64 i, TScheda &s) { s = SchedaNumero(int(i) + 4); }) == 4;
             else if (operazione == u"scrivi")
                 riuscito = archivio.scrivi(2, SchedaNumero(9));
             else if (operazione == u"leggi")
