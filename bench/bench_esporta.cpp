@@ -1,8 +1,12 @@
 // Times the export window on generated archives: opening it (reading every
-// card into the grid) and writing Magazzino.xls, with the memory it takes.
+// card into the grid), writing Magazzino.xls, Magazzino.xlsx and
+// Magazzino.csv, then reading that CSV file back as an import (the preview's
+// rows) and appending its cards to an empty archive; with the memory it takes.
 // Usage: QT_QPA_PLATFORM=offscreen bench_esporta [N ...]   (default N: 10000 100000)
+#include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/TScheda.h"
+#include "output/ImportaCsv.h"
 #include "output/TfrmExpMagazzino.h"
 #include "platform/Dialoghi.h"
 
@@ -27,8 +31,9 @@ class Risposte final : public Piattaforma::Dialoghi {
     void messaggioSemplice(QWidget *, const QString &testo) override {
         std::printf("  messaggio: %s\n", qPrintable(testo));
     }
-    Piattaforma::Risposta domanda(QWidget *, const QString &) override {
-        return (domande++ % 2) ? Piattaforma::Risposta::No : Piattaforma::Risposta::Si;
+    Piattaforma::Risposta domanda(QWidget *, const QString &testo) override {
+        return testo.startsWith(QStringLiteral("L'esportazione")) ? Piattaforma::Risposta::Si
+                                                                  : Piattaforma::Risposta::No;
     }
     int esegui(QDialog *) override { return 0; }
     bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
@@ -40,7 +45,6 @@ class Risposte final : public Piattaforma::Dialoghi {
         return {};
     }
     void apriConDesktop(const QUrl &) override {}
-    int domande = 0;
 };
 
 void genera(const QString &percorso, qint64 n) {
@@ -88,28 +92,48 @@ int main(int argc, char *argv[]) {
 
     Risposte risposte;
     Piattaforma::impostaDialoghi(&risposte);
-    std::printf("%10s %14s %14s %12s %14s\n", "schede", "apertura ms", "esporta ms", "file MB",
-                "picco RSS MiB");
+    std::printf("%8s %9s %9s %9s %9s %10s %10s %9s\n", "schede", "apri ms", "xls ms", "xlsx ms",
+                "csv ms", "lettura ms", "accoda ms", "RSS MiB");
     for (qint64 n : quanti) {
         QTemporaryDir cartella;
         ImpostaCartellaProgramma(cartella.path());
         genera(PercorsoArchivio(), n);
-        const double prima = piccoMiB();
 
         QWidget proprietario;
-        TfrmExpMagazzino finestra(&proprietario);
-        QElapsedTimer t;
-        t.start();
-        finestra.show();
-        const double apertura = double(t.nsecsElapsed()) / 1e6;
-        t.restart();
-        finestra.cmdEsportaClick();
-        const double esporta = double(t.nsecsElapsed()) / 1e6;
-        const QFileInfo file(QDir(cartella.path()).filePath(QStringLiteral("Magazzino.xls")));
-        std::printf("%10lld %14.1f %14.1f %12.1f %14.1f (prima %.1f)\n", (long long)n, apertura,
-                    esporta, double(file.size()) / 1e6, piccoMiB(), prima);
+        auto *finestra = new TfrmExpMagazzino(&proprietario);
+        auto misura = [](auto &&azione) {
+            QElapsedTimer t;
+            t.start();
+            azione();
+            return double(t.nsecsElapsed()) / 1e6;
+        };
+        const double apertura = misura([&] { finestra->show(); });
+        const double xls = misura([&] { finestra->cmdEsportaClick(); });
+        const double xlsx = misura([&] { finestra->cmdEsportaXlsxClick(); });
+        const double csv = misura([&] { finestra->cmdEsportaCsvClick(); });
+        delete finestra;
+
+        // The import of that CSV file into an empty archive.
+        QFile file(QDir(cartella.path()).filePath(QStringLiteral("Magazzino.csv")));
+        file.open(QIODevice::ReadOnly);
+        Importazione importazione;
+        const double lettura = misura([&] { importazione = PreparaImportazione(file.readAll()); });
+        QFile::remove(PercorsoArchivio());
+        qint64 prima = -1;
+        const double accoda = misura([&] {
+            Archivio archivio;
+            archivio.ApriArchivio();
+            prima = archivio.accodaTutte(
+                qint64(importazione.righe.size()), [&](qint64 i, TScheda &scheda) {
+                    scheda = SchedaDaRiga(importazione.righe[std::size_t(i)]);
+                });
+        });
+        std::printf("%8lld %9.0f %9.0f %9.0f %9.0f %10.0f %10.0f %9.1f\n", (long long)n, apertura,
+                    xls, xlsx, csv, lettura, accoda, piccoMiB());
+        if (importazione.valide != n || prima != 1)
+            std::printf("  attenzione: %lld righe valide su %lld\n", (long long)importazione.valide,
+                        (long long)n);
         std::fflush(stdout);
-        finestra.close();
     }
     Piattaforma::impostaDialoghi(nullptr);
     return 0;
