@@ -202,9 +202,13 @@ qint64 Archivio::accoda(const TScheda &scheda) {
 }
 
 qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TScheda &)> &prepara) {
+    if (m_fd < 0 || quante < 0) return -1;
+    // The same lock as accoda, over the whole pass.
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
     struct stat info {};
-    if (m_fd < 0 || quante < 0 || ::fstat(m_fd, &info) != 0) return -1;
+    if (::fstat(m_fd, &info) != 0) return -1;
     const qint64 primo = qint64(info.st_size) / TScheda::DIMENSIONE + 1;
+    if (quante > POSIZIONE_MASSIMA - primo + 1) return -1;
     // A partial record at the end is overwritten like accoda does; its bytes
     // are kept to be put back if the pass fails.
     const off_t inizio = off_t(primo - 1) * TScheda::DIMENSIONE;
@@ -212,36 +216,30 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     if (!coda.empty() && ::pread(m_fd, coda.data(), coda.size(), inizio) != ssize_t(coda.size()))
         return -1;
 
-    auto scriviTutto = [this](const unsigned char *dati, std::size_t totale, off_t offset) {
-        std::size_t scritti = 0;
-        while (scritti < totale) {
-            const ssize_t n =
-                ::pwrite(m_fd, dati + scritti, totale - scritti, offset + off_t(scritti));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return false;
-            scritti += std::size_t(n);
-        }
-        return true;
-    };
     constexpr qint64 BLOCCO = 256;
-    std::vector<TScheda> blocco(std::size_t(qMin(BLOCCO, qMax<qint64>(quante, 1))));
+    std::vector<TScheda> schede(std::size_t(qMin(BLOCCO, qMax<qint64>(quante, 1))));
     bool riuscito = true;
     for (qint64 fatti = 0; riuscito && fatti < quante;) {
-        const qint64 n = qMin(qint64(blocco.size()), quante - fatti);
+        const qint64 n = qMin(qint64(schede.size()), quante - fatti);
         for (qint64 i = 0; i < n; ++i) {
-            blocco[std::size_t(i)] = TScheda();
-            prepara(fatti + i, blocco[std::size_t(i)]);
+            schede[std::size_t(i)] = TScheda();
+            prepara(fatti + i, schede[std::size_t(i)]);
         }
-        riuscito = scriviTutto(blocco.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
-                               inizio + off_t(fatti) * TScheda::DIMENSIONE);
+        riuscito =
+            scriviTutto(m_fd, schede.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
+                        inizio + off_t(fatti) * TScheda::DIMENSIONE);
         fatti += n;
     }
-    if (riuscito && ::fsync(m_fd) == 0) return primo;
+    // One flush for the whole pass.
+    if (riuscito && SincronizzaArchivio(m_fd) == 0) return primo;
 
     // Back to the length and bytes from before.
-    if (::ftruncate(m_fd, info.st_size) == 0 && !coda.empty())
-        scriviTutto(coda.data(), coda.size(), inizio);
-    ::fsync(m_fd);
+    int esito;
+    do {
+        esito = ::ftruncate(m_fd, info.st_size);
+    } while (esito != 0 && errno == EINTR);
+    if (esito == 0 && !coda.empty()) scriviTutto(m_fd, coda.data(), coda.size(), inizio);
+    SincronizzaArchivio(m_fd);
     return -1;
 }
 

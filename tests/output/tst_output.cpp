@@ -36,6 +36,7 @@
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -1697,7 +1698,15 @@ void TestOutput::importaCsv() {
                      (QStringList{u"2"_s, u"da importare"_s, u"B1"_s, u"1,50"_s, u"Dado"_s}));
             QCOMPARE(righe[1].mid(0, 2), (QStringList{u"3"_s, u"manca il nome del prodotto"_s}));
             QCOMPARE(righe[2][5], u"0"_s);
+            // One flush for the whole import.
+            int flush = 0;
+            const auto precedente = ImpostaSincronizzazioneArchivio([&flush](int fd) {
+                ++flush;
+                return ::fsync(fd);
+            });
             QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+            ImpostaSincronizzazioneArchivio(precedente);
+            QCOMPARE(flush, 1);
         });
         QTest::mouseClick(importa, Qt::LeftButton);
         QCOMPARE(dialoghi.testi(),
@@ -1750,16 +1759,25 @@ void TestOutput::importaTuttoONiente() {
             // Room for about 300 more cards only: the disk fills part way.
             rlimit limite{};
             getrlimit(RLIMIT_FSIZE, &limite);
-            const rlimit prima = limite;
+            const rlimit originale = limite;
             const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
             limite.rlim_cur = rlim_t(3 + 300) * TScheda::DIMENSIONE;
             setrlimit(RLIMIT_FSIZE, &limite);
             QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
-            setrlimit(RLIMIT_FSIZE, &prima);
+            setrlimit(RLIMIT_FSIZE, &originale);
             std::signal(SIGXFSZ, segnale);
+            QCOMPARE(cartella.leggiArchivio(), prima);
             QCOMPARE(dialoghi.testi(), QStringList{MessaggioAccessoArchivio() +
                                                    u"\r\n\r\nNessuna scheda è stata aggiunta."_s});
-            // The window stays, to try again or give up.
+            // The window stays, to try again or give up. A flush that fails
+            // takes the cards back too.
+            QVERIFY(a->isVisible());
+            dialoghi.azzera();
+            const auto precedente = ImpostaSincronizzazioneArchivio([](int) { return -1; });
+            QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+            ImpostaSincronizzazioneArchivio(precedente);
+            QCOMPARE(dialoghi.testi().size(), 1);
+            QCOMPARE(cartella.leggiArchivio(), prima);
             QVERIFY(a->isVisible());
             QTest::mouseClick(a->findChild<QPushButton *>(u"btnAnnulla"_s), Qt::LeftButton);
         });
