@@ -3,11 +3,11 @@
 #include "access/Crypt.h"
 #include "access/FileIni.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace DepositoPassword {
 
@@ -56,15 +56,8 @@ bool Scrivi(const QString &password) {
     const auto attuale = contenuto();
     if (!attuale) return false;
     const QByteArray nuovo = Ini::ScriviValore(*attuale, SEZIONE, CHIAVE, Crypt::Encrypt(password));
-    QSaveFile file(Percorso());
-    // Unbuffered, so a write that stops half way is seen here: a buffered
-    // save file can report a short write at commit as success.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    if (!ScriviContenuto(&file, nuovo)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return ScriviFileIntero(Percorso(),
+                            [&nuovo](QIODevice *file) { return ScriviContenuto(file, nuovo); });
 }
 
 QString Normalizza(const QString &digitata) {

@@ -6,25 +6,12 @@
 #include "access/DepositoPassword.h"
 #include "access/FileIni.h"
 #include "access/GuidaPdf.h"
+#include "archive/FileIntero.h"
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <cstdio>
 #include <functional>
-
-namespace {
-
-bool scrivi(const QString &percorso, const std::function<bool(QIODevice *)> &contenuto) {
-    QSaveFile file(percorso);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !contenuto(&file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-} // namespace
 
 int main(int argc, char *argv[]) {
     // Fonts without a screen: the guide is made at build time.
@@ -41,9 +28,10 @@ int main(int argc, char *argv[]) {
     const QByteArray store = Ini::ScriviValore({}, QStringLiteral("Accesso"),
                                                QStringLiteral("Valore"), Crypt::Encrypt(iniziale));
     const bool riuscito =
-        scrivi(cartella.filePath(QStringLiteral("unins000.dll")),
-               [&](QIODevice *d) { return DepositoPassword::ScriviContenuto(d, store); }) &&
-        scrivi(cartella.filePath(QStringLiteral("Guida.pdf")), ScriviGuidaPdf);
+        ScriviFileIntero(
+            cartella.filePath(QStringLiteral("unins000.dll")),
+            [&](QIODevice *d) { return DepositoPassword::ScriviContenuto(d, store); }) &&
+        ScriviFileIntero(cartella.filePath(QStringLiteral("Guida.pdf")), ScriviGuidaPdf);
     if (!riuscito) std::fprintf(stderr, "quadrelo_installazione: scrittura non riuscita\n");
     return riuscito ? 0 : 1;
 }

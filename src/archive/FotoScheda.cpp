@@ -1,13 +1,14 @@
 #include "archive/FotoScheda.h"
 
 #include "archive/CartellaProgramma.h"
+#include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -50,19 +51,19 @@ bool SalvaFotoScheda(const QString &posizione, const QImage &foto, const QByteAr
             attuale.readAll() == originale)
             return true;
     }
-    QSaveFile file(PercorsoFoto(n));
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool scritto = false;
-    if (!originale.isEmpty()) {
-        scritto = file.write(originale) == originale.size();
-    } else {
-        QImageWriter scrittore(&file, "jpg");
-        scrittore.setQuality(90);
-        scritto = scrittore.write(foto);
-    }
-    if (!scritto) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return ScriviImmagine(PercorsoFoto(n), foto, originale);
+}
+
+bool ScriviImmagine(const QString &percorso, const QImage &immagine, const QByteArray &originale) {
+    if (immagine.isNull()) return false;
+    QByteArray formato = QFileInfo(percorso).suffix().toLower().toLatin1();
+    if (formato == "jpeg") formato = "jpg";
+    if (formato.isEmpty() || !QImageWriter::supportedImageFormats().contains(formato)) return false;
+    return ScriviFileIntero(percorso, [&](QIODevice *uscita) {
+        if (formato == "jpg" && !originale.isEmpty())
+            return uscita->write(originale) == originale.size();
+        QImageWriter scrittore(uscita, formato);
+        if (formato == "jpg") scrittore.setQuality(90);
+        return scrittore.write(immagine);
+    });
 }

@@ -20,3 +20,10 @@ bool SalvaFotoScheda(const QString &posizione, const QImage &foto,
 // A picture file read whole: its picture, and its bytes when it is a JPEG.
 // A null picture when the file cannot be read or is not a picture.
 QImage LeggiImmagine(const QString &percorso, QByteArray *originale = nullptr);
+
+// Writes a picture in the format that the file name's extension names, as a
+// whole: the previous file is replaced only once the new one is complete.
+// `originale`, the JPEG bytes the picture came from, is written as it stands
+// for a JPEG name. False when it cannot be written.
+bool ScriviImmagine(const QString &percorso, const QImage &immagine,
+                    const QByteArray &originale = QByteArray());

@@ -6,9 +6,6 @@
 #include "widgets/RiquadroFoto.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
 
 using Piattaforma::dialoghi;
 using Piattaforma::TipoMessaggio;
@@ -45,28 +42,6 @@ void CaricaFoto(QWidget *finestra, RiquadroFoto *foto) {
         return;
     }
     foto->impostaImmagine(immagine, originale);
-}
-
-bool ScriviImmagine(const QString &percorso, const QImage &immagine, const QByteArray &originale) {
-    if (immagine.isNull()) return false;
-    QByteArray formato = QFileInfo(percorso).suffix().toLower().toLatin1();
-    if (formato == "jpeg") formato = "jpg";
-    if (formato.isEmpty() || !QImageWriter::supportedImageFormats().contains(formato)) return false;
-    QSaveFile file(percorso);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool scritto = false;
-    if (formato == "jpg" && !originale.isEmpty()) {
-        scritto = file.write(originale) == originale.size();
-    } else {
-        QImageWriter scrittore(&file, formato);
-        if (formato == "jpg") scrittore.setQuality(90);
-        scritto = scrittore.write(immagine);
-    }
-    if (!scritto) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 QString MessaggioFotoNonScritta(const QString &percorso) {

@@ -29,11 +29,5 @@ void CancellaFoto(RiquadroFoto *foto, const QImage &bianco);
 // Zoom: shows a copy of the photo enlarged in TfrmZoom.
 void IngrandisciFoto(QWidget *proprietario, const QImage &foto);
 
-// Writes a picture in the format that the file name's extension names, as a
-// whole: the previous file is replaced only once the new one is complete.
-// `originale`, the JPEG bytes the picture came from, is written as it stands
-// for a JPEG name. False when it cannot be written.
-bool ScriviImmagine(const QString &percorso, const QImage &immagine,
-                    const QByteArray &originale = QByteArray());
 // The warning for a picture that could not be written to `percorso`.
 QString MessaggioFotoNonScritta(const QString &percorso);

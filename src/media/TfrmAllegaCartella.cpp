@@ -1,6 +1,7 @@
 #include "media/TfrmAllegaCartella.h"
 
 #include "archive/CartellaProgramma.h"
+#include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -13,7 +14,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSvgRenderer>
@@ -57,21 +57,13 @@ QPixmap Intestazione(QSize dimensione) {
 bool CopiaFile(const QString &sorgente, const QString &destinazione) {
     QFile da(sorgente);
     if (!da.open(QIODevice::ReadOnly)) return false;
-    QSaveFile a(destinazione);
-    if (!a.open(QIODevice::WriteOnly)) return false;
-    QByteArray blocco;
-    while (!da.atEnd()) {
-        blocco = da.read(1 << 20);
-        if (blocco.isEmpty() || a.write(blocco) != blocco.size()) {
-            a.cancelWriting();
-            return false;
+    return ScriviFileIntero(destinazione, [&da](QIODevice *a) {
+        while (!da.atEnd()) {
+            const QByteArray blocco = da.read(1 << 20);
+            if (blocco.isEmpty() || a->write(blocco) != blocco.size()) return false;
         }
-    }
-    if (da.error() != QFileDevice::NoError) {
-        a.cancelWriting();
-        return false;
-    }
-    return a.commit();
+        return da.error() == QFileDevice::NoError;
+    });
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "media/TfrmWebCam.h"
 
 #include "archive/RegoleNumeri.h"
+#include "archive/FotoScheda.h"
 #include "media/ComandiFoto.h"
 #include "platform/Dialoghi.h"
 #include "platform/Videocamera.h"

@@ -25,8 +25,6 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
 
 using Genere = DialoghiFinti::Genere;
 
@@ -566,16 +564,11 @@ void TestAccesso::storeCheNonSiPuoScrivere() {
     scriviStore(storeIniziale());
     TfrmCambiaPassword finestra;
     mostra(&finestra);
-    struct rlimit vecchio {};
-    getrlimit(RLIMIT_FSIZE, &vecchio);
-    const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limite = vecchio;
-    limite.rlim_cur = 8;
-    setrlimit(RLIMIT_FSIZE, &limite);
-    cambia(finestra, QStringLiteral("bilanciopronto"), QStringLiteral("nuovissima"),
-           QStringLiteral("nuovissima"));
-    setrlimit(RLIMIT_FSIZE, &vecchio);
-    std::signal(SIGXFSZ, segnale);
+    {
+        DiscoPieno disco(8);
+        cambia(finestra, QStringLiteral("bilanciopronto"), QStringLiteral("nuovissima"),
+               QStringLiteral("nuovissima"));
+    }
     QCOMPARE(dialoghi->testi(), QStringList{ERRORE_MODIFICA});
     QVERIFY(finestra.isVisible());
     QCOMPARE(leggiStore(), storeIniziale());

@@ -2,6 +2,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/Cp1252.h"
+#include "archive/FileIntero.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
 
@@ -33,31 +34,6 @@ class SincronizzazioneFinta {
 
   private:
     std::function<int(int)> m_vecchia;
-};
-
-// The file may grow to the given size at most, as on a full disk; with no
-// size, nothing is limited.
-class DiscoPieno {
-  public:
-    explicit DiscoPieno(qint64 massimo) {
-        if (massimo < 0) return;
-        getrlimit(RLIMIT_FSIZE, &m_vecchio);
-        m_segnale = std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit limite = m_vecchio;
-        limite.rlim_cur = rlim_t(massimo);
-        m_attivo = setrlimit(RLIMIT_FSIZE, &limite) == 0;
-    }
-    ~DiscoPieno() {
-        if (!m_attivo) return;
-        setrlimit(RLIMIT_FSIZE, &m_vecchio);
-        std::signal(SIGXFSZ, m_segnale);
-    }
-    bool attivo() const { return m_attivo; }
-
-  private:
-    struct rlimit m_vecchio {};
-    void (*m_segnale)(int) = nullptr;
-    bool m_attivo = false;
 };
 
 // Records of the two-process driver: the code names the card, the name tells
@@ -144,6 +120,8 @@ class TestArchivio : public QObject {
     void dueProcessiInsieme();
     void fotoSalvataERiletta();
     void fotoMancanteOIllegibile();
+    void fileInteroOppureNiente_data();
+    void fileInteroOppureNiente();
     void letturaNumeri_data();
     void letturaNumeri();
     void scritturaNumeri_data();
@@ -499,6 +477,8 @@ void TestArchivio::bloccoRispettato_data() {
     QTest::addColumn<bool>("attende");
     constexpr qint64 R = TScheda::DIMENSIONE;
     QTest::newRow("accodamento, chi legge") << u"accoda"_qs << F_RDLCK << R << R << true;
+    QTest::newRow("accodamento di piu schede, chi legge")
+        << u"accodaTutte"_qs << F_RDLCK << R << R << true;
     QTest::newRow("accodamento, chi scrive oltre la fine")
         << u"accoda"_qs << F_WRLCK << 3 * R << qint64(0) << true;
     QTest::newRow("scrittura, chi legge il record") << u"scrivi"_qs << F_RDLCK << R << R << true;
@@ -541,6 +521,9 @@ void TestArchivio::bloccoRispettato() {
             TScheda scheda;
             if (operazione == u"accoda")
                 riuscito = archivio.accoda(SchedaNumero(4)) == 4;
+            else if (operazione == u"accodaTutte")
+                riuscito = archivio.accodaTutte(
+                               2, [](qint64 i, TScheda &s) { s = SchedaNumero(int(i) + 4); }) == 4;
             else if (operazione == u"scrivi")
                 riuscito = archivio.scrivi(2, SchedaNumero(9));
             else if (operazione == u"leggi")
@@ -632,6 +615,44 @@ void TestArchivio::fotoMancanteOIllegibile() {
     QImage foto(4, 4, QImage::Format_RGB32);
     foto.fill(Qt::blue);
     QVERIFY(!SalvaFotoScheda(QStringLiteral("5"), foto));
+}
+
+void TestArchivio::fileInteroOppureNiente_data() {
+    QTest::addColumn<qint64>("limite");
+    QTest::addColumn<int>("lunghezza");
+    QTest::addColumn<bool>("scritto");
+    QTest::newRow("c'è posto") << qint64(-1) << 38 << true;
+    // The short write is the last one, held in a buffer until the commit.
+    QTest::newRow("disco pieno a metà") << qint64(8) << 38 << false;
+    QTest::newRow("disco pieno su un file grande") << qint64(100000) << 300000 << false;
+}
+
+void TestArchivio::fileInteroOppureNiente() {
+    // A whole new file, or the previous one as it was: never a cut-short file.
+    QFETCH(qint64, limite);
+    QFETCH(int, lunghezza);
+    QFETCH(bool, scritto);
+    CartellaDiProva cartella;
+    const QString percorso = cartella.percorso(QStringLiteral("Magazzino.xls"));
+    QFile vecchio(percorso);
+    QVERIFY(vecchio.open(QIODevice::WriteOnly));
+    vecchio.write("precedente");
+    vecchio.close();
+    const QByteArray nuovo(lunghezza, 'x');
+    bool esito = false;
+    {
+        DiscoPieno disco(limite);
+        esito = ScriviFileIntero(percorso, [&](QIODevice *d) {
+            // Written the way encoders do, without looking at what write() returns.
+            d->write(nuovo);
+            return true;
+        });
+    }
+    QCOMPARE(esito, scritto);
+    QFile letto(percorso);
+    QVERIFY(letto.open(QIODevice::ReadOnly));
+    QCOMPARE(letto.readAll(), scritto ? nuovo : QByteArray("precedente"));
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files), QStringList{u"Magazzino.xls"_qs});
 }
 
 void TestArchivio::letturaNumeri_data() {

@@ -19,8 +19,6 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using Genere = DialoghiFinti::Genere;
@@ -583,16 +581,11 @@ void TestScheda::discoPienoAlAccodamento() {
     // The file may not grow: appending fails as on a full disk.
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
     const QByteArray prima = cartella->leggiArchivio();
-    struct rlimit vecchio {};
-    getrlimit(RLIMIT_FSIZE, &vecchio);
-    const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limite = vecchio;
-    limite.rlim_cur = rlim_t(prima.size());
-    setrlimit(RLIMIT_FSIZE, &limite);
-    compila(QStringLiteral("A1"));
-    clic("btnSalva");
-    setrlimit(RLIMIT_FSIZE, &vecchio);
-    std::signal(SIGXFSZ, segnale);
+    {
+        DiscoPieno disco(prima.size());
+        compila(QStringLiteral("A1"));
+        clic("btnSalva");
+    }
 
     QCOMPARE(dialoghi->testi(), QStringList{MessaggioAccessoArchivio()});
     QCOMPARE(posizione()->text(), QString());

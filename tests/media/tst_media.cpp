@@ -22,8 +22,6 @@
 #include <QtTest>
 #include <atomic>
 #include <chrono>
-#include <csignal>
-#include <sys/resource.h>
 #include <thread>
 
 using Genere = DialoghiFinti::Genere;
@@ -348,16 +346,11 @@ void TestMedia::salvaCopiaSenzaSpazioLasciaIntero() {
     const QByteArray vecchia = jpeg(Fotografia(32, 24));
     Scrivi(percorso, vecchia);
     foto()->impostaImmagine(Fotografia(1600, 1200));
-    struct rlimit prima {};
-    getrlimit(RLIMIT_FSIZE, &prima);
-    const auto segnale = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limite = prima;
-    limite.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &limite);
-    dialoghi->allaProssimaScelta(percorso);
-    clic("btnSalvaFoto");
-    setrlimit(RLIMIT_FSIZE, &prima);
-    std::signal(SIGXFSZ, segnale);
+    {
+        DiscoPieno disco(4096);
+        dialoghi->allaProssimaScelta(percorso);
+        clic("btnSalvaFoto");
+    }
 
     QCOMPARE(dialoghi->testi(), QStringList{MessaggioFotoNonScritta(percorso)});
     QCOMPARE(Leggi(percorso), vecchia);

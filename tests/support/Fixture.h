@@ -6,7 +6,9 @@
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <csignal>
 #include <initializer_list>
+#include <sys/resource.h>
 #include <utility>
 
 // A temporary program folder, in force while the object lives.
@@ -38,3 +40,28 @@ struct CasoImporto {
     QString risultato;
 };
 QList<CasoImporto> TabellaImporti();
+
+// The file may grow to the given size at most, as on a full disk; with no
+// size, nothing is limited.
+class DiscoPieno {
+  public:
+    explicit DiscoPieno(qint64 massimo) {
+        if (massimo < 0) return;
+        getrlimit(RLIMIT_FSIZE, &m_vecchio);
+        m_segnale = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limite = m_vecchio;
+        limite.rlim_cur = rlim_t(massimo);
+        m_attivo = setrlimit(RLIMIT_FSIZE, &limite) == 0;
+    }
+    ~DiscoPieno() {
+        if (!m_attivo) return;
+        setrlimit(RLIMIT_FSIZE, &m_vecchio);
+        std::signal(SIGXFSZ, m_segnale);
+    }
+    bool attivo() const { return m_attivo; }
+
+  private:
+    struct rlimit m_vecchio {};
+    void (*m_segnale)(int) = nullptr;
+    bool m_attivo = false;
+};
