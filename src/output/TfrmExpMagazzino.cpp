@@ -4,6 +4,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/Cp1252.h"
+#include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
@@ -23,7 +24,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTableView>
 #include <QToolButton>
@@ -60,7 +60,8 @@ const std::array<Colonna, NumeroColonne> Colonne = {{
     {u"Agente"_s, 250, Campo::Agente, false},
     {u"Recapito telefonico"_s, 200, Campo::Recapito, true},
     {u"Documento di acquisto"_s, 250, Campo::Documento, false},
-    {u"Modalità di pagamento"_s, 250, Campo::Pagamento, false},
+    // The column caption as this window has always shown it.
+    {u"Modalitò di pagamento"_s, 250, Campo::Pagamento, false},
     {u"Data scadenza"_s, 150, Campo::DataSca, false},
     {u"Note"_s, 300, Campo::Note, true},
     {u"Prezzo di vendita"_s, 150, Campo::Prezzo, true},
@@ -403,7 +404,7 @@ void TfrmExpMagazzino::cmdEsportaClick() {
         return;
 
     const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xls"_s);
-    const bool scritto = scriviFile(percorso, [this](QIODevice *file) {
+    const bool scritto = ScriviFileIntero(percorso, [this](QIODevice *file) {
         return ScriviFoglioMagazzino(
             file, m_modello->rowCount(),
             [this](qsizetype riga, int colonna) { return m_modello->cella(riga, colonna); });
@@ -416,19 +417,6 @@ void TfrmExpMagazzino::cmdEsportaClick() {
                                      u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
-}
-
-bool TfrmExpMagazzino::scriviFile(const QString &percorso,
-                                  const std::function<bool(QIODevice *)> &scrivi) {
-    // Written beside the old file and put in its place only when whole: a
-    // failure leaves the previous export as it was.
-    QSaveFile file(percorso);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!scrivi(&file)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
 }
 
 void TfrmExpMagazzino::cmdEsportaXlsxClick() {
@@ -478,7 +466,7 @@ void TfrmExpMagazzino::cmdEsportaCsvClick() {
     confermaModifica();
     const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.csv"_s);
     const QList<qsizetype> righe = m_modello->righeSchede();
-    const bool scritto = scriviFile(percorso, [this, &righe](QIODevice *file) {
+    const bool scritto = ScriviFileIntero(percorso, [this, &righe](QIODevice *file) {
         return ScriviCsvMagazzino(file, righe.size(), [this, &righe](qsizetype r, int colonna) {
             return m_modello->campoCsv(righe[r], colonna);
         });

@@ -34,7 +34,6 @@ class TfrmExpMagazzino : public QDialog {
     void riempiGriglia();
     void confermaModifica();
     // Replaces a file of the program folder whole, or leaves it as it was.
-    bool scriviFile(const QString &percorso, const std::function<bool(QIODevice *)> &scrivi);
     void impostaStato(const QString &testo);
 
     ModelloEsportazione *m_modello = nullptr;

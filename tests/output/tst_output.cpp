@@ -1003,7 +1003,7 @@ void TestOutput::esportaArchivioVuoto() {
                               u"Categoria merceologica"_s, u"Caratteristiche"_s,
                               u"Collocazione in magazzino"_s, u"Ditta fornitrice"_s, u"Agente"_s,
                               u"Recapito telefonico"_s, u"Documento di acquisto"_s,
-                              u"Modalità di pagamento"_s, u"Data scadenza"_s, u"Note"_s,
+                              u"Modalitò di pagamento"_s, u"Data scadenza"_s, u"Note"_s,
                               u"Prezzo di vendita"_s, u"Pagato"_s}));
         QCOMPARE(testiGriglia(griglia), QList<QStringList>(10, QStringList(18)));
 
