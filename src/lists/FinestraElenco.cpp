@@ -37,6 +37,25 @@ QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *
     return b;
 }
 
+RigaTrova CostruisciRigaTrova(QWidget *pannello, QObject *filtro, QLabel *etichetta, QPoint origine,
+                              int larghezzaChiave, const QRect &pulsante) {
+    auto *lente = new QLabel(pannello);
+    lente->setObjectName(u"icoLente"_s);
+    lente->setPixmap(Disegno(u"lente"_s, QSize(28, 28)));
+    lente->setGeometry(origine.x(), origine.y(), 30, 30);
+    lente->setAccessibleName(u"Lente"_s);
+    auto *casella = new QLineEdit(pannello);
+    casella->setObjectName(u"txtTrova"_s);
+    casella->setFont(FontVerdana(12, true));
+    casella->setGeometry(origine.x() + 36, origine.y(), larghezzaChiave, 30);
+    casella->setAccessibleName(u"Chiave di ricerca"_s);
+    casella->installEventFilter(filtro);
+    etichetta->setBuddy(casella);
+    QPushButton *trova = PulsanteElenco(u"btnTrova"_s, u"Trova"_s, pannello);
+    trova->setGeometry(pulsante);
+    return {casella, trova};
+}
+
 FinestraElenco::FinestraElenco(QWidget *genitore, const QString &nome, const QString &didascalia)
     : QDialog(genitore) {
     ImpostaFormati();
@@ -103,20 +122,10 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
                         "ricerca, fare di nuovo clic su Trova."_s,
                         QRect(26, 128, 810, 20));
 
-    auto *lente = new QLabel(pannello);
-    lente->setObjectName(u"icoLente"_s);
-    lente->setPixmap(Disegno(u"lente"_s, QSize(28, 28)));
-    lente->setGeometry(26, 158, 30, 30);
-    lente->setAccessibleName(u"Lente"_s);
-    m_txtTrova = new QLineEdit(pannello);
-    m_txtTrova->setObjectName(u"txtTrova"_s);
-    m_txtTrova->setFont(FontVerdana(12, true));
-    m_txtTrova->setGeometry(62, 158, 600, 30);
-    m_txtTrova->setAccessibleName(u"Chiave di ricerca"_s);
-    m_lblRigo01->setBuddy(m_txtTrova);
-    m_txtTrova->installEventFilter(this);
-    m_btnTrova = PulsanteElenco(u"btnTrova"_s, u"Trova"_s, pannello);
-    m_btnTrova->setGeometry(674, 156, 162, 34);
+    const RigaTrova riga = CostruisciRigaTrova(pannello, this, m_lblRigo01, QPoint(26, 158), 600,
+                                               QRect(674, 156, 162, 34));
+    m_txtTrova = riga.txtTrova;
+    m_btnTrova = riga.btnTrova;
 
     m_lstRecords = new VistaRighe(pannello);
     m_lstRecords->setGeometry(26, 198, 810, 268);

@@ -87,3 +87,13 @@ class FinestraElenco : public QDialog {
 // The look shared by the list windows' buttons and labels.
 QFont FontVerdana(int punti, bool grassetto = false);
 QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *genitore);
+
+// The find-next row of a list window: the lens at `origine`, the key box
+// `txtTrova` beside it, `larghezzaChiave` wide, and the Trova button at
+// `pulsante`. The box's keys go to `filtro`, and `etichetta` names it.
+struct RigaTrova {
+    QLineEdit *txtTrova;
+    QPushButton *btnTrova;
+};
+RigaTrova CostruisciRigaTrova(QWidget *pannello, QObject *filtro, QLabel *etichetta, QPoint origine,
+                              int larghezzaChiave, const QRect &pulsante);

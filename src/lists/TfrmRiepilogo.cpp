@@ -86,20 +86,10 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
           u"Per spostarsi sulla voce successiva contenente la stessa chiave di ricerca, fare di "
           "nuovo clic su Trova."_s,
           QRect(16, 128, 1168, 22));
-    auto *lente = new QLabel(pan);
-    lente->setObjectName(u"icoLente"_s);
-    lente->setPixmap(Disegno(u"lente"_s, QSize(28, 28)));
-    lente->setGeometry(16, 156, 30, 30);
-    lente->setAccessibleName(u"Lente"_s);
-    m_txtTrova = new QLineEdit(pan);
-    m_txtTrova->setObjectName(u"txtTrova"_s);
-    m_txtTrova->setFont(FontVerdana(12, true));
-    m_txtTrova->setGeometry(52, 156, 700, 30);
-    m_txtTrova->setAccessibleName(u"Chiave di ricerca"_s);
-    m_txtTrova->installEventFilter(this);
-    lblRigo01->setBuddy(m_txtTrova);
-    m_btnTrova = PulsanteElenco(u"btnTrova"_s, u"Trova"_s, pan);
-    m_btnTrova->setGeometry(766, 154, 160, 34);
+    const RigaTrova riga =
+        CostruisciRigaTrova(pan, this, lblRigo01, QPoint(16, 156), 700, QRect(766, 154, 160, 34));
+    m_txtTrova = riga.txtTrova;
+    m_btnTrova = riga.btnTrova;
 
     m_lstRecords = new VistaRighe(pan);
     m_lstRecords->setGeometry(16, 198, 1168, 344);
