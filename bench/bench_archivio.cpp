@@ -4,6 +4,7 @@
 #include "archive/Archivio.h"
 #include "archive/TScheda.h"
 
+#include "Misure.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,6 +14,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/resource.h>
+
+using namespace Misure;
 
 namespace {
 
@@ -73,28 +76,6 @@ void genera(const QString &percorso, qint64 n) {
             blocco.clear();
         }
     }
-}
-
-long piccoMemoriaKiB() {
-    struct rusage uso {};
-    getrusage(RUSAGE_SELF, &uso);
-    return uso.ru_maxrss;
-}
-
-double millisecondi(const QElapsedTimer &t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// The best of a few runs, with the file already in the page cache.
-template <typename F> double migliore(int volte, F &&f) {
-    double meglio = 1e300;
-    for (int i = 0; i < volte; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        meglio = std::min(meglio, millisecondi(t));
-    }
-    return meglio;
 }
 
 } // namespace
@@ -160,7 +141,7 @@ int main(int argc, char *argv[]) {
 
         std::printf("%10lld %10.0f %12.3f %14.1f %14.1f %12.1f %14.1f\n", (long long)n,
                     double(n) * TScheda::DIMENSIONE / 1e6, conta, lettura, scansione, grep,
-                    double(piccoMemoriaKiB()) / 1024.0);
+                    Misure::piccoMiB());
         std::fflush(stdout);
         if (trovate != n)
             std::printf("  attenzione: %lld schede decodificate su %lld\n", (long long)trovate,

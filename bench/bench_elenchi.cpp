@@ -8,6 +8,7 @@
 #include "output/ModelliStampa.h"
 #include "report/TfrxReport.h"
 
+#include "Misure.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +21,8 @@
 #include <QTextStream>
 #include <cstdio>
 #include <sys/resource.h>
+
+using namespace Misure;
 
 namespace {
 
@@ -118,28 +121,6 @@ bool sqlite(const QString &db, const QString &comandi, QByteArray *uscita = null
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-long piccoMemoriaMiB() {
-    struct rusage uso {};
-    getrusage(RUSAGE_SELF, &uso);
-    return uso.ru_maxrss / 1024;
-}
-
-double millisecondi(const QElapsedTimer &t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// The best of a few runs, with the file already in the page cache.
-template <typename F> double migliore(int volte, F &&f) {
-    double meglio = 1e300;
-    for (int i = 0; i < volte; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        meglio = std::min(meglio, millisecondi(t));
-    }
-    return meglio;
-}
-
 double processo(const QString &programma, const QStringList &argomenti, bool localeC) {
     return migliore(3, [&] {
         QProcess p;
@@ -195,7 +176,7 @@ int main(int argc, char *argv[]) {
             migliore(5, [&] { trovate = CercaSchede(archivio, tre).righe.size(); });
         std::printf("  %-44s %9.1f ms  (%lld righe)\n", "ricerca, tre caselle", ricerca,
                     (long long)trovate);
-        std::printf("  %-44s %9ld MiB\n", "  picco di memoria fin qui", piccoMemoriaMiB());
+        std::printf("  %-44s %9ld MiB\n", "  picco di memoria fin qui", long(Misure::piccoMiB()));
 
         if (conSqlite) {
             const QString query =
@@ -261,7 +242,8 @@ int main(int argc, char *argv[]) {
                         (long long)report.PreparedPages().size());
         }
         vista.svuota();
-        std::printf("  %-44s %9ld MiB\n", "picco di memoria del processo", piccoMemoriaMiB());
+        std::printf("  %-44s %9ld MiB\n", "picco di memoria del processo",
+                    long(Misure::piccoMiB()));
         std::fflush(stdout);
         QFile::remove(archivio);
         QFile::remove(db);

@@ -10,6 +10,7 @@
 #include "output/TfrmExpMagazzino.h"
 #include "platform/Dialoghi.h"
 
+#include "Misure.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,6 +19,8 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <sys/resource.h>
+
+using namespace Misure;
 
 namespace {
 
@@ -73,12 +76,6 @@ void genera(const QString &percorso, qint64 n) {
         s.impostaTesto(Campo::Pagato, i % 2 ? QStringLiteral("Sì") : QStringLiteral("No"));
         file.write(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
     }
-}
-
-double piccoMiB() {
-    struct rusage uso {};
-    getrusage(RUSAGE_SELF, &uso);
-    return double(uso.ru_maxrss) / 1024.0;
 }
 
 } // namespace

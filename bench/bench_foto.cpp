@@ -4,6 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/FotoScheda.h"
 
+#include "Misure.h"
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,11 +16,9 @@
 #include <cmath>
 #include <cstdio>
 
-namespace {
+using namespace Misure;
 
-double millisecondi(const QElapsedTimer &t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
+namespace {
 
 // A photo-like picture: smooth shading with fine detail on top.
 QImage Foto(int larghezza, int altezza) {

@@ -4,17 +4,16 @@
 #include "output/ModelliStampa.h"
 #include "report/TfrxReport.h"
 
+#include "Misure.h"
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QPdfWriter>
 #include <cstdio>
 
-namespace {
+using namespace Misure;
 
-double millisecondi(const QElapsedTimer &t) {
-    return double(t.nsecsElapsed()) / 1e6;
-}
+namespace {
 
 // Paints the prepared pages into a PDF held in memory; returns its size.
 qint64 dipingiPdf(const TfrxReport &report) {
