@@ -9,6 +9,7 @@
 #include "report/TfrxReport.h"
 
 #include "Misure.h"
+#include "SchedeGenerate.h"
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,85 +27,25 @@ using namespace Misure;
 
 namespace {
 
-const char *const NOMI[] = {"Vite a legno",        "Bullone esagonale",    "Tassello in nylon",
-                            "Rondella piana",      "Chiodo a testa larga", "Staffa angolare",
-                            "Cerniera per mobili", "Guarnizione in gomma", "Dado autobloccante",
-                            "Colla vinilica"};
-const char *const DITTE[] = {"Ferramenta Rossi S.r.l.", "Bianchi & Figli", "Utensileria Verdi",
-                             "Idraulica Neri S.p.A.", "Colorificio Gallo"};
-const char *const CATEGORIE[] = {"Ferramenta", "Idraulica", "Elettricità", "Vernici",
-                                 "Giardinaggio"};
 const char *const NOTE[] = {"Ordinare con anticipo nei mesi estivi.", "Vedi  listino 2026.",
                             "Merce fragile: maneggiare con cura.", ""};
 
-struct Carta {
-    QString campi[NUMERO_CAMPI];
-};
-
-Carta cartaRealistica(qint64 n, QRandomGenerator &caso) {
-    Carta c;
-    auto scegli = [&](auto &elenco) {
-        return QString::fromUtf8(elenco[caso.bounded(int(std::size(elenco)))]);
-    };
-    auto &f = c.campi;
-    f[int(Campo::Codice)] = QStringLiteral("ART-%1").arg(n, 7, 10, QLatin1Char('0'));
-    f[int(Campo::Costo)] = QStringLiteral("%1,%2")
-                               .arg(caso.bounded(200))
-                               .arg(caso.bounded(100), 2, 10, QLatin1Char('0'));
-    f[int(Campo::Nome)] = scegli(NOMI) + QStringLiteral(" %1 mm").arg(caso.bounded(2, 120));
-    f[int(Campo::Giacenza)] = QString::number(caso.bounded(500));
-    f[int(Campo::Avviso)] = QString::number(caso.bounded(20));
-    f[int(Campo::UM)] = QStringLiteral("Scatola da 100 pezzi");
-    f[int(Campo::Tipologia)] = scegli(CATEGORIE);
-    f[int(Campo::Caratteristiche)] =
-        QStringLiteral("Acciaio zincato, uso interno ed esterno, confezione in cartone riciclato "
-                       "con etichetta del lotto");
-    f[int(Campo::Collocazione)] = QStringLiteral("Scaffale %1, ripiano %2")
-                                      .arg(QChar(u'A' + caso.bounded(8)))
-                                      .arg(caso.bounded(1, 6));
-    f[int(Campo::Ditta)] = scegli(DITTE);
-    f[int(Campo::Agente)] = QStringLiteral("Mario Esposito");
-    f[int(Campo::Recapito)] = QStringLiteral("+39 02 %1").arg(caso.bounded(1000000, 9999999));
-    f[int(Campo::Documento)] = QStringLiteral("Fattura n. %1/2026").arg(caso.bounded(1, 900));
-    f[int(Campo::Pagamento)] = QStringLiteral("Bonifico a 30 giorni");
-    f[int(Campo::DataSca)] = QStringLiteral("%1/06/2027").arg(caso.bounded(10, 28));
-    f[int(Campo::Note)] = scegli(NOTE);
-    f[int(Campo::Prezzo)] = QStringLiteral("%1,90").arg(caso.bounded(1, 400));
-    f[int(Campo::Pagato)] = caso.bounded(2) ? QStringLiteral("Sì") : QStringLiteral("No");
-    return c;
-}
-
 // The archive, and a CSV of the same cards for SQLite.
 void genera(const QString &archivio, const QString &csv, qint64 n) {
-    QFile file(archivio);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QFile testo(csv);
     testo.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QTextStream righe(&testo);
-    QRandomGenerator caso(42);
-    std::vector<TScheda> blocco;
-    blocco.reserve(1024);
     auto citato = [](QString s) {
         s.replace(u'"', QStringLiteral("\"\""));
         s.prepend(u'"');
         s.append(u'"');
         return s;
     };
-    for (qint64 i = 1; i <= n; ++i) {
-        const Carta c = cartaRealistica(i, caso);
-        TScheda s;
+    SchedeGenerate::GeneraArchivio(archivio, n, NOTE, [&](const SchedeGenerate::Campi &campi) {
         for (int k = 0; k < NUMERO_CAMPI; ++k)
-            s.impostaTesto(Campo(k), c.campi[k]);
-        blocco.push_back(s);
-        for (int k = 0; k < NUMERO_CAMPI; ++k)
-            righe << (k ? "," : "") << citato(c.campi[k]);
+            righe << (k ? "," : "") << citato(campi[k]);
         righe << '\n';
-        if (blocco.size() == 1024 || i == n) {
-            file.write(reinterpret_cast<const char *>(blocco.data()),
-                       qint64(blocco.size()) * TScheda::DIMENSIONE);
-            blocco.clear();
-        }
-    }
+    });
 }
 
 const char *const COLONNE = "codice,costo,nome,giacenza,avviso,um,tipologia,caratteristiche,"
