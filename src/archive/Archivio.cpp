@@ -189,9 +189,10 @@ bool Archivio::ApriArchivio() {
     }
     IgnoraLimiteDimensione();
     // An operation a crash cut short is undone by whoever opens next, unless
-    // a living copy is still at it (it holds the whole-file lock).
-    if (::access(QFile::encodeName(IntentoArchivio::percorsoPer(m_percorso)).constData(), F_OK) ==
-        0) {
+    // a living copy is still at it (it holds the whole-file lock). A record
+    // still beside its place, never renamed, is a leftover and goes.
+    const QString intento = IntentoArchivio::percorsoPer(m_percorso);
+    if (QFileInfo::exists(intento) || QFileInfo::exists(intento + QStringLiteral(".nuovo"))) {
         const Blocco blocco(m_fd, F_WRLCK, 0, 0, false);
         if (!blocco.occupato() && RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Fatto)
             avvisoRipristino = true;
