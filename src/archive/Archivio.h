@@ -54,6 +54,10 @@ class Archivio {
     // as it is written, and puts them on disk once at the end. All or nothing:
     // after a failure the file is as it was. Returns the first new position or -1.
     qint64 accodaTutte(qint64 quante, const std::function<void(qint64 indice, TScheda &)> &prepara);
+    // Reads the record at `posizione` under the record's write lock, lets
+    // `modifica` change it (false: leave it as it is) and writes it back, on
+    // disk before returning; no other copy writes the card in between.
+    bool aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica);
     void chiudi();
 
   private:
