@@ -415,6 +415,24 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
     return -1;
 }
 
+bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica) {
+    if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
+    const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
+    const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+    TScheda scheda;
+    auto *dati = scheda.byte.data();
+    qint64 letti = 0;
+    while (letti < TScheda::DIMENSIONE) {
+        const ssize_t n = ::pread(m_fd, dati + letti, std::size_t(TScheda::DIMENSIONE - letti),
+                                  off_t(offset + letti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        letti += n;
+    }
+    if (!modifica(scheda)) return true;
+    return scriviRecord(offset, scheda);
+}
+
 void Archivio::chiudi() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;

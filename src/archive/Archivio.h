@@ -81,6 +81,10 @@ class Archivio {
                          const std::function<void(qint64 indice, TScheda &)> &prepara);
     // The errno of the last failed write, 0 when none.
     int errore() const { return m_errore; }
+    // Reads the record at `posizione` under the record's write lock, lets
+    // `modifica` change it (false: leave it as it is) and writes it back, on
+    // disk before returning; no other copy writes the card in between.
+    bool aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica);
     void chiudi();
 
   private:
