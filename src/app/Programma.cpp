@@ -3,11 +3,16 @@
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmPassword.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
+#include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QFileInfo>
 #include <QTranslator>
 
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
@@ -77,4 +82,12 @@ void FinestreProgramma::mostraPassword() {
 
 void FinestreProgramma::mostraAvvio() {
     MostraIngrandita(avvio.get());
+    // An operation on the archive that a crash cut short is undone on opening
+    // it; the user hears of it once.
+    if (QFileInfo::exists(IntentoArchivio::percorsoPer(PercorsoArchivio()))) {
+        Archivio archivio;
+        archivio.ApriArchivio();
+    }
+    if (PrendiAvvisoRipristino())
+        Piattaforma::dialoghi().messaggioSemplice(avvio.get(), MessaggioRipristino());
 }

@@ -4,6 +4,8 @@
 #include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
@@ -35,6 +37,7 @@ class TestAvvio : public QObject {
   private slots:
     void avvioConPassword();
     void avvioELanciatore();
+    void operazioneInterrottaAnnunciata();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
@@ -142,6 +145,24 @@ void TestAvvio::avvioELanciatore() {
                                  u"imgInfo"_s, u"imgGuida"_s, u"imgMagazzino"_s}));
     // The process-wide formats are in force once the launcher exists.
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+}
+
+void TestAvvio::operazioneInterrottaAnnunciata() {
+    // An import cut short left a card and its intent record: the start puts
+    // the archive back and says so once.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({SchedaNumero(1)});
+    cartella.scriviArchivio(prima + ArchivioDi({SchedaNumero(2)}));
+    IntentoArchivio intento(cartella.archivio());
+    QVERIFY(intento.inizia(prima.size()));
+    QVERIFY(intento.conferma());
+    FinestreProgramma finestre;
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi(), QStringList{MessaggioRipristino()});
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi().size(), 1);
 }
 
 void TestAvvio::schedaEApertaVuotaOgniVolta() {
