@@ -9,6 +9,7 @@
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmGuida.h"
 #include "access/TfrmPassword.h"
+#include "access/TfrmSplash.h"
 #include "app/TfrmAvvio.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
@@ -25,6 +26,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
+#include <sys/stat.h>
 
 using Genere = DialoghiFinti::Genere;
 
@@ -144,6 +147,9 @@ class TestAccesso : public QObject {
     void storeMancanteOGuasto_data();
     void storeMancanteOGuasto();
     void storeAssenteOIlleggibile();
+    void cambioConSegnoDOrdine();
+    void passwordInizialeNominata_data();
+    void passwordInizialeNominata();
     void lettereAccentate();
     void cambioRiuscito();
     void cambioRifiutato();
@@ -367,6 +373,12 @@ void TestAccesso::storeMancanteOGuasto_data() {
     QTest::newRow("non esadecimale") << QByteArray("[Accesso]\nValore=50084XA0") << ERRORE_LETTURA;
     QTest::newRow("cifra dispari")
         << QByteArray("[Accesso]\nValore=" + INIZIALE.toLatin1() + "F") << QString();
+    // As a text editor saves it: the byte-order mark is not part of the section's name.
+    QTest::newRow("con il segno d'ordine dei byte")
+        << QByteArray("\xEF\xBB\xBF[Accesso]\r\nValore=" + INIZIALE.toLatin1() + "\r\n")
+        << QString();
+    // Far bigger than any store: not read at all.
+    QTest::newRow("enorme") << storeIniziale() + QByteArray(100 * 1024, ';') << ERRORE_LETTURA;
 }
 
 void TestAccesso::storeMancanteOGuasto() {
@@ -392,6 +404,62 @@ void TestAccesso::storeAssenteOIlleggibile() {
     QVERIFY(QDir().mkdir(DepositoPassword::Percorso()));
     QVERIFY(!accettata(QStringLiteral("bilanciopronto")));
     QCOMPARE(dialoghi->ultimo(), ERRORE_LETTURA);
+    // Nor one replaced by a named pipe, which no one writes: it is not waited on.
+    QVERIFY(QDir().rmdir(DepositoPassword::Percorso()));
+    QCOMPARE(::mkfifo(QFile::encodeName(DepositoPassword::Percorso()).constData(), 0600), 0);
+    dialoghi->azzera();
+    QVERIFY(!accettata(QStringLiteral("bilanciopronto")));
+    QCOMPARE(dialoghi->testi(), QStringList{ERRORE_LETTURA});
+    TfrmCambiaPassword cambio;
+    cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("x"), QStringLiteral("x"));
+    QCOMPARE(dialoghi->ultimo(), ERRORE_MODIFICA);
+}
+
+void TestAccesso::cambioConSegnoDOrdine() {
+    // The mark stays in front, and the new password is the one in force.
+    scriviStore("\xEF\xBB\xBF[Accesso]\r\nValore=" + INIZIALE.toLatin1() + "\r\n");
+    TfrmCambiaPassword cambio;
+    cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("cassa"),
+           QStringLiteral("cassa"));
+    QCOMPARE(dialoghi->ultimo(), COMPLETATA);
+    QCOMPARE(leggiStore(), "\xEF\xBB\xBF[Accesso]\r\nValore=" +
+                               Crypt::Encrypt(QStringLiteral("CASSA")).toLatin1() + "\r\n");
+    QVERIFY(accettata(QStringLiteral("cassa")));
+}
+
+void TestAccesso::passwordInizialeNominata_data() {
+    QTest::addColumn<QString>("inVigore");
+    QTest::addColumn<bool>("nominata");
+    QTest::newRow("iniziale") << QStringLiteral("BILANCIOPRONTO") << true;
+    QTest::newRow("cambiata") << QStringLiteral("CASSA") << false;
+    QTest::newRow("nessuno store") << QString() << false;
+}
+
+void TestAccesso::passwordInizialeNominata() {
+    // The password window tells the initial password only while it opens the program.
+    QFETCH(QString, inVigore);
+    QFETCH(bool, nominata);
+    if (!inVigore.isEmpty())
+        scriviStore("[Accesso]\nValore=" + Crypt::Encrypt(inVigore).toLatin1() + '\n');
+    TfrmPassword finestra;
+    finestra.show();
+    auto nomina = [&finestra] {
+        return trova<QLabel>(&finestra, "imgLogo")
+            ->accessibleDescription()
+            .contains(QStringLiteral("bilanciopronto"));
+    };
+    QCOMPARE(nomina(), nominata);
+    QCOMPARE(finestra.findChildren<QLabel *>(QStringLiteral("imgLogo")).size(), 1);
+    // After a change the window comes back without it.
+    if (nominata) {
+        TfrmCambiaPassword cambio;
+        cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("cassa"),
+               QStringLiteral("cassa"));
+        finestra.hide();
+        finestra.riprendi();
+        QVERIFY(!nomina());
+        QCOMPARE(finestra.findChildren<QLabel *>(QStringLiteral("imgLogo")).size(), 1);
+    }
 }
 
 void TestAccesso::lettereAccentate() {
@@ -744,6 +812,11 @@ void TestAccesso::informazioniERiconoscimenti() {
         QCOMPARE(trova<Collegamento>(info, "lnkWeb")->colore(), Collegamento::arancio());
         QTest::mouseRelease(trova<QToolButton>(info, "imgEmail"), Qt::LeftButton);
         QTest::mouseClick(trova<Collegamento>(info, "lnkWeb"), Qt::LeftButton);
+        // The program folder, what to copy for a backup, shown and read out.
+        auto *lblCartella = trova<QLabel>(info, "lblCartella");
+        QCOMPARE(lblCartella->text(), cartella->percorso());
+        QCOMPARE(QAccessible::queryAccessibleInterface(lblCartella)->text(QAccessible::Name),
+                 QStringLiteral("Cartella del programma: ") + cartella->percorso());
         QTest::mouseClick(trova<QPushButton>(info, "btnChiudi"), Qt::LeftButton);
     });
     QTest::mouseClick(trova<QToolButton>(&avvio, "imgInfo"), Qt::LeftButton);
@@ -757,6 +830,27 @@ void TestAccesso::informazioniERiconoscimenti() {
     dialoghi->allaProssimaFinestra([&](QDialog *crediti) {
         titoli << crediti->windowTitle();
         QTest::mouseClick(trova<QToolButton>(crediti, "imgWeb"), Qt::LeftButton);
+        // The product's name stands out from its light ground: a good share of
+        // its area is ink of at least 4.5:1 contrast (the measure for text).
+        const QImage logo = trova<QLabel>(crediti, "imgLogo")->pixmap().toImage();
+        const QColor fondo = logo.pixelColor(AreaNomeRiconoscimenti.topLeft() + QPoint(2, 2));
+        auto luminanza = [](QColor c) {
+            auto canale = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * canale(c.redF()) + 0.7152 * canale(c.greenF()) +
+                   0.0722 * canale(c.blueF());
+        };
+        int inchiostro = 0;
+        for (int y = AreaNomeRiconoscimenti.top(); y <= AreaNomeRiconoscimenti.bottom(); ++y)
+            for (int x = AreaNomeRiconoscimenti.left(); x <= AreaNomeRiconoscimenti.right(); ++x) {
+                const double a = luminanza(logo.pixelColor(x, y));
+                const double b = luminanza(fondo);
+                if ((qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) >= 4.5) ++inchiostro;
+            }
+        const double quota =
+            double(inchiostro) / (AreaNomeRiconoscimenti.width() * AreaNomeRiconoscimenti.height());
+        QVERIFY2(quota > 0.12, qPrintable(QString::number(quota)));
         QTest::keyClick(crediti, Qt::Key_Escape);
     });
     QTest::mouseClick(trova<QToolButton>(&avvio, "imgCopyright"), Qt::LeftButton);
