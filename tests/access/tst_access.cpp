@@ -22,8 +22,10 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
 #include <cmath>
@@ -691,7 +693,7 @@ void TestAccesso::argomentiDelleFinestre_data() {
     QTest::newRow("esportazione") << QStringLiteral("esportazione") << QStringLiteral("cmdGuida")
                                   << QStringLiteral(
                                          "Esportazione magazzino prodotti in Microsoft Excel.")
-                                  << 3;
+                                  << 5;
 }
 
 void TestAccesso::argomentiDelleFinestre() {
@@ -713,11 +715,24 @@ void TestAccesso::argomentiDelleFinestre() {
     chiamante->show();
     QString titoloMostrato;
     QString testoMostrato;
+    QStringList titoletti;
     QWidget *proprietario = nullptr;
     dialoghi->allaProssimaFinestra([&](QDialog *guida) {
         proprietario = guida->parentWidget();
         titoloMostrato = trova<QLabel>(guida, "lblTitolo")->text();
-        testoMostrato = trova<QPlainTextEdit>(guida, "txtGuida")->toPlainText();
+        auto *txtGuida = trova<QTextEdit>(guida, "txtGuida");
+        testoMostrato = txtGuida->toPlainText();
+        // Plain text to read: normal weight, no cursor, headings only where the text is long.
+        QVERIFY(!txtGuida->font().bold());
+        QVERIFY(txtGuida->isReadOnly());
+        QVERIFY(!(txtGuida->textInteractionFlags() &
+                  (Qt::TextSelectableByKeyboard | Qt::TextEditable)));
+        for (QTextBlock b = txtGuida->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.blockFormat().headingLevel() > 0)
+                titoletti << b.text();
+            else
+                QVERIFY(b.charFormat().fontWeight() <= QFont::Normal);
+        }
         QCOMPARE(guida->windowTitle(), QStringLiteral(" Guida all'utilizzo del software"));
         // Escape closes it, as Chiudi does.
         QTest::keyClick(guida, Qt::Key_Escape);
@@ -729,11 +744,19 @@ void TestAccesso::argomentiDelleFinestre() {
     QCOMPARE(dialoghi->finestreEseguite(), 1);
     QCOMPARE(proprietario, chiamante.get());
     QCOMPARE(titoloMostrato, titolo);
-    // One empty line between paragraphs, none inside them.
-    const QStringList mostrati = testoMostrato.split(QStringLiteral("\n\n"));
+    // One block a paragraph, and the headings of the launcher's long text.
+    QStringList mostrati = testoMostrato.split(u'\n');
+    for (const QString &t : titoletti)
+        mostrati.removeOne(t);
     QCOMPARE(mostrati.size(), paragrafi);
     for (const auto &p : mostrati)
-        QVERIFY(!p.trimmed().isEmpty() && !p.contains(u'\n'));
+        QVERIFY(!p.trimmed().isEmpty());
+    const QStringList attesi =
+        finestra == u"avvio"
+            ? QStringList{QStringLiteral("Magazzino Prodotti"), QStringLiteral("Inventario Merce"),
+                          QStringLiteral("Da sapere")}
+            : QStringList{};
+    QCOMPARE(titoletti, attesi);
     QVERIFY(dialoghi->mostrati().isEmpty());
 }
 
@@ -763,6 +786,13 @@ void TestAccesso::argomentiCollegati() {
                             "fisso assegnandogli un nome qualsiasi."));
     QVERIFY(scheda.paragrafi[7].endsWith(QStringLiteral("danneggiato. ")));
     QCOMPARE(TuttiGliArgomenti().size(), 4);
+    // The guide tells each paragraph once: the launcher's opening and closing
+    // words, then the topics that tell the rest in full.
+    const auto sezioni = SezioniGuida();
+    QCOMPARE(sezioni.first().paragrafi, avvio.paragrafi.mid(0, 1));
+    QCOMPARE(sezioni[1].paragrafi, scheda.paragrafi);
+    QCOMPARE(sezioni[2].paragrafi, inventario.paragrafi);
+    QCOMPARE(sezioni.last().paragrafi, avvio.paragrafi.mid(17));
 }
 
 void TestAccesso::collegamentoGuida() {
@@ -786,8 +816,13 @@ void TestAccesso::collegamentoGuida() {
         QCOMPARE(dialoghi->aperti().size(), ++volte);
         QCOMPARE(dialoghi->aperti().last(), guidaPdf);
     }
-    // With the keyboard: from the text to the link, Enter opens it.
-    trova<QPlainTextEdit>(&guida, "txtGuida")->setFocus();
+    // With the keyboard: the text scrolls, then from it to the link, Enter opens it.
+    guida.mostraArgomento(Argomento(TemaGuida::Avvio));
+    auto *txtGuida = trova<QTextEdit>(&guida, "txtGuida");
+    txtGuida->setFocus();
+    QCOMPARE(txtGuida->verticalScrollBar()->value(), 0);
+    QTest::keyClick(txtGuida, Qt::Key_PageDown);
+    QVERIFY(txtGuida->verticalScrollBar()->value() > 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), lnkWeb);
     QTest::keyClick(lnkWeb, Qt::Key_Return);
@@ -873,18 +908,38 @@ void TestAccesso::guidaPdf() {
     pdftotext.start(lettore, {percorso, QStringLiteral("-")});
     QVERIFY(pdftotext.waitForFinished(30000));
     QCOMPARE(pdftotext.exitCode(), 0);
+    const QString grezzo = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    // No page left with a few lines only.
+    const QStringList pagine = grezzo.split(u'\f', Qt::SkipEmptyParts);
+    QVERIFY(pagine.size() >= 3);
+    for (qsizetype n = 0; n < pagine.size(); ++n) {
+        const qsizetype righe = pagine[n].split(u'\n', Qt::SkipEmptyParts).size();
+        QVERIFY2(righe > 4,
+                 qPrintable(QStringLiteral("pagina %1: %2 righe").arg(n + 1).arg(righe)));
+    }
     // One line per text line; words joined again for the checks.
-    const QString testo = QString::fromUtf8(pdftotext.readAllStandardOutput())
-                              .simplified()
-                              .replace(u'\uFB01', QStringLiteral("fi"));
+    const QString testo = grezzo.simplified().replace(u'\uFB01', QStringLiteral("fi"));
     QVERIFY(testo.contains(QStringLiteral("Guida all'utilizzo del software")));
     QVERIFY(testo.contains(QStringLiteral("Indice")));
-    const auto argomenti = TuttiGliArgomenti();
-    for (qsizetype i = 0; i < argomenti.size(); ++i) {
-        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + argomenti[i].titolo;
+    const auto sezioni = SezioniGuida();
+    for (qsizetype i = 0; i < sezioni.size(); ++i) {
+        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + sezioni[i].titolo;
         // Listed in the contents, and heading its section.
         QVERIFY2(testo.count(titolo) >= 2, qPrintable(titolo));
     }
+    // Every sentence told once (the section titles are in the contents too).
+    QStringList titoli;
+    for (const auto &sezione : sezioni)
+        titoli << sezione.titolo;
+    QHash<QString, int> frasi;
+    for (const QString &frase :
+         testo.split(QRegularExpression(QStringLiteral("(?<=[.:])\\s+")), Qt::SkipEmptyParts))
+        if (frase.size() >= 30 && !titoli.contains(frase)) ++frasi[frase];
+    for (auto it = frasi.cbegin(); it != frasi.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+    // The three export formats are covered.
+    for (const char *file : {"Magazzino.xlsx", "Magazzino.csv", "formato XLS"})
+        QVERIFY2(testo.contains(QLatin1String(file)), file);
     QVERIFY(testo.contains(QStringLiteral("\"bilanciopronto\" (scritta senza le virgolette).")));
     QVERIFY(testo.contains(QStringLiteral("Pagina 2")));
 
