@@ -4,6 +4,7 @@
 #include "access/TfrmGuida.h"
 #include "access/TfrmInfo.h"
 #include "access/TfrmSplash.h"
+#include "backup/ComandoBackup.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
@@ -98,6 +99,8 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     connect(imgGuida, &QToolButton::clicked, this, &TfrmAvvio::imgGuidaClick);
     connect(imgCopyright, &QToolButton::clicked, this, &TfrmAvvio::imgCopyrightClick);
     connect(imgSito, &QToolButton::clicked, this, &TfrmAvvio::imgSitoClick);
+
+    PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
 }
 
 void TfrmAvvio::imgInfoClick() {
