@@ -12,13 +12,18 @@
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <stdexcept>
 
@@ -263,6 +268,43 @@ void TestAvvio::dialoghiDiQtInItaliano() {
     QPrinter stampante;
     QPrintDialog stampa(&stampante);
     QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
+    // What Qt's catalogue lacks, the program supplies.
+    QCOMPARE(stampa.findChild<QAbstractButton *>(u"pagesRadioButton"_s)->text(), u"Pagine"_s);
+    QCOMPARE(stampa.findChild<QGroupBox *>(u"duplex"_s)->title(), u"Stampa fronte/retro"_s);
+
+    // The file chooser opens in the program folder and lists it in Italian:
+    // a folder's type, a file's size and date.
+    CartellaDiProva cartella;
+    QVERIFY(QDir(cartella.percorso()).mkdir(u"Documenti_Allegati"_s));
+    QFile file(cartella.percorso(u"listino.csv"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(953, 'x'));
+    file.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(15, 1)),
+                     QFileDevice::FileModificationTime);
+    file.close();
+    QString inizio;
+    QStringList righe;
+    QTimer::singleShot(0, [&] {
+        auto *dialogo = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialogo) return;
+        inizio = dialogo->directory().absolutePath();
+        auto *vista = dialogo->findChild<QTreeView *>(u"treeView"_s);
+        QTRY_COMPARE(vista->model()->rowCount(vista->rootIndex()), 2);
+        for (int r = 0; r < 2; ++r) {
+            QStringList celle;
+            for (int c = 0; c < 4; ++c)
+                celle << vista->model()->index(r, c, vista->rootIndex()).data().toString();
+            righe << celle.join(u'|');
+        }
+        dialogo->reject();
+    });
+    Piattaforma::dialoghi().scegliFileDaAprire(nullptr, u"Scegli"_s, {u"Tutti i file (*)"_s});
+    QCOMPARE(inizio, QDir(cartella.percorso()).absolutePath());
+    QCOMPARE(righe.size(), 2);
+    QVERIFY2(righe[0].startsWith(u"Documenti_Allegati||Cartella|"_s), qPrintable(righe[0]));
+    QVERIFY2(righe[1].startsWith(u"listino.csv|953 byte|"_s), qPrintable(righe[1]));
+    QVERIFY2(righe[1].endsWith(u"|10/12/26, 15:01"_s) || righe[1].contains(u"10/12/26"_s),
+             qPrintable(righe[1]));
 }
 
 void TestAvvio::lanciatoreDaTastiera_data() {
