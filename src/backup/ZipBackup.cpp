@@ -38,6 +38,8 @@ constexpr char ALLEGATI[] = "Documenti_Allegati";
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
+// libzip would take the slowest level; the usual one saves almost as much.
+constexpr zip_uint32_t LIVELLO_COMPRESSIONE = 6;
 
 QByteArray prefissoAllegati() {
     return QByteArray(ALLEGATI) + '/';
@@ -385,7 +387,8 @@ bool aggiungi(zip_t *za, StatoScrittura *stato, const QByteArray &nome, Sorgente
         return false;
     }
     return zip_set_file_compression(za, zip_uint64_t(indice),
-                                    memorizzato(nome) ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0;
+                                    memorizzato(nome) ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                    memorizzato(nome) ? 0 : LIVELLO_COMPRESSIONE) == 0;
 }
 
 QString messaggioScrittura(int sistema, const QString &dettaglio) {
