@@ -1,5 +1,7 @@
 #include "archive/FileIntero.h"
 
+#include "archive/Archivio.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -45,6 +47,7 @@ class ScritturaControllata final : public QIODevice {
 } // namespace
 
 bool ScriviFileIntero(const QString &percorso, const std::function<bool(QIODevice *)> &scrivi) {
+    IgnoraLimiteDimensione();
     QSaveFile file(percorso);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     ScritturaControllata uscita(&file);
