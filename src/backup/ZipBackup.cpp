@@ -1,7 +1,9 @@
 #include "backup/ZipBackup.h"
 
 #include "access/Produttore.h"
+#include "archive/Archivio.h"
 #include "archive/FileIntero.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/TScheda.h"
 
 #include <QDir>
@@ -278,6 +280,12 @@ class Sorgente {
             return true;
         }
         const QByteArray percorso = m_stato->base + '/' + m_nome;
+        if (m_nome == ARCHIVIO) {
+            // Opening it the program's way first undoes an operation a crash
+            // cut short, so the backup never holds half of one.
+            Archivio archivio(QFile::decodeName(percorso));
+            archivio.ApriArchivio();
+        }
         do {
             m_fd = ::open(percorso.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         } while (m_fd < 0 && errno == EINTR);
@@ -904,6 +912,12 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
     QList<QByteArray> attuali;
     for (const Voce &v : elencoDati(base))
         if (!v.nome.contains('/')) attuali << v.nome;
+    // What a crash left of an operation on the current archive goes with it:
+    // applied to the restored one it would undo cards that were never there.
+    const QString intento = IntentoArchivio::percorsoPer(QFile::decodeName(base + '/' + ARCHIVIO));
+    for (const QString &resto : {intento, QString(intento + u".nuovo"_s)})
+        if (fileRegolare(QFile::encodeName(resto)))
+            attuali << QFile::encodeName(QFileInfo(resto).fileName());
     const QList<QByteArray> nuovi = nomiIn(baseEstratta);
 
     QList<QByteArray> tolti;
