@@ -46,14 +46,14 @@ EsitoElenco TfrmDaSaldare::passata(const Avanza &avanza) const {
 
 void TfrmDaSaldare::riempito(const EsitoElenco &esito) {
     const qsizetype voci = m_lstRecords->righe().size();
-    QString testo = (voci == 1 ? u"1 voce in elenco"_s
-                               : QString::number(voci) + u" voci in elenco"_s) +
-                    u", valore a costo (costo × giacenza): "_s + TestoTotale(esito.totale);
+    QString testo =
+        (voci == 1 ? u"1 voce in elenco"_s : QString::number(voci) + u" voci in elenco"_s) +
+        u", valore a costo (costo × giacenza): "_s + TestoTotale(esito.totale);
     if (!esito.scartate.isEmpty())
         testo += u" (senza "_s +
-                 (esito.scartate.size() == 1 ? u"1 scheda non valutabile)"_s
-                                             : QString::number(esito.scartate.size()) +
-                                                   u" schede non valutabili)"_s);
+                 (esito.scartate.size() == 1
+                      ? u"1 scheda non valutabile)"_s
+                      : QString::number(esito.scartate.size()) + u" schede non valutabili)"_s);
     m_lblDovuto->setText(testo);
     m_lblDovuto->show();
 }
@@ -65,8 +65,7 @@ void TfrmDaSaldare::segnalaScartate(const QStringList &codici) {
     Piattaforma::dialoghi().messaggio(
         this, Piattaforma::TipoMessaggio::Avviso,
         u"Attenzione: non è stato possibile valutare "_s + quante +
-            u", perché la giacenza o il costo non è un numero valido: "_s +
-            ElencoCodici(codici) +
+            u", perché la giacenza o il costo non è un numero valido: "_s + ElencoCodici(codici) +
             u". Le schede restano in elenco ma non sono comprese nel valore a costo. Correggere "
             "la giacenza e il costo nelle schede indicate."_s);
 }

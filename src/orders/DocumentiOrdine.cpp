@@ -117,13 +117,13 @@ QString percentuale(const QString &testo) {
 
 QStringList RigheStampaOrdine(const GruppoOrdine &gruppo) {
     QStringList righe;
-    righe << rigaColonne(u"Codice"_s, u"Descrizione"_s, u"Aspetto"_s, u"Quantità"_s,
-                         u"Costo €"_s, u"Importo €"_s);
+    righe << rigaColonne(u"Codice"_s, u"Descrizione"_s, u"Aspetto"_s, u"Quantità"_s, u"Costo €"_s,
+                         u"Importo €"_s);
     righe << QString(L_RIGA, u'-');
     for (const RigaOrdine &r : gruppo.righe) {
         if (!gruppo.inOrdine(r)) continue;
-        righe << rigaColonne(r.codice, r.nome, r.aspetto, QString::number(r.quantita),
-                             r.testoCosto, TestoImporto(r.importo()));
+        righe << rigaColonne(r.codice, r.nome, r.aspetto, QString::number(r.quantita), r.testoCosto,
+                             TestoImporto(r.importo()));
     }
     righe << QString(L_RIGA, u'-');
     righe << aDestra(u"Totale ordine: € "_s + TestoEuro(gruppo.totale()), L_RIGA);
@@ -149,8 +149,8 @@ bool CostruisciRepOrdini(TfrxReport &report, const std::vector<GruppoOrdine> &gr
 QString NomeFileSicuro(const QString &testo) {
     QString nome;
     for (const QChar c : testo) {
-        const bool buono = c.isLetterOrNumber() || c == u' ' || c == u'-' || c == u'_' ||
-                           c == u'.' || c == u',';
+        const bool buono =
+            c.isLetterOrNumber() || c == u' ' || c == u'-' || c == u'_' || c == u'.' || c == u',';
         const QChar scelto = buono ? c : u'_';
         // One stand-in for a run of characters that cannot be in a name.
         if (scelto == u'_' && nome.endsWith(u'_')) continue;
@@ -159,7 +159,8 @@ QString NomeFileSicuro(const QString &testo) {
     nome = nome.simplified();
     nome = nome.left(60);
     // No hidden file, no "." or "..", no blank or dot at either end.
-    while (!nome.isEmpty() && (nome.front() == u'.' || nome.front() == u' ' || nome.front() == u'_'))
+    while (!nome.isEmpty() &&
+           (nome.front() == u'.' || nome.front() == u' ' || nome.front() == u'_'))
         nome.remove(0, 1);
     while (!nome.isEmpty() && (nome.back() == u'.' || nome.back() == u' ' || nome.back() == u'_'))
         nome.chop(1);
@@ -229,8 +230,7 @@ QString TestoSenzaFormula(const QString &testo) {
     const QString t = Rifila(testo);
     if (t.isEmpty()) return t;
     const QChar c = t.front();
-    if (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r' ||
-        c == u'\'')
+    if (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r' || c == u'\'')
         return u'\'' + t;
     return t;
 }
@@ -254,8 +254,8 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
         return valore ? ScriviNumero(*valore) : TestoSenzaFormula(testo);
     };
     if (!scrivi("\xEF\xBB\xBF" + riga({u"Fornitore"_s, u"Agente"_s, u"Recapito"_s, u"Codice"_s,
-                                        u"Nome"_s, u"Aspetto"_s, u"Giacenza"_s, u"Soglia"_s,
-                                        u"Quantità"_s, u"Costo"_s, u"Importo"_s})))
+                                       u"Nome"_s, u"Aspetto"_s, u"Giacenza"_s, u"Soglia"_s,
+                                       u"Quantità"_s, u"Costo"_s, u"Importo"_s})))
         return false;
     for (const GruppoOrdine &g : gruppi) {
         for (const RigaOrdine &r : g.righe) {
@@ -274,7 +274,8 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
 }
 
 PostaOrdine CollegamentoPosta(const GruppoOrdine &gruppo, const QDate &data, int massimo) {
-    static const QRegularExpression indirizzo(u"[^\\s@<>;,:\"()]+@[^\\s@<>;,:\"()]+\\.[A-Za-z]{2,}"_s);
+    static const QRegularExpression indirizzo(
+        u"[^\\s@<>;,:\"()]+@[^\\s@<>;,:\"()]+\\.[A-Za-z]{2,}"_s);
     QString destinatario;
     for (const QString &testo : {gruppo.recapito, gruppo.agente}) {
         const auto trovato = indirizzo.match(testo);
@@ -289,8 +290,7 @@ PostaOrdine CollegamentoPosta(const GruppoOrdine &gruppo, const QDate &data, int
         gruppo.agente.isEmpty() ? u"Buongiorno,"_s : u"Buongiorno "_s + gruppo.agente + u","_s;
     const QString inizio = saluto + u"\r\n\r\nvi trasmettiamo il seguente ordine:\r\n\r\n"_s;
     QString chiusura = u"\r\nTotale ordine: € "_s + TestoEuro(gruppo.totale());
-    if (haNonLeggibili(gruppo))
-        chiusura += u" (le righe con importo n.d. non sono comprese)"_s;
+    if (haNonLeggibili(gruppo)) chiusura += u" (le righe con importo n.d. non sono comprese)"_s;
     chiusura += u"\r\n\r\nCordiali saluti\r\n"_s;
     const QString nota =
         u"...\r\nL'elenco è troppo lungo per questo messaggio: allegare il PDF dell'ordine.\r\n"_s;

@@ -157,7 +157,7 @@ Qt::ItemFlags ModelloOrdini::flags(const QModelIndex &indice) const {
 QVariant ModelloOrdini::headerData(int sezione, Qt::Orientation orientamento, int ruolo) const {
     if (orientamento != Qt::Horizontal || ruolo != Qt::DisplayRole) return {};
     static const char16_t *const TITOLI[COLONNE] = {
-        u"Fornitore / Codice", u"Nome", u"Aspetto", u"Giacenza", u"Soglia",
+        u"Fornitore / Codice", u"Nome",        u"Aspetto", u"Giacenza", u"Soglia",
         u"In ordine",          u"Da ordinare", u"Costo €", u"Importo €"};
     if (sezione < 0 || sezione >= COLONNE) return {};
     return QString::fromUtf16(TITOLI[sezione]);

@@ -54,8 +54,8 @@ QString GruppoOrdine::nomeMostrato() const {
 
 int GruppoOrdine::righeInOrdine() const {
     if (!incluso) return 0;
-    return int(std::count_if(righe.begin(), righe.end(),
-                             [](const RigaOrdine &r) { return r.inclusa; }));
+    return int(
+        std::count_if(righe.begin(), righe.end(), [](const RigaOrdine &r) { return r.inclusa; }));
 }
 
 double GruppoOrdine::totale() const {

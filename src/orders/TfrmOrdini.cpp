@@ -223,23 +223,22 @@ void TfrmOrdini::btnSalvaPdfClick() {
     QStringList nomi;
     for (const QString &p : esito.scritti)
         nomi << QFileInfo(p).fileName();
-    dialoghi().messaggio(this, TipoMessaggio::Informazione,
-                         (esito.scritti.size() == 1 ? u"È stato salvato un ordine"_s
-                                                    : u"Sono stati salvati "_s +
-                                                          QString::number(esito.scritti.size()) +
-                                                          u" ordini"_s) +
-                             u" nella cartella \""_s +
-                             QDir::toNativeSeparators(CartellaOrdini()) + u"\": "_s +
-                             nomi.join(u", "_s) + u"."_s);
+    dialoghi().messaggio(
+        this, TipoMessaggio::Informazione,
+        (esito.scritti.size() == 1
+             ? u"È stato salvato un ordine"_s
+             : u"Sono stati salvati "_s + QString::number(esito.scritti.size()) + u" ordini"_s) +
+            u" nella cartella \""_s + QDir::toNativeSeparators(CartellaOrdini()) + u"\": "_s +
+            nomi.join(u", "_s) + u"."_s);
 }
 
 void TfrmOrdini::btnSalvaCsvClick() {
     if (!qualcosaDaOrdinare()) return;
     const QString percorso = QDir(CartellaOrdini()).filePath(NomeFileCsv(m_data));
-    const bool scritto = QDir().mkpath(CartellaOrdini()) &&
-                         ScriviFileIntero(percorso, [this](QIODevice *d) {
-                             return ScriviCsvOrdini(d, m_modello.gruppi());
-                         });
+    const bool scritto =
+        QDir().mkpath(CartellaOrdini()) && ScriviFileIntero(percorso, [this](QIODevice *d) {
+            return ScriviCsvOrdini(d, m_modello.gruppi());
+        });
     if (!scritto) {
         dialoghi().messaggio(this, TipoMessaggio::Errore,
                              u"Impossibile scrivere \""_s + QDir::toNativeSeparators(percorso) +
@@ -266,11 +265,10 @@ void TfrmOrdini::btnInviaClick() {
     if (posta.troncato) {
         // The whole order goes with the mail as its PDF.
         const EsitoPdf pdf = SalvaPdfOrdini({gruppo}, CartellaOrdini(), m_data);
-        const QString dove =
-            pdf.scritti.isEmpty()
-                ? u"da salvare con il pulsante Salva PDF"_s
-                : u"che è stato salvato in \""_s + QDir::toNativeSeparators(pdf.scritti.front()) +
-                      u"\""_s;
+        const QString dove = pdf.scritti.isEmpty()
+                                 ? u"da salvare con il pulsante Salva PDF"_s
+                                 : u"che è stato salvato in \""_s +
+                                       QDir::toNativeSeparators(pdf.scritti.front()) + u"\""_s;
         dialoghi().messaggio(this, TipoMessaggio::Informazione,
                              u"L'ordine è troppo lungo per il testo del messaggio, che ne "
                              "riporta solo le prime righe: allegare il PDF dell'ordine, "_s +

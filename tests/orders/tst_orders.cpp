@@ -14,8 +14,8 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QUrlQuery>
 #include <QTreeView>
+#include <QUrlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -334,8 +334,8 @@ void TestOrdini::pdfPerFornitore() {
     // A long order over two pages, a supplier whose name cannot be a file
     // name, one of 200 characters, and two names that give the same file.
     std::vector<GruppoOrdine> gruppi{gruppo(u"Rossi/Bianchi \"Sud\""_s, 80, u"Mario"_s),
-                                     gruppo(QString(200, u'Z'), 2), gruppo(u"Rossi\\Bianchi 'Sud'"_s, 1),
-                                     gruppo(u"Fuori"_s, 3)};
+                                     gruppo(QString(200, u'Z'), 2),
+                                     gruppo(u"Rossi\\Bianchi 'Sud'"_s, 1), gruppo(u"Fuori"_s, 3)};
     gruppi[3].incluso = false;
     gruppi[2].righe[0].costo.reset();
     const QDate data(2026, 12, 10);
