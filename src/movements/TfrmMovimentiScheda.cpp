@@ -208,7 +208,7 @@ QStringList TfrmMovimentiScheda::RigheStampa(const QList<Movimento> &movimenti, 
                                              qint64 giacenza) {
     QStringList righe;
     auto riga = [](const QString &data, const QString &tipo, const QString &quantita,
-                   const QString &dopo, const QString &nota, const QString &postazione) {
+                   const QString &dopo, const QString &nota, const QString &postazione) -> QString {
         return Colonna(data, 17) + u' ' + Colonna(tipo, 26) + u' ' + Colonna(quantita, 9, true) +
                u' ' + Colonna(dopo, 9, true) + u"  "_s + Colonna(nota, 60) + u' ' +
                Colonna(postazione, 30);

@@ -1,8 +1,22 @@
 #include "Fixture.h"
 
+#include "DialoghiFinti.h"
 #include "archive/Archivio.h"
 #include "movements/Giornale.h"
 #include "movements/Movimenti.h"
+#include "movements/Periodo.h"
+#include "movements/TfrmMovimentiPeriodo.h"
+#include "movements/TfrmMovimentiScheda.h"
+#include "report/TfrxReport.h"
+
+#include <QBuffer>
+#include <QChartView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
 
 #include <QApplication>
 #include <QFile>
@@ -11,6 +25,8 @@
 #include <QTest>
 #include <QTimeZone>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(Totali)
 
 using namespace Qt::StringLiterals;
 
@@ -73,6 +89,46 @@ int Pilota(const QString &percorso, const QString &nome, int quanti) {
     return 0;
 }
 
+// Under a display, FOTO_FINESTRE=folder keeps a picture of each window tested.
+void Fotografa(QWidget *finestra, const QString &nome) {
+    const QString cartella = qEnvironmentVariable("FOTO_FINESTRE");
+    if (cartella.isEmpty()) return;
+    finestra->show();
+    QTest::qWait(300);
+    finestra->grab().save(cartella + u'/' + nome + u".png"_s);
+}
+
+QString Cella(QTableWidget *tabella, int riga, int colonna) {
+    auto *cella = tabella->item(riga, colonna);
+    return cella ? cella->text() : QString();
+}
+
+bool TestoInPagine(const std::vector<PaginaPreparata> &pagine, const QString &cercato) {
+    for (const auto &pagina : pagine)
+        for (const auto &testo : pagina.testi)
+            if (testo.testo.contains(cercato)) return true;
+    return false;
+}
+
+// A year of movements of three cards in two categories.
+QList<Movimento> MovimentiDelPeriodo() {
+    auto m = [](int mese, int giorno, qint64 posizione, TipoMovimento tipo, qint64 q,
+                const QString &costo, const QString &categoria) {
+        Movimento x = MovimentoDiProva(posizione, tipo, q, 0);
+        x.quando = QDateTime(QDate(2026, mese, giorno), QTime(10, 0), QTimeZone(3600));
+        x.costo = costo;
+        x.categoria = categoria;
+        return x;
+    };
+    return {m(1, 31, 1, TipoMovimento::NuovaScheda, 10, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 1, 1, TipoMovimento::Carico, 5, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 10, 2, TipoMovimento::Carico, 4, u"1,25"_s, u"Colori"_s),
+            m(2, 28, 1, TipoMovimento::Scarico, -3, u"2,00"_s, u"Ferramenta"_s),
+            m(3, 1, 3, TipoMovimento::Rettifica, -2, u"10,00"_s, u"Ferramenta"_s),
+            m(3, 15, 2, TipoMovimento::Spostamento, 0, u"1,25"_s, u"Colori"_s),
+            m(4, 1, 2, TipoMovimento::Scarico, -1, u"1,25"_s, u"Colori"_s)};
+}
+
 } // namespace
 
 class TestMovimenti : public QObject {
@@ -91,6 +147,12 @@ class TestMovimenti : public QObject {
     void storiaSegueLaScheda();
     void annullaUltimoMovimento();
     void annullaFuoriCampo();
+    void periodo_data();
+    void periodo();
+    void periodoEsportato();
+    void finestraScheda();
+    void finestraSchedaAnnulla();
+    void finestraPeriodo();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -371,6 +433,198 @@ void TestMovimenti::annullaFuoriCampo() {
     QCOMPARE(AnnullaUltimoMovimento(1, cartella.archivio()).esito, Annullamento::FuoriCampo);
     QCOMPARE(cartella.leggiArchivio(), archivio);
     QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+}
+
+void TestMovimenti::periodo_data() {
+    QTest::addColumn<QDate>("dal");
+    QTest::addColumn<QDate>("al");
+    QTest::addColumn<int>("righe");
+    QTest::addColumn<Totali>("ferramenta");
+    QTest::addColumn<Totali>("colori");
+    QTest::addColumn<QStringList>("mesi");
+    QTest::newRow("febbraio e marzo, estremi compresi")
+        << QDate(2026, 2, 1) << QDate(2026, 3, 15) << 5 << Totali{5, 5, 10, 26}
+        << Totali{4, 0, 5, 0} << QStringList{u"2026-02"_s, u"2026-03"_s};
+    QTest::newRow("tutto l'anno") << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 7
+                                  << Totali{15, 5, 30, 26} << Totali{4, 1, 5, 1.25}
+                                  << QStringList{u"2026-01"_s, u"2026-02"_s, u"2026-03"_s,
+                                                 u"2026-04"_s};
+    QTest::newRow("nessun movimento")
+        << QDate(2025, 1, 1) << QDate(2025, 12, 31) << 0 << Totali{} << Totali{} << QStringList{};
+}
+
+void TestMovimenti::periodo() {
+    QFETCH(QDate, dal);
+    QFETCH(QDate, al);
+    QFETCH(int, righe);
+    QFETCH(Totali, ferramenta);
+    QFETCH(Totali, colori);
+    QFETCH(QStringList, mesi);
+    CartellaDiProva cartella;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(dal, al);
+    QCOMPARE(int(r.righe.size()), righe);
+    QCOMPARE(r.perCategoria.value(u"Ferramenta"_s), ferramenta);
+    QCOMPARE(r.perCategoria.value(u"Colori"_s), colori);
+    QCOMPARE(r.perMese.keys(), mesi);
+    Totali totale = ferramenta;
+    totale.entrate += colori.entrate;
+    totale.uscite += colori.uscite;
+    totale.valoreEntrate += colori.valoreEntrate;
+    totale.valoreUscite += colori.valoreUscite;
+    QCOMPARE(r.totale, totale);
+    Totali perScheda;
+    for (const Totali &t : r.perScheda)
+        perScheda.entrate += t.entrate;
+    QCOMPARE(perScheda.entrate, totale.entrate);
+}
+
+void TestMovimenti::periodoEsportato() {
+    CartellaDiProva cartella;
+    QList<Movimento> movimenti = MovimentiDelPeriodo();
+    movimenti[1].nota = u"=DDT 5"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(QDate(2026, 2, 1), QDate(2026, 2, 28));
+    // A line appended after the summary is not in its export.
+    QVERIFY(RegistraMovimenti({movimenti[1]}));
+    QBuffer csv;
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviCsvPeriodo(&csv, QDate(2026, 2, 1), QDate(2026, 2, 28), r));
+    const QList<QByteArray> righe = csv.data().split('\n');
+    QCOMPARE(righe[0], "\xEF\xBB\xBF" + IntestazioneGiornale().replace(";Dati", "") + "\r");
+    QCOMPARE(righe[1], "2026-02-01T10:00:00+01:00;1;COD1;Prodotto 1;Ferramenta;Carico;5;0;5;"
+                       "\"2,00\";cassa (mario);'=DDT 5\r");
+    QCOMPARE(righe[4], "\r");
+    QVERIFY(
+        csv.data().contains("\r\nTotali per categoria\r\nCategoria;Pezzi in entrata;Pezzi in "
+                            "uscita;Valore in entrata;Valore in uscita\r\nColori;4;0;5,00;0,00\r\n"
+                            "Ferramenta;5;3;10,00;6,00\r\n\r\nTotale;9;3;15,00;6,00\r\n"));
+}
+
+void TestMovimenti::finestraScheda() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"11"_s);
+    scheda.impostaTesto(Campo::Avviso, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QList<Movimento> movimenti = {MovimentoDiProva(1, TipoMovimento::NuovaScheda, 10, 0, 1),
+                                  MovimentoDiProva(1, TipoMovimento::Scarico, -7, 10, 2),
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 3)};
+    movimenti[2].nota = u"DDT 123"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    QFile giornale(PercorsoGiornale());
+    QVERIFY(giornale.open(QIODevice::Append));
+    giornale.write("riga rovinata;1;\n");
+    giornale.close();
+
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    QCOMPARE(finestra.lblScheda->text(), u"Scheda n. 1: COD1 - Prodotto 1   Giacenza: 11"_s);
+    // Newest first; the stock on the card differs from the journal's last by -1.
+    const QStringList attese[] = {
+        {QString(), u"Differenza non registrata"_s, u"-1"_s, u"11"_s, QString(), QString()},
+        {u"03/03/2026 09:00"_s, u"Carico"_s, u"+9"_s, u"12"_s, u"DDT 123"_s, u"cassa (mario)"_s},
+        {u"02/03/2026 09:00"_s, u"Scarico"_s, u"-7"_s, u"3"_s, QString(), u"cassa (mario)"_s},
+        {u"01/03/2026 09:00"_s, u"Nuova scheda"_s, u"+10"_s, u"10"_s, QString(),
+         u"cassa (mario)"_s}};
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 4);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(Cella(finestra.grdMovimenti, r, c), attese[r][c]);
+    QVERIFY(finestra.lblAvviso->isVisibleTo(&finestra));
+    QCOMPARE(finestra.lblAvviso->text(),
+             u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s);
+    // The chart: the stock in steps, the threshold flat.
+    QChart *grafico = finestra.graGiacenza->chart();
+    QCOMPARE(grafico->series().size(), 2);
+    const auto *giacenza = static_cast<QLineSeries *>(grafico->series()[0]);
+    QCOMPARE(giacenza->at(giacenza->count() - 1).y(), 12.0);
+    const auto *soglia = static_cast<QLineSeries *>(grafico->series()[1]);
+    QCOMPARE(soglia->at(0).y(), 4.0);
+    Fotografa(&finestra, u"storia"_s);
+
+    // Printed through the report engine with its chart.
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QVERIFY(!pagine.empty());
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti della scheda COD1 - Prodotto 1"_s));
+    QVERIFY(TestoInPagine(pagine, u"Differenza non registrata"_s));
+    QVERIFY(TestoInPagine(pagine, u"DDT 123"_s));
+    QCOMPARE(dialoghi.lavoriStampa().size(), 1);
+}
+
+void TestMovimenti::finestraSchedaAnnulla() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"12"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::NuovaScheda, 3, 0, 1),
+                               MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 2)}));
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    // "No" to the question changes nothing.
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Annullare l'ultimo movimento (Carico +9 del 02/03/2026 09:00)? "
+                                u"Verrà registrato il movimento opposto."_s);
+    QVERIFY(!finestra.giacenzaCambiata());
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 2);
+
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QVERIFY(finestra.giacenzaCambiata());
+    QCOMPARE(finestra.giacenza(), 3);
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 3);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 1), u"Scarico"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 2), u"-9"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 3), u"3"_s);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Giacenza), u"3"_s);
+}
+
+void TestMovimenti::finestraPeriodo() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    TfrmMovimentiPeriodo finestra(nullptr);
+    finestra.txtDal->setText(u"01/02/2026"_s);
+    finestra.txtAl->setText(u"31/01/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Attenzione: la data iniziale è successiva alla data finale."_s);
+    QVERIFY(!finestra.btnStampa->isEnabled());
+
+    finestra.txtAl->setText(u"31/03/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(finestra.grdMovimenti->model()->rowCount(), 5);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 5).data().toString(), u"Carico"_s);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 0).data().toString(), u"01/02/2026 10:00"_s);
+    QCOMPARE(finestra.grdCategorie->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 0), u"Ferramenta"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 3), u"10,00"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 4), u"26,00"_s);
+    QCOMPARE(finestra.lblTotale->text(), u"5 movimenti. In entrata 9 pezzi per 15,00 euro, in "
+                                         u"uscita 5 pezzi per 26,00 euro."_s);
+    QCOMPARE(finestra.graMesi->chart()->series().size(), 1);
+    finestra.resize(1100, 700);
+    Fotografa(&finestra, u"periodo"_s);
+
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti dal 01/02/2026 al 31/03/2026"_s));
+    QVERIFY(TestoInPagine(pagine, u"TOTALI PER CATEGORIA"_s));
+
+    const QString csv = cartella.percorso(u"periodo.csv"_s);
+    dialoghi.allaProssimaScelta(csv);
+    QTest::mouseClick(finestra.btnEsporta, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"I movimenti del periodo sono stati esportati nel file "_s + csv + u'.');
+    QCOMPARE(Leggi(csv).count('\n'), 1 + 5 + 1 + 2 + 3 + 1 + 2 + 2 + 2);
 }
 
 int main(int argc, char *argv[]) {
