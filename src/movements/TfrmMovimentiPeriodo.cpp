@@ -170,6 +170,10 @@ TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, const QString &gio
     prgAvanzamento->setAccessibleName(u"Avanzamento"_s);
     prgAvanzamento->setRange(0, 1000);
     prgAvanzamento->hide();
+    for (QLineEdit *casella : {txtDal, txtAl})
+        casella->setFixedWidth(casella->fontMetrics().horizontalAdvance(u"00/00/00000"_s) + 16);
+    for (QPushButton *scegli : {btnDal, btnAl})
+        scegli->setFixedWidth(scegli->fontMetrics().horizontalAdvance(u"...."_s) + 16);
     for (QWidget *w : std::initializer_list<QWidget *>{lblDal, txtDal, btnDal, lblAl, txtAl, btnAl,
                                                        btnCalcola, prgAvanzamento})
         date->addWidget(w);
@@ -349,6 +353,7 @@ QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
     asseX->append(mesi.isEmpty() ? QStringList{QString()} : mesi);
     auto *asseY = new QValueAxis;
     asseY->setRange(0, massimo * 1.1);
+    asseY->applyNiceNumbers();
     asseY->setLabelFormat(u"%.0f"_s);
     asseY->setTitleText(u"Euro"_s);
     grafico->addAxis(asseX, Qt::AlignBottom);
