@@ -335,6 +335,10 @@ bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const 
     return trovata;
 }
 
+QString ContaConNome(qsizetype n, const QString &singolare, const QString &plurale) {
+    return QString::number(n) + u' ' + (n == 1 ? singolare : plurale);
+}
+
 QString ElencoCodici(const QStringList &codici) {
     QStringList primi = codici.mid(0, 10);
     if (codici.size() > 10) primi << u"..."_s;

@@ -69,5 +69,8 @@ void ScriviNumeroGrezzo(double valore, std::string &uscita);
 bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione);
 
+// "<n> schede" / "1 scheda": a count with its noun, singular for one.
+QString ContaConNome(qsizetype n, const QString &singolare, const QString &plurale);
+
 // The codes named in a message about left-out cards: the first ten, then "...".
 QString ElencoCodici(const QStringList &codici);

@@ -179,6 +179,17 @@ class ModelloEsportazione : public QAbstractTableModel {
             m_righe.push_back(rigaDi(schede[i], primaPosizione + qint64(i)));
         endInsertRows();
     }
+    // Rows of cards the import changed, read again from the archive.
+    void rileggiSchede(const std::vector<qint64> &posizioni) {
+        Archivio archivio;
+        if (!archivio.ApriArchivio()) return;
+        TScheda scheda;
+        for (const qint64 p : posizioni) {
+            if (p < 1 || p > qint64(m_righe.size()) || !archivio.leggi(p, scheda)) continue;
+            m_righe[std::size_t(p - 1)] = rigaDi(scheda, p);
+        }
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
     static Riga rigaDi(const TScheda &scheda, qint64 posizione) {
         Riga riga;
         riga.byte.reserve(128);
@@ -274,8 +285,10 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
          u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s, 560},
         {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
          u"Esporta tutti i dati delle schede in un file CSV."_s, 636},
-        {u"cmdImportaCsv"_s, u"importa_csv"_s, u"Importa schede da CSV"_s,
-         u"Aggiunge all'archivio nuove schede lette da un file CSV."_s, 712},
+        {u"cmdImportaCsv"_s, u"importa_csv"_s, u"Importa da CSV..."_s,
+         u"Aggiunge o aggiorna schede dell'archivio leggendole da un file CSV, per esempio il "
+         u"listino di un fornitore."_s,
+         712},
         {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
          u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
         {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
@@ -294,6 +307,13 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
         m_testiStato.insert(b, p.stato);
         creati[n++] = b;
     }
+
+    // The import is a command of its own: its caption shows under the picture.
+    QToolButton *importa = creati[3];
+    importa->setText(importa->accessibleName());
+    importa->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    importa->setIconSize(QSize(40, 40));
+    importa->setGeometry(700, 4, 110, 80);
 
     m_modello = new ModelloEsportazione(this);
     m_grdRecords = new QTableView(pan);
@@ -438,7 +458,7 @@ void TfrmExpMagazzino::cmdEsportaXlsxClick() {
 
 void TfrmExpMagazzino::cmdImportaCsvClick() {
     const QString percorso = dialoghi().scegliFileDaAprire(
-        this, u"Importa schede da CSV"_s, {u"File CSV (*.csv)"_s, u"Tutti i file (*)"_s});
+        this, u"Importa schede da CSV"_s, {u"File CSV (*.csv *.txt)"_s, u"Tutti i file (*)"_s});
     if (percorso.isEmpty()) return;
     QFile file(percorso);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -446,20 +466,25 @@ void TfrmExpMagazzino::cmdImportaCsvClick() {
                                                QFileInfo(percorso).fileName() + u"\"."_s);
         return;
     }
-    Importazione importazione = PreparaImportazione(file.readAll());
+    const QString archivio = PercorsoArchivio();
+    Importazione importazione = PreparaImportazione(file.readAll(), archivio);
     file.close();
+    if (PrendiAvvisoRipristino()) dialoghi().messaggioSemplice(this, MessaggioRipristino());
     if (!importazione.errore.isEmpty()) {
         dialoghi().messaggioSemplice(this, importazione.errore);
         return;
     }
-    TfrmImportaCsv anteprima(this, std::move(importazione), QFileInfo(percorso).fileName());
+    TfrmImportaCsv anteprima(this, std::move(importazione), QFileInfo(percorso).fileName(),
+                             archivio);
     dialoghi().esegui(&anteprima);
     if (anteprima.primaPosizione() < 0) return;
-    // The new cards join the grid, after what it shows.
+    // The new cards join the grid, after what it shows; changed ones are read again.
     std::vector<TScheda> aggiunte;
-    for (const RigaImportata &riga : anteprima.importazione().righe)
-        if (riga.motivo.isEmpty()) aggiunte.push_back(SchedaDaRiga(riga));
+    for (const qsizetype riga : anteprima.righeNuove())
+        aggiunte.push_back(anteprima.importazione().nuovaScheda(riga));
     m_modello->aggiungiSchede(anteprima.primaPosizione(), aggiunte);
+    if (!anteprima.posizioniAggiornate().empty())
+        m_modello->rileggiSchede(anteprima.posizioniAggiornate());
 }
 
 void TfrmExpMagazzino::cmdEsportaCsvClick() {

@@ -84,6 +84,14 @@ class DialoghiReali final : public Dialoghi {
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
 
+    QString scegliCartella(QWidget *genitore, const QString &titolo,
+                           const QString &iniziale) override {
+        QFileDialog dialogo(genitore, titolo, iniziale);
+        dialogo.setFileMode(QFileDialog::Directory);
+        dialogo.setOption(QFileDialog::ShowDirsOnly);
+        return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
+    }
+
     QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override {
         QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));

@@ -39,6 +39,8 @@ class TestAvvio : public QObject {
     void inventarioEUscita();
     void erroreGenerale();
     void dialoghiDiQtInItaliano();
+    void lanciatoreDaTastiera_data();
+    void lanciatoreDaTastiera();
 };
 
 void TestAvvio::avvioConPassword() {
@@ -119,14 +121,25 @@ void TestAvvio::avvioELanciatore() {
     QVERIFY(!finestre.magazzino->isVisible());
     QVERIFY(!finestre.menuRiepilogo->isVisible());
     QCOMPARE(finestre.menuRiepilogo->windowTitle(), QStringLiteral(" Quadrelo - Inventario Merce"));
-    // Pictures only: nothing on the launcher takes the keyboard focus.
+    // Every picture is reached with Tab, in reading order; a click leaves the focus alone.
     const auto pulsanti = avvio->findChildren<QToolButton *>();
     QCOMPARE(pulsanti.size(), 9);
     for (auto *b : pulsanti) {
-        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(b->focusPolicy(), Qt::TabFocus);
         QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(!b->accessibleName().isEmpty());
     }
+    QApplication::setActiveWindow(avvio);
+    QVERIFY(QTest::qWaitForWindowActive(avvio));
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"imgMagazzino"_s);
+    QStringList visti;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visti << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visti, (QStringList{u"btnMagazzino"_s, u"imgInventario"_s, u"btnInventario"_s,
+                                 u"imgCopyright"_s, u"imgSito"_s, u"imgEsci"_s, u"imgInfo"_s,
+                                 u"imgGuida"_s, u"imgMagazzino"_s}));
     // The process-wide formats are in force once the launcher exists.
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
 }
@@ -228,6 +241,52 @@ void TestAvvio::dialoghiDiQtInItaliano() {
     QPrinter stampante;
     QPrintDialog stampa(&stampante);
     QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
+}
+
+void TestAvvio::lanciatoreDaTastiera_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<QString>("finestra"); // caption of the window it opens, if any
+    QTest::addColumn<QString>("aperto");   // what it hands to the desktop, if anything
+    QTest::newRow("informazioni, Invio")
+        << u"imgInfo"_s << int(Qt::Key_Return) << u" Informazioni su Quadrelo"_s << QString();
+    QTest::newRow("guida, Spazio") << u"imgGuida"_s << int(Qt::Key_Space)
+                                   << u" Guida all'utilizzo del software"_s << QString();
+    QTest::newRow("riconoscimenti, Invio del tastierino")
+        << u"imgCopyright"_s << int(Qt::Key_Enter) << u" Quadrelo - Realizzato da "_s << QString();
+    QTest::newRow("sito, Invio") << u"imgSito"_s << int(Qt::Key_Return) << QString()
+                                 << u"www.quadrelo.it"_s;
+}
+
+void TestAvvio::lanciatoreDaTastiera() {
+    QFETCH(QString, pulsante);
+    QFETCH(int, tasto);
+    QFETCH(QString, finestra);
+    QFETCH(QString, aperto);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    avvio.show();
+    QApplication::setActiveWindow(&avvio);
+    QVERIFY(QTest::qWaitForWindowActive(&avvio));
+    QString vista;
+    if (!finestra.isEmpty())
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            vista = d->windowTitle();
+            d->reject();
+        });
+    auto *b = avvio.findChild<QToolButton *>(pulsante);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key(tasto));
+    QVERIFY(vista.startsWith(finestra));
+    QCOMPARE(vista.isEmpty(), finestra.isEmpty());
+    QCOMPARE(dialoghi.aperti().size(), aperto.isEmpty() ? 0 : 1);
+    if (!aperto.isEmpty()) QVERIFY(dialoghi.aperti().first().toString().contains(aperto));
+    // Enter on the exit picture ends the program.
+    QSignalSpy fine(&avvio, &TfrmAvvio::esci);
+    avvio.findChild<QToolButton *>(u"imgEsci"_s)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(fine.count(), 1);
 }
 
 QTEST_MAIN(TestAvvio)
