@@ -2,13 +2,17 @@
 
 #include "archive/RegoleNumeri.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
 
 void Totali::aggiungi(const Movimento &m) {
-    const double costo = LeggiNumero(m.costo).value_or(0);
+    aggiungi(m, LeggiNumero(m.costo).value_or(0));
+}
+
+void Totali::aggiungi(const Movimento &m, double costo) {
     if (m.quantita > 0) {
         entrate += m.quantita;
         valoreEntrate += double(m.quantita) * costo;
@@ -56,6 +60,13 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     RiepilogoPeriodo r;
     const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
     const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
+    // Totals gather in hashes, sorted once at the end; costs and months
+    // repeat, so each is read once.
+    QHash<std::pair<QString, QString>, Totali> perScheda;
+    QHash<QString, Totali> perCategoria;
+    QHash<QString, double> costi;
+    int meseCorrente = -1;
+    Totali *totaliMese = nullptr;
     r.lettura = LeggiGiornale(
         giornale,
         [&](QByteArrayView riga, char) {
@@ -68,13 +79,25 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
             const QDate giorno = m.quando.date();
             if (giorno < dal || giorno > al) return true;
             r.righe.push_back(offset);
-            r.perScheda[{m.codice, m.nome}].aggiungi(m);
-            r.perCategoria[m.categoria].aggiungi(m);
-            r.perMese[giorno.toString(u"yyyy-MM"_s)].aggiungi(m);
-            r.totale.aggiungi(m);
+            auto costo = costi.constFind(m.costo);
+            if (costo == costi.cend())
+                costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));
+            perScheda[{m.codice, m.nome}].aggiungi(m, *costo);
+            perCategoria[m.categoria].aggiungi(m, *costo);
+            const int mese = giorno.year() * 100 + giorno.month();
+            if (mese != meseCorrente || !totaliMese) {
+                meseCorrente = mese;
+                totaliMese = &r.perMese[giorno.toString(u"yyyy-MM"_s)];
+            }
+            totaliMese->aggiungi(m, *costo);
+            r.totale.aggiungi(m, *costo);
             return true;
         },
         progresso);
+    for (auto i = perScheda.cbegin(); i != perScheda.cend(); ++i)
+        r.perScheda.insert(i.key(), i.value());
+    for (auto i = perCategoria.cbegin(); i != perCategoria.cend(); ++i)
+        r.perCategoria.insert(i.key(), i.value());
     return r;
 }
 

@@ -17,6 +17,7 @@ struct Totali {
     double valoreEntrate = 0;
     double valoreUscite = 0;
     void aggiungi(const Movimento &m);
+    void aggiungi(const Movimento &m, double costo);
     bool operator==(const Totali &) const = default;
 };
 
