@@ -128,7 +128,10 @@ class ModelloAnteprimaCsv : public QAbstractTableModel {
         if (i.column() == 0) return QString::number(m_importazione.numero(n));
         const RigaImportata &r = riga(i.row());
         if (i.column() == 1) return testoStato(r);
-        const int campo = m_importazione.scelta().colonne.value(i.column() - 2, -1);
+        // A refused row shows the file's own cells, to see what to mend.
+        const int campo = r.stato == StatoRiga::Rifiutata
+                              ? -1
+                              : m_importazione.scelta().colonne.value(i.column() - 2, -1);
         return campo < 0 ? r.celle.value(i.column() - 2) : r.campi.value(campo);
     }
     QVariant headerData(int sezione, Qt::Orientation verso, int ruolo) const override {
@@ -223,10 +226,11 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_chkSoloRifiutate->setObjectName(u"chkSoloRifiutate"_s);
 
     // The row of drop-downs, one over each column of the file.
-    auto *lblColonne = new QLabel(u"Campo di ogni colonna del file:"_s, this);
     m_panColonne = new QWidget(this);
     m_panColonne->setObjectName(u"panColonne"_s);
     m_panColonne->setFixedHeight(30);
+    auto *lblColonne = new QLabel(u"Campo di ogni colonna del file:"_s, m_panColonne);
+    lblColonne->setGeometry(4, 2, 340, 26);
     QStringList scelte{u"non importare"_s};
     for (const ColonnaCsv &c : ColonneCsv())
         scelte << c.intestazione;
@@ -290,7 +294,6 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     colonna->addWidget(m_panCosto);
     colonna->addWidget(m_panCategoria);
     colonna->addLayout(opzioni);
-    colonna->addWidget(lblColonne);
     colonna->addWidget(m_panColonne);
     colonna->addWidget(m_grdAnteprima, 1);
     colonna->addWidget(m_lblMotivo);
@@ -332,7 +335,11 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_grdAnteprima->setFocus();
 }
 
-TfrmImportaCsv::~TfrmImportaCsv() = default;
+TfrmImportaCsv::~TfrmImportaCsv() {
+    // The grid and its model read the rows, which go before the children do.
+    delete m_grdAnteprima;
+    delete m_modello;
+}
 
 SceltaImportazione TfrmImportaCsv::sceltaCorrente() const {
     SceltaImportazione scelta;
@@ -419,8 +426,8 @@ void TfrmImportaCsv::allineaColonne() {
                        m_panColonne->mapTo(this, QPoint(0, 0)).x();
     for (qsizetype c = 0; c < m_cboColonne.size(); ++c) {
         const int sezione = int(c) + 2;
-        m_cboColonne[c]->setGeometry(scarto + testata->sectionViewportPosition(sezione), 2,
-                                     testata->sectionSize(sezione), 26);
+        const int x = testata->sectionViewportPosition(sezione);
+        m_cboColonne[c]->setGeometry(scarto + x, 2, testata->sectionSize(sezione), 26);
     }
 }
 
