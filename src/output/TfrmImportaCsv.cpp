@@ -1,5 +1,6 @@
 #include "output/TfrmImportaCsv.h"
 
+#include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "output/CsvMagazzino.h"
@@ -281,9 +282,14 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_btnImporta->setObjectName(u"btnImporta"_s);
     m_btnImporta->setAccessibleName(u"Importa"_s);
     m_btnImporta->setAutoDefault(true);
+    auto *btnGuida = new QPushButton(u"&Guida"_s, this);
+    btnGuida->setObjectName(u"btnGuida"_s);
+    btnGuida->setAccessibleName(u"Guida"_s);
+    btnGuida->setAutoDefault(false);
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(m_chkSoloRifiutate);
     pulsanti->addStretch(1);
+    pulsanti->addWidget(btnGuida);
     pulsanti->addWidget(btnAnnulla);
     pulsanti->addWidget(m_btnImporta);
 
@@ -309,13 +315,15 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
         setTabOrder(precedente, cbo);
         precedente = cbo;
     }
-    for (QWidget *w : std::initializer_list<QWidget *>{m_grdAnteprima, m_chkSoloRifiutate,
+    for (QWidget *w : std::initializer_list<QWidget *>{m_grdAnteprima, m_chkSoloRifiutate, btnGuida,
                                                        btnAnnulla, m_btnImporta}) {
         setTabOrder(precedente, w);
         precedente = w;
     }
 
     connect(btnAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnGuida, &QPushButton::clicked, this,
+            [this] { ApriGuida(this, TemaGuida::Importazione); });
     connect(m_btnImporta, &QPushButton::clicked, this, &TfrmImportaCsv::btnImportaClick);
     connect(m_cboPagato, &QComboBox::activated, this, &TfrmImportaCsv::ricalcola);
     connect(m_cboGiacenza, &QComboBox::activated, this, &TfrmImportaCsv::ricalcola);

@@ -694,7 +694,7 @@ void TestAccesso::argomentiCollegati() {
              QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco "
                             "fisso assegnandogli un nome qualsiasi."));
     QVERIFY(scheda.paragrafi[7].endsWith(QStringLiteral("danneggiato. ")));
-    QCOMPARE(TuttiGliArgomenti().size(), 4);
+    QCOMPARE(TuttiGliArgomenti().size(), 5);
 }
 
 void TestAccesso::collegamentoGuida() {
