@@ -4,12 +4,17 @@
 #include "access/TfrmPassword.h"
 #include "app/ItalianoQt.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
+#include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QTranslator>
 
@@ -90,4 +95,12 @@ void FinestreProgramma::mostraPassword() {
 
 void FinestreProgramma::mostraAvvio() {
     MostraIngrandita(avvio.get());
+    // An operation on the archive that a crash cut short is undone on opening
+    // it; the user hears of it once.
+    if (QFileInfo::exists(IntentoArchivio::percorsoPer(PercorsoArchivio()))) {
+        Archivio archivio;
+        archivio.ApriArchivio();
+    }
+    if (PrendiAvvisoRipristino())
+        Piattaforma::dialoghi().messaggioSemplice(avvio.get(), MessaggioRipristino());
 }

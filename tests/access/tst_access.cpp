@@ -804,6 +804,9 @@ void TestAccesso::collegamentoGuida() {
     QCOMPARE(trova<QLabel>(&guida, "lblTitolo")->text(), QStringLiteral("Argomento della guida."));
     QCOMPARE(lnkWeb->text(), QStringLiteral("Visualizza guida in formato PDF"));
     const QUrl guidaPdf = QUrl::fromLocalFile(cartella->percorso(QStringLiteral("Guida.pdf")));
+    QFile pdf(guidaPdf.toLocalFile()); // a missing guide is reported instead of opened
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    pdf.close();
     // The picture and the text behave alike, colours included.
     qsizetype volte = 0;
     for (QAbstractButton *b :

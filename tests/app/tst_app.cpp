@@ -4,6 +4,8 @@
 #include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
@@ -40,6 +42,7 @@ class TestAvvio : public QObject {
   private slots:
     void avvioConPassword();
     void avvioELanciatore();
+    void operazioneInterrottaAnnunciata();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
@@ -149,6 +152,24 @@ void TestAvvio::avvioELanciatore() {
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
 }
 
+void TestAvvio::operazioneInterrottaAnnunciata() {
+    // An import cut short left a card and its intent record: the start puts
+    // the archive back and says so once.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({SchedaNumero(1)});
+    cartella.scriviArchivio(prima + ArchivioDi({SchedaNumero(2)}));
+    IntentoArchivio intento(cartella.archivio());
+    QVERIFY(intento.inizia(prima.size()));
+    QVERIFY(intento.conferma());
+    FinestreProgramma finestre;
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi(), QStringList{MessaggioRipristino()});
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi().size(), 1);
+}
+
 void TestAvvio::schedaEApertaVuotaOgniVolta() {
     CartellaDiProva cartella;
     DialoghiFinti dialoghi;
@@ -184,7 +205,8 @@ void TestAvvio::schedaEApertaVuotaOgniVolta() {
     clic(avvio, "imgMagazzino");
     QCOMPARE(scheda->findChild<QLineEdit *>(QStringLiteral("txtCosto"))->text(),
              QStringLiteral("0,00"));
-    QVERIFY(dialoghi.mostrati().isEmpty());
+    // Each time the card left half-typed was offered for saving (answered No).
+    QCOMPARE(dialoghi.testi(), QStringList(2, QStringLiteral("Salvare le modifiche alla scheda?")));
 }
 
 void TestAvvio::inventarioEUscita() {
