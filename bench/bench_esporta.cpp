@@ -47,6 +47,7 @@ class Risposte final : public Piattaforma::Dialoghi {
                                 const QString &) override {
         return {};
     }
+    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
     void apriConDesktop(const QUrl &) override {}
 };
 
