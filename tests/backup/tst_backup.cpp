@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -469,10 +470,10 @@ void TestBackup::dalLanciatore() {
     TfrmAvvio avvio;
     avvio.show();
     auto *promemoria = avvio.findChild<QLabel *>(u"lblPromemoriaBackup"_s);
-    auto *comando = avvio.findChild<QPushButton *>(u"btnBackup"_s);
+    auto *comando = avvio.findChild<QToolButton *>(u"btnBackup"_s);
     QVERIFY(promemoria && comando);
     QVERIFY(promemoria->isVisible());
-    QCOMPARE(comando->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(comando->focusPolicy(), Qt::TabFocus);
 
     // The folder is chosen once, then a backup.
     dialoghi.allaProssimaScelta(scelta.path());
@@ -501,7 +502,9 @@ void TestBackup::dalLanciatore() {
         finestra->findChild<QPushButton *>(u"btnRipristina"_s)->click();
         finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
     });
-    comando->click();
+    // This time from the keyboard.
+    comando->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(comando, Qt::Key_Return);
     QCOMPARE(dialoghi.mostrati().size(), 2);
     const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
     QCOMPARE(dialoghi.mostrati().first().testo,
