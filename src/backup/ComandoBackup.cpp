@@ -48,6 +48,11 @@ void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, 
     btnBackup->setCursor(Qt::PointingHandCursor);
     btnBackup->setToolTip(u"Backup e ripristino dei dati"_s);
     btnBackup->setAccessibleDescription(u"Backup e ripristino dei dati"_s);
+    btnBackup->setStyleSheet(
+        u"QPushButton { background: rgba(255,255,255,210); color: #1d4f8a; font: bold 11pt "
+        u"'Verdana'; border: 1px solid #2f6fb8; border-radius: 8px; }"
+        u"QPushButton:hover { background: white; }"
+        u"QPushButton:focus { border: 3px solid #ffd700; }"_s);
 
     auto *riga = new QLabel(pannello);
     riga->setObjectName(u"lblPromemoriaBackup"_s);

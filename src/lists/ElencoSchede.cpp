@@ -54,6 +54,7 @@ void ElencoSchede::riempi() {
         eseguiPassata(m_lblAttendere, [this](const Avanza &avanza) { return passata(avanza); });
     m_lstRecords->riempi(std::move(esito.righe));
     m_txtTrova->setFocus();
+    riempito(esito);
     // An archive that cannot be read must not pass for an empty list.
     if (!esito.riuscito)
         Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());

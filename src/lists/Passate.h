@@ -46,12 +46,18 @@ EsitoElenco CercaSchede(const QString &archivio,
                         const Avanza &avanza = {});
 // Cards whose stock is at or below their threshold.
 EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza = {});
-// Cards whose paid text, trimmed, is exactly "No".
+// Cards whose paid text, trimmed, is exactly "No", with the total of their
+// values at cost; a card whose value does not read stays listed and is named
+// among the left-out ones.
 EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza = {});
 // All cards, or those whose category holds `categoria` (as typed), with
 // value = stock x cost at the end of each line and the running total.
 EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
                              const Avanza &avanza = {});
+
+// A card's value at cost as the inventory reckons it: stock x cost; nothing
+// when either does not read.
+std::optional<double> ValoreACosto(const TScheda &scheda);
 
 // The total as the inventory shows it: "€ " and two to four decimals.
 QString TestoTotale(double totale);

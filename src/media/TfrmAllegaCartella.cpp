@@ -255,7 +255,7 @@ void TfrmAllegaCartella::btnApriClick(int slot) {
         return;
     }
     const QString percorso = QDir(CartellaAllegati()).filePath(nome);
-    Piattaforma::ApriConDesktop(u'"' + QDir::toNativeSeparators(percorso) + u'"');
+    Piattaforma::ApriFileConDesktop(percorso, this);
 }
 
 void TfrmAllegaCartella::imgCancellaClick(int slot) {

@@ -13,6 +13,7 @@
 #include "lists/VistaRighe.h"
 #include "report/TfrxReport.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -150,6 +151,8 @@ class TestElenchi : public QObject {
     void sottoscorta();
     void sottoscortaSaltaLeSchedeIllegibili();
     void daSaldare();
+    void valoreDaSaldare_data();
+    void valoreDaSaldare();
     void finestreDallaScheda();
     void elenchiSenzaArchivio();
 
@@ -906,6 +909,57 @@ void TestElenchi::daSaldare() {
     QCOMPARE(posizione, 1);
     QCOMPARE(caricata.testo(Campo::Codice), u"NO"_s);
     QVERIFY(!f.isVisible());
+}
+
+void TestElenchi::valoreDaSaldare_data() {
+    QTest::addColumn<QList<QStringList>>("carte"); // code, paid, stock, cost
+    QTest::addColumn<QString>("dovuto");
+    QTest::addColumn<QString>("avviso");
+    QTest::newRow("costo per giacenza, solo i non saldati")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"3"_s, u"0,15"_s},
+                              {u"B"_s, u"No"_s, u"2"_s, u"12,50"_s},
+                              {u"C"_s, u"Sì"_s, u"100"_s, u"100"_s}}
+        << u"2 voci in elenco, valore a costo (costo × giacenza): € 25,45"_s << QString();
+    QTest::newRow("giacenza sotto zero")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"-5"_s, u"1"_s}}
+        << u"1 voce in elenco, valore a costo (costo × giacenza): € -5,00"_s << QString();
+    QTest::newRow("illeggibili: in elenco, fuori dal valore")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"1"_s, u"2"_s},
+                              {u"VUOTO"_s, u"No"_s, u""_s, u"2"_s},
+                              {u"PUNTO"_s, u"No"_s, u"1"_s, u"2.5"_s}}
+        << u"3 voci in elenco, valore a costo (costo × giacenza): € 2,00 (senza 2 schede non "
+           "valutabili)"_s
+        << u"Attenzione: non è stato possibile valutare 2 schede, perché la giacenza o il costo "
+           "non è un numero valido: VUOTO, PUNTO. Le schede restano in elenco ma non sono "
+           "comprese nel valore a costo. Correggere la giacenza e il costo nelle schede "
+           "indicate."_s;
+    QTest::newRow("nessuna voce")
+        << QList<QStringList>{} << u"0 voci in elenco, valore a costo (costo × giacenza): € 0,00"_s
+        << QString();
+}
+
+void TestElenchi::valoreDaSaldare() {
+    QFETCH(QList<QStringList>, carte);
+    QFETCH(QString, dovuto);
+    QFETCH(QString, avviso);
+    QByteArray byte;
+    for (const QStringList &c : carte) {
+        const TScheda s =
+            carta(c[0], {{Campo::Pagato, c[1]}, {Campo::Giacenza, c[2]}, {Campo::Costo, c[3]}});
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    }
+    cartella->scriviArchivio(byte);
+    TfrmDaSaldare f;
+    mostra(f);
+    auto *etichetta = figlio<QLabel>(&f, "lblDovuto");
+    QVERIFY(etichetta->isVisible());
+    QCOMPARE(etichetta->text(), dovuto);
+    QCOMPARE(QAccessible::queryAccessibleInterface(etichetta)->text(QAccessible::Name),
+             u"Da saldare: "_s + dovuto);
+    // The lines stay as they are, every unpaid card among them.
+    QCOMPARE(lista(&f)->righe().size(), qsizetype(dovuto.section(u' ', 0, 0).toInt()));
+    QCOMPARE(dialoghi->ultimo(), avviso);
+    if (!avviso.isEmpty()) QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
 }
 
 void TestElenchi::finestreDallaScheda() {

@@ -25,6 +25,7 @@
 #include <thread>
 
 using Genere = DialoghiFinti::Genere;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -376,17 +377,20 @@ void TestMedia::cancellaFoto() {
     clic("btnCancFoto");
     QCOMPARE(foto()->immagine(), finestra->immagineBianca());
     QVERIFY(dialoghi->testi().isEmpty());
-    // Not saved: the photo comes back when the card is shown again.
+    // Not saved (No to the question): the photo comes back when the card is shown again.
     clic("cmdAvanti");
+    QCOMPARE(dialoghi->testi(), QStringList{QStringLiteral("Salvare le modifiche alla scheda?")});
     clic("cmdIndietro");
     QVERIFY(Simili(foto()->immagine(), Fotografia()));
-    // Saved: the file holds the default picture, and still exists.
+    // Saved: a card without a photo keeps no photo file.
+    dialoghi->azzera();
     clic("btnCancFoto");
     clic("btnSalva");
     QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
-    const QString percorso = cartella->percorso(QStringLiteral("1.jpg"));
-    QCOMPARE(FormatoDi(percorso), QByteArray("jpeg"));
-    QVERIFY(Simili(QImage(percorso), finestra->immagineBianca()));
+    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("1.jpg"))));
+    clic("cmdAvanti");
+    clic("cmdIndietro");
+    QCOMPARE(foto()->immagine(), finestra->immagineBianca());
 }
 
 void TestMedia::salvataggiRipetutiNonDegradano() {
@@ -981,17 +985,31 @@ void TestMedia::allegatiCancellaAnnulla() {
 }
 
 void TestMedia::allegatiApri() {
+    // The exact names, a quote in one of them; the third file is missing.
+    QDir().mkpath(cartella->percorso(QStringLiteral("Documenti_Allegati")));
+    for (const QString &nome : {QStringLiteral("Listino prezzi; $(id).pdf"), u"a\"b.txt"_s})
+        Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + nome), "x");
     etichetta("lblFile01")->setText(QStringLiteral("  Listino prezzi; $(id).pdf "));
+    etichetta("lblFile02")->setText(u"a\"b.txt"_s);
+    etichetta("lblFile03")->setText(u"perso.pdf"_s);
     dialoghi->allaProssimaFinestra([&](QDialog *d) {
         auto *w = static_cast<TfrmAllegaCartella *>(d);
-        QTest::mouseClick(w->btnApri[0], Qt::LeftButton);
-        QTest::mouseClick(w->btnApri[1], Qt::LeftButton); // disabled: does nothing
+        for (auto *apri : w->btnApri)
+            QTest::mouseClick(apri, Qt::LeftButton);
         QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
     });
     clic("btnAllegati");
-    QCOMPARE(dialoghi->aperti(), QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(QStringLiteral(
-                                     "Documenti_Allegati/Listino prezzi; $(id).pdf")))});
-    QVERIFY(dialoghi->testi().isEmpty());
+    QCOMPARE(dialoghi->aperti(),
+             (QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(
+                              QStringLiteral("Documenti_Allegati/Listino prezzi; $(id).pdf"))),
+                          QUrl::fromLocalFile(
+                              cartella->percorso(QStringLiteral("Documenti_Allegati/a\"b.txt")))}));
+    QCOMPARE(dialoghi->testi(), QStringList{u"Attenzione: il file \""_s +
+                                            cartella->percorso(u"Documenti_Allegati/perso.pdf"_s) +
+                                            u"\" non esiste."_s});
+    dialoghi->azzera();
+    etichetta("lblFile02")->clear();
+    etichetta("lblFile03")->clear();
 
     // A damaged card whose name leads out of the folder opens nothing.
     etichetta("lblFile01")->setText(QStringLiteral("../Magazzino.pro"));
@@ -1003,7 +1021,7 @@ void TestMedia::allegatiApri() {
         QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
     });
     clic("btnAllegati");
-    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(dialoghi->aperti().size(), 2);
     QCOMPARE(dialoghi->testi().size(), 2);
     QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
     QVERIFY(dialoghi->testi().first().contains(QStringLiteral("\"../Magazzino.pro\"")));
