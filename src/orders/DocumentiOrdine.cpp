@@ -226,15 +226,6 @@ EsitoPdf SalvaPdfOrdini(const std::vector<GruppoOrdine> &gruppi, const QString &
     return esito;
 }
 
-QString TestoSenzaFormula(const QString &testo) {
-    const QString t = Rifila(testo);
-    if (t.isEmpty()) return t;
-    const QChar c = t.front();
-    if (c == u'=' || c == u'+' || c == u'-' || c == u'@' || c == u'\t' || c == u'\r' || c == u'\'')
-        return u'\'' + t;
-    return t;
-}
-
 bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &gruppi) {
     auto scrivi = [destinazione](const QByteArray &riga) {
         return destinazione->write(riga) == riga.size();
@@ -248,10 +239,10 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
         r += "\r\n";
         return r;
     };
-    // A number that reads is written by the number rule; any other text is
-    // kept from becoming a formula.
+    // A number that reads is written by the number rule, any other text as
+    // the card holds it; the field encoding keeps texts from becoming formulas.
     auto numero = [](const std::optional<double> &valore, const QString &testo) {
-        return valore ? ScriviNumero(*valore) : TestoSenzaFormula(testo);
+        return valore ? ScriviNumero(*valore) : testo;
     };
     if (!scrivi("\xEF\xBB\xBF" + riga({u"Fornitore"_s, u"Agente"_s, u"Recapito"_s, u"Codice"_s,
                                        u"Nome"_s, u"Aspetto"_s, u"Giacenza"_s, u"Soglia"_s,
@@ -261,9 +252,7 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
         for (const RigaOrdine &r : g.righe) {
             if (!g.inOrdine(r)) continue;
             const auto importo = r.importo();
-            if (!scrivi(riga({TestoSenzaFormula(g.nomeMostrato()), TestoSenzaFormula(g.agente),
-                              TestoSenzaFormula(g.recapito), TestoSenzaFormula(r.codice),
-                              TestoSenzaFormula(r.nome), TestoSenzaFormula(r.aspetto),
+            if (!scrivi(riga({g.nomeMostrato(), g.agente, g.recapito, r.codice, r.nome, r.aspetto,
                               numero(r.giacenza, r.testoGiacenza), numero(r.avviso, r.testoAvviso),
                               QString::number(r.quantita), numero(r.costo, r.testoCosto),
                               importo ? TestoEuro(*importo) : u"n.d."_s})))

@@ -43,11 +43,9 @@ EsitoPdf SalvaPdfOrdini(const std::vector<GruppoOrdine> &gruppi, const QString &
 // The Ordini folder of the program folder.
 QString CartellaOrdini();
 
-// A text as a spreadsheet cell takes it: an apostrophe before a text it
-// would read as a formula.
-QString TestoSenzaFormula(const QString &testo);
 // Every line in the order, supplier by supplier: UTF-8 with a byte-order
-// mark, ';' between fields, CRLF. False as soon as a write fails.
+// mark, ';' between fields, CRLF, no text a spreadsheet would run as a formula. False as soon as a
+// write fails.
 bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &gruppi);
 // "Ordini <yyyy-mm-dd>.csv"
 QString NomeFileCsv(const QDate &data);
