@@ -40,6 +40,9 @@ class Risposte final : public Piattaforma::Dialoghi {
         return testo.startsWith(QStringLiteral("L'esportazione")) ? Piattaforma::Risposta::Si
                                                                   : Piattaforma::Risposta::No;
     }
+    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &) override {
+        return Piattaforma::Risposta::No;
+    }
     int esegui(QDialog *) override { return 0; }
     bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
     QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &) override {
@@ -49,7 +52,8 @@ class Risposte final : public Piattaforma::Dialoghi {
                                 const QString &) override {
         return {};
     }
-    void apriConDesktop(const QUrl &) override {}
+    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
+    bool apriConDesktop(const QUrl &) override { return true; }
 };
 
 TScheda generata(qint64 i) {

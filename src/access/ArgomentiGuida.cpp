@@ -165,6 +165,17 @@ QStringList paragrafiEsportazione() {
             "affermativamente al messaggio di domanda che appare."),
         QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco fisso "
                        "assegnandogli un nome qualsiasi."),
+        QStringLiteral(
+            "Accanto all'icona di Excel si trovano altri due formati. L'icona .xlsx crea il file "
+            "Magazzino.xlsx, una cartella di lavoro in cui costi, giacenze e prezzi sono numeri "
+            "pronti per i calcoli, con la riga dei titoli sempre in vista e i filtri già attivi. "
+            "L'icona CSV crea il file Magazzino.csv, un testo con tutti i dati di ogni scheda, "
+            "compresi la soglia di avviso e gli allegati, separati dal punto e virgola: è adatto "
+            "ad altri programmi e alla conservazione dei dati."),
+        QStringLiteral(
+            "I tre file vengono scritti nella cartella del programma e sostituiscono quelli di "
+            "un'esportazione precedente soltanto quando sono completi. Al termine, un messaggio "
+            "indica il percorso completo del file creato."),
     };
 }
 
@@ -224,9 +235,14 @@ ArgomentoGuida Argomento(TemaGuida tema) {
     switch (tema) {
     case TemaGuida::Avvio: {
         const QStringList inventario = paragrafiInventario();
+        const QStringList magazzino = paragrafiMagazzino();
+        const qsizetype inizioInventario = 1 + magazzino.size();
         return {QStringLiteral("Uno sguardo a Quadrelo."),
-                QStringList{paragrafoA()} + paragrafiMagazzino() +
-                    QStringList{paragrafoD1(), inventario[1], inventario[2]} + paragrafiChiusura()};
+                QStringList{paragrafoA()} + magazzino +
+                    QStringList{paragrafoD1(), inventario[1], inventario[2]} + paragrafiChiusura(),
+                {{1, QStringLiteral("Magazzino Prodotti")},
+                 {inizioInventario, QStringLiteral("Inventario Merce")},
+                 {inizioInventario + 3, QStringLiteral("Da sapere")}}};
     }
     case TemaGuida::Magazzino:
         return {QStringLiteral("Applicazione Magazzino Prodotti."), paragrafiMagazzino()};
@@ -245,4 +261,62 @@ QList<ArgomentoGuida> TuttiGliArgomenti() {
     return {Argomento(TemaGuida::Avvio), Argomento(TemaGuida::Magazzino),
             Argomento(TemaGuida::Inventario), Argomento(TemaGuida::Esportazione),
             Argomento(TemaGuida::Importazione)};
+}
+
+namespace {
+
+// The sentences of a paragraph, each with its full stop.
+QStringList frasi(const QString &paragrafo) {
+    QStringList elenco;
+    qsizetype inizio = 0;
+    for (qsizetype i = 0; i < paragrafo.size(); ++i) {
+        const bool fine =
+            paragrafo[i] == u'.' && (i + 1 == paragrafo.size() || paragrafo[i + 1] == u' ');
+        if (!fine) continue;
+        elenco << paragrafo.mid(inizio, i + 1 - inizio).trimmed();
+        inizio = i + 1;
+    }
+    const QString resto = paragrafo.mid(inizio).trimmed();
+    if (!resto.isEmpty()) elenco << resto;
+    return elenco;
+}
+
+} // namespace
+
+QList<ArgomentoGuida> SezioniGuida() {
+    // The launcher's topic tells everything at a glance; the guide takes its
+    // parts from the topics that tell them in full, and its opening and
+    // closing words on their own.
+    const QStringList primi{
+        Argomento(TemaGuida::Avvio).titolo, Argomento(TemaGuida::Magazzino).titolo,
+        Argomento(TemaGuida::Inventario).titolo, Argomento(TemaGuida::Esportazione).titolo};
+    QList<ArgomentoGuida> sezioni{{primi[0], {paragrafoA()}},
+                                  Argomento(TemaGuida::Magazzino),
+                                  Argomento(TemaGuida::Inventario),
+                                  Argomento(TemaGuida::Esportazione)};
+    for (const ArgomentoGuida &altro : TuttiGliArgomenti())
+        if (!primi.contains(altro.titolo)) sezioni << altro;
+    sezioni << ArgomentoGuida{QStringLiteral("Da sapere."), paragrafiChiusura()};
+
+    // A sentence already told is not told again.
+    QStringList dette;
+    QList<ArgomentoGuida> guida;
+    for (const ArgomentoGuida &sezione : sezioni) {
+        ArgomentoGuida nuova{sezione.titolo, {}};
+        for (const QString &paragrafo : sezione.paragrafi) {
+            const QStringList tutte = frasi(paragrafo);
+            QStringList nuove;
+            for (const QString &frase : tutte) {
+                if (dette.contains(frase)) continue;
+                dette << frase;
+                nuove << frase;
+            }
+            if (nuove.size() == tutte.size())
+                nuova.paragrafi << paragrafo;
+            else if (!nuove.isEmpty())
+                nuova.paragrafi << nuove.join(u' ');
+        }
+        if (!nuova.paragrafi.isEmpty()) guida << nuova;
+    }
+    return guida;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -11,10 +12,14 @@ enum class TemaGuida { Avvio, Magazzino, Esportazione, Inventario, Importazione 
 struct ArgomentoGuida {
     QString titolo;
     QStringList paragrafi;
+    // Headings within a long text, each before the paragraph of its index.
+    QMap<qsizetype, QString> titoletti = {};
     // The paragraphs with an empty line between them (CR LF CR LF).
     QString testo() const;
 };
 
 ArgomentoGuida Argomento(TemaGuida tema);
-// Every topic once, in the order the user guide shows them.
+// Every topic once.
 QList<ArgomentoGuida> TuttiGliArgomenti();
+// The user guide's sections: every topic's text once, no sentence twice.
+QList<ArgomentoGuida> SezioniGuida();

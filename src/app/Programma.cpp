@@ -2,10 +2,12 @@
 
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmPassword.h"
+#include "app/ItalianoQt.h"
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
+#include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/Dialoghi.h"
@@ -13,6 +15,7 @@
 #include "widgets/Controlli.h"
 
 #include <QFileInfo>
+#include <QPointer>
 #include <QTranslator>
 
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
@@ -21,13 +24,23 @@ Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
 }
 
 bool CaricaTraduzioniQt(const QString &cartella) {
-    auto *traduttore = new QTranslator(qApp);
-    if (!traduttore->load(QStringLiteral("qtbase_it"), cartella)) {
-        delete traduttore;
-        return false;
+    // Dates and sizes in Italian, in Qt's dialogs as in the program.
+    ImpostaFormati();
+    static QPointer<TraduzioniMancanti> mancanti;
+    if (!mancanti) {
+        mancanti = new TraduzioniMancanti(qApp);
+        FileInItaliano(qApp);
     }
-    QCoreApplication::installTranslator(traduttore);
-    return true;
+    auto *traduttore = new QTranslator(qApp);
+    const bool caricato = traduttore->load(QStringLiteral("qtbase_it"), cartella);
+    if (caricato)
+        QCoreApplication::installTranslator(traduttore);
+    else
+        delete traduttore;
+    // Installed last, so it is asked first: it answers only what the catalogue lacks.
+    QCoreApplication::removeTranslator(mancanti);
+    QCoreApplication::installTranslator(mancanti);
+    return caricato;
 }
 
 bool Applicazione::notify(QObject *destinatario, QEvent *evento) {

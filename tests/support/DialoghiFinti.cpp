@@ -40,6 +40,11 @@ Risposta DialoghiFinti::domanda(QWidget *, const QString &testo) {
     return m_risposte.isEmpty() ? Risposta::Si : m_risposte.dequeue();
 }
 
+Risposta DialoghiFinti::domandaConAnnulla(QWidget *, const QString &testo) {
+    m_mostrati.append({Genere::DomandaConAnnulla, testo});
+    return m_risposte.isEmpty() ? Risposta::No : m_risposte.dequeue();
+}
+
 int DialoghiFinti::esegui(QDialog *finestra) {
     ++m_finestre;
     finestra->setResult(QDialog::Rejected);
@@ -78,6 +83,11 @@ bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante) {
 QString DialoghiFinti::scegliFileDaAprire(QWidget *, const QString &titolo,
                                           const QStringList &filtri) {
     m_sceltePresentate.append({titolo, filtri, QString()});
+    return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
+}
+
+QString DialoghiFinti::scegliCartella(QWidget *, const QString &titolo, const QString &iniziale) {
+    m_sceltePresentate.append({titolo, {}, iniziale});
     return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
 }
 
