@@ -13,6 +13,7 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -193,6 +194,7 @@ class TestScheda : public QObject {
     void totaleNegativoChiedeConferma();
     void primoSalvataggioSincronizzaCartella();
     void testiDelleSchedeNonSonoMarcatura();
+    void suggerimentiCategoriaEDitta();
     void pulsantiDaTastiera_data();
     void pulsantiDaTastiera();
     void codiceGiaUsato_data();
@@ -1362,6 +1364,38 @@ void TestScheda::testiDelleSchedeNonSonoMarcatura() {
     QVERIFY2(mostrato.startsWith(u"Attenzione: il codice articolo \"<s>K1</s>\" è già usato"_s),
              qPrintable(mostrato));
     QCOMPARE(cartella->leggiArchivio().size(), TScheda::DIMENSIONE); // No: not saved
+}
+
+void TestScheda::suggerimentiCategoriaEDitta() {
+    TScheda a = SchedaNumero(1), b = SchedaNumero(2), c = SchedaNumero(3);
+    a.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    b.impostaTesto(Campo::Ditta, u"Bulloneria Bianchi"_s);
+    b.impostaTesto(Campo::Tipologia, u"Minuteria"_s);
+    c.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    cartella->scriviArchivio(ArchivioDi({a, b, c}));
+    finestra->hide();
+    finestra->show(); // opened again from the launcher: one pass over the archive
+    auto valori = [this](const char *nome) {
+        QStringList elenco;
+        auto *modello = box(nome)->completer()->model();
+        for (int i = 0; i < modello->rowCount(); ++i)
+            elenco << modello->index(i, 0).data().toString();
+        return elenco;
+    };
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s}));
+    QCOMPARE(valori("txtDitta"), (QStringList{u"Bulloneria Bianchi"_s, u"Viteria Rossi"_s}));
+    // As one types, part of a name is enough.
+    auto *ditta = box("txtDitta");
+    ditta->setFocus();
+    QTest::keyClicks(ditta, u"rossi"_s);
+    QCOMPARE(ditta->completer()->currentCompletion(), u"Viteria Rossi"_s);
+    // A saved card's values are offered at once.
+    compila(u"A9"_s);
+    box("txtTipologia")->setText(u"Utensili"_s);
+    ditta->setText(u"Attrezzi Verdi"_s);
+    clic("btnSalva");
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s, u"Utensili"_s}));
+    QCOMPARE(valori("txtDitta").first(), u"Attrezzi Verdi"_s);
 }
 
 void TestScheda::pulsantiDaTastiera_data() {
