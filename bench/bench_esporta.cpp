@@ -50,6 +50,7 @@ class Risposte final : public Piattaforma::Dialoghi {
                                 const QString &) override {
         return {};
     }
+    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
     bool apriConDesktop(const QUrl &) override { return true; }
 };
 
@@ -117,23 +118,23 @@ int main(int argc, char *argv[]) {
         // The import of that CSV file into an empty archive.
         QFile file(QDir(cartella.path()).filePath(QStringLiteral("Magazzino.csv")));
         file.open(QIODevice::ReadOnly);
-        Importazione importazione;
-        const double lettura = misura([&] { importazione = PreparaImportazione(file.readAll()); });
         QFile::remove(PercorsoArchivio());
+        Importazione importazione;
+        const double lettura =
+            misura([&] { importazione = PreparaImportazione(file.readAll(), PercorsoArchivio()); });
         qint64 prima = -1;
         const double accoda = misura([&] {
             Archivio archivio;
             archivio.ApriArchivio();
-            prima = archivio.accodaTutte(
-                qint64(importazione.righe.size()), [&](qint64 i, TScheda &scheda) {
-                    scheda = SchedaDaRiga(importazione.righe[std::size_t(i)]);
-                });
+            prima = archivio.scriviInsieme(
+                {}, {}, importazione.righe(),
+                [&](qint64 i, TScheda &scheda) { scheda = importazione.nuovaScheda(i); });
         });
         std::printf("%8lld %9.0f %9.0f %9.0f %9.0f %10.0f %10.0f %12.1f %9.1f\n", (long long)n,
                     apertura, xls, xlsx, csv, lettura, accoda, memoriaGriglia, piccoMiB());
-        if (importazione.valide != n || prima != 1)
-            std::printf("  attenzione: %lld righe valide su %lld\n", (long long)importazione.valide,
-                        (long long)n);
+        if (importazione.nuove() != n || prima != 1)
+            std::printf("  attenzione: %lld righe valide su %lld\n",
+                        (long long)importazione.nuove(), (long long)n);
         std::fflush(stdout);
     }
     Piattaforma::impostaDialoghi(nullptr);

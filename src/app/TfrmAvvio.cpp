@@ -4,11 +4,15 @@
 #include "access/TfrmGuida.h"
 #include "access/TfrmInfo.h"
 #include "access/TfrmSplash.h"
+#include "backup/ComandoBackup.h"
+#include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
+#include "widgets/PulsanteTastiera.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QShowEvent>
 
 TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *pan = PreparaFinestra(this, QStringLiteral("TfrmAvvio"), QStringLiteral(" Quadrelo"),
@@ -77,6 +81,16 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *imgEsci = pulsante(QStringLiteral("imgEsci"), QStringLiteral("chiudi"),
                              QRect(908, 568, 56, 56), QStringLiteral("Esci dal programma"));
 
+    // Every picture is reached with Tab, in reading order, and pressed with
+    // Enter or Space.
+    QToolButton *ordine[] = {imgInfo,       imgGuida,     imgMagazzino, btnMagazzino, imgInventario,
+                             btnInventario, imgCopyright, imgSito,      imgEsci};
+    for (QToolButton *b : ordine)
+        PulsanteDaTastiera(b);
+    for (std::size_t i = 1; i < std::size(ordine); ++i)
+        setTabOrder(ordine[i - 1], ordine[i]);
+    m_primo = imgMagazzino;
+
     connect(imgMagazzino, &QToolButton::clicked, this, &TfrmAvvio::imgMagazzinoClick);
     connect(btnMagazzino, &QToolButton::clicked, this, &TfrmAvvio::imgMagazzinoClick);
     connect(imgInventario, &QToolButton::clicked, this, &TfrmAvvio::imgInventarioClick);
@@ -86,6 +100,9 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     connect(imgGuida, &QToolButton::clicked, this, &TfrmAvvio::imgGuidaClick);
     connect(imgCopyright, &QToolButton::clicked, this, &TfrmAvvio::imgCopyrightClick);
     connect(imgSito, &QToolButton::clicked, this, &TfrmAvvio::imgSitoClick);
+
+    PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
+    PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
 }
 
 void TfrmAvvio::imgInfoClick() {
@@ -116,6 +133,12 @@ void TfrmAvvio::imgInventarioClick() {
 
 void TfrmAvvio::imgEsciClick() {
     emit esci();
+}
+
+void TfrmAvvio::showEvent(QShowEvent *evento) {
+    QWidget::showEvent(evento);
+    // Enter at once opens the card window, as a click on its picture does.
+    if (!evento->spontaneous()) m_primo->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmAvvio::closeEvent(QCloseEvent *evento) {

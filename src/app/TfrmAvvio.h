@@ -25,5 +25,9 @@ class TfrmAvvio : public QWidget {
     void imgSitoClick();
 
   protected:
+    void showEvent(QShowEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
+
+  private:
+    QWidget *m_primo = nullptr;
 };

@@ -1,10 +1,13 @@
 #include "archive/Archivio.h"
 
 #include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +19,43 @@ QString MessaggioAccessoArchivio() {
            QStringLiteral("\n\r\n\r") +
            QStringLiteral("Accertarsi di possedere i privilegi di scrittura nella cartella di "
                           "installazione del programma.");
+}
+
+QString MessaggioScritturaArchivio(int errore) {
+    switch (errore) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("Attenzione: il disco che contiene l'archivio è pieno.") +
+               QStringLiteral("\n\r\n\r") +
+               QStringLiteral("Liberare spazio sul disco e riprovare.");
+    case EFBIG:
+        return QStringLiteral("Attenzione: l'archivio ha raggiunto la dimensione massima che il "
+                              "sistema consente per un file.");
+    default:
+        return MessaggioAccessoArchivio();
+    }
+}
+
+void IgnoraLimiteDimensione() {
+    static const bool fatto = [] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        return true;
+    }();
+    (void)fatto;
+}
+
+namespace {
+std::atomic<bool> avvisoRipristino{false};
+}
+
+bool PrendiAvvisoRipristino() {
+    return avvisoRipristino.exchange(false);
+}
+
+QString MessaggioRipristino() {
+    return QStringLiteral("Un'operazione sull'archivio (per esempio un'importazione da CSV) era "
+                          "stata interrotta prima della fine: è stata annullata e l'archivio è "
+                          "tornato com'era prima.");
 }
 
 namespace {
@@ -31,24 +71,31 @@ std::function<int(int)> &sincronizzazione() {
 // process locks otherwise; none where the file system refuses both.
 class Blocco {
   public:
-    Blocco(int fd, short tipo, qint64 inizio, qint64 lunghezza) : m_fd(fd) {
+    // Without waiting, occupato() tells whether another holds the range.
+    Blocco(int fd, short tipo, qint64 inizio, qint64 lunghezza, bool attendi = true) : m_fd(fd) {
         m_regione.l_type = tipo;
         m_regione.l_whence = SEEK_SET;
         m_regione.l_start = off_t(inizio);
         m_regione.l_len = off_t(lunghezza);
-        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
+        const int comandi[2] = {attendi ? F_OFD_SETLKW : F_OFD_SETLK, attendi ? F_SETLKW : F_SETLK};
+        for (const int comando : comandi) {
             m_regione.l_pid = 0;
             int esito;
             do {
                 esito = ::fcntl(m_fd, comando, &m_regione);
             } while (esito != 0 && errno == EINTR);
             if (esito == 0) {
-                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
+                m_sblocca = comando == comandi[0] ? F_OFD_SETLK : F_SETLK;
+                return;
+            }
+            if (errno == EAGAIN || errno == EACCES) {
+                m_occupato = true;
                 return;
             }
             if (errno != EINVAL) return; // refused by the file system: go on without
         }
     }
+    bool occupato() const { return m_occupato; }
     ~Blocco() {
         if (m_sblocca < 0) return;
         m_regione.l_type = F_UNLCK;
@@ -61,6 +108,7 @@ class Blocco {
   private:
     int m_fd;
     int m_sblocca = -1;
+    bool m_occupato = false;
     struct flock m_regione {};
 };
 
@@ -69,8 +117,24 @@ bool scriviTutto(int fd, const unsigned char *dati, std::size_t quanti, off_t of
     while (scritti < quanti) {
         const ssize_t n = ::pwrite(fd, dati + scritti, quanti - scritti, offset + off_t(scritti));
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
         if (n <= 0) return false;
         scritti += std::size_t(n);
+    }
+    return true;
+}
+
+// For a holder of the whole-file lock: taking and dropping a read lock on a
+// range of it would drop the write lock there.
+bool leggiSenzaBlocco(int fd, qint64 posizione, TScheda &scheda) {
+    const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
+    std::size_t letti = 0;
+    while (letti < sizeof scheda) {
+        const ssize_t n =
+            ::pread(fd, scheda.byte.data() + letti, sizeof scheda - letti, offset + off_t(letti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        letti += std::size_t(n);
     }
     return true;
 }
@@ -123,6 +187,16 @@ bool Archivio::ApriArchivio() {
         chiudi();
         return false;
     }
+    IgnoraLimiteDimensione();
+    // An operation a crash cut short is undone by whoever opens next, unless
+    // a living copy is still at it (it holds the whole-file lock). A record
+    // still beside its place, never renamed, is a leftover and goes.
+    const QString intento = IntentoArchivio::percorsoPer(m_percorso);
+    if (QFileInfo::exists(intento) || QFileInfo::exists(intento + QStringLiteral(".nuovo"))) {
+        const Blocco blocco(m_fd, F_WRLCK, 0, 0, false);
+        if (!blocco.occupato() && RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Fatto)
+            avvisoRipristino = true;
+    }
     return true;
 }
 
@@ -157,8 +231,12 @@ bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const {
 }
 
 bool Archivio::scriviRecord(qint64 offset, const TScheda &scheda) {
-    return scriviTutto(m_fd, scheda.byte.data(), sizeof scheda, off_t(offset)) &&
-           SincronizzaArchivio(m_fd) == 0;
+    if (!scriviTutto(m_fd, scheda.byte.data(), sizeof scheda, off_t(offset)) ||
+        SincronizzaArchivio(m_fd) != 0) {
+        m_errore = errno;
+        return false;
+    }
+    return true;
 }
 
 bool Archivio::scrivi(qint64 posizione, const TScheda &scheda) {
@@ -232,6 +310,7 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     }
     // One flush for the whole pass.
     if (riuscito && SincronizzaArchivio(m_fd) == 0) return primo;
+    m_errore = errno;
 
     // Back to the length and bytes from before.
     int esito;
@@ -241,6 +320,184 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     if (esito == 0 && !coda.empty()) scriviTutto(m_fd, coda.data(), coda.size(), inizio);
     SincronizzaArchivio(m_fd);
     return -1;
+}
+
+qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
+                               const std::function<bool(qint64, TScheda &)> &aggiorna, qint64 nuove,
+                               const std::function<void(qint64, TScheda &)> &prepara) {
+    m_errore = 0;
+    if (m_fd < 0 || nuove < 0) {
+        m_errore = EBADF;
+        return -1;
+    }
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) {
+        m_errore = errno;
+        return -1;
+    }
+    const qint64 contate = qint64(info.st_size) / TScheda::DIMENSIONE;
+    const qint64 primo = contate + 1;
+    if (nuove > POSIZIONE_MASSIMA - primo + 1) {
+        m_errore = EFBIG;
+        return -1;
+    }
+    const off_t inizio = off_t(contate) * TScheda::DIMENSIONE;
+
+    // First the intent: the length, the bytes of a partial last record that
+    // the new ones overwrite, and every record an update changes.
+    IntentoArchivio intento(m_percorso);
+    bool riuscito = intento.inizia(info.st_size);
+    std::vector<unsigned char> coda(std::size_t(info.st_size - inizio));
+    if (riuscito && !coda.empty()) {
+        riuscito = ::pread(m_fd, coda.data(), coda.size(), inizio) == ssize_t(coda.size());
+        if (!riuscito) m_errore = errno ? errno : EIO;
+        riuscito = riuscito && intento.aggiungi(inizio, coda.data(), qint64(coda.size()));
+    }
+    TScheda scheda;
+    for (std::size_t i = 0; riuscito && i < posizioni.size(); ++i) {
+        const qint64 p = posizioni[i];
+        if (p < 1 || p > contate || !leggiSenzaBlocco(m_fd, p, scheda)) {
+            m_errore = ESTALE;
+            riuscito = false;
+            break;
+        }
+        riuscito = intento.aggiungi((p - 1) * TScheda::DIMENSIONE, scheda.byte.data(),
+                                    TScheda::DIMENSIONE);
+        TScheda prova = scheda;
+        if (riuscito && !aggiorna(qint64(i), prova)) {
+            m_errore = ESTALE;
+            riuscito = false;
+        }
+    }
+    riuscito = riuscito && intento.conferma();
+    if (!riuscito) {
+        if (m_errore == 0) m_errore = intento.errore();
+        return -1;
+    }
+
+    // Then the records. The updates are built again from what is on disk,
+    // which has not changed under the lock.
+    for (std::size_t i = 0; riuscito && i < posizioni.size(); ++i) {
+        const qint64 p = posizioni[i];
+        riuscito = leggiSenzaBlocco(m_fd, p, scheda) && aggiorna(qint64(i), scheda) &&
+                   scriviTutto(m_fd, scheda.byte.data(), TScheda::DIMENSIONE,
+                               off_t(p - 1) * TScheda::DIMENSIONE);
+        if (!riuscito) m_errore = errno ? errno : EIO;
+        PassoArchivio();
+    }
+    constexpr qint64 BLOCCO = 256;
+    std::vector<TScheda> schede(std::size_t(qMin(BLOCCO, qMax<qint64>(nuove, 1))));
+    for (qint64 fatti = 0; riuscito && fatti < nuove;) {
+        const qint64 n = qMin(qint64(schede.size()), nuove - fatti);
+        for (qint64 i = 0; i < n; ++i) {
+            schede[std::size_t(i)] = TScheda();
+            prepara(fatti + i, schede[std::size_t(i)]);
+        }
+        riuscito =
+            scriviTutto(m_fd, schede.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
+                        inizio + off_t(fatti) * TScheda::DIMENSIONE);
+        if (!riuscito) m_errore = errno;
+        fatti += n;
+        PassoArchivio();
+    }
+    if (riuscito && SincronizzaArchivio(m_fd) != 0) {
+        m_errore = errno ? errno : EIO;
+        riuscito = false;
+    }
+    if (riuscito) {
+        PassoArchivio();
+        if (intento.rimuovi()) return primo;
+        m_errore = intento.errore();
+    }
+    // Back as before, from the intent record.
+    RipristinaDaIntento(m_fd, m_percorso);
+    return -1;
+}
+
+bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
+                     TScheda &tolta, TScheda &spostata, qint64 &spostataDa) {
+    m_errore = 0;
+    spostataDa = 0;
+    if (m_fd < 0) {
+        m_errore = EBADF;
+        return false;
+    }
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) {
+        m_errore = errno;
+        return false;
+    }
+    const qint64 contate = qint64(info.st_size) / TScheda::DIMENSIONE;
+    if (posizione < 1 || posizione > contate || !leggiSenzaBlocco(m_fd, posizione, tolta) ||
+        !verifica(tolta)) {
+        m_errore = ESTALE;
+        return false;
+    }
+    if (!leggiSenzaBlocco(m_fd, contate, spostata)) {
+        m_errore = errno ? errno : EIO;
+        return false;
+    }
+    // The intent keeps the length and every byte the steps overwrite or cut:
+    // the removed record and everything from the last record on.
+    const off_t ultimo = off_t(contate - 1) * TScheda::DIMENSIONE;
+    std::vector<unsigned char> coda(std::size_t(info.st_size - ultimo));
+    IntentoArchivio intento(m_percorso);
+    bool riuscito =
+        intento.inizia(info.st_size) &&
+        ::pread(m_fd, coda.data(), coda.size(), ultimo) == ssize_t(coda.size()) &&
+        intento.aggiungi(ultimo, coda.data(), qint64(coda.size())) &&
+        (posizione == contate || intento.aggiungi(off_t(posizione - 1) * TScheda::DIMENSIONE,
+                                                  tolta.byte.data(), TScheda::DIMENSIONE)) &&
+        intento.conferma();
+    if (!riuscito) {
+        m_errore = intento.errore() ? intento.errore() : (errno ? errno : EIO);
+        return false;
+    }
+    PassoArchivio();
+    if (posizione != contate) {
+        riuscito = scriviTutto(m_fd, spostata.byte.data(), TScheda::DIMENSIONE,
+                               off_t(posizione - 1) * TScheda::DIMENSIONE) &&
+                   SincronizzaArchivio(m_fd) == 0;
+        PassoArchivio();
+    }
+    if (riuscito) {
+        int esito;
+        do {
+            esito = ::ftruncate(m_fd, ultimo);
+        } while (esito != 0 && errno == EINTR);
+        riuscito = esito == 0 && SincronizzaArchivio(m_fd) == 0;
+        PassoArchivio();
+    }
+    if (riuscito && intento.rimuovi()) {
+        if (posizione != contate) spostataDa = contate;
+        return true;
+    }
+    m_errore = errno ? errno : EIO;
+    RipristinaDaIntento(m_fd, m_percorso);
+    return false;
+}
+
+bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica,
+                        const std::function<void(const TScheda &)> &scritto) {
+    if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
+    const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
+    const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+    TScheda scheda;
+    auto *dati = scheda.byte.data();
+    qint64 letti = 0;
+    while (letti < TScheda::DIMENSIONE) {
+        const ssize_t n = ::pread(m_fd, dati + letti, std::size_t(TScheda::DIMENSIONE - letti),
+                                  off_t(offset + letti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        letti += n;
+    }
+    if (!modifica(scheda)) return true;
+    if (!scriviRecord(offset, scheda)) return false;
+    if (scritto) scritto(scheda);
+    return true;
 }
 
 void Archivio::chiudi() {

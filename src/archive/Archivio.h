@@ -5,9 +5,23 @@
 #include <QString>
 #include <functional>
 #include <limits>
+#include <vector>
 
 // The archive access message shown by the card window for any failure.
 QString MessaggioAccessoArchivio();
+// The message for a write that failed for the reason `errore` (an errno):
+// a full disk or a size limit is named as such, anything else is a question
+// of access.
+QString MessaggioScritturaArchivio(int errore);
+
+// A size limit on files must be an ordinary write error, not the end of the
+// process: the program ignores SIGXFSZ. Called at start and before writing.
+void IgnoraLimiteDimensione();
+
+// True once after an open put the archive back from an operation that a
+// crash had cut short; the next call gives false.
+bool PrendiAvvisoRipristino();
+QString MessaggioRipristino();
 
 // Every flush of the archive to disk goes through here (what fsync returns),
 // so a test can count the flushes and see one fail.
@@ -54,6 +68,36 @@ class Archivio {
     // as it is written, and puts them on disk once at the end. All or nothing:
     // after a failure the file is as it was. Returns the first new position or -1.
     qint64 accodaTutte(qint64 quante, const std::function<void(qint64 indice, TScheda &)> &prepara);
+    // Rewrites the records at `posizioni` and appends `nuove` records in one
+    // pass under the whole-file lock, all or nothing even through a crash: an
+    // intent record beside the archive keeps its length and the old records
+    // until the final flush. `aggiorna` gets each record as it is on disk and
+    // changes it; it returns false when the record is no longer the one meant,
+    // which gives up the whole pass (errore() is then ESTALE). Returns the
+    // position the first new record has (or would have), -1 on failure.
+    qint64 scriviInsieme(const std::vector<qint64> &posizioni,
+                         const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                         qint64 nuove,
+                         const std::function<void(qint64 indice, TScheda &)> &prepara);
+    // Takes the record at `posizione` out of the archive: the last record
+    // moves into its place and the file is cut by one record, under the
+    // whole-file lock and through the intent record, so a crash at any point
+    // leaves the old archive or the new one. `verifica` gets the record as it
+    // is on disk and returns false when it is no longer the one meant
+    // (errore() is then ESTALE). Gives the removed and the moved record and
+    // the moved one's old position (0 when the last record was the one
+    // removed); false on failure, with the archive as it was.
+    bool togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
+               TScheda &tolta, TScheda &spostata, qint64 &spostataDa);
+    // The errno of the last failed write, 0 when none.
+    int errore() const { return m_errore; }
+    // Reads the record at `posizione` under the record's write lock, lets
+    // `modifica` change it (false: leave it as it is) and writes it back, on
+    // disk before returning; no other copy writes the card in between.
+    // `scritto` runs once the record is on disk, still under the lock, so
+    // what it records follows the order of the writes.
+    bool aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica,
+                  const std::function<void(const TScheda &)> &scritto = {});
     void chiudi();
 
   private:
@@ -61,6 +105,7 @@ class Archivio {
 
     QString m_percorso;
     int m_fd = -1;
+    int m_errore = 0;
 };
 
 // Reads every whole record in file order, in large blocks. The visitor gets

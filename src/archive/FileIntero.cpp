@@ -1,6 +1,14 @@
 #include "archive/FileIntero.h"
 
+#include "archive/Archivio.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +47,7 @@ class ScritturaControllata final : public QIODevice {
 } // namespace
 
 bool ScriviFileIntero(const QString &percorso, const std::function<bool(QIODevice *)> &scrivi) {
+    IgnoraLimiteDimensione();
     QSaveFile file(percorso);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     ScritturaControllata uscita(&file);
@@ -47,4 +56,48 @@ bool ScriviFileIntero(const QString &percorso, const std::function<bool(QIODevic
         return false;
     }
     return file.commit();
+}
+
+namespace {
+
+bool sincronizza(const QByteArray &nome, int modo) {
+    const int fd = ::open(nome.constData(), modo | O_CLOEXEC);
+    if (fd < 0) return false;
+    int esito;
+    do {
+        esito = ::fsync(fd);
+    } while (esito != 0 && errno == EINTR);
+    ::close(fd);
+    return esito == 0;
+}
+
+} // namespace
+
+bool PortaAlPostoFileIntero(const QString &scritto, const QString &percorso, bool sostituisci) {
+    const QByteArray da = QFile::encodeName(scritto);
+    const QByteArray a = QFile::encodeName(percorso);
+    bool riuscito = sincronizza(da, O_RDONLY);
+    if (riuscito) {
+        if (sostituisci) {
+            riuscito = std::rename(da.constData(), a.constData()) == 0;
+        } else {
+            // Not replacing is one step where the file system has it.
+            const int esito =
+                ::renameat2(AT_FDCWD, da.constData(), AT_FDCWD, a.constData(), RENAME_NOREPLACE);
+            if (esito == 0)
+                riuscito = true;
+            else if (errno == EINVAL || errno == ENOSYS)
+                riuscito =
+                    !QFileInfo::exists(percorso) && std::rename(da.constData(), a.constData()) == 0;
+            else
+                riuscito = false;
+        }
+    }
+    if (!riuscito) {
+        ::unlink(da.constData());
+        return false;
+    }
+    // A failed flush of the folder leaves the file whole under one name or the other.
+    sincronizza(QFile::encodeName(QFileInfo(percorso).absolutePath()), O_RDONLY | O_DIRECTORY);
+    return true;
 }

@@ -15,3 +15,9 @@ class QIODevice;
 // error of its last flush and still put a cut-short file in place, so the
 // writers of whole files all go through here.
 bool ScriviFileIntero(const QString &percorso, const std::function<bool(QIODevice *)> &scrivi);
+
+// For a file a library wrote itself beside its target (a workbook, a zip):
+// puts it on disk, then in the target's place, and the new name on disk too.
+// With `sostituisci` false an existing target is never replaced and the call
+// fails. On failure the written file is removed and false is given.
+bool PortaAlPostoFileIntero(const QString &scritto, const QString &percorso, bool sostituisci);

@@ -1,6 +1,7 @@
 #include "lists/ElencoSchede.h"
 
 #include "archive/Archivio.h"
+#include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
 #include "platform/Dialoghi.h"
 
@@ -30,6 +31,8 @@ ElencoSchede::ElencoSchede(QWidget *genitore, const QString &nome, const QString
     m_prgAvanzamento->setAccessibleName(u"Archivio letto"_s);
     m_prgAvanzamento->setGeometry(26, 518, 500, 16);
     m_prgAvanzamento->hide();
+    m_ancoraggiElenco->aggiungi(m_lblAttendere, Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_prgAvanzamento, Ancoraggi::SegueBasso);
 
     QWidget *ordine[] = {m_txtTrova, m_lstRecords, m_btnStampa, m_btnTrova, m_btnChiudi};
     for (std::size_t i = 1; i < std::size(ordine); ++i)
@@ -51,6 +54,7 @@ void ElencoSchede::riempi() {
         eseguiPassata(m_lblAttendere, [this](const Avanza &avanza) { return passata(avanza); });
     m_lstRecords->riempi(std::move(esito.righe));
     m_txtTrova->setFocus();
+    riempito(esito);
     // An archive that cannot be read must not pass for an empty list.
     if (!esito.riuscito)
         Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());

@@ -17,6 +17,8 @@ class ElencoSchede : public FinestraElenco {
     virtual EsitoElenco passata(const Avanza &avanza) const = 0;
     // What to tell the user about cards the pass had to leave out.
     virtual void segnalaScartate(const QStringList &) {}
+    // After the list is filled, for what a window shows besides the lines.
+    virtual void riempito(const EsitoElenco &) {}
 
   private:
     void riempi();

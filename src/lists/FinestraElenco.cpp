@@ -2,6 +2,7 @@
 
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
+#include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
@@ -64,10 +65,13 @@ FinestraElenco::FinestraElenco(QWidget *genitore, const QString &nome, const QSt
     setWindowTitle(didascalia);
     setAccessibleName(didascalia.trimmed());
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
-    // A fixed frame with a title but no title-bar buttons.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // A frame that can be enlarged and maximised, so that a whole line shows
+    // on a wide screen; it never gets smaller than its design size.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowMaximizeButtonHint);
     setModal(true);
-    setFixedSize(862, 560);
+    resize(DIMENSIONE);
+    m_ancoraggi = new Ancoraggi(this, DIMENSIONE);
 }
 
 FinestraElenco::~FinestraElenco() = default;
@@ -140,6 +144,20 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_btnStampa->setGeometry(546, 504, 140, 38);
     m_btnChiudi = PulsanteElenco(u"btnChiudi"_s, u"Chiudi"_s, pannello);
     m_btnChiudi->setGeometry(696, 504, 140, 38);
+
+    // The panel fills the window; the list and its frame grow with it, the
+    // buttons keep to the bottom right.
+    m_ancoraggi->aggiungi(pannello, Ancoraggi::Riempie);
+    m_ancoraggiElenco = new Ancoraggi(pannello, DIMENSIONE);
+    m_ancoraggiElenco->aggiungi(riquadro, Ancoraggi::Riempie);
+    for (QWidget *w : {static_cast<QWidget *>(m_lblRigo01), static_cast<QWidget *>(m_lblRigo02),
+                       static_cast<QWidget *>(m_txtTrova)})
+        m_ancoraggiElenco->aggiungi(w, Ancoraggi::AllargaLarghezza);
+    m_ancoraggiElenco->aggiungi(m_btnTrova, Ancoraggi::SegueDestra);
+    m_ancoraggiElenco->aggiungi(m_lstRecords, Ancoraggi::Riempie);
+    m_ancoraggiElenco->aggiungi(m_lblRigo03, Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_btnStampa, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_btnChiudi, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
 
     connect(m_btnTrova, &QPushButton::clicked, this, &FinestraElenco::btnTrovaClick);
     connect(m_btnStampa, &QPushButton::clicked, this, &FinestraElenco::btnStampaClick);

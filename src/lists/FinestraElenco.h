@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <functional>
 
+class Ancoraggi;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -77,6 +78,11 @@ class FinestraElenco : public QDialog {
     QPushButton *m_btnChiudi = nullptr;
     QProgressBar *m_prgAvanzamento = nullptr;
     bool m_inPassata = false;
+    // The design size, and how the controls follow when the window grows:
+    // those placed on the window itself, and those of the list panel.
+    static constexpr QSize DIMENSIONE{862, 560};
+    Ancoraggi *m_ancoraggi = nullptr;
+    Ancoraggi *m_ancoraggiElenco = nullptr;
 
   private:
     TfrxReport m_frxReport;

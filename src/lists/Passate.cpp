@@ -251,6 +251,10 @@ EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza) {
         if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
         formato.costruisci(scheda, riga);
         esito.righe.aggiungi(riga, posizione);
+        if (const auto valore = ValoreACosto(scheda))
+            esito.totale += *valore;
+        else
+            esito.scartate << nomeScheda(scheda, posizione);
     });
     return esito;
 }
@@ -272,20 +276,25 @@ EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
             const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
             if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave)) return;
         }
-        const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
-        const auto costo = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Costo));
-        if (!giacenza || !costo) {
+        const auto valore = ValoreACosto(scheda);
+        if (!valore) {
             esito.scartate << nomeScheda(scheda, posizione);
             return;
         }
-        const double valore = *giacenza * *costo;
         testoValore.clear();
-        ScriviNumeroGrezzo(valore, testoValore);
+        ScriviNumeroGrezzo(*valore, testoValore);
         formato.costruisci(scheda, riga, testoValore);
         esito.righe.aggiungi(riga, posizione);
-        esito.totale += valore;
+        esito.totale += *valore;
     });
     return esito;
+}
+
+std::optional<double> ValoreACosto(const TScheda &scheda) {
+    const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
+    const auto costo = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Costo));
+    if (!giacenza || !costo) return std::nullopt;
+    return *giacenza * *costo;
 }
 
 QString TestoTotale(double totale) {
@@ -333,6 +342,10 @@ bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const 
         return true;
     });
     return trovata;
+}
+
+QString ContaConNome(qsizetype n, const QString &singolare, const QString &plurale) {
+    return QString::number(n) + u' ' + (n == 1 ? singolare : plurale);
 }
 
 QString ElencoCodici(const QStringList &codici) {

@@ -46,12 +46,18 @@ EsitoElenco CercaSchede(const QString &archivio,
                         const Avanza &avanza = {});
 // Cards whose stock is at or below their threshold.
 EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza = {});
-// Cards whose paid text, trimmed, is exactly "No".
+// Cards whose paid text, trimmed, is exactly "No", with the total of their
+// values at cost; a card whose value does not read stays listed and is named
+// among the left-out ones.
 EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza = {});
 // All cards, or those whose category holds `categoria` (as typed), with
 // value = stock x cost at the end of each line and the running total.
 EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
                              const Avanza &avanza = {});
+
+// A card's value at cost as the inventory reckons it: stock x cost; nothing
+// when either does not read.
+std::optional<double> ValoreACosto(const TScheda &scheda);
 
 // The total as the inventory shows it: "€ " and two to four decimals.
 QString TestoTotale(double totale);
@@ -68,6 +74,9 @@ void ScriviNumeroGrezzo(double valore, std::string &uscita);
 // False when there is none or the archive cannot be read.
 bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione);
+
+// "<n> schede" / "1 scheda": a count with its noun, singular for one.
+QString ContaConNome(qsizetype n, const QString &singolare, const QString &plurale);
 
 // The codes named in a message about left-out cards: the first ten, then "...".
 QString ElencoCodici(const QStringList &codici);

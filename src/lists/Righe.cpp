@@ -163,6 +163,7 @@ void Righe::aggiungi(std::string_view riga, qint64 posizione) {
     if (!riga.empty()) std::memcpy(dove, riga.data(), riga.size());
     m_libero += riga.size();
     m_voci.push_back({dove, qint32(riga.size()), posizione});
+    m_massima = std::max(m_massima, qsizetype(riga.size()));
 }
 
 void Righe::aggiungi(const QString &riga, qint64 posizione) {
@@ -206,6 +207,7 @@ void Righe::svuota() {
     m_voci.shrink_to_fit();
     m_blocchi.clear();
     m_libero = 0;
+    m_massima = 0;
 }
 
 qsizetype TrovaSuccessiva(const Righe &righe, qsizetype selezionata, const QString &chiave,

@@ -85,6 +85,8 @@ class Righe {
     QString testo(qsizetype i) const;
     qint64 posizione(qsizetype i) const { return m_voci[std::size_t(i)].posizione; }
     QStringList testi() const;
+    // Characters of the longest line.
+    qsizetype lunghezzaMassima() const { return m_massima; }
 
     // The lists' order: whole text, a-z compared as A-Z, other characters by
     // their code, the shorter of two texts equal over its length first.
@@ -101,6 +103,7 @@ class Righe {
     std::vector<std::unique_ptr<char[]>> m_blocchi;
     std::size_t m_libero = 0;
     std::vector<Voce> m_voci;
+    qsizetype m_massima = 0;
 };
 
 // True when line a comes before line b in the lists' order.

@@ -13,4 +13,10 @@ class TfrmDaSaldare : public ElencoSchede {
     const FormatoRiga &formato() const override;
     QString titoloStampa() const override;
     EsitoElenco passata(const Avanza &avanza) const override;
+    void riempito(const EsitoElenco &esito) override;
+    void segnalaScartate(const QStringList &codici) override;
+
+  private:
+    // The number of lines and what is owed for them at cost.
+    QLabel *m_lblDovuto = nullptr;
 };

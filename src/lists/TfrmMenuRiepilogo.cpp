@@ -4,9 +4,11 @@
 #include "lists/TfrmRiepilogo.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
+#include "widgets/PulsanteTastiera.h"
 
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,7 +90,22 @@ TfrmMenuRiepilogo::TfrmMenuRiepilogo(QWidget *genitore) : QWidget(genitore, Qt::
     esci->setGeometry(700, 4, 52, 52);
     connect(esci, &QToolButton::clicked, this, &QWidget::close);
     connect(guida, &QToolButton::clicked, this, [this] { ApriGuida(this, TemaGuida::Inventario); });
+    // Enter in the box asks for the inventory, as the button beside it does.
+    connect(m_txtTipologia, &QLineEdit::returnPressed, btnVisualizza, &QPushButton::click);
+    PulsanteDaTastiera(guida);
+    PulsanteDaTastiera(esci);
     setTabOrder(m_txtTipologia, btnVisualizza);
+    setTabOrder(btnVisualizza, guida);
+    setTabOrder(guida, esci);
+}
+
+void TfrmMenuRiepilogo::keyPressEvent(QKeyEvent *evento) {
+    // Esc leaves the prompt, as its exit picture does.
+    if (evento->key() == Qt::Key_Escape && evento->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(evento);
 }
 
 void TfrmMenuRiepilogo::showEvent(QShowEvent *evento) {

@@ -20,6 +20,7 @@ class TfrmMenuRiepilogo : public QWidget {
   protected:
     void showEvent(QShowEvent *evento) override;
     void closeEvent(QCloseEvent *evento) override;
+    void keyPressEvent(QKeyEvent *evento) override;
 
   private:
     QLineEdit *m_txtTipologia;

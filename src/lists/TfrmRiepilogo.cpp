@@ -4,20 +4,24 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
+#include "lists/Ancoraggi.h"
 #include "lists/FinestraElenco.h"
 #include "lists/VistaRighe.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
+#include "widgets/PulsanteTastiera.h"
 
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
@@ -37,7 +41,14 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     setWindowFlags(Qt::Window);
     setModal(true);
     auto *pan = PreparaFinestra(this, u"TfrmRiepilogo"_s, u" Quadrelo - Inventario Merce"_s,
-                                BluAcciaio, QSize(1200, 660));
+                                BluAcciaio, PANNELLO);
+    // The panel grows with the window (see resizeEvent), so that on a wide
+    // screen the whole of each line shows.
+    layout()->removeWidget(pan);
+    pan->setMinimumSize(PANNELLO);
+    pan->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setMinimumSize(PANNELLO + QSize(2 * MARGINE, 2 * MARGINE));
+    m_pan = pan;
     setAccessibleName(windowTitle().trimmed());
     CostruisciFrxReport(m_frxReport);
 
@@ -138,7 +149,24 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     connect(btnStampa, &QPushButton::clicked, this, &TfrmRiepilogo::btnStampaClick);
     connect(btnEsci, &QPushButton::clicked, this, &QDialog::reject);
 
-    QWidget *ordine[] = {m_txtTrova, m_lstRecords, btnStampa, btnEsci, m_btnTrova};
+    PulsanteDaTastiera(guida);
+    auto *ancoraggi = new Ancoraggi(pan, PANNELLO);
+    ancoraggi->aggiungi(guida, Ancoraggi::SegueDestra);
+    for (QWidget *w :
+         {static_cast<QWidget *>(m_titTipologia), static_cast<QWidget *>(lblRigo01),
+          pan->findChild<QWidget *>(u"lblRigo02"_s), static_cast<QWidget *>(m_txtTrova)})
+        ancoraggi->aggiungi(w, Ancoraggi::AllargaLarghezza);
+    ancoraggi->aggiungi(m_btnTrova, Ancoraggi::SegueDestra);
+    ancoraggi->aggiungi(riquadro, Ancoraggi::Riempie);
+    ancoraggi->aggiungi(m_lstRecords, Ancoraggi::Riempie);
+    ancoraggi->aggiungi(m_lblAttendere, Ancoraggi::SegueBasso);
+    ancoraggi->aggiungi(m_prgAvanzamento, Ancoraggi::SegueBasso);
+    ancoraggi->aggiungi(m_panInfo, Ancoraggi::SegueBasso | Ancoraggi::AllargaLarghezza);
+    for (QWidget *w : {static_cast<QWidget *>(infValore), static_cast<QWidget *>(m_lblTotale),
+                       static_cast<QWidget *>(btnStampa), static_cast<QWidget *>(btnEsci)})
+        ancoraggi->aggiungi(w, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
+
+    QWidget *ordine[] = {m_txtTrova, m_lstRecords, btnStampa, btnEsci, m_btnTrova, guida};
     for (std::size_t i = 1; i < std::size(ordine); ++i)
         setTabOrder(ordine[i - 1], ordine[i]);
 
@@ -147,6 +175,15 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
 }
 
 TfrmRiepilogo::~TfrmRiepilogo() = default;
+
+void TfrmRiepilogo::resizeEvent(QResizeEvent *evento) {
+    QDialog::resizeEvent(evento);
+    if (!m_pan) return;
+    const QSize spazio = size() - QSize(2 * MARGINE, 2 * MARGINE);
+    const QSize pannello = spazio.expandedTo(PANNELLO);
+    m_pan->setGeometry(QRect(
+        QPoint((width() - pannello.width()) / 2, (height() - pannello.height()) / 2), pannello));
+}
 
 void TfrmRiepilogo::impostaTotale(const QString &testo) {
     m_lblTotale->setText(testo);
@@ -189,22 +226,39 @@ void TfrmRiepilogo::riempi() {
     // Cards left out are named below, so the total is always finished.
     impostaTotale(TestoTotale(esito.totale));
     impostaConta(u"Il presente inventario contiene "_s +
-                 QString::number(m_lstRecords->righe().size()) + u" articoli."_s);
+                 ContaConNome(m_lstRecords->righe().size(), u"articolo."_s, u"articoli."_s));
     m_txtTrova->setFocus();
 
     if (!esito.riuscito)
         dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
-    if (!esito.scartate.isEmpty()) {
-        const qsizetype n = esito.scartate.size();
-        dialoghi().messaggio(
-            this, TipoMessaggio::Informazione,
-            (n == 1 ? u"Una scheda non è compresa"_s
-                    : QString::number(n) + u" schede non sono comprese"_s) +
-                u" nell'inventario né nel valore totale, perché la giacenza o il costo unitario "
-                "non è un numero valido: "_s +
-                ElencoCodici(esito.scartate) +
-                u". Correggere queste schede e aprire di nuovo l'inventario."_s);
+    m_scartate = esito.scartate;
+    if (!m_scartate.isEmpty())
+        dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                             TestoScartate(m_scartate) +
+                                 u" Correggere queste schede e aprire di nuovo l'inventario."_s);
+}
+
+QString TestoScartate(const QStringList &codici) {
+    const qsizetype n = codici.size();
+    return (n == 1 ? u"Una scheda non è compresa"_s
+                   : QString::number(n) + u" schede non sono comprese"_s) +
+           u" nell'inventario né nel valore totale, perché la giacenza o il costo unitario "
+           "non è un numero valido: "_s +
+           ElencoCodici(codici) + u"."_s;
+}
+
+QStringList DividiInRighe(const QString &testo, qsizetype larghezza) {
+    QStringList righe;
+    QString riga;
+    for (const QString &parola : testo.split(u' ', Qt::SkipEmptyParts)) {
+        if (!riga.isEmpty() && riga.size() + 1 + parola.size() > larghezza) {
+            righe << riga;
+            riga.clear();
+        }
+        riga += (riga.isEmpty() ? QString() : u" "_s) + parola;
     }
+    if (!riga.isEmpty()) righe << riga;
+    return righe;
 }
 
 void TfrmRiepilogo::closeEvent(QCloseEvent *evento) {
@@ -245,9 +299,13 @@ void TfrmRiepilogo::btnTrovaClick() {
 
 void TfrmRiepilogo::btnStampaClick() {
     Piattaforma::eseguiProtetto(this, [this] {
+        QStringList aggiunte{QString(26, u'-'), u"VALORE TOTALE: "_s + Rifila(m_lblTotale->text())};
+        // The paper tells of the cards left out, as the screen did; the list
+        // memo does not wrap, so the note comes in lines of its own.
+        if (!m_scartate.isEmpty())
+            aggiunte << QString() << DividiInRighe(TestoScartate(m_scartate), 120);
         StampaElenco(m_frxReport,
                      u"Inventario merce - Categoria: "_s + Rifila(m_titTipologia->text()),
-                     m_lstRecords->righe(),
-                     {QString(26, u'-'), u"VALORE TOTALE: "_s + Rifila(m_lblTotale->text())}, this);
+                     m_lstRecords->righe(), aggiunte, this);
     });
 }

@@ -4,6 +4,7 @@
 #include "report/TfrxReport.h"
 
 #include <QDialog>
+#include <QStringList>
 
 class QLabel;
 class QLineEdit;
@@ -32,6 +33,7 @@ class TfrmRiepilogo : public QDialog {
 
   protected:
     void closeEvent(QCloseEvent *evento) override;
+    void resizeEvent(QResizeEvent *evento) override;
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
   private:
@@ -39,7 +41,12 @@ class TfrmRiepilogo : public QDialog {
     void impostaTotale(const QString &testo);
     void impostaConta(const QString &testo);
 
+    // The panel's design size, and the least room left around it.
+    static constexpr QSize PANNELLO{1200, 660};
+    static constexpr int MARGINE = 12;
+
     QString m_categoria;
+    QWidget *m_pan = nullptr;
     TfrxReport m_frxReport;
     QLabel *m_titTipologia = nullptr;
     QLineEdit *m_txtTrova = nullptr;
@@ -49,6 +56,13 @@ class TfrmRiepilogo : public QDialog {
     QLabel *m_panInfo = nullptr;
     QLabel *m_lblAttendere = nullptr;
     QProgressBar *m_prgAvanzamento = nullptr;
+    // Cards left out of the lines and the total, named on screen and on paper.
+    QStringList m_scartate;
     bool m_riempita = false;
     bool m_inPassata = false;
 };
+
+// The note about cards left out of the inventory: how many, why, which.
+QString TestoScartate(const QStringList &codici);
+// A text in lines of at most `larghezza` characters, broken at blanks.
+QStringList DividiInRighe(const QString &testo, qsizetype larghezza);

@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
+#include "lists/Ancoraggi.h"
 #include "lists/Passate.h"
 #include "lists/VistaRighe.h"
 #include "platform/Dialoghi.h"
@@ -112,6 +113,7 @@ TfrmTrovaMagazzino::TfrmTrovaMagazzino(QWidget *genitore)
     auto *btnAnnulla = PulsanteElenco(u"btnAnnulla"_s, u"Chiudi"_s, m_panAvvio);
     btnAnnulla->setGeometry(546, 504, 140, 38);
     auto *btnCerca = PulsanteElenco(u"btnCerca"_s, u"Cerca"_s, m_panAvvio);
+    m_btnCerca = btnCerca;
     btnCerca->setGeometry(696, 504, 140, 38);
     // The waiting label shows as soon as the button goes down, before the pass.
     connect(btnCerca, &QPushButton::pressed, this, [this] {
@@ -136,6 +138,9 @@ TfrmTrovaMagazzino::TfrmTrovaMagazzino(QWidget *genitore)
     m_lblTrovate->setFont(FontVerdana(11, true));
     m_lblTrovate->setStyleSheet(u"QLabel { color: darkcyan; }"_s);
     m_lblTrovate->setGeometry(26, 494, 500, 22);
+    m_ancoraggiElenco->aggiungi(m_lblTrovate, Ancoraggi::SegueBasso);
+    // The criteria keep their size, in the middle of the window.
+    m_ancoraggi->aggiungi(m_panAvvio, Ancoraggi::Centra);
 
     QWidget *ordine[] = {m_caselle[0], m_caselle[1], m_caselle[2], m_caselle[3], m_caselle[4],
                          m_caselle[5], m_caselle[6], m_caselle[7], m_caselle[8], m_caselle[9],
@@ -171,8 +176,12 @@ bool TfrmTrovaMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         const int tasto = static_cast<QKeyEvent *>(evento)->key();
         const auto trovata = std::find(m_caselle.begin(), m_caselle.end(), oggetto);
         if (trovata != m_caselle.end() && (tasto == Qt::Key_Return || tasto == Qt::Key_Enter)) {
-            const auto prossima = std::size_t(trovata - m_caselle.begin() + 1) % m_caselle.size();
-            m_caselle[prossima]->setFocus(Qt::TabFocusReason);
+            // Enter moves to the next box; in the last one it runs the search.
+            const auto prossima = std::size_t(trovata - m_caselle.begin() + 1);
+            if (prossima == m_caselle.size())
+                m_btnCerca->click();
+            else
+                m_caselle[prossima]->setFocus(Qt::TabFocusReason);
             return true;
         }
     }
@@ -202,7 +211,7 @@ void TfrmTrovaMagazzino::btnCercaClick() {
     }
     m_lstRecords->riempi(std::move(esito.righe));
     const QString trovate = u"Il presente riepilogo contiene "_s +
-                            QString::number(m_lstRecords->righe().size()) + u" schede."_s;
+                            ContaConNome(m_lstRecords->righe().size(), u"scheda."_s, u"schede."_s);
     m_lblTrovate->setText(trovate);
     m_lblTrovate->setAccessibleName(trovate);
     m_panContainer->show();

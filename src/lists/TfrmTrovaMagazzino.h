@@ -36,4 +36,5 @@ class TfrmTrovaMagazzino : public FinestraElenco {
     QLabel *m_lblAttendere = nullptr;
     QLabel *m_lblConta = nullptr;
     QLabel *m_lblTrovate = nullptr;
+    QPushButton *m_btnCerca = nullptr;
 };

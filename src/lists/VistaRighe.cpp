@@ -55,6 +55,14 @@ void ModelloRighe::svuota() {
     imposta(Righe());
 }
 
+void ModelloRighe::impostaCarattere(const QFont &carattere, QSize dimensione) {
+    if (carattere == m_carattere && dimensione == m_dimensione) return;
+    emit layoutAboutToBeChanged();
+    m_carattere = carattere;
+    m_dimensione = dimensione;
+    emit layoutChanged();
+}
+
 VistaRighe::VistaRighe(QWidget *genitore) : QListView(genitore) {
     setObjectName(u"lstRecords"_s);
     m_modello = new ModelloRighe(this);
@@ -79,6 +87,39 @@ void VistaRighe::riempi(Righe righe) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     selectionModel()->clear();
+    adattaCarattere();
+}
+
+void VistaRighe::resizeEvent(QResizeEvent *evento) {
+    QListView::resizeEvent(evento);
+    adattaCarattere();
+}
+
+void VistaRighe::adattaCarattere() {
+    constexpr qreal PIENO = 12;
+    constexpr qreal MINIMO = 9;
+    constexpr int LARGHEZZA_RIGA = 1600;
+    const qsizetype caratteri = righe().lunghezzaMassima();
+    // Room for the item's own margins.
+    const int spazio = viewport()->width() - 8;
+    auto larghezza = [caratteri](const QFont &f) {
+        return QFontMetricsF(f).horizontalAdvance(u'0') * qreal(caratteri);
+    };
+    QFont scelto = font();
+    scelto.setPointSizeF(PIENO);
+    int rigaLarga = LARGHEZZA_RIGA;
+    if (larghezza(scelto) > spazio) {
+        for (qreal punti = PIENO - 0.5; punti >= MINIMO; punti -= 0.5) {
+            QFont f = scelto;
+            f.setPointSizeF(punti);
+            if (larghezza(f) <= spazio) {
+                scelto = f;
+                rigaLarga = spazio + 8;
+                break;
+            }
+        }
+    }
+    m_modello->impostaCarattere(scelto, QSize(rigaLarga, QFontMetrics(scelto).height() + 2));
 }
 
 void VistaRighe::svuota() {

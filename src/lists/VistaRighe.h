@@ -23,6 +23,9 @@ class ModelloRighe : public QAbstractListModel {
     const Righe &righe() const { return m_righe; }
     void imposta(Righe righe);
     void svuota();
+    // The lines' font and the room each takes.
+    void impostaCarattere(const QFont &carattere, QSize dimensione);
+    const QFont &carattere() const { return m_carattere; }
 
   private:
     Righe m_righe;
@@ -31,8 +34,9 @@ class ModelloRighe : public QAbstractListModel {
 };
 
 // lstRecords: one line per item, in Courier New 12, opaque black, each line
-// laid out 1600 units wide. A double-click, or Enter on a selected line,
-// asks to open the line's card.
+// laid out 1600 units wide. Where a smaller size, down to 9 points, shows the
+// longest line whole (a maximised window on a laptop screen), the lines take
+// it. A double-click, or Enter on a selected line, asks to open the line's card.
 class VistaRighe : public QListView {
     Q_OBJECT
   public:
@@ -52,9 +56,12 @@ class VistaRighe : public QListView {
 
   protected:
     void keyPressEvent(QKeyEvent *evento) override;
+    void resizeEvent(QResizeEvent *evento) override;
     void mouseDoubleClickEvent(QMouseEvent *evento) override;
 
   private:
+    void adattaCarattere();
+
     ModelloRighe *m_modello;
 };
 

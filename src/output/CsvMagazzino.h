@@ -31,6 +31,15 @@ using CampoCsv = std::function<QString(qsizetype riga, int colonna)>;
 // write fails.
 bool ScriviCsvMagazzino(QIODevice *destinazione, qsizetype righe, const CampoCsv &campo);
 
-// One field as written: trimmed, in quotes (doubled inside) when it holds a
+// One field as written: trimmed, an apostrophe before a text a spreadsheet
+// would take as a formula, in quotes (doubled inside) when it holds a
 // separator, a quote or a line break.
 QByteArray CodificaCampoCsv(const QString &testo);
+
+// The text of a card as the export writes it in a field, and back: a text
+// that begins like a formula ("=", "+", "-" or "@" and not a plain number, a
+// tab or a carriage return) gets an apostrophe before it, so a spreadsheet
+// shows it as text and never runs it. A text that begins with apostrophes
+// before such a beginning gets one more, so reading it back is exact.
+QString TestoPerCampoCsv(const QString &testo);
+QString TestoDaCampoCsv(const QString &campo);

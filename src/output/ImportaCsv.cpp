@@ -1,143 +1,91 @@
 #include "output/ImportaCsv.h"
 
+#include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "output/CsvMagazzino.h"
 
+#include <QDate>
+#include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
+static_assert(COLONNE_CSV == 24);
+
 namespace {
 
-QString decodifica(const QByteArray &byte) {
-    QByteArrayView dati(byte);
-    if (dati.startsWith("\xEF\xBB\xBF")) dati = dati.sliced(3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString testo = utf8.decode(dati);
-    if (!utf8.hasError()) return testo;
-    return Cp1252::decodifica(dati.data(), dati.size());
-}
+// Flags of Compatta::difetti.
+constexpr quint8 FORMATO = 1;      // the row itself is refused
+constexpr quint8 MANCA = 2;        // a field a new card needs is missing
+constexpr quint8 SOMMA_TROPPO = 4; // the added stock does not fit the card
 
-QChar separatoreDi(const QString &testo) {
-    qsizetype fine = testo.indexOf(u'\n');
-    const QStringView prima = QStringView(testo).left(fine < 0 ? testo.size() : fine);
-    QChar scelto = u';';
-    qsizetype massimo = 0;
-    // On equal counts the first of these wins.
-    for (QChar candidato : {QChar(u';'), QChar(u'\t'), QChar(u',')}) {
-        const qsizetype n = prima.count(candidato);
-        if (n > massimo) {
-            massimo = n;
-            scelto = candidato;
-        }
-    }
-    return scelto;
-}
+// A record of the file: where its bytes are and the line it begins on.
+struct Record {
+    qint64 inizio;
+    qint64 lunghezza;
+    qint64 numero;
+};
 
-enum class Genere { Testo, Importo, Quantita, Pagato };
-
-Genere genereDi(Campo campo) {
-    switch (campo) {
-    case Campo::Costo:
-    case Campo::Prezzo:
-        return Genere::Importo;
-    case Campo::Giacenza:
-    case Campo::Avviso:
-        return Genere::Quantita;
-    case Campo::Pagato:
-        return Genere::Pagato;
-    default:
-        return Genere::Testo;
-    }
-}
-
-QString citato(const QString &carattere) {
-    const char32_t codice = carattere.toUcs4().value(0);
-    const QString numero = u"U+%1"_s.arg(uint(codice), 4, 16, QLatin1Char('0')).toUpper();
-    return QChar::isPrint(codice) ? u"\""_s + carattere + u"\" ("_s + numero + u')' : numero;
-}
-
-// Checks and normalises the fields of a row; the reason it is skipped, or nothing.
-QString controlla(QStringList &campi) {
-    const auto &colonne = ColonneCsv();
-    bool vuota = true;
-    for (QString &c : campi) {
-        c = Rifila(c);
-        vuota = vuota && c.isEmpty();
-    }
-    if (vuota) return u"riga vuota"_s;
-
-    const std::pair<Campo, QString> obbligatori[] = {
-        {Campo::Codice, u"manca il codice articolo"_s},
-        {Campo::Costo, u"manca il costo unitario"_s},
-        {Campo::Nome, u"manca il nome del prodotto"_s},
-        {Campo::Tipologia, u"manca la categoria merceologica"_s}};
-    for (const auto &[campo, motivo] : obbligatori)
-        for (int i = 0; i < COLONNE_CSV; ++i)
-            if (colonne[std::size_t(i)].campo == campo && campi[i].isEmpty()) return motivo;
-
-    for (int i = 0; i < COLONNE_CSV; ++i) {
-        const Campo campo = colonne[std::size_t(i)].campo;
-        const QString nome = u"il campo \""_s + colonne[std::size_t(i)].intestazione + u'"';
-        QString &testo = campi[i];
-        const QString estraneo = Cp1252::primoNonRappresentabile(testo);
-        if (!estraneo.isEmpty())
-            return nome + u" contiene il carattere "_s + citato(estraneo) +
-                   u", che non può essere archiviato"_s;
-        switch (genereDi(campo)) {
-        case Genere::Importo:
-        case Genere::Quantita: {
-            const bool importo = genereDi(campo) == Genere::Importo;
-            // As saving a card does: an empty stock or threshold is 0, an
-            // empty price stays empty.
-            if (testo.isEmpty()) {
-                if (!importo) testo = u"0"_s;
+// Cuts the bytes into records. Quotes, separators and line breaks are ASCII,
+// so this works on UTF-8 and Windows-1252 alike.
+std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, bool &aperte) {
+    std::vector<Record> esito;
+    const qint64 n = byte.size();
+    const char *b = byte.constData();
+    qint64 riga = 1;
+    qint64 i = da;
+    aperte = false;
+    while (i < n) {
+        const qint64 inizio = i;
+        const qint64 numero = riga;
+        bool campoVuoto = true;
+        bool virgolettato = false;
+        bool traVirgolette = false;
+        qint64 fine = n;
+        while (i < n) {
+            const char c = b[i];
+            if (traVirgolette) {
+                if (c == '"') {
+                    if (i + 1 < n && b[i + 1] == '"')
+                        ++i;
+                    else
+                        traVirgolette = false;
+                } else if (c == '\n' || (c == '\r' && (i + 1 >= n || b[i + 1] != '\n'))) {
+                    ++riga;
+                }
+                ++i;
+            } else if (c == '"' && campoVuoto && !virgolettato) {
+                traVirgolette = virgolettato = true;
+                campoVuoto = false;
+                ++i;
+            } else if (c == separatore) {
+                campoVuoto = true;
+                virgolettato = false;
+                ++i;
+            } else if (c == '\r' || c == '\n') {
+                fine = i;
+                i += (c == '\r' && i + 1 < n && b[i + 1] == '\n') ? 2 : 1;
+                ++riga;
                 break;
+            } else {
+                campoVuoto = false;
+                ++i;
             }
-            if (!LeggiNumero(testo)) return nome + u" non contiene un numero valido"_s;
-            testo = importo ? NormalizzaImporto(testo) : NormalizzaQuantita(testo);
-            break;
         }
-        case Genere::Pagato: {
-            const QString valore = testo.toLower();
-            if (valore == u"sì" || valore == u"si")
-                testo = u"Sì"_s;
-            else if (valore.isEmpty() || valore == u"no")
-                testo = u"No"_s;
-            else
-                return nome + u" deve valere Sì o No"_s;
-            break;
-        }
-        case Genere::Testo:
-            break;
-        }
-        const int massimo = definizione(campo).massimo;
-        if (testo.size() > massimo)
-            return nome + u" supera il limite di "_s + QString::number(massimo) + u" caratteri"_s;
+        if (traVirgolette) aperte = true;
+        if (fine > inizio) esito.push_back({inizio, fine - inizio, numero});
     }
-    return {};
+    return esito;
 }
 
-} // namespace
-
-TestoCsv LeggiCsv(const QByteArray &byte) {
-    const QString testo = decodifica(byte);
-    TestoCsv csv;
-    csv.separatore = separatoreDi(testo);
-    QStringList riga;
+// The fields of one record's text.
+QStringList dividi(QStringView testo, QChar separatore) {
+    QStringList campi;
     QString campo;
     bool traVirgolette = false;
     bool virgolettato = false;
-    auto chiudiRiga = [&] {
-        riga << campo;
-        // A line with nothing on it is no record.
-        if (!(riga.size() == 1 && campo.isEmpty() && !virgolettato)) csv.righe << riga;
-        riga.clear();
-        campo.clear();
-        virgolettato = false;
-    };
     for (qsizetype i = 0; i < testo.size(); ++i) {
         const QChar c = testo[i];
         if (traVirgolette) {
@@ -149,79 +97,639 @@ TestoCsv LeggiCsv(const QByteArray &byte) {
                 traVirgolette = false;
         } else if (c == u'"' && campo.isEmpty() && !virgolettato) {
             traVirgolette = virgolettato = true;
-        } else if (c == csv.separatore) {
-            riga << campo;
+        } else if (c == separatore) {
+            campi << campo;
             campo.clear();
             virgolettato = false;
-        } else if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < testo.size() && testo[i + 1] == u'\n') ++i;
-            chiudiRiga();
         } else {
             campo += c;
         }
     }
-    csv.virgoletteAperte = traVirgolette;
-    if (!riga.isEmpty() || !campo.isEmpty() || virgolettato) chiudiRiga();
+    campi << campo;
+    return campi;
+}
+
+bool utf8Valido(QByteArrayView dati) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    constexpr qsizetype PEZZO = 1 << 20;
+    for (qsizetype i = 0; i < dati.size(); i += PEZZO) {
+        (void)QString(utf8.decode(dati.sliced(i, qMin(PEZZO, dati.size() - i))));
+        if (utf8.hasError()) return false;
+    }
+    // A sequence cut at the end of the file.
+    (void)QString(utf8.decode(QByteArrayView()));
+    return !utf8.hasError();
+}
+
+QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
+    if (!utf8) return Cp1252::decodifica(dati.data(), dati.size());
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString testo = decoder.decode(dati);
+    if (errato) *errato = decoder.hasError();
+    return testo;
+}
+
+char separatoreDi(QByteArrayView dati) {
+    qsizetype fine = dati.indexOf('\n');
+    const QByteArrayView prima = dati.first(fine < 0 ? dati.size() : fine);
+    char scelto = ';';
+    qsizetype massimo = 0;
+    // On equal counts the first of these wins.
+    for (char candidato : {';', '\t', ','}) {
+        const qsizetype n = prima.count(candidato);
+        if (n > massimo) {
+            massimo = n;
+            scelto = candidato;
+        }
+    }
+    return scelto;
+}
+
+enum class Genere { Testo, Importo, Quantita, Pagato, Data };
+
+Genere genereDi(Campo campo) {
+    switch (campo) {
+    case Campo::Costo:
+    case Campo::Prezzo:
+        return Genere::Importo;
+    case Campo::Giacenza:
+    case Campo::Avviso:
+        return Genere::Quantita;
+    case Campo::Pagato:
+        return Genere::Pagato;
+    case Campo::DataSca:
+        return Genere::Data;
+    default:
+        return Genere::Testo;
+    }
+}
+
+int indiceDi(Campo campo) {
+    for (int i = 0; i < COLONNE_CSV; ++i)
+        if (ColonneCsv()[std::size_t(i)].campo == campo) return i;
+    return -1;
+}
+
+QString nomeCampo(int indice) {
+    return u"il campo \""_s + ColonneCsv()[std::size_t(indice)].intestazione + u'"';
+}
+
+QString codiceU(char32_t codice) {
+    return u"U+%1"_s.arg(uint(codice), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+QString citato(const QString &carattere) {
+    const char32_t codice = carattere.toUcs4().value(0);
+    return QChar::isPrint(codice) ? u"\""_s + carattere + u"\" ("_s + codiceU(codice) + u')'
+                                  : codiceU(codice);
+}
+
+// Tab and line breaks are text a card may hold; other control characters are not.
+int primoControllo(const QString &testo) {
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        const char16_t c = testo[i].unicode();
+        if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c <= 0x9F))
+            return c;
+    }
+    return -1;
+}
+
+QString chiave(const QString &codice) {
+    return Rifila(codice).toCaseFolded();
+}
+
+// The header names shops use, by field.
+const QHash<QString, int> &sinonimi() {
+    static const QHash<QString, int> tabella = [] {
+        QHash<QString, int> t;
+        const std::pair<Campo, std::vector<const char16_t *>> nomi[] = {
+            {Campo::Codice,
+             {u"Codice", u"Cod.", u"Codice articolo", u"Articolo", u"SKU", u"EAN", u"Cod. Art.",
+              u"Codice prodotto", u"Cod. articolo"}},
+            {Campo::Nome,
+             {u"Descrizione", u"Nome", u"Prodotto", u"Descrizione articolo",
+              u"Descrizione prodotto", u"Nome prodotto"}},
+            {Campo::Costo,
+             {u"Costo", u"Costo unitario", u"Prezzo acquisto", u"Prezzo d'acquisto", u"Netto",
+              u"Prezzo netto"}},
+            {Campo::Prezzo,
+             {u"Prezzo", u"Prezzo vendita", u"Prezzo di vendita", u"Listino", u"Prezzo al pubblico",
+              u"Prezzo listino"}},
+            {Campo::Giacenza, {u"Quantità", u"Q.tà", u"Qta", u"Giacenza", u"Esistenza"}},
+            {Campo::Avviso, {u"Scorta minima", u"Sottoscorta", u"Avviso"}},
+            {Campo::Tipologia, {u"Categoria", u"Famiglia", u"Gruppo", u"Reparto"}},
+            {Campo::Ditta, {u"Fornitore", u"Ditta"}},
+            {Campo::DataSca, {u"Scadenza"}},
+        };
+        // The export's own captions first; the usual names add to them.
+        for (int i = 0; i < COLONNE_CSV; ++i)
+            t.insert(FormaIntestazione(ColonneCsv()[std::size_t(i)].intestazione), i);
+        for (const auto &[campo, elenco] : nomi)
+            for (const char16_t *nome : elenco)
+                t.insert(FormaIntestazione(QString::fromUtf16(nome)), indiceDi(campo));
+        return t;
+    }();
+    return tabella;
+}
+
+bool soloCifre(QStringView t) {
+    if (t.isEmpty()) return false;
+    for (QChar c : t)
+        if (c < u'0' || c > u'9') return false;
+    return true;
+}
+
+// Sign apart; the euro sign and blanks taken off an amount.
+QString senzaValuta(QString t, bool importo) {
+    t.replace(QChar(0x00A0), u' ').replace(QChar(0x202F), u' ');
+    t = t.trimmed();
+    if (importo) {
+        if (t.startsWith(u'€'))
+            t = t.mid(1).trimmed();
+        else if (t.endsWith(u'€'))
+            t = t.chopped(1).trimmed();
+    }
+    return t;
+}
+
+// "1.052" or "1.052.300,5": groups of three digits after points.
+bool migliaiaConPunti(QStringView t, bool &conVirgola) {
+    if (t.startsWith(u'+') || t.startsWith(u'-')) t = t.mid(1);
+    const qsizetype virgola = t.indexOf(u',');
+    conVirgola = virgola >= 0;
+    const QStringView intera = conVirgola ? t.left(virgola) : t;
+    if (conVirgola && !soloCifre(t.mid(virgola + 1))) return false;
+    const auto gruppi = intera.split(u'.');
+    if (gruppi.size() < 2 || gruppi[0].size() > 3 || !soloCifre(gruppi[0])) return false;
+    for (qsizetype g = 1; g < gruppi.size(); ++g)
+        if (gruppi[g].size() != 3 || !soloCifre(gruppi[g])) return false;
+    return true;
+}
+
+// "12.5" or "12.50": a point with one or two decimals.
+bool puntoDecimale(QStringView t) {
+    if (t.startsWith(u'+') || t.startsWith(u'-')) t = t.mid(1);
+    const qsizetype punto = t.indexOf(u'.');
+    if (punto <= 0) return false;
+    const QStringView decimali = t.mid(punto + 1);
+    return soloCifre(t.left(punto)) && (decimali.size() == 1 || decimali.size() == 2) &&
+           soloCifre(decimali);
+}
+
+} // namespace
+
+QString FormaIntestazione(const QString &cella) {
+    const QString scomposta = cella.normalized(QString::NormalizationForm_D).toCaseFolded();
+    QString forma;
+    forma.reserve(scomposta.size());
+    for (QChar c : scomposta)
+        if (c.isLetterOrNumber()) forma += c;
+    return forma;
+}
+
+int CampoDiIntestazione(const QString &cella) {
+    return sinonimi().value(FormaIntestazione(cella), -1);
+}
+
+void OsservaNumero(const QString &valore, bool importo, UsoColonna &uso) {
+    const QString t = senzaValuta(valore, importo);
+    if (t.contains(u',')) uso.virgola = true;
+    if (puntoDecimale(t)) uso.puntoDecimale = true;
+}
+
+ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoColonna &uso,
+                                const QString &nomeCampo) {
+    const QString scritto = Rifila(valore);
+    if (scritto.isEmpty()) return {};
+    // What the card reads already is kept exactly.
+    if (LeggiNumero(scritto)) return {scritto, {}};
+    const QString t = senzaValuta(scritto, importo);
+    auto normale = [importo](const QString &numero) {
+        return importo ? NormalizzaImporto(numero) : NormalizzaQuantita(numero);
+    };
+    if (t != scritto && LeggiNumero(t)) return {normale(t), {}};
+    const QString esempio = importo ? u"1052,25"_s : u"1052"_s;
+    bool conVirgola = false;
+    if (migliaiaConPunti(t, conVirgola)) {
+        QString senzaPunti = t;
+        senzaPunti.remove(u'.');
+        if (conVirgola || !uso.puntoDecimale) return {normale(senzaPunti), {}};
+        QString decimale = t;
+        decimale.replace(u'.', u',');
+        return {{},
+                nomeCampo + u" vale \""_s + scritto +
+                    u"\", che può essere letto in due modi perché la colonna usa il punto anche "
+                    "per i decimali: scrivere "_s +
+                    senzaPunti + u" oppure "_s + decimale};
+    }
+    if (puntoDecimale(t)) {
+        QString decimale = t;
+        decimale.replace(u'.', u',');
+        if (!uso.virgola) return {normale(decimale), {}};
+        return {{},
+                nomeCampo + u" vale \""_s + scritto +
+                    u"\" con il punto, mentre altre righe usano la virgola per i decimali: "
+                    "scrivere "_s +
+                    decimale};
+    }
+    return {{}, nomeCampo + u" non contiene un numero valido: scrivere per esempio "_s + esempio};
+}
+
+ValoreLetto LeggiData(const QString &valore, const QString &nomeCampo) {
+    const QString t = Rifila(valore);
+    if (t.isEmpty()) return {};
+    QDate data;
+    const auto parti = QStringView(t).split(u'/');
+    const auto iso = QStringView(t).split(u'-');
+    if (parti.size() == 3 && parti[0].size() <= 2 && parti[1].size() <= 2 &&
+        (parti[2].size() == 4 || parti[2].size() == 2) && soloCifre(parti[0]) &&
+        soloCifre(parti[1]) && soloCifre(parti[2])) {
+        int anno = parti[2].toInt();
+        if (parti[2].size() == 2) anno += 2000;
+        data = QDate(anno, parti[1].toInt(), parti[0].toInt());
+    } else if (iso.size() == 3 && iso[0].size() == 4 && iso[1].size() == 2 && iso[2].size() == 2 &&
+               soloCifre(iso[0]) && soloCifre(iso[1]) && soloCifre(iso[2])) {
+        data = QDate(iso[0].toInt(), iso[1].toInt(), iso[2].toInt());
+    }
+    if (!data.isValid())
+        return {{},
+                nomeCampo + u" non contiene una data valida: scrivere gg/mm/aaaa, per esempio "
+                            "31/12/2026"_s};
+    return {FormattaData(data), {}};
+}
+
+TestoCsv LeggiCsv(const QByteArray &byte) {
+    QByteArrayView dati(byte);
+    const bool bom = dati.startsWith("\xEF\xBB\xBF");
+    const qint64 da = bom ? 3 : 0;
+    const bool utf8 = bom || utf8Valido(dati.sliced(da));
+    TestoCsv csv;
+    const char separatore = separatoreDi(dati.sliced(da));
+    csv.separatore = QLatin1Char(separatore);
+    for (const Record &r : records(byte, da, separatore, csv.virgoletteAperte))
+        csv.righe << dividi(decodificaRecord(dati.sliced(r.inizio, r.lunghezza), utf8, nullptr),
+                            csv.separatore);
     return csv;
 }
 
-Importazione PreparaImportazione(const QByteArray &contenuto) {
-    Importazione importazione;
-    TestoCsv csv = LeggiCsv(contenuto);
-    importazione.virgoletteAperte = csv.virgoletteAperte;
-    if (csv.righe.isEmpty()) {
-        importazione.errore = u"Attenzione: il file scelto è vuoto."_s;
-        return importazione;
+Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) {
+    Importazione imp;
+    QByteArrayView dati(contenuto);
+    imp.m_bom = dati.startsWith("\xEF\xBB\xBF");
+    const qint64 da = imp.m_bom ? 3 : 0;
+    imp.m_utf8 = imp.m_bom || utf8Valido(dati.sliced(da));
+    const char separatore = separatoreDi(dati.sliced(da));
+    imp.m_separatore = QLatin1Char(separatore);
+    const std::vector<Record> tutti = records(contenuto, da, separatore, imp.virgoletteAperte);
+    if (tutti.empty()) {
+        imp.errore = u"Attenzione: il file scelto è vuoto."_s;
+        return imp;
     }
-
-    // Header cells name the fields as the export writes them, in any case.
-    const auto &colonne = ColonneCsv();
-    QHash<QString, int> perNome;
-    for (int i = 0; i < COLONNE_CSV; ++i)
-        perNome.insert(colonne[std::size_t(i)].intestazione.toLower(), i);
-    const QStringList intestazione = csv.righe.takeFirst();
-    QList<int> destinazione; // for each column of the file, its field or -1
+    bool errato = false;
+    const QString intestazione = decodificaRecord(
+        dati.sliced(tutti.front().inizio, tutti.front().lunghezza), imp.m_utf8, &errato);
+    // A picture or a program: many control bytes at the start.
+    const QByteArrayView inizio = dati.first(qMin<qsizetype>(dati.size(), 1 << 16));
+    qsizetype controlli = 0;
+    for (const char c : inizio)
+        if ((uchar(c) < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) ++controlli;
+    if (errato || primoControllo(intestazione) >= 0 || controlli * 32 > inizio.size()) {
+        imp.errore = u"Attenzione: il file scelto non è un file CSV di testo: la prima riga "
+                     "deve contenere i nomi delle colonne."_s;
+        return imp;
+    }
+    for (const QString &cella : dividi(intestazione, imp.m_separatore))
+        imp.m_intestazione << Rifila(cella);
     QList<bool> presi(COLONNE_CSV, false);
-    for (const QString &cella : intestazione) {
-        const int i = perNome.value(Rifila(cella).toLower(), -1);
-        if (i >= 0 && !presi[i]) {
-            presi[i] = true;
-            destinazione << i;
+    for (const QString &cella : std::as_const(imp.m_intestazione)) {
+        const int campo = CampoDiIntestazione(cella);
+        if (campo >= 0 && !presi[campo]) {
+            presi[campo] = true;
+            imp.m_riconosciute << campo;
         } else {
-            destinazione << -1;
-            if (!Rifila(cella).isEmpty()) importazione.ignorate << Rifila(cella);
-        }
-    }
-    for (Campo necessario : {Campo::Codice, Campo::Nome}) {
-        for (int i = 0; i < COLONNE_CSV; ++i) {
-            if (colonne[std::size_t(i)].campo == necessario && !presi[i]) {
-                importazione.errore = u"Attenzione: il file scelto non ha la colonna \""_s +
-                                      colonne[std::size_t(i)].intestazione +
-                                      u"\", necessaria per importare le schede."_s;
-                return importazione;
-            }
+            imp.m_riconosciute << -1;
         }
     }
 
-    importazione.righe.reserve(std::size_t(csv.righe.size()));
-    for (qsizetype r = 0; r < csv.righe.size(); ++r) {
-        RigaImportata riga;
-        riga.numero = r + 2;
-        riga.campi = QStringList(COLONNE_CSV);
-        const QStringList &celle = csv.righe[r];
-        for (qsizetype c = 0; c < celle.size() && c < destinazione.size(); ++c)
-            if (destinazione[c] >= 0) riga.campi[destinazione[c]] = celle[c];
-        riga.motivo = controlla(riga.campi);
-        if (riga.motivo.isEmpty()) ++importazione.valide;
-        importazione.righe.push_back(std::move(riga));
-        csv.righe[r].clear(); // memory for the preview rows only
+    // How each column writes its numbers, over the whole file.
+    const qsizetype colonne = imp.m_intestazione.size();
+    imp.m_uso = QList<UsoColonna>(colonne);
+    imp.m_righe.reserve(tutti.size() - 1);
+    for (std::size_t r = 1; r < tutti.size(); ++r) {
+        Importazione::Compatta riga;
+        riga.inizio = tutti[r].inizio;
+        riga.lunghezza =
+            qint32(qMin<qint64>(tutti[r].lunghezza, std::numeric_limits<qint32>::max()));
+        riga.numero = qint32(qMin<qint64>(tutti[r].numero, std::numeric_limits<qint32>::max()));
+        imp.m_righe.push_back(riga);
+        const QStringList celle =
+            dividi(decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr),
+                   imp.m_separatore);
+        if (celle.size() != colonne) continue;
+        for (qsizetype c = 0; c < colonne; ++c)
+            if (!celle[c].isEmpty()) OsservaNumero(celle[c], true, imp.m_uso[c]);
     }
-    return importazione;
+    imp.m_byte = std::move(contenuto);
+    SceltaImportazione scelta;
+    scelta.colonne = imp.m_riconosciute;
+    imp.valuta(scelta, archivio);
+    return imp;
 }
 
-TScheda SchedaDaRiga(const RigaImportata &riga) {
+Importazione::Valori Importazione::valori(const Compatta &riga) const {
+    Valori v;
+    v.campi = QStringList(COLONNE_CSV);
+    v.dati = QList<bool>(COLONNE_CSV, false);
+    bool errato = false;
+    const QString testo = decodificaRecord(
+        QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8, &errato);
+    if (errato) {
+        v.motivo = u"la riga contiene byte che non sono testo UTF-8 valido"_s;
+        return v;
+    }
+    const QStringList celle = dividi(testo, m_separatore);
+    v.celle = celle;
+    if (celle.size() != m_intestazione.size()) {
+        v.motivo = u"la riga ha "_s + QString::number(celle.size()) +
+                   (celle.size() == 1 ? u" campo"_s : u" campi"_s) + u" e l'intestazione "_s +
+                   QString::number(m_intestazione.size()) +
+                   u": controllare i separatori e le virgolette"_s;
+        return v;
+    }
+    bool vuota = true;
+    for (qsizetype c = 0; c < celle.size(); ++c) {
+        const int campo = m_scelta.colonne.value(c, -1);
+        vuota = vuota && Rifila(celle[c]).isEmpty();
+        if (campo < 0) continue;
+        const int controllo = primoControllo(celle[c]);
+        if (controllo >= 0 && v.motivo.isEmpty())
+            v.motivo = nomeCampo(campo) + u" contiene il carattere di controllo "_s +
+                       codiceU(char32_t(controllo)) + u", che non può essere archiviato"_s;
+        // An apostrophe the export put before a formula-like text goes.
+        v.campi[campo] = Rifila(TestoDaCampoCsv(Rifila(celle[c])));
+        v.dati[campo] = !v.campi[campo].isEmpty();
+    }
+    if (vuota) {
+        v.motivo = u"riga vuota"_s;
+        return v;
+    }
+    if (!v.motivo.isEmpty()) return v;
+
+    for (int i = 0; i < COLONNE_CSV; ++i) {
+        const Campo campo = ColonneCsv()[std::size_t(i)].campo;
+        QString &t = v.campi[i];
+        const int colonna = m_colonnaDi[i];
+        switch (genereDi(campo)) {
+        case Genere::Importo:
+        case Genere::Quantita: {
+            if (!v.dati[i]) break;
+            const ValoreLetto letto =
+                LeggiValoreNumerico(t, genereDi(campo) == Genere::Importo,
+                                    colonna >= 0 ? m_uso[colonna] : UsoColonna(), nomeCampo(i));
+            if (!letto.motivo.isEmpty()) {
+                v.motivo = letto.motivo;
+                return v;
+            }
+            t = letto.testo;
+            break;
+        }
+        case Genere::Data: {
+            const ValoreLetto letto = LeggiData(t, nomeCampo(i));
+            if (!letto.motivo.isEmpty()) {
+                v.motivo = letto.motivo;
+                return v;
+            }
+            t = letto.testo;
+            break;
+        }
+        case Genere::Pagato: {
+            const QString valore = t.toLower();
+            if (valore == u"sì" || valore == u"si")
+                t = u"Sì"_s;
+            else if (valore == u"no")
+                t = u"No"_s;
+            else if (!valore.isEmpty()) {
+                v.motivo = nomeCampo(i) + u" deve valere Sì o No"_s;
+                return v;
+            }
+            break;
+        }
+        case Genere::Testo:
+            break;
+        }
+    }
+
+    // What the file does not have, for new cards.
+    const std::pair<Campo, const QString *> perTutte[] = {{Campo::Nome, &m_scelta.nome},
+                                                          {Campo::Costo, &m_scelta.costo},
+                                                          {Campo::Tipologia, &m_scelta.categoria}};
+    for (const auto &[campo, valore] : perTutte) {
+        const int i = indiceDi(campo);
+        if (m_colonnaDi[i] >= 0) continue;
+        v.campi[i] = Rifila(*valore);
+        if (campo == Campo::Costo && !v.campi[i].isEmpty()) {
+            const ValoreLetto letto = LeggiValoreNumerico(v.campi[i], true, {}, nomeCampo(i));
+            if (!letto.motivo.isEmpty()) {
+                v.motivo = letto.motivo;
+                return v;
+            }
+            v.campi[i] = letto.testo;
+        }
+    }
+    const int pagato = indiceDi(Campo::Pagato);
+    if (v.campi[pagato].isEmpty()) v.campi[pagato] = m_scelta.pagato ? u"Sì"_s : u"No"_s;
+    for (Campo campo : {Campo::Giacenza, Campo::Avviso})
+        if (v.campi[indiceDi(campo)].isEmpty()) v.campi[indiceDi(campo)] = u"0"_s;
+
+    for (int i = 0; i < COLONNE_CSV; ++i) {
+        const QString &t = v.campi[i];
+        const QString estraneo = Cp1252::primoNonRappresentabile(t);
+        if (!estraneo.isEmpty()) {
+            v.motivo = nomeCampo(i) + u" contiene il carattere "_s + citato(estraneo) +
+                       u", che non può essere archiviato"_s;
+            return v;
+        }
+        const int massimo = definizione(ColonneCsv()[std::size_t(i)].campo).massimo;
+        if (t.size() > massimo) {
+            v.motivo = nomeCampo(i) + u" supera il limite di "_s + QString::number(massimo) +
+                       u" caratteri"_s;
+            return v;
+        }
+    }
+    return v;
+}
+
+namespace {
+
+QString motivoMancante(const QStringList &campi) {
+    const std::pair<Campo, QString> obbligatori[] = {
+        {Campo::Codice, u"manca il codice articolo"_s},
+        {Campo::Costo, u"manca il costo unitario"_s},
+        {Campo::Nome, u"manca il nome del prodotto"_s},
+        {Campo::Tipologia, u"manca la categoria merceologica"_s}};
+    for (const auto &[campo, motivo] : obbligatori)
+        if (campi[indiceDi(campo)].isEmpty()) return motivo;
+    return {};
+}
+
+// Same number, written either way: an update does not count it as a change.
+bool stessoValore(Campo campo, const QString &a, const QString &b) {
+    if (a == b) return true;
+    const Genere g = genereDi(campo);
+    if (g != Genere::Importo && g != Genere::Quantita) return false;
+    const auto x = LeggiNumero(a);
+    const auto y = LeggiNumero(b);
+    return x && y && *x == *y;
+}
+
+} // namespace
+
+bool Importazione::applica(const Valori &v, TScheda &scheda) const {
+    for (int i = 0; i < COLONNE_CSV; ++i) {
+        if (!v.dati[i]) continue;
+        const Campo campo = ColonneCsv()[std::size_t(i)].campo;
+        QString nuovo = v.campi[i];
+        if (campo == Campo::Codice) continue; // the same but for case and blanks
+        if (campo == Campo::Giacenza) {
+            if (m_scelta.giacenza == ModoGiacenza::Lascia) continue;
+            if (m_scelta.giacenza == ModoGiacenza::Somma) {
+                const double prima = LeggiNumero(scheda.testo(campo)).value_or(0);
+                nuovo = ScriviNumero(Arrotonda(prima + LeggiNumero(nuovo).value_or(0), 0));
+                if (nuovo.size() > definizione(campo).massimo) return false;
+            }
+        }
+        if (!stessoValore(campo, scheda.testo(campo), nuovo)) scheda.impostaTesto(campo, nuovo);
+    }
+    return true;
+}
+
+bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archivio) {
+    m_scelta = scelta;
+    m_scelta.colonne.resize(m_intestazione.size(), -1);
+    m_archivio = archivio;
+    for (int &c : m_colonnaDi)
+        c = -1;
+    for (qsizetype c = 0; c < m_scelta.colonne.size(); ++c) {
+        int &campo = m_scelta.colonne[c];
+        if (campo >= COLONNE_CSV || (campo >= 0 && m_colonnaDi[campo] >= 0)) campo = -1;
+        if (campo >= 0) m_colonnaDi[campo] = int(c);
+    }
+
+    // The codes of the file, to find rows that repeat one and cards that have one.
+    const int codice = indiceDi(Campo::Codice);
+    QHash<QString, qint32> codici;
+    codici.reserve(qsizetype(m_righe.size()));
+    for (std::size_t r = 0; r < m_righe.size(); ++r) {
+        Compatta &riga = m_righe[r];
+        riga.difetti = 0;
+        riga.doppione = 0;
+        riga.posizione = 0;
+        riga.cambiati = 0;
+        const Valori v = valori(riga);
+        if (!v.motivo.isEmpty()) {
+            riga.difetti |= FORMATO;
+            continue;
+        }
+        if (!motivoMancante(v.campi).isEmpty()) riga.difetti |= MANCA;
+        if (v.campi[codice].isEmpty()) continue;
+        const QString k = chiave(v.campi[codice]);
+        const auto it = codici.constFind(k);
+        if (it == codici.cend()) {
+            codici.insert(k, qint32(r));
+        } else {
+            Compatta &prima = m_righe[std::size_t(*it)];
+            riga.doppione = prima.numero;
+            if (prima.doppione == 0) prima.doppione = riga.numero;
+        }
+    }
+
+    bool letto = true;
+    if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.isEmpty()) {
+        letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
+            const auto it = codici.constFind(chiave(scheda.testo(Campo::Codice)));
+            if (it == codici.cend()) return true;
+            Compatta &riga = m_righe[std::size_t(*it)];
+            if (riga.posizione != 0) {
+                riga.posizione = -1;
+                return true;
+            }
+            riga.posizione = posizione;
+            TScheda aggiornata = scheda;
+            if (!applica(valori(riga), aggiornata)) riga.difetti |= SOMMA_TROPPO;
+            for (int i = 0; i < COLONNE_CSV; ++i) {
+                const Campo campo = ColonneCsv()[std::size_t(i)].campo;
+                if (aggiornata.testo(campo) != scheda.testo(campo)) riga.cambiati |= 1u << i;
+            }
+            return true;
+        });
+    }
+
+    std::fill(std::begin(m_conti), std::end(m_conti), 0);
+    for (Compatta &riga : m_righe) {
+        if (riga.difetti & FORMATO || riga.doppione != 0 || riga.posizione < 0 ||
+            (riga.posizione > 0 && riga.difetti & SOMMA_TROPPO) ||
+            (riga.posizione == 0 && riga.difetti & MANCA))
+            riga.stato = StatoRiga::Rifiutata;
+        else if (riga.posizione > 0)
+            riga.stato = riga.cambiati ? StatoRiga::DaAggiornare : StatoRiga::Invariata;
+        else
+            riga.stato = StatoRiga::Nuova;
+        ++m_conti[int(riga.stato)];
+    }
+    return letto;
+}
+
+QString Importazione::motivoCompleto(const Compatta &riga, const Valori &v) const {
+    if (!v.motivo.isEmpty()) return v.motivo;
+    const QString codice = v.campi[indiceDi(Campo::Codice)];
+    if (riga.doppione != 0)
+        return u"il codice "_s + codice + u" compare anche alla riga "_s +
+               QString::number(riga.doppione) + u" del file"_s;
+    if (riga.posizione < 0)
+        return u"il codice "_s + codice +
+               u" è di più schede dell'archivio: non si sa quale aggiornare"_s;
+    if (riga.posizione > 0 && riga.difetti & SOMMA_TROPPO)
+        return u"la giacenza sommata supera il limite di 4 caratteri"_s;
+    if (riga.posizione == 0) return motivoMancante(v.campi);
+    return {};
+}
+
+RigaImportata Importazione::riga(qsizetype indice) const {
+    const Compatta &compatta = m_righe[std::size_t(indice)];
+    RigaImportata riga;
+    riga.numero = compatta.numero;
+    riga.stato = compatta.stato;
+    riga.posizione = compatta.posizione;
+    const Valori v = valori(compatta);
+    riga.campi = v.campi;
+    riga.celle = v.celle;
+    riga.motivo = compatta.stato == StatoRiga::Rifiutata ? motivoCompleto(compatta, v) : QString();
+    for (int i = 0; i < COLONNE_CSV; ++i)
+        if (compatta.cambiati & (1u << i)) riga.cambiati << i;
+    // An update shows the card as it will be.
+    if (compatta.posizione > 0 && compatta.stato != StatoRiga::Rifiutata) {
+        Archivio archivio(m_archivio);
+        TScheda scheda;
+        if (archivio.ApriArchivio() && archivio.leggi(compatta.posizione, scheda)) {
+            applica(v, scheda);
+            for (int i = 0; i < COLONNE_CSV; ++i)
+                riga.campi[i] = scheda.testo(ColonneCsv()[std::size_t(i)].campo);
+        }
+    }
+    return riga;
+}
+
+TScheda Importazione::nuovaScheda(qsizetype indice) const {
+    const Valori v = valori(m_righe[std::size_t(indice)]);
     TScheda scheda;
     for (int i = 0; i < COLONNE_CSV; ++i)
-        scheda.impostaTesto(ColonneCsv()[std::size_t(i)].campo, riga.campi[i]);
+        scheda.impostaTesto(ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
     return scheda;
+}
+
+bool Importazione::aggiornaScheda(qsizetype indice, TScheda &scheda) const {
+    const Valori v = valori(m_righe[std::size_t(indice)]);
+    if (chiave(scheda.testo(Campo::Codice)) != chiave(v.campi[indiceDi(Campo::Codice)]))
+        return false;
+    return applica(v, scheda);
 }

@@ -60,8 +60,7 @@ const std::array<Colonna, NumeroColonne> Colonne = {{
     {u"Agente"_s, 250, Campo::Agente, false},
     {u"Recapito telefonico"_s, 200, Campo::Recapito, true},
     {u"Documento di acquisto"_s, 250, Campo::Documento, false},
-    // The column caption as this window has always shown it.
-    {u"Modalitò di pagamento"_s, 250, Campo::Pagamento, false},
+    {u"Modalità di pagamento"_s, 250, Campo::Pagamento, false},
     {u"Data scadenza"_s, 150, Campo::DataSca, false},
     {u"Note"_s, 300, Campo::Note, true},
     {u"Prezzo di vendita"_s, 150, Campo::Prezzo, true},
@@ -99,6 +98,13 @@ QPixmap disegnaIntestazione() {
     p.setPen(verde);
     p.drawText(QRect(88, 0, 320, 76), Qt::AlignLeft | Qt::AlignVCenter, u"ESPORTAZIONE IN EXCEL"_s);
     return immagine;
+}
+
+// The closing question of an export: it says where the file is, so the user
+// can find it again.
+QString esportateIn(const QString &percorso, const QString &domanda) {
+    return u"Le schede in archivio sono state esportate con successo."_s + u"\r\n\r\n"_s +
+           u"File: "_s + QDir::toNativeSeparators(percorso) + u"\r\n\r\n"_s + domanda;
 }
 
 } // namespace
@@ -178,6 +184,17 @@ class ModelloEsportazione : public QAbstractTableModel {
         for (std::size_t i = 0; i < schede.size(); ++i)
             m_righe.push_back(rigaDi(schede[i], primaPosizione + qint64(i)));
         endInsertRows();
+    }
+    // Rows of cards the import changed, read again from the archive.
+    void rileggiSchede(const std::vector<qint64> &posizioni) {
+        Archivio archivio;
+        if (!archivio.ApriArchivio()) return;
+        TScheda scheda;
+        for (const qint64 p : posizioni) {
+            if (p < 1 || p > qint64(m_righe.size()) || !archivio.leggi(p, scheda)) continue;
+            m_righe[std::size_t(p - 1)] = rigaDi(scheda, p);
+        }
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
     static Riga rigaDi(const TScheda &scheda, qint64 posizione) {
         Riga riga;
@@ -274,8 +291,10 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
          u"Esporta l'archivio in una cartella di lavoro di Excel (.xlsx)."_s, 560},
         {u"cmdEsportaCsv"_s, u"foglio_csv"_s, u"Esporta in formato CSV"_s,
          u"Esporta tutti i dati delle schede in un file CSV."_s, 636},
-        {u"cmdImportaCsv"_s, u"importa_csv"_s, u"Importa schede da CSV"_s,
-         u"Aggiunge all'archivio nuove schede lette da un file CSV."_s, 712},
+        {u"cmdImportaCsv"_s, u"importa_csv"_s, u"Importa da CSV..."_s,
+         u"Aggiunge o aggiorna schede dell'archivio leggendole da un file CSV, per esempio il "
+         u"listino di un fornitore."_s,
+         712},
         {u"cmdGuida"_s, u"guida"_s, u"Guida"_s,
          u"Visualizza la pagina della guida sensibile al contesto."_s, 816},
         {u"cmdEsci"_s, u"esci"_s, u"Esci"_s, u"Esci da questo ambiente di lavoro."_s, 896},
@@ -294,6 +313,13 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
         m_testiStato.insert(b, p.stato);
         creati[n++] = b;
     }
+
+    // The import is a command of its own: its caption shows under the picture.
+    QToolButton *importa = creati[3];
+    importa->setText(importa->accessibleName());
+    importa->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    importa->setIconSize(QSize(40, 40));
+    importa->setGeometry(700, 4, 110, 80);
 
     m_modello = new ModelloEsportazione(this);
     m_grdRecords = new QTableView(pan);
@@ -413,8 +439,7 @@ void TfrmExpMagazzino::cmdEsportaClick() {
         dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file di Excel?"_s)) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
@@ -423,22 +448,26 @@ void TfrmExpMagazzino::cmdEsportaXlsxClick() {
     confermaModifica();
     const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xlsx"_s);
     const QList<qsizetype> righe = m_modello->righeSchede();
-    if (!ScriviLibroMagazzino(percorso, righe.size(), [this, &righe](qsizetype r, int colonna) {
-            return m_modello->cella(righe[r], colonna);
-        })) {
+    const bool scritto = ScriviFileIntero(percorso, [this, &righe](QIODevice *file) {
+        return ScriviLibroMagazzino(
+            file, righe.size(),
+            [this, &righe](qsizetype r, int colonna) {
+                return m_modello->cella(righe[r], colonna);
+            },
+            CartellaProgramma());
+    });
+    if (!scritto) {
         dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
-                                 u"file Magazzino.xlsx."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file di Excel?"_s)) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 
 void TfrmExpMagazzino::cmdImportaCsvClick() {
     const QString percorso = dialoghi().scegliFileDaAprire(
-        this, u"Importa schede da CSV"_s, {u"File CSV (*.csv)"_s, u"Tutti i file (*)"_s});
+        this, u"Importa schede da CSV"_s, {u"File CSV (*.csv *.txt)"_s, u"Tutti i file (*)"_s});
     if (percorso.isEmpty()) return;
     QFile file(percorso);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -446,20 +475,25 @@ void TfrmExpMagazzino::cmdImportaCsvClick() {
                                                QFileInfo(percorso).fileName() + u"\"."_s);
         return;
     }
-    Importazione importazione = PreparaImportazione(file.readAll());
+    const QString archivio = PercorsoArchivio();
+    Importazione importazione = PreparaImportazione(file.readAll(), archivio);
     file.close();
+    if (PrendiAvvisoRipristino()) dialoghi().messaggioSemplice(this, MessaggioRipristino());
     if (!importazione.errore.isEmpty()) {
         dialoghi().messaggioSemplice(this, importazione.errore);
         return;
     }
-    TfrmImportaCsv anteprima(this, std::move(importazione), QFileInfo(percorso).fileName());
+    TfrmImportaCsv anteprima(this, std::move(importazione), QFileInfo(percorso).fileName(),
+                             archivio);
     dialoghi().esegui(&anteprima);
     if (anteprima.primaPosizione() < 0) return;
-    // The new cards join the grid, after what it shows.
+    // The new cards join the grid, after what it shows; changed ones are read again.
     std::vector<TScheda> aggiunte;
-    for (const RigaImportata &riga : anteprima.importazione().righe)
-        if (riga.motivo.isEmpty()) aggiunte.push_back(SchedaDaRiga(riga));
+    for (const qsizetype riga : anteprima.righeNuove())
+        aggiunte.push_back(anteprima.importazione().nuovaScheda(riga));
     m_modello->aggiungiSchede(anteprima.primaPosizione(), aggiunte);
+    if (!anteprima.posizioniAggiornate().empty())
+        m_modello->rileggiSchede(anteprima.posizioniAggiornate());
 }
 
 void TfrmExpMagazzino::cmdEsportaCsvClick() {
@@ -477,9 +511,8 @@ void TfrmExpMagazzino::cmdEsportaCsvClick() {
                                            u"sia già aperto in un altro programma."_s);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
-                                 u"file Magazzino.csv."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file?"_s) != Risposta::No)
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file?"_s)) !=
+        Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Dialoghi.h"
 
+#include "archive/CartellaProgramma.h"
+
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -94,15 +96,23 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
                                const QStringList &filtri) override {
-        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
+        QFileDialog dialogo(genitore, titolo, CartellaProgramma(), FiltriPerQt(filtri));
         dialogo.setFileMode(QFileDialog::ExistingFile);
         dialogo.setAcceptMode(QFileDialog::AcceptOpen);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
 
+    QString scegliCartella(QWidget *genitore, const QString &titolo,
+                           const QString &iniziale) override {
+        QFileDialog dialogo(genitore, titolo, iniziale);
+        dialogo.setFileMode(QFileDialog::Directory);
+        dialogo.setOption(QFileDialog::ShowDirsOnly);
+        return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
+    }
+
     QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override {
-        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
+        QFileDialog dialogo(genitore, titolo, CartellaProgramma(), FiltriPerQt(filtri));
         dialogo.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets the preset name's, so the
         // file is written in the format offered.

@@ -38,6 +38,9 @@ class Dialoghi {
     // an existing file is replaced. An empty text when the user cancels.
     virtual QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,
                                         const QStringList &filtri, const QString &nome) = 0;
+    // Folder chooser starting at `iniziale`; an empty text when the user cancels.
+    virtual QString scegliCartella(QWidget *genitore, const QString &titolo,
+                                   const QString &iniziale) = 0;
     // The desktop's open verb: a document, a web link or a mail link. False
     // when the desktop refused it.
     virtual bool apriConDesktop(const QUrl &indirizzo) = 0;

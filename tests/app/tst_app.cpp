@@ -4,19 +4,26 @@
 #include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <stdexcept>
 
@@ -35,10 +42,13 @@ class TestAvvio : public QObject {
   private slots:
     void avvioConPassword();
     void avvioELanciatore();
+    void operazioneInterrottaAnnunciata();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
     void dialoghiDiQtInItaliano();
+    void lanciatoreDaTastiera_data();
+    void lanciatoreDaTastiera();
 };
 
 void TestAvvio::avvioConPassword() {
@@ -119,16 +129,45 @@ void TestAvvio::avvioELanciatore() {
     QVERIFY(!finestre.magazzino->isVisible());
     QVERIFY(!finestre.menuRiepilogo->isVisible());
     QCOMPARE(finestre.menuRiepilogo->windowTitle(), QStringLiteral(" Quadrelo - Inventario Merce"));
-    // Pictures only: nothing on the launcher takes the keyboard focus.
+    // Every picture is reached with Tab, in reading order; a click leaves the focus alone.
     const auto pulsanti = avvio->findChildren<QToolButton *>();
-    QCOMPARE(pulsanti.size(), 9);
+    QCOMPARE(pulsanti.size(), 10);
     for (auto *b : pulsanti) {
-        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(b->focusPolicy(), Qt::TabFocus);
         QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
         QVERIFY(!b->accessibleName().isEmpty());
     }
+    QApplication::setActiveWindow(avvio);
+    QVERIFY(QTest::qWaitForWindowActive(avvio));
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"imgMagazzino"_s);
+    QStringList visti;
+    for (int i = 0; i < 10; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visti << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visti, (QStringList{u"btnMagazzino"_s, u"imgInventario"_s, u"btnInventario"_s,
+                                 u"imgCopyright"_s, u"imgSito"_s, u"btnBackup"_s, u"imgEsci"_s,
+                                 u"imgInfo"_s, u"imgGuida"_s, u"imgMagazzino"_s}));
     // The process-wide formats are in force once the launcher exists.
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+}
+
+void TestAvvio::operazioneInterrottaAnnunciata() {
+    // An import cut short left a card and its intent record: the start puts
+    // the archive back and says so once.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({SchedaNumero(1)});
+    cartella.scriviArchivio(prima + ArchivioDi({SchedaNumero(2)}));
+    IntentoArchivio intento(cartella.archivio());
+    QVERIFY(intento.inizia(prima.size()));
+    QVERIFY(intento.conferma());
+    FinestreProgramma finestre;
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi(), QStringList{MessaggioRipristino()});
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi().size(), 1);
 }
 
 void TestAvvio::schedaEApertaVuotaOgniVolta() {
@@ -229,6 +268,89 @@ void TestAvvio::dialoghiDiQtInItaliano() {
     QPrinter stampante;
     QPrintDialog stampa(&stampante);
     QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
+    // What Qt's catalogue lacks, the program supplies.
+    QCOMPARE(stampa.findChild<QAbstractButton *>(u"pagesRadioButton"_s)->text(), u"Pagine"_s);
+    QCOMPARE(stampa.findChild<QGroupBox *>(u"duplex"_s)->title(), u"Stampa fronte/retro"_s);
+
+    // The file chooser opens in the program folder and lists it in Italian:
+    // a folder's type, a file's size and date.
+    CartellaDiProva cartella;
+    QVERIFY(QDir(cartella.percorso()).mkdir(u"Documenti_Allegati"_s));
+    QFile file(cartella.percorso(u"listino.csv"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(953, 'x'));
+    file.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(15, 1)),
+                     QFileDevice::FileModificationTime);
+    file.close();
+    QString inizio;
+    QStringList righe;
+    QTimer::singleShot(0, [&] {
+        auto *dialogo = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialogo) return;
+        inizio = dialogo->directory().absolutePath();
+        auto *vista = dialogo->findChild<QTreeView *>(u"treeView"_s);
+        QTRY_COMPARE(vista->model()->rowCount(vista->rootIndex()), 2);
+        for (int r = 0; r < 2; ++r) {
+            QStringList celle;
+            for (int c = 0; c < 4; ++c)
+                celle << vista->model()->index(r, c, vista->rootIndex()).data().toString();
+            righe << celle.join(u'|');
+        }
+        dialogo->reject();
+    });
+    Piattaforma::dialoghi().scegliFileDaAprire(nullptr, u"Scegli"_s, {u"Tutti i file (*)"_s});
+    QCOMPARE(inizio, QDir(cartella.percorso()).absolutePath());
+    QCOMPARE(righe.size(), 2);
+    QVERIFY2(righe[0].startsWith(u"Documenti_Allegati||Cartella|"_s), qPrintable(righe[0]));
+    QVERIFY2(righe[1].startsWith(u"listino.csv|953 byte|"_s), qPrintable(righe[1]));
+    QVERIFY2(righe[1].endsWith(u"|10/12/26, 15:01"_s) || righe[1].contains(u"10/12/26"_s),
+             qPrintable(righe[1]));
+}
+
+void TestAvvio::lanciatoreDaTastiera_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<QString>("finestra"); // caption of the window it opens, if any
+    QTest::addColumn<QString>("aperto");   // what it hands to the desktop, if anything
+    QTest::newRow("informazioni, Invio")
+        << u"imgInfo"_s << int(Qt::Key_Return) << u" Informazioni su Quadrelo"_s << QString();
+    QTest::newRow("guida, Spazio") << u"imgGuida"_s << int(Qt::Key_Space)
+                                   << u" Guida all'utilizzo del software"_s << QString();
+    QTest::newRow("riconoscimenti, Invio del tastierino")
+        << u"imgCopyright"_s << int(Qt::Key_Enter) << u" Quadrelo - Realizzato da "_s << QString();
+    QTest::newRow("sito, Invio") << u"imgSito"_s << int(Qt::Key_Return) << QString()
+                                 << u"www.quadrelo.it"_s;
+}
+
+void TestAvvio::lanciatoreDaTastiera() {
+    QFETCH(QString, pulsante);
+    QFETCH(int, tasto);
+    QFETCH(QString, finestra);
+    QFETCH(QString, aperto);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    avvio.show();
+    QApplication::setActiveWindow(&avvio);
+    QVERIFY(QTest::qWaitForWindowActive(&avvio));
+    QString vista;
+    if (!finestra.isEmpty())
+        dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            vista = d->windowTitle();
+            d->reject();
+        });
+    auto *b = avvio.findChild<QToolButton *>(pulsante);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key(tasto));
+    QVERIFY(vista.startsWith(finestra));
+    QCOMPARE(vista.isEmpty(), finestra.isEmpty());
+    QCOMPARE(dialoghi.aperti().size(), aperto.isEmpty() ? 0 : 1);
+    if (!aperto.isEmpty()) QVERIFY(dialoghi.aperti().first().toString().contains(aperto));
+    // Enter on the exit picture ends the program.
+    QSignalSpy fine(&avvio, &TfrmAvvio::esci);
+    avvio.findChild<QToolButton *>(u"imgEsci"_s)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(fine.count(), 1);
 }
 
 QTEST_MAIN(TestAvvio)

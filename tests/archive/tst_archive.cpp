@@ -4,6 +4,7 @@
 #include "archive/Cp1252.h"
 #include "archive/FileIntero.h"
 #include "archive/FotoScheda.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 
 #include <QDir>
@@ -22,6 +23,8 @@
 #include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -93,6 +96,62 @@ int Pilota(const QString &percorso, const QString &nome, int operazioni) {
     return 0;
 }
 
+// The child of the crash tests: rewrites cards 2 and 4 and appends 600 new
+// ones in one pass. At step `passo` (counted from 1; 0: none) it dies, or,
+// with `attendi`, says so on stdout and waits for a line on stdin. A size
+// limit above 0 applies to its files. The process starts with SIGXFSZ as the
+// system sets it: only the program's own code may change that.
+int Importa(const QString &archivio, int passo, bool attendi, qint64 limite) {
+    if (limite > 0) {
+        rlimit regola{};
+        getrlimit(RLIMIT_FSIZE, &regola);
+        regola.rlim_cur = rlim_t(limite);
+        setrlimit(RLIMIT_FSIZE, &regola);
+    }
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n != passo) return;
+        if (!attendi) ::raise(SIGKILL);
+        std::fputs("fermo\n", stdout);
+        std::fflush(stdout);
+        char riga[8];
+        if (!std::fgets(riga, sizeof riga, stdin)) std::_Exit(5);
+    });
+    Archivio a(archivio);
+    if (!a.ApriArchivio()) return 2;
+    const qint64 primo = a.scriviInsieme(
+        {2, 4},
+        [](qint64 i, TScheda &scheda) {
+            scheda.impostaTesto(Campo::Nome, u"Aggiornata "_s + QString::number(i));
+            return true;
+        },
+        600, [](qint64 i, TScheda &scheda) { scheda = SchedaNumero(int(100 + i)); });
+    if (primo == 6) return 0;
+    return a.errore() == EFBIG ? 4 : 1;
+}
+
+// Five cards and the start of a sixth, and what the child's pass makes of them.
+QByteArray PrimaDellImportazione() {
+    return ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3), SchedaNumero(4),
+                       SchedaNumero(5)}) +
+           QByteArray(100, '\x07');
+}
+QByteArray DopoLImportazione() {
+    QByteArray dopo;
+    auto aggiungi = [&dopo](const TScheda &s) {
+        dopo.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    };
+    for (int i = 1; i <= 5; ++i) {
+        TScheda s = SchedaNumero(i);
+        if (i == 2 || i == 4)
+            s.impostaTesto(Campo::Nome, u"Aggiornata "_s + QString::number(i / 2 - 1));
+        aggiungi(s);
+    }
+    for (int i = 0; i < 600; ++i)
+        aggiungi(SchedaNumero(100 + i));
+    return dopo;
+}
+
 } // namespace
 
 class TestArchivio : public QObject {
@@ -134,6 +193,11 @@ class TestArchivio : public QObject {
     void normalizzaImporto();
     void normalizzaQuantita();
     void messaggioAccesso();
+    void messaggioScrittura_data();
+    void messaggioScrittura();
+    void importazioneInterrottaAnnullata();
+    void copiaAlLavoroNonDisturbata();
+    void limiteDimensioneErroreOrdinario();
 };
 
 void TestArchivio::campiAlloroOffset() {
@@ -798,11 +862,118 @@ void TestArchivio::messaggioAccesso() {
         "possedere i privilegi di scrittura nella cartella di installazione del programma."_qs);
 }
 
+void TestArchivio::messaggioScrittura_data() {
+    QTest::addColumn<int>("errore");
+    QTest::addColumn<QString>("messaggio");
+    const QString pieno = u"Attenzione: il disco che contiene l'archivio è pieno.\n\r\n\rLiberare "
+                          "spazio sul disco e riprovare."_s;
+    QTest::newRow("disco pieno") << ENOSPC << pieno;
+    QTest::newRow("quota esaurita") << EDQUOT << pieno;
+    QTest::newRow("limite di dimensione")
+        << EFBIG
+        << u"Attenzione: l'archivio ha raggiunto la dimensione massima che il sistema consente "
+           "per un file."_s;
+    QTest::newRow("permessi") << EACCES << MessaggioAccessoArchivio();
+    QTest::newRow("errore di lettura") << EIO << MessaggioAccessoArchivio();
+}
+
+void TestArchivio::messaggioScrittura() {
+    QFETCH(int, errore);
+    QFETCH(QString, messaggio);
+    QCOMPARE(MessaggioScritturaArchivio(errore), messaggio);
+}
+
+void TestArchivio::importazioneInterrottaAnnullata() {
+    // The child dies at every step in turn; whoever opens the archive next
+    // finds it as before, and says so once when there was something to undo.
+    const QByteArray prima = PrimaDellImportazione();
+    int passo = 1;
+    int annullate = 0;
+    for (;; ++passo) {
+        CartellaDiProva cartella;
+        cartella.scriviArchivio(prima);
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--importa"_s, cartella.archivio(), QString::number(passo), u"0"_s});
+        QVERIFY(figlio.waitForFinished(120000));
+        const QString intento = IntentoArchivio::percorsoPer(cartella.archivio());
+        if (figlio.exitStatus() == QProcess::NormalExit) {
+            QCOMPARE(figlio.exitCode(), 0);
+            QCOMPARE(cartella.leggiArchivio(), DopoLImportazione());
+            QVERIFY(!QFile::exists(intento));
+            break;
+        }
+        const bool daAnnullare = QFile::exists(intento);
+        {
+            Archivio archivio(cartella.archivio());
+            QVERIFY(archivio.ApriArchivio());
+        }
+        QCOMPARE(PrendiAvvisoRipristino(), daAnnullare);
+        QVERIFY(!PrendiAvvisoRipristino());
+        QCOMPARE(cartella.leggiArchivio(), prima);
+        QVERIFY(!QFile::exists(intento));
+        QVERIFY(!QFile::exists(intento + u".nuovo"_s));
+        annullate += daAnnullare;
+    }
+    // The record, both updates, three blocks of new cards, the flush.
+    QVERIFY2(passo > 10, qPrintable(QString::number(passo)));
+    QVERIFY(annullate >= 6);
+}
+
+void TestArchivio::copiaAlLavoroNonDisturbata() {
+    // A copy that opens the archive while another is half way through does
+    // not take the living copy's work back.
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(PrimaDellImportazione());
+    QProcess figlio;
+    figlio.start(QCoreApplication::applicationFilePath(),
+                 {u"--importa"_s, cartella.archivio(), u"7"_s, u"0"_s, u"--attendi"_s});
+    QVERIFY(figlio.waitForStarted());
+    QVERIFY(figlio.waitForReadyRead(120000));
+    QCOMPARE(figlio.readLine(), QByteArray("fermo\n"));
+    QVERIFY(QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    const QByteArray aMeta = cartella.leggiArchivio();
+    QVERIFY(aMeta != PrimaDellImportazione());
+    {
+        Archivio archivio(cartella.archivio());
+        QVERIFY(archivio.ApriArchivio());
+    }
+    QVERIFY(!PrendiAvvisoRipristino());
+    QCOMPARE(cartella.leggiArchivio(), aMeta);
+    figlio.write("via\n");
+    figlio.closeWriteChannel();
+    QVERIFY(figlio.waitForFinished(120000));
+    QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(figlio.exitCode(), 0);
+    QCOMPARE(cartella.leggiArchivio(), DopoLImportazione());
+}
+
+void TestArchivio::limiteDimensioneErroreOrdinario() {
+    // Under a size limit the child is not killed by SIGXFSZ: the write
+    // fails, is reported, and the archive is as before.
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(PrimaDellImportazione());
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(),
+                 {u"--importa"_s, cartella.archivio(), u"0"_s,
+                  QString::number((5 + 300) * TScheda::DIMENSIONE)});
+    QVERIFY(figlio.waitForFinished(120000));
+    QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(figlio.exitCode(), 4);
+    QCOMPARE(cartella.leggiArchivio(), PrimaDellImportazione());
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+}
+
 int main(int argc, char *argv[]) {
     // The same program is the driver of the two-process test.
     if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
         return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                       std::atoi(argv[4]));
+    if (argc >= 5 && qstrcmp(argv[1], "--importa") == 0)
+        return Importa(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
+                       argc == 6 && qstrcmp(argv[5], "--attendi") == 0, std::atoll(argv[4]));
     QCoreApplication applicazione(argc, argv);
     TestArchivio test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -13,12 +13,14 @@
 #include "lists/VistaRighe.h"
 #include "report/TfrxReport.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -116,6 +118,10 @@ class TestElenchi : public QObject {
     void righeAdattate();
     void ordinamento_data();
     void ordinamento();
+    void rigaCheIniziaUnAltraPrima_data();
+    void rigaCheIniziaUnAltraPrima();
+    void finestreIngrandite_data();
+    void finestreIngrandite();
     void numeriLettiComeLaRegola_data();
     void numeriLettiComeLaRegola();
     void numeriScrittiELettiComeLaRegola();
@@ -135,6 +141,8 @@ class TestElenchi : public QObject {
     // Opening a card
     void doppioClicApreLaSchedaDellaRiga();
     void archivioCambiatoDopoIlRiempimento();
+    void righeUgualiPrimaSchedaCambiata_data();
+    void righeUgualiPrimaSchedaCambiata();
     void invioApreLaScheda();
     void senzaEtichettaMagazzinoNessunaScheda();
 
@@ -143,6 +151,8 @@ class TestElenchi : public QObject {
     void sottoscorta();
     void sottoscortaSaltaLeSchedeIllegibili();
     void daSaldare();
+    void valoreDaSaldare_data();
+    void valoreDaSaldare();
     void finestreDallaScheda();
     void elenchiSenzaArchivio();
 
@@ -151,7 +161,10 @@ class TestElenchi : public QObject {
     void inventarioCategoria();
     void inventarioValoriETotale();
     void inventarioSaltaLeSchedeIllegibili();
+    void schedeEscluseAVideoEInStampa_data();
+    void schedeEscluseAVideoEInStampa();
     void inventarioDalPrompt();
+    void promptETastiera();
     void inventarioTrovaEStampa();
 };
 
@@ -217,6 +230,87 @@ void TestElenchi::ordinamento() {
         righe.aggiungi(FormatoTrova().testo(carta(c)), 1);
     righe.ordina();
     QCOMPARE(codiciDi(righe), attesi);
+}
+
+void TestElenchi::rigaCheIniziaUnAltraPrima_data() {
+    QTest::addColumn<QStringList>("costi");
+    // Equal over the shorter line: the shorter comes first, whatever the file order.
+    QTest::newRow("5 poi 5,5") << QStringList{u"5"_s, u"5,5"_s};
+    QTest::newRow("5,5 poi 5") << QStringList{u"5,5"_s, u"5"_s};
+}
+
+void TestElenchi::rigaCheIniziaUnAltraPrima() {
+    QFETCH(QStringList, costi);
+    Righe righe;
+    for (const QString &costo : costi)
+        righe.aggiungi(FormatoTrova().testo(carta(u"V1"_s, {{Campo::Costo, costo}})), 1);
+    righe.ordina();
+    QVERIFY(righe.testo(0).endsWith(u"€ 5"_s));
+    QVERIFY(righe.testo(1).endsWith(u"€ 5,5"_s));
+    QVERIFY(righe.testo(1).startsWith(righe.testo(0)));
+}
+
+void TestElenchi::finestreIngrandite_data() {
+    QTest::addColumn<QString>("finestra");
+    for (const char *nome : {"trova", "sottoscorta", "da saldare", "inventario"})
+        QTest::newRow(nome) << QString::fromLatin1(nome);
+}
+
+void TestElenchi::finestreIngrandite() {
+    // Long lines of every kind: a long code, name, supplier and value.
+    QFETCH(QString, finestra);
+    const QString lungo = QString(40, u'W');
+    cartella->scriviArchivio(ArchivioDi({carta(lungo, {{Campo::Nome, lungo},
+                                                       {Campo::Tipologia, lungo},
+                                                       {Campo::Ditta, lungo},
+                                                       {Campo::Giacenza, u"-12345"_s},
+                                                       {Campo::Avviso, u"0"_s},
+                                                       {Campo::Pagato, u"No"_s},
+                                                       {Campo::DataSca, u"31/12/2099"_s},
+                                                       {Campo::Costo, u"123456,1234"_s}})}));
+    std::unique_ptr<QDialog> f;
+    if (finestra == u"trova") {
+        auto *t = new TfrmTrovaMagazzino;
+        f.reset(t);
+        t->show();
+        cerca(*t, {});
+    } else if (finestra == u"sottoscorta") {
+        f = std::make_unique<TfrmSottoscorta>();
+    } else if (finestra == u"da saldare") {
+        f = std::make_unique<TfrmDaSaldare>();
+    } else {
+        f = std::make_unique<TfrmRiepilogo>(nullptr, QString());
+    }
+    f->showNormal();
+    VistaRighe *l = lista(f.get());
+    QCOMPARE(l->righe().size(), 1);
+    const QString riga = l->righe().testo(0);
+    auto intera = [l, &riga] {
+        const QFont carattere = l->modello()->index(0).data(Qt::FontRole).value<QFont>();
+        return QFontMetricsF(carattere).horizontalAdvance(riga) <= l->viewport()->width();
+    };
+    auto dentro = [&f](const char *nome) {
+        QWidget *w = figlio(f.get(), nome);
+        return f->rect().contains(QRect(w->mapTo(f.get(), QPoint(0, 0)), w->size()));
+    };
+    // At their design size the small windows keep 12-point lines, scrolled sideways.
+    if (finestra != u"inventario") {
+        QCOMPARE(f->size(), QSize(862, 560));
+        QCOMPARE(l->modello()->index(0).data(Qt::FontRole).value<QFont>().pointSizeF(), 12.0);
+        QVERIFY(!intera());
+    }
+    const int larga = l->width();
+    const int prima = f->width();
+
+    // Enlarged to a laptop screen: the list grows with it and the whole line shows.
+    f->resize(1366, 740);
+    QCOMPARE(l->width() - larga, 1366 - prima);
+    QVERIFY(intera());
+    QVERIFY(l->modello()->index(0).data(Qt::FontRole).value<QFont>().pointSizeF() >= 9.0);
+    QVERIFY(dentro("btnStampa"));
+    QVERIFY(dentro("btnTrova"));
+    QCOMPARE(f->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    QVERIFY(f->windowFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 void TestElenchi::numeriLettiComeLaRegola_data() {
@@ -345,8 +439,10 @@ void TestElenchi::ricerca() {
              QString::number(std::count_if(caselle.begin(), caselle.end(), [](const auto &c) {
                  return !Rifila(c.second).isEmpty();
              })));
+    // One card is "1 scheda".
     const QString trovate =
-        u"Il presente riepilogo contiene "_s + QString::number(attesi.size()) + u" schede."_s;
+        u"Il presente riepilogo contiene "_s +
+        (attesi.size() == 1 ? u"1 scheda."_s : QString::number(attesi.size()) + u" schede."_s);
     QCOMPARE(figlio<QLabel>(&f, "lblTrovate")->text(), trovate);
     QCOMPARE(figlio<QLabel>(&f, "lblTrovate")->accessibleName(), trovate);
     QCOMPARE(lista(&f)->selezionata(), -1);
@@ -364,11 +460,11 @@ void TestElenchi::finestraRicerca() {
     QVERIFY(!figlio(&f, "lblConta")->isVisible());
     QCOMPARE(f.lblMemory->text(), u"lblMemory"_s);
 
-    // Enter goes round the ten boxes; each box shows its highlight while it
+    // Enter goes along the ten boxes; each box shows its highlight while it
     // has the focus and has its label as buddy.
     const char *ciclo[] = {"txtCodice",          "txtCosto",        "txtNome",  "txtTipologia",
                            "txtCaratteristiche", "txtCollocazione", "txtDitta", "txtAgente",
-                           "txtDocumento",       "txtNote",         "txtCodice"};
+                           "txtDocumento",       "txtNote"};
     const char *evidenze[] = {"effCampo01", "effCampo02", "effCampo09", "effCampo10", "effCampo05",
                               "effCampo06", "effCampo07", "effCampo08", "effCampo03", "effCampo04"};
     QCOMPARE(QApplication::focusWidget(), figlio(&f, "txtCodice"));
@@ -376,11 +472,12 @@ void TestElenchi::finestraRicerca() {
         QCOMPARE(QApplication::focusWidget()->objectName(), QLatin1String(ciclo[i]));
         QVERIFY(figlio(&f, evidenze[i])->isVisible());
         QCOMPARE(figlio<QLineEdit>(&f, ciclo[i])->accessibleName().isEmpty(), false);
+        if (i == 9) break;
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QVERIFY(!figlio(&f, evidenze[i])->isVisible());
     }
-    QCOMPARE(QApplication::focusWidget()->objectName(), u"txtCodice"_s);
     // Tab follows the same order, then the buttons.
+    figlio(&f, "txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < 12; ++i) {
         visti << QApplication::focusWidget()->objectName();
@@ -392,8 +489,13 @@ void TestElenchi::finestraRicerca() {
     auto *cerca = figlio<QPushButton>(&f, "btnCerca");
     QTest::mousePress(cerca, Qt::LeftButton);
     QVERIFY(figlio(&f, "lblAttendere")->isVisible());
-    QTest::mouseRelease(cerca, Qt::LeftButton);
+    // Let go off the button: no search.
+    QTest::mouseRelease(cerca, Qt::LeftButton, {}, QPoint(-4, -4));
+    QVERIFY(!figlio(&f, "panContainer")->isVisible());
+    // Enter in the last box presses Cerca.
+    QTest::keyClick(figlio(&f, "txtNote"), Qt::Key_Return);
     QVERIFY(figlio(&f, "panContainer")->isVisible());
+    QCOMPARE(figlio<QLabel>(&f, "lblConta")->text(), u"0"_s);
 
     // Enter in the find box goes to Trova; Enter on Trova presses it.
     auto *trova = figlio<QLineEdit>(&f, "txtTrova");
@@ -622,6 +724,39 @@ void TestElenchi::archivioCambiatoDopoIlRiempimento() {
     QVERIFY(dialoghi->mostrati().isEmpty());
 }
 
+void TestElenchi::righeUgualiPrimaSchedaCambiata_data() {
+    QTest::addColumn<QList<bool>>("cambiate");
+    QTest::addColumn<qint64>("attesa");
+    QTest::newRow("la prima") << QList<bool>{true, false, false} << qint64(3);
+    QTest::newRow("la prima e l'ultima") << QList<bool>{true, false, true} << qint64(2);
+    QTest::newRow("tutte") << QList<bool>{true, true, true} << qint64(0);
+}
+
+void TestElenchi::righeUgualiPrimaSchedaCambiata() {
+    // Three cards give the same line; the first one's card changes after the
+    // list was filled. Its line opens the last card in file order that still
+    // gives the line.
+    QFETCH(QList<bool>, cambiate);
+    QFETCH(qint64, attesa);
+    const TScheda uguale = carta(u"U1"_s, {{Campo::Nome, u"Uguale"_s}});
+    cartella->scriviArchivio(ArchivioDi({uguale, uguale, uguale}));
+    TfrmTrovaMagazzino f;
+    qint64 aperta = 0;
+    f.impostaApriScheda([&](const TScheda &, qint64 p) { aperta = p; });
+    f.lblMemory->setText(u"magazzino"_s);
+    f.show();
+    cerca(f, {});
+    QCOMPARE(lista(&f)->righe().size(), 3);
+    QCOMPARE(lista(&f)->righe().posizione(0), qint64(1));
+    QByteArray dopo;
+    for (bool cambiata : cambiate)
+        dopo += ArchivioDi({cambiata ? carta(u"U1"_s, {{Campo::Nome, u"Cambiata"_s}}) : uguale});
+    cartella->scriviArchivio(dopo);
+    doppioClic(lista(&f), 0);
+    QCOMPARE(aperta, attesa);
+    QVERIFY(!f.isVisible());
+}
+
 void TestElenchi::invioApreLaScheda() {
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
     TfrmMagazzino scheda;
@@ -776,6 +911,57 @@ void TestElenchi::daSaldare() {
     QVERIFY(!f.isVisible());
 }
 
+void TestElenchi::valoreDaSaldare_data() {
+    QTest::addColumn<QList<QStringList>>("carte"); // code, paid, stock, cost
+    QTest::addColumn<QString>("dovuto");
+    QTest::addColumn<QString>("avviso");
+    QTest::newRow("costo per giacenza, solo i non saldati")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"3"_s, u"0,15"_s},
+                              {u"B"_s, u"No"_s, u"2"_s, u"12,50"_s},
+                              {u"C"_s, u"Sì"_s, u"100"_s, u"100"_s}}
+        << u"2 voci in elenco, valore a costo (costo × giacenza): € 25,45"_s << QString();
+    QTest::newRow("giacenza sotto zero")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"-5"_s, u"1"_s}}
+        << u"1 voce in elenco, valore a costo (costo × giacenza): € -5,00"_s << QString();
+    QTest::newRow("illeggibili: in elenco, fuori dal valore")
+        << QList<QStringList>{{u"A"_s, u"No"_s, u"1"_s, u"2"_s},
+                              {u"VUOTO"_s, u"No"_s, u""_s, u"2"_s},
+                              {u"PUNTO"_s, u"No"_s, u"1"_s, u"2.5"_s}}
+        << u"3 voci in elenco, valore a costo (costo × giacenza): € 2,00 (senza 2 schede non "
+           "valutabili)"_s
+        << u"Attenzione: non è stato possibile valutare 2 schede, perché la giacenza o il costo "
+           "non è un numero valido: VUOTO, PUNTO. Le schede restano in elenco ma non sono "
+           "comprese nel valore a costo. Correggere la giacenza e il costo nelle schede "
+           "indicate."_s;
+    QTest::newRow("nessuna voce")
+        << QList<QStringList>{} << u"0 voci in elenco, valore a costo (costo × giacenza): € 0,00"_s
+        << QString();
+}
+
+void TestElenchi::valoreDaSaldare() {
+    QFETCH(QList<QStringList>, carte);
+    QFETCH(QString, dovuto);
+    QFETCH(QString, avviso);
+    QByteArray byte;
+    for (const QStringList &c : carte) {
+        const TScheda s =
+            carta(c[0], {{Campo::Pagato, c[1]}, {Campo::Giacenza, c[2]}, {Campo::Costo, c[3]}});
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    }
+    cartella->scriviArchivio(byte);
+    TfrmDaSaldare f;
+    mostra(f);
+    auto *etichetta = figlio<QLabel>(&f, "lblDovuto");
+    QVERIFY(etichetta->isVisible());
+    QCOMPARE(etichetta->text(), dovuto);
+    QCOMPARE(QAccessible::queryAccessibleInterface(etichetta)->text(QAccessible::Name),
+             u"Da saldare: "_s + dovuto);
+    // The lines stay as they are, every unpaid card among them.
+    QCOMPARE(lista(&f)->righe().size(), qsizetype(dovuto.section(u' ', 0, 0).toInt()));
+    QCOMPARE(dialoghi->ultimo(), avviso);
+    if (!avviso.isEmpty()) QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+}
+
 void TestElenchi::finestreDallaScheda() {
     cartella->scriviArchivio(ArchivioDi(
         {carta(u"S1"_s,
@@ -853,7 +1039,8 @@ void TestElenchi::inventarioCategoria() {
     QCOMPARE(figlio<QLabel>(&f, "titTipologia")->accessibleName(),
              u"Categoria selezionata: "_s + titolo);
     const QString conta =
-        u"Il presente inventario contiene "_s + QString::number(attesi.size()) + u" articoli."_s;
+        u"Il presente inventario contiene "_s +
+        (attesi.size() == 1 ? u"1 articolo."_s : QString::number(attesi.size()) + u" articoli."_s);
     QCOMPARE(figlio<QLabel>(&f, "panInfo")->text(), conta);
     QCOMPARE(figlio<QLabel>(&f, "panInfo")->accessibleName(), conta);
     const QString totale = u"€ "_s + QString::number(attesi.size()) + u",00"_s;
@@ -899,6 +1086,54 @@ void TestElenchi::inventarioSaltaLeSchedeIllegibili() {
              "queste schede e aprire di nuovo l'inventario."_s);
 }
 
+void TestElenchi::schedeEscluseAVideoEInStampa_data() {
+    QTest::addColumn<QStringList>("escluse");
+    QTest::addColumn<QString>("messaggio");
+    QTest::addColumn<QStringList>("stampate");
+    QTest::newRow("una") << QStringList{u"VUOTO"_s}
+                         << u"Una scheda non è compresa nell'inventario né nel valore totale, "
+                            "perché la giacenza o il costo unitario non è un numero valido: "
+                            "VUOTO. Correggere queste schede e aprire di nuovo l'inventario."_s
+                         << QStringList{u"Una scheda non è compresa nell'inventario né nel valore "
+                                        "totale, perché la giacenza o il costo unitario non è un "
+                                        "numero"_s,
+                                        u"valido: VUOTO."_s};
+    QTest::newRow("nessuna") << QStringList{} << QString() << QStringList{};
+    QTest::newRow("due") << QStringList{u"VUOTO"_s, u"PUNTO"_s}
+                         << u"2 schede non sono comprese nell'inventario né nel valore totale, "
+                            "perché la giacenza o il costo unitario non è un numero valido: "
+                            "VUOTO, PUNTO. Correggere queste schede e aprire di nuovo "
+                            "l'inventario."_s
+                         << QStringList{u"2 schede non sono comprese nell'inventario né nel valore "
+                                        "totale, perché la giacenza o il costo unitario non è un "
+                                        "numero"_s,
+                                        u"valido: VUOTO, PUNTO."_s};
+}
+
+void TestElenchi::schedeEscluseAVideoEInStampa() {
+    // The cards left out are named on screen, and the printout names them too.
+    QFETCH(QStringList, escluse);
+    QFETCH(QString, messaggio);
+    QFETCH(QStringList, stampate);
+    QByteArray archivio =
+        ArchivioDi({carta(u"A"_s, {{Campo::Giacenza, u"2"_s}, {Campo::Costo, u"1,50"_s}})});
+    for (const QString &codice : escluse)
+        archivio +=
+            ArchivioDi({carta(codice, {{Campo::Giacenza, u"1.5"_s}, {Campo::Costo, u"1"_s}})});
+    cartella->scriviArchivio(archivio);
+    TfrmRiepilogo f(nullptr, QString());
+    f.show();
+    QCOMPARE(dialoghi->testi(), messaggio.isEmpty() ? QStringList{} : QStringList{messaggio});
+    dialoghi->allaProssimaStampa(false);
+    clic(&f, "btnStampa");
+    auto *memo = f.frxReport().FindObject<TfrxMemoView>(u"txtRiepilogo"_s);
+    QStringList attese{righeDi(lista(&f)).first(), u"--------------------------"_s,
+                       u"VALORE TOTALE: € 3,00"_s};
+    if (!stampate.isEmpty()) attese << QString() << stampate;
+    QCOMPARE(memo->Memo, attese);
+    QVERIFY(qAbs(memo->Height - double(attese.size()) * 12.822) < 1e-9);
+}
+
 void TestElenchi::inventarioDalPrompt() {
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
     TfrmMenuRiepilogo prompt;
@@ -918,6 +1153,65 @@ void TestElenchi::inventarioDalPrompt() {
     QCOMPARE(visti, (QStringList{u" Quadrelo - Inventario Merce"_s, u"ferr"_s, u"2"_s}));
     QVERIFY(!figlio(&prompt, "lblAttendere")->isVisible());
     QCOMPARE(figlio<QLineEdit>(&prompt, "txtTipologia")->text(), u"ferr"_s);
+}
+
+void TestElenchi::promptETastiera() {
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    TfrmMenuRiepilogo prompt;
+    QSignalSpy chiusa(&prompt, &TfrmMenuRiepilogo::chiusa);
+    mostra(prompt);
+    // Enter in the box asks for the inventory, as Visualizza does.
+    QTest::keyClicks(figlio(&prompt, "txtTipologia"), u"ferr"_s);
+    QString vista;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        QVERIFY(figlio(&prompt, "lblAttendere")->isVisible());
+        vista = figlio<QLabel>(d, "titTipologia")->text();
+        // The help picture of the list is reached with Tab and pressed with Enter.
+        QStringList visti;
+        figlio(d, "txtTrova")->setFocus();
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visti << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visti.last(), u"imgGuida"_s);
+        dialoghi->guardaProssimaFinestra([](QDialog *guida) {
+            QCOMPARE(guida->findChild<QLabel *>(u"lblTitolo"_s)->text(),
+                     u"Applicazione Inventario Merce."_s);
+        });
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        clic(d, "btnEsci");
+    });
+    QTest::keyClick(figlio(&prompt, "txtTipologia"), Qt::Key_Return);
+    QCOMPARE(vista, u"ferr"_s);
+    QCOMPARE(dialoghi->finestreEseguite(), 2);
+
+    // Tab reaches the help and exit pictures; Enter and Space press them.
+    QStringList visti;
+    figlio(&prompt, "txtTipologia")->setFocus();
+    for (int i = 0; i < 4; ++i) {
+        visti << QApplication::focusWidget()->objectName();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(visti,
+             (QStringList{u"txtTipologia"_s, u"btnVisualizza"_s, u"imgGuida"_s, u"imgEsci"_s}));
+    figlio(&prompt, "imgGuida")->setFocus();
+    dialoghi->guardaProssimaFinestra([](QDialog *guida) {
+        QCOMPARE(guida->findChild<QLabel *>(u"lblTitolo"_s)->text(),
+                 u"Applicazione Inventario Merce."_s);
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+    QCOMPARE(dialoghi->finestreEseguite(), 3);
+    QVERIFY(prompt.isVisible());
+    figlio(&prompt, "imgEsci")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QVERIFY(!prompt.isVisible());
+    QCOMPARE(chiusa.count(), 1);
+
+    // Esc closes the prompt too.
+    mostra(prompt);
+    QTest::keyClick(figlio(&prompt, "txtTipologia"), Qt::Key_Escape);
+    QVERIFY(!prompt.isVisible());
+    QCOMPARE(chiusa.count(), 2);
 }
 
 void TestElenchi::inventarioTrovaEStampa() {

@@ -86,6 +86,11 @@ QString DialoghiFinti::scegliFileDaAprire(QWidget *, const QString &titolo,
     return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
 }
 
+QString DialoghiFinti::scegliCartella(QWidget *, const QString &titolo, const QString &iniziale) {
+    m_sceltePresentate.append({titolo, {}, iniziale});
+    return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
+}
+
 QString DialoghiFinti::scegliFileDaSalvare(QWidget *, const QString &titolo,
                                            const QStringList &filtri, const QString &nome) {
     m_sceltePresentate.append({titolo, filtri, nome});

@@ -41,7 +41,7 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     struct SceltaFile {
         QString titolo;
         QStringList filtri;
-        QString nome; // preset name, for a save chooser
+        QString nome; // preset name, for a save chooser; starting folder, for a folder chooser
     };
     const QList<SceltaFile> &sceltePresentate() const { return m_sceltePresentate; }
     // Everything handed to the desktop's open verb.
@@ -74,6 +74,7 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
                                const QStringList &filtri) override;
     QString scegliFileDaSalvare(QWidget *, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override;
+    QString scegliCartella(QWidget *, const QString &titolo, const QString &iniziale) override;
     bool apriConDesktop(const QUrl &indirizzo) override {
         m_aperti << indirizzo;
         return !m_desktopRifiuta;

@@ -1,0 +1,247 @@
+#include "archive/IntentoArchivio.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr char MARCA[8] = {'Q', 'D', 'R', 'I', 'N', 'T', '0', '1'};
+
+std::function<void()> &passo() {
+    static std::function<void()> funzione;
+    return funzione;
+}
+
+// FNV-1a: enough to tell a whole record from a damaged one.
+quint64 impronta(quint64 h, const void *dati, qint64 quanti) {
+    const auto *b = static_cast<const unsigned char *>(dati);
+    for (qint64 i = 0; i < quanti; ++i) {
+        h ^= b[i];
+        h *= 1099511628211ULL;
+    }
+    return h;
+}
+constexpr quint64 IMPRONTA_INIZIALE = 14695981039346656037ULL;
+
+int apri(const QString &percorso, int modo) {
+    const QByteArray nome = QFile::encodeName(percorso);
+    int fd;
+    do {
+        fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool sincronizza(int fd) {
+    int esito;
+    do {
+        esito = ::fsync(fd);
+    } while (esito != 0 && errno == EINTR);
+    return esito == 0;
+}
+
+// A rename or removal in the folder outlives a power cut only once the folder is flushed.
+bool sincronizzaCartella(const QString &percorso) {
+    const int fd = apri(QFileInfo(percorso).absolutePath(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    const bool fatto = sincronizza(fd);
+    ::close(fd);
+    return fatto;
+}
+
+bool leggiTutto(int fd, void *dati, qint64 quanti, qint64 offset) {
+    auto *b = static_cast<unsigned char *>(dati);
+    qint64 letti = 0;
+    while (letti < quanti) {
+        const ssize_t n =
+            ::pread(fd, b + letti, std::size_t(quanti - letti), off_t(offset + letti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        letti += n;
+    }
+    return true;
+}
+
+bool scriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
+    const auto *b = static_cast<const unsigned char *>(dati);
+    qint64 scritti = 0;
+    while (scritti < quanti) {
+        const ssize_t n =
+            ::pwrite(fd, b + scritti, std::size_t(quanti - scritti), off_t(offset + scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        scritti += n;
+    }
+    return true;
+}
+
+// Walks the entries of a record: each offset and its old bytes, read in pieces.
+// Returns false when the record is not whole.
+bool percorri(int fd, qint64 &lunghezza,
+              const std::function<bool(qint64 offset, const unsigned char *, qint64)> &tratto) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return false;
+    const qint64 dimensione = info.st_size;
+    char marca[8];
+    if (dimensione < 8 + 8 + 8 + 8 || !leggiTutto(fd, marca, 8, 0) ||
+        std::memcmp(marca, MARCA, 8) != 0)
+        return false;
+    quint64 h = impronta(IMPRONTA_INIZIALE, marca, 8);
+    qint64 pos = 8;
+    if (!leggiTutto(fd, &lunghezza, 8, pos)) return false;
+    h = impronta(h, &lunghezza, 8);
+    pos += 8;
+    std::vector<unsigned char> pezzo(1 << 16);
+    for (;;) {
+        qint64 testa[2];
+        if (pos + 8 > dimensione || !leggiTutto(fd, testa, 8, pos)) return false;
+        h = impronta(h, testa, 8);
+        pos += 8;
+        if (testa[0] < 0) break;
+        if (pos + 8 > dimensione || !leggiTutto(fd, &testa[1], 8, pos)) return false;
+        h = impronta(h, &testa[1], 8);
+        pos += 8;
+        if (testa[1] < 0 || testa[1] > dimensione - pos) return false;
+        for (qint64 fatti = 0; fatti < testa[1];) {
+            const qint64 n = qMin(qint64(pezzo.size()), testa[1] - fatti);
+            if (!leggiTutto(fd, pezzo.data(), n, pos)) return false;
+            h = impronta(h, pezzo.data(), n);
+            if (tratto && !tratto(testa[0] + fatti, pezzo.data(), n)) return false;
+            pos += n;
+            fatti += n;
+        }
+    }
+    quint64 scritta = 0;
+    return pos + 8 == dimensione && leggiTutto(fd, &scritta, 8, pos) && scritta == h &&
+           lunghezza >= 0;
+}
+
+} // namespace
+
+void ImpostaPassoArchivio(std::function<void()> funzione) {
+    passo() = std::move(funzione);
+}
+
+void PassoArchivio() {
+    if (passo()) passo()();
+}
+
+QString IntentoArchivio::percorsoPer(const QString &archivio) {
+    return archivio + QStringLiteral(".intento");
+}
+
+IntentoArchivio::IntentoArchivio(const QString &archivio)
+    : m_percorso(percorsoPer(archivio)),
+      m_temporaneo(percorsoPer(archivio) + QStringLiteral(".nuovo")) {}
+
+IntentoArchivio::~IntentoArchivio() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        QFile::remove(m_temporaneo);
+    }
+}
+
+bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
+    const auto *b = static_cast<const unsigned char *>(dati);
+    qint64 scritti = 0;
+    while (scritti < quanti) {
+        const ssize_t n = ::write(m_fd, b + scritti, std::size_t(quanti - scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            m_errore = n < 0 ? errno : ENOSPC;
+            return false;
+        }
+        scritti += n;
+    }
+    m_impronta = impronta(m_impronta, dati, quanti);
+    return true;
+}
+
+bool IntentoArchivio::inizia(qint64 lunghezza) {
+    m_fd = apri(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
+    if (m_fd < 0) {
+        m_errore = errno;
+        return false;
+    }
+    m_impronta = IMPRONTA_INIZIALE;
+    return scrivi(MARCA, 8) && scrivi(&lunghezza, 8);
+}
+
+bool IntentoArchivio::aggiungi(qint64 offset, const unsigned char *byte, qint64 quanti) {
+    const qint64 testa[2] = {offset, quanti};
+    if (!scrivi(testa, sizeof testa) || !scrivi(byte, quanti)) return false;
+    PassoArchivio();
+    return true;
+}
+
+bool IntentoArchivio::conferma() {
+    const qint64 fine = -1;
+    if (!scrivi(&fine, 8)) return false;
+    const quint64 h = m_impronta;
+    if (!scrivi(&h, 8)) return false;
+    if (!sincronizza(m_fd)) {
+        m_errore = errno;
+        return false;
+    }
+    ::close(m_fd);
+    m_fd = -1;
+    PassoArchivio();
+    if (::rename(QFile::encodeName(m_temporaneo).constData(),
+                 QFile::encodeName(m_percorso).constData()) != 0) {
+        m_errore = errno;
+        QFile::remove(m_temporaneo);
+        return false;
+    }
+    if (!sincronizzaCartella(m_percorso)) {
+        m_errore = errno;
+        QFile::remove(m_percorso);
+        return false;
+    }
+    PassoArchivio();
+    return true;
+}
+
+bool IntentoArchivio::rimuovi() {
+    if (::unlink(QFile::encodeName(m_percorso).constData()) != 0 && errno != ENOENT) {
+        m_errore = errno;
+        return false;
+    }
+    if (!sincronizzaCartella(m_percorso)) {
+        m_errore = errno;
+        return false;
+    }
+    return true;
+}
+
+Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
+    const QString percorso = IntentoArchivio::percorsoPer(archivio);
+    // A record never put in place: the operation had not begun.
+    QFile::remove(percorso + QStringLiteral(".nuovo"));
+    const int registro = apri(percorso, O_RDONLY);
+    if (registro < 0) return errno == ENOENT ? Ripristino::Nessuno : Ripristino::Fallito;
+    qint64 lunghezza = 0;
+    bool riuscito = percorri(registro, lunghezza, {});
+    if (riuscito) {
+        int esito;
+        do {
+            esito = ::ftruncate(fd, off_t(lunghezza));
+        } while (esito != 0 && errno == EINTR);
+        riuscito =
+            esito == 0 && percorri(registro, lunghezza,
+                                   [fd](qint64 offset, const unsigned char *byte, qint64 quanti) {
+                                       return scriviTutto(fd, byte, quanti, offset);
+                                   });
+        riuscito = riuscito && sincronizza(fd);
+    }
+    ::close(registro);
+    if (!riuscito) return Ripristino::Fallito;
+    ::unlink(QFile::encodeName(percorso).constData());
+    sincronizzaCartella(percorso);
+    return Ripristino::Fatto;
+}

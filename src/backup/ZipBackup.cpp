@@ -1,0 +1,957 @@
+#include "backup/ZipBackup.h"
+
+#include "access/Produttore.h"
+#include "archive/Archivio.h"
+#include "archive/FileIntero.h"
+#include "archive/IntentoArchivio.h"
+#include "archive/TScheda.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+#include <zip.h>
+#include <zlib.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr char ARCHIVIO[] = "Magazzino.pro";
+constexpr char PASSWORD[] = "unins000.dll";
+constexpr char MOVIMENTI[] = "Movimenti.csv";
+constexpr char ALLEGATI[] = "Documenti_Allegati";
+constexpr char MANIFESTO[] = "Manifesto.json";
+constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
+constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
+// libzip would take the slowest level; the usual one saves almost as much.
+constexpr zip_uint32_t LIVELLO_COMPRESSIONE = 6;
+
+QByteArray prefissoAllegati() {
+    return QByteArray(ALLEGATI) + '/';
+}
+
+QString messaggioDanneggiato() {
+    return u"Attenzione: il file scelto è danneggiato o incompleto e non può essere usato."_s;
+}
+QString messaggioEstraneo() {
+    return u"Attenzione: il file scelto non è un backup di Quadrelo."_s;
+}
+QString messaggioNomi() {
+    return u"Attenzione: il backup contiene nomi di file che non appartengono ai dati del "
+           u"programma o che porterebbero fuori dalla sua cartella. Il file non può essere "
+           u"usato."_s;
+}
+
+bool eFoto(const QByteArray &nome) {
+    if (nome.size() < 5 || nome.size() > 23 || !nome.endsWith(".jpg")) return false;
+    if (nome[0] < '1' || nome[0] > '9') return false;
+    for (qsizetype i = 1; i < nome.size() - 4; ++i)
+        if (nome[i] < '0' || nome[i] > '9') return false;
+    return true;
+}
+
+bool memorizzato(const QByteArray &nome) {
+    const QByteArray minuscolo = nome.toLower();
+    return minuscolo.endsWith(".jpg") || minuscolo.endsWith(".jpeg") || minuscolo.endsWith(".pdf");
+}
+
+quint32 crcIniziale() {
+    return quint32(crc32(0L, nullptr, 0));
+}
+quint32 aggiornaCrc(quint32 crc, const void *dati, qint64 quanti) {
+    return quint32(crc32(uLong(crc), static_cast<const Bytef *>(dati), uInt(quanti)));
+}
+
+// An advisory lock on the whole file, as the archive's own operations take it:
+// locks of the open file where the kernel has them, process locks otherwise,
+// none where the file system refuses both.
+class BloccoIntero {
+  public:
+    BloccoIntero() = default;
+    BloccoIntero(const BloccoIntero &) = delete;
+    BloccoIntero &operator=(const BloccoIntero &) = delete;
+    ~BloccoIntero() { rilascia(); }
+    void prendi(int fd, short tipo) {
+        rilascia();
+        m_fd = fd;
+        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
+            struct flock regione {};
+            regione.l_type = tipo;
+            regione.l_whence = SEEK_SET;
+            int esito;
+            do {
+                esito = ::fcntl(fd, comando, &regione);
+            } while (esito != 0 && errno == EINTR);
+            if (esito == 0) {
+                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
+                return;
+            }
+            if (errno != EINVAL) return;
+        }
+    }
+    void rilascia() {
+        if (m_sblocca < 0) return;
+        struct flock regione {};
+        regione.l_type = F_UNLCK;
+        regione.l_whence = SEEK_SET;
+        ::fcntl(m_fd, m_sblocca, &regione);
+        m_sblocca = -1;
+    }
+
+  private:
+    int m_fd = -1;
+    int m_sblocca = -1;
+};
+
+// ---------------------------------------------------------------------------
+// What the program folder holds
+
+struct Voce {
+    QByteArray nome; // member name; folders without the closing slash
+    bool cartella = false;
+    qint64 dimensione = 0;
+};
+
+bool fileRegolare(const QByteArray &percorso, qint64 *dimensione = nullptr) {
+    struct stat info {};
+    if (::lstat(percorso.constData(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (dimensione) *dimensione = qint64(info.st_size);
+    return true;
+}
+
+bool cartellaVera(const QByteArray &percorso) {
+    struct stat info {};
+    return ::lstat(percorso.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Names in a folder, as bytes, sorted; links and special files are left out.
+QList<QByteArray> nomiIn(const QByteArray &cartella) {
+    QList<QByteArray> nomi;
+    DIR *d = ::opendir(cartella.constData());
+    if (!d) return nomi;
+    while (const dirent *e = ::readdir(d)) {
+        const QByteArray nome(e->d_name);
+        if (nome != "." && nome != "..") nomi << nome;
+    }
+    ::closedir(d);
+    std::sort(nomi.begin(), nomi.end());
+    return nomi;
+}
+
+void aggiungiAllegati(const QByteArray &base, const QByteArray &relativo, std::vector<Voce> &voci) {
+    voci.push_back({relativo, true, 0});
+    for (const QByteArray &nome : nomiIn(base + '/' + relativo)) {
+        const QByteArray figlio = relativo + '/' + nome;
+        qint64 dimensione = 0;
+        if (fileRegolare(base + '/' + figlio, &dimensione))
+            voci.push_back({figlio, false, dimensione});
+        else if (cartellaVera(base + '/' + figlio))
+            aggiungiAllegati(base, figlio, voci);
+    }
+}
+
+// The archive first: it is read under its lock while nothing else is held.
+std::vector<Voce> elencoDati(const QByteArray &base) {
+    std::vector<Voce> voci;
+    for (const char *nome : {ARCHIVIO, PASSWORD, MOVIMENTI}) {
+        qint64 dimensione = 0;
+        if (fileRegolare(base + '/' + nome, &dimensione))
+            voci.push_back({QByteArray(nome), false, dimensione});
+    }
+    QList<QByteArray> foto;
+    for (const QByteArray &nome : nomiIn(base))
+        if (eFoto(nome) && fileRegolare(base + '/' + nome)) foto << nome;
+    std::sort(foto.begin(), foto.end(), [](const QByteArray &a, const QByteArray &b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    });
+    for (const QByteArray &nome : foto) {
+        qint64 dimensione = 0;
+        fileRegolare(base + '/' + nome, &dimensione);
+        voci.push_back({nome, false, dimensione});
+    }
+    if (cartellaVera(base + '/' + ALLEGATI)) aggiungiAllegati(base, QByteArray(ALLEGATI), voci);
+    return voci;
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+struct Registrato {
+    QByteArray nome;
+    qint64 dimensione;
+    quint32 crc;
+};
+
+struct StatoScrittura {
+    QByteArray base;
+    QDateTime ora;
+    std::vector<Registrato> registrati;
+    qint64 schede = 0;
+    qint64 fatti = 0;
+    qint64 totale = 0;
+    qint64 prossimo = 0;
+    AvanzamentoBackup avanza;
+    QString problema;
+
+    void avanzati(qint64 n) {
+        fatti += n;
+        if (avanza && fatti >= prossimo) {
+            prossimo = fatti + PASSO_AVANZAMENTO;
+            avanza(fatti, totale);
+        }
+    }
+};
+
+QString nomePerManifesto(const QByteArray &nome) {
+    return QString::fromLatin1(nome.toPercentEncoding("/()_-. "));
+}
+
+// One member as libzip reads it: a file of the program folder, read once, its
+// CRC taken on the way; or the manifest, made when its turn comes, after all
+// the others.
+class Sorgente {
+  public:
+    enum class Genere { File, Bloccato, Manifesto };
+    Sorgente(StatoScrittura *stato, QByteArray nome, Genere genere)
+        : m_stato(stato), m_nome(std::move(nome)), m_genere(genere) {
+        zip_error_init(&m_errore);
+    }
+    ~Sorgente() {
+        chiudi();
+        zip_error_fini(&m_errore);
+    }
+
+    static zip_int64_t richiamo(void *dati, void *buffer, zip_uint64_t quanti,
+                                zip_source_cmd_t comando) {
+        auto *s = static_cast<Sorgente *>(dati);
+        switch (comando) {
+        case ZIP_SOURCE_OPEN:
+            return s->apri() ? 0 : -1;
+        case ZIP_SOURCE_READ:
+            return s->leggi(static_cast<char *>(buffer), qint64(quanti));
+        case ZIP_SOURCE_CLOSE:
+            s->chiudi();
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto *st = static_cast<zip_stat_t *>(buffer);
+            zip_stat_init(st);
+            st->mtime = s->m_stato->ora.toSecsSinceEpoch();
+            st->valid |= ZIP_STAT_MTIME;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&s->m_errore, buffer, quanti);
+        case ZIP_SOURCE_FREE:
+            delete s;
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(
+                ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SUPPORTS, -1);
+        default:
+            zip_error_set(&s->m_errore, ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+  private:
+    bool apri() {
+        m_letti = 0;
+        m_crc = crcIniziale();
+        if (m_genere == Genere::Manifesto) {
+            m_dati = manifesto();
+            return true;
+        }
+        const QByteArray percorso = m_stato->base + '/' + m_nome;
+        if (m_nome == ARCHIVIO) {
+            // Opening it the program's way first undoes an operation a crash
+            // cut short, so the backup never holds half of one.
+            Archivio archivio(QFile::decodeName(percorso));
+            archivio.ApriArchivio();
+        }
+        do {
+            m_fd = ::open(percorso.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        } while (m_fd < 0 && errno == EINTR);
+        if (m_fd < 0) {
+            zip_error_set(&m_errore, ZIP_ER_OPEN, errno);
+            if (m_stato->problema.isEmpty())
+                m_stato->problema = u"Attenzione: il file %1 della cartella del programma non "
+                                    u"può essere letto."_s.arg(QFile::decodeName(m_nome));
+            return false;
+        }
+        m_limite = -1;
+        if (m_genere == Genere::Bloccato) {
+            // Appends by other copies wait until this member is read; only
+            // whole records are taken.
+            m_blocco.prendi(m_fd, F_RDLCK);
+            struct stat info {};
+            if (::fstat(m_fd, &info) != 0) {
+                zip_error_set(&m_errore, ZIP_ER_READ, errno);
+                return false;
+            }
+            m_limite = qint64(info.st_size);
+            if (m_nome == ARCHIVIO) {
+                m_limite -= m_limite % TScheda::DIMENSIONE;
+                m_stato->schede = m_limite / TScheda::DIMENSIONE;
+            }
+        }
+        return true;
+    }
+
+    zip_int64_t leggi(char *buffer, qint64 quanti) {
+        if (m_genere == Genere::Manifesto) {
+            const qint64 n = qMin(quanti, qint64(m_dati.size()) - m_letti);
+            std::memcpy(buffer, m_dati.constData() + m_letti, std::size_t(n));
+            m_letti += n;
+            return n;
+        }
+        if (m_limite >= 0) quanti = qMin(quanti, m_limite - m_letti);
+        if (quanti <= 0) return 0;
+        ssize_t n;
+        do {
+            n = ::read(m_fd, buffer, std::size_t(quanti));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            zip_error_set(&m_errore, ZIP_ER_READ, errno);
+            if (m_stato->problema.isEmpty())
+                m_stato->problema = u"Attenzione: il file %1 della cartella del programma non "
+                                    u"può essere letto."_s.arg(QFile::decodeName(m_nome));
+            return -1;
+        }
+        m_crc = aggiornaCrc(m_crc, buffer, n);
+        m_letti += n;
+        m_stato->avanzati(n);
+        return n;
+    }
+
+    void chiudi() {
+        m_blocco.rilascia();
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            if (!m_registrato) m_stato->registrati.push_back({m_nome, m_letti, m_crc});
+            m_registrato = true;
+        }
+    }
+
+    QByteArray manifesto() const {
+        QJsonArray membri;
+        for (const Registrato &r : m_stato->registrati)
+            membri.append(QJsonObject{
+                {u"nome"_s, nomePerManifesto(r.nome)},
+                {u"dimensione"_s, double(r.dimensione)},
+                {u"crc"_s, u"%1"_s.arg(r.crc, 8, 16, QLatin1Char('0'))},
+            });
+        const QJsonObject radice{
+            {u"programma"_s, u"Quadrelo"_s},
+            {u"versione"_s, Produttore::Versione()},
+            {u"data"_s, m_stato->ora.toString(Qt::ISODate)},
+            {u"schede"_s, double(m_stato->schede)},
+            {u"membri"_s, membri},
+        };
+        return QJsonDocument(radice).toJson();
+    }
+
+    StatoScrittura *m_stato;
+    QByteArray m_nome;
+    Genere m_genere;
+    zip_error_t m_errore;
+    BloccoIntero m_blocco;
+    int m_fd = -1;
+    qint64 m_limite = -1;
+    qint64 m_letti = 0;
+    quint32 m_crc = 0;
+    bool m_registrato = false;
+    QByteArray m_dati;
+};
+
+bool aggiungi(zip_t *za, StatoScrittura *stato, const QByteArray &nome, Sorgente::Genere genere) {
+    auto *sorgente = new Sorgente(stato, nome, genere);
+    zip_source_t *zs = zip_source_function(za, &Sorgente::richiamo, sorgente);
+    if (!zs) {
+        delete sorgente;
+        return false;
+    }
+    const zip_int64_t indice = zip_file_add(za, nome.constData(), zs, ZIP_FL_ENC_GUESS);
+    if (indice < 0) {
+        zip_source_free(zs);
+        return false;
+    }
+    return zip_set_file_compression(za, zip_uint64_t(indice),
+                                    memorizzato(nome) ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                    memorizzato(nome) ? 0 : LIVELLO_COMPRESSIONE) == 0;
+}
+
+QString messaggioScrittura(int sistema, const QString &dettaglio) {
+    if (sistema == ENOSPC || sistema == EFBIG || sistema == EDQUOT)
+        return u"Attenzione: il backup non è stato eseguito perché lo spazio nella cartella dei "
+               u"backup è esaurito. Non è rimasto nessun file di backup incompleto e i dati del "
+               u"programma non sono stati toccati."_s;
+    return u"Attenzione: il backup non è stato eseguito (%1). Non è rimasto nessun file di "
+           u"backup incompleto e i dati del programma non sono stati toccati."_s.arg(dettaglio);
+}
+
+// ---------------------------------------------------------------------------
+// Reading and checking
+
+class Estrattore {
+  public:
+    virtual ~Estrattore() = default;
+    virtual bool cartella(const QByteArray &nome) = 0;
+    virtual bool inizio(const QByteArray &nome) = 0;
+    virtual bool dati(const char *dati, qint64 quanti) = 0;
+    virtual bool fine() = 0;
+    // What went wrong, for the user.
+    virtual QString problema() const = 0;
+};
+
+struct Chiusura {
+    void operator()(zip_t *za) const { zip_discard(za); }
+};
+
+ContenutoBackup scorriBackup(const QString &percorso, const AvanzamentoBackup &avanza,
+                             Estrattore *estrai) {
+    ContenutoBackup contenuto;
+    auto rifiuta = [&contenuto](const QString &messaggio) {
+        contenuto.messaggio = messaggio;
+        return contenuto;
+    };
+    int errore = 0;
+    std::unique_ptr<zip_t, Chiusura> za(
+        zip_open(QFile::encodeName(percorso).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &errore));
+    if (!za) {
+        if (errore == ZIP_ER_OPEN || errore == ZIP_ER_NOENT || errore == ZIP_ER_READ)
+            return rifiuta(u"Attenzione: il file %1 non può essere letto."_s.arg(percorso));
+        return rifiuta(messaggioDanneggiato());
+    }
+
+    struct Membro {
+        zip_uint64_t indice;
+        QByteArray nome;
+        bool cartella;
+    };
+    std::vector<Membro> membri;
+    zip_int64_t indiceManifesto = -1;
+    const zip_int64_t numero = zip_get_num_entries(za.get(), 0);
+    for (zip_int64_t i = 0; i < numero; ++i) {
+        const char *grezzo = zip_get_name(za.get(), zip_uint64_t(i), ZIP_FL_ENC_RAW);
+        if (!grezzo) return rifiuta(messaggioDanneggiato());
+        QByteArray nome(grezzo);
+        if (nome == MANIFESTO) indiceManifesto = i;
+        const bool cartella = nome.endsWith('/');
+        if (cartella) nome.chop(1);
+        membri.push_back({zip_uint64_t(i), nome, cartella});
+    }
+    if (indiceManifesto < 0) return rifiuta(messaggioEstraneo());
+
+    QSet<QByteArray> visti;
+    for (const Membro &m : membri) {
+        zip_uint8_t sistema = 0;
+        zip_uint32_t attributi = 0;
+        if (zip_file_get_external_attributes(za.get(), m.indice, 0, &sistema, &attributi) != 0)
+            return rifiuta(messaggioDanneggiato());
+        const mode_t modo = mode_t(attributi >> 16);
+        const bool speciale =
+            sistema == ZIP_OPSYS_UNIX && (modo & S_IFMT) != 0 && !S_ISREG(modo) && !S_ISDIR(modo);
+        const bool ammesso = m.cartella
+                                 ? (m.nome == ALLEGATI || m.nome.startsWith(prefissoAllegati()))
+                                 : m.nome != ALLEGATI;
+        if (speciale || !ammesso || !NomeMembroAmmesso(m.nome) || visti.contains(m.nome))
+            return rifiuta(messaggioNomi());
+        visti.insert(m.nome);
+    }
+
+    // The manifest.
+    zip_stat_t st;
+    if (zip_stat_index(za.get(), zip_uint64_t(indiceManifesto), 0, &st) != 0 ||
+        !(st.valid & ZIP_STAT_SIZE) || st.size > zip_uint64_t(MANIFESTO_MASSIMO))
+        return rifiuta(messaggioEstraneo());
+    QByteArray testo(qsizetype(st.size), '\0');
+    {
+        zip_file_t *f = zip_fopen_index(za.get(), zip_uint64_t(indiceManifesto), 0);
+        if (!f) return rifiuta(messaggioDanneggiato());
+        const zip_int64_t letti = zip_fread(f, testo.data(), zip_uint64_t(testo.size()));
+        zip_fclose(f);
+        if (letti != zip_int64_t(testo.size())) return rifiuta(messaggioDanneggiato());
+    }
+    const QJsonObject radice = QJsonDocument::fromJson(testo).object();
+    if (radice.value(u"programma"_s).toString() != u"Quadrelo"_s ||
+        !radice.value(u"membri"_s).isArray())
+        return rifiuta(messaggioEstraneo());
+    struct Atteso {
+        qint64 dimensione;
+        quint32 crc;
+    };
+    std::map<QByteArray, Atteso> attesi;
+    qint64 totale = 0;
+    for (const QJsonValue &v : radice.value(u"membri"_s).toArray()) {
+        const QJsonObject o = v.toObject();
+        bool ok = false;
+        const quint32 crc = o.value(u"crc"_s).toString().toUInt(&ok, 16);
+        const qint64 dimensione = qint64(o.value(u"dimensione"_s).toDouble(-1));
+        if (!ok || dimensione < 0) return rifiuta(messaggioDanneggiato());
+        attesi[QByteArray::fromPercentEncoding(o.value(u"nome"_s).toString().toLatin1())] = {
+            dimensione, crc};
+        totale += dimensione;
+    }
+    contenuto.data = QDateTime::fromString(radice.value(u"data"_s).toString(), Qt::ISODate);
+    contenuto.versione = radice.value(u"versione"_s).toString();
+    contenuto.schede = qint64(radice.value(u"schede"_s).toDouble(-1));
+    qsizetype file = 0;
+    for (const Membro &m : membri)
+        if (!m.cartella && m.indice != zip_uint64_t(indiceManifesto)) {
+            if (!attesi.count(m.nome)) return rifiuta(messaggioDanneggiato());
+            ++file;
+        }
+    if (file != qsizetype(attesi.size())) return rifiuta(messaggioDanneggiato());
+    if (!attesi.count(QByteArray(ARCHIVIO)) && contenuto.schede != 0)
+        return rifiuta(messaggioDanneggiato());
+
+    // Every member read whole: libzip checks its CRC, and so does the manifest.
+    std::vector<char> buffer(1 << 20);
+    qint64 fatti = 0;
+    qint64 prossimo = 0;
+    for (const Membro &m : membri) {
+        if (m.indice == zip_uint64_t(indiceManifesto)) continue;
+        if (m.cartella) {
+            if (estrai && !estrai->cartella(m.nome)) return rifiuta(estrai->problema());
+            continue;
+        }
+        const Atteso &atteso = attesi[m.nome];
+        zip_file_t *f = zip_fopen_index(za.get(), m.indice, 0);
+        if (!f) return rifiuta(messaggioDanneggiato());
+        if (estrai && !estrai->inizio(m.nome)) {
+            zip_fclose(f);
+            return rifiuta(estrai->problema());
+        }
+        quint32 crc = crcIniziale();
+        qint64 dimensione = 0;
+        zip_int64_t n;
+        bool scritto = true;
+        while ((n = zip_fread(f, buffer.data(), buffer.size())) > 0) {
+            crc = aggiornaCrc(crc, buffer.data(), n);
+            dimensione += n;
+            if (dimensione > atteso.dimensione) break;
+            if (estrai && !estrai->dati(buffer.data(), n)) {
+                scritto = false;
+                break;
+            }
+            fatti += n;
+            if (avanza && fatti >= prossimo) {
+                prossimo = fatti + PASSO_AVANZAMENTO;
+                avanza(fatti, totale);
+            }
+        }
+        zip_fclose(f);
+        if (estrai && (!estrai->fine() || !scritto)) return rifiuta(estrai->problema());
+        if (n < 0 || dimensione != atteso.dimensione || crc != atteso.crc)
+            return rifiuta(messaggioDanneggiato());
+        if (m.nome == ARCHIVIO && (dimensione % TScheda::DIMENSIONE != 0 ||
+                                   dimensione / TScheda::DIMENSIONE != contenuto.schede))
+            return rifiuta(messaggioDanneggiato());
+        if (eFoto(m.nome)) ++contenuto.foto;
+        if (m.nome.startsWith(prefissoAllegati())) ++contenuto.allegati;
+    }
+    if (avanza) avanza(totale, totale);
+    contenuto.valido = true;
+    return contenuto;
+}
+
+// Writes the members into a new folder, which is known to hold nothing else:
+// no name can follow a link or climb out of it.
+class EstrattoreCartella final : public Estrattore {
+  public:
+    explicit EstrattoreCartella(int cartella) : m_cartella(cartella) {}
+    ~EstrattoreCartella() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    bool cartella(const QByteArray &nome) override { return creaCartelle(nome); }
+    bool inizio(const QByteArray &nome) override {
+        const qsizetype barra = nome.lastIndexOf('/');
+        if (barra > 0 && !creaCartelle(nome.left(barra))) return false;
+        do {
+            m_fd = ::openat(m_cartella, nome.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        } while (m_fd < 0 && errno == EINTR);
+        return m_fd >= 0 || fallito();
+    }
+    bool dati(const char *dati, qint64 quanti) override {
+        while (quanti > 0) {
+            const ssize_t n = ::write(m_fd, dati, std::size_t(quanti));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return fallito();
+            dati += n;
+            quanti -= n;
+        }
+        return true;
+    }
+    bool fine() override {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 || fallito();
+    }
+    QString problema() const override {
+        if (m_errno == ENOSPC || m_errno == EFBIG || m_errno == EDQUOT)
+            return u"Attenzione: il ripristino non è stato eseguito perché lo spazio sul disco è "
+                   u"esaurito. I dati attuali non sono stati toccati."_s;
+        return u"Attenzione: il ripristino non è stato eseguito: non è possibile scrivere i "
+               u"file estratti (%1). I dati attuali non sono stati toccati."_s.arg(
+                   QString::fromLocal8Bit(std::strerror(m_errno)));
+    }
+
+  private:
+    bool fallito() {
+        m_errno = errno ? errno : EIO;
+        return false;
+    }
+    bool creaCartelle(const QByteArray &relativo) {
+        qsizetype da = 0;
+        while (da <= relativo.size()) {
+            qsizetype barra = relativo.indexOf('/', da);
+            if (barra < 0) barra = relativo.size();
+            if (::mkdirat(m_cartella, relativo.left(barra).constData(), 0777) != 0 &&
+                errno != EEXIST)
+                return fallito();
+            da = barra + 1;
+        }
+        return true;
+    }
+
+    int m_cartella;
+    int m_fd = -1;
+    int m_errno = 0;
+};
+
+QString nuovaCartellaAccanto(const QString &genitore, const QString &prefisso) {
+    QByteArray modello = QFile::encodeName(QDir(genitore).filePath(prefisso + u"_XXXXXX"_s));
+    if (!::mkdtemp(modello.data())) return QString();
+    return QFile::decodeName(modello);
+}
+
+dev_t dispositivo(const QString &percorso) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(percorso).constData(), &info) == 0 ? info.st_dev : dev_t(-1);
+}
+
+bool rinomina(const QByteArray &da, const QByteArray &a) {
+    return ::rename(da.constData(), a.constData()) == 0;
+}
+
+void sincronizzaCartella(const QString &cartella) {
+    const int fd =
+        ::open(QFile::encodeName(cartella).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+bool NomeMembroAmmesso(const QByteArray &nome) {
+    if (nome.contains('\0')) return false;
+    if (nome == ARCHIVIO || nome == PASSWORD || nome == MOVIMENTI || nome == MANIFESTO ||
+        eFoto(nome))
+        return true;
+    if (nome == ALLEGATI) return true;
+    if (!nome.startsWith(prefissoAllegati())) return false;
+    const QByteArray resto = nome.mid(qsizetype(std::strlen(ALLEGATI)) + 1);
+    for (const QByteArray &parte : resto.split('/'))
+        if (parte.isEmpty() || parte == "." || parte == "..") return false;
+    return true;
+}
+
+QString NomeBackup(const QDateTime &ora) {
+    return u"Quadrelo_"_s + ora.toString(u"yyyy-MM-dd_HHmm"_s) + u".zip"_s;
+}
+
+namespace {
+
+struct NomeLetto {
+    QDateTime data;
+    int numero = 1;
+};
+
+std::optional<NomeLetto> leggiNome(const QString &nome) {
+    static const QRegularExpression modello(
+        u"^Quadrelo_(\\d{4})-(\\d{2})-(\\d{2})_(\\d{2})(\\d{2})(?:_(\\d{1,4}))?\\.zip$"_s);
+    const auto trovato = modello.match(nome);
+    if (!trovato.hasMatch()) return std::nullopt;
+    const QDate giorno(trovato.captured(1).toInt(), trovato.captured(2).toInt(),
+                       trovato.captured(3).toInt());
+    const QTime ora(trovato.captured(4).toInt(), trovato.captured(5).toInt());
+    if (!giorno.isValid() || !ora.isValid()) return std::nullopt;
+    NomeLetto letto{QDateTime(giorno, ora), 1};
+    if (trovato.hasCaptured(6)) letto.numero = trovato.captured(6).toInt();
+    return letto;
+}
+
+} // namespace
+
+std::optional<QDateTime> DataDalNome(const QString &nome) {
+    const auto letto = leggiNome(nome);
+    return letto ? std::optional(letto->data) : std::nullopt;
+}
+
+QStringList BackupPresenti(const QString &cartellaBackup) {
+    struct Trovato {
+        NomeLetto letto;
+        QString percorso;
+    };
+    std::vector<Trovato> trovati;
+    const QDir cartella(cartellaBackup);
+    for (const QFileInfo &info : cartella.entryInfoList(QDir::Files | QDir::NoSymLinks))
+        if (const auto letto = leggiNome(info.fileName()))
+            trovati.push_back({*letto, info.absoluteFilePath()});
+    std::sort(trovati.begin(), trovati.end(), [](const Trovato &a, const Trovato &b) {
+        return a.letto.data != b.letto.data ? a.letto.data < b.letto.data
+                                            : a.letto.numero < b.letto.numero;
+    });
+    QStringList percorsi;
+    for (const Trovato &t : trovati)
+        percorsi << t.percorso;
+    return percorsi;
+}
+
+void ConservaUltimiBackup(const QString &cartellaBackup, int quanti, const QString &escluso) {
+    const QStringList presenti = BackupPresenti(cartellaBackup);
+    const QString tenuto = escluso.isEmpty() ? QString() : QFileInfo(escluso).absoluteFilePath();
+    qsizetype eccesso = presenti.size() - qMax(quanti, 1);
+    for (qsizetype i = 0; i < presenti.size() && eccesso > 0; ++i) {
+        if (presenti[i] == tenuto) continue;
+        QFile::remove(presenti[i]);
+        --eccesso;
+    }
+}
+
+QString PromemoriaBackup(const QString &cartellaBackup, const QDateTime &ora) {
+    const QStringList presenti = BackupPresenti(cartellaBackup);
+    if (presenti.isEmpty())
+        return u"Non è ancora stato eseguito un backup dei dati: si consiglia di eseguirlo con "
+               u"il comando Backup."_s;
+    const QDateTime ultimo = *DataDalNome(QFileInfo(presenti.last()).fileName());
+    if (ultimo.daysTo(ora) < GIORNI_PROMEMORIA) return QString();
+    return u"L'ultimo backup dei dati risale al %1: si consiglia di eseguirne uno nuovo con il "
+           u"comando Backup."_s.arg(ultimo.toString(u"dd/MM/yyyy"_s));
+}
+
+EsitoBackup EseguiBackup(const QString &cartellaProgramma, const QString &cartellaBackup,
+                         const QDateTime &ora, const AvanzamentoBackup &avanza) {
+    EsitoBackup esito;
+    const QDir destinazione(cartellaBackup);
+    if (!QDir().mkpath(cartellaBackup)) {
+        esito.messaggio = u"Attenzione: non è possibile creare la cartella dei backup %1."_s.arg(
+            QDir::toNativeSeparators(cartellaBackup));
+        return esito;
+    }
+
+    StatoScrittura stato;
+    stato.base = QFile::encodeName(QDir(cartellaProgramma).absolutePath());
+    stato.ora = ora;
+    stato.avanza = avanza;
+    const std::vector<Voce> voci = elencoDati(stato.base);
+    for (const Voce &v : voci)
+        stato.totale += v.dimensione;
+
+    // libzip writes its own file beside this name and renames it here when
+    // done; the name itself is ours, so two copies never share it.
+    QTemporaryFile temporaneo(destinazione.filePath(u".Quadrelo_backup_XXXXXX"_s));
+    if (!temporaneo.open()) {
+        esito.messaggio = messaggioScrittura(
+            temporaneo.error() == QFile::ResourceError ? ENOSPC : 0, temporaneo.errorString());
+        return esito;
+    }
+    temporaneo.close();
+    const QString nomeTemporaneo = temporaneo.fileName();
+
+    int errore = 0;
+    zip_t *za =
+        zip_open(QFile::encodeName(nomeTemporaneo).constData(), ZIP_CREATE | ZIP_TRUNCATE, &errore);
+    if (!za) {
+        esito.messaggio = messaggioScrittura(0, u"zip %1"_s.arg(errore));
+        return esito;
+    }
+    bool aggiunti = true;
+    for (const Voce &v : voci) {
+        if (v.cartella)
+            aggiunti = zip_dir_add(za, v.nome.constData(), ZIP_FL_ENC_GUESS) >= 0;
+        else
+            aggiunti =
+                aggiungi(za, &stato, v.nome,
+                         v.nome == ARCHIVIO || v.nome == MOVIMENTI ? Sorgente::Genere::Bloccato
+                                                                   : Sorgente::Genere::File);
+        if (!aggiunti) break;
+    }
+    if (aggiunti)
+        aggiunti = aggiungi(za, &stato, QByteArray(MANIFESTO), Sorgente::Genere::Manifesto);
+    if (!aggiunti || zip_close(za) != 0) {
+        zip_error_t *e = zip_get_error(za);
+        const int sistema = zip_error_code_system(e);
+        esito.messaggio =
+            !stato.problema.isEmpty()
+                ? stato.problema
+                : messaggioScrittura(sistema, QString::fromLocal8Bit(zip_error_strerror(e)));
+        zip_discard(za);
+        QFile::remove(nomeTemporaneo);
+        return esito;
+    }
+
+    // Opened again and every member checked before it takes its name.
+    const ContenutoBackup verificato = scorriBackup(nomeTemporaneo, avanza, nullptr);
+    if (!verificato.valido || verificato.schede != stato.schede) {
+        QFile::remove(nomeTemporaneo);
+        esito.messaggio = u"Attenzione: il backup non ha superato la verifica ed è stato "
+                          u"eliminato. I dati del programma non sono stati toccati."_s;
+        return esito;
+    }
+
+    // A backup taken in the same minute as another keeps both.
+    QString finale = destinazione.filePath(NomeBackup(ora));
+    for (int n = 2; QFileInfo::exists(finale) && n < 10000; ++n)
+        finale = destinazione.filePath(NomeBackup(ora).chopped(4) + u"_%1.zip"_s.arg(n));
+    temporaneo.setAutoRemove(false);
+    if (!PortaAlPostoFileIntero(nomeTemporaneo, finale, false)) {
+        esito.messaggio = messaggioScrittura(errno, QString::fromLocal8Bit(std::strerror(errno)));
+        return esito;
+    }
+    esito.riuscito = true;
+    esito.percorso = finale;
+    esito.schede = stato.schede;
+    return esito;
+}
+
+ContenutoBackup LeggiBackup(const QString &zip, const AvanzamentoBackup &avanza) {
+    return scorriBackup(zip, avanza, nullptr);
+}
+
+EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProgramma,
+                                 const AvanzamentoBackup &avanza) {
+    EsitoRipristino esito;
+    const QString programma = QDir(cartellaProgramma).absolutePath();
+    QDir sopra(programma);
+    const QString nomeProgramma = sopra.dirName();
+    // Beside the program folder, on the same disk, so the swap is renames
+    // only; inside it where that cannot be.
+    QString luogo = sopra.cdUp() ? sopra.absolutePath() : programma;
+    QString estratta = nuovaCartellaAccanto(luogo, u"."_s + nomeProgramma + u"_ripristino"_s);
+    if (!estratta.isEmpty() && dispositivo(estratta) != dispositivo(programma)) {
+        QDir(estratta).removeRecursively();
+        estratta.clear();
+    }
+    if (estratta.isEmpty()) {
+        luogo = programma;
+        estratta = nuovaCartellaAccanto(luogo, u".ripristino"_s);
+    }
+    if (estratta.isEmpty()) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: non è possibile "
+                          u"creare una cartella accanto alla cartella del programma. I dati "
+                          u"attuali non sono stati toccati."_s;
+        return esito;
+    }
+    struct Pulizia {
+        QString cartella;
+        ~Pulizia() {
+            if (!cartella.isEmpty()) QDir(cartella).removeRecursively();
+        }
+    } pulisciEstratta{estratta};
+
+    const int fdEstratta =
+        ::open(QFile::encodeName(estratta).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdEstratta < 0) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito. I dati attuali non "
+                          u"sono stati toccati."_s;
+        return esito;
+    }
+    {
+        EstrattoreCartella estrattore(fdEstratta);
+        const ContenutoBackup contenuto = scorriBackup(zip, avanza, &estrattore);
+        if (!contenuto.valido) {
+            ::close(fdEstratta);
+            esito.messaggio = contenuto.messaggio;
+            return esito;
+        }
+    }
+    // Everything extracted is on disk before the current data moves.
+    const bool suDisco = ::syncfs(fdEstratta) == 0;
+    ::close(fdEstratta);
+    if (!suDisco) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: i file estratti non "
+                          u"possono essere scritti sul disco. I dati attuali non sono stati "
+                          u"toccati."_s;
+        return esito;
+    }
+
+    // The swap. Cards being added by another copy finish first.
+    const QByteArray base = QFile::encodeName(programma);
+    const QByteArray baseEstratta = QFile::encodeName(estratta);
+    BloccoIntero blocco;
+    const int fdArchivio =
+        ::open(QByteArray(base + '/' + ARCHIVIO).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fdArchivio >= 0) blocco.prendi(fdArchivio, F_WRLCK);
+
+    const QString precedenti =
+        nuovaCartellaAccanto(luogo, u"."_s + nomeProgramma + u"_precedente"_s);
+    Pulizia pulisciPrecedenti{precedenti};
+    const QByteArray basePrecedenti = QFile::encodeName(precedenti);
+    QList<QByteArray> attuali;
+    for (const Voce &v : elencoDati(base))
+        if (!v.nome.contains('/')) attuali << v.nome;
+    // What a crash left of an operation on the current archive goes with it:
+    // applied to the restored one it would undo cards that were never there.
+    const QString intento = IntentoArchivio::percorsoPer(QFile::decodeName(base + '/' + ARCHIVIO));
+    for (const QString &resto : {intento, QString(intento + u".nuovo"_s)})
+        if (fileRegolare(QFile::encodeName(resto)))
+            attuali << QFile::encodeName(QFileInfo(resto).fileName());
+    const QList<QByteArray> nuovi = nomiIn(baseEstratta);
+
+    QList<QByteArray> tolti;
+    QList<QByteArray> messi;
+    bool riuscito = !precedenti.isEmpty();
+    for (qsizetype i = 0; riuscito && i < attuali.size(); ++i) {
+        riuscito = rinomina(base + '/' + attuali[i], basePrecedenti + '/' + attuali[i]);
+        if (riuscito) tolti << attuali[i];
+    }
+    for (qsizetype i = 0; riuscito && i < nuovi.size(); ++i) {
+        riuscito = rinomina(baseEstratta + '/' + nuovi[i], base + '/' + nuovi[i]);
+        if (riuscito) messi << nuovi[i];
+    }
+    if (!riuscito) {
+        // Everything back where it was.
+        for (const QByteArray &nome : messi)
+            rinomina(base + '/' + nome, baseEstratta + '/' + nome);
+        for (const QByteArray &nome : tolti)
+            rinomina(basePrecedenti + '/' + nome, base + '/' + nome);
+    }
+    sincronizzaCartella(programma);
+    if (!riuscito) {
+        // Whatever could not be put back stays there rather than being lost.
+        ::rmdir(basePrecedenti.constData());
+        pulisciPrecedenti.cartella.clear();
+    }
+    blocco.rilascia();
+    if (fdArchivio >= 0) ::close(fdArchivio);
+    if (!riuscito) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: non è possibile "
+                          u"sostituire i file della cartella del programma. I dati attuali "
+                          u"sono rimasti come erano."_s;
+        return esito;
+    }
+    esito.riuscito = true;
+    return esito;
+}

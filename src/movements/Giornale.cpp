@@ -1,0 +1,576 @@
+#include "movements/Giornale.h"
+
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSysInfo>
+#include <QTimeZone>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::array<const char16_t *, 9> NOMI_TIPI = {
+    u"Carico",       u"Scarico",      u"Rettifica",   u"Nuova scheda", u"Importazione",
+    u"Eliminazione", u"Spostamento", u"Ripristino",  u"Ordine"};
+
+constexpr QByteArrayView BOM("\xEF\xBB\xBF");
+
+// An advisory lock on the whole journal, released when the object goes: a
+// lock of the open file where the kernel has them, of the process otherwise,
+// none where the file system refuses both.
+class BloccoGiornale {
+  public:
+    BloccoGiornale(int fd, short tipo) : m_fd(fd) {
+        m_regione.l_type = tipo;
+        m_regione.l_whence = SEEK_SET;
+        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
+            m_regione.l_pid = 0;
+            int esito;
+            do {
+                esito = ::fcntl(m_fd, comando, &m_regione);
+            } while (esito != 0 && errno == EINTR);
+            if (esito == 0) {
+                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
+                return;
+            }
+            if (errno != EINVAL) return;
+        }
+    }
+    ~BloccoGiornale() {
+        if (m_sblocca < 0) return;
+        m_regione.l_type = F_UNLCK;
+        m_regione.l_pid = 0;
+        ::fcntl(m_fd, m_sblocca, &m_regione);
+    }
+    BloccoGiornale(const BloccoGiornale &) = delete;
+    BloccoGiornale &operator=(const BloccoGiornale &) = delete;
+
+  private:
+    int m_fd;
+    int m_sblocca = -1;
+    struct flock m_regione {};
+};
+
+class Descrittore {
+  public:
+    explicit Descrittore(int fd) : fd(fd) {}
+    ~Descrittore() {
+        if (fd >= 0) ::close(fd);
+    }
+    Descrittore(const Descrittore &) = delete;
+    Descrittore &operator=(const Descrittore &) = delete;
+    int fd;
+};
+
+int apri(const QString &percorso, int modo) {
+    const QByteArray nome = QFile::encodeName(percorso);
+    int fd;
+    do {
+        fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool utf8Valido(QByteArrayView byte) {
+    const auto *p = reinterpret_cast<const unsigned char *>(byte.data());
+    const auto *fine = p + byte.size();
+    while (p < fine) {
+        // Eight plain ASCII bytes at a time.
+        if (fine - p >= 8) {
+            quint64 otto;
+            std::memcpy(&otto, p, 8);
+            if ((otto & 0x8080808080808080ULL) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int seguono;
+        char32_t cp;
+        if (c >= 0xC2 && c <= 0xDF) {
+            seguono = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            seguono = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            seguono = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (fine - p <= seguono) return false;
+        for (int i = 1; i <= seguono; ++i) {
+            if ((p[i] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i] & 0x3F);
+        }
+        if ((seguono == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (seguono == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        p += seguono + 1;
+    }
+    return true;
+}
+
+// A field in quotes when it holds the separators, a quote or a line break.
+QByteArray codifica(const QString &testo) {
+    QByteArray byte = testo.toUtf8();
+    for (char &c : byte)
+        if (c == '\r' || c == '\n') c = ' ';
+    if (!byte.contains(';') && !byte.contains(',') && !byte.contains('"')) return byte;
+    byte.replace("\"", "\"\"");
+    return '"' + byte + '"';
+}
+
+// The fields of a line; false when a quote is left open or text follows a
+// closing quote. A field in quotes is unescaped into `spazio`.
+bool dividi(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
+            std::vector<QByteArray> &spazio) {
+    campi.clear();
+    std::size_t usati = 0;
+    qsizetype i = 0;
+    const qsizetype n = riga.size();
+    while (true) {
+        if (i < n && riga[i] == '"') {
+            if (usati == spazio.size()) spazio.emplace_back();
+            QByteArray &campo = spazio[usati++];
+            campo.clear();
+            ++i;
+            while (true) {
+                if (i >= n) return false;
+                if (riga[i] == '"') {
+                    if (i + 1 < n && riga[i + 1] == '"') {
+                        campo += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                campo += riga[i++];
+            }
+            if (i < n && riga[i] != separatore) return false;
+            campi.push_back(campo);
+        } else {
+            const void *a = std::memchr(riga.data() + i, separatore, std::size_t(n - i));
+            const qsizetype fine = a ? static_cast<const char *>(a) - riga.data() : n;
+            campi.push_back(riga.sliced(i, fine - i));
+            i = fine;
+        }
+        if (campi.size() > std::size_t(CAMPI_GIORNALE)) return false;
+        if (i >= n) return true;
+        ++i; // the separator
+    }
+}
+
+std::optional<qint64> intero(QByteArrayView byte) {
+    byte = byte.trimmed();
+    bool negativo = false;
+    if (!byte.isEmpty() && (byte.front() == '-' || byte.front() == '+')) {
+        negativo = byte.front() == '-';
+        byte = byte.sliced(1);
+    }
+    if (byte.isEmpty() || byte.size() > 18) return std::nullopt;
+    qint64 valore = 0;
+    for (char c : byte) {
+        if (c < '0' || c > '9') return std::nullopt;
+        valore = valore * 10 + (c - '0');
+    }
+    return negativo ? -valore : valore;
+}
+
+// "2026-03-01T09:00:00+01:00" (seconds, fractions and offset as ISO 8601
+// allows them, "Z" for UTC); an invalid date-time when it does not read.
+QDateTime dataOra(QByteArrayView t) {
+    t = t.trimmed();
+    auto numero = [&t](qsizetype da, qsizetype quante, int &valore) {
+        if (da + quante > t.size()) return false;
+        valore = 0;
+        for (qsizetype i = da; i < da + quante; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            valore = valore * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int anno, mese, giorno, ora, minuto, secondo = 0, ms = 0;
+    if (!numero(0, 4, anno) || t.size() < 16 || t[4] != '-' || !numero(5, 2, mese) || t[7] != '-' ||
+        !numero(8, 2, giorno) || (t[10] != 'T' && t[10] != ' ') || !numero(11, 2, ora) ||
+        t[13] != ':' || !numero(14, 2, minuto))
+        return {};
+    qsizetype i = 16;
+    if (i < t.size() && t[i] == ':') {
+        if (!numero(i + 1, 2, secondo)) return {};
+        i += 3;
+        if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
+            ++i;
+            int cifre = 0;
+            while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+                if (cifre++ < 3) ms = ms * 10 + (t[i] - '0');
+                ++i;
+            }
+            if (cifre == 0) return {};
+            for (; cifre < 3; ++cifre)
+                ms *= 10;
+        }
+    }
+    const QDate data(anno, mese, giorno);
+    const QTime tempo(ora, minuto, secondo, ms);
+    if (!data.isValid() || !tempo.isValid()) return {};
+    if (i == t.size()) return QDateTime(data, tempo);
+    if (t[i] == 'Z' && i + 1 == t.size()) return QDateTime(data, tempo, QTimeZone::utc());
+    int ore, minuti = 0;
+    if ((t[i] != '+' && t[i] != '-') || !numero(i + 1, 2, ore)) return {};
+    qsizetype fine = i + 3;
+    if (fine < t.size()) {
+        if (t[fine] == ':') ++fine;
+        if (!numero(fine, 2, minuti)) return {};
+        fine += 2;
+    }
+    if (fine != t.size() || ore > 14 || minuti > 59) return {};
+    const int scarto = (ore * 3600 + minuti * 60) * (t[i] == '-' ? -1 : 1);
+    return QDateTime(data, tempo, Qt::OffsetFromUTC, scarto);
+}
+
+bool cominciaComeFormula(QStringView testo) {
+    if (testo.isEmpty()) return false;
+    const QChar c = testo.front();
+    if (c == u'\t' || c == u'\r') return true;
+    if (c != u'=' && c != u'+' && c != u'-' && c != u'@') return false;
+    // A plain signed number is a number to a spreadsheet too, not a formula.
+    if (c == u'+' || c == u'-') {
+        const QStringView resto = testo.sliced(1);
+        bool cifre = !resto.isEmpty();
+        for (QChar x : resto)
+            if (!x.isDigit() && x != u',' && x != u'.') cifre = false;
+        if (cifre) return false;
+    }
+    return true;
+}
+
+std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
+    static const std::array<QByteArray, 8> nomi = [] {
+        std::array<QByteArray, 8> n;
+        for (std::size_t i = 0; i < n.size(); ++i)
+            n[i] = QString::fromUtf16(NOMI_TIPI[i]).toUtf8();
+        return n;
+    }();
+    for (std::size_t i = 0; i < nomi.size(); ++i)
+        if (nome == nomi[i]) return TipoMovimento(i);
+    return std::nullopt;
+}
+
+char separatoreDi(QByteArrayView intestazione) {
+    return intestazione.count(';') >= intestazione.count(',') ? ';' : ',';
+}
+
+// The byte-order mark and a carriage return before the line end go.
+QByteArrayView pulisci(QByteArrayView riga) {
+    if (riga.endsWith('\r')) riga.chop(1);
+    return riga;
+}
+
+} // namespace
+
+QString NomeTipo(TipoMovimento tipo) {
+    return QString::fromUtf16(NOMI_TIPI[std::size_t(tipo)]);
+}
+
+std::optional<TipoMovimento> TipoDaNome(const QString &nome) {
+    for (std::size_t i = 0; i < NOMI_TIPI.size(); ++i)
+        if (nome == QStringView(NOMI_TIPI[i])) return TipoMovimento(i);
+    return std::nullopt;
+}
+
+QString PercorsoGiornale() {
+    return QDir(CartellaProgramma()).filePath(u"Movimenti.csv"_s);
+}
+
+QString Postazione() {
+    QString utente = qEnvironmentVariable("USER");
+    if (utente.isEmpty()) {
+        if (const passwd *voce = ::getpwuid(::getuid()))
+            utente = QString::fromLocal8Bit(voce->pw_name);
+    }
+    return QSysInfo::machineHostName() + u" ("_s + utente + u')';
+}
+
+QString TestoPerGiornale(const QString &testo) {
+    qsizetype apostrofi = 0;
+    while (apostrofi < testo.size() && testo[apostrofi] == u'\'')
+        ++apostrofi;
+    if (cominciaComeFormula(QStringView(testo).sliced(apostrofi))) return u'\'' + testo;
+    return testo;
+}
+
+QString TestoDaGiornale(const QString &campo) {
+    qsizetype apostrofi = 0;
+    while (apostrofi < campo.size() && campo[apostrofi] == u'\'')
+        ++apostrofi;
+    if (apostrofi > 0 && cominciaComeFormula(QStringView(campo).sliced(apostrofi)))
+        return campo.sliced(1);
+    return campo;
+}
+
+QByteArray IntestazioneGiornale() {
+    return "Data e ora;Posizione;Codice;Nome;Categoria;Tipo;Quantit\xC3\xA0;Giacenza prima;"
+           "Giacenza dopo;Costo unitario;Postazione;Nota;Dati";
+}
+
+QByteArray RigaGiornale(const Movimento &m, char separatore) {
+    QByteArray riga;
+    riga.reserve(160 + m.dati.size());
+    riga += m.quando.toString(Qt::ISODate).toLatin1();
+    riga += separatore;
+    riga += QByteArray::number(m.posizione);
+    for (const QString *testo : {&m.codice, &m.nome, &m.categoria}) {
+        riga += separatore;
+        riga += codifica(TestoPerGiornale(*testo));
+    }
+    riga += separatore;
+    riga += NomeTipo(m.tipo).toUtf8();
+    for (qint64 numero : {m.quantita, m.prima, m.dopo}) {
+        riga += separatore;
+        riga += QByteArray::number(numero);
+    }
+    for (const QString *testo : {&m.costo, &m.postazione, &m.nota}) {
+        riga += separatore;
+        riga += codifica(TestoPerGiornale(*testo));
+    }
+    riga += separatore;
+    riga += m.dati.toBase64();
+    return riga;
+}
+
+bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
+    riga = pulisci(riga);
+    if (!utf8Valido(riga)) return false;
+    thread_local std::vector<QByteArrayView> campi;
+    thread_local std::vector<QByteArray> spazio;
+    if (!dividi(riga, separatore, campi, spazio) || campi.size() != std::size_t(CAMPI_GIORNALE))
+        return false;
+    m.quando = dataOra(campi[0]);
+    if (!m.quando.isValid()) return false;
+    const auto posizione = intero(campi[1]);
+    const auto tipo = tipoDaByte(campi[5].trimmed());
+    const auto quantita = intero(campi[6]);
+    const auto prima = intero(campi[7]);
+    const auto dopo = intero(campi[8]);
+    if (!posizione || *posizione < 1 || !tipo || !quantita || !prima || !dopo) return false;
+    m.posizione = *posizione;
+    m.tipo = *tipo;
+    m.quantita = *quantita;
+    m.prima = *prima;
+    m.dopo = *dopo;
+    auto testo = [](QByteArrayView campo) {
+        if (campo.isEmpty()) return QString();
+        QString t = QString::fromUtf8(campo);
+        return campo.front() == '\'' ? TestoDaGiornale(t) : t;
+    };
+    m.codice = testo(campi[2]);
+    m.nome = testo(campi[3]);
+    m.categoria = testo(campi[4]);
+    m.costo = testo(campi[9]);
+    m.postazione = testo(campi[10]);
+    m.nota = testo(campi[11]);
+    const QByteArrayView dati = campi[12].trimmed();
+    if (dati.isEmpty()) {
+        m.dati.clear();
+        return true;
+    }
+    auto decodificati =
+        QByteArray::fromBase64Encoding(dati.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decodificati) return false;
+    m.dati = *decodificati;
+    return true;
+}
+
+bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percorso) {
+    if (movimenti.isEmpty()) return true;
+    const Descrittore file(apri(percorso, O_RDWR | O_CREAT | O_APPEND));
+    if (file.fd < 0) return false;
+    // From looking at the end of the file to the flush: two copies appending
+    // at once each write whole lines of their own.
+    const BloccoGiornale blocco(file.fd, F_WRLCK);
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+
+    QByteArray testo;
+    char separatore = ';';
+    if (info.st_size == 0) {
+        testo += BOM.toByteArray();
+        testo += IntestazioneGiornale();
+        testo += '\n';
+    } else {
+        // A line cut short by a crash stays a damaged line of its own.
+        char ultimo = '\n';
+        if (::pread(file.fd, &ultimo, 1, info.st_size - 1) != 1) return false;
+        if (ultimo != '\n') testo += '\n';
+        // A journal saved again by a spreadsheet with commas goes on with them.
+        char inizio[4096];
+        const ssize_t letti = ::pread(file.fd, inizio, sizeof inizio, 0);
+        if (letti > 0) {
+            QByteArrayView prima(inizio, letti);
+            const qsizetype fine = prima.indexOf('\n');
+            separatore = separatoreDi(fine >= 0 ? prima.first(fine) : prima);
+        }
+    }
+    for (const Movimento &m : movimenti) {
+        testo += RigaGiornale(m, separatore);
+        testo += '\n';
+    }
+
+    qsizetype scritti = 0;
+    bool riuscito = true;
+    while (scritti < testo.size()) {
+        const ssize_t n =
+            ::write(file.fd, testo.constData() + scritti, std::size_t(testo.size() - scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            riuscito = false;
+            break;
+        }
+        scritti += n;
+    }
+    if (riuscito && SincronizzaArchivio(file.fd) == 0) return true;
+    // No half line stays behind to be read as damaged, or counted twice
+    // when the user saves again.
+    int esito;
+    do {
+        esito = ::ftruncate(file.fd, info.st_size);
+    } while (esito != 0 && errno == EINTR);
+    SincronizzaArchivio(file.fd);
+    return false;
+}
+
+qint64 PosizioneDiRiga(QByteArrayView riga, char separatore) {
+    const qsizetype primo = riga.indexOf(separatore);
+    if (primo < 0) return -1;
+    qint64 valore = 0;
+    qsizetype i = primo + 1;
+    const qsizetype inizio = i;
+    while (i < riga.size() && riga[i] >= '0' && riga[i] <= '9' && i - inizio < 18)
+        valore = valore * 10 + (riga[i++] - '0');
+    if (i == inizio || i >= riga.size() || riga[i] != separatore) return -1;
+    return valore;
+}
+
+bool RigaDiSpostamento(QByteArrayView riga, char separatore) {
+    char cerca[] = ";Spostamento;";
+    cerca[0] = cerca[sizeof cerca - 2] = separatore;
+    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
+}
+
+LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
+                              const VisitaMovimento &visita,
+                              const std::function<void(qint64, qint64)> &progresso) {
+    LetturaGiornale esito;
+    const Descrittore file(apri(percorso, O_RDONLY));
+    if (file.fd < 0) {
+        esito.aperto = errno == ENOENT;
+        return esito;
+    }
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return esito;
+    // Lines are appended whole under the write lock; what lies beyond the
+    // length seen now is left for the next reading.
+    const qint64 totale = info.st_size;
+    esito.aperto = true;
+
+    constexpr qint64 BLOCCO = 1 << 20;
+    QByteArray buffer;
+    qint64 letti = 0;        // bytes of the file read into the buffer so far
+    qint64 inizioBuffer = 0; // file offset of buffer[0]
+    bool intestazione = true;
+    char separatore = ';';
+    Movimento movimento;
+    auto riga = [&](QByteArrayView testo, qint64 offset) -> bool {
+        if (intestazione) {
+            intestazione = false;
+            if (testo.startsWith(BOM)) testo = testo.sliced(BOM.size());
+            separatore = separatoreDi(testo);
+            return true;
+        }
+        if (pulisci(testo).trimmed().isEmpty()) return true;
+        if (scelta && !scelta(testo, separatore)) return true;
+        if (!LeggiRigaGiornale(testo, separatore, movimento)) {
+            ++esito.danneggiate;
+            return true;
+        }
+        ++esito.righe;
+        return visita(movimento, offset);
+    };
+
+    while (letti < totale) {
+        const qint64 quanti = qMin(BLOCCO, totale - letti);
+        const qsizetype resto = buffer.size();
+        buffer.resize(resto + quanti);
+        qint64 presi = 0;
+        while (presi < quanti) {
+            const ssize_t n = ::pread(file.fd, buffer.data() + resto + presi,
+                                      std::size_t(quanti - presi), off_t(letti + presi));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                esito.aperto = false;
+                return esito;
+            }
+            presi += n;
+        }
+        letti += quanti;
+        const char *dati = buffer.constData();
+        const qsizetype lunghezza = buffer.size();
+        qsizetype inizio = 0;
+        while (inizio < lunghezza) {
+            const void *a = std::memchr(dati + inizio, '\n', std::size_t(lunghezza - inizio));
+            if (!a) break;
+            const qsizetype fine = static_cast<const char *>(a) - dati;
+            if (!riga(QByteArrayView(dati + inizio, fine - inizio), inizioBuffer + inizio))
+                return esito;
+            inizio = fine + 1;
+        }
+        buffer.remove(0, inizio);
+        inizioBuffer += inizio;
+        if (progresso) progresso(letti, totale);
+    }
+    // A last line without its line end: cut by a crash, or saved that way.
+    if (!buffer.isEmpty()) riga(buffer, inizioBuffer);
+    return esito;
+}
+
+std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset) {
+    const Descrittore file(apri(percorso, O_RDONLY));
+    if (file.fd < 0) return std::nullopt;
+    auto leggiRiga = [&file](qint64 da) -> QByteArray {
+        QByteArray riga;
+        char blocco[4096];
+        while (true) {
+            const ssize_t n = ::pread(file.fd, blocco, sizeof blocco, off_t(da + riga.size()));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return riga;
+            const void *a = std::memchr(blocco, '\n', std::size_t(n));
+            if (a) {
+                riga.append(blocco, static_cast<const char *>(a) - blocco);
+                return riga;
+            }
+            riga.append(blocco, n);
+        }
+    };
+    const QByteArray intestazione = leggiRiga(0);
+    Movimento m;
+    if (!LeggiRigaGiornale(leggiRiga(offset), separatoreDi(intestazione), m)) return std::nullopt;
+    return m;
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+
+// Movimenti.csv, the journal of stock movements, beside the archive in the
+// program folder. One line per movement, appended and never rewritten: UTF-8
+// with a byte-order mark and a header, ';' between fields, as a spreadsheet
+// set to Italian opens it. Readers also take ',' and CRLF, as a spreadsheet
+// saves it.
+
+enum class TipoMovimento {
+    Carico,
+    Scarico,
+    Rettifica,
+    NuovaScheda,
+    Importazione,
+    Eliminazione,
+    Spostamento,
+    Ripristino,
+    // Goods ordered from the supplier: no change of stock; a cancelled order
+    // is the same kind with the opposite quantity.
+    Ordine
+};
+
+QString NomeTipo(TipoMovimento tipo);
+std::optional<TipoMovimento> TipoDaNome(const QString &nome);
+
+struct Movimento {
+    QDateTime quando; // local time with its offset from UTC
+    qint64 posizione = 0;
+    QString codice;
+    QString nome;
+    QString categoria;
+    TipoMovimento tipo = TipoMovimento::Rettifica;
+    qint64 quantita = 0; // signed
+    qint64 prima = 0;
+    qint64 dopo = 0;
+    QString costo; // the card's unit cost then, as the card writes it
+    QString postazione;
+    QString nota;
+    // A removed card: its record and the names that went with it. A move:
+    // the position it came from.
+    QByteArray dati;
+
+    bool operator==(const Movimento &) const = default;
+};
+
+inline constexpr int CAMPI_GIORNALE = 13;
+
+QString PercorsoGiornale();
+// This computer and its user, e.g. "cassa (mario)".
+QString Postazione();
+
+// One line as written, without its line end.
+QByteArray RigaGiornale(const Movimento &movimento, char separatore = ';');
+// The header line, without its line end (and without the byte-order mark).
+QByteArray IntestazioneGiornale();
+// A line of the journal (no line end) split with the given separator. False
+// for a damaged line: wrong number of fields, not UTF-8, a value that does
+// not read.
+bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &movimento);
+
+// A text as a field holds it: an apostrophe before one a spreadsheet would
+// take for a formula, one more before apostrophes already there; and back.
+QString TestoPerGiornale(const QString &testo);
+QString TestoDaGiornale(const QString &campo);
+
+// Appends the lines under an fcntl write lock on the whole journal, creating
+// it with its header, and puts them on disk before returning. A failed
+// append leaves the journal as it was. False when it cannot be written.
+bool RegistraMovimenti(const QList<Movimento> &movimenti,
+                       const QString &percorso = PercorsoGiornale());
+
+struct LetturaGiornale {
+    bool aperto = false; // false when the journal exists but cannot be read
+    qint64 righe = 0;    // movements read
+    qint64 danneggiate = 0;
+};
+
+// Reads the journal in file order, in large blocks. `scelta` looks at the raw
+// line first and may pass over it without decoding (lines passed over are
+// not checked, so not counted as damaged either). The visitor gets each
+// movement with the byte offset of its line and returns false to stop. A
+// missing journal reads as empty.
+using SceltaRiga = std::function<bool(QByteArrayView riga, char separatore)>;
+using VisitaMovimento = std::function<bool(const Movimento &, qint64 offset)>;
+LetturaGiornale
+LeggiGiornale(const QString &percorso, const SceltaRiga &scelta, const VisitaMovimento &visita,
+              const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
+
+// The record position of a raw line, read straight from its bytes; -1 when
+// it does not read there.
+qint64 PosizioneDiRiga(QByteArrayView riga, char separatore);
+// The kind of a raw line when it is one of those that move or end a card.
+bool RigaDiSpostamento(QByteArrayView riga, char separatore);
+
+// One line again, read at its offset (the journal only grows, so an offset
+// keeps its line).
+std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset);

@@ -1,0 +1,168 @@
+#include "movements/Movimenti.h"
+
+#include "archive/Archivio.h"
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+std::optional<qint64> GiacenzaDi(const TScheda &scheda) {
+    const QString testo = scheda.testo(Campo::Giacenza);
+    if (testo.isEmpty()) return 0;
+    bool ok = false;
+    const qint64 valore = testo.toLongLong(&ok);
+    if (!ok) return std::nullopt;
+    return valore;
+}
+
+bool GiacenzaArchiviabile(qint64 giacenza) {
+    return QString::number(giacenza).size() <= definizione(Campo::Giacenza).massimo;
+}
+
+Movimento MovimentoScheda(const TScheda &scheda, qint64 posizione, TipoMovimento tipo,
+                          qint64 quantita, qint64 prima, const QString &nota) {
+    Movimento m;
+    const QDateTime adesso = QDateTime::currentDateTime();
+    m.quando = adesso.toOffsetFromUtc(adesso.offsetFromUtc());
+    m.posizione = posizione;
+    m.codice = scheda.testo(Campo::Codice);
+    m.nome = scheda.testo(Campo::Nome);
+    m.categoria = scheda.testo(Campo::Tipologia);
+    m.tipo = tipo;
+    m.quantita = quantita;
+    m.prima = prima;
+    m.dopo = prima + quantita;
+    m.costo = scheda.testo(Campo::Costo);
+    m.postazione = Postazione();
+    m.nota = nota;
+    return m;
+}
+
+bool MovimentoDiGiacenza(TipoMovimento tipo) {
+    switch (tipo) {
+    case TipoMovimento::Carico:
+    case TipoMovimento::Scarico:
+    case TipoMovimento::Rettifica:
+    case TipoMovimento::NuovaScheda:
+    case TipoMovimento::Importazione:
+        return true;
+    default:
+        return false;
+    }
+}
+
+StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
+    StoriaScheda storia;
+    // Positions whose lines are needed; a move into one of them adds the
+    // position it came from, and the journal is read again for it.
+    QSet<qint64> posizioni{posizione};
+    while (true) {
+        QList<Movimento> lette;
+        const LetturaGiornale lettura = LeggiGiornale(
+            giornale,
+            [&posizioni](QByteArrayView riga, char separatore) {
+                const qint64 p = PosizioneDiRiga(riga, separatore);
+                return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore);
+            },
+            [&](const Movimento &m, qint64) {
+                if (posizioni.contains(m.posizione) || m.tipo == TipoMovimento::Spostamento)
+                    lette << m;
+                return true;
+            });
+        storia.letto = lettura.aperto;
+        storia.danneggiate = lettura.danneggiate;
+
+        // From the newest line back: the card is at `dove` until a line
+        // says how it got there.
+        QList<Movimento> sue;
+        qint64 dove = posizione;
+        qint64 manca = -1;
+        for (qsizetype i = lette.size() - 1; i >= 0; --i) {
+            const Movimento &m = lette[i];
+            if (m.tipo == TipoMovimento::Spostamento) {
+                bool ok = false;
+                const qint64 da = m.dati.toLongLong(&ok);
+                if (m.posizione == dove && ok) {
+                    sue << m;
+                    dove = da;
+                    if (!posizioni.contains(da)) {
+                        manca = da;
+                        break;
+                    }
+                } else if (ok && da == dove) {
+                    break; // the card before was another one, which went away
+                }
+                continue;
+            }
+            if (m.posizione != dove) continue;
+            if (m.tipo == TipoMovimento::Eliminazione) break; // another card, removed
+            sue << m;
+            if (m.tipo == TipoMovimento::NuovaScheda || m.tipo == TipoMovimento::Ripristino) break;
+        }
+        if (manca >= 0) {
+            posizioni.insert(manca);
+            continue;
+        }
+        std::reverse(sue.begin(), sue.end());
+        storia.movimenti = std::move(sue);
+        return storia;
+    }
+}
+
+Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
+                                    const QString &giornale) {
+    Annullamento esito;
+    const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
+    const Movimento *ultimo = nullptr;
+    for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+        if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
+    if (!ultimo || ultimo->quantita == 0) return esito;
+
+    const qint64 quantita = -ultimo->quantita;
+    TipoMovimento tipo = TipoMovimento::Rettifica;
+    if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
+    if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
+    const QString nota = u"Annullato il movimento del "_s +
+                         ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
+                         NomeTipo(ultimo->tipo) + u')';
+
+    Archivio file(archivio);
+    qint64 prima = 0;
+    bool fuoriCampo = false;
+    bool registrato = false;
+    const bool scritto =
+        file.ApriArchivio() &&
+        file.aggiorna(
+            posizione,
+            [&](TScheda &suDisco) {
+                prima = GiacenzaDi(suDisco).value_or(0);
+                if (!GiacenzaArchiviabile(prima + quantita)) {
+                    fuoriCampo = true;
+                    return false;
+                }
+                suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+                return true;
+            },
+            [&](const TScheda &scheda) {
+                esito.movimento = MovimentoScheda(scheda, posizione, tipo, quantita, prima, nota);
+                registrato = RegistraMovimenti({esito.movimento}, giornale);
+            });
+    file.chiudi();
+    if (!scritto) {
+        esito.esito = Annullamento::ErroreArchivio;
+        return esito;
+    }
+    if (fuoriCampo) {
+        esito.esito = Annullamento::FuoriCampo;
+        esito.giacenza = prima;
+        return esito;
+    }
+    esito.giacenza = prima + quantita;
+    esito.esito = registrato ? Annullamento::Fatto : Annullamento::GiornaleNonScritto;
+    return esito;
+}
+
+QString MessaggioGiornaleNonScritto() {
+    return u"Attenzione: la scheda è stata salvata, ma il movimento di magazzino non è stato "
+           u"registrato nel giornale Movimenti.csv."_s;
+}

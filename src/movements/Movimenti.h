@@ -1,0 +1,49 @@
+#pragma once
+
+#include "archive/TScheda.h"
+#include "movements/Giornale.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// What the card window asks of the journal: the movements of a save, the
+// stock on disk, a card's history, taking back its last movement.
+
+// The card's stock as a whole number; nothing when the field does not read.
+std::optional<qint64> GiacenzaDi(const TScheda &scheda);
+// Whether a stock fits the card's stock field (at most 4 characters).
+bool GiacenzaArchiviabile(qint64 giacenza);
+
+// A movement of the card at `posizione`, now, from this workstation; the
+// stock after it is `prima` + `quantita`.
+Movimento MovimentoScheda(const TScheda &scheda, qint64 posizione, TipoMovimento tipo,
+                          qint64 quantita, qint64 prima, const QString &nota = QString());
+
+// A card's movements, oldest first, following the card through the moves
+// that a removal makes, from the movement that put it at its position
+// (a new card, a restored one) on.
+struct StoriaScheda {
+    QList<Movimento> movimenti;
+    qint64 danneggiate = 0;
+    bool letto = true; // false when the journal could not be read
+};
+StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale = PercorsoGiornale());
+
+// Movements that change the stock and can be taken back.
+bool MovimentoDiGiacenza(TipoMovimento tipo);
+
+// Takes back the card's latest stock movement: the stock on disk changes by
+// the opposite quantity under the record's lock, and the opposite movement is
+// recorded; no line is ever removed.
+struct Annullamento {
+    enum Esito { Fatto, NienteDaAnnullare, ErroreArchivio, FuoriCampo, GiornaleNonScritto };
+    Esito esito = NienteDaAnnullare;
+    qint64 giacenza = 0; // the stock on disk afterwards
+    Movimento movimento; // the one recorded
+};
+Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
+                                    const QString &giornale = PercorsoGiornale());
+
+// The message of a save whose movements could not be written.
+QString MessaggioGiornaleNonScritto();

@@ -1,0 +1,279 @@
+#include "movements/TfrmMovimentiScheda.h"
+
+#include "archive/Archivio.h"
+#include "movements/StampaMovimenti.h"
+#include "output/ModelliStampa.h"
+#include "platform/Dialoghi.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+using namespace Qt::StringLiterals;
+using Piattaforma::Risposta;
+using Piattaforma::TipoMessaggio;
+
+namespace {
+
+QString Quantita(qint64 q) {
+    return q > 0 ? u'+' + QString::number(q) : QString::number(q);
+}
+
+QString Data(const QDateTime &quando) {
+    return quando.toString(u"dd/MM/yyyy HH:mm"_s);
+}
+
+const QString DIFFERENZA = u"Differenza non registrata"_s;
+
+} // namespace
+
+TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
+                                         const QString &archivio, const QString &giornale)
+    : QDialog(genitore), m_posizione(posizione), m_archivio(archivio), m_giornale(giornale) {
+    setObjectName(u"TfrmMovimentiScheda"_s);
+    setWindowTitle(u" Movimenti della scheda"_s);
+    resize(900, 640);
+    CostruisciFrxReport(m_report);
+
+    auto *colonna = new QVBoxLayout(this);
+    lblScheda = new QLabel(this);
+    lblScheda->setObjectName(u"lblScheda"_s);
+    lblScheda->setTextFormat(Qt::PlainText);
+    QFont grassetto = lblScheda->font();
+    grassetto.setBold(true);
+    lblScheda->setFont(grassetto);
+    colonna->addWidget(lblScheda);
+
+    graGiacenza = new QChartView(this);
+    graGiacenza->setObjectName(u"graGiacenza"_s);
+    graGiacenza->setAccessibleName(u"Grafico della giacenza nel tempo"_s);
+    graGiacenza->setRenderHint(QPainter::Antialiasing);
+    graGiacenza->setMinimumHeight(240);
+    colonna->addWidget(graGiacenza, 2);
+
+    grdMovimenti = new QTableWidget(0, 6, this);
+    grdMovimenti->setObjectName(u"grdMovimenti"_s);
+    grdMovimenti->setAccessibleName(u"Movimenti, dal più recente"_s);
+    grdMovimenti->setHorizontalHeaderLabels(
+        {u"Data"_s, u"Tipo"_s, u"Quantità"_s, u"Giacenza dopo"_s, u"Nota"_s, u"Postazione"_s});
+    grdMovimenti->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdMovimenti->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdMovimenti->verticalHeader()->hide();
+    grdMovimenti->horizontalHeader()->setStretchLastSection(true);
+    colonna->addWidget(grdMovimenti, 3);
+
+    lblAvviso = new QLabel(this);
+    lblAvviso->setObjectName(u"lblAvviso"_s);
+    lblAvviso->setTextFormat(Qt::PlainText);
+    lblAvviso->hide();
+    colonna->addWidget(lblAvviso);
+
+    auto *pulsanti = new QHBoxLayout;
+    btnAnnullaUltimo = new QPushButton(u"Annulla ultimo movimento"_s, this);
+    btnAnnullaUltimo->setObjectName(u"btnAnnullaUltimo"_s);
+    btnStampa = new QPushButton(u"Stampa"_s, this);
+    btnStampa->setObjectName(u"btnStampa"_s);
+    btnChiudi = new QPushButton(u"Chiudi"_s, this);
+    btnChiudi->setObjectName(u"btnChiudi"_s);
+    pulsanti->addWidget(btnAnnullaUltimo);
+    pulsanti->addStretch();
+    pulsanti->addWidget(btnStampa);
+    pulsanti->addWidget(btnChiudi);
+    colonna->addLayout(pulsanti);
+
+    connect(btnAnnullaUltimo, &QPushButton::clicked, this,
+            &TfrmMovimentiScheda::btnAnnullaUltimoClick);
+    connect(btnStampa, &QPushButton::clicked, this, &TfrmMovimentiScheda::btnStampaClick);
+    connect(btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
+    carica();
+}
+
+void TfrmMovimentiScheda::carica() {
+    Archivio archivio(m_archivio);
+    if (!archivio.ApriArchivio() || !archivio.leggi(m_posizione, m_scheda)) m_scheda = TScheda();
+    archivio.chiudi();
+    m_giacenza = GiacenzaDi(m_scheda).value_or(0);
+    m_storia = LeggiStoriaScheda(m_posizione, m_giornale);
+    lblScheda->setText(u"Scheda n. "_s + QString::number(m_posizione) + u": "_s +
+                       m_scheda.testo(Campo::Codice) + u" - "_s + m_scheda.testo(Campo::Nome) +
+                       u"   Giacenza: "_s + QString::number(m_giacenza));
+    lblScheda->setAccessibleName(lblScheda->text());
+
+    const qint64 registrata = m_storia.movimenti.isEmpty() ? 0 : m_storia.movimenti.last().dopo;
+    m_differenza = m_giacenza - registrata;
+
+    const qsizetype n = m_storia.movimenti.size();
+    grdMovimenti->setRowCount(int(n + (m_differenza != 0 ? 1 : 0)));
+    int riga = 0;
+    auto metti = [this](int r, const QStringList &celle) {
+        for (int c = 0; c < celle.size(); ++c) {
+            auto *cella = new QTableWidgetItem(celle[c]);
+            if (c == 2 || c == 3) cella->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grdMovimenti->setItem(r, c, cella);
+        }
+    };
+    if (m_differenza != 0)
+        metti(riga++, {QString(), DIFFERENZA, Quantita(m_differenza), QString::number(m_giacenza),
+                       QString(), QString()});
+    for (qsizetype i = n - 1; i >= 0; --i) {
+        const Movimento &m = m_storia.movimenti[i];
+        metti(riga++, {Data(m.quando), NomeTipo(m.tipo), Quantita(m.quantita),
+                       QString::number(m.dopo), m.nota, m.postazione});
+    }
+    grdMovimenti->resizeColumnsToContents();
+
+    QString avviso;
+    if (!m_storia.letto)
+        avviso = u"Attenzione: il giornale dei movimenti non può essere letto."_s;
+    else if (m_storia.danneggiate > 0)
+        avviso =
+            u"Attenzione: "_s + QString::number(m_storia.danneggiate) +
+            (m_storia.danneggiate == 1 ? u" riga danneggiata del giornale è stata saltata."_s
+                                       : u" righe danneggiate del giornale sono state saltate."_s);
+    lblAvviso->setText(avviso);
+    lblAvviso->setAccessibleName(avviso);
+    lblAvviso->setVisible(!avviso.isEmpty());
+
+    QChart *vecchio = graGiacenza->chart();
+    graGiacenza->setChart(Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()));
+    delete vecchio;
+}
+
+QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 avviso) {
+    auto *grafico = new QChart;
+    grafico->setTitle(u"Giacenza nel tempo"_s);
+    auto *giacenza = new QLineSeries;
+    giacenza->setName(u"Giacenza"_s);
+    auto *soglia = new QLineSeries;
+    soglia->setName(u"Avviso (pezzi rimasti)"_s);
+    QDateTime inizio = QDateTime::currentDateTime().addDays(-1);
+    QDateTime fine = QDateTime::currentDateTime();
+    qint64 minimo = qMin<qint64>(0, avviso);
+    qint64 massimo = qMax<qint64>(1, avviso);
+    if (!movimenti.isEmpty()) {
+        // From the first movement to a little after the last one.
+        inizio = movimenti.first().quando;
+        fine = movimenti.last().quando;
+        fine = fine.addSecs(qMax<qint64>(3600, inizio.secsTo(fine) / 20));
+        qint64 precedente = movimenti.first().prima;
+        for (const Movimento &m : movimenti) {
+            const qreal x = qreal(m.quando.toMSecsSinceEpoch());
+            giacenza->append(x, qreal(precedente));
+            giacenza->append(x, qreal(m.dopo));
+            precedente = m.dopo;
+            minimo = qMin(minimo, qMin(m.prima, m.dopo));
+            massimo = qMax(massimo, qMax(m.prima, m.dopo));
+        }
+        giacenza->append(qreal(fine.toMSecsSinceEpoch()), qreal(precedente));
+    }
+    soglia->append(qreal(inizio.toMSecsSinceEpoch()), qreal(avviso));
+    soglia->append(qreal(fine.toMSecsSinceEpoch()), qreal(avviso));
+    grafico->addSeries(giacenza);
+    grafico->addSeries(soglia);
+    QPen tratteggio(QColor(0xFF, 0x8C, 0x00));
+    tratteggio.setStyle(Qt::DashLine);
+    tratteggio.setWidth(2);
+    soglia->setPen(tratteggio);
+    QPen linea(QColor(0x00, 0x80, 0x80));
+    linea.setWidth(2);
+    giacenza->setPen(linea);
+
+    auto *asseX = new QDateTimeAxis;
+    asseX->setFormat(u"dd/MM/yy"_s);
+    asseX->setRange(inizio, fine);
+    asseX->setTitleText(u"Data"_s);
+    auto *asseY = new QValueAxis;
+    const qint64 margine = qMax<qint64>(1, (massimo - minimo) / 10);
+    asseY->setRange(qreal(minimo - (minimo < 0 ? margine : 0)), qreal(massimo + margine));
+    asseY->applyNiceNumbers();
+    asseY->setLabelFormat(u"%d"_s);
+    asseY->setTitleText(u"Pezzi"_s);
+    grafico->addAxis(asseX, Qt::AlignBottom);
+    grafico->addAxis(asseY, Qt::AlignLeft);
+    for (auto *serie : {giacenza, soglia}) {
+        serie->attachAxis(asseX);
+        serie->attachAxis(asseY);
+    }
+    grafico->legend()->setAlignment(Qt::AlignBottom);
+    return grafico;
+}
+
+QStringList TfrmMovimentiScheda::RigheStampa(const QList<Movimento> &movimenti, qint64 differenza,
+                                             qint64 giacenza) {
+    QStringList righe;
+    auto riga = [](const QString &data, const QString &tipo, const QString &quantita,
+                   const QString &dopo, const QString &nota, const QString &postazione) -> QString {
+        return Colonna(data, 17) + u' ' + Colonna(tipo, 26) + u' ' + Colonna(quantita, 9, true) +
+               u' ' + Colonna(dopo, 9, true) + u"  "_s + Colonna(nota, 60) + u' ' +
+               Colonna(postazione, 30);
+    };
+    righe << riga(u"Data"_s, u"Tipo"_s, u"Quantità"_s, u"Giacenza"_s, u"Nota"_s, u"Postazione"_s);
+    if (differenza != 0)
+        righe << riga(QString(), DIFFERENZA, Quantita(differenza), QString::number(giacenza),
+                      QString(), QString());
+    for (qsizetype i = movimenti.size() - 1; i >= 0; --i) {
+        const Movimento &m = movimenti[i];
+        righe << riga(Data(m.quando), NomeTipo(m.tipo), Quantita(m.quantita),
+                      QString::number(m.dopo), m.nota, m.postazione);
+    }
+    return righe;
+}
+
+void TfrmMovimentiScheda::btnStampaClick() {
+    const QImage grafico = ImmagineGrafico(
+        Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()), QSize(1600, 550));
+    PreparaStampaMovimenti(m_report,
+                           u"Movimenti della scheda "_s + m_scheda.testo(Campo::Codice) + u" - "_s +
+                               m_scheda.testo(Campo::Nome),
+                           grafico, RigheStampa(m_storia.movimenti, m_differenza, m_giacenza));
+    m_report.Print(this);
+}
+
+void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
+    const Movimento *ultimo = nullptr;
+    for (qsizetype i = m_storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+        if (MovimentoDiGiacenza(m_storia.movimenti[i].tipo)) ultimo = &m_storia.movimenti[i];
+    auto &dialoghi = Piattaforma::dialoghi();
+    if (!ultimo || ultimo->quantita == 0) {
+        dialoghi.messaggio(this, TipoMessaggio::Informazione,
+                           u"Non ci sono movimenti da annullare per questa scheda."_s);
+        return;
+    }
+    if (dialoghi.domanda(this, u"Annullare l'ultimo movimento ("_s + NomeTipo(ultimo->tipo) + u' ' +
+                                   Quantita(ultimo->quantita) + u" del "_s + Data(ultimo->quando) +
+                                   u")? Verrà registrato il movimento opposto."_s) == Risposta::No)
+        return;
+    const Annullamento esito = AnnullaUltimoMovimento(m_posizione, m_archivio, m_giornale);
+    switch (esito.esito) {
+    case Annullamento::Fatto:
+        break;
+    case Annullamento::NienteDaAnnullare:
+        dialoghi.messaggio(this, TipoMessaggio::Informazione,
+                           u"Non ci sono movimenti da annullare per questa scheda."_s);
+        break;
+    case Annullamento::FuoriCampo:
+        dialoghi.messaggio(this, TipoMessaggio::Avviso,
+                           u"Attenzione: la giacenza che ne risulterebbe non può essere "
+                           u"archiviata (al massimo 4 caratteri)."_s);
+        break;
+    case Annullamento::ErroreArchivio:
+        dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        break;
+    case Annullamento::GiornaleNonScritto:
+        dialoghi.messaggio(this, TipoMessaggio::Avviso,
+                           u"Attenzione: la giacenza è stata aggiornata, ma il movimento non è "
+                           u"stato registrato nel giornale Movimenti.csv."_s);
+        break;
+    }
+    if (esito.esito == Annullamento::Fatto || esito.esito == Annullamento::GiornaleNonScritto)
+        m_cambiata = true;
+    carica();
+}

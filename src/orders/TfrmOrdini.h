@@ -1,0 +1,70 @@
+#pragma once
+
+#include "orders/ModelloOrdini.h"
+#include "orders/OrdiniAperti.h"
+
+#include <QDate>
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTreeView;
+
+// " Ordini ai fornitori": the cards at or below their threshold grouped by
+// supplier, ready to become one order per supplier. Filled once, when first
+// shown.
+class TfrmOrdini : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TfrmOrdini(QWidget *genitore = nullptr);
+    ~TfrmOrdini() override;
+
+    void setVisible(bool visibile) override;
+
+    ModelloOrdini &modello() { return m_modello; }
+    // The order's date: the day the window was opened.
+    QDate data() const { return m_data; }
+
+  public slots:
+    void btnAnteprimaClick();
+    void btnStampaClick();
+    void btnSalvaPdfClick();
+    void btnSalvaCsvClick();
+    void btnInviaClick();
+    void btnSegnaOrdinatoClick();
+    void btnAnnullaOrdineClick();
+
+  protected:
+    void paintEvent(QPaintEvent *evento) override;
+    void closeEvent(QCloseEvent *evento) override;
+    void done(int esito) override;
+
+  private:
+    void riempi();
+    void mostraTotale();
+    // False, after telling the user, when nothing is ticked.
+    bool qualcosaDaOrdinare();
+    // The supplier of the current row, else the first with lines in the order; -1 for none.
+    int gruppoScelto() const;
+    // Tells the user how recording in the journal went; true when it was done.
+    bool riportaRegistrazione(const RegistrazioneOrdine &esito);
+
+    ModelloOrdini m_modello;
+    DelegatoQuantita m_delegato;
+    QDate m_data;
+    QTreeView *m_trvOrdini = nullptr;
+    QLabel *m_lblAttendere = nullptr;
+    QProgressBar *m_prgAvanzamento = nullptr;
+    QLabel *m_lblTotale = nullptr;
+    QPushButton *m_btnAnteprima = nullptr;
+    QPushButton *m_btnStampa = nullptr;
+    QPushButton *m_btnSalvaPdf = nullptr;
+    QPushButton *m_btnSalvaCsv = nullptr;
+    QPushButton *m_btnInvia = nullptr;
+    QPushButton *m_btnSegnaOrdinato = nullptr;
+    QPushButton *m_btnAnnullaOrdine = nullptr;
+    QPushButton *m_btnChiudi = nullptr;
+    bool m_riempita = false;
+    bool m_inPassata = false;
+};

@@ -1,0 +1,530 @@
+#include "DialoghiFinti.h"
+#include "Fixture.h"
+
+#include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
+#include "backup/ImpostazioniBackup.h"
+#include "backup/ZipBackup.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDialog>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolButton>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+using namespace Qt::StringLiterals;
+using Piattaforma::Risposta;
+
+namespace {
+
+const QDateTime ORA(QDate(2026, 12, 10), QTime(14, 30));
+
+void scrivi(const QString &percorso, const QByteArray &dati) {
+    QDir().mkpath(QFileInfo(percorso).absolutePath());
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(dati), dati.size());
+}
+
+QByteArray leggi(const QString &percorso) {
+    QFile file(percorso);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray jpeg(QColor colore) {
+    QImage immagine(64, 48, QImage::Format_RGB32);
+    immagine.fill(colore);
+    QByteArray dati;
+    QBuffer buffer(&dati);
+    buffer.open(QIODevice::WriteOnly);
+    immagine.save(&buffer, "JPEG");
+    return dati;
+}
+
+QByteArray casuali(qsizetype quanti, quint32 seme) {
+    QByteArray dati(quanti, '\0');
+    QRandomGenerator caso(seme);
+    for (auto &c : dati)
+        c = char(caso.bounded(256));
+    return dati;
+}
+
+// A program folder holding every kind of data, and files that are not data.
+void riempi(const QString &cartella) {
+    scrivi(cartella + u"/Magazzino.pro"_s,
+           ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    scrivi(cartella + u"/1.jpg"_s, jpeg(Qt::red));
+    scrivi(cartella + u"/3.jpg"_s, jpeg(Qt::blue));
+    scrivi(cartella + u"/unins000.dll"_s, "[Accesso]\r\nValore=C0FFEE\r\n");
+    scrivi(cartella + u"/Movimenti.csv"_s, "1;10/12/2026;+5\n2;10/12/2026;-1\n");
+    scrivi(cartella + u"/Documenti_Allegati/fattura 12.pdf"_s, "%PDF-1.4 " + casuali(3000, 1));
+    scrivi(cartella + u"/Documenti_Allegati/fornitori/listino è.txt"_s, "prezzi\n");
+    QVERIFY(QDir().mkpath(cartella + u"/Documenti_Allegati/vuota"_s));
+    scrivi(cartella + u"/Guida.pdf"_s, "guida");
+    scrivi(cartella + u"/Magazzino.xls"_s, "esportazione");
+}
+
+// Every data file and folder of a program folder, with its bytes.
+std::map<QString, QByteArray> dati(const QString &cartella) {
+    std::map<QString, QByteArray> trovati;
+    QDirIterator giro(cartella, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden,
+                      QDirIterator::Subdirectories);
+    while (giro.hasNext()) {
+        const QString percorso = giro.next();
+        const QString nome = QDir(cartella).relativeFilePath(percorso);
+        if (nome == u"Guida.pdf"_s || nome == u"Magazzino.xls"_s || nome.startsWith(u"Backup"_s))
+            continue;
+        trovati[nome] = giro.fileInfo().isDir() ? QByteArray("<cartella>") : leggi(percorso);
+    }
+    return trovati;
+}
+
+// What a folder holds, names only, for checking that nothing was left behind.
+QStringList nomi(const QString &cartella) {
+    return QDir(cartella).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+struct Membro {
+    QByteArray dati;
+    zip_int32_t metodo = -1;
+};
+
+std::map<QByteArray, Membro> membri(const QString &zip) {
+    std::map<QByteArray, Membro> trovati;
+    int errore = 0;
+    zip_t *za = zip_open(QFile::encodeName(zip).constData(), ZIP_RDONLY, &errore);
+    if (!za) return trovati;
+    for (zip_int64_t i = 0; i < zip_get_num_entries(za, 0); ++i) {
+        zip_stat_t st;
+        zip_stat_index(za, zip_uint64_t(i), 0, &st);
+        Membro m;
+        m.metodo = zip_int32_t(st.comp_method);
+        m.dati.resize(qsizetype(st.size));
+        if (zip_file_t *f = zip_fopen_index(za, zip_uint64_t(i), 0)) {
+            zip_fread(f, m.dati.data(), st.size);
+            zip_fclose(f);
+        }
+        trovati[QByteArray(st.name)] = m;
+    }
+    zip_discard(za);
+    return trovati;
+}
+
+// Adds a member to an existing zip; `collegamento` marks it as a symbolic link.
+void aggiungiMembro(const QString &zip, const QByteArray &nome, const QByteArray &contenuto,
+                    bool collegamento = false) {
+    int errore = 0;
+    zip_t *za = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE, &errore);
+    QVERIFY(za);
+    zip_source_t *s =
+        zip_source_buffer(za, contenuto.constData(), zip_uint64_t(contenuto.size()), 0);
+    const zip_int64_t i = zip_file_add(za, nome.constData(), s, ZIP_FL_ENC_RAW);
+    QVERIFY(i >= 0);
+    if (collegamento)
+        zip_file_set_external_attributes(za, zip_uint64_t(i), 0, ZIP_OPSYS_UNIX,
+                                         zip_uint32_t(S_IFLNK | 0777) << 16);
+    QCOMPARE(zip_close(za), 0);
+}
+
+// A small file system of its own, full after `dimensione` bytes; where it
+// cannot be mounted, the size limit of a file stands in for it.
+class DiscoPiccolo {
+  public:
+    explicit DiscoPiccolo(const QString &dimensione) {
+        m_montato = ::mount("tmpfs", QFile::encodeName(m_cartella.path()).constData(), "tmpfs", 0,
+                            QByteArray("size=" + dimensione.toLatin1()).constData()) == 0;
+    }
+    ~DiscoPiccolo() {
+        if (m_montato) ::umount2(QFile::encodeName(m_cartella.path()).constData(), MNT_DETACH);
+    }
+    bool montato() const { return m_montato; }
+    QString percorso(const QString &nome) const { return m_cartella.filePath(nome); }
+    QString cartella() const { return m_cartella.path(); }
+
+  private:
+    QTemporaryDir m_cartella;
+    bool m_montato = false;
+};
+
+QString messaggioDanneggiato() {
+    return u"Attenzione: il file scelto è danneggiato o incompleto e non può essere usato."_s;
+}
+QString messaggioEstraneo() {
+    return u"Attenzione: il file scelto non è un backup di Quadrelo."_s;
+}
+QString messaggioNomi() {
+    return u"Attenzione: il backup contiene nomi di file che non appartengono ai dati del "
+           u"programma o che porterebbero fuori dalla sua cartella. Il file non può essere "
+           u"usato."_s;
+}
+
+// The other copy of the program: appends cards until told to stop.
+int Accoda(const QString &archivio, const QString &ferma) {
+    for (int n = int(QFileInfo(archivio).size() / TScheda::DIMENSIONE) + 1;
+         !QFileInfo::exists(ferma); ++n) {
+        Archivio a(archivio);
+        if (!a.ApriArchivio() || a.accoda(SchedaNumero(n)) != n) return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestBackup : public QObject {
+    Q_OBJECT
+  private slots:
+    void ripristinoIdentico_data();
+    void ripristinoIdentico();
+    void backupDuranteAccodamenti();
+    void operazioneInterrotta();
+    void fileRifiutati_data();
+    void fileRifiutati();
+    void discoPieno_data();
+    void discoPieno();
+    void conservatiEPromemoria();
+    void dalLanciatore();
+};
+
+void TestBackup::ripristinoIdentico_data() {
+    QTest::addColumn<bool>("altriDati");
+    QTest::newRow("in una cartella vuota") << false;
+    QTest::newRow("al posto di altri dati") << true;
+}
+
+void TestBackup::ripristinoIdentico() {
+    QFETCH(bool, altriDati);
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    QCOMPARE(esito.percorso, backup.filePath(u"Quadrelo_2026-12-10_1430.zip"_s));
+    QCOMPARE(esito.schede, 3);
+    QCOMPARE(nomi(backup.path()), QStringList{u"Quadrelo_2026-12-10_1430.zip"_s});
+
+    // Photos and PDF stored as they are, the rest deflated; the manifest last.
+    const auto zip = membri(esito.percorso);
+    QCOMPARE(zip.at("1.jpg").metodo, ZIP_CM_STORE);
+    QCOMPARE(zip.at("Documenti_Allegati/fattura 12.pdf").metodo, ZIP_CM_STORE);
+    QCOMPARE(zip.at("Magazzino.pro").metodo, ZIP_CM_DEFLATE);
+    QCOMPARE(zip.at("Magazzino.pro").dati, leggi(origine.filePath(u"Magazzino.pro"_s)));
+    QVERIFY(zip.count("Documenti_Allegati/vuota/"));
+    QVERIFY(!zip.count("Guida.pdf"));
+    QVERIFY(!zip.count("Magazzino.xls"));
+    const QByteArray manifesto = zip.at("Manifesto.json").dati;
+    QVERIFY(manifesto.contains("\"schede\": 3"));
+    QVERIFY(manifesto.contains("\"versione\": \"1.0\""));
+
+    const ContenutoBackup contenuto = LeggiBackup(esito.percorso);
+    QVERIFY2(contenuto.valido, qPrintable(contenuto.messaggio));
+    QCOMPARE(contenuto.data, ORA);
+    QCOMPARE(contenuto.schede, 3);
+    QCOMPARE(contenuto.foto, 2);
+    QCOMPARE(contenuto.allegati, 2);
+
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    QVERIFY(QDir().mkpath(programma));
+    if (altriDati) {
+        scrivi(programma + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+        scrivi(programma + u"/7.jpg"_s, jpeg(Qt::green));
+        scrivi(programma + u"/Documenti_Allegati/vecchio.txt"_s, "vecchio");
+        scrivi(programma + u"/Guida.pdf"_s, "guida di questa copia");
+    }
+    const EsitoRipristino ripristino = RipristinaBackup(esito.percorso, programma);
+    QVERIFY2(ripristino.riuscito, qPrintable(ripristino.messaggio));
+    QVERIFY(dati(programma) == dati(origine.path()));
+    if (altriDati)
+        QCOMPARE(leggi(programma + u"/Guida.pdf"_s), QByteArray("guida di questa copia"));
+    // Nothing left beside the program folder.
+    QCOMPARE(nomi(sopra.path()), QStringList{u"Quadrelo"_s});
+}
+
+void TestBackup::backupDuranteAccodamenti() {
+    QTemporaryDir programma, backup;
+    const QString archivio = programma.filePath(u"Magazzino.pro"_s);
+    const QString ferma = programma.filePath(u"ferma"_s);
+    QProcess altraCopia;
+    altraCopia.setProcessChannelMode(QProcess::ForwardedChannels);
+    altraCopia.start(QCoreApplication::applicationFilePath(), {u"--accoda"_s, archivio, ferma});
+    QVERIFY(altraCopia.waitForStarted());
+    QTRY_VERIFY(QFileInfo(archivio).size() >= 10 * TScheda::DIMENSIONE);
+
+    QList<qint64> schede;
+    for (int i = 0; i < 6; ++i) {
+        const EsitoBackup esito =
+            EseguiBackup(programma.path(), backup.path(), ORA.addSecs(60 * i));
+        QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+        const QByteArray copia = membri(esito.percorso).at("Magazzino.pro").dati;
+        // Whole cards only, each exactly as it was written.
+        QCOMPARE(copia.size() % TScheda::DIMENSIONE, 0);
+        QCOMPARE(copia.size() / TScheda::DIMENSIONE, esito.schede);
+        for (qint64 p = 1; p <= esito.schede; ++p) {
+            const TScheda attesa = SchedaNumero(int(p));
+            QVERIFY2(std::memcmp(copia.constData() + (p - 1) * TScheda::DIMENSIONE,
+                                 attesa.byte.data(), TScheda::DIMENSIONE) == 0,
+                     qPrintable(u"card %1"_s.arg(p)));
+        }
+        schede << esito.schede;
+    }
+    scrivi(ferma, "");
+    QVERIFY(altraCopia.waitForFinished(60000));
+    QCOMPARE(altraCopia.exitCode(), 0);
+    // The other copy really was adding cards while the backups were taken.
+    QVERIFY2(schede.first() < schede.last(),
+             qPrintable(u"%1 %2"_s.arg(schede.first()).arg(schede.last())));
+}
+
+// What a crash left of an operation on many cards: the backup holds the
+// archive as it was before it, and a restore does not let it touch the
+// restored archive.
+void TestBackup::operazioneInterrotta() {
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    {
+        IntentoArchivio intento(origine.filePath(u"Magazzino.pro"_s));
+        QVERIFY(intento.inizia(2 * TScheda::DIMENSIONE));
+        QVERIFY(intento.conferma());
+    }
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    QCOMPARE(esito.schede, 2);
+    QCOMPARE(membri(esito.percorso).at("Magazzino.pro").dati,
+             ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    scrivi(programma + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+    {
+        IntentoArchivio intento(programma + u"/Magazzino.pro"_s);
+        QVERIFY(intento.inizia(0));
+        QVERIFY(intento.conferma());
+    }
+    const EsitoRipristino ripristino = RipristinaBackup(esito.percorso, programma);
+    QVERIFY2(ripristino.riuscito, qPrintable(ripristino.messaggio));
+    Archivio archivio(programma + u"/Magazzino.pro"_s);
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), 2);
+    archivio.chiudi();
+    QVERIFY(dati(programma) == dati(origine.path()));
+}
+
+void TestBackup::fileRifiutati_data() {
+    QTest::addColumn<QString>("guasto");
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("troncato") << u"troncato"_s << messaggioDanneggiato();
+    QTest::newRow("un byte cambiato in una foto") << u"byte"_s << messaggioDanneggiato();
+    QTest::newRow("non è uno zip") << u"testo"_s << messaggioDanneggiato();
+    QTest::newRow("zip di un altro programma") << u"estraneo"_s << messaggioEstraneo();
+    QTest::newRow("../x") << u"../x"_s << messaggioNomi();
+    QTest::newRow("percorso assoluto") << u"/tmp/x"_s << messaggioNomi();
+    QTest::newRow("allegato che risale") << u"Documenti_Allegati/../../x"_s << messaggioNomi();
+    QTest::newRow("collegamento") << u"link"_s << messaggioNomi();
+    QTest::newRow("file di altri") << u"altro.exe"_s << messaggioNomi();
+}
+
+void TestBackup::fileRifiutati() {
+    QFETCH(QString, guasto);
+    QFETCH(QString, messaggio);
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY(esito.riuscito);
+    const QString zip = esito.percorso;
+    QByteArray byte = leggi(zip);
+    if (guasto == u"troncato"_s) {
+        scrivi(zip, byte.left(byte.size() / 2));
+    } else if (guasto == u"byte"_s) {
+        const qsizetype dove = byte.indexOf(jpeg(Qt::blue));
+        QVERIFY(dove > 0);
+        byte[dove + 200] = char(byte[dove + 200] ^ 0x55);
+        scrivi(zip, byte);
+    } else if (guasto == u"testo"_s) {
+        scrivi(zip, "Questo non è un file zip.");
+    } else if (guasto == u"estraneo"_s) {
+        QFile::remove(zip);
+        aggiungiMembro(zip, "leggimi.txt", "altro programma");
+    } else if (guasto == u"link"_s) {
+        aggiungiMembro(zip, "Documenti_Allegati/link", "/etc/passwd", true);
+    } else {
+        aggiungiMembro(zip, guasto.toUtf8(), "fuori");
+    }
+
+    const ContenutoBackup contenuto = LeggiBackup(zip);
+    QVERIFY(!contenuto.valido);
+    QCOMPARE(contenuto.messaggio, messaggio);
+
+    // The current data stays as it was, and nothing is written anywhere else.
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    QVERIFY(QDir().mkpath(programma));
+    scrivi(programma + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+    scrivi(programma + u"/9.jpg"_s, jpeg(Qt::yellow));
+    const auto prima = dati(programma);
+    const QStringList intorno = nomi(sopra.path());
+    const EsitoRipristino ripristino = RipristinaBackup(zip, programma);
+    QVERIFY(!ripristino.riuscito);
+    QCOMPARE(ripristino.messaggio, messaggio);
+    QVERIFY(dati(programma) == prima);
+    QCOMPARE(nomi(sopra.path()), intorno);
+    QVERIFY(!QFileInfo::exists(u"/tmp/x"_s));
+}
+
+void TestBackup::discoPieno_data() {
+    QTest::addColumn<bool>("ripristino");
+    QTest::newRow("durante il backup") << false;
+    QTest::newRow("durante il ripristino") << true;
+}
+
+void TestBackup::discoPieno() {
+    QFETCH(bool, ripristino);
+    DiscoPiccolo disco(u"1m"_s);
+    QTemporaryDir origine, altrove;
+    riempi(origine.path());
+    // More than the small disk holds, whatever the compression.
+    scrivi(origine.filePath(u"2.jpg"_s), casuali(2 * 1024 * 1024, 7));
+    std::optional<DiscoPieno> limite;
+
+    if (!ripristino) {
+        const QString cartellaBackup = disco.percorso(u"Backup"_s);
+        const auto prima = dati(origine.path());
+        if (!disco.montato()) limite.emplace(1024 * 1024);
+        const EsitoBackup esito = EseguiBackup(origine.path(), cartellaBackup, ORA);
+        limite.reset();
+        QVERIFY(!esito.riuscito);
+        QCOMPARE(esito.messaggio,
+                 u"Attenzione: il backup non è stato eseguito perché lo spazio nella cartella dei "
+                 u"backup è esaurito. Non è rimasto nessun file di backup incompleto e i dati del "
+                 u"programma non sono stati toccati."_s);
+        QCOMPARE(nomi(cartellaBackup), QStringList());
+        QVERIFY(dati(origine.path()) == prima);
+        return;
+    }
+
+    const EsitoBackup esito = EseguiBackup(origine.path(), altrove.path(), ORA);
+    QVERIFY(esito.riuscito);
+    const QString programma = disco.percorso(u"Quadrelo"_s);
+    QVERIFY(QDir().mkpath(programma));
+    scrivi(programma + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+    scrivi(programma + u"/9.jpg"_s, jpeg(Qt::yellow));
+    const auto prima = dati(programma);
+    const QStringList intorno = nomi(disco.cartella());
+    if (!disco.montato()) limite.emplace(1024 * 1024);
+    const EsitoRipristino esitoRipristino = RipristinaBackup(esito.percorso, programma);
+    limite.reset();
+    QVERIFY(!esitoRipristino.riuscito);
+    QCOMPARE(esitoRipristino.messaggio,
+             u"Attenzione: il ripristino non è stato eseguito perché lo spazio sul disco è "
+             u"esaurito. I dati attuali non sono stati toccati."_s);
+    QVERIFY(dati(programma) == prima);
+    QCOMPARE(nomi(disco.cartella()), intorno);
+}
+
+void TestBackup::conservatiEPromemoria() {
+    QTemporaryDir programma, backup;
+    riempi(programma.path());
+    QCOMPARE(PromemoriaBackup(backup.path(), ORA),
+             u"Non è ancora stato eseguito un backup dei dati: si consiglia di eseguirlo con il "
+             u"comando Backup."_s);
+
+    // Two in the same minute keep both; then twelve days of backups.
+    QVERIFY(EseguiBackup(programma.path(), backup.path(), ORA).riuscito);
+    const EsitoBackup stessoMinuto = EseguiBackup(programma.path(), backup.path(), ORA);
+    QCOMPARE(stessoMinuto.percorso, backup.filePath(u"Quadrelo_2026-12-10_1430_2.zip"_s));
+    for (int giorno = 1; giorno <= 12; ++giorno)
+        QVERIFY(EseguiBackup(programma.path(), backup.path(), ORA.addDays(-giorno)).riuscito);
+    QCOMPARE(BackupPresenti(backup.path()).size(), 14);
+    const QString vecchio = backup.filePath(u"Quadrelo_2026-11-28_1430.zip"_s);
+    ConservaUltimiBackup(backup.path(), 10, vecchio);
+    QStringList attesi{vecchio};
+    for (int giorno = 7; giorno >= 1; --giorno)
+        attesi << backup.filePath(NomeBackup(ORA.addDays(-giorno)));
+    attesi << backup.filePath(u"Quadrelo_2026-12-10_1430.zip"_s) << stessoMinuto.percorso;
+    QCOMPARE(BackupPresenti(backup.path()), attesi);
+
+    QCOMPARE(PromemoriaBackup(backup.path(), ORA.addDays(6)), QString());
+    QCOMPARE(PromemoriaBackup(backup.path(), ORA.addDays(7)),
+             u"L'ultimo backup dei dati risale al 10/12/2026: si consiglia di eseguirne uno "
+             u"nuovo con il comando Backup."_s);
+}
+
+void TestBackup::dalLanciatore() {
+    CartellaDiProva programma;
+    riempi(programma.percorso());
+    QTemporaryDir scelta;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    avvio.show();
+    auto *promemoria = avvio.findChild<QLabel *>(u"lblPromemoriaBackup"_s);
+    auto *comando = avvio.findChild<QToolButton *>(u"btnBackup"_s);
+    QVERIFY(promemoria && comando);
+    QVERIFY(promemoria->isVisible());
+    QCOMPARE(comando->focusPolicy(), Qt::TabFocus);
+
+    // The folder is chosen once, then a backup.
+    dialoghi.allaProssimaScelta(scelta.path());
+    dialoghi.allaProssimaFinestra([](QDialog *finestra) {
+        QCOMPARE(finestra->windowTitle(), u" Backup"_s);
+        finestra->findChild<QPushButton *>(u"btnCartella"_s)->click();
+        finestra->findChild<QPushButton *>(u"btnBackup"_s)->click();
+        finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
+    });
+    comando->click();
+    QCOMPARE(ImpostazioniBackup::Cartella(), scelta.path());
+    const QStringList presenti = BackupPresenti(scelta.path());
+    QCOMPARE(presenti.size(), 1);
+    QCOMPARE(dialoghi.ultimo(), u"Backup completato e verificato (3 schede): "_s +
+                                    QDir::toNativeSeparators(presenti.first()));
+    QVERIFY(promemoria->isHidden());
+
+    // A restore asks first, backs the current data up, then swaps.
+    const auto attesi = dati(programma.percorso());
+    scrivi(programma.percorso(u"Magazzino.pro"_s), ArchivioDi({SchedaNumero(9)}));
+    QFile::remove(programma.percorso(u"1.jpg"_s));
+    dialoghi.azzera();
+    dialoghi.allaProssimaScelta(presenti.first());
+    dialoghi.rispondi(Risposta::Si);
+    dialoghi.allaProssimaFinestra([](QDialog *finestra) {
+        finestra->findChild<QPushButton *>(u"btnRipristina"_s)->click();
+        finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
+    });
+    // This time from the keyboard.
+    comando->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(comando, Qt::Key_Return);
+    QCOMPARE(dialoghi.mostrati().size(), 2);
+    const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
+    QCOMPARE(dialoghi.mostrati().first().testo,
+             u"Il backup del %1 alle %2 contiene 3 schede, 2 foto e 2 allegati.\n\n"
+             u"I dati attuali saranno sostituiti da quelli del backup; prima ne verrà fatto un "
+             u"backup a parte. Continuare?"_s.arg(quando.toString(u"dd/MM/yyyy"_s),
+                                                  quando.toString(u"HH:mm"_s)));
+    QVERIFY(
+        dialoghi.ultimo().startsWith(u"Ripristino completato: 3 schede, 2 foto e 2 allegati."_s));
+    QVERIFY(dati(programma.percorso()) == attesi);
+    QCOMPARE(BackupPresenti(scelta.path()).size(), 2);
+}
+
+int main(int argc, char *argv[]) {
+    // The same program plays the other copy that adds cards.
+    if (argc == 4 && qstrcmp(argv[1], "--accoda") == 0)
+        return Accoda(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    QApplication applicazione(argc, argv);
+    TestBackup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_backup.moc"

@@ -1,0 +1,1129 @@
+#include "Fixture.h"
+
+#include "DialoghiFinti.h"
+#include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
+#include "movements/Eliminazione.h"
+#include "movements/Giornale.h"
+#include "movements/Movimenti.h"
+#include "movements/Periodo.h"
+#include "movements/SalvaScheda.h"
+#include "movements/SalvataggioMovimenti.h"
+#include "movements/TfrmConflittoScheda.h"
+#include "movements/TfrmSchedeEliminate.h"
+
+#include "movements/TfrmMovimentiPeriodo.h"
+#include "movements/TfrmMovimentiScheda.h"
+#include "report/TfrxReport.h"
+#include <QComboBox>
+
+#include <QBuffer>
+#include <QChartView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+#include <QTimeZone>
+#include <csignal>
+#include <unistd.h>
+
+Q_DECLARE_METATYPE(Totali)
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime Ora(int giorno, int ora, int minuti = 0) {
+    return QDateTime(QDate(2026, 3, giorno), QTime(ora, minuti), QTimeZone(3600));
+}
+
+Movimento MovimentoDiProva(qint64 posizione, TipoMovimento tipo, qint64 quantita, qint64 prima,
+                           int giorno = 1) {
+    Movimento m;
+    m.quando = Ora(giorno, 9);
+    m.posizione = posizione;
+    m.codice = u"COD"_s + QString::number(posizione);
+    m.nome = u"Prodotto "_s + QString::number(posizione);
+    m.categoria = u"Ferramenta"_s;
+    m.tipo = tipo;
+    m.quantita = quantita;
+    m.prima = prima;
+    m.dopo = prima + quantita;
+    m.costo = u"2,50"_s;
+    m.postazione = u"cassa (mario)"_s;
+    return m;
+}
+
+QByteArray Leggi(const QString &percorso) {
+    QFile file(percorso);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Scrivi(const QString &percorso, const QByteArray &byte) {
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(byte), byte.size());
+}
+
+QList<Movimento> TuttiI(const QString &percorso, LetturaGiornale *esito = nullptr) {
+    QList<Movimento> letti;
+    const LetturaGiornale lettura = LeggiGiornale(percorso, {}, [&](const Movimento &m, qint64) {
+        letti << m;
+        return true;
+    });
+    if (esito) *esito = lettura;
+    return letti;
+}
+
+// One process of the two-copies test: appends its movements one at a time.
+int Pilota(const QString &percorso, const QString &nome, int quanti) {
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    for (int attesa = 0; !QFile::exists(percorso + u".via"_s); ++attesa) {
+        if (attesa > 10000) return 5;
+        usleep(1000);
+    }
+    for (int i = 0; i < quanti; ++i) {
+        Movimento m = MovimentoDiProva(i + 1, TipoMovimento::Carico, 1, i);
+        m.nota = nome + QString::number(i);
+        if (!RegistraMovimenti({m}, percorso)) return 2;
+    }
+    return 0;
+}
+
+// Under a display, FOTO_FINESTRE=folder keeps a picture of each window tested.
+void Fotografa(QWidget *finestra, const QString &nome) {
+    const QString cartella = qEnvironmentVariable("FOTO_FINESTRE");
+    if (cartella.isEmpty()) return;
+    finestra->show();
+    QTest::qWait(300);
+    finestra->grab().save(cartella + u'/' + nome + u".png"_s);
+}
+
+QString Cella(QTableWidget *tabella, int riga, int colonna) {
+    auto *cella = tabella->item(riga, colonna);
+    return cella ? cella->text() : QString();
+}
+
+bool TestoInPagine(const std::vector<PaginaPreparata> &pagine, const QString &cercato) {
+    for (const auto &pagina : pagine)
+        for (const auto &testo : pagina.testi)
+            if (testo.testo.contains(cercato)) return true;
+    return false;
+}
+
+// A year of movements of three cards in two categories.
+QList<Movimento> MovimentiDelPeriodo() {
+    auto m = [](int mese, int giorno, qint64 posizione, TipoMovimento tipo, qint64 q,
+                const QString &costo, const QString &categoria) {
+        Movimento x = MovimentoDiProva(posizione, tipo, q, 0);
+        x.quando = QDateTime(QDate(2026, mese, giorno), QTime(10, 0), QTimeZone(3600));
+        x.costo = costo;
+        x.categoria = categoria;
+        return x;
+    };
+    return {m(1, 31, 1, TipoMovimento::NuovaScheda, 10, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 1, 1, TipoMovimento::Carico, 5, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 10, 2, TipoMovimento::Carico, 4, u"1,25"_s, u"Colori"_s),
+            m(2, 28, 1, TipoMovimento::Scarico, -3, u"2,00"_s, u"Ferramenta"_s),
+            m(3, 1, 3, TipoMovimento::Rettifica, -2, u"10,00"_s, u"Ferramenta"_s),
+            m(3, 15, 2, TipoMovimento::Spostamento, 0, u"1,25"_s, u"Colori"_s),
+            m(4, 1, 2, TipoMovimento::Scarico, -1, u"1,25"_s, u"Colori"_s)};
+}
+
+// The child of the crash test: removes card 2 of four and dies at step `passo`.
+int Elimina(const QString &archivio, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    const EsitoEliminazione esito = EliminaScheda(2, SchedaNumero(2), archivio);
+    return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
+}
+
+// One of the two copies saving card 1 at once: each save loads the card,
+// changes its stock by `quantita` in the stock dialog and saves.
+int Salva(const QString &archivio, const QString &giornale, qint64 quantita, int volte) {
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    for (int attesa = 0; !QFile::exists(giornale + u".via"_s); ++attesa) {
+        if (attesa > 10000) return 5;
+        usleep(1000);
+    }
+    for (int i = 0; i < volte; ++i) {
+        TScheda caricata;
+        {
+            Archivio a(archivio);
+            if (!a.ApriArchivio() || !a.leggi(1, caricata)) return 2;
+        }
+        TScheda mia = caricata;
+        mia.impostaTesto(Campo::Giacenza,
+                         QString::number(GiacenzaDi(caricata).value_or(0) + quantita));
+        usleep(useconds_t(i % 3) * 300);
+        const EsitoSalvataggio esito =
+            SalvaConMovimenti(1, caricata, mia, {{quantita, QString()}}, archivio, {}, giornale);
+        if (esito.esito != EsitoSalvataggio::Salvata || !esito.giornaleScritto) return 3;
+    }
+    return 0;
+}
+
+// Cards 1 to n, each with a photo file of its own bytes.
+void ArchivioConFoto(const CartellaDiProva &cartella, int n) {
+    QByteArray archivio;
+    for (int i = 1; i <= n; ++i) {
+        archivio += ArchivioDi({SchedaNumero(i)});
+        Scrivi(cartella.percorso(QString::number(i) + u".jpg"_s), "foto " + QByteArray::number(i));
+    }
+    cartella.scriviArchivio(archivio);
+    QList<Movimento> nuove;
+    for (int i = 1; i <= n; ++i)
+        nuove << MovimentoScheda(SchedaNumero(i), i, TipoMovimento::NuovaScheda, i, 0);
+    QVERIFY(RegistraMovimenti(nuove));
+}
+
+} // namespace
+
+class TestMovimenti : public QObject {
+    Q_OBJECT
+  private slots:
+    void rigaScrittaERiletta_data();
+    void rigaScrittaERiletta();
+    void giornaleNuovoConIntestazione();
+    void righeDanneggiateSaltate_data();
+    void righeDanneggiateSaltate();
+    void giornaleDiUnFoglioDiCalcolo();
+    void scritturaFallitaLasciaIlGiornale();
+    void rigaTroncataRestaDaSola();
+    void dueProcessiAccodano();
+    void storiaSegueLaScheda_data();
+    void storiaSegueLaScheda();
+    void annullaUltimoMovimento();
+    void annullaFuoriCampo();
+    void periodo_data();
+    void periodo();
+    void periodoEsportato();
+    void finestraScheda();
+    void finestraSchedaAnnulla();
+    void finestraPeriodo();
+    void eliminaERipristina_data();
+    void eliminaERipristina();
+    void eliminaSoloLaStessa();
+    void eliminazioneInterrotta_data();
+    void eliminazioneInterrotta();
+    void unione_data();
+    void unione();
+    void salvataggioConMovimenti();
+    void dueCopieSalvanoLaGiacenza();
+    void salvaConDomanda_data();
+    void salvaConDomanda();
+    void finestraSchedeEliminate();
+    void avvioApreIMovimenti();
+};
+
+void TestMovimenti::rigaScrittaERiletta_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QByteArray>("campo"); // as it lies in the line
+    QTest::newRow("semplice") << u"Vite M6"_s << QByteArray("Vite M6");
+    QTest::newRow("vuoto") << QString() << QByteArray();
+    QTest::newRow("accenti") << u"Però è così"_s << QByteArray("Per\xC3\xB2 \xC3\xA8 cos\xC3\xAC");
+    QTest::newRow("punto e virgola") << u"a;b"_s << QByteArray("\"a;b\"");
+    QTest::newRow("virgola") << u"12,50"_s << QByteArray("\"12,50\"");
+    QTest::newRow("virgolette") << u"pollici \"3\""_s << QByteArray("\"pollici \"\"3\"\"\"");
+    QTest::newRow("formula") << u"=SOMMA(A1)"_s << QByteArray("'=SOMMA(A1)");
+    QTest::newRow("più") << u"+39 333"_s << QByteArray("'+39 333");
+    QTest::newRow("chiocciola") << u"@casa"_s << QByteArray("'@casa");
+    QTest::newRow("numero negativo") << u"-5"_s << QByteArray("-5");
+    QTest::newRow("apostrofo e formula") << u"'=x"_s << QByteArray("''=x");
+    QTest::newRow("apostrofo solo") << u"'ciao"_s << QByteArray("'ciao");
+}
+
+void TestMovimenti::rigaScrittaERiletta() {
+    QFETCH(QString, testo);
+    QFETCH(QByteArray, campo);
+    for (const TipoMovimento tipo :
+         {TipoMovimento::Carico, TipoMovimento::Scarico, TipoMovimento::Rettifica,
+          TipoMovimento::NuovaScheda, TipoMovimento::Importazione, TipoMovimento::Eliminazione,
+          TipoMovimento::Spostamento, TipoMovimento::Ripristino}) {
+        Movimento m = MovimentoDiProva(12, tipo, -3, 10);
+        m.nome = testo;
+        m.nota = testo;
+        m.dati = QByteArray("\x00\x01\xFF record", 11);
+        const QByteArray riga = RigaGiornale(m);
+        QCOMPARE(riga, "2026-03-01T09:00:00+01:00;12;COD12;" + campo + ";Ferramenta;" +
+                           NomeTipo(tipo).toUtf8() + ";-3;10;7;\"2,50\";cassa (mario);" + campo +
+                           ";" + m.dati.toBase64());
+        Movimento letto;
+        QVERIFY(LeggiRigaGiornale(riga, ';', letto));
+        QCOMPARE(letto, m);
+    }
+}
+
+void TestMovimenti::giornaleNuovoConIntestazione() {
+    CartellaDiProva cartella;
+    const QString giornale = PercorsoGiornale();
+    QCOMPARE(giornale, cartella.percorso(u"Movimenti.csv"_s));
+    const Movimento a = MovimentoDiProva(1, TipoMovimento::NuovaScheda, 5, 0);
+    const Movimento b = MovimentoDiProva(1, TipoMovimento::Scarico, -2, 5);
+    QVERIFY(RegistraMovimenti({a}));
+    QVERIFY(RegistraMovimenti({b}));
+    QCOMPARE(Leggi(giornale), "\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" + RigaGiornale(a) +
+                                  "\n" + RigaGiornale(b) + "\n");
+    LetturaGiornale esito;
+    QCOMPARE(TuttiI(giornale, &esito), (QList<Movimento>{a, b}));
+    QCOMPARE(esito.righe, 2);
+    QCOMPARE(esito.danneggiate, 0);
+    // No journal yet reads as empty, not as a failure.
+    QVERIFY(QFile::remove(giornale));
+    QVERIFY(TuttiI(giornale, &esito).isEmpty());
+    QVERIFY(esito.aperto);
+}
+
+void TestMovimenti::righeDanneggiateSaltate_data() {
+    QTest::addColumn<QByteArray>("riga");
+    const QByteArray buona = RigaGiornale(MovimentoDiProva(3, TipoMovimento::Carico, 4, 1));
+    QTest::newRow("troncata") << buona.left(30);
+    QTest::newRow("un campo in più") << buona + ";x";
+    QTest::newRow("un campo in meno") << buona.left(buona.lastIndexOf(';'));
+    QTest::newRow("non UTF-8") << QByteArray(buona).replace("COD3", "C\xE0"
+                                                                    "D3");
+    QTest::newRow("data illeggibile") << QByteArray(buona).replace("2026-03-01T", "01/03/2026 ");
+    QTest::newRow("tipo sconosciuto") << QByteArray(buona).replace("Carico", "Regalo");
+    QTest::newRow("quantità non numero") << QByteArray(buona).replace(";4;1;5;", ";quattro;1;5;");
+    QTest::newRow("virgolette aperte") << QByteArray(buona).replace("Prodotto 3", "\"Prodotto 3");
+    QTest::newRow("posizione zero") << QByteArray(buona).replace(";3;COD3", ";0;COD3");
+}
+
+void TestMovimenti::righeDanneggiateSaltate() {
+    QFETCH(QByteArray, riga);
+    CartellaDiProva cartella;
+    const Movimento a = MovimentoDiProva(1, TipoMovimento::Carico, 1, 0);
+    const Movimento b = MovimentoDiProva(2, TipoMovimento::Scarico, -1, 4);
+    Scrivi(PercorsoGiornale(), "\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" + RigaGiornale(a) +
+                                   "\n" + riga + "\n\n" + RigaGiornale(b) + "\n");
+    LetturaGiornale esito;
+    QCOMPARE(TuttiI(PercorsoGiornale(), &esito), (QList<Movimento>{a, b}));
+    QCOMPARE(esito.danneggiate, 1);
+}
+
+void TestMovimenti::giornaleDiUnFoglioDiCalcolo() {
+    // Saved again by a spreadsheet: commas, CRLF, every text in quotes, no
+    // byte-order mark, no line end after the last line.
+    CartellaDiProva cartella;
+    const QByteArray testo =
+        "\"Data e "
+        "ora\",\"Posizione\",\"Codice\",\"Nome\",\"Categoria\",\"Tipo\",\"Quantit\xC3\xA0\","
+        "\"Giacenza prima\",\"Giacenza dopo\",\"Costo "
+        "unitario\",\"Postazione\",\"Nota\",\"Dati\"\r\n"
+        "2026-03-01T09:00:00+01:00,7,\"COD7\",\"Vite, M6\",\"Ferramenta\",\"Carico\",10,0,10,"
+        "\"2,50\",\"cassa (mario)\",\"DDT 123\",\r\n"
+        "2026-03-02T09:00:00+01:00,7,\"COD7\",\"Vite, M6\",\"Ferramenta\",\"Scarico\",-4,10,6,"
+        "\"2,50\",\"cassa (mario)\",\"'=vendita\",";
+    Scrivi(PercorsoGiornale(), testo);
+    LetturaGiornale esito;
+    const QList<Movimento> letti = TuttiI(PercorsoGiornale(), &esito);
+    QCOMPARE(esito.danneggiate, 0);
+    QCOMPARE(letti.size(), 2);
+    QCOMPARE(letti[0].nome, u"Vite, M6"_s);
+    QCOMPARE(letti[0].nota, u"DDT 123"_s);
+    QCOMPARE(letti[0].costo, u"2,50"_s);
+    QCOMPARE(letti[1].tipo, TipoMovimento::Scarico);
+    QCOMPARE(letti[1].dopo, 6);
+    QCOMPARE(letti[1].nota, u"=vendita"_s);
+    // A journal written with commas is appended to as it is: the new line
+    // is read with the others.
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(7, TipoMovimento::Carico, 1, 6)}));
+    QCOMPARE(TuttiI(PercorsoGiornale(), &esito).size(), 3);
+    QCOMPARE(esito.danneggiate, 0);
+}
+
+void TestMovimenti::scritturaFallitaLasciaIlGiornale() {
+    CartellaDiProva cartella;
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 1, 0)}));
+    const QByteArray prima = Leggi(PercorsoGiornale());
+    {
+        // The disk refuses the flush.
+        const auto vecchia = ImpostaSincronizzazioneArchivio([](int) { return -1; });
+        QVERIFY(!RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 1, 1)}));
+        ImpostaSincronizzazioneArchivio(vecchia);
+    }
+    QCOMPARE(Leggi(PercorsoGiornale()), prima);
+    {
+        // The disk fills up halfway through the line.
+        const DiscoPieno pieno(prima.size() + 20);
+        if (pieno.attivo())
+            QVERIFY(!RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 1, 1)}));
+    }
+    QCOMPARE(Leggi(PercorsoGiornale()), prima);
+    // A folder that is not there.
+    QVERIFY(!RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 1, 1)},
+                               cartella.percorso(u"manca/Movimenti.csv"_s)));
+}
+
+void TestMovimenti::rigaTroncataRestaDaSola() {
+    CartellaDiProva cartella;
+    const Movimento a = MovimentoDiProva(1, TipoMovimento::Carico, 1, 0);
+    const Movimento b = MovimentoDiProva(1, TipoMovimento::Carico, 2, 1);
+    QVERIFY(RegistraMovimenti({a}));
+    // A crash in the middle of a line: the next one starts on a line of its own.
+    QFile file(PercorsoGiornale());
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(RigaGiornale(b).left(25));
+    file.close();
+    QVERIFY(RegistraMovimenti({b}));
+    LetturaGiornale esito;
+    QCOMPARE(TuttiI(PercorsoGiornale(), &esito), (QList<Movimento>{a, b}));
+    QCOMPARE(esito.danneggiate, 1);
+}
+
+void TestMovimenti::dueProcessiAccodano() {
+    CartellaDiProva cartella;
+    constexpr int QUANTI = 300;
+    QProcess processi[2];
+    const QString nomi[2] = {u"A"_s, u"B"_s};
+    for (int i = 0; i < 2; ++i) {
+        processi[i].setProcessChannelMode(QProcess::ForwardedChannels);
+        processi[i].start(QCoreApplication::applicationFilePath(),
+                          {u"--pilota"_s, PercorsoGiornale(), nomi[i], QString::number(QUANTI)});
+        QVERIFY(processi[i].waitForStarted());
+    }
+    Scrivi(PercorsoGiornale() + u".via"_s, {});
+    for (auto &processo : processi) {
+        QVERIFY(processo.waitForFinished(120000));
+        QCOMPARE(processo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(processo.exitCode(), 0);
+    }
+    LetturaGiornale esito;
+    QSet<QString> note;
+    for (const Movimento &m : TuttiI(PercorsoGiornale(), &esito))
+        note.insert(m.nota);
+    QCOMPARE(esito.danneggiate, 0);
+    QCOMPARE(esito.righe, 2 * QUANTI);
+    QCOMPARE(note.size(), 2 * QUANTI);
+    // One header only, at the top.
+    QCOMPARE(Leggi(PercorsoGiornale()).count(IntestazioneGiornale()), 1);
+}
+
+void TestMovimenti::storiaSegueLaScheda_data() {
+    // Each line "position kind quantity [from]"; the history asked for and the
+    // lines of it, by their index in the journal.
+    QTest::addColumn<QStringList>("righe");
+    QTest::addColumn<qint64>("posizione");
+    QTest::addColumn<QList<int>>("attese");
+    QTest::newRow("solo la sua posizione")
+        << QStringList{u"1 N 5"_s, u"2 N 3"_s, u"1 C 2"_s, u"2 S -1"_s} << qint64(1)
+        << QList<int>{0, 2};
+    QTest::newRow("spostata dopo un'eliminazione")
+        << QStringList{u"1 N 5"_s, u"3 N 7"_s, u"3 C 1"_s, u"1 E -5"_s, u"1 M 0 3"_s, u"1 S -2"_s}
+        << qint64(1) << QList<int>{1, 2, 4, 5};
+    QTest::newRow("la vecchia scheda della posizione no")
+        << QStringList{u"2 N 4"_s, u"2 C 1"_s, u"2 E -5"_s, u"2 N 9"_s, u"2 S -1"_s} << qint64(2)
+        << QList<int>{3, 4};
+    QTest::newRow("ripristinata") << QStringList{u"4 N 4"_s, u"4 E -4"_s, u"4 R 4"_s, u"4 C 2"_s}
+                                  << qint64(4) << QList<int>{2, 3};
+    QTest::newRow("due spostamenti")
+        << QStringList{u"5 N 1"_s, u"3 E 0"_s, u"3 M 0 5"_s, u"3 C 2"_s, u"2 E 0"_s, u"2 M 0 3"_s}
+        << qint64(2) << QList<int>{0, 2, 3, 5};
+}
+
+void TestMovimenti::storiaSegueLaScheda() {
+    QFETCH(QStringList, righe);
+    QFETCH(qint64, posizione);
+    QFETCH(QList<int>, attese);
+    CartellaDiProva cartella;
+    const QHash<QString, TipoMovimento> tipi = {
+        {u"N"_s, TipoMovimento::NuovaScheda}, {u"C"_s, TipoMovimento::Carico},
+        {u"S"_s, TipoMovimento::Scarico},     {u"E"_s, TipoMovimento::Eliminazione},
+        {u"M"_s, TipoMovimento::Spostamento}, {u"R"_s, TipoMovimento::Ripristino}};
+    QList<Movimento> scritti;
+    for (qsizetype i = 0; i < righe.size(); ++i) {
+        const QStringList parti = righe[i].split(u' ');
+        Movimento m = MovimentoDiProva(parti[0].toLongLong(), tipi.value(parti[1]),
+                                       parti[2].toLongLong(), 0, int(i) + 1);
+        if (parti.size() > 3) m.dati = parti[3].toLatin1();
+        m.nota = QString::number(i);
+        scritti << m;
+    }
+    QVERIFY(RegistraMovimenti(scritti));
+    QList<int> trovate;
+    const StoriaScheda storia = LeggiStoriaScheda(posizione);
+    for (const Movimento &m : storia.movimenti)
+        trovate << m.nota.toInt();
+    QCOMPARE(trovate, attese);
+}
+
+void TestMovimenti::annullaUltimoMovimento() {
+    CartellaDiProva cartella;
+    TScheda scheda = SchedaNumero(2);
+    scheda.impostaTesto(Campo::Giacenza, u"8"_s);
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(2, TipoMovimento::Carico, 5, 0),
+                               MovimentoDiProva(2, TipoMovimento::Scarico, -2, 5),
+                               MovimentoDiProva(1, TipoMovimento::Carico, 9, 0)}));
+    const QByteArray primaRiga = Leggi(PercorsoGiornale());
+    // Another copy took 5 off meanwhile without the journal: the undo applies
+    // to the stock on disk.
+    const Annullamento esito = AnnullaUltimoMovimento(2, cartella.archivio());
+    QCOMPARE(esito.esito, Annullamento::Fatto);
+    QCOMPARE(esito.giacenza, 10);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(2, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Giacenza), u"10"_s);
+    QCOMPARE(suDisco.testo(Campo::Nome), scheda.testo(Campo::Nome));
+    // Nothing removed from the journal: one line more, a "Carico" of 2.
+    const QByteArray dopo = Leggi(PercorsoGiornale());
+    QVERIFY(dopo.startsWith(primaRiga));
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 4);
+    QCOMPARE(tutti.last().tipo, TipoMovimento::Carico);
+    QCOMPARE(tutti.last().quantita, 2);
+    QCOMPARE(tutti.last().prima, 8);
+    QCOMPARE(tutti.last().dopo, 10);
+    QCOMPARE(tutti.last().codice, u"COD2"_s);
+    QCOMPARE(tutti.last().nota, u"Annullato il movimento del 01/03/2026 09:00 (Scarico)"_s);
+    // Taking back again takes back the take-back.
+    QCOMPARE(AnnullaUltimoMovimento(2, cartella.archivio()).giacenza, 8);
+    // A card without movements has nothing to take back.
+    QCOMPARE(AnnullaUltimoMovimento(3, cartella.archivio()).esito, Annullamento::NienteDaAnnullare);
+}
+
+void TestMovimenti::annullaFuoriCampo() {
+    CartellaDiProva cartella;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"-995"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 5, 0)}));
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    QCOMPARE(AnnullaUltimoMovimento(1, cartella.archivio()).esito, Annullamento::FuoriCampo);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+}
+
+void TestMovimenti::periodo_data() {
+    QTest::addColumn<QDate>("dal");
+    QTest::addColumn<QDate>("al");
+    QTest::addColumn<int>("righe");
+    QTest::addColumn<Totali>("ferramenta");
+    QTest::addColumn<Totali>("colori");
+    QTest::addColumn<QStringList>("mesi");
+    QTest::newRow("febbraio e marzo, estremi compresi")
+        << QDate(2026, 2, 1) << QDate(2026, 3, 15) << 5 << Totali{5, 5, 10, 26}
+        << Totali{4, 0, 5, 0} << QStringList{u"2026-02"_s, u"2026-03"_s};
+    QTest::newRow("tutto l'anno") << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 7
+                                  << Totali{15, 5, 30, 26} << Totali{4, 1, 5, 1.25}
+                                  << QStringList{u"2026-01"_s, u"2026-02"_s, u"2026-03"_s,
+                                                 u"2026-04"_s};
+    QTest::newRow("nessun movimento")
+        << QDate(2025, 1, 1) << QDate(2025, 12, 31) << 0 << Totali{} << Totali{} << QStringList{};
+}
+
+void TestMovimenti::periodo() {
+    QFETCH(QDate, dal);
+    QFETCH(QDate, al);
+    QFETCH(int, righe);
+    QFETCH(Totali, ferramenta);
+    QFETCH(Totali, colori);
+    QFETCH(QStringList, mesi);
+    CartellaDiProva cartella;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(dal, al);
+    QCOMPARE(int(r.righe.size()), righe);
+    QCOMPARE(r.perCategoria.value(u"Ferramenta"_s), ferramenta);
+    QCOMPARE(r.perCategoria.value(u"Colori"_s), colori);
+    QCOMPARE(r.perMese.keys(), mesi);
+    Totali totale = ferramenta;
+    totale.entrate += colori.entrate;
+    totale.uscite += colori.uscite;
+    totale.valoreEntrate += colori.valoreEntrate;
+    totale.valoreUscite += colori.valoreUscite;
+    QCOMPARE(r.totale, totale);
+    Totali perScheda;
+    for (const Totali &t : r.perScheda)
+        perScheda.entrate += t.entrate;
+    QCOMPARE(perScheda.entrate, totale.entrate);
+}
+
+void TestMovimenti::periodoEsportato() {
+    CartellaDiProva cartella;
+    QList<Movimento> movimenti = MovimentiDelPeriodo();
+    movimenti[1].nota = u"=DDT 5"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(QDate(2026, 2, 1), QDate(2026, 2, 28));
+    // A line appended after the summary is not in its export.
+    QVERIFY(RegistraMovimenti({movimenti[1]}));
+    QBuffer csv;
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviCsvPeriodo(&csv, QDate(2026, 2, 1), QDate(2026, 2, 28), r));
+    const QList<QByteArray> righe = csv.data().split('\n');
+    QCOMPARE(righe[0], "\xEF\xBB\xBF" + IntestazioneGiornale().replace(";Dati", "") + "\r");
+    QCOMPARE(righe[1], "2026-02-01T10:00:00+01:00;1;COD1;Prodotto 1;Ferramenta;Carico;5;0;5;"
+                       "\"2,00\";cassa (mario);'=DDT 5\r");
+    QCOMPARE(righe[4], "\r");
+    QVERIFY(
+        csv.data().contains("\r\nTotali per categoria\r\nCategoria;Pezzi in entrata;Pezzi in "
+                            "uscita;Valore in entrata;Valore in uscita\r\nColori;4;0;5,00;0,00\r\n"
+                            "Ferramenta;5;3;10,00;6,00\r\n\r\nTotale;9;3;15,00;6,00\r\n"));
+}
+
+void TestMovimenti::finestraScheda() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"11"_s);
+    scheda.impostaTesto(Campo::Avviso, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QList<Movimento> movimenti = {MovimentoDiProva(1, TipoMovimento::NuovaScheda, 10, 0, 1),
+                                  MovimentoDiProva(1, TipoMovimento::Scarico, -7, 10, 2),
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 3)};
+    movimenti[2].nota = u"DDT 123"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    QFile giornale(PercorsoGiornale());
+    QVERIFY(giornale.open(QIODevice::Append));
+    giornale.write("riga rovinata;1;\n");
+    giornale.close();
+
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    QCOMPARE(finestra.lblScheda->text(), u"Scheda n. 1: COD1 - Prodotto 1   Giacenza: 11"_s);
+    // Newest first; the stock on the card differs from the journal's last by -1.
+    const QStringList attese[] = {
+        {QString(), u"Differenza non registrata"_s, u"-1"_s, u"11"_s, QString(), QString()},
+        {u"03/03/2026 09:00"_s, u"Carico"_s, u"+9"_s, u"12"_s, u"DDT 123"_s, u"cassa (mario)"_s},
+        {u"02/03/2026 09:00"_s, u"Scarico"_s, u"-7"_s, u"3"_s, QString(), u"cassa (mario)"_s},
+        {u"01/03/2026 09:00"_s, u"Nuova scheda"_s, u"+10"_s, u"10"_s, QString(),
+         u"cassa (mario)"_s}};
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 4);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(Cella(finestra.grdMovimenti, r, c), attese[r][c]);
+    QVERIFY(finestra.lblAvviso->isVisibleTo(&finestra));
+    QCOMPARE(finestra.lblAvviso->text(),
+             u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s);
+    // The chart: the stock in steps, the threshold flat.
+    QChart *grafico = finestra.graGiacenza->chart();
+    QCOMPARE(grafico->series().size(), 2);
+    const auto *giacenza = static_cast<QLineSeries *>(grafico->series()[0]);
+    QCOMPARE(giacenza->at(giacenza->count() - 1).y(), 12.0);
+    const auto *soglia = static_cast<QLineSeries *>(grafico->series()[1]);
+    QCOMPARE(soglia->at(0).y(), 4.0);
+    Fotografa(&finestra, u"storia"_s);
+
+    // Printed through the report engine with its chart.
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QVERIFY(!pagine.empty());
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti della scheda COD1 - Prodotto 1"_s));
+    QVERIFY(TestoInPagine(pagine, u"Differenza non registrata"_s));
+    QVERIFY(TestoInPagine(pagine, u"DDT 123"_s));
+    QCOMPARE(dialoghi.lavoriStampa().size(), 1);
+}
+
+void TestMovimenti::finestraSchedaAnnulla() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"12"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::NuovaScheda, 3, 0, 1),
+                               MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 2)}));
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    // "No" to the question changes nothing.
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Annullare l'ultimo movimento (Carico +9 del 02/03/2026 09:00)? "
+                                u"Verrà registrato il movimento opposto."_s);
+    QVERIFY(!finestra.giacenzaCambiata());
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 2);
+
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QVERIFY(finestra.giacenzaCambiata());
+    QCOMPARE(finestra.giacenza(), 3);
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 3);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 1), u"Scarico"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 2), u"-9"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 3), u"3"_s);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Giacenza), u"3"_s);
+}
+
+void TestMovimenti::finestraPeriodo() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    TfrmMovimentiPeriodo finestra(nullptr);
+    finestra.txtDal->setText(u"01/02/2026"_s);
+    finestra.txtAl->setText(u"31/01/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Attenzione: la data iniziale è successiva alla data finale."_s);
+    QVERIFY(!finestra.btnStampa->isEnabled());
+
+    finestra.txtAl->setText(u"31/03/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(finestra.grdMovimenti->model()->rowCount(), 5);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 5).data().toString(), u"Carico"_s);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 0).data().toString(), u"01/02/2026 10:00"_s);
+    QCOMPARE(finestra.grdCategorie->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 0), u"Ferramenta"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 3), u"10,00"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 4), u"26,00"_s);
+    QCOMPARE(finestra.lblTotale->text(), u"5 movimenti. In entrata 9 pezzi per 15,00 euro, in "
+                                         u"uscita 5 pezzi per 26,00 euro."_s);
+    QCOMPARE(finestra.graMesi->chart()->series().size(), 1);
+    finestra.resize(1100, 700);
+    Fotografa(&finestra, u"periodo"_s);
+
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti dal 01/02/2026 al 31/03/2026"_s));
+    QVERIFY(TestoInPagine(pagine, u"TOTALI PER CATEGORIA"_s));
+
+    const QString csv = cartella.percorso(u"periodo.csv"_s);
+    dialoghi.allaProssimaScelta(csv);
+    QTest::mouseClick(finestra.btnEsporta, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"I movimenti del periodo sono stati esportati nel file "_s + csv + u'.');
+    QCOMPARE(Leggi(csv).count('\n'), 1 + 5 + 1 + 2 + 3 + 1 + 2 + 2 + 2);
+}
+
+void TestMovimenti::eliminaERipristina_data() {
+    QTest::addColumn<qint64>("posizione");
+    QTest::addColumn<QList<int>>("dopo"); // the cards in the archive afterwards
+    QTest::newRow("la prima") << qint64(1) << QList<int>{3, 2};
+    QTest::newRow("in mezzo") << qint64(2) << QList<int>{1, 3};
+    QTest::newRow("l'ultima") << qint64(3) << QList<int>{1, 2};
+}
+
+void TestMovimenti::eliminaERipristina() {
+    QFETCH(qint64, posizione);
+    QFETCH(QList<int>, dopo);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    const int tolta = int(posizione);
+    const EsitoEliminazione esito =
+        EliminaScheda(posizione, SchedaNumero(tolta), cartella.archivio());
+    QCOMPARE(esito.esito, EsitoEliminazione::Fatta);
+    QCOMPARE(esito.spostataDa, posizione == 3 ? 0 : 3);
+
+    QByteArray attesi;
+    for (int i = 0; i < dopo.size(); ++i) {
+        attesi += ArchivioDi({SchedaNumero(dopo[i])});
+        // Each photo is with its card.
+        QCOMPARE(Leggi(cartella.percorso(QString::number(i + 1) + u".jpg"_s)),
+                 "foto " + QByteArray::number(dopo[i]));
+    }
+    QCOMPARE(cartella.leggiArchivio(), attesi);
+    QVERIFY(!QFile::exists(cartella.percorso(u"3.jpg"_s)));
+
+    // The journal: the removal with the whole record, then the move.
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    const Movimento &eliminazione = tutti[3];
+    QCOMPARE(eliminazione.tipo, TipoMovimento::Eliminazione);
+    QCOMPARE(eliminazione.posizione, posizione);
+    QCOMPARE(eliminazione.quantita, -tolta);
+    QCOMPARE(eliminazione.dopo, 0);
+    QVERIFY(eliminazione.nota.startsWith(u"Foto conservata: Schede eliminate/"_s));
+    if (posizione != 3) {
+        QCOMPARE(tutti.size(), 5);
+        QCOMPARE(tutti[4].tipo, TipoMovimento::Spostamento);
+        QCOMPARE(tutti[4].codice, u"COD3"_s);
+        QCOMPARE(tutti[4].nota,
+                 u"Spostata dalla posizione 3 alla posizione "_s + QString::number(posizione));
+        // The moved card's history followed it.
+        const StoriaScheda storia = LeggiStoriaScheda(posizione);
+        QCOMPARE(storia.movimenti.size(), 2);
+        QCOMPARE(storia.movimenti[0].codice, u"COD3"_s);
+        QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::NuovaScheda);
+    } else {
+        QCOMPARE(tutti.size(), 4);
+    }
+
+    // Brought back: appended byte for byte, with its photo.
+    const QList<SchedaEliminata> eliminate = SchedeEliminate();
+    QCOMPARE(eliminate.size(), 1);
+    QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(tolta).byte);
+    bool registrato = false;
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), PercorsoGiornale(), &registrato),
+             3);
+    QVERIFY(registrato);
+    QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
+    QVERIFY(SchedeEliminate().isEmpty());
+    const StoriaScheda storia = LeggiStoriaScheda(3);
+    QCOMPARE(storia.movimenti.size(), 1);
+    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::Ripristino);
+    QCOMPARE(storia.movimenti[0].dopo, tolta);
+}
+
+void TestMovimenti::eliminaSoloLaStessa() {
+    // Another copy changed the card since it was shown: nothing is removed.
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    TScheda vista = SchedaNumero(2);
+    vista.impostaTesto(Campo::Nome, u"Come era prima"_s);
+    QCOMPARE(EliminaScheda(2, vista, cartella.archivio()).esito, EsitoEliminazione::NonPiuLaStessa);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 2"));
+    QVERIFY(QDir(CartellaEliminate(cartella.archivio())).isEmpty());
+}
+
+void TestMovimenti::eliminazioneInterrotta_data() {
+    QTest::addColumn<int>("passo");
+    QTest::addColumn<bool>("fatta"); // whether the archive is the new one
+    QTest::newRow("dopo il registro d'intento") << 1 << false;
+    QTest::newRow("dopo lo spostamento") << 2 << false;
+    QTest::newRow("dopo il taglio") << 3 << false;
+    QTest::newRow("senza interruzioni") << 0 << true;
+}
+
+void TestMovimenti::eliminazioneInterrotta() {
+    QFETCH(int, passo);
+    QFETCH(bool, fatta);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 4);
+    const QByteArray prima = cartella.leggiArchivio();
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(),
+                 {u"--elimina"_s, cartella.archivio(), QString::number(passo)});
+    QVERIFY(figlio.waitForFinished(60000));
+    QCOMPARE(figlio.exitStatus() == QProcess::CrashExit, passo > 0);
+    // The next copy that opens the archive finds it whole: the old one, put
+    // back from the intent record, or the new one.
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    archivio.chiudi();
+    const QByteArray dopo = ArchivioDi({SchedaNumero(1), SchedaNumero(4), SchedaNumero(3)});
+    QCOMPARE(cartella.leggiArchivio(), fatta ? dopo : prima);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    // Never a lost card: the removed one is in the archive or in the journal.
+    if (!fatta)
+        QVERIFY(SchedeEliminate().isEmpty());
+    else
+        QCOMPARE(SchedeEliminate().value(0).scheda.byte, SchedaNumero(2).byte);
+}
+
+void TestMovimenti::unione_data() {
+    // The card as loaded, as this window has it and as it is on disk: name,
+    // supplier and stock; then the choices made and what is written.
+    QTest::addColumn<QStringList>("caricata");
+    QTest::addColumn<QStringList>("mia");
+    QTest::addColumn<QStringList>("suDisco");
+    QTest::addColumn<int>("scelta"); // -1 none, 0 theirs, 1 mine for the product group
+    QTest::addColumn<QStringList>("scritta");
+    QTest::addColumn<int>("conflitti");
+    const QStringList base{u"Vite"_s, u"Rossi"_s, u"10"_s};
+    QTest::newRow("nessun'altra copia")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"15"_s} << base << -1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"15"_s} << 0;
+    QTest::newRow("giacenza: disco più i miei movimenti")
+        << base << QStringList{u"Vite"_s, u"Rossi"_s, u"15"_s}
+        << QStringList{u"Vite"_s, u"Rossi"_s, u"8"_s} << -1
+        << QStringList{u"Vite"_s, u"Rossi"_s, u"13"_s} << 0;
+    QTest::newRow("campi diversi cambiati di qua e di là")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite"_s, u"Bianchi"_s, u"7"_s} << -1
+        << QStringList{u"Vite M6"_s, u"Bianchi"_s, u"7"_s} << 0;
+    QTest::newRow("stesso cambio di qua e di là")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s} << -1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s} << 0;
+    QTest::newRow("stesso campo, nessuna scelta")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"10"_s} << -1 << QStringList{} << 1;
+    QTest::newRow("stesso campo, tengo le mie")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"12"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"11"_s} << 0;
+    QTest::newRow("stesso campo, prendo le loro")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 0
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 0;
+}
+
+void TestMovimenti::unione() {
+    QFETCH(QStringList, caricata);
+    QFETCH(QStringList, mia);
+    QFETCH(QStringList, suDisco);
+    QFETCH(int, scelta);
+    QFETCH(QStringList, scritta);
+    QFETCH(int, conflitti);
+    auto scheda = [](const QStringList &valori) {
+        return SchedaDiProva({{Campo::Codice, u"V1"_s},
+                              {Campo::Nome, valori[0]},
+                              {Campo::Ditta, valori[1]},
+                              {Campo::Giacenza, valori[2]}});
+    };
+    QMap<GruppoCampi, bool> scelte;
+    if (scelta >= 0) scelte[GruppoCampi::Prodotto] = scelta == 1;
+    const Unione u = UnisciScheda(scheda(caricata), scheda(mia), scheda(suDisco), scelte);
+    QCOMPARE(u.conflitti.size(), conflitti);
+    QVERIFY(!u.altraScheda);
+    if (conflitti == 0) QCOMPARE(u.scheda.byte, scheda(scritta).byte);
+}
+
+void TestMovimenti::salvataggioConMovimenti() {
+    CartellaDiProva cartella;
+    TScheda caricata = SchedaNumero(2);
+    caricata.impostaTesto(Campo::Giacenza, u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), caricata}));
+    // Two changes in the stock dialog, then a number typed in the box.
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Giacenza, u"20"_s);
+    EsitoSalvataggio esito = SalvaConMovimenti(
+        2, caricata, mia, {{8, u"DDT 123"_s}, {-3, u"vendita al banco"_s}}, cartella.archivio());
+    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QVERIFY(esito.giornaleScritto);
+    QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 3);
+    const struct {
+        TipoMovimento tipo;
+        qint64 quantita, prima, dopo;
+        QString nota;
+    } attesi[] = {{TipoMovimento::Carico, 8, 10, 18, u"DDT 123"_s},
+                  {TipoMovimento::Scarico, -3, 18, 15, u"vendita al banco"_s},
+                  {TipoMovimento::Rettifica, 5, 15, 20, QString()}};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(tutti[i].tipo, attesi[i].tipo);
+        QCOMPARE(tutti[i].quantita, attesi[i].quantita);
+        QCOMPARE(tutti[i].prima, attesi[i].prima);
+        QCOMPARE(tutti[i].dopo, attesi[i].dopo);
+        QCOMPARE(tutti[i].nota, attesi[i].nota);
+        QCOMPARE(tutti[i].posizione, 2);
+        QCOMPARE(tutti[i].codice, u"COD2"_s);
+        QCOMPARE(tutti[i].costo, u"2,50"_s);
+        QCOMPARE(tutti[i].postazione, Postazione());
+    }
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), mia}));
+
+    // A save without a stock change records nothing.
+    TScheda rinominata = mia;
+    rinominata.impostaTesto(Campo::Nome, u"Altro nome"_s);
+    QCOMPARE(SalvaConMovimenti(2, mia, rinominata, {}, cartella.archivio()).movimenti.size(), 0);
+    QCOMPARE(TuttiI(PercorsoGiornale()).size(), 3);
+
+    // A new card with a stock; one without records nothing.
+    esito = AccodaConMovimenti(SchedaNumero(7), cartella.archivio());
+    QCOMPARE(esito.posizione, 3);
+    tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.last().tipo, TipoMovimento::NuovaScheda);
+    QCOMPARE(tutti.last().quantita, 7);
+    QCOMPARE(tutti.last().posizione, 3);
+    TScheda vuota = SchedaNumero(8);
+    vuota.impostaTesto(Campo::Giacenza, u"0"_s);
+    QCOMPARE(AccodaConMovimenti(vuota, cartella.archivio()).movimenti.size(), 0);
+
+    // The position holds another card now: nothing written.
+    const QByteArray archivio = cartella.leggiArchivio();
+    QCOMPARE(SalvaConMovimenti(1, SchedaNumero(5), SchedaNumero(5), {}, cartella.archivio()).esito,
+             EsitoSalvataggio::AltraScheda);
+    // Another copy's stock plus this window's change does not fit the
+    // field: nothing written.
+    TScheda cinque = SchedaNumero(1);
+    cinque.impostaTesto(Campo::Giacenza, u"5"_s);
+    TScheda novemila = cinque;
+    novemila.impostaTesto(Campo::Giacenza, u"9000"_s);
+    TScheda duemila = cinque;
+    duemila.impostaTesto(Campo::Giacenza, u"2000"_s);
+    {
+        Archivio a;
+        QVERIFY(a.ApriArchivio() && a.scrivi(1, duemila));
+    }
+    const QByteArray primaDiOltre = cartella.leggiArchivio();
+    QCOMPARE(SalvaConMovimenti(1, cinque, novemila, {{8995, QString()}}, cartella.archivio()).esito,
+             EsitoSalvataggio::FuoriCampo);
+    QCOMPARE(cartella.leggiArchivio(), primaDiOltre);
+    QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE), archivio.mid(TScheda::DIMENSIONE));
+    const TScheda troppa = duemila;
+
+    // The journal cannot be written: the card is saved all the same.
+    ImpostaSincronizzazioneArchivio([](int fd) {
+        return QFileInfo(u"/proc/self/fd/"_s + QString::number(fd))
+                       .symLinkTarget()
+                       .endsWith(u".csv"_s)
+                   ? -1
+                   : 0;
+    });
+    TScheda meno = troppa;
+    meno.impostaTesto(Campo::Giacenza, u"1990"_s);
+    esito = SalvaConMovimenti(1, troppa, meno, {{-10, QString()}}, cartella.archivio());
+    ImpostaSincronizzazioneArchivio({});
+    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QVERIFY(!esito.giornaleScritto);
+    TScheda letta;
+    Archivio a;
+    QVERIFY(a.ApriArchivio() && a.leggi(1, letta));
+    QCOMPARE(letta.testo(Campo::Giacenza), u"1990"_s);
+}
+
+void TestMovimenti::dueCopieSalvanoLaGiacenza() {
+    // Copy A adds 5 each time, copy B takes 2 off, both on card 1 at once:
+    // every change counts and the journal tells each step.
+    CartellaDiProva cartella;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"100"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    constexpr int VOLTE = 150;
+    QProcess copie[2];
+    const qint64 quantita[2] = {5, -2};
+    for (int i = 0; i < 2; ++i) {
+        copie[i].setProcessChannelMode(QProcess::ForwardedChannels);
+        copie[i].start(QCoreApplication::applicationFilePath(),
+                       {u"--salva"_s, cartella.archivio(), PercorsoGiornale(),
+                        QString::number(quantita[i]), QString::number(VOLTE)});
+        QVERIFY(copie[i].waitForStarted());
+    }
+    Scrivi(PercorsoGiornale() + u".via"_s, {});
+    for (auto &copia : copie) {
+        QVERIFY(copia.waitForFinished(120000));
+        QCOMPARE(copia.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(copia.exitCode(), 0);
+    }
+    TScheda finale;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, finale));
+    QCOMPARE(finale.testo(Campo::Giacenza), QString::number(100 + VOLTE * 5 - VOLTE * 2));
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 2 * VOLTE);
+    qint64 giacenza = 100;
+    for (const Movimento &m : tutti) {
+        QCOMPARE(m.prima, giacenza);
+        QCOMPARE(m.dopo, m.prima + m.quantita);
+        giacenza = m.dopo;
+    }
+    QCOMPARE(giacenza, 100 + VOLTE * 3);
+}
+
+void TestMovimenti::salvaConDomanda_data() {
+    // What the user answers to the question about the other copy's change.
+    QTest::addColumn<int>("risposta"); // TfrmConflittoScheda::Scelta
+    QTest::addColumn<int>("esito");    // SalvataggioScheda::Esito
+    QTest::addColumn<QString>("nome"); // the name on disk afterwards
+    QTest::newRow("tengo le mie") << int(TfrmConflittoScheda::Salva)
+                                  << int(SalvataggioScheda::Salvata) << u"Mio nome"_s;
+    QTest::newRow("ricarico") << int(TfrmConflittoScheda::Ricarica)
+                              << int(SalvataggioScheda::Ricaricare) << u"Loro nome"_s;
+    QTest::newRow("annullo") << int(TfrmConflittoScheda::Annulla)
+                             << int(SalvataggioScheda::NonSalvata) << u"Loro nome"_s;
+}
+
+void TestMovimenti::salvaConDomanda() {
+    QFETCH(int, risposta);
+    QFETCH(int, esito);
+    QFETCH(QString, nome);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const TScheda caricata = SchedaNumero(1);
+    TScheda loro = caricata;
+    loro.impostaTesto(Campo::Nome, u"Loro nome"_s);
+    loro.impostaTesto(Campo::Giacenza, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({loro}));
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Nome, u"Mio nome"_s);
+    mia.impostaTesto(Campo::Giacenza, u"6"_s);
+    dialoghi.allaProssimaFinestra([risposta](QDialog *finestra) {
+        auto *domanda = qobject_cast<TfrmConflittoScheda *>(finestra);
+        QVERIFY(domanda);
+        QCOMPARE(domanda->cmbGruppi.keys(), QList<GruppoCampi>{GruppoCampi::Prodotto});
+        QVERIFY(domanda->cmbGruppi.first()->accessibleDescription().contains(
+            u"Nome: qui \u00ABMio nome\u00BB, altra postazione \u00ABLoro nome\u00BB"_s));
+        QPushButton *pulsante = risposta == TfrmConflittoScheda::Salva      ? domanda->btnSalva
+                                : risposta == TfrmConflittoScheda::Ricarica ? domanda->btnRicarica
+                                                                            : domanda->btnAnnulla;
+        QTest::mouseClick(pulsante, Qt::LeftButton);
+    });
+    const SalvataggioScheda fatto =
+        SalvaScheda(nullptr, 1, caricata, mia, {{5, QString()}}, cartella.archivio());
+    QCOMPARE(int(fatto.esito), esito);
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Nome), nome);
+    // Kept mine: the other copy's stock plus this window's 5.
+    QCOMPARE(suDisco.testo(Campo::Giacenza),
+             fatto.esito == SalvataggioScheda::Salvata ? u"9"_s : u"4"_s);
+    if (fatto.esito == SalvataggioScheda::Ricaricare) QCOMPARE(fatto.scritta.byte, loro.byte);
+}
+
+void TestMovimenti::finestraSchedeEliminate() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    ArchivioConFoto(cartella, 3);
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.grdEliminate->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s); // newest first
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 2), u"COD1"_s);
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 1), u"1"_s);
+    finestra.grdEliminate->selectRow(1);
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata ripristinata in archivio alla posizione 2."_s);
+    QCOMPARE(finestra.posizioneRipristinata(), 2);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 1);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(1)}));
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 1"));
+}
+
+void TestMovimenti::avvioApreIMovimenti() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    auto *pulsante = avvio.findChild<QPushButton *>(u"btnMovimenti"_s);
+    QVERIFY(pulsante);
+    QCOMPARE(pulsante->text(), u"Movimenti"_s);
+    // Reached with Tab from the launcher's first picture.
+    QWidget *w = avvio.findChild<QWidget *>(u"imgMagazzino"_s);
+    int passi = 0;
+    while (w != pulsante && passi++ < 40)
+        w = w->nextInFocusChain();
+    QCOMPARE(w, pulsante);
+    QCOMPARE(pulsante->focusPolicy(), Qt::StrongFocus);
+    QString aperta;
+    dialoghi.guardaProssimaFinestra(
+        [&aperta](QDialog *finestra) { aperta = finestra->objectName(); });
+    QTest::keyClick(pulsante, Qt::Key_Space);
+    QCOMPARE(aperta, u"TfrmMovimentiPeriodo"_s);
+}
+
+int main(int argc, char *argv[]) {
+    if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
+        return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                      std::atoi(argv[4]));
+    if (argc == 6 && qstrcmp(argv[1], "--salva") == 0)
+        return Salva(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                     std::atoll(argv[4]), std::atoi(argv[5]));
+    if (argc == 4 && qstrcmp(argv[1], "--elimina") == 0)
+        return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    QApplication applicazione(argc, argv);
+    TestMovimenti test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_movements.moc"

@@ -1,0 +1,699 @@
+#include "DialoghiFinti.h"
+#include "Fixture.h"
+#include "archive/RegoleNumeri.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/VistaRighe.h"
+#include "movements/Movimenti.h"
+#include "orders/DocumentiOrdine.h"
+#include "orders/Ordini.h"
+#include "orders/OrdiniAperti.h"
+#include "orders/TfrmOrdini.h"
+#include "report/TfrxReport.h"
+
+#include <QAccessible>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTreeView>
+#include <QUrlQuery>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using Genere = DialoghiFinti::Genere;
+
+namespace {
+
+struct Carta {
+    QString codice;
+    QString ditta;
+    QString giacenza;
+    QString avviso;
+    QString costo;
+};
+
+TScheda carta(const Carta &c, std::initializer_list<std::pair<Campo, QString>> altri = {}) {
+    TScheda s = SchedaDiProva(altri);
+    s.impostaTesto(Campo::Codice, c.codice);
+    s.impostaTesto(Campo::Ditta, c.ditta);
+    s.impostaTesto(Campo::Giacenza, c.giacenza);
+    s.impostaTesto(Campo::Avviso, c.avviso);
+    s.impostaTesto(Campo::Costo, c.costo);
+    s.impostaTesto(Campo::Nome, u"Nome "_s + c.codice);
+    return s;
+}
+
+QByteArray archivioDi(const QList<Carta> &carte) {
+    QByteArray byte;
+    for (const Carta &c : carte) {
+        const TScheda s = carta(c);
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    }
+    return byte;
+}
+
+// A group as one text: "name: code x quantity = amount, ... | total", a line
+// left out marked with "-".
+QString descrivi(const GruppoOrdine &g) {
+    QStringList righe;
+    for (const RigaOrdine &r : g.righe)
+        righe << (r.inclusa ? QString() : u"-"_s) + r.codice + u" x "_s +
+                     QString::number(r.quantita) + u" = "_s + TestoImporto(r.importo());
+    return g.nomeMostrato() + u": "_s + righe.join(u", "_s) + u" | "_s + TestoEuro(g.totale());
+}
+
+QStringList descrivi(const std::vector<GruppoOrdine> &gruppi) {
+    QStringList testi;
+    for (const GruppoOrdine &g : gruppi)
+        testi << descrivi(g);
+    return testi;
+}
+
+GruppoOrdine gruppo(const QString &fornitore, int righe, const QString &agente = QString(),
+                    const QString &recapito = QString()) {
+    GruppoOrdine g;
+    g.fornitore = fornitore;
+    g.agente = agente;
+    g.recapito = recapito;
+    for (int i = 1; i <= righe; ++i) {
+        RigaOrdine r;
+        r.posizione = i;
+        r.codice = u"ART-%1"_s.arg(i, 4, 10, QLatin1Char('0'));
+        r.nome = u"Vite a legno %1 mm"_s.arg(i);
+        r.aspetto = u"Scatola"_s;
+        r.testoGiacenza = u"1"_s;
+        r.testoAvviso = u"5"_s;
+        r.testoCosto = u"2,50"_s;
+        r.giacenza = 1;
+        r.avviso = 5;
+        r.costo = 2.5;
+        r.quantita = 9;
+        g.righe.push_back(r);
+    }
+    return g;
+}
+
+// The text of a PDF, page by page.
+QStringList pagineDi(const QString &pdf) {
+    QProcess p;
+    p.start(u"pdftotext"_s, {u"-layout"_s, pdf, u"-"_s});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
+    QStringList pagine = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f');
+    if (!pagine.isEmpty() && pagine.last().trimmed().isEmpty()) pagine.removeLast();
+    return pagine;
+}
+
+} // namespace
+
+class TestOrdini : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<CartellaDiProva> cartella;
+    std::unique_ptr<DialoghiFinti> dialoghi;
+
+    template <class T = QWidget> static T *figlio(QWidget *w, const char *nome) {
+        return w->findChild<T *>(QLatin1String(nome));
+    }
+
+  private slots:
+    void init() {
+        cartella = std::make_unique<CartellaDiProva>();
+        dialoghi = std::make_unique<DialoghiFinti>();
+    }
+    void cleanup() {
+        dialoghi.reset();
+        cartella.reset();
+    }
+
+    void quantita_data();
+    void quantita();
+    void raggruppamento_data();
+    void raggruppamento();
+    void agenteERecapito();
+    void finestra();
+    void nomeFileSicuro_data();
+    void nomeFileSicuro();
+    void pdfPerFornitore();
+    void stampaUnFornitorePerPagina();
+    void csv();
+    void csvNonScritto();
+    void posta_data();
+    void posta();
+    void inviaDallaFinestra();
+    void ordiniAperti_data();
+    void ordiniAperti();
+    void segnaComeOrdinato();
+    void sottoscortaApreGliOrdini();
+};
+
+void TestOrdini::quantita_data() {
+    QTest::addColumn<double>("giacenza");
+    QTest::addColumn<double>("avviso");
+    QTest::addColumn<qint64>("attesa");
+    QTest::newRow("alla soglia") << 5.0 << 5.0 << qint64(5);
+    QTest::newRow("sotto la soglia") << 2.0 << 3.0 << qint64(4);
+    QTest::newRow("zero e soglia zero: almeno uno") << 0.0 << 0.0 << qint64(1);
+    QTest::newRow("sotto zero") << -3.0 << 5.0 << qint64(13);
+    QTest::newRow("sotto zero, soglia zero") << -2.0 << 0.0 << qint64(2);
+    QTest::newRow("frazione arrotondata in su") << 2.5 << 5.0 << qint64(8);
+    QTest::newRow("enorme: il massimo") << -9e99 << 1.0 << QUANTITA_MASSIMA;
+}
+
+void TestOrdini::quantita() {
+    QFETCH(double, giacenza);
+    QFETCH(double, avviso);
+    QFETCH(qint64, attesa);
+    QCOMPARE(QuantitaDaOrdinare(giacenza, avviso), attesa);
+}
+
+void TestOrdini::raggruppamento_data() {
+    QTest::addColumn<QList<Carta>>("carte");
+    QTest::addColumn<QStringList>("gruppi");
+    QTest::addColumn<QStringList>("nonLeggibili");
+
+    QTest::newRow("grafie dello stesso fornitore")
+        << QList<Carta>{{u"B2"_s, u"Rossi Srl"_s, u"1"_s, u"2"_s, u"1,50"_s},
+                        {u"A1"_s, u"  ROSSI srl "_s, u"0"_s, u"1"_s, u"2"_s},
+                        {u"C3"_s, u"rossi SRL"_s, u"3"_s, u"3"_s, u"0,10"_s},
+                        {u"D4"_s, u"Rossi Srl"_s, u"4"_s, u"3"_s, u"1"_s}}
+        << QStringList{u"Rossi Srl: A1 x 2 = 4,00, B2 x 3 = 4,50, C3 x 3 = 0,30 | 8,80"_s}
+        << QStringList{};
+    QTest::newRow("senza fornitore, per ultimi")
+        << QList<Carta>{{u"N1"_s, u""_s, u"0"_s, u"2"_s, u"1"_s},
+                        {u"V1"_s, u"Verdi"_s, u"0"_s, u"1"_s, u"1"_s},
+                        {u"N2"_s, u"   "_s, u"1"_s, u"1"_s, u"1"_s},
+                        {u"B1"_s, u"bianchi"_s, u"0"_s, u"1"_s, u"1"_s}}
+        << QStringList{u"bianchi: B1 x 2 = 2,00 | 2,00"_s, u"Verdi: V1 x 2 = 2,00 | 2,00"_s,
+                       u"Fornitore non indicato: N1 x 4 = 4,00, N2 x 1 = 1,00 | 5,00"_s}
+        << QStringList{};
+    QTest::newRow("numeri illeggibili: n.d., fuori dai totali")
+        << QList<Carta>{{u"OK"_s, u"Rossi"_s, u"1"_s, u"2"_s, u"1"_s},
+                        {u"COSTO"_s, u"Rossi"_s, u"1"_s, u"2"_s, u"abc"_s},
+                        {u"SOGLIA"_s, u"Rossi"_s, u"1"_s, u""_s, u"1"_s},
+                        {u"PUNTO"_s, u"Rossi"_s, u"1.5"_s, u"2"_s, u"1"_s},
+                        {u""_s, u"Rossi"_s, u"x"_s, u"2"_s, u"1"_s}}
+        << QStringList{u"Rossi: - x 1 = n.d., COSTO x 3 = n.d., OK x 3 = 3,00, "
+                       "-PUNTO x 1 = n.d., -SOGLIA x 1 = n.d. | 3,00"_s}
+        << QStringList{u"COSTO"_s, u"SOGLIA"_s, u"PUNTO"_s, u"scheda n. 5"_s};
+    QTest::newRow("giacenza sotto zero e frazioni")
+        << QList<Carta>{{u"NEG"_s, u"Neri"_s, u"-3"_s, u"5"_s, u"0,5"_s},
+                        {u"FRAZ"_s, u"Neri"_s, u"2,5"_s, u"5"_s, u"0,333"_s},
+                        {u"SOPRA"_s, u"Neri"_s, u"6"_s, u"5"_s, u"1"_s}}
+        << QStringList{u"Neri: FRAZ x 8 = 2,66, NEG x 13 = 6,50 | 9,16"_s} << QStringList{};
+    QTest::newRow("nessuno in esaurimento")
+        << QList<Carta>{{u"A"_s, u"Rossi"_s, u"9"_s, u"1"_s, u"1"_s}} << QStringList{}
+        << QStringList{};
+}
+
+void TestOrdini::raggruppamento() {
+    QFETCH(QList<Carta>, carte);
+    QFETCH(QStringList, gruppi);
+    QFETCH(QStringList, nonLeggibili);
+    cartella->scriviArchivio(archivioDi(carte));
+    const EsitoOrdini esito = RaccogliOrdini(cartella->archivio());
+    QVERIFY(esito.riuscito);
+    QCOMPARE(descrivi(esito.gruppi), gruppi);
+    QCOMPARE(esito.nonLeggibili, nonLeggibili);
+}
+
+void TestOrdini::agenteERecapito() {
+    // The first card that names them; the stored texts as the card has them.
+    QByteArray byte;
+    for (const TScheda &s :
+         {carta({u"A"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"1"_s}),
+          carta({u"B"_s, u"ROSSI"_s, u"0"_s, u"1"_s, u"1"_s},
+                {{Campo::Agente, u"Mario Bianchi"_s}, {Campo::UM, u"Scatola da 100"_s}}),
+          carta({u"C"_s, u"rossi"_s, u"0"_s, u"1"_s, u"1"_s},
+                {{Campo::Agente, u"Altro"_s}, {Campo::Recapito, u"347 1234567"_s}})})
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    cartella->scriviArchivio(byte);
+    const EsitoOrdini esito = RaccogliOrdini(cartella->archivio());
+    QCOMPARE(esito.gruppi.size(), std::size_t(1));
+    const GruppoOrdine &g = esito.gruppi.front();
+    QCOMPARE(g.fornitore, u"Rossi"_s);
+    QCOMPARE(g.agente, u"Mario Bianchi"_s);
+    QCOMPARE(g.recapito, u"347 1234567"_s);
+    QCOMPARE(g.righe[1].aspetto, u"Scatola da 100"_s);
+    QCOMPARE(g.righe[1].posizione, 2);
+
+    // A missing archive is created empty; an unreadable one is reported.
+    QFile::remove(cartella->archivio());
+    QVERIFY(RaccogliOrdini(cartella->archivio()).riuscito);
+    QVERIFY(QFile::exists(cartella->archivio()));
+    QFile::remove(cartella->archivio());
+    QDir().mkdir(cartella->archivio());
+    QVERIFY(!RaccogliOrdini(cartella->archivio()).riuscito);
+}
+
+void TestOrdini::finestra() {
+    cartella->scriviArchivio(archivioDi({{u"R1"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"2"_s},
+                                         {u"R2"_s, u"Rossi"_s, u"1"_s, u"2"_s, u"1,5"_s},
+                                         {u"V1"_s, u"Verdi"_s, u"0"_s, u"2"_s, u"10"_s},
+                                         {u"X"_s, u"Verdi"_s, u"0"_s, u"2"_s, u"?"_s}}));
+    TfrmOrdini f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(f.windowTitle(), u" Ordini ai fornitori"_s);
+    // One message names the card whose amount cannot be reckoned.
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().front().genere, Genere::Avviso);
+    QVERIFY(dialoghi->ultimo().contains(u"1 scheda"_s));
+    QVERIFY(dialoghi->ultimo().contains(u": X."_s));
+
+    auto *albero = figlio<QTreeView>(&f, "trvOrdini");
+    auto *totale = figlio<QLabel>(&f, "lblTotale");
+    QAbstractItemModel *m = albero->model();
+    QCOMPARE(m->rowCount(), 2);
+    const QModelIndex rossi = m->index(0, 0);
+    const QModelIndex verdi = m->index(1, 0);
+    QCOMPARE(rossi.data().toString(), u"Rossi"_s);
+    QCOMPARE(m->rowCount(verdi), 2);
+    QCOMPARE(m->index(1, ModelloOrdini::Importo, verdi).data().toString(), u"n.d."_s);
+    QCOMPARE(totale->text(), u"Totale ordine: € 48,50  (4 righe, 2 fornitori)"_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(totale)->text(QAccessible::Name),
+             u"Totale dell'ordine: "_s + totale->text());
+
+    // Space on a supplier takes it out of the order, and back.
+    albero->setFocus();
+    albero->setCurrentIndex(verdi);
+    QTest::keyClick(albero, Qt::Key_Space);
+    QCOMPARE(verdi.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(totale->text(), u"Totale ordine: € 8,50  (2 righe, 1 fornitore)"_s);
+    QTest::keyClick(albero, Qt::Key_Space);
+
+    // A line out, a quantity edited: its amount and the totals follow.
+    QVERIFY(m->setData(m->index(0, 0, rossi), Qt::Unchecked, Qt::CheckStateRole));
+    QCOMPARE(m->index(0, ModelloOrdini::Importo, rossi).data().toString(), u"4,00"_s);
+    const QModelIndex quantita = m->index(1, ModelloOrdini::Quantita, rossi);
+    albero->setCurrentIndex(quantita);
+    QTest::keyClick(albero, Qt::Key_F2);
+    auto *casella = albero->findChild<QSpinBox *>(u"txtQuantita"_s);
+    QVERIFY(casella);
+    casella->selectAll();
+    QTest::keyClicks(casella, u"7"_s);
+    QTest::keyClick(casella, Qt::Key_Return);
+    // The view takes the edited value once back in the event loop.
+    QTRY_COMPARE(quantita.data().toString(), u"7"_s);
+    QCOMPARE(m->index(1, ModelloOrdini::Importo, rossi).data().toString(), u"10,50"_s);
+    QCOMPARE(m->index(0, ModelloOrdini::Importo).data().toString(), u"€ 10,50"_s);
+    QCOMPARE(totale->text(), u"Totale ordine: € 50,50  (3 righe, 2 fornitori)"_s);
+    // No quantity below one.
+    QVERIFY(m->setData(quantita, 0, Qt::EditRole));
+    QCOMPARE(quantita.data().toString(), u"1"_s);
+
+    // Nothing ticked: every way out says so and writes nothing.
+    for (int g = 0; g < 2; ++g)
+        m->setData(m->index(g, 0), Qt::Unchecked, Qt::CheckStateRole);
+    dialoghi->azzera();
+    for (const char *nome : {"btnAnteprima", "btnStampa", "btnSalvaPdf", "btnSalvaCsv", "btnInvia"})
+        QTest::mouseClick(figlio<QPushButton>(&f, nome), Qt::LeftButton);
+    QCOMPARE(dialoghi->mostrati().size(), 5);
+    QVERIFY(dialoghi->ultimo().startsWith(u"Nessun articolo da ordinare"_s));
+    QVERIFY(!QDir(cartella->percorso(u"Ordini"_s)).exists());
+    QVERIFY(dialoghi->aperti().isEmpty());
+    QCOMPARE(dialoghi->stampeRichieste(), 0);
+}
+
+void TestOrdini::nomeFileSicuro_data() {
+    QTest::addColumn<QString>("fornitore");
+    QTest::addColumn<QString>("atteso");
+    QTest::newRow("semplice") << u"Rossi S.r.l."_s << u"Rossi S.r.l"_s;
+    QTest::newRow("barre") << u"Rossi/Bianchi\\Verdi"_s << u"Rossi_Bianchi_Verdi"_s;
+    QTest::newRow("virgolette") << u"\"Gallo\" & 'Figli'"_s << u"Gallo_ _ _Figli"_s;
+    QTest::newRow("risalita") << u"../../etc/passwd"_s << u"etc_passwd"_s;
+    QTest::newRow("nascosto") << u".bashrc"_s << u"bashrc"_s;
+    QTest::newRow("solo simboli") << u"///"_s << u"Fornitore"_s;
+    QTest::newRow("accenti") << u"Società Cà Foscari"_s << u"Società Cà Foscari"_s;
+    QTest::newRow("a capo e tab") << u"Uno\nDue\tTre"_s << u"Uno_Due_Tre"_s;
+    QTest::newRow("200 caratteri") << QString(200, u'x') << QString(60, u'x');
+}
+
+void TestOrdini::nomeFileSicuro() {
+    QFETCH(QString, fornitore);
+    QFETCH(QString, atteso);
+    QCOMPARE(NomeFileSicuro(fornitore), atteso);
+}
+
+void TestOrdini::pdfPerFornitore() {
+    // A long order over two pages, a supplier whose name cannot be a file
+    // name, one of 200 characters, and two names that give the same file.
+    std::vector<GruppoOrdine> gruppi{gruppo(u"Rossi/Bianchi \"Sud\""_s, 80, u"Mario"_s),
+                                     gruppo(QString(200, u'Z'), 2),
+                                     gruppo(u"Rossi\\Bianchi 'Sud'"_s, 1), gruppo(u"Fuori"_s, 3)};
+    gruppi[3].incluso = false;
+    gruppi[2].righe[0].costo.reset();
+    const QDate data(2026, 12, 10);
+    const EsitoPdf esito = SalvaPdfOrdini(gruppi, cartella->percorso(u"Ordini"_s), data);
+    QVERIFY(esito.errore.isEmpty());
+    QStringList nomi;
+    for (const QString &p : esito.scritti)
+        nomi << QFileInfo(p).fileName();
+    QCOMPARE(nomi, (QStringList{u"Ordine Rossi_Bianchi _Sud 2026-12-10.pdf"_s,
+                                u"Ordine "_s + QString(60, u'Z') + u" 2026-12-10.pdf"_s,
+                                u"Ordine Rossi_Bianchi _Sud 2026-12-10 (2).pdf"_s}));
+    QCOMPARE(QDir(cartella->percorso(u"Ordini"_s)).entryList(QDir::Files).size(), 3);
+
+    const QStringList lunga = pagineDi(esito.scritti[0]);
+    QCOMPARE(lunga.size(), 2);
+    QVERIFY(lunga[0].contains(u"Ordine a: Rossi/Bianchi \"Sud\""_s));
+    QVERIFY(lunga[0].contains(u"Agente: Mario"_s));
+    QVERIFY(lunga[0].contains(u"Data dell'ordine: 10/12/2026"_s));
+    QVERIFY(lunga[0].contains(u"ART-0001"_s));
+    QVERIFY(lunga[1].contains(u"ART-0080"_s));
+    // 80 lines of 9 at 2,50.
+    QVERIFY(lunga[1].contains(u"Totale ordine: € 1800,00"_s));
+    QVERIFY(!lunga[0].contains(u"Totale ordine"_s));
+
+    const QStringList nd = pagineDi(esito.scritti[2]);
+    QCOMPARE(nd.size(), 1);
+    QVERIFY(nd[0].contains(u"n.d."_s));
+    QVERIFY(nd[0].contains(u"Totale ordine: € 0,00"_s));
+    QVERIFY(nd[0].contains(u"non sono comprese nel totale"_s));
+}
+
+void TestOrdini::stampaUnFornitorePerPagina() {
+    std::vector<GruppoOrdine> gruppi{gruppo(u"Rossi"_s, 2), gruppo(u"Vuoto"_s, 1),
+                                     gruppo(u"Verdi [x]"_s, 3)};
+    gruppi[1].righe[0].inclusa = false;
+    TfrxReport report;
+    QVERIFY(CostruisciRepOrdini(report, gruppi, QDate(2026, 12, 10)));
+    report.PrepareReport(true);
+    QCOMPARE(report.PreparedPages().size(), std::size_t(2));
+    auto testi = [&](std::size_t pagina) {
+        QStringList t;
+        for (const auto &pezzo : report.PreparedPages()[pagina].testi)
+            t << pezzo.testo;
+        return t.join(u'\n');
+    };
+    QVERIFY(testi(0).contains(u"Ordine a: Rossi"_s));
+    QVERIFY(!testi(0).contains(u"Verdi"_s));
+    // Brackets from a card stay as typed.
+    QVERIFY(testi(1).contains(u"Ordine a: Verdi [x]"_s));
+    QVERIFY(testi(1).contains(u"Stampa eseguita in data "_s + FormattaData(QDate::currentDate())));
+
+    // Nothing ticked: no page at all.
+    TfrxReport vuoto;
+    gruppi[0].incluso = gruppi[2].incluso = false;
+    QVERIFY(!CostruisciRepOrdini(vuoto, gruppi, QDate(2026, 12, 10)));
+
+    // Through the window's print button, to the print dialog.
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"1"_s},
+                                         {u"B"_s, u"Verdi"_s, u"0"_s, u"1"_s, u"1"_s}}));
+    TfrmOrdini f;
+    f.show();
+    dialoghi->allaProssimaStampa(true);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnStampa"), Qt::LeftButton);
+    QCOMPARE(dialoghi->lavoriStampa(), QStringList{u"Ordini ai fornitori"_s});
+    QCOMPARE(pagineDi(dialoghi->fileStampa()).size(), 2);
+}
+
+void TestOrdini::csv() {
+    std::vector<GruppoOrdine> gruppi{gruppo(u"=SOMMA(A1)"_s, 2, u"+agente"_s, u"-3; 4"_s),
+                                     gruppo(u"Fuori"_s, 1)};
+    gruppi[0].righe[1].nome = u"Vite \"grande\"; M8"_s;
+    gruppi[0].righe[1].costo.reset();
+    gruppi[0].righe[1].testoCosto = u"@x"_s;
+    gruppi[0].righe[0].giacenza = -3;
+    gruppi[0].righe[0].testoGiacenza = u"-3"_s;
+    gruppi[1].righe[0].inclusa = false;
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(ScriviCsvOrdini(&buffer, gruppi));
+    QCOMPARE(buffer.data(),
+             QByteArray("\xEF\xBB\xBF"
+                        "Fornitore;Agente;Recapito;Codice;Nome;Aspetto;Giacenza;Soglia;"
+                        "Quantit\xC3\xA0;Costo;Importo\r\n"
+                        "'=SOMMA(A1);'+agente;\"'-3; 4\";ART-0001;Vite a legno 1 mm;Scatola;-3;5;"
+                        "9;2,5;22,50\r\n"
+                        "'=SOMMA(A1);'+agente;\"'-3; 4\";ART-0002;\"Vite \"\"grande\"\"; M8\";"
+                        "Scatola;1;5;9;'@x;n.d.\r\n"));
+
+    // Through the window: one file in the Ordini folder, written whole.
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"1"_s}}));
+    TfrmOrdini f;
+    f.show();
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSalvaCsv"), Qt::LeftButton);
+    const QString percorso = cartella->percorso(u"Ordini/"_s + NomeFileCsv(f.data()));
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+    QVERIFY(dialoghi->ultimo().contains(QDir::toNativeSeparators(percorso)));
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().endsWith("Rossi;;;A;Nome A;;0;1;2;1;2,00\r\n"));
+}
+
+void TestOrdini::csvNonScritto() {
+    // The Ordini folder cannot be made (a file has its name): an error, nothing claimed.
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"1"_s}}));
+    QFile ostacolo(cartella->percorso(u"Ordini"_s));
+    QVERIFY(ostacolo.open(QIODevice::WriteOnly));
+    ostacolo.close();
+    TfrmOrdini f;
+    f.show();
+    for (const char *nome : {"btnSalvaCsv", "btnSalvaPdf"}) {
+        QTest::mouseClick(figlio<QPushButton>(&f, nome), Qt::LeftButton);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Impossibile scrivere"_s));
+    }
+}
+
+void TestOrdini::posta_data() {
+    QTest::addColumn<int>("righe");
+    QTest::addColumn<QString>("recapito");
+    QTest::addColumn<QString>("destinatario");
+    QTest::addColumn<bool>("troncato");
+    QTest::newRow("breve, indirizzo nel recapito")
+        << 3 << u"tel. 02 123, mario@rossi.it"_s << u"mario@rossi.it"_s << false;
+    QTest::newRow("senza indirizzo") << 3 << u"02 123"_s << QString() << false;
+    QTest::newRow("troppo lungo") << 200 << u"m@r.it"_s << u"m@r.it"_s << true;
+}
+
+void TestOrdini::posta() {
+    QFETCH(int, righe);
+    QFETCH(QString, recapito);
+    QFETCH(QString, destinatario);
+    QFETCH(bool, troncato);
+    GruppoOrdine g = gruppo(u"Rossi & Figli"_s, righe, u"Mario"_s, recapito);
+    g.righe[0].nome = u"Vite #8 & dado?"_s;
+    const PostaOrdine posta = CollegamentoPosta(g, QDate(2026, 12, 10));
+    QCOMPARE(posta.troncato, troncato);
+    QVERIFY(posta.collegamento.size() <= LUNGHEZZA_MASSIMA_COLLEGAMENTO);
+
+    const QUrl link(posta.collegamento, QUrl::StrictMode);
+    QVERIFY(link.isValid());
+    QCOMPARE(link.scheme(), u"mailto"_s);
+    QCOMPARE(link.path(), destinatario);
+    const QUrlQuery query(link);
+    QCOMPARE(query.queryItemValue(u"subject"_s, QUrl::FullyDecoded),
+             u"Ordine Rossi & Figli del 10/12/2026"_s);
+    const QString corpo = query.queryItemValue(u"body"_s, QUrl::FullyDecoded);
+    QVERIFY(corpo.startsWith(u"Buongiorno Mario,\r\n"_s));
+    QVERIFY(corpo.contains(u"- 9 x ART-0001 Vite #8 & dado? (Scatola)\r\n"_s));
+    QCOMPARE(corpo.contains(u"allegare il PDF"_s), troncato);
+    QCOMPARE(corpo.contains(u"- 9 x ART-%1 "_s.arg(righe, 4, 10, QLatin1Char('0'))), !troncato);
+    QVERIFY(corpo.contains(u"Totale ordine: € "_s + TestoEuro(g.totale())));
+}
+
+void TestOrdini::inviaDallaFinestra() {
+    QByteArray byte;
+    for (const TScheda &s : {carta({u"A"_s, u"Rossi"_s, u"0"_s, u"1"_s, u"1"_s},
+                                   {{Campo::Recapito, u"ordini@rossi.it"_s}}),
+                             carta({u"B"_s, u"Verdi"_s, u"0"_s, u"1"_s, u"1"_s},
+                                   {{Campo::Recapito, u"verdi@verdi.it"_s}})})
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    cartella->scriviArchivio(byte);
+    TfrmOrdini f;
+    f.show();
+    auto *albero = figlio<QTreeView>(&f, "trvOrdini");
+    // The supplier of the current row, a line of it as well as its head.
+    albero->setCurrentIndex(albero->model()->index(0, 0, albero->model()->index(1, 0)));
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnInvia"), Qt::LeftButton);
+    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(dialoghi->aperti().front().scheme(), u"mailto"_s);
+    QCOMPARE(dialoghi->aperti().front().path(), u"verdi@verdi.it"_s);
+    QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+namespace {
+
+using Aperti = QList<std::pair<qint64, qint64>>;
+
+// A journal line of card `posizione`: kind, quantity, and for a move the
+// position it came from.
+struct Riga {
+    TipoMovimento tipo;
+    qint64 posizione;
+    qint64 quantita;
+    qint64 da = 0;
+};
+
+Movimento movimento(const Riga &r) {
+    Movimento m = MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), r.posizione, r.tipo,
+                                  r.quantita, 0);
+    if (r.tipo == TipoMovimento::Spostamento) m.dati = QByteArray::number(r.da);
+    return m;
+}
+
+} // namespace
+
+void TestOrdini::ordiniAperti_data() {
+    using T = TipoMovimento;
+    QTest::addColumn<QList<Riga>>("righe");
+    QTest::addColumn<Aperti>("aperti");
+    QTest::newRow("un ordine") << QList<Riga>{{T::Ordine, 1, 10}} << Aperti{{1, 10}};
+    QTest::newRow("due ordini si sommano")
+        << QList<Riga>{{T::Ordine, 1, 5}, {T::Ordine, 1, 3}, {T::Ordine, 2, 1}}
+        << Aperti{{1, 8}, {2, 1}};
+    QTest::newRow("un carico riduce l'aperto")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Carico, 1, 4}, {T::Scarico, 1, 2}} << Aperti{{1, 6}};
+    QTest::newRow("un carico oltre l'ordine lo chiude")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Carico, 1, 15}, {T::Ordine, 1, 2}} << Aperti{{1, 2}};
+    QTest::newRow("carico prima dell'ordine non conta")
+        << QList<Riga>{{T::Carico, 1, 5}, {T::Ordine, 1, 3}} << Aperti{{1, 3}};
+    QTest::newRow("annullato con la riga opposta")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Ordine, 1, -10}} << Aperti{};
+    QTest::newRow("la scheda spostata porta il suo ordine")
+        << QList<Riga>{{T::Ordine, 2, 4},
+                       {T::Ordine, 3, 7},
+                       {T::Eliminazione, 2, 0},
+                       {T::Spostamento, 2, 0, 3}}
+        << Aperti{{2, 7}};
+    QTest::newRow("una scheda nuova al posto di quella eliminata")
+        << QList<Riga>{{T::Ordine, 3, 4}, {T::Eliminazione, 3, 0}, {T::NuovaScheda, 3, 1}}
+        << Aperti{};
+}
+
+void TestOrdini::ordiniAperti() {
+    QFETCH(QList<Riga>, righe);
+    QFETCH(Aperti, aperti);
+    QList<Movimento> movimenti;
+    for (const Riga &r : righe)
+        movimenti << movimento(r);
+    const QString giornale = cartella->percorso(u"Movimenti.csv"_s);
+    QVERIFY(RegistraMovimenti(movimenti, giornale));
+    const OrdiniAperti letti = LeggiOrdiniAperti(giornale);
+    QVERIFY(letti.letto);
+    Aperti trovati;
+    for (auto i = letti.quantita.cbegin(); i != letti.quantita.cend(); ++i)
+        trovati << std::pair{i.key(), i.value()};
+    std::sort(trovati.begin(), trovati.end());
+    QCOMPARE(trovati, aperti);
+}
+
+void TestOrdini::segnaComeOrdinato() {
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s},
+                                         {u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s},
+                                         {u"C"_s, u"Verdi"_s, u"0"_s, u"3"_s, u"1"_s}}));
+    const QByteArray archivio = cartella->leggiArchivio();
+    auto inOrdine = [](TfrmOrdini &f) {
+        QStringList testi;
+        const QAbstractItemModel *m = &f.modello();
+        for (int g = 0; g < m->rowCount(); ++g)
+            for (int r = 0; r < m->rowCount(m->index(g, 0)); ++r)
+                testi << m->index(r, 0, m->index(g, 0)).data().toString() + u"="_s +
+                             m->index(r, ModelloOrdini::InOrdine, m->index(g, 0)).data().toString();
+        return testi;
+    };
+    {
+        TfrmOrdini f;
+        f.show();
+        QCOMPARE(inOrdine(f), (QStringList{u"A="_s, u"B="_s, u"C="_s}));
+        // B left out; a "No" to the question records nothing.
+        f.modello().setData(f.modello().index(1, 0, f.modello().index(0, 0)), Qt::Unchecked,
+                            Qt::CheckStateRole);
+        dialoghi->rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QVERIFY(!QFile::exists(PercorsoGiornale()));
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Registrato l'ordine di 2 articoli"_s));
+        QCOMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=6"_s}));
+    }
+    // The journal holds the orders, with the stock as it was; the archive is untouched.
+    const StoriaScheda storia = LeggiStoriaScheda(3);
+    QCOMPARE(storia.movimenti.size(), 1);
+    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::Ordine);
+    QCOMPARE(storia.movimenti[0].quantita, 6);
+    QCOMPARE(storia.movimenti[0].prima, 0);
+    QCOMPARE(storia.movimenti[0].dopo, 0);
+    QCOMPARE(storia.movimenti[0].nota, u"Ordine a Verdi"_s);
+    QCOMPARE(cartella->leggiArchivio(), archivio);
+
+    // A load of 4 pieces of C arrives: 2 still to come. A's order is cancelled.
+    QVERIFY(RegistraMovimenti({MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), 3,
+                                               TipoMovimento::Carico, 4, 0)}));
+    {
+        TfrmOrdini f;
+        f.show();
+        QCOMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=2"_s}));
+        auto *albero = figlio<QTreeView>(&f, "trvOrdini");
+        albero->setCurrentIndex(f.modello().index(0, 0, f.modello().index(0, 0)));
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Domanda);
+        QVERIFY(dialoghi->ultimo().contains(u"dell'articolo A (4 pezzi in tutto)"_s));
+        QCOMPARE(inOrdine(f), (QStringList{u"A="_s, u"B="_s, u"C=2"_s}));
+        // Nothing left to cancel there.
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
+        QCOMPARE(dialoghi->ultimo(), u"Non ci sono ordini aperti dell'articolo A."_s);
+    }
+    const StoriaScheda annullato = LeggiStoriaScheda(1);
+    QCOMPARE(annullato.movimenti.size(), 2);
+    QCOMPARE(annullato.movimenti[1].quantita, -4);
+    QCOMPARE(annullato.movimenti[1].nota, u"Annullato l'ordine a Rossi"_s);
+
+    // A card removed by another copy meanwhile: nothing is recorded.
+    TfrmOrdini f;
+    f.show();
+    cartella->scriviArchivio(archivioDi({{u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s}}));
+    const qint64 prima = QFileInfo(PercorsoGiornale()).size();
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+    QVERIFY(dialoghi->ultimo().startsWith(u"La scheda A non è più dove era"_s));
+    QCOMPARE(QFileInfo(PercorsoGiornale()).size(), prima);
+}
+
+void TestOrdini::sottoscortaApreGliOrdini() {
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s},
+                                         {u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s}}));
+    QVERIFY(RegistraMovimenti({MovimentoScheda(SchedaDiProva({{Campo::Codice, u"B"_s}}), 2,
+                                               TipoMovimento::Ordine, 5, 1)}));
+    TfrmSottoscorta f;
+    f.show();
+    // Active, so that the focus moves as for the user.
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    auto *lista = figlio<VistaRighe>(&f, "lstRecords");
+    auto *inOrdine = figlio<QLabel>(&f, "lblInOrdine");
+    QCOMPARE(inOrdine->text(), u"Articoli con ordini aperti: 1"_s);
+    lista->seleziona(1);
+    QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 5"_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(inOrdine)->text(QAccessible::Name),
+             u"In ordine: "_s + inOrdine->text());
+    lista->seleziona(0);
+    QCOMPARE(inOrdine->text(), u"Nessun ordine aperto per questo articolo."_s);
+
+    // The button is reached by keyboard, after Stampa; in the order window A is marked ordered.
+    figlio<QPushButton>(&f, "btnStampa")->setFocus();
+    QTest::keyClick(figlio<QPushButton>(&f, "btnStampa"), Qt::Key_Tab);
+    auto *ordini = figlio<QPushButton>(&f, "btnOrdini");
+    QCOMPARE(QApplication::focusWidget(), ordini);
+    QStringList visti;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        visti << d->windowTitle();
+        auto *o = qobject_cast<TfrmOrdini *>(d);
+        QVERIFY(o);
+        o->modello().setData(o->modello().index(1, 0, o->modello().index(0, 0)), Qt::Unchecked,
+                             Qt::CheckStateRole);
+        QTest::mouseClick(figlio<QPushButton>(d, "btnSegnaOrdinato"), Qt::LeftButton);
+        QTest::mouseClick(figlio<QPushButton>(d, "btnChiudi"), Qt::LeftButton);
+    });
+    QTest::keyClick(ordini, Qt::Key_Space);
+    QCOMPARE(visti, QStringList{u" Ordini ai fornitori"_s});
+    QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 4"_s);
+}
+
+QTEST_MAIN(TestOrdini)
+#include "tst_orders.moc"
