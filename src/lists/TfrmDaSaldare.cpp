@@ -1,6 +1,7 @@
 #include "lists/TfrmDaSaldare.h"
 
 #include "archive/CartellaProgramma.h"
+#include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -25,6 +26,7 @@ TfrmDaSaldare::TfrmDaSaldare(QWidget *genitore)
     m_lblDovuto->setGeometry(26, 494, 510, 44);
     m_lblDovuto->setWordWrap(true);
     m_lblDovuto->hide();
+    m_ancoraggiElenco->aggiungi(m_lblDovuto, Ancoraggi::SegueBasso);
     ValoreAccessibile(m_lblDovuto, u"Da saldare"_s);
 }
 

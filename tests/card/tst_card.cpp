@@ -189,6 +189,8 @@ class TestScheda : public QObject {
     void quantitaSelezionataETastiDiModifica();
     void totaleNegativoChiedeConferma_data();
     void totaleNegativoChiedeConferma();
+    void pulsantiDaTastiera_data();
+    void pulsantiDaTastiera();
     void codiceGiaUsato_data();
     void codiceGiaUsato();
 };
@@ -965,12 +967,12 @@ void TestScheda::costoSalvatoComeDigitato() {
 void TestScheda::dataScadenza() {
     auto *data = box("txtDataSca");
     data->setFocus();
-    // Import: today's date, whatever the box held.
+    // The picker opens on the box's date.
     data->setText(QStringLiteral("01/01/2020"));
     QString tag;
     dialoghi->allaProssimaFinestra([&](QDialog *d) {
         auto *cal = d->findChild<QCalendarWidget *>(QStringLiteral("calAppuntamenti"));
-        QCOMPARE(cal->selectedDate(), QDate::currentDate());
+        QCOMPARE(cal->selectedDate(), QDate(2020, 1, 1));
         QCOMPARE(d->windowTitle(), QStringLiteral(" Importazione data"));
         QVERIFY(!(d->windowFlags() & Qt::WindowCloseButtonHint));
         tag = d->findChild<QLabel *>(QStringLiteral("lblMemory"))->text();
@@ -1009,7 +1011,14 @@ void TestScheda::dataScadenza() {
     data->setText(QStringLiteral("05/03/2024"));
     clic("delDataSca");
     QCOMPARE(data->text(), QString());
-    QCOMPARE(dialoghi->finestreEseguite(), 2);
+    // With no date in the box, the picker opens on today.
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        QCOMPARE(d->findChild<QCalendarWidget *>()->selectedDate(), QDate::currentDate());
+        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnAnnulla")),
+                          Qt::LeftButton);
+    });
+    QTest::keyClick(data, Qt::Key_X);
+    QCOMPARE(dialoghi->finestreEseguite(), 3);
 }
 
 void TestScheda::giacenza_data() {
@@ -1301,6 +1310,37 @@ void TestScheda::totaleNegativoChiedeConferma() {
     QCOMPARE(dialoghi->testi(), QStringList{u"La giacenza diventerà -14. Applicare?"_s});
     QCOMPARE(aperta, risposta == Risposta::No);
     QCOMPARE(box("txtGiacenza")->text(), giacenza);
+}
+
+void TestScheda::pulsantiDaTastiera_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<QString>("etichetta"); // position afterwards
+    QTest::addColumn<QString>("codice");
+    QTest::newRow("ultima, Invio") << u"cmdUltimo"_s << int(Qt::Key_Return) << u"3"_s << u"COD3"_s;
+    QTest::newRow("nuovo, spazio") << u"btnNuovo"_s << int(Qt::Key_Space) << QString() << QString();
+    QTest::newRow("indietro, Invio del tastierino")
+        << u"cmdIndietro"_s << int(Qt::Key_Enter) << u"1"_s << u"COD1"_s;
+}
+
+void TestScheda::pulsantiDaTastiera() {
+    QFETCH(QString, pulsante);
+    QFETCH(int, tasto);
+    QFETCH(QString, etichetta);
+    QFETCH(QString, codice);
+    scriviTre();
+    clic("cmdPrimo");
+    clic("cmdAvanti");
+    // Tab from the price reaches the column of picture buttons.
+    box("txtPrezzo")->setFocus();
+    QTest::keyClick(box("txtPrezzo"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"btnNuovo"_s);
+    auto *b = finestra->findChild<QToolButton *>(pulsante);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key(tasto),
+                    tasto == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(posizione()->text(), etichetta);
+    QCOMPARE(box("txtCodice")->text(), codice);
 }
 
 void TestScheda::codiceGiaUsato_data() {

@@ -1,6 +1,7 @@
 #include "Fixture.h"
 
 #include "DialoghiFinti.h"
+#include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
@@ -8,10 +9,15 @@
 #include "movements/Giornale.h"
 #include "movements/Movimenti.h"
 #include "movements/Periodo.h"
+#include "movements/SalvaScheda.h"
 #include "movements/SalvataggioMovimenti.h"
+#include "movements/TfrmConflittoScheda.h"
+#include "movements/TfrmSchedeEliminate.h"
+
 #include "movements/TfrmMovimentiPeriodo.h"
 #include "movements/TfrmMovimentiScheda.h"
 #include "report/TfrxReport.h"
+#include <QComboBox>
 
 #include <QBuffer>
 #include <QChartView>
@@ -219,6 +225,10 @@ class TestMovimenti : public QObject {
     void unione();
     void salvataggioConMovimenti();
     void dueCopieSalvanoLaGiacenza();
+    void salvaConDomanda_data();
+    void salvaConDomanda();
+    void finestraSchedeEliminate();
+    void avvioApreIMovimenti();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -1002,6 +1012,103 @@ void TestMovimenti::dueCopieSalvanoLaGiacenza() {
         giacenza = m.dopo;
     }
     QCOMPARE(giacenza, 100 + VOLTE * 3);
+}
+
+void TestMovimenti::salvaConDomanda_data() {
+    // What the user answers to the question about the other copy's change.
+    QTest::addColumn<int>("risposta"); // TfrmConflittoScheda::Scelta
+    QTest::addColumn<int>("esito");    // SalvataggioScheda::Esito
+    QTest::addColumn<QString>("nome"); // the name on disk afterwards
+    QTest::newRow("tengo le mie") << int(TfrmConflittoScheda::Salva)
+                                  << int(SalvataggioScheda::Salvata) << u"Mio nome"_s;
+    QTest::newRow("ricarico") << int(TfrmConflittoScheda::Ricarica)
+                              << int(SalvataggioScheda::Ricaricare) << u"Loro nome"_s;
+    QTest::newRow("annullo") << int(TfrmConflittoScheda::Annulla)
+                             << int(SalvataggioScheda::NonSalvata) << u"Loro nome"_s;
+}
+
+void TestMovimenti::salvaConDomanda() {
+    QFETCH(int, risposta);
+    QFETCH(int, esito);
+    QFETCH(QString, nome);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const TScheda caricata = SchedaNumero(1);
+    TScheda loro = caricata;
+    loro.impostaTesto(Campo::Nome, u"Loro nome"_s);
+    loro.impostaTesto(Campo::Giacenza, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({loro}));
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Nome, u"Mio nome"_s);
+    mia.impostaTesto(Campo::Giacenza, u"6"_s);
+    dialoghi.allaProssimaFinestra([risposta](QDialog *finestra) {
+        auto *domanda = qobject_cast<TfrmConflittoScheda *>(finestra);
+        QVERIFY(domanda);
+        QCOMPARE(domanda->cmbGruppi.keys(), QList<GruppoCampi>{GruppoCampi::Prodotto});
+        QVERIFY(domanda->cmbGruppi.first()->accessibleDescription().contains(
+            u"Nome: qui \u00ABMio nome\u00BB, altra postazione \u00ABLoro nome\u00BB"_s));
+        QPushButton *pulsante = risposta == TfrmConflittoScheda::Salva      ? domanda->btnSalva
+                                : risposta == TfrmConflittoScheda::Ricarica ? domanda->btnRicarica
+                                                                            : domanda->btnAnnulla;
+        QTest::mouseClick(pulsante, Qt::LeftButton);
+    });
+    const SalvataggioScheda fatto =
+        SalvaScheda(nullptr, 1, caricata, mia, {{5, QString()}}, cartella.archivio());
+    QCOMPARE(int(fatto.esito), esito);
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Nome), nome);
+    // Kept mine: the other copy's stock plus this window's 5.
+    QCOMPARE(suDisco.testo(Campo::Giacenza),
+             fatto.esito == SalvataggioScheda::Salvata ? u"9"_s : u"4"_s);
+    if (fatto.esito == SalvataggioScheda::Ricaricare) QCOMPARE(fatto.scritta.byte, loro.byte);
+}
+
+void TestMovimenti::finestraSchedeEliminate() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    ArchivioConFoto(cartella, 3);
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.grdEliminate->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s); // newest first
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 2), u"COD1"_s);
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 1), u"1"_s);
+    finestra.grdEliminate->selectRow(1);
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata ripristinata in archivio alla posizione 2."_s);
+    QCOMPARE(finestra.posizioneRipristinata(), 2);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 1);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(1)}));
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 1"));
+}
+
+void TestMovimenti::avvioApreIMovimenti() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    auto *pulsante = avvio.findChild<QPushButton *>(u"btnMovimenti"_s);
+    QVERIFY(pulsante);
+    QCOMPARE(pulsante->text(), u"Movimenti"_s);
+    // Reached with Tab from the launcher's first picture.
+    QWidget *w = avvio.findChild<QWidget *>(u"imgMagazzino"_s);
+    int passi = 0;
+    while (w != pulsante && passi++ < 40)
+        w = w->nextInFocusChain();
+    QCOMPARE(w, pulsante);
+    QCOMPARE(pulsante->focusPolicy(), Qt::StrongFocus);
+    QString aperta;
+    dialoghi.guardaProssimaFinestra(
+        [&aperta](QDialog *finestra) { aperta = finestra->objectName(); });
+    QTest::keyClick(pulsante, Qt::Key_Space);
+    QCOMPARE(aperta, u"TfrmMovimentiPeriodo"_s);
 }
 
 int main(int argc, char *argv[]) {
