@@ -38,6 +38,9 @@ class Risposte final : public Piattaforma::Dialoghi {
         return testo.startsWith(QStringLiteral("L'esportazione")) ? Piattaforma::Risposta::Si
                                                                   : Piattaforma::Risposta::No;
     }
+    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &) override {
+        return Piattaforma::Risposta::No;
+    }
     int esegui(QDialog *) override { return 0; }
     bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
     QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &) override {
@@ -48,7 +51,7 @@ class Risposte final : public Piattaforma::Dialoghi {
         return {};
     }
     QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
-    void apriConDesktop(const QUrl &) override {}
+    bool apriConDesktop(const QUrl &) override { return true; }
 };
 
 void genera(const QString &percorso, qint64 n) {

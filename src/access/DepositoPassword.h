@@ -13,10 +13,17 @@ namespace DepositoPassword {
 
 QString Percorso();
 
+// The password the installation places in the store.
+inline const QString PASSWORD_INIZIALE = QStringLiteral("bilanciopronto");
+
+// Whether the store still holds the initial password.
+bool TienePasswordIniziale();
+
 // The password in force: the stored value decoded and trimmed. Empty when
 // the store, its section or its key is missing (every password is then
-// wrong); nothing when the store cannot be read or its value is not
-// hexadecimal.
+// wrong); nothing when the store cannot be read (or is not a regular file of
+// a store's size) or its value is not hexadecimal. A byte-order mark in front
+// of the text is skipped.
 std::optional<QString> Leggi();
 
 // Writes the scrambled password into the store, keeping the rest of the file.

@@ -10,6 +10,7 @@
 #include <QSvgRenderer>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <cmath>
 
 namespace {
 
@@ -17,7 +18,9 @@ const QString TITOLO = QStringLiteral("Guida all'utilizzo del software");
 
 // The contents and the sections as one flowing document; `pagine` holds the
 // page of each section once known (empty on the first pass).
-QString documento(const QList<ArgomentoGuida> &argomenti, const QList<int> &pagine) {
+// `aCapo` holds the sections that start on a page of their own.
+QString documento(const QList<ArgomentoGuida> &argomenti, const QList<int> &pagine,
+                  const QList<int> &aCapo) {
     QString html = QStringLiteral(
         "<html><body style=\"font-family: Verdana; font-size: 11pt;\">"
         "<h1 style=\"font-family: Arial; font-size: 20pt; color: #1d4f91;\">Indice</h1>"
@@ -30,8 +33,12 @@ QString documento(const QList<ArgomentoGuida> &argomenti, const QList<int> &pagi
                 QStringLiteral("</td></tr>");
     html += QStringLiteral("</table>");
     for (qsizetype i = 0; i < argomenti.size(); ++i) {
-        html += QStringLiteral("<h1 style=\"page-break-before: always; font-family: Arial; "
-                               "font-size: 18pt; color: #dc143c;\">") +
+        // The sections follow one another; only the first leaves the contents' page.
+        html += QStringLiteral("<h1 style=\"") +
+                (i == 0 || aCapo.contains(int(i)) ? QStringLiteral("page-break-before: always; ")
+                                                  : QString()) +
+                QStringLiteral("font-family: Arial; font-size: 18pt; color: #dc143c; "
+                               "margin-top: 18px;\">") +
                 QString::number(i + 1) + QStringLiteral(". ") +
                 argomenti[i].titolo.toHtmlEscaped() + QStringLiteral("</h1>");
         for (const auto &paragrafo : argomenti[i].paragrafi)
@@ -93,29 +100,45 @@ bool ScriviGuidaPdf(QIODevice *destinazione) {
     const qreal altezzaPiede = area.height() * 0.05;
     const QSizeF corpo(area.width(), area.height() - altezzaPiede);
 
-    const auto argomenti = TuttiGliArgomenti();
+    const auto argomenti = SezioniGuida();
     QTextDocument testo;
     testo.documentLayout()->setPaintDevice(&pdf);
     testo.setPageSize(corpo);
-    // Lay out once to learn where each section starts, then again with the
-    // page numbers in the contents (the title page is page 1).
+    // Lay out to learn where each section starts, then again with the page
+    // numbers in the contents (the title page is page 1). A section that
+    // would start at the foot of a page starts on the next one instead.
     QList<int> pagine;
-    for (int passo = 0; passo < 2; ++passo) {
-        testo.setHtml(documento(argomenti, pagine));
+    QList<int> aCapo; // sections moved to a new page
+    for (int passo = 0; passo < 2 + argomenti.size(); ++passo) {
+        testo.setHtml(documento(argomenti, pagine, aCapo));
         testo.setPageSize(corpo);
-        pagine.clear();
+        QList<int> trovate;
+        int sezione = -2;
+        bool spostata = false;
         for (QTextBlock b = testo.begin(); b.isValid(); b = b.next()) {
-            if (b.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore) {
-                const qreal y = testo.documentLayout()->blockBoundingRect(b).top();
-                pagine << int(y / corpo.height()) + 2;
+            if (b.blockFormat().headingLevel() != 1) continue;
+            if (++sezione < 0) continue; // the contents' own heading
+            const qreal y = testo.documentLayout()->blockBoundingRect(b).top();
+            const qreal nellaPagina = y - std::floor(y / corpo.height()) * corpo.height();
+            if (!spostata && !aCapo.contains(sezione) && nellaPagina > corpo.height() * 0.82) {
+                aCapo << sezione;
+                spostata = true;
             }
+            trovate << int(y / corpo.height()) + 2;
         }
+        const bool stabile = !spostata && trovate == pagine;
+        pagine = trovate;
+        if (stabile) break;
     }
 
     QPainter p;
     if (!p.begin(&pdf)) return false;
     paginaDelTitolo(p, area);
-    for (int n = 0; n < testo.pageCount(); ++n) {
+    // Every page the whole text takes, laid out to its end.
+    const int numeroPagine =
+        qMax(testo.pageCount(),
+             int(std::ceil(testo.documentLayout()->documentSize().height() / corpo.height())));
+    for (int n = 0; n < numeroPagine; ++n) {
         pdf.newPage();
         p.save();
         p.translate(0, -n * corpo.height());

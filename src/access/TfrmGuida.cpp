@@ -9,9 +9,9 @@
 
 #include <QDir>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTextEdit>
 
 TfrmGuida::TfrmGuida(QWidget *proprietario)
     : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
@@ -32,15 +32,17 @@ TfrmGuida::TfrmGuida(QWidget *proprietario)
     m_lblTitolo->setGeometry(22, 92, 625, 32);
     m_lblTitolo->setAccessibleName(m_lblTitolo->text());
 
-    m_txtGuida = new QPlainTextEdit(this);
+    m_txtGuida = new QTextEdit(this);
     m_txtGuida->setObjectName(QStringLiteral("txtGuida"));
     m_txtGuida->setReadOnly(true);
-    m_txtGuida->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
-    m_txtGuida->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // Text to read, not to edit: no blinking cursor; the keys still scroll it.
+    m_txtGuida->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_txtGuida->setFocusPolicy(Qt::StrongFocus);
+    m_txtGuida->setLineWrapMode(QTextEdit::WidgetWidth);
     m_txtGuida->setTabChangesFocus(true);
+    m_txtGuida->setAcceptRichText(false);
     QFont verdana(QStringLiteral("Verdana"));
     verdana.setPointSize(12);
-    verdana.setBold(true);
     m_txtGuida->setFont(verdana);
     m_txtGuida->setGeometry(22, 130, 625, 350);
     m_lblTitolo->setBuddy(m_txtGuida);
@@ -70,10 +72,19 @@ TfrmGuida::TfrmGuida(QWidget *proprietario)
 void TfrmGuida::mostraArgomento(const ArgomentoGuida &argomento) {
     m_lblTitolo->setText(argomento.titolo);
     m_lblTitolo->setAccessibleName(argomento.titolo);
-    // The box shows the paragraphs apart by an empty line, as the topic's text has them.
-    QString testo = argomento.testo();
-    testo.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_txtGuida->setPlainText(testo);
+    // Plain paragraphs with some room between them, and the headings of a
+    // long text in bold.
+    QString html;
+    for (qsizetype i = 0; i < argomento.paragrafi.size(); ++i) {
+        const auto titoletto = argomento.titoletti.constFind(i);
+        if (titoletto != argomento.titoletti.cend())
+            html += QStringLiteral("<h3 style=\"color: #1d4f91; margin-top: 14px; "
+                                   "margin-bottom: 4px;\">") +
+                    titoletto->toHtmlEscaped() + QStringLiteral("</h3>");
+        html += QStringLiteral("<p style=\"margin-top: 0px; margin-bottom: 10px;\">") +
+                argomento.paragrafi[i].trimmed().toHtmlEscaped() + QStringLiteral("</p>");
+    }
+    m_txtGuida->setHtml(html);
     m_txtGuida->setAccessibleName(argomento.titolo);
 }
 

@@ -6,7 +6,7 @@
 
 class Collegamento;
 class QLabel;
-class QPlainTextEdit;
+class QTextEdit;
 
 // Shows one help topic and opens the user guide.
 class TfrmGuida : public QDialog {
@@ -24,7 +24,7 @@ class TfrmGuida : public QDialog {
 
   private:
     QLabel *m_lblTitolo;
-    QPlainTextEdit *m_txtGuida;
+    QTextEdit *m_txtGuida;
     Collegamento *m_lnkWeb;
 };
 

@@ -4,9 +4,11 @@
 #include "access/Intestazione.h"
 #include "access/PezziAccesso.h"
 #include "access/Produttore.h"
+#include "archive/CartellaProgramma.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QShowEvent>
@@ -40,6 +42,26 @@ TfrmInfo::TfrmInfo(QWidget *proprietario)
         "QLabel { color: #202020; background: rgba(255,255,255,235); border: 1px solid #9fbfe0; "
         "border-radius: 10px; padding: 14px; }"));
     informazioni->setGeometry(30, 90, 413, 360);
+
+    // Where the data is, so the user knows what to copy for a backup.
+    QFont piccolo(QStringLiteral("Verdana"));
+    piccolo.setPointSize(10);
+    auto *titoloCartella = new QLabel(QStringLiteral("Cartella del programma:"), this);
+    titoloCartella->setObjectName(QStringLiteral("lblTitoloCartella"));
+    titoloCartella->setFont(piccolo);
+    titoloCartella->setGeometry(30, 456, 413, 20);
+    auto *lblCartella = new QLabel(this);
+    lblCartella->setObjectName(QStringLiteral("lblCartella"));
+    lblCartella->setTextFormat(Qt::PlainText);
+    lblCartella->setWordWrap(true);
+    lblCartella->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    piccolo.setBold(true);
+    lblCartella->setFont(piccolo);
+    lblCartella->setStyleSheet(QStringLiteral("QLabel { color: #1d4f91; }"));
+    lblCartella->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblCartella->setGeometry(30, 476, 413, 36);
+    ValoreAccessibile(lblCartella, QStringLiteral("Cartella del programma"));
+    lblCartella->setText(QDir::toNativeSeparators(CartellaProgramma()));
 
     auto *imgEmail = new PulsanteImmagine(QStringLiteral("imgEmail"), QStringLiteral("busta"),
                                           QStringLiteral("Scrivi all'assistenza"), this, false);

@@ -22,12 +22,7 @@ TfrmPassword::TfrmPassword(QWidget *genitore)
     setWindowIcon(QIcon(QStringLiteral(":/quadrelo.svg")));
     setFixedSize(388, 405);
 
-    CreaIntestazione(this, QRect(30, 16, 328, 160), QStringLiteral("lucchetto"),
-                     QStringLiteral("Password"),
-                     {QStringLiteral("Proteggi l'accesso al programma con una password "
-                                     "scelta da te."),
-                      QStringLiteral("Per il primo accesso usa la password \"bilanciopronto\".")},
-                     true);
+    aggiornaIntestazione();
     auto *lblRigo05 =
         etichetta(this, QStringLiteral("lblRigo05"),
                   QStringLiteral("Immetti la password e premi OK."), QRect(30, 192, 328, 24));
@@ -56,6 +51,23 @@ TfrmPassword::TfrmPassword(QWidget *genitore)
     connect(m_cmdOK, &QPushButton::clicked, this, &TfrmPassword::cmdOKClick);
     connect(cmdEsci, &QPushButton::clicked, this, &TfrmPassword::cmdEsciClick);
     connect(btnCambiaPassword, &QPushButton::clicked, this, &TfrmPassword::btnCambiaPasswordClick);
+}
+
+void TfrmPassword::aggiornaIntestazione() {
+    // The initial password is named only while it is the one in force.
+    const bool iniziale = DepositoPassword::TienePasswordIniziale();
+    if (m_imgLogo && m_inizialeMostrata == iniziale) return;
+    QStringList righe{QStringLiteral("Proteggi l'accesso al programma con una password "
+                                     "scelta da te.")};
+    if (iniziale)
+        righe << QStringLiteral("Per il primo accesso usa la password \"") +
+                     DepositoPassword::PASSWORD_INIZIALE + QStringLiteral("\".");
+    delete m_imgLogo;
+    m_imgLogo = CreaIntestazione(this, QRect(30, 16, 328, 160), QStringLiteral("lucchetto"),
+                                 QStringLiteral("Password"), righe, true);
+    m_imgLogo->lower();
+    m_imgLogo->show();
+    m_inizialeMostrata = iniziale;
 }
 
 void TfrmPassword::aggiornaOK() {
@@ -103,6 +115,7 @@ void TfrmPassword::riprendi() {
 void TfrmPassword::showEvent(QShowEvent *evento) {
     QWidget::showEvent(evento);
     if (!evento->spontaneous()) {
+        aggiornaIntestazione();
         centra(this);
         m_txtPassword->setFocus();
     }

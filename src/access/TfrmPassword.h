@@ -34,8 +34,11 @@ class TfrmPassword : public QWidget {
 
   private:
     void aggiornaOK();
+    void aggiornaIntestazione();
 
     QLineEdit *m_txtPassword;
     QPushButton *m_cmdOK;
     QLabel *m_lblMemory;
+    QLabel *m_imgLogo = nullptr;
+    bool m_inizialeMostrata = false;
 };

@@ -39,7 +39,15 @@ QPixmap disegnaRiconoscimenti(QSize dimensione, qreal scala) {
     p.drawRoundedRect(area.adjusted(1, 1, -1, -1), 14, 14);
 
     p.drawPixmap(40, 34, Disegno(QStringLiteral("quadrelo"), QSize(120, 100)));
-    p.drawPixmap(180, 34, Disegno(QStringLiteral("titolo"), QSize(380, 80)));
+    // The name in solid dark blue: the launcher's white title would hardly
+    // show on this light ground.
+    QFont nome(QStringLiteral("Verdana"));
+    nome.setPixelSize(56);
+    nome.setBold(true);
+    p.setFont(nome);
+    p.setPen(QColor(0x1d, 0x4f, 0x91));
+    p.drawText(AreaNomeRiconoscimenti, Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Quadrelo"));
     QFont sottotitolo(QStringLiteral("Verdana"));
     sottotitolo.setPixelSize(15);
     sottotitolo.setItalic(true);

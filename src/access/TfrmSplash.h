@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
 
 class Collegamento;
+
+// Where the credits picture shows the product's name.
+inline constexpr QRect AreaNomeRiconoscimenti{180, 34, 400, 80};
 
 // The credits, with a link to the maker's web site.
 class TfrmSplash : public QDialog {

@@ -24,7 +24,7 @@ int main(int argc, char *argv[]) {
     const QDir cartella(QString::fromLocal8Bit(argv[1]));
     if (!QDir().mkpath(cartella.path())) return 1;
 
-    const QString iniziale = DepositoPassword::Normalizza(QStringLiteral("bilanciopronto"));
+    const QString iniziale = DepositoPassword::Normalizza(DepositoPassword::PASSWORD_INIZIALE);
     const QByteArray store = Ini::ScriviValore({}, QStringLiteral("Accesso"),
                                                QStringLiteral("Valore"), Crypt::Encrypt(iniziale));
     const bool riuscito =

@@ -2,12 +2,20 @@
 
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmPassword.h"
+#include "app/ItalianoQt.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
+#include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
+#include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QFileInfo>
+#include <QPointer>
 #include <QTranslator>
 
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
@@ -16,13 +24,23 @@ Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
 }
 
 bool CaricaTraduzioniQt(const QString &cartella) {
-    auto *traduttore = new QTranslator(qApp);
-    if (!traduttore->load(QStringLiteral("qtbase_it"), cartella)) {
-        delete traduttore;
-        return false;
+    // Dates and sizes in Italian, in Qt's dialogs as in the program.
+    ImpostaFormati();
+    static QPointer<TraduzioniMancanti> mancanti;
+    if (!mancanti) {
+        mancanti = new TraduzioniMancanti(qApp);
+        FileInItaliano(qApp);
     }
-    QCoreApplication::installTranslator(traduttore);
-    return true;
+    auto *traduttore = new QTranslator(qApp);
+    const bool caricato = traduttore->load(QStringLiteral("qtbase_it"), cartella);
+    if (caricato)
+        QCoreApplication::installTranslator(traduttore);
+    else
+        delete traduttore;
+    // Installed last, so it is asked first: it answers only what the catalogue lacks.
+    QCoreApplication::removeTranslator(mancanti);
+    QCoreApplication::installTranslator(mancanti);
+    return caricato;
 }
 
 bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
@@ -77,4 +95,12 @@ void FinestreProgramma::mostraPassword() {
 
 void FinestreProgramma::mostraAvvio() {
     MostraIngrandita(avvio.get());
+    // An operation on the archive that a crash cut short is undone on opening
+    // it; the user hears of it once.
+    if (QFileInfo::exists(IntentoArchivio::percorsoPer(PercorsoArchivio()))) {
+        Archivio archivio;
+        archivio.ApriArchivio();
+    }
+    if (PrendiAvvisoRipristino())
+        Piattaforma::dialoghi().messaggioSemplice(avvio.get(), MessaggioRipristino());
 }

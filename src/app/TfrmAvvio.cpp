@@ -5,6 +5,7 @@
 #include "access/TfrmInfo.h"
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
+#include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
@@ -101,6 +102,7 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     connect(imgSito, &QToolButton::clicked, this, &TfrmAvvio::imgSitoClick);
 
     PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
+    PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
 }
 
 void TfrmAvvio::imgInfoClick() {

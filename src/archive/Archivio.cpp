@@ -415,7 +415,72 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
     return -1;
 }
 
-bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica) {
+bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
+                     TScheda &tolta, TScheda &spostata, qint64 &spostataDa) {
+    m_errore = 0;
+    spostataDa = 0;
+    if (m_fd < 0) {
+        m_errore = EBADF;
+        return false;
+    }
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    struct stat info {};
+    if (::fstat(m_fd, &info) != 0) {
+        m_errore = errno;
+        return false;
+    }
+    const qint64 contate = qint64(info.st_size) / TScheda::DIMENSIONE;
+    if (posizione < 1 || posizione > contate || !leggiSenzaBlocco(m_fd, posizione, tolta) ||
+        !verifica(tolta)) {
+        m_errore = ESTALE;
+        return false;
+    }
+    if (!leggiSenzaBlocco(m_fd, contate, spostata)) {
+        m_errore = errno ? errno : EIO;
+        return false;
+    }
+    // The intent keeps the length and every byte the steps overwrite or cut:
+    // the removed record and everything from the last record on.
+    const off_t ultimo = off_t(contate - 1) * TScheda::DIMENSIONE;
+    std::vector<unsigned char> coda(std::size_t(info.st_size - ultimo));
+    IntentoArchivio intento(m_percorso);
+    bool riuscito =
+        intento.inizia(info.st_size) &&
+        ::pread(m_fd, coda.data(), coda.size(), ultimo) == ssize_t(coda.size()) &&
+        intento.aggiungi(ultimo, coda.data(), qint64(coda.size())) &&
+        (posizione == contate || intento.aggiungi(off_t(posizione - 1) * TScheda::DIMENSIONE,
+                                                  tolta.byte.data(), TScheda::DIMENSIONE)) &&
+        intento.conferma();
+    if (!riuscito) {
+        m_errore = intento.errore() ? intento.errore() : (errno ? errno : EIO);
+        return false;
+    }
+    PassoArchivio();
+    if (posizione != contate) {
+        riuscito = scriviTutto(m_fd, spostata.byte.data(), TScheda::DIMENSIONE,
+                               off_t(posizione - 1) * TScheda::DIMENSIONE) &&
+                   SincronizzaArchivio(m_fd) == 0;
+        PassoArchivio();
+    }
+    if (riuscito) {
+        int esito;
+        do {
+            esito = ::ftruncate(m_fd, ultimo);
+        } while (esito != 0 && errno == EINTR);
+        riuscito = esito == 0 && SincronizzaArchivio(m_fd) == 0;
+        PassoArchivio();
+    }
+    if (riuscito && intento.rimuovi()) {
+        if (posizione != contate) spostataDa = contate;
+        return true;
+    }
+    m_errore = errno ? errno : EIO;
+    RipristinaDaIntento(m_fd, m_percorso);
+    return false;
+}
+
+bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica,
+                        const std::function<void(const TScheda &)> &scritto) {
     if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
     const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
     const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
@@ -430,7 +495,9 @@ bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &
         letti += n;
     }
     if (!modifica(scheda)) return true;
-    return scriviRecord(offset, scheda);
+    if (!scriviRecord(offset, scheda)) return false;
+    if (scritto) scritto(scheda);
+    return true;
 }
 
 void Archivio::chiudi() {

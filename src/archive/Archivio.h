@@ -79,12 +79,25 @@ class Archivio {
                          const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
                          qint64 nuove,
                          const std::function<void(qint64 indice, TScheda &)> &prepara);
+    // Takes the record at `posizione` out of the archive: the last record
+    // moves into its place and the file is cut by one record, under the
+    // whole-file lock and through the intent record, so a crash at any point
+    // leaves the old archive or the new one. `verifica` gets the record as it
+    // is on disk and returns false when it is no longer the one meant
+    // (errore() is then ESTALE). Gives the removed and the moved record and
+    // the moved one's old position (0 when the last record was the one
+    // removed); false on failure, with the archive as it was.
+    bool togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
+               TScheda &tolta, TScheda &spostata, qint64 &spostataDa);
     // The errno of the last failed write, 0 when none.
     int errore() const { return m_errore; }
     // Reads the record at `posizione` under the record's write lock, lets
     // `modifica` change it (false: leave it as it is) and writes it back, on
     // disk before returning; no other copy writes the card in between.
-    bool aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica);
+    // `scritto` runs once the record is on disk, still under the lock, so
+    // what it records follows the order of the writes.
+    bool aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &modifica,
+                  const std::function<void(const TScheda &)> &scritto = {});
     void chiudi();
 
   private:

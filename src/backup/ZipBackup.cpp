@@ -1,7 +1,9 @@
 #include "backup/ZipBackup.h"
 
 #include "access/Produttore.h"
+#include "archive/Archivio.h"
 #include "archive/FileIntero.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/TScheda.h"
 
 #include <QDir>
@@ -38,6 +40,8 @@ constexpr char ALLEGATI[] = "Documenti_Allegati";
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
+// libzip would take the slowest level; the usual one saves almost as much.
+constexpr zip_uint32_t LIVELLO_COMPRESSIONE = 6;
 
 QByteArray prefissoAllegati() {
     return QByteArray(ALLEGATI) + '/';
@@ -276,6 +280,12 @@ class Sorgente {
             return true;
         }
         const QByteArray percorso = m_stato->base + '/' + m_nome;
+        if (m_nome == ARCHIVIO) {
+            // Opening it the program's way first undoes an operation a crash
+            // cut short, so the backup never holds half of one.
+            Archivio archivio(QFile::decodeName(percorso));
+            archivio.ApriArchivio();
+        }
         do {
             m_fd = ::open(percorso.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         } while (m_fd < 0 && errno == EINTR);
@@ -385,7 +395,8 @@ bool aggiungi(zip_t *za, StatoScrittura *stato, const QByteArray &nome, Sorgente
         return false;
     }
     return zip_set_file_compression(za, zip_uint64_t(indice),
-                                    memorizzato(nome) ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) == 0;
+                                    memorizzato(nome) ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                    memorizzato(nome) ? 0 : LIVELLO_COMPRESSIONE) == 0;
 }
 
 QString messaggioScrittura(int sistema, const QString &dettaglio) {
@@ -901,6 +912,12 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
     QList<QByteArray> attuali;
     for (const Voce &v : elencoDati(base))
         if (!v.nome.contains('/')) attuali << v.nome;
+    // What a crash left of an operation on the current archive goes with it:
+    // applied to the restored one it would undo cards that were never there.
+    const QString intento = IntentoArchivio::percorsoPer(QFile::decodeName(base + '/' + ARCHIVIO));
+    for (const QString &resto : {intento, QString(intento + u".nuovo"_s)})
+        if (fileRegolare(QFile::encodeName(resto)))
+            attuali << QFile::encodeName(QFileInfo(resto).fileName());
     const QList<QByteArray> nuovi = nomiIn(baseEstratta);
 
     QList<QByteArray> tolti;

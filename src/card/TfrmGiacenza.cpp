@@ -1,6 +1,7 @@
 #include "card/TfrmGiacenza.h"
 
 #include "archive/RegoleNumeri.h"
+#include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
 #include <QKeyEvent>
@@ -112,7 +113,15 @@ void TfrmGiacenza::btnTotaleClick() {
 
 void TfrmGiacenza::btnAggiornaClick() {
     btnTotaleClick();
-    if (m_giacenzaScheda) m_giacenzaScheda->setText(Rifila(txtTotale->text()));
+    const QString totale = Rifila(txtTotale->text());
+    // A stock below zero is most often a slip of the mode or of the quantity.
+    const auto valore = LeggiNumero(totale);
+    if (valore && *valore < 0 &&
+        Piattaforma::dialoghi().domanda(this, QStringLiteral("La giacenza diventerà ") + totale +
+                                                  QStringLiteral(". Applicare?")) ==
+            Piattaforma::Risposta::No)
+        return;
+    if (m_giacenzaScheda) m_giacenzaScheda->setText(totale);
     accept();
 }
 
@@ -123,11 +132,30 @@ void TfrmGiacenza::btnChiudiClick() {
 bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
     auto *casella = qobject_cast<QLineEdit *>(oggetto);
     if (!casella) return QDialog::eventFilter(oggetto, evento);
-    if (evento->type() == QEvent::ShortcutOverride) {
+    if (evento->type() == QEvent::FocusIn) {
+        // The whole text is selected, so what is typed replaces it. A click
+        // gives the focus before it reaches the box: that press must not
+        // place the cursor.
+        casella->selectAll();
+        m_cliccata = static_cast<QFocusEvent *>(evento)->reason() == Qt::MouseFocusReason ? casella
+                                                                                          : nullptr;
+    } else if (evento->type() == QEvent::MouseButtonPress && m_cliccata == casella) {
+        m_cliccata = nullptr;
+        return true;
+    } else if (evento->type() == QEvent::ShortcutOverride) {
+        // Only Ctrl+A of the editing shortcuts: no paste, no undo.
         evento->accept();
         return true;
     } else if (evento->type() == QEvent::KeyPress) {
         auto *tasto = static_cast<QKeyEvent *>(evento);
+        if (tasto->matches(QKeySequence::SelectAll) ||
+            tasto->matches(QKeySequence::MoveToStartOfLine) ||
+            tasto->matches(QKeySequence::MoveToEndOfLine) ||
+            tasto->matches(QKeySequence::SelectStartOfLine) ||
+            tasto->matches(QKeySequence::SelectEndOfLine) ||
+            tasto->matches(QKeySequence::SelectPreviousChar) ||
+            tasto->matches(QKeySequence::SelectNextChar))
+            return false;
         switch (tasto->key()) {
         case Qt::Key_Tab:
         case Qt::Key_Backtab:
@@ -147,6 +175,8 @@ bool TfrmGiacenza::eventFilter(QObject *oggetto, QEvent *evento) {
         case Qt::Key_Delete:
         case Qt::Key_Left:
         case Qt::Key_Right:
+        case Qt::Key_Home:
+        case Qt::Key_End:
             return false;
         default:
             break;

@@ -36,5 +36,6 @@ class TfrmGiacenza : public QDialog {
 
   private:
     QLineEdit *m_giacenzaScheda;
+    QLineEdit *m_cliccata = nullptr; // focus came with a click not yet delivered
     class UscitaFocus *m_uscita = nullptr;
 };

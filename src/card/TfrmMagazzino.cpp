@@ -2,6 +2,7 @@
 #include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
@@ -23,15 +24,23 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QStringListModel>
 #include <functional>
 
+using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
+using Piattaforma::Risposta;
 using Piattaforma::TipoMessaggio;
 
 namespace {
@@ -106,6 +115,22 @@ QString nomeCampo(int indice) {
     return etichetta;
 }
 
+// Lower-cases A-Z only, as every comparison that ignores case does.
+QString MinuscoleAZ(const QString &testo) {
+    QString risultato = testo;
+    for (QChar &c : risultato)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    return risultato;
+}
+
+// Suggestions sorted ignoring case, each value once.
+void Ordina(QStringList &valori) {
+    std::sort(valori.begin(), valori.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    valori.erase(std::unique(valori.begin(), valori.end()), valori.end());
+}
+
 QFont verdana(bool grassetto) {
     QFont font(QStringLiteral("Verdana"));
     font.setPointSize(12);
@@ -144,6 +169,17 @@ void TfrmMagazzino::costruisci() {
                                             "padding: 4px 12px; }"));
     m_panInfo->setFixedHeight(32);
     griglia->addWidget(m_panInfo, 1, 0);
+    // Shown while the card has changes that are not in the archive.
+    m_lblModificata = new QLabel(QStringLiteral("\u270E Modifiche non salvate"), this);
+    m_lblModificata->setObjectName(QStringLiteral("lblModificata"));
+    m_lblModificata->setFont(tahoma);
+    m_lblModificata->setStyleSheet(
+        QStringLiteral("QLabel { background: #1d4f91; color: #ffd84d; font-weight: bold; "
+                       "padding: 4px 12px; }"));
+    m_lblModificata->setAccessibleName(QStringLiteral("Modifiche non salvate"));
+    m_lblModificata->setFixedHeight(32);
+    m_lblModificata->hide();
+    griglia->addWidget(m_lblModificata, 1, 0, Qt::AlignRight);
 
     // Decorative white frames behind the photo and the fields.
     auto cornice = [pan](const QString &nome, QRect r) {
@@ -253,7 +289,8 @@ void TfrmMagazzino::costruisci() {
             b->setStyleSheet(QStringLiteral(
                 "QToolButton { background: rgba(255,255,255,210); border: 1px solid #9fbfe0; "
                 "border-radius: 4px; padding: 1px; }"
-                "QToolButton:hover { background: white; border-color: #1d4f91; }"));
+                "QToolButton:hover { background: white; border-color: #1d4f91; }"
+                "QToolButton:focus { background: white; border: 2px solid #1d4f91; }"));
         b->setGeometry(f.posto);
         b->setFont(verdana(false));
         m_testiStato.insert(b, f.stato);
@@ -350,13 +387,12 @@ void TfrmMagazzino::costruisci() {
         if (i == indiceDi(Campo::DataSca)) ordine << m_chkPagato;
         ordine << m_caselle[i];
         if (i == indiceDi(Campo::Giacenza)) ordine << aggiungi << sottrai;
+        if (i == indiceDi(Campo::DataSca)) ordine << cancellaData;
     }
-    for (int i = 1; i < ordine.size(); ++i)
-        QWidget::setTabOrder(ordine[i - 1], ordine[i]);
-
     for (int i = 0; i < 6; ++i) {
         m_nascoste[i] = new QLabel(pan);
         m_nascoste[i]->setObjectName(NASCOSTE[i][0].toString());
+        m_nascoste[i]->setTextFormat(Qt::PlainText);
         m_nascoste[i]->hide();
     }
 
@@ -444,7 +480,19 @@ void TfrmMagazzino::costruisci() {
         b->setGeometry(1092, y, 144, 44);
         m_testiStato.insert(b, c.stato);
         y += 47;
+        ordine << b;
     }
+    // After the fields, Tab reaches the picture buttons too: the column, the
+    // navigation, then the photo's. A click still leaves the focus where it is.
+    for (const QString &nome :
+         {u"cmdPrimo"_s, u"cmdIndietro"_s, u"cmdAvanti"_s, u"cmdUltimo"_s, u"btnCaricaFoto"_s,
+          u"btnAcquisisciFoto"_s, u"btnSalvaFoto"_s, u"btnZoomFoto"_s, u"btnCancFoto"_s})
+        ordine << findChild<QToolButton *>(nome);
+    for (auto *w : ordine)
+        if (qobject_cast<QToolButton *>(w)) w->setFocusPolicy(Qt::TabFocus);
+    for (int i = 1; i < ordine.size(); ++i)
+        QWidget::setTabOrder(ordine[i - 1], ordine[i]);
+    InvioPremePulsante(this);
     connect(findChild<QToolButton *>(QStringLiteral("btnNuovo")), &QToolButton::clicked, this,
             &TfrmMagazzino::btnNuovoClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnDuplica")), &QToolButton::clicked, this,
@@ -483,6 +531,27 @@ void TfrmMagazzino::costruisci() {
     }
     setMouseTracking(true);
 
+    // Every change of the card shows at once whether it still matches the archive.
+    for (auto *c : m_caselle)
+        connect(c, &QLineEdit::textChanged, this, &TfrmMagazzino::aggiornaSegno);
+    connect(m_chkPagato, &QCheckBox::toggled, this, &TfrmMagazzino::aggiornaSegno);
+    connect(m_imgFoto, &RiquadroFoto::cambiata, this, &TfrmMagazzino::aggiornaSegno);
+    auto *salva = new QShortcut(QKeySequence::Save, this);
+    salva->setObjectName(QStringLiteral("scSalva"));
+    connect(salva, &QShortcut::activated, this, &TfrmMagazzino::btnSalvaClick);
+
+    // Category and supplier offer the values already in the archive.
+    m_tipologie = new QStringListModel(this);
+    m_ditte = new QStringListModel(this);
+    for (auto [campo, modello] :
+         {std::pair{Campo::Tipologia, m_tipologie}, std::pair{Campo::Ditta, m_ditte}}) {
+        auto *suggerimenti = new QCompleter(modello, this);
+        suggerimenti->setCaseSensitivity(Qt::CaseInsensitive);
+        suggerimenti->setFilterMode(Qt::MatchContains);
+        suggerimenti->setCompletionMode(QCompleter::PopupCompletion);
+        casella(campo)->setCompleter(suggerimenti);
+    }
+
     // Amounts and quantities are normalised when the focus really leaves them.
     m_uscita = new UscitaFocus(this);
     connect(m_uscita, &UscitaFocus::lasciato, this, [this](QWidget *controllo) {
@@ -511,6 +580,57 @@ void TfrmMagazzino::PulisciScheda() {
     m_imgFoto->impostaImmagine(m_bianco);
     m_lblPosizione->clear();
     m_caselle[0]->setFocus();
+    ricordaScheda();
+}
+
+QStringList TfrmMagazzino::statoScheda() const {
+    // Texts as a save would store them; an amount or a quantity by its value,
+    // so that leaving a box ("5" becoming "5,00") is no change.
+    QStringList stato;
+    for (int i = 0; i < 17; ++i) {
+        const QString testo = Rifila(m_caselle[i]->text());
+        stato << (classeDi(i) == Classe::Importo    ? NormalizzaImporto(testo)
+                  : classeDi(i) == Classe::Quantita ? NormalizzaQuantita(testo)
+                                                    : testo);
+    }
+    stato << (m_chkPagato->isChecked() ? u"Sì"_s : u"No"_s);
+    for (auto *l : m_nascoste)
+        stato << Rifila(l->text());
+    stato << Rifila(m_lblPosizione->text());
+    return stato;
+}
+
+void TfrmMagazzino::ricordaScheda(bool fotoSalvata) {
+    m_ricordata = statoScheda();
+    // A photo that could not be written still counts as a change.
+    m_fotoRicordata = fotoSalvata ? m_imgFoto->immagine().cacheKey() : -1;
+    aggiornaSegno();
+}
+
+bool TfrmMagazzino::modificata() const {
+    return m_fotoRicordata != m_imgFoto->immagine().cacheKey() || statoScheda() != m_ricordata;
+}
+
+void TfrmMagazzino::aggiornaSegno() {
+    if (m_ricordata.isEmpty()) return; // still being built
+    m_lblModificata->setVisible(modificata());
+}
+
+bool TfrmMagazzino::senzaFoto() const {
+    return m_imgFoto->immagine().cacheKey() == m_bianco.cacheKey();
+}
+
+bool TfrmMagazzino::lasciaScheda() {
+    if (!modificata()) return true;
+    switch (
+        dialoghi().domandaConAnnulla(this, QStringLiteral("Salvare le modifiche alla scheda?"))) {
+    case Risposta::Si:
+        return salva();
+    case Risposta::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
@@ -527,6 +647,7 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     QByteArray originale;
     const QImage foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
     m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto, originale);
+    ricordaScheda();
 }
 
 void TfrmMagazzino::erroreArchivio() {
@@ -577,6 +698,7 @@ void TfrmMagazzino::btnAllegatiClick() {
         finestra.txtDesc[i]->setText(Rifila(m_nascoste[i + 3]->text()));
     }
     dialoghi().esegui(&finestra);
+    aggiornaSegno();
 }
 
 void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
@@ -594,7 +716,9 @@ void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
         return;
     }
     const qint64 p = destinazione(totale);
-    if (p < 1) return;
+    archivio.chiudi();
+    if (p < 1 || !lasciaScheda()) return;
+    if (!archivio.ApriArchivio()) return erroreArchivio();
     TScheda scheda;
     const bool letto = archivio.leggi(p, scheda);
     archivio.chiudi();
@@ -624,6 +748,7 @@ void TfrmMagazzino::cmdIndietroClick() {
 }
 
 void TfrmMagazzino::btnNuovoClick() {
+    if (!lasciaScheda()) return;
     PulisciScheda();
     m_caselle[0]->setFocus();
 }
@@ -636,11 +761,13 @@ void TfrmMagazzino::btnDuplicaClick() {
                            "soltanto dopo che questa è stata inserita in archivio."));
         return;
     }
+    if (!lasciaScheda()) return;
     for (auto *l : m_nascoste)
         l->clear();
     m_lblPosizione->clear();
     m_imgFoto->impostaImmagine(m_bianco);
     m_caselle[0]->setFocus();
+    aggiornaSegno(); // a copy not yet in the archive
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
         QStringLiteral("E' ora possibile apportare le proprie modifiche alla scheda corrente.") +
@@ -717,30 +844,73 @@ TScheda TfrmMagazzino::schedaDallaFinestra() const {
 }
 
 void TfrmMagazzino::btnSalvaClick() {
+    salva();
+}
+
+bool TfrmMagazzino::confermaCodice() {
+    // A new card whose code another card already has: say which one first.
+    const QString codice = schedaDallaFinestra().testo(Campo::Codice);
+    const QString chiave = MinuscoleAZ(codice);
+    qint64 trovata = 0;
+    QString nome;
+    if (QFileInfo::exists(PercorsoArchivio()))
+        ScorriArchivio(PercorsoArchivio(), [&](const TScheda &scheda, qint64 posizione) {
+            if (MinuscoleAZ(scheda.testo(Campo::Codice)) != chiave) return true;
+            trovata = posizione;
+            nome = scheda.testo(Campo::Nome);
+            return false;
+        });
+    if (trovata == 0) return true;
+    const Risposta risposta = dialoghi().domanda(
+        this, QStringLiteral("Attenzione: il codice articolo \"") + codice +
+                  QStringLiteral("\" è già usato dalla scheda n. ") + QString::number(trovata) +
+                  QStringLiteral(" (\"") + nome +
+                  QStringLiteral("\").\n\nSalvare comunque questa scheda con lo stesso codice?"));
+    if (risposta != Risposta::No) return true;
+    casella(Campo::Codice)->setFocus();
+    return false;
+}
+
+bool TfrmMagazzino::salva() {
     for (Campo c : {Campo::Giacenza, Campo::Avviso})
         if (Rifila(casella(c)->text()).isEmpty()) casella(c)->setText(QStringLiteral("0"));
-    if (!controllaCampi()) return;
+    if (!controllaCampi()) return false;
+    const QString etichetta = Rifila(m_lblPosizione->text());
+    const bool aggiornamento = !etichetta.isEmpty();
+    if (!aggiornamento && !confermaCodice()) return false;
 
     const TScheda scheda = schedaDallaFinestra();
     Archivio archivio;
-    if (!archivio.ApriArchivio()) return erroreArchivio();
-    const QString etichetta = Rifila(m_lblPosizione->text());
-    const bool aggiornamento = !etichetta.isEmpty();
+    if (!archivio.ApriArchivio()) {
+        erroreArchivio();
+        return false;
+    }
     qint64 p = 0;
     if (aggiornamento) {
         p = etichetta.toLongLong();
-        if (p < 1 || !archivio.scrivi(p, scheda)) return erroreArchivio();
+        if (p < 1 || !archivio.scrivi(p, scheda)) {
+            erroreArchivio();
+            return false;
+        }
     } else {
         p = archivio.accoda(scheda);
-        if (p < 1) return erroreArchivio();
+        if (p < 1) {
+            erroreArchivio();
+            return false;
+        }
     }
     m_lblPosizione->setText(QString::number(p));
     archivio.chiudi();
+    aggiungiSuggerimenti(scheda);
 
-    // The record is safe on disk; a photo that cannot be written keeps its
-    // picture on screen so the next save can try again.
-    const bool fotoScritta =
-        SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(), m_imgFoto->originale());
+    // The record is safe on disk. A card without a photo keeps no photo file;
+    // a photo that cannot be written stays on screen, and the card keeps
+    // counting as changed, so the next save tries again.
+    const bool fotoScritta = senzaFoto()
+                                 ? RimuoviFotoScheda(m_lblPosizione->text())
+                                 : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
+                                                   m_imgFoto->originale());
+    ricordaScheda(fotoScritta);
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
         aggiornamento
@@ -748,13 +918,20 @@ void TfrmMagazzino::btnSalvaClick() {
                   "Le modifiche apportate alla scheda corrente sono state salvate in archivio.")
             : QStringLiteral("La scheda corrente è stata inserita in archivio."));
     if (!fotoScritta)
-        dialoghi().messaggio(this, TipoMessaggio::Avviso,
-                             QStringLiteral("Attenzione: non è stato possibile scrivere la foto "
-                                            "della scheda nel file ") +
-                                 QString::number(p) +
-                                 QStringLiteral(".jpg. La scheda è stata salvata; la foto resta "
-                                                "visualizzata e sarà scritta al prossimo "
-                                                "salvataggio."));
+        dialoghi().messaggio(
+            this, TipoMessaggio::Avviso,
+            (senzaFoto() ? QStringLiteral("Attenzione: non è stato possibile eliminare il file ") +
+                               QString::number(p) +
+                               QStringLiteral(".jpg con la foto precedente della scheda. La "
+                                              "scheda è stata salvata; il file sarà eliminato al "
+                                              "prossimo salvataggio.")
+                         : QStringLiteral("Attenzione: non è stato possibile scrivere la foto "
+                                          "della scheda nel file ") +
+                               QString::number(p) +
+                               QStringLiteral(".jpg. La scheda è stata salvata; la foto resta "
+                                              "visualizzata e sarà scritta al prossimo "
+                                              "salvataggio.")));
+    return true;
 }
 
 void TfrmMagazzino::btnEsciClick() {
@@ -775,20 +952,24 @@ void TfrmMagazzino::btnStampaClick() {
 void TfrmMagazzino::btnTrovaClick() {
     TfrmTrovaMagazzino finestra(this);
     finestra.lblMemory->setText(QStringLiteral("magazzino"));
-    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { apriDaElenco(s, p); });
     dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::btnSottoscortaClick() {
     TfrmSottoscorta finestra(this);
-    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { apriDaElenco(s, p); });
     dialoghi().esegui(&finestra);
 }
 
 void TfrmMagazzino::btnScadutiClick() {
     TfrmDaSaldare finestra(this);
-    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { CaricaScheda(s, p); });
+    finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { apriDaElenco(s, p); });
     dialoghi().esegui(&finestra);
+}
+
+void TfrmMagazzino::apriDaElenco(const TScheda &scheda, qint64 posizione) {
+    if (lasciaScheda()) CaricaScheda(scheda, posizione);
 }
 
 void TfrmMagazzino::btnEsportaClick() {
@@ -828,12 +1009,58 @@ void TfrmMagazzino::apriCalendario() {
 
 void TfrmMagazzino::showEvent(QShowEvent *evento) {
     QWidget::showEvent(evento);
-    if (!evento->spontaneous()) PulisciScheda();
+    if (evento->spontaneous()) return;
+    PulisciScheda();
+    riempiSuggerimenti();
 }
 
 void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
+    if (!lasciaScheda()) return evento->ignore();
     evento->accept();
     emit chiusa();
+}
+
+void TfrmMagazzino::riempiSuggerimenti() {
+    // One pass, only when the archive changed since the last one.
+    const QFileInfo file(PercorsoArchivio());
+    const QString firma = file.exists()
+                              ? QString::number(file.size()) + u'/' +
+                                    QString::number(file.lastModified().toMSecsSinceEpoch())
+                              : QString();
+    if (!firma.isEmpty() && firma == m_firmaSuggerimenti) return;
+    m_firmaSuggerimenti = firma;
+    QStringList tipologie, ditte;
+    QSet<QString> visteT, visteD;
+    if (!firma.isEmpty())
+        ScorriArchivio(PercorsoArchivio(), [&](const TScheda &scheda, qint64) {
+            const QString t = scheda.testo(Campo::Tipologia);
+            const QString d = scheda.testo(Campo::Ditta);
+            if (!t.isEmpty() && !visteT.contains(t)) {
+                visteT.insert(t);
+                tipologie << t;
+            }
+            if (!d.isEmpty() && !visteD.contains(d)) {
+                visteD.insert(d);
+                ditte << d;
+            }
+            return true;
+        });
+    Ordina(tipologie);
+    Ordina(ditte);
+    m_tipologie->setStringList(tipologie);
+    m_ditte->setStringList(ditte);
+}
+
+void TfrmMagazzino::aggiungiSuggerimenti(const TScheda &scheda) {
+    for (auto [campo, modello] :
+         {std::pair{Campo::Tipologia, m_tipologie}, std::pair{Campo::Ditta, m_ditte}}) {
+        const QString valore = scheda.testo(campo);
+        QStringList valori = modello->stringList();
+        if (valore.isEmpty() || valori.contains(valore)) continue;
+        valori << valore;
+        Ordina(valori);
+        modello->setStringList(valori);
+    }
 }
 
 int TfrmMagazzino::indiceCasella(const QObject *oggetto) const {
@@ -877,6 +1104,13 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
         return false;
     if (tasto->modifiers() & Qt::ControlModifier) return true;
     const QString testo = tasto->text();
+    if (classe == Classe::Importo && testo == u".") {
+        // A point, from the main keys or the keypad, is meant as the decimal
+        // comma: it goes on as a comma key, typing limit included.
+        QKeyEvent virgola(QEvent::KeyPress, Qt::Key_Comma, tasto->modifiers(), u","_s);
+        QCoreApplication::sendEvent(box, &virgola);
+        return true;
+    }
     const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
     const bool virgola = classe == Classe::Importo && testo == u",";
     return !(cifra || virgola);
@@ -904,9 +1138,11 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         }
         break;
     case QEvent::ShortcutOverride:
-        // Keep Ctrl combinations (paste, undo) away from the number boxes.
+        // Keep Ctrl combinations (paste, undo) away from the number boxes;
+        // Ctrl+S still saves from there.
         if (nostra &&
-            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita)) {
+            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita) &&
+            !static_cast<QKeyEvent *>(evento)->matches(QKeySequence::Save)) {
             evento->accept();
             return true;
         }

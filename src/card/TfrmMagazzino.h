@@ -31,6 +31,15 @@ class TfrmMagazzino : public QWidget {
     // The picture that stands for no photo.
     const QImage &immagineBianca() const { return m_bianco; }
 
+    // The card on screen differs from what was last shown, cleared or saved.
+    bool modificata() const;
+    // Before the card on screen is left: with unsaved changes, asks whether to
+    // save them. False when the user chose to stay on the card (Annulla, or a
+    // save that did not succeed).
+    bool lasciaScheda();
+    // Saves the card on screen; true when it reached the archive.
+    bool salva();
+
     // The photo buttons and the attachments dialog.
     void btnCaricaFotoClick();
     void btnAcquisisciFotoClick();
@@ -79,6 +88,16 @@ class TfrmMagazzino : public QWidget {
     void apriGiacenza(bool aggiunta);
     void apriCalendario();
     bool controllaCampi();
+    bool confermaCodice();
+    void apriDaElenco(const TScheda &scheda, qint64 posizione);
+    // What decides "unsaved changes": every text as it would be stored, the
+    // paid box, the position and the photo.
+    QStringList statoScheda() const;
+    void ricordaScheda(bool fotoSalvata = true);
+    void aggiornaSegno();
+    bool senzaFoto() const;
+    void riempiSuggerimenti();
+    void aggiungiSuggerimenti(const TScheda &scheda);
     TScheda schedaDallaFinestra() const;
     void impostaStato(const QString &testo);
     void erroreArchivio();
@@ -88,6 +107,12 @@ class TfrmMagazzino : public QWidget {
     QCheckBox *m_chkPagato = nullptr;
     QLabel *m_lblPosizione = nullptr;
     QLabel *m_panInfo = nullptr;
+    QLabel *m_lblModificata = nullptr;
+    QStringList m_ricordata;
+    qint64 m_fotoRicordata = 0;
+    class QStringListModel *m_tipologie = nullptr;
+    class QStringListModel *m_ditte = nullptr;
+    QString m_firmaSuggerimenti; // size and time of the archive the suggestions came from
     RiquadroFoto *m_imgFoto = nullptr;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;

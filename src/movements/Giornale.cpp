@@ -86,6 +86,15 @@ bool utf8Valido(QByteArrayView byte) {
     const auto *p = reinterpret_cast<const unsigned char *>(byte.data());
     const auto *fine = p + byte.size();
     while (p < fine) {
+        // Eight plain ASCII bytes at a time.
+        if (fine - p >= 8) {
+            quint64 otto;
+            std::memcpy(&otto, p, 8);
+            if ((otto & 0x8080808080808080ULL) == 0) {
+                p += 8;
+                continue;
+            }
+        }
         const unsigned char c = *p;
         if (c < 0x80) {
             ++p;
@@ -129,14 +138,18 @@ QByteArray codifica(const QString &testo) {
 }
 
 // The fields of a line; false when a quote is left open or text follows a
-// closing quote.
-bool dividi(QByteArrayView riga, char separatore, std::vector<QByteArray> &campi) {
+// closing quote. A field in quotes is unescaped into `spazio`.
+bool dividi(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
+            std::vector<QByteArray> &spazio) {
     campi.clear();
+    std::size_t usati = 0;
     qsizetype i = 0;
     const qsizetype n = riga.size();
     while (true) {
-        QByteArray campo;
         if (i < n && riga[i] == '"') {
+            if (usati == spazio.size()) spazio.emplace_back();
+            QByteArray &campo = spazio[usati++];
+            campo.clear();
             ++i;
             while (true) {
                 if (i >= n) return false;
@@ -152,25 +165,85 @@ bool dividi(QByteArrayView riga, char separatore, std::vector<QByteArray> &campi
                 campo += riga[i++];
             }
             if (i < n && riga[i] != separatore) return false;
+            campi.push_back(campo);
         } else {
-            qsizetype fine = i;
-            while (fine < n && riga[fine] != separatore)
-                ++fine;
-            campo = riga.sliced(i, fine - i).toByteArray();
+            const void *a = std::memchr(riga.data() + i, separatore, std::size_t(n - i));
+            const qsizetype fine = a ? static_cast<const char *>(a) - riga.data() : n;
+            campi.push_back(riga.sliced(i, fine - i));
             i = fine;
         }
-        campi.push_back(std::move(campo));
         if (campi.size() > std::size_t(CAMPI_GIORNALE)) return false;
         if (i >= n) return true;
         ++i; // the separator
     }
 }
 
-std::optional<qint64> intero(const QByteArray &byte) {
-    bool ok = false;
-    const qint64 valore = byte.trimmed().toLongLong(&ok);
-    if (!ok) return std::nullopt;
-    return valore;
+std::optional<qint64> intero(QByteArrayView byte) {
+    byte = byte.trimmed();
+    bool negativo = false;
+    if (!byte.isEmpty() && (byte.front() == '-' || byte.front() == '+')) {
+        negativo = byte.front() == '-';
+        byte = byte.sliced(1);
+    }
+    if (byte.isEmpty() || byte.size() > 18) return std::nullopt;
+    qint64 valore = 0;
+    for (char c : byte) {
+        if (c < '0' || c > '9') return std::nullopt;
+        valore = valore * 10 + (c - '0');
+    }
+    return negativo ? -valore : valore;
+}
+
+// "2026-03-01T09:00:00+01:00" (seconds, fractions and offset as ISO 8601
+// allows them, "Z" for UTC); an invalid date-time when it does not read.
+QDateTime dataOra(QByteArrayView t) {
+    t = t.trimmed();
+    auto numero = [&t](qsizetype da, qsizetype quante, int &valore) {
+        if (da + quante > t.size()) return false;
+        valore = 0;
+        for (qsizetype i = da; i < da + quante; ++i) {
+            if (t[i] < '0' || t[i] > '9') return false;
+            valore = valore * 10 + (t[i] - '0');
+        }
+        return true;
+    };
+    int anno, mese, giorno, ora, minuto, secondo = 0, ms = 0;
+    if (!numero(0, 4, anno) || t.size() < 16 || t[4] != '-' || !numero(5, 2, mese) || t[7] != '-' ||
+        !numero(8, 2, giorno) || (t[10] != 'T' && t[10] != ' ') || !numero(11, 2, ora) ||
+        t[13] != ':' || !numero(14, 2, minuto))
+        return {};
+    qsizetype i = 16;
+    if (i < t.size() && t[i] == ':') {
+        if (!numero(i + 1, 2, secondo)) return {};
+        i += 3;
+        if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
+            ++i;
+            int cifre = 0;
+            while (i < t.size() && t[i] >= '0' && t[i] <= '9') {
+                if (cifre++ < 3) ms = ms * 10 + (t[i] - '0');
+                ++i;
+            }
+            if (cifre == 0) return {};
+            for (; cifre < 3; ++cifre)
+                ms *= 10;
+        }
+    }
+    const QDate data(anno, mese, giorno);
+    const QTime tempo(ora, minuto, secondo, ms);
+    if (!data.isValid() || !tempo.isValid()) return {};
+    if (i == t.size()) return QDateTime(data, tempo);
+    if (t[i] == 'Z' && i + 1 == t.size()) return QDateTime(data, tempo, QTimeZone::utc());
+    int ore, minuti = 0;
+    if ((t[i] != '+' && t[i] != '-') || !numero(i + 1, 2, ore)) return {};
+    qsizetype fine = i + 3;
+    if (fine < t.size()) {
+        if (t[fine] == ':') ++fine;
+        if (!numero(fine, 2, minuti)) return {};
+        fine += 2;
+    }
+    if (fine != t.size() || ore > 14 || minuti > 59) return {};
+    const int scarto = (ore * 3600 + minuti * 60) * (t[i] == '-' ? -1 : 1);
+    return QDateTime(data, tempo, Qt::OffsetFromUTC, scarto);
 }
 
 bool cominciaComeFormula(QStringView testo) {
@@ -187,6 +260,18 @@ bool cominciaComeFormula(QStringView testo) {
         if (cifre) return false;
     }
     return true;
+}
+
+std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
+    static const std::array<QByteArray, 8> nomi = [] {
+        std::array<QByteArray, 8> n;
+        for (std::size_t i = 0; i < n.size(); ++i)
+            n[i] = QString::fromUtf16(NOMI_TIPI[i]).toUtf8();
+        return n;
+    }();
+    for (std::size_t i = 0; i < nomi.size(); ++i)
+        if (nome == nomi[i]) return TipoMovimento(i);
+    return std::nullopt;
 }
 
 char separatoreDi(QByteArrayView intestazione) {
@@ -274,13 +359,14 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
 bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
     riga = pulisci(riga);
     if (!utf8Valido(riga)) return false;
-    thread_local std::vector<QByteArray> campi;
-    if (!dividi(riga, separatore, campi) || campi.size() != std::size_t(CAMPI_GIORNALE))
+    thread_local std::vector<QByteArrayView> campi;
+    thread_local std::vector<QByteArray> spazio;
+    if (!dividi(riga, separatore, campi, spazio) || campi.size() != std::size_t(CAMPI_GIORNALE))
         return false;
-    m.quando = QDateTime::fromString(QString::fromLatin1(campi[0].trimmed()), Qt::ISODate);
+    m.quando = dataOra(campi[0]);
     if (!m.quando.isValid()) return false;
     const auto posizione = intero(campi[1]);
-    const auto tipo = TipoDaNome(QString::fromUtf8(campi[5]).trimmed());
+    const auto tipo = tipoDaByte(campi[5].trimmed());
     const auto quantita = intero(campi[6]);
     const auto prima = intero(campi[7]);
     const auto dopo = intero(campi[8]);
@@ -290,16 +376,26 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
     m.quantita = *quantita;
     m.prima = *prima;
     m.dopo = *dopo;
-    m.codice = TestoDaGiornale(QString::fromUtf8(campi[2]));
-    m.nome = TestoDaGiornale(QString::fromUtf8(campi[3]));
-    m.categoria = TestoDaGiornale(QString::fromUtf8(campi[4]));
-    m.costo = TestoDaGiornale(QString::fromUtf8(campi[9]));
-    m.postazione = TestoDaGiornale(QString::fromUtf8(campi[10]));
-    m.nota = TestoDaGiornale(QString::fromUtf8(campi[11]));
-    auto dati = QByteArray::fromBase64Encoding(campi[12].trimmed(),
-                                               QByteArray::AbortOnBase64DecodingErrors);
-    if (!dati) return false;
-    m.dati = *dati;
+    auto testo = [](QByteArrayView campo) {
+        if (campo.isEmpty()) return QString();
+        QString t = QString::fromUtf8(campo);
+        return campo.front() == '\'' ? TestoDaGiornale(t) : t;
+    };
+    m.codice = testo(campi[2]);
+    m.nome = testo(campi[3]);
+    m.categoria = testo(campi[4]);
+    m.costo = testo(campi[9]);
+    m.postazione = testo(campi[10]);
+    m.nota = testo(campi[11]);
+    const QByteArrayView dati = campi[12].trimmed();
+    if (dati.isEmpty()) {
+        m.dati.clear();
+        return true;
+    }
+    auto decodificati =
+        QByteArray::fromBase64Encoding(dati.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decodificati) return false;
+    m.dati = *decodificati;
     return true;
 }
 
@@ -376,7 +472,7 @@ qint64 PosizioneDiRiga(QByteArrayView riga, char separatore) {
 bool RigaDiSpostamento(QByteArrayView riga, char separatore) {
     char cerca[] = ";Spostamento;";
     cerca[0] = cerca[sizeof cerca - 2] = separatore;
-    return riga.indexOf(QByteArrayView(cerca, sizeof cerca - 1)) >= 0;
+    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
 }
 
 LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,

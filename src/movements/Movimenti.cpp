@@ -127,19 +127,26 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                          NomeTipo(ultimo->tipo) + u')';
 
     Archivio file(archivio);
-    TScheda scheda;
     qint64 prima = 0;
     bool fuoriCampo = false;
-    const bool scritto = file.ApriArchivio() && file.aggiorna(posizione, [&](TScheda &suDisco) {
-        prima = GiacenzaDi(suDisco).value_or(0);
-        if (!GiacenzaArchiviabile(prima + quantita)) {
-            fuoriCampo = true;
-            return false;
-        }
-        suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
-        scheda = suDisco;
-        return true;
-    });
+    bool registrato = false;
+    const bool scritto =
+        file.ApriArchivio() &&
+        file.aggiorna(
+            posizione,
+            [&](TScheda &suDisco) {
+                prima = GiacenzaDi(suDisco).value_or(0);
+                if (!GiacenzaArchiviabile(prima + quantita)) {
+                    fuoriCampo = true;
+                    return false;
+                }
+                suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+                return true;
+            },
+            [&](const TScheda &scheda) {
+                esito.movimento = MovimentoScheda(scheda, posizione, tipo, quantita, prima, nota);
+                registrato = RegistraMovimenti({esito.movimento}, giornale);
+            });
     file.chiudi();
     if (!scritto) {
         esito.esito = Annullamento::ErroreArchivio;
@@ -151,9 +158,7 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
         return esito;
     }
     esito.giacenza = prima + quantita;
-    esito.movimento = MovimentoScheda(scheda, posizione, tipo, quantita, prima, nota);
-    esito.esito = RegistraMovimenti({esito.movimento}, giornale) ? Annullamento::Fatto
-                                                                 : Annullamento::GiornaleNonScritto;
+    esito.esito = registrato ? Annullamento::Fatto : Annullamento::GiornaleNonScritto;
     return esito;
 }
 

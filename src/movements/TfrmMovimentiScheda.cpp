@@ -159,9 +159,10 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
     qint64 minimo = qMin<qint64>(0, avviso);
     qint64 massimo = qMax<qint64>(1, avviso);
     if (!movimenti.isEmpty()) {
+        // From the first movement to a little after the last one.
         inizio = movimenti.first().quando;
-        fine = qMax(fine, movimenti.last().quando);
-        if (inizio.secsTo(fine) < 3600) inizio = fine.addSecs(-3600);
+        fine = movimenti.last().quando;
+        fine = fine.addSecs(qMax<qint64>(3600, inizio.secsTo(fine) / 20));
         qint64 precedente = movimenti.first().prima;
         for (const Movimento &m : movimenti) {
             const qreal x = qreal(m.quando.toMSecsSinceEpoch());
@@ -192,6 +193,7 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
     auto *asseY = new QValueAxis;
     const qint64 margine = qMax<qint64>(1, (massimo - minimo) / 10);
     asseY->setRange(qreal(minimo - (minimo < 0 ? margine : 0)), qreal(massimo + margine));
+    asseY->applyNiceNumbers();
     asseY->setLabelFormat(u"%d"_s);
     asseY->setTitleText(u"Pezzi"_s);
     grafico->addAxis(asseX, Qt::AlignBottom);
@@ -208,7 +210,7 @@ QStringList TfrmMovimentiScheda::RigheStampa(const QList<Movimento> &movimenti, 
                                              qint64 giacenza) {
     QStringList righe;
     auto riga = [](const QString &data, const QString &tipo, const QString &quantita,
-                   const QString &dopo, const QString &nota, const QString &postazione) {
+                   const QString &dopo, const QString &nota, const QString &postazione) -> QString {
         return Colonna(data, 17) + u' ' + Colonna(tipo, 26) + u' ' + Colonna(quantita, 9, true) +
                u' ' + Colonna(dopo, 9, true) + u"  "_s + Colonna(nota, 60) + u' ' +
                Colonna(postazione, 30);

@@ -2,9 +2,10 @@
 
 #include "archive/RegoleNumeri.h"
 
-#include <QFileInfo>
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
 #include <QTemporaryFile>
-#include <cstdio>
 #include <xlsxwriter.h>
 
 using namespace Qt::StringLiterals;
@@ -89,23 +90,23 @@ bool scriviLibro(const QByteArray &nomeFile, qsizetype righe, const CellaFoglio 
 
 } // namespace
 
-bool ScriviLibroMagazzino(const QString &percorso, qsizetype righe, const CellaFoglio &cella) {
-    // A name of our own beside the target: removed again unless it takes the
-    // target's place.
-    QTemporaryFile temporaneo(percorso + u".XXXXXX"_s);
+bool ScriviLibroMagazzino(QIODevice *uscita, qsizetype righe, const CellaFoglio &cella,
+                          const QString &cartellaLavoro) {
+    // A name of our own for the library's file, removed when done.
+    QTemporaryFile temporaneo(QDir(cartellaLavoro).filePath(u".Magazzino.xlsx.XXXXXX"_s));
     if (!temporaneo.open()) return false;
     temporaneo.close();
-    const QByteArray nomeTemporaneo = QFile::encodeName(temporaneo.fileName());
-    if (!scriviLibro(nomeTemporaneo, righe, cella)) return false;
-    // The temporary name is private to its owner; the export is not.
-    const QFileInfo precedente(percorso);
-    temporaneo.setPermissions(precedente.exists()
-                                  ? precedente.permissions()
-                                  : QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
-                                        QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
-    // One step that replaces the old file whole.
-    if (std::rename(nomeTemporaneo.constData(), QFile::encodeName(percorso).constData()) != 0)
-        return false;
-    temporaneo.setAutoRemove(false);
-    return true;
+    if (!scriviLibro(QFile::encodeName(temporaneo.fileName()), righe, cella)) return false;
+    if (!temporaneo.open()) return false;
+    char blocco[1 << 16];
+    for (;;) {
+        const qint64 letti = temporaneo.read(blocco, sizeof blocco);
+        if (letti < 0) return false;
+        if (letti == 0) return true;
+        for (qint64 fatti = 0; fatti < letti;) {
+            const qint64 n = uscita->write(blocco + fatti, letti - fatti);
+            if (n <= 0) return false;
+            fatti += n;
+        }
+    }
 }

@@ -8,7 +8,12 @@
 // columns of Magazzino.xls, a bold header row kept in view and filters on it.
 // Cost, stock and price that read as numbers become numbers.
 
-// Writes the workbook beside `percorso` and puts it in place only when whole,
-// so a failure leaves any previous file as it was. `cella` gives the texts as
-// for Magazzino.xls.
-bool ScriviLibroMagazzino(const QString &percorso, qsizetype righe, const CellaFoglio &cella);
+class QIODevice;
+
+// Writes the workbook to `uscita`, every write checked; false on any failure.
+// The library makes its file in `cartellaLavoro` (beside the target, so on the
+// same disk), which is then handed over and removed: the caller writes it
+// through the checked writer of whole files, flushed before it takes the
+// old file's place. `cella` gives the texts as for Magazzino.xls.
+bool ScriviLibroMagazzino(QIODevice *uscita, qsizetype righe, const CellaFoglio &cella,
+                          const QString &cartellaLavoro);

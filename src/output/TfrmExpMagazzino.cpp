@@ -60,8 +60,7 @@ const std::array<Colonna, NumeroColonne> Colonne = {{
     {u"Agente"_s, 250, Campo::Agente, false},
     {u"Recapito telefonico"_s, 200, Campo::Recapito, true},
     {u"Documento di acquisto"_s, 250, Campo::Documento, false},
-    // The column caption as this window has always shown it.
-    {u"Modalitò di pagamento"_s, 250, Campo::Pagamento, false},
+    {u"Modalità di pagamento"_s, 250, Campo::Pagamento, false},
     {u"Data scadenza"_s, 150, Campo::DataSca, false},
     {u"Note"_s, 300, Campo::Note, true},
     {u"Prezzo di vendita"_s, 150, Campo::Prezzo, true},
@@ -99,6 +98,13 @@ QPixmap disegnaIntestazione() {
     p.setPen(verde);
     p.drawText(QRect(88, 0, 320, 76), Qt::AlignLeft | Qt::AlignVCenter, u"ESPORTAZIONE IN EXCEL"_s);
     return immagine;
+}
+
+// The closing question of an export: it says where the file is, so the user
+// can find it again.
+QString esportateIn(const QString &percorso, const QString &domanda) {
+    return u"Le schede in archivio sono state esportate con successo."_s + u"\r\n\r\n"_s +
+           u"File: "_s + QDir::toNativeSeparators(percorso) + u"\r\n\r\n"_s + domanda;
 }
 
 } // namespace
@@ -433,8 +439,7 @@ void TfrmExpMagazzino::cmdEsportaClick() {
         dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file di Excel?"_s)) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
@@ -443,15 +448,19 @@ void TfrmExpMagazzino::cmdEsportaXlsxClick() {
     confermaModifica();
     const QString percorso = QDir(CartellaProgramma()).filePath(u"Magazzino.xlsx"_s);
     const QList<qsizetype> righe = m_modello->righeSchede();
-    if (!ScriviLibroMagazzino(percorso, righe.size(), [this, &righe](qsizetype r, int colonna) {
-            return m_modello->cella(righe[r], colonna);
-        })) {
+    const bool scritto = ScriviFileIntero(percorso, [this, &righe](QIODevice *file) {
+        return ScriviLibroMagazzino(
+            file, righe.size(),
+            [this, &righe](qsizetype r, int colonna) {
+                return m_modello->cella(righe[r], colonna);
+            },
+            CartellaProgramma());
+    });
+    if (!scritto) {
         dialoghi().messaggioSemplice(this, MessaggioFallimento);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
-                                 u"file Magazzino.xlsx."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file di Excel?"_s) !=
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file di Excel?"_s)) !=
         Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
@@ -502,9 +511,8 @@ void TfrmExpMagazzino::cmdEsportaCsvClick() {
                                            u"sia già aperto in un altro programma."_s);
         return;
     }
-    if (dialoghi().domanda(this, u"Le schede in archivio sono state esportate con successo nel "
-                                 u"file Magazzino.csv."_s +
-                                     u"\r\n\r\n"_s + u"Si vuole aprire il file?"_s) != Risposta::No)
+    if (dialoghi().domanda(this, esportateIn(percorso, u"Si vuole aprire il file?"_s)) !=
+        Risposta::No)
         Piattaforma::ApriConDesktop(u'"' + percorso + u'"');
 }
 

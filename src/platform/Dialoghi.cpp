@@ -1,7 +1,10 @@
 #include "platform/Dialoghi.h"
 
+#include "archive/CartellaProgramma.h"
+
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -48,19 +51,34 @@ class DialoghiReali final : public Dialoghi {
                                                            : QMessageBox::Information;
         QMessageBox box(icona, QStringLiteral(" Quadrelo"), testo,
                         QMessageBox::Ok | QMessageBox::Cancel, genitore);
+        box.setTextFormat(Qt::PlainText);
         return box.exec() == QMessageBox::Ok ? Risposta::Ok : Risposta::Annulla;
     }
 
     void messaggioSemplice(QWidget *genitore, const QString &testo) override {
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral(" Quadrelo"), testo, QMessageBox::Ok,
                         genitore);
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     }
 
     Risposta domanda(QWidget *genitore, const QString &testo) override {
         QMessageBox box(QMessageBox::Question, QStringLiteral(" Quadrelo"), testo,
                         QMessageBox::Yes | QMessageBox::No, genitore);
+        box.setTextFormat(Qt::PlainText);
         return box.exec() == QMessageBox::No ? Risposta::No : Risposta::Si;
+    }
+
+    Risposta domandaConAnnulla(QWidget *genitore, const QString &testo) override {
+        QMessageBox box(QMessageBox::Question, QStringLiteral(" Quadrelo"), testo,
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, genitore);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int scelta = box.exec();
+        return scelta == QMessageBox::Yes  ? Risposta::Si
+               : scelta == QMessageBox::No ? Risposta::No
+                                           : Risposta::Annulla;
     }
 
     int esegui(QDialog *finestra) override { return finestra->exec(); }
@@ -78,7 +96,7 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
                                const QStringList &filtri) override {
-        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
+        QFileDialog dialogo(genitore, titolo, CartellaProgramma(), FiltriPerQt(filtri));
         dialogo.setFileMode(QFileDialog::ExistingFile);
         dialogo.setAcceptMode(QFileDialog::AcceptOpen);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
@@ -94,7 +112,7 @@ class DialoghiReali final : public Dialoghi {
 
     QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override {
-        QFileDialog dialogo(genitore, titolo, QString(), FiltriPerQt(filtri));
+        QFileDialog dialogo(genitore, titolo, CartellaProgramma(), FiltriPerQt(filtri));
         dialogo.setAcceptMode(QFileDialog::AcceptSave);
         // A name typed without an extension gets the preset name's, so the
         // file is written in the format offered.
@@ -104,7 +122,9 @@ class DialoghiReali final : public Dialoghi {
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();
     }
 
-    void apriConDesktop(const QUrl &indirizzo) override { QDesktopServices::openUrl(indirizzo); }
+    bool apriConDesktop(const QUrl &indirizzo) override {
+        return QDesktopServices::openUrl(indirizzo);
+    }
 };
 
 DialoghiReali reali;
@@ -120,11 +140,37 @@ void impostaDialoghi(Dialoghi *sostituto) {
     attuali = sostituto;
 }
 
-void ApriConDesktop(const QString &destinazione) {
-    QString testo = destinazione;
-    testo.remove(QLatin1Char('"'));
-    testo = testo.trimmed();
-    if (testo.isEmpty()) return;
+namespace {
+
+bool ApriFile(const QString &percorso, QWidget *genitore) {
+    const QString mostrato = QDir::toNativeSeparators(percorso);
+    if (!QFileInfo(percorso).isFile()) {
+        dialoghi().messaggio(genitore, TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: il file \"") + mostrato +
+                                 QStringLiteral("\" non esiste."));
+        return false;
+    }
+    if (dialoghi().apriConDesktop(QUrl::fromLocalFile(percorso))) return true;
+    dialoghi().messaggio(genitore, TipoMessaggio::Avviso,
+                         QStringLiteral("Attenzione: non è stato possibile aprire il file \"") +
+                             mostrato +
+                             QStringLiteral("\". Nessun programma del sistema risulta associato "
+                                            "a questo tipo di file."));
+    return false;
+}
+
+} // namespace
+
+bool ApriFileConDesktop(const QString &percorso, QWidget *genitore) {
+    if (percorso.isEmpty()) return false;
+    return ApriFile(percorso, genitore);
+}
+
+bool ApriConDesktop(const QString &destinazione, QWidget *genitore) {
+    QString testo = destinazione.trimmed();
+    if (testo.size() >= 2 && testo.startsWith(u'"') && testo.endsWith(u'"'))
+        testo = testo.mid(1, testo.size() - 2);
+    if (testo.isEmpty()) return false;
     // A link keeps its scheme; anything else is a path on this machine. A mail
     // link's subject and body carry plain blanks, which the tolerant reading
     // takes and encodes for the desktop.
@@ -133,7 +179,13 @@ void ApriConDesktop(const QString &destinazione) {
     const bool eLink =
         link.isValid() && (schema == QLatin1String("http") || schema == QLatin1String("https") ||
                            schema == QLatin1String("mailto"));
-    dialoghi().apriConDesktop(eLink ? link : QUrl::fromLocalFile(testo));
+    if (!eLink) return ApriFile(testo, genitore);
+    if (dialoghi().apriConDesktop(link)) return true;
+    dialoghi().messaggio(genitore, TipoMessaggio::Avviso,
+                         QStringLiteral("Attenzione: non è stato possibile aprire \"") + testo +
+                             QStringLiteral("\". Nessun programma del sistema risulta associato "
+                                            "a questo indirizzo."));
+    return false;
 }
 
 } // namespace Piattaforma

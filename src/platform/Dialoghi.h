@@ -24,6 +24,8 @@ class Dialoghi {
     virtual void messaggioSemplice(QWidget *genitore, const QString &testo) = 0;
     // Yes/No question.
     virtual Risposta domanda(QWidget *genitore, const QString &testo) = 0;
+    // Question with Yes, No and Cancel (Esc and the close box answer Cancel).
+    virtual Risposta domandaConAnnulla(QWidget *genitore, const QString &testo) = 0;
     // Runs a window modally and returns its result code.
     virtual int esegui(QDialog *finestra) = 0;
     // The print dialog; true when the user chose to print.
@@ -39,8 +41,9 @@ class Dialoghi {
     // Folder chooser starting at `iniziale`; an empty text when the user cancels.
     virtual QString scegliCartella(QWidget *genitore, const QString &titolo,
                                    const QString &iniziale) = 0;
-    // The desktop's open verb: a document, a web link or a mail link.
-    virtual void apriConDesktop(const QUrl &indirizzo) = 0;
+    // The desktop's open verb: a document, a web link or a mail link. False
+    // when the desktop refused it.
+    virtual bool apriConDesktop(const QUrl &indirizzo) = 0;
 };
 
 // The dialogs in use: the real ones unless a test installed its own.
@@ -56,9 +59,12 @@ void impostaDialoghi(Dialoghi *sostituto);
 QString FiltriPerQt(const QStringList &filtri);
 
 // Hands a document path, web link or mail link to the desktop. A path may come
-// enclosed in double quotes, as callers write it; they are removed here. No
-// shell is involved, so no file name can run a command. The outcome is not
-// examined.
-void ApriConDesktop(const QString &destinazione);
+// enclosed in one pair of double quotes, as callers write it; only that pair
+// is removed, so a quote inside a file name stays. No shell is involved, so no
+// file name can run a command. A missing file, or one the desktop refuses to
+// open, is reported to the user; false then.
+bool ApriConDesktop(const QString &destinazione, QWidget *genitore = nullptr);
+// The same for a file path taken exactly as it is, without any quote handling.
+bool ApriFileConDesktop(const QString &percorso, QWidget *genitore = nullptr);
 
 } // namespace Piattaforma

@@ -9,6 +9,7 @@ void RiquadroFoto::impostaImmagine(const QImage &immagine, const QByteArray &ori
     m_originale = originale;
     m_scalata = QImage();
     update();
+    emit cambiata();
 }
 
 QRect RiquadroFoto::areaMostrata() const {

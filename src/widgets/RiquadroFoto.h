@@ -20,6 +20,10 @@ class RiquadroFoto : public QWidget {
     // Where the picture is painted, in the box's own coordinates.
     QRect areaMostrata() const;
 
+  signals:
+    // A new picture was put in the box.
+    void cambiata();
+
   protected:
     void paintEvent(QPaintEvent *evento) override;
 

@@ -9,6 +9,7 @@
 #include "access/TfrmCambiaPassword.h"
 #include "access/TfrmGuida.h"
 #include "access/TfrmPassword.h"
+#include "access/TfrmSplash.h"
 #include "app/TfrmAvvio.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
@@ -21,10 +22,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
+#include <cmath>
+#include <sys/stat.h>
 
 using Genere = DialoghiFinti::Genere;
 
@@ -144,6 +149,9 @@ class TestAccesso : public QObject {
     void storeMancanteOGuasto_data();
     void storeMancanteOGuasto();
     void storeAssenteOIlleggibile();
+    void cambioConSegnoDOrdine();
+    void passwordInizialeNominata_data();
+    void passwordInizialeNominata();
     void lettereAccentate();
     void cambioRiuscito();
     void cambioRifiutato();
@@ -367,6 +375,12 @@ void TestAccesso::storeMancanteOGuasto_data() {
     QTest::newRow("non esadecimale") << QByteArray("[Accesso]\nValore=50084XA0") << ERRORE_LETTURA;
     QTest::newRow("cifra dispari")
         << QByteArray("[Accesso]\nValore=" + INIZIALE.toLatin1() + "F") << QString();
+    // As a text editor saves it: the byte-order mark is not part of the section's name.
+    QTest::newRow("con il segno d'ordine dei byte")
+        << QByteArray("\xEF\xBB\xBF[Accesso]\r\nValore=" + INIZIALE.toLatin1() + "\r\n")
+        << QString();
+    // Far bigger than any store: not read at all.
+    QTest::newRow("enorme") << storeIniziale() + QByteArray(100 * 1024, ';') << ERRORE_LETTURA;
 }
 
 void TestAccesso::storeMancanteOGuasto() {
@@ -392,6 +406,62 @@ void TestAccesso::storeAssenteOIlleggibile() {
     QVERIFY(QDir().mkdir(DepositoPassword::Percorso()));
     QVERIFY(!accettata(QStringLiteral("bilanciopronto")));
     QCOMPARE(dialoghi->ultimo(), ERRORE_LETTURA);
+    // Nor one replaced by a named pipe, which no one writes: it is not waited on.
+    QVERIFY(QDir().rmdir(DepositoPassword::Percorso()));
+    QCOMPARE(::mkfifo(QFile::encodeName(DepositoPassword::Percorso()).constData(), 0600), 0);
+    dialoghi->azzera();
+    QVERIFY(!accettata(QStringLiteral("bilanciopronto")));
+    QCOMPARE(dialoghi->testi(), QStringList{ERRORE_LETTURA});
+    TfrmCambiaPassword cambio;
+    cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("x"), QStringLiteral("x"));
+    QCOMPARE(dialoghi->ultimo(), ERRORE_MODIFICA);
+}
+
+void TestAccesso::cambioConSegnoDOrdine() {
+    // The mark stays in front, and the new password is the one in force.
+    scriviStore("\xEF\xBB\xBF[Accesso]\r\nValore=" + INIZIALE.toLatin1() + "\r\n");
+    TfrmCambiaPassword cambio;
+    cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("cassa"),
+           QStringLiteral("cassa"));
+    QCOMPARE(dialoghi->ultimo(), COMPLETATA);
+    QCOMPARE(leggiStore(), "\xEF\xBB\xBF[Accesso]\r\nValore=" +
+                               Crypt::Encrypt(QStringLiteral("CASSA")).toLatin1() + "\r\n");
+    QVERIFY(accettata(QStringLiteral("cassa")));
+}
+
+void TestAccesso::passwordInizialeNominata_data() {
+    QTest::addColumn<QString>("inVigore");
+    QTest::addColumn<bool>("nominata");
+    QTest::newRow("iniziale") << QStringLiteral("BILANCIOPRONTO") << true;
+    QTest::newRow("cambiata") << QStringLiteral("CASSA") << false;
+    QTest::newRow("nessuno store") << QString() << false;
+}
+
+void TestAccesso::passwordInizialeNominata() {
+    // The password window tells the initial password only while it opens the program.
+    QFETCH(QString, inVigore);
+    QFETCH(bool, nominata);
+    if (!inVigore.isEmpty())
+        scriviStore("[Accesso]\nValore=" + Crypt::Encrypt(inVigore).toLatin1() + '\n');
+    TfrmPassword finestra;
+    finestra.show();
+    auto nomina = [&finestra] {
+        return trova<QLabel>(&finestra, "imgLogo")
+            ->accessibleDescription()
+            .contains(QStringLiteral("bilanciopronto"));
+    };
+    QCOMPARE(nomina(), nominata);
+    QCOMPARE(finestra.findChildren<QLabel *>(QStringLiteral("imgLogo")).size(), 1);
+    // After a change the window comes back without it.
+    if (nominata) {
+        TfrmCambiaPassword cambio;
+        cambia(cambio, QStringLiteral("bilanciopronto"), QStringLiteral("cassa"),
+               QStringLiteral("cassa"));
+        finestra.hide();
+        finestra.riprendi();
+        QVERIFY(!nomina());
+        QCOMPARE(finestra.findChildren<QLabel *>(QStringLiteral("imgLogo")).size(), 1);
+    }
 }
 
 void TestAccesso::lettereAccentate() {
@@ -623,7 +693,7 @@ void TestAccesso::argomentiDelleFinestre_data() {
     QTest::newRow("esportazione") << QStringLiteral("esportazione") << QStringLiteral("cmdGuida")
                                   << QStringLiteral(
                                          "Esportazione magazzino prodotti in Microsoft Excel.")
-                                  << 3;
+                                  << 5;
 }
 
 void TestAccesso::argomentiDelleFinestre() {
@@ -645,11 +715,24 @@ void TestAccesso::argomentiDelleFinestre() {
     chiamante->show();
     QString titoloMostrato;
     QString testoMostrato;
+    QStringList titoletti;
     QWidget *proprietario = nullptr;
     dialoghi->allaProssimaFinestra([&](QDialog *guida) {
         proprietario = guida->parentWidget();
         titoloMostrato = trova<QLabel>(guida, "lblTitolo")->text();
-        testoMostrato = trova<QPlainTextEdit>(guida, "txtGuida")->toPlainText();
+        auto *txtGuida = trova<QTextEdit>(guida, "txtGuida");
+        testoMostrato = txtGuida->toPlainText();
+        // Plain text to read: normal weight, no cursor, headings only where the text is long.
+        QVERIFY(!txtGuida->font().bold());
+        QVERIFY(txtGuida->isReadOnly());
+        QVERIFY(!(txtGuida->textInteractionFlags() &
+                  (Qt::TextSelectableByKeyboard | Qt::TextEditable)));
+        for (QTextBlock b = txtGuida->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.blockFormat().headingLevel() > 0)
+                titoletti << b.text();
+            else
+                QVERIFY(b.charFormat().fontWeight() <= QFont::Normal);
+        }
         QCOMPARE(guida->windowTitle(), QStringLiteral(" Guida all'utilizzo del software"));
         // Escape closes it, as Chiudi does.
         QTest::keyClick(guida, Qt::Key_Escape);
@@ -661,11 +744,19 @@ void TestAccesso::argomentiDelleFinestre() {
     QCOMPARE(dialoghi->finestreEseguite(), 1);
     QCOMPARE(proprietario, chiamante.get());
     QCOMPARE(titoloMostrato, titolo);
-    // One empty line between paragraphs, none inside them.
-    const QStringList mostrati = testoMostrato.split(QStringLiteral("\n\n"));
+    // One block a paragraph, and the headings of the launcher's long text.
+    QStringList mostrati = testoMostrato.split(u'\n');
+    for (const QString &t : titoletti)
+        mostrati.removeOne(t);
     QCOMPARE(mostrati.size(), paragrafi);
     for (const auto &p : mostrati)
-        QVERIFY(!p.trimmed().isEmpty() && !p.contains(u'\n'));
+        QVERIFY(!p.trimmed().isEmpty());
+    const QStringList attesi =
+        finestra == u"avvio"
+            ? QStringList{QStringLiteral("Magazzino Prodotti"), QStringLiteral("Inventario Merce"),
+                          QStringLiteral("Da sapere")}
+            : QStringList{};
+    QCOMPARE(titoletti, attesi);
     QVERIFY(dialoghi->mostrati().isEmpty());
 }
 
@@ -694,7 +785,14 @@ void TestAccesso::argomentiCollegati() {
              QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco "
                             "fisso assegnandogli un nome qualsiasi."));
     QVERIFY(scheda.paragrafi[7].endsWith(QStringLiteral("danneggiato. ")));
-    QCOMPARE(TuttiGliArgomenti().size(), 4);
+    QCOMPARE(TuttiGliArgomenti().size(), 5);
+    // The guide tells each paragraph once: the launcher's opening and closing
+    // words, then the topics that tell the rest in full.
+    const auto sezioni = SezioniGuida();
+    QCOMPARE(sezioni.first().paragrafi, avvio.paragrafi.mid(0, 1));
+    QCOMPARE(sezioni[1].paragrafi, scheda.paragrafi);
+    QCOMPARE(sezioni[2].paragrafi, inventario.paragrafi);
+    QCOMPARE(sezioni.last().paragrafi, avvio.paragrafi.mid(17));
 }
 
 void TestAccesso::collegamentoGuida() {
@@ -706,6 +804,9 @@ void TestAccesso::collegamentoGuida() {
     QCOMPARE(trova<QLabel>(&guida, "lblTitolo")->text(), QStringLiteral("Argomento della guida."));
     QCOMPARE(lnkWeb->text(), QStringLiteral("Visualizza guida in formato PDF"));
     const QUrl guidaPdf = QUrl::fromLocalFile(cartella->percorso(QStringLiteral("Guida.pdf")));
+    QFile pdf(guidaPdf.toLocalFile()); // a missing guide is reported instead of opened
+    QVERIFY(pdf.open(QIODevice::WriteOnly));
+    pdf.close();
     // The picture and the text behave alike, colours included.
     qsizetype volte = 0;
     for (QAbstractButton *b :
@@ -718,8 +819,13 @@ void TestAccesso::collegamentoGuida() {
         QCOMPARE(dialoghi->aperti().size(), ++volte);
         QCOMPARE(dialoghi->aperti().last(), guidaPdf);
     }
-    // With the keyboard: from the text to the link, Enter opens it.
-    trova<QPlainTextEdit>(&guida, "txtGuida")->setFocus();
+    // With the keyboard: the text scrolls, then from it to the link, Enter opens it.
+    guida.mostraArgomento(Argomento(TemaGuida::Avvio));
+    auto *txtGuida = trova<QTextEdit>(&guida, "txtGuida");
+    txtGuida->setFocus();
+    QCOMPARE(txtGuida->verticalScrollBar()->value(), 0);
+    QTest::keyClick(txtGuida, Qt::Key_PageDown);
+    QVERIFY(txtGuida->verticalScrollBar()->value() > 0);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), lnkWeb);
     QTest::keyClick(lnkWeb, Qt::Key_Return);
@@ -744,6 +850,11 @@ void TestAccesso::informazioniERiconoscimenti() {
         QCOMPARE(trova<Collegamento>(info, "lnkWeb")->colore(), Collegamento::arancio());
         QTest::mouseRelease(trova<QToolButton>(info, "imgEmail"), Qt::LeftButton);
         QTest::mouseClick(trova<Collegamento>(info, "lnkWeb"), Qt::LeftButton);
+        // The program folder, what to copy for a backup, shown and read out.
+        auto *lblCartella = trova<QLabel>(info, "lblCartella");
+        QCOMPARE(lblCartella->text(), cartella->percorso());
+        QCOMPARE(QAccessible::queryAccessibleInterface(lblCartella)->text(QAccessible::Name),
+                 QStringLiteral("Cartella del programma: ") + cartella->percorso());
         QTest::mouseClick(trova<QPushButton>(info, "btnChiudi"), Qt::LeftButton);
     });
     QTest::mouseClick(trova<QToolButton>(&avvio, "imgInfo"), Qt::LeftButton);
@@ -757,6 +868,27 @@ void TestAccesso::informazioniERiconoscimenti() {
     dialoghi->allaProssimaFinestra([&](QDialog *crediti) {
         titoli << crediti->windowTitle();
         QTest::mouseClick(trova<QToolButton>(crediti, "imgWeb"), Qt::LeftButton);
+        // The product's name stands out from its light ground: a good share of
+        // its area is ink of at least 4.5:1 contrast (the measure for text).
+        const QImage logo = trova<QLabel>(crediti, "imgLogo")->pixmap().toImage();
+        const QColor fondo = logo.pixelColor(AreaNomeRiconoscimenti.topLeft() + QPoint(2, 2));
+        auto luminanza = [](QColor c) {
+            auto canale = [](double v) {
+                return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+            };
+            return 0.2126 * canale(c.redF()) + 0.7152 * canale(c.greenF()) +
+                   0.0722 * canale(c.blueF());
+        };
+        int inchiostro = 0;
+        for (int y = AreaNomeRiconoscimenti.top(); y <= AreaNomeRiconoscimenti.bottom(); ++y)
+            for (int x = AreaNomeRiconoscimenti.left(); x <= AreaNomeRiconoscimenti.right(); ++x) {
+                const double a = luminanza(logo.pixelColor(x, y));
+                const double b = luminanza(fondo);
+                if ((qMax(a, b) + 0.05) / (qMin(a, b) + 0.05) >= 4.5) ++inchiostro;
+            }
+        const double quota =
+            double(inchiostro) / (AreaNomeRiconoscimenti.width() * AreaNomeRiconoscimenti.height());
+        QVERIFY2(quota > 0.12, qPrintable(QString::number(quota)));
         QTest::keyClick(crediti, Qt::Key_Escape);
     });
     QTest::mouseClick(trova<QToolButton>(&avvio, "imgCopyright"), Qt::LeftButton);
@@ -779,18 +911,38 @@ void TestAccesso::guidaPdf() {
     pdftotext.start(lettore, {percorso, QStringLiteral("-")});
     QVERIFY(pdftotext.waitForFinished(30000));
     QCOMPARE(pdftotext.exitCode(), 0);
+    const QString grezzo = QString::fromUtf8(pdftotext.readAllStandardOutput());
+    // No page left with a few lines only.
+    const QStringList pagine = grezzo.split(u'\f', Qt::SkipEmptyParts);
+    QVERIFY(pagine.size() >= 3);
+    for (qsizetype n = 0; n < pagine.size(); ++n) {
+        const qsizetype righe = pagine[n].split(u'\n', Qt::SkipEmptyParts).size();
+        QVERIFY2(righe > 4,
+                 qPrintable(QStringLiteral("pagina %1: %2 righe").arg(n + 1).arg(righe)));
+    }
     // One line per text line; words joined again for the checks.
-    const QString testo = QString::fromUtf8(pdftotext.readAllStandardOutput())
-                              .simplified()
-                              .replace(u'\uFB01', QStringLiteral("fi"));
+    const QString testo = grezzo.simplified().replace(u'\uFB01', QStringLiteral("fi"));
     QVERIFY(testo.contains(QStringLiteral("Guida all'utilizzo del software")));
     QVERIFY(testo.contains(QStringLiteral("Indice")));
-    const auto argomenti = TuttiGliArgomenti();
-    for (qsizetype i = 0; i < argomenti.size(); ++i) {
-        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + argomenti[i].titolo;
+    const auto sezioni = SezioniGuida();
+    for (qsizetype i = 0; i < sezioni.size(); ++i) {
+        const QString titolo = QString::number(i + 1) + QStringLiteral(". ") + sezioni[i].titolo;
         // Listed in the contents, and heading its section.
         QVERIFY2(testo.count(titolo) >= 2, qPrintable(titolo));
     }
+    // Every sentence told once (the section titles are in the contents too).
+    QStringList titoli;
+    for (const auto &sezione : sezioni)
+        titoli << sezione.titolo;
+    QHash<QString, int> frasi;
+    for (const QString &frase :
+         testo.split(QRegularExpression(QStringLiteral("(?<=[.:])\\s+")), Qt::SkipEmptyParts))
+        if (frase.size() >= 30 && !titoli.contains(frase)) ++frasi[frase];
+    for (auto it = frasi.cbegin(); it != frasi.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+    // The three export formats are covered.
+    for (const char *file : {"Magazzino.xlsx", "Magazzino.csv", "formato XLS"})
+        QVERIFY2(testo.contains(QLatin1String(file)), file);
     QVERIFY(testo.contains(QStringLiteral("\"bilanciopronto\" (scritta senza le virgolette).")));
     QVERIFY(testo.contains(QStringLiteral("Pagina 2")));
 

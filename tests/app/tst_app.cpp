@@ -4,19 +4,26 @@
 #include "access/TfrmPassword.h"
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
+#include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <stdexcept>
 
@@ -35,6 +42,7 @@ class TestAvvio : public QObject {
   private slots:
     void avvioConPassword();
     void avvioELanciatore();
+    void operazioneInterrottaAnnunciata();
     void schedaEApertaVuotaOgniVolta();
     void inventarioEUscita();
     void erroreGenerale();
@@ -123,7 +131,7 @@ void TestAvvio::avvioELanciatore() {
     QCOMPARE(finestre.menuRiepilogo->windowTitle(), QStringLiteral(" Quadrelo - Inventario Merce"));
     // Every picture is reached with Tab, in reading order; a click leaves the focus alone.
     const auto pulsanti = avvio->findChildren<QToolButton *>();
-    QCOMPARE(pulsanti.size(), 9);
+    QCOMPARE(pulsanti.size(), 10);
     for (auto *b : pulsanti) {
         QCOMPARE(b->focusPolicy(), Qt::TabFocus);
         QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
@@ -138,10 +146,28 @@ void TestAvvio::avvioELanciatore() {
         visti << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visti, (QStringList{u"btnMagazzino"_s, u"imgInventario"_s, u"btnInventario"_s,
-                                 u"imgCopyright"_s, u"imgSito"_s, u"imgEsci"_s, u"btnBackup"_s,
+                                 u"imgCopyright"_s, u"imgSito"_s, u"btnBackup"_s, u"imgEsci"_s,
                                  u"imgInfo"_s, u"imgGuida"_s, u"imgMagazzino"_s}));
     // The process-wide formats are in force once the launcher exists.
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+}
+
+void TestAvvio::operazioneInterrottaAnnunciata() {
+    // An import cut short left a card and its intent record: the start puts
+    // the archive back and says so once.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({SchedaNumero(1)});
+    cartella.scriviArchivio(prima + ArchivioDi({SchedaNumero(2)}));
+    IntentoArchivio intento(cartella.archivio());
+    QVERIFY(intento.inizia(prima.size()));
+    QVERIFY(intento.conferma());
+    FinestreProgramma finestre;
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi(), QStringList{MessaggioRipristino()});
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    finestre.mostraAvvio();
+    QCOMPARE(dialoghi.testi().size(), 1);
 }
 
 void TestAvvio::schedaEApertaVuotaOgniVolta() {
@@ -179,7 +205,8 @@ void TestAvvio::schedaEApertaVuotaOgniVolta() {
     clic(avvio, "imgMagazzino");
     QCOMPARE(scheda->findChild<QLineEdit *>(QStringLiteral("txtCosto"))->text(),
              QStringLiteral("0,00"));
-    QVERIFY(dialoghi.mostrati().isEmpty());
+    // Each time the card left half-typed was offered for saving (answered No).
+    QCOMPARE(dialoghi.testi(), QStringList(2, QStringLiteral("Salvare le modifiche alla scheda?")));
 }
 
 void TestAvvio::inventarioEUscita() {
@@ -241,6 +268,43 @@ void TestAvvio::dialoghiDiQtInItaliano() {
     QPrinter stampante;
     QPrintDialog stampa(&stampante);
     QCOMPARE(stampa.windowTitle(), u"Stampa"_s);
+    // What Qt's catalogue lacks, the program supplies.
+    QCOMPARE(stampa.findChild<QAbstractButton *>(u"pagesRadioButton"_s)->text(), u"Pagine"_s);
+    QCOMPARE(stampa.findChild<QGroupBox *>(u"duplex"_s)->title(), u"Stampa fronte/retro"_s);
+
+    // The file chooser opens in the program folder and lists it in Italian:
+    // a folder's type, a file's size and date.
+    CartellaDiProva cartella;
+    QVERIFY(QDir(cartella.percorso()).mkdir(u"Documenti_Allegati"_s));
+    QFile file(cartella.percorso(u"listino.csv"_s));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(953, 'x'));
+    file.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(15, 1)),
+                     QFileDevice::FileModificationTime);
+    file.close();
+    QString inizio;
+    QStringList righe;
+    QTimer::singleShot(0, [&] {
+        auto *dialogo = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialogo) return;
+        inizio = dialogo->directory().absolutePath();
+        auto *vista = dialogo->findChild<QTreeView *>(u"treeView"_s);
+        QTRY_COMPARE(vista->model()->rowCount(vista->rootIndex()), 2);
+        for (int r = 0; r < 2; ++r) {
+            QStringList celle;
+            for (int c = 0; c < 4; ++c)
+                celle << vista->model()->index(r, c, vista->rootIndex()).data().toString();
+            righe << celle.join(u'|');
+        }
+        dialogo->reject();
+    });
+    Piattaforma::dialoghi().scegliFileDaAprire(nullptr, u"Scegli"_s, {u"Tutti i file (*)"_s});
+    QCOMPARE(inizio, QDir(cartella.percorso()).absolutePath());
+    QCOMPARE(righe.size(), 2);
+    QVERIFY2(righe[0].startsWith(u"Documenti_Allegati||Cartella|"_s), qPrintable(righe[0]));
+    QVERIFY2(righe[1].startsWith(u"listino.csv|953 byte|"_s), qPrintable(righe[1]));
+    QVERIFY2(righe[1].endsWith(u"|10/12/26, 15:01"_s) || righe[1].contains(u"10/12/26"_s),
+             qPrintable(righe[1]));
 }
 
 void TestAvvio::lanciatoreDaTastiera_data() {

@@ -3,6 +3,7 @@
 
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
+#include "archive/IntentoArchivio.h"
 #include "backup/ImpostazioniBackup.h"
 #include "backup/ZipBackup.h"
 
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -192,6 +194,7 @@ class TestBackup : public QObject {
     void ripristinoIdentico_data();
     void ripristinoIdentico();
     void backupDuranteAccodamenti();
+    void operazioneInterrotta();
     void fileRifiutati_data();
     void fileRifiutati();
     void discoPieno_data();
@@ -286,6 +289,39 @@ void TestBackup::backupDuranteAccodamenti() {
     // The other copy really was adding cards while the backups were taken.
     QVERIFY2(schede.first() < schede.last(),
              qPrintable(u"%1 %2"_s.arg(schede.first()).arg(schede.last())));
+}
+
+// What a crash left of an operation on many cards: the backup holds the
+// archive as it was before it, and a restore does not let it touch the
+// restored archive.
+void TestBackup::operazioneInterrotta() {
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    {
+        IntentoArchivio intento(origine.filePath(u"Magazzino.pro"_s));
+        QVERIFY(intento.inizia(2 * TScheda::DIMENSIONE));
+        QVERIFY(intento.conferma());
+    }
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    QCOMPARE(esito.schede, 2);
+    QCOMPARE(membri(esito.percorso).at("Magazzino.pro").dati,
+             ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    scrivi(programma + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+    {
+        IntentoArchivio intento(programma + u"/Magazzino.pro"_s);
+        QVERIFY(intento.inizia(0));
+        QVERIFY(intento.conferma());
+    }
+    const EsitoRipristino ripristino = RipristinaBackup(esito.percorso, programma);
+    QVERIFY2(ripristino.riuscito, qPrintable(ripristino.messaggio));
+    Archivio archivio(programma + u"/Magazzino.pro"_s);
+    QVERIFY(archivio.ApriArchivio());
+    QCOMPARE(archivio.conta(), 2);
+    archivio.chiudi();
+    QVERIFY(dati(programma) == dati(origine.path()));
 }
 
 void TestBackup::fileRifiutati_data() {
@@ -434,10 +470,10 @@ void TestBackup::dalLanciatore() {
     TfrmAvvio avvio;
     avvio.show();
     auto *promemoria = avvio.findChild<QLabel *>(u"lblPromemoriaBackup"_s);
-    auto *comando = avvio.findChild<QPushButton *>(u"btnBackup"_s);
+    auto *comando = avvio.findChild<QToolButton *>(u"btnBackup"_s);
     QVERIFY(promemoria && comando);
     QVERIFY(promemoria->isVisible());
-    QCOMPARE(comando->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(comando->focusPolicy(), Qt::TabFocus);
 
     // The folder is chosen once, then a backup.
     dialoghi.allaProssimaScelta(scelta.path());
@@ -466,7 +502,9 @@ void TestBackup::dalLanciatore() {
         finestra->findChild<QPushButton *>(u"btnRipristina"_s)->click();
         finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
     });
-    comando->click();
+    // This time from the keyboard.
+    comando->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(comando, Qt::Key_Return);
     QCOMPARE(dialoghi.mostrati().size(), 2);
     const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
     QCOMPARE(dialoghi.mostrati().first().testo,

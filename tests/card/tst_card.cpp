@@ -22,6 +22,8 @@
 #include <unistd.h>
 
 using Genere = DialoghiFinti::Genere;
+using Piattaforma::Risposta;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,6 +31,7 @@ const QString ARCHIVIO_VUOTO = QStringLiteral("L'archivio non contiene nessuna s
 const QString INSERITA = QStringLiteral("La scheda corrente è stata inserita in archivio.");
 const QString MODIFICATA =
     QStringLiteral("Le modifiche apportate alla scheda corrente sono state salvate in archivio.");
+const QString SALVARE = QStringLiteral("Salvare le modifiche alla scheda?");
 
 const char *const NOMI_CASELLE[17] = {"txtCodice",    "txtCosto",           "txtNome",
                                       "txtGiacenza",  "txtAvviso",          "txtUM",
@@ -109,6 +112,18 @@ class TestScheda : public QObject {
         QApplication::setActiveWindow(w);
         QVERIFY(QTest::qWaitForWindowActive(w));
     }
+    // The card's stock changed with "-" by the given quantity.
+    void sottrai(const QString &quantita) {
+        dialoghi->allaProssimaFinestra([quantita](QDialog *d) {
+            auto *g = static_cast<TfrmGiacenza *>(d);
+            g->txtAggiunta->setText(quantita);
+            QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+        });
+        clic("btnSottrai");
+    }
+    bool segnoModifiche() {
+        return finestra->findChild<QLabel *>(QStringLiteral("lblModificata"))->isVisible();
+    }
     TScheda record(int posizione) {
         const QByteArray tutto = cartella->leggiArchivio();
         TScheda s;
@@ -163,6 +178,21 @@ class TestScheda : public QObject {
     void giacenza();
     void giacenzaTroppoLunga();
     void giacenzaSvuotaOltreQuindici();
+    void modificheNonSalvate_data();
+    void modificheNonSalvate();
+    void nessunaDomandaSenzaModifiche();
+    void ctrlSSalva();
+    void puntoDiventaVirgola_data();
+    void puntoDiventaVirgola();
+    void mezzoNegativoArrotondatoInSu();
+    void giacenzaMostrataComeTotale();
+    void quantitaSelezionataETastiDiModifica();
+    void totaleNegativoChiedeConferma_data();
+    void totaleNegativoChiedeConferma();
+    void pulsantiDaTastiera_data();
+    void pulsantiDaTastiera();
+    void codiceGiaUsato_data();
+    void codiceGiaUsato();
 };
 
 void TestScheda::init() {
@@ -221,7 +251,8 @@ void TestScheda::controlliEtichetteETesti() {
           "btnZoomFoto",  "delDataSca"}) {
         auto *b = finestra->findChild<QToolButton *>(QLatin1String(nome));
         QVERIFY2(b, nome);
-        QCOMPARE(b->focusPolicy(), Qt::NoFocus);
+        // Reached with Tab, never taken by a click.
+        QCOMPARE(b->focusPolicy(), Qt::TabFocus);
     }
     for (const char *nome :
          {"lblFile01", "lblFile02", "lblFile03", "lblDesc01", "lblDesc02", "lblDesc03"})
@@ -234,11 +265,17 @@ void TestScheda::controlliEtichetteETesti() {
 
 void TestScheda::ordineDiTabulazioneEAccessibilita() {
     const QStringList atteso = {
-        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,         u"txtGiacenza"_qs,
-        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,       u"txtUM"_qs,
-        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
-        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,    u"txtPagamento"_qs,
-        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"txtNote"_qs,         u"txtPrezzo"_qs};
+        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,           u"txtGiacenza"_qs,
+        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,         u"txtUM"_qs,
+        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs,   u"txtDitta"_qs,
+        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,      u"txtPagamento"_qs,
+        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"delDataSca"_qs,        u"txtNote"_qs,
+        u"txtPrezzo"_qs,    u"btnNuovo"_qs,           u"btnDuplica"_qs,        u"btnSalva"_qs,
+        u"btnTrova"_qs,     u"btnAllegati"_qs,        u"btnAnteprima"_qs,      u"btnStampa"_qs,
+        u"btnScaduti"_qs,   u"btnSottoscorta"_qs,     u"btnEsporta"_qs,        u"btnGuida"_qs,
+        u"btnEsci"_qs,      u"cmdPrimo"_qs,           u"cmdIndietro"_qs,       u"cmdAvanti"_qs,
+        u"cmdUltimo"_qs,    u"btnCaricaFoto"_qs,      u"btnAcquisisciFoto"_qs, u"btnSalvaFoto"_qs,
+        u"btnZoomFoto"_qs,  u"btnCancFoto"_qs,        u"txtCodice"_qs};
     box("txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < atteso.size(); ++i) {
@@ -312,10 +349,11 @@ void TestScheda::navigazione_data() {
     QTest::newRow("ultimo") << 3 << u"1"_qs << u"cmdUltimo"_qs << u"3"_qs << u"COD3"_qs << nessuno;
     QTest::newRow("indietro sulla prima")
         << 3 << u"1"_qs << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+    // The typed code is a change: leaving asks first (unanswered: not saved).
     QTest::newRow("avanti da nuova")
-        << 3 << nessuno << u"cmdAvanti"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+        << 3 << nessuno << u"cmdAvanti"_qs << u"1"_qs << u"COD1"_qs << SALVARE;
     QTest::newRow("indietro da nuova")
-        << 3 << nessuno << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << nessuno;
+        << 3 << nessuno << u"cmdIndietro"_qs << u"1"_qs << u"COD1"_qs << SALVARE;
     QTest::newRow("avanti dalla prima")
         << 3 << u"1"_qs << u"cmdAvanti"_qs << u"2"_qs << u"COD2"_qs << nessuno;
     QTest::newRow("primo su archivio vuoto")
@@ -353,7 +391,9 @@ void TestScheda::navigazione() {
     QCOMPARE(posizione()->text(), etichetta);
     QCOMPARE(box("txtCodice")->text(), codice);
     QCOMPARE(dialoghi->ultimo(), messaggio);
-    if (!messaggio.isEmpty()) QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+    if (!messaggio.isEmpty())
+        QCOMPARE(dialoghi->mostrati().last().genere,
+                 messaggio == SALVARE ? Genere::DomandaConAnnulla : Genere::Informazione);
 }
 
 void TestScheda::archivioMancanteCreatoDallaNavigazione() {
@@ -449,7 +489,8 @@ void TestScheda::primoSalvataggio() {
                                       "ABC-1"));
     QCOMPARE(file.mid(993, 3), QByteArray("\x02\x53\xEC", 3));
     QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("0,00"));
-    QCOMPARE(QImage(cartella->percorso(QStringLiteral("1.jpg"))).size(), QSize(366, 274));
+    // No photo, no photo file: a missing file shows the default picture.
+    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("1.jpg"))));
 
     // Saved again, the same record is updated.
     dialoghi->azzera();
@@ -507,7 +548,7 @@ void TestScheda::duplicaESalva() {
         QCOMPARE(copia.testo(c), originale.testo(c));
     QCOMPARE(copia.testo(Campo::File01), QString());
     QCOMPARE(copia.testo(Campo::Desc01), QString());
-    QCOMPARE(QImage(cartella->percorso(QStringLiteral("2.jpg"))).size(), QSize(366, 274));
+    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("2.jpg"))));
     QCOMPARE(cartella->leggiArchivio().left(2502), ArchivioDi({originale}));
     QVERIFY(fotoOriginale.open(QIODevice::ReadOnly));
     QCOMPARE(fotoOriginale.readAll(), bytesFoto);
@@ -819,7 +860,7 @@ void TestScheda::tastiRespinti() {
     c->setFocus();
     c->clear();
     QApplication::clipboard()->setText(QStringLiteral("99"));
-    QTest::keyClicks(c, QStringLiteral("1a2. -,5"));
+    QTest::keyClicks(c, QStringLiteral("1a2 -,5"));
     QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
     QTest::keyClick(c, Qt::Key_Home);
     QTest::keyClick(c, Qt::Key_F5);
@@ -926,12 +967,12 @@ void TestScheda::costoSalvatoComeDigitato() {
 void TestScheda::dataScadenza() {
     auto *data = box("txtDataSca");
     data->setFocus();
-    // Import: today's date, whatever the box held.
+    // The picker opens on the box's date.
     data->setText(QStringLiteral("01/01/2020"));
     QString tag;
     dialoghi->allaProssimaFinestra([&](QDialog *d) {
         auto *cal = d->findChild<QCalendarWidget *>(QStringLiteral("calAppuntamenti"));
-        QCOMPARE(cal->selectedDate(), QDate::currentDate());
+        QCOMPARE(cal->selectedDate(), QDate(2020, 1, 1));
         QCOMPARE(d->windowTitle(), QStringLiteral(" Importazione data"));
         QVERIFY(!(d->windowFlags() & Qt::WindowCloseButtonHint));
         tag = d->findChild<QLabel *>(QStringLiteral("lblMemory"))->text();
@@ -970,7 +1011,14 @@ void TestScheda::dataScadenza() {
     data->setText(QStringLiteral("05/03/2024"));
     clic("delDataSca");
     QCOMPARE(data->text(), QString());
-    QCOMPARE(dialoghi->finestreEseguite(), 2);
+    // With no date in the box, the picker opens on today.
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        QCOMPARE(d->findChild<QCalendarWidget *>()->selectedDate(), QDate::currentDate());
+        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnAnnulla")),
+                          Qt::LeftButton);
+    });
+    QTest::keyClick(data, Qt::Key_X);
+    QCOMPARE(dialoghi->finestreEseguite(), 3);
 }
 
 void TestScheda::giacenza_data() {
@@ -1080,6 +1128,275 @@ void TestScheda::giacenzaSvuotaOltreQuindici() {
     QTest::keyClick(d.btnAggiorna, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(!d.isVisible());
     QCOMPARE(giacenzaScheda.text(), QStringLiteral("12"));
+}
+
+void TestScheda::modificheNonSalvate_data() {
+    QTest::addColumn<QString>("comando");
+    QTest::addColumn<Risposta>("risposta");
+    QTest::addColumn<QString>("etichetta"); // position shown afterwards
+    QTest::addColumn<QString>("salvata");   // stock of record 2 in the file afterwards
+    QTest::addColumn<bool>("aperta");       // the window is still open
+    QTest::newRow("avanti, no") << u"cmdAvanti"_s << Risposta::No << u"3"_s << u"2"_s << true;
+    QTest::newRow("avanti, sì") << u"cmdAvanti"_s << Risposta::Si << u"3"_s << u"0"_s << true;
+    QTest::newRow("avanti, annulla")
+        << u"cmdAvanti"_s << Risposta::Annulla << u"2"_s << u"2"_s << true;
+    QTest::newRow("primo, annulla")
+        << u"cmdPrimo"_s << Risposta::Annulla << u"2"_s << u"2"_s << true;
+    QTest::newRow("nuovo, annulla")
+        << u"btnNuovo"_s << Risposta::Annulla << u"2"_s << u"2"_s << true;
+    QTest::newRow("nuovo, no") << u"btnNuovo"_s << Risposta::No << QString() << u"2"_s << true;
+    QTest::newRow("duplica, sì") << u"btnDuplica"_s << Risposta::Si << QString() << u"0"_s << true;
+    QTest::newRow("esci, annulla") << u"btnEsci"_s << Risposta::Annulla << u"2"_s << u"2"_s << true;
+    QTest::newRow("esci, sì") << u"btnEsci"_s << Risposta::Si << u"2"_s << u"0"_s << false;
+}
+
+void TestScheda::modificheNonSalvate() {
+    QFETCH(QString, comando);
+    QFETCH(Risposta, risposta);
+    QFETCH(QString, etichetta);
+    QFETCH(QString, salvata);
+    QFETCH(bool, aperta);
+    scriviTre();
+    clic("cmdPrimo");
+    clic("cmdAvanti");
+    QVERIFY(!segnoModifiche());
+    sottrai(u"2"_s); // 2 -> 0
+    QCOMPARE(box("txtGiacenza")->text(), u"0"_s);
+    QVERIFY(segnoModifiche());
+
+    dialoghi->azzera();
+    dialoghi->rispondi(risposta);
+    clic(comando.toLatin1().constData());
+    QCOMPARE(dialoghi->mostrati().first().genere, Genere::DomandaConAnnulla);
+    QCOMPARE(dialoghi->mostrati().first().testo, SALVARE);
+    QCOMPARE(posizione()->text(), etichetta);
+    QCOMPARE(record(2).testo(Campo::Giacenza), salvata);
+    QCOMPARE(finestra->isVisible(), aperta);
+    // Staying keeps the change and its mark; leaving or saving clears the mark.
+    QCOMPARE(segnoModifiche(), risposta == Risposta::Annulla || comando == u"btnDuplica");
+    if (risposta == Risposta::Annulla) QCOMPARE(box("txtGiacenza")->text(), u"0"_s);
+}
+
+void TestScheda::nessunaDomandaSenzaModifiche() {
+    scriviTre();
+    clic("cmdPrimo");
+    // Leaving a box rewrites "1,50" as it stood, and setting the same text
+    // again, are no change; a change undone by hand is none either.
+    box("txtCosto")->setFocus();
+    QTest::keyClick(box("txtCosto"), Qt::Key_Tab);
+    box("txtNote")->setText(u"  "_s);
+    box("txtNome")->setText(u"Prodotto X"_s);
+    QVERIFY(segnoModifiche());
+    box("txtNome")->setText(u"Prodotto 1"_s);
+    QVERIFY(!segnoModifiche());
+    dialoghi->azzera();
+    clic("cmdAvanti");
+    clic("btnNuovo");
+    QCOMPARE(dialoghi->testi(), QStringList());
+    // A photo put on the card is a change too.
+    clic("cmdPrimo");
+    QImage rosso(40, 30, QImage::Format_RGB32);
+    rosso.fill(Qt::red);
+    foto()->impostaImmagine(rosso);
+    QVERIFY(segnoModifiche());
+    clic("btnCancFoto");
+    QVERIFY(!segnoModifiche());
+}
+
+void TestScheda::ctrlSSalva() {
+    compila(u"A1"_s);
+    auto *costo = box("txtCosto");
+    costo->setFocus();
+    costo->clear();
+    QTest::keyClicks(costo, u"5"_s);
+    QTest::keyClick(costo, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+    QCOMPARE(record(1).testo(Campo::Costo), u"5"_s);
+    QVERIFY(!segnoModifiche());
+}
+
+void TestScheda::puntoDiventaVirgola_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<bool>("tastierino");
+    QTest::addColumn<QString>("scritto");
+    QTest::addColumn<QString>("lasciato");
+    QTest::newRow("costo") << u"txtCosto"_s << false << u"12,5"_s << u"12,50"_s;
+    QTest::newRow("prezzo, tastierino") << u"txtPrezzo"_s << true << u"12,5"_s << u"12,50"_s;
+    QTest::newRow("giacenza: nessun punto") << u"txtGiacenza"_s << false << u"125"_s << u"125"_s;
+}
+
+void TestScheda::puntoDiventaVirgola() {
+    QFETCH(QString, nome);
+    QFETCH(bool, tastierino);
+    QFETCH(QString, scritto);
+    QFETCH(QString, lasciato);
+    auto *c = box(nome.toLatin1().constData());
+    c->setFocus();
+    c->clear();
+    const auto modificatori = tastierino ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClicks(c, u"12"_s, modificatori);
+    QTest::keyClick(c, '.', modificatori);
+    QTest::keyClicks(c, u"5"_s, modificatori);
+    QCOMPARE(c->text(), scritto);
+    QTest::keyClick(c, Qt::Key_Tab);
+    QCOMPARE(c->text(), lasciato);
+}
+
+void TestScheda::mezzoNegativoArrotondatoInSu() {
+    // A stock of -2,5 from an older card: halves go up, to -2.
+    TScheda s = SchedaNumero(1);
+    s.impostaTesto(Campo::Giacenza, u"-2,5"_s);
+    cartella->scriviArchivio(ArchivioDi({s}));
+    clic("cmdPrimo");
+    box("txtGiacenza")->setFocus();
+    QTest::keyClick(box("txtGiacenza"), Qt::Key_Tab);
+    QCOMPARE(box("txtGiacenza")->text(), u"-2"_s);
+}
+
+void TestScheda::giacenzaMostrataComeTotale() {
+    box("txtGiacenza")->setText(u" 37 "_s);
+    QString totale;
+    dialoghi->guardaProssimaFinestra(
+        [&](QDialog *d) { totale = static_cast<TfrmGiacenza *>(d)->txtTotale->text(); });
+    clic("btnAggiungi");
+    QCOMPARE(totale, u"37"_s);
+}
+
+void TestScheda::quantitaSelezionataETastiDiModifica() {
+    QLineEdit giacenzaScheda(u"6"_s);
+    TfrmGiacenza d(finestra.get(), &giacenzaScheda);
+    d.txtGiacenza->setText(u"6"_s);
+    d.show();
+    attiva(&d);
+    // A click into the quantity, which holds 0, then 2: the 0 is replaced.
+    QTest::mouseClick(d.txtAggiunta, Qt::LeftButton, {}, QPoint(8, 8));
+    QCOMPARE(QApplication::focusWidget(), d.txtAggiunta);
+    QTest::keyClicks(d.txtAggiunta, u"2"_s);
+    QCOMPARE(d.txtAggiunta->text(), u"2"_s);
+    // Reached with Tab, the stock is selected as well.
+    QTest::keyClick(d.txtAggiunta, Qt::Key_Backtab);
+    QCOMPARE(d.txtGiacenza->selectedText(), u"6"_s);
+    // Home, End and Ctrl+A do their usual work.
+    QTest::keyClick(d.txtGiacenza, Qt::Key_End);
+    QTest::keyClicks(d.txtGiacenza, u"1"_s);
+    QTest::keyClick(d.txtGiacenza, Qt::Key_Home);
+    QTest::keyClicks(d.txtGiacenza, u"3"_s);
+    QCOMPARE(d.txtGiacenza->text(), u"361"_s);
+    QTest::keyClick(d.txtGiacenza, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(d.txtGiacenza, u"9"_s);
+    QCOMPARE(d.txtGiacenza->text(), u"9"_s);
+}
+
+void TestScheda::totaleNegativoChiedeConferma_data() {
+    QTest::addColumn<Risposta>("risposta");
+    QTest::addColumn<QString>("giacenza");
+    QTest::newRow("sì") << Risposta::Si << u"-14"_s;
+    QTest::newRow("no: si resta nella finestra") << Risposta::No << u"5"_s;
+}
+
+void TestScheda::totaleNegativoChiedeConferma() {
+    QFETCH(Risposta, risposta);
+    QFETCH(QString, giacenza);
+    box("txtGiacenza")->setText(u"5"_s);
+    bool aperta = false;
+    dialoghi->guardaProssimaFinestra([&](QDialog *d) {
+        auto *g = static_cast<TfrmGiacenza *>(d);
+        g->txtAggiunta->setText(u"19"_s);
+        dialoghi->rispondi(risposta);
+        QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+        aperta = d->isVisible();
+    });
+    clic("btnSottrai");
+    QCOMPARE(dialoghi->testi(), QStringList{u"La giacenza diventerà -14. Applicare?"_s});
+    QCOMPARE(aperta, risposta == Risposta::No);
+    QCOMPARE(box("txtGiacenza")->text(), giacenza);
+}
+
+void TestScheda::pulsantiDaTastiera_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<QString>("etichetta"); // position afterwards
+    QTest::addColumn<QString>("codice");
+    QTest::newRow("ultima, Invio") << u"cmdUltimo"_s << int(Qt::Key_Return) << u"3"_s << u"COD3"_s;
+    QTest::newRow("nuovo, spazio") << u"btnNuovo"_s << int(Qt::Key_Space) << QString() << QString();
+    QTest::newRow("indietro, Invio del tastierino")
+        << u"cmdIndietro"_s << int(Qt::Key_Enter) << u"1"_s << u"COD1"_s;
+}
+
+void TestScheda::pulsantiDaTastiera() {
+    QFETCH(QString, pulsante);
+    QFETCH(int, tasto);
+    QFETCH(QString, etichetta);
+    QFETCH(QString, codice);
+    scriviTre();
+    clic("cmdPrimo");
+    clic("cmdAvanti");
+    // Tab from the price reaches the column of picture buttons.
+    box("txtPrezzo")->setFocus();
+    QTest::keyClick(box("txtPrezzo"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"btnNuovo"_s);
+    auto *b = finestra->findChild<QToolButton *>(pulsante);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key(tasto),
+                    tasto == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(posizione()->text(), etichetta);
+    QCOMPARE(box("txtCodice")->text(), codice);
+}
+
+void TestScheda::codiceGiaUsato_data() {
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<bool>("duplica");
+    QTest::addColumn<Risposta>("risposta");
+    QTest::addColumn<QString>("domanda"); // empty: none
+    QTest::addColumn<int>("schede");      // in the file afterwards
+    const QString suCod2 = u"Attenzione: il codice articolo \"%1\" è già usato dalla scheda n. 2 "
+                           "(\"Prodotto 2\").\n\nSalvare comunque questa scheda con lo stesso "
+                           "codice?"_s;
+    QTest::newRow("nuova, no") << u"COD2"_s << false << Risposta::No << suCod2.arg(u"COD2"_s) << 3;
+    QTest::newRow("nuova, sì") << u"COD2"_s << false << Risposta::Si << suCod2.arg(u"COD2"_s) << 4;
+    QTest::newRow("maiuscole diverse")
+        << u"cod2"_s << false << Risposta::No << suCod2.arg(u"cod2"_s) << 3;
+    QTest::newRow("duplicata, no")
+        << u"COD2"_s << true << Risposta::No << suCod2.arg(u"COD2"_s) << 3;
+    QTest::newRow("codice libero") << u"COD9"_s << false << Risposta::No << QString() << 4;
+}
+
+void TestScheda::codiceGiaUsato() {
+    QFETCH(QString, codice);
+    QFETCH(bool, duplica);
+    QFETCH(Risposta, risposta);
+    QFETCH(QString, domanda);
+    QFETCH(int, schede);
+    scriviTre();
+    if (duplica) {
+        clic("cmdUltimo");
+        clic("btnDuplica");
+        box("txtCodice")->setText(codice);
+    } else {
+        compila(codice);
+    }
+    dialoghi->azzera();
+    dialoghi->rispondi(risposta);
+    box("txtNome")->setFocus();
+    clic("btnSalva");
+    QCOMPARE(cartella->leggiArchivio().size(), schede * TScheda::DIMENSIONE);
+    if (domanda.isEmpty()) {
+        QCOMPARE(dialoghi->testi(), QStringList{INSERITA});
+        return;
+    }
+    QCOMPARE(dialoghi->mostrati().first().genere, Genere::Domanda);
+    QCOMPARE(dialoghi->mostrati().first().testo, domanda);
+    if (risposta == Risposta::No) {
+        QCOMPARE(dialoghi->testi().size(), 1);
+        QCOMPARE(QApplication::focusWidget(), box("txtCodice"));
+        QCOMPARE(posizione()->text(), QString());
+    }
+    // A stored card saved again is not asked about its own code.
+    if (risposta == Risposta::Si) {
+        dialoghi->azzera();
+        clic("btnSalva");
+        QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
+    }
 }
 
 QTEST_MAIN(TestScheda)

@@ -25,6 +25,7 @@
 #include <thread>
 
 using Genere = DialoghiFinti::Genere;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -199,6 +200,10 @@ class TestMedia : public QObject {
     void allegatiSfoglia();
     void allegatiSovrascrittura_data();
     void allegatiSovrascrittura();
+    void allegatiNomi_data();
+    void allegatiNomi();
+    void allegatoSorgenteDifettosa_data();
+    void allegatoSorgenteDifettosa();
     void allegatiCopiaFallita_data();
     void allegatiCopiaFallita();
     void allegatiCancellaApplicaSalva();
@@ -376,17 +381,20 @@ void TestMedia::cancellaFoto() {
     clic("btnCancFoto");
     QCOMPARE(foto()->immagine(), finestra->immagineBianca());
     QVERIFY(dialoghi->testi().isEmpty());
-    // Not saved: the photo comes back when the card is shown again.
+    // Not saved (No to the question): the photo comes back when the card is shown again.
     clic("cmdAvanti");
+    QCOMPARE(dialoghi->testi(), QStringList{QStringLiteral("Salvare le modifiche alla scheda?")});
     clic("cmdIndietro");
     QVERIFY(Simili(foto()->immagine(), Fotografia()));
-    // Saved: the file holds the default picture, and still exists.
+    // Saved: a card without a photo keeps no photo file.
+    dialoghi->azzera();
     clic("btnCancFoto");
     clic("btnSalva");
     QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
-    const QString percorso = cartella->percorso(QStringLiteral("1.jpg"));
-    QCOMPARE(FormatoDi(percorso), QByteArray("jpeg"));
-    QVERIFY(Simili(QImage(percorso), finestra->immagineBianca()));
+    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("1.jpg"))));
+    clic("cmdAvanti");
+    clic("cmdIndietro");
+    QCOMPARE(foto()->immagine(), finestra->immagineBianca());
 }
 
 void TestMedia::salvataggiRipetutiNonDegradano() {
@@ -853,15 +861,18 @@ void TestMedia::allegatiSfoglia() {
 
 void TestMedia::allegatiSovrascrittura_data() {
     QTest::addColumn<bool>("si");
-    QTest::newRow("Sì: il file è sostituito") << true;
-    QTest::newRow("No: resta il file di prima") << false;
+    QTest::addColumn<QString>("allegato"); // the name the slot gets
+    QTest::newRow("Sì: il file è sostituito") << true << u"nota.txt"_s;
+    QTest::newRow("No: copiato accanto, con un nome libero") << false << u"nota (3).txt"_s;
 }
 
 void TestMedia::allegatiSovrascrittura() {
     QFETCH(bool, si);
+    QFETCH(QString, allegato);
     QVERIFY(QDir(cartella->percorso()).mkpath(QStringLiteral("Documenti_Allegati")));
     QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
     Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt")), "vecchia");
+    Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota (2).txt")), "altra");
     const QString scelto = cartella->percorso(QStringLiteral("origine/nota.txt"));
     Scrivi(scelto, "nuova");
     etichetta("lblFile01")->setText(QStringLiteral("altro.txt"));
@@ -878,8 +889,106 @@ void TestMedia::allegatiSovrascrittura() {
     QCOMPARE(dialoghi->ultimo(), SOVRASCRIVERE);
     QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt"))),
              si ? QByteArray("nuova") : QByteArray("vecchia"));
-    // Either way the slot refers to the file of that name in the folder.
-    QCOMPARE(etichetta("lblFile01")->text(), QStringLiteral("nota.txt"));
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota (2).txt"))),
+             QByteArray("altra"));
+    // Either way the slot refers to the file the user chose.
+    QCOMPARE(etichetta("lblFile01")->text(), allegato);
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + allegato)),
+             QByteArray("nuova"));
+}
+
+void TestMedia::allegatiNomi_data() {
+    QTest::addColumn<QString>("scelto");
+    QTest::addColumn<int>("mib"); // size of the file
+    QTest::addColumn<QString>("allegato");
+    QTest::addColumn<QString>("messaggio");
+    const QString lungo = QString(246, u'n') + u".pdf"_s;
+    QTest::newRow("250 caratteri, 6 MiB") << lungo << 6 << lungo << QString();
+    QTest::newRow("fuori da Windows-1252")
+        << u"Ωmega €.txt"_s << 0 << u"_mega €.txt"_s
+        << u"Il nome del file \"Ωmega €.txt\" contiene caratteri che la scheda non può "
+           "conservare: il file è stato allegato come \"_mega €.txt\"."_s;
+}
+
+void TestMedia::allegatiNomi() {
+    QFETCH(QString, scelto);
+    QFETCH(int, mib);
+    QFETCH(QString, allegato);
+    QFETCH(QString, messaggio);
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
+    QByteArray contenuto(mib * 1024 * 1024 + 7, Qt::Uninitialized);
+    for (qsizetype i = 0; i < contenuto.size(); ++i)
+        contenuto[i] = char((i * 7919) >> 3);
+    Scrivi(cartella->percorso(QStringLiteral("origine/") + scelto), contenuto);
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(cartella->percorso(QStringLiteral("origine/") + scelto));
+        QTest::mouseClick(w->btnSfoglia[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->testi(), messaggio.isEmpty() ? QStringList() : QStringList{messaggio});
+    QCOMPARE(etichetta("lblFile01")->text(), allegato);
+    QVERIFY(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + allegato)) ==
+            contenuto);
+    // The card now saves with that name.
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(PrimoRecord(cartella->leggiArchivio()).testo(Campo::File01), allegato);
+}
+
+namespace {
+
+// A file that gives its bytes up to a point, then fails to read or just ends
+// short of the size it claimed.
+class SorgenteDifettosa final : public QIODevice {
+  public:
+    SorgenteDifettosa(qint64 dimensione, qint64 guasto, bool errore)
+        : m_dimensione(dimensione), m_guasto(guasto), m_errore(errore) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_dimensione; }
+
+  protected:
+    qint64 readData(char *dati, qint64 massimo) override {
+        if (m_letti >= m_guasto) return m_errore ? -1 : 0;
+        const qint64 n = qMin(massimo, m_guasto - m_letti);
+        std::memset(dati, 'n', size_t(n));
+        m_letti += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+  private:
+    qint64 m_dimensione, m_guasto, m_letti = 0;
+    bool m_errore;
+};
+
+} // namespace
+
+void TestMedia::allegatoSorgenteDifettosa_data() {
+    QTest::addColumn<qint64>("guasto");
+    QTest::addColumn<bool>("errore");
+    QTest::addColumn<bool>("copiato");
+    const qint64 mib = 1024 * 1024;
+    QTest::newRow("errore di lettura a metà") << 3 * mib + 5 << true << false;
+    QTest::newRow("errore al primo blocco") << qint64(0) << true << false;
+    QTest::newRow("finisce prima della sua dimensione") << 3 * mib + 5 << false << false;
+    QTest::newRow("intero") << 4 * mib << false << true;
+}
+
+void TestMedia::allegatoSorgenteDifettosa() {
+    QFETCH(qint64, guasto);
+    QFETCH(bool, errore);
+    QFETCH(bool, copiato);
+    const QString destinazione = cartella->percorso(QStringLiteral("listino.pdf"));
+    Scrivi(destinazione, "la copia di ieri");
+    SorgenteDifettosa sorgente(4 * 1024 * 1024, guasto, errore);
+    QCOMPARE(CopiaAllegato(&sorgente, destinazione), copiato);
+    QCOMPARE(Leggi(destinazione),
+             copiato ? QByteArray(4 * 1024 * 1024, 'n') : QByteArray("la copia di ieri"));
+    QCOMPARE(QDir(cartella->percorso()).entryList(QDir::Files).size(), 1); // nothing left beside
 }
 
 void TestMedia::allegatiCopiaFallita_data() {
@@ -981,17 +1090,31 @@ void TestMedia::allegatiCancellaAnnulla() {
 }
 
 void TestMedia::allegatiApri() {
+    // The exact names, a quote in one of them; the third file is missing.
+    QDir().mkpath(cartella->percorso(QStringLiteral("Documenti_Allegati")));
+    for (const QString &nome : {QStringLiteral("Listino prezzi; $(id).pdf"), u"a\"b.txt"_s})
+        Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + nome), "x");
     etichetta("lblFile01")->setText(QStringLiteral("  Listino prezzi; $(id).pdf "));
+    etichetta("lblFile02")->setText(u"a\"b.txt"_s);
+    etichetta("lblFile03")->setText(u"perso.pdf"_s);
     dialoghi->allaProssimaFinestra([&](QDialog *d) {
         auto *w = static_cast<TfrmAllegaCartella *>(d);
-        QTest::mouseClick(w->btnApri[0], Qt::LeftButton);
-        QTest::mouseClick(w->btnApri[1], Qt::LeftButton); // disabled: does nothing
+        for (auto *apri : w->btnApri)
+            QTest::mouseClick(apri, Qt::LeftButton);
         QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
     });
     clic("btnAllegati");
-    QCOMPARE(dialoghi->aperti(), QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(QStringLiteral(
-                                     "Documenti_Allegati/Listino prezzi; $(id).pdf")))});
-    QVERIFY(dialoghi->testi().isEmpty());
+    QCOMPARE(dialoghi->aperti(),
+             (QList<QUrl>{QUrl::fromLocalFile(cartella->percorso(
+                              QStringLiteral("Documenti_Allegati/Listino prezzi; $(id).pdf"))),
+                          QUrl::fromLocalFile(
+                              cartella->percorso(QStringLiteral("Documenti_Allegati/a\"b.txt")))}));
+    QCOMPARE(dialoghi->testi(), QStringList{u"Attenzione: il file \""_s +
+                                            cartella->percorso(u"Documenti_Allegati/perso.pdf"_s) +
+                                            u"\" non esiste."_s});
+    dialoghi->azzera();
+    etichetta("lblFile02")->clear();
+    etichetta("lblFile03")->clear();
 
     // A damaged card whose name leads out of the folder opens nothing.
     etichetta("lblFile01")->setText(QStringLiteral("../Magazzino.pro"));
@@ -1003,7 +1126,7 @@ void TestMedia::allegatiApri() {
         QTest::mouseClick(w->btnAnnulla, Qt::LeftButton);
     });
     clic("btnAllegati");
-    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(dialoghi->aperti().size(), 2);
     QCOMPARE(dialoghi->testi().size(), 2);
     QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
     QVERIFY(dialoghi->testi().first().contains(QStringLiteral("\"../Magazzino.pro\"")));

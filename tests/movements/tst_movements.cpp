@@ -1,16 +1,45 @@
 #include "Fixture.h"
 
+#include "DialoghiFinti.h"
+#include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
+#include "movements/Eliminazione.h"
 #include "movements/Giornale.h"
 #include "movements/Movimenti.h"
+#include "movements/Periodo.h"
+#include "movements/SalvaScheda.h"
+#include "movements/SalvataggioMovimenti.h"
+#include "movements/TfrmConflittoScheda.h"
+#include "movements/TfrmSchedeEliminate.h"
+
+#include "movements/TfrmMovimentiPeriodo.h"
+#include "movements/TfrmMovimentiScheda.h"
+#include "report/TfrxReport.h"
+#include <QComboBox>
+
+#include <QBuffer>
+#include <QChartView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
+#include <csignal>
 #include <unistd.h>
+
+Q_DECLARE_METATYPE(Totali)
 
 using namespace Qt::StringLiterals;
 
@@ -73,6 +102,96 @@ int Pilota(const QString &percorso, const QString &nome, int quanti) {
     return 0;
 }
 
+// Under a display, FOTO_FINESTRE=folder keeps a picture of each window tested.
+void Fotografa(QWidget *finestra, const QString &nome) {
+    const QString cartella = qEnvironmentVariable("FOTO_FINESTRE");
+    if (cartella.isEmpty()) return;
+    finestra->show();
+    QTest::qWait(300);
+    finestra->grab().save(cartella + u'/' + nome + u".png"_s);
+}
+
+QString Cella(QTableWidget *tabella, int riga, int colonna) {
+    auto *cella = tabella->item(riga, colonna);
+    return cella ? cella->text() : QString();
+}
+
+bool TestoInPagine(const std::vector<PaginaPreparata> &pagine, const QString &cercato) {
+    for (const auto &pagina : pagine)
+        for (const auto &testo : pagina.testi)
+            if (testo.testo.contains(cercato)) return true;
+    return false;
+}
+
+// A year of movements of three cards in two categories.
+QList<Movimento> MovimentiDelPeriodo() {
+    auto m = [](int mese, int giorno, qint64 posizione, TipoMovimento tipo, qint64 q,
+                const QString &costo, const QString &categoria) {
+        Movimento x = MovimentoDiProva(posizione, tipo, q, 0);
+        x.quando = QDateTime(QDate(2026, mese, giorno), QTime(10, 0), QTimeZone(3600));
+        x.costo = costo;
+        x.categoria = categoria;
+        return x;
+    };
+    return {m(1, 31, 1, TipoMovimento::NuovaScheda, 10, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 1, 1, TipoMovimento::Carico, 5, u"2,00"_s, u"Ferramenta"_s),
+            m(2, 10, 2, TipoMovimento::Carico, 4, u"1,25"_s, u"Colori"_s),
+            m(2, 28, 1, TipoMovimento::Scarico, -3, u"2,00"_s, u"Ferramenta"_s),
+            m(3, 1, 3, TipoMovimento::Rettifica, -2, u"10,00"_s, u"Ferramenta"_s),
+            m(3, 15, 2, TipoMovimento::Spostamento, 0, u"1,25"_s, u"Colori"_s),
+            m(4, 1, 2, TipoMovimento::Scarico, -1, u"1,25"_s, u"Colori"_s)};
+}
+
+// The child of the crash test: removes card 2 of four and dies at step `passo`.
+int Elimina(const QString &archivio, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    const EsitoEliminazione esito = EliminaScheda(2, SchedaNumero(2), archivio);
+    return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
+}
+
+// One of the two copies saving card 1 at once: each save loads the card,
+// changes its stock by `quantita` in the stock dialog and saves.
+int Salva(const QString &archivio, const QString &giornale, qint64 quantita, int volte) {
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    for (int attesa = 0; !QFile::exists(giornale + u".via"_s); ++attesa) {
+        if (attesa > 10000) return 5;
+        usleep(1000);
+    }
+    for (int i = 0; i < volte; ++i) {
+        TScheda caricata;
+        {
+            Archivio a(archivio);
+            if (!a.ApriArchivio() || !a.leggi(1, caricata)) return 2;
+        }
+        TScheda mia = caricata;
+        mia.impostaTesto(Campo::Giacenza,
+                         QString::number(GiacenzaDi(caricata).value_or(0) + quantita));
+        usleep(useconds_t(i % 3) * 300);
+        const EsitoSalvataggio esito =
+            SalvaConMovimenti(1, caricata, mia, {{quantita, QString()}}, archivio, {}, giornale);
+        if (esito.esito != EsitoSalvataggio::Salvata || !esito.giornaleScritto) return 3;
+    }
+    return 0;
+}
+
+// Cards 1 to n, each with a photo file of its own bytes.
+void ArchivioConFoto(const CartellaDiProva &cartella, int n) {
+    QByteArray archivio;
+    for (int i = 1; i <= n; ++i) {
+        archivio += ArchivioDi({SchedaNumero(i)});
+        Scrivi(cartella.percorso(QString::number(i) + u".jpg"_s), "foto " + QByteArray::number(i));
+    }
+    cartella.scriviArchivio(archivio);
+    QList<Movimento> nuove;
+    for (int i = 1; i <= n; ++i)
+        nuove << MovimentoScheda(SchedaNumero(i), i, TipoMovimento::NuovaScheda, i, 0);
+    QVERIFY(RegistraMovimenti(nuove));
+}
+
 } // namespace
 
 class TestMovimenti : public QObject {
@@ -91,6 +210,25 @@ class TestMovimenti : public QObject {
     void storiaSegueLaScheda();
     void annullaUltimoMovimento();
     void annullaFuoriCampo();
+    void periodo_data();
+    void periodo();
+    void periodoEsportato();
+    void finestraScheda();
+    void finestraSchedaAnnulla();
+    void finestraPeriodo();
+    void eliminaERipristina_data();
+    void eliminaERipristina();
+    void eliminaSoloLaStessa();
+    void eliminazioneInterrotta_data();
+    void eliminazioneInterrotta();
+    void unione_data();
+    void unione();
+    void salvataggioConMovimenti();
+    void dueCopieSalvanoLaGiacenza();
+    void salvaConDomanda_data();
+    void salvaConDomanda();
+    void finestraSchedeEliminate();
+    void avvioApreIMovimenti();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -373,10 +511,615 @@ void TestMovimenti::annullaFuoriCampo() {
     QCOMPARE(Leggi(PercorsoGiornale()), giornale);
 }
 
+void TestMovimenti::periodo_data() {
+    QTest::addColumn<QDate>("dal");
+    QTest::addColumn<QDate>("al");
+    QTest::addColumn<int>("righe");
+    QTest::addColumn<Totali>("ferramenta");
+    QTest::addColumn<Totali>("colori");
+    QTest::addColumn<QStringList>("mesi");
+    QTest::newRow("febbraio e marzo, estremi compresi")
+        << QDate(2026, 2, 1) << QDate(2026, 3, 15) << 5 << Totali{5, 5, 10, 26}
+        << Totali{4, 0, 5, 0} << QStringList{u"2026-02"_s, u"2026-03"_s};
+    QTest::newRow("tutto l'anno") << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 7
+                                  << Totali{15, 5, 30, 26} << Totali{4, 1, 5, 1.25}
+                                  << QStringList{u"2026-01"_s, u"2026-02"_s, u"2026-03"_s,
+                                                 u"2026-04"_s};
+    QTest::newRow("nessun movimento")
+        << QDate(2025, 1, 1) << QDate(2025, 12, 31) << 0 << Totali{} << Totali{} << QStringList{};
+}
+
+void TestMovimenti::periodo() {
+    QFETCH(QDate, dal);
+    QFETCH(QDate, al);
+    QFETCH(int, righe);
+    QFETCH(Totali, ferramenta);
+    QFETCH(Totali, colori);
+    QFETCH(QStringList, mesi);
+    CartellaDiProva cartella;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(dal, al);
+    QCOMPARE(int(r.righe.size()), righe);
+    QCOMPARE(r.perCategoria.value(u"Ferramenta"_s), ferramenta);
+    QCOMPARE(r.perCategoria.value(u"Colori"_s), colori);
+    QCOMPARE(r.perMese.keys(), mesi);
+    Totali totale = ferramenta;
+    totale.entrate += colori.entrate;
+    totale.uscite += colori.uscite;
+    totale.valoreEntrate += colori.valoreEntrate;
+    totale.valoreUscite += colori.valoreUscite;
+    QCOMPARE(r.totale, totale);
+    Totali perScheda;
+    for (const Totali &t : r.perScheda)
+        perScheda.entrate += t.entrate;
+    QCOMPARE(perScheda.entrate, totale.entrate);
+}
+
+void TestMovimenti::periodoEsportato() {
+    CartellaDiProva cartella;
+    QList<Movimento> movimenti = MovimentiDelPeriodo();
+    movimenti[1].nota = u"=DDT 5"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(QDate(2026, 2, 1), QDate(2026, 2, 28));
+    // A line appended after the summary is not in its export.
+    QVERIFY(RegistraMovimenti({movimenti[1]}));
+    QBuffer csv;
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviCsvPeriodo(&csv, QDate(2026, 2, 1), QDate(2026, 2, 28), r));
+    const QList<QByteArray> righe = csv.data().split('\n');
+    QCOMPARE(righe[0], "\xEF\xBB\xBF" + IntestazioneGiornale().replace(";Dati", "") + "\r");
+    QCOMPARE(righe[1], "2026-02-01T10:00:00+01:00;1;COD1;Prodotto 1;Ferramenta;Carico;5;0;5;"
+                       "\"2,00\";cassa (mario);'=DDT 5\r");
+    QCOMPARE(righe[4], "\r");
+    QVERIFY(
+        csv.data().contains("\r\nTotali per categoria\r\nCategoria;Pezzi in entrata;Pezzi in "
+                            "uscita;Valore in entrata;Valore in uscita\r\nColori;4;0;5,00;0,00\r\n"
+                            "Ferramenta;5;3;10,00;6,00\r\n\r\nTotale;9;3;15,00;6,00\r\n"));
+}
+
+void TestMovimenti::finestraScheda() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"11"_s);
+    scheda.impostaTesto(Campo::Avviso, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QList<Movimento> movimenti = {MovimentoDiProva(1, TipoMovimento::NuovaScheda, 10, 0, 1),
+                                  MovimentoDiProva(1, TipoMovimento::Scarico, -7, 10, 2),
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 3)};
+    movimenti[2].nota = u"DDT 123"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    QFile giornale(PercorsoGiornale());
+    QVERIFY(giornale.open(QIODevice::Append));
+    giornale.write("riga rovinata;1;\n");
+    giornale.close();
+
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    QCOMPARE(finestra.lblScheda->text(), u"Scheda n. 1: COD1 - Prodotto 1   Giacenza: 11"_s);
+    // Newest first; the stock on the card differs from the journal's last by -1.
+    const QStringList attese[] = {
+        {QString(), u"Differenza non registrata"_s, u"-1"_s, u"11"_s, QString(), QString()},
+        {u"03/03/2026 09:00"_s, u"Carico"_s, u"+9"_s, u"12"_s, u"DDT 123"_s, u"cassa (mario)"_s},
+        {u"02/03/2026 09:00"_s, u"Scarico"_s, u"-7"_s, u"3"_s, QString(), u"cassa (mario)"_s},
+        {u"01/03/2026 09:00"_s, u"Nuova scheda"_s, u"+10"_s, u"10"_s, QString(),
+         u"cassa (mario)"_s}};
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 4);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 6; ++c)
+            QCOMPARE(Cella(finestra.grdMovimenti, r, c), attese[r][c]);
+    QVERIFY(finestra.lblAvviso->isVisibleTo(&finestra));
+    QCOMPARE(finestra.lblAvviso->text(),
+             u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s);
+    // The chart: the stock in steps, the threshold flat.
+    QChart *grafico = finestra.graGiacenza->chart();
+    QCOMPARE(grafico->series().size(), 2);
+    const auto *giacenza = static_cast<QLineSeries *>(grafico->series()[0]);
+    QCOMPARE(giacenza->at(giacenza->count() - 1).y(), 12.0);
+    const auto *soglia = static_cast<QLineSeries *>(grafico->series()[1]);
+    QCOMPARE(soglia->at(0).y(), 4.0);
+    Fotografa(&finestra, u"storia"_s);
+
+    // Printed through the report engine with its chart.
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QVERIFY(!pagine.empty());
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti della scheda COD1 - Prodotto 1"_s));
+    QVERIFY(TestoInPagine(pagine, u"Differenza non registrata"_s));
+    QVERIFY(TestoInPagine(pagine, u"DDT 123"_s));
+    QCOMPARE(dialoghi.lavoriStampa().size(), 1);
+}
+
+void TestMovimenti::finestraSchedaAnnulla() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"12"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::NuovaScheda, 3, 0, 1),
+                               MovimentoDiProva(1, TipoMovimento::Carico, 9, 3, 2)}));
+    TfrmMovimentiScheda finestra(nullptr, 1, cartella.archivio());
+    // "No" to the question changes nothing.
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Annullare l'ultimo movimento (Carico +9 del 02/03/2026 09:00)? "
+                                u"Verrà registrato il movimento opposto."_s);
+    QVERIFY(!finestra.giacenzaCambiata());
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 2);
+
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(finestra.btnAnnullaUltimo, Qt::LeftButton);
+    QVERIFY(finestra.giacenzaCambiata());
+    QCOMPARE(finestra.giacenza(), 3);
+    QCOMPARE(finestra.grdMovimenti->rowCount(), 3);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 1), u"Scarico"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 2), u"-9"_s);
+    QCOMPARE(Cella(finestra.grdMovimenti, 0, 3), u"3"_s);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Giacenza), u"3"_s);
+}
+
+void TestMovimenti::finestraPeriodo() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo()));
+    TfrmMovimentiPeriodo finestra(nullptr);
+    finestra.txtDal->setText(u"01/02/2026"_s);
+    finestra.txtAl->setText(u"31/01/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Attenzione: la data iniziale è successiva alla data finale."_s);
+    QVERIFY(!finestra.btnStampa->isEnabled());
+
+    finestra.txtAl->setText(u"31/03/2026"_s);
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    QCOMPARE(finestra.grdMovimenti->model()->rowCount(), 5);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 5).data().toString(), u"Carico"_s);
+    QCOMPARE(finestra.grdMovimenti->model()->index(0, 0).data().toString(), u"01/02/2026 10:00"_s);
+    QCOMPARE(finestra.grdCategorie->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 0), u"Ferramenta"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 3), u"10,00"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 4), u"26,00"_s);
+    QCOMPARE(finestra.lblTotale->text(), u"5 movimenti. In entrata 9 pezzi per 15,00 euro, in "
+                                         u"uscita 5 pezzi per 26,00 euro."_s);
+    QCOMPARE(finestra.graMesi->chart()->series().size(), 1);
+    finestra.resize(1100, 700);
+    Fotografa(&finestra, u"periodo"_s);
+
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    const auto &pagine = finestra.frxReport().PreparedPages();
+    QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
+    QVERIFY(TestoInPagine(pagine, u"Movimenti dal 01/02/2026 al 31/03/2026"_s));
+    QVERIFY(TestoInPagine(pagine, u"TOTALI PER CATEGORIA"_s));
+
+    const QString csv = cartella.percorso(u"periodo.csv"_s);
+    dialoghi.allaProssimaScelta(csv);
+    QTest::mouseClick(finestra.btnEsporta, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"I movimenti del periodo sono stati esportati nel file "_s + csv + u'.');
+    QCOMPARE(Leggi(csv).count('\n'), 1 + 5 + 1 + 2 + 3 + 1 + 2 + 2 + 2);
+}
+
+void TestMovimenti::eliminaERipristina_data() {
+    QTest::addColumn<qint64>("posizione");
+    QTest::addColumn<QList<int>>("dopo"); // the cards in the archive afterwards
+    QTest::newRow("la prima") << qint64(1) << QList<int>{3, 2};
+    QTest::newRow("in mezzo") << qint64(2) << QList<int>{1, 3};
+    QTest::newRow("l'ultima") << qint64(3) << QList<int>{1, 2};
+}
+
+void TestMovimenti::eliminaERipristina() {
+    QFETCH(qint64, posizione);
+    QFETCH(QList<int>, dopo);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    const int tolta = int(posizione);
+    const EsitoEliminazione esito =
+        EliminaScheda(posizione, SchedaNumero(tolta), cartella.archivio());
+    QCOMPARE(esito.esito, EsitoEliminazione::Fatta);
+    QCOMPARE(esito.spostataDa, posizione == 3 ? 0 : 3);
+
+    QByteArray attesi;
+    for (int i = 0; i < dopo.size(); ++i) {
+        attesi += ArchivioDi({SchedaNumero(dopo[i])});
+        // Each photo is with its card.
+        QCOMPARE(Leggi(cartella.percorso(QString::number(i + 1) + u".jpg"_s)),
+                 "foto " + QByteArray::number(dopo[i]));
+    }
+    QCOMPARE(cartella.leggiArchivio(), attesi);
+    QVERIFY(!QFile::exists(cartella.percorso(u"3.jpg"_s)));
+
+    // The journal: the removal with the whole record, then the move.
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    const Movimento &eliminazione = tutti[3];
+    QCOMPARE(eliminazione.tipo, TipoMovimento::Eliminazione);
+    QCOMPARE(eliminazione.posizione, posizione);
+    QCOMPARE(eliminazione.quantita, -tolta);
+    QCOMPARE(eliminazione.dopo, 0);
+    QVERIFY(eliminazione.nota.startsWith(u"Foto conservata: Schede eliminate/"_s));
+    if (posizione != 3) {
+        QCOMPARE(tutti.size(), 5);
+        QCOMPARE(tutti[4].tipo, TipoMovimento::Spostamento);
+        QCOMPARE(tutti[4].codice, u"COD3"_s);
+        QCOMPARE(tutti[4].nota,
+                 u"Spostata dalla posizione 3 alla posizione "_s + QString::number(posizione));
+        // The moved card's history followed it.
+        const StoriaScheda storia = LeggiStoriaScheda(posizione);
+        QCOMPARE(storia.movimenti.size(), 2);
+        QCOMPARE(storia.movimenti[0].codice, u"COD3"_s);
+        QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::NuovaScheda);
+    } else {
+        QCOMPARE(tutti.size(), 4);
+    }
+
+    // Brought back: appended byte for byte, with its photo.
+    const QList<SchedaEliminata> eliminate = SchedeEliminate();
+    QCOMPARE(eliminate.size(), 1);
+    QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(tolta).byte);
+    bool registrato = false;
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), PercorsoGiornale(), &registrato),
+             3);
+    QVERIFY(registrato);
+    QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
+    QVERIFY(SchedeEliminate().isEmpty());
+    const StoriaScheda storia = LeggiStoriaScheda(3);
+    QCOMPARE(storia.movimenti.size(), 1);
+    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::Ripristino);
+    QCOMPARE(storia.movimenti[0].dopo, tolta);
+}
+
+void TestMovimenti::eliminaSoloLaStessa() {
+    // Another copy changed the card since it was shown: nothing is removed.
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    TScheda vista = SchedaNumero(2);
+    vista.impostaTesto(Campo::Nome, u"Come era prima"_s);
+    QCOMPARE(EliminaScheda(2, vista, cartella.archivio()).esito, EsitoEliminazione::NonPiuLaStessa);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 2"));
+    QVERIFY(QDir(CartellaEliminate(cartella.archivio())).isEmpty());
+}
+
+void TestMovimenti::eliminazioneInterrotta_data() {
+    QTest::addColumn<int>("passo");
+    QTest::addColumn<bool>("fatta"); // whether the archive is the new one
+    QTest::newRow("dopo il registro d'intento") << 1 << false;
+    QTest::newRow("dopo lo spostamento") << 2 << false;
+    QTest::newRow("dopo il taglio") << 3 << false;
+    QTest::newRow("senza interruzioni") << 0 << true;
+}
+
+void TestMovimenti::eliminazioneInterrotta() {
+    QFETCH(int, passo);
+    QFETCH(bool, fatta);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 4);
+    const QByteArray prima = cartella.leggiArchivio();
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(),
+                 {u"--elimina"_s, cartella.archivio(), QString::number(passo)});
+    QVERIFY(figlio.waitForFinished(60000));
+    QCOMPARE(figlio.exitStatus() == QProcess::CrashExit, passo > 0);
+    // The next copy that opens the archive finds it whole: the old one, put
+    // back from the intent record, or the new one.
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio());
+    archivio.chiudi();
+    const QByteArray dopo = ArchivioDi({SchedaNumero(1), SchedaNumero(4), SchedaNumero(3)});
+    QCOMPARE(cartella.leggiArchivio(), fatta ? dopo : prima);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    // Never a lost card: the removed one is in the archive or in the journal.
+    if (!fatta)
+        QVERIFY(SchedeEliminate().isEmpty());
+    else
+        QCOMPARE(SchedeEliminate().value(0).scheda.byte, SchedaNumero(2).byte);
+}
+
+void TestMovimenti::unione_data() {
+    // The card as loaded, as this window has it and as it is on disk: name,
+    // supplier and stock; then the choices made and what is written.
+    QTest::addColumn<QStringList>("caricata");
+    QTest::addColumn<QStringList>("mia");
+    QTest::addColumn<QStringList>("suDisco");
+    QTest::addColumn<int>("scelta"); // -1 none, 0 theirs, 1 mine for the product group
+    QTest::addColumn<QStringList>("scritta");
+    QTest::addColumn<int>("conflitti");
+    const QStringList base{u"Vite"_s, u"Rossi"_s, u"10"_s};
+    QTest::newRow("nessun'altra copia")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"15"_s} << base << -1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"15"_s} << 0;
+    QTest::newRow("giacenza: disco più i miei movimenti")
+        << base << QStringList{u"Vite"_s, u"Rossi"_s, u"15"_s}
+        << QStringList{u"Vite"_s, u"Rossi"_s, u"8"_s} << -1
+        << QStringList{u"Vite"_s, u"Rossi"_s, u"13"_s} << 0;
+    QTest::newRow("campi diversi cambiati di qua e di là")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite"_s, u"Bianchi"_s, u"7"_s} << -1
+        << QStringList{u"Vite M6"_s, u"Bianchi"_s, u"7"_s} << 0;
+    QTest::newRow("stesso cambio di qua e di là")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s} << -1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s} << 0;
+    QTest::newRow("stesso campo, nessuna scelta")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"10"_s} << -1 << QStringList{} << 1;
+    QTest::newRow("stesso campo, tengo le mie")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"12"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 1
+        << QStringList{u"Vite M6"_s, u"Rossi"_s, u"11"_s} << 0;
+    QTest::newRow("stesso campo, prendo le loro")
+        << base << QStringList{u"Vite M6"_s, u"Rossi"_s, u"10"_s}
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 0
+        << QStringList{u"Vite M8"_s, u"Rossi"_s, u"9"_s} << 0;
+}
+
+void TestMovimenti::unione() {
+    QFETCH(QStringList, caricata);
+    QFETCH(QStringList, mia);
+    QFETCH(QStringList, suDisco);
+    QFETCH(int, scelta);
+    QFETCH(QStringList, scritta);
+    QFETCH(int, conflitti);
+    auto scheda = [](const QStringList &valori) {
+        return SchedaDiProva({{Campo::Codice, u"V1"_s},
+                              {Campo::Nome, valori[0]},
+                              {Campo::Ditta, valori[1]},
+                              {Campo::Giacenza, valori[2]}});
+    };
+    QMap<GruppoCampi, bool> scelte;
+    if (scelta >= 0) scelte[GruppoCampi::Prodotto] = scelta == 1;
+    const Unione u = UnisciScheda(scheda(caricata), scheda(mia), scheda(suDisco), scelte);
+    QCOMPARE(u.conflitti.size(), conflitti);
+    QVERIFY(!u.altraScheda);
+    if (conflitti == 0) QCOMPARE(u.scheda.byte, scheda(scritta).byte);
+}
+
+void TestMovimenti::salvataggioConMovimenti() {
+    CartellaDiProva cartella;
+    TScheda caricata = SchedaNumero(2);
+    caricata.impostaTesto(Campo::Giacenza, u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), caricata}));
+    // Two changes in the stock dialog, then a number typed in the box.
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Giacenza, u"20"_s);
+    EsitoSalvataggio esito = SalvaConMovimenti(
+        2, caricata, mia, {{8, u"DDT 123"_s}, {-3, u"vendita al banco"_s}}, cartella.archivio());
+    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QVERIFY(esito.giornaleScritto);
+    QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 3);
+    const struct {
+        TipoMovimento tipo;
+        qint64 quantita, prima, dopo;
+        QString nota;
+    } attesi[] = {{TipoMovimento::Carico, 8, 10, 18, u"DDT 123"_s},
+                  {TipoMovimento::Scarico, -3, 18, 15, u"vendita al banco"_s},
+                  {TipoMovimento::Rettifica, 5, 15, 20, QString()}};
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(tutti[i].tipo, attesi[i].tipo);
+        QCOMPARE(tutti[i].quantita, attesi[i].quantita);
+        QCOMPARE(tutti[i].prima, attesi[i].prima);
+        QCOMPARE(tutti[i].dopo, attesi[i].dopo);
+        QCOMPARE(tutti[i].nota, attesi[i].nota);
+        QCOMPARE(tutti[i].posizione, 2);
+        QCOMPARE(tutti[i].codice, u"COD2"_s);
+        QCOMPARE(tutti[i].costo, u"2,50"_s);
+        QCOMPARE(tutti[i].postazione, Postazione());
+    }
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), mia}));
+
+    // A save without a stock change records nothing.
+    TScheda rinominata = mia;
+    rinominata.impostaTesto(Campo::Nome, u"Altro nome"_s);
+    QCOMPARE(SalvaConMovimenti(2, mia, rinominata, {}, cartella.archivio()).movimenti.size(), 0);
+    QCOMPARE(TuttiI(PercorsoGiornale()).size(), 3);
+
+    // A new card with a stock; one without records nothing.
+    esito = AccodaConMovimenti(SchedaNumero(7), cartella.archivio());
+    QCOMPARE(esito.posizione, 3);
+    tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.last().tipo, TipoMovimento::NuovaScheda);
+    QCOMPARE(tutti.last().quantita, 7);
+    QCOMPARE(tutti.last().posizione, 3);
+    TScheda vuota = SchedaNumero(8);
+    vuota.impostaTesto(Campo::Giacenza, u"0"_s);
+    QCOMPARE(AccodaConMovimenti(vuota, cartella.archivio()).movimenti.size(), 0);
+
+    // The position holds another card now: nothing written.
+    const QByteArray archivio = cartella.leggiArchivio();
+    QCOMPARE(SalvaConMovimenti(1, SchedaNumero(5), SchedaNumero(5), {}, cartella.archivio()).esito,
+             EsitoSalvataggio::AltraScheda);
+    // Another copy's stock plus this window's change does not fit the
+    // field: nothing written.
+    TScheda cinque = SchedaNumero(1);
+    cinque.impostaTesto(Campo::Giacenza, u"5"_s);
+    TScheda novemila = cinque;
+    novemila.impostaTesto(Campo::Giacenza, u"9000"_s);
+    TScheda duemila = cinque;
+    duemila.impostaTesto(Campo::Giacenza, u"2000"_s);
+    {
+        Archivio a;
+        QVERIFY(a.ApriArchivio() && a.scrivi(1, duemila));
+    }
+    const QByteArray primaDiOltre = cartella.leggiArchivio();
+    QCOMPARE(SalvaConMovimenti(1, cinque, novemila, {{8995, QString()}}, cartella.archivio()).esito,
+             EsitoSalvataggio::FuoriCampo);
+    QCOMPARE(cartella.leggiArchivio(), primaDiOltre);
+    QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE), archivio.mid(TScheda::DIMENSIONE));
+    const TScheda troppa = duemila;
+
+    // The journal cannot be written: the card is saved all the same.
+    ImpostaSincronizzazioneArchivio([](int fd) {
+        return QFileInfo(u"/proc/self/fd/"_s + QString::number(fd))
+                       .symLinkTarget()
+                       .endsWith(u".csv"_s)
+                   ? -1
+                   : 0;
+    });
+    TScheda meno = troppa;
+    meno.impostaTesto(Campo::Giacenza, u"1990"_s);
+    esito = SalvaConMovimenti(1, troppa, meno, {{-10, QString()}}, cartella.archivio());
+    ImpostaSincronizzazioneArchivio({});
+    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QVERIFY(!esito.giornaleScritto);
+    TScheda letta;
+    Archivio a;
+    QVERIFY(a.ApriArchivio() && a.leggi(1, letta));
+    QCOMPARE(letta.testo(Campo::Giacenza), u"1990"_s);
+}
+
+void TestMovimenti::dueCopieSalvanoLaGiacenza() {
+    // Copy A adds 5 each time, copy B takes 2 off, both on card 1 at once:
+    // every change counts and the journal tells each step.
+    CartellaDiProva cartella;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"100"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    constexpr int VOLTE = 150;
+    QProcess copie[2];
+    const qint64 quantita[2] = {5, -2};
+    for (int i = 0; i < 2; ++i) {
+        copie[i].setProcessChannelMode(QProcess::ForwardedChannels);
+        copie[i].start(QCoreApplication::applicationFilePath(),
+                       {u"--salva"_s, cartella.archivio(), PercorsoGiornale(),
+                        QString::number(quantita[i]), QString::number(VOLTE)});
+        QVERIFY(copie[i].waitForStarted());
+    }
+    Scrivi(PercorsoGiornale() + u".via"_s, {});
+    for (auto &copia : copie) {
+        QVERIFY(copia.waitForFinished(120000));
+        QCOMPARE(copia.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(copia.exitCode(), 0);
+    }
+    TScheda finale;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, finale));
+    QCOMPARE(finale.testo(Campo::Giacenza), QString::number(100 + VOLTE * 5 - VOLTE * 2));
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 2 * VOLTE);
+    qint64 giacenza = 100;
+    for (const Movimento &m : tutti) {
+        QCOMPARE(m.prima, giacenza);
+        QCOMPARE(m.dopo, m.prima + m.quantita);
+        giacenza = m.dopo;
+    }
+    QCOMPARE(giacenza, 100 + VOLTE * 3);
+}
+
+void TestMovimenti::salvaConDomanda_data() {
+    // What the user answers to the question about the other copy's change.
+    QTest::addColumn<int>("risposta"); // TfrmConflittoScheda::Scelta
+    QTest::addColumn<int>("esito");    // SalvataggioScheda::Esito
+    QTest::addColumn<QString>("nome"); // the name on disk afterwards
+    QTest::newRow("tengo le mie") << int(TfrmConflittoScheda::Salva)
+                                  << int(SalvataggioScheda::Salvata) << u"Mio nome"_s;
+    QTest::newRow("ricarico") << int(TfrmConflittoScheda::Ricarica)
+                              << int(SalvataggioScheda::Ricaricare) << u"Loro nome"_s;
+    QTest::newRow("annullo") << int(TfrmConflittoScheda::Annulla)
+                             << int(SalvataggioScheda::NonSalvata) << u"Loro nome"_s;
+}
+
+void TestMovimenti::salvaConDomanda() {
+    QFETCH(int, risposta);
+    QFETCH(int, esito);
+    QFETCH(QString, nome);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const TScheda caricata = SchedaNumero(1);
+    TScheda loro = caricata;
+    loro.impostaTesto(Campo::Nome, u"Loro nome"_s);
+    loro.impostaTesto(Campo::Giacenza, u"4"_s);
+    cartella.scriviArchivio(ArchivioDi({loro}));
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Nome, u"Mio nome"_s);
+    mia.impostaTesto(Campo::Giacenza, u"6"_s);
+    dialoghi.allaProssimaFinestra([risposta](QDialog *finestra) {
+        auto *domanda = qobject_cast<TfrmConflittoScheda *>(finestra);
+        QVERIFY(domanda);
+        QCOMPARE(domanda->cmbGruppi.keys(), QList<GruppoCampi>{GruppoCampi::Prodotto});
+        QVERIFY(domanda->cmbGruppi.first()->accessibleDescription().contains(
+            u"Nome: qui \u00ABMio nome\u00BB, altra postazione \u00ABLoro nome\u00BB"_s));
+        QPushButton *pulsante = risposta == TfrmConflittoScheda::Salva      ? domanda->btnSalva
+                                : risposta == TfrmConflittoScheda::Ricarica ? domanda->btnRicarica
+                                                                            : domanda->btnAnnulla;
+        QTest::mouseClick(pulsante, Qt::LeftButton);
+    });
+    const SalvataggioScheda fatto =
+        SalvaScheda(nullptr, 1, caricata, mia, {{5, QString()}}, cartella.archivio());
+    QCOMPARE(int(fatto.esito), esito);
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Nome), nome);
+    // Kept mine: the other copy's stock plus this window's 5.
+    QCOMPARE(suDisco.testo(Campo::Giacenza),
+             fatto.esito == SalvataggioScheda::Salvata ? u"9"_s : u"4"_s);
+    if (fatto.esito == SalvataggioScheda::Ricaricare) QCOMPARE(fatto.scritta.byte, loro.byte);
+}
+
+void TestMovimenti::finestraSchedeEliminate() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    ArchivioConFoto(cartella, 3);
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.grdEliminate->rowCount(), 2);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s); // newest first
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 2), u"COD1"_s);
+    QCOMPARE(Cella(finestra.grdEliminate, 1, 1), u"1"_s);
+    finestra.grdEliminate->selectRow(1);
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata ripristinata in archivio alla posizione 2."_s);
+    QCOMPARE(finestra.posizioneRipristinata(), 2);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 1);
+    QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(1)}));
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 1"));
+}
+
+void TestMovimenti::avvioApreIMovimenti() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TfrmAvvio avvio;
+    auto *pulsante = avvio.findChild<QPushButton *>(u"btnMovimenti"_s);
+    QVERIFY(pulsante);
+    QCOMPARE(pulsante->text(), u"Movimenti"_s);
+    // Reached with Tab from the launcher's first picture.
+    QWidget *w = avvio.findChild<QWidget *>(u"imgMagazzino"_s);
+    int passi = 0;
+    while (w != pulsante && passi++ < 40)
+        w = w->nextInFocusChain();
+    QCOMPARE(w, pulsante);
+    QCOMPARE(pulsante->focusPolicy(), Qt::StrongFocus);
+    QString aperta;
+    dialoghi.guardaProssimaFinestra(
+        [&aperta](QDialog *finestra) { aperta = finestra->objectName(); });
+    QTest::keyClick(pulsante, Qt::Key_Space);
+    QCOMPARE(aperta, u"TfrmMovimentiPeriodo"_s);
+}
+
 int main(int argc, char *argv[]) {
     if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
         return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                       std::atoi(argv[4]));
+    if (argc == 6 && qstrcmp(argv[1], "--salva") == 0)
+        return Salva(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                     std::atoll(argv[4]), std::atoi(argv[5]));
+    if (argc == 4 && qstrcmp(argv[1], "--elimina") == 0)
+        return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     QApplication applicazione(argc, argv);
     TestMovimenti test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -1,5 +1,6 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "access/ArgomentiGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
@@ -7,6 +8,7 @@
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
 #include "output/ImportaCsv.h"
+#include "output/LibroMagazzino.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmExpMagazzino.h"
@@ -328,9 +330,12 @@ QToolButton *pulsante(QWidget *finestra, const char *nome) {
 const QString DomandaEsporta =
     u"L'esportazione dei dati in Excel può richiedere diversi minuti a seconda del numero di "
     "schede presenti in archivio.\r\n\r\nSi vuole esportare i dati adesso?"_s;
-const QString DomandaApri =
-    u"Le schede in archivio sono state esportate con successo.\r\n\r\nSi vuole aprire il file "
-    "di Excel?"_s;
+// The closing question names the file with its full path, in the test's program folder.
+QString domandaApri(const QString &nome = u"Magazzino.xls"_s,
+                    const QString &domanda = u"Si vuole aprire il file di Excel?"_s) {
+    return u"Le schede in archivio sono state esportate con successo.\r\n\r\nFile: "_s +
+           QDir(CartellaProgramma()).filePath(nome) + u"\r\n\r\n"_s + domanda;
+}
 const QString EsportazioneFallita =
     u"Attenzione: il sistema non permette di esportare i dati.\n\r\n\rAccertarsi che il file di "
     "Excel non sia già aperto."_s;
@@ -403,6 +408,8 @@ class TestOutput : public QObject {
     // .xlsx export
     void esportaXlsx();
     void xlsxFallito();
+    void xlsxSuDispositivoCheCede_data();
+    void xlsxSuDispositivoCheCede();
     // CSV import
     void letturaCsv_data();
     void letturaCsv();
@@ -1016,14 +1023,14 @@ void TestOutput::esportaArchivioVuoto() {
                               u"Categoria merceologica"_s, u"Caratteristiche"_s,
                               u"Collocazione in magazzino"_s, u"Ditta fornitrice"_s, u"Agente"_s,
                               u"Recapito telefonico"_s, u"Documento di acquisto"_s,
-                              u"Modalitò di pagamento"_s, u"Data scadenza"_s, u"Note"_s,
+                              u"Modalità di pagamento"_s, u"Data scadenza"_s, u"Note"_s,
                               u"Prezzo di vendita"_s, u"Pagato"_s}));
         QCOMPARE(testiGriglia(griglia), QList<QStringList>(10, QStringList(18)));
 
         dialoghi.rispondi(Piattaforma::Risposta::Si);
         dialoghi.rispondi(Piattaforma::Risposta::No);
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
-        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, domandaApri()}));
         QVERIFY(d->isVisible());
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
         QVERIFY(!d->isVisible());
@@ -1087,7 +1094,7 @@ void TestOutput::esportaTreSchede() {
     QCOMPARE(scritto, foglioAtteso({primaRiga(), seconda17, terza17}));
     QVERIFY(scritto.endsWith("</html>"));
     QVERIFY(!scritto.contains('\n') && !scritto.contains('\r'));
-    QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+    QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, domandaApri()}));
     // Any answer but No opens the file with the desktop's program for it.
     QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
 }
@@ -1121,7 +1128,7 @@ void TestOutput::modificheNellaGriglia() {
         // An edit still open when the export starts is exported as it stands.
         QVERIFY(scriviInCella(griglia, 1, 11, u"333 1234567"_s));
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
-        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, DomandaApri}));
+        QCOMPARE(dialoghi.testi(), (QStringList{DomandaEsporta, domandaApri()}));
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
@@ -1217,7 +1224,7 @@ void TestOutput::esportazioneRinunciata() {
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
         QCOMPARE(dialoghi.testi(),
-                 (QStringList{DomandaEsporta, DomandaApri, DomandaEsporta, DomandaApri}));
+                 (QStringList{DomandaEsporta, domandaApri(), DomandaEsporta, domandaApri()}));
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
@@ -1341,8 +1348,10 @@ void TestOutput::esportaCsv() {
         dialoghi.rispondi(Piattaforma::Risposta::No);
         QTest::mouseClick(csv, Qt::LeftButton);
         QCOMPARE(dialoghi.testi(),
-                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
-                             "Magazzino.csv.\r\n\r\nSi vuole aprire il file?"_s});
+                 QStringList{u"Le schede in archivio sono state esportate con successo.\r\n\r\n"
+                             "File: "_s +
+                             cartella.percorso(u"Magazzino.csv"_s) +
+                             u"\r\n\r\nSi vuole aprire il file?"_s});
         dialoghi.azzera();
         QTest::mouseClick(csv, Qt::LeftButton);
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
@@ -1426,8 +1435,9 @@ void TestOutput::esportaXlsx() {
         QVERIFY(scriviInCella(d->findChild<QTableView *>(u"grdRecords"_s), 1, 3, u"Dado M6"_s));
         QTest::mouseClick(xlsx, Qt::LeftButton);
         QCOMPARE(dialoghi.testi(),
-                 QStringList{u"Le schede in archivio sono state esportate con successo nel file "
-                             "Magazzino.xlsx.\r\n\r\nSi vuole aprire il file di Excel?"_s});
+                 QStringList{u"Le schede in archivio sono state esportate con successo.\r\n\r\n"
+                             "File: "_s +
+                             percorso + u"\r\n\r\nSi vuole aprire il file di Excel?"_s});
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
@@ -1490,6 +1500,33 @@ void TestOutput::xlsxFallito() {
     QVERIFY(QFileInfo(cartella.percorso(u"Magazzino.xlsx/dentro"_s)).isDir());
     // The half-made workbook went away.
     QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files), QStringList{u"Magazzino.pro"_s});
+}
+
+void TestOutput::xlsxSuDispositivoCheCede_data() {
+    QTest::addColumn<qint64>("capienza");
+    QTest::newRow("nulla") << qint64(0);
+    QTest::newRow("all'inizio") << qint64(10);
+    QTest::newRow("a metà") << qint64(2000);
+    QTest::newRow("all'ultimo byte") << qint64(-1);
+}
+
+void TestOutput::xlsxSuDispositivoCheCede() {
+    // The workbook reaches the file through a device whose every write is
+    // checked, as the other exports do: a write that falls short fails it.
+    QFETCH(qint64, capienza);
+    QTemporaryDir lavoro;
+    const auto cella = [](qsizetype r, int c) { return QString::number(r * 100 + c); };
+    DispositivoCheCede capiente(1 << 24);
+    QVERIFY(ScriviLibroMagazzino(&capiente, 3, cella, lavoro.path()));
+    QVERIFY(capiente.scritti.startsWith("PK\x03\x04"));
+    if (capienza < 0) capienza = capiente.scritti.size() - 1;
+    DispositivoCheCede dispositivo(capienza);
+    QVERIFY(!ScriviLibroMagazzino(&dispositivo, 3, cella, lavoro.path()));
+    // Up to the refusal, then nothing more (the workbook carries the time it was made).
+    QCOMPARE(dispositivo.scritti.size(), capienza);
+    QVERIFY(dispositivo.tentativiDopo <= 1);
+    // The library's own file is gone.
+    QVERIFY(QDir(lavoro.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 namespace {
@@ -1662,6 +1699,15 @@ void TestOutput::intestazioneCsv() {
     QFETCH(QString, cella);
     QFETCH(int, campo);
     QCOMPARE(CampoDiIntestazione(cella), campo);
+    // The help names the usual headers as the import recognises them.
+    if (campo < 0 || ColonneCsv()[std::size_t(campo)].intestazione == Rifila(cella)) return;
+    const QString guida = Argomento(TemaGuida::Importazione).testo();
+    const bool nominata = guida.contains(u' ' + Rifila(cella) + u',') ||
+                          guida.contains(u' ' + Rifila(cella) + u';') ||
+                          guida.contains(u' ' + Rifila(cella) + u'.');
+    if (cella.trimmed() == cella && cella != u"COD."_s && cella != u"sku"_s &&
+        cella != u"QUANTITA'"_s && cella != u"Modalita di pagamento"_s)
+        QVERIFY2(nominata, qPrintable(cella));
 }
 
 void TestOutput::numeriCsv_data() {

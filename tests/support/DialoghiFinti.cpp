@@ -40,6 +40,11 @@ Risposta DialoghiFinti::domanda(QWidget *, const QString &testo) {
     return m_risposte.isEmpty() ? Risposta::Si : m_risposte.dequeue();
 }
 
+Risposta DialoghiFinti::domandaConAnnulla(QWidget *, const QString &testo) {
+    m_mostrati.append({Genere::DomandaConAnnulla, testo});
+    return m_risposte.isEmpty() ? Risposta::No : m_risposte.dequeue();
+}
+
 int DialoghiFinti::esegui(QDialog *finestra) {
     ++m_finestre;
     finestra->setResult(QDialog::Rejected);

@@ -17,7 +17,7 @@
 // script only looks at, or one with no script, is cancelled as by the user.
 class DialoghiFinti final : public Piattaforma::Dialoghi {
   public:
-    enum class Genere { Avviso, Informazione, Errore, Semplice, Domanda };
+    enum class Genere { Avviso, Informazione, Errore, Semplice, Domanda, DomandaConAnnulla };
     struct Mostrato {
         Genere genere;
         QString testo;
@@ -46,6 +46,8 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     const QList<SceltaFile> &sceltePresentate() const { return m_sceltePresentate; }
     // Everything handed to the desktop's open verb.
     const QList<QUrl> &aperti() const { return m_aperti; }
+    // The desktop refuses every open from now on (no program for the type).
+    void desktopRifiuta(bool rifiuta = true) { m_desktopRifiuta = rifiuta; }
     // An accepted print goes to this PDF file (by default one in a folder of
     // the stand-in's own), since a test machine may have no printer.
     void stampaSuFile(const QString &percorso) { m_fileStampa = percorso; }
@@ -64,6 +66,8 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
                                     const QString &testo) override;
     void messaggioSemplice(QWidget *, const QString &testo) override;
     Piattaforma::Risposta domanda(QWidget *, const QString &testo) override;
+    // Unanswered, it goes on without saving (No), as leaving a card always did.
+    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &testo) override;
     int esegui(QDialog *finestra) override;
     bool dialogoStampa(QWidget *, QPrinter *) override;
     QString scegliFileDaAprire(QWidget *, const QString &titolo,
@@ -71,7 +75,10 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     QString scegliFileDaSalvare(QWidget *, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override;
     QString scegliCartella(QWidget *, const QString &titolo, const QString &iniziale) override;
-    void apriConDesktop(const QUrl &indirizzo) override { m_aperti << indirizzo; }
+    bool apriConDesktop(const QUrl &indirizzo) override {
+        m_aperti << indirizzo;
+        return !m_desktopRifiuta;
+    }
 
   private:
     QList<Mostrato> m_mostrati;
@@ -89,6 +96,7 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     QStringList m_lavori;
     QString m_fileStampa;
     QTemporaryDir m_cartellaStampe;
+    bool m_desktopRifiuta = false;
     int m_finestre = 0;
     int m_dialoghiStampa = 0;
 };

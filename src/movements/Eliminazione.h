@@ -1,0 +1,42 @@
+#pragma once
+
+#include "archive/TScheda.h"
+#include "movements/Giornale.h"
+
+#include <QList>
+#include <QString>
+
+// Removing a card and bringing it back. The removed card's record goes into
+// the journal ("Eliminazione"), its photo into the folder "Schede eliminate"
+// beside the archive; the last card moves into the freed position with its
+// photo ("Spostamento") and the archive is cut by one record.
+
+struct EsitoEliminazione {
+    enum Esito { Fatta, NonPiuLaStessa, ErroreArchivio, GiornaleNonScritto };
+    Esito esito = ErroreArchivio;
+    int errore = 0;
+    qint64 spostataDa = 0; // the moved card's old position, 0 when none moved
+    TScheda spostata;      // the card now at the removed one's position
+};
+
+// Removes the card at `posizione` if it is still `attesa` byte for byte.
+EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const QString &archivio,
+                                const QString &giornale = PercorsoGiornale());
+
+// A removed card as the journal keeps it.
+struct SchedaEliminata {
+    Movimento movimento; // the "Eliminazione" line
+    TScheda scheda;
+    QString chiave; // names the kept photo and the restore
+};
+// The removed cards not brought back yet, newest first.
+QList<SchedaEliminata> SchedeEliminate(const QString &giornale = PercorsoGiornale(),
+                                       qint64 *danneggiate = nullptr);
+
+// Appends the removed card back with its photo ("Ripristino"); its new
+// position, or -1 when the archive could not be written.
+qint64 RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
+                        const QString &giornale = PercorsoGiornale(), bool *registrato = nullptr);
+
+// The folder where removed cards' photos are kept, beside the archive.
+QString CartellaEliminate(const QString &archivio);

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "movements/Giornale.h"
+
+#include <QDate>
+#include <QMap>
+#include <QString>
+#include <functional>
+#include <vector>
+
+class QIODevice;
+
+// Pieces in and out and their value at the unit cost of each movement.
+struct Totali {
+    qint64 entrate = 0;
+    qint64 uscite = 0;
+    double valoreEntrate = 0;
+    double valoreUscite = 0;
+    void aggiungi(const Movimento &m);
+    void aggiungi(const Movimento &m, double costo);
+    bool operator==(const Totali &) const = default;
+};
+
+// Every movement between two days (both included, by the date the line was
+// written with), with totals per card, per category and per month.
+struct RiepilogoPeriodo {
+    std::vector<qint64> righe;                           // offsets of the lines, in journal order
+    QMap<std::pair<QString, QString>, Totali> perScheda; // code and name
+    QMap<QString, Totali> perCategoria;
+    QMap<QString, Totali> perMese; // "yyyy-MM"
+    Totali totale;
+    LetturaGiornale lettura;
+};
+
+RiepilogoPeriodo
+RiepilogaPeriodo(const QDate &dal, const QDate &al, const QString &giornale = PercorsoGiornale(),
+                 const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
+
+// A value at cost as the program writes amounts: "1234,50".
+QString Valore(double valore);
+
+// The period as a CSV file a spreadsheet opens: the movements, then the
+// totals per card and per category. False as soon as a write fails.
+bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
+                      const RiepilogoPeriodo &riepilogo,
+                      const QString &giornale = PercorsoGiornale());

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "movements/Eliminazione.h"
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+// The removed cards, newest first, as the journal keeps them; "Ripristina"
+// appends the chosen one back with its photo.
+class TfrmSchedeEliminate : public QDialog {
+    Q_OBJECT
+  public:
+    TfrmSchedeEliminate(QWidget *genitore, const QString &archivio,
+                        const QString &giornale = PercorsoGiornale());
+
+    QTableWidget *grdEliminate;
+    QLabel *lblAvviso;
+    QPushButton *btnRipristina;
+    QPushButton *btnChiudi;
+
+    // The position of the last card brought back, 0 when none.
+    qint64 posizioneRipristinata() const { return m_ripristinata; }
+
+  public slots:
+    void btnRipristinaClick();
+
+  private:
+    void carica();
+
+    QString m_archivio;
+    QString m_giornale;
+    QList<SchedaEliminata> m_eliminate;
+    qint64 m_ripristinata = 0;
+};
