@@ -271,17 +271,22 @@ void TestScheda::controlliEtichetteETesti() {
 
 void TestScheda::ordineDiTabulazioneEAccessibilita() {
     const QStringList atteso = {
-        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,           u"txtGiacenza"_qs,
-        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,         u"txtUM"_qs,
-        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs,   u"txtDitta"_qs,
-        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,      u"txtPagamento"_qs,
-        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"delDataSca"_qs,        u"txtNote"_qs,
-        u"txtPrezzo"_qs,    u"btnNuovo"_qs,           u"btnDuplica"_qs,        u"btnSalva"_qs,
-        u"btnTrova"_qs,     u"btnAllegati"_qs,        u"btnAnteprima"_qs,      u"btnStampa"_qs,
-        u"btnScaduti"_qs,   u"btnSottoscorta"_qs,     u"btnEsporta"_qs,        u"btnGuida"_qs,
-        u"btnEsci"_qs,      u"cmdPrimo"_qs,           u"cmdIndietro"_qs,       u"cmdAvanti"_qs,
-        u"cmdUltimo"_qs,    u"btnCaricaFoto"_qs,      u"btnAcquisisciFoto"_qs, u"btnSalvaFoto"_qs,
-        u"btnZoomFoto"_qs,  u"btnCancFoto"_qs,        u"txtCodice"_qs};
+        u"txtCodice"_qs,          u"txtCosto"_qs,        u"txtNome"_qs,
+        u"txtGiacenza"_qs,        u"btnAggiungi"_qs,     u"btnSottrai"_qs,
+        u"txtAvviso"_qs,          u"txtUM"_qs,           u"txtTipologia"_qs,
+        u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
+        u"txtAgente"_qs,          u"txtRecapito"_qs,     u"txtDocumento"_qs,
+        u"txtPagamento"_qs,       u"chkPagato"_qs,       u"txtDataSca"_qs,
+        u"delDataSca"_qs,         u"txtNote"_qs,         u"txtPrezzo"_qs,
+        u"btnNuovo"_qs,           u"btnDuplica"_qs,      u"btnSalva"_qs,
+        u"btnTrova"_qs,           u"btnAllegati"_qs,     u"btnAnteprima"_qs,
+        u"btnStampa"_qs,          u"btnScaduti"_qs,      u"btnSottoscorta"_qs,
+        u"btnEsporta"_qs,         u"btnGuida"_qs,        u"btnEsci"_qs,
+        u"cmdPrimo"_qs,           u"cmdIndietro"_qs,     u"cmdAvanti"_qs,
+        u"cmdUltimo"_qs,          u"btnCaricaFoto"_qs,   u"btnAcquisisciFoto"_qs,
+        u"btnSalvaFoto"_qs,       u"btnZoomFoto"_qs,     u"btnCancFoto"_qs,
+        u"btnMovimenti"_qs,       u"btnElimina"_qs,      u"btnSchedeEliminate"_qs,
+        u"txtCodice"_qs};
     box("txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < atteso.size(); ++i) {
@@ -1130,6 +1135,8 @@ void TestScheda::giacenzaSvuotaOltreQuindici() {
     QCOMPARE(d.txtTotale->text(), QStringLiteral("99"));
     QVERIFY(d.isVisible());
     QTest::keyClick(d.txtTotale, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), d.txtCausale);
+    QTest::keyClick(d.txtCausale, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), d.btnAggiorna);
     QTest::keyClick(d.btnAggiorna, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(!d.isVisible());
