@@ -42,7 +42,10 @@ class Muti final : public Piattaforma::Dialoghi {
         return {};
     }
     QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
-    void apriConDesktop(const QUrl &) override {}
+    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &) override {
+        return Piattaforma::Risposta::No;
+    }
+    bool apriConDesktop(const QUrl &) override { return true; }
 };
 
 } // namespace

@@ -151,7 +151,11 @@ void TfrmWebCam::btnLeggiCodiceClick() {
 }
 
 void TfrmWebCam::btnAccendiClick() {
-    m_camCamera->accendi();
+    if (!m_camCamera->accendi())
+        dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: nessuna webcam disponibile. Collegare la "
+                                            "webcam, verificare che non sia in uso da un altro "
+                                            "programma e riprovare."));
 }
 
 void TfrmWebCam::btnCatturaClick() {
