@@ -313,11 +313,11 @@ void TfrmMagazzino::costruisci() {
     auto *lblCodiceABarre = new QLabel(QStringLiteral("Codice a barre (F3):"), pan);
     lblCodiceABarre->setObjectName(QStringLiteral("lblCodiceABarre"));
     lblCodiceABarre->setFont(verdana(false));
-    lblCodiceABarre->setGeometry(14, 470, 366, 24);
+    lblCodiceABarre->setGeometry(14, 556, 366, 22);
     m_txtCodiceABarre = new QLineEdit(pan);
     m_txtCodiceABarre->setObjectName(QStringLiteral("txtCodiceABarre"));
     m_txtCodiceABarre->setFont(verdana(true));
-    m_txtCodiceABarre->setGeometry(14, 496, 366, 32);
+    m_txtCodiceABarre->setGeometry(14, 580, 366, 32);
     m_txtCodiceABarre->setPlaceholderText(QStringLiteral("Leggere o digitare un codice e Invio"));
     lblCodiceABarre->setBuddy(m_txtCodiceABarre);
     m_txtCodiceABarre->setAccessibleName(QStringLiteral("Codice a barre"));
