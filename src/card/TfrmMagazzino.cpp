@@ -557,6 +557,11 @@ void TfrmMagazzino::costruisci() {
     setTabOrder(findChild<QWidget *>(QStringLiteral("btnCancFoto")), giornale.btnMovimenti);
     setTabOrder(giornale.btnMovimenti, giornale.btnElimina);
     setTabOrder(giornale.btnElimina, giornale.btnSchedeEliminate);
+    // Then the labels and the barcode box.
+    auto *btnEtichette = findChild<QToolButton *>(QStringLiteral("btnEtichette"));
+    btnEtichette->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(giornale.btnSchedeEliminate, btnEtichette);
+    setTabOrder(btnEtichette, m_txtCodiceABarre);
     connect(giornale.btnMovimenti, &QPushButton::clicked, this, &TfrmMagazzino::btnMovimentiClick);
     connect(giornale.btnElimina, &QPushButton::clicked, this, &TfrmMagazzino::btnEliminaClick);
     connect(giornale.btnSchedeEliminate, &QPushButton::clicked, this,
