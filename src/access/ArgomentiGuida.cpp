@@ -179,6 +179,52 @@ QStringList paragrafiEsportazione() {
     };
 }
 
+QStringList paragrafiImportazione() {
+    return {
+        QStringLiteral(
+            "Il pulsante Importa da CSV..., nella finestra dell'esportazione, legge un file CSV "
+            "(per esempio il listino di un fornitore, o un file salvato da un foglio di calcolo) "
+            "e aggiunge all'archivio una scheda per ogni riga nuova; una riga il cui codice "
+            "articolo appartiene già a una scheda aggiorna quella scheda invece di crearne "
+            "un'altra. Il file può essere in UTF-8 o in Windows-1252, con il punto e virgola, la "
+            "virgola o la tabulazione come separatore."),
+        QStringLiteral(
+            "La prima riga del file deve contenere i nomi delle colonne. Sono riconosciuti, senza "
+            "badare a maiuscole, accenti, spazi e punteggiatura: per il codice articolo Codice, "
+            "Cod., Cod. Art., Codice articolo, Articolo, SKU, EAN; per il nome del prodotto "
+            "Descrizione, Descrizione articolo, Nome, Prodotto; per il costo unitario Costo, "
+            "Costo unitario, Prezzo acquisto, Prezzo netto, Netto; per il prezzo di vendita "
+            "Prezzo, Prezzo vendita, Listino, Prezzo al pubblico; per la giacenza Quantità, Q.tà, "
+            "Qta, Giacenza, Esistenza; per l'avviso di sottoscorta Scorta minima, Sottoscorta, "
+            "Avviso; per la categoria merceologica Categoria, Famiglia, Gruppo, Reparto; per la "
+            "ditta fornitrice Fornitore, Ditta; per la data di scadenza Scadenza. Valgono anche i "
+            "nomi che l'esportazione in formato CSV scrive nella prima riga."),
+        QStringLiteral(
+            "L'anteprima mostra ogni riga del file con il suo numero di riga e il suo stato: "
+            "nuova scheda, da aggiornare (con i campi che cambiano), già presente oppure il "
+            "motivo per cui non sarà importata. Sopra ogni colonna un elenco permette di "
+            "scegliere il campo della scheda a cui va, oppure di non importarla; la scelta viene "
+            "ricordata per i file con le stesse colonne. Per un campo necessario che il file non "
+            "ha (per esempio la categoria) si può indicare un valore per tutte le righe; le "
+            "righe che non dicono se l'acquisto è pagato sono considerate pagate, se non si "
+            "sceglie altrimenti. Per le schede da aggiornare si sceglie se sostituire la "
+            "giacenza, sommarle la quantità del file o lasciarla com'è. La casella Mostra solo "
+            "le righe da correggere lascia vedere soltanto le righe rifiutate, e sotto la "
+            "griglia si legge per intero lo stato della riga scelta."),
+        QStringLiteral(
+            "Gli importi possono essere scritti come 1.052,25, 1052,25, € 7,90 o 7,90 €; un "
+            "punto seguito da uno o due decimali (12.50) è letto come virgola quando nessun "
+            "valore della colonna usa la virgola. Un valore che si può leggere in due modi viene "
+            "rifiutato con l'indicazione di come scriverlo. Le date possono essere scritte come "
+            "31/12/2026, 1/2/2027, 1/2/27 o 2026-12-31 e vengono archiviate come gg/mm/aaaa."),
+        QStringLiteral(
+            "Il pulsante Importa scrive tutte le righe accettate oppure nessuna: se la scrittura "
+            "non riesce, o se il programma viene interrotto a metà, l'archivio torna com'era "
+            "prima e all'avvio successivo un messaggio avverte che l'importazione è stata "
+            "annullata."),
+    };
+}
+
 } // namespace
 
 QString ArgomentoGuida::testo() const {
@@ -205,13 +251,16 @@ ArgomentoGuida Argomento(TemaGuida tema) {
                 paragrafiEsportazione()};
     case TemaGuida::Inventario:
         return {QStringLiteral("Applicazione Inventario Merce."), paragrafiInventario()};
+    case TemaGuida::Importazione:
+        return {QStringLiteral("Importazione di schede da un file CSV."), paragrafiImportazione()};
     }
     return {};
 }
 
 QList<ArgomentoGuida> TuttiGliArgomenti() {
     return {Argomento(TemaGuida::Avvio), Argomento(TemaGuida::Magazzino),
-            Argomento(TemaGuida::Inventario), Argomento(TemaGuida::Esportazione)};
+            Argomento(TemaGuida::Inventario), Argomento(TemaGuida::Esportazione),
+            Argomento(TemaGuida::Importazione)};
 }
 
 namespace {

@@ -6,7 +6,7 @@
 #include <QStringList>
 
 // The windows that have a help button, each with its own topic.
-enum class TemaGuida { Avvio, Magazzino, Esportazione, Inventario };
+enum class TemaGuida { Avvio, Magazzino, Esportazione, Inventario, Importazione };
 
 // A help topic: a one-line title and a text made of paragraphs.
 struct ArgomentoGuida {

@@ -4,11 +4,12 @@
 #include "backup/TfrmBackup.h"
 #include "backup/ZipBackup.h"
 #include "platform/Dialoghi.h"
+#include "widgets/PulsanteTastiera.h"
 
 #include <QDateTime>
 #include <QEvent>
 #include <QLabel>
-#include <QPushButton>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 
@@ -41,18 +42,24 @@ class Promemoria final : public QObject {
 } // namespace
 
 void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, QRect promemoria) {
-    auto *btnBackup = new QPushButton(u"Backup"_s, pannello);
+    auto *btnBackup = new QToolButton(pannello);
     btnBackup->setObjectName(u"btnBackup"_s);
+    btnBackup->setText(u"Backup"_s);
     btnBackup->setGeometry(pulsante);
-    btnBackup->setFocusPolicy(Qt::StrongFocus);
     btnBackup->setCursor(Qt::PointingHandCursor);
     btnBackup->setToolTip(u"Backup e ripristino dei dati"_s);
+    btnBackup->setAccessibleName(u"Backup"_s);
     btnBackup->setAccessibleDescription(u"Backup e ripristino dei dati"_s);
     btnBackup->setStyleSheet(
-        u"QPushButton { background: rgba(255,255,255,210); color: #1d4f8a; font: bold 11pt "
+        u"QToolButton { background: rgba(255,255,255,210); color: #1d4f8a; font: bold 11pt "
         u"'Verdana'; border: 1px solid #2f6fb8; border-radius: 8px; }"
-        u"QPushButton:hover { background: white; }"
-        u"QPushButton:focus { border: 3px solid #ffd700; }"_s);
+        u"QToolButton:hover { background: white; }"_s);
+    // Like the launcher's pictures: Tab reaches it, Enter or Space presses it.
+    PulsanteDaTastiera(btnBackup);
+
+    // In reading order: after the site's banner, before the exit.
+    if (auto *sito = pannello->findChild<QWidget *>(u"imgSito"_s))
+        QWidget::setTabOrder(sito, btnBackup);
 
     auto *riga = new QLabel(pannello);
     riga->setObjectName(u"lblPromemoriaBackup"_s);
@@ -64,7 +71,7 @@ void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, 
                         u"border-radius: 6px; padding: 2px 10px; }"_s);
     auto *aggiornatore = new Promemoria(finestra, riga);
 
-    QObject::connect(btnBackup, &QPushButton::clicked, finestra, [finestra, aggiornatore] {
+    QObject::connect(btnBackup, &QToolButton::clicked, finestra, [finestra, aggiornatore] {
         TfrmBackup backup(finestra);
         Piattaforma::dialoghi().esegui(&backup);
         aggiornatore->aggiorna();

@@ -30,7 +30,11 @@ TfrmCalendario::TfrmCalendario(QWidget *proprietario, QLineEdit *dataScheda)
     calAppuntamenti->setLocale(QLocale(QLocale::Italian, QLocale::Italy));
     calAppuntamenti->setFirstDayOfWeek(Qt::Monday);
     calAppuntamenti->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    calAppuntamenti->setSelectedDate(QDate::currentDate());
+    // The box's own date when it holds one, today otherwise.
+    const QDate nellaCasella =
+        dataScheda ? QDate::fromString(Rifila(dataScheda->text()), QStringLiteral("dd/MM/yyyy"))
+                   : QDate();
+    calAppuntamenti->setSelectedDate(nellaCasella.isValid() ? nellaCasella : QDate::currentDate());
     calAppuntamenti->setAccessibleName(QStringLiteral("Importare una data"));
     lblCampo001->setBuddy(calAppuntamenti);
 

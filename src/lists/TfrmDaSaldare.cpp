@@ -1,6 +1,7 @@
 #include "lists/TfrmDaSaldare.h"
 
 #include "archive/CartellaProgramma.h"
+#include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -25,6 +26,7 @@ TfrmDaSaldare::TfrmDaSaldare(QWidget *genitore)
     m_lblDovuto->setGeometry(26, 494, 510, 44);
     m_lblDovuto->setWordWrap(true);
     m_lblDovuto->hide();
+    m_ancoraggiElenco->aggiungi(m_lblDovuto, Ancoraggi::SegueBasso);
     ValoreAccessibile(m_lblDovuto, u"Da saldare"_s);
 }
 
@@ -48,7 +50,7 @@ void TfrmDaSaldare::riempito(const EsitoElenco &esito) {
     const qsizetype voci = m_lstRecords->righe().size();
     QString testo =
         (voci == 1 ? u"1 voce in elenco"_s : QString::number(voci) + u" voci in elenco"_s) +
-        u", valore a costo (costo × giacenza): "_s + TestoTotale(esito.totale);
+        u", valore a costo: "_s + TestoTotale(esito.totale);
     if (!esito.scartate.isEmpty())
         testo += u" (senza "_s +
                  (esito.scartate.size() == 1

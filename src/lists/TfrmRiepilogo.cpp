@@ -178,6 +178,7 @@ TfrmRiepilogo::~TfrmRiepilogo() = default;
 
 void TfrmRiepilogo::resizeEvent(QResizeEvent *evento) {
     QDialog::resizeEvent(evento);
+    if (!m_pan) return;
     const QSize spazio = size() - QSize(2 * MARGINE, 2 * MARGINE);
     const QSize pannello = spazio.expandedTo(PANNELLO);
     m_pan->setGeometry(QRect(

@@ -1,7 +1,17 @@
 #include "lists/TfrmSottoscorta.h"
 
 #include "archive/CartellaProgramma.h"
+#include "lists/Ancoraggi.h"
+#include "lists/VistaRighe.h"
+#include "orders/OrdiniAperti.h"
+#include "orders/TfrmOrdini.h"
 #include "platform/Dialoghi.h"
+#include "widgets/Controlli.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
@@ -11,7 +21,56 @@ QString ultimaChiaveSottoscorta;
 
 TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     : ElencoSchede(genitore, u"TfrmSottoscorta"_s, u" Materiali in esaurimento"_s, u"scorta"_s,
-                   u"Materiali in esaurimento"_s, u"Materiali in esaurimento"_s) {}
+                   u"Materiali in esaurimento"_s, u"Materiali in esaurimento"_s) {
+    QWidget *pan = findChild<QWidget *>(u"panContainer"_s);
+    m_btnOrdini = PulsanteElenco(u"btnOrdini"_s, u"Ordini"_s, pan);
+    m_btnOrdini->setAccessibleDescription(u"Prepara gli ordini ai fornitori"_s);
+    m_btnOrdini->setGeometry(396, 504, 140, 38);
+    m_ancoraggiElenco->aggiungi(m_btnOrdini, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
+    setTabOrder(m_btnStampa, m_btnOrdini);
+    // The progress of a long pass shows over the button.
+    m_prgAvanzamento->raise();
+    connect(m_btnOrdini, &QPushButton::clicked, this, &TfrmSottoscorta::btnOrdiniClick);
+
+    m_lblInOrdine = new QLabel(pan);
+    m_lblInOrdine->setObjectName(u"lblInOrdine"_s);
+    m_lblInOrdine->setTextFormat(Qt::PlainText);
+    m_lblInOrdine->setFont(FontVerdana(9, true));
+    m_lblInOrdine->setStyleSheet(u"QLabel { color: darkgreen; }"_s);
+    m_lblInOrdine->setGeometry(26, 494, 360, 40);
+    m_lblInOrdine->setWordWrap(true);
+    ValoreAccessibile(m_lblInOrdine, u"In ordine"_s);
+    m_ancoraggiElenco->aggiungi(m_lblInOrdine, Ancoraggi::SegueBasso);
+    connect(m_lstRecords->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmSottoscorta::mostraInOrdine);
+}
+
+void TfrmSottoscorta::riempito(const EsitoElenco &) {
+    m_inOrdine = LeggiOrdiniAperti().quantita;
+    mostraInOrdine();
+}
+
+void TfrmSottoscorta::mostraInOrdine() {
+    const qsizetype i = m_lstRecords->selezionata();
+    if (i < 0) {
+        m_lblInOrdine->setText(m_inOrdine.isEmpty() ? QString()
+                                                    : u"Articoli con ordini aperti: "_s +
+                                                          QString::number(m_inOrdine.size()));
+        return;
+    }
+    const qint64 quantita = m_inOrdine.value(m_lstRecords->righe().posizione(i));
+    m_lblInOrdine->setText(quantita == 0 ? u"Nessun ordine aperto per questo articolo."_s
+                                         : u"In ordine e non ancora caricati: "_s +
+                                               QString::number(quantita));
+}
+
+void TfrmSottoscorta::btnOrdiniClick() {
+    TfrmOrdini ordini(this);
+    Piattaforma::dialoghi().esegui(&ordini);
+    // Orders recorded there show here at once.
+    m_inOrdine = LeggiOrdiniAperti().quantita;
+    mostraInOrdine();
+}
 
 QString &TfrmSottoscorta::ultimaChiave() {
     return ultimaChiaveSottoscorta;

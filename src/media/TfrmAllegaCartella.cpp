@@ -1,6 +1,7 @@
 #include "media/TfrmAllegaCartella.h"
 
 #include "archive/CartellaProgramma.h"
+#include "archive/Cp1252.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
@@ -18,6 +19,7 @@
 #include <QShowEvent>
 #include <QSvgRenderer>
 
+using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
 using Piattaforma::Risposta;
 using Piattaforma::TipoMessaggio;
@@ -52,18 +54,61 @@ QPixmap Intestazione(QSize dimensione) {
     return pixmap;
 }
 
-// Copies a file whole: the target is replaced only once the copy is complete,
-// so a failed copy leaves any earlier file of that name as it was.
+// A name the card can store: every character without a byte in
+// Windows-1252 (a surrogate pair counts as one) becomes "_".
+QString NomeArchiviabile(const QString &nome) {
+    QString risultato;
+    for (qsizetype i = 0; i < nome.size(); ++i) {
+        const bool coppia =
+            nome[i].isHighSurrogate() && i + 1 < nome.size() && nome[i + 1].isLowSurrogate();
+        const QString carattere = nome.mid(i, coppia ? 2 : 1);
+        risultato += Cp1252::rappresentabile(carattere) ? carattere : u"_"_s;
+        if (coppia) ++i;
+    }
+    return risultato;
+}
+
+// "certificato (2).pdf", "certificato (3).pdf"...: the first name not taken
+// in the folder, cut to what the card can store.
+QString NomeLibero(const QDir &cartella, const QString &nome) {
+    const QFileInfo info(nome);
+    const QString base = info.completeBaseName().isEmpty() ? nome : info.completeBaseName();
+    const QString estensione = info.completeBaseName().isEmpty() || info.suffix().isEmpty()
+                                   ? QString()
+                                   : u'.' + info.suffix();
+    for (int n = 2;; ++n) {
+        const QString numero = u" ("_s + QString::number(n) + u')';
+        const QString candidato =
+            base.left(NOME_MASSIMO - numero.size() - estensione.size()) + numero + estensione;
+        if (!QFileInfo::exists(cartella.filePath(candidato))) return candidato;
+    }
+}
+
+} // namespace
+
+bool CopiaAllegato(QIODevice *sorgente, const QString &destinazione) {
+    // A file that ends early or fails to read part-way is no copy: the file
+    // in the folder stays as it was.
+    const qint64 attesi = sorgente->isSequential() ? -1 : sorgente->size();
+    qint64 copiati = 0;
+    return ScriviFileIntero(destinazione, [&](QIODevice *a) {
+        QByteArray blocco(1 << 20, Qt::Uninitialized);
+        for (;;) {
+            const qint64 letti = sorgente->read(blocco.data(), blocco.size());
+            if (letti < 0) return false;
+            if (letti == 0) break;
+            if (a->write(blocco.constData(), letti) != letti) return false;
+            copiati += letti;
+        }
+        return attesi < 0 || copiati == attesi;
+    });
+}
+
+namespace {
+
 bool CopiaFile(const QString &sorgente, const QString &destinazione) {
     QFile da(sorgente);
-    if (!da.open(QIODevice::ReadOnly)) return false;
-    return ScriviFileIntero(destinazione, [&da](QIODevice *a) {
-        while (!da.atEnd()) {
-            const QByteArray blocco = da.read(1 << 20);
-            if (blocco.isEmpty() || a->write(blocco) != blocco.size()) return false;
-        }
-        return da.error() == QFileDevice::NoError;
-    });
+    return da.open(QIODevice::ReadOnly) && CopiaAllegato(&da, destinazione);
 }
 
 } // namespace
@@ -208,7 +253,10 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
         dialoghi().scegliFileDaAprire(this, QStringLiteral("Selezionare il file da allegare:"),
                                       {QStringLiteral("Tutti i file (*.*)")});
     if (scelto.isEmpty()) return;
-    const QString nome = Rifila(QFileInfo(scelto).fileName());
+    const QString scritto = Rifila(QFileInfo(scelto).fileName());
+    // The card stores Windows-1252 only: a name it cannot hold is copied
+    // under one it can, and the user is told.
+    QString nome = NomeArchiviabile(scritto);
     auto avviso = [this](const QString &testo) {
         dialoghi().messaggio(this, TipoMessaggio::Avviso,
                              testo + QStringLiteral("\n\nL'allegato non è stato cambiato."));
@@ -221,19 +269,20 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
                       QString::number(NOME_MASSIMO) + QStringLiteral(" caratteri)."));
 
     const QString cartella = CartellaAllegati();
-    const QString destinazione = QDir(cartella).filePath(nome);
     if (!QDir().mkpath(cartella))
         return avviso(QStringLiteral("Attenzione: non è stato possibile creare la cartella dei "
                                      "documenti allegati \"") +
                       QDir::toNativeSeparators(cartella) + QStringLiteral("\"."));
+    QString destinazione = QDir(cartella).filePath(nome);
     if (QFileInfo::exists(destinazione) &&
         dialoghi().domanda(this, QStringLiteral("Attenzione: nella cartella dei documenti allegati "
                                                 "è presente un file con lo stesso nome.\r\n\r\nSi "
                                                 "vuole sovrascrivere il file esistente?")) ==
             Risposta::No) {
-        // The slot refers to the file already in the folder.
-        txtFile[i]->setText(nome);
-        return;
+        // The file already there belongs to another card, or to nobody: the
+        // chosen one goes beside it under a free name.
+        nome = NomeLibero(QDir(cartella), nome);
+        destinazione = QDir(cartella).filePath(nome);
     }
     if (!CopiaFile(scelto, destinazione))
         return avviso(QStringLiteral("Attenzione: non è stato possibile copiare il file \"") +
@@ -241,6 +290,12 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
                       QStringLiteral("\" nella cartella dei documenti allegati \"") +
                       QDir::toNativeSeparators(cartella) + QStringLiteral("\"."));
     txtFile[i]->setText(nome);
+    if (NomeArchiviabile(scritto) != scritto)
+        dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                             QStringLiteral("Il nome del file \"") + scritto +
+                                 QStringLiteral("\" contiene caratteri che la scheda non può "
+                                                "conservare: il file è stato allegato come \"") +
+                                 nome + QStringLiteral("\"."));
 }
 
 void TfrmAllegaCartella::btnApriClick(int slot) {

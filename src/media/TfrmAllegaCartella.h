@@ -48,3 +48,8 @@ class TfrmAllegaCartella : public QDialog {
 
 // The attachments folder of the program folder.
 QString CartellaAllegati();
+
+// Copies what the source gives into a file, replacing it only once every byte
+// is on disk. A source that fails to read, or ends before its size, leaves
+// the file as it was and gives false.
+bool CopiaAllegato(class QIODevice *sorgente, const QString &destinazione);

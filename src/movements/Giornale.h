@@ -23,7 +23,10 @@ enum class TipoMovimento {
     Importazione,
     Eliminazione,
     Spostamento,
-    Ripristino
+    Ripristino,
+    // Goods ordered from the supplier: no change of stock; a cancelled order
+    // is the same kind with the opposite quantity.
+    Ordine
 };
 
 QString NomeTipo(TipoMovimento tipo);

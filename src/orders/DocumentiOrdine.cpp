@@ -239,8 +239,8 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
         r += "\r\n";
         return r;
     };
-    // A number that reads is written by the number rule; any other text goes
-    // as it is, and the field coder keeps it from becoming a formula.
+    // A number that reads is written by the number rule, any other text as
+    // the card holds it; the field encoding keeps texts from becoming formulas.
     auto numero = [](const std::optional<double> &valore, const QString &testo) {
         return valore ? ScriviNumero(*valore) : testo;
     };

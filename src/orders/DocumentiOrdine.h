@@ -44,7 +44,8 @@ EsitoPdf SalvaPdfOrdini(const std::vector<GruppoOrdine> &gruppi, const QString &
 QString CartellaOrdini();
 
 // Every line in the order, supplier by supplier: UTF-8 with a byte-order
-// mark, ';' between fields, CRLF. False as soon as a write fails.
+// mark, ';' between fields, CRLF, no text a spreadsheet would run as a formula. False as soon as a
+// write fails.
 bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &gruppi);
 // "Ordini <yyyy-mm-dd>.csv"
 QString NomeFileCsv(const QDate &data);

@@ -19,6 +19,13 @@ void ModelloOrdini::imposta(std::vector<GruppoOrdine> gruppi) {
     emit ordineCambiato();
 }
 
+void ModelloOrdini::modifica(const std::function<void(std::vector<GruppoOrdine> &)> &cambia) {
+    cambia(m_gruppi);
+    for (int g = 0; g < int(m_gruppi.size()); ++g)
+        gruppoCambiato(g);
+    if (m_gruppi.empty()) emit ordineCambiato();
+}
+
 int ModelloOrdini::gruppoDi(const QModelIndex &indice) const {
     if (!indice.isValid()) return -1;
     return indice.internalId() == RIGA_GRUPPO ? indice.row() : int(indice.internalId() - 1);

@@ -4,6 +4,7 @@
 
 #include <QAbstractItemModel>
 #include <QStyledItemDelegate>
+#include <functional>
 
 // The order window's tree: a row per supplier (ticked, with its agent,
 // telephone and total), under it a row per card (ticked, quantity editable,
@@ -18,6 +19,8 @@ class ModelloOrdini : public QAbstractItemModel {
 
     void imposta(std::vector<GruppoOrdine> gruppi);
     const std::vector<GruppoOrdine> &gruppi() const { return m_gruppi; }
+    // Changes the groups in place (what is on order, for one) and shows them again.
+    void modifica(const std::function<void(std::vector<GruppoOrdine> &)> &cambia);
     // The group of a row, or -1.
     int gruppoDi(const QModelIndex &indice) const;
 

@@ -6,6 +6,7 @@
 #include "lists/FinestraElenco.h"
 #include "lists/VistaRighe.h"
 #include "orders/DocumentiOrdine.h"
+#include "orders/OrdiniAperti.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
@@ -108,6 +109,13 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
                              u"Salva tutte le righe dell'ordine in un file CSV"_s);
     m_btnInvia = pulsante(u"btnInvia"_s, u"Invia"_s,
                           u"Prepara un messaggio di posta all'agente del fornitore scelto"_s);
+    m_btnSegnaOrdinato =
+        pulsante(u"btnSegnaOrdinato"_s, u"Segna come ordinato"_s,
+                 u"Registra nel giornale dei movimenti le quantità ordinate, senza cambiare la "
+                 "giacenza"_s);
+    m_btnAnnullaOrdine =
+        pulsante(u"btnAnnullaOrdine"_s, u"Annulla ordine"_s,
+                 u"Annulla la quantità in ordine dell'articolo o del fornitore scelto"_s);
     pulsanti->addStretch(1);
     m_btnChiudi = pulsante(u"btnChiudi"_s, u"Chiudi"_s, u"Chiude la finestra"_s);
     colonna->addLayout(pulsanti);
@@ -117,6 +125,8 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     connect(m_btnSalvaPdf, &QPushButton::clicked, this, &TfrmOrdini::btnSalvaPdfClick);
     connect(m_btnSalvaCsv, &QPushButton::clicked, this, &TfrmOrdini::btnSalvaCsvClick);
     connect(m_btnInvia, &QPushButton::clicked, this, &TfrmOrdini::btnInviaClick);
+    connect(m_btnSegnaOrdinato, &QPushButton::clicked, this, &TfrmOrdini::btnSegnaOrdinatoClick);
+    connect(m_btnAnnullaOrdine, &QPushButton::clicked, this, &TfrmOrdini::btnAnnullaOrdineClick);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_modello, &ModelloOrdini::ordineCambiato, this, &TfrmOrdini::mostraTotale);
     mostraTotale();
@@ -141,6 +151,9 @@ void TfrmOrdini::riempi() {
             avanzamento(letti, totale);
         });
     }
+    // What is already on order, from the movement journal.
+    const OrdiniAperti aperti = LeggiOrdiniAperti();
+    ApplicaOrdiniAperti(esito.gruppi, aperti);
     m_inPassata = false;
     m_modello.imposta(std::move(esito.gruppi));
     m_trvOrdini->expandAll();
@@ -275,6 +288,84 @@ void TfrmOrdini::btnInviaClick() {
                                  dove + u"."_s);
     }
     Piattaforma::ApriConDesktop(posta.collegamento);
+}
+
+bool TfrmOrdini::riportaRegistrazione(const RegistrazioneOrdine &esito) {
+    switch (esito.esito) {
+    case RegistrazioneOrdine::Fatto:
+        return true;
+    case RegistrazioneOrdine::NienteDaRegistrare:
+        break;
+    case RegistrazioneOrdine::ErroreArchivio:
+        dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        break;
+    case RegistrazioneOrdine::SchedaCambiata:
+        dialoghi().messaggio(this, TipoMessaggio::Errore,
+                             u"La scheda "_s + esito.codice +
+                                 u" non è più dove era quando la finestra è stata aperta: "
+                                 "l'archivio è stato cambiato da un'altra postazione. Non è stato "
+                                 "registrato nulla; chiudere e riaprire la finestra degli "
+                                 "ordini."_s);
+        break;
+    case RegistrazioneOrdine::GiornaleNonScritto:
+        dialoghi().messaggio(this, TipoMessaggio::Errore,
+                             u"Impossibile scrivere il giornale dei movimenti \""_s +
+                                 QDir::toNativeSeparators(PercorsoGiornale()) +
+                                 u"\": non è stato registrato nulla. Controllare lo spazio "
+                                 "libero e i permessi della cartella."_s);
+        break;
+    }
+    return false;
+}
+
+void TfrmOrdini::btnSegnaOrdinatoClick() {
+    if (!qualcosaDaOrdinare()) return;
+    int righe = 0;
+    for (const GruppoOrdine &g : m_modello.gruppi())
+        righe += g.righeInOrdine();
+    if (dialoghi().domanda(this, u"Registrare nel giornale dei movimenti l'ordine di "_s +
+                                     QString::number(righe) +
+                                     (righe == 1 ? u" articolo"_s : u" articoli"_s) +
+                                     u"? La giacenza non cambia: la diminuirà il carico della "
+                                     "merce ricevuta."_s) == Piattaforma::Risposta::No)
+        return;
+    RegistrazioneOrdine esito;
+    m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
+        esito = SegnaOrdinato(gruppi, PercorsoArchivio());
+    });
+    if (!riportaRegistrazione(esito)) return;
+    dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                         u"Registrato l'ordine di "_s + QString::number(esito.righe) +
+                             (esito.righe == 1 ? u" articolo"_s : u" articoli"_s) +
+                             u": la colonna \"In ordine\" mostra le quantità attese."_s);
+}
+
+void TfrmOrdini::btnAnnullaOrdineClick() {
+    const QModelIndex attuale = m_trvOrdini->currentIndex();
+    const int g = m_modello.gruppoDi(attuale);
+    if (g < 0) return;
+    const int riga = attuale.parent().isValid() ? attuale.row() : -1;
+    const GruppoOrdine &gruppo = m_modello.gruppi()[std::size_t(g)];
+    qint64 quantita = 0;
+    for (int i = 0; i < int(gruppo.righe.size()); ++i)
+        if (riga < 0 || riga == i) quantita += gruppo.righe[std::size_t(i)].inOrdine;
+    const QString di = riga < 0 ? u"del fornitore "_s + gruppo.nomeMostrato()
+                                : u"dell'articolo "_s + gruppo.righe[std::size_t(riga)].codice;
+    if (quantita == 0) {
+        dialoghi().messaggio(this, TipoMessaggio::Informazione,
+                             u"Non ci sono ordini aperti "_s + di + u"."_s);
+        return;
+    }
+    if (dialoghi().domanda(this, u"Annullare l'ordine aperto "_s + di + u" ("_s +
+                                     QString::number(quantita) +
+                                     u" pezzi in tutto)? Nel giornale dei movimenti sarà "
+                                     "registrata la riga opposta."_s) == Piattaforma::Risposta::No)
+        return;
+    RegistrazioneOrdine esito;
+    m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
+        esito = AnnullaOrdine(gruppi[std::size_t(g)], riga, PercorsoArchivio());
+    });
+    riportaRegistrazione(esito);
 }
 
 void TfrmOrdini::paintEvent(QPaintEvent *) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "orders/ModelloOrdini.h"
+#include "orders/OrdiniAperti.h"
 
 #include <QDate>
 #include <QDialog>
@@ -31,6 +32,8 @@ class TfrmOrdini : public QDialog {
     void btnSalvaPdfClick();
     void btnSalvaCsvClick();
     void btnInviaClick();
+    void btnSegnaOrdinatoClick();
+    void btnAnnullaOrdineClick();
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
@@ -44,6 +47,8 @@ class TfrmOrdini : public QDialog {
     bool qualcosaDaOrdinare();
     // The supplier of the current row, else the first with lines in the order; -1 for none.
     int gruppoScelto() const;
+    // Tells the user how recording in the journal went; true when it was done.
+    bool riportaRegistrazione(const RegistrazioneOrdine &esito);
 
     ModelloOrdini m_modello;
     DelegatoQuantita m_delegato;
@@ -57,6 +62,8 @@ class TfrmOrdini : public QDialog {
     QPushButton *m_btnSalvaPdf = nullptr;
     QPushButton *m_btnSalvaCsv = nullptr;
     QPushButton *m_btnInvia = nullptr;
+    QPushButton *m_btnSegnaOrdinato = nullptr;
+    QPushButton *m_btnAnnullaOrdine = nullptr;
     QPushButton *m_btnChiudi = nullptr;
     bool m_riempita = false;
     bool m_inPassata = false;

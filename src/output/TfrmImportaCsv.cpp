@@ -1,9 +1,9 @@
 #include "output/TfrmImportaCsv.h"
 
-#include "movements/Movimenti.h"
-
+#include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
+#include "movements/Movimenti.h"
 #include "output/CsvMagazzino.h"
 #include "platform/Dialoghi.h"
 
@@ -131,7 +131,10 @@ class ModelloAnteprimaCsv : public QAbstractTableModel {
         if (i.column() == 0) return QString::number(m_importazione.numero(n));
         const RigaImportata &r = riga(i.row());
         if (i.column() == 1) return testoStato(r);
-        const int campo = m_importazione.scelta().colonne.value(i.column() - 2, -1);
+        // A refused row shows the file's own cells, to see what to mend.
+        const int campo = r.stato == StatoRiga::Rifiutata
+                              ? -1
+                              : m_importazione.scelta().colonne.value(i.column() - 2, -1);
         return campo < 0 ? r.celle.value(i.column() - 2) : r.campi.value(campo);
     }
     QVariant headerData(int sezione, Qt::Orientation verso, int ruolo) const override {
@@ -226,10 +229,11 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_chkSoloRifiutate->setObjectName(u"chkSoloRifiutate"_s);
 
     // The row of drop-downs, one over each column of the file.
-    auto *lblColonne = new QLabel(u"Campo di ogni colonna del file:"_s, this);
     m_panColonne = new QWidget(this);
     m_panColonne->setObjectName(u"panColonne"_s);
     m_panColonne->setFixedHeight(30);
+    auto *lblColonne = new QLabel(u"Campo di ogni colonna del file:"_s, m_panColonne);
+    lblColonne->setGeometry(4, 2, 340, 26);
     QStringList scelte{u"non importare"_s};
     for (const ColonnaCsv &c : ColonneCsv())
         scelte << c.intestazione;
@@ -280,9 +284,14 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_btnImporta->setObjectName(u"btnImporta"_s);
     m_btnImporta->setAccessibleName(u"Importa"_s);
     m_btnImporta->setAutoDefault(true);
+    auto *btnGuida = new QPushButton(u"&Guida"_s, this);
+    btnGuida->setObjectName(u"btnGuida"_s);
+    btnGuida->setAccessibleName(u"Guida"_s);
+    btnGuida->setAutoDefault(false);
     auto *pulsanti = new QHBoxLayout;
     pulsanti->addWidget(m_chkSoloRifiutate);
     pulsanti->addStretch(1);
+    pulsanti->addWidget(btnGuida);
     pulsanti->addWidget(btnAnnulla);
     pulsanti->addWidget(m_btnImporta);
 
@@ -293,7 +302,6 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     colonna->addWidget(m_panCosto);
     colonna->addWidget(m_panCategoria);
     colonna->addLayout(opzioni);
-    colonna->addWidget(lblColonne);
     colonna->addWidget(m_panColonne);
     colonna->addWidget(m_grdAnteprima, 1);
     colonna->addWidget(m_lblMotivo);
@@ -309,13 +317,15 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
         setTabOrder(precedente, cbo);
         precedente = cbo;
     }
-    for (QWidget *w : std::initializer_list<QWidget *>{m_grdAnteprima, m_chkSoloRifiutate,
+    for (QWidget *w : std::initializer_list<QWidget *>{m_grdAnteprima, m_chkSoloRifiutate, btnGuida,
                                                        btnAnnulla, m_btnImporta}) {
         setTabOrder(precedente, w);
         precedente = w;
     }
 
     connect(btnAnnulla, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnGuida, &QPushButton::clicked, this,
+            [this] { ApriGuida(this, TemaGuida::Importazione); });
     connect(m_btnImporta, &QPushButton::clicked, this, &TfrmImportaCsv::btnImportaClick);
     connect(m_cboPagato, &QComboBox::activated, this, &TfrmImportaCsv::ricalcola);
     connect(m_cboGiacenza, &QComboBox::activated, this, &TfrmImportaCsv::ricalcola);
@@ -335,7 +345,11 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_grdAnteprima->setFocus();
 }
 
-TfrmImportaCsv::~TfrmImportaCsv() = default;
+TfrmImportaCsv::~TfrmImportaCsv() {
+    // The grid and its model read the rows, which go before the children do.
+    delete m_grdAnteprima;
+    delete m_modello;
+}
 
 SceltaImportazione TfrmImportaCsv::sceltaCorrente() const {
     SceltaImportazione scelta;
@@ -422,8 +436,8 @@ void TfrmImportaCsv::allineaColonne() {
                        m_panColonne->mapTo(this, QPoint(0, 0)).x();
     for (qsizetype c = 0; c < m_cboColonne.size(); ++c) {
         const int sezione = int(c) + 2;
-        m_cboColonne[c]->setGeometry(scarto + testata->sectionViewportPosition(sezione), 2,
-                                     testata->sectionSize(sezione), 26);
+        const int x = testata->sectionViewportPosition(sezione);
+        m_cboColonne[c]->setGeometry(scarto + x, 2, testata->sectionSize(sezione), 26);
     }
 }
 

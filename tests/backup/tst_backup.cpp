@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QToolButton>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -76,6 +77,8 @@ void riempi(const QString &cartella) {
     scrivi(cartella + u"/Documenti_Allegati/fattura 12.pdf"_s, "%PDF-1.4 " + casuali(3000, 1));
     scrivi(cartella + u"/Documenti_Allegati/fornitori/listino è.txt"_s, "prezzi\n");
     QVERIFY(QDir().mkpath(cartella + u"/Documenti_Allegati/vuota"_s));
+    scrivi(cartella + u"/Schede eliminate/20261201-101010000-2.jpg"_s, jpeg(Qt::gray));
+    scrivi(cartella + u"/Ordini/Ordine Rossi 2026-12-01.pdf"_s, "%PDF-1.4 ordine");
     scrivi(cartella + u"/Guida.pdf"_s, "guida");
     scrivi(cartella + u"/Magazzino.xls"_s, "esportazione");
 }
@@ -469,10 +472,10 @@ void TestBackup::dalLanciatore() {
     TfrmAvvio avvio;
     avvio.show();
     auto *promemoria = avvio.findChild<QLabel *>(u"lblPromemoriaBackup"_s);
-    auto *comando = avvio.findChild<QPushButton *>(u"btnBackup"_s);
+    auto *comando = avvio.findChild<QToolButton *>(u"btnBackup"_s);
     QVERIFY(promemoria && comando);
     QVERIFY(promemoria->isVisible());
-    QCOMPARE(comando->focusPolicy(), Qt::StrongFocus);
+    QCOMPARE(comando->focusPolicy(), Qt::TabFocus);
 
     // The folder is chosen once, then a backup.
     dialoghi.allaProssimaScelta(scelta.path());
@@ -501,7 +504,9 @@ void TestBackup::dalLanciatore() {
         finestra->findChild<QPushButton *>(u"btnRipristina"_s)->click();
         finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
     });
-    comando->click();
+    // This time from the keyboard.
+    comando->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(comando, Qt::Key_Return);
     QCOMPARE(dialoghi.mostrati().size(), 2);
     const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
     QCOMPARE(dialoghi.mostrati().first().testo,

@@ -13,12 +13,15 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Genere = DialoghiFinti::Genere;
@@ -189,6 +192,11 @@ class TestScheda : public QObject {
     void quantitaSelezionataETastiDiModifica();
     void totaleNegativoChiedeConferma_data();
     void totaleNegativoChiedeConferma();
+    void primoSalvataggioSincronizzaCartella();
+    void testiDelleSchedeNonSonoMarcatura();
+    void suggerimentiCategoriaEDitta();
+    void pulsantiDaTastiera_data();
+    void pulsantiDaTastiera();
     void codiceGiaUsato_data();
     void codiceGiaUsato();
 };
@@ -970,12 +978,12 @@ void TestScheda::costoSalvatoComeDigitato() {
 void TestScheda::dataScadenza() {
     auto *data = box("txtDataSca");
     data->setFocus();
-    // Import: today's date, whatever the box held.
+    // The picker opens on the box's date.
     data->setText(QStringLiteral("01/01/2020"));
     QString tag;
     dialoghi->allaProssimaFinestra([&](QDialog *d) {
         auto *cal = d->findChild<QCalendarWidget *>(QStringLiteral("calAppuntamenti"));
-        QCOMPARE(cal->selectedDate(), QDate::currentDate());
+        QCOMPARE(cal->selectedDate(), QDate(2020, 1, 1));
         QCOMPARE(d->windowTitle(), QStringLiteral(" Importazione data"));
         QVERIFY(!(d->windowFlags() & Qt::WindowCloseButtonHint));
         tag = d->findChild<QLabel *>(QStringLiteral("lblMemory"))->text();
@@ -1014,7 +1022,14 @@ void TestScheda::dataScadenza() {
     data->setText(QStringLiteral("05/03/2024"));
     clic("delDataSca");
     QCOMPARE(data->text(), QString());
-    QCOMPARE(dialoghi->finestreEseguite(), 2);
+    // With no date in the box, the picker opens on today.
+    dialoghi->allaProssimaFinestra([](QDialog *d) {
+        QCOMPARE(d->findChild<QCalendarWidget *>()->selectedDate(), QDate::currentDate());
+        QTest::mouseClick(d->findChild<QPushButton *>(QStringLiteral("btnAnnulla")),
+                          Qt::LeftButton);
+    });
+    QTest::keyClick(data, Qt::Key_X);
+    QCOMPARE(dialoghi->finestreEseguite(), 3);
 }
 
 void TestScheda::giacenza_data() {
@@ -1308,6 +1323,117 @@ void TestScheda::totaleNegativoChiedeConferma() {
     QCOMPARE(dialoghi->testi(), QStringList{u"La giacenza diventerà -14. Applicare?"_s});
     QCOMPARE(aperta, risposta == Risposta::No);
     QCOMPARE(box("txtGiacenza")->text(), giacenza);
+}
+
+void TestScheda::primoSalvataggioSincronizzaCartella() {
+    // The new archive's name reaches the disk with its first record: its
+    // folder is flushed as well as the file.
+    struct stat cartellaProgramma {};
+    QCOMPARE(::stat(QFile::encodeName(cartella->percorso()).constData(), &cartellaProgramma), 0);
+    QStringList flush;
+    const auto precedente = ImpostaSincronizzazioneArchivio([&](int fd) {
+        struct stat info {};
+        ::fstat(fd, &info);
+        flush << (S_ISDIR(info.st_mode) && info.st_ino == cartellaProgramma.st_ino ? u"cartella"_s
+                                                                                   : u"file"_s);
+        return ::fsync(fd);
+    });
+    compila(u"A1"_s);
+    clic("btnSalva");
+    box("txtNome")->setText(u"Vite a ferro"_s);
+    clic("btnSalva"); // the archive exists now: no folder to flush
+    ImpostaSincronizzazioneArchivio(precedente);
+    QCOMPARE(flush.first(), u"cartella"_s);
+    QCOMPARE(flush.count(u"cartella"_s), 1);
+    QVERIFY(flush.contains(u"file"_s));
+    QCOMPARE(dialoghi->testi(), (QStringList{INSERITA, MODIFICATA}));
+}
+
+void TestScheda::testiDelleSchedeNonSonoMarcatura() {
+    // With the real dialogs: a code that looks like markup shows as typed.
+    TScheda s = SchedaNumero(1);
+    s.impostaTesto(Campo::Codice, u"<s>K1</s>"_s);
+    cartella->scriviArchivio(ArchivioDi({s}));
+    dialoghi.reset();
+    compila(u"<s>K1</s>"_s);
+    QString mostrato;
+    Qt::TextFormat formato = Qt::RichText;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        formato = box->textFormat();
+        mostrato = box->findChild<QLabel *>(u"qt_msgbox_label"_s)->text();
+        box->done(QMessageBox::No);
+    });
+    clic("btnSalva");
+    dialoghi = std::make_unique<DialoghiFinti>();
+    QCOMPARE(formato, Qt::PlainText);
+    QVERIFY2(mostrato.startsWith(u"Attenzione: il codice articolo \"<s>K1</s>\" è già usato"_s),
+             qPrintable(mostrato));
+    QCOMPARE(cartella->leggiArchivio().size(), TScheda::DIMENSIONE); // No: not saved
+}
+
+void TestScheda::suggerimentiCategoriaEDitta() {
+    TScheda a = SchedaNumero(1), b = SchedaNumero(2), c = SchedaNumero(3);
+    a.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    b.impostaTesto(Campo::Ditta, u"Bulloneria Bianchi"_s);
+    b.impostaTesto(Campo::Tipologia, u"Minuteria"_s);
+    c.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    cartella->scriviArchivio(ArchivioDi({a, b, c}));
+    finestra->hide();
+    finestra->show(); // opened again from the launcher: one pass over the archive
+    auto valori = [this](const char *nome) {
+        QStringList elenco;
+        auto *modello = box(nome)->completer()->model();
+        for (int i = 0; i < modello->rowCount(); ++i)
+            elenco << modello->index(i, 0).data().toString();
+        return elenco;
+    };
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s}));
+    QCOMPARE(valori("txtDitta"), (QStringList{u"Bulloneria Bianchi"_s, u"Viteria Rossi"_s}));
+    // As one types, part of a name is enough.
+    auto *ditta = box("txtDitta");
+    ditta->setFocus();
+    QTest::keyClicks(ditta, u"rossi"_s);
+    QCOMPARE(ditta->completer()->currentCompletion(), u"Viteria Rossi"_s);
+    // A saved card's values are offered at once.
+    compila(u"A9"_s);
+    box("txtTipologia")->setText(u"Utensili"_s);
+    ditta->setText(u"Attrezzi Verdi"_s);
+    clic("btnSalva");
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s, u"Utensili"_s}));
+    QCOMPARE(valori("txtDitta").first(), u"Attrezzi Verdi"_s);
+}
+
+void TestScheda::pulsantiDaTastiera_data() {
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<int>("tasto");
+    QTest::addColumn<QString>("etichetta"); // position afterwards
+    QTest::addColumn<QString>("codice");
+    QTest::newRow("ultima, Invio") << u"cmdUltimo"_s << int(Qt::Key_Return) << u"3"_s << u"COD3"_s;
+    QTest::newRow("nuovo, spazio") << u"btnNuovo"_s << int(Qt::Key_Space) << QString() << QString();
+    QTest::newRow("indietro, Invio del tastierino")
+        << u"cmdIndietro"_s << int(Qt::Key_Enter) << u"1"_s << u"COD1"_s;
+}
+
+void TestScheda::pulsantiDaTastiera() {
+    QFETCH(QString, pulsante);
+    QFETCH(int, tasto);
+    QFETCH(QString, etichetta);
+    QFETCH(QString, codice);
+    scriviTre();
+    clic("cmdPrimo");
+    clic("cmdAvanti");
+    // Tab from the price reaches the column of picture buttons.
+    box("txtPrezzo")->setFocus();
+    QTest::keyClick(box("txtPrezzo"), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), u"btnNuovo"_s);
+    auto *b = finestra->findChild<QToolButton *>(pulsante);
+    b->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(b, Qt::Key(tasto),
+                    tasto == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    QCOMPARE(posizione()->text(), etichetta);
+    QCOMPARE(box("txtCodice")->text(), codice);
 }
 
 void TestScheda::codiceGiaUsato_data() {

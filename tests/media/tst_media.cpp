@@ -125,6 +125,34 @@ class VideocameraFinta final : public Piattaforma::Videocamera {
     std::thread m_filo;
 };
 
+// Like a capture service that does not wait for its own deliveries when it
+// stops: its thread goes on handing over frames for a while after the camera,
+// and its window, are gone.
+class VideocameraCheNonAspetta final : public Piattaforma::Videocamera {
+  public:
+    explicit VideocameraCheNonAspetta(std::thread &filo) : m_filo(filo) {}
+    ~VideocameraCheNonAspetta() override { ferma(); }
+
+  protected:
+    bool avvia() override {
+        m_filo = std::thread([consegna = consegnatario(), fine = m_fine] {
+            int dopo = 0;
+            while (dopo < 2000) {
+                if (*fine) ++dopo;
+                QImage fotogramma(64, 48, QImage::Format_RGB32);
+                fotogramma.fill(Qt::blue);
+                consegna([fotogramma] { return fotogramma; });
+            }
+        });
+        return true;
+    }
+    void ferma() override { *m_fine = true; }
+
+  private:
+    std::thread &m_filo;
+    std::shared_ptr<std::atomic<bool>> m_fine = std::make_shared<std::atomic<bool>>(false);
+};
+
 } // namespace
 
 class TestMedia : public QObject {
@@ -200,6 +228,10 @@ class TestMedia : public QObject {
     void allegatiSfoglia();
     void allegatiSovrascrittura_data();
     void allegatiSovrascrittura();
+    void allegatiNomi_data();
+    void allegatiNomi();
+    void allegatoSorgenteDifettosa_data();
+    void allegatoSorgenteDifettosa();
     void allegatiCopiaFallita_data();
     void allegatiCopiaFallita();
     void allegatiCancellaApplicaSalva();
@@ -570,7 +602,9 @@ void TestMedia::webcamSenzaDispositivo() {
         QVERIFY(!w->isVisible());
     });
     clic("btnAcquisisciFoto");
-    QVERIFY(dialoghi->testi().isEmpty()); // nothing is reported
+    QCOMPARE(dialoghi->testi(),
+             QStringList{u"Attenzione: nessuna webcam disponibile. Collegare la webcam, verificare "
+                         "che non sia in uso da un altro programma e riprovare."_s});
     QCOMPARE(foto()->immagine(), finestra->immagineBianca());
 
     // Import without a capture puts the built-in camera picture into the card.
@@ -654,10 +688,25 @@ void TestMedia::webcamChiusuraConFotogrammi_data() {
     QTest::newRow("Esc") << u"Esc"_qs;
     QTest::newRow("Importa") << u"Importa"_qs;
     QTest::newRow("distrutta accesa") << u"distrutta"_qs;
+    QTest::newRow("distrutta, il servizio consegna ancora") << u"tardiva"_qs;
 }
 
 void TestMedia::webcamChiusuraConFotogrammi() {
     QFETCH(QString, come);
+    if (come == u"tardiva") {
+        std::thread filo;
+        Piattaforma::ImpostaFabbricaVideocamera(
+            [&filo] { return std::make_unique<VideocameraCheNonAspetta>(filo); });
+        auto *w = new TfrmWebCam(finestra.get(), foto());
+        w->show();
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTRY_COMPARE(w->imgCamera->immagine().size(), QSize(64, 48));
+        delete w; // the service's thread is still delivering
+        filo.join();
+        QCoreApplication::processEvents();
+        QCOMPARE(foto()->immagine(), finestra->immagineBianca());
+        return;
+    }
     if (come == u"distrutta") {
         auto *w = new TfrmWebCam(finestra.get(), foto());
         w->show();
@@ -857,15 +906,18 @@ void TestMedia::allegatiSfoglia() {
 
 void TestMedia::allegatiSovrascrittura_data() {
     QTest::addColumn<bool>("si");
-    QTest::newRow("Sì: il file è sostituito") << true;
-    QTest::newRow("No: resta il file di prima") << false;
+    QTest::addColumn<QString>("allegato"); // the name the slot gets
+    QTest::newRow("Sì: il file è sostituito") << true << u"nota.txt"_s;
+    QTest::newRow("No: copiato accanto, con un nome libero") << false << u"nota (3).txt"_s;
 }
 
 void TestMedia::allegatiSovrascrittura() {
     QFETCH(bool, si);
+    QFETCH(QString, allegato);
     QVERIFY(QDir(cartella->percorso()).mkpath(QStringLiteral("Documenti_Allegati")));
     QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
     Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt")), "vecchia");
+    Scrivi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota (2).txt")), "altra");
     const QString scelto = cartella->percorso(QStringLiteral("origine/nota.txt"));
     Scrivi(scelto, "nuova");
     etichetta("lblFile01")->setText(QStringLiteral("altro.txt"));
@@ -882,8 +934,106 @@ void TestMedia::allegatiSovrascrittura() {
     QCOMPARE(dialoghi->ultimo(), SOVRASCRIVERE);
     QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota.txt"))),
              si ? QByteArray("nuova") : QByteArray("vecchia"));
-    // Either way the slot refers to the file of that name in the folder.
-    QCOMPARE(etichetta("lblFile01")->text(), QStringLiteral("nota.txt"));
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/nota (2).txt"))),
+             QByteArray("altra"));
+    // Either way the slot refers to the file the user chose.
+    QCOMPARE(etichetta("lblFile01")->text(), allegato);
+    QCOMPARE(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + allegato)),
+             QByteArray("nuova"));
+}
+
+void TestMedia::allegatiNomi_data() {
+    QTest::addColumn<QString>("scelto");
+    QTest::addColumn<int>("mib"); // size of the file
+    QTest::addColumn<QString>("allegato");
+    QTest::addColumn<QString>("messaggio");
+    const QString lungo = QString(246, u'n') + u".pdf"_s;
+    QTest::newRow("250 caratteri, 6 MiB") << lungo << 6 << lungo << QString();
+    QTest::newRow("fuori da Windows-1252")
+        << u"Ωmega €.txt"_s << 0 << u"_mega €.txt"_s
+        << u"Il nome del file \"Ωmega €.txt\" contiene caratteri che la scheda non può "
+           "conservare: il file è stato allegato come \"_mega €.txt\"."_s;
+}
+
+void TestMedia::allegatiNomi() {
+    QFETCH(QString, scelto);
+    QFETCH(int, mib);
+    QFETCH(QString, allegato);
+    QFETCH(QString, messaggio);
+    QVERIFY(QDir(cartella->percorso()).mkdir(QStringLiteral("origine")));
+    QByteArray contenuto(mib * 1024 * 1024 + 7, Qt::Uninitialized);
+    for (qsizetype i = 0; i < contenuto.size(); ++i)
+        contenuto[i] = char((i * 7919) >> 3);
+    Scrivi(cartella->percorso(QStringLiteral("origine/") + scelto), contenuto);
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        auto *w = static_cast<TfrmAllegaCartella *>(d);
+        dialoghi->allaProssimaScelta(cartella->percorso(QStringLiteral("origine/") + scelto));
+        QTest::mouseClick(w->btnSfoglia[0], Qt::LeftButton);
+        QTest::mouseClick(w->btnApplica, Qt::LeftButton);
+    });
+    clic("btnAllegati");
+    QCOMPARE(dialoghi->testi(), messaggio.isEmpty() ? QStringList() : QStringList{messaggio});
+    QCOMPARE(etichetta("lblFile01")->text(), allegato);
+    QVERIFY(Leggi(cartella->percorso(QStringLiteral("Documenti_Allegati/") + allegato)) ==
+            contenuto);
+    // The card now saves with that name.
+    compila(QStringLiteral("A1"));
+    clic("btnSalva");
+    QCOMPARE(PrimoRecord(cartella->leggiArchivio()).testo(Campo::File01), allegato);
+}
+
+namespace {
+
+// A file that gives its bytes up to a point, then fails to read or just ends
+// short of the size it claimed.
+class SorgenteDifettosa final : public QIODevice {
+  public:
+    SorgenteDifettosa(qint64 dimensione, qint64 guasto, bool errore)
+        : m_dimensione(dimensione), m_guasto(guasto), m_errore(errore) {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_dimensione; }
+
+  protected:
+    qint64 readData(char *dati, qint64 massimo) override {
+        if (m_letti >= m_guasto) return m_errore ? -1 : 0;
+        const qint64 n = qMin(massimo, m_guasto - m_letti);
+        std::memset(dati, 'n', size_t(n));
+        m_letti += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+  private:
+    qint64 m_dimensione, m_guasto, m_letti = 0;
+    bool m_errore;
+};
+
+} // namespace
+
+void TestMedia::allegatoSorgenteDifettosa_data() {
+    QTest::addColumn<qint64>("guasto");
+    QTest::addColumn<bool>("errore");
+    QTest::addColumn<bool>("copiato");
+    const qint64 mib = 1024 * 1024;
+    QTest::newRow("errore di lettura a metà") << 3 * mib + 5 << true << false;
+    QTest::newRow("errore al primo blocco") << qint64(0) << true << false;
+    QTest::newRow("finisce prima della sua dimensione") << 3 * mib + 5 << false << false;
+    QTest::newRow("intero") << 4 * mib << false << true;
+}
+
+void TestMedia::allegatoSorgenteDifettosa() {
+    QFETCH(qint64, guasto);
+    QFETCH(bool, errore);
+    QFETCH(bool, copiato);
+    const QString destinazione = cartella->percorso(QStringLiteral("listino.pdf"));
+    Scrivi(destinazione, "la copia di ieri");
+    SorgenteDifettosa sorgente(4 * 1024 * 1024, guasto, errore);
+    QCOMPARE(CopiaAllegato(&sorgente, destinazione), copiato);
+    QCOMPARE(Leggi(destinazione),
+             copiato ? QByteArray(4 * 1024 * 1024, 'n') : QByteArray("la copia di ieri"));
+    QCOMPARE(QDir(cartella->percorso()).entryList(QDir::Files).size(), 1); // nothing left beside
 }
 
 void TestMedia::allegatiCopiaFallita_data() {

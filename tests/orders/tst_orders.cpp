@@ -1,8 +1,12 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "archive/RegoleNumeri.h"
+#include "lists/TfrmSottoscorta.h"
+#include "lists/VistaRighe.h"
+#include "movements/Movimenti.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/Ordini.h"
+#include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
 #include "report/TfrxReport.h"
 
@@ -140,6 +144,10 @@ class TestOrdini : public QObject {
     void posta_data();
     void posta();
     void inviaDallaFinestra();
+    void ordiniAperti_data();
+    void ordiniAperti();
+    void segnaComeOrdinato();
+    void sottoscortaApreGliOrdini();
 };
 
 void TestOrdini::quantita_data() {
@@ -507,6 +515,184 @@ void TestOrdini::inviaDallaFinestra() {
     QCOMPARE(dialoghi->aperti().front().scheme(), u"mailto"_s);
     QCOMPARE(dialoghi->aperti().front().path(), u"verdi@verdi.it"_s);
     QVERIFY(dialoghi->mostrati().isEmpty());
+}
+
+namespace {
+
+using Aperti = QList<std::pair<qint64, qint64>>;
+
+// A journal line of card `posizione`: kind, quantity, and for a move the
+// position it came from.
+struct Riga {
+    TipoMovimento tipo;
+    qint64 posizione;
+    qint64 quantita;
+    qint64 da = 0;
+};
+
+Movimento movimento(const Riga &r) {
+    Movimento m = MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), r.posizione, r.tipo,
+                                  r.quantita, 0);
+    if (r.tipo == TipoMovimento::Spostamento) m.dati = QByteArray::number(r.da);
+    return m;
+}
+
+} // namespace
+
+void TestOrdini::ordiniAperti_data() {
+    using T = TipoMovimento;
+    QTest::addColumn<QList<Riga>>("righe");
+    QTest::addColumn<Aperti>("aperti");
+    QTest::newRow("un ordine") << QList<Riga>{{T::Ordine, 1, 10}} << Aperti{{1, 10}};
+    QTest::newRow("due ordini si sommano")
+        << QList<Riga>{{T::Ordine, 1, 5}, {T::Ordine, 1, 3}, {T::Ordine, 2, 1}}
+        << Aperti{{1, 8}, {2, 1}};
+    QTest::newRow("un carico riduce l'aperto")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Carico, 1, 4}, {T::Scarico, 1, 2}} << Aperti{{1, 6}};
+    QTest::newRow("un carico oltre l'ordine lo chiude")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Carico, 1, 15}, {T::Ordine, 1, 2}} << Aperti{{1, 2}};
+    QTest::newRow("carico prima dell'ordine non conta")
+        << QList<Riga>{{T::Carico, 1, 5}, {T::Ordine, 1, 3}} << Aperti{{1, 3}};
+    QTest::newRow("annullato con la riga opposta")
+        << QList<Riga>{{T::Ordine, 1, 10}, {T::Ordine, 1, -10}} << Aperti{};
+    QTest::newRow("la scheda spostata porta il suo ordine")
+        << QList<Riga>{{T::Ordine, 2, 4},
+                       {T::Ordine, 3, 7},
+                       {T::Eliminazione, 2, 0},
+                       {T::Spostamento, 2, 0, 3}}
+        << Aperti{{2, 7}};
+    QTest::newRow("una scheda nuova al posto di quella eliminata")
+        << QList<Riga>{{T::Ordine, 3, 4}, {T::Eliminazione, 3, 0}, {T::NuovaScheda, 3, 1}}
+        << Aperti{};
+}
+
+void TestOrdini::ordiniAperti() {
+    QFETCH(QList<Riga>, righe);
+    QFETCH(Aperti, aperti);
+    QList<Movimento> movimenti;
+    for (const Riga &r : righe)
+        movimenti << movimento(r);
+    const QString giornale = cartella->percorso(u"Movimenti.csv"_s);
+    QVERIFY(RegistraMovimenti(movimenti, giornale));
+    const OrdiniAperti letti = LeggiOrdiniAperti(giornale);
+    QVERIFY(letti.letto);
+    Aperti trovati;
+    for (auto i = letti.quantita.cbegin(); i != letti.quantita.cend(); ++i)
+        trovati << std::pair{i.key(), i.value()};
+    std::sort(trovati.begin(), trovati.end());
+    QCOMPARE(trovati, aperti);
+}
+
+void TestOrdini::segnaComeOrdinato() {
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s},
+                                         {u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s},
+                                         {u"C"_s, u"Verdi"_s, u"0"_s, u"3"_s, u"1"_s}}));
+    const QByteArray archivio = cartella->leggiArchivio();
+    auto inOrdine = [](TfrmOrdini &f) {
+        QStringList testi;
+        const QAbstractItemModel *m = &f.modello();
+        for (int g = 0; g < m->rowCount(); ++g)
+            for (int r = 0; r < m->rowCount(m->index(g, 0)); ++r)
+                testi << m->index(r, 0, m->index(g, 0)).data().toString() + u"="_s +
+                             m->index(r, ModelloOrdini::InOrdine, m->index(g, 0)).data().toString();
+        return testi;
+    };
+    {
+        TfrmOrdini f;
+        f.show();
+        QCOMPARE(inOrdine(f), (QStringList{u"A="_s, u"B="_s, u"C="_s}));
+        // B left out; a "No" to the question records nothing.
+        f.modello().setData(f.modello().index(1, 0, f.modello().index(0, 0)), Qt::Unchecked,
+                            Qt::CheckStateRole);
+        dialoghi->rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QVERIFY(!QFile::exists(PercorsoGiornale()));
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Informazione);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Registrato l'ordine di 2 articoli"_s));
+        QCOMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=6"_s}));
+    }
+    // The journal holds the orders, with the stock as it was; the archive is untouched.
+    const StoriaScheda storia = LeggiStoriaScheda(3);
+    QCOMPARE(storia.movimenti.size(), 1);
+    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::Ordine);
+    QCOMPARE(storia.movimenti[0].quantita, 6);
+    QCOMPARE(storia.movimenti[0].prima, 0);
+    QCOMPARE(storia.movimenti[0].dopo, 0);
+    QCOMPARE(storia.movimenti[0].nota, u"Ordine a Verdi"_s);
+    QCOMPARE(cartella->leggiArchivio(), archivio);
+
+    // A load of 4 pieces of C arrives: 2 still to come. A's order is cancelled.
+    QVERIFY(RegistraMovimenti({MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), 3,
+                                               TipoMovimento::Carico, 4, 0)}));
+    {
+        TfrmOrdini f;
+        f.show();
+        QCOMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=2"_s}));
+        auto *albero = figlio<QTreeView>(&f, "trvOrdini");
+        albero->setCurrentIndex(f.modello().index(0, 0, f.modello().index(0, 0)));
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Domanda);
+        QVERIFY(dialoghi->ultimo().contains(u"dell'articolo A (4 pezzi in tutto)"_s));
+        QCOMPARE(inOrdine(f), (QStringList{u"A="_s, u"B="_s, u"C=2"_s}));
+        // Nothing left to cancel there.
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
+        QCOMPARE(dialoghi->ultimo(), u"Non ci sono ordini aperti dell'articolo A."_s);
+    }
+    const StoriaScheda annullato = LeggiStoriaScheda(1);
+    QCOMPARE(annullato.movimenti.size(), 2);
+    QCOMPARE(annullato.movimenti[1].quantita, -4);
+    QCOMPARE(annullato.movimenti[1].nota, u"Annullato l'ordine a Rossi"_s);
+
+    // A card removed by another copy meanwhile: nothing is recorded.
+    TfrmOrdini f;
+    f.show();
+    cartella->scriviArchivio(archivioDi({{u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s}}));
+    const qint64 prima = QFileInfo(PercorsoGiornale()).size();
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+    QVERIFY(dialoghi->ultimo().startsWith(u"La scheda A non è più dove era"_s));
+    QCOMPARE(QFileInfo(PercorsoGiornale()).size(), prima);
+}
+
+void TestOrdini::sottoscortaApreGliOrdini() {
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s},
+                                         {u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s}}));
+    QVERIFY(RegistraMovimenti({MovimentoScheda(SchedaDiProva({{Campo::Codice, u"B"_s}}), 2,
+                                               TipoMovimento::Ordine, 5, 1)}));
+    TfrmSottoscorta f;
+    f.show();
+    // Active, so that the focus moves as for the user.
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    auto *lista = figlio<VistaRighe>(&f, "lstRecords");
+    auto *inOrdine = figlio<QLabel>(&f, "lblInOrdine");
+    QCOMPARE(inOrdine->text(), u"Articoli con ordini aperti: 1"_s);
+    lista->seleziona(1);
+    QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 5"_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(inOrdine)->text(QAccessible::Name),
+             u"In ordine: "_s + inOrdine->text());
+    lista->seleziona(0);
+    QCOMPARE(inOrdine->text(), u"Nessun ordine aperto per questo articolo."_s);
+
+    // The button is reached by keyboard, after Stampa; in the order window A is marked ordered.
+    figlio<QPushButton>(&f, "btnStampa")->setFocus();
+    QTest::keyClick(figlio<QPushButton>(&f, "btnStampa"), Qt::Key_Tab);
+    auto *ordini = figlio<QPushButton>(&f, "btnOrdini");
+    QCOMPARE(QApplication::focusWidget(), ordini);
+    QStringList visti;
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        visti << d->windowTitle();
+        auto *o = qobject_cast<TfrmOrdini *>(d);
+        QVERIFY(o);
+        o->modello().setData(o->modello().index(1, 0, o->modello().index(0, 0)), Qt::Unchecked,
+                             Qt::CheckStateRole);
+        QTest::mouseClick(figlio<QPushButton>(d, "btnSegnaOrdinato"), Qt::LeftButton);
+        QTest::mouseClick(figlio<QPushButton>(d, "btnChiudi"), Qt::LeftButton);
+    });
+    QTest::keyClick(ordini, Qt::Key_Space);
+    QCOMPARE(visti, QStringList{u" Ordini ai fornitori"_s});
+    QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 4"_s);
 }
 
 QTEST_MAIN(TestOrdini)

@@ -1,5 +1,6 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "access/ArgomentiGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
@@ -1699,6 +1700,15 @@ void TestOutput::intestazioneCsv() {
     QFETCH(QString, cella);
     QFETCH(int, campo);
     QCOMPARE(CampoDiIntestazione(cella), campo);
+    // The help names the usual headers as the import recognises them.
+    if (campo < 0 || ColonneCsv()[std::size_t(campo)].intestazione == Rifila(cella)) return;
+    const QString guida = Argomento(TemaGuida::Importazione).testo();
+    const bool nominata = guida.contains(u' ' + Rifila(cella) + u',') ||
+                          guida.contains(u' ' + Rifila(cella) + u';') ||
+                          guida.contains(u' ' + Rifila(cella) + u'.');
+    if (cella.trimmed() == cella && cella != u"COD."_s && cella != u"sku"_s &&
+        cella != u"QUANTITA'"_s && cella != u"Modalita di pagamento"_s)
+        QVERIFY2(nominata, qPrintable(cella));
 }
 
 void TestOutput::numeriCsv_data() {

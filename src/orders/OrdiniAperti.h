@@ -1,0 +1,41 @@
+#pragma once
+
+#include "movements/Giornale.h"
+#include "orders/Ordini.h"
+
+#include <QHash>
+#include <QString>
+#include <vector>
+
+// What is on order: the journal's "Ordine" lines, less what was loaded since.
+// Read in file order for each card position: an order adds its quantity (a
+// cancelled one takes it back), a "Carico" lowers what is open, never below
+// zero; a card that moves takes its open quantity with it, and a removed,
+// new or restored card starts with none.
+struct OrdiniAperti {
+    bool letto = true;              // false when the journal exists but cannot be read
+    QHash<qint64, qint64> quantita; // record position -> quantity still to come
+};
+OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale());
+
+// Sets the quantity on order of every line.
+void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &aperti);
+
+struct RegistrazioneOrdine {
+    enum Esito { Fatto, NienteDaRegistrare, SchedaCambiata, ErroreArchivio, GiornaleNonScritto };
+    Esito esito = NienteDaRegistrare;
+    qint64 righe = 0;
+    QString codice; // the card found changed
+};
+
+// Records an "Ordine" line for every line in the order, with its quantity,
+// all at once or none. Each card is read again first: one whose code is no
+// longer at its position (removed meanwhile by another copy) stops it all.
+// On success the lines' quantities on order grow by what was recorded.
+RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,
+                                  const QString &giornale = PercorsoGiornale());
+
+// Cancels what is on order for one line of a group (riga >= 0) or for all its
+// lines: the opposite "Ordine" lines are recorded.
+RegistrazioneOrdine AnnullaOrdine(GruppoOrdine &gruppo, int riga, const QString &archivio,
+                                  const QString &giornale = PercorsoGiornale());
