@@ -263,8 +263,8 @@ bool cominciaComeFormula(QStringView testo) {
 }
 
 std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
-    static const std::array<QByteArray, 8> nomi = [] {
-        std::array<QByteArray, 8> n;
+    static const std::array<QByteArray, NOMI_TIPI.size()> nomi = [] {
+        std::array<QByteArray, NOMI_TIPI.size()> n;
         for (std::size_t i = 0; i < n.size(); ++i)
             n[i] = QString::fromUtf16(NOMI_TIPI[i]).toUtf8();
         return n;
