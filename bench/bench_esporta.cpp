@@ -3,9 +3,11 @@
 // Magazzino.csv, then reading that CSV file back as an import (the preview's
 // rows) and appending its cards to an empty archive; with the memory it takes.
 // Usage: QT_QPA_PLATFORM=offscreen bench_esporta [N ...]   (default N: 10000 100000)
+//        bench_esporta --importa N                            (the import alone)
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/TScheda.h"
+#include "output/CsvMagazzino.h"
 #include "output/ImportaCsv.h"
 #include "output/TfrmExpMagazzino.h"
 #include "platform/Dialoghi.h"
@@ -54,10 +56,8 @@ class Risposte final : public Piattaforma::Dialoghi {
     bool apriConDesktop(const QUrl &) override { return true; }
 };
 
-void genera(const QString &percorso, qint64 n) {
-    QFile file(percorso);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    for (qint64 i = 1; i <= n; ++i) {
+TScheda generata(qint64 i) {
+    {
         TScheda s;
         s.impostaTesto(Campo::Codice, QStringLiteral("ART-%1").arg(i, 7, 10, QLatin1Char('0')));
         s.impostaTesto(Campo::Costo, QStringLiteral("%1,50").arg(i % 300));
@@ -78,13 +78,69 @@ void genera(const QString &percorso, qint64 n) {
         s.impostaTesto(Campo::Note, QStringLiteral("Ordinare con anticipo nei mesi estivi."));
         s.impostaTesto(Campo::Prezzo, QStringLiteral("12,90"));
         s.impostaTesto(Campo::Pagato, i % 2 ? QStringLiteral("Sì") : QStringLiteral("No"));
+        return s;
+    }
+}
+
+void genera(const QString &percorso, qint64 n) {
+    QFile file(percorso);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    for (qint64 i = 1; i <= n; ++i) {
+        const TScheda s = generata(i);
         file.write(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
     }
+}
+
+// The import alone, in a process of its own: a CSV file of n cards written as
+// the export writes it, read into the preview and appended to an empty archive.
+int soloImportazione(qint64 n) {
+    QTemporaryDir cartella;
+    ImpostaCartellaProgramma(cartella.path());
+    const QString csv = QDir(cartella.path()).filePath(QStringLiteral("Magazzino.csv"));
+    {
+        QFile file(csv);
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        qsizetype letta = -1;
+        TScheda scheda;
+        ScriviCsvMagazzino(&file, n, [&](qsizetype r, int c) {
+            if (r != letta) scheda = generata(letta = r);
+            return scheda.testo(ColonneCsv()[std::size_t(c)].campo);
+        });
+    }
+    const double prima = piccoMiB();
+    QElapsedTimer t;
+    t.start();
+    QFile file(csv);
+    file.open(QIODevice::ReadOnly);
+    Importazione importazione = PreparaImportazione(file.readAll(), PercorsoArchivio());
+    file.close();
+    const double lettura = millisecondi(t);
+    t.restart();
+    Archivio archivio;
+    archivio.ApriArchivio();
+    const qint64 primo =
+        archivio.scriviInsieme({}, {}, importazione.righe(), [&](qint64 i, TScheda &scheda) {
+            scheda = importazione.nuovaScheda(i);
+        });
+    const double accoda = millisecondi(t);
+    std::printf("%8lld %10.0f %10.0f %14.1f %9.1f\n", (long long)n, lettura, accoda, prima,
+                piccoMiB());
+    if (importazione.nuove() != n || primo != 1)
+        std::printf("  attenzione: %lld righe valide su %lld\n", (long long)importazione.nuove(),
+                    (long long)n);
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char *argv[]) {
+    // bench_esporta --importa N: the import alone, its peak its own.
+    if (argc == 3 && qstrcmp(argv[1], "--importa") == 0) {
+        QCoreApplication app(argc, argv);
+        std::printf("%8s %10s %10s %14s %9s\n", "righe", "lettura ms", "accoda ms", "RSS prima MiB",
+                    "RSS MiB");
+        return soloImportazione(std::atoll(argv[2]));
+    }
     QApplication app(argc, argv);
     QList<qint64> quanti;
     for (const QString &a : app.arguments().mid(1))

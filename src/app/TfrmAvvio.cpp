@@ -103,6 +103,10 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
 
     PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
+    // In reading order, between the credits and the web site.
+    auto *movimenti = pan->findChild<QWidget *>(QStringLiteral("btnMovimenti"));
+    setTabOrder(imgCopyright, movimenti);
+    setTabOrder(movimenti, imgSito);
 }
 
 void TfrmAvvio::imgInfoClick() {

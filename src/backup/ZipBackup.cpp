@@ -37,6 +37,9 @@ constexpr char ARCHIVIO[] = "Magazzino.pro";
 constexpr char PASSWORD[] = "unins000.dll";
 constexpr char MOVIMENTI[] = "Movimenti.csv";
 constexpr char ALLEGATI[] = "Documenti_Allegati";
+// Folders kept whole with their subfolders: the attachments, the photos of
+// removed cards (the journal names them) and the orders sent to suppliers.
+constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini"};
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
@@ -45,6 +48,12 @@ constexpr zip_uint32_t LIVELLO_COMPRESSIONE = 6;
 
 QByteArray prefissoAllegati() {
     return QByteArray(ALLEGATI) + '/';
+}
+
+bool cartellaDati(const QByteArray &nome) {
+    for (const char *cartella : CARTELLE)
+        if (nome == cartella) return true;
+    return false;
 }
 
 QString messaggioDanneggiato() {
@@ -155,7 +164,7 @@ QList<QByteArray> nomiIn(const QByteArray &cartella) {
     return nomi;
 }
 
-void aggiungiAllegati(const QByteArray &base, const QByteArray &relativo, std::vector<Voce> &voci) {
+void aggiungiCartella(const QByteArray &base, const QByteArray &relativo, std::vector<Voce> &voci) {
     voci.push_back({relativo, true, 0});
     for (const QByteArray &nome : nomiIn(base + '/' + relativo)) {
         const QByteArray figlio = relativo + '/' + nome;
@@ -163,7 +172,7 @@ void aggiungiAllegati(const QByteArray &base, const QByteArray &relativo, std::v
         if (fileRegolare(base + '/' + figlio, &dimensione))
             voci.push_back({figlio, false, dimensione});
         else if (cartellaVera(base + '/' + figlio))
-            aggiungiAllegati(base, figlio, voci);
+            aggiungiCartella(base, figlio, voci);
     }
 }
 
@@ -186,7 +195,8 @@ std::vector<Voce> elencoDati(const QByteArray &base) {
         fileRegolare(base + '/' + nome, &dimensione);
         voci.push_back({nome, false, dimensione});
     }
-    if (cartellaVera(base + '/' + ALLEGATI)) aggiungiAllegati(base, QByteArray(ALLEGATI), voci);
+    for (const char *cartella : CARTELLE)
+        if (cartellaVera(base + '/' + cartella)) aggiungiCartella(base, QByteArray(cartella), voci);
     return voci;
 }
 
@@ -470,9 +480,9 @@ ContenutoBackup scorriBackup(const QString &percorso, const AvanzamentoBackup &a
         const mode_t modo = mode_t(attributi >> 16);
         const bool speciale =
             sistema == ZIP_OPSYS_UNIX && (modo & S_IFMT) != 0 && !S_ISREG(modo) && !S_ISDIR(modo);
-        const bool ammesso = m.cartella
-                                 ? (m.nome == ALLEGATI || m.nome.startsWith(prefissoAllegati()))
-                                 : m.nome != ALLEGATI;
+        // A folder only where folders are kept, and no file under a folder's name.
+        const bool ammesso =
+            m.cartella ? m.nome.contains('/') || cartellaDati(m.nome) : !cartellaDati(m.nome);
         if (speciale || !ammesso || !NomeMembroAmmesso(m.nome) || visti.contains(m.nome))
             return rifiuta(messaggioNomi());
         visti.insert(m.nome);
@@ -669,10 +679,9 @@ bool NomeMembroAmmesso(const QByteArray &nome) {
     if (nome == ARCHIVIO || nome == PASSWORD || nome == MOVIMENTI || nome == MANIFESTO ||
         eFoto(nome))
         return true;
-    if (nome == ALLEGATI) return true;
-    if (!nome.startsWith(prefissoAllegati())) return false;
-    const QByteArray resto = nome.mid(qsizetype(std::strlen(ALLEGATI)) + 1);
-    for (const QByteArray &parte : resto.split('/'))
+    const qsizetype barra = nome.indexOf('/');
+    if (!cartellaDati(barra < 0 ? nome : nome.left(barra))) return false;
+    for (const QByteArray &parte : nome.split('/'))
         if (parte.isEmpty() || parte == "." || parte == "..") return false;
     return true;
 }

@@ -17,7 +17,7 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     ImpostaFormati();
     setObjectName(QStringLiteral("TfrmGiacenza"));
     setWindowTitle(QStringLiteral(" Aggiornamento giacenza"));
-    setFixedSize(440, 250);
+    setFixedSize(440, 290);
 
     QFont normale(QStringLiteral("Verdana"));
     normale.setPointSize(11);
@@ -52,12 +52,23 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     txtTotale = casella(QStringLiteral("txtTotale"), 134);
     txtTotale->setReadOnly(true);
     txtTotale->setStyleSheet(QStringLiteral("QLineEdit { color: crimson; }"));
+    lblCausale = new QLabel(QStringLiteral("Causale:"), this);
+    lblCausale->setObjectName(QStringLiteral("lblCausale"));
+    lblCausale->setFont(normale);
+    lblCausale->setGeometry(20, 180, 90, 28);
+    txtCausale = new QLineEdit(this);
+    txtCausale->setObjectName(QStringLiteral("txtCausale"));
+    txtCausale->setFont(normale);
+    txtCausale->setGeometry(110, 180, 310, 28);
+    txtCausale->setMaxLength(100);
+    txtCausale->setPlaceholderText(QStringLiteral("ad es. DDT 123, vendita al banco"));
+    lblCausale->setBuddy(txtCausale);
     btnAggiorna = new QPushButton(QStringLiteral("Applica e chiudi"), this);
     btnAggiorna->setObjectName(QStringLiteral("btnAggiorna"));
-    btnAggiorna->setGeometry(100, 196, 160, 34);
+    btnAggiorna->setGeometry(100, 236, 160, 34);
     btnChiudi = new QPushButton(QStringLiteral("Annulla"), this);
     btnChiudi->setObjectName(QStringLiteral("btnChiudi"));
-    btnChiudi->setGeometry(270, 196, 150, 34);
+    btnChiudi->setGeometry(270, 236, 150, 34);
 
     lblGiacenza->setBuddy(txtGiacenza);
     lblAggiunta->setBuddy(txtAggiunta);
@@ -71,7 +82,8 @@ TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     setTabOrder(txtGiacenza, txtAggiunta);
     setTabOrder(txtAggiunta, btnTotale);
     setTabOrder(btnTotale, txtTotale);
-    setTabOrder(txtTotale, btnAggiorna);
+    setTabOrder(txtTotale, txtCausale);
+    setTabOrder(txtCausale, btnAggiorna);
     setTabOrder(btnAggiorna, btnChiudi);
 
     for (auto *c : {txtGiacenza, txtAggiunta}) {

@@ -21,6 +21,8 @@ class TfrmGiacenza : public QDialog {
     QLineEdit *txtAggiunta;
     QPushButton *btnTotale;
     QLineEdit *txtTotale;
+    QLabel *lblCausale;
+    QLineEdit *txtCausale; // optional reason, the movement's note
     QPushButton *btnAggiorna;
     QPushButton *btnChiudi;
 

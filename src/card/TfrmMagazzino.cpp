@@ -14,6 +14,8 @@
 #include "media/ComandiFoto.h"
 #include "media/TfrmAllegaCartella.h"
 #include "media/TfrmWebCam.h"
+#include "movements/ComandiScheda.h"
+#include "movements/SalvaScheda.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
@@ -515,6 +517,15 @@ void TfrmMagazzino::costruisci() {
             &TfrmMagazzino::btnEsportaClick);
     connect(findChild<QToolButton *>(QStringLiteral("btnGuida")), &QToolButton::clicked, this,
             [this] { ApriGuida(this, TemaGuida::Magazzino); });
+    // Under the photo: the card's movements, its removal, the removed cards.
+    const PulsantiMovimenti giornale = PreparaPulsantiMovimenti(pan, QRect(14, 470, 366, 78));
+    setTabOrder(findChild<QWidget *>(QStringLiteral("btnCancFoto")), giornale.btnMovimenti);
+    setTabOrder(giornale.btnMovimenti, giornale.btnElimina);
+    setTabOrder(giornale.btnElimina, giornale.btnSchedeEliminate);
+    connect(giornale.btnMovimenti, &QPushButton::clicked, this, &TfrmMagazzino::btnMovimentiClick);
+    connect(giornale.btnElimina, &QPushButton::clicked, this, &TfrmMagazzino::btnEliminaClick);
+    connect(giornale.btnSchedeEliminate, &QPushButton::clicked, this,
+            &TfrmMagazzino::btnSchedeEliminateClick);
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.
@@ -580,6 +591,8 @@ void TfrmMagazzino::PulisciScheda() {
     m_imgFoto->impostaImmagine(m_bianco);
     m_lblPosizione->clear();
     m_caselle[0]->setFocus();
+    m_caricata = TScheda();
+    m_cambi.clear();
     ricordaScheda();
 }
 
@@ -633,7 +646,7 @@ bool TfrmMagazzino::lasciaScheda() {
     }
 }
 
-void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
+void TfrmMagazzino::mostraCampi(const TScheda &scheda) {
     for (int i = 0; i < 17; ++i)
         m_caselle[i]->setText(scheda.testo(Campo(i)));
     const QString pagato = scheda.testo(Campo::Pagato);
@@ -643,6 +656,12 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
         m_chkPagato->setChecked(false);
     for (int i = 0; i < 6; ++i)
         m_nascoste[i]->setText(scheda.testo(Campo(int(Campo::File01) + i)));
+}
+
+void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
+    mostraCampi(scheda);
+    m_caricata = scheda;
+    m_cambi.clear();
     m_lblPosizione->setText(QString::number(posizione));
     QByteArray originale;
     const QImage foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
@@ -880,28 +899,28 @@ bool TfrmMagazzino::salva() {
     if (!aggiornamento && !confermaCodice()) return false;
 
     const TScheda scheda = schedaDallaFinestra();
-    Archivio archivio;
-    if (!archivio.ApriArchivio()) {
+    const qint64 daScrivere = aggiornamento ? etichetta.toLongLong() : 0;
+    if (aggiornamento && daScrivere < 1) {
         erroreArchivio();
         return false;
     }
-    qint64 p = 0;
-    if (aggiornamento) {
-        p = etichetta.toLongLong();
-        if (p < 1 || !archivio.scrivi(p, scheda)) {
-            erroreArchivio();
-            return false;
-        }
-    } else {
-        p = archivio.accoda(scheda);
-        if (p < 1) {
-            erroreArchivio();
-            return false;
-        }
+    // The stock goes to the archive as movements on the stock on disk; another
+    // copy's changes since loading are kept or asked about.
+    const SalvataggioScheda salvataggio =
+        SalvaScheda(this, daScrivere, m_caricata, scheda, m_cambi);
+    if (salvataggio.esito == SalvataggioScheda::Ricaricare) {
+        CaricaScheda(salvataggio.scritta, salvataggio.posizione);
+        return false;
     }
+    if (salvataggio.esito != SalvataggioScheda::Salvata) return false;
+    const qint64 p = salvataggio.posizione;
+    const bool nuova = salvataggio.nuova;
+    // What the other copy changed, and the stock it leads to, is on screen too.
+    if (salvataggio.scritta.byte != scheda.byte) mostraCampi(salvataggio.scritta);
+    m_caricata = salvataggio.scritta;
+    m_cambi.clear();
     m_lblPosizione->setText(QString::number(p));
-    archivio.chiudi();
-    aggiungiSuggerimenti(scheda);
+    aggiungiSuggerimenti(salvataggio.scritta);
 
     // The record is safe on disk. A card without a photo keeps no photo file;
     // a photo that cannot be written stays on screen, and the card keeps
@@ -913,10 +932,10 @@ bool TfrmMagazzino::salva() {
     ricordaScheda(fotoScritta);
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
-        aggiornamento
-            ? QStringLiteral(
-                  "Le modifiche apportate alla scheda corrente sono state salvate in archivio.")
-            : QStringLiteral("La scheda corrente è stata inserita in archivio."));
+        !nuova ? QStringLiteral(
+                     "Le modifiche apportate alla scheda corrente sono state salvate in archivio.")
+               : QStringLiteral("La scheda corrente è stata inserita in archivio."));
+    AvvisaGiornale(this, salvataggio);
     if (!fotoScritta)
         dialoghi().messaggio(
             this, TipoMessaggio::Avviso,
@@ -998,7 +1017,50 @@ void TfrmMagazzino::apriGiacenza(bool aggiunta) {
     finestra.txtGiacenza->setText(Rifila(giacenza->text()));
     finestra.txtTotale->setText(Rifila(giacenza->text()));
     finestra.txtAggiunta->setText(QStringLiteral("0"));
+    const auto prima = LeggiNumero(Rifila(giacenza->text()));
     dialoghi().esegui(&finestra);
+    // Each change applied is a movement of its own, with its reason.
+    const auto dopo = LeggiNumero(Rifila(giacenza->text()));
+    if (finestra.result() == QDialog::Accepted && prima && dopo && *dopo != *prima)
+        m_cambi << CambioGiacenza{qint64(*dopo - *prima), Rifila(finestra.txtCausale->text())};
+}
+
+void TfrmMagazzino::btnMovimentiClick() {
+    const qint64 giacenza =
+        MostraMovimentiScheda(this, Rifila(m_lblPosizione->text()).toLongLong());
+    if (giacenza < 0) return;
+    // A movement taken back changed the stock on disk: the box moves by as
+    // much, keeping whatever this window changed and has not saved yet.
+    const qint64 primaSuDisco = Rifila(m_caricata.testo(Campo::Giacenza)).toLongLong();
+    const auto nelRiquadro = LeggiNumero(Rifila(casella(Campo::Giacenza)->text()));
+    const bool invariata = !modificata();
+    m_caricata.impostaTesto(Campo::Giacenza, QString::number(giacenza));
+    casella(Campo::Giacenza)
+        ->setText(QString::number(qint64(nelRiquadro.value_or(0)) + giacenza - primaSuDisco));
+    if (invariata)
+        ricordaScheda();
+    else
+        aggiornaSegno();
+}
+
+void TfrmMagazzino::btnEliminaClick() {
+    const SchedaDopoEliminazione dopo =
+        EliminaSchedaConDomanda(this, Rifila(m_lblPosizione->text()).toLongLong(), m_caricata);
+    if (!dopo.eliminata) return;
+    if (dopo.mostrare)
+        CaricaScheda(dopo.scheda, dopo.posizione);
+    else
+        PulisciScheda();
+}
+
+void TfrmMagazzino::btnSchedeEliminateClick() {
+    const qint64 ripristinata = MostraSchedeEliminate(this);
+    if (ripristinata < 1 || !lasciaScheda()) return;
+    Archivio archivio;
+    TScheda scheda;
+    if (!archivio.ApriArchivio() || !archivio.leggi(ripristinata, scheda)) return erroreArchivio();
+    archivio.chiudi();
+    CaricaScheda(scheda, ripristinata);
 }
 
 void TfrmMagazzino::apriCalendario() {

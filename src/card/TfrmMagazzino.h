@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
+#include "movements/SalvataggioMovimenti.h"
 
 #include <QHash>
 #include <QImage>
@@ -70,6 +71,9 @@ class TfrmMagazzino : public QWidget {
     void btnTrovaClick();
     void btnSottoscortaClick();
     void btnScadutiClick();
+    void btnMovimentiClick();
+    void btnEliminaClick();
+    void btnSchedeEliminateClick();
 
   protected:
     void showEvent(QShowEvent *evento) override;
@@ -99,6 +103,7 @@ class TfrmMagazzino : public QWidget {
     void riempiSuggerimenti();
     void aggiungiSuggerimenti(const TScheda &scheda);
     TScheda schedaDallaFinestra() const;
+    void mostraCampi(const TScheda &scheda);
     void impostaStato(const QString &testo);
     void erroreArchivio();
 
@@ -114,6 +119,10 @@ class TfrmMagazzino : public QWidget {
     class QStringListModel *m_ditte = nullptr;
     QString m_firmaSuggerimenti; // size and time of the archive the suggestions came from
     RiquadroFoto *m_imgFoto = nullptr;
+    // The record as it was loaded or last saved, and the stock dialog's
+    // changes since: a save applies them to the stock on disk.
+    TScheda m_caricata;
+    QList<CambioGiacenza> m_cambi;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;
     // The background, panels and pictures: the mouse over them empties the status line.

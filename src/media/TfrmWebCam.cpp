@@ -1,7 +1,7 @@
 #include "media/TfrmWebCam.h"
 
-#include "archive/RegoleNumeri.h"
 #include "archive/FotoScheda.h"
+#include "archive/RegoleNumeri.h"
 #include "media/ComandiFoto.h"
 #include "platform/Dialoghi.h"
 #include "platform/Videocamera.h"
@@ -116,7 +116,11 @@ void TfrmWebCam::fotogrammaArrivato() {
 }
 
 void TfrmWebCam::btnAccendiClick() {
-    m_camCamera->accendi();
+    if (!m_camCamera->accendi())
+        dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
+                             QStringLiteral("Attenzione: nessuna webcam disponibile. Collegare la "
+                                            "webcam, verificare che non sia in uso da un altro "
+                                            "programma e riprovare."));
 }
 
 void TfrmWebCam::btnCatturaClick() {

@@ -13,6 +13,7 @@ void PreparaComandoMovimenti(QWidget *finestra, QWidget *pannello, QRect pulsant
     btnMovimenti->setGeometry(pulsante);
     btnMovimenti->setFocusPolicy(Qt::StrongFocus);
     btnMovimenti->setCursor(Qt::PointingHandCursor);
+    btnMovimenti->setAccessibleName(u"Movimenti"_s);
     btnMovimenti->setToolTip(u"Movimenti di magazzino per periodo"_s);
     btnMovimenti->setAccessibleDescription(u"Movimenti di magazzino per periodo"_s);
     QObject::connect(btnMovimenti, &QPushButton::clicked, finestra, [finestra] {

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -170,8 +171,14 @@ int indiceDi(Campo campo) {
     return -1;
 }
 
-QString nomeCampo(int indice) {
-    return u"il campo \""_s + ColonneCsv()[std::size_t(indice)].intestazione + u'"';
+const QString &nomeCampo(int indice) {
+    static const auto nomi = [] {
+        std::array<QString, COLONNE_CSV> n;
+        for (int i = 0; i < COLONNE_CSV; ++i)
+            n[std::size_t(i)] = u"il campo \""_s + ColonneCsv()[std::size_t(i)].intestazione + u'"';
+        return n;
+    }();
+    return nomi[std::size_t(indice)];
 }
 
 QString codiceU(char32_t codice) {
@@ -292,9 +299,10 @@ int CampoDiIntestazione(const QString &cella) {
 }
 
 void OsservaNumero(const QString &valore, bool importo, UsoColonna &uso) {
-    const QString t = senzaValuta(valore, importo);
-    if (t.contains(u',')) uso.virgola = true;
-    if (puntoDecimale(t)) uso.puntoDecimale = true;
+    // Every cell of the file comes here: only what can change the answer is looked at.
+    if (!uso.virgola && valore.contains(u',')) uso.virgola = true;
+    if (!uso.puntoDecimale && valore.contains(u'.') && puntoDecimale(senzaValuta(valore, importo)))
+        uso.puntoDecimale = true;
 }
 
 ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoColonna &uso,
@@ -615,10 +623,12 @@ bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archi
         if (campo >= 0) m_colonnaDi[campo] = int(c);
     }
 
-    // The codes of the file, to find rows that repeat one and cards that have one.
+    // The codes of the file, to find rows that repeat one and cards that have
+    // one: kept as hashes beside their rows, the texts read again on a match,
+    // so a large file costs 16 bytes a row here.
     const int codice = indiceDi(Campo::Codice);
-    QHash<QString, qint32> codici;
-    codici.reserve(qsizetype(m_righe.size()));
+    std::vector<std::pair<std::size_t, qint32>> codici;
+    codici.reserve(m_righe.size());
     for (std::size_t r = 0; r < m_righe.size(); ++r) {
         Compatta &riga = m_righe[r];
         riga.difetti = 0;
@@ -631,34 +641,50 @@ bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archi
             continue;
         }
         if (!motivoMancante(v.campi).isEmpty()) riga.difetti |= MANCA;
-        if (v.campi[codice].isEmpty()) continue;
-        const QString k = chiave(v.campi[codice]);
-        const auto it = codici.constFind(k);
-        if (it == codici.cend()) {
-            codici.insert(k, qint32(r));
-        } else {
-            Compatta &prima = m_righe[std::size_t(*it)];
-            riga.doppione = prima.numero;
-            if (prima.doppione == 0) prima.doppione = riga.numero;
+        if (!v.campi[codice].isEmpty())
+            codici.emplace_back(qHash(chiave(v.campi[codice])), qint32(r));
+    }
+    std::sort(codici.begin(), codici.end());
+    auto codiceDi = [&](qint32 r) { return chiave(valori(m_righe[std::size_t(r)]).campi[codice]); };
+    for (std::size_t i = 0; i < codici.size();) {
+        std::size_t fine = i + 1;
+        while (fine < codici.size() && codici[fine].first == codici[i].first)
+            ++fine;
+        // Rows in file order: each later one names the first with its code.
+        for (std::size_t a = i; fine - i > 1 && a < fine; ++a) {
+            Compatta &riga = m_righe[std::size_t(codici[a].second)];
+            const QString k = codiceDi(codici[a].second);
+            for (std::size_t b = i; b < a; ++b) {
+                if (codiceDi(codici[b].second) != k) continue;
+                Compatta &prima = m_righe[std::size_t(codici[b].second)];
+                riga.doppione = prima.numero;
+                if (prima.doppione == 0) prima.doppione = riga.numero;
+                break;
+            }
         }
+        i = fine;
     }
 
     bool letto = true;
-    if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.isEmpty()) {
+    if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.empty()) {
         letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
-            const auto it = codici.constFind(chiave(scheda.testo(Campo::Codice)));
-            if (it == codici.cend()) return true;
-            Compatta &riga = m_righe[std::size_t(*it)];
-            if (riga.posizione != 0) {
-                riga.posizione = -1;
-                return true;
-            }
-            riga.posizione = posizione;
-            TScheda aggiornata = scheda;
-            if (!applica(valori(riga), aggiornata)) riga.difetti |= SOMMA_TROPPO;
-            for (int i = 0; i < COLONNE_CSV; ++i) {
-                const Campo campo = ColonneCsv()[std::size_t(i)].campo;
-                if (aggiornata.testo(campo) != scheda.testo(campo)) riga.cambiati |= 1u << i;
+            const QString k = chiave(scheda.testo(Campo::Codice));
+            auto it = std::lower_bound(codici.cbegin(), codici.cend(),
+                                       std::pair<std::size_t, qint32>(qHash(k), -1));
+            for (; it != codici.cend() && it->first == qHash(k); ++it) {
+                if (codiceDi(it->second) != k) continue;
+                Compatta &riga = m_righe[std::size_t(it->second)];
+                if (riga.posizione != 0) {
+                    riga.posizione = -1;
+                    continue;
+                }
+                riga.posizione = posizione;
+                TScheda aggiornata = scheda;
+                if (!applica(valori(riga), aggiornata)) riga.difetti |= SOMMA_TROPPO;
+                for (int i = 0; i < COLONNE_CSV; ++i) {
+                    const Campo campo = ColonneCsv()[std::size_t(i)].campo;
+                    if (aggiornata.testo(campo) != scheda.testo(campo)) riga.cambiati |= 1u << i;
+                }
             }
             return true;
         });

@@ -9,8 +9,25 @@
 
 namespace Piattaforma {
 
-void Videocamera::accendi() {
-    if (m_accesa) return;
+Videocamera::Videocamera() : m_porta(std::make_shared<Porta>()) {
+    m_porta->camera = this;
+}
+
+Videocamera::~Videocamera() {
+    // Waits for a delivery in progress; later ones find the door closed.
+    std::lock_guard blocco(m_porta->mutex);
+    m_porta->camera = nullptr;
+}
+
+Videocamera::Consegna Videocamera::consegnatario() const {
+    return [porta = m_porta](std::function<QImage()> fotogramma) {
+        std::lock_guard blocco(porta->mutex);
+        if (porta->camera) porta->camera->consegna(std::move(fotogramma));
+    };
+}
+
+bool Videocamera::accendi() {
+    if (m_accesa) return true;
     {
         std::lock_guard blocco(m_mutex);
         m_riceve = true;
@@ -19,9 +36,10 @@ void Videocamera::accendi() {
         std::lock_guard blocco(m_mutex);
         m_riceve = false;
         m_ultimo = nullptr;
-        return;
+        return false;
     }
     m_accesa = true;
+    return true;
 }
 
 void Videocamera::spegni() {
@@ -84,7 +102,7 @@ class VideocameraReale final : public Videocamera {
         // later on the user-interface thread.
         QObject::connect(
             m_uscita.get(), &QVideoSink::videoFrameChanged, m_uscita.get(),
-            [this](const QVideoFrame &fotogramma) {
+            [consegna = consegnatario()](const QVideoFrame &fotogramma) {
                 consegna([fotogramma] { return fotogramma.toImage(); });
             },
             Qt::DirectConnection);

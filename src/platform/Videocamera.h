@@ -20,13 +20,14 @@ namespace Piattaforma {
 class Videocamera : public QObject {
     Q_OBJECT
   public:
-    // Subclasses stop their device in their own destructor (ferma()), so no
-    // frame arrives once the object is being destroyed.
-    ~Videocamera() override = default;
+    // Subclasses stop their device in their own destructor (ferma()). A frame
+    // the device is handing over at that moment is waited for here, and any
+    // later one is dropped, so none reaches a freed camera or window.
+    ~Videocamera() override;
 
-    // Switching on twice starts the device once; with no device, or one that
-    // cannot start, nothing happens and nothing is reported.
-    void accendi();
+    // Switching on twice starts the device once. False when there is no
+    // device, or it cannot start: the caller tells the user.
+    bool accendi();
     // Switching off twice does nothing. Once it returns no frame is handed
     // over any more, not even one that was already pending.
     void spegni();
@@ -39,18 +40,31 @@ class Videocamera : public QObject {
     void fotogrammaPronto();
 
   protected:
-    Videocamera() = default;
+    Videocamera();
     // Starts the device; false when there is none or it cannot start.
     virtual bool avvia() = 0;
     // Stops the device; once it returns the device calls consegna() no more.
     virtual void ferma() = 0;
-    // Called by the device, on any thread, for each new frame. The frame
+    // What the device calls, on any thread, for each new frame. The frame
     // comes with its conversion to a picture, which runs later on the
-    // user-interface thread, and only for the frames actually shown.
+    // user-interface thread, and only for the frames actually shown. It may be
+    // called even after the camera is gone (a capture service need not wait
+    // for its own deliveries when it stops): it then does nothing.
+    using Consegna = std::function<void(std::function<QImage()> fotogramma)>;
+    Consegna consegnatario() const;
+    // The same from the device's own code while the camera surely exists.
     void consegna(std::function<QImage()> fotogramma);
 
   private:
     void passaggio();
+
+    // Between the device's threads and this object: closed, under its
+    // mutex, when the object goes.
+    struct Porta {
+        std::mutex mutex;
+        Videocamera *camera = nullptr;
+    };
+    std::shared_ptr<Porta> m_porta;
 
     bool m_accesa = false; // user-interface thread only
     mutable std::mutex m_mutex;

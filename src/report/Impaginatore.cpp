@@ -230,6 +230,14 @@ void Impaginatore::emetti(const TfrxComponent &contenitore, QPointF origine, dou
         } else if (dynamic_cast<const TfrxLineView *>(o)) {
             if (o->Top >= da - Tolleranza && o->Top < a - Tolleranza)
                 pagina.linee.push_back({riquadro.topLeft(), riquadro.topRight()});
+        } else if (const auto *forme = dynamic_cast<const TfrxRectanglesView *>(o)) {
+            const QRectF visibile =
+                riquadro.intersected(fasciaVerticale(origine.y() + da, origine.y() + a));
+            if (visibile.isEmpty()) continue;
+            for (const QRectF &r : forme->Rectangles) {
+                const QRectF posto = r.translated(riquadro.topLeft()).intersected(visibile);
+                if (!posto.isEmpty()) pagina.rettangoli.push_back({posto, forme->Fill, false});
+            }
         } else if (dynamic_cast<const TfrxShapeView *>(o)) {
             if (o->Top < a && o->Top + o->Height > da)
                 pagina.rettangoli.push_back({riquadro, QColor(), true});

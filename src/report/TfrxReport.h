@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPageLayout>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -115,6 +116,17 @@ class TfrxLineView : public TfrxView {
 class TfrxShapeView : public TfrxView {
   public:
     using TfrxView::TfrxView;
+};
+
+// Filled rectangles placed in the view's own coordinates (report units from
+// its top-left corner), cut at the view's edges: the bars of a barcode, drawn
+// as vectors so that they stay sharp on paper, in the preview and in a PDF.
+class TfrxRectanglesView : public TfrxView {
+  public:
+    using TfrxView::TfrxView;
+
+    std::vector<QRectF> Rectangles;
+    QColor Fill = Qt::black;
 };
 
 // ---- Bands ----------------------------------------------------------------

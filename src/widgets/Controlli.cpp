@@ -28,7 +28,9 @@ PulsanteImmagine::PulsanteImmagine(const QString &nome, const QString &icona,
         "QToolButton { border: 1px solid transparent; border-radius: 8px; background: "
         "transparent; padding: 2px; }"
         "QToolButton:hover { background: rgba(255,255,255,110); border-color: #9fbfe0; }"
-        "QToolButton:pressed { background: rgba(29,79,145,60); }"));
+        "QToolButton:pressed { background: rgba(29,79,145,60); }"
+        // Reached with Tab, the button shows that it has the focus.
+        "QToolButton:focus { background: rgba(255,255,255,170); border: 2px solid #1d4f91; }"));
     if (mostraTesto) {
         setText(didascalia);
         setToolButtonStyle(icona.isEmpty() ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);

@@ -77,6 +77,8 @@ void riempi(const QString &cartella) {
     scrivi(cartella + u"/Documenti_Allegati/fattura 12.pdf"_s, "%PDF-1.4 " + casuali(3000, 1));
     scrivi(cartella + u"/Documenti_Allegati/fornitori/listino è.txt"_s, "prezzi\n");
     QVERIFY(QDir().mkpath(cartella + u"/Documenti_Allegati/vuota"_s));
+    scrivi(cartella + u"/Schede eliminate/20261201-101010000-2.jpg"_s, jpeg(Qt::gray));
+    scrivi(cartella + u"/Ordini/Ordine Rossi 2026-12-01.pdf"_s, "%PDF-1.4 ordine");
     scrivi(cartella + u"/Guida.pdf"_s, "guida");
     scrivi(cartella + u"/Magazzino.xls"_s, "esportazione");
 }

@@ -13,12 +13,15 @@
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCompleter>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using Genere = DialoghiFinti::Genere;
@@ -189,6 +192,9 @@ class TestScheda : public QObject {
     void quantitaSelezionataETastiDiModifica();
     void totaleNegativoChiedeConferma_data();
     void totaleNegativoChiedeConferma();
+    void primoSalvataggioSincronizzaCartella();
+    void testiDelleSchedeNonSonoMarcatura();
+    void suggerimentiCategoriaEDitta();
     void pulsantiDaTastiera_data();
     void pulsantiDaTastiera();
     void codiceGiaUsato_data();
@@ -265,17 +271,22 @@ void TestScheda::controlliEtichetteETesti() {
 
 void TestScheda::ordineDiTabulazioneEAccessibilita() {
     const QStringList atteso = {
-        u"txtCodice"_qs,    u"txtCosto"_qs,           u"txtNome"_qs,           u"txtGiacenza"_qs,
-        u"btnAggiungi"_qs,  u"btnSottrai"_qs,         u"txtAvviso"_qs,         u"txtUM"_qs,
-        u"txtTipologia"_qs, u"txtCaratteristiche"_qs, u"txtCollocazione"_qs,   u"txtDitta"_qs,
-        u"txtAgente"_qs,    u"txtRecapito"_qs,        u"txtDocumento"_qs,      u"txtPagamento"_qs,
-        u"chkPagato"_qs,    u"txtDataSca"_qs,         u"delDataSca"_qs,        u"txtNote"_qs,
-        u"txtPrezzo"_qs,    u"btnNuovo"_qs,           u"btnDuplica"_qs,        u"btnSalva"_qs,
-        u"btnTrova"_qs,     u"btnAllegati"_qs,        u"btnAnteprima"_qs,      u"btnStampa"_qs,
-        u"btnScaduti"_qs,   u"btnSottoscorta"_qs,     u"btnEsporta"_qs,        u"btnGuida"_qs,
-        u"btnEsci"_qs,      u"cmdPrimo"_qs,           u"cmdIndietro"_qs,       u"cmdAvanti"_qs,
-        u"cmdUltimo"_qs,    u"btnCaricaFoto"_qs,      u"btnAcquisisciFoto"_qs, u"btnSalvaFoto"_qs,
-        u"btnZoomFoto"_qs,  u"btnCancFoto"_qs,        u"txtCodice"_qs};
+        u"txtCodice"_qs,          u"txtCosto"_qs,        u"txtNome"_qs,
+        u"txtGiacenza"_qs,        u"btnAggiungi"_qs,     u"btnSottrai"_qs,
+        u"txtAvviso"_qs,          u"txtUM"_qs,           u"txtTipologia"_qs,
+        u"txtCaratteristiche"_qs, u"txtCollocazione"_qs, u"txtDitta"_qs,
+        u"txtAgente"_qs,          u"txtRecapito"_qs,     u"txtDocumento"_qs,
+        u"txtPagamento"_qs,       u"chkPagato"_qs,       u"txtDataSca"_qs,
+        u"delDataSca"_qs,         u"txtNote"_qs,         u"txtPrezzo"_qs,
+        u"btnNuovo"_qs,           u"btnDuplica"_qs,      u"btnSalva"_qs,
+        u"btnTrova"_qs,           u"btnAllegati"_qs,     u"btnAnteprima"_qs,
+        u"btnStampa"_qs,          u"btnScaduti"_qs,      u"btnSottoscorta"_qs,
+        u"btnEsporta"_qs,         u"btnGuida"_qs,        u"btnEsci"_qs,
+        u"cmdPrimo"_qs,           u"cmdIndietro"_qs,     u"cmdAvanti"_qs,
+        u"cmdUltimo"_qs,          u"btnCaricaFoto"_qs,   u"btnAcquisisciFoto"_qs,
+        u"btnSalvaFoto"_qs,       u"btnZoomFoto"_qs,     u"btnCancFoto"_qs,
+        u"btnMovimenti"_qs,       u"btnElimina"_qs,      u"btnSchedeEliminate"_qs,
+        u"txtCodice"_qs};
     box("txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < atteso.size(); ++i) {
@@ -1124,6 +1135,8 @@ void TestScheda::giacenzaSvuotaOltreQuindici() {
     QCOMPARE(d.txtTotale->text(), QStringLiteral("99"));
     QVERIFY(d.isVisible());
     QTest::keyClick(d.txtTotale, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), d.txtCausale);
+    QTest::keyClick(d.txtCausale, Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), d.btnAggiorna);
     QTest::keyClick(d.btnAggiorna, Qt::Key_Enter, Qt::KeypadModifier);
     QVERIFY(!d.isVisible());
@@ -1310,6 +1323,86 @@ void TestScheda::totaleNegativoChiedeConferma() {
     QCOMPARE(dialoghi->testi(), QStringList{u"La giacenza diventerà -14. Applicare?"_s});
     QCOMPARE(aperta, risposta == Risposta::No);
     QCOMPARE(box("txtGiacenza")->text(), giacenza);
+}
+
+void TestScheda::primoSalvataggioSincronizzaCartella() {
+    // The new archive's name reaches the disk with its first record: its
+    // folder is flushed as well as the file.
+    struct stat cartellaProgramma {};
+    QCOMPARE(::stat(QFile::encodeName(cartella->percorso()).constData(), &cartellaProgramma), 0);
+    QStringList flush;
+    const auto precedente = ImpostaSincronizzazioneArchivio([&](int fd) {
+        struct stat info {};
+        ::fstat(fd, &info);
+        flush << (S_ISDIR(info.st_mode) && info.st_ino == cartellaProgramma.st_ino ? u"cartella"_s
+                                                                                   : u"file"_s);
+        return ::fsync(fd);
+    });
+    compila(u"A1"_s);
+    clic("btnSalva");
+    box("txtNome")->setText(u"Vite a ferro"_s);
+    clic("btnSalva"); // the archive exists now: no folder to flush
+    ImpostaSincronizzazioneArchivio(precedente);
+    QCOMPARE(flush.first(), u"cartella"_s);
+    QCOMPARE(flush.count(u"cartella"_s), 1);
+    QVERIFY(flush.contains(u"file"_s));
+    QCOMPARE(dialoghi->testi(), (QStringList{INSERITA, MODIFICATA}));
+}
+
+void TestScheda::testiDelleSchedeNonSonoMarcatura() {
+    // With the real dialogs: a code that looks like markup shows as typed.
+    TScheda s = SchedaNumero(1);
+    s.impostaTesto(Campo::Codice, u"<s>K1</s>"_s);
+    cartella->scriviArchivio(ArchivioDi({s}));
+    dialoghi.reset();
+    compila(u"<s>K1</s>"_s);
+    QString mostrato;
+    Qt::TextFormat formato = Qt::RichText;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        formato = box->textFormat();
+        mostrato = box->findChild<QLabel *>(u"qt_msgbox_label"_s)->text();
+        box->done(QMessageBox::No);
+    });
+    clic("btnSalva");
+    dialoghi = std::make_unique<DialoghiFinti>();
+    QCOMPARE(formato, Qt::PlainText);
+    QVERIFY2(mostrato.startsWith(u"Attenzione: il codice articolo \"<s>K1</s>\" è già usato"_s),
+             qPrintable(mostrato));
+    QCOMPARE(cartella->leggiArchivio().size(), TScheda::DIMENSIONE); // No: not saved
+}
+
+void TestScheda::suggerimentiCategoriaEDitta() {
+    TScheda a = SchedaNumero(1), b = SchedaNumero(2), c = SchedaNumero(3);
+    a.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    b.impostaTesto(Campo::Ditta, u"Bulloneria Bianchi"_s);
+    b.impostaTesto(Campo::Tipologia, u"Minuteria"_s);
+    c.impostaTesto(Campo::Ditta, u"Viteria Rossi"_s);
+    cartella->scriviArchivio(ArchivioDi({a, b, c}));
+    finestra->hide();
+    finestra->show(); // opened again from the launcher: one pass over the archive
+    auto valori = [this](const char *nome) {
+        QStringList elenco;
+        auto *modello = box(nome)->completer()->model();
+        for (int i = 0; i < modello->rowCount(); ++i)
+            elenco << modello->index(i, 0).data().toString();
+        return elenco;
+    };
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s}));
+    QCOMPARE(valori("txtDitta"), (QStringList{u"Bulloneria Bianchi"_s, u"Viteria Rossi"_s}));
+    // As one types, part of a name is enough.
+    auto *ditta = box("txtDitta");
+    ditta->setFocus();
+    QTest::keyClicks(ditta, u"rossi"_s);
+    QCOMPARE(ditta->completer()->currentCompletion(), u"Viteria Rossi"_s);
+    // A saved card's values are offered at once.
+    compila(u"A9"_s);
+    box("txtTipologia")->setText(u"Utensili"_s);
+    ditta->setText(u"Attrezzi Verdi"_s);
+    clic("btnSalva");
+    QCOMPARE(valori("txtTipologia"), (QStringList{u"Ferramenta"_s, u"Minuteria"_s, u"Utensili"_s}));
+    QCOMPARE(valori("txtDitta").first(), u"Attrezzi Verdi"_s);
 }
 
 void TestScheda::pulsantiDaTastiera_data() {

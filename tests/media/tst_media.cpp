@@ -125,6 +125,34 @@ class VideocameraFinta final : public Piattaforma::Videocamera {
     std::thread m_filo;
 };
 
+// Like a capture service that does not wait for its own deliveries when it
+// stops: its thread goes on handing over frames for a while after the camera,
+// and its window, are gone.
+class VideocameraCheNonAspetta final : public Piattaforma::Videocamera {
+  public:
+    explicit VideocameraCheNonAspetta(std::thread &filo) : m_filo(filo) {}
+    ~VideocameraCheNonAspetta() override { ferma(); }
+
+  protected:
+    bool avvia() override {
+        m_filo = std::thread([consegna = consegnatario(), fine = m_fine] {
+            int dopo = 0;
+            while (dopo < 2000) {
+                if (*fine) ++dopo;
+                QImage fotogramma(64, 48, QImage::Format_RGB32);
+                fotogramma.fill(Qt::blue);
+                consegna([fotogramma] { return fotogramma; });
+            }
+        });
+        return true;
+    }
+    void ferma() override { *m_fine = true; }
+
+  private:
+    std::thread &m_filo;
+    std::shared_ptr<std::atomic<bool>> m_fine = std::make_shared<std::atomic<bool>>(false);
+};
+
 } // namespace
 
 class TestMedia : public QObject {
@@ -574,7 +602,9 @@ void TestMedia::webcamSenzaDispositivo() {
         QVERIFY(!w->isVisible());
     });
     clic("btnAcquisisciFoto");
-    QVERIFY(dialoghi->testi().isEmpty()); // nothing is reported
+    QCOMPARE(dialoghi->testi(),
+             QStringList{u"Attenzione: nessuna webcam disponibile. Collegare la webcam, verificare "
+                         "che non sia in uso da un altro programma e riprovare."_s});
     QCOMPARE(foto()->immagine(), finestra->immagineBianca());
 
     // Import without a capture puts the built-in camera picture into the card.
@@ -658,10 +688,25 @@ void TestMedia::webcamChiusuraConFotogrammi_data() {
     QTest::newRow("Esc") << u"Esc"_qs;
     QTest::newRow("Importa") << u"Importa"_qs;
     QTest::newRow("distrutta accesa") << u"distrutta"_qs;
+    QTest::newRow("distrutta, il servizio consegna ancora") << u"tardiva"_qs;
 }
 
 void TestMedia::webcamChiusuraConFotogrammi() {
     QFETCH(QString, come);
+    if (come == u"tardiva") {
+        std::thread filo;
+        Piattaforma::ImpostaFabbricaVideocamera(
+            [&filo] { return std::make_unique<VideocameraCheNonAspetta>(filo); });
+        auto *w = new TfrmWebCam(finestra.get(), foto());
+        w->show();
+        QTest::mouseClick(w->btnAccendi, Qt::LeftButton);
+        QTRY_COMPARE(w->imgCamera->immagine().size(), QSize(64, 48));
+        delete w; // the service's thread is still delivering
+        filo.join();
+        QCoreApplication::processEvents();
+        QCOMPARE(foto()->immagine(), finestra->immagineBianca());
+        return;
+    }
     if (come == u"distrutta") {
         auto *w = new TfrmWebCam(finestra.get(), foto());
         w->show();

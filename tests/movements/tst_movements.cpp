@@ -5,6 +5,8 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
+#include "card/TfrmGiacenza.h"
+#include "card/TfrmMagazzino.h"
 #include "movements/Eliminazione.h"
 #include "movements/Giornale.h"
 #include "movements/Movimenti.h"
@@ -229,6 +231,9 @@ class TestMovimenti : public QObject {
     void salvaConDomanda();
     void finestraSchedeEliminate();
     void avvioApreIMovimenti();
+    void schedaSalvaIMovimenti();
+    void schedaEliminaERipristina();
+    void schedaMostraIMovimenti();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -1109,6 +1114,144 @@ void TestMovimenti::avvioApreIMovimenti() {
         [&aperta](QDialog *finestra) { aperta = finestra->objectName(); });
     QTest::keyClick(pulsante, Qt::Key_Space);
     QCOMPARE(aperta, u"TfrmMovimentiPeriodo"_s);
+}
+
+namespace {
+// The stock dialog of a card window: a quantity and its reason, applied.
+void CambiaGiacenza(DialoghiFinti &dialoghi, TfrmMagazzino &finestra, const char *pulsante,
+                    const QString &quantita, const QString &causale) {
+    dialoghi.allaProssimaFinestra([quantita, causale](QDialog *d) {
+        auto *g = qobject_cast<TfrmGiacenza *>(d);
+        QVERIFY(g);
+        g->txtAggiunta->setText(quantita);
+        QTest::keyClicks(g->txtCausale, causale);
+        QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+    });
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(QLatin1String(pulsante)),
+                      Qt::LeftButton);
+}
+} // namespace
+
+void TestMovimenti::schedaSalvaIMovimenti() {
+    // Two card windows on one card: A adds 50, B takes 3 off, each saving
+    // after the other loaded; both changes count, each with its reason.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    TfrmMagazzino a;
+    TfrmMagazzino b;
+    a.CaricaScheda(scheda, 1);
+    b.CaricaScheda(scheda, 1);
+    CambiaGiacenza(dialoghi, a, "btnAggiungi", u"50"_s, u"DDT 9"_s);
+    CambiaGiacenza(dialoghi, b, "btnSottrai", u"3"_s, u"vendita al banco"_s);
+    QCOMPARE(a.casella(Campo::Giacenza)->text(), u"60"_s);
+    QCOMPARE(b.casella(Campo::Giacenza)->text(), u"7"_s);
+    a.btnSalvaClick();
+    b.btnSalvaClick();
+    QCOMPARE(dialoghi.ultimo(),
+             u"Le modifiche apportate alla scheda corrente sono state salvate in archivio."_s);
+    TScheda suDisco;
+    Archivio archivio;
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, suDisco));
+    QCOMPARE(suDisco.testo(Campo::Giacenza), u"57"_s);
+    QCOMPARE(b.casella(Campo::Giacenza)->text(), u"57"_s);
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 2);
+    QCOMPARE(tutti[0].tipo, TipoMovimento::Carico);
+    QCOMPARE(tutti[0].nota, u"DDT 9"_s);
+    QCOMPARE(tutti[0].dopo, 60);
+    QCOMPARE(tutti[1].tipo, TipoMovimento::Scarico);
+    QCOMPARE(tutti[1].nota, u"vendita al banco"_s);
+    QCOMPARE(tutti[1].prima, 60);
+    QCOMPARE(tutti[1].dopo, 57);
+
+    // A typed stock is a correction; a new card with a stock is "Nuova scheda".
+    a.CaricaScheda(suDisco, 1);
+    a.casella(Campo::Giacenza)->setText(u"55"_s);
+    a.btnSalvaClick();
+    a.btnNuovoClick();
+    a.casella(Campo::Codice)->setText(u"N1"_s);
+    a.casella(Campo::Costo)->setText(u"1,00"_s);
+    a.casella(Campo::Nome)->setText(u"Nuovo"_s);
+    a.casella(Campo::Tipologia)->setText(u"Varie"_s);
+    a.casella(Campo::Giacenza)->setText(u"4"_s);
+    a.btnSalvaClick();
+    const QList<Movimento> poi = TuttiI(PercorsoGiornale());
+    QCOMPARE(poi.size(), 4);
+    QCOMPARE(poi[2].tipo, TipoMovimento::Rettifica);
+    QCOMPARE(poi[2].quantita, -2);
+    QCOMPARE(poi[3].tipo, TipoMovimento::NuovaScheda);
+    QCOMPARE(poi[3].posizione, 2);
+    QCOMPARE(poi[3].quantita, 4);
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+}
+
+void TestMovimenti::schedaEliminaERipristina() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    ArchivioConFoto(cartella, 3);
+    TfrmMagazzino finestra;
+    finestra.CaricaScheda(SchedaNumero(1), 1);
+    // "No" to the question: nothing happens.
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Eliminare dall'archivio la scheda n. 1 (COD1 - Prodotto 1)? Si "
+                                u"potrà ripristinarla da \u00ABSchede eliminate\u00BB."_s);
+    QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
+
+    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(2)}));
+    // The card that moved into its place is on screen, with its photo.
+    QCOMPARE(finestra.casella(Campo::Codice)->text(), u"COD3"_s);
+    QCOMPARE(finestra.findChild<QLabel *>(u"lblPosizione"_s)->text(), u"1"_s);
+
+    dialoghi.allaProssimaFinestra([](QDialog *d) {
+        auto *elenco = qobject_cast<TfrmSchedeEliminate *>(d);
+        QVERIFY(elenco);
+        QCOMPARE(elenco->grdEliminate->rowCount(), 1);
+        QTest::mouseClick(elenco->btnRipristina, Qt::LeftButton);
+        QTest::mouseClick(elenco->btnChiudi, Qt::LeftButton);
+    });
+    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnSchedeEliminate"_s), Qt::LeftButton);
+    QCOMPARE(cartella.leggiArchivio(),
+             ArchivioDi({SchedaNumero(3), SchedaNumero(2), SchedaNumero(1)}));
+    QCOMPARE(finestra.casella(Campo::Codice)->text(), u"COD1"_s);
+    QCOMPARE(finestra.findChild<QLabel *>(u"lblPosizione"_s)->text(), u"3"_s);
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 1"));
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+}
+
+void TestMovimenti::schedaMostraIMovimenti() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"8"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::NuovaScheda, 5, 0),
+                               MovimentoDiProva(1, TipoMovimento::Carico, 3, 5)}));
+    TfrmMagazzino finestra;
+    finestra.CaricaScheda(scheda, 1);
+    auto *pulsante = finestra.findChild<QPushButton *>(u"btnMovimenti"_s);
+    QCOMPARE(pulsante->focusPolicy(), Qt::TabFocus);
+    // Taking back the last movement there moves the card's stock box too.
+    dialoghi.allaProssimaFinestra([](QDialog *d) {
+        auto *storia = qobject_cast<TfrmMovimentiScheda *>(d);
+        QVERIFY(storia);
+        QCOMPARE(storia->grdMovimenti->rowCount(), 2);
+        QTest::mouseClick(storia->btnAnnullaUltimo, Qt::LeftButton);
+        QTest::mouseClick(storia->btnChiudi, Qt::LeftButton);
+    });
+    QTest::mouseClick(pulsante, Qt::LeftButton);
+    QCOMPARE(finestra.casella(Campo::Giacenza)->text(), u"5"_s);
+    QVERIFY(!finestra.modificata());
+    // A new card has no movements to show.
+    finestra.btnNuovoClick();
+    QTest::mouseClick(pulsante, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"Attenzione: i movimenti si possono visualizzare soltanto per "
+                                u"una scheda inserita in archivio."_s);
 }
 
 int main(int argc, char *argv[]) {

@@ -104,6 +104,7 @@ class TestReport : public QObject {
     void memoAllineatoETagliato();
     void immagineAdattataEScalataUnaVolta();
     void disegnoSuImmagine();
+    void rettangoliPieniTagliatiAlRiquadro();
     void stampaAnnullata();
     void stampaSuFile();
     void anteprima();
@@ -435,6 +436,40 @@ void TestReport::disegnoSuImmagine() {
         QCOMPARE(punto(10 + 15, 10 + 35), QColor(Qt::white));   // outside, in the margin side
         QCOMPARE(punto(10 + 125, 10 + 125), QColor(Qt::white)); // outline is not filled
         QVERIFY(punto(10 + 125, 10 + 100).lightness() < 128);   // its top edge
+    }
+}
+
+void TestReport::rettangoliPieniTagliatiAlRiquadro() {
+    TfrxReport report;
+    auto *pagina = new TfrxReportPage(&report);
+    auto *barre = new TfrxRectanglesView(pagina);
+    barre->SetBounds(mm(20), mm(30), 100, 50);
+    // The last bar reaches past the right edge and is cut there.
+    barre->Rectangles = {{0, 0, 10, 50}, {20, 0, 10, 50}, {95, 10, 20, 60}};
+    report.PrepareReport(true);
+
+    const auto &rettangoli = report.PreparedPages().at(0).rettangoli;
+    const QPointF angolo(mm(10 + 20), mm(10 + 30));
+    const QList<QRectF> attesi{QRectF(angolo, QSizeF(10, 50)),
+                               QRectF(angolo + QPointF(20, 0), QSizeF(10, 50)),
+                               QRectF(angolo + QPointF(95, 10), QSizeF(5, 40))};
+    QCOMPARE(rettangoli.size(), std::size_t(attesi.size()));
+    for (qsizetype i = 0; i < attesi.size(); ++i) {
+        QCOMPARE(rettangoli[std::size_t(i)].riquadro, attesi[i]);
+        QCOMPARE(rettangoli[std::size_t(i)].riempimento, QColor(Qt::black));
+        QVERIFY(!rettangoli[std::size_t(i)].contorno);
+    }
+
+    for (const double zoom : {1.0, 3.125}) {
+        const QImage immagine = ImmaginePagina(report.PreparedPages().at(0), zoom);
+        const auto punto = [&](double x, double y) {
+            return immagine.pixelColor(int((angolo.x() + x) * zoom), int((angolo.y() + y) * zoom));
+        };
+        QCOMPARE(punto(5, 25), QColor(Qt::black));
+        QCOMPARE(punto(15, 25), QColor(Qt::white));
+        QCOMPARE(punto(25, 25), QColor(Qt::black));
+        QCOMPARE(punto(97, 30), QColor(Qt::black));
+        QCOMPARE(punto(103, 30), QColor(Qt::white)); // beyond the view's edge
     }
 }
 

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The cards whose code is exactly the one read by a scanner or the webcam:
+// both trimmed, compared ignoring the case of A-Z only. One pass over the
+// archive in blocks that looks at the code's bytes and nothing else.
+struct EsitoCodice {
+    bool riuscito = true;    // false when the archive could not be opened or read
+    QList<qint64> posizioni; // in file order
+};
+EsitoCodice CercaCodiceEsatto(const QString &archivio, const QString &codice);
+
+// What a code read cannot be, before any search: an empty text, or one longer
+// than the code field or with characters it cannot hold. Empty when the code
+// may be looked up.
+QString CodiceNonValido(const QString &codice);

@@ -1,0 +1,119 @@
+#include "movements/ComandiScheda.h"
+
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "movements/Eliminazione.h"
+#include "movements/Movimenti.h"
+#include "movements/TfrmMovimentiScheda.h"
+#include "movements/TfrmSchedeEliminate.h"
+#include "platform/Dialoghi.h"
+
+#include <QPushButton>
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+using Piattaforma::Risposta;
+using Piattaforma::TipoMessaggio;
+
+PulsantiMovimenti PreparaPulsantiMovimenti(QWidget *pannello, QRect area) {
+    auto pulsante = [pannello](const QString &nome, const QString &testo,
+                               const QString &descrizione, QRect posto) {
+        auto *b = new QPushButton(testo, pannello);
+        b->setObjectName(nome);
+        b->setGeometry(posto);
+        b->setFocusPolicy(Qt::TabFocus);
+        b->setAutoDefault(false);
+        b->setAccessibleName(testo);
+        b->setToolTip(descrizione);
+        b->setAccessibleDescription(descrizione);
+        return b;
+    };
+    const int alto = (area.height() - 6) / 2;
+    const int mezzo = (area.width() - 6) / 2;
+    PulsantiMovimenti p;
+    p.btnMovimenti = pulsante(u"btnMovimenti"_s, u"Movimenti"_s,
+                              u"Visualizza i movimenti di magazzino della scheda corrente."_s,
+                              QRect(area.x(), area.y(), mezzo, alto));
+    p.btnElimina =
+        pulsante(u"btnElimina"_s, u"Elimina"_s, u"Elimina la scheda corrente dall'archivio."_s,
+                 QRect(area.x() + mezzo + 6, area.y(), area.width() - mezzo - 6, alto));
+    p.btnSchedeEliminate = pulsante(u"btnSchedeEliminate"_s, u"Schede eliminate"_s,
+                                    u"Visualizza le schede eliminate e ne ripristina una."_s,
+                                    QRect(area.x(), area.y() + alto + 6, area.width(), alto));
+    return p;
+}
+
+qint64 MostraMovimentiScheda(QWidget *finestra, qint64 posizione) {
+    if (posizione < 1) {
+        Piattaforma::dialoghi().messaggio(
+            finestra, TipoMessaggio::Avviso,
+            u"Attenzione: i movimenti si possono visualizzare soltanto per una scheda inserita "
+            u"in archivio."_s);
+        return -1;
+    }
+    TfrmMovimentiScheda storia(finestra, posizione, PercorsoArchivio());
+    Piattaforma::dialoghi().esegui(&storia);
+    return storia.giacenzaCambiata() ? storia.giacenza() : -1;
+}
+
+SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizione,
+                                               const TScheda &caricata) {
+    SchedaDopoEliminazione dopo;
+    auto &dialoghi = Piattaforma::dialoghi();
+    if (posizione < 1) {
+        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
+                           u"Attenzione: si può eliminare soltanto una scheda inserita in "
+                           u"archivio."_s);
+        return dopo;
+    }
+    if (dialoghi.domanda(
+            finestra,
+            u"Eliminare dall'archivio la scheda n. "_s + QString::number(posizione) + u" ("_s +
+                caricata.testo(Campo::Codice) + u" - "_s + caricata.testo(Campo::Nome) +
+                u")? Si potrà ripristinarla da \u00ABSchede eliminate\u00BB."_s) == Risposta::No)
+        return dopo;
+    const EsitoEliminazione esito = EliminaScheda(posizione, caricata, PercorsoArchivio());
+    switch (esito.esito) {
+    case EsitoEliminazione::NonPiuLaStessa:
+        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
+                           u"Attenzione: la scheda è stata modificata o spostata da un'altra "
+                           u"postazione dopo che è stata aperta qui, e non è stata eliminata. "
+                           u"Riaprirla e riprovare."_s);
+        return dopo;
+    case EsitoEliminazione::ErroreArchivio:
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore,
+                           esito.errore ? MessaggioScritturaArchivio(esito.errore)
+                                        : MessaggioAccessoArchivio());
+        return dopo;
+    case EsitoEliminazione::Fatta:
+    case EsitoEliminazione::GiornaleNonScritto:
+        break;
+    }
+    dopo.eliminata = true;
+    dialoghi.messaggio(finestra, TipoMessaggio::Informazione,
+                       u"La scheda è stata eliminata dall'archivio."_s);
+    if (esito.esito == EsitoEliminazione::GiornaleNonScritto)
+        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
+                           u"Attenzione: l'eliminazione non è stata registrata nel giornale "
+                           u"Movimenti.csv; la foto della scheda è nella cartella \u00ABSchede "
+                           u"eliminate\u00BB."_s);
+    // The card now at that position, or the one before it.
+    if (esito.spostataDa > 0) {
+        dopo.mostrare = true;
+        dopo.posizione = posizione;
+        dopo.scheda = esito.spostata;
+        return dopo;
+    }
+    Archivio archivio;
+    if (archivio.ApriArchivio() && posizione > 1 && archivio.leggi(posizione - 1, dopo.scheda)) {
+        dopo.mostrare = true;
+        dopo.posizione = posizione - 1;
+    }
+    return dopo;
+}
+
+qint64 MostraSchedeEliminate(QWidget *finestra) {
+    TfrmSchedeEliminate elenco(finestra, PercorsoArchivio());
+    Piattaforma::dialoghi().esegui(&elenco);
+    return elenco.posizioneRipristinata();
+}
