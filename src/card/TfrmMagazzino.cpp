@@ -8,6 +8,8 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
+#include "labels/Etichette.h"
+#include "labels/LettoreCodici.h"
 #include "lists/TfrmDaSaldare.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/TfrmTrovaMagazzino.h"
@@ -298,6 +300,39 @@ void TfrmMagazzino::costruisci() {
         m_testiStato.insert(b, f.stato);
     }
 
+    // Labels of this card, and the box a barcode scanner types into (F3).
+    auto *etichette =
+        new PulsanteImmagine(QStringLiteral("btnEtichette"), QStringLiteral("etichetta"),
+                             QStringLiteral("Etichette"), pan, true);
+    etichette->setIconSize(QSize(28, 28));
+    etichette->setFont(verdana(false));
+    etichette->setGeometry(76, 410, 304, 44);
+    m_testiStato.insert(etichette, QStringLiteral("Stampa le etichette con il codice a barre di "
+                                                  "questa scheda."));
+    connect(etichette, &QToolButton::clicked, this, &TfrmMagazzino::btnEtichetteClick);
+    auto *lblCodiceABarre = new QLabel(QStringLiteral("Codice a barre (F3):"), pan);
+    lblCodiceABarre->setObjectName(QStringLiteral("lblCodiceABarre"));
+    lblCodiceABarre->setFont(verdana(false));
+    lblCodiceABarre->setGeometry(14, 556, 366, 22);
+    m_txtCodiceABarre = new QLineEdit(pan);
+    m_txtCodiceABarre->setObjectName(QStringLiteral("txtCodiceABarre"));
+    m_txtCodiceABarre->setFont(verdana(true));
+    m_txtCodiceABarre->setGeometry(14, 580, 366, 32);
+    m_txtCodiceABarre->setPlaceholderText(QStringLiteral("Leggere o digitare un codice e Invio"));
+    lblCodiceABarre->setBuddy(m_txtCodiceABarre);
+    m_txtCodiceABarre->setAccessibleName(QStringLiteral("Codice a barre"));
+    m_testiStato.insert(m_txtCodiceABarre,
+                        QStringLiteral("Apre la scheda del codice letto con il lettore di codici a "
+                                       "barre."));
+    auto *scanner = new IngressoScanner(m_txtCodiceABarre);
+    connect(scanner, &IngressoScanner::codiceLetto, this, &TfrmMagazzino::codiceLetto);
+    auto *f3 = new QShortcut(QKeySequence(Qt::Key_F3), this);
+    f3->setObjectName(QStringLiteral("scCodiceABarre"));
+    connect(f3, &QShortcut::activated, this, [this] {
+        m_txtCodiceABarre->setFocus(Qt::ShortcutFocusReason);
+        m_txtCodiceABarre->selectAll();
+    });
+
     // Fields: a label and a box per row, the yellow frame behind each box.
     const int sinistra = 410, caselle = 650, passo = 34, primaRiga = 84;
     auto riga = [&](int n) { return primaRiga + n * passo; };
@@ -522,6 +557,11 @@ void TfrmMagazzino::costruisci() {
     setTabOrder(findChild<QWidget *>(QStringLiteral("btnCancFoto")), giornale.btnMovimenti);
     setTabOrder(giornale.btnMovimenti, giornale.btnElimina);
     setTabOrder(giornale.btnElimina, giornale.btnSchedeEliminate);
+    // Then the labels and the barcode box.
+    auto *btnEtichette = findChild<QToolButton *>(QStringLiteral("btnEtichette"));
+    btnEtichette->setFocusPolicy(Qt::TabFocus);
+    setTabOrder(giornale.btnSchedeEliminate, btnEtichette);
+    setTabOrder(btnEtichette, m_txtCodiceABarre);
     connect(giornale.btnMovimenti, &QPushButton::clicked, this, &TfrmMagazzino::btnMovimentiClick);
     connect(giornale.btnElimina, &QPushButton::clicked, this, &TfrmMagazzino::btnEliminaClick);
     connect(giornale.btnSchedeEliminate, &QPushButton::clicked, this,
@@ -694,6 +734,35 @@ void TfrmMagazzino::btnCaricaFotoClick() {
 void TfrmMagazzino::btnAcquisisciFotoClick() {
     TfrmWebCam finestra(this, m_imgFoto);
     dialoghi().esegui(&finestra);
+    // A code read by the webcam opens its card once the window is closed.
+    if (!finestra.codiceLetto().isEmpty()) codiceLetto(finestra.codiceLetto());
+}
+
+void TfrmMagazzino::btnEtichetteClick() {
+    ApriEtichetteScheda(this, {casella(Campo::Codice)->text(), casella(Campo::Nome)->text(),
+                               casella(Campo::Prezzo)->text(),
+                               CopieDaGiacenza(casella(Campo::Giacenza)->text())});
+}
+
+void TfrmMagazzino::nuovaConCodice(const QString &codice) {
+    if (!lasciaScheda()) return;
+    PulisciScheda();
+    casella(Campo::Codice)->setText(codice);
+    casella(Campo::Nome)->setFocus();
+}
+
+void TfrmMagazzino::codiceLetto(const QString &codice) {
+    AzioniCodice azioni;
+    azioni.apri = [this](const TScheda &s, qint64 p) { apriDaElenco(s, p); };
+    azioni.nuova = [this](const QString &c) { nuovaConCodice(c); };
+    azioni.elenco = [this](Righe &&righe) {
+        TfrmTrovaMagazzino finestra(this);
+        finestra.lblMemory->setText(QStringLiteral("magazzino"));
+        finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { apriDaElenco(s, p); });
+        finestra.mostraSchede(std::move(righe));
+        dialoghi().esegui(&finestra);
+    };
+    GestisciCodiceLetto(this, PercorsoArchivio(), codice, azioni);
 }
 
 void TfrmMagazzino::btnSalvaFotoClick() {
@@ -972,6 +1041,7 @@ void TfrmMagazzino::btnTrovaClick() {
     TfrmTrovaMagazzino finestra(this);
     finestra.lblMemory->setText(QStringLiteral("magazzino"));
     finestra.impostaApriScheda([this](const TScheda &s, qint64 p) { apriDaElenco(s, p); });
+    finestra.impostaNuovaScheda([this](const QString &c) { nuovaConCodice(c); });
     dialoghi().esegui(&finestra);
 }
 

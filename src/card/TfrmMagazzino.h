@@ -47,6 +47,11 @@ class TfrmMagazzino : public QWidget {
     void btnSalvaFotoClick();
     void btnCancFotoClick();
     void btnZoomFotoClick();
+    void btnEtichetteClick();
+    // A code from the barcode box or the webcam: its card, a new one, or the list of them.
+    void codiceLetto(const QString &codice);
+    // A new card with this code, after the question about unsaved changes.
+    void nuovaConCodice(const QString &codice);
     void btnAllegatiClick();
 
   signals:
@@ -111,6 +116,7 @@ class TfrmMagazzino : public QWidget {
     QLabel *m_nascoste[6] = {};
     QCheckBox *m_chkPagato = nullptr;
     QLabel *m_lblPosizione = nullptr;
+    QLineEdit *m_txtCodiceABarre = nullptr;
     QLabel *m_panInfo = nullptr;
     QLabel *m_lblModificata = nullptr;
     QStringList m_ricordata;

@@ -33,6 +33,7 @@ EsitoCodice CercaCodiceEsatto(const QString &archivio, const QString &codice) {
     // Trimmed as the card's field is when it is read, so its bytes compare as they are.
     const std::string_view k(chiave);
 
+    std::string riga;
     const auto *kb = reinterpret_cast<const unsigned char *>(k.data());
     esito.riuscito = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
         const std::string_view campo = CampoGrezzo(scheda, Campo::Codice);
@@ -40,7 +41,10 @@ EsitoCodice CercaCodiceEsatto(const QString &archivio, const QString &codice) {
         const auto *c = reinterpret_cast<const unsigned char *>(campo.data());
         for (std::size_t i = 0; i < k.size(); ++i)
             if (MinuscolaByte(c[i]) != kb[i]) return true;
+        if (esito.posizioni.isEmpty()) esito.prima = scheda;
         esito.posizioni << posizione;
+        FormatoTrova().costruisci(scheda, riga);
+        esito.righe.aggiungi(riga, posizione);
         return true;
     });
     return esito;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "archive/TScheda.h"
+#include "lists/Righe.h"
+
 #include <QList>
 #include <QString>
 
@@ -9,6 +12,8 @@
 struct EsitoCodice {
     bool riuscito = true;    // false when the archive could not be opened or read
     QList<qint64> posizioni; // in file order
+    TScheda prima;           // the first card found
+    Righe righe;             // their lines as the search window lists them
 };
 EsitoCodice CercaCodiceEsatto(const QString &archivio, const QString &codice);
 

@@ -23,10 +23,12 @@ bool IngressoScanner::eventFilter(QObject *oggetto, QEvent *evento) {
     if (tasto->key() == Qt::Key_Return || tasto->key() == Qt::Key_Enter) {
         // Taken and emptied before anything is done with it: keys that come
         // meanwhile start the next code.
+        // A blank box leaves Enter to the window.
         const QString codice = m_casella->text();
+        if (Rifila(codice).isEmpty()) return false;
         m_casella->clear();
         m_tuttoInRaffica = false;
-        if (!Rifila(codice).isEmpty()) emit codiceLetto(codice);
+        emit codiceLetto(codice);
         return true;
     }
     const QString testo = tasto->text();

@@ -1,4 +1,5 @@
 #include "lists/FinestraElenco.h"
+#include "labels/Etichette.h"
 
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
@@ -144,6 +145,8 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_btnStampa->setGeometry(546, 504, 140, 38);
     m_btnChiudi = PulsanteElenco(u"btnChiudi"_s, u"Chiudi"_s, pannello);
     m_btnChiudi->setGeometry(696, 504, 140, 38);
+    m_btnEtichette = PulsanteElenco(u"btnEtichette"_s, u"Etichette"_s, pannello);
+    m_btnEtichette->setGeometry(546, 469, 140, 32);
 
     // The panel fills the window; the list and its frame grow with it, the
     // buttons keep to the bottom right.
@@ -158,10 +161,12 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_ancoraggiElenco->aggiungi(m_lblRigo03, Ancoraggi::SegueBasso);
     m_ancoraggiElenco->aggiungi(m_btnStampa, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     m_ancoraggiElenco->aggiungi(m_btnChiudi, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_btnEtichette, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
 
     connect(m_btnTrova, &QPushButton::clicked, this, &FinestraElenco::btnTrovaClick);
     connect(m_btnStampa, &QPushButton::clicked, this, &FinestraElenco::btnStampaClick);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_btnEtichette, &QPushButton::clicked, this, &FinestraElenco::btnEtichetteClick);
     connect(m_lstRecords, &VistaRighe::apriRiga, this, &FinestraElenco::lstRecordsDblClick);
 }
 
@@ -247,6 +252,20 @@ void FinestraElenco::lstRecordsDblClick() {
             m_apriScheda(scheda, posizione);
     }
     accept();
+}
+
+void FinestraElenco::apriScheda(const TScheda &scheda, qint64 posizione) {
+    if (puoAprire() && m_apriScheda) m_apriScheda(scheda, posizione);
+    accept();
+}
+
+void FinestraElenco::btnEtichetteClick() {
+    const Righe &righe = m_lstRecords->righe();
+    QList<qint64> posizioni;
+    posizioni.reserve(righe.size());
+    for (qsizetype i = 0; i < righe.size(); ++i)
+        posizioni << righe.posizione(i);
+    ApriEtichetteElenco(this, PercorsoArchivio(), posizioni);
 }
 
 void FinestraElenco::btnStampaClick() {

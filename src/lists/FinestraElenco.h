@@ -37,8 +37,13 @@ class FinestraElenco : public QDialog {
     void btnTrovaClick();
     void lstRecordsDblClick();
     void btnStampaClick();
+    void btnEtichetteClick();
 
   protected:
+    // A card chosen other than by a line (a scanned code): on the card window
+    // as a line's card would be, then the window closes.
+    void apriScheda(const TScheda &scheda, qint64 posizione);
+
     FinestraElenco(QWidget *genitore, const QString &nome, const QString &didascalia);
 
     // The list panel's controls on `pannello`: the banner at the top, then the
@@ -75,6 +80,7 @@ class FinestraElenco : public QDialog {
     VistaRighe *m_lstRecords = nullptr;
     QLabel *m_lblRigo03 = nullptr;
     QPushButton *m_btnStampa = nullptr;
+    QPushButton *m_btnEtichette = nullptr;
     QPushButton *m_btnChiudi = nullptr;
     QProgressBar *m_prgAvanzamento = nullptr;
     bool m_inPassata = false;

@@ -1,5 +1,6 @@
 #include "lists/TfrmRiepilogo.h"
 #include "access/TfrmGuida.h"
+#include "labels/Etichette.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
@@ -137,13 +138,22 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     m_panInfo->setFont(tahoma);
     m_panInfo->setStyleSheet(u"QLabel { background: midnightblue; color: white; "
                              "padding: 4px 12px; border-radius: 4px; }"_s);
-    m_panInfo->setGeometry(0, 612, 840, 36);
+    m_panInfo->setGeometry(0, 612, 700, 36);
     impostaConta(u"Il presente inventario contiene 0 articoli."_s);
 
     auto *btnStampa = PulsanteElenco(u"btnStampa"_s, u"Stampa inventario"_s, pan);
     btnStampa->setGeometry(856, 610, 200, 40);
     auto *btnEsci = PulsanteElenco(u"btnEsci"_s, u"Esci"_s, pan);
     btnEsci->setGeometry(1066, 610, 134, 40);
+    auto *btnEtichette = PulsanteElenco(u"btnEtichette"_s, u"Etichette"_s, pan);
+    btnEtichette->setGeometry(712, 610, 134, 40);
+    connect(btnEtichette, &QPushButton::clicked, this, [this] {
+        const Righe &righe = m_lstRecords->righe();
+        QList<qint64> posizioni;
+        for (qsizetype i = 0; i < righe.size(); ++i)
+            posizioni << righe.posizione(i);
+        ApriEtichetteElenco(this, PercorsoArchivio(), posizioni);
+    });
 
     connect(m_btnTrova, &QPushButton::clicked, this, &TfrmRiepilogo::btnTrovaClick);
     connect(btnStampa, &QPushButton::clicked, this, &TfrmRiepilogo::btnStampaClick);
@@ -163,10 +173,12 @@ TfrmRiepilogo::TfrmRiepilogo(QWidget *genitore, const QString &categoria)
     ancoraggi->aggiungi(m_prgAvanzamento, Ancoraggi::SegueBasso);
     ancoraggi->aggiungi(m_panInfo, Ancoraggi::SegueBasso | Ancoraggi::AllargaLarghezza);
     for (QWidget *w : {static_cast<QWidget *>(infValore), static_cast<QWidget *>(m_lblTotale),
-                       static_cast<QWidget *>(btnStampa), static_cast<QWidget *>(btnEsci)})
+                       static_cast<QWidget *>(btnStampa), static_cast<QWidget *>(btnEsci),
+                       static_cast<QWidget *>(btnEtichette)})
         ancoraggi->aggiungi(w, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
 
-    QWidget *ordine[] = {m_txtTrova, m_lstRecords, btnStampa, btnEsci, m_btnTrova, guida};
+    QWidget *ordine[] = {m_txtTrova, m_lstRecords, btnEtichette, btnStampa,
+                         btnEsci,    m_btnTrova,   guida};
     for (std::size_t i = 1; i < std::size(ordine); ++i)
         setTabOrder(ordine[i - 1], ordine[i]);
 

@@ -3,6 +3,8 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
+#include "labels/Etichette.h"
+#include "labels/LettoreCodici.h"
 #include "lists/Ancoraggi.h"
 #include "lists/Passate.h"
 #include "lists/VistaRighe.h"
@@ -142,10 +144,27 @@ TfrmTrovaMagazzino::TfrmTrovaMagazzino(QWidget *genitore)
     // The criteria keep their size, in the middle of the window.
     m_ancoraggi->aggiungi(m_panAvvio, Ancoraggi::Centra);
 
-    QWidget *ordine[] = {m_caselle[0], m_caselle[1], m_caselle[2], m_caselle[3], m_caselle[4],
-                         m_caselle[5], m_caselle[6], m_caselle[7], m_caselle[8], m_caselle[9],
-                         btnCerca,     btnAnnulla,   m_txtTrova,   m_btnTrova,   m_lstRecords,
-                         m_btnStampa,  m_btnChiudi};
+    // The code box also takes a scanned code: Enter looks it up exactly.
+    auto *scanner = new IngressoScanner(m_caselle[0]);
+    connect(scanner, &IngressoScanner::codiceLetto, this, [this](const QString &codice) {
+        AzioniCodice azioni;
+        azioni.apri = [this](const TScheda &s, qint64 p) { apriScheda(s, p); };
+        if (m_nuovaScheda && puoAprire())
+            azioni.nuova = [this](const QString &c) {
+                m_nuovaScheda(c);
+                accept();
+            };
+        azioni.elenco = [this](Righe &&righe) {
+            m_lblConta->setText(u"1"_s);
+            mostraSchede(std::move(righe));
+        };
+        GestisciCodiceLetto(this, PercorsoArchivio(), codice, azioni);
+    });
+
+    QWidget *ordine[] = {m_caselle[0],   m_caselle[1], m_caselle[2], m_caselle[3], m_caselle[4],
+                         m_caselle[5],   m_caselle[6], m_caselle[7], m_caselle[8], m_caselle[9],
+                         btnCerca,       btnAnnulla,   m_txtTrova,   m_btnTrova,   m_lstRecords,
+                         m_btnEtichette, m_btnStampa,  m_btnChiudi};
     for (std::size_t i = 1; i < std::size(ordine); ++i)
         setTabOrder(ordine[i - 1], ordine[i]);
 }
@@ -209,7 +228,11 @@ void TfrmTrovaMagazzino::btnCercaClick() {
         Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
         return;
     }
-    m_lstRecords->riempi(std::move(esito.righe));
+    mostraSchede(std::move(esito.righe));
+}
+
+void TfrmTrovaMagazzino::mostraSchede(Righe &&righe) {
+    m_lstRecords->riempi(std::move(righe));
     const QString trovate = u"Il presente riepilogo contiene "_s +
                             ContaConNome(m_lstRecords->righe().size(), u"scheda."_s, u"schede."_s);
     m_lblTrovate->setText(trovate);

@@ -18,6 +18,14 @@ class TfrmTrovaMagazzino : public FinestraElenco {
 
     void done(int esito) override;
 
+    // A card for a code that no card has yet, asked for by the user; without
+    // it the search only says that none has it.
+    void impostaNuovaScheda(std::function<void(const QString &codice)> nuova) {
+        m_nuovaScheda = std::move(nuova);
+    }
+    // The results panel with these lines, as after a search.
+    void mostraSchede(Righe &&righe);
+
   public slots:
     void btnCercaClick();
 
@@ -37,4 +45,5 @@ class TfrmTrovaMagazzino : public FinestraElenco {
     QLabel *m_lblConta = nullptr;
     QLabel *m_lblTrovate = nullptr;
     QPushButton *m_btnCerca = nullptr;
+    std::function<void(const QString &)> m_nuovaScheda;
 };

@@ -2,6 +2,7 @@
 
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
+#include "labels/LettoreCodici.h"
 #include "media/ComandiFoto.h"
 #include "platform/Dialoghi.h"
 #include "platform/Videocamera.h"
@@ -85,8 +86,18 @@ TfrmWebCam::TfrmWebCam(QWidget *proprietario, RiquadroFoto *fotoScheda)
     btnClose =
         pulsante(QStringLiteral("btnClose"), QStringLiteral("Annulla"), QRect(667, 363, 130, 32));
 
+    btnLeggiCodice = pulsante(QStringLiteral("btnLeggiCodice"),
+                              QStringLiteral("Leggi codice a barre"), QRect(10, 363, 256, 32));
+    lblCodiceLetto = new QLabel(this);
+    lblCodiceLetto->setObjectName(QStringLiteral("lblCodiceLetto"));
+    lblCodiceLetto->setFont(verdana);
+    lblCodiceLetto->setTextFormat(Qt::PlainText);
+    lblCodiceLetto->setGeometry(276, 363, 385, 32);
+    ValoreAccessibile(lblCodiceLetto, QStringLiteral("Codice a barre"));
+
     const QList<QWidget *> ordine{btnAccendi, btnCattura,     btnSalvaFotogramma,
-                                  btnSpegni,  btnImportaFoto, btnClose};
+                                  btnSpegni,  btnImportaFoto, btnLeggiCodice,
+                                  btnClose};
     for (int i = 1; i < ordine.size(); ++i)
         setTabOrder(ordine[i - 1], ordine[i]);
 
@@ -96,6 +107,7 @@ TfrmWebCam::TfrmWebCam(QWidget *proprietario, RiquadroFoto *fotoScheda)
     connect(btnSpegni, &QPushButton::clicked, this, &TfrmWebCam::btnSpegniClick);
     connect(btnImportaFoto, &QPushButton::clicked, this, &TfrmWebCam::btnImportaFotoClick);
     connect(btnClose, &QPushButton::clicked, this, &TfrmWebCam::btnCloseClick);
+    connect(btnLeggiCodice, &QPushButton::clicked, this, &TfrmWebCam::btnLeggiCodiceClick);
     // Frames reach this window on its own thread, one hand-over at a time;
     // the connection ends with the camera, so none arrives after the window.
     connect(m_camCamera.get(), &Piattaforma::Videocamera::fotogrammaPronto, this,
@@ -104,6 +116,7 @@ TfrmWebCam::TfrmWebCam(QWidget *proprietario, RiquadroFoto *fotoScheda)
 
 TfrmWebCam::~TfrmWebCam() {
     m_camCamera.reset();
+    m_lettore.reset();
 }
 
 bool TfrmWebCam::webcamAccesa() const {
@@ -112,7 +125,29 @@ bool TfrmWebCam::webcamAccesa() const {
 
 void TfrmWebCam::fotogrammaArrivato() {
     const QImage fotogramma = m_camCamera->ultimoFotogramma();
-    if (!fotogramma.isNull()) imgCamera->impostaImmagine(fotogramma);
+    if (fotogramma.isNull()) return;
+    imgCamera->impostaImmagine(fotogramma);
+    if (m_lettore && m_codiceLetto.isEmpty()) m_lettore->proponi(fotogramma);
+}
+
+void TfrmWebCam::btnLeggiCodiceClick() {
+    m_camCamera->accendi();
+    if (!m_camCamera->accesa()) {
+        lblCodiceLetto->setText(QStringLiteral("Nessuna webcam disponibile."));
+        return;
+    }
+    if (!m_lettore) {
+        // Frames are read off this thread; the first code read opens its card.
+        m_lettore = std::make_unique<LettoreWebcam>();
+        connect(m_lettore.get(), &LettoreWebcam::codiceLetto, this, [this](const QString &c) {
+            if (!m_codiceLetto.isEmpty()) return;
+            m_codiceLetto = c;
+            lblCodiceLetto->setText(QStringLiteral("Codice letto: ") + c);
+            m_camCamera->spegni();
+            accept();
+        });
+    }
+    lblCodiceLetto->setText(QStringLiteral("Inquadrare il codice a barre..."));
 }
 
 void TfrmWebCam::btnAccendiClick() {

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <memory>
 
+class LettoreWebcam;
+class QLabel;
 class QPushButton;
 class RiquadroFoto;
 
@@ -28,8 +30,12 @@ class TfrmWebCam : public QDialog {
     QPushButton *btnSpegni;
     QPushButton *btnImportaFoto;
     QPushButton *btnClose;
+    QPushButton *btnLeggiCodice;
+    QLabel *lblCodiceLetto;
 
     bool webcamAccesa() const;
+    // The code "Leggi codice a barre" read before the window closed, or empty.
+    QString codiceLetto() const { return m_codiceLetto; }
 
   public slots:
     void btnAccendiClick();
@@ -38,6 +44,7 @@ class TfrmWebCam : public QDialog {
     void btnSpegniClick();
     void btnImportaFotoClick();
     void btnCloseClick();
+    void btnLeggiCodiceClick();
     // Esc and the window manager's close do what "Annulla" does.
     void reject() override;
 
@@ -50,6 +57,9 @@ class TfrmWebCam : public QDialog {
 
     RiquadroFoto *m_fotoScheda;
     std::unique_ptr<Piattaforma::Videocamera> m_camCamera;
+    // Reads frames on its own thread while a code is being looked for.
+    std::unique_ptr<LettoreWebcam> m_lettore;
+    QString m_codiceLetto;
 };
 
 // The built-in picture of a webcam that the live picture shows before the

@@ -1,11 +1,16 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "archive/RegoleNumeri.h"
+#include "card/TfrmMagazzino.h"
 #include "labels/CercaCodice.h"
 #include "labels/CodiceABarre.h"
 #include "labels/FoglioEtichette.h"
 #include "labels/LettoreCodici.h"
 #include "labels/TfrmEtichette.h"
+#include "lists/TfrmTrovaMagazzino.h"
+#include "lists/VistaRighe.h"
+#include "media/TfrmWebCam.h"
+#include "platform/Videocamera.h"
 #include "report/TfrxReport.h"
 
 #include <QAccessible>
@@ -23,7 +28,10 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using Genere = DialoghiFinti::Genere;
@@ -126,6 +134,61 @@ struct Passo {
     QString tasti;
 };
 
+// A webcam held in front of a label: the same frame, over and over, from a
+// thread of its own as the real device does.
+class VideocameraConEtichetta final : public Piattaforma::Videocamera {
+  public:
+    explicit VideocameraConEtichetta(QImage fotogramma) : m_fotogramma(std::move(fotogramma)) {}
+    ~VideocameraConEtichetta() override { ferma(); }
+
+  protected:
+    bool avvia() override {
+        m_fine = false;
+        m_filo = std::thread([this] {
+            while (!m_fine) {
+                consegna([f = m_fotogramma] { return f; });
+                std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            }
+        });
+        return true;
+    }
+    void ferma() override {
+        m_fine = true;
+        if (m_filo.joinable()) m_filo.join();
+    }
+
+  private:
+    QImage m_fotogramma;
+    std::atomic<bool> m_fine{false};
+    std::thread m_filo;
+};
+
+// The card window on an archive of four cards, two of them with one code.
+struct SchedaAperta {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    std::unique_ptr<TfrmMagazzino> finestra;
+
+    SchedaAperta() {
+        cartella.scriviArchivio(ArchivioDi({
+            SchedaDiProva({{Campo::Codice, u"ART-1"_s},
+                           {Campo::Nome, u"Vite"_s},
+                           {Campo::Giacenza, u"12"_s},
+                           {Campo::Prezzo, u"4,5"_s}}),
+            SchedaDiProva({{Campo::Codice, u"ART-2"_s}, {Campo::Nome, u"Dado"_s}}),
+            SchedaDiProva({{Campo::Codice, u"art-2"_s}, {Campo::Nome, u"Dado piccolo"_s}}),
+            SchedaDiProva({{Campo::Codice, u"8001234567893"_s}, {Campo::Nome, u"Colla"_s}}),
+        }));
+        finestra = std::make_unique<TfrmMagazzino>();
+        finestra->show();
+        QApplication::setActiveWindow(finestra.get());
+    }
+    QLineEdit *box(const char *nome) const {
+        return finestra->findChild<QLineEdit *>(QLatin1String(nome));
+    }
+    QString posizione() const { return finestra->findChild<QLabel *>(u"lblPosizione"_s)->text(); }
+};
+
 } // namespace
 
 class TestLabels : public QObject {
@@ -147,6 +210,11 @@ class TestLabels : public QObject {
     void scannerUnCodicePerInvio();
     void webcamLettaFuoriDalFiloDellInterfaccia();
     void finestraEtichette();
+    void codiceABarreNellaScheda_data();
+    void codiceABarreNellaScheda();
+    void invioNelCodiceDellaRicerca();
+    void etichetteDallaSchedaEDaUnElenco();
+    void codiceLettoDallaWebcam();
 };
 
 void TestLabels::sceltaSimbologia_data() {
@@ -426,7 +494,7 @@ void TestLabels::scannerUnCodicePerInvio_data() {
     QTest::newRow("a mano, lento, con una pausa a metà")
         << L{{0, 200, u"AR"_s}, {2000, 200, u"T-1\n"_s}} << QStringList{u"ART-1"_s} << QString();
     QTest::newRow("Invio a casella vuota o di spazi")
-        << L{{0, 5, u"\n   \n"_s}} << QStringList{} << QString();
+        << L{{0, 5, u"\n   \n"_s}} << QStringList{} << u"   "_s;
 }
 
 void TestLabels::scannerUnCodicePerInvio() {
@@ -547,6 +615,134 @@ void TestLabels::finestraEtichette() {
     QCOMPARE(dallaScheda.spnCopie->accessibleName(), u"Numero di copie"_s);
     TfrmEtichette senzaGiacenza(nullptr, {schede[1]}, TfrmEtichette::Origine::Scheda);
     QCOMPARE(senzaGiacenza.spnCopie->value(), 1);
+}
+
+void TestLabels::codiceABarreNellaScheda_data() {
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<int>("risposta"); // to the new-card question: 0 none, 1 Yes, 2 No
+    QTest::addColumn<QString>("posizione");
+    QTest::addColumn<QString>("codiceInScheda");
+    QTest::addColumn<int>("righeElenco"); // lines of the search list shown, or 0
+    QTest::addColumn<QString>("messaggio");
+    QTest::newRow("una scheda") << u"art-1"_s << 0 << u"1"_s << u"ART-1"_s << 0 << QString();
+    QTest::newRow("EAN") << u" 8001234567893 "_s << 0 << u"4"_s << u"8001234567893"_s << 0
+                         << QString();
+    QTest::newRow("due schede: il loro elenco")
+        << u"ART-2"_s << 0 << QString() << QString() << 2 << QString();
+    QTest::newRow("nessuna, nuova scheda") << u"ZZ-9"_s << 1 << QString() << u"ZZ-9"_s << 0
+                                           << u"Nessuna scheda ha il codice «ZZ-9»."_s;
+    QTest::newRow("nessuna, niente") << u"ZZ-9"_s << 2 << QString() << QString() << 0
+                                     << u"Nessuna scheda ha il codice «ZZ-9»."_s;
+    QTest::newRow("26 caratteri") << u"ABCDEFGHIJKLMNOPQRSTUVWXYZ"_s << 0 << QString() << QString()
+                                  << 0 << u"ha 26 caratteri"_s;
+}
+
+void TestLabels::codiceABarreNellaScheda() {
+    QFETCH(QString, codice);
+    QFETCH(int, risposta);
+    QFETCH(QString, posizione);
+    QFETCH(QString, codiceInScheda);
+    QFETCH(int, righeElenco);
+    QFETCH(QString, messaggio);
+    SchedaAperta s;
+    QVERIFY(QTest::qWaitForWindowActive(s.finestra.get()));
+    // F3 takes the focus to the box, from wherever it is.
+    QTest::keyClick(s.finestra.get(), Qt::Key_F3);
+    QLineEdit *barre = s.box("txtCodiceABarre");
+    QCOMPARE(QApplication::focusWidget(), barre);
+    if (risposta)
+        s.dialoghi.rispondi(risposta == 1 ? Piattaforma::Risposta::Si : Piattaforma::Risposta::No);
+    int righe = 0;
+    if (righeElenco)
+        s.dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            righe = int(static_cast<TfrmTrovaMagazzino *>(d)->lstRecords()->righe().size());
+            d->reject();
+        });
+    QTest::keyClicks(barre, codice);
+    QTest::keyClick(barre, Qt::Key_Return);
+
+    QCOMPARE(barre->text(), QString());
+    QCOMPARE(righe, righeElenco);
+    QCOMPARE(s.posizione(), posizione);
+    QCOMPARE(s.box("txtCodice")->text(), codiceInScheda);
+    if (messaggio.isEmpty())
+        QVERIFY2(s.dialoghi.mostrati().isEmpty(), qPrintable(s.dialoghi.ultimo()));
+    else
+        QVERIFY2(s.dialoghi.ultimo().contains(messaggio), qPrintable(s.dialoghi.ultimo()));
+}
+
+void TestLabels::invioNelCodiceDellaRicerca() {
+    SchedaAperta s;
+    // Enter on a code in the search window's code box opens its card.
+    s.dialoghi.allaProssimaFinestra([](QDialog *d) {
+        auto *codice = d->findChild<QLineEdit *>(u"txtCodice"_s);
+        QTest::keyClicks(codice, u"8001234567893"_s);
+        QTest::keyClick(codice, Qt::Key_Return);
+    });
+    s.finestra->btnTrovaClick();
+    QCOMPARE(s.posizione(), u"4"_s);
+    QCOMPARE(s.box("txtNome")->text(), u"Colla"_s);
+
+    // On an empty box Enter still moves to the next box; a code no card has
+    // offers a new card with it.
+    s.dialoghi.rispondi(Piattaforma::Risposta::Si);
+    s.dialoghi.allaProssimaFinestra([](QDialog *d) {
+        auto *codice = d->findChild<QLineEdit *>(u"txtCodice"_s);
+        codice->setFocus();
+        QTest::keyClick(codice, Qt::Key_Return);
+        QCOMPARE(d->focusWidget(), d->findChild<QLineEdit *>(u"txtCosto"_s));
+        QTest::keyClicks(codice, u"NUOVO-1"_s);
+        QTest::keyClick(codice, Qt::Key_Return);
+    });
+    s.finestra->btnTrovaClick();
+    QCOMPARE(s.posizione(), QString());
+    QCOMPARE(s.box("txtCodice")->text(), u"NUOVO-1"_s);
+}
+
+void TestLabels::etichetteDallaSchedaEDaUnElenco() {
+    SchedaAperta s;
+    s.finestra->cmdPrimoClick();
+    // The card: its copies preset to its stock.
+    int copie = 0;
+    s.dialoghi.guardaProssimaFinestra(
+        [&](QDialog *d) { copie = static_cast<TfrmEtichette *>(d)->spnCopie->value(); });
+    s.finestra->findChild<QToolButton *>(u"btnEtichette"_s)->click();
+    QCOMPARE(copie, 12);
+
+    // A list: every listed card, in the list's order.
+    QStringList codici;
+    s.dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        d->findChild<QPushButton *>(u"btnCerca"_s)->click();
+        d->findChild<QPushButton *>(u"btnEtichette"_s)->click();
+        d->reject();
+    });
+    s.dialoghi.guardaProssimaFinestra([&](QDialog *d) {
+        for (const SchedaEtichetta &e : static_cast<TfrmEtichette *>(d)->schede())
+            codici << e.codice;
+    });
+    s.finestra->btnTrovaClick();
+    QCOMPARE(codici, (QStringList{u"8001234567893"_s, u"ART-1"_s, u"ART-2"_s, u"art-2"_s}));
+}
+
+void TestLabels::codiceLettoDallaWebcam() {
+    Piattaforma::ImpostaFabbricaVideocamera([] {
+        return std::make_unique<VideocameraConEtichetta>(fotogrammaConEtichetta(u"ART-1"_s));
+    });
+    SchedaAperta s;
+    QString letto;
+    s.dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        auto *webcam = static_cast<TfrmWebCam *>(d);
+        webcam->btnLeggiCodice->click();
+        // Reading goes on off the user-interface thread; the window closes on a code.
+        QTRY_VERIFY_WITH_TIMEOUT(!webcam->isVisible(), 15000);
+        letto = webcam->lblCodiceLetto->text();
+        QVERIFY(!webcam->webcamAccesa());
+    });
+    s.finestra->btnAcquisisciFotoClick();
+    Piattaforma::ImpostaFabbricaVideocamera({});
+    QCOMPARE(letto, u"Codice letto: ART-1"_s);
+    QCOMPARE(s.posizione(), u"1"_s);
+    QCOMPARE(s.box("txtNome")->text(), u"Vite"_s);
 }
 
 QTEST_MAIN(TestLabels)

@@ -506,15 +506,15 @@ void TestElenchi::finestraRicerca() {
     QCOMPARE(dialoghi->mostrati().last().genere, Genere::Semplice);
     QCOMPARE(lista(&f)->accessibleName(), u"Schede trovate"_s);
 
-    // The results panel's tab order: find box, Trova, the list, Stampa, Chiudi.
+    // The results panel's tab order: find box, Trova, the list, Etichette, Stampa, Chiudi.
     trova->setFocus();
     visti.clear();
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         visti << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"btnTrova"_s, u"lstRecords"_s, u"btnStampa"_s,
-                                 u"btnChiudi"_s}));
+    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"btnTrova"_s, u"lstRecords"_s, u"btnEtichette"_s,
+                                 u"btnStampa"_s, u"btnChiudi"_s}));
 
     // Escape closes the window.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -933,9 +933,8 @@ void TestElenchi::valoreDaSaldare_data() {
            "non è un numero valido: VUOTO, PUNTO. Le schede restano in elenco ma non sono "
            "comprese nel valore a costo. Correggere la giacenza e il costo nelle schede "
            "indicate."_s;
-    QTest::newRow("nessuna voce")
-        << QList<QStringList>{} << u"0 voci in elenco, valore a costo: € 0,00"_s
-        << QString();
+    QTest::newRow("nessuna voce") << QList<QStringList>{}
+                                  << u"0 voci in elenco, valore a costo: € 0,00"_s << QString();
 }
 
 void TestElenchi::valoreDaSaldare() {
@@ -1257,15 +1256,15 @@ void TestElenchi::inventarioTrovaEStampa() {
     QCOMPARE(f.frxReport().FindObject<TfrxMemoView>(u"txtTitolo"_s)->Text(),
              u"Inventario merce - Categoria: Tutti gli articoli in magazzino."_s);
 
-    // Tab order: find box, list, Stampa inventario, Esci, Trova.
+    // Tab order: find box, list, Etichette, Stampa inventario, Esci, Trova.
     figlio(&f, "txtTrova")->setFocus();
     QStringList visti;
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 6; ++i) {
         visti << QApplication::focusWidget()->objectName();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"lstRecords"_s, u"btnStampa"_s, u"btnEsci"_s,
-                                 u"btnTrova"_s}));
+    QCOMPARE(visti, (QStringList{u"txtTrova"_s, u"lstRecords"_s, u"btnEtichette"_s, u"btnStampa"_s,
+                                 u"btnEsci"_s, u"btnTrova"_s}));
     // Escape closes the list, which lets go of its lines.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!f.isVisible());

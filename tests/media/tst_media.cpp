@@ -561,8 +561,9 @@ void TestMedia::webcamFinestra() {
         QCOMPARE(w->imgCamera->size(), QSize(366, 274));
         QCOMPARE(w->imgTarget->size(), QSize(366, 274));
         const QList<QWidget *> attesa{w->btnAccendi, w->btnCattura,     w->btnSalvaFotogramma,
-                                      w->btnSpegni,  w->btnImportaFoto, w->btnClose};
-        QCOMPARE(CatenaDiTab(w->btnAccendi, 6), attesa);
+                                      w->btnSpegni,  w->btnImportaFoto, w->btnLeggiCodice,
+                                      w->btnClose};
+        QCOMPARE(CatenaDiTab(w->btnAccendi, 7), attesa);
         const QStringList testi{u"Accendi webcam"_qs,         u"Cattura foto"_qs,
                                 u"Salva foto su disco"_qs,    u"Spegni webcam"_qs,
                                 u"Importa foto in scheda"_qs, u"Annulla"_qs};
