@@ -564,10 +564,11 @@ void TestMedia::webcamFinestra() {
                                       w->btnSpegni,  w->btnImportaFoto, w->btnLeggiCodice,
                                       w->btnClose};
         QCOMPARE(CatenaDiTab(w->btnAccendi, 7), attesa);
-        const QStringList testi{u"Accendi webcam"_qs,         u"Cattura foto"_qs,
-                                u"Salva foto su disco"_qs,    u"Spegni webcam"_qs,
-                                u"Importa foto in scheda"_qs, u"Annulla"_qs};
-        for (int i = 0; i < 6; ++i) {
+        const QStringList testi{
+            u"Accendi webcam"_qs, u"Cattura foto"_qs,           u"Salva foto su disco"_qs,
+            u"Spegni webcam"_qs,  u"Importa foto in scheda"_qs, u"Leggi codice a barre"_qs,
+            u"Annulla"_qs};
+        for (int i = 0; i < 7; ++i) {
             auto *b = static_cast<QPushButton *>(attesa[i]);
             QCOMPARE(b->text(), testi[i]);
             QVERIFY(b->autoDefault());
