@@ -21,8 +21,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::array<const char16_t *, 9> NOMI_TIPI = {
-    u"Carico",       u"Scarico",      u"Rettifica",   u"Nuova scheda", u"Importazione",
-    u"Eliminazione", u"Spostamento", u"Ripristino",  u"Ordine"};
+    u"Carico",       u"Scarico",     u"Rettifica",  u"Nuova scheda", u"Importazione",
+    u"Eliminazione", u"Spostamento", u"Ripristino", u"Ordine"};
 
 constexpr QByteArrayView BOM("\xEF\xBB\xBF");
 
