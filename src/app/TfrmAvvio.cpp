@@ -103,10 +103,16 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
 
     PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
-    // In reading order, between the credits and the web site.
-    auto *movimenti = pan->findChild<QWidget *>(QStringLiteral("btnMovimenti"));
-    setTabOrder(imgCopyright, movimenti);
-    setTabOrder(movimenti, imgSito);
+    // The bottom row in reading order, the commands placed above included.
+    QWidget *rigaBassa[] = {imgCopyright, pan->findChild<QWidget *>(QStringLiteral("btnMovimenti")),
+                            imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),
+                            imgEsci};
+    QWidget *prima = nullptr;
+    for (QWidget *w : rigaBassa) {
+        if (!w) continue;
+        if (prima) setTabOrder(prima, w);
+        prima = w;
+    }
 }
 
 void TfrmAvvio::imgInfoClick() {

@@ -57,10 +57,6 @@ void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, 
     // Like the launcher's pictures: Tab reaches it, Enter or Space presses it.
     PulsanteDaTastiera(btnBackup);
 
-    // In reading order: after the site's banner, before the exit.
-    if (auto *sito = pannello->findChild<QWidget *>(u"imgSito"_s))
-        QWidget::setTabOrder(sito, btnBackup);
-
     auto *riga = new QLabel(pannello);
     riga->setObjectName(u"lblPromemoriaBackup"_s);
     riga->setTextFormat(Qt::PlainText);

@@ -21,8 +21,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::array<const char16_t *, 9> NOMI_TIPI = {
-    u"Carico",       u"Scarico",      u"Rettifica",   u"Nuova scheda", u"Importazione",
-    u"Eliminazione", u"Spostamento", u"Ripristino",  u"Ordine"};
+    u"Carico",       u"Scarico",     u"Rettifica",  u"Nuova scheda", u"Importazione",
+    u"Eliminazione", u"Spostamento", u"Ripristino", u"Ordine"};
 
 constexpr QByteArrayView BOM("\xEF\xBB\xBF");
 
@@ -263,8 +263,8 @@ bool cominciaComeFormula(QStringView testo) {
 }
 
 std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
-    static const std::array<QByteArray, 8> nomi = [] {
-        std::array<QByteArray, 8> n;
+    static const std::array<QByteArray, NOMI_TIPI.size()> nomi = [] {
+        std::array<QByteArray, NOMI_TIPI.size()> n;
         for (std::size_t i = 0; i < n.size(); ++i)
             n[i] = QString::fromUtf16(NOMI_TIPI[i]).toUtf8();
         return n;

@@ -162,6 +162,18 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
     return esito;
 }
 
+bool RegistraImportazione(const QList<SchedaImportata> &schede, const QString &nota,
+                          const QString &giornale) {
+    QList<Movimento> righe;
+    for (const SchedaImportata &s : schede) {
+        const qint64 dopo = GiacenzaDi(s.scheda).value_or(0);
+        if (dopo != s.prima)
+            righe << MovimentoScheda(s.scheda, s.posizione, TipoMovimento::Importazione,
+                                     dopo - s.prima, s.prima, nota);
+    }
+    return RegistraMovimenti(righe, giornale);
+}
+
 QString MessaggioGiornaleNonScritto() {
     return u"Attenzione: la scheda è stata salvata, ma il movimento di magazzino non è stato "
            u"registrato nel giornale Movimenti.csv."_s;

@@ -45,5 +45,15 @@ struct Annullamento {
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale());
 
+// A card an import added (stock before 0) or changed: one "Importazione"
+// line for each whose stock changed. False when the journal cannot be written.
+struct SchedaImportata {
+    qint64 posizione = 0;
+    qint64 prima = 0;
+    TScheda scheda; // as written
+};
+bool RegistraImportazione(const QList<SchedaImportata> &schede, const QString &nota,
+                          const QString &giornale = PercorsoGiornale());
+
 // The message of a save whose movements could not be written.
 QString MessaggioGiornaleNonScritto();

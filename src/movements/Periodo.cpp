@@ -13,6 +13,8 @@ void Totali::aggiungi(const Movimento &m) {
 }
 
 void Totali::aggiungi(const Movimento &m, double costo) {
+    // An order placed moves no goods.
+    if (m.tipo == TipoMovimento::Ordine) return;
     if (m.quantita > 0) {
         entrate += m.quantita;
         valoreEntrate += double(m.quantita) * costo;

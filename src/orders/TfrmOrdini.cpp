@@ -287,7 +287,7 @@ void TfrmOrdini::btnInviaClick() {
                              "riporta solo le prime righe: allegare il PDF dell'ordine, "_s +
                                  dove + u"."_s);
     }
-    Piattaforma::ApriConDesktop(posta.collegamento);
+    Piattaforma::ApriConDesktop(posta.collegamento, this);
 }
 
 bool TfrmOrdini::riportaRegistrazione(const RegistrazioneOrdine &esito) {

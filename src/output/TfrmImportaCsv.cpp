@@ -3,6 +3,7 @@
 #include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
+#include "movements/Movimenti.h"
 #include "output/CsvMagazzino.h"
 #include "platform/Dialoghi.h"
 
@@ -11,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -476,15 +478,24 @@ void TfrmImportaCsv::btnImportaClick() {
     Archivio archivio(m_archivio);
     qint64 prima = -1;
     int errore = EACCES;
+    // What the import does to each card's stock goes to the movement journal.
+    QList<SchedaImportata> importate(qsizetype(aggiornate.size() + nuove.size()));
     if (archivio.ApriArchivio()) {
         prima = archivio.scriviInsieme(
             posizioni,
             [&](qint64 i, TScheda &scheda) {
-                return m_importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
+                SchedaImportata &s = importate[qsizetype(i)];
+                s.posizione = posizioni[std::size_t(i)];
+                s.prima = GiacenzaDi(scheda).value_or(0);
+                const bool stessa =
+                    m_importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
+                s.scheda = scheda;
+                return stessa;
             },
             qint64(nuove.size()),
             [&](qint64 i, TScheda &scheda) {
                 scheda = m_importazione.nuovaScheda(nuove[std::size_t(i)]);
+                importate[qsizetype(aggiornate.size()) + qsizetype(i)].scheda = scheda;
             });
         errore = archivio.errore();
     }
@@ -503,12 +514,20 @@ void TfrmImportaCsv::btnImportaClick() {
     }
     m_prima = prima;
     m_aggiornate = posizioni;
+    for (qsizetype i = 0; i < qsizetype(nuove.size()); ++i)
+        importate[qsizetype(aggiornate.size()) + i].posizione = prima + i;
+    const bool registrate =
+        RegistraImportazione(importate, u"Importazione da "_s + QFileInfo(m_nomeFile).fileName(),
+                             QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s));
     RicordaColonne(m_importazione.intestazione(), m_importazione.scelta().colonne);
     const qsizetype saltate =
         m_importazione.righe() - qsizetype(nuove.size()) - qsizetype(aggiornate.size());
     dialoghi().messaggioSemplice(
         this, u"Schede aggiunte all'archivio: "_s + QString::number(nuove.size()) +
                   u".\r\nSchede aggiornate: "_s + QString::number(aggiornate.size()) +
-                  u".\r\nRighe saltate: "_s + QString::number(saltate) + u'.');
+                  u".\r\nRighe saltate: "_s + QString::number(saltate) + u'.' +
+                  (registrate ? QString()
+                              : u"\r\n\r\nAttenzione: i movimenti di magazzino dell'importazione "
+                                u"non sono stati registrati nel giornale Movimenti.csv."_s));
     accept();
 }

@@ -1186,6 +1186,7 @@ void TestMovimenti::schedaSalvaIMovimenti() {
     QCOMPARE(poi[3].posizione, 2);
     QCOMPARE(poi[3].quantita, 4);
     QVERIFY(dialoghi.rimasteAperte().isEmpty());
+    Fotografa(&b, u"scheda"_s);
 }
 
 void TestMovimenti::schedaEliminaERipristina() {

@@ -5,6 +5,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
+#include "movements/Giornale.h"
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
 #include "output/ImportaCsv.h"
@@ -2111,6 +2112,18 @@ void TestOutput::importaCsv() {
     };
     QCOMPARE(cartella.leggiArchivio(), prima + ArchivioDi({nuova("B1", "Dado", "1,5", "3"),
                                                            nuova("B3", "Rondella", "0,2", "0")}));
+    // The new card with a stock is a movement of the import; the one without is none.
+    QList<Movimento> movimenti;
+    LeggiGiornale(PercorsoGiornale(), {}, [&movimenti](const Movimento &m, qint64) {
+        movimenti << m;
+        return true;
+    });
+    QCOMPARE(movimenti.size(), 1);
+    QCOMPARE(movimenti[0].tipo, TipoMovimento::Importazione);
+    QCOMPARE(movimenti[0].posizione, 2);
+    QCOMPARE(movimenti[0].codice, u"B1"_s);
+    QCOMPARE(movimenti[0].quantita, 3);
+    QCOMPARE(movimenti[0].nota, u"Importazione da prodotti.csv"_s);
     // The choice of columns is kept for a file with the same header.
     QCOMPARE(ColonneRicordate(
                  {u"Codice"_s, u"Prodotto"_s, u"Prezzo acquisto"_s, u"Giacenza"_s, u"Colore"_s}),
