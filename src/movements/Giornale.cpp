@@ -1,6 +1,7 @@
 #include "movements/Giornale.h"
 
 #include "archive/Archivio.h"
+#include "archive/BloccoFile.h"
 #include "archive/CartellaProgramma.h"
 
 #include <QDir>
@@ -25,42 +26,6 @@ constexpr std::array<const char16_t *, 9> NOMI_TIPI = {
     u"Eliminazione", u"Spostamento", u"Ripristino", u"Ordine"};
 
 constexpr QByteArrayView BOM("\xEF\xBB\xBF");
-
-// An advisory lock on the whole journal, released when the object goes: a
-// lock of the open file where the kernel has them, of the process otherwise,
-// none where the file system refuses both.
-class BloccoGiornale {
-  public:
-    BloccoGiornale(int fd, short tipo) : m_fd(fd) {
-        m_regione.l_type = tipo;
-        m_regione.l_whence = SEEK_SET;
-        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
-            m_regione.l_pid = 0;
-            int esito;
-            do {
-                esito = ::fcntl(m_fd, comando, &m_regione);
-            } while (esito != 0 && errno == EINTR);
-            if (esito == 0) {
-                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
-                return;
-            }
-            if (errno != EINVAL) return;
-        }
-    }
-    ~BloccoGiornale() {
-        if (m_sblocca < 0) return;
-        m_regione.l_type = F_UNLCK;
-        m_regione.l_pid = 0;
-        ::fcntl(m_fd, m_sblocca, &m_regione);
-    }
-    BloccoGiornale(const BloccoGiornale &) = delete;
-    BloccoGiornale &operator=(const BloccoGiornale &) = delete;
-
-  private:
-    int m_fd;
-    int m_sblocca = -1;
-    struct flock m_regione {};
-};
 
 class Descrittore {
   public:
@@ -405,7 +370,7 @@ bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percors
     if (file.fd < 0) return false;
     // From looking at the end of the file to the flush: two copies appending
     // at once each write whole lines of their own.
-    const BloccoGiornale blocco(file.fd, F_WRLCK);
+    const Blocco blocco(file.fd, F_WRLCK, 0, 0);
     struct stat info {};
     if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
 
