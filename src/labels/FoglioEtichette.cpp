@@ -11,6 +11,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -46,20 +47,40 @@ double altezzaRiga(double punti) {
 }
 
 // Text measured as the report engine draws it: points at 96 units per inch.
+// Glyph widths are rounded to the device's pixels, so the same text is a
+// little wider on some resolutions than on others: it is cut to fit on the
+// screen's and on the usual printer and PDF resolutions alike, so that the
+// ellipsis is never cut off by the label's edge.
 QString tagliaTesto(const QString &testo, double punti, bool grassetto, double larghezzaMm) {
-    static const QImage superficie = [] {
-        QImage i(1, 1, QImage::Format_RGB32);
-        const int puntiPerMetro = int(std::lround(96.0 / 0.0254));
-        i.setDotsPerMeterX(puntiPerMetro);
-        i.setDotsPerMeterY(puntiPerMetro);
-        return i;
+    struct Misura {
+        double dpi;
+        QImage superficie;
+    };
+    static const std::vector<Misura> misure = [] {
+        std::vector<Misura> m;
+        for (const double dpi : {96.0, 150.0, 300.0, 600.0, 1200.0}) {
+            QImage i(1, 1, QImage::Format_RGB32);
+            const int puntiPerMetro = int(std::lround(dpi / 0.0254));
+            i.setDotsPerMeterX(puntiPerMetro);
+            i.setDotsPerMeterY(puntiPerMetro);
+            m.push_back({dpi, i});
+        }
+        return m;
     }();
     QFont f(u"Arial"_s);
     f.setPointSizeF(punti);
     f.setBold(grassetto);
     f.setHintingPreference(QFont::PreferNoHinting);
-    const QFontMetricsF metriche(f, &superficie);
-    return metriche.elidedText(testo, Qt::ElideRight, mm(larghezzaMm));
+    QString esito = testo;
+    for (const Misura &m : misure) {
+        const QFontMetricsF metriche(f, &m.superficie);
+        const double larghezza = mm(larghezzaMm) * m.dpi / 96.0;
+        if (metriche.horizontalAdvance(esito) <= larghezza) continue;
+        // Cut from the whole text again: the ellipsis stays one character.
+        const QString tagliato = metriche.elidedText(testo, Qt::ElideRight, larghezza);
+        if (tagliato.size() < esito.size()) esito = tagliato;
+    }
+    return esito;
 }
 
 TfrxMemoView *memo(TfrxReportPage *pagina, const QRectF &postoMm, const QString &testo,

@@ -32,6 +32,7 @@ class SchemaFoglio : public QWidget {
     explicit SchemaFoglio(QWidget *genitore) : QWidget(genitore) {
         setObjectName(u"imgFoglio"_s);
         setAccessibleName(u"Schema del foglio"_s);
+        setToolTip(u"Un clic su un'etichetta la sceglie come prima libera"_s);
         setFixedSize(150, 212);
         setCursor(Qt::PointingHandCursor);
     }
@@ -191,7 +192,7 @@ TfrmEtichette::TfrmEtichette(QWidget *proprietario, QList<SchedaEtichetta> sched
     for (QCheckBox *c : {chkCodice, chkNome, chkPrezzo})
         c->setChecked(true);
     auto *testiRiga = new QHBoxLayout;
-    testiRiga->addWidget(new QLabel(u"Sotto il codice a barre:"_s, gruppoStampa));
+    testiRiga->addWidget(new QLabel(u"Testi sull'etichetta:"_s, gruppoStampa));
     testiRiga->addWidget(chkCodice);
     testiRiga->addWidget(chkNome);
     testiRiga->addWidget(chkPrezzo);
@@ -203,7 +204,7 @@ TfrmEtichette::TfrmEtichette(QWidget *proprietario, QList<SchedaEtichetta> sched
         spnCopie->setObjectName(u"spnCopie"_s);
         spnCopie->setRange(1, MassimoCopie);
         spnCopie->setValue(m_schede.isEmpty() ? 1 : std::max(1, m_schede.first().copie));
-        g2->addWidget(etichettaPer(u"Numero di &copie:"_s, spnCopie, gruppoStampa), 2, 0);
+        g2->addWidget(etichettaPer(u"Numero di c&opie:"_s, spnCopie, gruppoStampa), 2, 0);
         g2->addWidget(spnCopie, 2, 1);
     } else {
         optUnaPerScheda = new QRadioButton(u"&Una etichetta per scheda"_s, gruppoStampa);
@@ -211,10 +212,32 @@ TfrmEtichette::TfrmEtichette(QWidget *proprietario, QList<SchedaEtichetta> sched
         optGiacenza = new QRadioButton(u"Tante etichette quante la &giacenza"_s, gruppoStampa);
         optGiacenza->setObjectName(u"optGiacenza"_s);
         optUnaPerScheda->setChecked(true);
-        g2->addWidget(optUnaPerScheda, 2, 0, 1, 2);
-        g2->addWidget(optGiacenza, 2, 2);
+        auto *quante = new QHBoxLayout;
+        quante->addWidget(optUnaPerScheda);
+        quante->addSpacing(16);
+        quante->addWidget(optGiacenza);
+        quante->addStretch();
+        g2->addLayout(quante, 2, 0, 1, 3);
     }
     colonna->addWidget(gruppoStampa);
+
+    lblSchede = new QLabel(this);
+    lblSchede->setObjectName(u"lblSchede"_s);
+    lblSchede->setTextFormat(Qt::PlainText);
+    lblSchede->setWordWrap(true);
+    // Which cards: its code and name from the card window, how many from a list.
+    if (m_origine == Origine::Scheda && !m_schede.isEmpty()) {
+        const QString codice = m_schede.first().codice.trimmed();
+        const QString nome = m_schede.first().nome.trimmed();
+        lblSchede->setText(u"Scheda: "_s + (codice.isEmpty() ? u"(senza codice)"_s : codice) +
+                           (nome.isEmpty() ? QString() : u" - "_s + nome));
+    } else {
+        lblSchede->setText(u"Schede dell'elenco: "_s + QString::number(m_schede.size()));
+    }
+    QFont grassetto = lblSchede->font();
+    grassetto.setBold(true);
+    lblSchede->setFont(grassetto);
+    colonna->insertWidget(0, lblSchede);
 
     lblRiepilogo = new QLabel(this);
     lblRiepilogo->setObjectName(u"lblRiepilogo"_s);
@@ -233,13 +256,32 @@ TfrmEtichette::TfrmEtichette(QWidget *proprietario, QList<SchedaEtichetta> sched
     };
     btnAnteprima = pulsante(u"btnAnteprima"_s, u"&Anteprima"_s);
     btnStampa = pulsante(u"btnStampa"_s, u"&Stampa"_s);
-    btnPdf = pulsante(u"btnPdf"_s, u"Salva &PDF"_s);
+    btnPdf = pulsante(u"btnPdf"_s, u"Salva P&DF"_s);
     pulsanti->addStretch();
     btnChiudi = pulsante(u"btnChiudi"_s, u"C&hiudi"_s);
     colonna->addLayout(pulsanti);
+    // Enter anywhere shows the preview; on a button, it presses that button.
+    btnAnteprima->setDefault(true);
+    InvioPremePulsante(this);
 
+    auto *colonnaSchema = new QVBoxLayout;
     m_schema = new SchemaFoglio(this);
-    principale->addWidget(m_schema, 0, Qt::AlignTop);
+    colonnaSchema->addWidget(m_schema, 0, Qt::AlignHCenter);
+    // What the miniature's colours mean; the same is said by the summary
+    // and the first free label's position for those who cannot see it.
+    auto *legenda = new QLabel(this);
+    legenda->setObjectName(u"lblLegenda"_s);
+    legenda->setTextFormat(Qt::RichText);
+    legenda->setText(u"<span style='color:#c8c8c8; font-size:large'>&#9632;</span> già usate<br>"
+                     u"<span style='color:#4f7397; font-size:large'>&#9632;</span> da stampare<br>"
+                     u"<span style='color:#909090; font-size:large'>&#9633;</span> libere<br>"
+                     u"<small>Un clic su un'etichetta la sceglie<br>come prima libera.</small>"_s);
+    legenda->setAccessibleName(u"Legenda: in grigio le etichette già usate, in blu quelle da "
+                               u"stampare, in bianco quelle libere. Un clic su un'etichetta la "
+                               u"sceglie come prima libera."_s);
+    colonnaSchema->addWidget(legenda);
+    colonnaSchema->addStretch();
+    principale->addLayout(colonnaSchema);
     m_schema->scelta = [this](int n) { spnPrimaLibera->setValue(n); };
 
     connect(cboFoglio, &QComboBox::currentIndexChanged, this, &TfrmEtichette::foglioScelto);

@@ -43,6 +43,7 @@ class TfrmEtichette : public QDialog {
     QSpinBox *spnCopie = nullptr;            // one card
     QRadioButton *optUnaPerScheda = nullptr; // a list
     QRadioButton *optGiacenza = nullptr;
+    QLabel *lblSchede; // the card, or how many cards of the list
     QLabel *lblRiepilogo;
     QPushButton *btnAnteprima;
     QPushButton *btnStampa;

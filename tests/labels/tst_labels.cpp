@@ -11,13 +11,16 @@
 #include "lists/VistaRighe.h"
 #include "media/TfrmWebCam.h"
 #include "platform/Videocamera.h"
+#include "report/PaginePreparate.h"
 #include "report/TfrxReport.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -201,6 +204,8 @@ class TestLabels : public QObject {
     void controlloDelFoglio();
     void prezzoECopie_data();
     void prezzoECopie();
+    void testiEntroLEtichetta_data();
+    void testiEntroLEtichetta();
     void foglioStampatoELettoBarraPerBarra_data();
     void foglioStampatoELettoBarraPerBarra();
     void cercaCodiceEsatto_data();
@@ -210,6 +215,8 @@ class TestLabels : public QObject {
     void scannerUnCodicePerInvio();
     void webcamLettaFuoriDalFiloDellInterfaccia();
     void finestraEtichette();
+    void finestraEtichetteDaTastiera_data();
+    void finestraEtichetteDaTastiera();
     void codiceABarreNellaScheda_data();
     void codiceABarreNellaScheda();
     void invioNelCodiceDellaRicerca();
@@ -343,6 +350,46 @@ void TestLabels::prezzoECopie() {
     QFETCH(int, copie);
     QCOMPARE(TestoPrezzo(prezzo), testo);
     QCOMPARE(CopieDaGiacenza(giacenza), copie);
+}
+
+void TestLabels::testiEntroLEtichetta_data() {
+    QTest::addColumn<double>("dpi");
+    for (const double dpi : {96.0, 150.0, 200.0, 300.0, 360.0, 600.0, 720.0, 1200.0})
+        QTest::newRow(qPrintable(QString::number(dpi) + u" dpi"_s)) << dpi;
+}
+
+// A name cut to fit keeps its ellipsis whole on screen, paper and PDF: each
+// one-line text is as wide as its box at most, at every resolution.
+void TestLabels::testiEntroLEtichetta() {
+    QFETCH(double, dpi);
+    QList<SchedaEtichetta> schede = schedeDiProva();
+    schede.append({u"A-12"_s,
+                   u"Vite autofilettante testa svasata a croce acciaio inox A2 4,2 x 38 mm "
+                   u"confezione da 200 pezzi"_s,
+                   u"123456789012,5"_s, 1});
+    schede.append(
+        {u"8001234567897"_s, u"WWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"_s, u"1"_s, 1});
+    QImage superficie(1, 1, QImage::Format_RGB32);
+    superficie.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
+    superficie.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
+    for (const FormatoFoglio &formato : FormatiStandard()) {
+        const EtichettePreparate e = PreparaEtichette(formato, 1, {}, schede);
+        int tagliati = 0;
+        for (const TestoPosizionato &t : e.report->PreparedPages().at(0).testi) {
+            if (t.allineamento & Qt::TextWordWrap) continue;
+            QFont f(t.carattere.nome);
+            f.setPointSizeF(t.carattere.altezzaPx * 0.75);
+            f.setBold(t.carattere.grassetto);
+            f.setHintingPreference(QFont::PreferNoHinting);
+            const double larghezza = QFontMetricsF(f, &superficie).horizontalAdvance(t.testo);
+            QVERIFY2(larghezza <= t.riquadro.width() * dpi / 96.0,
+                     qPrintable(formato.nome + u": «"_s + t.testo + u"» "_s +
+                                QString::number(larghezza) + u" > "_s +
+                                QString::number(t.riquadro.width() * dpi / 96.0)));
+            if (t.testo.endsWith(u'…')) ++tagliati;
+        }
+        QVERIFY2(tagliati >= 2, qPrintable(formato.nome)); // the long names were cut
+    }
 }
 
 void TestLabels::foglioStampatoELettoBarraPerBarra_data() {
@@ -615,6 +662,67 @@ void TestLabels::finestraEtichette() {
     QCOMPARE(dallaScheda.spnCopie->accessibleName(), u"Numero di copie"_s);
     TfrmEtichette senzaGiacenza(nullptr, {schede[1]}, TfrmEtichette::Origine::Scheda);
     QCOMPARE(senzaGiacenza.spnCopie->value(), 1);
+}
+
+void TestLabels::finestraEtichetteDaTastiera_data() {
+    QTest::addColumn<bool>("dallaScheda");
+    QTest::addColumn<QString>("schede"); // what the window says it prints
+    QTest::newRow("dalla scheda") << true << u"Scheda: A-12 - Dado esagonale M8"_s;
+    QTest::newRow("da un elenco") << false << u"Schede dell'elenco: 2"_s;
+}
+
+// Used with the keyboard alone: every shortcut letter leads to one control,
+// Enter shows the preview or presses the button that has the focus, Esc closes.
+void TestLabels::finestraEtichetteDaTastiera() {
+    QFETCH(bool, dallaScheda);
+    QFETCH(QString, schede);
+    DialoghiFinti dialoghi;
+    QList<SchedaEtichetta> elenco{{u" A-12 "_s, u"Dado esagonale M8"_s, u"0,9"_s, 3},
+                                  {u"8001234567897"_s, u"Vite"_s, u"12,5"_s, 1}};
+    if (dallaScheda) elenco.removeLast();
+    TfrmEtichette finestra(nullptr, elenco,
+                           dallaScheda ? TfrmEtichette::Origine::Scheda
+                                       : TfrmEtichette::Origine::Elenco);
+    finestra.show();
+    QApplication::setActiveWindow(&finestra);
+    QVERIFY(QTest::qWaitForWindowActive(&finestra));
+    QCOMPARE(finestra.lblSchede->text(), schede);
+    QCOMPARE(QAccessible::queryAccessibleInterface(finestra.lblSchede)->text(QAccessible::Name),
+             schede);
+
+    QMap<QChar, QString> lettere;
+    auto lettera = [&](const QString &testo, const QString &controllo) {
+        const qsizetype i = testo.indexOf(u'&');
+        if (i < 0 || i + 1 >= testo.size()) return;
+        const QChar c = testo.at(i + 1).toLower();
+        QVERIFY2(!lettere.contains(c),
+                 qPrintable(u"Alt+"_s + c + u": "_s + lettere.value(c) + u" e "_s + controllo));
+        lettere.insert(c, controllo);
+    };
+    for (QAbstractButton *b : finestra.findChildren<QAbstractButton *>())
+        if (b->isVisible()) lettera(b->text(), b->objectName());
+    for (QLabel *l : finestra.findChildren<QLabel *>())
+        if (l->isVisible() && l->buddy()) lettera(l->text(), l->buddy()->objectName());
+    QVERIFY(lettere.size() >= 10);
+
+    // Enter in a box: the preview.
+    QWidget *casella =
+        dallaScheda ? static_cast<QWidget *>(finestra.spnCopie) : finestra.spnPrimaLibera;
+    casella->setFocus();
+    QTest::keyClick(casella, Qt::Key_Return);
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    QVERIFY(finestra.isVisible());
+    // Enter on Chiudi closes the window, and shows no preview.
+    finestra.btnChiudi->setFocus();
+    QTest::keyClick(finestra.btnChiudi, Qt::Key_Return);
+    QVERIFY(!finestra.isVisible());
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    // Esc closes it too.
+    finestra.show();
+    QApplication::setActiveWindow(&finestra);
+    QVERIFY(QTest::qWaitForWindowActive(&finestra));
+    QTest::keyClick(finestra.cboFoglio, Qt::Key_Escape);
+    QVERIFY(!finestra.isVisible());
 }
 
 void TestLabels::codiceABarreNellaScheda_data() {
