@@ -45,7 +45,8 @@ class Risposte final : public Piattaforma::Dialoghi {
     }
     int esegui(QDialog *) override { return 0; }
     bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
-    QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &) override {
+    QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &,
+                               const QString &) override {
         return {};
     }
     QString scegliFileDaSalvare(QWidget *, const QString &, const QStringList &,

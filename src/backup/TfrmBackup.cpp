@@ -218,8 +218,11 @@ void TfrmBackup::btnBackupClick() {
 }
 
 void TfrmBackup::btnRipristinaClick() {
+    // The chooser opens where the backups are, once there is that folder.
+    const QString cartella = ImpostazioniBackup::Cartella();
     const QString zip = Piattaforma::dialoghi().scegliFileDaAprire(
-        this, u" Ripristina da un backup"_s, {u"Backup di Quadrelo (*.zip)"_s});
+        this, u" Ripristina da un backup"_s, {u"Backup di Quadrelo (*.zip)"_s},
+        QFileInfo(cartella).isDir() ? cartella : QString());
     if (zip.isEmpty()) return;
 
     inCorso(true, u"Controllo del backup in corso..."_s);
@@ -238,7 +241,6 @@ void TfrmBackup::btnRipristinaClick() {
             numero(contenuto.schede), numero(contenuto.foto), numero(contenuto.allegati));
     if (Piattaforma::dialoghi().domanda(this, domanda) == Risposta::No) return;
 
-    const QString cartella = ImpostazioniBackup::Cartella();
     inCorso(true, u"Backup dei dati attuali in corso..."_s);
     const EsitoBackup prima =
         EseguiBackup(CartellaProgramma(), cartella, QDateTime::currentDateTime(), avanzamento);

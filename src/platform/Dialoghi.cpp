@@ -94,9 +94,10 @@ class DialoghiReali final : public Dialoghi {
         return dialogo.exec() == QDialog::Accepted;
     }
 
-    QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
-                               const QStringList &filtri) override {
-        QFileDialog dialogo(genitore, titolo, CartellaProgramma(), FiltriPerQt(filtri));
+    QString scegliFileDaAprire(QWidget *genitore, const QString &titolo, const QStringList &filtri,
+                               const QString &cartella) override {
+        QFileDialog dialogo(genitore, titolo, cartella.isEmpty() ? CartellaProgramma() : cartella,
+                            FiltriPerQt(filtri));
         dialogo.setFileMode(QFileDialog::ExistingFile);
         dialogo.setAcceptMode(QFileDialog::AcceptOpen);
         return dialogo.exec() == QDialog::Accepted ? dialogo.selectedFiles().value(0) : QString();

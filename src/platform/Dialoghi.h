@@ -30,10 +30,12 @@ class Dialoghi {
     virtual int esegui(QDialog *finestra) = 0;
     // The print dialog; true when the user chose to print.
     virtual bool dialogoStampa(QWidget *genitore, QPrinter *stampante) = 0;
-    // File chooser to open one file; an empty text when the user cancels.
-    // Filters are in the usual "Descrizione (*.ext)" form.
+    // File chooser to open one file, starting in `cartella` (the program
+    // folder when not given); an empty text when the user cancels. Filters
+    // are in the usual "Descrizione (*.ext)" form.
     virtual QString scegliFileDaAprire(QWidget *genitore, const QString &titolo,
-                                       const QStringList &filtri) = 0;
+                                       const QStringList &filtri,
+                                       const QString &cartella = QString()) = 0;
     // File chooser to save a file, with the name preset; it asks itself before
     // an existing file is replaced. An empty text when the user cancels.
     virtual QString scegliFileDaSalvare(QWidget *genitore, const QString &titolo,

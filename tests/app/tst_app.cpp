@@ -305,6 +305,19 @@ void TestAvvio::dialoghiDiQtInItaliano() {
     QVERIFY2(righe[1].startsWith(u"listino.csv|953 byte|"_s), qPrintable(righe[1]));
     QVERIFY2(righe[1].endsWith(u"|10/12/26, 15:01"_s) || righe[1].contains(u"10/12/26"_s),
              qPrintable(righe[1]));
+
+    // Given a folder, the open chooser starts there instead.
+    inizio.clear();
+    QTimer::singleShot(0, [&] {
+        auto *dialogo = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialogo) return;
+        inizio = dialogo->directory().absolutePath();
+        dialogo->reject();
+    });
+    const QString scelto = Piattaforma::dialoghi().scegliFileDaAprire(
+        nullptr, u"Scegli"_s, {u"Tutti i file (*)"_s}, cartella.percorso(u"Documenti_Allegati"_s));
+    QCOMPARE(scelto, QString());
+    QCOMPARE(inizio, QDir(cartella.percorso(u"Documenti_Allegati"_s)).absolutePath());
 }
 
 void TestAvvio::lanciatoreDaTastiera_data() {

@@ -477,15 +477,22 @@ void TestBackup::dalLanciatore() {
     QVERIFY(promemoria->isVisible());
     QCOMPARE(comando->focusPolicy(), Qt::TabFocus);
 
-    // The folder is chosen once, then a backup.
+    // Before any backup there is no backup folder: the restore chooser opens
+    // in the program folder (cancelled here). Then the folder is chosen once,
+    // and a backup.
+    dialoghi.allaProssimaScelta(QString());
     dialoghi.allaProssimaScelta(scelta.path());
     dialoghi.allaProssimaFinestra([](QDialog *finestra) {
         QCOMPARE(finestra->windowTitle(), u" Backup"_s);
+        finestra->findChild<QPushButton *>(u"btnRipristina"_s)->click();
         finestra->findChild<QPushButton *>(u"btnCartella"_s)->click();
         finestra->findChild<QPushButton *>(u"btnBackup"_s)->click();
         finestra->findChild<QPushButton *>(u"btnChiudi"_s)->click();
     });
     comando->click();
+    QCOMPARE(dialoghi.sceltePresentate().first().titolo, u" Ripristina da un backup"_s);
+    QCOMPARE(dialoghi.sceltePresentate().first().nome, QString());
+    QCOMPARE(dialoghi.mostrati().size(), 1); // nothing but the backup's message
     QCOMPARE(ImpostazioniBackup::Cartella(), scelta.path());
     const QStringList presenti = BackupPresenti(scelta.path());
     QCOMPARE(presenti.size(), 1);
@@ -508,6 +515,9 @@ void TestBackup::dalLanciatore() {
     comando->setFocus(Qt::TabFocusReason);
     QTest::keyClick(comando, Qt::Key_Return);
     QCOMPARE(dialoghi.mostrati().size(), 2);
+    // The chooser opened in the backup folder.
+    QCOMPARE(dialoghi.sceltePresentate().last().titolo, u" Ripristina da un backup"_s);
+    QCOMPARE(dialoghi.sceltePresentate().last().nome, scelta.path());
     const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
     QCOMPARE(dialoghi.mostrati().first().testo,
              u"Il backup del %1 alle %2 contiene 3 schede, 2 foto e 2 allegati.\n\n"

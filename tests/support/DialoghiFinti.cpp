@@ -81,8 +81,8 @@ bool DialoghiFinti::dialogoStampa(QWidget *, QPrinter *stampante) {
 }
 
 QString DialoghiFinti::scegliFileDaAprire(QWidget *, const QString &titolo,
-                                          const QStringList &filtri) {
-    m_sceltePresentate.append({titolo, filtri, QString()});
+                                          const QStringList &filtri, const QString &cartella) {
+    m_sceltePresentate.append({titolo, filtri, cartella});
     return m_scelte.isEmpty() ? QString() : m_scelte.dequeue();
 }
 

@@ -41,7 +41,9 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     struct SceltaFile {
         QString titolo;
         QStringList filtri;
-        QString nome; // preset name, for a save chooser; starting folder, for a folder chooser
+        // The preset name, for a save chooser; the starting folder, for a folder
+        // chooser and for an open chooser (empty: the program folder).
+        QString nome;
     };
     const QList<SceltaFile> &sceltePresentate() const { return m_sceltePresentate; }
     // Everything handed to the desktop's open verb.
@@ -70,8 +72,8 @@ class DialoghiFinti final : public Piattaforma::Dialoghi {
     Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &testo) override;
     int esegui(QDialog *finestra) override;
     bool dialogoStampa(QWidget *, QPrinter *) override;
-    QString scegliFileDaAprire(QWidget *, const QString &titolo,
-                               const QStringList &filtri) override;
+    QString scegliFileDaAprire(QWidget *, const QString &titolo, const QStringList &filtri,
+                               const QString &cartella) override;
     QString scegliFileDaSalvare(QWidget *, const QString &titolo, const QStringList &filtri,
                                 const QString &nome) override;
     QString scegliCartella(QWidget *, const QString &titolo, const QString &iniziale) override;
