@@ -2,6 +2,7 @@
 
 #include "access/Produttore.h"
 #include "archive/Archivio.h"
+#include "archive/BloccoFile.h"
 #include "archive/FileIntero.h"
 #include "archive/IntentoArchivio.h"
 #include "archive/TScheda.h"
@@ -23,6 +24,7 @@
 #include <fcntl.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -87,47 +89,6 @@ quint32 crcIniziale() {
 quint32 aggiornaCrc(quint32 crc, const void *dati, qint64 quanti) {
     return quint32(crc32(uLong(crc), static_cast<const Bytef *>(dati), uInt(quanti)));
 }
-
-// An advisory lock on the whole file, as the archive's own operations take it:
-// locks of the open file where the kernel has them, process locks otherwise,
-// none where the file system refuses both.
-class BloccoIntero {
-  public:
-    BloccoIntero() = default;
-    BloccoIntero(const BloccoIntero &) = delete;
-    BloccoIntero &operator=(const BloccoIntero &) = delete;
-    ~BloccoIntero() { rilascia(); }
-    void prendi(int fd, short tipo) {
-        rilascia();
-        m_fd = fd;
-        for (const int comando : {F_OFD_SETLKW, F_SETLKW}) {
-            struct flock regione {};
-            regione.l_type = tipo;
-            regione.l_whence = SEEK_SET;
-            int esito;
-            do {
-                esito = ::fcntl(fd, comando, &regione);
-            } while (esito != 0 && errno == EINTR);
-            if (esito == 0) {
-                m_sblocca = comando == F_OFD_SETLKW ? F_OFD_SETLK : F_SETLK;
-                return;
-            }
-            if (errno != EINVAL) return;
-        }
-    }
-    void rilascia() {
-        if (m_sblocca < 0) return;
-        struct flock regione {};
-        regione.l_type = F_UNLCK;
-        regione.l_whence = SEEK_SET;
-        ::fcntl(m_fd, m_sblocca, &regione);
-        m_sblocca = -1;
-    }
-
-  private:
-    int m_fd = -1;
-    int m_sblocca = -1;
-};
 
 // ---------------------------------------------------------------------------
 // What the program folder holds
@@ -310,7 +271,7 @@ class Sorgente {
         if (m_genere == Genere::Bloccato) {
             // Appends by other copies wait until this member is read; only
             // whole records are taken.
-            m_blocco.prendi(m_fd, F_RDLCK);
+            m_blocco.emplace(m_fd, F_RDLCK, 0, 0);
             struct stat info {};
             if (::fstat(m_fd, &info) != 0) {
                 zip_error_set(&m_errore, ZIP_ER_READ, errno);
@@ -352,7 +313,7 @@ class Sorgente {
     }
 
     void chiudi() {
-        m_blocco.rilascia();
+        m_blocco.reset();
         if (m_fd >= 0) {
             ::close(m_fd);
             m_fd = -1;
@@ -383,7 +344,7 @@ class Sorgente {
     QByteArray m_nome;
     Genere m_genere;
     zip_error_t m_errore;
-    BloccoIntero m_blocco;
+    std::optional<Blocco> m_blocco; // on the whole file, while it is read
     int m_fd = -1;
     qint64 m_limite = -1;
     qint64 m_letti = 0;
@@ -909,10 +870,10 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
     // The swap. Cards being added by another copy finish first.
     const QByteArray base = QFile::encodeName(programma);
     const QByteArray baseEstratta = QFile::encodeName(estratta);
-    BloccoIntero blocco;
+    std::optional<Blocco> blocco;
     const int fdArchivio =
         ::open(QByteArray(base + '/' + ARCHIVIO).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fdArchivio >= 0) blocco.prendi(fdArchivio, F_WRLCK);
+    if (fdArchivio >= 0) blocco.emplace(fdArchivio, F_WRLCK, 0, 0);
 
     const QString precedenti =
         nuovaCartellaAccanto(luogo, u"."_s + nomeProgramma + u"_precedente"_s);
@@ -953,7 +914,7 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
         ::rmdir(basePrecedenti.constData());
         pulisciPrecedenti.cartella.clear();
     }
-    blocco.rilascia();
+    blocco.reset();
     if (fdArchivio >= 0) ::close(fdArchivio);
     if (!riuscito) {
         esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: non è possibile "
