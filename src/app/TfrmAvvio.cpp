@@ -10,9 +10,29 @@
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QShowEvent>
+
+namespace {
+
+// A command added to the launcher: a small pill in the colours of the two
+// main buttons, with the yellow frame of the program's focus highlight. It
+// replaces whatever look the command came with, so all of them look alike.
+void AspettoComando(QAbstractButton *pulsante) {
+    pulsante->setCursor(Qt::PointingHandCursor);
+    pulsante->setStyleSheet(QStringLiteral(
+        "QAbstractButton { color: white; font: bold 11pt 'Verdana'; border: 2px solid white; "
+        "border-radius: 20px; padding: 0px 12px; background: qlineargradient(x1:0, y1:0, x2:0, "
+        "y2:1, stop:0 #3f86d6, stop:1 #1d4f91); }"
+        "QAbstractButton:hover { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+        "stop:0 #5a9be3, stop:1 #2a62a8); }"
+        "QAbstractButton:pressed { background: #1d4f91; }"
+        "QAbstractButton:focus { border: 3px solid #ffd700; }"));
+}
+
+} // namespace
 
 TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *pan = PreparaFinestra(this, QStringLiteral("TfrmAvvio"), QStringLiteral(" Quadrelo"),
@@ -101,8 +121,14 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     connect(imgCopyright, &QToolButton::clicked, this, &TfrmAvvio::imgCopyrightClick);
     connect(imgSito, &QToolButton::clicked, this, &TfrmAvvio::imgSitoClick);
 
-    PreparaComandoBackup(this, pan, QRect(730, 578, 150, 40), QRect(140, 528, 700, 36));
+    // The commands added on the bottom row, one each side of the site's link
+    // and of equal size.
+    PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
+    for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup")})
+        if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
+    // Enter presses the focused command as Space does; the pictures do so themselves.
+    InvioPremePulsante(this);
     // The bottom row in reading order, the commands placed above included.
     QWidget *rigaBassa[] = {imgCopyright, pan->findChild<QWidget *>(QStringLiteral("btnMovimenti")),
                             imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),

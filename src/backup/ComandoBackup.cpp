@@ -50,11 +50,8 @@ void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, 
     btnBackup->setToolTip(u"Backup e ripristino dei dati"_s);
     btnBackup->setAccessibleName(u"Backup"_s);
     btnBackup->setAccessibleDescription(u"Backup e ripristino dei dati"_s);
-    btnBackup->setStyleSheet(
-        u"QToolButton { background: rgba(255,255,255,210); color: #1d4f8a; font: bold 11pt "
-        u"'Verdana'; border: 1px solid #2f6fb8; border-radius: 8px; }"
-        u"QToolButton:hover { background: white; }"_s);
     // Like the launcher's pictures: Tab reaches it, Enter or Space presses it.
+    // Its look is the launcher's.
     PulsanteDaTastiera(btnBackup);
 
     auto *riga = new QLabel(pannello);

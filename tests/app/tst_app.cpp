@@ -148,6 +148,16 @@ void TestAvvio::avvioELanciatore() {
     QCOMPARE(visti, (QStringList{u"btnMagazzino"_s, u"imgInventario"_s, u"btnInventario"_s,
                                  u"imgCopyright"_s, u"btnMovimenti"_s, u"imgSito"_s, u"btnBackup"_s,
                                  u"imgEsci"_s, u"imgInfo"_s, u"imgGuida"_s, u"imgMagazzino"_s}));
+    // The commands added to the bottom row look alike: one size, one look,
+    // a name each.
+    const auto *movimenti = avvio->findChild<QAbstractButton *>(u"btnMovimenti"_s);
+    const auto *backup = avvio->findChild<QAbstractButton *>(u"btnBackup"_s);
+    QCOMPARE(movimenti->size(), backup->size());
+    QCOMPARE(movimenti->y(), backup->y());
+    QCOMPARE(movimenti->styleSheet(), backup->styleSheet());
+    QCOMPARE(movimenti->cursor().shape(), backup->cursor().shape());
+    QCOMPARE(movimenti->accessibleName(), movimenti->text());
+    QCOMPARE(backup->accessibleName(), backup->text());
     // The process-wide formats are in force once the launcher exists.
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
 }
@@ -333,6 +343,12 @@ void TestAvvio::lanciatoreDaTastiera_data() {
         << u"imgCopyright"_s << int(Qt::Key_Enter) << u" Quadrelo - Realizzato da "_s << QString();
     QTest::newRow("sito, Invio") << u"imgSito"_s << int(Qt::Key_Return) << QString()
                                  << u"www.quadrelo.it"_s;
+    QTest::newRow("movimenti, Invio")
+        << u"btnMovimenti"_s << int(Qt::Key_Return) << u" Movimenti per periodo"_s << QString();
+    QTest::newRow("movimenti, Spazio")
+        << u"btnMovimenti"_s << int(Qt::Key_Space) << u" Movimenti per periodo"_s << QString();
+    QTest::newRow("backup, Invio del tastierino")
+        << u"btnBackup"_s << int(Qt::Key_Enter) << u" Backup"_s << QString();
 }
 
 void TestAvvio::lanciatoreDaTastiera() {
@@ -352,7 +368,7 @@ void TestAvvio::lanciatoreDaTastiera() {
             vista = d->windowTitle();
             d->reject();
         });
-    auto *b = avvio.findChild<QToolButton *>(pulsante);
+    auto *b = avvio.findChild<QAbstractButton *>(pulsante);
     b->setFocus(Qt::TabFocusReason);
     QTest::keyClick(b, Qt::Key(tasto));
     QVERIFY(vista.startsWith(finestra));
