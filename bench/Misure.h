@@ -2,7 +2,12 @@
 
 // Measures shared by the benchmarks.
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <sys/resource.h>
 
@@ -30,5 +35,24 @@ template <typename F> double migliore(int volte, F &&f) {
     }
     return meglio;
 }
+
+// The command line "[folder] [N ...]": the folder where the files are
+// generated, a temporary one when the first word names no folder, and the
+// sizes to measure, `normali` when none is given.
+struct Argomenti {
+    QTemporaryDir temporanea;
+    QString cartella;
+    QList<qint64> quanti;
+
+    explicit Argomenti(const QList<qint64> &normali) {
+        QStringList parole = QCoreApplication::arguments().mid(1);
+        cartella = !parole.isEmpty() && QDir(parole.first()).exists() ? parole.takeFirst()
+                                                                      : temporanea.path();
+        for (const QString &p : parole)
+            quanti << p.toLongLong();
+        if (quanti.isEmpty()) quanti = normali;
+    }
+    QString file(const QString &nome) const { return QDir(cartella).filePath(nome); }
+};
 
 } // namespace Misure

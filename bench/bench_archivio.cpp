@@ -20,20 +20,12 @@ using namespace Misure;
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
-    QStringList argomenti = app.arguments().mid(1);
-    QTemporaryDir temporanea;
-    const QString cartella = !argomenti.isEmpty() && QDir(argomenti.first()).exists()
-                                 ? argomenti.takeFirst()
-                                 : temporanea.path();
-    QList<qint64> quanti;
-    for (const QString &a : argomenti)
-        quanti << a.toLongLong();
-    if (quanti.isEmpty()) quanti = {100000, 1000000};
+    const Argomenti argomenti({100000, 1000000});
 
     std::printf("%10s %10s %12s %14s %14s %12s %14s\n", "schede", "MB", "conta ms", "lettura us",
                 "scansione ms", "grep ms", "picco RSS MiB");
-    for (qint64 n : quanti) {
-        const QString percorso = QDir(cartella).filePath(QStringLiteral("Magazzino.pro"));
+    for (qint64 n : argomenti.quanti) {
+        const QString percorso = argomenti.file(QStringLiteral("Magazzino.pro"));
         SchedeGenerate::GeneraArchivio(percorso, n);
 
         const double conta = migliore(5, [&] {

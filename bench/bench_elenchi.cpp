@@ -82,21 +82,13 @@ double processo(const QString &programma, const QStringList &argomenti, bool loc
 int main(int argc, char *argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QStringList argomenti = app.arguments().mid(1);
-    QTemporaryDir temporanea;
-    const QString cartella = !argomenti.isEmpty() && QDir(argomenti.first()).exists()
-                                 ? argomenti.takeFirst()
-                                 : temporanea.path();
-    QList<qint64> quanti;
-    for (const QString &a : argomenti)
-        quanti << a.toLongLong();
-    if (quanti.isEmpty()) quanti = {100000, 1000000};
+    const Argomenti argomenti({100000, 1000000});
     const bool conSqlite = !QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty();
 
-    for (qint64 n : quanti) {
-        const QString archivio = QDir(cartella).filePath(QStringLiteral("Magazzino.pro"));
-        const QString csv = QDir(cartella).filePath(QStringLiteral("schede.csv"));
-        const QString db = QDir(cartella).filePath(QStringLiteral("schede.db"));
+    for (qint64 n : argomenti.quanti) {
+        const QString archivio = argomenti.file(QStringLiteral("Magazzino.pro"));
+        const QString csv = argomenti.file(QStringLiteral("schede.csv"));
+        const QString db = argomenti.file(QStringLiteral("schede.db"));
         genera(archivio, csv, n);
         QFile::remove(db);
         if (conSqlite)

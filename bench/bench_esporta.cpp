@@ -10,8 +10,8 @@
 #include "output/CsvMagazzino.h"
 #include "output/ImportaCsv.h"
 #include "output/TfrmExpMagazzino.h"
-#include "platform/Dialoghi.h"
 
+#include "DialoghiMuti.h"
 #include "Misure.h"
 #include <QApplication>
 #include <QDir>
@@ -25,37 +25,6 @@
 using namespace Misure;
 
 namespace {
-
-// Yes to the export, No to opening the file.
-class Risposte final : public Piattaforma::Dialoghi {
-  public:
-    Piattaforma::Risposta messaggio(QWidget *, Piattaforma::TipoMessaggio,
-                                    const QString &) override {
-        return Piattaforma::Risposta::Ok;
-    }
-    void messaggioSemplice(QWidget *, const QString &testo) override {
-        std::printf("  messaggio: %s\n", qPrintable(testo));
-    }
-    Piattaforma::Risposta domanda(QWidget *, const QString &testo) override {
-        return testo.startsWith(QStringLiteral("L'esportazione")) ? Piattaforma::Risposta::Si
-                                                                  : Piattaforma::Risposta::No;
-    }
-    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &) override {
-        return Piattaforma::Risposta::No;
-    }
-    int esegui(QDialog *) override { return 0; }
-    bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
-    QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &,
-                               const QString &) override {
-        return {};
-    }
-    QString scegliFileDaSalvare(QWidget *, const QString &, const QStringList &,
-                                const QString &) override {
-        return {};
-    }
-    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
-    bool apriConDesktop(const QUrl &) override { return true; }
-};
 
 TScheda generata(qint64 i) {
     {
@@ -148,8 +117,11 @@ int main(int argc, char *argv[]) {
         quanti << a.toLongLong();
     if (quanti.isEmpty()) quanti = {10000, 100000};
 
-    Risposte risposte;
-    Piattaforma::impostaDialoghi(&risposte);
+    // Yes to the export, No to opening the file.
+    DialoghiMuti risposte([](const QString &domanda) {
+        return domanda.startsWith(QStringLiteral("L'esportazione")) ? Piattaforma::Risposta::Si
+                                                                    : Piattaforma::Risposta::No;
+    });
     std::printf("%8s %9s %9s %9s %9s %10s %10s %12s %9s\n", "schede", "apri ms", "xls ms",
                 "xlsx ms", "csv ms", "lettura ms", "accoda ms", "RSS apri MiB", "RSS MiB");
     for (qint64 n : quanti) {
@@ -194,6 +166,5 @@ int main(int argc, char *argv[]) {
                         (long long)importazione.nuove(), (long long)n);
         std::fflush(stdout);
     }
-    Piattaforma::impostaDialoghi(nullptr);
     return 0;
 }

@@ -49,14 +49,10 @@ QImage fotogramma(const QString &codice) {
 
 int main(int argc, char *argv[]) {
     QGuiApplication app(argc, argv);
-    QStringList argomenti = app.arguments().mid(1);
-    QTemporaryDir temporanea;
-    const QString cartella = !argomenti.isEmpty() && QDir(argomenti.first()).exists()
-                                 ? argomenti.takeFirst()
-                                 : temporanea.path();
-    const qint64 n = argomenti.isEmpty() ? 100000 : argomenti.first().toLongLong();
+    const Argomenti argomenti({100000});
+    const qint64 n = argomenti.quanti.first();
 
-    const QString archivio = QDir(cartella).filePath(QStringLiteral("Magazzino.pro"));
+    const QString archivio = argomenti.file(QStringLiteral("Magazzino.pro"));
     SchedeGenerate::GeneraArchivio(archivio, n);
     const QString codice = QStringLiteral("art-%1").arg(n / 2, 7, 10, QLatin1Char('0'));
     qsizetype trovate = 0;

@@ -7,8 +7,8 @@
 #include "orders/DocumentiOrdine.h"
 #include "orders/Ordini.h"
 #include "orders/TfrmOrdini.h"
-#include "platform/Dialoghi.h"
 
+#include "DialoghiMuti.h"
 #include "Misure.h"
 #include "SchedeGenerate.h"
 #include <QApplication>
@@ -19,38 +19,6 @@
 
 using namespace Misure;
 
-namespace {
-
-// Answers every message at once, so nothing waits on a user.
-class Muti final : public Piattaforma::Dialoghi {
-  public:
-    Piattaforma::Risposta messaggio(QWidget *, Piattaforma::TipoMessaggio,
-                                    const QString &) override {
-        return Piattaforma::Risposta::Ok;
-    }
-    void messaggioSemplice(QWidget *, const QString &) override {}
-    Piattaforma::Risposta domanda(QWidget *, const QString &) override {
-        return Piattaforma::Risposta::Si;
-    }
-    int esegui(QDialog *) override { return 0; }
-    bool dialogoStampa(QWidget *, QPrinter *) override { return false; }
-    QString scegliFileDaAprire(QWidget *, const QString &, const QStringList &,
-                               const QString &) override {
-        return {};
-    }
-    QString scegliFileDaSalvare(QWidget *, const QString &, const QStringList &,
-                                const QString &) override {
-        return {};
-    }
-    QString scegliCartella(QWidget *, const QString &, const QString &) override { return {}; }
-    Piattaforma::Risposta domandaConAnnulla(QWidget *, const QString &) override {
-        return Piattaforma::Risposta::No;
-    }
-    bool apriConDesktop(const QUrl &) override { return true; }
-};
-
-} // namespace
-
 int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -58,8 +26,7 @@ int main(int argc, char **argv) {
     const qint64 n = argc > 2 ? QByteArray(argv[2]).toLongLong() : 100000;
     QTemporaryDir cartella(base + QStringLiteral("/bench_ordini_XXXXXX"));
     ImpostaCartellaProgramma(cartella.path());
-    Muti muti;
-    Piattaforma::impostaDialoghi(&muti);
+    DialoghiMuti muti;
 
     SchedeGenerate::GeneraArchivio(PercorsoArchivio(), n);
     const EsitoOrdini esito = RaccogliOrdini(PercorsoArchivio());
@@ -97,6 +64,5 @@ int main(int argc, char **argv) {
     });
     std::printf("the mail links of every supplier      %8.1f ms\n", posta);
     std::printf("peak memory                           %8.1f MiB\n", piccoMiB());
-    Piattaforma::impostaDialoghi(nullptr);
     return 0;
 }
