@@ -1,6 +1,7 @@
 #include "movements/TfrmMovimentiScheda.h"
 
 #include "archive/Archivio.h"
+#include "movements/GrigliaGiornale.h"
 #include "movements/StampaMovimenti.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
@@ -9,7 +10,6 @@
 #include <QChartView>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QPushButton>
@@ -59,21 +59,12 @@ TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
     graGiacenza->setMinimumHeight(240);
     colonna->addWidget(graGiacenza, 2);
 
-    grdMovimenti = new QTableWidget(0, 6, this);
-    grdMovimenti->setObjectName(u"grdMovimenti"_s);
-    grdMovimenti->setAccessibleName(u"Movimenti, dal più recente"_s);
-    grdMovimenti->setHorizontalHeaderLabels(
+    grdMovimenti = GrigliaGiornale(
+        this, u"grdMovimenti"_s, u"Movimenti, dal più recente"_s,
         {u"Data"_s, u"Tipo"_s, u"Quantità"_s, u"Giacenza dopo"_s, u"Nota"_s, u"Postazione"_s});
-    grdMovimenti->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdMovimenti->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grdMovimenti->verticalHeader()->hide();
-    grdMovimenti->horizontalHeader()->setStretchLastSection(true);
     colonna->addWidget(grdMovimenti, 3);
 
-    lblAvviso = new QLabel(this);
-    lblAvviso->setObjectName(u"lblAvviso"_s);
-    lblAvviso->setTextFormat(Qt::PlainText);
-    lblAvviso->hide();
+    lblAvviso = RigaAvvisoGiornale(this);
     colonna->addWidget(lblAvviso);
 
     auto *pulsanti = new QHBoxLayout;
@@ -113,12 +104,9 @@ void TfrmMovimentiScheda::carica() {
     const qsizetype n = m_storia.movimenti.size();
     grdMovimenti->setRowCount(int(n + (m_differenza != 0 ? 1 : 0)));
     int riga = 0;
+    // Quantities and stock to the right.
     auto metti = [this](int r, const QStringList &celle) {
-        for (int c = 0; c < celle.size(); ++c) {
-            auto *cella = new QTableWidgetItem(celle[c]);
-            if (c == 2 || c == 3) cella->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            grdMovimenti->setItem(r, c, cella);
-        }
+        MettiRigaGiornale(grdMovimenti, r, celle, {2, 3});
     };
     if (m_differenza != 0)
         metti(riga++, {QString(), DIFFERENZA, Quantita(m_differenza), QString::number(m_giacenza),
@@ -130,17 +118,10 @@ void TfrmMovimentiScheda::carica() {
     }
     grdMovimenti->resizeColumnsToContents();
 
-    QString avviso;
-    if (!m_storia.letto)
-        avviso = u"Attenzione: il giornale dei movimenti non può essere letto."_s;
-    else if (m_storia.danneggiate > 0)
-        avviso =
-            u"Attenzione: "_s + QString::number(m_storia.danneggiate) +
-            (m_storia.danneggiate == 1 ? u" riga danneggiata del giornale è stata saltata."_s
-                                       : u" righe danneggiate del giornale sono state saltate."_s);
-    lblAvviso->setText(avviso);
-    lblAvviso->setAccessibleName(avviso);
-    lblAvviso->setVisible(!avviso.isEmpty());
+    MostraAvvisoGiornale(lblAvviso,
+                         m_storia.letto
+                             ? AvvisoRigheDanneggiate(m_storia.danneggiate)
+                             : u"Attenzione: il giornale dei movimenti non può essere letto."_s);
 
     QChart *vecchio = graGiacenza->chart();
     graGiacenza->setChart(Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()));

@@ -1,10 +1,10 @@
 #include "movements/TfrmSchedeEliminate.h"
 
 #include "archive/Archivio.h"
+#include "movements/GrigliaGiornale.h"
 #include "platform/Dialoghi.h"
 
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -20,21 +20,12 @@ TfrmSchedeEliminate::TfrmSchedeEliminate(QWidget *genitore, const QString &archi
     setWindowTitle(u" Schede eliminate"_s);
     resize(820, 460);
     auto *colonna = new QVBoxLayout(this);
-    grdEliminate = new QTableWidget(0, 6, this);
-    grdEliminate->setObjectName(u"grdEliminate"_s);
-    grdEliminate->setAccessibleName(u"Schede eliminate, dalla più recente"_s);
-    grdEliminate->setHorizontalHeaderLabels(
+    grdEliminate = GrigliaGiornale(
+        this, u"grdEliminate"_s, u"Schede eliminate, dalla più recente"_s,
         {u"Eliminata il"_s, u"Posizione"_s, u"Codice"_s, u"Nome"_s, u"Giacenza"_s, u"Nota"_s});
-    grdEliminate->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grdEliminate->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdEliminate->setSelectionMode(QAbstractItemView::SingleSelection);
-    grdEliminate->verticalHeader()->hide();
-    grdEliminate->horizontalHeader()->setStretchLastSection(true);
     colonna->addWidget(grdEliminate, 1);
-    lblAvviso = new QLabel(this);
-    lblAvviso->setObjectName(u"lblAvviso"_s);
-    lblAvviso->setTextFormat(Qt::PlainText);
-    lblAvviso->hide();
+    lblAvviso = RigaAvvisoGiornale(this);
     colonna->addWidget(lblAvviso);
     auto *pulsanti = new QHBoxLayout;
     btnRipristina = new QPushButton(u"&Ripristina"_s, this);
@@ -56,26 +47,18 @@ void TfrmSchedeEliminate::carica() {
     grdEliminate->setRowCount(int(m_eliminate.size()));
     for (int r = 0; r < m_eliminate.size(); ++r) {
         const SchedaEliminata &e = m_eliminate[r];
-        const QStringList celle = {e.movimento.quando.toString(u"dd/MM/yyyy HH:mm"_s),
-                                   QString::number(e.movimento.posizione),
-                                   e.scheda.testo(Campo::Codice),
-                                   e.scheda.testo(Campo::Nome),
-                                   e.scheda.testo(Campo::Giacenza),
-                                   e.movimento.nota};
-        for (int c = 0; c < celle.size(); ++c)
-            grdEliminate->setItem(r, c, new QTableWidgetItem(celle[c]));
+        // Position and stock to the right, as numbers are in the card's history.
+        MettiRigaGiornale(grdEliminate, r,
+                          {e.movimento.quando.toString(u"dd/MM/yyyy HH:mm"_s),
+                           QString::number(e.movimento.posizione), e.scheda.testo(Campo::Codice),
+                           e.scheda.testo(Campo::Nome), e.scheda.testo(Campo::Giacenza),
+                           e.movimento.nota},
+                          {1, 4});
     }
     grdEliminate->resizeColumnsToContents();
     if (!m_eliminate.isEmpty()) grdEliminate->selectRow(0);
     btnRipristina->setEnabled(!m_eliminate.isEmpty());
-    const QString avviso = danneggiate == 0 ? QString()
-                           : danneggiate == 1
-                               ? u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s
-                               : u"Attenzione: "_s + QString::number(danneggiate) +
-                                     u" righe danneggiate del giornale sono state saltate."_s;
-    lblAvviso->setText(avviso);
-    lblAvviso->setAccessibleName(avviso);
-    lblAvviso->setVisible(!avviso.isEmpty());
+    MostraAvvisoGiornale(lblAvviso, AvvisoRigheDanneggiate(danneggiate));
 }
 
 void TfrmSchedeEliminate::btnRipristinaClick() {

@@ -1080,7 +1080,16 @@ void TestMovimenti::finestraSchedeEliminate() {
              EsitoEliminazione::Fatta);
     QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
              EsitoEliminazione::Fatta);
+    QFile giornale(PercorsoGiornale());
+    QVERIFY(giornale.open(QIODevice::Append));
+    // Damaged lines of removals: counted and said.
+    giornale.write("rovinata;Eliminazione;\n2026;x;Eliminazione;zzz\n");
+    giornale.close();
     TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.lblAvviso->text(),
+             u"Attenzione: 2 righe danneggiate del giornale sono state saltate."_s);
+    QVERIFY(finestra.lblAvviso->isVisibleTo(&finestra));
+    QCOMPARE(finestra.lblAvviso->accessibleName(), finestra.lblAvviso->text());
     QCOMPARE(finestra.grdEliminate->rowCount(), 2);
     QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s); // newest first
     QCOMPARE(Cella(finestra.grdEliminate, 1, 2), u"COD1"_s);
