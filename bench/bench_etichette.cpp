@@ -9,43 +9,17 @@
 #include "labels/LettoreCodici.h"
 #include "report/TfrxReport.h"
 
+#include "FotogrammaEtichetta.h"
 #include "Misure.h"
 #include "SchedeGenerate.h"
 #include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <cstdio>
 
 using namespace Misure;
-
-namespace {
-
-// A label of the sheet drawn at 150 dpi, set a little turned into a grey frame
-// as a webcam would see it held up.
-QImage fotogramma(const QString &codice) {
-    const FormatoFoglio formato = FormatiStandard().at(0);
-    const EtichettePreparate e = PreparaEtichette(
-        formato, 1, {}, {{codice, QStringLiteral("Vite a legno"), QStringLiteral("4,90"), 1}});
-    const double zoom = 150.0 / 96.0;
-    const QImage pagina = ImmaginePagina(e.report->PreparedPages().at(0), zoom);
-    const QRectF p = formato.posto(1);
-    const QImage etichetta = pagina.copy(
-        QRectF(mm(p.left()) * zoom, mm(p.top()) * zoom, mm(p.width()) * zoom, mm(p.height()) * zoom)
-            .toAlignedRect());
-    QImage f(1280, 720, QImage::Format_RGB32);
-    f.fill(QColor(0x70, 0x68, 0x60));
-    QPainter pittore(&f);
-    pittore.setRenderHint(QPainter::SmoothPixmapTransform);
-    pittore.translate(600, 380);
-    pittore.rotate(3);
-    pittore.drawImage(QPointF(-etichetta.width() / 2.0, -etichetta.height() / 2.0), etichetta);
-    return f;
-}
-
-} // namespace
 
 int main(int argc, char *argv[]) {
     QGuiApplication app(argc, argv);
@@ -64,9 +38,9 @@ int main(int argc, char *argv[]) {
                 "codice assente %.1f ms\n",
                 static_cast<long long>(n), cerca, static_cast<long long>(trovate), nessuna);
 
-    const QImage conEtichetta = fotogramma(QStringLiteral("8001234567893"));
+    const QImage conEtichetta = FotogrammaConEtichetta(QStringLiteral("8001234567893"));
     QImage vuoto(1280, 720, QImage::Format_RGB32);
-    vuoto.fill(QColor(0x70, 0x68, 0x60));
+    vuoto.fill(SfondoFotogramma());
     QString letto;
     const double lettura = migliore(10, [&] { letto = LeggiCodiceInImmagine(conEtichetta); });
     const double letturaVuoto = migliore(10, [&] { LeggiCodiceInImmagine(vuoto); });

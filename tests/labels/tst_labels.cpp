@@ -1,5 +1,6 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "FotogrammaEtichetta.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "labels/CercaCodice.h"
@@ -105,28 +106,6 @@ bool scriviPdf(const EtichettePreparate &etichette, const QString &percorso) {
     if (!file.open(QIODevice::WriteOnly)) return false;
     QPdfWriter pdf(&file);
     return etichette.report->DisegnaPagine(pdf);
-}
-
-// A label as the webcam sees it: the sheet drawn at 150 dpi, one label cut
-// out and set, a little turned, into a grey 1280 x 720 frame.
-QImage fotogrammaConEtichetta(const QString &codice) {
-    const FormatoFoglio formato = FormatiStandard().at(0);
-    const EtichettePreparate e =
-        PreparaEtichette(formato, 1, {}, {{codice, u"Prodotto"_s, u"5"_s, 1}});
-    const double zoom = 150.0 / 96.0;
-    const QImage pagina = ImmaginePagina(e.report->PreparedPages().at(0), zoom);
-    const QRectF p = formato.posto(1);
-    const QImage etichetta = pagina.copy(
-        QRectF(mm(p.left()) * zoom, mm(p.top()) * zoom, mm(p.width()) * zoom, mm(p.height()) * zoom)
-            .toAlignedRect());
-    QImage fotogramma(1280, 720, QImage::Format_RGB32);
-    fotogramma.fill(QColor(0x60, 0x60, 0x60));
-    QPainter pittore(&fotogramma);
-    pittore.setRenderHint(QPainter::SmoothPixmapTransform);
-    pittore.translate(640, 360);
-    pittore.rotate(4);
-    pittore.drawImage(QPointF(-etichetta.width() / 2.0, -etichetta.height() / 2.0), etichetta);
-    return fotogramma;
 }
 
 // A step of typing: milliseconds before it, milliseconds between its keys,
@@ -574,7 +553,7 @@ void TestLabels::webcamLettaFuoriDalFiloDellInterfaccia() {
     QImage vuoto(1280, 720, QImage::Format_RGB32);
     vuoto.fill(Qt::gray);
     lettore.proponi(vuoto);
-    lettore.proponi(fotogrammaConEtichetta(u"8001234567893"_s));
+    lettore.proponi(FotogrammaConEtichetta(u"8001234567893"_s));
     QVERIFY(letti.wait(10000));
     QCOMPARE(letti.first().first().toString(), u"8001234567893"_s);
 
@@ -582,7 +561,7 @@ void TestLabels::webcamLettaFuoriDalFiloDellInterfaccia() {
     {
         LettoreWebcam breve;
         QSignalSpy nessuno(&breve, &LettoreWebcam::codiceLetto);
-        breve.proponi(fotogrammaConEtichetta(u"ART-7"_s));
+        breve.proponi(FotogrammaConEtichetta(u"ART-7"_s));
     }
     QCoreApplication::processEvents();
 }
@@ -834,7 +813,7 @@ void TestLabels::etichetteDallaSchedaEDaUnElenco() {
 
 void TestLabels::codiceLettoDallaWebcam() {
     Piattaforma::ImpostaFabbricaVideocamera([] {
-        return std::make_unique<VideocameraConEtichetta>(fotogrammaConEtichetta(u"ART-1"_s));
+        return std::make_unique<VideocameraConEtichetta>(FotogrammaConEtichetta(u"ART-1"_s));
     });
     SchedaAperta s;
     QString letto;
