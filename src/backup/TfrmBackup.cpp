@@ -76,7 +76,7 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
     m_lblCartella->setWordWrap(true);
     m_lblCartella->setTextInteractionFlags(Qt::TextSelectableByMouse);
     ValoreAccessibile(m_lblCartella, u"Cartella dei backup"_s);
-    m_btnCartella = new QPushButton(u"Cambia cartella..."_s, this);
+    m_btnCartella = new QPushButton(u"Cambia c&artella..."_s, this);
     m_btnCartella->setObjectName(u"btnCartella"_s);
 
     m_lblAvviso = new QLabel(
@@ -92,7 +92,7 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
     m_lblUltimo->setObjectName(u"lblUltimo"_s);
     m_lblUltimo->setTextFormat(Qt::PlainText);
 
-    auto *rigoConservati = new QLabel(u"Backup da conservare:"_s, this);
+    auto *rigoConservati = new QLabel(u"Backup da &conservare:"_s, this);
     rigoConservati->setObjectName(u"lblRigoConservati"_s);
     m_spnConservati = new QSpinBox(this);
     m_spnConservati->setObjectName(u"spnConservati"_s);
@@ -111,12 +111,12 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
     m_lblAttendere->hide();
     m_prgAvanzamento->hide();
 
-    m_btnBackup = new QPushButton(u"Esegui backup"_s, this);
+    m_btnBackup = new QPushButton(u"&Esegui backup"_s, this);
     m_btnBackup->setObjectName(u"btnBackup"_s);
     m_btnBackup->setDefault(true);
-    m_btnRipristina = new QPushButton(u"Ripristina..."_s, this);
+    m_btnRipristina = new QPushButton(u"&Ripristina..."_s, this);
     m_btnRipristina->setObjectName(u"btnRipristina"_s);
-    m_btnChiudi = new QPushButton(u"Chiudi"_s, this);
+    m_btnChiudi = new QPushButton(u"C&hiudi"_s, this);
     m_btnChiudi->setObjectName(u"btnChiudi"_s);
 
     auto *colonna = new QVBoxLayout(this);

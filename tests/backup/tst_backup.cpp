@@ -1,10 +1,12 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "Scorciatoie.h"
 
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
 #include "archive/IntentoArchivio.h"
 #include "backup/ImpostazioniBackup.h"
+#include "backup/TfrmBackup.h"
 #include "backup/ZipBackup.h"
 
 #include <QApplication>
@@ -203,6 +205,7 @@ class TestBackup : public QObject {
     void discoPieno();
     void conservatiEPromemoria();
     void dalLanciatore();
+    void finestraDaTastiera();
 };
 
 void TestBackup::ripristinoIdentico_data() {
@@ -528,6 +531,28 @@ void TestBackup::dalLanciatore() {
         dialoghi.ultimo().startsWith(u"Ripristino completato: 3 schede, 2 foto e 2 allegati."_s));
     QVERIFY(dati(programma.percorso()) == attesi);
     QCOMPARE(BackupPresenti(scelta.path()).size(), 2);
+}
+
+// The backup window from the keyboard: a letter for each control, Alt+R
+// opens the restore chooser in the backup folder, Esc closes the window.
+void TestBackup::finestraDaTastiera() {
+    CartellaDiProva programma;
+    QTemporaryDir backup;
+    ImpostazioniBackup::ImpostaCartella(backup.path());
+    DialoghiFinti dialoghi;
+    TfrmBackup finestra(nullptr);
+    finestra.show();
+    QApplication::setActiveWindow(&finestra);
+    QVERIFY(QTest::qWaitForWindowActive(&finestra));
+    int lettere = 0;
+    QCOMPARE(ScorciatoieDoppie(&finestra, &lettere), QStringList());
+    QCOMPARE(lettere, 5);
+    QTest::keyClick(finestra.windowHandle(), Qt::Key_R, Qt::AltModifier);
+    QTRY_COMPARE(dialoghi.sceltePresentate().size(), 1); // a shortcut presses the button shortly
+    QCOMPARE(dialoghi.sceltePresentate().first().titolo, u" Ripristina da un backup"_s);
+    QCOMPARE(dialoghi.sceltePresentate().first().nome, backup.path());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!finestra.isVisible());
 }
 
 int main(int argc, char *argv[]) {

@@ -1,6 +1,7 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "FotogrammaEtichetta.h"
+#include "Scorciatoie.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "labels/CercaCodice.h"
@@ -15,7 +16,6 @@
 #include "report/PaginePreparate.h"
 #include "report/TfrxReport.h"
 
-#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
@@ -669,20 +669,9 @@ void TestLabels::finestraEtichetteDaTastiera() {
     QCOMPARE(QAccessible::queryAccessibleInterface(finestra.lblSchede)->text(QAccessible::Name),
              schede);
 
-    QMap<QChar, QString> lettere;
-    auto lettera = [&](const QString &testo, const QString &controllo) {
-        const qsizetype i = testo.indexOf(u'&');
-        if (i < 0 || i + 1 >= testo.size()) return;
-        const QChar c = testo.at(i + 1).toLower();
-        QVERIFY2(!lettere.contains(c),
-                 qPrintable(u"Alt+"_s + c + u": "_s + lettere.value(c) + u" e "_s + controllo));
-        lettere.insert(c, controllo);
-    };
-    for (QAbstractButton *b : finestra.findChildren<QAbstractButton *>())
-        if (b->isVisible()) lettera(b->text(), b->objectName());
-    for (QLabel *l : finestra.findChildren<QLabel *>())
-        if (l->isVisible() && l->buddy()) lettera(l->text(), l->buddy()->objectName());
-    QVERIFY(lettere.size() >= 10);
+    int lettere = 0;
+    QCOMPARE(ScorciatoieDoppie(&finestra, &lettere), QStringList());
+    QVERIFY(lettere >= 10);
 
     // Enter in a box: the preview.
     QWidget *casella =
