@@ -11,6 +11,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -50,38 +51,58 @@ double altezzaRiga(double punti) {
 // Glyph widths are rounded to the device's pixels, so the same text is a
 // little wider on some resolutions than on others: it is cut to fit on the
 // screen's and on the usual printer and PDF resolutions alike, so that the
-// ellipsis is never cut off by the label's edge.
-QString tagliaTesto(const QString &testo, double punti, bool grassetto, double larghezzaMm) {
-    struct Misura {
-        double dpi;
-        QImage superficie;
-    };
-    static const std::vector<Misura> misure = [] {
-        std::vector<Misura> m;
-        for (const double dpi : {96.0, 150.0, 300.0, 600.0, 1200.0}) {
-            QImage i(1, 1, QImage::Format_RGB32);
-            const int puntiPerMetro = int(std::lround(dpi / 0.0254));
-            i.setDotsPerMeterX(puntiPerMetro);
-            i.setDotsPerMeterY(puntiPerMetro);
-            m.push_back({dpi, i});
+// ellipsis is never cut off by the label's edge. One object serves a whole
+// sheet: the measures of each size of text are made once, and the copies of
+// a card ask for the same texts again.
+class Tagliatore {
+  public:
+    QString taglia(const QString &testo, double punti, bool grassetto, double larghezzaMm) {
+        const QString chiave = QString::number(punti) + (grassetto ? u'g' : u'n') +
+                               QString::number(larghezzaMm) + u'|' + testo;
+        if (const auto trovato = m_tagliati.constFind(chiave); trovato != m_tagliati.cend())
+            return *trovato;
+        const std::vector<QFontMetricsF> &misure = metriche(punti, grassetto);
+        QString esito = testo;
+        // Rounding moves each character by less than a pixel, and a pixel is
+        // widest at 96 dpi: a text that fits with that much to spare, as
+        // measured at the finest resolution, fits on every device.
+        const double fine = misure.back().horizontalAdvance(testo) * 96.0 / Risoluzioni[4];
+        if (fine + double(testo.size()) <= mm(larghezzaMm)) return testo;
+        for (std::size_t i = 0; i < misure.size(); ++i) {
+            const double larghezza = mm(larghezzaMm) * Risoluzioni[i] / 96.0;
+            if (misure[i].horizontalAdvance(esito) <= larghezza) continue;
+            // Cut from the whole text again: the ellipsis stays one character.
+            const QString tagliato = misure[i].elidedText(testo, Qt::ElideRight, larghezza);
+            if (tagliato.size() < esito.size()) esito = tagliato;
         }
-        return m;
-    }();
-    QFont f(u"Arial"_s);
-    f.setPointSizeF(punti);
-    f.setBold(grassetto);
-    f.setHintingPreference(QFont::PreferNoHinting);
-    QString esito = testo;
-    for (const Misura &m : misure) {
-        const QFontMetricsF metriche(f, &m.superficie);
-        const double larghezza = mm(larghezzaMm) * m.dpi / 96.0;
-        if (metriche.horizontalAdvance(esito) <= larghezza) continue;
-        // Cut from the whole text again: the ellipsis stays one character.
-        const QString tagliato = metriche.elidedText(testo, Qt::ElideRight, larghezza);
-        if (tagliato.size() < esito.size()) esito = tagliato;
+        if (m_tagliati.size() > 4096) m_tagliati.clear();
+        m_tagliati.insert(chiave, esito);
+        return esito;
     }
-    return esito;
-}
+
+  private:
+    static constexpr double Risoluzioni[] = {96.0, 150.0, 300.0, 600.0, 1200.0};
+
+    const std::vector<QFontMetricsF> &metriche(double punti, bool grassetto) {
+        std::vector<QFontMetricsF> &misure = m_metriche[{punti, grassetto}];
+        if (!misure.empty()) return misure;
+        QFont f(u"Arial"_s);
+        f.setPointSizeF(punti);
+        f.setBold(grassetto);
+        f.setHintingPreference(QFont::PreferNoHinting);
+        for (const double dpi : Risoluzioni) {
+            QImage superficie(1, 1, QImage::Format_RGB32);
+            const int puntiPerMetro = int(std::lround(dpi / 0.0254));
+            superficie.setDotsPerMeterX(puntiPerMetro);
+            superficie.setDotsPerMeterY(puntiPerMetro);
+            misure.emplace_back(f, &superficie);
+        }
+        return misure;
+    }
+
+    std::map<std::pair<double, bool>, std::vector<QFontMetricsF>> m_metriche;
+    QHash<QString, QString> m_tagliati;
+};
 
 TfrxMemoView *memo(TfrxReportPage *pagina, const QRectF &postoMm, const QString &testo,
                    double punti, bool grassetto, TfrxHAlign allineamento, bool aCapo = false) {
@@ -103,8 +124,9 @@ TfrxMemoView *memo(TfrxReportPage *pagina, const QRectF &postoMm, const QString 
 }
 
 // One label's contents within its rectangle on the sheet (mm).
-void disegnaEtichetta(TfrxReportPage *pagina, const QRectF &posto, const TestiEtichetta &testi,
-                      const SchedaEtichetta &scheda, const Barre &barre, QString &motivo) {
+void disegnaEtichetta(Tagliatore &tagliatore, TfrxReportPage *pagina, const QRectF &posto,
+                      const TestiEtichetta &testi, const SchedaEtichetta &scheda,
+                      const Barre &barre, QString &motivo) {
     const double margine = std::clamp(std::min(posto.width(), posto.height()) * 0.06, 1.0, 2.0);
     const QRectF interno = posto.adjusted(margine, margine, -margine, -margine);
     const bool piccola = interno.height() < 24;
@@ -118,7 +140,7 @@ void disegnaEtichetta(TfrxReportPage *pagina, const QRectF &posto, const TestiEt
     if (testi.nome && !nome.isEmpty()) {
         const double h = altezzaRiga(puntiNome);
         memo(pagina, QRectF(interno.left(), alto, interno.width(), h),
-             tagliaTesto(nome, puntiNome, false, interno.width()), puntiNome, false,
+             tagliatore.taglia(nome, puntiNome, false, interno.width()), puntiNome, false,
              TfrxHAlign::Left);
         alto += h + 0.5;
     }
@@ -126,7 +148,7 @@ void disegnaEtichetta(TfrxReportPage *pagina, const QRectF &posto, const TestiEt
     if (testi.prezzo && !prezzo.isEmpty()) {
         const double h = altezzaRiga(puntiPrezzo);
         memo(pagina, QRectF(interno.left(), basso - h, interno.width(), h),
-             tagliaTesto(prezzo, puntiPrezzo, true, interno.width()), puntiPrezzo, true,
+             tagliatore.taglia(prezzo, puntiPrezzo, true, interno.width()), puntiPrezzo, true,
              TfrxHAlign::Right);
         basso -= h + 0.5;
     }
@@ -153,8 +175,8 @@ void disegnaEtichetta(TfrxReportPage *pagina, const QRectF &posto, const TestiEt
         vista->Rectangles = barre.rettangoli(vista->Width, vista->Height);
         if (testi.codice)
             memo(pagina, QRectF(interno.left(), y + hBarre, interno.width(), hCodice),
-                 tagliaTesto(barre.codice, puntiCodice, false, interno.width()), puntiCodice, false,
-                 TfrxHAlign::Center);
+                 tagliatore.taglia(barre.codice, puntiCodice, false, interno.width()), puntiCodice,
+                 false, TfrxHAlign::Center);
         return;
     }
 
@@ -163,7 +185,7 @@ void disegnaEtichetta(TfrxReportPage *pagina, const QRectF &posto, const TestiEt
     const QString codice = Rifila(scheda.codice);
     // The code whole, in the largest size that fits: it is all there is to read.
     double punti = 9;
-    while (punti > 5 && tagliaTesto(codice, punti, true, interno.width()) != codice)
+    while (punti > 5 && tagliatore.taglia(codice, punti, true, interno.width()) != codice)
         punti -= 0.5;
     const double hTesto = codice.isEmpty() ? 0 : std::min(spazio - hNota, altezzaRiga(punti));
     const double y = alto + (spazio - hTesto - hNota) / 2;
@@ -272,6 +294,7 @@ EtichettePreparate PreparaEtichette(const FormatoFoglio &formato, int primaLiber
     // Each code is encoded once, however many labels it has.
     QHash<QString, Barre> codificati;
     QSet<QString> giaSegnalati;
+    Tagliatore tagliatore;
     for (const SchedaEtichetta &scheda : schede) {
         if (scheda.copie <= 0) continue;
         auto trovato = codificati.find(scheda.codice);
@@ -286,7 +309,8 @@ EtichettePreparate PreparaEtichette(const FormatoFoglio &formato, int primaLiber
                 ++esito.fogli;
             }
             QString motivo;
-            disegnaEtichetta(pagina, formato.posto(numero), testi, scheda, *trovato, motivo);
+            disegnaEtichetta(tagliatore, pagina, formato.posto(numero), testi, scheda, *trovato,
+                             motivo);
             if (!motivo.isEmpty()) {
                 const QString codice = Rifila(scheda.codice);
                 const QString voce =
