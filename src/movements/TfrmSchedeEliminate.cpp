@@ -68,11 +68,14 @@ void TfrmSchedeEliminate::carica() {
     grdEliminate->resizeColumnsToContents();
     if (!m_eliminate.isEmpty()) grdEliminate->selectRow(0);
     btnRipristina->setEnabled(!m_eliminate.isEmpty());
-    const QString avviso = danneggiate == 0 ? QString()
+    QString avviso = danneggiate == 0 ? QString()
                            : danneggiate == 1
                                ? u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s
                                : u"Attenzione: "_s + QString::number(danneggiate) +
                                      u" righe danneggiate del giornale sono state saltate."_s;
+    if (m_eliminate.isEmpty())
+        avviso = (avviso.isEmpty() ? QString() : avviso + u' ') +
+                 u"Non ci sono schede eliminate da ripristinare."_s;
     lblAvviso->setText(avviso);
     lblAvviso->setAccessibleName(avviso);
     lblAvviso->setVisible(!avviso.isEmpty());
@@ -99,8 +102,10 @@ void TfrmSchedeEliminate::btnRipristinaClick() {
         break;
     }
     m_ripristinata = esito.posizione;
+    carica();
+    // The button goes grey with the last card: the focus must not stay on it.
+    if (!btnRipristina->isEnabled()) btnChiudi->setFocus();
     dialoghi.messaggio(this, TipoMessaggio::Informazione,
                        u"La scheda è stata ripristinata in archivio alla posizione "_s +
                            QString::number(esito.posizione) + u'.');
-    carica();
 }

@@ -1153,6 +1153,12 @@ void TestMovimenti::finestraSchedeEliminate() {
     QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s);
     QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(1)}));
     QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 1"));
+    // The last one back: the window says the list is empty.
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 0);
+    QVERIFY(!finestra.btnRipristina->isEnabled());
+    QCOMPARE(finestra.lblAvviso->text(), u"Non ci sono schede eliminate da ripristinare."_s);
+    QCOMPARE(finestra.lblAvviso->accessibleName(), finestra.lblAvviso->text());
 }
 
 void TestMovimenti::avvioApreIMovimenti() {
