@@ -325,6 +325,14 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     std::optional<ConclusioneIntento> conclusione;
     bool riuscito = percorri(registro, lunghezza, conclusione, {});
     const QDir cartella = QFileInfo(archivio).absoluteDir();
+    // The file steps move photos: never the archive or this record.
+    const QString nome = QFileInfo(archivio).fileName();
+    const QStringList protetti{nome, QFileInfo(percorso).fileName(),
+                               QFileInfo(percorso).fileName() + QStringLiteral(".nuovo")};
+    if (riuscito && conclusione)
+        for (const auto &r : conclusione->dopo)
+            if (protetti.contains(QDir::cleanPath(r.da)) || protetti.contains(QDir::cleanPath(r.a)))
+                riuscito = false;
     if (riuscito && conclusione && concluso(*conclusione, cartella)) {
         // Already final: only the steps after it are left. One that fails
         // keeps the record, so the next opening tries again.

@@ -21,8 +21,6 @@ struct ConclusioneIntento {
     };
     // Renames whose source is gone are passed over: they were done before.
     QList<Rinomina> dopo;
-
-    bool operator==(const ConclusioneIntento &) const = default;
 };
 
 // A record, beside the archive, of what an operation that changes many

@@ -980,6 +980,7 @@ void TestArchivio::conclusioneNelLoroFile_data() {
     QTest::newRow("verso fuori") << u"x.jpg"_s << u"../fuori.jpg"_s << false;
     QTest::newRow("fuori a metà strada") << u"a/../../fuori.jpg"_s << QString() << false;
     QTest::newRow("percorso assoluto") << u"/FUORI"_s << QString() << false;
+    QTest::newRow("sopra l'archivio") << u"x.jpg"_s << u"Magazzino.pro"_s << false;
 }
 
 void TestArchivio::conclusioneNelLoroFile() {
