@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -81,33 +82,61 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
     return esito;
 }
 
-// The fields of one record's text.
-QStringList dividi(QStringView testo, QChar separatore) {
+// The fields of one record's text. A field that begins with a quote runs to
+// the closing one (a doubled quote inside stands for one, a quote left open
+// takes the rest); whatever follows up to the separator is taken as written.
+// With `nelTesto` a plain field is not copied but points into `testo`, which
+// must then outlive the list and stay unchanged.
+QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false) {
     QStringList campi;
-    QString campo;
-    bool traVirgolette = false;
-    bool virgolettato = false;
-    for (qsizetype i = 0; i < testo.size(); ++i) {
-        const QChar c = testo[i];
-        if (traVirgolette) {
-            if (c != u'"')
-                campo += c;
-            else if (i + 1 < testo.size() && testo[i + 1] == u'"')
-                campo += testo[++i];
-            else
-                traVirgolette = false;
-        } else if (c == u'"' && campo.isEmpty() && !virgolettato) {
-            traVirgolette = virgolettato = true;
-        } else if (c == separatore) {
-            campi << campo;
-            campo.clear();
-            virgolettato = false;
-        } else {
-            campo += c;
+    const qsizetype n = testo.size();
+    auto parte = [&](qsizetype da, qsizetype lunghezza) {
+        if (lunghezza <= 0) return QString();
+        return nelTesto ? QString::fromRawData(testo.constData() + da, lunghezza)
+                        : testo.sliced(da, lunghezza);
+    };
+    qsizetype i = 0;
+    for (;;) {
+        QString campo;
+        bool virgolettato = false;
+        if (i < n && testo[i] == u'"') {
+            virgolettato = true;
+            for (++i;;) {
+                const qsizetype virgolette = testo.indexOf(u'"', i);
+                if (virgolette < 0) {
+                    campo += QStringView(testo).sliced(i);
+                    i = n;
+                    break;
+                }
+                // Most quoted fields are one piece: taken like a plain one.
+                if (campo.isNull() && (virgolette + 1 >= n || testo[virgolette + 1] == separatore))
+                    campo = parte(i, virgolette - i);
+                else
+                    campo += QStringView(testo).sliced(i, virgolette - i);
+                i = virgolette + 1;
+                if (i >= n || testo[i] != u'"') break;
+                campo += u'"';
+                ++i;
+            }
         }
+        qsizetype fine = testo.indexOf(separatore, i);
+        if (fine < 0) fine = n;
+        if (!virgolettato)
+            campo = parte(i, fine - i);
+        else if (fine > i)
+            campo += QStringView(testo).sliced(i, fine - i);
+        campi << campo;
+        if (fine >= n) break;
+        i = fine + 1;
     }
-    campi << campo;
     return campi;
+}
+
+// Copies of texts that may point into a row's text, to keep beyond it.
+QStringList propri(QStringList testi) {
+    for (QString &t : testi)
+        if (!t.isNull()) t.detach();
+    return testi;
 }
 
 bool utf8Valido(QByteArrayView dati) {
@@ -166,9 +195,22 @@ Genere genereDi(Campo campo) {
 }
 
 int indiceDi(Campo campo) {
-    for (int i = 0; i < COLONNE_CSV; ++i)
-        if (ColonneCsv()[std::size_t(i)].campo == campo) return i;
-    return -1;
+    // Asked several times for every row: looked up once.
+    static const auto indici = [] {
+        std::array<int, NUMERO_CAMPI> indici;
+        indici.fill(-1);
+        for (int i = 0; i < COLONNE_CSV; ++i)
+            indici[std::size_t(ColonneCsv()[std::size_t(i)].campo)] = i;
+        return indici;
+    }();
+    return indici[std::size_t(campo)];
+}
+
+// Whether a text may hold something Windows-1252 has no byte for.
+bool fuoriLatin1(const QString &testo) {
+    for (const QChar c : testo)
+        if (c.unicode() >= 0x80 && (c.unicode() < 0xA0 || c.unicode() > 0xFF)) return true;
+    return false;
 }
 
 const QString &nomeCampo(int indice) {
@@ -202,7 +244,10 @@ int primoControllo(const QString &testo) {
 }
 
 QString chiave(const QString &codice) {
-    return Rifila(codice).toCaseFolded();
+    // A copy of its own: the code may point into a row's text that goes first.
+    QString k = Rifila(codice).toCaseFolded();
+    k.detach();
+    return k;
 }
 
 // The header names shops use, by field.
@@ -346,6 +391,14 @@ ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoCo
 ValoreLetto LeggiData(const QString &valore, const QString &nomeCampo) {
     const QString t = Rifila(valore);
     if (t.isEmpty()) return {};
+    // Already "dd/mm/yyyy", as the export writes it: kept without formatting
+    // it again, which costs more than the rest of the row.
+    if (t.size() == 10 && t[2] == u'/' && t[5] == u'/' && soloCifre(QStringView(t).first(2)) &&
+        soloCifre(QStringView(t).sliced(3, 2)) && soloCifre(QStringView(t).sliced(6)) &&
+        t[6] != u'0' &&
+        QDate::isValid(QStringView(t).sliced(6).toInt(), QStringView(t).sliced(3, 2).toInt(),
+                       QStringView(t).first(2).toInt()))
+        return {t, {}};
     QDate data;
     const auto parti = QStringView(t).split(u'/');
     const auto iso = QStringView(t).split(u'-');
@@ -430,9 +483,9 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
             qint32(qMin<qint64>(tutti[r].lunghezza, std::numeric_limits<qint32>::max()));
         riga.numero = qint32(qMin<qint64>(tutti[r].numero, std::numeric_limits<qint32>::max()));
         imp.m_righe.push_back(riga);
-        const QStringList celle =
-            dividi(decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr),
-                   imp.m_separatore);
+        const QString testo =
+            decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr);
+        const QStringList celle = dividi(testo, imp.m_separatore, true);
         if (celle.size() != colonne) continue;
         for (qsizetype c = 0; c < colonne; ++c)
             if (!celle[c].isEmpty()) OsservaNumero(celle[c], true, imp.m_uso[c]);
@@ -447,16 +500,15 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
 Importazione::Valori Importazione::valori(const Compatta &riga) const {
     Valori v;
     v.campi = QStringList(COLONNE_CSV);
-    v.dati = QList<bool>(COLONNE_CSV, false);
     bool errato = false;
-    const QString testo = decodificaRecord(
-        QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8, &errato);
+    v.testo = decodificaRecord(QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8,
+                               &errato);
     if (errato) {
         v.motivo = u"la riga contiene byte che non sono testo UTF-8 valido"_s;
         return v;
     }
-    const QStringList celle = dividi(testo, m_separatore);
-    v.celle = celle;
+    v.celle = dividi(v.testo, m_separatore, true);
+    const QStringList &celle = v.celle;
     if (celle.size() != m_intestazione.size()) {
         v.motivo = u"la riga ha "_s + QString::number(celle.size()) +
                    (celle.size() == 1 ? u" campo"_s : u" campi"_s) + u" e l'intestazione "_s +
@@ -551,7 +603,7 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
 
     for (int i = 0; i < COLONNE_CSV; ++i) {
         const QString &t = v.campi[i];
-        const QString estraneo = Cp1252::primoNonRappresentabile(t);
+        const QString estraneo = fuoriLatin1(t) ? Cp1252::primoNonRappresentabile(t) : QString();
         if (!estraneo.isEmpty()) {
             v.motivo = nomeCampo(i) + u" contiene il carattere "_s + citato(estraneo) +
                        u", che non può essere archiviato"_s;
@@ -727,8 +779,8 @@ RigaImportata Importazione::riga(qsizetype indice) const {
     riga.stato = compatta.stato;
     riga.posizione = compatta.posizione;
     const Valori v = valori(compatta);
-    riga.campi = v.campi;
-    riga.celle = v.celle;
+    riga.campi = propri(v.campi);
+    riga.celle = propri(v.celle);
     riga.motivo = compatta.stato == StatoRiga::Rifiutata ? motivoCompleto(compatta, v) : QString();
     for (int i = 0; i < COLONNE_CSV; ++i)
         if (compatta.cambiati & (1u << i)) riga.cambiati << i;
@@ -745,11 +797,34 @@ RigaImportata Importazione::riga(qsizetype indice) const {
     return riga;
 }
 
+namespace {
+
+// What TScheda::impostaTesto writes, straight into the record when the text
+// needs no table (Latin-1 outside 0x80-0x9F, as almost every text is).
+void impostaCampo(TScheda &scheda, Campo campo, const QString &testo) {
+    const QString t = Rifila(testo);
+    const DefinizioneCampo &d = definizione(campo);
+    const qsizetype n = qMin<qsizetype>(t.size(), d.massimo);
+    const QChar *c = t.constData();
+    for (qsizetype i = 0; i < n; ++i)
+        if (c[i].unicode() >= 0x80 && (c[i].unicode() < 0xA0 || c[i].unicode() > 0xFF)) {
+            scheda.impostaTesto(campo, t);
+            return;
+        }
+    unsigned char *campoByte = scheda.byte.data() + d.offset;
+    campoByte[0] = static_cast<unsigned char>(n);
+    std::memset(campoByte + 1, 0, std::size_t(d.massimo));
+    for (qsizetype i = 0; i < n; ++i)
+        campoByte[1 + i] = static_cast<unsigned char>(c[i].unicode());
+}
+
+} // namespace
+
 TScheda Importazione::nuovaScheda(qsizetype indice) const {
     const Valori v = valori(m_righe[std::size_t(indice)]);
     TScheda scheda;
     for (int i = 0; i < COLONNE_CSV; ++i)
-        scheda.impostaTesto(ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
+        impostaCampo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
     return scheda;
 }
 

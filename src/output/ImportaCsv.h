@@ -124,10 +124,13 @@ class Importazione {
         StatoRiga stato = StatoRiga::Rifiutata;
         quint8 difetti = 0; // see the flags in the source
     };
+    // The texts below may point into `testo`: copied (propri) to keep them
+    // beyond it.
     struct Valori {
-        QStringList campi; // as the card stores them
-        QStringList celle; // as the file has them
-        QList<bool> dati;  // which ones the file gives
+        QString testo;                                // the row as decoded
+        QStringList campi;                            // as the card stores them
+        QStringList celle;                            // as the file has them
+        std::array<bool, COLONNE_CSV_IMPORTA> dati{}; // which ones the file gives
         QString motivo;
     };
     Valori valori(const Compatta &riga) const;
