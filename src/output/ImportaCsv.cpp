@@ -10,7 +10,6 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -87,8 +86,10 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
 // takes the rest); whatever follows up to the separator is taken as written.
 // With `nelTesto` a plain field is not copied but points into `testo`, which
 // must then outlive the list and stay unchanged.
-QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false) {
+QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false,
+                   qsizetype attesi = 0) {
     QStringList campi;
+    campi.reserve(attesi);
     const qsizetype n = testo.size();
     auto parte = [&](qsizetype da, qsizetype lunghezza) {
         if (lunghezza <= 0) return QString();
@@ -207,10 +208,13 @@ int indiceDi(Campo campo) {
 }
 
 // Whether a text may hold something Windows-1252 has no byte for.
-bool fuoriLatin1(const QString &testo) {
-    for (const QChar c : testo)
-        if (c.unicode() >= 0x80 && (c.unicode() < 0xA0 || c.unicode() > 0xFF)) return true;
-    return false;
+bool fuoriLatin1(QStringView testo) {
+    // Without branches, so the compiler can take many characters at a time.
+    const char16_t *c = testo.utf16();
+    unsigned fuori = 0;
+    for (qsizetype i = 0; i < testo.size(); ++i)
+        fuori |= unsigned(char16_t(c[i] - 0x80) < 0x20) | unsigned(c[i] > 0xFF);
+    return fuori != 0;
 }
 
 const QString &nomeCampo(int indice) {
@@ -234,13 +238,46 @@ QString citato(const QString &carattere) {
 }
 
 // Tab and line breaks are text a card may hold; other control characters are not.
-int primoControllo(const QString &testo) {
+int primoControllo(QStringView testo) {
     for (qsizetype i = 0; i < testo.size(); ++i) {
         const char16_t c = testo[i].unicode();
         if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c <= 0x9F))
             return c;
     }
     return -1;
+}
+
+// Rifila and TestoDaCampoCsv without the call when they would change nothing,
+// as for nearly every cell.
+QString rifilato(const QString &testo) {
+    if (testo.isEmpty() || (testo.front().unicode() > 32 && testo.back().unicode() > 32))
+        return testo;
+    return Rifila(testo);
+}
+QString senzaApostrofo(const QString &campo) {
+    return campo.startsWith(u'\'') ? TestoDaCampoCsv(campo) : campo;
+}
+// A cell's text as a card keeps it: trimmed, without the apostrophe the
+// export puts before a text that looks like a formula.
+QString testoCella(const QString &cella) {
+    if (cella.isEmpty() ||
+        (cella.front().unicode() > 32 && cella.back().unicode() > 32 && cella.front() != u'\''))
+        return cella;
+    return rifilato(senzaApostrofo(rifilato(cella)));
+}
+
+// Whether primoControllo can find anything in the text: asked of a whole row,
+// the cells of which are pieces of it.
+bool conControlli(QStringView testo) {
+    const char16_t *c = testo.utf16();
+    unsigned controlli = 0;
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        const char16_t u = c[i];
+        controlli |= (unsigned(u < 0x20) & unsigned(u != u'\t') & unsigned(u != u'\r') &
+                      unsigned(u != u'\n')) |
+                     unsigned(char16_t(u - 0x7F) <= 0x20);
+    }
+    return controlli != 0;
 }
 
 QString chiave(const QString &codice) {
@@ -289,6 +326,23 @@ bool soloCifre(QStringView t) {
     for (QChar c : t)
         if (c < u'0' || c > u'9') return false;
     return true;
+}
+
+// "12", "7,90", ",5", "3,": a number LeggiNumero reads, as long as it is not
+// so long that it could leave the range of a double.
+bool cifreConVirgola(QStringView t) {
+    if (t.size() > 100) return false;
+    bool cifra = false;
+    bool virgola = false;
+    for (const QChar c : t) {
+        if (c >= u'0' && c <= u'9')
+            cifra = true;
+        else if (c == u',' && !virgola)
+            virgola = true;
+        else
+            return false;
+    }
+    return cifra;
 }
 
 // Sign apart; the euro sign and blanks taken off an amount.
@@ -354,8 +408,9 @@ ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoCo
                                 const QString &nomeCampo) {
     const QString scritto = Rifila(valore);
     if (scritto.isEmpty()) return {};
-    // What the card reads already is kept exactly.
-    if (LeggiNumero(scritto)) return {scritto, {}};
+    // What the card reads already is kept exactly. Digits with at most one
+    // comma always are, and are most of what comes here.
+    if (cifreConVirgola(scritto) || LeggiNumero(scritto)) return {scritto, {}};
     const QString t = senzaValuta(scritto, importo);
     auto normale = [importo](const QString &numero) {
         return importo ? NormalizzaImporto(numero) : NormalizzaQuantita(numero);
@@ -395,10 +450,15 @@ ValoreLetto LeggiData(const QString &valore, const QString &nomeCampo) {
     // it again, which costs more than the rest of the row.
     if (t.size() == 10 && t[2] == u'/' && t[5] == u'/' && soloCifre(QStringView(t).first(2)) &&
         soloCifre(QStringView(t).sliced(3, 2)) && soloCifre(QStringView(t).sliced(6)) &&
-        t[6] != u'0' &&
-        QDate::isValid(QStringView(t).sliced(6).toInt(), QStringView(t).sliced(3, 2).toInt(),
-                       QStringView(t).first(2).toInt()))
-        return {t, {}};
+        t[6] != u'0') {
+        auto cifre = [&t](qsizetype da, qsizetype quante) {
+            int n = 0;
+            for (qsizetype i = da; i < da + quante; ++i)
+                n = n * 10 + (t[i].unicode() - u'0');
+            return n;
+        };
+        if (QDate::isValid(cifre(6, 4), cifre(3, 2), cifre(0, 2))) return {t, {}};
+    }
     QDate data;
     const auto parti = QStringView(t).split(u'/');
     const auto iso = QStringView(t).split(u'-');
@@ -485,7 +545,7 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
         imp.m_righe.push_back(riga);
         const QString testo =
             decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr);
-        const QStringList celle = dividi(testo, imp.m_separatore, true);
+        const QStringList celle = dividi(testo, imp.m_separatore, true, colonne);
         if (celle.size() != colonne) continue;
         for (qsizetype c = 0; c < colonne; ++c)
             if (!celle[c].isEmpty()) OsservaNumero(celle[c], true, imp.m_uso[c]);
@@ -500,6 +560,7 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
 Importazione::Valori Importazione::valori(const Compatta &riga) const {
     Valori v;
     v.campi = QStringList(COLONNE_CSV);
+    QString *const campi = v.campi.data(); // without a check for sharing at each use
     bool errato = false;
     v.testo = decodificaRecord(QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8,
                                &errato);
@@ -507,7 +568,7 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         v.motivo = u"la riga contiene byte che non sono testo UTF-8 valido"_s;
         return v;
     }
-    v.celle = dividi(v.testo, m_separatore, true);
+    v.celle = dividi(v.testo, m_separatore, true, m_intestazione.size());
     const QStringList &celle = v.celle;
     if (celle.size() != m_intestazione.size()) {
         v.motivo = u"la riga ha "_s + QString::number(celle.size()) +
@@ -517,17 +578,19 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         return v;
     }
     bool vuota = true;
+    const bool controlli = conControlli(v.testo);
     for (qsizetype c = 0; c < celle.size(); ++c) {
+        const QString &cella = celle[c];
         const int campo = m_scelta.colonne.value(c, -1);
-        vuota = vuota && Rifila(celle[c]).isEmpty();
+        vuota = vuota && rifilato(cella).isEmpty();
         if (campo < 0) continue;
-        const int controllo = primoControllo(celle[c]);
+        const int controllo = controlli ? primoControllo(cella) : -1;
         if (controllo >= 0 && v.motivo.isEmpty())
             v.motivo = nomeCampo(campo) + u" contiene il carattere di controllo "_s +
                        codiceU(char32_t(controllo)) + u", che non può essere archiviato"_s;
         // An apostrophe the export put before a formula-like text goes.
-        v.campi[campo] = Rifila(TestoDaCampoCsv(Rifila(celle[c])));
-        v.dati[campo] = !v.campi[campo].isEmpty();
+        campi[campo] = testoCella(cella);
+        v.dati[campo] = !campi[campo].isEmpty();
     }
     if (vuota) {
         v.motivo = u"riga vuota"_s;
@@ -535,9 +598,10 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
     }
     if (!v.motivo.isEmpty()) return v;
 
+    const auto &colonne = ColonneCsv();
     for (int i = 0; i < COLONNE_CSV; ++i) {
-        const Campo campo = ColonneCsv()[std::size_t(i)].campo;
-        QString &t = v.campi[i];
+        const Campo campo = colonne[std::size_t(i)].campo;
+        QString &t = campi[i];
         const int colonna = m_colonnaDi[i];
         switch (genereDi(campo)) {
         case Genere::Importo:
@@ -563,6 +627,7 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
             break;
         }
         case Genere::Pagato: {
+            if (t == u"Sì" || t == u"No") break; // as the export writes it
             const QString valore = t.toLower();
             if (valore == u"sì" || valore == u"si")
                 t = u"Sì"_s;
@@ -602,14 +667,14 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         if (v.campi[indiceDi(campo)].isEmpty()) v.campi[indiceDi(campo)] = u"0"_s;
 
     for (int i = 0; i < COLONNE_CSV; ++i) {
-        const QString &t = v.campi[i];
+        const QString &t = campi[i];
         const QString estraneo = fuoriLatin1(t) ? Cp1252::primoNonRappresentabile(t) : QString();
         if (!estraneo.isEmpty()) {
             v.motivo = nomeCampo(i) + u" contiene il carattere "_s + citato(estraneo) +
                        u", che non può essere archiviato"_s;
             return v;
         }
-        const int massimo = definizione(ColonneCsv()[std::size_t(i)].campo).massimo;
+        const int massimo = definizione(colonne[std::size_t(i)].campo).massimo;
         if (t.size() > massimo) {
             v.motivo = nomeCampo(i) + u" supera il limite di "_s + QString::number(massimo) +
                        u" caratteri"_s;
@@ -799,23 +864,22 @@ RigaImportata Importazione::riga(qsizetype indice) const {
 
 namespace {
 
-// What TScheda::impostaTesto writes, straight into the record when the text
-// needs no table (Latin-1 outside 0x80-0x9F, as almost every text is).
-void impostaCampo(TScheda &scheda, Campo campo, const QString &testo) {
-    const QString t = Rifila(testo);
+// What TScheda::impostaTesto writes, for a record still all zeros: straight
+// into it when the text needs no table (Latin-1 outside 0x80-0x9F, as almost
+// every text is).
+void impostaCampoNuovo(TScheda &scheda, Campo campo, const QString &testo) {
+    const QString t = rifilato(testo);
     const DefinizioneCampo &d = definizione(campo);
     const qsizetype n = qMin<qsizetype>(t.size(), d.massimo);
-    const QChar *c = t.constData();
-    for (qsizetype i = 0; i < n; ++i)
-        if (c[i].unicode() >= 0x80 && (c[i].unicode() < 0xA0 || c[i].unicode() > 0xFF)) {
-            scheda.impostaTesto(campo, t);
-            return;
-        }
+    if (fuoriLatin1(QStringView(t).first(n))) {
+        scheda.impostaTesto(campo, t);
+        return;
+    }
     unsigned char *campoByte = scheda.byte.data() + d.offset;
     campoByte[0] = static_cast<unsigned char>(n);
-    std::memset(campoByte + 1, 0, std::size_t(d.massimo));
+    const char16_t *c = QStringView(t).utf16();
     for (qsizetype i = 0; i < n; ++i)
-        campoByte[1 + i] = static_cast<unsigned char>(c[i].unicode());
+        campoByte[1 + i] = static_cast<unsigned char>(c[i]);
 }
 
 } // namespace
@@ -824,7 +888,7 @@ TScheda Importazione::nuovaScheda(qsizetype indice) const {
     const Valori v = valori(m_righe[std::size_t(indice)]);
     TScheda scheda;
     for (int i = 0; i < COLONNE_CSV; ++i)
-        impostaCampo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
+        impostaCampoNuovo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
     return scheda;
 }
 
