@@ -10,10 +10,20 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
 static_assert(COLONNE_CSV == 24);
+// Every byte of a record belongs to one field: filling all of them fills the record.
+static_assert([] {
+    int fine = 0;
+    for (const DefinizioneCampo &d : CAMPI) {
+        if (d.offset != fine) return false;
+        fine = d.offset + 1 + d.massimo;
+    }
+    return fine == TScheda::DIMENSIONE;
+}());
 
 namespace {
 
@@ -35,6 +45,13 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
     std::vector<Record> esito;
     const qint64 n = byte.size();
     const char *b = byte.constData();
+    // The bytes that can change anything, outside quotes and inside: runs of
+    // other bytes are passed over in a tight loop.
+    std::array<bool, 256> fuori{};
+    std::array<bool, 256> dentro{};
+    for (const char c : {'"', '\r', '\n'})
+        fuori[uchar(c)] = dentro[uchar(c)] = true;
+    fuori[uchar(separatore)] = true;
     qint64 riga = 1;
     qint64 i = da;
     aperte = false;
@@ -55,6 +72,9 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
                         traVirgolette = false;
                 } else if (c == '\n' || (c == '\r' && (i + 1 >= n || b[i + 1] != '\n'))) {
                     ++riga;
+                } else {
+                    while (i + 1 < n && !dentro[uchar(b[i + 1])])
+                        ++i;
                 }
                 ++i;
             } else if (c == '"' && campoVuoto && !virgolettato) {
@@ -73,6 +93,8 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
             } else {
                 campoVuoto = false;
                 ++i;
+                while (i < n && !fuori[uchar(b[i])])
+                    ++i;
             }
         }
         if (traVirgolette) aperte = true;
@@ -98,34 +120,35 @@ QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false
     };
     qsizetype i = 0;
     for (;;) {
+        if (i >= n || testo[i] != u'"') {
+            qsizetype fine = testo.indexOf(separatore, i);
+            if (fine < 0) fine = n;
+            campi.emplaceBack(parte(i, fine - i));
+            if (fine >= n) break;
+            i = fine + 1;
+            continue;
+        }
         QString campo;
-        bool virgolettato = false;
-        if (i < n && testo[i] == u'"') {
-            virgolettato = true;
-            for (++i;;) {
-                const qsizetype virgolette = testo.indexOf(u'"', i);
-                if (virgolette < 0) {
-                    campo += QStringView(testo).sliced(i);
-                    i = n;
-                    break;
-                }
-                // Most quoted fields are one piece: taken like a plain one.
-                if (campo.isNull() && (virgolette + 1 >= n || testo[virgolette + 1] == separatore))
-                    campo = parte(i, virgolette - i);
-                else
-                    campo += QStringView(testo).sliced(i, virgolette - i);
-                i = virgolette + 1;
-                if (i >= n || testo[i] != u'"') break;
-                campo += u'"';
-                ++i;
+        for (++i;;) {
+            const qsizetype virgolette = testo.indexOf(u'"', i);
+            if (virgolette < 0) {
+                campo += QStringView(testo).sliced(i);
+                i = n;
+                break;
             }
+            // Most quoted fields are one piece: taken like a plain one.
+            if (campo.isNull() && (virgolette + 1 >= n || testo[virgolette + 1] == separatore))
+                campo = parte(i, virgolette - i);
+            else
+                campo += QStringView(testo).sliced(i, virgolette - i);
+            i = virgolette + 1;
+            if (i >= n || testo[i] != u'"') break;
+            campo += u'"';
+            ++i;
         }
         qsizetype fine = testo.indexOf(separatore, i);
         if (fine < 0) fine = n;
-        if (!virgolettato)
-            campo = parte(i, fine - i);
-        else if (fine > i)
-            campo += QStringView(testo).sliced(i, fine - i);
+        if (fine > i) campo += QStringView(testo).sliced(i, fine - i);
         campi << campo;
         if (fine >= n) break;
         i = fine + 1;
@@ -154,6 +177,14 @@ bool utf8Valido(QByteArrayView dati) {
 
 QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
     if (!utf8) return Cp1252::decodifica(dati.data(), dati.size());
+    // ASCII reads the same either way, and cannot be invalid.
+    unsigned alti = 0;
+    for (const char c : dati)
+        alti |= uchar(c);
+    if (alti < 0x80) {
+        if (errato) *errato = false;
+        return QString::fromLatin1(dati);
+    }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString testo = decoder.decode(dati);
     if (errato) *errato = decoder.hasError();
@@ -264,6 +295,14 @@ QString testoCella(const QString &cella) {
         (cella.front().unicode() > 32 && cella.back().unicode() > 32 && cella.front() != u'\''))
         return cella;
     return rifilato(senzaApostrofo(rifilato(cella)));
+}
+
+// Whether OsservaNumero can learn anything from the cell: it looks only at
+// commas and points.
+bool conNumeri(QStringView cella) {
+    for (const QChar c : cella)
+        if (c == u',' || c == u'.') return true;
+    return false;
 }
 
 // Whether primoControllo can find anything in the text: asked of a whole row,
@@ -548,7 +587,7 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
         const QStringList celle = dividi(testo, imp.m_separatore, true, colonne);
         if (celle.size() != colonne) continue;
         for (qsizetype c = 0; c < colonne; ++c)
-            if (!celle[c].isEmpty()) OsservaNumero(celle[c], true, imp.m_uso[c]);
+            if (conNumeri(celle[c])) OsservaNumero(celle[c], true, imp.m_uso[c]);
     }
     imp.m_byte = std::move(contenuto);
     SceltaImportazione scelta;
@@ -864,10 +903,9 @@ RigaImportata Importazione::riga(qsizetype indice) const {
 
 namespace {
 
-// What TScheda::impostaTesto writes, for a record still all zeros: straight
-// into it when the text needs no table (Latin-1 outside 0x80-0x9F, as almost
-// every text is).
-void impostaCampoNuovo(TScheda &scheda, Campo campo, const QString &testo) {
+// What TScheda::impostaTesto writes, straight into the record when the text
+// needs no table (Latin-1 outside 0x80-0x9F, as almost every text is).
+void impostaCampo(TScheda &scheda, Campo campo, const QString &testo) {
     const QString t = rifilato(testo);
     const DefinizioneCampo &d = definizione(campo);
     const qsizetype n = qMin<qsizetype>(t.size(), d.massimo);
@@ -880,16 +918,22 @@ void impostaCampoNuovo(TScheda &scheda, Campo campo, const QString &testo) {
     const char16_t *c = QStringView(t).utf16();
     for (qsizetype i = 0; i < n; ++i)
         campoByte[1 + i] = static_cast<unsigned char>(c[i]);
+    std::memset(campoByte + 1 + n, 0, std::size_t(d.massimo - n));
 }
 
 } // namespace
 
 TScheda Importazione::nuovaScheda(qsizetype indice) const {
-    const Valori v = valori(m_righe[std::size_t(indice)]);
     TScheda scheda;
-    for (int i = 0; i < COLONNE_CSV; ++i)
-        impostaCampoNuovo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
+    nuovaScheda(indice, scheda);
     return scheda;
+}
+
+void Importazione::nuovaScheda(qsizetype indice, TScheda &scheda) const {
+    const Valori v = valori(m_righe[std::size_t(indice)]);
+    // The fields lie end to end over the whole record: each byte is written once.
+    for (int i = 0; i < COLONNE_CSV; ++i)
+        impostaCampo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
 }
 
 bool Importazione::aggiornaScheda(qsizetype indice, TScheda &scheda) const {

@@ -107,6 +107,8 @@ class Importazione {
 
     // The card a new row makes.
     TScheda nuovaScheda(qsizetype indice) const;
+    // The same, written over every byte of `scheda`, without a copy.
+    void nuovaScheda(qsizetype indice, TScheda &scheda) const;
     // The card an update row makes of the card as it is now; false when that
     // card no longer has the row's code.
     bool aggiornaScheda(qsizetype indice, TScheda &scheda) const;
