@@ -276,9 +276,29 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     return -1;
 }
 
+// After the operation's last flush. Without a conclusion the operation stays
+// once the intent record goes; with one, once its line is written, and the
+// record then says so to whoever finishes it, this copy or the next.
+bool Archivio::concludi(IntentoArchivio &intento, const Conclusione *conclusione,
+                        qint64 posizione) {
+    PassoArchivio();
+    if (!conclusione) {
+        if (intento.rimuovi()) return true;
+        m_errore = intento.errore();
+        RipristinaDaIntento(m_fd, m_percorso);
+        return false;
+    }
+    const bool scritta = conclusione->scrivi(posizione);
+    PassoArchivio();
+    if (RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Concluso) return true;
+    m_errore = scritta ? EIO : ECANCELED;
+    return false;
+}
+
 qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
                                const std::function<bool(qint64, TScheda &)> &aggiorna, qint64 nuove,
-                               const std::function<void(qint64, TScheda &)> &prepara) {
+                               const std::function<void(qint64, TScheda &)> &prepara,
+                               const Conclusione *conclusione) {
     m_errore = 0;
     if (m_fd < 0 || nuove < 0) {
         m_errore = EBADF;
@@ -301,7 +321,8 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
     // First the intent: the length, the bytes of a partial last record that
     // the new ones overwrite, and every record an update changes.
     IntentoArchivio intento(m_percorso);
-    bool riuscito = intento.inizia(info.st_size);
+    const ConclusioneIntento fine = conclusione ? conclusione->prepara(primo) : ConclusioneIntento();
+    bool riuscito = intento.inizia(info.st_size, conclusione ? &fine : nullptr);
     std::vector<unsigned char> coda(std::size_t(info.st_size - inizio));
     if (riuscito && !coda.empty()) {
         riuscito = ::pread(m_fd, coda.data(), coda.size(), inizio) == ssize_t(coda.size());
@@ -359,18 +380,15 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
         m_errore = errno ? errno : EIO;
         riuscito = false;
     }
-    if (riuscito) {
-        PassoArchivio();
-        if (intento.rimuovi()) return primo;
-        m_errore = intento.errore();
-    }
+    if (riuscito) return concludi(intento, conclusione, primo) ? primo : -1;
     // Back as before, from the intent record.
     RipristinaDaIntento(m_fd, m_percorso);
     return -1;
 }
 
 bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
-                     TScheda &tolta, TScheda &spostata, qint64 &spostataDa) {
+                     TScheda &tolta, TScheda &spostata, qint64 &spostataDa,
+                     const Conclusione *conclusione) {
     m_errore = 0;
     spostataDa = 0;
     if (m_fd < 0) {
@@ -398,8 +416,10 @@ bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)
     const off_t ultimo = off_t(contate - 1) * TScheda::DIMENSIONE;
     std::vector<unsigned char> coda(std::size_t(info.st_size - ultimo));
     IntentoArchivio intento(m_percorso);
+    const qint64 da = posizione != contate ? contate : 0;
+    const ConclusioneIntento fine = conclusione ? conclusione->prepara(da) : ConclusioneIntento();
     bool riuscito =
-        intento.inizia(info.st_size) &&
+        intento.inizia(info.st_size, conclusione ? &fine : nullptr) &&
         ::pread(m_fd, coda.data(), coda.size(), ultimo) == ssize_t(coda.size()) &&
         intento.aggiungi(ultimo, coda.data(), qint64(coda.size())) &&
         (posizione == contate || intento.aggiungi(off_t(posizione - 1) * TScheda::DIMENSIONE,
@@ -422,11 +442,12 @@ bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)
             esito = ::ftruncate(m_fd, ultimo);
         } while (esito != 0 && errno == EINTR);
         riuscito = esito == 0 && SincronizzaArchivio(m_fd) == 0;
-        PassoArchivio();
     }
-    if (riuscito && intento.rimuovi()) {
-        if (posizione != contate) spostataDa = contate;
-        return true;
+    if (riuscito) {
+        spostataDa = da;
+        if (concludi(intento, conclusione, da)) return true;
+        spostataDa = 0;
+        return false;
     }
     m_errore = errno ? errno : EIO;
     RipristinaDaIntento(m_fd, m_percorso);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/IntentoArchivio.h"
 #include "archive/TScheda.h"
 
 #include <QString>
@@ -28,6 +29,17 @@ QString MessaggioRipristino();
 int SincronizzaArchivio(int fd);
 // Replaces the flush; an empty function puts fsync back. Returns the previous one.
 std::function<int(int fd)> ImpostaSincronizzazioneArchivio(std::function<int(int fd)> funzione);
+
+// For an operation that is made final by a line in another file (see
+// ConclusioneIntento): `prepara` says what makes it final, given the position
+// the operation settles on under its lock (togli: the moved record's old
+// position, 0 when none moved; scriviInsieme: the first new position);
+// `scrivi` writes that line once the archive's steps are on disk and says
+// whether it could. Without the line the operation is undone.
+struct Conclusione {
+    std::function<ConclusioneIntento(qint64 posizione)> prepara;
+    std::function<bool(qint64 posizione)> scrivi;
+};
 
 // One operation on Magazzino.pro. The file is opened by apri() and closed by
 // chiudi() or when the object goes, so no handle outlives a user action.
@@ -74,11 +86,12 @@ class Archivio {
     // until the final flush. `aggiorna` gets each record as it is on disk and
     // changes it; it returns false when the record is no longer the one meant,
     // which gives up the whole pass (errore() is then ESTALE). Returns the
-    // position the first new record has (or would have), -1 on failure.
+    // position the first new record has (or would have), -1 on failure
+    // (errore() is ECANCELED when the conclusion's line was not written).
     qint64 scriviInsieme(const std::vector<qint64> &posizioni,
                          const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
-                         qint64 nuove,
-                         const std::function<void(qint64 indice, TScheda &)> &prepara);
+                         qint64 nuove, const std::function<void(qint64 indice, TScheda &)> &prepara,
+                         const Conclusione *conclusione = nullptr);
     // Takes the record at `posizione` out of the archive: the last record
     // moves into its place and the file is cut by one record, under the
     // whole-file lock and through the intent record, so a crash at any point
@@ -86,9 +99,12 @@ class Archivio {
     // is on disk and returns false when it is no longer the one meant
     // (errore() is then ESTALE). Gives the removed and the moved record and
     // the moved one's old position (0 when the last record was the one
-    // removed); false on failure, with the archive as it was.
+    // removed), already set when the conclusion's line is written; false on
+    // failure, with the archive as it was (errore() is ECANCELED when the
+    // conclusion's line was not written).
     bool togli(qint64 posizione, const std::function<bool(const TScheda &)> &verifica,
-               TScheda &tolta, TScheda &spostata, qint64 &spostataDa);
+               TScheda &tolta, TScheda &spostata, qint64 &spostataDa,
+               const Conclusione *conclusione = nullptr);
     // The errno of the last failed write, 0 when none.
     int errore() const { return m_errore; }
     // Reads the record at `posizione` under the record's write lock, lets
@@ -102,6 +118,7 @@ class Archivio {
 
   private:
     bool scriviRecord(qint64 offset, const TScheda &scheda);
+    bool concludi(IntentoArchivio &intento, const Conclusione *conclusione, qint64 posizione);
 
     QString m_percorso;
     int m_fd = -1;

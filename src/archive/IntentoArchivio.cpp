@@ -1,5 +1,7 @@
 #include "archive/IntentoArchivio.h"
 
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -7,11 +9,48 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <optional>
 #include <vector>
 
 namespace {
 
 constexpr char MARCA[8] = {'Q', 'D', 'R', 'I', 'N', 'T', '0', '1'};
+// A record that also says what makes the operation final.
+constexpr char MARCA_CONCLUSIONE[8] = {'Q', 'D', 'R', 'I', 'N', 'T', '0', '2'};
+constexpr qint64 CONCLUSIONE_MASSIMA = 1 << 20;
+
+QByteArray codifica(const ConclusioneIntento &c) {
+    QByteArray byte;
+    QDataStream flusso(&byte, QIODevice::WriteOnly);
+    flusso.setVersion(QDataStream::Qt_6_0);
+    flusso << c.file << c.da << c.marca << qint32(c.dopo.size());
+    for (const auto &r : c.dopo) flusso << r.da << r.a;
+    return byte;
+}
+
+// A file step stays inside the archive's folder, whatever the record says.
+bool nomeDentro(const QString &nome, bool vuotoAmmesso) {
+    if (nome.isEmpty()) return vuotoAmmesso;
+    const QString pulito = QDir::cleanPath(nome);
+    return !QDir::isAbsolutePath(pulito) && pulito != u".." &&
+           !pulito.startsWith(QStringLiteral("../")) && pulito == nome;
+}
+
+bool decodifica(const QByteArray &byte, ConclusioneIntento &c) {
+    QDataStream flusso(byte);
+    flusso.setVersion(QDataStream::Qt_6_0);
+    qint32 quanti = 0;
+    flusso >> c.file >> c.da >> c.marca >> quanti;
+    if (flusso.status() != QDataStream::Ok || quanti < 0 || quanti > 1000) return false;
+    c.dopo.clear();
+    for (qint32 i = 0; i < quanti; ++i) {
+        ConclusioneIntento::Rinomina r;
+        flusso >> r.da >> r.a;
+        if (!nomeDentro(r.da, false) || !nomeDentro(r.a, true)) return false;
+        c.dopo << r;
+    }
+    return flusso.status() == QDataStream::Ok && flusso.atEnd() && !c.marca.isEmpty();
+}
 
 std::function<void()> &passo() {
     static std::function<void()> funzione;
@@ -83,17 +122,33 @@ bool scriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
 
 // Walks the entries of a record: each offset and its old bytes, read in pieces.
 // Returns false when the record is not whole.
-bool percorri(int fd, qint64 &lunghezza,
+bool percorri(int fd, qint64 &lunghezza, std::optional<ConclusioneIntento> &conclusione,
               const std::function<bool(qint64 offset, const unsigned char *, qint64)> &tratto) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return false;
     const qint64 dimensione = info.st_size;
     char marca[8];
-    if (dimensione < 8 + 8 + 8 + 8 || !leggiTutto(fd, marca, 8, 0) ||
-        std::memcmp(marca, MARCA, 8) != 0)
-        return false;
+    if (dimensione < 8 + 8 + 8 + 8 || !leggiTutto(fd, marca, 8, 0)) return false;
+    const bool conConclusione = std::memcmp(marca, MARCA_CONCLUSIONE, 8) == 0;
+    if (!conConclusione && std::memcmp(marca, MARCA, 8) != 0) return false;
     quint64 h = impronta(IMPRONTA_INIZIALE, marca, 8);
     qint64 pos = 8;
+    conclusione.reset();
+    if (conConclusione) {
+        qint64 quanti = 0;
+        if (!leggiTutto(fd, &quanti, 8, pos) || quanti < 0 || quanti > CONCLUSIONE_MASSIMA ||
+            quanti > dimensione - pos - 8)
+            return false;
+        h = impronta(h, &quanti, 8);
+        pos += 8;
+        QByteArray byte(quanti, Qt::Uninitialized);
+        if (!leggiTutto(fd, byte.data(), quanti, pos)) return false;
+        h = impronta(h, byte.constData(), quanti);
+        pos += quanti;
+        ConclusioneIntento c;
+        if (!decodifica(byte, c)) return false;
+        conclusione = c;
+    }
     if (!leggiTutto(fd, &lunghezza, 8, pos)) return false;
     h = impronta(h, &lunghezza, 8);
     pos += 8;
@@ -120,6 +175,39 @@ bool percorri(int fd, qint64 &lunghezza,
     quint64 scritta = 0;
     return pos + 8 == dimensione && leggiTutto(fd, &scritta, 8, pos) && scritta == h &&
            lunghezza >= 0;
+}
+
+// Whether the file holds the mark at or after the byte the operation began
+// at (from the start, if the file has since been made shorter).
+bool concluso(const ConclusioneIntento &c, const QDir &cartella) {
+    const int fd = apri(cartella.filePath(c.file), O_RDONLY);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool trovato = false;
+    if (::fstat(fd, &info) == 0) {
+        const qint64 dimensione = info.st_size;
+        qint64 pos = c.da >= 0 && c.da <= dimensione ? c.da : 0;
+        const qint64 sovrapposti = c.marca.size() - 1;
+        QByteArray pezzo(qMax<qint64>(1 << 16, 2 * c.marca.size()), Qt::Uninitialized);
+        while (!trovato && pos < dimensione) {
+            const qint64 n = qMin(qint64(pezzo.size()), dimensione - pos);
+            if (!leggiTutto(fd, pezzo.data(), n, pos)) break;
+            trovato = QByteArrayView(pezzo.constData(), n).indexOf(c.marca) >= 0;
+            if (pos + n >= dimensione) break;
+            pos += n - sovrapposti;
+        }
+    }
+    ::close(fd);
+    return trovato;
+}
+
+bool rinomina(const ConclusioneIntento::Rinomina &r, const QDir &cartella) {
+    const QByteArray da = QFile::encodeName(cartella.filePath(r.da));
+    if (r.a.isEmpty()) return ::unlink(da.constData()) == 0 || errno == ENOENT;
+    const QByteArray a = QFile::encodeName(cartella.filePath(r.a));
+    if (::rename(da.constData(), a.constData()) != 0) return errno == ENOENT;
+    sincronizzaCartella(cartella.filePath(r.da));
+    return true;
 }
 
 } // namespace
@@ -163,14 +251,22 @@ bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
     return true;
 }
 
-bool IntentoArchivio::inizia(qint64 lunghezza) {
+bool IntentoArchivio::inizia(qint64 lunghezza, const ConclusioneIntento *conclusione) {
     m_fd = apri(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
     if (m_fd < 0) {
         m_errore = errno;
         return false;
     }
     m_impronta = IMPRONTA_INIZIALE;
-    return scrivi(MARCA, 8) && scrivi(&lunghezza, 8);
+    if (!conclusione) return scrivi(MARCA, 8) && scrivi(&lunghezza, 8);
+    const QByteArray byte = codifica(*conclusione);
+    const qint64 quanti = byte.size();
+    if (quanti > CONCLUSIONE_MASSIMA) {
+        m_errore = E2BIG;
+        return false;
+    }
+    return scrivi(MARCA_CONCLUSIONE, 8) && scrivi(&quanti, 8) && scrivi(byte.constData(), quanti) &&
+           scrivi(&lunghezza, 8);
 }
 
 bool IntentoArchivio::aggiungi(qint64 offset, const unsigned char *byte, qint64 quanti) {
@@ -226,14 +322,37 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     const int registro = apri(percorso, O_RDONLY);
     if (registro < 0) return errno == ENOENT ? Ripristino::Nessuno : Ripristino::Fallito;
     qint64 lunghezza = 0;
-    bool riuscito = percorri(registro, lunghezza, {});
+    std::optional<ConclusioneIntento> conclusione;
+    bool riuscito = percorri(registro, lunghezza, conclusione, {});
+    const QDir cartella = QFileInfo(archivio).absoluteDir();
+    // The file steps move photos: never the archive or this record.
+    const QString nome = QFileInfo(archivio).fileName();
+    const QStringList protetti{nome, QFileInfo(percorso).fileName(),
+                               QFileInfo(percorso).fileName() + QStringLiteral(".nuovo")};
+    if (riuscito && conclusione)
+        for (const auto &r : conclusione->dopo)
+            if (protetti.contains(QDir::cleanPath(r.da)) || protetti.contains(QDir::cleanPath(r.a)))
+                riuscito = false;
+    if (riuscito && conclusione && concluso(*conclusione, cartella)) {
+        // Already final: only the steps after it are left. One that fails
+        // keeps the record, so the next opening tries again.
+        ::close(registro);
+        bool fatti = true;
+        for (const auto &r : conclusione->dopo) {
+            fatti = rinomina(r, cartella) && fatti;
+            PassoArchivio();
+        }
+        if (fatti && ::unlink(QFile::encodeName(percorso).constData()) == 0)
+            sincronizzaCartella(percorso);
+        return Ripristino::Concluso;
+    }
     if (riuscito) {
         int esito;
         do {
             esito = ::ftruncate(fd, off_t(lunghezza));
         } while (esito != 0 && errno == EINTR);
         riuscito =
-            esito == 0 && percorri(registro, lunghezza,
+            esito == 0 && percorri(registro, lunghezza, conclusione,
                                    [fd](qint64 offset, const unsigned char *byte, qint64 quanti) {
                                        return scriviTutto(fd, byte, quanti, offset);
                                    });

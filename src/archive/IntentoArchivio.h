@@ -1,7 +1,27 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <functional>
+
+// What makes an operation final once its archive steps are on disk, for an
+// operation whose result also lives in another file (a removed card lives on
+// only in the journal). The operation counts as done once `file` holds
+// `marca` at or after byte `da`; it is undone while it does not. The file
+// steps follow once it is done, and can be done again without harm. Names
+// are relative to the archive's folder.
+struct ConclusioneIntento {
+    QString file;
+    qint64 da = 0;
+    QByteArray marca;
+    struct Rinomina {
+        QString da;
+        QString a; // empty: `da` is removed
+    };
+    // Renames whose source is gone are passed over: they were done before.
+    QList<Rinomina> dopo;
+};
 
 // A record, beside the archive, of what an operation that changes many
 // records is about to do: the archive's length before it and the old bytes
@@ -20,7 +40,7 @@ class IntentoArchivio {
 
     static QString percorsoPer(const QString &archivio);
 
-    bool inizia(qint64 lunghezza);
+    bool inizia(qint64 lunghezza, const ConclusioneIntento *conclusione = nullptr);
     // Old bytes at an offset of the archive.
     bool aggiungi(qint64 offset, const unsigned char *byte, qint64 quanti);
     // Flushes the record and puts it in its place: from here on a crash is undone.
@@ -39,11 +59,14 @@ class IntentoArchivio {
     int m_errore = 0;
 };
 
-enum class Ripristino { Nessuno, Fatto, Fallito };
+// Nessuno: no record; Fatto: the archive put back; Concluso: the operation
+// was already final and its file steps are done.
+enum class Ripristino { Nessuno, Fatto, Concluso, Fallito };
 
-// Puts the archive open at `fd` back as the record beside it says and removes
-// the record. The caller holds the whole-file lock. A record that cannot be
-// read whole is left where it is and the archive untouched.
+// Puts the archive open at `fd` back as the record beside it says, or
+// finishes an operation already final, and removes the record. The caller
+// holds the whole-file lock. A record that cannot be read whole is left
+// where it is and the archive untouched.
 Ripristino RipristinaDaIntento(int fd, const QString &archivio);
 
 // Called at each step of an operation that writes many records (tests stop

@@ -85,18 +85,19 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
                            esito.errore ? MessaggioScritturaArchivio(esito.errore)
                                         : MessaggioAccessoArchivio());
         return dopo;
-    case EsitoEliminazione::Fatta:
     case EsitoEliminazione::GiornaleNonScritto:
+        // The journal would be the removed card's only copy.
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore,
+                           u"Attenzione: la scheda non è stata eliminata, perché il giornale "
+                           u"Movimenti.csv non può essere scritto. Controllare lo spazio libero "
+                           u"e i permessi della cartella del programma."_s);
+        return dopo;
+    case EsitoEliminazione::Fatta:
         break;
     }
     dopo.eliminata = true;
     dialoghi.messaggio(finestra, TipoMessaggio::Informazione,
                        u"La scheda è stata eliminata dall'archivio."_s);
-    if (esito.esito == EsitoEliminazione::GiornaleNonScritto)
-        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
-                           u"Attenzione: l'eliminazione non è stata registrata nel giornale "
-                           u"Movimenti.csv; la foto della scheda è nella cartella \u00ABSchede "
-                           u"eliminate\u00BB."_s);
     // The card now at that position, or the one before it.
     if (esito.spostataDa > 0) {
         dopo.mostrare = true;

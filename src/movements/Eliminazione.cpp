@@ -16,12 +16,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString foto(const QString &archivio, qint64 posizione) {
-    return QFileInfo(archivio).dir().filePath(QString::number(posizione) + u".jpg"_s);
+QString nomeFoto(qint64 posizione) {
+    return QString::number(posizione) + u".jpg"_s;
 }
 
-QString fotoConservata(const QString &archivio, const QString &chiave) {
-    return QDir(CartellaEliminate(archivio)).filePath(chiave + u".jpg"_s);
+QString nomeConservata(const QString &chiave) {
+    return u"Schede eliminate/"_s + chiave + u".jpg"_s;
 }
 
 bool copia(const QString &da, const QString &a) {
@@ -40,6 +40,17 @@ QString nomiAllegati(const TScheda &scheda) {
     return nomi.join(u", "_s);
 }
 
+// Final once the journal, from its present end on, holds the line whose data
+// are `dati`.
+ConclusioneIntento FinaleNelGiornale(const QDir &cartella, const QString &giornale,
+                                     const QByteArray &dati) {
+    ConclusioneIntento fine;
+    fine.file = cartella.relativeFilePath(giornale);
+    fine.da = QFileInfo(giornale).size();
+    fine.marca = dati.toBase64();
+    return fine;
+}
+
 } // namespace
 
 QString CartellaEliminate(const QString &archivio) {
@@ -49,65 +60,78 @@ QString CartellaEliminate(const QString &archivio) {
 EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const QString &archivio,
                                 const QString &giornale) {
     EsitoEliminazione esito;
+    const QDir cartella = QFileInfo(archivio).absoluteDir();
     const QDateTime adesso = QDateTime::currentDateTime();
     const QString chiave =
         adesso.toString(u"yyyyMMdd-HHmmsszzz"_s) + u'-' + QString::number(posizione);
 
     // The photo is kept first, so no step of the removal can lose it.
-    const QString suaFoto = foto(archivio, posizione);
+    const QString suaFoto = cartella.filePath(nomeFoto(posizione));
+    const QString conservata = cartella.filePath(nomeConservata(chiave));
     const bool conFoto = QFile::exists(suaFoto);
     if (conFoto) {
         QDir().mkpath(CartellaEliminate(archivio));
-        if (!copia(suaFoto, fotoConservata(archivio, chiave))) {
+        if (!copia(suaFoto, conservata)) {
             esito.errore = EIO;
             return esito;
         }
     }
 
+    // The journal keeps the whole record: its line is what makes the removal
+    // final, so a crash before it leaves the card in the archive.
+    const qint64 giacenza = GiacenzaDi(attesa).value_or(0);
+    Movimento eliminazione =
+        MovimentoScheda(attesa, posizione, TipoMovimento::Eliminazione, -giacenza, giacenza);
+    eliminazione.dati =
+        QByteArray(reinterpret_cast<const char *>(attesa.byte.data()), TScheda::DIMENSIONE) +
+        chiave.toUtf8();
+    QString nota = conFoto ? u"Foto conservata: "_s + nomeConservata(chiave) : u"Senza foto"_s;
+    if (!nomiAllegati(attesa).isEmpty()) nota += u"; allegati: "_s + nomiAllegati(attesa);
+    eliminazione.nota = nota;
+
+    bool giornaleScritto = false;
+    Conclusione conclusione;
+    conclusione.prepara = [&](qint64 spostataDa) {
+        ConclusioneIntento fine = FinaleNelGiornale(cartella, giornale, eliminazione.dati);
+        // The moved card takes its photo with it; the removed card's is kept.
+        if (spostataDa > 0 && QFile::exists(cartella.filePath(nomeFoto(spostataDa))))
+            fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(spostataDa), nomeFoto(posizione)};
+        else
+            fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(posizione), QString()};
+        return fine;
+    };
+    conclusione.scrivi = [&](qint64 spostataDa) {
+        QList<Movimento> righe{eliminazione};
+        if (spostataDa > 0) {
+            const qint64 suaGiacenza = GiacenzaDi(esito.spostata).value_or(0);
+            Movimento spostamento = MovimentoScheda(esito.spostata, posizione,
+                                                    TipoMovimento::Spostamento, 0, suaGiacenza);
+            spostamento.dati = QByteArray::number(spostataDa);
+            spostamento.nota = u"Spostata dalla posizione "_s + QString::number(spostataDa) +
+                               u" alla posizione "_s + QString::number(posizione);
+            righe << spostamento;
+        }
+        giornaleScritto = RegistraMovimenti(righe, giornale);
+        return giornaleScritto;
+    };
+
     Archivio file(archivio);
     TScheda tolta;
-    if (!file.ApriArchivio() ||
-        !file.togli(
+    const bool fatta =
+        file.ApriArchivio() &&
+        file.togli(
             posizione, [&attesa](const TScheda &suDisco) { return suDisco.byte == attesa.byte; },
-            tolta, esito.spostata, esito.spostataDa)) {
-        esito.errore = file.errore();
-        esito.esito = file.errore() == ESTALE ? EsitoEliminazione::NonPiuLaStessa
-                                              : EsitoEliminazione::ErroreArchivio;
-        file.chiudi();
-        if (conFoto) QFile::remove(fotoConservata(archivio, chiave));
+            tolta, esito.spostata, esito.spostataDa, &conclusione);
+    file.chiudi();
+    if (fatta) {
+        esito.esito = EsitoEliminazione::Fatta;
         return esito;
     }
-    file.chiudi();
-
-    // The moved card takes its photo with it; the removed card's is kept.
-    QFile::remove(suaFoto);
-    if (esito.spostataDa > 0) {
-        const QString daFoto = foto(archivio, esito.spostataDa);
-        if (QFile::exists(daFoto)) QFile::rename(daFoto, suaFoto);
-    }
-
-    const qint64 giacenza = GiacenzaDi(tolta).value_or(0);
-    Movimento eliminazione =
-        MovimentoScheda(tolta, posizione, TipoMovimento::Eliminazione, -giacenza, giacenza);
-    eliminazione.dati =
-        QByteArray(reinterpret_cast<const char *>(tolta.byte.data()), TScheda::DIMENSIONE) +
-        chiave.toUtf8();
-    QString nota =
-        conFoto ? u"Foto conservata: Schede eliminate/"_s + chiave + u".jpg"_s : u"Senza foto"_s;
-    if (!nomiAllegati(tolta).isEmpty()) nota += u"; allegati: "_s + nomiAllegati(tolta);
-    eliminazione.nota = nota;
-    QList<Movimento> righe{eliminazione};
-    if (esito.spostataDa > 0) {
-        const qint64 suaGiacenza = GiacenzaDi(esito.spostata).value_or(0);
-        Movimento spostamento =
-            MovimentoScheda(esito.spostata, posizione, TipoMovimento::Spostamento, 0, suaGiacenza);
-        spostamento.dati = QByteArray::number(esito.spostataDa);
-        spostamento.nota = u"Spostata dalla posizione "_s + QString::number(esito.spostataDa) +
-                           u" alla posizione "_s + QString::number(posizione);
-        righe << spostamento;
-    }
-    esito.esito = RegistraMovimenti(righe, giornale) ? EsitoEliminazione::Fatta
-                                                     : EsitoEliminazione::GiornaleNonScritto;
+    esito.errore = file.errore();
+    esito.esito = file.errore() == ESTALE       ? EsitoEliminazione::NonPiuLaStessa
+                  : file.errore() == ECANCELED ? EsitoEliminazione::GiornaleNonScritto
+                                               : EsitoEliminazione::ErroreArchivio;
+    if (conFoto) QFile::remove(conservata);
     return esito;
 }
 
@@ -144,22 +168,48 @@ QList<SchedaEliminata> SchedeEliminate(const QString &giornale, qint64 *danneggi
     return eliminate;
 }
 
-qint64 RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
-                        const QString &giornale, bool *registrato) {
-    Archivio file(archivio);
-    const qint64 posizione = file.ApriArchivio() ? file.accoda(eliminata.scheda) : -1;
-    file.chiudi();
-    if (posizione < 1) return -1;
-    const QString conservata = fotoConservata(archivio, eliminata.chiave);
-    if (QFile::exists(conservata) && copia(conservata, foto(archivio, posizione)))
-        QFile::remove(conservata);
+EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
+                                 const QString &giornale) {
+    EsitoRipristino esito;
+    const QDir cartella = QFileInfo(archivio).absoluteDir();
     const qint64 giacenza = GiacenzaDi(eliminata.scheda).value_or(0);
     Movimento ripristino = MovimentoScheda(
-        eliminata.scheda, posizione, TipoMovimento::Ripristino, giacenza, 0,
+        eliminata.scheda, 0, TipoMovimento::Ripristino, giacenza, 0,
         u"Scheda eliminata il "_s + eliminata.movimento.quando.toString(u"dd/MM/yyyy HH:mm"_s) +
             u" dalla posizione "_s + QString::number(eliminata.movimento.posizione));
     ripristino.dati = eliminata.chiave.toUtf8();
-    const bool scritto = RegistraMovimenti({ripristino}, giornale);
-    if (registrato) *registrato = scritto;
-    return posizione;
+
+    // As for a removal, the journal line makes it final: without it the card
+    // would stay among the removed ones and could be brought back twice.
+    Conclusione conclusione;
+    conclusione.prepara = [&](qint64 posizione) {
+        ConclusioneIntento fine = FinaleNelGiornale(cartella, giornale, ripristino.dati);
+        const QString conservata = nomeConservata(eliminata.chiave);
+        if (QFile::exists(cartella.filePath(conservata)))
+            fine.dopo << ConclusioneIntento::Rinomina{conservata, nomeFoto(posizione)};
+        else
+            fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(posizione), QString()};
+        return fine;
+    };
+    conclusione.scrivi = [&](qint64 posizione) {
+        ripristino.posizione = posizione;
+        return RegistraMovimenti({ripristino}, giornale);
+    };
+    Archivio file(archivio);
+    const qint64 posizione =
+        file.ApriArchivio()
+            ? file.scriviInsieme(
+                  {}, {}, 1, [&](qint64, TScheda &scheda) { scheda = eliminata.scheda; },
+                  &conclusione)
+            : -1;
+    file.chiudi();
+    if (posizione > 0) {
+        esito.esito = EsitoRipristino::Fatto;
+        esito.posizione = posizione;
+        return esito;
+    }
+    esito.errore = file.errore();
+    esito.esito = file.errore() == ECANCELED ? EsitoRipristino::GiornaleNonScritto
+                                             : EsitoRipristino::ErroreArchivio;
+    return esito;
 }

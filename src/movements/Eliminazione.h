@@ -11,6 +11,8 @@
 // beside the archive; the last card moves into the freed position with its
 // photo ("Spostamento") and the archive is cut by one record.
 
+// The journal line is what makes a removal or a restore final: when it cannot
+// be written (GiornaleNonScritto) the archive is left as it was.
 struct EsitoEliminazione {
     enum Esito { Fatta, NonPiuLaStessa, ErroreArchivio, GiornaleNonScritto };
     Esito esito = ErroreArchivio;
@@ -33,10 +35,15 @@ struct SchedaEliminata {
 QList<SchedaEliminata> SchedeEliminate(const QString &giornale = PercorsoGiornale(),
                                        qint64 *danneggiate = nullptr);
 
-// Appends the removed card back with its photo ("Ripristino"); its new
-// position, or -1 when the archive could not be written.
-qint64 RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
-                        const QString &giornale = PercorsoGiornale(), bool *registrato = nullptr);
+struct EsitoRipristino {
+    enum Esito { Fatto, ErroreArchivio, GiornaleNonScritto };
+    Esito esito = ErroreArchivio;
+    int errore = 0;
+    qint64 posizione = -1; // the card's new position
+};
+// Appends the removed card back with its photo ("Ripristino").
+EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
+                                 const QString &giornale = PercorsoGiornale());
 
 // The folder where removed cards' photos are kept, beside the archive.
 QString CartellaEliminate(const QString &archivio);

@@ -338,7 +338,7 @@ QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
     auto *uscite = new QBarSet(u"Uscite"_s);
     uscite->setColor(QColor(0xFF, 0x8C, 0x00));
     QStringList mesi;
-    double massimo = 1;
+    double massimo = 100; // an empty chart still reads in whole euros
     for (auto i = riepilogo.perMese.cbegin(); i != riepilogo.perMese.cend(); ++i) {
         mesi << Mese(i.key());
         *entrate << i.value().valoreEntrate;

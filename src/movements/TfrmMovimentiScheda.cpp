@@ -94,6 +94,9 @@ TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
     connect(btnStampa, &QPushButton::clicked, this, &TfrmMovimentiScheda::btnStampaClick);
     connect(btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     carica();
+    // Not on "Annulla ultimo movimento": Enter must not start an undo.
+    grdMovimenti->setFocus();
+    btnChiudi->setDefault(true);
 }
 
 void TfrmMovimentiScheda::carica() {
@@ -187,7 +190,8 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
     giacenza->setPen(linea);
 
     auto *asseX = new QDateTimeAxis;
-    asseX->setFormat(u"dd/MM/yy"_s);
+    // Within a few days the day alone would repeat on every mark.
+    asseX->setFormat(inizio.secsTo(fine) < 4 * 86400 ? u"dd/MM HH:mm"_s : u"dd/MM/yy"_s);
     asseX->setRange(inizio, fine);
     asseX->setTitleText(u"Data"_s);
     auto *asseY = new QValueAxis;

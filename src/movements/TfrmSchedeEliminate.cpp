@@ -68,11 +68,14 @@ void TfrmSchedeEliminate::carica() {
     grdEliminate->resizeColumnsToContents();
     if (!m_eliminate.isEmpty()) grdEliminate->selectRow(0);
     btnRipristina->setEnabled(!m_eliminate.isEmpty());
-    const QString avviso = danneggiate == 0 ? QString()
+    QString avviso = danneggiate == 0 ? QString()
                            : danneggiate == 1
                                ? u"Attenzione: 1 riga danneggiata del giornale è stata saltata."_s
                                : u"Attenzione: "_s + QString::number(danneggiate) +
                                      u" righe danneggiate del giornale sono state saltate."_s;
+    if (m_eliminate.isEmpty())
+        avviso = (avviso.isEmpty() ? QString() : avviso + u' ') +
+                 u"Non ci sono schede eliminate da ripristinare."_s;
     lblAvviso->setText(avviso);
     lblAvviso->setAccessibleName(avviso);
     lblAvviso->setVisible(!avviso.isEmpty());
@@ -81,21 +84,28 @@ void TfrmSchedeEliminate::carica() {
 void TfrmSchedeEliminate::btnRipristinaClick() {
     const int riga = grdEliminate->currentRow();
     if (riga < 0 || riga >= m_eliminate.size()) return;
-    bool registrato = false;
-    const qint64 posizione =
-        RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale, &registrato);
+    const EsitoRipristino esito = RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale);
     auto &dialoghi = Piattaforma::dialoghi();
-    if (posizione < 1) {
-        dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+    switch (esito.esito) {
+    case EsitoRipristino::ErroreArchivio:
+        dialoghi.messaggio(this, TipoMessaggio::Errore,
+                           esito.errore ? MessaggioScritturaArchivio(esito.errore)
+                                        : MessaggioAccessoArchivio());
         return;
+    case EsitoRipristino::GiornaleNonScritto:
+        dialoghi.messaggio(this, TipoMessaggio::Errore,
+                           u"Attenzione: la scheda non è stata ripristinata, perché il giornale "
+                           u"Movimenti.csv non può essere scritto. Controllare lo spazio libero "
+                           u"e i permessi della cartella del programma."_s);
+        return;
+    case EsitoRipristino::Fatto:
+        break;
     }
-    m_ripristinata = posizione;
+    m_ripristinata = esito.posizione;
+    carica();
+    // The button goes grey with the last card: the focus must not stay on it.
+    if (!btnRipristina->isEnabled()) btnChiudi->setFocus();
     dialoghi.messaggio(this, TipoMessaggio::Informazione,
                        u"La scheda è stata ripristinata in archivio alla posizione "_s +
-                           QString::number(posizione) + u'.');
-    if (!registrato)
-        dialoghi.messaggio(this, TipoMessaggio::Avviso,
-                           u"Attenzione: il ripristino non è stato registrato nel giornale "
-                           u"Movimenti.csv."_s);
-    carica();
+                           QString::number(esito.posizione) + u'.');
 }

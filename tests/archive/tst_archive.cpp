@@ -198,6 +198,8 @@ class TestArchivio : public QObject {
     void importazioneInterrottaAnnullata();
     void copiaAlLavoroNonDisturbata();
     void limiteDimensioneErroreOrdinario();
+    void conclusioneNelLoroFile_data();
+    void conclusioneNelLoroFile();
 };
 
 void TestArchivio::campiAlloroOffset() {
@@ -964,6 +966,62 @@ void TestArchivio::limiteDimensioneErroreOrdinario() {
     QCOMPARE(figlio.exitCode(), 4);
     QCOMPARE(cartella.leggiArchivio(), PrimaDellImportazione());
     QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+}
+
+void TestArchivio::conclusioneNelLoroFile_data() {
+    // A record that says its operation is final gets its file steps done,
+    // and only inside the archive's folder, whatever the record says.
+    QTest::addColumn<QString>("da");
+    QTest::addColumn<QString>("a");
+    QTest::addColumn<bool>("fatta");
+    QTest::newRow("nella cartella") << u"Schede eliminate/x.jpg"_s << u"1.jpg"_s << true;
+    QTest::newRow("rimozione") << u"x.jpg"_s << QString() << true;
+    QTest::newRow("da fuori") << u"../fuori.jpg"_s << u"1.jpg"_s << false;
+    QTest::newRow("verso fuori") << u"x.jpg"_s << u"../fuori.jpg"_s << false;
+    QTest::newRow("fuori a metà strada") << u"a/../../fuori.jpg"_s << QString() << false;
+    QTest::newRow("percorso assoluto") << u"/FUORI"_s << QString() << false;
+    QTest::newRow("sopra l'archivio") << u"x.jpg"_s << u"Magazzino.pro"_s << false;
+}
+
+void TestArchivio::conclusioneNelLoroFile() {
+    QFETCH(QString, da);
+    QFETCH(QString, a);
+    QFETCH(bool, fatta);
+    CartellaDiProva cartella;
+    const QString fuori = cartella.percorso(u"fuori.jpg"_s);
+    Scrivi(fuori, "fuori");
+    if (da == u"/FUORI"_s) da = fuori;
+    const QDir sotto(cartella.percorso(u"sotto"_s));
+    QVERIFY(sotto.mkpath(u"Schede eliminate"_s));
+    const QString percorso = sotto.filePath(u"Magazzino.pro"_s);
+    const QByteArray archivio = ArchivioDi({SchedaNumero(1), SchedaNumero(2)});
+    Scrivi(percorso, archivio);
+    Scrivi(sotto.filePath(u"x.jpg"_s), "x");
+    Scrivi(sotto.filePath(u"Schede eliminate/x.jpg"_s), "x");
+    Scrivi(sotto.filePath(u"giornale"_s), "...FATTO...");
+
+    ConclusioneIntento fine;
+    fine.file = u"giornale"_s;
+    fine.marca = "FATTO";
+    fine.dopo << ConclusioneIntento::Rinomina{da, a};
+    IntentoArchivio intento(percorso);
+    QVERIFY(intento.inizia(archivio.size() - TScheda::DIMENSIONE, &fine));
+    QVERIFY(intento.aggiungi(0, reinterpret_cast<const unsigned char *>("vecchio"), 7));
+    QVERIFY(intento.conferma());
+
+    const int fd = ::open(QFile::encodeName(percorso).constData(), O_RDWR);
+    QVERIFY(fd >= 0);
+    const Ripristino esito = RipristinaDaIntento(fd, percorso);
+    ::close(fd);
+    QCOMPARE(esito, fatta ? Ripristino::Concluso : Ripristino::Fallito);
+    // Final: the archive stays as the operation left it.
+    QCOMPARE(Leggi(percorso), archivio);
+    QCOMPARE(Leggi(fuori), QByteArray("fuori"));
+    QCOMPARE(QFile::exists(IntentoArchivio::percorsoPer(percorso)), !fatta);
+    if (fatta) {
+        QVERIFY(!QFile::exists(sotto.filePath(da)));
+        if (!a.isEmpty()) QCOMPARE(Leggi(sotto.filePath(a)), QByteArray("x"));
+    }
 }
 
 int main(int argc, char *argv[]) {

@@ -43,17 +43,6 @@ QImage Fotografia(int larghezza = 640, int altezza = 480, QColor colore = QColor
     return immagine;
 }
 
-QByteArray Leggi(const QString &percorso) {
-    QFile file(percorso);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Scrivi(const QString &percorso, const QByteArray &byte) {
-    QFile file(percorso);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(byte), byte.size());
-}
-
 TScheda PrimoRecord(const QByteArray &archivio) {
     TScheda scheda;
     if (archivio.size() >= TScheda::DIMENSIONE)

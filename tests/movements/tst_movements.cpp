@@ -68,17 +68,6 @@ Movimento MovimentoDiProva(qint64 posizione, TipoMovimento tipo, qint64 quantita
     return m;
 }
 
-QByteArray Leggi(const QString &percorso) {
-    QFile file(percorso);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void Scrivi(const QString &percorso, const QByteArray &byte) {
-    QFile file(percorso);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(byte), byte.size());
-}
-
 QList<Movimento> TuttiI(const QString &percorso, LetturaGiornale *esito = nullptr) {
     QList<Movimento> letti;
     const LetturaGiornale lettura = LeggiGiornale(percorso, {}, [&](const Movimento &m, qint64) {
@@ -144,15 +133,27 @@ QList<Movimento> MovimentiDelPeriodo() {
             m(4, 1, 2, TipoMovimento::Scarico, -1, u"1,25"_s, u"Colori"_s)};
 }
 
-// The child of the crash test: removes card 2 of four and dies at step `passo`.
-int Elimina(const QString &archivio, int passo) {
+// The child of the crash test: removes card 2 of four, or brings back the
+// removed card, and dies at step `passo`.
+int Elimina(const QString &archivio, int passo, bool ripristino) {
     int n = 0;
     ImpostaPassoArchivio([&] {
         if (++n == passo) ::raise(SIGKILL);
     });
     ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    if (ripristino) {
+        const QList<SchedaEliminata> eliminate = SchedeEliminate();
+        if (eliminate.size() != 1) return 2;
+        return RipristinaScheda(eliminate[0], archivio).esito == EsitoRipristino::Fatto ? 0 : 1;
+    }
     const EsitoEliminazione esito = EliminaScheda(2, SchedaNumero(2), archivio);
     return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
+}
+
+QByteArray ArchivioDelle(const QList<int> &numeri) {
+    QByteArray archivio;
+    for (int n : numeri) archivio += ArchivioDi({SchedaNumero(n)});
+    return archivio;
 }
 
 // One of the two copies saving card 1 at once: each save loads the card,
@@ -223,6 +224,7 @@ class TestMovimenti : public QObject {
     void eliminaSoloLaStessa();
     void eliminazioneInterrotta_data();
     void eliminazioneInterrotta();
+    void giornaleNonScrivibile();
     void unione_data();
     void unione();
     void salvataggioConMovimenti();
@@ -764,10 +766,9 @@ void TestMovimenti::eliminaERipristina() {
     const QList<SchedaEliminata> eliminate = SchedeEliminate();
     QCOMPARE(eliminate.size(), 1);
     QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(tolta).byte);
-    bool registrato = false;
-    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), PercorsoGiornale(), &registrato),
-             3);
-    QVERIFY(registrato);
+    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    QCOMPARE(ripristino.posizione, 3);
     QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
     QVERIFY(SchedeEliminate().isEmpty());
@@ -793,39 +794,98 @@ void TestMovimenti::eliminaSoloLaStessa() {
 }
 
 void TestMovimenti::eliminazioneInterrotta_data() {
-    QTest::addColumn<int>("passo");
-    QTest::addColumn<bool>("fatta"); // whether the archive is the new one
-    QTest::newRow("dopo il registro d'intento") << 1 << false;
-    QTest::newRow("dopo lo spostamento") << 2 << false;
-    QTest::newRow("dopo il taglio") << 3 << false;
-    QTest::newRow("senza interruzioni") << 0 << true;
+    QTest::addColumn<bool>("ripristino");
+    QTest::newRow("eliminazione") << false;
+    QTest::newRow("ripristino") << true;
 }
 
 void TestMovimenti::eliminazioneInterrotta() {
-    QFETCH(int, passo);
-    QFETCH(bool, fatta);
+    // A child is killed at each step in turn, until one runs to the end. The
+    // next copy that opens the archive finds one of the two whole states:
+    // the cards in file order, each photo with its card, and the removed
+    // card listed, with its photo kept, exactly when it is not in the archive.
+    QFETCH(bool, ripristino);
+    const QList<int> tutte{1, 2, 3, 4}, senzaLaSeconda{1, 4, 3}, ritornata{1, 4, 3, 2};
+    const QList<int> &prima = ripristino ? senzaLaSeconda : tutte;
+    const QList<int> &dopo = ripristino ? ritornata : senzaLaSeconda;
+    for (int passo = 1;; ++passo) {
+        CartellaDiProva cartella;
+        ArchivioConFoto(cartella, 4);
+        if (ripristino)
+            QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+                     EsitoEliminazione::Fatta);
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {ripristino ? u"--ripristina"_s : u"--elimina"_s, cartella.archivio(),
+                      QString::number(passo)});
+        QVERIFY(figlio.waitForFinished(60000));
+        const bool interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+
+        Archivio archivio;
+        QVERIFY(archivio.ApriArchivio());
+        archivio.chiudi();
+        QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+        const QList<int> schede = cartella.leggiArchivio() == ArchivioDelle(dopo) ? dopo : prima;
+        QCOMPARE(cartella.leggiArchivio(), ArchivioDelle(schede));
+        for (int i = 0; i < 4; ++i) {
+            const QString foto = cartella.percorso(QString::number(i + 1) + u".jpg"_s);
+            if (i < schede.size())
+                QCOMPARE(Leggi(foto), "foto " + QByteArray::number(schede[i]));
+            else
+                QVERIFY(!QFile::exists(foto));
+        }
+        const QList<SchedaEliminata> eliminate = SchedeEliminate();
+        QCOMPARE(eliminate.size(), schede.contains(2) ? 0 : 1);
+        if (!eliminate.isEmpty()) {
+            QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(2).byte);
+            QCOMPARE(Leggi(QDir(CartellaEliminate(cartella.archivio()))
+                               .filePath(eliminate[0].chiave + u".jpg"_s)),
+                     QByteArray("foto 2"));
+        }
+        if (!interrotto) {
+            QCOMPARE(schede, dopo);
+            QVERIFY(passo > 5);
+            break;
+        }
+        QVERIFY2(passo < 40, "il figlio non arriva mai alla fine");
+    }
+}
+
+void TestMovimenti::giornaleNonScrivibile() {
+    // The journal holds the only copy of a removed card: when it cannot be
+    // written nothing is removed, and nothing is brought back twice.
     CartellaDiProva cartella;
-    ArchivioConFoto(cartella, 4);
-    const QByteArray prima = cartella.leggiArchivio();
-    QProcess figlio;
-    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
-    figlio.start(QCoreApplication::applicationFilePath(),
-                 {u"--elimina"_s, cartella.archivio(), QString::number(passo)});
-    QVERIFY(figlio.waitForFinished(60000));
-    QCOMPARE(figlio.exitStatus() == QProcess::CrashExit, passo > 0);
-    // The next copy that opens the archive finds it whole: the old one, put
-    // back from the intent record, or the new one.
-    Archivio archivio;
-    QVERIFY(archivio.ApriArchivio());
-    archivio.chiudi();
-    const QByteArray dopo = ArchivioDi({SchedaNumero(1), SchedaNumero(4), SchedaNumero(3)});
-    QCOMPARE(cartella.leggiArchivio(), fatta ? dopo : prima);
+    ArchivioConFoto(cartella, 3);
+    const QByteArray tre = cartella.leggiArchivio();
+    const QString bloccato = cartella.percorso(u"non un file"_s);
+    QVERIFY(QDir().mkpath(bloccato));
+    const EsitoEliminazione esito =
+        EliminaScheda(2, SchedaNumero(2), cartella.archivio(), bloccato);
+    QCOMPARE(esito.esito, EsitoEliminazione::GiornaleNonScritto);
+    QCOMPARE(esito.spostataDa, 0);
+    QCOMPARE(cartella.leggiArchivio(), tre);
+    QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 2"));
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 3"));
+    QVERIFY(QDir(CartellaEliminate(cartella.archivio())).isEmpty(QDir::Files));
     QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
-    // Never a lost card: the removed one is in the archive or in the journal.
-    if (!fatta)
-        QVERIFY(SchedeEliminate().isEmpty());
-    else
-        QCOMPARE(SchedeEliminate().value(0).scheda.byte, SchedaNumero(2).byte);
+
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QList<SchedaEliminata> eliminate = SchedeEliminate();
+    QCOMPARE(eliminate.size(), 1);
+    const QByteArray due = cartella.leggiArchivio();
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), bloccato).esito,
+             EsitoRipristino::GiornaleNonScritto);
+    QCOMPARE(cartella.leggiArchivio(), due);
+    QVERIFY(!QFile::exists(cartella.percorso(u"3.jpg"_s)));
+    QCOMPARE(SchedeEliminate().size(), 1);
+
+    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
+    QVERIFY(SchedeEliminate().isEmpty());
 }
 
 void TestMovimenti::unione_data() {
@@ -1093,6 +1153,12 @@ void TestMovimenti::finestraSchedeEliminate() {
     QCOMPARE(Cella(finestra.grdEliminate, 0, 2), u"COD2"_s);
     QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(1)}));
     QCOMPARE(Leggi(cartella.percorso(u"2.jpg"_s)), QByteArray("foto 1"));
+    // The last one back: the window says the list is empty.
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 0);
+    QVERIFY(!finestra.btnRipristina->isEnabled());
+    QCOMPARE(finestra.lblAvviso->text(), u"Non ci sono schede eliminate da ripristinare."_s);
+    QCOMPARE(finestra.lblAvviso->accessibleName(), finestra.lblAvviso->text());
 }
 
 void TestMovimenti::avvioApreIMovimenti() {
@@ -1262,8 +1328,9 @@ int main(int argc, char *argv[]) {
     if (argc == 6 && qstrcmp(argv[1], "--salva") == 0)
         return Salva(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
                      std::atoll(argv[4]), std::atoi(argv[5]));
-    if (argc == 4 && qstrcmp(argv[1], "--elimina") == 0)
-        return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    if (argc == 4 && (qstrcmp(argv[1], "--elimina") == 0 || qstrcmp(argv[1], "--ripristina") == 0))
+        return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
+                       qstrcmp(argv[1], "--ripristina") == 0);
     QApplication applicazione(argc, argv);
     TestMovimenti test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QtTest>
 
 CartellaDiProva::CartellaDiProva() {
     ImpostaCartellaProgramma(m_cartella.path());
@@ -67,4 +68,15 @@ QList<CasoImporto> TabellaImporti() {
             {"5,", QStringLiteral("5,"), QStringLiteral("5,00")},
             {"1,2,3", QStringLiteral("1,2,3"), QStringLiteral("0,00")},
             {"dodici cifre", QStringLiteral("999999999999"), QStringLiteral("999999999999,00")}};
+}
+
+QByteArray Leggi(const QString &percorso) {
+    QFile file(percorso);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Scrivi(const QString &percorso, const QByteArray &byte) {
+    QFile file(percorso);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(byte), byte.size());
 }

@@ -32,6 +32,11 @@ TScheda SchedaNumero(int n);
 // An archive of the given records, written byte for byte.
 QByteArray ArchivioDi(std::initializer_list<TScheda> schede);
 
+// A whole file's bytes; empty when it cannot be read.
+QByteArray Leggi(const QString &percorso);
+// Writes the file whole (a failed write fails the test).
+void Scrivi(const QString &percorso, const QByteArray &byte);
+
 // Typed amounts and the box text after leaving it: one table for the rule and
 // for the card's boxes.
 struct CasoImporto {
