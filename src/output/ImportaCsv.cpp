@@ -106,8 +106,8 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
 // The fields of one record's text. A field that begins with a quote runs to
 // the closing one (a doubled quote inside stands for one, a quote left open
 // takes the rest); whatever follows up to the separator is taken as written.
-// With `nelTesto` a plain field is not copied but points into `testo`, which
-// must then outlive the list and stay unchanged.
+// With `nelTesto` a field that is one piece of `testo` is not copied but
+// points into it: `testo` must then outlive the list and stay unchanged.
 QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false,
                    qsizetype attesi = 0) {
     QStringList campi;
@@ -485,8 +485,8 @@ ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoCo
 ValoreLetto LeggiData(const QString &valore, const QString &nomeCampo) {
     const QString t = Rifila(valore);
     if (t.isEmpty()) return {};
-    // Already "dd/mm/yyyy", as the export writes it: kept without formatting
-    // it again, which costs more than the rest of the row.
+    // Already "dd/mm/yyyy", as the export writes it: kept as written, since
+    // formatting the date again costs more than reading the rest of the row.
     if (t.size() == 10 && t[2] == u'/' && t[5] == u'/' && soloCifre(QStringView(t).first(2)) &&
         soloCifre(QStringView(t).sliced(3, 2)) && soloCifre(QStringView(t).sliced(6)) &&
         t[6] != u'0') {
