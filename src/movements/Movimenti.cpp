@@ -77,8 +77,19 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
         QList<Movimento> sue;
         qint64 dove = posizione;
         qint64 manca = -1;
+        // A restored card goes on from its removal, at the position it had;
+        // the lines there in between are other cards'.
+        QByteArray chiave;
         for (qsizetype i = lette.size() - 1; i >= 0; --i) {
             const Movimento &m = lette[i];
+            if (!chiave.isEmpty()) {
+                if (m.tipo == TipoMovimento::Eliminazione && m.posizione == dove &&
+                    m.dati.endsWith(chiave)) {
+                    sue << m;
+                    chiave.clear();
+                }
+                continue;
+            }
             if (m.tipo == TipoMovimento::Spostamento) {
                 bool ok = false;
                 const qint64 da = m.dati.toLongLong(&ok);
@@ -97,7 +108,19 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
             if (m.posizione != dove) continue;
             if (m.tipo == TipoMovimento::Eliminazione) break; // another card, removed
             sue << m;
-            if (m.tipo == TipoMovimento::NuovaScheda || m.tipo == TipoMovimento::Ripristino) break;
+            if (m.tipo == TipoMovimento::NuovaScheda) break;
+            if (m.tipo == TipoMovimento::Ripristino) {
+                // The removal's key ends with the position the card had.
+                bool ok = false;
+                const qint64 da = m.dati.mid(m.dati.lastIndexOf('-') + 1).toLongLong(&ok);
+                if (!ok || da < 1 || m.dati.lastIndexOf('-') < 0) break;
+                chiave = m.dati;
+                dove = da;
+                if (!posizioni.contains(da)) {
+                    manca = da;
+                    break;
+                }
+            }
         }
         if (manca >= 0) {
             posizioni.insert(manca);

@@ -21,8 +21,8 @@ Movimento MovimentoScheda(const TScheda &scheda, qint64 posizione, TipoMovimento
                           qint64 quantita, qint64 prima, const QString &nota = QString());
 
 // A card's movements, oldest first, following the card through the moves
-// that a removal makes, from the movement that put it at its position
-// (a new card, a restored one) on.
+// that a removal makes and back through its own removal when it was
+// restored, from the line that made it a new card on.
 struct StoriaScheda {
     QList<Movimento> movimenti;
     qint64 danneggiate = 0;

@@ -152,7 +152,8 @@ int Elimina(const QString &archivio, int passo, bool ripristino) {
 
 QByteArray ArchivioDelle(const QList<int> &numeri) {
     QByteArray archivio;
-    for (int n : numeri) archivio += ArchivioDi({SchedaNumero(n)});
+    for (int n : numeri)
+        archivio += ArchivioDi({SchedaNumero(n)});
     return archivio;
 }
 
@@ -772,10 +773,17 @@ void TestMovimenti::eliminaERipristina() {
     QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
     QVERIFY(SchedeEliminate().isEmpty());
+    // Its history goes back through its removal to when it was new.
     const StoriaScheda storia = LeggiStoriaScheda(3);
-    QCOMPARE(storia.movimenti.size(), 1);
-    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::Ripristino);
-    QCOMPARE(storia.movimenti[0].dopo, tolta);
+    QCOMPARE(storia.movimenti.size(), 3);
+    QCOMPARE(storia.movimenti[0].tipo, TipoMovimento::NuovaScheda);
+    QCOMPARE(storia.movimenti[0].posizione, posizione);
+    QCOMPARE(storia.movimenti[1].tipo, TipoMovimento::Eliminazione);
+    QCOMPARE(storia.movimenti[1].dopo, 0);
+    QCOMPARE(storia.movimenti[2].tipo, TipoMovimento::Ripristino);
+    QCOMPARE(storia.movimenti[2].dopo, tolta);
+    for (const Movimento &m : storia.movimenti)
+        QCOMPARE(m.codice, SchedaNumero(tolta).testo(Campo::Codice));
 }
 
 void TestMovimenti::eliminaSoloLaStessa() {
