@@ -90,7 +90,7 @@ int soloImportazione(qint64 n) {
     archivio.ApriArchivio();
     const qint64 primo =
         archivio.scriviInsieme({}, {}, importazione.righe(), [&](qint64 i, TScheda &scheda) {
-            scheda = importazione.nuovaScheda(i);
+            importazione.nuovaScheda(i, scheda);
         });
     const double accoda = millisecondi(t);
     std::printf("%8lld %10.0f %10.0f %14.1f %9.1f\n", (long long)n, lettura, accoda, prima,
@@ -157,7 +157,7 @@ int main(int argc, char *argv[]) {
             archivio.ApriArchivio();
             prima = archivio.scriviInsieme(
                 {}, {}, importazione.righe(),
-                [&](qint64 i, TScheda &scheda) { scheda = importazione.nuovaScheda(i); });
+                [&](qint64 i, TScheda &scheda) { importazione.nuovaScheda(i, scheda); });
         });
         std::printf("%8lld %9.0f %9.0f %9.0f %9.0f %10.0f %10.0f %12.1f %9.1f\n", (long long)n,
                     apertura, xls, xlsx, csv, lettura, accoda, memoriaGriglia, piccoMiB());

@@ -10,10 +10,20 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 
 static_assert(COLONNE_CSV == 24);
+// Every byte of a record belongs to one field: filling all of them fills the record.
+static_assert([] {
+    int fine = 0;
+    for (const DefinizioneCampo &d : CAMPI) {
+        if (d.offset != fine) return false;
+        fine = d.offset + 1 + d.massimo;
+    }
+    return fine == TScheda::DIMENSIONE;
+}());
 
 namespace {
 
@@ -35,6 +45,13 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
     std::vector<Record> esito;
     const qint64 n = byte.size();
     const char *b = byte.constData();
+    // The bytes that can change anything, outside quotes and inside: runs of
+    // other bytes are passed over in a tight loop.
+    std::array<bool, 256> fuori{};
+    std::array<bool, 256> dentro{};
+    for (const char c : {'"', '\r', '\n'})
+        fuori[uchar(c)] = dentro[uchar(c)] = true;
+    fuori[uchar(separatore)] = true;
     qint64 riga = 1;
     qint64 i = da;
     aperte = false;
@@ -55,6 +72,9 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
                         traVirgolette = false;
                 } else if (c == '\n' || (c == '\r' && (i + 1 >= n || b[i + 1] != '\n'))) {
                     ++riga;
+                } else {
+                    while (i + 1 < n && !dentro[uchar(b[i + 1])])
+                        ++i;
                 }
                 ++i;
             } else if (c == '"' && campoVuoto && !virgolettato) {
@@ -73,6 +93,8 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
             } else {
                 campoVuoto = false;
                 ++i;
+                while (i < n && !fuori[uchar(b[i])])
+                    ++i;
             }
         }
         if (traVirgolette) aperte = true;
@@ -81,33 +103,64 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
     return esito;
 }
 
-// The fields of one record's text.
-QStringList dividi(QStringView testo, QChar separatore) {
+// The fields of one record's text. A field that begins with a quote runs to
+// the closing one (a doubled quote inside stands for one, a quote left open
+// takes the rest); whatever follows up to the separator is taken as written.
+// With `nelTesto` a field that is one piece of `testo` is not copied but
+// points into it: `testo` must then outlive the list and stay unchanged.
+QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false,
+                   qsizetype attesi = 0) {
     QStringList campi;
-    QString campo;
-    bool traVirgolette = false;
-    bool virgolettato = false;
-    for (qsizetype i = 0; i < testo.size(); ++i) {
-        const QChar c = testo[i];
-        if (traVirgolette) {
-            if (c != u'"')
-                campo += c;
-            else if (i + 1 < testo.size() && testo[i + 1] == u'"')
-                campo += testo[++i];
-            else
-                traVirgolette = false;
-        } else if (c == u'"' && campo.isEmpty() && !virgolettato) {
-            traVirgolette = virgolettato = true;
-        } else if (c == separatore) {
-            campi << campo;
-            campo.clear();
-            virgolettato = false;
-        } else {
-            campo += c;
+    campi.reserve(attesi);
+    const qsizetype n = testo.size();
+    auto parte = [&](qsizetype da, qsizetype lunghezza) {
+        if (lunghezza <= 0) return QString();
+        return nelTesto ? QString::fromRawData(testo.constData() + da, lunghezza)
+                        : testo.sliced(da, lunghezza);
+    };
+    qsizetype i = 0;
+    for (;;) {
+        if (i >= n || testo[i] != u'"') {
+            qsizetype fine = testo.indexOf(separatore, i);
+            if (fine < 0) fine = n;
+            campi.emplaceBack(parte(i, fine - i));
+            if (fine >= n) break;
+            i = fine + 1;
+            continue;
         }
+        QString campo;
+        for (++i;;) {
+            const qsizetype virgolette = testo.indexOf(u'"', i);
+            if (virgolette < 0) {
+                campo += QStringView(testo).sliced(i);
+                i = n;
+                break;
+            }
+            // Most quoted fields are one piece: taken like a plain one.
+            if (campo.isNull() && (virgolette + 1 >= n || testo[virgolette + 1] == separatore))
+                campo = parte(i, virgolette - i);
+            else
+                campo += QStringView(testo).sliced(i, virgolette - i);
+            i = virgolette + 1;
+            if (i >= n || testo[i] != u'"') break;
+            campo += u'"';
+            ++i;
+        }
+        qsizetype fine = testo.indexOf(separatore, i);
+        if (fine < 0) fine = n;
+        if (fine > i) campo += QStringView(testo).sliced(i, fine - i);
+        campi << campo;
+        if (fine >= n) break;
+        i = fine + 1;
     }
-    campi << campo;
     return campi;
+}
+
+// Copies of texts that may point into a row's text, to keep beyond it.
+QStringList propri(QStringList testi) {
+    for (QString &t : testi)
+        if (!t.isNull()) t.detach();
+    return testi;
 }
 
 bool utf8Valido(QByteArrayView dati) {
@@ -124,6 +177,14 @@ bool utf8Valido(QByteArrayView dati) {
 
 QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
     if (!utf8) return Cp1252::decodifica(dati.data(), dati.size());
+    // ASCII reads the same either way, and cannot be invalid.
+    unsigned alti = 0;
+    for (const char c : dati)
+        alti |= uchar(c);
+    if (alti < 0x80) {
+        if (errato) *errato = false;
+        return QString::fromLatin1(dati);
+    }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString testo = decoder.decode(dati);
     if (errato) *errato = decoder.hasError();
@@ -166,9 +227,25 @@ Genere genereDi(Campo campo) {
 }
 
 int indiceDi(Campo campo) {
-    for (int i = 0; i < COLONNE_CSV; ++i)
-        if (ColonneCsv()[std::size_t(i)].campo == campo) return i;
-    return -1;
+    // Asked several times for every row: looked up once.
+    static const auto indici = [] {
+        std::array<int, NUMERO_CAMPI> indici;
+        indici.fill(-1);
+        for (int i = 0; i < COLONNE_CSV; ++i)
+            indici[std::size_t(ColonneCsv()[std::size_t(i)].campo)] = i;
+        return indici;
+    }();
+    return indici[std::size_t(campo)];
+}
+
+// Whether a text may hold something Windows-1252 has no byte for.
+bool fuoriLatin1(QStringView testo) {
+    // Without branches, so the compiler can take many characters at a time.
+    const char16_t *c = testo.utf16();
+    unsigned fuori = 0;
+    for (qsizetype i = 0; i < testo.size(); ++i)
+        fuori |= unsigned(char16_t(c[i] - 0x80) < 0x20) | unsigned(c[i] > 0xFF);
+    return fuori != 0;
 }
 
 const QString &nomeCampo(int indice) {
@@ -192,7 +269,7 @@ QString citato(const QString &carattere) {
 }
 
 // Tab and line breaks are text a card may hold; other control characters are not.
-int primoControllo(const QString &testo) {
+int primoControllo(QStringView testo) {
     for (qsizetype i = 0; i < testo.size(); ++i) {
         const char16_t c = testo[i].unicode();
         if ((c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n') || (c >= 0x7F && c <= 0x9F))
@@ -201,8 +278,52 @@ int primoControllo(const QString &testo) {
     return -1;
 }
 
+// Rifila and TestoDaCampoCsv without the call when they would change nothing,
+// as for nearly every cell.
+QString rifilato(const QString &testo) {
+    if (testo.isEmpty() || (testo.front().unicode() > 32 && testo.back().unicode() > 32))
+        return testo;
+    return Rifila(testo);
+}
+QString senzaApostrofo(const QString &campo) {
+    return campo.startsWith(u'\'') ? TestoDaCampoCsv(campo) : campo;
+}
+// A cell's text as a card keeps it: trimmed, without the apostrophe the
+// export puts before a text that looks like a formula.
+QString testoCella(const QString &cella) {
+    if (cella.isEmpty() ||
+        (cella.front().unicode() > 32 && cella.back().unicode() > 32 && cella.front() != u'\''))
+        return cella;
+    return rifilato(senzaApostrofo(rifilato(cella)));
+}
+
+// Whether OsservaNumero can learn anything from the cell: it looks only at
+// commas and points.
+bool conNumeri(QStringView cella) {
+    for (const QChar c : cella)
+        if (c == u',' || c == u'.') return true;
+    return false;
+}
+
+// Whether primoControllo can find anything in the text: asked of a whole row,
+// the cells of which are pieces of it.
+bool conControlli(QStringView testo) {
+    const char16_t *c = testo.utf16();
+    unsigned controlli = 0;
+    for (qsizetype i = 0; i < testo.size(); ++i) {
+        const char16_t u = c[i];
+        controlli |= (unsigned(u < 0x20) & unsigned(u != u'\t') & unsigned(u != u'\r') &
+                      unsigned(u != u'\n')) |
+                     unsigned(char16_t(u - 0x7F) <= 0x20);
+    }
+    return controlli != 0;
+}
+
 QString chiave(const QString &codice) {
-    return Rifila(codice).toCaseFolded();
+    // A copy of its own: the code may point into a row's text that goes first.
+    QString k = Rifila(codice).toCaseFolded();
+    k.detach();
+    return k;
 }
 
 // The header names shops use, by field.
@@ -244,6 +365,23 @@ bool soloCifre(QStringView t) {
     for (QChar c : t)
         if (c < u'0' || c > u'9') return false;
     return true;
+}
+
+// "12", "7,90", ",5", "3,": a number LeggiNumero reads, as long as it is not
+// so long that it could leave the range of a double.
+bool cifreConVirgola(QStringView t) {
+    if (t.size() > 100) return false;
+    bool cifra = false;
+    bool virgola = false;
+    for (const QChar c : t) {
+        if (c >= u'0' && c <= u'9')
+            cifra = true;
+        else if (c == u',' && !virgola)
+            virgola = true;
+        else
+            return false;
+    }
+    return cifra;
 }
 
 // Sign apart; the euro sign and blanks taken off an amount.
@@ -309,8 +447,9 @@ ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoCo
                                 const QString &nomeCampo) {
     const QString scritto = Rifila(valore);
     if (scritto.isEmpty()) return {};
-    // What the card reads already is kept exactly.
-    if (LeggiNumero(scritto)) return {scritto, {}};
+    // What the card reads already is kept exactly. Digits with at most one
+    // comma always are, and are most of what comes here.
+    if (cifreConVirgola(scritto) || LeggiNumero(scritto)) return {scritto, {}};
     const QString t = senzaValuta(scritto, importo);
     auto normale = [importo](const QString &numero) {
         return importo ? NormalizzaImporto(numero) : NormalizzaQuantita(numero);
@@ -346,6 +485,19 @@ ValoreLetto LeggiValoreNumerico(const QString &valore, bool importo, const UsoCo
 ValoreLetto LeggiData(const QString &valore, const QString &nomeCampo) {
     const QString t = Rifila(valore);
     if (t.isEmpty()) return {};
+    // Already "dd/mm/yyyy", as the export writes it: kept as written, since
+    // formatting the date again costs more than reading the rest of the row.
+    if (t.size() == 10 && t[2] == u'/' && t[5] == u'/' && soloCifre(QStringView(t).first(2)) &&
+        soloCifre(QStringView(t).sliced(3, 2)) && soloCifre(QStringView(t).sliced(6)) &&
+        t[6] != u'0') {
+        auto cifre = [&t](qsizetype da, qsizetype quante) {
+            int n = 0;
+            for (qsizetype i = da; i < da + quante; ++i)
+                n = n * 10 + (t[i].unicode() - u'0');
+            return n;
+        };
+        if (QDate::isValid(cifre(6, 4), cifre(3, 2), cifre(0, 2))) return {t, {}};
+    }
     QDate data;
     const auto parti = QStringView(t).split(u'/');
     const auto iso = QStringView(t).split(u'-');
@@ -430,12 +582,12 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
             qint32(qMin<qint64>(tutti[r].lunghezza, std::numeric_limits<qint32>::max()));
         riga.numero = qint32(qMin<qint64>(tutti[r].numero, std::numeric_limits<qint32>::max()));
         imp.m_righe.push_back(riga);
-        const QStringList celle =
-            dividi(decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr),
-                   imp.m_separatore);
+        const QString testo =
+            decodificaRecord(dati.sliced(riga.inizio, riga.lunghezza), imp.m_utf8, nullptr);
+        const QStringList celle = dividi(testo, imp.m_separatore, true, colonne);
         if (celle.size() != colonne) continue;
         for (qsizetype c = 0; c < colonne; ++c)
-            if (!celle[c].isEmpty()) OsservaNumero(celle[c], true, imp.m_uso[c]);
+            if (conNumeri(celle[c])) OsservaNumero(celle[c], true, imp.m_uso[c]);
     }
     imp.m_byte = std::move(contenuto);
     SceltaImportazione scelta;
@@ -447,16 +599,16 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
 Importazione::Valori Importazione::valori(const Compatta &riga) const {
     Valori v;
     v.campi = QStringList(COLONNE_CSV);
-    v.dati = QList<bool>(COLONNE_CSV, false);
+    QString *const campi = v.campi.data(); // without a check for sharing at each use
     bool errato = false;
-    const QString testo = decodificaRecord(
-        QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8, &errato);
+    v.testo = decodificaRecord(QByteArrayView(m_byte).sliced(riga.inizio, riga.lunghezza), m_utf8,
+                               &errato);
     if (errato) {
         v.motivo = u"la riga contiene byte che non sono testo UTF-8 valido"_s;
         return v;
     }
-    const QStringList celle = dividi(testo, m_separatore);
-    v.celle = celle;
+    v.celle = dividi(v.testo, m_separatore, true, m_intestazione.size());
+    const QStringList &celle = v.celle;
     if (celle.size() != m_intestazione.size()) {
         v.motivo = u"la riga ha "_s + QString::number(celle.size()) +
                    (celle.size() == 1 ? u" campo"_s : u" campi"_s) + u" e l'intestazione "_s +
@@ -465,17 +617,19 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         return v;
     }
     bool vuota = true;
+    const bool controlli = conControlli(v.testo);
     for (qsizetype c = 0; c < celle.size(); ++c) {
+        const QString &cella = celle[c];
         const int campo = m_scelta.colonne.value(c, -1);
-        vuota = vuota && Rifila(celle[c]).isEmpty();
+        vuota = vuota && rifilato(cella).isEmpty();
         if (campo < 0) continue;
-        const int controllo = primoControllo(celle[c]);
+        const int controllo = controlli ? primoControllo(cella) : -1;
         if (controllo >= 0 && v.motivo.isEmpty())
             v.motivo = nomeCampo(campo) + u" contiene il carattere di controllo "_s +
                        codiceU(char32_t(controllo)) + u", che non può essere archiviato"_s;
         // An apostrophe the export put before a formula-like text goes.
-        v.campi[campo] = Rifila(TestoDaCampoCsv(Rifila(celle[c])));
-        v.dati[campo] = !v.campi[campo].isEmpty();
+        campi[campo] = testoCella(cella);
+        v.dati[campo] = !campi[campo].isEmpty();
     }
     if (vuota) {
         v.motivo = u"riga vuota"_s;
@@ -483,9 +637,10 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
     }
     if (!v.motivo.isEmpty()) return v;
 
+    const auto &colonne = ColonneCsv();
     for (int i = 0; i < COLONNE_CSV; ++i) {
-        const Campo campo = ColonneCsv()[std::size_t(i)].campo;
-        QString &t = v.campi[i];
+        const Campo campo = colonne[std::size_t(i)].campo;
+        QString &t = campi[i];
         const int colonna = m_colonnaDi[i];
         switch (genereDi(campo)) {
         case Genere::Importo:
@@ -511,6 +666,7 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
             break;
         }
         case Genere::Pagato: {
+            if (t == u"Sì" || t == u"No") break; // as the export writes it
             const QString valore = t.toLower();
             if (valore == u"sì" || valore == u"si")
                 t = u"Sì"_s;
@@ -550,14 +706,14 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         if (v.campi[indiceDi(campo)].isEmpty()) v.campi[indiceDi(campo)] = u"0"_s;
 
     for (int i = 0; i < COLONNE_CSV; ++i) {
-        const QString &t = v.campi[i];
-        const QString estraneo = Cp1252::primoNonRappresentabile(t);
+        const QString &t = campi[i];
+        const QString estraneo = fuoriLatin1(t) ? Cp1252::primoNonRappresentabile(t) : QString();
         if (!estraneo.isEmpty()) {
             v.motivo = nomeCampo(i) + u" contiene il carattere "_s + citato(estraneo) +
                        u", che non può essere archiviato"_s;
             return v;
         }
-        const int massimo = definizione(ColonneCsv()[std::size_t(i)].campo).massimo;
+        const int massimo = definizione(colonne[std::size_t(i)].campo).massimo;
         if (t.size() > massimo) {
             v.motivo = nomeCampo(i) + u" supera il limite di "_s + QString::number(massimo) +
                        u" caratteri"_s;
@@ -727,8 +883,8 @@ RigaImportata Importazione::riga(qsizetype indice) const {
     riga.stato = compatta.stato;
     riga.posizione = compatta.posizione;
     const Valori v = valori(compatta);
-    riga.campi = v.campi;
-    riga.celle = v.celle;
+    riga.campi = propri(v.campi);
+    riga.celle = propri(v.celle);
     riga.motivo = compatta.stato == StatoRiga::Rifiutata ? motivoCompleto(compatta, v) : QString();
     for (int i = 0; i < COLONNE_CSV; ++i)
         if (compatta.cambiati & (1u << i)) riga.cambiati << i;
@@ -745,12 +901,39 @@ RigaImportata Importazione::riga(qsizetype indice) const {
     return riga;
 }
 
+namespace {
+
+// What TScheda::impostaTesto writes, straight into the record when the text
+// needs no table (Latin-1 outside 0x80-0x9F, as almost every text is).
+void impostaCampo(TScheda &scheda, Campo campo, const QString &testo) {
+    const QString t = rifilato(testo);
+    const DefinizioneCampo &d = definizione(campo);
+    const qsizetype n = qMin<qsizetype>(t.size(), d.massimo);
+    if (fuoriLatin1(QStringView(t).first(n))) {
+        scheda.impostaTesto(campo, t);
+        return;
+    }
+    unsigned char *campoByte = scheda.byte.data() + d.offset;
+    campoByte[0] = static_cast<unsigned char>(n);
+    const char16_t *c = QStringView(t).utf16();
+    for (qsizetype i = 0; i < n; ++i)
+        campoByte[1 + i] = static_cast<unsigned char>(c[i]);
+    std::memset(campoByte + 1 + n, 0, std::size_t(d.massimo - n));
+}
+
+} // namespace
+
 TScheda Importazione::nuovaScheda(qsizetype indice) const {
-    const Valori v = valori(m_righe[std::size_t(indice)]);
     TScheda scheda;
-    for (int i = 0; i < COLONNE_CSV; ++i)
-        scheda.impostaTesto(ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
+    nuovaScheda(indice, scheda);
     return scheda;
+}
+
+void Importazione::nuovaScheda(qsizetype indice, TScheda &scheda) const {
+    const Valori v = valori(m_righe[std::size_t(indice)]);
+    // The fields lie end to end over the whole record: each byte is written once.
+    for (int i = 0; i < COLONNE_CSV; ++i)
+        impostaCampo(scheda, ColonneCsv()[std::size_t(i)].campo, v.campi[i]);
 }
 
 bool Importazione::aggiornaScheda(qsizetype indice, TScheda &scheda) const {

@@ -107,6 +107,8 @@ class Importazione {
 
     // The card a new row makes.
     TScheda nuovaScheda(qsizetype indice) const;
+    // The same, written over every byte of `scheda`, without a copy.
+    void nuovaScheda(qsizetype indice, TScheda &scheda) const;
     // The card an update row makes of the card as it is now; false when that
     // card no longer has the row's code.
     bool aggiornaScheda(qsizetype indice, TScheda &scheda) const;
@@ -124,10 +126,13 @@ class Importazione {
         StatoRiga stato = StatoRiga::Rifiutata;
         quint8 difetti = 0; // see the flags in the source
     };
+    // The texts below may point into `testo`: copied (propri) to keep them
+    // beyond it.
     struct Valori {
-        QStringList campi; // as the card stores them
-        QStringList celle; // as the file has them
-        QList<bool> dati;  // which ones the file gives
+        QString testo;                                // the row as decoded
+        QStringList campi;                            // as the card stores them
+        QStringList celle;                            // as the file has them
+        std::array<bool, COLONNE_CSV_IMPORTA> dati{}; // which ones the file gives
         QString motivo;
     };
     Valori valori(const Compatta &riga) const;

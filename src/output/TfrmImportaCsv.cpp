@@ -494,7 +494,7 @@ void TfrmImportaCsv::btnImportaClick() {
             },
             qint64(nuove.size()),
             [&](qint64 i, TScheda &scheda) {
-                scheda = m_importazione.nuovaScheda(nuove[std::size_t(i)]);
+                m_importazione.nuovaScheda(nuove[std::size_t(i)], scheda);
                 importate[qsizetype(aggiornate.size()) + qsizetype(i)].scheda = scheda;
             });
         errore = archivio.errore();

@@ -39,6 +39,7 @@
 #include <QtTest>
 #include <csignal>
 #include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -425,6 +426,7 @@ class TestOutput : public QObject {
     void motiviScarto_data();
     void motiviScarto();
     void righeDelFile();
+    void rigaESchedaFuoriDallaLettura();
     void listiniDeiFornitori_data();
     void listiniDeiFornitori();
     void aggiornaNonRaddoppia_data();
@@ -1872,6 +1874,41 @@ void TestOutput::motiviScarto() {
         QCOMPARE(importazione.nuovaScheda(0).testo(ColonneCsv()[std::size_t(colonna)].campo),
                  valore);
     }
+}
+
+// The preview's cells point into the file's bytes: a row handed out must
+// carry its own texts, and a new card must cover whatever the record held.
+void TestOutput::rigaESchedaFuoriDallaLettura() {
+    RigaImportata riga;
+    TScheda scheda;
+    TScheda sporca;
+    sporca.byte.fill(0xFF);
+    {
+        const Importazione importazione = PreparaImportazione(
+            intestazioneCompleta() +
+            rigaCsv({{2, "\"Vite \"\"a legno\"\"\""}, {6, "\"zincata; 4 mm\""}, {14, "'=1+1"}}));
+        QVERIFY(importazione.righe() == 1 && importazione.stato(0) == StatoRiga::Nuova);
+        riga = importazione.riga(0);
+        scheda = importazione.nuovaScheda(0);
+        importazione.nuovaScheda(0, sporca);
+    }
+    QVERIFY(sporca.byte == scheda.byte);
+    QCOMPARE(scheda.testo(Campo::Note), u"=1+1"_s);
+    // Copied character by character here, after the file's bytes are gone,
+    // so that the address sanitizer sees any text still pointing into them.
+    const auto copia = [](const QString &testo) {
+        return std::u16string(reinterpret_cast<const char16_t *>(testo.constData()),
+                              std::size_t(testo.size()));
+    };
+    QCOMPARE(riga.celle.size(), COLONNE_CSV);
+    QVERIFY(copia(riga.celle[0]) == u"A1");
+    QVERIFY(copia(riga.celle[2]) == u"Vite \"a legno\"");
+    QVERIFY(copia(riga.celle[6]) == u"zincata; 4 mm");
+    QVERIFY(copia(riga.celle[14]) == u"'=1+1");
+    QVERIFY(copia(riga.campi[0]) == u"A1");
+    QVERIFY(copia(riga.campi[1]) == u"12,50");
+    QVERIFY(copia(riga.campi[6]) == u"zincata; 4 mm");
+    QVERIFY(copia(riga.campi[14]) == u"=1+1");
 }
 
 void TestOutput::righeDelFile() {
