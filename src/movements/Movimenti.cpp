@@ -185,16 +185,27 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
     return esito;
 }
 
-bool RegistraImportazione(const QList<SchedaImportata> &schede, const QString &nota,
-                          const QString &giornale) {
-    QList<Movimento> righe;
-    for (const SchedaImportata &s : schede) {
-        const qint64 dopo = GiacenzaDi(s.scheda).value_or(0);
-        if (dopo != s.prima)
-            righe << MovimentoScheda(s.scheda, s.posizione, TipoMovimento::Importazione,
-                                     dopo - s.prima, s.prima, nota);
-    }
-    return RegistraMovimenti(righe, giornale);
+MovimentiImportazione::MovimentiImportazione(const QString &nota)
+    : m_base(MovimentoScheda(TScheda(), 0, TipoMovimento::Importazione, 0, 0, nota)) {}
+
+std::optional<Movimento> MovimentiImportazione::movimento(const TScheda &scheda, qint64 posizione,
+                                                          qint64 prima) const {
+    const qint64 dopo = GiacenzaDi(scheda).value_or(0);
+    if (dopo == prima) return std::nullopt;
+    Movimento m = m_base;
+    m.posizione = posizione;
+    m.codice = scheda.testo(Campo::Codice);
+    m.nome = scheda.testo(Campo::Nome);
+    m.categoria = scheda.testo(Campo::Tipologia);
+    m.costo = scheda.testo(Campo::Costo);
+    m.quantita = dopo - prima;
+    m.prima = prima;
+    m.dopo = dopo;
+    return m;
+}
+
+bool MovimentiImportazione::registra(const QString &giornale) const {
+    return RegistraMovimenti(m_movimenti, giornale);
 }
 
 QString MessaggioGiornaleNonScritto() {

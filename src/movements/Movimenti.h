@@ -45,15 +45,23 @@ struct Annullamento {
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale());
 
-// A card an import added (stock before 0) or changed: one "Importazione"
-// line for each whose stock changed. False when the journal cannot be written.
-struct SchedaImportata {
-    qint64 posizione = 0;
-    qint64 prima = 0;
-    TScheda scheda; // as written
+// The movements of an import: one "Importazione" line for each card whose
+// stock it changed, all with one time, workstation and note. Only these lines
+// are kept, never the cards, so a large import holds little.
+class MovimentiImportazione {
+  public:
+    explicit MovimentiImportazione(const QString &nota);
+    // The line of a card as written at `posizione`, with its stock before
+    // (0 for a new one); nothing when the stock did not change.
+    std::optional<Movimento> movimento(const TScheda &scheda, qint64 posizione, qint64 prima) const;
+    void aggiungi(Movimento movimento) { m_movimenti << std::move(movimento); }
+    // False when the journal cannot be written.
+    bool registra(const QString &giornale = PercorsoGiornale()) const;
+
+  private:
+    Movimento m_base;
+    QList<Movimento> m_movimenti;
 };
-bool RegistraImportazione(const QList<SchedaImportata> &schede, const QString &nota,
-                          const QString &giornale = PercorsoGiornale());
 
 // The message of a save whose movements could not be written.
 QString MessaggioGiornaleNonScritto();

@@ -28,6 +28,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <array>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -177,12 +178,17 @@ class ModelloEsportazione : public QAbstractTableModel {
     QString campoCsv(qsizetype riga, int colonna) const { return cella(riga, colonna); }
     // Rows for cards just added to the archive, after those on show; the
     // empty rows of an empty archive make room for them.
-    void aggiungiSchede(qint64 primaPosizione, const std::vector<TScheda> &schede) {
-        if (schede.empty()) return;
+    // Cards built one at a time, so no more than one whole card is held.
+    void aggiungiSchede(qint64 primaPosizione, qsizetype quante,
+                        const std::function<void(qsizetype, TScheda &)> &scheda) {
+        if (quante <= 0) return;
         if (righeSchede().isEmpty()) impostaRighe(std::vector<Riga>());
-        beginInsertRows({}, int(m_righe.size()), int(m_righe.size() + schede.size()) - 1);
-        for (std::size_t i = 0; i < schede.size(); ++i)
-            m_righe.push_back(rigaDi(schede[i], primaPosizione + qint64(i)));
+        beginInsertRows({}, int(m_righe.size()), int(m_righe.size() + std::size_t(quante)) - 1);
+        TScheda nuova;
+        for (qsizetype i = 0; i < quante; ++i) {
+            scheda(i, nuova);
+            m_righe.push_back(rigaDi(nuova, primaPosizione + qint64(i)));
+        }
         endInsertRows();
     }
     // Rows of cards the import changed, read again from the archive.
@@ -488,10 +494,11 @@ void TfrmExpMagazzino::cmdImportaCsvClick() {
     dialoghi().esegui(&anteprima);
     if (anteprima.primaPosizione() < 0) return;
     // The new cards join the grid, after what it shows; changed ones are read again.
-    std::vector<TScheda> aggiunte;
-    for (const qsizetype riga : anteprima.righeNuove())
-        aggiunte.push_back(anteprima.importazione().nuovaScheda(riga));
-    m_modello->aggiungiSchede(anteprima.primaPosizione(), aggiunte);
+    const std::vector<qsizetype> nuove = anteprima.righeNuove();
+    m_modello->aggiungiSchede(
+        anteprima.primaPosizione(), qsizetype(nuove.size()), [&](qsizetype i, TScheda &scheda) {
+            anteprima.importazione().nuovaScheda(nuove[std::size_t(i)], scheda);
+        });
     if (!anteprima.posizioniAggiornate().empty())
         m_modello->rileggiSchede(anteprima.posizioniAggiornate());
 }

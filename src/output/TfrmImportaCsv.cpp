@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cerrno>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
@@ -478,24 +479,31 @@ void TfrmImportaCsv::btnImportaClick() {
     Archivio archivio(m_archivio);
     qint64 prima = -1;
     int errore = EACCES;
-    // What the import does to each card's stock goes to the movement journal.
-    QList<SchedaImportata> importate(qsizetype(aggiornate.size() + nuove.size()));
+    // What the import does to each card's stock goes to the movement journal:
+    // only those lines are kept, not the cards. An update is built twice (to
+    // check it, then to write it), and its line is the one of the last time.
+    MovimentiImportazione movimenti(u"Importazione da "_s + QFileInfo(m_nomeFile).fileName());
+    std::vector<std::optional<Movimento>> perAggiornata(aggiornate.size());
+    QList<Movimento> perNuova;
+    std::vector<qint64> indiciNuove;
     if (archivio.ApriArchivio()) {
         prima = archivio.scriviInsieme(
             posizioni,
             [&](qint64 i, TScheda &scheda) {
-                SchedaImportata &s = importate[qsizetype(i)];
-                s.posizione = posizioni[std::size_t(i)];
-                s.prima = GiacenzaDi(scheda).value_or(0);
+                const qint64 giacenza = GiacenzaDi(scheda).value_or(0);
                 const bool stessa =
                     m_importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
-                s.scheda = scheda;
+                perAggiornata[std::size_t(i)] =
+                    movimenti.movimento(scheda, posizioni[std::size_t(i)], giacenza);
                 return stessa;
             },
             qint64(nuove.size()),
             [&](qint64 i, TScheda &scheda) {
                 m_importazione.nuovaScheda(nuove[std::size_t(i)], scheda);
-                importate[qsizetype(aggiornate.size()) + qsizetype(i)].scheda = scheda;
+                if (auto m = movimenti.movimento(scheda, 0, 0)) {
+                    perNuova << std::move(*m);
+                    indiciNuove.push_back(i);
+                }
             });
         errore = archivio.errore();
     }
@@ -514,11 +522,14 @@ void TfrmImportaCsv::btnImportaClick() {
     }
     m_prima = prima;
     m_aggiornate = posizioni;
-    for (qsizetype i = 0; i < qsizetype(nuove.size()); ++i)
-        importate[qsizetype(aggiornate.size()) + i].posizione = prima + i;
+    for (auto &m : perAggiornata)
+        if (m) movimenti.aggiungi(std::move(*m));
+    for (qsizetype k = 0; k < perNuova.size(); ++k) {
+        perNuova[k].posizione = prima + indiciNuove[std::size_t(k)];
+        movimenti.aggiungi(std::move(perNuova[k]));
+    }
     const bool registrate =
-        RegistraImportazione(importate, u"Importazione da "_s + QFileInfo(m_nomeFile).fileName(),
-                             QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s));
+        movimenti.registra(QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s));
     RicordaColonne(m_importazione.intestazione(), m_importazione.scelta().colonne);
     const qsizetype saltate =
         m_importazione.righe() - qsizetype(nuove.size()) - qsizetype(aggiornate.size());

@@ -432,6 +432,7 @@ class TestOutput : public QObject {
     void aggiornaNonRaddoppia_data();
     void aggiornaNonRaddoppia();
     void importaCsv();
+    void importaNelGiornale();
     void importaDisabilitato();
     void importaTuttoONiente_data();
     void importaTuttoONiente();
@@ -2165,6 +2166,46 @@ void TestOutput::importaCsv() {
     QCOMPARE(ColonneRicordate(
                  {u"Codice"_s, u"Prodotto"_s, u"Prezzo acquisto"_s, u"Giacenza"_s, u"Colore"_s}),
              (QList<int>{0, 2, 1, 3, -1}));
+}
+
+void TestOutput::importaNelGiornale() {
+    // Updated and new cards whose stock the import changes each get their
+    // line, with the stock before, in the order the archive was written.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const auto scheda = [](const char *codice, const char *giacenza) {
+        return SchedaDiProva({{Campo::Codice, QString::fromUtf8(codice)},
+                              {Campo::Costo, u"1,00"_s},
+                              {Campo::Nome, u"Vite"_s},
+                              {Campo::Giacenza, QString::fromUtf8(giacenza)},
+                              {Campo::Tipologia, u"Ferramenta"_s}});
+    };
+    cartella.scriviArchivio(ArchivioDi({scheda("A1", "40"), scheda("B2", "3")}));
+    const QString file = scriviCsvDiProva(cartella, "Codice;Nome;Costo;Quantità;Categoria\r\n"
+                                                    "A1;Vite;1;7;Ferramenta\r\n"
+                                                    "B2;Vite;2;3;Ferramenta\r\n"
+                                                    "C3;Vite;1;5;Ferramenta\r\n");
+    conAnteprima(dialoghi, file, [&](QDialog *a) {
+        QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+    });
+    QList<Movimento> movimenti;
+    LeggiGiornale(PercorsoGiornale(), {}, [&movimenti](const Movimento &m, qint64) {
+        movimenti << m;
+        return true;
+    });
+    QCOMPARE(movimenti.size(), 2);
+    QCOMPARE(movimenti[0].codice, u"A1"_s);
+    QCOMPARE(movimenti[0].posizione, 1);
+    QCOMPARE(movimenti[0].prima, 40);
+    QCOMPARE(movimenti[0].quantita, -33);
+    QCOMPARE(movimenti[1].codice, u"C3"_s);
+    QCOMPARE(movimenti[1].posizione, 3);
+    QCOMPARE(movimenti[1].prima, 0);
+    QCOMPARE(movimenti[1].dopo, 5);
+    for (const Movimento &m : movimenti) {
+        QCOMPARE(m.tipo, TipoMovimento::Importazione);
+        QCOMPARE(m.nota, u"Importazione da "_s + QFileInfo(file).fileName());
+    }
 }
 
 void TestOutput::importaDisabilitato() {
