@@ -2,6 +2,7 @@
 
 #include "archive/BloccoFile.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/FileDiretto.h"
 #include "archive/IntentoArchivio.h"
 
 #include <QFile>
@@ -66,31 +67,11 @@ std::function<int(int)> &sincronizzazione() {
     return funzione;
 }
 
-bool scriviTutto(int fd, const unsigned char *dati, std::size_t quanti, off_t offset) {
-    std::size_t scritti = 0;
-    while (scritti < quanti) {
-        const ssize_t n = ::pwrite(fd, dati + scritti, quanti - scritti, offset + off_t(scritti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) errno = ENOSPC;
-        if (n <= 0) return false;
-        scritti += std::size_t(n);
-    }
-    return true;
-}
-
 // For a holder of the whole-file lock: taking and dropping a read lock on a
 // range of it would drop the write lock there.
 bool leggiSenzaBlocco(int fd, qint64 posizione, TScheda &scheda) {
-    const off_t offset = off_t(posizione - 1) * TScheda::DIMENSIONE;
-    std::size_t letti = 0;
-    while (letti < sizeof scheda) {
-        const ssize_t n =
-            ::pread(fd, scheda.byte.data() + letti, sizeof scheda - letti, offset + off_t(letti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        letti += std::size_t(n);
-    }
-    return true;
+    return LeggiTutto(fd, scheda.byte.data(), TScheda::DIMENSIONE,
+                      (posizione - 1) * TScheda::DIMENSIONE);
 }
 
 } // namespace
@@ -185,7 +166,7 @@ bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const {
 }
 
 bool Archivio::scriviRecord(qint64 offset, const TScheda &scheda) {
-    if (!scriviTutto(m_fd, scheda.byte.data(), sizeof scheda, off_t(offset)) ||
+    if (!ScriviTutto(m_fd, scheda.byte.data(), sizeof scheda, off_t(offset)) ||
         SincronizzaArchivio(m_fd) != 0) {
         m_errore = errno;
         return false;
@@ -228,9 +209,31 @@ qint64 Archivio::accoda(const TScheda &scheda) {
         esito = ::ftruncate(m_fd, off_t(lunghezza));
     } while (esito != 0 && errno == EINTR);
     if (esito == 0 && codaLetta && !coda.empty())
-        scriviTutto(m_fd, coda.data(), coda.size(), off_t(offset));
+        ScriviTutto(m_fd, coda.data(), coda.size(), off_t(offset));
     SincronizzaArchivio(m_fd);
     return -1;
+}
+
+// New records from `inizio` on, built by `prepara` in blocks of 256, not flushed.
+bool Archivio::scriviNuove(qint64 inizio, qint64 quante,
+                           const std::function<void(qint64, TScheda &)> &prepara) {
+    constexpr qint64 BLOCCO = 256;
+    std::vector<TScheda> schede(std::size_t(qMin(BLOCCO, qMax<qint64>(quante, 1))));
+    for (qint64 fatti = 0; fatti < quante;) {
+        const qint64 n = qMin(qint64(schede.size()), quante - fatti);
+        for (qint64 i = 0; i < n; ++i) {
+            schede[std::size_t(i)] = TScheda();
+            prepara(fatti + i, schede[std::size_t(i)]);
+        }
+        if (!ScriviTutto(m_fd, schede.front().byte.data(), n * TScheda::DIMENSIONE,
+                         inizio + fatti * TScheda::DIMENSIONE)) {
+            m_errore = errno;
+            return false;
+        }
+        fatti += n;
+        PassoArchivio();
+    }
+    return true;
 }
 
 qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TScheda &)> &prepara) {
@@ -248,22 +251,8 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     if (!coda.empty() && ::pread(m_fd, coda.data(), coda.size(), inizio) != ssize_t(coda.size()))
         return -1;
 
-    constexpr qint64 BLOCCO = 256;
-    std::vector<TScheda> schede(std::size_t(qMin(BLOCCO, qMax<qint64>(quante, 1))));
-    bool riuscito = true;
-    for (qint64 fatti = 0; riuscito && fatti < quante;) {
-        const qint64 n = qMin(qint64(schede.size()), quante - fatti);
-        for (qint64 i = 0; i < n; ++i) {
-            schede[std::size_t(i)] = TScheda();
-            prepara(fatti + i, schede[std::size_t(i)]);
-        }
-        riuscito =
-            scriviTutto(m_fd, schede.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
-                        inizio + off_t(fatti) * TScheda::DIMENSIONE);
-        fatti += n;
-    }
     // One flush for the whole pass.
-    if (riuscito && SincronizzaArchivio(m_fd) == 0) return primo;
+    if (scriviNuove(inizio, quante, prepara) && SincronizzaArchivio(m_fd) == 0) return primo;
     m_errore = errno;
 
     // Back to the length and bytes from before.
@@ -271,7 +260,7 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     do {
         esito = ::ftruncate(m_fd, info.st_size);
     } while (esito != 0 && errno == EINTR);
-    if (esito == 0 && !coda.empty()) scriviTutto(m_fd, coda.data(), coda.size(), inizio);
+    if (esito == 0 && !coda.empty()) ScriviTutto(m_fd, coda.data(), coda.size(), inizio);
     SincronizzaArchivio(m_fd);
     return -1;
 }
@@ -321,7 +310,8 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
     // First the intent: the length, the bytes of a partial last record that
     // the new ones overwrite, and every record an update changes.
     IntentoArchivio intento(m_percorso);
-    const ConclusioneIntento fine = conclusione ? conclusione->prepara(primo) : ConclusioneIntento();
+    const ConclusioneIntento fine =
+        conclusione ? conclusione->prepara(primo) : ConclusioneIntento();
     bool riuscito = intento.inizia(info.st_size, conclusione ? &fine : nullptr);
     std::vector<unsigned char> coda(std::size_t(info.st_size - inizio));
     if (riuscito && !coda.empty()) {
@@ -356,26 +346,12 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
     for (std::size_t i = 0; riuscito && i < posizioni.size(); ++i) {
         const qint64 p = posizioni[i];
         riuscito = leggiSenzaBlocco(m_fd, p, scheda) && aggiorna(qint64(i), scheda) &&
-                   scriviTutto(m_fd, scheda.byte.data(), TScheda::DIMENSIONE,
+                   ScriviTutto(m_fd, scheda.byte.data(), TScheda::DIMENSIONE,
                                off_t(p - 1) * TScheda::DIMENSIONE);
         if (!riuscito) m_errore = errno ? errno : EIO;
         PassoArchivio();
     }
-    constexpr qint64 BLOCCO = 256;
-    std::vector<TScheda> schede(std::size_t(qMin(BLOCCO, qMax<qint64>(nuove, 1))));
-    for (qint64 fatti = 0; riuscito && fatti < nuove;) {
-        const qint64 n = qMin(qint64(schede.size()), nuove - fatti);
-        for (qint64 i = 0; i < n; ++i) {
-            schede[std::size_t(i)] = TScheda();
-            prepara(fatti + i, schede[std::size_t(i)]);
-        }
-        riuscito =
-            scriviTutto(m_fd, schede.front().byte.data(), std::size_t(n) * TScheda::DIMENSIONE,
-                        inizio + off_t(fatti) * TScheda::DIMENSIONE);
-        if (!riuscito) m_errore = errno;
-        fatti += n;
-        PassoArchivio();
-    }
+    riuscito = riuscito && scriviNuove(inizio, nuove, prepara);
     if (riuscito && SincronizzaArchivio(m_fd) != 0) {
         m_errore = errno ? errno : EIO;
         riuscito = false;
@@ -431,7 +407,7 @@ bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)
     }
     PassoArchivio();
     if (posizione != contate) {
-        riuscito = scriviTutto(m_fd, spostata.byte.data(), TScheda::DIMENSIONE,
+        riuscito = ScriviTutto(m_fd, spostata.byte.data(), TScheda::DIMENSIONE,
                                off_t(posizione - 1) * TScheda::DIMENSIONE) &&
                    SincronizzaArchivio(m_fd) == 0;
         PassoArchivio();

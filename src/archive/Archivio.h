@@ -119,6 +119,8 @@ class Archivio {
   private:
     bool scriviRecord(qint64 offset, const TScheda &scheda);
     bool concludi(IntentoArchivio &intento, const Conclusione *conclusione, qint64 posizione);
+    bool scriviNuove(qint64 inizio, qint64 quante,
+                     const std::function<void(qint64 indice, TScheda &)> &prepara);
 
     QString m_percorso;
     int m_fd = -1;

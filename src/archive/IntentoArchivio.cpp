@@ -1,5 +1,7 @@
 #include "archive/IntentoArchivio.h"
 
+#include "archive/FileDiretto.h"
+
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -7,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -24,7 +26,8 @@ QByteArray codifica(const ConclusioneIntento &c) {
     QDataStream flusso(&byte, QIODevice::WriteOnly);
     flusso.setVersion(QDataStream::Qt_6_0);
     flusso << c.file << c.da << c.marca << qint32(c.dopo.size());
-    for (const auto &r : c.dopo) flusso << r.da << r.a;
+    for (const auto &r : c.dopo)
+        flusso << r.da << r.a;
     return byte;
 }
 
@@ -68,15 +71,6 @@ quint64 impronta(quint64 h, const void *dati, qint64 quanti) {
 }
 constexpr quint64 IMPRONTA_INIZIALE = 14695981039346656037ULL;
 
-int apri(const QString &percorso, int modo) {
-    const QByteArray nome = QFile::encodeName(percorso);
-    int fd;
-    do {
-        fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
 bool sincronizza(int fd) {
     int esito;
     do {
@@ -87,37 +81,11 @@ bool sincronizza(int fd) {
 
 // A rename or removal in the folder outlives a power cut only once the folder is flushed.
 bool sincronizzaCartella(const QString &percorso) {
-    const int fd = apri(QFileInfo(percorso).absolutePath(), O_RDONLY | O_DIRECTORY);
+    const int fd = ApriFile(QFileInfo(percorso).absolutePath(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) return false;
     const bool fatto = sincronizza(fd);
     ::close(fd);
     return fatto;
-}
-
-bool leggiTutto(int fd, void *dati, qint64 quanti, qint64 offset) {
-    auto *b = static_cast<unsigned char *>(dati);
-    qint64 letti = 0;
-    while (letti < quanti) {
-        const ssize_t n =
-            ::pread(fd, b + letti, std::size_t(quanti - letti), off_t(offset + letti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        letti += n;
-    }
-    return true;
-}
-
-bool scriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
-    const auto *b = static_cast<const unsigned char *>(dati);
-    qint64 scritti = 0;
-    while (scritti < quanti) {
-        const ssize_t n =
-            ::pwrite(fd, b + scritti, std::size_t(quanti - scritti), off_t(offset + scritti));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        scritti += n;
-    }
-    return true;
 }
 
 // Walks the entries of a record: each offset and its old bytes, read in pieces.
@@ -128,7 +96,7 @@ bool percorri(int fd, qint64 &lunghezza, std::optional<ConclusioneIntento> &conc
     if (::fstat(fd, &info) != 0) return false;
     const qint64 dimensione = info.st_size;
     char marca[8];
-    if (dimensione < 8 + 8 + 8 + 8 || !leggiTutto(fd, marca, 8, 0)) return false;
+    if (dimensione < 8 + 8 + 8 + 8 || !LeggiTutto(fd, marca, 8, 0)) return false;
     const bool conConclusione = std::memcmp(marca, MARCA_CONCLUSIONE, 8) == 0;
     if (!conConclusione && std::memcmp(marca, MARCA, 8) != 0) return false;
     quint64 h = impronta(IMPRONTA_INIZIALE, marca, 8);
@@ -136,36 +104,36 @@ bool percorri(int fd, qint64 &lunghezza, std::optional<ConclusioneIntento> &conc
     conclusione.reset();
     if (conConclusione) {
         qint64 quanti = 0;
-        if (!leggiTutto(fd, &quanti, 8, pos) || quanti < 0 || quanti > CONCLUSIONE_MASSIMA ||
+        if (!LeggiTutto(fd, &quanti, 8, pos) || quanti < 0 || quanti > CONCLUSIONE_MASSIMA ||
             quanti > dimensione - pos - 8)
             return false;
         h = impronta(h, &quanti, 8);
         pos += 8;
         QByteArray byte(quanti, Qt::Uninitialized);
-        if (!leggiTutto(fd, byte.data(), quanti, pos)) return false;
+        if (!LeggiTutto(fd, byte.data(), quanti, pos)) return false;
         h = impronta(h, byte.constData(), quanti);
         pos += quanti;
         ConclusioneIntento c;
         if (!decodifica(byte, c)) return false;
         conclusione = c;
     }
-    if (!leggiTutto(fd, &lunghezza, 8, pos)) return false;
+    if (!LeggiTutto(fd, &lunghezza, 8, pos)) return false;
     h = impronta(h, &lunghezza, 8);
     pos += 8;
     std::vector<unsigned char> pezzo(1 << 16);
     for (;;) {
         qint64 testa[2];
-        if (pos + 8 > dimensione || !leggiTutto(fd, testa, 8, pos)) return false;
+        if (pos + 8 > dimensione || !LeggiTutto(fd, testa, 8, pos)) return false;
         h = impronta(h, testa, 8);
         pos += 8;
         if (testa[0] < 0) break;
-        if (pos + 8 > dimensione || !leggiTutto(fd, &testa[1], 8, pos)) return false;
+        if (pos + 8 > dimensione || !LeggiTutto(fd, &testa[1], 8, pos)) return false;
         h = impronta(h, &testa[1], 8);
         pos += 8;
         if (testa[1] < 0 || testa[1] > dimensione - pos) return false;
         for (qint64 fatti = 0; fatti < testa[1];) {
             const qint64 n = qMin(qint64(pezzo.size()), testa[1] - fatti);
-            if (!leggiTutto(fd, pezzo.data(), n, pos)) return false;
+            if (!LeggiTutto(fd, pezzo.data(), n, pos)) return false;
             h = impronta(h, pezzo.data(), n);
             if (tratto && !tratto(testa[0] + fatti, pezzo.data(), n)) return false;
             pos += n;
@@ -173,14 +141,14 @@ bool percorri(int fd, qint64 &lunghezza, std::optional<ConclusioneIntento> &conc
         }
     }
     quint64 scritta = 0;
-    return pos + 8 == dimensione && leggiTutto(fd, &scritta, 8, pos) && scritta == h &&
+    return pos + 8 == dimensione && LeggiTutto(fd, &scritta, 8, pos) && scritta == h &&
            lunghezza >= 0;
 }
 
 // Whether the file holds the mark at or after the byte the operation began
 // at (from the start, if the file has since been made shorter).
 bool concluso(const ConclusioneIntento &c, const QDir &cartella) {
-    const int fd = apri(cartella.filePath(c.file), O_RDONLY);
+    const int fd = ApriFile(cartella.filePath(c.file), O_RDONLY);
     if (fd < 0) return false;
     struct stat info {};
     bool trovato = false;
@@ -191,7 +159,7 @@ bool concluso(const ConclusioneIntento &c, const QDir &cartella) {
         QByteArray pezzo(qMax<qint64>(1 << 16, 2 * c.marca.size()), Qt::Uninitialized);
         while (!trovato && pos < dimensione) {
             const qint64 n = qMin(qint64(pezzo.size()), dimensione - pos);
-            if (!leggiTutto(fd, pezzo.data(), n, pos)) break;
+            if (!LeggiTutto(fd, pezzo.data(), n, pos)) break;
             trovato = QByteArrayView(pezzo.constData(), n).indexOf(c.marca) >= 0;
             if (pos + n >= dimensione) break;
             pos += n - sovrapposti;
@@ -252,7 +220,7 @@ bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
 }
 
 bool IntentoArchivio::inizia(qint64 lunghezza, const ConclusioneIntento *conclusione) {
-    m_fd = apri(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
+    m_fd = ApriFile(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
     if (m_fd < 0) {
         m_errore = errno;
         return false;
@@ -319,7 +287,7 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     const QString percorso = IntentoArchivio::percorsoPer(archivio);
     // A record never put in place: the operation had not begun.
     QFile::remove(percorso + QStringLiteral(".nuovo"));
-    const int registro = apri(percorso, O_RDONLY);
+    const int registro = ApriFile(percorso, O_RDONLY);
     if (registro < 0) return errno == ENOENT ? Ripristino::Nessuno : Ripristino::Fallito;
     qint64 lunghezza = 0;
     std::optional<ConclusioneIntento> conclusione;
@@ -354,7 +322,7 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
         riuscito =
             esito == 0 && percorri(registro, lunghezza, conclusione,
                                    [fd](qint64 offset, const unsigned char *byte, qint64 quanti) {
-                                       return scriviTutto(fd, byte, quanti, offset);
+                                       return ScriviTutto(fd, byte, quanti, offset);
                                    });
         riuscito = riuscito && sincronizza(fd);
     }

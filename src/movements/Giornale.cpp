@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/BloccoFile.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/FileDiretto.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,15 +38,6 @@ class Descrittore {
     Descrittore &operator=(const Descrittore &) = delete;
     int fd;
 };
-
-int apri(const QString &percorso, int modo) {
-    const QByteArray nome = QFile::encodeName(percorso);
-    int fd;
-    do {
-        fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
 
 bool utf8Valido(QByteArrayView byte) {
     const auto *p = reinterpret_cast<const unsigned char *>(byte.data());
@@ -366,7 +358,7 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
 
 bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percorso) {
     if (movimenti.isEmpty()) return true;
-    const Descrittore file(apri(percorso, O_RDWR | O_CREAT | O_APPEND));
+    const Descrittore file(ApriFile(percorso, O_RDWR | O_CREAT | O_APPEND));
     if (file.fd < 0) return false;
     // From looking at the end of the file to the flush: two copies appending
     // at once each write whole lines of their own.
@@ -444,7 +436,7 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
                               const VisitaMovimento &visita,
                               const std::function<void(qint64, qint64)> &progresso) {
     LetturaGiornale esito;
-    const Descrittore file(apri(percorso, O_RDONLY));
+    const Descrittore file(ApriFile(percorso, O_RDONLY));
     if (file.fd < 0) {
         esito.aperto = errno == ENOENT;
         return esito;
@@ -517,7 +509,7 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
 }
 
 std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset) {
-    const Descrittore file(apri(percorso, O_RDONLY));
+    const Descrittore file(ApriFile(percorso, O_RDONLY));
     if (file.fd < 0) return std::nullopt;
     auto leggiRiga = [&file](qint64 da) -> QByteArray {
         QByteArray riga;

@@ -1,0 +1,42 @@
+#include "archive/FileDiretto.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+int ApriFile(const QString &percorso, int modo) {
+    const QByteArray nome = QFile::encodeName(percorso);
+    int fd;
+    do {
+        fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool LeggiTutto(int fd, void *dati, qint64 quanti, qint64 offset) {
+    auto *b = static_cast<unsigned char *>(dati);
+    qint64 letti = 0;
+    while (letti < quanti) {
+        const ssize_t n =
+            ::pread(fd, b + letti, std::size_t(quanti - letti), off_t(offset + letti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        letti += n;
+    }
+    return true;
+}
+
+bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
+    const auto *b = static_cast<const unsigned char *>(dati);
+    qint64 scritti = 0;
+    while (scritti < quanti) {
+        const ssize_t n =
+            ::pwrite(fd, b + scritti, std::size_t(quanti - scritti), off_t(offset + scritti));
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = ENOSPC;
+        if (n <= 0) return false;
+        scritti += n;
+    }
+    return true;
+}

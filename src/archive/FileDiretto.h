@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+
+// Opening by name and whole reads and writes at an offset, going on where a
+// signal cut a call short. A read short of bytes fails; a write that makes no
+// progress fails with ENOSPC.
+int ApriFile(const QString &percorso, int modo); // with O_CLOEXEC; a new file gets 0666
+bool LeggiTutto(int fd, void *dati, qint64 quanti, qint64 offset);
+bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset);
