@@ -45,11 +45,6 @@ void scrivi(const QString &percorso, const QByteArray &dati) {
     QCOMPARE(file.write(dati), dati.size());
 }
 
-QByteArray leggi(const QString &percorso) {
-    QFile file(percorso);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray jpeg(QColor colore) {
     QImage immagine(64, 48, QImage::Format_RGB32);
     immagine.fill(colore);
@@ -95,7 +90,7 @@ std::map<QString, QByteArray> dati(const QString &cartella) {
         const QString nome = QDir(cartella).relativeFilePath(percorso);
         if (nome == u"Guida.pdf"_s || nome == u"Magazzino.xls"_s || nome.startsWith(u"Backup"_s))
             continue;
-        trovati[nome] = giro.fileInfo().isDir() ? QByteArray("<cartella>") : leggi(percorso);
+        trovati[nome] = giro.fileInfo().isDir() ? QByteArray("<cartella>") : Leggi(percorso);
     }
     return trovati;
 }
@@ -229,7 +224,7 @@ void TestBackup::ripristinoIdentico() {
     QCOMPARE(zip.at("1.jpg").metodo, ZIP_CM_STORE);
     QCOMPARE(zip.at("Documenti_Allegati/fattura 12.pdf").metodo, ZIP_CM_STORE);
     QCOMPARE(zip.at("Magazzino.pro").metodo, ZIP_CM_DEFLATE);
-    QCOMPARE(zip.at("Magazzino.pro").dati, leggi(origine.filePath(u"Magazzino.pro"_s)));
+    QCOMPARE(zip.at("Magazzino.pro").dati, Leggi(origine.filePath(u"Magazzino.pro"_s)));
     QVERIFY(zip.count("Documenti_Allegati/vuota/"));
     QVERIFY(!zip.count("Guida.pdf"));
     QVERIFY(!zip.count("Magazzino.xls"));
@@ -256,7 +251,7 @@ void TestBackup::ripristinoIdentico() {
     QVERIFY2(ripristino.riuscito, qPrintable(ripristino.messaggio));
     QVERIFY(dati(programma) == dati(origine.path()));
     if (altriDati)
-        QCOMPARE(leggi(programma + u"/Guida.pdf"_s), QByteArray("guida di questa copia"));
+        QCOMPARE(Leggi(programma + u"/Guida.pdf"_s), QByteArray("guida di questa copia"));
     // Nothing left beside the program folder.
     QCOMPARE(nomi(sopra.path()), QStringList{u"Quadrelo"_s});
 }
@@ -351,7 +346,7 @@ void TestBackup::fileRifiutati() {
     const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
     QVERIFY(esito.riuscito);
     const QString zip = esito.percorso;
-    QByteArray byte = leggi(zip);
+    QByteArray byte = Leggi(zip);
     if (guasto == u"troncato"_s) {
         scrivi(zip, byte.left(byte.size() / 2));
     } else if (guasto == u"byte"_s) {

@@ -229,17 +229,6 @@ QList<QByteArray> rigaVuota() {
     return QList<QByteArray>(17);
 }
 
-QByteArray leggiFile(const QString &percorso) {
-    QFile file(percorso);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void scriviFile(const QString &percorso, const QByteArray &contenuto) {
-    QFile file(percorso);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(contenuto), contenuto.size());
-}
-
 // A device that takes the first `capienza` bytes and then refuses to write,
 // as a full disk does.
 class DispositivoCheCede : public QIODevice {
@@ -1040,7 +1029,7 @@ void TestOutput::esportaArchivioVuoto() {
         QVERIFY(!d->isVisible());
     });
     Piattaforma::dialoghi().esegui(&finestra);
-    QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.xls"_s)),
+    QCOMPARE(Leggi(cartella.percorso(u"Magazzino.xls"_s)),
              foglioAtteso(QList<QList<QByteArray>>(10, rigaVuota())));
     // Answered No: nothing handed to the desktop.
     QVERIFY(dialoghi.aperti().isEmpty());
@@ -1056,7 +1045,7 @@ void TestOutput::esportaTreSchede() {
     std::memcpy(&seconda.byte[std::size_t(definizione(Campo::Nome).offset) + 1], "  Dado M6  ", 11);
     cartella.scriviArchivio(ArchivioDi({primaScheda(), seconda, SchedaNumero(3)}));
     // A previous export is replaced.
-    scriviFile(cartella.percorso(u"Magazzino.xls"_s), QByteArray(50000, 'x'));
+    Scrivi(cartella.percorso(u"Magazzino.xls"_s), QByteArray(50000, 'x'));
 
     QWidget scheda;
     TfrmExpMagazzino finestra(&scheda);
@@ -1094,7 +1083,7 @@ void TestOutput::esportaTreSchede() {
     terza17[3] = "3";
     terza17[5] = "Ferramenta";
     terza17[16] = "S\xEC";
-    const QByteArray scritto = leggiFile(percorso);
+    const QByteArray scritto = Leggi(percorso);
     QCOMPARE(scritto, foglioAtteso({primaRiga(), seconda17, terza17}));
     QVERIFY(scritto.endsWith("</html>"));
     QVERIFY(!scritto.contains('\n') && !scritto.contains('\r'));
@@ -1148,7 +1137,7 @@ void TestOutput::modificheNellaGriglia() {
     seconda[10] = "333 1234567";
     seconda[14] = "Prezzo in \x80 o in &#937;";
     seconda[16] = "S\xEC";
-    QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.xls"_s)), foglioAtteso({prima, seconda}));
+    QCOMPARE(Leggi(cartella.percorso(u"Magazzino.xls"_s)), foglioAtteso({prima, seconda}));
     // The archive keeps the cards as they were.
     QCOMPARE(cartella.leggiArchivio(), archivio);
 }
@@ -1172,7 +1161,7 @@ void TestOutput::esportazioneFallita() {
     const QString percorso = cartella.percorso(u"Magazzino.xls"_s);
     const QByteArray precedente = foglioAtteso({primaRiga()});
     if (discoPieno) {
-        scriviFile(percorso, precedente);
+        Scrivi(percorso, precedente);
     } else {
         // Something in the way of the file that cannot be replaced.
         QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.xls/dentro"_s));
@@ -1202,7 +1191,7 @@ void TestOutput::esportazioneFallita() {
     QVERIFY(dialoghi.aperti().isEmpty());
     // The previous export is whole, and no half-written copy lies beside it.
     if (discoPieno)
-        QCOMPARE(leggiFile(percorso), precedente);
+        QCOMPARE(Leggi(percorso), precedente);
     else
         QVERIFY(QFileInfo(percorso).isDir());
     QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files | QDir::NoDotAndDotDot).size(),
@@ -1214,7 +1203,7 @@ void TestOutput::esportazioneRinunciata() {
     DialoghiFinti dialoghi;
     cartella.scriviArchivio(ArchivioDi({primaScheda()}));
     const QString percorso = cartella.percorso(u"Magazzino.xls"_s);
-    scriviFile(percorso, "precedente");
+    Scrivi(percorso, "precedente");
 
     QWidget scheda;
     TfrmExpMagazzino finestra(&scheda);
@@ -1222,7 +1211,7 @@ void TestOutput::esportazioneRinunciata() {
         dialoghi.rispondi(Piattaforma::Risposta::No);
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
         QCOMPARE(dialoghi.testi(), QStringList{DomandaEsporta});
-        QCOMPARE(leggiFile(percorso), QByteArray("precedente"));
+        QCOMPARE(Leggi(percorso), QByteArray("precedente"));
         // The export can be run again while the window is open.
         dialoghi.azzera();
         QTest::mouseClick(pulsante(d, "cmdEsporta"), Qt::LeftButton);
@@ -1232,7 +1221,7 @@ void TestOutput::esportazioneRinunciata() {
         QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
     });
     Piattaforma::dialoghi().esegui(&finestra);
-    QCOMPARE(leggiFile(percorso), foglioAtteso({primaRiga()}));
+    QCOMPARE(Leggi(percorso), foglioAtteso({primaRiga()}));
     QCOMPARE(dialoghi.aperti().size(), 2);
 }
 
@@ -1370,7 +1359,7 @@ void TestOutput::esportaCsv() {
         "Scheda tecnica\r\n"
         "COD2;2,50;Dado M6;2;;Ferramenta;;;;;;;;;;;No;1;;;;;;\r\n";
     const QString percorso = cartella.percorso(u"Magazzino.csv"_s);
-    QCOMPARE(leggiFile(percorso), atteso);
+    QCOMPARE(Leggi(percorso), atteso);
     QCOMPARE(dialoghi.aperti(), QList<QUrl>{QUrl::fromLocalFile(percorso)});
     QCOMPARE(cartella.leggiArchivio(), archivio);
 }
@@ -1388,7 +1377,7 @@ void TestOutput::csvVuotoEFallito() {
             QTest::mouseClick(pulsante(d, "cmdEsci"), Qt::LeftButton);
         });
         Piattaforma::dialoghi().esegui(&finestra);
-        QCOMPARE(leggiFile(cartella.percorso(u"Magazzino.csv"_s)), IntestazioneCsv);
+        QCOMPARE(Leggi(cartella.percorso(u"Magazzino.csv"_s)), IntestazioneCsv);
     }
     QVERIFY(QFile::remove(cartella.percorso(u"Magazzino.csv"_s)));
     QVERIFY(QDir(cartella.percorso()).mkpath(u"Magazzino.csv/dentro"_s));
@@ -1425,7 +1414,7 @@ void TestOutput::esportaXlsx() {
     seconda.impostaTesto(Campo::Note, u"Viti <M6> & dadi"_s);
     cartella.scriviArchivio(ArchivioDi({primaScheda(), seconda}));
     const QString percorso = cartella.percorso(u"Magazzino.xlsx"_s);
-    scriviFile(percorso, "precedente");
+    Scrivi(percorso, "precedente");
 
     QWidget scheda;
     TfrmExpMagazzino finestra(&scheda);
