@@ -40,3 +40,14 @@ bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
     }
     return true;
 }
+
+bool SincronizzaCartella(const QString &cartella) {
+    const int fd = ApriFile(cartella, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int esito;
+    do {
+        esito = ::fsync(fd);
+    } while (esito != 0 && errno == EINTR);
+    ::close(fd);
+    return esito == 0;
+}

@@ -8,3 +8,6 @@
 int ApriFile(const QString &percorso, int modo); // with O_CLOEXEC; a new file gets 0666
 bool LeggiTutto(int fd, void *dati, qint64 quanti, qint64 offset);
 bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset);
+// Flushes the folder itself, so that a rename or removal in it outlives a
+// power cut. False when it cannot be opened or flushed.
+bool SincronizzaCartella(const QString &cartella);

@@ -79,13 +79,9 @@ bool sincronizza(int fd) {
     return esito == 0;
 }
 
-// A rename or removal in the folder outlives a power cut only once the folder is flushed.
+// The folder holding the file.
 bool sincronizzaCartella(const QString &percorso) {
-    const int fd = ApriFile(QFileInfo(percorso).absolutePath(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) return false;
-    const bool fatto = sincronizza(fd);
-    ::close(fd);
-    return fatto;
+    return SincronizzaCartella(QFileInfo(percorso).absolutePath());
 }
 
 // Walks the entries of a record: each offset and its old bytes, read in pieces.

@@ -3,6 +3,7 @@
 #include "access/Produttore.h"
 #include "archive/Archivio.h"
 #include "archive/BloccoFile.h"
+#include "archive/FileDiretto.h"
 #include "archive/FileIntero.h"
 #include "archive/IntentoArchivio.h"
 #include "archive/TScheda.h"
@@ -625,14 +626,6 @@ bool rinomina(const QByteArray &da, const QByteArray &a) {
     return ::rename(da.constData(), a.constData()) == 0;
 }
 
-void sincronizzaCartella(const QString &cartella) {
-    const int fd =
-        ::open(QFile::encodeName(cartella).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
 
 bool NomeMembroAmmesso(const QByteArray &nome) {
@@ -908,7 +901,7 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
         for (const QByteArray &nome : tolti)
             rinomina(basePrecedenti + '/' + nome, base + '/' + nome);
     }
-    sincronizzaCartella(programma);
+    SincronizzaCartella(programma);
     if (!riuscito) {
         // Whatever could not be put back stays there rather than being lost.
         ::rmdir(basePrecedenti.constData());
