@@ -1358,13 +1358,7 @@ void TestScheda::testiDelleSchedeNonSonoMarcatura() {
     compila(u"<s>K1</s>"_s);
     QString mostrato;
     Qt::TextFormat formato = Qt::RichText;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) return;
-        formato = box->textFormat();
-        mostrato = box->findChild<QLabel *>(u"qt_msgbox_label"_s)->text();
-        box->done(QMessageBox::No);
-    });
+    RispondiNoAlProssimoMessaggio(mostrato, formato);
     clic("btnSalva");
     dialoghi = std::make_unique<DialoghiFinti>();
     QCOMPARE(formato, Qt::PlainText);

@@ -1,3 +1,4 @@
+#include "Fixture.h"
 #include "DialoghiFinti.h"
 #include "platform/Dialoghi.h"
 
@@ -115,13 +116,7 @@ void TestPiattaforma::messaggiInTestoSemplice() {
     const QString testo = u"Il codice \"<s>K1</s>\" & <b>altro</b>"_s;
     QString mostrato;
     Qt::TextFormat formato = Qt::RichText;
-    QTimer::singleShot(0, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box) return;
-        formato = box->textFormat();
-        mostrato = box->findChild<QLabel *>(u"qt_msgbox_label"_s)->text();
-        box->done(QMessageBox::No);
-    });
+    RispondiNoAlProssimoMessaggio(mostrato, formato);
     auto &reali = Piattaforma::dialoghi();
     switch (genere) {
     case 0:

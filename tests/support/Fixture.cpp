@@ -2,8 +2,12 @@
 
 #include "archive/CartellaProgramma.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QtTest>
 
 CartellaDiProva::CartellaDiProva() {
@@ -79,4 +83,14 @@ void Scrivi(const QString &percorso, const QByteArray &byte) {
     QFile file(percorso);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(byte), byte.size());
+}
+
+void RispondiNoAlProssimoMessaggio(QString &mostrato, Qt::TextFormat &formato) {
+    QTimer::singleShot(0, [&mostrato, &formato] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) return;
+        formato = box->textFormat();
+        mostrato = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+        box->done(QMessageBox::No);
+    });
 }

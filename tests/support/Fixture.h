@@ -37,6 +37,10 @@ QByteArray Leggi(const QString &percorso);
 // Writes the file whole (a failed write fails the test).
 void Scrivi(const QString &percorso, const QByteArray &byte);
 
+// With the real dialogs: the next message box is read, its text as shown and
+// its format, and answered No.
+void RispondiNoAlProssimoMessaggio(QString &mostrato, Qt::TextFormat &formato);
+
 // Typed amounts and the box text after leaving it: one table for the rule and
 // for the card's boxes.
 struct CasoImporto {
