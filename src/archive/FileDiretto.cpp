@@ -41,8 +41,10 @@ bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset) {
     return true;
 }
 
-bool SincronizzaCartella(const QString &cartella) {
-    const int fd = ApriFile(cartella, O_RDONLY | O_DIRECTORY);
+namespace {
+
+bool sincronizza(const QString &percorso, int modo) {
+    const int fd = ApriFile(percorso, O_RDONLY | modo);
     if (fd < 0) return false;
     int esito;
     do {
@@ -50,4 +52,14 @@ bool SincronizzaCartella(const QString &cartella) {
     } while (esito != 0 && errno == EINTR);
     ::close(fd);
     return esito == 0;
+}
+
+} // namespace
+
+bool SincronizzaFile(const QString &percorso) {
+    return sincronizza(percorso, 0);
+}
+
+bool SincronizzaCartella(const QString &cartella) {
+    return sincronizza(cartella, O_DIRECTORY);
 }

@@ -8,6 +8,8 @@
 int ApriFile(const QString &percorso, int modo); // with O_CLOEXEC; a new file gets 0666
 bool LeggiTutto(int fd, void *dati, qint64 quanti, qint64 offset);
 bool ScriviTutto(int fd, const void *dati, qint64 quanti, qint64 offset);
+// Flushes a file written by someone else (opened again by name).
+bool SincronizzaFile(const QString &percorso);
 // Flushes the folder itself, so that a rename or removal in it outlives a
 // power cut. False when it cannot be opened or flushed.
 bool SincronizzaCartella(const QString &cartella);

@@ -1,6 +1,7 @@
 #include "archive/FileIntero.h"
 
 #include "archive/Archivio.h"
+#include "archive/FileDiretto.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,25 +59,10 @@ bool ScriviFileIntero(const QString &percorso, const std::function<bool(QIODevic
     return file.commit();
 }
 
-namespace {
-
-bool sincronizza(const QByteArray &nome, int modo) {
-    const int fd = ::open(nome.constData(), modo | O_CLOEXEC);
-    if (fd < 0) return false;
-    int esito;
-    do {
-        esito = ::fsync(fd);
-    } while (esito != 0 && errno == EINTR);
-    ::close(fd);
-    return esito == 0;
-}
-
-} // namespace
-
 bool PortaAlPostoFileIntero(const QString &scritto, const QString &percorso, bool sostituisci) {
     const QByteArray da = QFile::encodeName(scritto);
     const QByteArray a = QFile::encodeName(percorso);
-    bool riuscito = sincronizza(da, O_RDONLY);
+    bool riuscito = SincronizzaFile(scritto);
     if (riuscito) {
         if (sostituisci) {
             riuscito = std::rename(da.constData(), a.constData()) == 0;
@@ -98,6 +84,6 @@ bool PortaAlPostoFileIntero(const QString &scritto, const QString &percorso, boo
         return false;
     }
     // A failed flush of the folder leaves the file whole under one name or the other.
-    sincronizza(QFile::encodeName(QFileInfo(percorso).absolutePath()), O_RDONLY | O_DIRECTORY);
+    SincronizzaCartella(QFileInfo(percorso).absolutePath());
     return true;
 }
