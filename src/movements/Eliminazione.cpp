@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QIODevice>
 #include <algorithm>
 #include <cerrno>
@@ -20,8 +19,10 @@ QString nomeFoto(qint64 posizione) {
     return QString::number(posizione) + u".jpg"_s;
 }
 
+const QString CARTELLA_ELIMINATE = u"Schede eliminate"_s;
+
 QString nomeConservata(const QString &chiave) {
-    return u"Schede eliminate/"_s + chiave + u".jpg"_s;
+    return CARTELLA_ELIMINATE + u'/' + chiave + u".jpg"_s;
 }
 
 bool copia(const QString &da, const QString &a) {
@@ -54,7 +55,7 @@ ConclusioneIntento FinaleNelGiornale(const QDir &cartella, const QString &giorna
 } // namespace
 
 QString CartellaEliminate(const QString &archivio) {
-    return QFileInfo(archivio).dir().filePath(u"Schede eliminate"_s);
+    return QFileInfo(archivio).dir().filePath(CARTELLA_ELIMINATE);
 }
 
 EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const QString &archivio,
@@ -89,7 +90,6 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
     if (!nomiAllegati(attesa).isEmpty()) nota += u"; allegati: "_s + nomiAllegati(attesa);
     eliminazione.nota = nota;
 
-    bool giornaleScritto = false;
     Conclusione conclusione;
     conclusione.prepara = [&](qint64 spostataDa) {
         ConclusioneIntento fine = FinaleNelGiornale(cartella, giornale, eliminazione.dati);
@@ -111,8 +111,7 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
                                u" alla posizione "_s + QString::number(posizione);
             righe << spostamento;
         }
-        giornaleScritto = RegistraMovimenti(righe, giornale);
-        return giornaleScritto;
+        return RegistraMovimenti(righe, giornale);
     };
 
     Archivio file(archivio);
