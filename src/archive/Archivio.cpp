@@ -5,8 +5,10 @@
 #include "archive/FileDiretto.h"
 #include "archive/IntentoArchivio.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -33,9 +35,53 @@ QString MessaggioScritturaArchivio(int errore) {
     case EFBIG:
         return QStringLiteral("Attenzione: l'archivio ha raggiunto la dimensione massima che il "
                               "sistema consente per un file.");
+    case EBADMSG:
+        return MessaggioArchivioNonRiconosciuto();
     default:
         return MessaggioAccessoArchivio();
     }
+}
+
+QString MessaggioArchivioNonRiconosciuto() {
+    return QStringLiteral("Attenzione: il file \"") + QDir::toNativeSeparators(PercorsoArchivio()) +
+           QStringLiteral("\" non è un archivio di Quadrelo (forse è stato sostituito da un "
+                          "altro file).") +
+           QStringLiteral("\n\r\n\r") +
+           QStringLiteral("Il programma non lo modifica: ripristinare l'archivio da un backup.");
+}
+
+namespace {
+
+// A file whose length is not whole records and whose first record does not
+// read as one (a length byte past its field) is something else saved over
+// the archive; it must not be taken for an empty archive and written to.
+bool NonEArchivio(int fd, qint64 dimensione) {
+    // A first card cut short by a crash is still an archive: its length
+    // bytes, as far as they go, are right.
+    if (dimensione % TScheda::DIMENSIONE == 0) return false;
+    const qint64 letti = std::min<qint64>(dimensione, TScheda::DIMENSIONE);
+    TScheda prima;
+    if (!LeggiTutto(fd, prima.byte.data(), letti, 0)) return false;
+    for (const DefinizioneCampo &campo : CAMPI)
+        if (campo.offset < letti && prima.byte[std::size_t(campo.offset)] > campo.massimo)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString MessaggioAccessoArchivio(const QString &percorso) {
+    return ArchivioNonRiconosciuto(percorso) ? MessaggioArchivioNonRiconosciuto()
+                                             : MessaggioAccessoArchivio();
+}
+
+bool ArchivioNonRiconosciuto(const QString &percorso) {
+    const int fd = ApriFileRegolare(percorso, O_RDONLY);
+    if (fd < 0) return false;
+    struct stat info {};
+    const bool non = ::fstat(fd, &info) == 0 && NonEArchivio(fd, info.st_size);
+    ::close(fd);
+    return non;
 }
 
 void IgnoraLimiteDimensione() {
@@ -131,6 +177,11 @@ bool Archivio::ApriArchivio() {
         const Blocco blocco(m_fd, F_WRLCK, 0, 0, false);
         if (!blocco.occupato() && RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Fatto)
             avvisoRipristino = true;
+    }
+    if (::fstat(m_fd, &info) == 0 && NonEArchivio(m_fd, info.st_size)) {
+        chiudi();
+        m_errore = EBADMSG;
+        return false;
     }
     return true;
 }

@@ -10,10 +10,19 @@
 
 // The archive access message shown by the card window for any failure.
 QString MessaggioAccessoArchivio();
+// The same for the archive at `percorso`, unless it is not an archive at all,
+// which is then said instead.
+QString MessaggioAccessoArchivio(const QString &percorso);
 // The message for a write that failed for the reason `errore` (an errno):
 // a full disk or a size limit is named as such, anything else is a question
 // of access.
 QString MessaggioScritturaArchivio(int errore);
+
+// A file at `percorso` that is not an archive at all (something else saved
+// over it): ApriArchivio refuses it (errore() is then EBADMSG), and the card
+// window says so as it opens.
+bool ArchivioNonRiconosciuto(const QString &percorso);
+QString MessaggioArchivioNonRiconosciuto();
 
 // A size limit on files must be an ordinary write error, not the end of the
 // process: the program ignores SIGXFSZ. Called at start and before writing.

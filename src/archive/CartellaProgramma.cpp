@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 QString cartellaImpostata;
@@ -21,4 +22,30 @@ QString PercorsoArchivio() {
 
 QString PercorsoFoto(qint64 posizione) {
     return QDir(CartellaProgramma()).filePath(QString::number(posizione) + QStringLiteral(".jpg"));
+}
+
+bool FileDatiProgramma(const QString &percorso) {
+    if (percorso.isEmpty()) return false;
+    const QFileInfo scelto(percorso);
+    const QString cartella = QFileInfo(scelto.absolutePath()).canonicalFilePath();
+    const QString programma = QFileInfo(CartellaProgramma()).canonicalFilePath();
+    if (cartella.isEmpty() || cartella != programma) {
+        // The program folder itself, chosen as a file or a folder.
+        const QString esso = scelto.canonicalFilePath();
+        return !esso.isEmpty() && esso == programma;
+    }
+    static const QStringList NOMI = {
+        QStringLiteral("Magazzino.pro"),      QStringLiteral("Magazzino.pro.intento"),
+        QStringLiteral("Movimenti.csv"),      QStringLiteral("unins000.dll"),
+        QStringLiteral("Backup.ini"),         QStringLiteral("ImportaCsv.ini"),
+        QStringLiteral("Documenti_Allegati"), QStringLiteral("Schede eliminate"),
+        QStringLiteral("Ordini"),             QStringLiteral("Backup"),
+    };
+    const QString nome = scelto.fileName();
+    if (NOMI.contains(nome)) return true;
+    // A card's photo, "<n>.jpg"; any number, so a card added meanwhile is safe too.
+    if (!nome.endsWith(QStringLiteral(".jpg"))) return false;
+    bool numero = false;
+    const qint64 n = QStringView(nome).chopped(4).toLongLong(&numero);
+    return numero && n > 0 && !nome.startsWith(u'+') && !nome.startsWith(u'0');
 }

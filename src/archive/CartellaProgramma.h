@@ -10,3 +10,9 @@ void ImpostaCartellaProgramma(const QString &cartella);
 QString PercorsoArchivio();
 // The photo file of a record position, e.g. "12.jpg".
 QString PercorsoFoto(qint64 posizione);
+
+// True when `percorso` names one of the program's own data files or folders
+// in the program folder (the archive and its intent record, the journal, the
+// password store, a card's photo, Backup.ini, ImportaCsv.ini and the folders
+// the program keeps): no export, copy or chosen folder may take their place.
+bool FileDatiProgramma(const QString &percorso);

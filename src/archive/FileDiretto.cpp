@@ -3,6 +3,7 @@
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int ApriFile(const QString &percorso, int modo) {
@@ -11,6 +12,21 @@ int ApriFile(const QString &percorso, int modo) {
     do {
         fd = ::open(nome.constData(), modo | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+int ApriFileRegolare(const QString &percorso, int modo) {
+    // Without O_NONBLOCK, opening a named pipe waits for a writer for ever.
+    const int fd = ApriFile(percorso, modo | O_NONBLOCK);
+    if (fd < 0) return fd;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        errno = EINVAL;
+        return -1;
+    }
+    const int flag = ::fcntl(fd, F_GETFL);
+    if (flag >= 0) ::fcntl(fd, F_SETFL, flag & ~O_NONBLOCK);
     return fd;
 }
 

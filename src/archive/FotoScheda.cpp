@@ -54,13 +54,6 @@ bool SalvaFotoScheda(const QString &posizione, const QImage &foto, const QByteAr
     return ScriviImmagine(PercorsoFoto(n), foto, originale);
 }
 
-bool RimuoviFotoScheda(const QString &posizione) {
-    const qint64 n = numeroPosizione(posizione);
-    if (n == 0) return false;
-    QFile file(PercorsoFoto(n));
-    return !file.exists() || file.remove();
-}
-
 bool ScriviImmagine(const QString &percorso, const QImage &immagine, const QByteArray &originale) {
     if (immagine.isNull()) return false;
     QByteArray formato = QFileInfo(percorso).suffix().toLower().toLatin1();

@@ -17,10 +17,6 @@ QImage CaricaFotoScheda(const QString &posizione, QByteArray *originale = nullpt
 bool SalvaFotoScheda(const QString &posizione, const QImage &foto,
                      const QByteArray &originale = QByteArray());
 
-// Removes the photo file of a card that has no photo. True when no file is
-// left (also when there was none).
-bool RimuoviFotoScheda(const QString &posizione);
-
 // A picture file read whole: its picture, and its bytes when it is a JPEG.
 // A null picture when the file cannot be read or is not a picture.
 QImage LeggiImmagine(const QString &percorso, QByteArray *originale = nullptr);

@@ -192,8 +192,10 @@ void TfrmBackup::avanza(qint64 fatti, qint64 totale) {
 }
 
 void TfrmBackup::btnCartellaClick() {
-    const QString scelta = Piattaforma::dialoghi().scegliCartella(this, u" Cartella dei backup"_s,
-                                                                  ImpostazioniBackup::Cartella());
+    // The default Backup folder is the one data folder a backup may go to.
+    const QString scelta = Piattaforma::ScegliCartellaDaScrivere(
+        this, u" Cartella dei backup"_s, ImpostazioniBackup::Cartella(),
+        QDir(CartellaProgramma()).filePath(u"Backup"_s));
     if (scelta.isEmpty()) return;
     ImpostazioniBackup::ImpostaCartella(QDir(scelta).absolutePath());
     aggiorna();

@@ -31,6 +31,7 @@
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -41,6 +42,7 @@
 #include <QShowEvent>
 #include <QStringListModel>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
@@ -709,8 +711,8 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     ricordaScheda();
 }
 
-void TfrmMagazzino::erroreArchivio() {
-    dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+void TfrmMagazzino::erroreArchivio(int errore) {
+    dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioScritturaArchivio(errore));
 }
 
 void TfrmMagazzino::collegaFotoEAllegati() {
@@ -797,7 +799,7 @@ void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
     if (totale <= 0) {
         archivio.chiudi();
-        if (totale < 0) return erroreArchivio();
+        if (totale < 0) return erroreArchivio(archivio.errore());
         if (vuotoSvuotaPosizione) m_lblPosizione->clear();
         dialoghi().messaggio(this, TipoMessaggio::Informazione,
                              QStringLiteral("L'archivio non contiene nessuna scheda."));
@@ -991,13 +993,14 @@ bool TfrmMagazzino::salva() {
     m_lblPosizione->setText(QString::number(p));
     aggiungiSuggerimenti(salvataggio.scritta);
 
-    // The record is safe on disk. A card without a photo keeps no photo file;
-    // a photo that cannot be written stays on screen, and the card keeps
-    // counting as changed, so the next save tries again.
-    const bool fotoScritta = senzaFoto()
-                                 ? RimuoviFotoScheda(m_lblPosizione->text())
-                                 : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
-                                                   m_imgFoto->originale());
+    // The record is safe on disk. A card without a photo of its own gets the
+    // default picture in its file (no command deletes a photo file); a photo
+    // that cannot be written stays on screen, and the card keeps counting as
+    // changed, so the next save tries again.
+    const bool fotoScritta =
+        senzaFoto() ? SalvaFotoScheda(m_lblPosizione->text(), m_bianco)
+                    : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
+                                      m_imgFoto->originale());
     ricordaScheda(fotoScritta);
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
@@ -1008,17 +1011,11 @@ bool TfrmMagazzino::salva() {
     if (!fotoScritta)
         dialoghi().messaggio(
             this, TipoMessaggio::Avviso,
-            (senzaFoto() ? QStringLiteral("Attenzione: non è stato possibile eliminare il file ") +
-                               QString::number(p) +
-                               QStringLiteral(".jpg con la foto precedente della scheda. La "
-                                              "scheda è stata salvata; il file sarà eliminato al "
-                                              "prossimo salvataggio.")
-                         : QStringLiteral("Attenzione: non è stato possibile scrivere la foto "
-                                          "della scheda nel file ") +
-                               QString::number(p) +
-                               QStringLiteral(".jpg. La scheda è stata salvata; la foto resta "
-                                              "visualizzata e sarà scritta al prossimo "
-                                              "salvataggio.")));
+            QStringLiteral("Attenzione: non è stato possibile scrivere la foto della scheda "
+                           "nel file ") +
+                QString::number(p) +
+                QStringLiteral(".jpg. La scheda è stata salvata; la foto resta visualizzata e "
+                               "sarà scritta al prossimo salvataggio."));
     return true;
 }
 
@@ -1144,6 +1141,9 @@ void TfrmMagazzino::showEvent(QShowEvent *evento) {
     if (evento->spontaneous()) return;
     PulisciScheda();
     riempiSuggerimenti();
+    // Said at once, before the user types a card that could not be saved.
+    if (ArchivioNonRiconosciuto(PercorsoArchivio()))
+        dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioArchivioNonRiconosciuto());
 }
 
 void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
@@ -1224,6 +1224,10 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
         }
     }
 
+    if ((classe == Classe::Importo || classe == Classe::Quantita) && !m_inoltroVirgola &&
+        rafficaScanner(box, tasto))
+        return true;
+
     if (codice == Qt::Key_Return || codice == Qt::Key_Enter) {
         // Along the chain; from the notes on to the price and back to the code.
         const int prossima = i == indiceDi(Campo::Prezzo) ? 0 : i + 1;
@@ -1232,7 +1236,8 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
     }
     if (classe == Classe::Testo) return false;
     if (codice == Qt::Key_Backspace || codice == Qt::Key_Delete || codice == Qt::Key_Left ||
-        codice == Qt::Key_Right)
+        codice == Qt::Key_Right || codice == Qt::Key_Home || codice == Qt::Key_End ||
+        tasto->matches(QKeySequence::SelectAll))
         return false;
     if (tasto->modifiers() & Qt::ControlModifier) return true;
     const QString testo = tasto->text();
@@ -1240,7 +1245,9 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
         // A point, from the main keys or the keypad, is meant as the decimal
         // comma: it goes on as a comma key, typing limit included.
         QKeyEvent virgola(QEvent::KeyPress, Qt::Key_Comma, tasto->modifiers(), u","_s);
+        m_inoltroVirgola = true;
         QCoreApplication::sendEvent(box, &virgola);
+        m_inoltroVirgola = false;
         return true;
     }
     const bool cifra = testo.size() == 1 && testo[0] >= u'0' && testo[0] <= u'9';
@@ -1248,12 +1255,55 @@ bool TfrmMagazzino::tastoCasella(QLineEdit *box, QKeyEvent *tasto) {
     return !(cifra || virgola);
 }
 
+bool TfrmMagazzino::rafficaScanner(QLineEdit *box, QKeyEvent *tasto) {
+    // A scanner types a code and Enter far quicker than anyone types by hand.
+    // Such a burst in an amount box is a code scanned without F3: it must not
+    // change the amount, so it goes to the code box as if typed there.
+    static const QElapsedTimer orologio = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    const qint64 ora = orologio.elapsed();
+    const bool vicino = ora - m_ultimoTastoNumero <= IngressoScanner::RAFFICA_MS;
+    m_ultimoTastoNumero = ora;
+    const int codice = tasto->key();
+    if (codice == Qt::Key_Return || codice == Qt::Key_Enter) {
+        Raffica raffica = std::exchange(m_raffica, Raffica{});
+        if (!vicino || raffica.casella != box || raffica.codice.size() < MINIMO_RAFFICA)
+            return false;
+        box->setText(raffica.prima);
+        m_txtCodiceABarre->setFocus(Qt::OtherFocusReason);
+        impostaStato(QStringLiteral("Codice letto nella casella \"Codice a barre\": ") +
+                     raffica.codice);
+        codiceLetto(raffica.codice);
+        return true;
+    }
+    const QString testo = tasto->text();
+    if (testo.size() != 1 || !testo[0].isPrint()) {
+        m_raffica = {};
+        return false;
+    }
+    if (!vicino || m_raffica.casella != box) m_raffica = {box, box->text(), QString()};
+    m_raffica.codice += testo;
+    return false;
+}
+
 void TfrmMagazzino::casellaLasciata(QLineEdit *box) {
     const int i = indiceCasella(box);
-    if (classeDi(i) == Classe::Importo)
-        box->setText(NormalizzaImporto(box->text()));
-    else if (classeDi(i) == Classe::Quantita)
-        box->setText(NormalizzaQuantita(box->text()));
+    const Classe classe = classeDi(i);
+    if (classe != Classe::Importo && classe != Classe::Quantita) return;
+    const QString scritto = box->text();
+    const QString normale =
+        classe == Classe::Importo ? NormalizzaImporto(scritto) : NormalizzaQuantita(scritto);
+    box->setText(normale);
+    // A text that cannot be read becomes zero, as it always has; say so.
+    if (!Rifila(scritto).isEmpty() && !LeggiNumero(Rifila(scritto)))
+        impostaStato(classe == Classe::Importo
+                         ? QStringLiteral("Importo non leggibile: ") + scritto +
+                               QStringLiteral(" sostituito con ") + normale
+                         : QStringLiteral("Quantità non leggibile: ") + scritto +
+                               QStringLiteral(" sostituita con ") + normale);
 }
 
 bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
@@ -1269,13 +1319,27 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
             return tastoCasella(box, tasto);
         }
         break;
-    case QEvent::ShortcutOverride:
+    case QEvent::ShortcutOverride: {
         // Keep Ctrl combinations (paste, undo) away from the number boxes;
-        // Ctrl+S still saves from there.
+        // Ctrl+S still saves from there, and keys without Ctrl (F3) reach
+        // the window's shortcuts.
+        const auto *tasto = static_cast<QKeyEvent *>(evento);
         if (nostra &&
             (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita) &&
-            !static_cast<QKeyEvent *>(evento)->matches(QKeySequence::Save)) {
+            (tasto->modifiers() & Qt::ControlModifier) && !tasto->matches(QKeySequence::Save)) {
             evento->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::MouseButtonPress:
+        // Entering a number box by the mouse selects its text, as the
+        // keyboard does, so what is typed replaces it.
+        if (nostra && !box->hasFocus() && !box->isReadOnly() &&
+            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita) &&
+            static_cast<QMouseEvent *>(evento)->button() == Qt::LeftButton) {
+            box->setFocus(Qt::MouseFocusReason);
+            box->selectAll();
             return true;
         }
         break;

@@ -110,7 +110,14 @@ class TfrmMagazzino : public QWidget {
     TScheda schedaDallaFinestra() const;
     void mostraCampi(const TScheda &scheda);
     void impostaStato(const QString &testo);
-    void erroreArchivio();
+    // The message for `errore` (an errno of the archive), access by default.
+    void erroreArchivio(int errore = 0);
+    // True when the key ended a scanner's burst in an amount or quantity box,
+    // whose code then went to the code box.
+    bool rafficaScanner(QLineEdit *box, class QKeyEvent *tasto);
+    // The shortest burst taken for a code: a few digits typed by hand in one
+    // quick stroke stay in the box.
+    static constexpr int MINIMO_RAFFICA = 4;
 
     QLineEdit *m_caselle[17] = {};
     QLabel *m_nascoste[6] = {};
@@ -134,4 +141,14 @@ class TfrmMagazzino : public QWidget {
     // The background, panels and pictures: the mouse over them empties the status line.
     QSet<const QObject *> m_decorazioni;
     class UscitaFocus *m_uscita = nullptr;
+    // A scanner's burst typed into an amount or quantity box: the box's text
+    // before it and what the scanner typed, handed to the code box at Enter.
+    struct Raffica {
+        QLineEdit *casella = nullptr;
+        QString prima;
+        QString codice;
+    };
+    Raffica m_raffica;
+    qint64 m_ultimoTastoNumero = -1000;
+    bool m_inoltroVirgola = false;
 };

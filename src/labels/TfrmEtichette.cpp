@@ -23,6 +23,7 @@
 
 using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
+using Piattaforma::ScegliFileDaSalvare;
 using Piattaforma::TipoMessaggio;
 
 // The sheet in miniature: the labels already used, those this print fills on
@@ -435,7 +436,7 @@ void TfrmEtichette::btnStampaClick() {
 void TfrmEtichette::btnPdfClick() {
     EtichettePreparate esito;
     if (!prepara(esito)) return;
-    const QString percorso = dialoghi().scegliFileDaSalvare(
+    const QString percorso = ScegliFileDaSalvare(
         this, u"Salva le etichette in un file PDF"_s, {u"File PDF (*.pdf)"_s}, u"Etichette.pdf"_s);
     if (percorso.isEmpty()) return;
     const bool scritto = ScriviFileIntero(percorso, [&](QIODevice *uscita) {

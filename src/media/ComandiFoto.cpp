@@ -8,6 +8,7 @@
 #include <QDir>
 
 using Piattaforma::dialoghi;
+using Piattaforma::ScegliFileDaSalvare;
 using Piattaforma::TipoMessaggio;
 
 QString TitoloApriFoto() {
@@ -52,7 +53,7 @@ QString MessaggioFotoNonScritta(const QString &percorso) {
 }
 
 bool SalvaCopiaFoto(QWidget *finestra, const RiquadroFoto *foto) {
-    const QString percorso = dialoghi().scegliFileDaSalvare(
+    const QString percorso = ScegliFileDaSalvare(
         finestra, TitoloSalvaFoto(), FiltriSalvaFoto(), QStringLiteral("Foto.jpg"));
     if (percorso.isEmpty()) return false;
     if (ScriviImmagine(percorso, foto->immagine(), foto->originale())) return true;

@@ -17,6 +17,7 @@
 #include <QSvgRenderer>
 
 using Piattaforma::dialoghi;
+using Piattaforma::ScegliFileDaSalvare;
 
 QImage ImmagineWebcam() {
     QImage immagine(366, 274, QImage::Format_RGB32);
@@ -163,7 +164,7 @@ void TfrmWebCam::btnCatturaClick() {
 }
 
 void TfrmWebCam::btnSalvaFotogrammaClick() {
-    const QString percorso = dialoghi().scegliFileDaSalvare(
+    const QString percorso = ScegliFileDaSalvare(
         this, TitoloSalvaFoto(), FiltriSalvaFoto(), QStringLiteral("Foto.jpg"));
     if (percorso.isEmpty()) return;
     if (!ScriviImmagine(percorso, imgTarget->immagine()))

@@ -30,7 +30,7 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
     auto accoda = [&]() -> SalvataggioScheda {
         const EsitoSalvataggio e = AccodaConMovimenti(mia, archivio, giornale);
         if (e.esito == EsitoSalvataggio::Salvata) return daEsito(e, true);
-        dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
         return {};
     };
     if (posizione < 1) return accoda();
@@ -76,7 +76,7 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                                u"(al massimo 4 caratteri). La scheda non è stata salvata."_s);
             return {};
         case EsitoSalvataggio::ErroreArchivio:
-            dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+            dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
             return {};
         }
     }

@@ -411,7 +411,7 @@ void TfrmMovimentiPeriodo::btnStampaClick() {
 }
 
 void TfrmMovimentiPeriodo::btnEsportaClick() {
-    const QString percorso = Piattaforma::dialoghi().scegliFileDaSalvare(
+    const QString percorso = Piattaforma::ScegliFileDaSalvare(
         this, u"Esporta i movimenti del periodo"_s, {u"File CSV (*.csv)"_s},
         u"Movimenti "_s + m_dal.toString(u"yyyy-MM-dd"_s) + u" "_s +
             m_al.toString(u"yyyy-MM-dd"_s) + u".csv"_s);

@@ -893,6 +893,8 @@ RigaImportata Importazione::riga(qsizetype indice) const {
         Archivio archivio(m_archivio);
         TScheda scheda;
         if (archivio.ApriArchivio() && archivio.leggi(compatta.posizione, scheda)) {
+            for (int i = 0; i < COLONNE_CSV; ++i)
+                riga.prima << scheda.testo(ColonneCsv()[std::size_t(i)].campo);
             applica(v, scheda);
             for (int i = 0; i < COLONNE_CSV; ++i)
                 riga.campi[i] = scheda.testo(ColonneCsv()[std::size_t(i)].campo);

@@ -75,6 +75,7 @@ struct RigaImportata {
     QStringList celle;    // the file's own cells
     QString motivo;       // why the row is refused
     QList<int> cambiati;  // fields (order of ColonneCsv()) an update changes
+    QStringList prima;    // for an update, the card's fields as they are now
     qint64 posizione = 0; // the card an update changes
 };
 

@@ -37,10 +37,12 @@ QString testoStato(const RigaImportata &riga) {
     case StatoRiga::Invariata:
         return u"già presente"_s;
     case StatoRiga::DaAggiornare: {
+        // Each field that changes, with what the card holds and what it gets.
         QStringList campi;
         for (int i : riga.cambiati)
-            campi << ColonneCsv()[std::size_t(i)].intestazione;
-        return u"da aggiornare: "_s + campi.join(u", "_s);
+            campi << ColonneCsv()[std::size_t(i)].intestazione + u" da «"_s +
+                         riga.prima.value(i) + u"» a «"_s + riga.campi.value(i) + u'»';
+        return u"da aggiornare: "_s + campi.join(u"; "_s);
     }
     case StatoRiga::Rifiutata:
         break;
@@ -215,6 +217,9 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     m_cboGiacenza->setObjectName(u"cboGiacenza"_s);
     m_cboGiacenza->addItems({u"sostituirla con quella del file"_s,
                              u"aggiungerle la quantità del file"_s, u"lasciarla com'è"_s});
+    // A supplier's list tells its prices, not the shop's shelves: the day's
+    // sales stay unless the user asks otherwise.
+    m_cboGiacenza->setCurrentIndex(2);
     m_cboGiacenza->setAccessibleName(u"Giacenza delle schede da aggiornare"_s);
     lblGiacenza->setBuddy(m_cboGiacenza);
     auto *opzioni = new QHBoxLayout;
@@ -531,11 +536,13 @@ void TfrmImportaCsv::btnImportaClick() {
     const bool registrate =
         movimenti.registra(QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s));
     RicordaColonne(m_importazione.intestazione(), m_importazione.scelta().colonne);
-    const qsizetype saltate =
-        m_importazione.righe() - qsizetype(nuove.size()) - qsizetype(aggiornate.size());
+    const qsizetype invariate = m_importazione.invariate();
+    const qsizetype saltate = m_importazione.righe() - qsizetype(nuove.size()) -
+                              qsizetype(aggiornate.size()) - invariate;
     dialoghi().messaggioSemplice(
         this, u"Schede aggiunte all'archivio: "_s + QString::number(nuove.size()) +
                   u".\r\nSchede aggiornate: "_s + QString::number(aggiornate.size()) +
+                  u".\r\nRighe invariate: "_s + QString::number(invariate) +
                   u".\r\nRighe saltate: "_s + QString::number(saltate) + u'.' +
                   (registrate ? QString()
                               : u"\r\n\r\nAttenzione: i movimenti di magazzino dell'importazione "

@@ -141,6 +141,36 @@ void impostaDialoghi(Dialoghi *sostituto) {
     attuali = sostituto;
 }
 
+bool RifiutaFileDatiProgramma(QWidget *genitore, const QString &percorso) {
+    if (!FileDatiProgramma(percorso)) return false;
+    dialoghi().messaggio(genitore, TipoMessaggio::Avviso,
+                         QStringLiteral("Attenzione: \"") + QDir::toNativeSeparators(percorso) +
+                             QStringLiteral("\" contiene i dati di Quadrelo e non può essere "
+                                            "sostituito. Scegliere un altro nome o un'altra "
+                                            "cartella."));
+    return true;
+}
+
+QString ScegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
+                            const QString &nome) {
+    for (;;) {
+        const QString scelto = dialoghi().scegliFileDaSalvare(genitore, titolo, filtri, nome);
+        if (!RifiutaFileDatiProgramma(genitore, scelto)) return scelto;
+    }
+}
+
+QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo,
+                                 const QString &iniziale, const QString &ammessa) {
+    for (;;) {
+        const QString scelta = dialoghi().scegliCartella(genitore, titolo, iniziale);
+        if (scelta.isEmpty()) return scelta;
+        if (!ammessa.isEmpty() &&
+            QFileInfo(scelta).canonicalFilePath() == QFileInfo(ammessa).canonicalFilePath())
+            return scelta;
+        if (!RifiutaFileDatiProgramma(genitore, scelta)) return scelta;
+    }
+}
+
 namespace {
 
 bool ApriFile(const QString &percorso, QWidget *genitore) {

@@ -53,6 +53,20 @@ Dialoghi &dialoghi();
 // Installs a replacement (nullptr brings back the real dialogs). Not owned.
 void impostaDialoghi(Dialoghi *sostituto);
 
+// The save chooser every command uses: a name of the program's own data in
+// the program folder (see FileDatiProgramma) is refused with a message and
+// the chooser comes back, so an export never takes the place of the archive,
+// the journal or a photo. An empty text when the user cancels.
+QString ScegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStringList &filtri,
+                            const QString &nome);
+// The folder chooser for a folder the program will write into; the program's
+// own data folders are refused in the same way, except `ammessa` (a full path).
+QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo,
+                                 const QString &iniziale, const QString &ammessa = QString());
+// True, after saying so, when a chosen name is the program's own data (a
+// print to a file, for one).
+bool RifiutaFileDatiProgramma(QWidget *genitore, const QString &percorso);
+
 // Filters are written as the program has always written them, "Immagine JPEG
 // (*.jpg; *.jpeg)" or "Tutti i file (*.*)". Qt's file dialog splits patterns
 // at blanks only, takes "*.*" literally and tells capitals apart, so the real

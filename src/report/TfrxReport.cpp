@@ -152,6 +152,10 @@ bool TfrxReport::StampaConDialogo(QWidget *genitore, int paginaCorrente) {
     stampante.setFromTo(1, int(m_preparate.size()));
     if (PrintOptions.ShowDialog && !Piattaforma::dialoghi().dialogoStampa(genitore, &stampante))
         return false;
+    // Printing to a file must not take the place of the program's own data.
+    if (stampante.outputFormat() == QPrinter::PdfFormat &&
+        Piattaforma::RifiutaFileDatiProgramma(genitore, stampante.outputFileName()))
+        return false;
 
     const int totale = int(m_preparate.size());
     QList<int> scelte;

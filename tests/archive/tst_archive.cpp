@@ -165,6 +165,8 @@ class TestArchivio : public QObject {
     void lunghezzaDanneggiataLettaComeMassimo();
     void archivioMancanteCreatoVuoto();
     void recordParzialeSovrascrittoDallAccodamento();
+    void fileCheNonEUnArchivio_data();
+    void fileCheNonEUnArchivio();
     void scritturaToccaSoloIlSuoRecord();
     void scorrimentoInOrdineEInterrotto();
     void archivioInaccessibile();
@@ -347,6 +349,35 @@ void TestArchivio::recordParzialeSovrascrittoDallAccodamento() {
     const QByteArray dopo = cartella.leggiArchivio();
     QCOMPARE(dopo.size(), 7506);
     QCOMPARE(dopo.mid(5004), ArchivioDi({SchedaNumero(3)}));
+}
+
+void TestArchivio::fileCheNonEUnArchivio_data() {
+    QTest::addColumn<QByteArray>("contenuto");
+    QTest::addColumn<bool>("archivio");
+    const QByteArray csv = "Codice;Costo;Nome;Giacenza\r\nART-1;1,50;Vite;12\r\n";
+    QTest::newRow("CSV salvato al suo posto") << csv << false;
+    QTest::newRow("CSV lungo") << csv.repeated(200) << false;
+    QTest::newRow("prima scheda interrotta") << ArchivioDi({SchedaNumero(1)}).left(700) << true;
+    QTest::newRow("ultima scheda interrotta")
+        << ArchivioDi({SchedaNumero(1), SchedaNumero(2)}).chopped(9) << true;
+    QTest::newRow("vuoto") << QByteArray() << true;
+}
+
+void TestArchivio::fileCheNonEUnArchivio() {
+    // Something else saved over the archive is said at once, and nothing is
+    // written to it: it is not an empty archive to add cards to.
+    QFETCH(QByteArray, contenuto);
+    QFETCH(bool, archivio);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(contenuto);
+    QCOMPARE(ArchivioNonRiconosciuto(cartella.archivio()), !archivio);
+    Archivio file;
+    QCOMPARE(file.ApriArchivio(), archivio);
+    if (archivio) return;
+    QCOMPARE(file.errore(), EBADMSG);
+    QVERIFY(MessaggioScritturaArchivio(file.errore()).contains(u"non è un archivio di Quadrelo"_s));
+    QCOMPARE(file.accoda(SchedaNumero(3)), -1);
+    QCOMPARE(cartella.leggiArchivio(), contenuto);
 }
 
 void TestArchivio::scritturaToccaSoloIlSuoRecord() {

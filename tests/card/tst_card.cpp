@@ -15,6 +15,7 @@
 #include <QClipboard>
 #include <QCompleter>
 #include <QDir>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -108,6 +109,22 @@ class TestScheda : public QObject {
         }
         return visibili;
     }
+    // A JPEG file that shows the default picture (within the losses of JPEG).
+    bool fotoPredefinita(const QString &percorso) {
+        QImageReader lettore(percorso);
+        if (lettore.format() != "jpeg") return false;
+        const QImage letta = lettore.read().convertToFormat(QImage::Format_RGB32);
+        const QImage bianca = finestra->immagineBianca().convertToFormat(QImage::Format_RGB32);
+        if (letta.size() != bianca.size()) return false;
+        qint64 scarto = 0;
+        for (int y = 0; y < letta.height(); ++y)
+            for (int x = 0; x < letta.width(); ++x) {
+                const QRgb a = letta.pixel(x, y), b = bianca.pixel(x, y);
+                scarto += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                          std::abs(qBlue(a) - qBlue(b));
+            }
+        return scarto < qint64(letta.width()) * letta.height() * 3 * 6;
+    }
     static QString nomeAccessibile(QWidget *w) {
         return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
     }
@@ -171,6 +188,10 @@ class TestScheda : public QObject {
     void normalizzazioneQuantita();
     void tastiRespinti_data();
     void tastiRespinti();
+    void entrataColMouseSelezionaTutto();
+    void fileCheNonEUnArchivioDettoAllApertura();
+    void importoIlleggibileDettoNellaLineaDiStato_data();
+    void importoIlleggibileDettoNellaLineaDiStato();
     void catenaInvio_data();
     void catenaInvio();
     void unaSolaEvidenza();
@@ -500,8 +521,8 @@ void TestScheda::primoSalvataggio() {
                                       "ABC-1"));
     QCOMPARE(file.mid(993, 3), QByteArray("\x02\x53\xEC", 3));
     QCOMPARE(record(1).testo(Campo::Costo), QStringLiteral("0,00"));
-    // No photo, no photo file: a missing file shows the default picture.
-    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("1.jpg"))));
+    // No photo of its own: its file holds the default picture.
+    QVERIFY(fotoPredefinita(cartella->percorso(u"1.jpg"_s)));
 
     // Saved again, the same record is updated.
     dialoghi->azzera();
@@ -510,6 +531,17 @@ void TestScheda::primoSalvataggio() {
     QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
     QCOMPARE(cartella->leggiArchivio().size(), 2502);
     QCOMPARE(record(1).testo(Campo::Nome), QStringLiteral("Vite a ferro"));
+
+    // A photo, then deleted: the file stays, with the default picture again.
+    QImage blu(40, 30, QImage::Format_RGB32);
+    blu.fill(Qt::blue);
+    foto()->impostaImmagine(blu);
+    clic("btnSalva");
+    QVERIFY(!fotoPredefinita(cartella->percorso(u"1.jpg"_s)));
+    QCOMPARE(QImage(cartella->percorso(u"1.jpg"_s)).size(), blu.size());
+    clic("btnCancFoto");
+    clic("btnSalva");
+    QVERIFY(fotoPredefinita(cartella->percorso(u"1.jpg"_s)));
 }
 
 void TestScheda::salvataggioInPosto() {
@@ -559,7 +591,7 @@ void TestScheda::duplicaESalva() {
         QCOMPARE(copia.testo(c), originale.testo(c));
     QCOMPARE(copia.testo(Campo::File01), QString());
     QCOMPARE(copia.testo(Campo::Desc01), QString());
-    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("2.jpg"))));
+    QVERIFY(fotoPredefinita(cartella->percorso(u"2.jpg"_s)));
     QCOMPARE(cartella->leggiArchivio().left(2502), ArchivioDi({originale}));
     QVERIFY(fotoOriginale.open(QIODevice::ReadOnly));
     QCOMPARE(fotoOriginale.readAll(), bytesFoto);
@@ -858,9 +890,9 @@ void TestScheda::normalizzazioneQuantita() {
 void TestScheda::tastiRespinti_data() {
     QTest::addColumn<QString>("nome");
     QTest::addColumn<QString>("accettati");
-    QTest::addColumn<QString>("dopo"); // after Left and Backspace
-    QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs << u"125"_qs;
-    QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs << u"15"_qs;
+    QTest::addColumn<QString>("dopo"); // after Home, Delete, End, Left and Backspace
+    QTest::newRow("costo") << u"txtCosto"_qs << u"12,5"_qs << u"25"_qs;
+    QTest::newRow("giacenza") << u"txtGiacenza"_qs << u"125"_qs << u"5"_qs;
 }
 
 void TestScheda::tastiRespinti() {
@@ -873,14 +905,86 @@ void TestScheda::tastiRespinti() {
     QApplication::clipboard()->setText(QStringLiteral("99"));
     QTest::keyClicks(c, QStringLiteral("1a2 -,5"));
     QTest::keyClick(c, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(c, Qt::Key_Home);
     QTest::keyClick(c, Qt::Key_F5);
     QCOMPARE(c->text(), accettati);
+    // The keys that move and select work as in any box.
+    QTest::keyClick(c, Qt::Key_Home);
+    QTest::keyClick(c, Qt::Key_Delete);
+    QTest::keyClick(c, Qt::Key_End);
     QTest::keyClick(c, Qt::Key_Left);
     QTest::keyClick(c, Qt::Key_Backspace);
     QCOMPARE(c->text(), dopo);
-    QTest::keyClick(c, Qt::Key_Delete);
-    QCOMPARE(c->text(), dopo.chopped(1));
+    QTest::keyClick(c, Qt::Key_End);
+    QTest::keyClick(c, Qt::Key_Home, Qt::ShiftModifier);
+    QCOMPARE(c->selectedText(), dopo);
+    QTest::keyClick(c, Qt::Key_End);
+    QTest::keyClick(c, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(c->selectedText(), dopo);
+    QTest::keyClicks(c, u"7"_s);
+    QCOMPARE(c->text(), u"7"_s);
+}
+
+void TestScheda::fileCheNonEUnArchivioDettoAllApertura() {
+    // A CSV saved over the archive: the window says so as it opens and
+    // leaves the file as it is, instead of showing an empty archive.
+    const QByteArray csv = "Codice;Nome\r\nART-1;Vite\r\n";
+    cartella->scriviArchivio(csv);
+    finestra->hide();
+    dialoghi->azzera();
+    finestra->show();
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati()[0].genere, Genere::Errore);
+    QVERIFY2(dialoghi->ultimo().contains(u"non è un archivio di Quadrelo"_s),
+             qPrintable(dialoghi->ultimo()));
+    compila(u"ART-2"_s);
+    clic("btnSalva");
+    QCOMPARE(cartella->leggiArchivio(), csv);
+    QVERIFY2(dialoghi->ultimo().contains(u"non è un archivio di Quadrelo"_s),
+             qPrintable(dialoghi->ultimo()));
+}
+
+void TestScheda::entrataColMouseSelezionaTutto() {
+    // A click into a number box selects it, so typing replaces the amount
+    // instead of landing where the click fell (12,50 and 13 gave 1312,50).
+    for (const char *nome : {"txtCosto", "txtPrezzo", "txtGiacenza", "txtAvviso"}) {
+        auto *c = box(nome);
+        box("txtNome")->setFocus();
+        c->setText(u"12,50"_s);
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(4, c->height() / 2));
+        QCOMPARE(QApplication::focusWidget(), c);
+        QCOMPARE(c->selectedText(), u"12,50"_s);
+        QTest::keyClicks(c, u"13"_s, Qt::NoModifier, 60);
+        QCOMPARE(c->text(), u"13"_s);
+        // A second click, in the box already, places the caret as usual.
+        QTest::mouseClick(c, Qt::LeftButton, {}, QPoint(2, c->height() / 2));
+        QCOMPARE(c->selectedText(), QString());
+    }
+}
+
+void TestScheda::importoIlleggibileDettoNellaLineaDiStato_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<QString>("scritto");
+    QTest::addColumn<QString>("stato"); // empty: the line is left as it was
+    QTest::newRow("prezzo") << u"txtPrezzo"_s << u"4,900,00"_s
+                            << u"Importo non leggibile: 4,900,00 sostituito con 0,00"_s;
+    QTest::newRow("giacenza") << u"txtGiacenza"_s << u"1,2,3"_s
+                              << u"Quantità non leggibile: 1,2,3 sostituita con 0"_s;
+    QTest::newRow("leggibile") << u"txtPrezzo"_s << u"4,9"_s << QString();
+    QTest::newRow("vuoto") << u"txtCosto"_s << QString() << QString();
+}
+
+void TestScheda::importoIlleggibileDettoNellaLineaDiStato() {
+    QFETCH(QString, nome);
+    QFETCH(QString, scritto);
+    QFETCH(QString, stato);
+    attiva(finestra.get());
+    auto *c = box(nome.toLatin1().constData());
+    auto *linea = finestra->findChild<QLabel *>(u"panInfo"_s);
+    linea->clear();
+    c->setFocus();
+    c->setText(scritto);
+    QTest::keyClick(c, Qt::Key_Tab);
+    QCOMPARE(linea->text(), stato);
 }
 
 void TestScheda::catenaInvio_data() {

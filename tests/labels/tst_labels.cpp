@@ -199,6 +199,10 @@ class TestLabels : public QObject {
     void codiceABarreNellaScheda_data();
     void codiceABarreNellaScheda();
     void invioNelCodiceDellaRicerca();
+    void f3DaOgniCasella_data();
+    void f3DaOgniCasella();
+    void rafficaDelloScannerInUnImporto_data();
+    void rafficaDelloScannerInUnImporto();
     void etichetteDallaSchedaEDaUnElenco();
     void codiceLettoDallaWebcam();
 };
@@ -745,6 +749,67 @@ void TestLabels::codiceABarreNellaScheda() {
         QVERIFY2(s.dialoghi.mostrati().isEmpty(), qPrintable(s.dialoghi.ultimo()));
     else
         QVERIFY2(s.dialoghi.ultimo().contains(messaggio), qPrintable(s.dialoghi.ultimo()));
+}
+
+void TestLabels::f3DaOgniCasella_data() {
+    QTest::addColumn<QString>("casella");
+    for (const char *nome : {"txtCodice", "txtCosto", "txtNome", "txtGiacenza", "txtAvviso",
+                             "txtTipologia", "txtNote", "txtPrezzo"})
+        QTest::newRow(nome) << QString::fromLatin1(nome);
+}
+
+void TestLabels::f3DaOgniCasella() {
+    QFETCH(QString, casella);
+    SchedaAperta s;
+    QVERIFY(QTest::qWaitForWindowActive(s.finestra.get()));
+    s.finestra->cmdPrimoClick();
+    QLineEdit *da = s.box(casella.toLatin1().constData());
+    da->setFocus();
+    QTest::keyClick(da, Qt::Key_F3);
+    QCOMPARE(QApplication::focusWidget(), s.box("txtCodiceABarre"));
+}
+
+void TestLabels::rafficaDelloScannerInUnImporto_data() {
+    QTest::addColumn<QString>("casella");
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<QString>("posizione"); // the card opened by the code
+    QTest::newRow("costo, EAN") << u"txtCosto"_s << u"8001234567893"_s << u"4"_s;
+    QTest::newRow("prezzo, lettere") << u"txtPrezzo"_s << u"ART-1"_s << u"1"_s;
+    QTest::newRow("giacenza") << u"txtGiacenza"_s << u"8001234567893"_s << u"4"_s;
+    QTest::newRow("avviso") << u"txtAvviso"_s << u"8001234567893"_s << u"4"_s;
+}
+
+void TestLabels::rafficaDelloScannerInUnImporto() {
+    QFETCH(QString, casella);
+    QFETCH(QString, codice);
+    QFETCH(QString, posizione);
+    SchedaAperta s;
+    QVERIFY(QTest::qWaitForWindowActive(s.finestra.get()));
+    s.finestra->cmdUltimoClick(); // card 4; the code of card 1 is scanned from here too
+    s.finestra->cmdPrimoClick();
+    const QByteArray prima = s.cartella.leggiArchivio();
+    QLineEdit *box = s.box(casella.toLatin1().constData());
+    const QString testoPrima = box->text();
+    box->setFocus();
+    box->selectAll();
+    // A scanner types the whole code and Enter within milliseconds.
+    QTest::keyClicks(box, codice);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(s.posizione(), posizione);
+    if (posizione == u"1") QCOMPARE(box->text(), testoPrima);
+    // Nothing was asked or saved: the card on screen kept its amounts.
+    QVERIFY2(s.dialoghi.mostrati().isEmpty(), qPrintable(s.dialoghi.ultimo()));
+    QCOMPARE(s.cartella.leggiArchivio(), prima);
+
+    // The same digits typed by hand, a key at a time, stay in the box.
+    s.finestra->cmdPrimoClick();
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, u"1234"_s, Qt::NoModifier, 60);
+    QTest::qWait(60);
+    QTest::keyClick(box, Qt::Key_Return);
+    QCOMPARE(s.posizione(), u"1"_s);
+    QVERIFY2(box->text().startsWith(u"1234"_s), qPrintable(box->text()));
 }
 
 void TestLabels::invioNelCodiceDellaRicerca() {

@@ -403,12 +403,14 @@ void TestMedia::cancellaFoto() {
     QCOMPARE(dialoghi->testi(), QStringList{QStringLiteral("Salvare le modifiche alla scheda?")});
     clic("cmdIndietro");
     QVERIFY(Simili(foto()->immagine(), Fotografia()));
-    // Saved: a card without a photo keeps no photo file.
+    // Saved: the card's file holds the default picture, not the photo.
     dialoghi->azzera();
     clic("btnCancFoto");
     clic("btnSalva");
     QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
-    QVERIFY(!QFile::exists(cartella->percorso(QStringLiteral("1.jpg"))));
+    const QImage salvata(cartella->percorso(QStringLiteral("1.jpg")));
+    QCOMPARE(salvata.size(), finestra->immagineBianca().size());
+    QVERIFY(!Simili(salvata, Fotografia()));
     clic("cmdAvanti");
     clic("cmdIndietro");
     QCOMPARE(foto()->immagine(), finestra->immagineBianca());

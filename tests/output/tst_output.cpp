@@ -2107,14 +2107,18 @@ void TestOutput::importaCsv() {
             emit colore->activated(colore->currentIndex());
             QCOMPARE(riepilogo->text(), u"File prodotti.csv: 4 righe: 2 nuove schede, 1 da "
                                         "aggiornare, 0 già presenti e 1 rifiutate."_s);
-            QCOMPARE(testiGriglia(griglia)[3][1], u"da aggiornare: Note"_s);
+            QCOMPARE(testiGriglia(griglia)[3][1], u"da aggiornare: Note da «» a «rosso»"_s);
+            // Updated cards keep the shop's stock unless asked otherwise.
+            QCOMPARE(a->findChild<QComboBox *>(u"cboGiacenza"_s)->currentText(),
+                     u"lasciarla com'è"_s);
             colore->setCurrentIndex(0);
             emit colore->activated(0);
             QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
         });
         QTest::mouseClick(importa, Qt::LeftButton);
         QCOMPARE(dialoghi.testi(), QStringList{u"Schede aggiunte all'archivio: 2.\r\nSchede "
-                                               "aggiornate: 0.\r\nRighe saltate: 2."_s});
+                                               "aggiornate: 0.\r\nRighe invariate: 1.\r\n"
+                                               "Righe saltate: 1."_s});
         // The grid shows the new cards after the old one.
         const QList<QStringList> griglia =
             testiGriglia(d->findChild<QTableView *>(u"grdRecords"_s));

@@ -3,6 +3,8 @@
 #include "platform/Dialoghi.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
@@ -24,7 +26,60 @@ class TestPiattaforma : public QObject {
     void aperturaNonRiuscita();
     void messaggiInTestoSemplice_data();
     void messaggiInTestoSemplice();
+    void nomiDeiDatiRifiutati_data();
+    void nomiDeiDatiRifiutati();
 };
+
+void TestPiattaforma::nomiDeiDatiRifiutati_data() {
+    QTest::addColumn<QString>("nome"); // in the program folder
+    QTest::addColumn<bool>("rifiutato");
+    for (const char *nome :
+         {"Magazzino.pro", "Magazzino.pro.intento", "Movimenti.csv", "unins000.dll", "1.jpg",
+          "12.jpg", "Backup.ini", "ImportaCsv.ini", "Documenti_Allegati", "Schede eliminate",
+          "Ordini", "Backup"})
+        QTest::newRow(nome) << QString::fromUtf8(nome) << true;
+    for (const char *nome : {"Magazzino.csv", "Movimenti 2026-12.csv", "Foto.jpg", "012.jpg",
+                             "Ordini/Ordini 2026-12-11.csv", "Backup/Magazzino.pro"})
+        QTest::newRow(nome) << QString::fromUtf8(nome) << false;
+}
+
+void TestPiattaforma::nomiDeiDatiRifiutati() {
+    QFETCH(QString, nome);
+    QFETCH(bool, rifiutato);
+    CartellaDiProva cartella;
+    for (const char *sotto : {"Documenti_Allegati", "Schede eliminate", "Ordini", "Backup"})
+        QVERIFY(QDir(cartella.percorso()).mkdir(QString::fromUtf8(sotto)));
+    DialoghiFinti dialoghi;
+    const QString scelto = cartella.percorso(nome);
+    const QString altro = cartella.percorso(u"Esportazione.csv"_s);
+    auto atteso = [&] { return rifiutato ? altro : scelto; };
+
+    // The save chooser says why and comes back for another name.
+    dialoghi.allaProssimaScelta(scelto);
+    dialoghi.allaProssimaScelta(altro);
+    QCOMPARE(Piattaforma::ScegliFileDaSalvare(nullptr, u"Esporta"_s, {}, u"a.csv"_s), atteso());
+    QCOMPARE(dialoghi.sceltePresentate().size(), rifiutato ? 2 : 1);
+    QCOMPARE(dialoghi.mostrati().size(), rifiutato ? 1 : 0);
+    if (rifiutato) {
+        QCOMPARE(dialoghi.mostrati()[0].genere, Genere::Avviso);
+        QVERIFY2(dialoghi.ultimo().contains(u"contiene i dati di Quadrelo"_s), qPrintable(dialoghi.ultimo()));
+    }
+
+    // A print to a file is refused the same way.
+    dialoghi.azzera();
+    QCOMPARE(Piattaforma::RifiutaFileDatiProgramma(nullptr, scelto), rifiutato);
+    QCOMPARE(dialoghi.mostrati().size(), rifiutato ? 1 : 0);
+
+    // A folder to write into: the data folders are refused, but the one let in.
+    if (!QFileInfo(scelto).isDir()) return;
+    dialoghi.azzera();
+    dialoghi.allaProssimaScelta(scelto);
+    QCOMPARE(Piattaforma::ScegliCartellaDaScrivere(nullptr, u"Cartella"_s, QString()),
+             rifiutato ? QString() : scelto);
+    dialoghi.allaProssimaScelta(scelto);
+    QCOMPARE(Piattaforma::ScegliCartellaDaScrivere(nullptr, u"Cartella"_s, QString(), scelto),
+             scelto);
+}
 
 void TestPiattaforma::apriConDesktop_data() {
     // %1 is a folder of the test's own, where every file named exists.
