@@ -21,10 +21,10 @@
 #include "report/TfrxReport.h"
 #include <QComboBox>
 
-#include <QBuffer>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QBuffer>
 #include <QChartView>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,7 +34,6 @@
 #include <QTableWidget>
 
 #include <QApplication>
-#include <algorithm>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +41,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -169,9 +169,9 @@ QList<Movimento> OrdiniDelPeriodo() {
         x.categoria = categoria;
         return x;
     };
-    return {o(2, 5, 1, 20, u"2,00"_s, u"Ferramenta"_s),  o(2, 6, 1, -20, u"2,00"_s, u"Ferramenta"_s),
-            o(2, 10, 2, 8, u"1,25"_s, u"Colori"_s),      o(3, 2, 4, 6, u"3,00"_s, u"Vernici"_s),
-            o(5, 10, 2, 12, u"1,25"_s, u"Colori"_s),     o(5, 11, 2, -12, u"1,25"_s, u"Colori"_s)};
+    return {o(2, 5, 1, 20, u"2,00"_s, u"Ferramenta"_s), o(2, 6, 1, -20, u"2,00"_s, u"Ferramenta"_s),
+            o(2, 10, 2, 8, u"1,25"_s, u"Colori"_s),     o(3, 2, 4, 6, u"3,00"_s, u"Vernici"_s),
+            o(5, 10, 2, 12, u"1,25"_s, u"Colori"_s),    o(5, 11, 2, -12, u"1,25"_s, u"Colori"_s)};
 }
 
 // What the period window shows of the goods moved: the totals per card and
@@ -211,7 +211,8 @@ TotaliVisti TotaliDellaFinestra(DialoghiFinti &dialoghi, const QString &giornale
     // The count of lines comes first; what follows is the goods.
     visti.totale = finestra.lblTotale->text().section(u" movimenti. "_s, 1);
     for (QAbstractAxis *asse : finestra.graMesi->chart()->axes(Qt::Horizontal))
-        if (auto *mesi = qobject_cast<QBarCategoryAxis *>(asse)) visti.grafico << mesi->categories();
+        if (auto *mesi = qobject_cast<QBarCategoryAxis *>(asse))
+            visti.grafico << mesi->categories();
     for (QAbstractSeries *serie : finestra.graMesi->chart()->series())
         if (auto *barre = qobject_cast<QBarSeries *>(serie))
             for (QBarSet *insieme : barre->barSets())
@@ -419,11 +420,15 @@ void TestMovimenti::righeDanneggiateSaltate_data() {
     QTest::newRow("un campo in più") << buona + ";x" << qint64(0);
     QTest::newRow("un campo in meno") << buona.left(buona.lastIndexOf(';')) << qint64(0);
     QTest::newRow("non UTF-8") << QByteArray(buona).replace("COD3", "C\xE0"
-                                                                    "D3") << qint64(0);
-    QTest::newRow("data illeggibile") << QByteArray(buona).replace("2026-03-01T", "01/03/2026 ") << qint64(0);
+                                                                    "D3")
+                               << qint64(0);
+    QTest::newRow("data illeggibile")
+        << QByteArray(buona).replace("2026-03-01T", "01/03/2026 ") << qint64(0);
     QTest::newRow("tipo sconosciuto") << QByteArray(buona).replace("Carico", "Regalo") << qint64(0);
-    QTest::newRow("quantità non numero") << QByteArray(buona).replace(";4;1;5;", ";quattro;1;5;") << qint64(0);
-    QTest::newRow("virgolette aperte") << QByteArray(buona).replace("Prodotto 3", "\"Prodotto 3") << qint64(0);
+    QTest::newRow("quantità non numero")
+        << QByteArray(buona).replace(";4;1;5;", ";quattro;1;5;") << qint64(0);
+    QTest::newRow("virgolette aperte")
+        << QByteArray(buona).replace("Prodotto 3", "\"Prodotto 3") << qint64(0);
     QTest::newRow("posizione zero") << QByteArray(buona).replace(";3;COD3", ";0;COD3") << qint64(0);
 }
 
@@ -435,8 +440,8 @@ void TestMovimenti::righeDanneggiateSaltate() {
     const Movimento b = MovimentoDiProva(2, TipoMovimento::Scarico, -1, 4);
     if (ripieno == 0) {
         Scrivi(PercorsoGiornale(), "\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" +
-                                       RigaGiornale(a) + "\n" + riga + "\n\n" +
-                                       RigaGiornale(b) + "\n");
+                                       RigaGiornale(a) + "\n" + riga + "\n\n" + RigaGiornale(b) +
+                                       "\n");
     } else {
         // Written a block at a time, so that only the reading can hold it whole.
         QFile file(PercorsoGiornale());
