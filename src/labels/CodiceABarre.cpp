@@ -37,8 +37,10 @@ ZoneDiRispetto zone(Simbologia s) {
 
 } // namespace
 
-bool CifraDiControlloEan(const QString &cifre) {
-    if (!soloCifre(cifre) || cifre.size() < 2) return false;
+namespace {
+
+// The check digit the digits before the last one call for.
+int cifraAttesa(const QString &cifre) {
     // Weights 3, 1, 3, ... from the digit before the check digit leftwards.
     int somma = 0;
     int peso = 3;
@@ -46,7 +48,14 @@ bool CifraDiControlloEan(const QString &cifre) {
         somma += (cifre[i].unicode() - u'0') * peso;
         peso = 4 - peso;
     }
-    return (10 - somma % 10) % 10 == cifre.back().unicode() - u'0';
+    return (10 - somma % 10) % 10;
+}
+
+} // namespace
+
+bool CifraDiControlloEan(const QString &cifre) {
+    if (!soloCifre(cifre) || cifre.size() < 2) return false;
+    return cifraAttesa(cifre) == cifre.back().unicode() - u'0';
 }
 
 SceltaSimbologia ScegliSimbologia(const QString &codice) {
@@ -57,8 +66,16 @@ SceltaSimbologia ScegliSimbologia(const QString &codice) {
         scelta.motivo = u"la scheda non ha un codice"_s;
         return scelta;
     }
-    if ((c.size() == 13 || c.size() == 8) && CifraDiControlloEan(c)) {
-        scelta.simbologia = c.size() == 13 ? Simbologia::Ean13 : Simbologia::Ean8;
+    if ((c.size() == 13 || c.size() == 8) && soloCifre(c)) {
+        const Simbologia ean = c.size() == 13 ? Simbologia::Ean13 : Simbologia::Ean8;
+        if (CifraDiControlloEan(c)) {
+            scelta.simbologia = ean;
+            return scelta;
+        }
+        scelta.simbologia = Simbologia::Code128;
+        scelta.nota = u"l'ultima cifra non è la cifra di controllo di un "_s + NomeSimbologia(ean) +
+                      u" (sarebbe "_s + QString::number(cifraAttesa(c)) +
+                      u"): stampato come Code 128"_s;
         return scelta;
     }
     // Code 128 carries more than ASCII only through shifts that many
@@ -106,6 +123,7 @@ Barre CodificaBarre(const QString &codice) {
     barre.simbologia = scelta.simbologia;
     barre.codice = scelta.codice;
     barre.motivo = scelta.motivo;
+    barre.nota = scelta.nota;
     if (scelta.simbologia == Simbologia::Nessuna) return barre;
 
     const std::unique_ptr<zint_symbol, void (*)(zint_symbol *)> simbolo(ZBarcode_Create(),

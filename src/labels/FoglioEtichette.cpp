@@ -319,6 +319,12 @@ EtichettePreparate PreparaEtichette(const FormatoFoglio &formato, int primaLiber
                     giaSegnalati.insert(voce);
                     esito.senzaBarre << voce;
                 }
+            } else if (!trovato->nota.isEmpty()) {
+                const QString voce = trovato->codice + u": "_s + trovato->nota;
+                if (!giaSegnalati.contains(voce)) {
+                    giaSegnalati.insert(voce);
+                    esito.comeCode128 << voce;
+                }
             }
             ++numero;
             ++esito.etichette;

@@ -76,6 +76,9 @@ struct EtichettePreparate {
     int fogli = 0;
     // Codes printed as text, each once: "code: reason".
     QStringList senzaBarre;
+    // Codes that look like an EAN but are printed as Code 128, each once:
+    // "code: note".
+    QStringList comeCode128;
 };
 
 // Lays the labels out on as many sheets as they need, the first sheet from

@@ -420,6 +420,16 @@ bool TfrmEtichette::prepara(EtichettePreparate &esito) {
             righe.join(u'\n') + u"\n\nStampare comunque le etichette?"_s;
         if (dialoghi().domanda(this, domanda) == Piattaforma::Risposta::No) return false;
     }
+    if (!esito.comeCode128.isEmpty()) {
+        // Most likely a mistyped EAN: worth a look before the sheet is used.
+        QStringList righe = esito.comeCode128.mid(0, 10);
+        if (esito.comeCode128.size() > 10) righe << u"..."_s;
+        const QString domanda =
+            u"Questi codici hanno le cifre di un EAN ma non la sua cifra di controllo: saranno "
+            u"stampati come Code 128.\n\n"_s +
+            righe.join(u'\n') + u"\n\nStampare comunque le etichette?"_s;
+        if (dialoghi().domanda(this, domanda) == Piattaforma::Risposta::No) return false;
+    }
     return true;
 }
 

@@ -453,9 +453,23 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
     qint64 letti = 0;        // bytes of the file read into the buffer so far
     qint64 inizioBuffer = 0; // file offset of buffer[0]
     bool intestazione = true;
+    // Inside a line too long to be one of ours: its bytes are dropped as they
+    // come, up to its line end.
+    bool troppoLunga = false;
     char separatore = ';';
     Movimento movimento;
+    auto danneggiata = [&] {
+        // A header that long is no header: the lines go on with ';'.
+        if (intestazione)
+            intestazione = false;
+        else
+            ++esito.danneggiate;
+    };
     auto riga = [&](QByteArrayView testo, qint64 offset) -> bool {
+        if (testo.size() > RIGA_GIORNALE_MASSIMA) {
+            danneggiata();
+            return true;
+        }
         if (intestazione) {
             intestazione = false;
             if (testo.startsWith(BOM)) testo = testo.sliced(BOM.size());
@@ -491,6 +505,11 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
         const char *dati = buffer.constData();
         const qsizetype lunghezza = buffer.size();
         qsizetype inizio = 0;
+        if (troppoLunga) {
+            const void *a = std::memchr(dati, '\n', std::size_t(lunghezza));
+            inizio = a ? static_cast<const char *>(a) - dati + 1 : lunghezza;
+            troppoLunga = !a;
+        }
         while (inizio < lunghezza) {
             const void *a = std::memchr(dati + inizio, '\n', std::size_t(lunghezza - inizio));
             if (!a) break;
@@ -498,6 +517,13 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
             if (!riga(QByteArrayView(dati + inizio, fine - inizio), inizioBuffer + inizio))
                 return esito;
             inizio = fine + 1;
+        }
+        // The start of a line already too long to be one of ours: counted
+        // now, and the rest of it skipped in the blocks that follow.
+        if (lunghezza - inizio > RIGA_GIORNALE_MASSIMA) {
+            danneggiata();
+            troppoLunga = true;
+            inizio = lunghezza;
         }
         buffer.remove(0, inizio);
         inizioBuffer += inizio;
@@ -511,10 +537,11 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
 std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset) {
     const Descrittore file(ApriFile(percorso, O_RDONLY));
     if (file.fd < 0) return std::nullopt;
+    // Empty for a line too long to be one of ours, which is damaged anyway.
     auto leggiRiga = [&file](qint64 da) -> QByteArray {
         QByteArray riga;
         char blocco[4096];
-        while (true) {
+        while (riga.size() <= RIGA_GIORNALE_MASSIMA) {
             const ssize_t n = ::pread(file.fd, blocco, sizeof blocco, off_t(da + riga.size()));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return riga;
@@ -525,6 +552,7 @@ std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset)
             }
             riga.append(blocco, n);
         }
+        return {};
     };
     const QByteArray intestazione = leggiRiga(0);
     Movimento m;

@@ -53,6 +53,10 @@ struct Movimento {
 };
 
 inline constexpr int CAMPI_GIORNALE = 13;
+// No line the program writes comes near this (a removed card's line, the
+// longest, is a few kB): a longer one is damaged, and is passed over without
+// ever being held whole.
+inline constexpr qsizetype RIGA_GIORNALE_MASSIMA = 64 * 1024;
 
 QString PercorsoGiornale();
 // This computer and its user, e.g. "cassa (mario)".
@@ -86,7 +90,8 @@ struct LetturaGiornale {
 
 // Reads the journal in file order, in large blocks. `scelta` looks at the raw
 // line first and may pass over it without decoding (lines passed over are
-// not checked, so not counted as damaged either). The visitor gets each
+// not checked, so not counted as damaged either). A line longer than
+// RIGA_GIORNALE_MASSIMA is damaged and never reaches `scelta`. The visitor gets each
 // movement with the byte offset of its line and returns false to stop. A
 // missing journal reads as empty.
 using SceltaRiga = std::function<bool(QByteArrayView riga, char separatore)>;

@@ -81,6 +81,9 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
             const QDate giorno = m.quando.date();
             if (giorno < dal || giorno > al) return true;
             r.righe.push_back(offset);
+            // An order is listed with the movements but moves no goods: it
+            // adds no card, category or month to the totals.
+            if (m.tipo == TipoMovimento::Ordine) return true;
             auto costo = costi.constFind(m.costo);
             if (costo == costi.cend())
                 costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));

@@ -179,6 +179,8 @@ class TestLabels : public QObject {
   private slots:
     void sceltaSimbologia_data();
     void sceltaSimbologia();
+    void cifraDiControlloZeroENove_data();
+    void cifraDiControlloZeroENove();
     void controlloDelFoglio_data();
     void controlloDelFoglio();
     void prezzoECopie_data();
@@ -194,6 +196,7 @@ class TestLabels : public QObject {
     void scannerUnCodicePerInvio();
     void webcamLettaFuoriDalFiloDellInterfaccia();
     void finestraEtichette();
+    void finestraEanSbagliato();
     void finestraEtichetteDaTastiera_data();
     void finestraEtichetteDaTastiera();
     void codiceABarreNellaScheda_data();
@@ -271,6 +274,72 @@ void TestLabels::sceltaSimbologia() {
         p.fillRect(r, Qt::black);
     p.end();
     QCOMPARE(LeggiCodiceInImmagine(immagine), Rifila(codice));
+}
+
+// Every last digit of an EAN-13 and an EAN-8 whose check digit is 0, and of
+// one whose check digit is 9: only the right one makes an EAN. A 0 is where
+// "10 - sum % 10" goes wrong, a 9 where the sum's own last digit is 1.
+void TestLabels::cifraDiControlloZeroENove_data() {
+    QTest::addColumn<QString>("codice");
+    QTest::addColumn<Simbologia>("attesa");
+    QTest::addColumn<int>("giusta"); // the check digit the other digits call for
+
+    const struct {
+        const char16_t *senzaUltima;
+        int giusta;
+        Simbologia ean;
+    } basi[] = {{u"800123456704", 0, Simbologia::Ean13},
+                {u"800123456701", 9, Simbologia::Ean13},
+                {u"1234567", 0, Simbologia::Ean8},
+                {u"1234506", 9, Simbologia::Ean8}};
+    for (const auto &b : basi) {
+        for (int ultima = 0; ultima <= 9; ++ultima) {
+            const QString codice = QString::fromUtf16(b.senzaUltima) + QString::number(ultima);
+            QTest::addRow("%s, controllo %d, ultima %d", qPrintable(NomeSimbologia(b.ean)),
+                          b.giusta, ultima)
+                << codice << (ultima == b.giusta ? b.ean : Simbologia::Code128) << b.giusta;
+        }
+    }
+}
+
+void TestLabels::cifraDiControlloZeroENove() {
+    QFETCH(QString, codice);
+    QFETCH(Simbologia, attesa);
+    QFETCH(int, giusta);
+    const bool ean = attesa != Simbologia::Code128;
+    const QString ean13o8 = codice.size() == 13 ? u"EAN-13"_s : u"EAN-8"_s;
+    const QString nota = ean ? QString()
+                             : u"l'ultima cifra non è la cifra di controllo di un "_s + ean13o8 +
+                                   u" (sarebbe "_s + QString::number(giusta) +
+                                   u"): stampato come Code 128"_s;
+
+    QCOMPARE(CifraDiControlloEan(codice), ean);
+    const SceltaSimbologia scelta = ScegliSimbologia(codice);
+    QCOMPARE(scelta.simbologia, attesa);
+    QCOMPARE(scelta.motivo, QString());
+    QCOMPARE(scelta.nota, nota);
+
+    // The bars are the symbology chosen, and read back as the code.
+    const Barre barre = CodificaBarre(codice);
+    QCOMPARE(barre.simbologia, attesa);
+    QCOMPARE(barre.nota, nota);
+    QVERIFY(barre.valide());
+    if (attesa == Simbologia::Ean13) QCOMPARE(barre.moduli, 113);
+    if (attesa == Simbologia::Ean8) QCOMPARE(barre.moduli, 81);
+    QImage immagine(barre.moduli * 3, 120, QImage::Format_Grayscale8);
+    immagine.fill(Qt::white);
+    QPainter p(&immagine);
+    for (const QRectF &r : barre.rettangoli(barre.moduli * 3, 120))
+        p.fillRect(r, Qt::black);
+    p.end();
+    QCOMPARE(LeggiCodiceInImmagine(immagine), codice);
+
+    // On the sheet: bars either way, the note listed once for two labels.
+    const QList<SchedaEtichetta> schede{{codice, u"Prova"_s, u"1"_s, 2}};
+    const EtichettePreparate etichette = PreparaEtichette(FormatiStandard().at(0), 1, {}, schede);
+    QCOMPARE(etichette.etichette, 2);
+    QCOMPARE(etichette.senzaBarre, QStringList());
+    QCOMPARE(etichette.comeCode128, ean ? QStringList() : QStringList{codice + u": "_s + nota});
 }
 
 void TestLabels::controlloDelFoglio_data() {
@@ -645,6 +714,29 @@ void TestLabels::finestraEtichette() {
     QCOMPARE(dallaScheda.spnCopie->accessibleName(), u"Numero di copie"_s);
     TfrmEtichette senzaGiacenza(nullptr, {schede[1]}, TfrmEtichette::Origine::Scheda);
     QCOMPARE(senzaGiacenza.spnCopie->value(), 1);
+}
+
+// A mistyped EAN is named before printing; the sound one is not.
+void TestLabels::finestraEanSbagliato() {
+    DialoghiFinti dialoghi;
+    const QList<SchedaEtichetta> schede{{u"8001234567041"_s, u"Sbagliato"_s, u"1"_s, 1},
+                                        {u"12345670"_s, u"Giusto"_s, u"2"_s, 1}};
+    TfrmEtichette finestra(nullptr, schede, TfrmEtichette::Origine::Elenco);
+    finestra.show();
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    QCOMPARE(dialoghi.mostrati().size(), 1);
+    QCOMPARE(dialoghi.mostrati().last().genere, Genere::Domanda);
+    QVERIFY(dialoghi.ultimo().contains(
+        u"\n8001234567041: l'ultima cifra non è la cifra di controllo di un EAN-13 (sarebbe 0): "
+        u"stampato come Code 128\n"_s));
+    QVERIFY(!dialoghi.ultimo().contains(u"\n12345670:"_s));
+    QCOMPARE(dialoghi.stampeRichieste(), 0);
+
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    QCOMPARE(dialoghi.stampeRichieste(), 1);
 }
 
 void TestLabels::finestraEtichetteDaTastiera_data() {

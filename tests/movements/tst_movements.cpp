@@ -21,6 +21,9 @@
 #include "report/TfrxReport.h"
 #include <QComboBox>
 
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
 #include <QBuffer>
 #include <QChartView>
 #include <QLabel>
@@ -38,6 +41,7 @@
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -114,6 +118,25 @@ bool TestoInPagine(const std::vector<PaginaPreparata> &pagine, const QString &ce
     return false;
 }
 
+// The process's peak resident memory in bytes, read from the kernel.
+qint64 MemoriaDiPicco() {
+    QFile stato(u"/proc/self/status"_s);
+    if (!stato.open(QIODevice::ReadOnly | QIODevice::Text)) return 0;
+    for (const QByteArray &riga : stato.readAll().split('\n'))
+        if (riga.startsWith("VmHWM:"))
+            return riga.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// Sets the peak back to what the process holds now, so that what comes after
+// is measured on its own; returns that.
+qint64 AzzeraPicco() {
+    QFile azzera(u"/proc/self/clear_refs"_s);
+    if (azzera.open(QIODevice::WriteOnly)) azzera.write("5");
+    azzera.close();
+    return MemoriaDiPicco();
+}
+
 // A year of movements of three cards in two categories.
 QList<Movimento> MovimentiDelPeriodo() {
     auto m = [](int mese, int giorno, qint64 posizione, TipoMovimento tipo, qint64 q,
@@ -131,6 +154,88 @@ QList<Movimento> MovimentiDelPeriodo() {
             m(3, 1, 3, TipoMovimento::Rettifica, -2, u"10,00"_s, u"Ferramenta"_s),
             m(3, 15, 2, TipoMovimento::Spostamento, 0, u"1,25"_s, u"Colori"_s),
             m(4, 1, 2, TipoMovimento::Scarico, -1, u"1,25"_s, u"Colori"_s)};
+}
+
+// Orders placed and cancelled around the year's movements: on cards that
+// move, on one that only has orders (in a category of its own), and in a
+// month with nothing else.
+QList<Movimento> OrdiniDelPeriodo() {
+    auto o = [](int mese, int giorno, qint64 posizione, qint64 q, const QString &costo,
+                const QString &categoria) {
+        Movimento x = MovimentoDiProva(posizione, TipoMovimento::Ordine, q, 0);
+        x.quando = QDateTime(QDate(2026, mese, giorno), QTime(11, 0), QTimeZone(3600));
+        x.dopo = 0; // an order leaves the stock as it is
+        x.costo = costo;
+        x.categoria = categoria;
+        return x;
+    };
+    return {o(2, 5, 1, 20, u"2,00"_s, u"Ferramenta"_s), o(2, 6, 1, -20, u"2,00"_s, u"Ferramenta"_s),
+            o(2, 10, 2, 8, u"1,25"_s, u"Colori"_s),     o(3, 2, 4, 6, u"3,00"_s, u"Vernici"_s),
+            o(5, 10, 2, 12, u"1,25"_s, u"Colori"_s),    o(5, 11, 2, -12, u"1,25"_s, u"Colori"_s)};
+}
+
+// What the period window shows of the goods moved: the totals per card and
+// per category, the total, the chart, and the same totals in its CSV and on
+// its printed pages.
+struct TotaliVisti {
+    QStringList schede;
+    QStringList categorie;
+    QString totale;
+    QStringList grafico;
+    QString csv;
+    QString stampa;
+    int movimenti = 0;
+};
+
+QStringList Righe(QTableWidget *tabella) {
+    QStringList righe;
+    for (int r = 0; r < tabella->rowCount(); ++r) {
+        QStringList celle;
+        for (int c = 0; c < tabella->columnCount(); ++c)
+            celle << Cella(tabella, r, c);
+        righe << celle.join(u'|');
+    }
+    return righe;
+}
+
+TotaliVisti TotaliDellaFinestra(DialoghiFinti &dialoghi, const QString &giornale, const QDate &dal,
+                                const QDate &al) {
+    TotaliVisti visti;
+    TfrmMovimentiPeriodo finestra(nullptr, giornale);
+    finestra.txtDal->setText(dal.toString(u"dd/MM/yyyy"_s));
+    finestra.txtAl->setText(al.toString(u"dd/MM/yyyy"_s));
+    QTest::mouseClick(finestra.btnCalcola, Qt::LeftButton);
+    visti.movimenti = finestra.grdMovimenti->model()->rowCount();
+    visti.schede = Righe(finestra.grdSchede);
+    visti.categorie = Righe(finestra.grdCategorie);
+    // The count of lines comes first; what follows is the goods.
+    visti.totale = finestra.lblTotale->text().section(u" movimenti. "_s, 1);
+    for (QAbstractAxis *asse : finestra.graMesi->chart()->axes(Qt::Horizontal))
+        if (auto *mesi = qobject_cast<QBarCategoryAxis *>(asse))
+            visti.grafico << mesi->categories();
+    for (QAbstractSeries *serie : finestra.graMesi->chart()->series())
+        if (auto *barre = qobject_cast<QBarSeries *>(serie))
+            for (QBarSet *insieme : barre->barSets())
+                for (int i = 0; i < insieme->count(); ++i)
+                    visti.grafico << insieme->label() + u' ' + QString::number(insieme->at(i));
+
+    const QString csv = giornale + u".periodo.csv"_s;
+    dialoghi.allaProssimaScelta(csv);
+    QTest::mouseClick(finestra.btnEsporta, Qt::LeftButton);
+    const QString esportato = QString::fromUtf8(Leggi(csv));
+    visti.csv = esportato.mid(esportato.indexOf(u"\r\nTotali per scheda"_s));
+
+    dialoghi.allaProssimaStampa(true);
+    QTest::mouseClick(finestra.btnStampa, Qt::LeftButton);
+    QStringList testi;
+    for (const auto &pagina : finestra.frxReport().PreparedPages())
+        for (const auto &testo : pagina.testi)
+            testi << testo.testo;
+    const QString stampato = testi.join(u'\n');
+    const qsizetype inizio = stampato.indexOf(u"TOTALI PER SCHEDA"_s);
+    const qsizetype fine = stampato.indexOf(u'\n', stampato.indexOf(u"TOTALE "_s, inizio));
+    visti.stampa = inizio < 0 ? QString() : stampato.mid(inizio, fine < 0 ? -1 : fine - inizio);
+    return visti;
 }
 
 // The child of the crash test: removes card 2 of four, or brings back the
@@ -217,6 +322,8 @@ class TestMovimenti : public QObject {
     void periodo_data();
     void periodo();
     void periodoEsportato();
+    void periodoSenzaOrdini_data();
+    void periodoSenzaOrdini();
     void finestraScheda();
     void finestraSchedaAnnulla();
     void finestraPeriodo();
@@ -299,29 +406,75 @@ void TestMovimenti::giornaleNuovoConIntestazione() {
 
 void TestMovimenti::righeDanneggiateSaltate_data() {
     QTest::addColumn<QByteArray>("riga");
+    // Bytes written in place of "@@" in the line, a block at a time.
+    QTest::addColumn<qint64>("ripieno");
     const QByteArray buona = RigaGiornale(MovimentoDiProva(3, TipoMovimento::Carico, 4, 1));
-    QTest::newRow("troncata") << buona.left(30);
-    QTest::newRow("un campo in più") << buona + ";x";
-    QTest::newRow("un campo in meno") << buona.left(buona.lastIndexOf(';'));
+    Movimento conNota = MovimentoDiProva(3, TipoMovimento::Carico, 4, 1);
+    conNota.nota = u"@@"_s;
+    const QByteArray lunga = RigaGiornale(conNota);
+    const qint64 oltre = RIGA_GIORNALE_MASSIMA - lunga.size() + 3;
+    QTest::newRow("appena oltre la riga più lunga") << lunga << oltre;
+    QTest::newRow("50 MB") << lunga << qint64(50) * 1024 * 1024;
+    QTest::newRow("50 MB in testa") << QByteArray("@@") << qint64(50) * 1024 * 1024;
+    QTest::newRow("troncata") << buona.left(30) << qint64(0);
+    QTest::newRow("un campo in più") << buona + ";x" << qint64(0);
+    QTest::newRow("un campo in meno") << buona.left(buona.lastIndexOf(';')) << qint64(0);
     QTest::newRow("non UTF-8") << QByteArray(buona).replace("COD3", "C\xE0"
-                                                                    "D3");
-    QTest::newRow("data illeggibile") << QByteArray(buona).replace("2026-03-01T", "01/03/2026 ");
-    QTest::newRow("tipo sconosciuto") << QByteArray(buona).replace("Carico", "Regalo");
-    QTest::newRow("quantità non numero") << QByteArray(buona).replace(";4;1;5;", ";quattro;1;5;");
-    QTest::newRow("virgolette aperte") << QByteArray(buona).replace("Prodotto 3", "\"Prodotto 3");
-    QTest::newRow("posizione zero") << QByteArray(buona).replace(";3;COD3", ";0;COD3");
+                                                                    "D3")
+                               << qint64(0);
+    QTest::newRow("data illeggibile")
+        << QByteArray(buona).replace("2026-03-01T", "01/03/2026 ") << qint64(0);
+    QTest::newRow("tipo sconosciuto") << QByteArray(buona).replace("Carico", "Regalo") << qint64(0);
+    QTest::newRow("quantità non numero")
+        << QByteArray(buona).replace(";4;1;5;", ";quattro;1;5;") << qint64(0);
+    QTest::newRow("virgolette aperte")
+        << QByteArray(buona).replace("Prodotto 3", "\"Prodotto 3") << qint64(0);
+    QTest::newRow("posizione zero") << QByteArray(buona).replace(";3;COD3", ";0;COD3") << qint64(0);
 }
 
 void TestMovimenti::righeDanneggiateSaltate() {
     QFETCH(QByteArray, riga);
+    QFETCH(qint64, ripieno);
     CartellaDiProva cartella;
     const Movimento a = MovimentoDiProva(1, TipoMovimento::Carico, 1, 0);
     const Movimento b = MovimentoDiProva(2, TipoMovimento::Scarico, -1, 4);
-    Scrivi(PercorsoGiornale(), "\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" + RigaGiornale(a) +
-                                   "\n" + riga + "\n\n" + RigaGiornale(b) + "\n");
+    if (ripieno == 0) {
+        Scrivi(PercorsoGiornale(), "\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" +
+                                       RigaGiornale(a) + "\n" + riga + "\n\n" + RigaGiornale(b) +
+                                       "\n");
+    } else {
+        // Written a block at a time, so that only the reading can hold it whole.
+        QFile file(PercorsoGiornale());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const qsizetype segno = riga.indexOf("@@");
+        QVERIFY(segno >= 0);
+        file.write("\xEF\xBB\xBF" + IntestazioneGiornale() + "\n" + RigaGiornale(a) + "\n" +
+                   riga.left(segno));
+        const QByteArray blocco(1 << 20, 'x');
+        for (qint64 scritti = 0; scritti < ripieno; scritti += blocco.size())
+            QVERIFY(file.write(blocco.constData(), qMin<qint64>(blocco.size(), ripieno - scritti)) >
+                    0);
+        QVERIFY(file.write(riga.mid(segno + 2) + "\n\n" + RigaGiornale(b) + "\n") > 0);
+        QVERIFY(file.flush());
+    }
+    const qint64 primaDellaLettura = AzzeraPicco();
     LetturaGiornale esito;
     QCOMPARE(TuttiI(PercorsoGiornale(), &esito), (QList<Movimento>{a, b}));
     QCOMPARE(esito.danneggiate, 1);
+    // What the user opens reads the same journal: the period and the card.
+    const RiepilogoPeriodo periodo = RiepilogaPeriodo(QDate(2026, 3, 1), QDate(2026, 3, 1));
+    QCOMPARE(periodo.righe.size(), std::size_t(2));
+    QCOMPARE(periodo.lettura.danneggiate, 1);
+    const StoriaScheda storia = LeggiStoriaScheda(2);
+    QCOMPARE(storia.movimenti.size(), 1);
+    // Lines of other cards are passed over unread, unless they are too long
+    // to be lines at all.
+    if (ripieno > 0) QCOMPARE(storia.danneggiate, 1);
+    // A line of any length is passed over without being held whole.
+    const qint64 crescita = MemoriaDiPicco() - primaDellaLettura;
+    QVERIFY2(crescita < 24 * 1024 * 1024,
+             qPrintable(u"la lettura ha occupato "_s + QString::number(crescita >> 20) +
+                        u" MiB in più"_s));
 }
 
 void TestMovimenti::giornaleDiUnFoglioDiCalcolo() {
@@ -583,6 +736,49 @@ void TestMovimenti::periodoEsportato() {
         csv.data().contains("\r\nTotali per categoria\r\nCategoria;Pezzi in entrata;Pezzi in "
                             "uscita;Valore in entrata;Valore in uscita\r\nColori;4;0;5,00;0,00\r\n"
                             "Ferramenta;5;3;10,00;6,00\r\n\r\nTotale;9;3;15,00;6,00\r\n"));
+}
+
+void TestMovimenti::periodoSenzaOrdini_data() {
+    QTest::addColumn<QDate>("dal");
+    QTest::addColumn<QDate>("al");
+    QTest::addColumn<int>("ordini"); // order lines in the period
+    QTest::newRow("tutto l'anno") << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 6;
+    QTest::newRow("febbraio e marzo") << QDate(2026, 2, 1) << QDate(2026, 3, 31) << 4;
+    QTest::newRow("ordine e annullamento") << QDate(2026, 2, 5) << QDate(2026, 2, 6) << 2;
+    QTest::newRow("solo ordini") << QDate(2026, 5, 1) << QDate(2026, 5, 31) << 2;
+}
+
+// An order moves no goods: the window, its CSV and its print give the same
+// pieces and values, per card, per category and in total, with the order
+// lines in the journal as without them.
+void TestMovimenti::periodoSenzaOrdini() {
+    QFETCH(QDate, dal);
+    QFETCH(QDate, al);
+    QFETCH(int, ordini);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    QList<Movimento> tutti = MovimentiDelPeriodo() + OrdiniDelPeriodo();
+    std::stable_sort(tutti.begin(), tutti.end(),
+                     [](const Movimento &a, const Movimento &b) { return a.quando < b.quando; });
+    const QString conOrdini = cartella.percorso(u"ConOrdini.csv"_s);
+    const QString senzaOrdini = cartella.percorso(u"SenzaOrdini.csv"_s);
+    QVERIFY(RegistraMovimenti(tutti, conOrdini));
+    QVERIFY(RegistraMovimenti(MovimentiDelPeriodo(), senzaOrdini));
+
+    const TotaliVisti con = TotaliDellaFinestra(dialoghi, conOrdini, dal, al);
+    const TotaliVisti senza = TotaliDellaFinestra(dialoghi, senzaOrdini, dal, al);
+    // The order lines are there, among the period's movements.
+    QCOMPARE(con.movimenti, senza.movimenti + ordini);
+    QVERIFY(!senza.totale.isEmpty());
+    QVERIFY(senza.csv.startsWith(u"\r\nTotali per scheda"_s));
+    QVERIFY(senza.stampa.startsWith(u"TOTALI PER SCHEDA"_s));
+    QVERIFY(senza.stampa.contains(u"TOTALE "_s));
+    QCOMPARE(con.schede, senza.schede);
+    QCOMPARE(con.categorie, senza.categorie);
+    QCOMPARE(con.totale, senza.totale);
+    QCOMPARE(con.grafico, senza.grafico);
+    QCOMPARE(con.csv, senza.csv);
+    QCOMPARE(con.stampa, senza.stampa);
 }
 
 void TestMovimenti::finestraScheda() {

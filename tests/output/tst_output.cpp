@@ -1731,6 +1731,27 @@ void TestOutput::numeriCsv_data() {
     QTest::newRow("testo") << u"tanti"_s << true << false << false << QString();
     QTest::newRow("quattro decimali col punto")
         << u"1.0525"_s << true << false << false << QString();
+    // Thousands come in groups of three from the left too: four or five
+    // digits before the point are no thousands, and three decimals after a
+    // point are no amount, so neither reading is taken.
+    QTest::newRow("milioni senza virgola")
+        << u"1.234.567"_s << true << false << false << u"1234567,00"_s;
+    QTest::newRow("milioni tra virgole")
+        << u"1.234.567"_s << true << true << false << u"1234567,00"_s;
+    QTest::newRow("quattro cifre, punto, tre")
+        << u"1234.567"_s << true << false << false << QString();
+    QTest::newRow("quattro cifre, punto, tre, tra virgole")
+        << u"1234.567"_s << true << true << false << QString();
+    QTest::newRow("quattro cifre, punto, tre, tra punti decimali")
+        << u"1234.567"_s << true << false << true << QString();
+    QTest::newRow("cinque cifre, punto, tre")
+        << u"12345.678"_s << true << false << false << QString();
+    QTest::newRow("quattro cifre, punto, tre, in euro")
+        << u"€ 1234.567"_s << true << false << false << QString();
+    QTest::newRow("quattro cifre, punto, tre, quantità")
+        << u"1234.567"_s << false << false << false << QString();
+    QTest::newRow("quattro cifre, punti a gruppi di tre")
+        << u"1234.567.890"_s << true << false << false << QString();
 }
 
 void TestOutput::numeriCsv() {
@@ -1836,6 +1857,22 @@ void TestOutput::motiviScarto_data() {
     QTest::newRow("pagato vuoto: pagato") << rigaCsv({{16, ""}}) << QString() << 16 << u"Sì"_s;
     QTest::newRow("costo come scritto") << rigaCsv({{1, " 5 "}}) << QString() << 1 << u"5"_s;
     QTest::newRow("costo con il punto") << rigaCsv({{1, "12.50"}}) << QString() << 1 << u"12,50"_s;
+    QTest::newRow("costo con un decimale dopo il punto")
+        << rigaCsv({{1, "12.5"}}) << QString() << 1 << u"12,50"_s;
+    QTest::newRow("costo in migliaia")
+        << rigaCsv({{1, "1.052,25"}}) << QString() << 1 << u"1052,25"_s;
+    QTest::newRow("costo in milioni")
+        << rigaCsv({{1, "1.234.567"}}) << QString() << 1 << u"1234567,00"_s;
+    QTest::newRow("costo di quattro cifre, punto, tre")
+        << rigaCsv({{1, "1234.567"}})
+        << u"il campo \"Costo unitario\" non contiene un numero valido: scrivere per esempio "
+           "1052,25"_s
+        << 0 << QString();
+    QTest::newRow("costo di cinque cifre, punto, tre")
+        << rigaCsv({{1, "12345.678"}})
+        << u"il campo \"Costo unitario\" non contiene un numero valido: scrivere per esempio "
+           "1052,25"_s
+        << 0 << QString();
     QTest::newRow("giacenza come scritta") << rigaCsv({{3, "7,6"}}) << QString() << 3 << u"7,6"_s;
     QTest::newRow("giacenza vuota") << rigaCsv({{3, ""}}) << QString() << 3 << u"0"_s;
     QTest::newRow("data iso") << rigaCsv({{13, "2026-12-31"}}) << QString() << 13
