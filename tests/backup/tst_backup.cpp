@@ -2,8 +2,10 @@
 #include "Fixture.h"
 #include "Scorciatoie.h"
 
+#include "app/Programma.h"
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
 #include "backup/ImpostazioniBackup.h"
 #include "backup/TfrmBackup.h"
@@ -684,7 +686,13 @@ void TestBackup::ripristinoInterrotto() {
         const bool ucciso =
             figlioUcciso({u"--ripristina"_s, esito.percorso, programma, QString::number(passo)});
 
-        const QString detto = AssestaBackupAllAvvio(programma, backup.path());
+        // As the program starts, before its password window.
+        ImpostaCartellaProgramma(programma);
+        DialoghiFinti dialoghi;
+        AssestaDatiAllAvvio();
+        ImpostaCartellaProgramma(QString());
+        QVERIFY(dialoghi.mostrati().size() <= 1);
+        const QString detto = dialoghi.ultimo();
         const auto trovati = dati(programma);
         QVERIFY2(trovati == vecchi || trovati == nuovi,
                  qPrintable(
