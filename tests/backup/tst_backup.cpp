@@ -296,6 +296,7 @@ class TestBackup : public QObject {
     void discoPieno();
     void ripristinoInterrotto_data();
     void ripristinoInterrotto();
+    void ripristinoDiUnAltraCopia();
     void backupInterrotto_data();
     void backupInterrotto();
     void ripristinoTroppoGrande_data();
@@ -718,6 +719,41 @@ void TestBackup::ripristinoInterrotto() {
     }
     // Each way out was met along the way.
     QCOMPARE(visti, (QSet<QString>{u"vecchi"_s, u"nuovi"_s, u"nuovi, in silenzio"_s}));
+}
+
+// While a copy is restoring into the folder (it holds the folder's lock), a
+// copy that starts leaves its half-done swap alone and cannot restore too.
+void TestBackup::ripristinoDiUnAltraCopia() {
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    riempiAltri(programma);
+    const auto vecchi = dati(programma);
+    QVERIFY(figlioUcciso({u"--ripristina"_s, esito.percorso, programma, u"4"_s}));
+    const auto aMeta = dati(programma);
+    QVERIFY(aMeta != vecchi);
+    QCOMPARE(restiAccanto(programma).size(), 2);
+
+    const int fd =
+        ::open(QFile::encodeName(programma).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX), 0);
+    QCOMPARE(AssestaBackupAllAvvio(programma, backup.path()), QString());
+    const EsitoRipristino altro = RipristinaBackup(esito.percorso, programma);
+    QVERIFY(!altro.riuscito);
+    QCOMPARE(altro.messaggio,
+             u"Attenzione: il ripristino non è stato eseguito perché un'altra copia del "
+             u"programma sta ripristinando i dati in questa cartella. I dati attuali non sono "
+             u"stati toccati."_s);
+    QVERIFY(dati(programma) == aMeta);
+    QCOMPARE(restiAccanto(programma).size(), 2);
+    ::close(fd);
+
+    QCOMPARE(AssestaRipristino(programma).genere, EsitoAssestamento::Genere::Annullato);
+    QVERIFY(dati(programma) == vecchi);
+    QCOMPARE(restiAccanto(programma), QStringList());
 }
 
 void TestBackup::backupInterrotto_data() {
