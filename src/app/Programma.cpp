@@ -8,6 +8,8 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
+#include "backup/ImpostazioniBackup.h"
+#include "backup/ZipBackup.h"
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/Dialoghi.h"
@@ -50,6 +52,12 @@ bool Applicazione::notify(QObject *destinatario, QEvent *evento) {
         Piattaforma::riportaErrore(activeWindow(), errore);
         return false;
     }
+}
+
+void AssestaDatiAllAvvio() {
+    const QString testo =
+        AssestaBackupAllAvvio(CartellaProgramma(), ImpostazioniBackup::Cartella());
+    if (!testo.isEmpty()) Piattaforma::dialoghi().messaggioSemplice(nullptr, testo);
 }
 
 FinestreProgramma::FinestreProgramma()

@@ -25,6 +25,11 @@ class Applicazione : public QApplication {
 bool CaricaTraduzioniQt(
     const QString &cartella = QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 
+// What a crash left of a restore from a backup (a swap half done) or of a
+// backup (its temporary files) is settled before any window reads the data,
+// the password store included; the user hears of it once.
+void AssestaDatiAllAvvio();
+
 // The windows that live as long as the program, created in start order and
 // shown and hidden, never recreated. The access password window comes first
 // and is the main window; the launcher opens once the password is accepted.

@@ -8,6 +8,8 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setAttribute(Qt::AA_UseSoftwareOpenGL);
     Applicazione app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    // Before the password window reads the password store.
+    AssestaDatiAllAvvio();
     FinestreProgramma finestre;
     finestre.mostraPassword();
     return app.exec();

@@ -229,18 +229,27 @@ void TfrmBackup::btnRipristinaClick() {
 
     inCorso(true, u"Controllo del backup in corso..."_s);
     auto avanzamento = [this](qint64 fatti, qint64 totale) { avanza(fatti, totale); };
-    const ContenutoBackup contenuto = LeggiBackup(zip, avanzamento);
+    // A backup that would not fit once extracted is refused here, before
+    // anything is written.
+    const ContenutoBackup contenuto = LeggiBackup(zip, avanzamento, CartellaProgramma());
     inCorso(false);
     if (!contenuto.valido) {
         Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, contenuto.messaggio);
         return;
     }
-    const QString domanda =
-        u"Il backup del %1 alle %2 contiene %3 schede, %4 foto e %5 allegati.\n\n"
-        u"I dati attuali saranno sostituiti da quelli del backup; prima ne verrà fatto un "
-        u"backup a parte. Continuare?"_s.arg(
-            contenuto.data.toString(u"dd/MM/yyyy"_s), contenuto.data.toString(u"HH:mm"_s),
-            numero(contenuto.schede), numero(contenuto.foto), numero(contenuto.allegati));
+    const QString giorno = contenuto.data.toString(u"dd/MM/yyyy"_s);
+    const QString ora = contenuto.data.toString(u"HH:mm"_s);
+    const qint64 libero = SpazioLibero(CartellaProgramma());
+    QString domanda = u"Il backup del %1 alle %2 contiene %3 schede, %4 foto e %5 allegati e, "
+                      u"una volta estratto, occupa %6"_s.arg(
+                          giorno, ora, numero(contenuto.schede), numero(contenuto.foto),
+                          numero(contenuto.allegati), Dimensione(contenuto.dimensione));
+    if (libero >= 0)
+        domanda +=
+            u"; sul disco della cartella del programma sono liberi %1"_s.arg(Dimensione(libero));
+    domanda += u".\n\nTutti i file dei dati, compresa la password di accesso, torneranno come "
+               u"erano alla data del backup. Dei dati attuali verrà fatto prima un backup a "
+               u"parte. Continuare?"_s;
     if (Piattaforma::dialoghi().domanda(this, domanda) == Risposta::No) return;
 
     inCorso(true, u"Backup dei dati attuali in corso..."_s);
@@ -261,18 +270,26 @@ void TfrmBackup::btnRipristinaClick() {
     inCorso(false);
     aggiorna();
     const QString copia = QDir::toNativeSeparators(prima.percorso);
-    if (esito.riuscito)
-        Piattaforma::dialoghi().messaggio(
-            this, TipoMessaggio::Informazione,
-            u"Ripristino completato: %1 schede, %2 foto e %3 allegati.\n\nI dati di prima del "
-            u"ripristino sono nel backup %4"_s.arg(numero(contenuto.schede), numero(contenuto.foto),
-                                                   numero(contenuto.allegati), copia));
-    else
+    if (!esito.riuscito) {
         Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
                                           esito.messaggio +
                                               u"\n\nUna copia dei dati attuali è "
                                               u"anche nel backup "_s +
                                               copia);
+        return;
+    }
+    Piattaforma::dialoghi().messaggio(
+        this, TipoMessaggio::Informazione,
+        u"Ripristino completato: %1 schede, %2 foto e %3 allegati.\n\nI dati di prima del "
+        u"ripristino sono nel backup %4"_s.arg(numero(contenuto.schede), numero(contenuto.foto),
+                                               numero(contenuto.allegati), copia));
+    // Whoever changed the password since the backup would otherwise be locked out.
+    if (esito.passwordCambiata)
+        Piattaforma::dialoghi().messaggio(
+            this, TipoMessaggio::Avviso,
+            u"Attenzione: la password di accesso è ora quella in uso alla data del backup (%1 "
+            u"alle %2). Al prossimo accesso al programma serve quella password."_s.arg(giorno,
+                                                                                       ora));
 }
 
 void TfrmBackup::paintEvent(QPaintEvent *) {

@@ -17,6 +17,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStorageInfo>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <cerrno>
@@ -26,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -46,6 +48,8 @@ constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini"};
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
+// A member's size beyond any disk: the manifest is not believed.
+constexpr qint64 DIMENSIONE_MASSIMA = qint64(1) << 50;
 // libzip would take the slowest level; the usual one saves almost as much.
 constexpr zip_uint32_t LIVELLO_COMPRESSIONE = 6;
 
@@ -69,6 +73,13 @@ QString messaggioNomi() {
     return u"Attenzione: il backup contiene nomi di file che non appartengono ai dati del "
            u"programma o che porterebbero fuori dalla sua cartella. Il file non può essere "
            u"usato."_s;
+}
+
+QString messaggioSpazio(qint64 serve, qint64 libero) {
+    return u"Attenzione: il backup, una volta estratto, occupa %1, ma sul disco della cartella "
+           u"del programma sono liberi solo %2. Il ripristino non è stato eseguito e i dati "
+           u"attuali non sono stati toccati: liberare spazio sul disco e riprovare."_s.arg(
+               Dimensione(serve), Dimensione(libero));
 }
 
 bool eFoto(const QByteArray &nome) {
@@ -398,8 +409,9 @@ struct Chiusura {
     void operator()(zip_t *za) const { zip_discard(za); }
 };
 
+// `spazio`: the free bytes where it is going (-1: not asked).
 ContenutoBackup scorriBackup(const QString &percorso, const AvanzamentoBackup &avanza,
-                             Estrattore *estrai) {
+                             Estrattore *estrai, qint64 spazio = -1) {
     ContenutoBackup contenuto;
     auto rifiuta = [&contenuto](const QString &messaggio) {
         contenuto.messaggio = messaggio;
@@ -478,7 +490,8 @@ ContenutoBackup scorriBackup(const QString &percorso, const AvanzamentoBackup &a
         bool ok = false;
         const quint32 crc = o.value(u"crc"_s).toString().toUInt(&ok, 16);
         const qint64 dimensione = qint64(o.value(u"dimensione"_s).toDouble(-1));
-        if (!ok || dimensione < 0) return rifiuta(messaggioDanneggiato());
+        if (!ok || dimensione < 0 || dimensione > DIMENSIONE_MASSIMA)
+            return rifiuta(messaggioDanneggiato());
         attesi[QByteArray::fromPercentEncoding(o.value(u"nome"_s).toString().toLatin1())] = {
             dimensione, crc};
         totale += dimensione;
@@ -495,6 +508,9 @@ ContenutoBackup scorriBackup(const QString &percorso, const AvanzamentoBackup &a
     if (file != qsizetype(attesi.size())) return rifiuta(messaggioDanneggiato());
     if (!attesi.count(QByteArray(ARCHIVIO)) && contenuto.schede != 0)
         return rifiuta(messaggioDanneggiato());
+    contenuto.dimensione = totale;
+    // Refused before a byte is inflated: a small zip may hold gigabytes.
+    if (!SpazioSufficiente(totale, spazio)) return rifiuta(messaggioSpazio(totale, spazio));
 
     // Every member read whole: libzip checks its CRC, and so does the manifest.
     std::vector<char> buffer(1 << 20);
@@ -626,6 +642,230 @@ bool rinomina(const QByteArray &da, const QByteArray &a) {
     return ::rename(da.constData(), a.constData()) == 0;
 }
 
+bool esiste(const QByteArray &percorso) {
+    struct stat info {};
+    return ::lstat(percorso.constData(), &info) == 0;
+}
+
+std::function<void()> &passoRipristino() {
+    static std::function<void()> passo;
+    return passo;
+}
+void passo() {
+    if (passoRipristino()) passoRipristino()();
+}
+
+std::function<qint64(const QString &)> &spazioFinto() {
+    static std::function<qint64(const QString &)> spazio;
+    return spazio;
+}
+
+// A lock on a folder while this process works in it. flock goes with the
+// process however it ends, so a lock found free means nobody is at work.
+class BloccoCartella {
+  public:
+    explicit BloccoCartella(const QByteArray &cartella)
+        : m_fd(::open(cartella.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    ~BloccoCartella() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    BloccoCartella(const BloccoCartella &) = delete;
+    BloccoCartella &operator=(const BloccoCartella &) = delete;
+    // Without waiting. Also true where the file system keeps no locks.
+    bool esclusivo() { return prendi(LOCK_EX | LOCK_NB); }
+    // Waits only for a short cleaning by another copy.
+    void condiviso() { prendi(LOCK_SH); }
+
+  private:
+    bool prendi(int modo) {
+        if (m_fd < 0) return false;
+        int esito;
+        do {
+            esito = ::flock(m_fd, modo);
+        } while (esito != 0 && errno == EINTR);
+        return esito == 0 || errno != EWOULDBLOCK;
+    }
+    int m_fd;
+};
+
+// ---------------------------------------------------------------------------
+// The restore's swap and its record
+
+constexpr char REGISTRO[] = "Ripristino.intento";
+constexpr char INTESTAZIONE_REGISTRO[] = "Quadrelo ripristino 1";
+
+// The two folders a restore makes, beside the program folder or, where that
+// cannot be, inside it: ".<program folder>_ripristino_XXXXXX" and "_precedente_".
+QRegularExpression modelloCartelle(const QString &nomeProgramma) {
+    return QRegularExpression(u"^\\."_s + QRegularExpression::escape(nomeProgramma) +
+                              u"_(ripristino|precedente)_[A-Za-z0-9]{6}$"_s);
+}
+
+struct Scambio {
+    // Relative to the program folder.
+    QByteArray estratta;
+    QByteArray precedenti;
+    // First every old name moves into `precedenti`, in this order; then every
+    // new one from `estratta` into the program folder.
+    QList<QByteArray> tolti;
+    QList<QByteArray> messi;
+};
+
+QByteArray codifica(const Scambio &s) {
+    QByteArray testo = QByteArray(INTESTAZIONE_REGISTRO) + '\n';
+    testo += "estratta " + s.estratta + '\n';
+    testo += "precedenti " + s.precedenti + '\n';
+    for (const QByteArray &nome : s.tolti)
+        testo += "tolto " + nome + '\n';
+    for (const QByteArray &nome : s.messi)
+        testo += "messo " + nome + '\n';
+    return testo + "fine\n";
+}
+
+bool nomeSemplice(const QByteArray &nome) {
+    return !nome.isEmpty() && nome != "." && nome != ".." && !nome.contains('/') &&
+           !nome.contains('\0');
+}
+
+// Only what a restore writes is accepted: the record could never send the
+// renames or the removal outside the two folders and the program folder.
+std::optional<Scambio> decodifica(const QByteArray &testo, const QString &nomeProgramma) {
+    QList<QByteArray> righe = testo.split('\n');
+    if (righe.size() < 5 || righe.takeFirst() != INTESTAZIONE_REGISTRO || righe.takeLast() != "" ||
+        righe.takeLast() != "fine")
+        return std::nullopt;
+    const QRegularExpression modello = modelloCartelle(nomeProgramma);
+    auto cartella = [&modello](const QByteArray &riga, const QByteArray &chiave) {
+        if (!riga.startsWith(QByteArray(chiave + ' '))) return QByteArray();
+        const QByteArray nome = riga.mid(chiave.size() + 1);
+        const QByteArray semplice = nome.startsWith("../") ? nome.mid(3) : nome;
+        return modello.match(QFile::decodeName(semplice)).hasMatch() ? nome : QByteArray();
+    };
+    Scambio s;
+    s.estratta = cartella(righe.takeFirst(), "estratta");
+    s.precedenti = cartella(righe.takeFirst(), "precedenti");
+    if (s.estratta.isEmpty() || s.precedenti.isEmpty() || s.estratta == s.precedenti)
+        return std::nullopt;
+    for (const QByteArray &riga : righe) {
+        const bool tolto = riga.startsWith("tolto ");
+        if (!tolto && !riga.startsWith("messo ")) return std::nullopt;
+        const QByteArray nome = riga.mid(6);
+        if (!nomeSemplice(nome) || nome == REGISTRO || (tolto && !s.messi.isEmpty()))
+            return std::nullopt;
+        (tolto ? s.tolti : s.messi) << nome;
+    }
+    return s;
+}
+
+// Written beside its place, flushed, renamed, and the folder flushed: a record
+// found at its place is whole and on disk before the first rename.
+bool scriviRegistro(const QByteArray &base, const Scambio &s) {
+    const QByteArray percorso = base + '/' + REGISTRO;
+    const QByteArray nuovo = percorso + ".nuovo";
+    const QByteArray testo = codifica(s);
+    const int fd = ::open(nuovo.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    bool scritto = ScriviTutto(fd, testo.constData(), testo.size(), 0);
+    if (scritto) {
+        int esito;
+        do {
+            esito = ::fsync(fd);
+        } while (esito != 0 && errno == EINTR);
+        scritto = esito == 0;
+    }
+    ::close(fd);
+    if (!scritto || !rinomina(nuovo, percorso)) {
+        ::unlink(nuovo.constData());
+        return false;
+    }
+    return SincronizzaCartella(QFile::decodeName(base));
+}
+
+QByteArray leggiTutto(const QByteArray &percorso) {
+    QFile file(QFile::decodeName(percorso));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool stessiByte(const QByteArray &a, const QByteArray &b) {
+    QFile primo(QFile::decodeName(a)), secondo(QFile::decodeName(b));
+    const bool apertoA = primo.open(QIODevice::ReadOnly);
+    const bool apertoB = secondo.open(QIODevice::ReadOnly);
+    if (!apertoA || !apertoB) return apertoA == apertoB;
+    return primo.size() == secondo.size() && primo.readAll() == secondo.readAll();
+}
+
+// Finishes or undoes the swap the record describes; the record and the two
+// folders are left to the caller. Each step can be done again after a crash
+// in the middle of this one: every name is in exactly one of its two places.
+EsitoAssestamento assesta(const QByteArray &base, const Scambio &s) {
+    const QByteArray estratta = base + '/' + s.estratta;
+    const QByteArray precedenti = base + '/' + s.precedenti;
+    // Done once every old name is out and every new one in. Undoing moves the
+    // new ones back first, so a swap half undone is never taken for done.
+    const bool fatto =
+        std::all_of(s.tolti.begin(), s.tolti.end(),
+                    [&](const QByteArray &n) { return esiste(precedenti + '/' + n); }) &&
+        std::none_of(s.messi.begin(), s.messi.end(),
+                     [&](const QByteArray &n) { return esiste(estratta + '/' + n); });
+    EsitoAssestamento esito;
+    bool riuscito = true;
+    if (fatto) {
+        esito.genere = EsitoAssestamento::Genere::Completato;
+        esito.passwordCambiata = !stessiByte(precedenti + '/' + PASSWORD, base + '/' + PASSWORD);
+    } else {
+        esito.genere = EsitoAssestamento::Genere::Annullato;
+        for (auto n = s.messi.crbegin(); riuscito && n != s.messi.crend(); ++n)
+            if (!esiste(estratta + '/' + *n) && esiste(base + '/' + *n))
+                riuscito = rinomina(base + '/' + *n, estratta + '/' + *n);
+        for (auto n = s.tolti.crbegin(); riuscito && n != s.tolti.crend(); ++n)
+            if (esiste(precedenti + '/' + *n))
+                riuscito = rinomina(precedenti + '/' + *n, base + '/' + *n);
+    }
+    for (const QByteArray &cartella : {base, estratta, precedenti})
+        riuscito = SincronizzaCartella(QFile::decodeName(cartella)) && riuscito;
+    if (!riuscito) esito.genere = EsitoAssestamento::Genere::Fallito;
+    return esito;
+}
+
+// The record goes first: from then on the two folders are leftovers.
+bool chiudiScambio(const QByteArray &base, const Scambio &s) {
+    if (::unlink(QByteArray(base + '/' + REGISTRO).constData()) != 0 && errno != ENOENT)
+        return false;
+    SincronizzaCartella(QFile::decodeName(base));
+    passo();
+    QDir(QFile::decodeName(base + '/' + s.estratta)).removeRecursively();
+    QDir(QFile::decodeName(base + '/' + s.precedenti)).removeRecursively();
+    return true;
+}
+
+// With the program folder's lock held: settles a record left by a crash, then
+// removes the folders restores left beside the program folder and in it.
+EsitoAssestamento assestaCartella(const QString &programma) {
+    const QByteArray base = QFile::encodeName(programma);
+    const QString nomeProgramma = QDir(programma).dirName();
+    EsitoAssestamento esito;
+    ::unlink(QByteArray(base + '/' + REGISTRO + ".nuovo").constData());
+    if (esiste(base + '/' + REGISTRO)) {
+        const std::optional<Scambio> s =
+            decodifica(leggiTutto(base + '/' + REGISTRO), nomeProgramma);
+        // A record that cannot be read leaves everything as it is.
+        if (!s) return {EsitoAssestamento::Genere::Fallito, false};
+        esito = assesta(base, *s);
+        if (esito.genere == EsitoAssestamento::Genere::Fallito || !chiudiScambio(base, *s))
+            return {EsitoAssestamento::Genere::Fallito, false};
+    }
+    const QRegularExpression modello = modelloCartelle(nomeProgramma);
+    QDir sopra(programma);
+    QStringList luoghi{programma};
+    if (sopra.cdUp()) luoghi << sopra.absolutePath();
+    for (const QString &luogo : luoghi)
+        for (const QByteArray &nome : nomiIn(QFile::encodeName(luogo)))
+            if (modello.match(QFile::decodeName(nome)).hasMatch() &&
+                cartellaVera(QFile::encodeName(luogo) + '/' + nome))
+                QDir(QDir(luogo).filePath(QFile::decodeName(nome))).removeRecursively();
+    return esito;
+}
+
 } // namespace
 
 bool NomeMembroAmmesso(const QByteArray &nome) {
@@ -663,6 +903,21 @@ std::optional<NomeLetto> leggiNome(const QString &nome) {
     NomeLetto letto{QDateTime(giorno, ora), 1};
     if (trovato.hasCaptured(6)) letto.numero = trovato.captured(6).toInt();
     return letto;
+}
+
+// Names of a backup's temporaries: ours, then the one libzip writes beside it.
+bool temporaneoBackup(const QString &nome) {
+    static const QRegularExpression modello(
+        u"^\\.Quadrelo_backup_[A-Za-z0-9]{6}(\\.[A-Za-z0-9]{6})?$"_s);
+    return modello.match(nome).hasMatch();
+}
+
+// With the backup folder's lock held, so no backup is being written there.
+void pulisciTemporanei(const QString &cartellaBackup) {
+    const QByteArray cartella = QFile::encodeName(cartellaBackup);
+    for (const QByteArray &nome : nomiIn(cartella))
+        if (temporaneoBackup(QFile::decodeName(nome)) && fileRegolare(cartella + '/' + nome))
+            ::unlink(QByteArray(cartella + '/' + nome).constData());
 }
 
 } // namespace
@@ -724,6 +979,12 @@ EsitoBackup EseguiBackup(const QString &cartellaProgramma, const QString &cartel
         return esito;
     }
 
+    // Copies writing backups here share the folder's lock; one that finds it
+    // free first removes what backups cut short left behind.
+    BloccoCartella blocco(QFile::encodeName(destinazione.absolutePath()));
+    if (blocco.esclusivo()) pulisciTemporanei(destinazione.absolutePath());
+    blocco.condiviso();
+
     StatoScrittura stato;
     stato.base = QFile::encodeName(QDir(cartellaProgramma).absolutePath());
     stato.ora = ora;
@@ -734,6 +995,7 @@ EsitoBackup EseguiBackup(const QString &cartellaProgramma, const QString &cartel
 
     // libzip writes its own file beside this name and renames it here when
     // done; the name itself is ours, so two copies never share it.
+    // PulisciTemporaneiBackup knows these names.
     QTemporaryFile temporaneo(destinazione.filePath(u".Quadrelo_backup_XXXXXX"_s));
     if (!temporaneo.open()) {
         esito.messaggio = messaggioScrittura(
@@ -799,27 +1061,46 @@ EsitoBackup EseguiBackup(const QString &cartellaProgramma, const QString &cartel
     return esito;
 }
 
-ContenutoBackup LeggiBackup(const QString &zip, const AvanzamentoBackup &avanza) {
-    return scorriBackup(zip, avanza, nullptr);
+ContenutoBackup LeggiBackup(const QString &zip, const AvanzamentoBackup &avanza,
+                            const QString &cartellaProgramma) {
+    return scorriBackup(zip, avanza, nullptr,
+                        cartellaProgramma.isEmpty() ? -1 : SpazioLibero(cartellaProgramma));
 }
 
 EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProgramma,
                                  const AvanzamentoBackup &avanza) {
     EsitoRipristino esito;
     const QString programma = QDir(cartellaProgramma).absolutePath();
+    const QByteArray base = QFile::encodeName(programma);
+    // One restore at a time in a folder; what an earlier one left is settled first.
+    BloccoCartella bloccoProgramma(base);
+    if (!bloccoProgramma.esclusivo()) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito perché un'altra copia "
+                          u"del programma sta ripristinando i dati in questa cartella. I dati "
+                          u"attuali non sono stati toccati."_s;
+        return esito;
+    }
+    if (assestaCartella(programma).genere == EsitoAssestamento::Genere::Fallito) {
+        esito.messaggio = u"Attenzione: il ripristino non è stato eseguito perché un ripristino "
+                          u"precedente, interrotto, non può essere concluso. I dati attuali non "
+                          u"sono stati toccati."_s;
+        return esito;
+    }
+
     QDir sopra(programma);
     const QString nomeProgramma = sopra.dirName();
+    const QString prefisso = u"."_s + nomeProgramma;
     // Beside the program folder, on the same disk, so the swap is renames
     // only; inside it where that cannot be.
     QString luogo = sopra.cdUp() ? sopra.absolutePath() : programma;
-    QString estratta = nuovaCartellaAccanto(luogo, u"."_s + nomeProgramma + u"_ripristino"_s);
+    QString estratta = nuovaCartellaAccanto(luogo, prefisso + u"_ripristino"_s);
     if (!estratta.isEmpty() && dispositivo(estratta) != dispositivo(programma)) {
         QDir(estratta).removeRecursively();
         estratta.clear();
     }
     if (estratta.isEmpty()) {
         luogo = programma;
-        estratta = nuovaCartellaAccanto(luogo, u".ripristino"_s);
+        estratta = nuovaCartellaAccanto(luogo, prefisso + u"_ripristino"_s);
     }
     if (estratta.isEmpty()) {
         esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: non è possibile "
@@ -843,7 +1124,8 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
     }
     {
         EstrattoreCartella estrattore(fdEstratta);
-        const ContenutoBackup contenuto = scorriBackup(zip, avanza, &estrattore);
+        const ContenutoBackup contenuto =
+            scorriBackup(zip, avanza, &estrattore, SpazioLibero(programma));
         if (!contenuto.valido) {
             ::close(fdEstratta);
             esito.messaggio = contenuto.messaggio;
@@ -861,60 +1143,130 @@ EsitoRipristino RipristinaBackup(const QString &zip, const QString &cartellaProg
     }
 
     // The swap. Cards being added by another copy finish first.
-    const QByteArray base = QFile::encodeName(programma);
     const QByteArray baseEstratta = QFile::encodeName(estratta);
     std::optional<Blocco> blocco;
     const int fdArchivio =
         ::open(QByteArray(base + '/' + ARCHIVIO).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fdArchivio >= 0) blocco.emplace(fdArchivio, F_WRLCK, 0, 0);
+    auto sblocca = [&] {
+        blocco.reset();
+        if (fdArchivio >= 0) ::close(fdArchivio);
+    };
 
-    const QString precedenti =
-        nuovaCartellaAccanto(luogo, u"."_s + nomeProgramma + u"_precedente"_s);
+    const QString precedenti = nuovaCartellaAccanto(luogo, prefisso + u"_precedente"_s);
     Pulizia pulisciPrecedenti{precedenti};
-    const QByteArray basePrecedenti = QFile::encodeName(precedenti);
-    QList<QByteArray> attuali;
+    const QDir qui(programma);
+    Scambio scambio;
+    scambio.estratta = QFile::encodeName(qui.relativeFilePath(estratta));
+    scambio.precedenti = QFile::encodeName(qui.relativeFilePath(precedenti));
     for (const Voce &v : elencoDati(base))
-        if (!v.nome.contains('/')) attuali << v.nome;
+        if (!v.nome.contains('/')) scambio.tolti << v.nome;
     // What a crash left of an operation on the current archive goes with it:
     // applied to the restored one it would undo cards that were never there.
     const QString intento = IntentoArchivio::percorsoPer(QFile::decodeName(base + '/' + ARCHIVIO));
     for (const QString &resto : {intento, QString(intento + u".nuovo"_s)})
         if (fileRegolare(QFile::encodeName(resto)))
-            attuali << QFile::encodeName(QFileInfo(resto).fileName());
-    const QList<QByteArray> nuovi = nomiIn(baseEstratta);
+            scambio.tolti << QFile::encodeName(QFileInfo(resto).fileName());
+    scambio.messi = nomiIn(baseEstratta);
+    esito.passwordCambiata = !stessiByte(base + '/' + PASSWORD, baseEstratta + '/' + PASSWORD);
 
-    QList<QByteArray> tolti;
-    QList<QByteArray> messi;
-    bool riuscito = !precedenti.isEmpty();
-    for (qsizetype i = 0; riuscito && i < attuali.size(); ++i) {
-        riuscito = rinomina(base + '/' + attuali[i], basePrecedenti + '/' + attuali[i]);
-        if (riuscito) tolti << attuali[i];
-    }
-    for (qsizetype i = 0; riuscito && i < nuovi.size(); ++i) {
-        riuscito = rinomina(baseEstratta + '/' + nuovi[i], base + '/' + nuovi[i]);
-        if (riuscito) messi << nuovi[i];
-    }
-    if (!riuscito) {
-        // Everything back where it was.
-        for (const QByteArray &nome : messi)
-            rinomina(base + '/' + nome, baseEstratta + '/' + nome);
-        for (const QByteArray &nome : tolti)
-            rinomina(basePrecedenti + '/' + nome, base + '/' + nome);
-    }
-    SincronizzaCartella(programma);
-    if (!riuscito) {
-        // Whatever could not be put back stays there rather than being lost.
-        ::rmdir(basePrecedenti.constData());
-        pulisciPrecedenti.cartella.clear();
-    }
-    blocco.reset();
-    if (fdArchivio >= 0) ::close(fdArchivio);
-    if (!riuscito) {
+    if (precedenti.isEmpty() || !scriviRegistro(base, scambio)) {
+        sblocca();
         esito.messaggio = u"Attenzione: il ripristino non è stato eseguito: non è possibile "
-                          u"sostituire i file della cartella del programma. I dati attuali "
-                          u"sono rimasti come erano."_s;
+                          u"scrivere nella cartella del programma. I dati attuali non sono "
+                          u"stati toccati."_s;
+        return esito;
+    }
+    // From here the record and the two folders belong together: a crash
+    // leaves them for the next start, which settles them.
+    pulisciEstratta.cartella.clear();
+    pulisciPrecedenti.cartella.clear();
+    passo();
+    bool riuscito = true;
+    for (qsizetype i = 0; riuscito && i < scambio.tolti.size(); ++i) {
+        riuscito = rinomina(base + '/' + scambio.tolti[i],
+                            base + '/' + scambio.precedenti + '/' + scambio.tolti[i]);
+        passo();
+    }
+    for (qsizetype i = 0; riuscito && i < scambio.messi.size(); ++i) {
+        riuscito = rinomina(baseEstratta + '/' + scambio.messi[i], base + '/' + scambio.messi[i]);
+        passo();
+    }
+    // Done or undone as the next start would: a failed rename undoes the swap.
+    const EsitoAssestamento assestato = assesta(base, scambio);
+    riuscito = riuscito && assestato.genere == EsitoAssestamento::Genere::Completato;
+    const bool chiuso =
+        assestato.genere != EsitoAssestamento::Genere::Fallito && chiudiScambio(base, scambio);
+    sblocca();
+    if (!riuscito) {
+        esito.passwordCambiata = false;
+        esito.messaggio =
+            chiuso ? u"Attenzione: il ripristino non è stato eseguito: non è possibile "
+                     u"sostituire i file della cartella del programma. I dati attuali sono "
+                     u"rimasti come erano."_s
+                   : u"Attenzione: il ripristino non è stato eseguito: non è possibile "
+                     u"sostituire i file della cartella del programma, e non tutti i file "
+                     u"sono potuti tornare al loro posto. Alla prossima apertura il programma "
+                     u"proverà di nuovo a rimetterli come erano."_s;
         return esito;
     }
     esito.riuscito = true;
     return esito;
+}
+
+EsitoAssestamento AssestaRipristino(const QString &cartellaProgramma) {
+    const QString programma = QDir(cartellaProgramma).absolutePath();
+    BloccoCartella blocco(QFile::encodeName(programma));
+    if (!blocco.esclusivo()) return {};
+    return assestaCartella(programma);
+}
+
+void PulisciTemporaneiBackup(const QString &cartellaBackup) {
+    BloccoCartella blocco(QFile::encodeName(cartellaBackup));
+    if (blocco.esclusivo()) pulisciTemporanei(cartellaBackup);
+}
+
+QString AssestaBackupAllAvvio(const QString &cartellaProgramma, const QString &cartellaBackup) {
+    PulisciTemporaneiBackup(cartellaBackup);
+    const EsitoAssestamento esito = AssestaRipristino(cartellaProgramma);
+    switch (esito.genere) {
+    case EsitoAssestamento::Genere::Nessuno:
+        return QString();
+    case EsitoAssestamento::Genere::Completato:
+        return u"Il ripristino da un backup era stato interrotto quando ormai era concluso: i "
+               u"dati sono quelli del backup."_s +
+               (esito.passwordCambiata ? u" Anche la password di accesso è ora quella della "
+                                         u"data del backup."_s
+                                       : QString());
+    case EsitoAssestamento::Genere::Annullato:
+        return u"Il ripristino da un backup era stato interrotto: i dati sono rimasti quelli di "
+               u"prima del ripristino."_s;
+    case EsitoAssestamento::Genere::Fallito:
+        break;
+    }
+    return u"Attenzione: un ripristino da un backup è stato interrotto e i file della cartella "
+           u"del programma non possono essere rimessi a posto. Non modificare i dati e "
+           u"verificare i permessi della cartella del programma."_s;
+}
+
+qint64 SpazioLibero(const QString &cartella) {
+    if (spazioFinto()) return spazioFinto()(cartella);
+    const QStorageInfo disco(cartella);
+    return disco.isValid() ? disco.bytesAvailable() : -1;
+}
+
+bool SpazioSufficiente(qint64 serve, qint64 libero) {
+    return libero < 0 || serve <= libero - MARGINE_SPAZIO;
+}
+
+QString Dimensione(qint64 byte) {
+    return QLocale(QLocale::Italian).formattedDataSize(byte, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+void ImpostaSpazioLibero(std::function<qint64(const QString &)> spazio) {
+    spazioFinto() = std::move(spazio);
+}
+
+void ImpostaPassoRipristino(std::function<void()> funzione) {
+    passoRipristino() = std::move(funzione);
 }

@@ -2,8 +2,10 @@
 #include "Fixture.h"
 #include "Scorciatoie.h"
 
+#include "app/Programma.h"
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
 #include "backup/ImpostazioniBackup.h"
 #include "backup/TfrmBackup.h"
@@ -20,15 +22,21 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QToolButton>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <map>
 #include <optional>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 using namespace Qt::StringLiterals;
@@ -185,6 +193,94 @@ int Accoda(const QString &archivio, const QString &ferma) {
     return 0;
 }
 
+// The free space on the program folder's disk, as the restore sees it, while
+// the object lives.
+class SpazioFinto {
+  public:
+    explicit SpazioFinto(qint64 libero) {
+        ImpostaSpazioLibero([libero](const QString &) { return libero; });
+    }
+    ~SpazioFinto() { ImpostaSpazioLibero({}); }
+};
+
+// Other data than riempi()'s, with names of its own and names in common.
+void riempiAltri(const QString &cartella) {
+    scrivi(cartella + u"/Magazzino.pro"_s, ArchivioDi({SchedaNumero(9)}));
+    scrivi(cartella + u"/7.jpg"_s, jpeg(Qt::green));
+    scrivi(cartella + u"/1.jpg"_s, jpeg(Qt::darkRed));
+    scrivi(cartella + u"/unins000.dll"_s, "[Accesso]\r\nValore=BADA55\r\n");
+    scrivi(cartella + u"/Documenti_Allegati/vecchio.txt"_s, "vecchio");
+    scrivi(cartella + u"/Guida.pdf"_s, "guida di questa copia");
+}
+
+// The child of the crash test: a restore that dies at its step `passo`.
+int RipristinaFinoAl(const QString &zip, const QString &programma, int passo) {
+    int n = 0;
+    ImpostaPassoRipristino([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    return RipristinaBackup(zip, programma).riuscito ? 0 : 1;
+}
+
+// The child of the interrupted backup: dies at its `chiamata`-th progress report.
+int BackupFinoAlla(const QString &programma, const QString &cartellaBackup, int chiamata) {
+    int n = 0;
+    return EseguiBackup(
+               programma, cartellaBackup, ORA,
+               [&](qint64, qint64) {
+                   if (++n == chiamata) ::raise(SIGKILL);
+               }).riuscito
+               ? 0
+               : 1;
+}
+
+// Runs this test program as a child with the arguments; true when it was killed.
+bool figlioUcciso(const QStringList &argomenti) {
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(), argomenti);
+    if (!figlio.waitForFinished(60000)) return false;
+    if (figlio.exitStatus() == QProcess::CrashExit) return true;
+    if (figlio.exitCode() != 0) qWarning("il figlio è uscito con %d", figlio.exitCode());
+    return false;
+}
+
+QString messaggioSpazio(qint64 serve, qint64 libero) {
+    return u"Attenzione: il backup, una volta estratto, occupa %1, ma sul disco della cartella "
+           u"del programma sono liberi solo %2. Il ripristino non è stato eseguito e i dati "
+           u"attuali non sono stati toccati: liberare spazio sul disco e riprovare."_s.arg(
+               Dimensione(serve), Dimensione(libero));
+}
+
+QString domandaRipristino(const ContenutoBackup &c, qint64 libero) {
+    return u"Il backup del %1 alle %2 contiene %3 schede, %4 foto e %5 allegati e, una volta "
+           u"estratto, occupa %6; sul disco della cartella del programma sono liberi %7.\n\n"
+           u"Tutti i file dei dati, compresa la password di accesso, torneranno come erano alla "
+           u"data del backup. Dei dati attuali verrà fatto prima un backup a parte. "
+           u"Continuare?"_s.arg(c.data.toString(u"dd/MM/yyyy"_s), c.data.toString(u"HH:mm"_s))
+               .arg(c.schede)
+               .arg(c.foto)
+               .arg(c.allegati)
+               .arg(Dimensione(c.dimensione), Dimensione(libero));
+}
+
+// What a restore made beside a program folder and left there. The folder
+// around may be shared with others, so only names a restore gives count.
+QStringList restiAccanto(const QString &programma) {
+    const QFileInfo info(programma);
+    return QDir(info.absolutePath())
+        .entryList({u"."_s + info.fileName() + u"_*"_s},
+                   QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
+// The bytes of every data file of a folder, as a restore would extract them.
+qint64 byteDeiDati(const QString &cartella) {
+    qint64 totale = 0;
+    for (const auto &[nome, contenuto] : dati(cartella))
+        if (contenuto != "<cartella>") totale += contenuto.size();
+    return totale;
+}
+
 } // namespace
 
 class TestBackup : public QObject {
@@ -198,6 +294,15 @@ class TestBackup : public QObject {
     void fileRifiutati();
     void discoPieno_data();
     void discoPieno();
+    void ripristinoInterrotto_data();
+    void ripristinoInterrotto();
+    void ripristinoDiUnAltraCopia();
+    void backupInterrotto_data();
+    void backupInterrotto();
+    void ripristinoTroppoGrande_data();
+    void ripristinoTroppoGrande();
+    void passwordDelBackup_data();
+    void passwordDelBackup();
     void conservatiEPromemoria();
     void dalLanciatore();
     void finestraDaTastiera();
@@ -424,6 +529,9 @@ void TestBackup::discoPieno() {
     const auto prima = dati(programma);
     const QStringList intorno = nomi(disco.cartella());
     if (!disco.montato()) limite.emplace(1024 * 1024);
+    // The disk fills while extracting, as when another program takes the
+    // space after the check: the check itself is not asked here.
+    SpazioFinto spazio(-1);
     const EsitoRipristino esitoRipristino = RipristinaBackup(esito.percorso, programma);
     limite.reset();
     QVERIFY(!esitoRipristino.riuscito);
@@ -499,6 +607,8 @@ void TestBackup::dalLanciatore() {
     QVERIFY(promemoria->isHidden());
 
     // A restore asks first, backs the current data up, then swaps.
+    const qint64 libero = 7LL * 1024 * 1024 * 1024;
+    SpazioFinto spazio(libero);
     const auto attesi = dati(programma.percorso());
     scrivi(programma.percorso(u"Magazzino.pro"_s), ArchivioDi({SchedaNumero(9)}));
     QFile::remove(programma.percorso(u"1.jpg"_s));
@@ -516,12 +626,8 @@ void TestBackup::dalLanciatore() {
     // The chooser opened in the backup folder.
     QCOMPARE(dialoghi.sceltePresentate().last().titolo, u" Ripristina da un backup"_s);
     QCOMPARE(dialoghi.sceltePresentate().last().nome, scelta.path());
-    const QDateTime quando = *DataDalNome(QFileInfo(presenti.first()).fileName());
-    QCOMPARE(dialoghi.mostrati().first().testo,
-             u"Il backup del %1 alle %2 contiene 3 schede, 2 foto e 2 allegati.\n\n"
-             u"I dati attuali saranno sostituiti da quelli del backup; prima ne verrà fatto un "
-             u"backup a parte. Continuare?"_s.arg(quando.toString(u"dd/MM/yyyy"_s),
-                                                  quando.toString(u"HH:mm"_s)));
+    const ContenutoBackup contenuto = LeggiBackup(presenti.first());
+    QCOMPARE(dialoghi.mostrati().first().testo, domandaRipristino(contenuto, libero));
     QVERIFY(
         dialoghi.ultimo().startsWith(u"Ripristino completato: 3 schede, 2 foto e 2 allegati."_s));
     QVERIFY(dati(programma.percorso()) == attesi);
@@ -550,10 +656,263 @@ void TestBackup::finestraDaTastiera() {
     QVERIFY(!finestra.isVisible());
 }
 
+// A restore killed before and after each rename of its swap, in turn, until
+// one runs to the end. After each, the settling that the next start does
+// leaves the program folder holding exactly its old data or exactly the
+// backup's, and nothing beside it.
+void TestBackup::ripristinoInterrotto_data() {
+    QTest::addColumn<QString>("nome"); // of the program folder
+    QTest::newRow("Quadrelo") << u"Quadrelo"_s;
+    QTest::newRow("con accenti e spazi") << u"Negozio Però (2)"_s;
+}
+
+void TestBackup::ripristinoInterrotto() {
+    QFETCH(QString, nome);
+    QTemporaryDir origine, backup;
+    riempi(origine.path());
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    const auto nuovi = dati(origine.path());
+    const QString annullato = u"Il ripristino da un backup era stato interrotto: i dati sono "
+                              u"rimasti quelli di prima del ripristino."_s;
+    const QString completato = u"Il ripristino da un backup era stato interrotto quando ormai "
+                               u"era concluso: i dati sono quelli del backup. Anche la password "
+                               u"di accesso è ora quella della data del backup."_s;
+    QSet<QString> visti;
+    for (int passo = 1;; ++passo) {
+        QTemporaryDir sopra;
+        const QString programma = sopra.filePath(nome);
+        riempiAltri(programma);
+        const auto vecchi = dati(programma);
+        const bool ucciso =
+            figlioUcciso({u"--ripristina"_s, esito.percorso, programma, QString::number(passo)});
+
+        // As the program starts, before its password window.
+        ImpostaCartellaProgramma(programma);
+        DialoghiFinti dialoghi;
+        AssestaDatiAllAvvio();
+        ImpostaCartellaProgramma(QString());
+        QVERIFY(dialoghi.mostrati().size() <= 1);
+        const QString detto = dialoghi.ultimo();
+        const auto trovati = dati(programma);
+        QVERIFY2(trovati == vecchi || trovati == nuovi,
+                 qPrintable(
+                     u"passo %1: %2"_s.arg(passo).arg(QStringList(nomi(programma)).join(u", "_s))));
+        QCOMPARE(nomi(sopra.path()), QStringList{nome});
+        QCOMPARE(Leggi(programma + u"/Guida.pdf"_s), QByteArray("guida di questa copia"));
+        if (trovati == vecchi) {
+            QCOMPARE(detto, annullato);
+            visti << u"vecchi"_s;
+        } else {
+            // Once the record is gone only the leftovers were there, and they
+            // go without a word.
+            QVERIFY2(detto == completato || detto.isEmpty(), qPrintable(detto));
+            visti << (detto.isEmpty() ? u"nuovi, in silenzio"_s : u"nuovi"_s);
+        }
+        // Nothing is left for a second start.
+        QCOMPARE(AssestaBackupAllAvvio(programma, backup.path()), QString());
+        if (!ucciso) {
+            QVERIFY(trovati == nuovi);
+            break;
+        }
+        QVERIFY2(passo < 100, "il figlio non arriva mai alla fine");
+    }
+    // Each way out was met along the way.
+    QCOMPARE(visti, (QSet<QString>{u"vecchi"_s, u"nuovi"_s, u"nuovi, in silenzio"_s}));
+}
+
+// While a copy is restoring into the folder (it holds the folder's lock), a
+// copy that starts leaves its half-done swap alone and cannot restore too.
+void TestBackup::ripristinoDiUnAltraCopia() {
+    QTemporaryDir origine, backup, sopra;
+    riempi(origine.path());
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    const QString programma = sopra.filePath(u"Quadrelo"_s);
+    riempiAltri(programma);
+    const auto vecchi = dati(programma);
+    QVERIFY(figlioUcciso({u"--ripristina"_s, esito.percorso, programma, u"4"_s}));
+    const auto aMeta = dati(programma);
+    QVERIFY(aMeta != vecchi);
+    QCOMPARE(restiAccanto(programma).size(), 2);
+
+    const int fd =
+        ::open(QFile::encodeName(programma).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(fd >= 0);
+    QCOMPARE(::flock(fd, LOCK_EX), 0);
+    QCOMPARE(AssestaBackupAllAvvio(programma, backup.path()), QString());
+    const EsitoRipristino altro = RipristinaBackup(esito.percorso, programma);
+    QVERIFY(!altro.riuscito);
+    QCOMPARE(altro.messaggio,
+             u"Attenzione: il ripristino non è stato eseguito perché un'altra copia del "
+             u"programma sta ripristinando i dati in questa cartella. I dati attuali non sono "
+             u"stati toccati."_s);
+    QVERIFY(dati(programma) == aMeta);
+    QCOMPARE(restiAccanto(programma).size(), 2);
+    ::close(fd);
+
+    QCOMPARE(AssestaRipristino(programma).genere, EsitoAssestamento::Genere::Annullato);
+    QVERIFY(dati(programma) == vecchi);
+    QCOMPARE(restiAccanto(programma), QStringList());
+}
+
+void TestBackup::backupInterrotto_data() {
+    QTest::addColumn<int>("chiamata"); // the progress report the child dies at
+    QTest::addColumn<bool>("allAvvio");
+    QTest::newRow("durante la scrittura, poi un backup") << 1 << false;
+    QTest::newRow("durante la verifica, poi un backup") << 2 << false;
+    QTest::newRow("verificato, prima del nome, poi un backup") << 3 << false;
+    QTest::newRow("durante la scrittura, poi l'avvio") << 1 << true;
+    QTest::newRow("durante la verifica, poi l'avvio") << 2 << true;
+}
+
+void TestBackup::backupInterrotto() {
+    QFETCH(int, chiamata);
+    QFETCH(bool, allAvvio);
+    QTemporaryDir programma, backup;
+    riempi(programma.path());
+    // Files that only look like a backup's temporaries stay.
+    const QStringList altri{u".Quadrelo_backup_abc"_s, u".Quadrelo_backup_AbC1234"_s,
+                            u"Quadrelo_backup_AbC123"_s, u".Quadrelo_backup_AbC123.zip"_s,
+                            u"appunti.txt"_s};
+    for (const QString &nome : altri)
+        scrivi(backup.filePath(nome), "altro");
+    QVERIFY(QDir().mkpath(backup.filePath(u".Quadrelo_backup_Cart01"_s)));
+    const QStringList estranei = nomi(backup.path());
+
+    QVERIFY(
+        figlioUcciso({u"--backup"_s, programma.path(), backup.path(), QString::number(chiamata)}));
+    QStringList lasciati = nomi(backup.path());
+    for (const QString &nome : estranei)
+        lasciati.removeOne(nome);
+    QVERIFY2(!lasciati.isEmpty(), "il backup interrotto non ha lasciato nulla");
+    for (const QString &nome : lasciati)
+        QVERIFY2(nome.startsWith(u".Quadrelo_backup_"_s), qPrintable(nome));
+
+    // While another copy writes a backup there, its files are not touched.
+    {
+        const int fd = ::open(QFile::encodeName(backup.path()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::flock(fd, LOCK_SH), 0);
+        PulisciTemporaneiBackup(backup.path());
+        ::close(fd);
+        QCOMPARE(nomi(backup.path()).size(), estranei.size() + lasciati.size());
+    }
+
+    QStringList attesi = estranei;
+    if (allAvvio) {
+        QCOMPARE(AssestaBackupAllAvvio(programma.path(), backup.path()), QString());
+    } else {
+        const EsitoBackup esito = EseguiBackup(programma.path(), backup.path(), ORA);
+        QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+        attesi << QFileInfo(esito.percorso).fileName();
+    }
+    attesi.sort();
+    QCOMPARE(nomi(backup.path()), attesi);
+}
+
+void TestBackup::ripristinoTroppoGrande_data() {
+    QTest::addColumn<qint64>("oltre"); // free space beyond what the restore needs
+    QTest::newRow("non sta sul disco") << qint64(-1024 * 1024);
+    QTest::newRow("sta appena sul disco") << qint64(0);
+}
+
+// A zip bomb: a small backup that grows a thousandfold once extracted.
+void TestBackup::ripristinoTroppoGrande() {
+    QFETCH(qint64, oltre);
+    QTemporaryDir origine, backup;
+    riempi(origine.path());
+    scrivi(origine.filePath(u"Documenti_Allegati/zeri.bin"_s), QByteArray(16 << 20, '\0'));
+    const EsitoBackup esito = EseguiBackup(origine.path(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    QVERIFY(QFileInfo(esito.percorso).size() < 200 * 1024);
+    const qint64 serve = byteDeiDati(origine.path());
+    QCOMPARE(LeggiBackup(esito.percorso).dimensione, serve);
+
+    CartellaDiProva programma;
+    riempiAltri(programma.percorso());
+    ImpostazioniBackup::ImpostaCartella(backup.path());
+    const qint64 libero = serve + MARGINE_SPAZIO + oltre;
+    SpazioFinto spazio(libero);
+    const auto prima = dati(programma.percorso());
+
+    DialoghiFinti dialoghi;
+    dialoghi.allaProssimaScelta(esito.percorso);
+    dialoghi.rispondi(Risposta::No);
+    TfrmBackup finestra(nullptr);
+    finestra.findChild<QPushButton *>(u"btnRipristina"_s)->click();
+    QCOMPARE(dialoghi.mostrati().size(), 1);
+    if (oltre < 0) {
+        QCOMPARE(dialoghi.mostrati().first().genere, DialoghiFinti::Genere::Errore);
+        QCOMPARE(dialoghi.ultimo(), messaggioSpazio(serve, libero));
+        // Refused as well when asked directly.
+        const EsitoRipristino diretto = RipristinaBackup(esito.percorso, programma.percorso());
+        QVERIFY(!diretto.riuscito);
+        QCOMPARE(diretto.messaggio, messaggioSpazio(serve, libero));
+    } else {
+        QCOMPARE(dialoghi.mostrati().first().genere, DialoghiFinti::Genere::Domanda);
+        ContenutoBackup contenuto = LeggiBackup(esito.percorso);
+        QCOMPARE(dialoghi.ultimo(), domandaRipristino(contenuto, libero));
+        QVERIFY(dialoghi.ultimo().contains(u"occupa 16,"_s));
+    }
+    // Nothing written: no backup of the current data, no folder, no file.
+    QCOMPARE(BackupPresenti(backup.path()), QStringList{esito.percorso});
+    QVERIFY(dati(programma.percorso()) == prima);
+    QCOMPARE(restiAccanto(programma.percorso()), QStringList());
+}
+
+void TestBackup::passwordDelBackup_data() {
+    QTest::addColumn<bool>("cambiata");
+    QTest::newRow("stessa password") << false;
+    QTest::newRow("password cambiata dopo il backup") << true;
+}
+
+// The restore brings the password of the backup's date back, and says so
+// when it is not the one in use.
+void TestBackup::passwordDelBackup() {
+    QFETCH(bool, cambiata);
+    CartellaDiProva programma;
+    riempi(programma.percorso());
+    QTemporaryDir backup;
+    ImpostazioniBackup::ImpostaCartella(backup.path());
+    const EsitoBackup esito = EseguiBackup(programma.percorso(), backup.path(), ORA);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    const auto attesi = dati(programma.percorso());
+    scrivi(programma.percorso(u"Magazzino.pro"_s), ArchivioDi({SchedaNumero(9)}));
+    if (cambiata) scrivi(programma.percorso(u"unins000.dll"_s), "[Accesso]\r\nValore=BADA55\r\n");
+
+    const qint64 libero = 5LL * 1024 * 1024 * 1024;
+    SpazioFinto spazio(libero);
+    DialoghiFinti dialoghi;
+    dialoghi.allaProssimaScelta(esito.percorso);
+    dialoghi.rispondi(Risposta::Si);
+    TfrmBackup finestra(nullptr);
+    finestra.findChild<QPushButton *>(u"btnRipristina"_s)->click();
+    QVERIFY(dati(programma.percorso()) == attesi);
+
+    const QStringList testi = dialoghi.testi();
+    QCOMPARE(testi.size(), cambiata ? 3 : 2);
+    QCOMPARE(testi[0], domandaRipristino(LeggiBackup(esito.percorso), libero));
+    QVERIFY(testi[1].startsWith(u"Ripristino completato: 3 schede, 2 foto e 2 allegati."_s));
+    if (cambiata) {
+        QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Avviso);
+        QCOMPARE(testi[2], u"Attenzione: la password di accesso è ora quella in uso alla data "
+                           u"del backup (10/12/2026 alle 14:30). Al prossimo accesso al "
+                           u"programma serve quella password."_s);
+    }
+}
+
 int main(int argc, char *argv[]) {
     // The same program plays the other copy that adds cards.
     if (argc == 4 && qstrcmp(argv[1], "--accoda") == 0)
         return Accoda(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 5 && qstrcmp(argv[1], "--ripristina") == 0)
+        return RipristinaFinoAl(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                                std::atoi(argv[4]));
+    if (argc == 5 && qstrcmp(argv[1], "--backup") == 0)
+        return BackupFinoAlla(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                              std::atoi(argv[4]));
     QApplication applicazione(argc, argv);
     TestBackup test;
     QTEST_SET_MAIN_SOURCE_PATH
