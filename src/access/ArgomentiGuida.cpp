@@ -201,14 +201,19 @@ QStringList paragrafiImportazione() {
             "nomi che l'esportazione in formato CSV scrive nella prima riga."),
         QStringLiteral(
             "L'anteprima mostra ogni riga del file con il suo numero di riga e il suo stato: "
-            "nuova scheda, da aggiornare (con i campi che cambiano), già presente oppure il "
-            "motivo per cui non sarà importata. Sopra ogni colonna un elenco permette di "
+            "nuova scheda, da aggiornare (con ogni campo che cambia, il valore attuale e quello "
+            "nuovo), già presente oppure il motivo per cui non sarà importata. Un nome più lungo "
+            "di 50 caratteri viene tagliato, come nella scheda, e lo stato della riga lo dice; un "
+            "codice di sole cifre uguale a quello di una scheda a parte gli zeri iniziali (7 e "
+            "007), che un foglio di calcolo toglie salvando il file, viene segnalato come "
+            "probabilmente la stessa scheda. Sopra ogni colonna un elenco permette di "
             "scegliere il campo della scheda a cui va, oppure di non importarla; la scelta viene "
             "ricordata per i file con le stesse colonne. Per un campo necessario che il file non "
             "ha (per esempio la categoria) si può indicare un valore per tutte le righe; le "
             "righe che non dicono se l'acquisto è pagato sono considerate pagate, se non si "
-            "sceglie altrimenti. Per le schede da aggiornare si sceglie se sostituire la "
-            "giacenza, sommarle la quantità del file o lasciarla com'è. La casella Mostra solo "
+            "sceglie altrimenti. Per le schede da aggiornare la giacenza resta com'è, perché il "
+            "listino di un fornitore non conosce le vendite del negozio; si può scegliere invece "
+            "di sostituirla con quella del file o di sommarle la quantità del file. La casella Mostra solo "
             "le righe da correggere lascia vedere soltanto le righe rifiutate, e sotto la "
             "griglia si legge per intero lo stato della riga scelta."),
         QStringLiteral(
@@ -222,6 +227,121 @@ QStringList paragrafiImportazione() {
             "non riesce, o se il programma viene interrotto a metà, l'archivio torna com'era "
             "prima e all'avvio successivo un messaggio avverte che l'importazione è stata "
             "annullata."),
+    };
+}
+
+QStringList paragrafiMovimenti() {
+    return {
+        QStringLiteral(
+            "Ogni cambiamento della giacenza di una scheda viene registrato nel giornale dei "
+            "movimenti, il file Movimenti.csv nella cartella del programma: carico, scarico, "
+            "rettifica, nuova scheda, importazione, eliminazione, ripristino e ordini. Ogni riga "
+            "riporta la data e l'ora, la scheda, la quantità con il suo segno, la giacenza prima "
+            "e dopo, il costo unitario, la postazione e la causale. Le righe vengono solo "
+            "aggiunte, mai cancellate; il file si apre con un foglio di calcolo."),
+        QStringLiteral(
+            "I pulsanti più e meno della scheda aprono la finestra della giacenza: si scrive la "
+            "quantità caricata o scaricata e, nella casella Causale, il motivo (per esempio il "
+            "numero del documento di trasporto). Se si corregge la giacenza attuale dopo averla "
+            "contata, la correzione viene registrata come rettifica e non come merce ricevuta."),
+        QStringLiteral(
+            "Il pulsante Movimenti della scheda mostra i movimenti della scheda, dal più recente, "
+            "con il grafico della giacenza nel tempo e della soglia di avviso; Stampa li stampa "
+            "con il grafico. Annulla ultimo movimento registra il movimento opposto all'ultimo, "
+            "dopo averlo nominato nella domanda. Una giacenza cambiata senza passare dal giornale "
+            "compare come una riga Differenza non registrata."),
+        QStringLiteral(
+            "Il pulsante Movimenti della finestra iniziale mostra i movimenti fra due date, con i "
+            "totali in entrata e in uscita per scheda e per categoria, il loro valore al costo e "
+            "un grafico per mese; la stampa e l'esportazione in un file CSV riportano gli stessi "
+            "totali. Le giacenze delle schede nuove e delle importazioni sono contate a parte, "
+            "non come merce ricevuta, e un movimento annullato nel periodo non viene contato, "
+            "come il suo annullamento. Gli ordini non muovono merce."),
+    };
+}
+
+QStringList paragrafiEliminazione() {
+    return {
+        QStringLiteral(
+            "Il pulsante Elimina toglie dall'archivio la scheda visualizzata, dopo una domanda di "
+            "conferma. L'ultima scheda dell'archivio prende il suo posto, con la sua foto. La "
+            "scheda eliminata resta per intero nel giornale dei movimenti e la sua foto nella "
+            "cartella Schede eliminate."),
+        QStringLiteral(
+            "Il pulsante Schede eliminate elenca le schede tolte dall'archivio; Ripristina rimette "
+            "in archivio la scheda scelta, in fondo, con la sua foto e la sua storia. Una scheda "
+            "già ripristinata non può essere ripristinata una seconda volta."),
+    };
+}
+
+QStringList paragrafiOrdini() {
+    return {
+        QStringLiteral(
+            "Il pulsante Ordini dell'elenco dei prodotti sottoscorta prepara un ordine per ogni "
+            "fornitore con le schede arrivate alla soglia di avviso. Per ogni riga la quantità "
+            "proposta porta la giacenza al doppio della soglia, tenendo conto di quanto è già "
+            "stato ordinato e non ancora ricevuto; la quantità si può cambiare prima di "
+            "procedere."),
+        QStringLiteral(
+            "Dalla finestra degli ordini si creano i PDF (uno per fornitore, nella cartella Ordini "
+            "del programma), il CSV di tutte le righe e i messaggi di posta ai fornitori. Segna "
+            "come ordinato registra le quantità ordinate nel giornale dei movimenti, tutte "
+            "insieme; prima di ordinare di nuovo una scheda che ha già un ordine aperto il "
+            "programma lo chiede. Un carico della scheda riduce quanto resta da ricevere."),
+        QStringLiteral(
+            "L'elenco Ordini aperti mostra, fornitore per fornitore, che cosa resta da ricevere; "
+            "un ordine che non arriverà più si chiude da lì."),
+    };
+}
+
+QStringList paragrafiEtichette() {
+    return {
+        QStringLiteral(
+            "Il pulsante Etichette della scheda stampa le etichette della scheda visualizzata "
+            "(tante quante la giacenza, numero che si può cambiare); negli elenchi stampa le "
+            "etichette delle schede elencate. Si sceglie il foglio di etichette (i formati A4 più "
+            "comuni o una griglia a piacere in millimetri), la prima etichetta libera di un "
+            "foglio già usato e i testi da mostrare; Invio mostra l'anteprima."),
+        QStringLiteral(
+            "Ogni etichetta riporta il codice a barre del codice articolo (EAN-13 o EAN-8 per i "
+            "codici di 13 o 8 cifre con la cifra di controllo giusta, Code 128 per gli altri), il "
+            "codice scritto, il nome e il prezzo di vendita."),
+        QStringLiteral(
+            "Con un lettore di codici a barre USB basta premere F3 nella scheda, da qualunque "
+            "casella, e leggere il codice: la casella Codice a barre trova la scheda e la apre. "
+            "Un codice letto per sbaglio in una casella di importi o quantità non cambia "
+            "l'importo: viene passato alla casella Codice a barre."),
+    };
+}
+
+QStringList paragrafiBackup() {
+    return {
+        QStringLiteral(
+            "Il pulsante Backup della finestra iniziale apre la finestra delle copie di "
+            "sicurezza. Esegui backup scrive un file zip con l'archivio, le foto, gli allegati, "
+            "la password di accesso, il giornale dei movimenti, le schede eliminate, gli ordini e "
+            "i dati del negozio, lo rilegge per intero e lo controlla. Cambia cartella... sceglie "
+            "dove conservare i backup, meglio su un altro disco."),
+        QStringLiteral(
+            "Ripristina... riporta la cartella del programma com'era alla data del backup scelto: "
+            "ogni file, la password di accesso compresa. Prima la situazione attuale viene "
+            "salvata in un altro backup; la domanda indica lo spazio necessario e quello "
+            "libero. Se il programma viene interrotto durante il ripristino, all'avvio "
+            "successivo il ripristino viene completato o annullato."),
+    };
+}
+
+QStringList paragrafiNegozio() {
+    return {
+        QStringLiteral(
+            "Il pulsante Dati del negozio della finestra iniziale raccoglie il nome, l'indirizzo, "
+            "la partita IVA, il telefono e l'indirizzo di posta del negozio, che compaiono in "
+            "testa agli ordini ai fornitori e in fondo ai loro messaggi. I dati restano nel file "
+            "Negozio.txt nella cartella del programma."),
+        QStringLiteral(
+            "Nessun comando di esportazione o di salvataggio può scrivere sopra i file dei dati "
+            "del programma (l'archivio, il giornale, le foto delle schede, la password): un nome "
+            "di questi viene rifiutato con un messaggio."),
     };
 }
 
@@ -253,14 +373,30 @@ ArgomentoGuida Argomento(TemaGuida tema) {
         return {QStringLiteral("Applicazione Inventario Merce."), paragrafiInventario()};
     case TemaGuida::Importazione:
         return {QStringLiteral("Importazione di schede da un file CSV."), paragrafiImportazione()};
+    case TemaGuida::Movimenti:
+        return {QStringLiteral("Movimenti di magazzino."), paragrafiMovimenti()};
+    case TemaGuida::Eliminazione:
+        return {QStringLiteral("Eliminazione e ripristino delle schede."),
+                paragrafiEliminazione()};
+    case TemaGuida::Ordini:
+        return {QStringLiteral("Ordini ai fornitori."), paragrafiOrdini()};
+    case TemaGuida::Etichette:
+        return {QStringLiteral("Etichette e codici a barre."), paragrafiEtichette()};
+    case TemaGuida::Backup:
+        return {QStringLiteral("Backup e ripristino."), paragrafiBackup()};
+    case TemaGuida::Negozio:
+        return {QStringLiteral("Dati del negozio."), paragrafiNegozio()};
     }
     return {};
 }
 
 QList<ArgomentoGuida> TuttiGliArgomenti() {
-    return {Argomento(TemaGuida::Avvio), Argomento(TemaGuida::Magazzino),
-            Argomento(TemaGuida::Inventario), Argomento(TemaGuida::Esportazione),
-            Argomento(TemaGuida::Importazione)};
+    return {Argomento(TemaGuida::Avvio),        Argomento(TemaGuida::Magazzino),
+            Argomento(TemaGuida::Inventario),   Argomento(TemaGuida::Esportazione),
+            Argomento(TemaGuida::Importazione), Argomento(TemaGuida::Movimenti),
+            Argomento(TemaGuida::Eliminazione), Argomento(TemaGuida::Ordini),
+            Argomento(TemaGuida::Etichette),    Argomento(TemaGuida::Backup),
+            Argomento(TemaGuida::Negozio)};
 }
 
 namespace {

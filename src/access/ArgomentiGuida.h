@@ -6,7 +6,20 @@
 #include <QStringList>
 
 // The windows that have a help button, each with its own topic.
-enum class TemaGuida { Avvio, Magazzino, Esportazione, Inventario, Importazione };
+enum class TemaGuida {
+    Avvio,
+    Magazzino,
+    Esportazione,
+    Inventario,
+    Importazione,
+    // Topics of the guide for what the program does beyond its first windows.
+    Movimenti,
+    Eliminazione,
+    Ordini,
+    Etichette,
+    Backup,
+    Negozio
+};
 
 // A help topic: a one-line title and a text made of paragraphs.
 struct ArgomentoGuida {

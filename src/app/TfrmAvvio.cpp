@@ -6,6 +6,7 @@
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
 #include "movements/ComandoMovimenti.h"
+#include "shop/TfrmDatiNegozio.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
@@ -125,7 +126,9 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     // and of equal size.
     PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
-    for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup")})
+    PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
+    for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
+                                QStringLiteral("btnNegozio")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -133,6 +136,11 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     QWidget *rigaBassa[] = {imgCopyright, pan->findChild<QWidget *>(QStringLiteral("btnMovimenti")),
                             imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),
                             imgEsci};
+    // The shop's data sits after the information picture, in reading order.
+    if (auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"))) {
+        setTabOrder(imgInfo, negozio);
+        setTabOrder(negozio, imgGuida);
+    }
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {
         if (!w) continue;

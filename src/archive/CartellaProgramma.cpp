@@ -40,6 +40,7 @@ bool FileDatiProgramma(const QString &percorso) {
         QStringLiteral("Backup.ini"),         QStringLiteral("ImportaCsv.ini"),
         QStringLiteral("Documenti_Allegati"), QStringLiteral("Schede eliminate"),
         QStringLiteral("Ordini"),             QStringLiteral("Backup"),
+        QStringLiteral("Negozio.txt"),
     };
     const QString nome = scelto.fileName();
     if (NOMI.contains(nome)) return true;

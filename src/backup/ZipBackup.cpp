@@ -41,6 +41,7 @@ namespace {
 constexpr char ARCHIVIO[] = "Magazzino.pro";
 constexpr char PASSWORD[] = "unins000.dll";
 constexpr char MOVIMENTI[] = "Movimenti.csv";
+constexpr char NEGOZIO[] = "Negozio.txt";
 constexpr char ALLEGATI[] = "Documenti_Allegati";
 // Folders kept whole with their subfolders: the attachments, the photos of
 // removed cards (the journal names them) and the orders sent to suppliers.
@@ -152,7 +153,7 @@ void aggiungiCartella(const QByteArray &base, const QByteArray &relativo, std::v
 // The archive first: it is read under its lock while nothing else is held.
 std::vector<Voce> elencoDati(const QByteArray &base) {
     std::vector<Voce> voci;
-    for (const char *nome : {ARCHIVIO, PASSWORD, MOVIMENTI}) {
+    for (const char *nome : {ARCHIVIO, PASSWORD, MOVIMENTI, NEGOZIO}) {
         qint64 dimensione = 0;
         if (fileRegolare(base + '/' + nome, &dimensione))
             voci.push_back({QByteArray(nome), false, dimensione});
@@ -870,8 +871,8 @@ EsitoAssestamento assestaCartella(const QString &programma) {
 
 bool NomeMembroAmmesso(const QByteArray &nome) {
     if (nome.contains('\0')) return false;
-    if (nome == ARCHIVIO || nome == PASSWORD || nome == MOVIMENTI || nome == MANIFESTO ||
-        eFoto(nome))
+    if (nome == ARCHIVIO || nome == PASSWORD || nome == MOVIMENTI || nome == NEGOZIO ||
+        nome == MANIFESTO || eFoto(nome))
         return true;
     const qsizetype barra = nome.indexOf('/');
     if (!cartellaDati(barra < 0 ? nome : nome.left(barra))) return false;

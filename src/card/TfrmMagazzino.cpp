@@ -6,7 +6,7 @@
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
-#include "card/TfrmCalendario.h"
+#include "widgets/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
 #include "labels/Etichette.h"
 #include "labels/LettoreCodici.h"
@@ -1332,16 +1332,24 @@ bool TfrmMagazzino::eventFilter(QObject *oggetto, QEvent *evento) {
         }
         break;
     }
-    case QEvent::MouseButtonPress:
+    case QEvent::FocusIn:
         // Entering a number box by the mouse selects its text, as the
-        // keyboard does, so what is typed replaces it.
-        if (nostra && !box->hasFocus() && !box->isReadOnly() &&
-            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita) &&
-            static_cast<QMouseEvent *>(evento)->button() == Qt::LeftButton) {
-            box->setFocus(Qt::MouseFocusReason);
+        // keyboard does, so what is typed replaces it: the click that gave
+        // the focus arrives next and must not place the caret.
+        if (nostra && static_cast<QFocusEvent *>(evento)->reason() == Qt::MouseFocusReason &&
+            (classeDi(indice) == Classe::Importo || classeDi(indice) == Classe::Quantita))
+            m_entrataColMouse = box;
+        break;
+    case QEvent::MouseButtonPress:
+        if (nostra && m_entrataColMouse == box) {
+            m_entrataColMouse = nullptr;
             box->selectAll();
             return true;
         }
+        break;
+    case QEvent::MouseButtonDblClick:
+    case QEvent::FocusOut:
+        if (nostra) m_entrataColMouse = nullptr;
         break;
     case QEvent::MouseButtonRelease:
         // No middle-button paste into the number boxes.

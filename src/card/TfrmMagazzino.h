@@ -151,4 +151,5 @@ class TfrmMagazzino : public QWidget {
     Raffica m_raffica;
     qint64 m_ultimoTastoNumero = -1000;
     bool m_inoltroVirgola = false;
+    QLineEdit *m_entrataColMouse = nullptr; // a number box the mouse just entered
 };

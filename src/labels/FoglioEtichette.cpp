@@ -1,6 +1,7 @@
 #include "labels/FoglioEtichette.h"
 
 #include "archive/Archivio.h"
+#include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "labels/CodiceABarre.h"
 #include "report/TfrxReport.h"
@@ -242,8 +243,9 @@ QString ControllaFormato(const FormatoFoglio &f) {
 QString TestoPrezzo(const QString &prezzo) {
     const QString p = Rifila(prezzo);
     if (p.isEmpty()) return {};
-    if (!LeggiNumero(p)) return p;
-    return u"€ "_s + NormalizzaImporto(p);
+    const auto valore = LeggiNumero(p);
+    if (!valore) return p;
+    return ImportoInEuro(*valore);
 }
 
 SchedaEtichetta EtichettaDellaScheda(const TScheda &scheda) {

@@ -1,6 +1,7 @@
 #include "lists/TfrmDaSaldare.h"
 
 #include "archive/CartellaProgramma.h"
+#include "archive/Importi.h"
 #include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
 #include "platform/Dialoghi.h"
@@ -50,7 +51,7 @@ void TfrmDaSaldare::riempito(const EsitoElenco &esito) {
     const qsizetype voci = m_lstRecords->righe().size();
     QString testo =
         (voci == 1 ? u"1 voce in elenco"_s : QString::number(voci) + u" voci in elenco"_s) +
-        u", valore a costo: "_s + TestoTotale(esito.totale);
+        u", valore a costo della giacenza: "_s + ImportoInEuro(esito.totale);
     if (!esito.scartate.isEmpty())
         testo += u" (senza "_s +
                  (esito.scartate.size() == 1

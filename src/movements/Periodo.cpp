@@ -1,8 +1,10 @@
 #include "movements/Periodo.h"
 
 #include "archive/RegoleNumeri.h"
+#include "movements/Movimenti.h"
 
 #include <QHash>
+#include <QSet>
 #include <QIODevice>
 #include <cmath>
 
@@ -15,6 +17,11 @@ void Totali::aggiungi(const Movimento &m) {
 void Totali::aggiungi(const Movimento &m, double costo) {
     // An order placed moves no goods.
     if (m.tipo == TipoMovimento::Ordine) return;
+    if (m.tipo == TipoMovimento::NuovaScheda || m.tipo == TipoMovimento::Importazione) {
+        daSchede += m.quantita;
+        valoreDaSchede += double(m.quantita) * costo;
+        return;
+    }
     if (m.quantita > 0) {
         entrate += m.quantita;
         valoreEntrate += double(m.quantita) * costo;
@@ -46,6 +53,26 @@ bool giornoDiRiga(QByteArrayView riga, QByteArrayView &giorno) {
     return true;
 }
 
+const QString NOTA_ANNULLAMENTO = u"Annullato il movimento del "_s;
+
+// What an undoing names: the card, when the undone movement was written (to
+// the minute, as the note says it) and its quantity.
+using MovimentoAnnullato = QString;
+
+MovimentoAnnullato chiaveMovimento(qint64 posizione, const QString &minuto, qint64 quantita) {
+    return QString::number(posizione) + u'|' + minuto + u'|' + QString::number(quantita);
+}
+
+MovimentoAnnullato annullatoDa(const Movimento &annullamento) {
+    return chiaveMovimento(annullamento.posizione,
+                           annullamento.nota.mid(NOTA_ANNULLAMENTO.size(), 16),
+                           -annullamento.quantita);
+}
+
+bool eAnnullamento(const Movimento &m) {
+    return MovimentoDiGiacenza(m.tipo) && m.nota.startsWith(NOTA_ANNULLAMENTO);
+}
+
 QByteArray campo(const QString &testo) {
     QByteArray byte = TestoPerGiornale(testo).toUtf8();
     for (char &c : byte)
@@ -69,13 +96,28 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     QHash<QString, double> costi;
     int meseCorrente = -1;
     Totali *totaliMese = nullptr;
-    r.lettura = LeggiGiornale(
+    auto nelPeriodo = [&](QByteArrayView riga) {
+        QByteArrayView giorno;
+        if (!giornoDiRiga(riga, giorno)) return true; // decoded, and counted if damaged
+        return giorno >= primo && giorno <= ultimo;
+    };
+    // The undoings are few: a first look finds them by their note's words
+    // without decoding anything else.
+    const QByteArray parole = NOTA_ANNULLAMENTO.toUtf8();
+    QSet<MovimentoAnnullato> annullati;
+    LeggiGiornale(
         giornale,
         [&](QByteArrayView riga, char) {
-            QByteArrayView giorno;
-            if (!giornoDiRiga(riga, giorno)) return true; // decoded, and counted if damaged
-            return giorno >= primo && giorno <= ultimo;
+            return riga.indexOf(QByteArrayView(parole)) >= 0 && nelPeriodo(riga);
         },
+        [&](const Movimento &m, qint64) {
+            const QDate giorno = m.quando.date();
+            if (giorno >= dal && giorno <= al && eAnnullamento(m)) annullati.insert(annullatoDa(m));
+            return true;
+        });
+    QSet<MovimentoAnnullato> saltati;
+    r.lettura = LeggiGiornale(
+        giornale, [&](QByteArrayView riga, char) { return nelPeriodo(riga); },
         [&](const Movimento &m, qint64 offset) {
             // The day as the line was written there, in its own offset.
             const QDate giorno = m.quando.date();
@@ -84,6 +126,18 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
             // An order is listed with the movements but moves no goods: it
             // adds no card, category or month to the totals.
             if (m.tipo == TipoMovimento::Ordine) return true;
+            // A movement undone within the period, and its undoing, moved
+            // nothing in the end.
+            if ((!annullati.isEmpty() || !saltati.isEmpty()) && MovimentoDiGiacenza(m.tipo)) {
+                if (eAnnullamento(m) && saltati.remove(annullatoDa(m))) return true;
+                const MovimentoAnnullato chiave = chiaveMovimento(
+                    m.posizione, m.quando.toString(u"dd/MM/yyyy HH:mm"_s), m.quantita);
+                if (annullati.contains(chiave) && !saltati.contains(chiave)) {
+                    annullati.remove(chiave);
+                    saltati.insert(chiave);
+                    return true;
+                }
+            }
             auto costo = costi.constFind(m.costo);
             if (costo == costi.cend())
                 costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));

@@ -10,19 +10,25 @@
 
 class QIODevice;
 
-// Pieces in and out and their value at the unit cost of each movement.
+// Pieces in and out and their value at the unit cost of each movement. The
+// stock a card starts with, or an imported list sets, is not goods received:
+// it is counted apart.
 struct Totali {
     qint64 entrate = 0;
     qint64 uscite = 0;
     double valoreEntrate = 0;
     double valoreUscite = 0;
+    qint64 daSchede = 0; // new cards and imports, with their sign
+    double valoreDaSchede = 0;
     void aggiungi(const Movimento &m);
     void aggiungi(const Movimento &m, double costo);
     bool operator==(const Totali &) const = default;
 };
 
 // Every movement between two days (both included, by the date the line was
-// written with), with totals per card, per category and per month.
+// written with), with totals per card, per category and per month. A
+// movement undone by "Annulla ultimo movimento" within the period counts in
+// neither direction, and neither does its undoing.
 struct RiepilogoPeriodo {
     std::vector<qint64> righe;                           // offsets of the lines, in journal order
     QMap<std::pair<QString, QString>, Totali> perScheda; // code and name

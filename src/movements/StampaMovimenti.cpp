@@ -4,7 +4,9 @@
 #include "report/TfrxReport.h"
 
 #include <QChart>
+#include <QCoreApplication>
 #include <QChartView>
+#include <QEventLoop>
 #include <QPainter>
 #include <stdexcept>
 
@@ -14,7 +16,7 @@ namespace {
 constexpr double ALTEZZA_GRAFICO = 95; // mm
 }
 
-void PreparaStampaMovimenti(TfrxReport &report, const QString &titolo, const QImage &grafico,
+void PreparaStampaMovimenti(TfrxReport &report, const QString &titolo, const QPicture &grafico,
                             const QStringList &righe) {
     auto *txtTitolo = report.FindObject<TfrxMemoView>(u"txtTitolo"_s);
     auto *txtRiepilogo = report.FindObject<TfrxMemoView>(u"txtRiepilogo"_s);
@@ -30,7 +32,7 @@ void PreparaStampaMovimenti(TfrxReport &report, const QString &titolo, const QIm
         imgGrafico->Center = true;
         testata->Height = mm(8 + ALTEZZA_GRAFICO + 3);
     }
-    imgGrafico->Picture = grafico;
+    imgGrafico->Drawing = grafico;
     txtTitolo->SetText(titolo);
     txtRiepilogo->Memo = righe;
     txtRiepilogo->Height = double(righe.size()) * PassoRigaElenco;
@@ -38,21 +40,40 @@ void PreparaStampaMovimenti(TfrxReport &report, const QString &titolo, const QIm
     report.PrepareReport(true);
 }
 
-QImage ImmagineGrafico(QChart *grafico, QSize dimensione) {
-    QChartView vista(grafico);
+QPicture DisegnoGrafico(QChart *grafico, QSize dimensione) {
+    // A view of its own, shown off screen so that it is really laid out at
+    // this size: a view never shown paints only the part of the chart its
+    // old size held, axes and legend missing.
+    QChartView vista(grafico); // the view owns the chart from here
+    vista.setAttribute(Qt::WA_DontShowOnScreen);
     vista.setRenderHint(QPainter::Antialiasing);
+    vista.setFrameShape(QFrame::NoFrame);
+    vista.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    vista.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     vista.resize(dimensione);
-    grafico->resize(dimensione);
-    QImage immagine(dimensione, QImage::Format_RGB32);
-    immagine.fill(Qt::white);
-    QPainter pittore(&immagine);
+    grafico->setDropShadowEnabled(false);
+    vista.show();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QPicture disegno;
+    QPainter pittore(&disegno);
     pittore.setRenderHint(QPainter::Antialiasing);
-    vista.render(&pittore, QRectF(QPointF(0, 0), QSizeF(dimensione)),
-                 QRect(QPoint(0, 0), dimensione));
-    return immagine;
+    vista.render(&pittore);
+    pittore.end();
+    disegno.setBoundingRect(QRect(QPoint(0, 0), dimensione));
+    vista.hide();
+    return disegno;
 }
 
 QString Colonna(const QString &testo, int larghezza, bool destra) {
     const QString corto = testo.left(larghezza);
     return destra ? corto.rightJustified(larghezza) : corto.leftJustified(larghezza);
+}
+
+void AggiungiRigaConNota(QStringList &righe, const QString &inizio, const QString &nota,
+                         int larghezza, const QString &fine) {
+    righe << inizio + Colonna(nota, larghezza) + fine;
+    const QString rientro(inizio.size(), u' ');
+    for (qsizetype da = larghezza; da < nota.size(); da += larghezza)
+        righe << rientro + nota.mid(da, larghezza).trimmed();
 }

@@ -1,12 +1,14 @@
 #include "movements/TfrmMovimentiPeriodo.h"
 
 #include "archive/FileIntero.h"
-#include "card/TfrmCalendario.h"
+#include "archive/Importi.h"
+#include "widgets/TfrmCalendario.h"
 #include "movements/StampaMovimenti.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 
 #include <QAbstractTableModel>
+#include <QLocale>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -120,7 +122,7 @@ QTableWidget *tabellaTotali(QWidget *genitore, const QString &nome, const QStrin
 void riempiTotali(QTableWidget *tabella, int riga, const QStringList &chiavi, const Totali &t) {
     const QStringList celle =
         chiavi + QStringList{QString::number(t.entrate), QString::number(t.uscite),
-                             Valore(t.valoreEntrate), Valore(t.valoreUscite)};
+                             ImportoInEuro(t.valoreEntrate), ImportoInEuro(t.valoreUscite)};
     for (int c = 0; c < celle.size(); ++c) {
         auto *cella = new QTableWidgetItem(celle[c]);
         if (c >= chiavi.size()) cella->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -307,9 +309,15 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
 
     const Totali &t = m_riepilogo.totale;
     lblTotale->setText(QString::number(m_riepilogo.righe.size()) + u" movimenti. In entrata "_s +
-                       QString::number(t.entrate) + u" pezzi per "_s + Valore(t.valoreEntrate) +
-                       u" euro, in uscita "_s + QString::number(t.uscite) + u" pezzi per "_s +
-                       Valore(t.valoreUscite) + u" euro."_s);
+                       QString::number(t.entrate) + u" pezzi per "_s + ImportoInEuro(t.valoreEntrate) +
+                       u", in uscita "_s + QString::number(t.uscite) + u" pezzi per "_s +
+                       ImportoInEuro(t.valoreUscite) + u'.' +
+                       (t.daSchede == 0 && t.valoreDaSchede == 0
+                            ? QString()
+                            : u" Giacenze di schede nuove e importate (non contate come "
+                              u"entrate): "_s +
+                                  QString::number(t.daSchede) + u" pezzi per "_s +
+                                  ImportoInEuro(t.valoreDaSchede) + u'.'));
     lblTotale->setAccessibleName(lblTotale->text());
     QString avviso;
     if (!m_riepilogo.lettura.aperto)
@@ -355,6 +363,9 @@ QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
     asseY->setRange(0, massimo * 1.1);
     asseY->applyNiceNumbers();
     asseY->setLabelFormat(u"%.0f"_s);
+    // Euro marks with the thousands point, as every amount of the window.
+    grafico->setLocale(QLocale(QLocale::Italian, QLocale::Italy));
+    grafico->setLocalizeNumbers(true);
     asseY->setTitleText(u"Euro"_s);
     grafico->addAxis(asseX, Qt::AlignBottom);
     grafico->addAxis(asseY, Qt::AlignLeft);
@@ -369,12 +380,12 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
     auto totali = [](const Totali &t) -> QString {
         return Colonna(QString::number(t.entrate), 9, true) + u' ' +
                Colonna(QString::number(t.uscite), 9, true) + u' ' +
-               Colonna(Valore(t.valoreEntrate), 14, true) + u' ' +
-               Colonna(Valore(t.valoreUscite), 14, true);
+               Colonna(ImportoInEuro(t.valoreEntrate), 16, true) + u' ' +
+               Colonna(ImportoInEuro(t.valoreUscite), 16, true);
     };
     const QString intestazioneTotali =
         Colonna(u"Entrate"_s, 9, true) + u' ' + Colonna(u"Uscite"_s, 9, true) + u' ' +
-        Colonna(u"Valore entrate"_s, 14, true) + u' ' + Colonna(u"Valore uscite"_s, 14, true);
+        Colonna(u"Valore entrate"_s, 16, true) + u' ' + Colonna(u"Valore uscite"_s, 16, true);
     righe << Colonna(u"Data"_s, 16) + u' ' + Colonna(u"Codice"_s, 14) + u' ' +
                  Colonna(u"Nome"_s, 34) + u' ' + Colonna(u"Categoria"_s, 20) + u' ' +
                  Colonna(u"Tipo"_s, 12) + u' ' + Colonna(u"Quantità"_s, 9, true) + u' ' +
@@ -382,11 +393,14 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
     for (qint64 offset : m_riepilogo.righe) {
         const auto m = LeggiMovimentoA(m_giornale, offset);
         if (!m) continue;
-        righe << Colonna(m->quando.toString(u"dd/MM/yyyy HH:mm"_s), 16) + u' ' +
-                     Colonna(m->codice, 14) + u' ' + Colonna(m->nome, 34) + u' ' +
-                     Colonna(m->categoria, 20) + u' ' + Colonna(NomeTipo(m->tipo), 12) + u' ' +
-                     Colonna(QString::number(m->quantita), 9, true) + u' ' +
-                     Colonna(m->costo, 12, true) + u' ' + Colonna(m->nota, 30);
+        AggiungiRigaConNota(righe,
+                            Colonna(m->quando.toString(u"dd/MM/yyyy HH:mm"_s), 16) + u' ' +
+                                Colonna(m->codice, 14) + u' ' + Colonna(m->nome, 34) + u' ' +
+                                Colonna(m->categoria, 20) + u' ' +
+                                Colonna(NomeTipo(m->tipo), 12) + u' ' +
+                                Colonna(QString::number(m->quantita), 9, true) + u' ' +
+                                Colonna(m->costo, 12, true) + u' ',
+                            m->nota, 30);
     }
     righe << QString() << u"TOTALI PER SCHEDA"_s
           << Colonna(u"Codice"_s, 14) + u' ' + Colonna(u"Nome"_s, 40) + u' ' + intestazioneTotali;
@@ -402,7 +416,7 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
 }
 
 void TfrmMovimentiPeriodo::btnStampaClick() {
-    const QImage grafico = ImmagineGrafico(Grafico(m_riepilogo), QSize(1600, 550));
+    const QPicture grafico = DisegnoGrafico(Grafico(m_riepilogo), QSize(1600, 550));
     PreparaStampaMovimenti(m_report,
                            u"Movimenti dal "_s + m_dal.toString(u"dd/MM/yyyy"_s) + u" al "_s +
                                m_al.toString(u"dd/MM/yyyy"_s),

@@ -143,10 +143,15 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
     qint64 minimo = qMin<qint64>(0, avviso);
     qint64 massimo = qMax<qint64>(1, avviso);
     if (!movimenti.isEmpty()) {
-        // From the first movement to a little after the last one.
+        // The movements and a small margin either side: a few minutes of
+        // work fill the chart instead of being squeezed into one corner, and
+        // a single movement still stands clear of the edges.
         inizio = movimenti.first().quando;
         fine = movimenti.last().quando;
-        fine = fine.addSecs(qMax<qint64>(3600, inizio.secsTo(fine) / 20));
+        const qint64 durata = inizio.secsTo(fine);
+        const qint64 margine = durata == 0 ? 300 : qMax<qint64>(30, durata / 20);
+        inizio = inizio.addSecs(-margine);
+        fine = fine.addSecs(margine);
         qint64 precedente = movimenti.first().prima;
         for (const Movimento &m : movimenti) {
             const qreal x = qreal(m.quando.toMSecsSinceEpoch());
@@ -172,7 +177,9 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
 
     auto *asseX = new QDateTimeAxis;
     // Within a few days the day alone would repeat on every mark.
-    asseX->setFormat(inizio.secsTo(fine) < 4 * 86400 ? u"dd/MM HH:mm"_s : u"dd/MM/yy"_s);
+    asseX->setFormat(inizio.secsTo(fine) < 3600       ? u"HH:mm:ss"_s
+                     : inizio.secsTo(fine) < 4 * 86400 ? u"dd/MM HH:mm"_s
+                                                       : u"dd/MM/yy"_s);
     asseX->setRange(inizio, fine);
     asseX->setTitleText(u"Data"_s);
     auto *asseY = new QValueAxis;
@@ -194,26 +201,28 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
 QStringList TfrmMovimentiScheda::RigheStampa(const QList<Movimento> &movimenti, qint64 differenza,
                                              qint64 giacenza) {
     QStringList righe;
-    auto riga = [](const QString &data, const QString &tipo, const QString &quantita,
-                   const QString &dopo, const QString &nota, const QString &postazione) -> QString {
-        return Colonna(data, 17) + u' ' + Colonna(tipo, 26) + u' ' + Colonna(quantita, 9, true) +
-               u' ' + Colonna(dopo, 9, true) + u"  "_s + Colonna(nota, 60) + u' ' +
-               Colonna(postazione, 30);
+    auto riga = [&righe](const QString &data, const QString &tipo, const QString &quantita,
+                         const QString &dopo, const QString &nota, const QString &postazione) {
+        AggiungiRigaConNota(righe,
+                            Colonna(data, 17) + u' ' + Colonna(tipo, 26) + u' ' +
+                                Colonna(quantita, 9, true) + u' ' + Colonna(dopo, 9, true) +
+                                u"  "_s,
+                            nota, 60, u' ' + Colonna(postazione, 30));
     };
-    righe << riga(u"Data"_s, u"Tipo"_s, u"Quantità"_s, u"Giacenza"_s, u"Nota"_s, u"Postazione"_s);
+    riga(u"Data"_s, u"Tipo"_s, u"Quantità"_s, u"Giacenza"_s, u"Nota"_s, u"Postazione"_s);
     if (differenza != 0)
-        righe << riga(QString(), DIFFERENZA, Quantita(differenza), QString::number(giacenza),
-                      QString(), QString());
+        riga(QString(), DIFFERENZA, Quantita(differenza), QString::number(giacenza), QString(),
+             QString());
     for (qsizetype i = movimenti.size() - 1; i >= 0; --i) {
         const Movimento &m = movimenti[i];
-        righe << riga(Data(m.quando), NomeTipo(m.tipo), Quantita(m.quantita),
-                      QString::number(m.dopo), m.nota, m.postazione);
+        riga(Data(m.quando), NomeTipo(m.tipo), Quantita(m.quantita), QString::number(m.dopo),
+             m.nota, m.postazione);
     }
     return righe;
 }
 
 void TfrmMovimentiScheda::btnStampaClick() {
-    const QImage grafico = ImmagineGrafico(
+    const QPicture grafico = DisegnoGrafico(
         Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()), QSize(1600, 550));
     PreparaStampaMovimenti(m_report,
                            u"Movimenti della scheda "_s + m_scheda.testo(Campo::Codice) + u" - "_s +

@@ -31,6 +31,19 @@ namespace {
 constexpr quint8 FORMATO = 1;      // the row itself is refused
 constexpr quint8 MANCA = 2;        // a field a new card needs is missing
 constexpr quint8 SOMMA_TROPPO = 4; // the added stock does not fit the card
+constexpr quint8 ZERI = 8;         // a card's code differs only by leading zeros
+
+// A code of digits without its leading zeros, which a spreadsheet drops when
+// it saves a CSV ("007" becomes "7"); empty for any other code.
+QString senzaZeri(const QString &codice) {
+    if (codice.isEmpty()) return {};
+    for (QChar c : codice)
+        if (c < u'0' || c > u'9') return {};
+    qsizetype i = 0;
+    while (i + 1 < codice.size() && codice[i] == u'0')
+        ++i;
+    return codice.mid(i);
+}
 
 // A record of the file: where its bytes are and the line it begins on.
 struct Record {
@@ -706,14 +719,24 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         if (v.campi[indiceDi(campo)].isEmpty()) v.campi[indiceDi(campo)] = u"0"_s;
 
     for (int i = 0; i < COLONNE_CSV; ++i) {
-        const QString &t = campi[i];
+        QString &t = campi[i];
         const QString estraneo = fuoriLatin1(t) ? Cp1252::primoNonRappresentabile(t) : QString();
         if (!estraneo.isEmpty()) {
             v.motivo = nomeCampo(i) + u" contiene il carattere "_s + citato(estraneo) +
                        u", che non può essere archiviato"_s;
             return v;
         }
-        const int massimo = definizione(colonne[std::size_t(i)].campo).massimo;
+        const Campo campo = colonne[std::size_t(i)].campo;
+        const int massimo = definizione(campo).massimo;
+        // A long text is cut to its field, as the card window's boxes do; a
+        // code or a file name cut short would name something else.
+        if (t.size() > massimo && genereDi(campo) == Genere::Testo && campo != Campo::Codice &&
+            campo != Campo::File01 && campo != Campo::File02 && campo != Campo::File03) {
+            t = Rifila(t.left(massimo));
+            v.nota += (v.nota.isEmpty() ? QString() : u", "_s) + nomeCampo(i) +
+                      u" tagliato a "_s + QString::number(massimo) + u" caratteri"_s;
+            continue;
+        }
         if (t.size() > massimo) {
             v.motivo = nomeCampo(i) + u" supera il limite di "_s + QString::number(massimo) +
                        u" caratteri"_s;
@@ -801,6 +824,14 @@ bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archi
             codici.emplace_back(qHash(chiave(v.campi[codice])), qint32(r));
     }
     std::sort(codici.begin(), codici.end());
+    // Codes of digits, without leading zeros, to find a card the file names
+    // with its zeros lost.
+    std::vector<std::pair<std::size_t, qint32>> numerici;
+    for (const auto &[hash, r] : codici) {
+        const QString z = senzaZeri(valori(m_righe[std::size_t(r)]).campi[codice]);
+        if (!z.isEmpty()) numerici.emplace_back(qHash(z), r);
+    }
+    std::sort(numerici.begin(), numerici.end());
     auto codiceDi = [&](qint32 r) { return chiave(valori(m_righe[std::size_t(r)]).campi[codice]); };
     for (std::size_t i = 0; i < codici.size();) {
         std::size_t fine = i + 1;
@@ -825,6 +856,14 @@ bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archi
     if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.empty()) {
         letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
             const QString k = chiave(scheda.testo(Campo::Codice));
+            if (const QString z = senzaZeri(k); !z.isEmpty())
+                for (auto it = std::lower_bound(numerici.cbegin(), numerici.cend(),
+                                                std::pair<std::size_t, qint32>(qHash(z), -1));
+                     it != numerici.cend() && it->first == qHash(z); ++it) {
+                    const QString suo = codiceDi(it->second);
+                    if (suo != k && senzaZeri(suo) == z)
+                        m_righe[std::size_t(it->second)].difetti |= ZERI;
+                }
             auto it = std::lower_bound(codici.cbegin(), codici.cend(),
                                        std::pair<std::size_t, qint32>(qHash(k), -1));
             for (; it != codici.cend() && it->first == qHash(k); ++it) {
@@ -886,6 +925,11 @@ RigaImportata Importazione::riga(qsizetype indice) const {
     riga.campi = propri(v.campi);
     riga.celle = propri(v.celle);
     riga.motivo = compatta.stato == StatoRiga::Rifiutata ? motivoCompleto(compatta, v) : QString();
+    if (compatta.stato != StatoRiga::Rifiutata) riga.nota = v.nota;
+    if (compatta.stato == StatoRiga::Nuova && compatta.difetti & ZERI)
+        riga.nota += (riga.nota.isEmpty() ? QString() : u", "_s) +
+                     u"forse è una scheda già in archivio: un suo codice è uguale a parte gli "
+                     u"zeri iniziali, che un foglio di calcolo toglie"_s;
     for (int i = 0; i < COLONNE_CSV; ++i)
         if (compatta.cambiati & (1u << i)) riga.cambiati << i;
     // An update shows the card as it will be.

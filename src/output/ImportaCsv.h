@@ -76,6 +76,7 @@ struct RigaImportata {
     QString motivo;       // why the row is refused
     QList<int> cambiati;  // fields (order of ColonneCsv()) an update changes
     QStringList prima;    // for an update, the card's fields as they are now
+    QString nota;         // what was changed to fit the card, e.g. a name cut short
     qint64 posizione = 0; // the card an update changes
 };
 
@@ -135,6 +136,7 @@ class Importazione {
         QStringList celle;                            // as the file has them
         std::array<bool, COLONNE_CSV_IMPORTA> dati{}; // which ones the file gives
         QString motivo;
+        QString nota; // what was changed to fit the card
     };
     Valori valori(const Compatta &riga) const;
     QString motivoCompleto(const Compatta &riga, const Valori &v) const;

@@ -30,7 +30,14 @@ using Piattaforma::dialoghi;
 
 namespace {
 
+QString testoStatoSenzaNota(const RigaImportata &riga);
+
 QString testoStato(const RigaImportata &riga) {
+    const QString stato = testoStatoSenzaNota(riga);
+    return riga.nota.isEmpty() ? stato : stato + u" ("_s + riga.nota + u')';
+}
+
+QString testoStatoSenzaNota(const RigaImportata &riga) {
     switch (riga.stato) {
     case StatoRiga::Nuova:
         return u"nuova scheda"_s;

@@ -8,6 +8,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -42,6 +45,26 @@ QString FiltriPerQt(const QStringList &filtri) {
 }
 
 namespace {
+
+// The desktop's open verb starts xdg-open and reports success even when no
+// program is set for the type, so the user would wait for nothing. Asked
+// first here: false only when the desktop says plainly there is none.
+bool ProgrammaAssociato(const QUrl &indirizzo) {
+    const QString interrogazione = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (interrogazione.isEmpty()) return true;
+    const QString tipo = indirizzo.isLocalFile()
+                             ? QMimeDatabase().mimeTypeForFile(indirizzo.toLocalFile()).name()
+                             : QStringLiteral("x-scheme-handler/") + indirizzo.scheme().toLower();
+    QProcess processo;
+    processo.start(interrogazione, {QStringLiteral("query"), QStringLiteral("default"), tipo});
+    if (!processo.waitForFinished(5000)) {
+        processo.kill();
+        processo.waitForFinished(1000);
+        return true;
+    }
+    if (processo.exitStatus() != QProcess::NormalExit) return true;
+    return !processo.readAllStandardOutput().trimmed().isEmpty();
+}
 
 class DialoghiReali final : public Dialoghi {
   public:
@@ -124,6 +147,7 @@ class DialoghiReali final : public Dialoghi {
     }
 
     bool apriConDesktop(const QUrl &indirizzo) override {
+        if (!ProgrammaAssociato(indirizzo)) return false;
         return QDesktopServices::openUrl(indirizzo);
     }
 };
@@ -174,7 +198,7 @@ QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo,
 namespace {
 
 bool ApriFile(const QString &percorso, QWidget *genitore) {
-    const QString mostrato = QDir::toNativeSeparators(percorso);
+    const QString mostrato = QDir::toNativeSeparators(QFileInfo(percorso).absoluteFilePath());
     if (!QFileInfo(percorso).isFile()) {
         dialoghi().messaggio(genitore, TipoMessaggio::Avviso,
                              QStringLiteral("Attenzione: il file \"") + mostrato +
@@ -186,7 +210,8 @@ bool ApriFile(const QString &percorso, QWidget *genitore) {
                          QStringLiteral("Attenzione: non è stato possibile aprire il file \"") +
                              mostrato +
                              QStringLiteral("\". Nessun programma del sistema risulta associato "
-                                            "a questo tipo di file."));
+                                            "a questo tipo di file: il file è stato scritto e "
+                                            "può essere aperto a mano da quella cartella."));
     return false;
 }
 

@@ -169,7 +169,7 @@ template <class F> void Impaginatore::perOgniPezzo(const TfrxBand &banda, F &&f)
             continue;
         }
         if (const auto *immagine = dynamic_cast<const TfrxPictureView *>(o)) {
-            if (!immagine->Picture.isNull()) f(Estensione{o->Top, o->Top + o->Height}, nullptr);
+            if (!immagine->Picture.isNull() || !immagine->Drawing.isNull()) f(Estensione{o->Top, o->Top + o->Height}, nullptr);
             continue;
         }
         if (dynamic_cast<const TfrxLineView *>(o)) {
@@ -284,13 +284,23 @@ void Impaginatore::emettiMemo(const TfrxMemoView &memo, QPointF origine, double 
 
 void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine, double da,
                                   double a) {
-    if (vista.Picture.isNull() || vista.Width <= 0 || vista.Height <= 0) return;
+    if ((vista.Picture.isNull() && vista.Drawing.isNull()) || vista.Width <= 0 ||
+        vista.Height <= 0)
+        return;
     const QRectF riquadro(origine.x() + vista.Left, origine.y() + vista.Top, vista.Width,
                           vista.Height);
     const QRectF visibile =
         riquadro.intersected(fasciaVerticale(origine.y() + da, origine.y() + a));
     if (visibile.isEmpty()) return;
 
+    if (!vista.Drawing.isNull()) {
+        const QSizeF adatta =
+            QSizeF(vista.Drawing.boundingRect().size()).scaled(riquadro.size(), Qt::KeepAspectRatio);
+        QRectF posto(riquadro.topLeft(), adatta);
+        if (vista.Center) posto.moveCenter(riquadro.center());
+        m_pagine.back().immagini.push_back({posto, visibile, QImage(), vista.Drawing});
+        return;
+    }
     // Scaled to fit keeping its proportions; centred, or at the top-left corner.
     const QSizeF adatta = QSizeF(vista.Picture.size()).scaled(riquadro.size(), Qt::KeepAspectRatio);
     QRectF posto(riquadro.topLeft(), adatta);
@@ -306,7 +316,7 @@ void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine,
     }
     vista.m_chiaveScalata = vista.Picture.cacheKey();
     vista.m_boxScalata = riquadro.size();
-    m_pagine.back().immagini.push_back({posto, visibile, vista.m_scalata});
+    m_pagine.back().immagini.push_back({posto, visibile, vista.m_scalata, QPicture()});
 }
 
 QString Impaginatore::espandi(const TfrxMemoView &memo, const QString &riga) const {

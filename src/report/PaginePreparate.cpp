@@ -113,7 +113,25 @@ void DisegnaPagina(QPainter &p, const PaginaPreparata &pagina) {
     }
     for (const auto &i : pagina.immagini) {
         pittore.taglia(i.taglio);
-        p.drawImage(pittore.mappa(i.riquadro), i.immagine);
+        if (i.disegno.isNull()) {
+            p.drawImage(pittore.mappa(i.riquadro), i.immagine);
+            continue;
+        }
+        // The drawing's own area, scaled into the box.
+        const QRectF da = i.disegno.boundingRect();
+        const QRectF a = pittore.mappa(i.riquadro);
+        if (da.isEmpty()) continue;
+        // drawPicture scales by the device's resolution over the drawing's
+        // own; that is taken back here, so only the box's scale remains.
+        const QPaintDevice *dispositivo = p.device();
+        const double rx = double(i.disegno.logicalDpiX()) / dispositivo->logicalDpiX();
+        const double ry = double(i.disegno.logicalDpiY()) / dispositivo->logicalDpiY();
+        p.save();
+        p.translate(a.topLeft());
+        p.scale(a.width() / da.width() * rx, a.height() / da.height() * ry);
+        p.translate(-da.topLeft());
+        p.drawPicture(QPointF(0, 0), i.disegno);
+        p.restore();
     }
     for (const auto &t : pagina.testi)
         disegnaTesto(pittore, t);

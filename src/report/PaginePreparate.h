@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QImage>
 #include <QPageLayout>
+#include <QPicture>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -35,11 +36,13 @@ struct TestoPosizionato {
     int allineamento = Qt::AlignLeft | Qt::AlignVCenter;
 };
 
-// A picture already scaled to fit its box; `riquadro` is where it lands.
+// A picture already scaled to fit its box; `riquadro` is where it lands. A
+// drawing (painting commands) takes the picture's place when it is set.
 struct ImmaginePosizionata {
     QRectF riquadro;
     QRectF taglio;
     QImage immagine;
+    QPicture disegno;
 };
 
 struct LineaPosizionata {

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPicture>
 #include <QPageLayout>
 #include <QRectF>
 #include <QString>
@@ -94,6 +95,9 @@ class TfrxPictureView : public TfrxView {
     // QImage shares its data but copies on write, so later changes to the
     // bitmap the caller assigned do not reach the template.
     QImage Picture;
+    // A drawing in its place (a chart): kept as painting commands, so it
+    // prints sharp and its texts stay texts. Scaled to fit like a picture.
+    QPicture Drawing;
     bool Center = false;
     bool HighQuality = false;
     bool Transparent = false;

@@ -785,7 +785,7 @@ void TestAccesso::argomentiCollegati() {
              QStringLiteral("A questo punto è sufficiente salvare il file sul proprio disco "
                             "fisso assegnandogli un nome qualsiasi."));
     QVERIFY(scheda.paragrafi[7].endsWith(QStringLiteral("danneggiato. ")));
-    QCOMPARE(TuttiGliArgomenti().size(), 5);
+    QCOMPARE(TuttiGliArgomenti().size(), 11);
     // The guide tells each paragraph once: the launcher's opening and closing
     // words, then the topics that tell the rest in full.
     const auto sezioni = SezioniGuida();
@@ -943,6 +943,12 @@ void TestAccesso::guidaPdf() {
     // The three export formats are covered.
     for (const char *file : {"Magazzino.xlsx", "Magazzino.csv", "formato XLS"})
         QVERIFY2(testo.contains(QLatin1String(file)), file);
+    // And every capability the program has beyond its first windows.
+    for (const char *parte :
+         {"Movimenti.csv", "Causale", "Annulla ultimo movimento", "Schede eliminate",
+          "Ordini aperti", "Segna come ordinato", "Codice a barre", "F3", "Esegui backup",
+          "Ripristina...", "Dati del negozio", "zeri iniziali"})
+        QVERIFY2(testo.contains(QString::fromUtf8(parte)), parte);
     QVERIFY(testo.contains(QStringLiteral("\"bilanciopronto\" (scritta senza le virgolette).")));
     QVERIFY(testo.contains(QStringLiteral("Pagina 2")));
 

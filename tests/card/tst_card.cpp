@@ -3,7 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FotoScheda.h"
-#include "card/TfrmCalendario.h"
+#include "widgets/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
 #include "widgets/Controlli.h"

@@ -919,22 +919,22 @@ void TestElenchi::valoreDaSaldare_data() {
         << QList<QStringList>{{u"A"_s, u"No"_s, u"3"_s, u"0,15"_s},
                               {u"B"_s, u"No"_s, u"2"_s, u"12,50"_s},
                               {u"C"_s, u"Sì"_s, u"100"_s, u"100"_s}}
-        << u"2 voci in elenco, valore a costo: € 25,45"_s << QString();
+        << u"2 voci in elenco, valore a costo della giacenza: € 25,45"_s << QString();
     QTest::newRow("giacenza sotto zero")
         << QList<QStringList>{{u"A"_s, u"No"_s, u"-5"_s, u"1"_s}}
-        << u"1 voce in elenco, valore a costo: € -5,00"_s << QString();
+        << u"1 voce in elenco, valore a costo della giacenza: € -5,00"_s << QString();
     QTest::newRow("illeggibili: in elenco, fuori dal valore")
         << QList<QStringList>{{u"A"_s, u"No"_s, u"1"_s, u"2"_s},
                               {u"VUOTO"_s, u"No"_s, u""_s, u"2"_s},
                               {u"PUNTO"_s, u"No"_s, u"1"_s, u"2.5"_s}}
-        << u"3 voci in elenco, valore a costo: € 2,00 (senza 2 schede non "
+        << u"3 voci in elenco, valore a costo della giacenza: € 2,00 (senza 2 schede non "
            "valutabili)"_s
         << u"Attenzione: non è stato possibile valutare 2 schede, perché la giacenza o il costo "
            "non è un numero valido: VUOTO, PUNTO. Le schede restano in elenco ma non sono "
            "comprese nel valore a costo. Correggere la giacenza e il costo nelle schede "
            "indicate."_s;
     QTest::newRow("nessuna voce") << QList<QStringList>{}
-                                  << u"0 voci in elenco, valore a costo: € 0,00"_s << QString();
+                                  << u"0 voci in elenco, valore a costo della giacenza: € 0,00"_s << QString();
 }
 
 void TestElenchi::valoreDaSaldare() {

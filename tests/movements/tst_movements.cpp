@@ -322,6 +322,8 @@ class TestMovimenti : public QObject {
     void periodo_data();
     void periodo();
     void periodoEsportato();
+    void periodoSchedeNuoveEAnnullamenti_data();
+    void periodoSchedeNuoveEAnnullamenti();
     void periodoSenzaOrdini_data();
     void periodoSenzaOrdini();
     void finestraScheda();
@@ -683,7 +685,7 @@ void TestMovimenti::periodo_data() {
         << QDate(2026, 2, 1) << QDate(2026, 3, 15) << 5 << Totali{5, 5, 10, 26}
         << Totali{4, 0, 5, 0} << QStringList{u"2026-02"_s, u"2026-03"_s};
     QTest::newRow("tutto l'anno") << QDate(2026, 1, 1) << QDate(2026, 12, 31) << 7
-                                  << Totali{15, 5, 30, 26} << Totali{4, 1, 5, 1.25}
+                                  << Totali{5, 5, 10, 26, 10, 20} << Totali{4, 1, 5, 1.25}
                                   << QStringList{u"2026-01"_s, u"2026-02"_s, u"2026-03"_s,
                                                  u"2026-04"_s};
     QTest::newRow("nessun movimento")
@@ -709,6 +711,8 @@ void TestMovimenti::periodo() {
     totale.uscite += colori.uscite;
     totale.valoreEntrate += colori.valoreEntrate;
     totale.valoreUscite += colori.valoreUscite;
+    totale.daSchede += colori.daSchede;
+    totale.valoreDaSchede += colori.valoreDaSchede;
     QCOMPARE(r.totale, totale);
     Totali perScheda;
     for (const Totali &t : r.perScheda)
@@ -736,6 +740,45 @@ void TestMovimenti::periodoEsportato() {
         csv.data().contains("\r\nTotali per categoria\r\nCategoria;Pezzi in entrata;Pezzi in "
                             "uscita;Valore in entrata;Valore in uscita\r\nColori;4;0;5,00;0,00\r\n"
                             "Ferramenta;5;3;10,00;6,00\r\n\r\nTotale;9;3;15,00;6,00\r\n"));
+}
+
+void TestMovimenti::periodoSchedeNuoveEAnnullamenti_data() {
+    QTest::addColumn<int>("dal"); // day of March 2026
+    QTest::addColumn<qint64>("entrate");
+    QTest::addColumn<qint64>("uscite");
+    QTest::addColumn<qint64>("daSchede");
+    QTest::addColumn<int>("righe"); // lines listed
+    // Day 1: a new card of 10 and an import of 40; day 2: 5 in; day 3: 3 out,
+    // undone on day 4.
+    QTest::newRow("tutto") << 1 << qint64(5) << qint64(0) << qint64(50) << 5;
+    QTest::newRow("senza le schede nuove") << 2 << qint64(5) << qint64(0) << qint64(0) << 3;
+    // The movement undone is before the period: its undoing is goods in.
+    QTest::newRow("solo l'annullamento") << 4 << qint64(3) << qint64(0) << qint64(0) << 1;
+}
+
+void TestMovimenti::periodoSchedeNuoveEAnnullamenti() {
+    QFETCH(int, dal);
+    QFETCH(qint64, entrate);
+    QFETCH(qint64, uscite);
+    QFETCH(qint64, daSchede);
+    QFETCH(int, righe);
+    CartellaDiProva cartella;
+    QList<Movimento> movimenti = {MovimentoDiProva(1, TipoMovimento::NuovaScheda, 10, 0, 1),
+                                  MovimentoDiProva(2, TipoMovimento::Importazione, 40, 0, 1),
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 5, 10, 2),
+                                  MovimentoDiProva(1, TipoMovimento::Scarico, -3, 15, 3),
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 3, 12, 4)};
+    movimenti[4].nota = u"Annullato il movimento del "_s +
+                        movimenti[3].quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" (Scarico)"_s;
+    QVERIFY(RegistraMovimenti(movimenti));
+    const RiepilogoPeriodo r = RiepilogaPeriodo(QDate(2026, 3, dal), QDate(2026, 3, 31));
+    QCOMPARE(r.totale.entrate, entrate);
+    QCOMPARE(r.totale.uscite, uscite);
+    QCOMPARE(r.totale.daSchede, daSchede);
+    QCOMPARE(r.totale.valoreDaSchede, double(daSchede) * 2.5);
+    QCOMPARE(r.totale.valoreEntrate, double(entrate) * 2.5);
+    // Every line is still listed.
+    QCOMPARE(int(r.righe.size()), righe);
 }
 
 void TestMovimenti::periodoSenzaOrdini_data() {
@@ -833,6 +876,11 @@ void TestMovimenti::finestraScheda() {
     QVERIFY(TestoInPagine(pagine, u"Differenza non registrata"_s));
     QVERIFY(TestoInPagine(pagine, u"DDT 123"_s));
     QCOMPARE(dialoghi.lavoriStampa().size(), 1);
+    // The chart is printed whole: title, both axes with their marks, legend.
+    const QString pdf = TestoDelPdf(dialoghi.fileStampa());
+    for (const QString &atteso : {u"Giacenza nel tempo"_s, u"Pezzi"_s, u"Data"_s,
+                                  u"Avviso (pezzi rimasti)"_s, u"12"_s})
+        QVERIFY2(pdf.contains(atteso), qPrintable(atteso + u"\n"_s + pdf.left(2000)));
 }
 
 void TestMovimenti::finestraSchedaAnnulla() {
@@ -884,10 +932,10 @@ void TestMovimenti::finestraPeriodo() {
     QCOMPARE(finestra.grdMovimenti->model()->index(0, 0).data().toString(), u"01/02/2026 10:00"_s);
     QCOMPARE(finestra.grdCategorie->rowCount(), 2);
     QCOMPARE(Cella(finestra.grdCategorie, 1, 0), u"Ferramenta"_s);
-    QCOMPARE(Cella(finestra.grdCategorie, 1, 3), u"10,00"_s);
-    QCOMPARE(Cella(finestra.grdCategorie, 1, 4), u"26,00"_s);
-    QCOMPARE(finestra.lblTotale->text(), u"5 movimenti. In entrata 9 pezzi per 15,00 euro, in "
-                                         u"uscita 5 pezzi per 26,00 euro."_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 3), u"€ 10,00"_s);
+    QCOMPARE(Cella(finestra.grdCategorie, 1, 4), u"€ 26,00"_s);
+    QCOMPARE(finestra.lblTotale->text(), u"5 movimenti. In entrata 9 pezzi per € 15,00, in "
+                                         u"uscita 5 pezzi per € 26,00."_s);
     QCOMPARE(finestra.graMesi->chart()->series().size(), 1);
     finestra.resize(1100, 700);
     Fotografa(&finestra, u"periodo"_s);
@@ -898,6 +946,9 @@ void TestMovimenti::finestraPeriodo() {
     QCOMPARE(pagine.front().immagini.size(), std::size_t(1));
     QVERIFY(TestoInPagine(pagine, u"Movimenti dal 01/02/2026 al 31/03/2026"_s));
     QVERIFY(TestoInPagine(pagine, u"TOTALI PER CATEGORIA"_s));
+    const QString pdf = TestoDelPdf(dialoghi.fileStampa());
+    for (const QString &atteso : {u"Euro"_s, u"Entrate"_s, u"Uscite"_s, u"02/2026"_s})
+        QVERIFY2(pdf.contains(atteso), qPrintable(atteso + u"\n"_s + pdf.left(2000)));
 
     const QString csv = cartella.percorso(u"periodo.csv"_s);
     dialoghi.allaProssimaScelta(csv);

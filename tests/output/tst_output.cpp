@@ -415,6 +415,9 @@ class TestOutput : public QObject {
     void motiviScarto_data();
     void motiviScarto();
     void righeDelFile();
+    void noteDellaRiga();
+    void andataERitornoDelCsv_data();
+    void andataERitornoDelCsv();
     void rigaESchedaFuoriDallaLettura();
     void listiniDeiFornitori_data();
     void listiniDeiFornitori();
@@ -1828,9 +1831,9 @@ void TestOutput::motiviScarto_data() {
     QTest::newRow("giacenza troppo grande")
         << rigaCsv({{3, "12345"}}) << u"il campo \"Giacenza\" supera il limite di 4 caratteri"_s
         << 0 << QString();
+    // A long name is cut to the field, as the card window does.
     QTest::newRow("nome troppo lungo")
-        << rigaCsv({{2, QByteArray(51, 'x')}})
-        << u"il campo \"Nome prodotto\" supera il limite di 50 caratteri"_s << 0 << QString();
+        << rigaCsv({{2, QByteArray(51, 'x')}}) << QString() << 2 << QString(50, u'x');
     QTest::newRow("carattere fuori archivio")
         << rigaCsv({{14, "Pi\xC3\xB9 \xCE\xA9"}})
         << u"il campo \"Note\" contiene il carattere \"Ω\" (U+03A9), che non può essere "
@@ -1901,6 +1904,56 @@ void TestOutput::motiviScarto() {
         QCOMPARE(importazione.nuovaScheda(0).testo(ColonneCsv()[std::size_t(colonna)].campo),
                  valore);
     }
+}
+
+void TestOutput::andataERitornoDelCsv_data() {
+    QTest::addColumn<QString>("campo");
+    // Found by the fuzz target: a byte order mark, control characters, U+FFFE.
+    QTest::newRow("BOM e controllo") << QString::fromUtf16(u"\uFEFF\u0004\uD4EB");
+    QTest::newRow("FFFE") << QString::fromUtf16(u"B\uFFFEC\u0001");
+    QTest::newRow("controllo in testa") << QString::fromUtf16(u"\u0007x");
+    QTest::newRow("BOM in coda") << QString::fromUtf16(u"D\uFEFF");
+    QTest::newRow("virgolette e a capo") << u"a \"b\";\r\nc"_s;
+}
+
+void TestOutput::andataERitornoDelCsv() {
+    // Whatever the export writes of a field, the import reads back the same.
+    QFETCH(QString, campo);
+    QStringList riga(COLONNE_CSV);
+    riga[2] = campo;
+    riga[14] = campo;
+    QByteArray scritto;
+    QBuffer buffer(&scritto);
+    QVERIFY(buffer.open(QIODevice::WriteOnly));
+    QVERIFY(ScriviCsvMagazzino(&buffer, 1, [&riga](qsizetype, int c) { return riga[c]; }));
+    const TestoCsv letto = LeggiCsv(scritto);
+    QCOMPARE(letto.righe.size(), qsizetype(2));
+    QStringList campi = letto.righe[1];
+    for (QString &c : campi)
+        c = TestoDaCampoCsv(c);
+    QCOMPARE(campi.value(2), Rifila(campo));
+    QCOMPARE(campi.value(14), Rifila(campo));
+}
+
+void TestOutput::noteDellaRiga() {
+    // A name cut to its field says so in the row's state; a code that differs
+    // from a card's only by the zeros a spreadsheet drops is flagged.
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaDiProva({{Campo::Codice, u"007"_s}}),
+                                        SchedaDiProva({{Campo::Codice, u"8"_s}})}));
+    const Importazione importazione = PreparaImportazione(
+        intestazioneCompleta() + rigaCsv({{0, "7"}, {2, QByteArray(60, 'n')}}) +
+            rigaCsv({{0, "A7"}}) + rigaCsv({{0, "0008"}}) + rigaCsv({{0, "70"}}),
+        cartella.archivio());
+    QCOMPARE(importazione.righe(), qsizetype(4));
+    QCOMPARE(importazione.nuove(), qsizetype(4));
+    const RigaImportata sette = importazione.riga(0);
+    QCOMPARE(sette.campi[2], QString(50, u'n'));
+    QVERIFY2(sette.nota.contains(u"\"Nome prodotto\" tagliato a 50 caratteri"_s), qPrintable(sette.nota));
+    QVERIFY2(sette.nota.contains(u"zeri iniziali"_s), qPrintable(sette.nota));
+    QCOMPARE(importazione.riga(1).nota, QString());
+    QVERIFY(importazione.riga(2).nota.contains(u"zeri iniziali"_s));
+    QCOMPARE(importazione.riga(3).nota, QString());
 }
 
 // The preview's cells point into the file's bytes: a row handed out must
@@ -2144,7 +2197,7 @@ void TestOutput::importaCsv() {
             emit colore->activated(colore->currentIndex());
             QCOMPARE(riepilogo->text(), u"File prodotti.csv: 4 righe: 2 nuove schede, 1 da "
                                         "aggiornare, 0 già presenti e 1 rifiutate."_s);
-            QCOMPARE(testiGriglia(griglia)[3][1], u"da aggiornare: Note da «» a «rosso»"_s);
+            QCOMPARE(testiGriglia(griglia)[3][1], u"da aggiornare: Note da «Città: Bolzano» a «nero»"_s);
             // Updated cards keep the shop's stock unless asked otherwise.
             QCOMPARE(a->findChild<QComboBox *>(u"cboGiacenza"_s)->currentText(),
                      u"lasciarla com'è"_s);

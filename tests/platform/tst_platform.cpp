@@ -26,9 +26,30 @@ class TestPiattaforma : public QObject {
     void aperturaNonRiuscita();
     void messaggiInTestoSemplice_data();
     void messaggiInTestoSemplice();
+    void desktopSenzaProgramma();
     void nomiDeiDatiRifiutati_data();
     void nomiDeiDatiRifiutati();
 };
+
+void TestPiattaforma::desktopSenzaProgramma() {
+    // The real open verb on a desktop that knows no program for PDF files or
+    // mail links (xdg-mime answers nothing): refused, so the user is told,
+    // rather than reported as opened.
+    QTemporaryDir cartella;
+    const QString script = cartella.filePath(u"xdg-mime"_s);
+    Scrivi(script, "#!/bin/sh\nexit 0\n");
+    QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QByteArray percorsoPrima = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(cartella.path()) + ':' + percorsoPrima);
+    const QString pdf = cartella.filePath(u"Magazzino.pdf"_s);
+    Scrivi(pdf, "%PDF-1.4\n");
+    auto &reali = Piattaforma::dialoghi();
+    const bool file = reali.apriConDesktop(QUrl::fromLocalFile(pdf));
+    const bool posta = reali.apriConDesktop(QUrl(u"mailto:a@b.it"_s));
+    qputenv("PATH", percorsoPrima);
+    QVERIFY(!file);
+    QVERIFY(!posta);
+}
 
 void TestPiattaforma::nomiDeiDatiRifiutati_data() {
     QTest::addColumn<QString>("nome"); // in the program folder
@@ -134,7 +155,8 @@ void TestPiattaforma::aperturaNonRiuscita_data() {
     QTest::newRow("rifiutato dal desktop")
         << u"\"%1/Guida.pdf\""_s << true
         << u"Attenzione: non è stato possibile aprire il file \"%1/Guida.pdf\". Nessun programma "
-           "del sistema risulta associato a questo tipo di file."_s;
+           "del sistema risulta associato a questo tipo di file: il file è stato scritto e può "
+           "essere aperto a mano da quella cartella."_s;
     QTest::newRow("collegamento rifiutato")
         << u"https://www.quadrelo.it"_s << false
         << u"Attenzione: non è stato possibile aprire \"https://www.quadrelo.it\". Nessun "

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 
@@ -72,6 +73,14 @@ QList<CasoImporto> TabellaImporti() {
             {"5,", QStringLiteral("5,"), QStringLiteral("5,00")},
             {"1,2,3", QStringLiteral("1,2,3"), QStringLiteral("0,00")},
             {"dodici cifre", QStringLiteral("999999999999"), QStringLiteral("999999999999,00")}};
+}
+
+QString TestoDelPdf(const QString &percorso) {
+    QProcess lettore;
+    lettore.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), percorso,
+                                                QStringLiteral("-")});
+    if (!lettore.waitForFinished(60000) || lettore.exitCode() != 0) return {};
+    return QString::fromUtf8(lettore.readAllStandardOutput());
 }
 
 QByteArray Leggi(const QString &percorso) {

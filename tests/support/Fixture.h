@@ -34,6 +34,9 @@ QByteArray ArchivioDi(std::initializer_list<TScheda> schede);
 
 // A whole file's bytes; empty when it cannot be read.
 QByteArray Leggi(const QString &percorso);
+// The text of a PDF as poppler's pdftotext reads it (layout kept); empty when
+// it cannot be read.
+QString TestoDelPdf(const QString &percorso);
 // Writes the file whole (a failed write fails the test).
 void Scrivi(const QString &percorso, const QByteArray &byte);
 

@@ -1,4 +1,4 @@
-#include "card/TfrmCalendario.h"
+#include "widgets/TfrmCalendario.h"
 
 #include "archive/RegoleNumeri.h"
 #include "widgets/Controlli.h"

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "shop/DatiNegozio.h"
+
+#include <QDialog>
+#include <QRect>
+
+class QLineEdit;
+class QPlainTextEdit;
+
+// "Dati del negozio": who the shop is, for the header of its orders and the
+// signature of its mails. Salva checks the partita IVA and writes the file.
+class TfrmDatiNegozio : public QDialog {
+    Q_OBJECT
+  public:
+    explicit TfrmDatiNegozio(QWidget *genitore = nullptr,
+                             QString percorso = PercorsoDatiNegozio());
+
+    QLineEdit *txtNome = nullptr;
+    QPlainTextEdit *txtIndirizzo = nullptr;
+    QLineEdit *txtPartitaIva = nullptr;
+    QLineEdit *txtTelefono = nullptr;
+    QLineEdit *txtEmail = nullptr;
+
+    void btnSalvaClick();
+
+  private:
+    QString m_percorso;
+};
+
+// Opens the window when the shop has not said who it is yet, once: a shop
+// that closes it without data is not asked again by the same copy.
+void ChiediDatiNegozioSeMancano(QWidget *genitore);
+
+// Places the "Dati del negozio" command on the launcher's panel.
+void PreparaComandoNegozio(QWidget *finestra, QWidget *pannello, QRect pulsante);
