@@ -3,11 +3,40 @@
 #include "archive/Archivio.h"
 #include "movements/Movimenti.h"
 
+#include <QUuid>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The lines of one order are appended at once, but a crash can still cut
+// the append short. Each carries "<key> <n>/<count>." in its data; the
+// closing full stop of the last one makes the order final, and a prefix of
+// a block never reads as a whole one.
+QByteArray segnoBlocco(const QByteArray &chiave, qsizetype n, qsizetype quante) {
+    return chiave + ' ' + QByteArray::number(n) + '/' + QByteArray::number(quante) + '.';
+}
+
+struct Segno {
+    QByteArray chiave;
+    qint64 n = 0;
+    qint64 quante = 0;
+};
+
+std::optional<Segno> leggiSegno(const QByteArray &dati) {
+    if (!dati.endsWith('.')) return std::nullopt;
+    const qsizetype spazio = dati.indexOf(' ');
+    const qsizetype barra = dati.indexOf('/', spazio + 1);
+    if (spazio <= 0 || barra < 0) return std::nullopt;
+    Segno s;
+    s.chiave = dati.first(spazio);
+    bool ok1 = false, ok2 = false;
+    s.n = dati.mid(spazio + 1, barra - spazio - 1).toLongLong(&ok1);
+    s.quante = dati.mid(barra + 1, dati.size() - barra - 2).toLongLong(&ok2);
+    if (!ok1 || !ok2 || s.n < 1 || s.n > s.quante) return std::nullopt;
+    return s;
+}
 
 struct Voce {
     RigaOrdine *riga;
@@ -25,6 +54,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         return esito;
     }
     QList<Movimento> movimenti;
+    const QByteArray chiave = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
     for (const Voce &v : voci) {
         TScheda scheda;
         if (!file.leggi(v.riga->posizione, scheda) ||
@@ -37,6 +67,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         Movimento m = MovimentoScheda(scheda, v.riga->posizione, TipoMovimento::Ordine, v.quantita,
                                       giacenza, v.nota);
         m.dopo = m.prima; // an order leaves the stock as it is
+        m.dati = segnoBlocco(chiave, movimenti.size() + 1, qsizetype(voci.size()));
         movimenti << m;
     }
     file.chiudi();
@@ -56,12 +87,47 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
 OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
     OrdiniAperti aperti;
     auto &q = aperti.quantita;
+    auto ordina = [&q](const Movimento &m) {
+        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
+    };
+    // The lines of the order being read, held until its last one.
+    QList<Movimento> blocco;
+    Segno segnoAperto;
     const LetturaGiornale lettura = LeggiGiornale(
         giornale, [](QByteArrayView, char) { return true; },
-        [&q](const Movimento &m, qint64) {
+        [&](const Movimento &m, qint64) {
+            std::optional<Segno> segno;
+            if (m.tipo == TipoMovimento::Ordine && !m.dati.isEmpty()) {
+                segno = leggiSegno(m.dati);
+                // A mark that does not read is a damaged order: it counts for nothing.
+                if (!segno) {
+                    blocco.clear();
+                    return true;
+                }
+            }
+            if (segno) {
+                if (segno->n == 1) {
+                    blocco.clear();
+                    segnoAperto = *segno;
+                } else if (blocco.isEmpty() || segno->chiave != segnoAperto.chiave ||
+                           segno->quante != segnoAperto.quante || segno->n != blocco.size() + 1) {
+                    blocco.clear();
+                    return true;
+                }
+                blocco << m;
+                if (blocco.size() == segno->quante) {
+                    for (const Movimento &o : std::as_const(blocco))
+                        ordina(o);
+                    blocco.clear();
+                }
+                return true;
+            }
+            // The lines of an order are written together: anything else
+            // between them means its end never reached the journal.
+            blocco.clear();
             switch (m.tipo) {
             case TipoMovimento::Ordine:
-                q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
+                ordina(m); // written before orders carried their mark
                 break;
             case TipoMovimento::Carico:
                 if (q.contains(m.posizione))

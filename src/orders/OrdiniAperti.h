@@ -11,7 +11,8 @@
 // Read in file order for each card position: an order adds its quantity (a
 // cancelled one takes it back), a "Carico" lowers what is open, never below
 // zero; a card that moves takes its open quantity with it, and a removed,
-// new or restored card starts with none.
+// new or restored card starts with none. The lines of one order count only
+// when its last line is there (a crash may have cut the append short).
 struct OrdiniAperti {
     bool letto = true;              // false when the journal exists but cannot be read
     QHash<qint64, qint64> quantita; // record position -> quantity still to come
@@ -29,9 +30,10 @@ struct RegistrazioneOrdine {
 };
 
 // Records an "Ordine" line for every line in the order, with its quantity,
-// all at once or none. Each card is read again first: one whose code is no
-// longer at its position (removed meanwhile by another copy) stops it all.
-// On success the lines' quantities on order grow by what was recorded.
+// all at once or none: one append, whose last line makes it final. Each
+// card is read again first: one whose code is no longer at its position
+// (removed meanwhile by another copy) stops it all. On success the lines'
+// quantities on order grow by what was recorded.
 RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,
                                   const QString &giornale = PercorsoGiornale());
 

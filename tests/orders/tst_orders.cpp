@@ -1,5 +1,7 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/VistaRighe.h"
@@ -21,6 +23,8 @@
 #include <QTreeView>
 #include <QUrlQuery>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using Genere = DialoghiFinti::Genere;
@@ -148,6 +152,7 @@ class TestOrdini : public QObject {
     void ordiniAperti();
     void segnaComeOrdinato();
     void sottoscortaApreGliOrdini();
+    void ordineInterrotto();
 };
 
 void TestOrdini::quantita_data() {
@@ -528,12 +533,15 @@ struct Riga {
     qint64 posizione;
     qint64 quantita;
     qint64 da = 0;
+    // The data of an order line: the mark of the order it belongs to.
+    QByteArray segno = {};
 };
 
 Movimento movimento(const Riga &r) {
     Movimento m = MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), r.posizione, r.tipo,
                                   r.quantita, 0);
     if (r.tipo == TipoMovimento::Spostamento) m.dati = QByteArray::number(r.da);
+    if (!r.segno.isEmpty()) m.dati = r.segno;
     return m;
 }
 
@@ -564,6 +572,38 @@ void TestOrdini::ordiniAperti_data() {
     QTest::newRow("una scheda nuova al posto di quella eliminata")
         << QList<Riga>{{T::Ordine, 3, 4}, {T::Eliminazione, 3, 0}, {T::NuovaScheda, 3, 1}}
         << Aperti{};
+    QTest::newRow("ordinati 100, ricevuti 60: 40 aperti")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}} << Aperti{{1, 40}};
+    QTest::newRow("ricevuti più degli ordinati: niente")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}, {T::Carico, 1, 50}} << Aperti{};
+    QTest::newRow("ordinati 100, ricevuti 60, il resto chiuso")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}, {T::Ordine, 1, -40}} << Aperti{};
+    QTest::newRow("due ordini, un carico li riduce insieme") << QList<Riga>{{T::Ordine, 1, 100},
+                                                                            {T::Carico, 1, 30},
+                                                                            {T::Ordine, 1, 20},
+                                                                            {T::Carico, 1, 60}}
+                                                             << Aperti{{1, 30}};
+    QTest::newRow("ordine intero, con il suo segno")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Ordine, 2, 3, 0, "k 2/2."}}
+        << Aperti{{1, 5}, {2, 3}};
+    QTest::newRow("ordine senza la sua ultima riga")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Carico, 3, 1}} << Aperti{};
+    QTest::newRow("ordine senza la sua ultima riga, in fondo")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}} << Aperti{};
+    QTest::newRow("ultima riga tagliata nel segno")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Ordine, 2, 3, 0, "k 2/2"}} << Aperti{};
+    QTest::newRow("prima riga tagliata nel conteggio")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/1"}, {T::Ordine, 2, 3, 0, "k 2/2."}} << Aperti{};
+    QTest::newRow("un'altra riga in mezzo all'ordine")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."},
+                       {T::Carico, 3, 1},
+                       {T::Ordine, 2, 3, 0, "k 2/2."}}
+        << Aperti{};
+    QTest::newRow("righe di due ordini diversi")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "a 1/2."}, {T::Ordine, 2, 3, 0, "b 2/2."}} << Aperti{};
+    QTest::newRow("dopo un ordine tagliato, il seguente conta")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "a 1/2."}, {T::Ordine, 1, 7, 0, "b 1/1."}}
+        << Aperti{{1, 7}};
 }
 
 void TestOrdini::ordiniAperti() {
@@ -695,5 +735,112 @@ void TestOrdini::sottoscortaApreGliOrdini() {
     QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 4"_s);
 }
 
-QTEST_MAIN(TestOrdini)
+namespace {
+
+// Short cards of two suppliers and one above its threshold.
+const QList<Carta> CARTE_IN_ORDINE = {{u"A"_s, u"Rossi"_s, u"0"_s, u"50"_s, u"1"_s},
+                                      {u"B"_s, u"Rossi"_s, u"0"_s, u"5"_s, u"2"_s},
+                                      {u"C"_s, u"Verdi"_s, u"2"_s, u"5"_s, u"3"_s},
+                                      {u"D"_s, u"Verdi"_s, u"1"_s, u"4"_s, u"4"_s},
+                                      {u"E"_s, u"Verdi"_s, u"9"_s, u"1"_s, u"5"_s}};
+
+// The child of the crash test: marks every short card as ordered, with the
+// journal allowed to grow to `limite` bytes (no limit when negative). The
+// write past it kills the child, as a crash in the middle of the append would.
+int Segna(const QString &cartella, qint64 limite) {
+    ImpostaCartellaProgramma(cartella);
+    if (limite >= 0) {
+        // Killed there, without leaving a core file behind: the program's
+        // own ignoring of the signal is done first and undone.
+        IgnoraLimiteDimensione();
+        std::signal(SIGXFSZ, SIG_DFL);
+        struct rlimit core {};
+        setrlimit(RLIMIT_CORE, &core);
+        struct rlimit fsize {};
+        getrlimit(RLIMIT_FSIZE, &fsize);
+        fsize.rlim_cur = rlim_t(limite);
+        if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) return 3;
+    }
+    EsitoOrdini esito = RaccogliOrdini(PercorsoArchivio());
+    if (!esito.riuscito) return 2;
+    const auto segnato = SegnaOrdinato(esito.gruppi, PercorsoArchivio()).esito;
+    return segnato == RegistrazioneOrdine::Fatto ? 0 : 10 + int(segnato);
+}
+
+Aperti apertiDi(const OrdiniAperti &letti) {
+    Aperti trovati;
+    for (auto i = letti.quantita.cbegin(); i != letti.quantita.cend(); ++i)
+        trovati << std::pair{i.key(), i.value()};
+    std::sort(trovati.begin(), trovati.end());
+    return trovati;
+}
+
+} // namespace
+
+void TestOrdini::ordineInterrotto() {
+    // A child marks the order and is killed while it appends the lines: at
+    // the start, middle and end of each line in turn. Read back, the order is
+    // there whole or not at all, and stays so after the next append.
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    const QString giornale = PercorsoGiornale();
+    const Movimento prima =
+        MovimentoScheda(carta(CARTE_IN_ORDINE[4]), 5, TipoMovimento::Carico, 1, 8);
+    auto esegui = [&](qint64 limite, bool &interrotto) {
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--segna"_s, cartella->percorso(), QString::number(limite)});
+        QVERIFY(figlio.waitForFinished(60000));
+        interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+    };
+
+    QFile::remove(giornale);
+    QVERIFY(RegistraMovimenti({prima}));
+    const qint64 inizio = QFileInfo(giornale).size();
+    bool interrotto = false;
+    esegui(-1, interrotto);
+    QVERIFY(!interrotto);
+    const QByteArray intero = Leggi(giornale);
+    const Aperti tutti = apertiDi(LeggiOrdiniAperti());
+    QCOMPARE(tutti, (Aperti{{1, 100}, {2, 10}, {3, 8}, {4, 7}}));
+
+    QList<qint64> limiti{inizio};
+    // Up to the middle of the last line the order is not there; past it
+    // only padding may be missing.
+    qint64 metaUltima = 0;
+    for (qsizetype a = inizio; a < intero.size();) {
+        const qsizetype fine = intero.indexOf('\n', a);
+        QVERIFY(fine > a);
+        metaUltima = (a + fine) / 2;
+        for (qint64 l : {a + 1, metaUltima, fine - 3, fine - 2, fine - 1, fine, fine + 1})
+            limiti << l;
+        a = fine + 1;
+    }
+    for (qint64 limite : std::as_const(limiti)) {
+        QFile::remove(giornale);
+        QVERIFY(RegistraMovimenti({prima}));
+        esegui(limite, interrotto);
+        QCOMPARE(interrotto, limite < intero.size());
+        QCOMPARE(QFileInfo(giornale).size(), limite);
+        for (int volta = 0; volta < 2; ++volta) {
+            const OrdiniAperti letti = LeggiOrdiniAperti();
+            QVERIFY(letti.letto);
+            const Aperti trovati = apertiDi(letti);
+            if (trovati != tutti || limite <= metaUltima)
+                QVERIFY2(trovati.isEmpty(), qPrintable(u"tagliato a %1 byte"_s.arg(limite)));
+            // The next append leaves the cut line on its own.
+            QVERIFY(RegistraMovimenti({prima}));
+        }
+    }
+}
+
+int main(int argc, char *argv[]) {
+    if (argc == 4 && qstrcmp(argv[1], "--segna") == 0)
+        return Segna(QString::fromLocal8Bit(argv[2]), std::atoll(argv[3]));
+    QApplication applicazione(argc, argv);
+    TestOrdini test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_orders.moc"
