@@ -129,8 +129,10 @@ bool ModelloOrdini::setData(const QModelIndex &indice, const QVariant &valore, i
         const bool spuntato = Qt::CheckState(valore.toInt()) == Qt::Checked;
         if (gruppo)
             gr.incluso = spuntato;
-        else
+        else {
             gr.righe[std::size_t(indice.row())].inclusa = spuntato;
+            gr.righe[std::size_t(indice.row())].scelta = true;
+        }
         gruppoCambiato(g);
         return true;
     }
@@ -139,6 +141,7 @@ bool ModelloOrdini::setData(const QModelIndex &indice, const QVariant &valore, i
         const qint64 q = valore.toLongLong(&letto);
         if (!letto) return false;
         gr.righe[std::size_t(indice.row())].quantita = std::clamp<qint64>(q, 1, QUANTITA_MASSIMA);
+        gr.righe[std::size_t(indice.row())].scelta = true;
         gruppoCambiato(g);
         return true;
     }

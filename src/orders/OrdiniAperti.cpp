@@ -1,6 +1,7 @@
 #include "orders/OrdiniAperti.h"
 
 #include "archive/Archivio.h"
+#include "lists/Righe.h"
 #include "movements/Movimenti.h"
 
 #include <QUuid>
@@ -160,8 +161,87 @@ OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
 
 void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &aperti) {
     for (GruppoOrdine &g : gruppi)
-        for (RigaOrdine &r : g.righe)
+        for (RigaOrdine &r : g.righe) {
             r.inOrdine = aperti.quantita.value(r.posizione);
+            if (r.scelta || !r.giacenza || !r.avviso) continue;
+            const qint64 quantita = QuantitaDaOrdinare(*r.giacenza, *r.avviso, r.inOrdine);
+            // Covered by what is on order: shown, not proposed.
+            r.inclusa = quantita > 0;
+            r.quantita = std::max<qint64>(1, quantita);
+        }
+}
+
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &archivio) {
+    EsitoOrdini esito;
+    if (aperti.quantita.isEmpty()) return esito;
+    Archivio file(archivio);
+    if (!file.ApriArchivio()) {
+        esito.riuscito = false;
+        return esito;
+    }
+    QList<qint64> posizioni = aperti.quantita.keys();
+    std::sort(posizioni.begin(), posizioni.end());
+    std::vector<std::string> chiavi;
+    std::vector<std::vector<std::string>> codici;
+    for (qint64 posizione : std::as_const(posizioni)) {
+        TScheda scheda;
+        // A position past the end: the journal names a card the archive no
+        // longer has, and there is nothing to show for it.
+        if (!file.leggi(posizione, scheda)) continue;
+        RigaOrdine riga;
+        riga.posizione = posizione;
+        riga.codice = scheda.testo(Campo::Codice);
+        riga.nome = scheda.testo(Campo::Nome);
+        riga.aspetto = scheda.testo(Campo::UM);
+        riga.testoGiacenza = scheda.testo(Campo::Giacenza);
+        riga.testoAvviso = scheda.testo(Campo::Avviso);
+        riga.testoCosto = scheda.testo(Campo::Costo);
+        riga.inOrdine = aperti.quantita.value(posizione);
+        riga.quantita = riga.inOrdine;
+        std::string chiave(CampoGrezzo(scheda, Campo::Ditta));
+        for (char &c : chiave)
+            c = char(MinuscolaByte((unsigned char)c));
+        auto dove = std::find(chiavi.begin(), chiavi.end(), chiave);
+        if (dove == chiavi.end()) {
+            GruppoOrdine gruppo;
+            gruppo.fornitore = scheda.testo(Campo::Ditta).trimmed();
+            gruppo.agente = scheda.testo(Campo::Agente);
+            gruppo.recapito = scheda.testo(Campo::Recapito);
+            esito.gruppi.push_back(std::move(gruppo));
+            codici.emplace_back();
+            chiavi.push_back(chiave);
+            dove = chiavi.end() - 1;
+        }
+        const std::size_t g = std::size_t(dove - chiavi.begin());
+        codici[g].emplace_back(CampoGrezzo(scheda, Campo::Codice));
+        esito.gruppi[g].righe.push_back(std::move(riga));
+    }
+    file.chiudi();
+
+    // The lists' order: suppliers by name (those without one last), lines by code.
+    std::vector<std::size_t> ordine(esito.gruppi.size());
+    for (std::size_t i = 0; i < ordine.size(); ++i) {
+        ordine[i] = i;
+        std::vector<std::size_t> righe(esito.gruppi[i].righe.size());
+        for (std::size_t j = 0; j < righe.size(); ++j)
+            righe[j] = j;
+        std::stable_sort(righe.begin(), righe.end(), [&](std::size_t a, std::size_t b) {
+            return PrecedeRiga(codici[i][a], codici[i][b]);
+        });
+        std::vector<RigaOrdine> ordinate;
+        for (std::size_t j : righe)
+            ordinate.push_back(std::move(esito.gruppi[i].righe[j]));
+        esito.gruppi[i].righe = std::move(ordinate);
+    }
+    std::stable_sort(ordine.begin(), ordine.end(), [&](std::size_t a, std::size_t b) {
+        if (chiavi[a].empty() != chiavi[b].empty()) return chiavi[b].empty();
+        return PrecedeRiga(chiavi[a], chiavi[b]);
+    });
+    std::vector<GruppoOrdine> gruppi;
+    for (std::size_t i : ordine)
+        gruppi.push_back(std::move(esito.gruppi[i]));
+    esito.gruppi = std::move(gruppi);
+    return esito;
 }
 
 RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/CartellaProgramma.h"
 #include "movements/Giornale.h"
 #include "orders/Ordini.h"
 
@@ -19,8 +20,15 @@ struct OrdiniAperti {
 };
 OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale());
 
-// Sets the quantity on order of every line.
+// Sets the quantity on order of every line, and proposes again what is
+// missing after it on the lines the user has not touched: a card that what
+// is on order covers is left unticked.
 void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &aperti);
+
+// The cards with something on order, whatever their stock now, grouped by
+// supplier as the order is; each line's quantity is what is still to come.
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti,
+                                 const QString &archivio = PercorsoArchivio());
 
 struct RegistrazioneOrdine {
     enum Esito { Fatto, NienteDaRegistrare, SchedaCambiata, ErroreArchivio, GiornaleNonScritto };

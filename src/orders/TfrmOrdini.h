@@ -34,6 +34,7 @@ class TfrmOrdini : public QDialog {
     void btnInviaClick();
     void btnSegnaOrdinatoClick();
     void btnAnnullaOrdineClick();
+    void btnOrdiniApertiClick();
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
@@ -42,6 +43,8 @@ class TfrmOrdini : public QDialog {
 
   private:
     void riempi();
+    // Takes what is on order for the lines after recording in the journal.
+    void seguiLeRighe();
     void mostraTotale();
     // False, after telling the user, when nothing is ticked.
     bool qualcosaDaOrdinare();
@@ -64,6 +67,9 @@ class TfrmOrdini : public QDialog {
     QPushButton *m_btnInvia = nullptr;
     QPushButton *m_btnSegnaOrdinato = nullptr;
     QPushButton *m_btnAnnullaOrdine = nullptr;
+    QPushButton *m_btnOrdiniAperti = nullptr;
+    // What is on order, as read and then changed by this window.
+    std::optional<OrdiniAperti> m_aperti;
     QPushButton *m_btnChiudi = nullptr;
     bool m_riempita = false;
     bool m_inPassata = false;
