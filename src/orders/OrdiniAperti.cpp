@@ -85,7 +85,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
 
 } // namespace
 
-OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
+OrdiniAperti LeggiOrdiniAperti(const QString &giornale, const std::atomic_bool *ferma) {
     OrdiniAperti aperti;
     auto &q = aperti.quantita;
     auto ordina = [&q](const Movimento &m) {
@@ -97,6 +97,7 @@ OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
     const LetturaGiornale lettura = LeggiGiornale(
         giornale, [](QByteArrayView, char) { return true; },
         [&](const Movimento &m, qint64) {
+            if (ferma && ferma->load(std::memory_order_relaxed)) return false;
             std::optional<Segno> segno;
             if (m.tipo == TipoMovimento::Ordine && !m.dati.isEmpty()) {
                 segno = leggiSegno(m.dati);

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <vector>
 
 // What is on order: the journal's "Ordine" lines, less what was loaded since.
@@ -18,7 +19,10 @@ struct OrdiniAperti {
     bool letto = true;              // false when the journal exists but cannot be read
     QHash<qint64, qint64> quantita; // record position -> quantity still to come
 };
-OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale());
+// `ferma`, when set meanwhile, stops the reading (what was read so far is
+// given, and of no use).
+OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale(),
+                               const std::atomic_bool *ferma = nullptr);
 
 // Sets the quantity on order of every line, and proposes again what is
 // missing after it on the lines the user has not touched: a card that what

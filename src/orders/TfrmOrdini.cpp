@@ -132,6 +132,7 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     connect(m_btnSegnaOrdinato, &QPushButton::clicked, this, &TfrmOrdini::btnSegnaOrdinatoClick);
     connect(m_btnAnnullaOrdine, &QPushButton::clicked, this, &TfrmOrdini::btnAnnullaOrdineClick);
     connect(m_btnOrdiniAperti, &QPushButton::clicked, this, &TfrmOrdini::btnOrdiniApertiClick);
+    connect(&m_lettura, &LetturaOrdiniAperti::letti, this, &TfrmOrdini::applicaInOrdine);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_modello, &ModelloOrdini::ordineCambiato, this, &TfrmOrdini::mostraTotale);
     mostraTotale();
@@ -148,6 +149,12 @@ void TfrmOrdini::setVisible(bool visibile) {
 }
 
 void TfrmOrdini::riempi() {
+    // The journal is read beside the pass over the archive.
+    m_modello.impostaInOrdineNoto(false);
+    for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
+        b->setEnabled(false);
+    m_aperti.reset();
+    m_lettura.avvia();
     m_inPassata = true;
     EsitoOrdini esito;
     {
@@ -156,9 +163,6 @@ void TfrmOrdini::riempi() {
             avanzamento(letti, totale);
         });
     }
-    // What is already on order, from the movement journal.
-    m_aperti = LeggiOrdiniAperti();
-    ApplicaOrdiniAperti(esito.gruppi, *m_aperti);
     m_inPassata = false;
     m_modello.imposta(std::move(esito.gruppi));
     m_trvOrdini->expandAll();
@@ -168,6 +172,25 @@ void TfrmOrdini::riempi() {
     if (!esito.nonLeggibili.isEmpty())
         dialoghi().messaggio(this, TipoMessaggio::Avviso,
                              MessaggioNonLeggibili(esito.nonLeggibili));
+    if (m_lettura.aperti()) applicaInOrdine();
+}
+
+void TfrmOrdini::applicaInOrdine() {
+    // Read before the pass ended: applied when the lines are there.
+    if (m_inPassata || !m_lettura.aperti()) return;
+    m_aperti = m_lettura.aperti();
+    const OrdiniAperti &aperti = *m_aperti;
+    m_modello.impostaInOrdineNoto(true);
+    m_modello.modifica(
+        [&aperti](std::vector<GruppoOrdine> &gruppi) { ApplicaOrdiniAperti(gruppi, aperti); });
+    for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
+        b->setEnabled(true);
+    if (!aperti.letto)
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             u"Impossibile leggere il giornale dei movimenti \""_s +
+                                 QDir::toNativeSeparators(PercorsoGiornale()) +
+                                 u"\": la colonna \"In ordine\" non mostra la merce già "
+                                 "ordinata. Controllare i permessi del file."_s);
 }
 
 void TfrmOrdini::mostraTotale() {

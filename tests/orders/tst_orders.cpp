@@ -25,7 +25,10 @@
 #include <QUrlQuery>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Genere = DialoghiFinti::Genere;
@@ -181,6 +184,7 @@ class TestOrdini : public QObject {
     void propostaDopoUnOrdine();
     void domandaPrimaDiOrdinareDiNuovo();
     void ordiniApertiChiusi();
+    void inOrdineLettoAParte();
 };
 
 void TestOrdini::quantita_data() {
@@ -747,6 +751,7 @@ void TestOrdini::sottoscortaApreGliOrdini() {
     QVERIFY(QTest::qWaitForWindowActive(&f));
     auto *lista = figlio<VistaRighe>(&f, "lstRecords");
     auto *inOrdine = figlio<QLabel>(&f, "lblInOrdine");
+    // The journal is read on a thread of its own: the figures come when it is done.
     QTRY_COMPARE(inOrdine->text(), u"Articoli con ordini aperti: 1"_s);
     lista->seleziona(1);
     QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 5"_s);
@@ -1053,6 +1058,76 @@ void TestOrdini::ordiniApertiChiusi() {
     QCOMPARE(storia.movimenti.last().tipo, TipoMovimento::Ordine);
     QCOMPARE(storia.movimenti.last().quantita, -40);
     QCOMPARE(righeDi(f), (QStringList{u"-Y=10 (1)"_s, u"Z= (9)"_s, u"W= (1)"_s}));
+}
+
+namespace {
+
+// A journal that is a named pipe: reading it waits until the test opens it
+// for writing, which ends the reading as of a journal that cannot be read.
+class GiornaleTrattenuto {
+  public:
+    explicit GiornaleTrattenuto(const QString &percorso) : m_nome(QFile::encodeName(percorso)) {
+        m_fatto = ::mkfifo(m_nome.constData(), 0600) == 0;
+    }
+    ~GiornaleTrattenuto() {
+        // Never leaves a reader waiting, even when the test stopped early.
+        (void)QTest::qWaitFor([this] { return !m_fatto || libera(); }, 5000);
+    }
+    bool fatto() const { return m_fatto; }
+    // False while nobody is reading it yet.
+    bool libera() {
+        const int fd = ::open(m_nome.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        m_fatto = false;
+        return true;
+    }
+
+  private:
+    QByteArray m_nome;
+    bool m_fatto = false;
+};
+
+} // namespace
+
+void TestOrdini::inOrdineLettoAParte() {
+    // The window opens without waiting for the journal: its lines are there
+    // at once, what is on order comes when the reading ends, and recording
+    // waits for it.
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    TfrmOrdini f;
+    GiornaleTrattenuto giornale(PercorsoGiornale());
+    QVERIFY(giornale.fatto());
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(righeDi(f),
+             (QStringList{u"A=... (100)"_s, u"B=... (10)"_s, u"C=... (8)"_s, u"D=... (7)"_s}));
+    for (const char *nome : {"btnSegnaOrdinato", "btnAnnullaOrdine", "btnOrdiniAperti"})
+        QVERIFY(!figlio<QPushButton>(&f, nome)->isEnabled());
+    QVERIFY(figlio<QPushButton>(&f, "btnStampa")->isEnabled());
+    QVERIFY(dialoghi->mostrati().isEmpty());
+
+    bool libero = false;
+    QTRY_VERIFY(libero || (libero = giornale.libera()));
+    QTRY_VERIFY(figlio<QPushButton>(&f, "btnSegnaOrdinato")->isEnabled());
+    QCOMPARE(righeDi(f), (QStringList{u"A= (100)"_s, u"B= (10)"_s, u"C= (8)"_s, u"D= (7)"_s}));
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY(dialoghi->ultimo().startsWith(u"Impossibile leggere il giornale dei movimenti"_s));
+
+    // The under-stock list waits for it the same way.
+    QVERIFY(QFile::remove(PercorsoGiornale()));
+    TfrmSottoscorta sottoscorta;
+    GiornaleTrattenuto ancora(PercorsoGiornale());
+    QVERIFY(ancora.fatto());
+    sottoscorta.show();
+    auto *inOrdine = figlio<QLabel>(&sottoscorta, "lblInOrdine");
+    QTRY_COMPARE(inOrdine->text(), u"Lettura degli ordini aperti in corso..."_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(inOrdine)->text(QAccessible::Name),
+             u"In ordine: Lettura degli ordini aperti in corso..."_s);
+    libero = false;
+    QTRY_VERIFY(libero || (libero = ancora.libera()));
+    QTRY_COMPARE(inOrdine->text(), QString());
 }
 
 int main(int argc, char *argv[]) {
