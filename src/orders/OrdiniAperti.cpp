@@ -2,6 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "lists/Righe.h"
+#include "movements/BloccoOrdine.h"
 #include "movements/Movimenti.h"
 
 #include <QUuid>
@@ -10,34 +11,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The lines of one order are appended at once, but a crash can still cut
-// the append short. Each carries "<key> <n>/<count>." in its data; the
-// closing full stop of the last one makes the order final, and a prefix of
-// a block never reads as a whole one.
-QByteArray segnoBlocco(const QByteArray &chiave, qsizetype n, qsizetype quante) {
-    return chiave + ' ' + QByteArray::number(n) + '/' + QByteArray::number(quante) + '.';
-}
-
-struct Segno {
-    QByteArray chiave;
-    qint64 n = 0;
-    qint64 quante = 0;
-};
-
-std::optional<Segno> leggiSegno(const QByteArray &dati) {
-    if (!dati.endsWith('.')) return std::nullopt;
-    const qsizetype spazio = dati.indexOf(' ');
-    const qsizetype barra = dati.indexOf('/', spazio + 1);
-    if (spazio <= 0 || barra < 0) return std::nullopt;
-    Segno s;
-    s.chiave = dati.first(spazio);
-    bool ok1 = false, ok2 = false;
-    s.n = dati.mid(spazio + 1, barra - spazio - 1).toLongLong(&ok1);
-    s.quante = dati.mid(barra + 1, dati.size() - barra - 2).toLongLong(&ok2);
-    if (!ok1 || !ok2 || s.n < 1 || s.n > s.quante) return std::nullopt;
-    return s;
-}
 
 struct Voce {
     RigaOrdine *riga;
@@ -68,7 +41,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         Movimento m = MovimentoScheda(scheda, v.riga->posizione, TipoMovimento::Ordine, v.quantita,
                                       giacenza, v.nota);
         m.dopo = m.prima; // an order leaves the stock as it is
-        m.dati = segnoBlocco(chiave, movimenti.size() + 1, qsizetype(voci.size()));
+        m.dati = SegnoOrdine(chiave, movimenti.size() + 1, qsizetype(voci.size()));
         movimenti << m;
     }
     file.chiudi();
@@ -91,67 +64,39 @@ OrdiniAperti LeggiOrdiniAperti(const QString &giornale, const std::atomic_bool *
     auto ordina = [&q](const Movimento &m) {
         q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
     };
-    // The lines of the order being read, held until its last one.
-    QList<Movimento> blocco;
-    Segno segnoAperto;
+    BloccoOrdine blocco;
     const LetturaGiornale lettura = LeggiGiornale(
         giornale, [](QByteArrayView, char) { return true; },
-        [&](const Movimento &m, qint64) {
+        [&](const Movimento &letto, qint64) {
             if (ferma && ferma->load(std::memory_order_relaxed)) return false;
-            std::optional<Segno> segno;
-            if (m.tipo == TipoMovimento::Ordine && !m.dati.isEmpty()) {
-                segno = leggiSegno(m.dati);
-                // A mark that does not read is a damaged order: it counts for nothing.
-                if (!segno) {
-                    blocco.clear();
-                    return true;
+            // Order lines count once their whole order is there.
+            for (const Movimento &m : blocco.aggiungi(letto)) {
+                switch (m.tipo) {
+                case TipoMovimento::Ordine:
+                    ordina(m);
+                    break;
+                case TipoMovimento::Carico:
+                    if (q.contains(m.posizione))
+                        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
+                    break;
+                case TipoMovimento::Spostamento: {
+                    bool ok = false;
+                    const qint64 da = m.dati.toLongLong(&ok);
+                    const qint64 portata = ok ? q.take(da) : 0;
+                    if (portata > 0)
+                        q[m.posizione] = portata;
+                    else
+                        q.remove(m.posizione);
+                    break;
                 }
-            }
-            if (segno) {
-                if (segno->n == 1) {
-                    blocco.clear();
-                    segnoAperto = *segno;
-                } else if (blocco.isEmpty() || segno->chiave != segnoAperto.chiave ||
-                           segno->quante != segnoAperto.quante || segno->n != blocco.size() + 1) {
-                    blocco.clear();
-                    return true;
-                }
-                blocco << m;
-                if (blocco.size() == segno->quante) {
-                    for (const Movimento &o : std::as_const(blocco))
-                        ordina(o);
-                    blocco.clear();
-                }
-                return true;
-            }
-            // The lines of an order are written together: anything else
-            // between them means its end never reached the journal.
-            blocco.clear();
-            switch (m.tipo) {
-            case TipoMovimento::Ordine:
-                ordina(m); // written before orders carried their mark
-                break;
-            case TipoMovimento::Carico:
-                if (q.contains(m.posizione))
-                    q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
-                break;
-            case TipoMovimento::Spostamento: {
-                bool ok = false;
-                const qint64 da = m.dati.toLongLong(&ok);
-                const qint64 portata = ok ? q.take(da) : 0;
-                if (portata > 0)
-                    q[m.posizione] = portata;
-                else
+                case TipoMovimento::Eliminazione:
+                case TipoMovimento::NuovaScheda:
+                case TipoMovimento::Ripristino:
                     q.remove(m.posizione);
-                break;
-            }
-            case TipoMovimento::Eliminazione:
-            case TipoMovimento::NuovaScheda:
-            case TipoMovimento::Ripristino:
-                q.remove(m.posizione);
-                break;
-            default:
-                break;
+                    break;
+                default:
+                    break;
+                }
             }
             return true;
         });
