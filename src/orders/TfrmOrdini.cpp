@@ -359,12 +359,14 @@ void TfrmOrdini::btnSegnaOrdinatoClick() {
     }
     QString domanda;
     if (!giaOrdinate.isEmpty())
-        domanda = u"Attenzione: "_s +
-                  (giaOrdinate.size() == 1
-                       ? u"un articolo ha già un ordine aperto, non ancora ricevuto: "_s
-                       : QString::number(giaOrdinate.size()) +
-                             u" articoli hanno già un ordine aperto, non ancora ricevuto: "_s) +
-                  ElencoCodici(giaOrdinate) + u". Ordinarli di nuovo? "_s;
+        domanda =
+            u"Attenzione: "_s +
+            (giaOrdinate.size() == 1
+                 ? u"un articolo ha già un ordine aperto, non ancora ricevuto: "_s
+                 : QString::number(giaOrdinate.size()) +
+                       u" articoli hanno già un ordine aperto, non ancora ricevuto: "_s) +
+            ElencoCodici(giaOrdinate) +
+            (giaOrdinate.size() == 1 ? u". Ordinarlo di nuovo? "_s : u". Ordinarli di nuovo? "_s);
     domanda += u"Registrare nel giornale dei movimenti l'ordine di "_s + QString::number(righe) +
                (righe == 1 ? u" articolo"_s : u" articoli"_s) +
                u"? La giacenza non cambia: la diminuirà il carico della merce ricevuta."_s;

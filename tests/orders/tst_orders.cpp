@@ -958,6 +958,16 @@ void TestOrdini::domandaPrimaDiOrdinareDiNuovo() {
     QVERIFY(dialoghi->ultimo().startsWith(u"Attenzione: 3 articoli hanno già un ordine aperto"_s));
     QVERIFY(
         dialoghi->ultimo().contains(u": B (10 in ordine), C (2 in ordine), D (7 in ordine)."_s));
+
+    // One alone is named as one.
+    QVERIFY(m.setData(m.index(1, 0, m.index(0, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    QVERIFY(m.setData(m.index(1, 0, m.index(1, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    dialoghi->rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QVERIFY(dialoghi->ultimo().startsWith(
+        u"Attenzione: un articolo ha già un ordine aperto, non ancora ricevuto: C (2 in ordine). "
+        "Ordinarlo di nuovo? Registrare nel giornale dei movimenti l'ordine di 1 articolo?"_s));
+    QCOMPARE(apertiDi(LeggiOrdiniAperti()), (Aperti{{1, 40}, {2, 10}, {3, 2}, {4, 7}}));
 }
 
 void TestOrdini::ordiniApertiChiusi() {
