@@ -23,7 +23,6 @@ class ModelloOrdini : public QAbstractItemModel {
     void modifica(const std::function<void(std::vector<GruppoOrdine> &)> &cambia);
     // Until what is on order has been read, its column shows that it is coming.
     void impostaInOrdineNoto(bool noto);
-    bool inOrdineNoto() const { return m_inOrdineNoto; }
     // The group of a row, or -1.
     int gruppoDi(const QModelIndex &indice) const;
 
