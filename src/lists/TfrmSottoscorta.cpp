@@ -3,7 +3,7 @@
 #include "archive/CartellaProgramma.h"
 #include "lists/Ancoraggi.h"
 #include "lists/VistaRighe.h"
-#include "orders/OrdiniAperti.h"
+#include "orders/LetturaOrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
@@ -32,6 +32,7 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     m_prgAvanzamento->raise();
     connect(m_btnOrdini, &QPushButton::clicked, this, &TfrmSottoscorta::btnOrdiniClick);
 
+    m_lettura = new LetturaOrdiniAperti(this);
     m_lblInOrdine = new QLabel(pan);
     m_lblInOrdine->setObjectName(u"lblInOrdine"_s);
     m_lblInOrdine->setTextFormat(Qt::PlainText);
@@ -43,14 +44,22 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     m_ancoraggiElenco->aggiungi(m_lblInOrdine, Ancoraggi::SegueBasso);
     connect(m_lstRecords->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmSottoscorta::mostraInOrdine);
+    connect(m_lettura, &LetturaOrdiniAperti::letti, this, [this] {
+        m_inOrdine = m_lettura->aperti()->quantita;
+        mostraInOrdine();
+    });
 }
 
 void TfrmSottoscorta::riempito(const EsitoElenco &) {
-    m_inOrdine = LeggiOrdiniAperti().quantita;
+    m_lettura->avvia();
     mostraInOrdine();
 }
 
 void TfrmSottoscorta::mostraInOrdine() {
+    if (!m_lettura->aperti()) {
+        m_lblInOrdine->setText(u"Lettura degli ordini aperti in corso..."_s);
+        return;
+    }
     const qsizetype i = m_lstRecords->selezionata();
     if (i < 0) {
         m_lblInOrdine->setText(m_inOrdine.isEmpty() ? QString()
@@ -67,8 +76,8 @@ void TfrmSottoscorta::mostraInOrdine() {
 void TfrmSottoscorta::btnOrdiniClick() {
     TfrmOrdini ordini(this);
     Piattaforma::dialoghi().esegui(&ordini);
-    // Orders recorded there show here at once.
-    m_inOrdine = LeggiOrdiniAperti().quantita;
+    // Orders recorded there show here once read again.
+    m_lettura->avvia();
     mostraInOrdine();
 }
 

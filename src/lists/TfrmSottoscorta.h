@@ -4,6 +4,8 @@
 
 #include <QHash>
 
+class LetturaOrdiniAperti;
+
 // " Materiali in esaurimento": the cards whose stock is at or below their
 // reorder threshold.
 class TfrmSottoscorta : public ElencoSchede {
@@ -30,4 +32,6 @@ class TfrmSottoscorta : public ElencoSchede {
     // What is on order for the chosen line's card.
     QLabel *m_lblInOrdine = nullptr;
     QHash<qint64, qint64> m_inOrdine;
+    // The journal is read on a thread of its own; the label waits for it.
+    LetturaOrdiniAperti *m_lettura = nullptr;
 };

@@ -1,10 +1,24 @@
 #include "movements/Movimenti.h"
 
 #include "archive/Archivio.h"
+#include "movements/BloccoOrdine.h"
 
 #include <algorithm>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// An order's lines are all read, whatever their card, to tell a whole order
+// from one a crash cut short.
+bool rigaDiOrdine(QByteArrayView riga, char separatore) {
+    char cerca[] = ";Ordine;";
+    cerca[0] = cerca[sizeof cerca - 2] = separatore;
+    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
+}
+
+} // namespace
 
 std::optional<qint64> GiacenzaDi(const TScheda &scheda) {
     const QString testo = scheda.testo(Campo::Giacenza);
@@ -58,15 +72,18 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
     QSet<qint64> posizioni{posizione};
     while (true) {
         QList<Movimento> lette;
+        BloccoOrdine blocco;
         const LetturaGiornale lettura = LeggiGiornale(
             giornale,
             [&posizioni](QByteArrayView riga, char separatore) {
                 const qint64 p = PosizioneDiRiga(riga, separatore);
-                return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore);
+                return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore) ||
+                       rigaDiOrdine(riga, separatore);
             },
-            [&](const Movimento &m, qint64) {
-                if (posizioni.contains(m.posizione) || m.tipo == TipoMovimento::Spostamento)
-                    lette << m;
+            [&](const Movimento &letta, qint64) {
+                for (const Movimento &m : blocco.aggiungi(letta))
+                    if (posizioni.contains(m.posizione) || m.tipo == TipoMovimento::Spostamento)
+                        lette << m;
                 return true;
             });
         storia.letto = lettura.aperto;

@@ -26,6 +26,12 @@ void ModelloOrdini::modifica(const std::function<void(std::vector<GruppoOrdine> 
     if (m_gruppi.empty()) emit ordineCambiato();
 }
 
+void ModelloOrdini::impostaInOrdineNoto(bool noto) {
+    m_inOrdineNoto = noto;
+    for (int g = 0; g < int(m_gruppi.size()); ++g)
+        gruppoCambiato(g);
+}
+
 int ModelloOrdini::gruppoDi(const QModelIndex &indice) const {
     if (!indice.isValid()) return -1;
     return indice.internalId() == RIGA_GRUPPO ? indice.row() : int(indice.internalId() - 1);
@@ -108,6 +114,7 @@ QVariant ModelloOrdini::data(const QModelIndex &indice, int ruolo) const {
     case Soglia:
         return r.testoAvviso;
     case InOrdine:
+        if (!m_inOrdineNoto) return u"..."_s;
         return r.inOrdine == 0 ? QString() : QString::number(r.inOrdine);
     case Quantita:
         return QString::number(r.quantita);
@@ -129,8 +136,10 @@ bool ModelloOrdini::setData(const QModelIndex &indice, const QVariant &valore, i
         const bool spuntato = Qt::CheckState(valore.toInt()) == Qt::Checked;
         if (gruppo)
             gr.incluso = spuntato;
-        else
+        else {
             gr.righe[std::size_t(indice.row())].inclusa = spuntato;
+            gr.righe[std::size_t(indice.row())].scelta = true;
+        }
         gruppoCambiato(g);
         return true;
     }
@@ -139,6 +148,7 @@ bool ModelloOrdini::setData(const QModelIndex &indice, const QVariant &valore, i
         const qint64 q = valore.toLongLong(&letto);
         if (!letto) return false;
         gr.righe[std::size_t(indice.row())].quantita = std::clamp<qint64>(q, 1, QUANTITA_MASSIMA);
+        gr.righe[std::size_t(indice.row())].scelta = true;
         gruppoCambiato(g);
         return true;
     }

@@ -21,6 +21,8 @@ class ModelloOrdini : public QAbstractItemModel {
     const std::vector<GruppoOrdine> &gruppi() const { return m_gruppi; }
     // Changes the groups in place (what is on order, for one) and shows them again.
     void modifica(const std::function<void(std::vector<GruppoOrdine> &)> &cambia);
+    // Until what is on order has been read, its column shows that it is coming.
+    void impostaInOrdineNoto(bool noto);
     // The group of a row, or -1.
     int gruppoDi(const QModelIndex &indice) const;
 
@@ -42,6 +44,7 @@ class ModelloOrdini : public QAbstractItemModel {
     void gruppoCambiato(int gruppo);
 
     std::vector<GruppoOrdine> m_gruppi;
+    bool m_inOrdineNoto = true;
 };
 
 // The quantity is edited in a spin box from 1 to the largest quantity.

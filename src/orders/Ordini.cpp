@@ -36,9 +36,10 @@ struct Raccolta {
 
 } // namespace
 
-qint64 QuantitaDaOrdinare(double giacenza, double avviso) {
-    const double mancante = std::ceil(2 * avviso - giacenza);
-    if (!(mancante >= 1)) return 1;
+qint64 QuantitaDaOrdinare(double giacenza, double avviso, qint64 inOrdine) {
+    const double mancante =
+        std::ceil(2 * avviso - giacenza - double(std::max<qint64>(0, inOrdine)));
+    if (!(mancante >= 1)) return inOrdine > 0 ? 0 : 1;
     if (mancante >= double(QUANTITA_MASSIMA)) return QUANTITA_MASSIMA;
     return qint64(mancante);
 }

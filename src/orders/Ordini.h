@@ -13,8 +13,9 @@
 // The largest quantity an order line takes.
 inline constexpr qint64 QUANTITA_MASSIMA = 999999;
 
-// Brings the stock to twice the threshold, in whole pieces, at least one.
-qint64 QuantitaDaOrdinare(double giacenza, double avviso);
+// Brings the stock, with what is already on order, to twice the threshold,
+// in whole pieces: at least one, or none when what is on order covers it.
+qint64 QuantitaDaOrdinare(double giacenza, double avviso, qint64 inOrdine = 0);
 
 struct RigaOrdine {
     qint64 posizione = 0;
@@ -32,6 +33,9 @@ struct RigaOrdine {
     // Already ordered and not yet loaded.
     qint64 inOrdine = 0;
     bool inclusa = true;
+    // Ticked or its quantity set by the user: what is on order, read later,
+    // no longer changes them.
+    bool scelta = false;
 
     bool leggibile() const { return giacenza && avviso && costo; }
     // Quantity x unit cost; nothing when a number of the card does not read.

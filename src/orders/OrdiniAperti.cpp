@@ -1,8 +1,11 @@
 #include "orders/OrdiniAperti.h"
 
 #include "archive/Archivio.h"
+#include "lists/Righe.h"
+#include "movements/BloccoOrdine.h"
 #include "movements/Movimenti.h"
 
+#include <QUuid>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -25,6 +28,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         return esito;
     }
     QList<Movimento> movimenti;
+    const QByteArray chiave = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
     for (const Voce &v : voci) {
         TScheda scheda;
         if (!file.leggi(v.riga->posizione, scheda) ||
@@ -37,6 +41,7 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         Movimento m = MovimentoScheda(scheda, v.riga->posizione, TipoMovimento::Ordine, v.quantita,
                                       giacenza, v.nota);
         m.dopo = m.prima; // an order leaves the stock as it is
+        m.dati = SegnoOrdine(chiave, movimenti.size() + 1, qsizetype(voci.size()));
         movimenti << m;
     }
     file.chiudi();
@@ -53,37 +58,45 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
 
 } // namespace
 
-OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
+OrdiniAperti LeggiOrdiniAperti(const QString &giornale, const std::atomic_bool *ferma) {
     OrdiniAperti aperti;
     auto &q = aperti.quantita;
+    auto ordina = [&q](const Movimento &m) {
+        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
+    };
+    BloccoOrdine blocco;
     const LetturaGiornale lettura = LeggiGiornale(
         giornale, [](QByteArrayView, char) { return true; },
-        [&q](const Movimento &m, qint64) {
-            switch (m.tipo) {
-            case TipoMovimento::Ordine:
-                q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
-                break;
-            case TipoMovimento::Carico:
-                if (q.contains(m.posizione))
-                    q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
-                break;
-            case TipoMovimento::Spostamento: {
-                bool ok = false;
-                const qint64 da = m.dati.toLongLong(&ok);
-                const qint64 portata = ok ? q.take(da) : 0;
-                if (portata > 0)
-                    q[m.posizione] = portata;
-                else
+        [&](const Movimento &letto, qint64) {
+            if (ferma && ferma->load(std::memory_order_relaxed)) return false;
+            // Order lines count once their whole order is there.
+            for (const Movimento &m : blocco.aggiungi(letto)) {
+                switch (m.tipo) {
+                case TipoMovimento::Ordine:
+                    ordina(m);
+                    break;
+                case TipoMovimento::Carico:
+                    if (q.contains(m.posizione))
+                        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
+                    break;
+                case TipoMovimento::Spostamento: {
+                    bool ok = false;
+                    const qint64 da = m.dati.toLongLong(&ok);
+                    const qint64 portata = ok ? q.take(da) : 0;
+                    if (portata > 0)
+                        q[m.posizione] = portata;
+                    else
+                        q.remove(m.posizione);
+                    break;
+                }
+                case TipoMovimento::Eliminazione:
+                case TipoMovimento::NuovaScheda:
+                case TipoMovimento::Ripristino:
                     q.remove(m.posizione);
-                break;
-            }
-            case TipoMovimento::Eliminazione:
-            case TipoMovimento::NuovaScheda:
-            case TipoMovimento::Ripristino:
-                q.remove(m.posizione);
-                break;
-            default:
-                break;
+                    break;
+                default:
+                    break;
+                }
             }
             return true;
         });
@@ -94,8 +107,87 @@ OrdiniAperti LeggiOrdiniAperti(const QString &giornale) {
 
 void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &aperti) {
     for (GruppoOrdine &g : gruppi)
-        for (RigaOrdine &r : g.righe)
+        for (RigaOrdine &r : g.righe) {
             r.inOrdine = aperti.quantita.value(r.posizione);
+            if (r.scelta || !r.giacenza || !r.avviso) continue;
+            const qint64 quantita = QuantitaDaOrdinare(*r.giacenza, *r.avviso, r.inOrdine);
+            // Covered by what is on order: shown, not proposed.
+            r.inclusa = quantita > 0;
+            r.quantita = std::max<qint64>(1, quantita);
+        }
+}
+
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &archivio) {
+    EsitoOrdini esito;
+    if (aperti.quantita.isEmpty()) return esito;
+    Archivio file(archivio);
+    if (!file.ApriArchivio()) {
+        esito.riuscito = false;
+        return esito;
+    }
+    QList<qint64> posizioni = aperti.quantita.keys();
+    std::sort(posizioni.begin(), posizioni.end());
+    std::vector<std::string> chiavi;
+    std::vector<std::vector<std::string>> codici;
+    for (qint64 posizione : std::as_const(posizioni)) {
+        TScheda scheda;
+        // A position past the end: the journal names a card the archive no
+        // longer has, and there is nothing to show for it.
+        if (!file.leggi(posizione, scheda)) continue;
+        RigaOrdine riga;
+        riga.posizione = posizione;
+        riga.codice = scheda.testo(Campo::Codice);
+        riga.nome = scheda.testo(Campo::Nome);
+        riga.aspetto = scheda.testo(Campo::UM);
+        riga.testoGiacenza = scheda.testo(Campo::Giacenza);
+        riga.testoAvviso = scheda.testo(Campo::Avviso);
+        riga.testoCosto = scheda.testo(Campo::Costo);
+        riga.inOrdine = aperti.quantita.value(posizione);
+        riga.quantita = riga.inOrdine;
+        std::string chiave(CampoGrezzo(scheda, Campo::Ditta));
+        for (char &c : chiave)
+            c = char(MinuscolaByte((unsigned char)c));
+        auto dove = std::find(chiavi.begin(), chiavi.end(), chiave);
+        if (dove == chiavi.end()) {
+            GruppoOrdine gruppo;
+            gruppo.fornitore = scheda.testo(Campo::Ditta).trimmed();
+            gruppo.agente = scheda.testo(Campo::Agente);
+            gruppo.recapito = scheda.testo(Campo::Recapito);
+            esito.gruppi.push_back(std::move(gruppo));
+            codici.emplace_back();
+            chiavi.push_back(chiave);
+            dove = chiavi.end() - 1;
+        }
+        const std::size_t g = std::size_t(dove - chiavi.begin());
+        codici[g].emplace_back(CampoGrezzo(scheda, Campo::Codice));
+        esito.gruppi[g].righe.push_back(std::move(riga));
+    }
+    file.chiudi();
+
+    // The lists' order: suppliers by name (those without one last), lines by code.
+    std::vector<std::size_t> ordine(esito.gruppi.size());
+    for (std::size_t i = 0; i < ordine.size(); ++i) {
+        ordine[i] = i;
+        std::vector<std::size_t> righe(esito.gruppi[i].righe.size());
+        for (std::size_t j = 0; j < righe.size(); ++j)
+            righe[j] = j;
+        std::stable_sort(righe.begin(), righe.end(), [&](std::size_t a, std::size_t b) {
+            return PrecedeRiga(codici[i][a], codici[i][b]);
+        });
+        std::vector<RigaOrdine> ordinate;
+        for (std::size_t j : righe)
+            ordinate.push_back(std::move(esito.gruppi[i].righe[j]));
+        esito.gruppi[i].righe = std::move(ordinate);
+    }
+    std::stable_sort(ordine.begin(), ordine.end(), [&](std::size_t a, std::size_t b) {
+        if (chiavi[a].empty() != chiavi[b].empty()) return chiavi[b].empty();
+        return PrecedeRiga(chiavi[a], chiavi[b]);
+    });
+    std::vector<GruppoOrdine> gruppi;
+    for (std::size_t i : ordine)
+        gruppi.push_back(std::move(esito.gruppi[i]));
+    esito.gruppi = std::move(gruppi);
+    return esito;
 }
 
 RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,

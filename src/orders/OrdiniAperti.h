@@ -1,25 +1,38 @@
 #pragma once
 
+#include "archive/CartellaProgramma.h"
 #include "movements/Giornale.h"
 #include "orders/Ordini.h"
 
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <vector>
 
 // What is on order: the journal's "Ordine" lines, less what was loaded since.
 // Read in file order for each card position: an order adds its quantity (a
 // cancelled one takes it back), a "Carico" lowers what is open, never below
 // zero; a card that moves takes its open quantity with it, and a removed,
-// new or restored card starts with none.
+// new or restored card starts with none. The lines of one order count only
+// when its last line is there (a crash may have cut the append short).
 struct OrdiniAperti {
     bool letto = true;              // false when the journal exists but cannot be read
     QHash<qint64, qint64> quantita; // record position -> quantity still to come
 };
-OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale());
+// `ferma`, when set meanwhile, stops the reading (what was read so far is
+// given, and of no use).
+OrdiniAperti LeggiOrdiniAperti(const QString &giornale = PercorsoGiornale(),
+                               const std::atomic_bool *ferma = nullptr);
 
-// Sets the quantity on order of every line.
+// Sets the quantity on order of every line, and proposes again what is
+// missing after it on the lines the user has not touched: a card that what
+// is on order covers is left unticked.
 void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &aperti);
+
+// The cards with something on order, whatever their stock now, grouped by
+// supplier as the order is; each line's quantity is what is still to come.
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti,
+                                 const QString &archivio = PercorsoArchivio());
 
 struct RegistrazioneOrdine {
     enum Esito { Fatto, NienteDaRegistrare, SchedaCambiata, ErroreArchivio, GiornaleNonScritto };
@@ -29,9 +42,10 @@ struct RegistrazioneOrdine {
 };
 
 // Records an "Ordine" line for every line in the order, with its quantity,
-// all at once or none. Each card is read again first: one whose code is no
-// longer at its position (removed meanwhile by another copy) stops it all.
-// On success the lines' quantities on order grow by what was recorded.
+// all at once or none: one append, whose last line makes it final. Each
+// card is read again first: one whose code is no longer at its position
+// (removed meanwhile by another copy) stops it all. On success the lines'
+// quantities on order grow by what was recorded.
 RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,
                                   const QString &giornale = PercorsoGiornale());
 

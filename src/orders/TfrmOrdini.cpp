@@ -7,6 +7,7 @@
 #include "lists/VistaRighe.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/OrdiniAperti.h"
+#include "orders/TfrmOrdiniAperti.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
@@ -116,6 +117,9 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     m_btnAnnullaOrdine =
         pulsante(u"btnAnnullaOrdine"_s, u"Annulla ordine"_s,
                  u"Annulla la quantità in ordine dell'articolo o del fornitore scelto"_s);
+    m_btnOrdiniAperti =
+        pulsante(u"btnOrdiniAperti"_s, u"Ordini aperti"_s,
+                 u"Mostra la merce ordinata e non ancora ricevuta, fornitore per fornitore"_s);
     pulsanti->addStretch(1);
     m_btnChiudi = pulsante(u"btnChiudi"_s, u"Chiudi"_s, u"Chiude la finestra"_s);
     colonna->addLayout(pulsanti);
@@ -127,6 +131,8 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     connect(m_btnInvia, &QPushButton::clicked, this, &TfrmOrdini::btnInviaClick);
     connect(m_btnSegnaOrdinato, &QPushButton::clicked, this, &TfrmOrdini::btnSegnaOrdinatoClick);
     connect(m_btnAnnullaOrdine, &QPushButton::clicked, this, &TfrmOrdini::btnAnnullaOrdineClick);
+    connect(m_btnOrdiniAperti, &QPushButton::clicked, this, &TfrmOrdini::btnOrdiniApertiClick);
+    connect(&m_lettura, &LetturaOrdiniAperti::letti, this, &TfrmOrdini::applicaInOrdine);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     connect(&m_modello, &ModelloOrdini::ordineCambiato, this, &TfrmOrdini::mostraTotale);
     mostraTotale();
@@ -143,6 +149,12 @@ void TfrmOrdini::setVisible(bool visibile) {
 }
 
 void TfrmOrdini::riempi() {
+    // The journal is read beside the pass over the archive.
+    m_modello.impostaInOrdineNoto(false);
+    for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
+        b->setEnabled(false);
+    m_aperti.reset();
+    m_lettura.avvia();
     m_inPassata = true;
     EsitoOrdini esito;
     {
@@ -151,9 +163,6 @@ void TfrmOrdini::riempi() {
             avanzamento(letti, totale);
         });
     }
-    // What is already on order, from the movement journal.
-    const OrdiniAperti aperti = LeggiOrdiniAperti();
-    ApplicaOrdiniAperti(esito.gruppi, aperti);
     m_inPassata = false;
     m_modello.imposta(std::move(esito.gruppi));
     m_trvOrdini->expandAll();
@@ -163,6 +172,25 @@ void TfrmOrdini::riempi() {
     if (!esito.nonLeggibili.isEmpty())
         dialoghi().messaggio(this, TipoMessaggio::Avviso,
                              MessaggioNonLeggibili(esito.nonLeggibili));
+    if (m_lettura.aperti()) applicaInOrdine();
+}
+
+void TfrmOrdini::applicaInOrdine() {
+    // Read before the pass ended: applied when the lines are there.
+    if (m_inPassata || !m_lettura.aperti()) return;
+    m_aperti = m_lettura.aperti();
+    const OrdiniAperti &aperti = *m_aperti;
+    m_modello.impostaInOrdineNoto(true);
+    m_modello.modifica(
+        [&aperti](std::vector<GruppoOrdine> &gruppi) { ApplicaOrdiniAperti(gruppi, aperti); });
+    for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
+        b->setEnabled(true);
+    if (!aperti.letto)
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             u"Impossibile leggere il giornale dei movimenti \""_s +
+                                 QDir::toNativeSeparators(PercorsoGiornale()) +
+                                 u"\": la colonna \"In ordine\" non mostra la merce già "
+                                 "ordinata. Controllare i permessi del file."_s);
 }
 
 void TfrmOrdini::mostraTotale() {
@@ -321,19 +349,34 @@ bool TfrmOrdini::riportaRegistrazione(const RegistrazioneOrdine &esito) {
 void TfrmOrdini::btnSegnaOrdinatoClick() {
     if (!qualcosaDaOrdinare()) return;
     int righe = 0;
-    for (const GruppoOrdine &g : m_modello.gruppi())
+    // Lines already on order are named, so nothing is ordered twice unawares.
+    QStringList giaOrdinate;
+    for (const GruppoOrdine &g : m_modello.gruppi()) {
         righe += g.righeInOrdine();
-    if (dialoghi().domanda(this, u"Registrare nel giornale dei movimenti l'ordine di "_s +
-                                     QString::number(righe) +
-                                     (righe == 1 ? u" articolo"_s : u" articoli"_s) +
-                                     u"? La giacenza non cambia: la diminuirà il carico della "
-                                     "merce ricevuta."_s) == Piattaforma::Risposta::No)
-        return;
+        for (const RigaOrdine &r : g.righe)
+            if (g.inOrdine(r) && r.inOrdine > 0)
+                giaOrdinate << r.codice + u" ("_s + QString::number(r.inOrdine) + u" in ordine)"_s;
+    }
+    QString domanda;
+    if (!giaOrdinate.isEmpty())
+        domanda =
+            u"Attenzione: "_s +
+            (giaOrdinate.size() == 1
+                 ? u"un articolo ha già un ordine aperto, non ancora ricevuto: "_s
+                 : QString::number(giaOrdinate.size()) +
+                       u" articoli hanno già un ordine aperto, non ancora ricevuto: "_s) +
+            ElencoCodici(giaOrdinate) +
+            (giaOrdinate.size() == 1 ? u". Ordinarlo di nuovo? "_s : u". Ordinarli di nuovo? "_s);
+    domanda += u"Registrare nel giornale dei movimenti l'ordine di "_s + QString::number(righe) +
+               (righe == 1 ? u" articolo"_s : u" articoli"_s) +
+               u"? La giacenza non cambia: la diminuirà il carico della merce ricevuta."_s;
+    if (dialoghi().domanda(this, domanda) == Piattaforma::Risposta::No) return;
     RegistrazioneOrdine esito;
     m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
         esito = SegnaOrdinato(gruppi, PercorsoArchivio());
     });
     if (!riportaRegistrazione(esito)) return;
+    seguiLeRighe();
     dialoghi().messaggio(this, TipoMessaggio::Informazione,
                          u"Registrato l'ordine di "_s + QString::number(esito.righe) +
                              (esito.righe == 1 ? u" articolo"_s : u" articoli"_s) +
@@ -365,7 +408,32 @@ void TfrmOrdini::btnAnnullaOrdineClick() {
     m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
         esito = AnnullaOrdine(gruppi[std::size_t(g)], riga, PercorsoArchivio());
     });
-    riportaRegistrazione(esito);
+    if (riportaRegistrazione(esito)) seguiLeRighe();
+}
+
+void TfrmOrdini::seguiLeRighe() {
+    if (!m_aperti) return;
+    for (const GruppoOrdine &g : m_modello.gruppi())
+        for (const RigaOrdine &r : g.righe) {
+            if (r.inOrdine > 0)
+                m_aperti->quantita[r.posizione] = r.inOrdine;
+            else
+                m_aperti->quantita.remove(r.posizione);
+        }
+}
+
+void TfrmOrdini::btnOrdiniApertiClick() {
+    if (!m_aperti) return;
+    TfrmOrdiniAperti aperti(*m_aperti, this);
+    dialoghi().esegui(&aperti);
+    if (!aperti.cambiati()) return;
+    // Orders closed there are no longer on order here.
+    m_aperti = aperti.aperti();
+    m_modello.modifica([this](std::vector<GruppoOrdine> &gruppi) {
+        for (GruppoOrdine &g : gruppi)
+            for (RigaOrdine &r : g.righe)
+                r.inOrdine = m_aperti->quantita.value(r.posizione);
+    });
 }
 
 void TfrmOrdini::paintEvent(QPaintEvent *) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orders/LetturaOrdiniAperti.h"
 #include "orders/ModelloOrdini.h"
 #include "orders/OrdiniAperti.h"
 
@@ -13,7 +14,7 @@ class QTreeView;
 
 // " Ordini ai fornitori": the cards at or below their threshold grouped by
 // supplier, ready to become one order per supplier. Filled once, when first
-// shown.
+// shown; what is on order is read meanwhile and fills its column when ready.
 class TfrmOrdini : public QDialog {
     Q_OBJECT
   public:
@@ -34,6 +35,7 @@ class TfrmOrdini : public QDialog {
     void btnInviaClick();
     void btnSegnaOrdinatoClick();
     void btnAnnullaOrdineClick();
+    void btnOrdiniApertiClick();
 
   protected:
     void paintEvent(QPaintEvent *evento) override;
@@ -42,6 +44,10 @@ class TfrmOrdini : public QDialog {
 
   private:
     void riempi();
+    // What is on order, once read, goes into the lines shown.
+    void applicaInOrdine();
+    // Takes what is on order for the lines after recording in the journal.
+    void seguiLeRighe();
     void mostraTotale();
     // False, after telling the user, when nothing is ticked.
     bool qualcosaDaOrdinare();
@@ -64,6 +70,10 @@ class TfrmOrdini : public QDialog {
     QPushButton *m_btnInvia = nullptr;
     QPushButton *m_btnSegnaOrdinato = nullptr;
     QPushButton *m_btnAnnullaOrdine = nullptr;
+    QPushButton *m_btnOrdiniAperti = nullptr;
+    LetturaOrdiniAperti m_lettura;
+    // What is on order, as read and then changed by this window.
+    std::optional<OrdiniAperti> m_aperti;
     QPushButton *m_btnChiudi = nullptr;
     bool m_riempita = false;
     bool m_inPassata = false;

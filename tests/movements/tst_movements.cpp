@@ -597,6 +597,19 @@ void TestMovimenti::storiaSegueLaScheda_data() {
     QTest::newRow("due spostamenti")
         << QStringList{u"5 N 1"_s, u"3 E 0"_s, u"3 M 0 5"_s, u"3 C 2"_s, u"2 E 0"_s, u"2 M 0 3"_s}
         << qint64(2) << QList<int>{0, 2, 3, 5};
+    // An order counts once its last line is there, whatever card that is of.
+    QTest::newRow("un ordine intero e uno tagliato")
+        << QStringList{u"1 N 5"_s, u"1 O 5 k 1/2."_s, u"2 O 3 k 2/2."_s, u"1 O 4 j 1/2."_s,
+                       u"1 C 2"_s}
+        << qint64(1) << QList<int>{0, 1, 4};
+    QTest::newRow("l'ultima riga dell'ordine è di un'altra scheda")
+        << QStringList{u"2 N 1"_s, u"1 O 5 k 1/2."_s, u"2 O 3 k 2/2."_s} << qint64(2)
+        << QList<int>{0, 2};
+    QTest::newRow("ordine tagliato nel segno dell'ultima riga")
+        << QStringList{u"2 N 1"_s, u"2 O 5 k 1/2."_s, u"1 O 3 k 2/2"_s} << qint64(2)
+        << QList<int>{0};
+    QTest::newRow("ordine scritto senza segno")
+        << QStringList{u"2 N 1"_s, u"2 O 5"_s} << qint64(2) << QList<int>{0, 1};
 }
 
 void TestMovimenti::storiaSegueLaScheda() {
@@ -607,13 +620,14 @@ void TestMovimenti::storiaSegueLaScheda() {
     const QHash<QString, TipoMovimento> tipi = {
         {u"N"_s, TipoMovimento::NuovaScheda}, {u"C"_s, TipoMovimento::Carico},
         {u"S"_s, TipoMovimento::Scarico},     {u"E"_s, TipoMovimento::Eliminazione},
-        {u"M"_s, TipoMovimento::Spostamento}, {u"R"_s, TipoMovimento::Ripristino}};
+        {u"M"_s, TipoMovimento::Spostamento}, {u"R"_s, TipoMovimento::Ripristino},
+        {u"O"_s, TipoMovimento::Ordine}};
     QList<Movimento> scritti;
     for (qsizetype i = 0; i < righe.size(); ++i) {
         const QStringList parti = righe[i].split(u' ');
         Movimento m = MovimentoDiProva(parti[0].toLongLong(), tipi.value(parti[1]),
                                        parti[2].toLongLong(), 0, int(i) + 1);
-        if (parti.size() > 3) m.dati = parti[3].toLatin1();
+        if (parti.size() > 3) m.dati = parti.mid(3).join(u' ').toLatin1();
         m.nota = QString::number(i);
         scritti << m;
     }

@@ -1,5 +1,7 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/VistaRighe.h"
@@ -8,6 +10,7 @@
 #include "orders/Ordini.h"
 #include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
+#include "orders/TfrmOrdiniAperti.h"
 #include "report/TfrxReport.h"
 
 #include <QAccessible>
@@ -21,6 +24,11 @@
 #include <QTreeView>
 #include <QUrlQuery>
 #include <QtTest>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Genere = DialoghiFinti::Genere;
@@ -96,6 +104,30 @@ GruppoOrdine gruppo(const QString &fornitore, int righe, const QString &agente =
     return g;
 }
 
+// Waits for what is on order to be read: the buttons that record it wait too.
+bool inOrdineLetto(TfrmOrdini &f) {
+    auto *segna = f.findChild<QPushButton *>(u"btnSegnaOrdinato"_s);
+    return QTest::qWaitFor([segna] { return segna->isEnabled(); }, 20000);
+}
+
+// Each line of the order window as "code=on order (to order)", a line left
+// out with "-" before it.
+QStringList righeDi(TfrmOrdini &f) {
+    QStringList testi;
+    const QAbstractItemModel *m = &f.modello();
+    for (int g = 0; g < m->rowCount(); ++g)
+        for (int r = 0; r < m->rowCount(m->index(g, 0)); ++r) {
+            const QModelIndex codice = m->index(r, 0, m->index(g, 0));
+            testi << (codice.data(Qt::CheckStateRole).toInt() == Qt::Checked ? QString() : u"-"_s) +
+                         codice.data().toString() + u"="_s +
+                         m->index(r, ModelloOrdini::InOrdine, m->index(g, 0)).data().toString() +
+                         u" ("_s +
+                         m->index(r, ModelloOrdini::Quantita, m->index(g, 0)).data().toString() +
+                         u")"_s;
+        }
+    return testi;
+}
+
 // The text of a PDF, page by page.
 QStringList pagineDi(const QString &pdf) {
     QProcess p;
@@ -148,26 +180,39 @@ class TestOrdini : public QObject {
     void ordiniAperti();
     void segnaComeOrdinato();
     void sottoscortaApreGliOrdini();
+    void ordineInterrotto();
+    void propostaDopoUnOrdine();
+    void domandaPrimaDiOrdinareDiNuovo();
+    void ordiniApertiChiusi();
+    void inOrdineLettoAParte();
 };
 
 void TestOrdini::quantita_data() {
     QTest::addColumn<double>("giacenza");
     QTest::addColumn<double>("avviso");
+    QTest::addColumn<qint64>("inOrdine");
     QTest::addColumn<qint64>("attesa");
-    QTest::newRow("alla soglia") << 5.0 << 5.0 << qint64(5);
-    QTest::newRow("sotto la soglia") << 2.0 << 3.0 << qint64(4);
-    QTest::newRow("zero e soglia zero: almeno uno") << 0.0 << 0.0 << qint64(1);
-    QTest::newRow("sotto zero") << -3.0 << 5.0 << qint64(13);
-    QTest::newRow("sotto zero, soglia zero") << -2.0 << 0.0 << qint64(2);
-    QTest::newRow("frazione arrotondata in su") << 2.5 << 5.0 << qint64(8);
-    QTest::newRow("enorme: il massimo") << -9e99 << 1.0 << QUANTITA_MASSIMA;
+    QTest::newRow("alla soglia") << 5.0 << 5.0 << qint64(0) << qint64(5);
+    QTest::newRow("sotto la soglia") << 2.0 << 3.0 << qint64(0) << qint64(4);
+    QTest::newRow("zero e soglia zero: almeno uno") << 0.0 << 0.0 << qint64(0) << qint64(1);
+    QTest::newRow("sotto zero") << -3.0 << 5.0 << qint64(0) << qint64(13);
+    QTest::newRow("sotto zero, soglia zero") << -2.0 << 0.0 << qint64(0) << qint64(2);
+    QTest::newRow("frazione arrotondata in su") << 2.5 << 5.0 << qint64(0) << qint64(8);
+    QTest::newRow("enorme: il massimo") << -9e99 << 1.0 << qint64(0) << QUANTITA_MASSIMA;
+    QTest::newRow("in ordine una parte: il resto") << 0.0 << 50.0 << qint64(40) << qint64(60);
+    QTest::newRow("in ordine tutto: niente") << 0.0 << 5.0 << qint64(10) << qint64(0);
+    QTest::newRow("in ordine più del necessario: niente") << 3.0 << 5.0 << qint64(9) << qint64(0);
+    QTest::newRow("in ordine, frazione arrotondata in su") << 2.5 << 5.0 << qint64(7) << qint64(1);
+    QTest::newRow("in ordine, soglia zero: niente") << 0.0 << 0.0 << qint64(3) << qint64(0);
 }
 
 void TestOrdini::quantita() {
     QFETCH(double, giacenza);
     QFETCH(double, avviso);
+    QFETCH(qint64, inOrdine);
     QFETCH(qint64, attesa);
-    QCOMPARE(QuantitaDaOrdinare(giacenza, avviso), attesa);
+    QCOMPARE(QuantitaDaOrdinare(giacenza, avviso, inOrdine), attesa);
+    if (inOrdine == 0) QCOMPARE(QuantitaDaOrdinare(giacenza, avviso), attesa);
 }
 
 void TestOrdini::raggruppamento_data() {
@@ -257,6 +302,7 @@ void TestOrdini::finestra() {
     TfrmOrdini f;
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QVERIFY(inOrdineLetto(f));
     QCOMPARE(f.windowTitle(), u" Ordini ai fornitori"_s);
     // One message names the card whose amount cannot be reckoned.
     QCOMPARE(dialoghi->mostrati().size(), 1);
@@ -528,12 +574,15 @@ struct Riga {
     qint64 posizione;
     qint64 quantita;
     qint64 da = 0;
+    // The data of an order line: the mark of the order it belongs to.
+    QByteArray segno = {};
 };
 
 Movimento movimento(const Riga &r) {
     Movimento m = MovimentoScheda(SchedaDiProva({{Campo::Codice, u"C"_s}}), r.posizione, r.tipo,
                                   r.quantita, 0);
     if (r.tipo == TipoMovimento::Spostamento) m.dati = QByteArray::number(r.da);
+    if (!r.segno.isEmpty()) m.dati = r.segno;
     return m;
 }
 
@@ -564,6 +613,38 @@ void TestOrdini::ordiniAperti_data() {
     QTest::newRow("una scheda nuova al posto di quella eliminata")
         << QList<Riga>{{T::Ordine, 3, 4}, {T::Eliminazione, 3, 0}, {T::NuovaScheda, 3, 1}}
         << Aperti{};
+    QTest::newRow("ordinati 100, ricevuti 60: 40 aperti")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}} << Aperti{{1, 40}};
+    QTest::newRow("ricevuti più degli ordinati: niente")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}, {T::Carico, 1, 50}} << Aperti{};
+    QTest::newRow("ordinati 100, ricevuti 60, il resto chiuso")
+        << QList<Riga>{{T::Ordine, 1, 100}, {T::Carico, 1, 60}, {T::Ordine, 1, -40}} << Aperti{};
+    QTest::newRow("due ordini, un carico li riduce insieme") << QList<Riga>{{T::Ordine, 1, 100},
+                                                                            {T::Carico, 1, 30},
+                                                                            {T::Ordine, 1, 20},
+                                                                            {T::Carico, 1, 60}}
+                                                             << Aperti{{1, 30}};
+    QTest::newRow("ordine intero, con il suo segno")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Ordine, 2, 3, 0, "k 2/2."}}
+        << Aperti{{1, 5}, {2, 3}};
+    QTest::newRow("ordine senza la sua ultima riga")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Carico, 3, 1}} << Aperti{};
+    QTest::newRow("ordine senza la sua ultima riga, in fondo")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}} << Aperti{};
+    QTest::newRow("ultima riga tagliata nel segno")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."}, {T::Ordine, 2, 3, 0, "k 2/2"}} << Aperti{};
+    QTest::newRow("prima riga tagliata nel conteggio")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/1"}, {T::Ordine, 2, 3, 0, "k 2/2."}} << Aperti{};
+    QTest::newRow("un'altra riga in mezzo all'ordine")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "k 1/2."},
+                       {T::Carico, 3, 1},
+                       {T::Ordine, 2, 3, 0, "k 2/2."}}
+        << Aperti{};
+    QTest::newRow("righe di due ordini diversi")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "a 1/2."}, {T::Ordine, 2, 3, 0, "b 2/2."}} << Aperti{};
+    QTest::newRow("dopo un ordine tagliato, il seguente conta")
+        << QList<Riga>{{T::Ordine, 1, 5, 0, "a 1/2."}, {T::Ordine, 1, 7, 0, "b 1/1."}}
+        << Aperti{{1, 7}};
 }
 
 void TestOrdini::ordiniAperti() {
@@ -600,6 +681,7 @@ void TestOrdini::segnaComeOrdinato() {
     {
         TfrmOrdini f;
         f.show();
+        QVERIFY(inOrdineLetto(f));
         QCOMPARE(inOrdine(f), (QStringList{u"A="_s, u"B="_s, u"C="_s}));
         // B left out; a "No" to the question records nothing.
         f.modello().setData(f.modello().index(1, 0, f.modello().index(0, 0)), Qt::Unchecked,
@@ -628,7 +710,8 @@ void TestOrdini::segnaComeOrdinato() {
     {
         TfrmOrdini f;
         f.show();
-        QCOMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=2"_s}));
+        QTRY_COMPARE(inOrdine(f), (QStringList{u"A=4"_s, u"B="_s, u"C=2"_s}));
+        QVERIFY(inOrdineLetto(f));
         auto *albero = figlio<QTreeView>(&f, "trvOrdini");
         albero->setCurrentIndex(f.modello().index(0, 0, f.modello().index(0, 0)));
         QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
@@ -647,6 +730,7 @@ void TestOrdini::segnaComeOrdinato() {
     // A card removed by another copy meanwhile: nothing is recorded.
     TfrmOrdini f;
     f.show();
+    QVERIFY(inOrdineLetto(f));
     cartella->scriviArchivio(archivioDi({{u"B"_s, u"Rossi"_s, u"1"_s, u"1"_s, u"1"_s}}));
     const qint64 prima = QFileInfo(PercorsoGiornale()).size();
     QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
@@ -667,7 +751,8 @@ void TestOrdini::sottoscortaApreGliOrdini() {
     QVERIFY(QTest::qWaitForWindowActive(&f));
     auto *lista = figlio<VistaRighe>(&f, "lstRecords");
     auto *inOrdine = figlio<QLabel>(&f, "lblInOrdine");
-    QCOMPARE(inOrdine->text(), u"Articoli con ordini aperti: 1"_s);
+    // The journal is read on a thread of its own: the figures come when it is done.
+    QTRY_COMPARE(inOrdine->text(), u"Articoli con ordini aperti: 1"_s);
     lista->seleziona(1);
     QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 5"_s);
     QCOMPARE(QAccessible::queryAccessibleInterface(inOrdine)->text(QAccessible::Name),
@@ -685,6 +770,7 @@ void TestOrdini::sottoscortaApreGliOrdini() {
         visti << d->windowTitle();
         auto *o = qobject_cast<TfrmOrdini *>(d);
         QVERIFY(o);
+        QVERIFY(inOrdineLetto(*o));
         o->modello().setData(o->modello().index(1, 0, o->modello().index(0, 0)), Qt::Unchecked,
                              Qt::CheckStateRole);
         QTest::mouseClick(figlio<QPushButton>(d, "btnSegnaOrdinato"), Qt::LeftButton);
@@ -692,8 +778,374 @@ void TestOrdini::sottoscortaApreGliOrdini() {
     });
     QTest::keyClick(ordini, Qt::Key_Space);
     QCOMPARE(visti, QStringList{u" Ordini ai fornitori"_s});
-    QCOMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 4"_s);
+    QTRY_COMPARE(inOrdine->text(), u"In ordine e non ancora caricati: 4"_s);
 }
 
-QTEST_MAIN(TestOrdini)
+namespace {
+
+// Short cards of two suppliers and one above its threshold.
+const QList<Carta> CARTE_IN_ORDINE = {{u"A"_s, u"Rossi"_s, u"0"_s, u"50"_s, u"1"_s},
+                                      {u"B"_s, u"Rossi"_s, u"0"_s, u"5"_s, u"2"_s},
+                                      {u"C"_s, u"Verdi"_s, u"2"_s, u"5"_s, u"3"_s},
+                                      {u"D"_s, u"Verdi"_s, u"1"_s, u"4"_s, u"4"_s},
+                                      {u"E"_s, u"Verdi"_s, u"9"_s, u"1"_s, u"5"_s}};
+
+// The child of the crash test: marks every short card as ordered, with the
+// journal allowed to grow to `limite` bytes (no limit when negative). The
+// write past it kills the child, as a crash in the middle of the append would.
+int Segna(const QString &cartella, qint64 limite) {
+    ImpostaCartellaProgramma(cartella);
+    if (limite >= 0) {
+        // Killed there, without leaving a core file behind: the program's
+        // own ignoring of the signal is done first and undone.
+        IgnoraLimiteDimensione();
+        std::signal(SIGXFSZ, SIG_DFL);
+        struct rlimit core {};
+        setrlimit(RLIMIT_CORE, &core);
+        struct rlimit fsize {};
+        getrlimit(RLIMIT_FSIZE, &fsize);
+        fsize.rlim_cur = rlim_t(limite);
+        if (setrlimit(RLIMIT_FSIZE, &fsize) != 0) return 3;
+    }
+    EsitoOrdini esito = RaccogliOrdini(PercorsoArchivio());
+    if (!esito.riuscito) return 2;
+    const auto segnato = SegnaOrdinato(esito.gruppi, PercorsoArchivio()).esito;
+    return segnato == RegistrazioneOrdine::Fatto ? 0 : 10 + int(segnato);
+}
+
+Aperti apertiDi(const OrdiniAperti &letti) {
+    Aperti trovati;
+    for (auto i = letti.quantita.cbegin(); i != letti.quantita.cend(); ++i)
+        trovati << std::pair{i.key(), i.value()};
+    std::sort(trovati.begin(), trovati.end());
+    return trovati;
+}
+
+} // namespace
+
+void TestOrdini::ordineInterrotto() {
+    // A child marks the order and is killed while it appends the lines: at
+    // the start, middle and end of each line in turn. Read back, the order is
+    // there whole or not at all, and stays so after the next append.
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    const QString giornale = PercorsoGiornale();
+    const Movimento prima =
+        MovimentoScheda(carta(CARTE_IN_ORDINE[4]), 5, TipoMovimento::Carico, 1, 8);
+    auto esegui = [&](qint64 limite, bool &interrotto) {
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--segna"_s, cartella->percorso(), QString::number(limite)});
+        QVERIFY(figlio.waitForFinished(60000));
+        interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+    };
+
+    QFile::remove(giornale);
+    QVERIFY(RegistraMovimenti({prima}));
+    const qint64 inizio = QFileInfo(giornale).size();
+    bool interrotto = false;
+    esegui(-1, interrotto);
+    QVERIFY(!interrotto);
+    const QByteArray intero = Leggi(giornale);
+    const Aperti tutti = apertiDi(LeggiOrdiniAperti());
+    QCOMPARE(tutti, (Aperti{{1, 100}, {2, 10}, {3, 8}, {4, 7}}));
+
+    QList<qint64> limiti{inizio};
+    // Up to the middle of the last line the order is not there; past it
+    // only padding may be missing.
+    qint64 metaUltima = 0;
+    for (qsizetype a = inizio; a < intero.size();) {
+        const qsizetype fine = intero.indexOf('\n', a);
+        QVERIFY(fine > a);
+        metaUltima = (a + fine) / 2;
+        for (qint64 l : {a + 1, metaUltima, fine - 3, fine - 2, fine - 1, fine, fine + 1})
+            limiti << l;
+        a = fine + 1;
+    }
+    for (qint64 limite : std::as_const(limiti)) {
+        QFile::remove(giornale);
+        QVERIFY(RegistraMovimenti({prima}));
+        esegui(limite, interrotto);
+        QCOMPARE(interrotto, limite < intero.size());
+        QCOMPARE(QFileInfo(giornale).size(), limite);
+        for (int volta = 0; volta < 2; ++volta) {
+            const OrdiniAperti letti = LeggiOrdiniAperti();
+            QVERIFY(letti.letto);
+            const Aperti trovati = apertiDi(letti);
+            if (trovati != tutti || limite <= metaUltima)
+                QVERIFY2(trovati.isEmpty(), qPrintable(u"tagliato a %1 byte"_s.arg(limite)));
+            // The next append leaves the cut line on its own.
+            QVERIFY(RegistraMovimenti({prima}));
+        }
+    }
+}
+
+void TestOrdini::propostaDopoUnOrdine() {
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    {
+        TfrmOrdini f;
+        f.show();
+        QVERIFY(inOrdineLetto(f));
+        QCOMPARE(righeDi(f), (QStringList{u"A= (100)"_s, u"B= (10)"_s, u"C= (8)"_s, u"D= (7)"_s}));
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Registrato l'ordine di 4 articoli"_s));
+    }
+    // Opened again: every card is covered by what is on order, and nothing is proposed.
+    {
+        TfrmOrdini f;
+        f.show();
+        QTRY_COMPARE(righeDi(f),
+                     (QStringList{u"-A=100 (1)"_s, u"-B=10 (1)"_s, u"-C=8 (1)"_s, u"-D=7 (1)"_s}));
+        QVERIFY(inOrdineLetto(f));
+        dialoghi->azzera();
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Nessun articolo da ordinare"_s));
+        QCOMPARE(figlio<QLabel>(&f, "lblTotale")->text(),
+                 u"Totale ordine: € 0,00  (0 righe, 0 fornitori)"_s);
+    }
+    // 60 of A's 100 arrive (the stock still short), and 3 more of D are sold
+    // elsewhere: only what is missing after what is still to come.
+    cartella->scriviArchivio(archivioDi({{u"A"_s, u"Rossi"_s, u"60"_s, u"50"_s, u"1"_s},
+                                         CARTE_IN_ORDINE[1],
+                                         CARTE_IN_ORDINE[2],
+                                         {u"D"_s, u"Verdi"_s, u"-2"_s, u"4"_s, u"4"_s}}));
+    QVERIFY(RegistraMovimenti(
+        {MovimentoScheda(carta(CARTE_IN_ORDINE[0]), 1, TipoMovimento::Carico, 60, 0),
+         MovimentoScheda(carta(CARTE_IN_ORDINE[3]), 4, TipoMovimento::Scarico, -3, 1)}));
+    TfrmOrdini f;
+    f.show();
+    // A is above its threshold again, its 40 still to come.
+    QTRY_COMPARE(righeDi(f), (QStringList{u"-B=10 (1)"_s, u"-C=8 (1)"_s, u"D=7 (3)"_s}));
+}
+
+void TestOrdini::domandaPrimaDiOrdinareDiNuovo() {
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    QVERIFY(RegistraMovimenti(
+        {MovimentoScheda(carta(CARTE_IN_ORDINE[0]), 1, TipoMovimento::Ordine, 40, 0),
+         MovimentoScheda(carta(CARTE_IN_ORDINE[2]), 3, TipoMovimento::Ordine, 2, 2)}));
+    const qint64 lunghezza = QFileInfo(PercorsoGiornale()).size();
+    TfrmOrdini f;
+    f.show();
+    QVERIFY(inOrdineLetto(f));
+    QCOMPARE(righeDi(f), (QStringList{u"A=40 (60)"_s, u"B= (10)"_s, u"C=2 (6)"_s, u"D= (7)"_s}));
+
+    // Both named before anything is recorded; "No" records nothing.
+    dialoghi->rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Domanda);
+    QVERIFY(dialoghi->ultimo().startsWith(
+        u"Attenzione: 2 articoli hanno già un ordine aperto, non ancora ricevuto: A (40 in "
+        "ordine), C (2 in ordine). Ordinarli di nuovo? Registrare nel giornale dei movimenti "
+        "l'ordine di 4 articoli?"_s));
+    QCOMPARE(QFileInfo(PercorsoGiornale()).size(), lunghezza);
+
+    // With those two left out, the question is the usual one.
+    QAbstractItemModel &m = f.modello();
+    QVERIFY(m.setData(m.index(0, 0, m.index(0, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    QVERIFY(m.setData(m.index(0, 0, m.index(1, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QVERIFY(dialoghi->mostrati()[1].testo.startsWith(
+        u"Registrare nel giornale dei movimenti l'ordine di 2 articoli?"_s));
+    QVERIFY(dialoghi->ultimo().startsWith(u"Registrato l'ordine di 2 articoli"_s));
+    QCOMPARE(apertiDi(LeggiOrdiniAperti()), (Aperti{{1, 40}, {2, 10}, {3, 2}, {4, 7}}));
+
+    // Once more, one line already on order: named alone.
+    QVERIFY(m.setData(m.index(0, 0, m.index(1, 0)), Qt::Checked, Qt::CheckStateRole));
+    dialoghi->rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QVERIFY(dialoghi->ultimo().startsWith(u"Attenzione: 3 articoli hanno già un ordine aperto"_s));
+    QVERIFY(
+        dialoghi->ultimo().contains(u": B (10 in ordine), C (2 in ordine), D (7 in ordine)."_s));
+
+    // One alone is named as one.
+    QVERIFY(m.setData(m.index(1, 0, m.index(0, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    QVERIFY(m.setData(m.index(1, 0, m.index(1, 0)), Qt::Unchecked, Qt::CheckStateRole));
+    dialoghi->rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QVERIFY(dialoghi->ultimo().startsWith(
+        u"Attenzione: un articolo ha già un ordine aperto, non ancora ricevuto: C (2 in ordine). "
+        "Ordinarlo di nuovo? Registrare nel giornale dei movimenti l'ordine di 1 articolo?"_s));
+    QCOMPARE(apertiDi(LeggiOrdiniAperti()), (Aperti{{1, 40}, {2, 10}, {3, 2}, {4, 7}}));
+}
+
+void TestOrdini::ordiniApertiChiusi() {
+    // X came back above its threshold with 60 of 100; Z's order was cancelled.
+    cartella->scriviArchivio(archivioDi({{u"X"_s, u"Rossi"_s, u"70"_s, u"50"_s, u"1"_s},
+                                         {u"Y"_s, u"Rossi"_s, u"0"_s, u"5"_s, u"1"_s},
+                                         {u"Z"_s, u"Verdi"_s, u"1"_s, u"5"_s, u"1"_s},
+                                         {u"W"_s, u""_s, u"0"_s, u"2"_s, u"1"_s}}));
+    const TScheda x = carta({u"X"_s, u"Rossi"_s, u"70"_s, u"50"_s, u"1"_s});
+    const TScheda y = carta({u"Y"_s, u"Rossi"_s, u"0"_s, u"5"_s, u"1"_s});
+    const TScheda z = carta({u"Z"_s, u"Verdi"_s, u"1"_s, u"5"_s, u"1"_s});
+    const TScheda w = carta({u"W"_s, u""_s, u"0"_s, u"2"_s, u"1"_s});
+    QVERIFY(RegistraMovimenti({MovimentoScheda(x, 1, TipoMovimento::Ordine, 100, 10),
+                               MovimentoScheda(y, 2, TipoMovimento::Ordine, 10, 0),
+                               MovimentoScheda(z, 3, TipoMovimento::Ordine, 8, 1),
+                               MovimentoScheda(w, 4, TipoMovimento::Ordine, 3, 0),
+                               MovimentoScheda(x, 1, TipoMovimento::Carico, 60, 10),
+                               MovimentoScheda(z, 3, TipoMovimento::Ordine, -8, 1)}));
+
+    TfrmOrdini f;
+    f.show();
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QVERIFY(inOrdineLetto(f));
+    // X is not short, so not in the order; the window after Annulla ordine shows it.
+    QCOMPARE(righeDi(f), (QStringList{u"-Y=10 (1)"_s, u"Z= (9)"_s, u"W=3 (1)"_s}));
+    auto *annulla = figlio<QPushButton>(&f, "btnAnnullaOrdine");
+    annulla->setFocus();
+    QTest::keyClick(annulla, Qt::Key_Tab);
+    auto *apri = figlio<QPushButton>(&f, "btnOrdiniAperti");
+    QCOMPARE(QApplication::focusWidget(), apri);
+    QCOMPARE(apri->accessibleName(), u"Ordini aperti"_s);
+
+    QStringList visti;
+    auto righe = [](QDialog *d) {
+        QStringList testi;
+        const QAbstractItemModel *m = d->findChild<QTreeView *>(u"trvAperti"_s)->model();
+        for (int g = 0; g < m->rowCount(); ++g) {
+            testi << m->index(g, 0).data().toString() + u": "_s +
+                         m->index(g, TfrmOrdiniAperti::DaRicevere).data().toString();
+            for (int r = 0; r < m->rowCount(m->index(g, 0)); ++r) {
+                QStringList celle;
+                for (int c = 0; c < TfrmOrdiniAperti::COLONNE; ++c)
+                    celle << m->index(r, c, m->index(g, 0)).data().toString();
+                testi << u"  "_s + celle.join(u'|');
+            }
+        }
+        return testi;
+    };
+    dialoghi->allaProssimaFinestra([&](QDialog *d) {
+        visti << d->windowTitle();
+        QApplication::setActiveWindow(d);
+        QVERIFY(QTest::qWaitForWindowActive(d));
+        auto *albero = d->findChild<QTreeView *>(u"trvAperti"_s);
+        auto *riepilogo = d->findChild<QLabel *>(u"lblRiepilogo"_s);
+        QCOMPARE(QApplication::focusWidget(), albero);
+        QCOMPARE(righe(d),
+                 (QStringList{u"Rossi: 50"_s, u"  X|Nome X|70|50|40"_s, u"  Y|Nome Y|0|5|10"_s,
+                              u"Fornitore non indicato: 3"_s, u"  W|Nome W|0|2|3"_s}));
+        QCOMPARE(riepilogo->text(), u"3 articoli da ricevere, 53 pezzi in tutto."_s);
+        QCOMPARE(QAccessible::queryAccessibleInterface(riepilogo)->text(QAccessible::Name),
+                 u"Ordini aperti: "_s + riepilogo->text());
+
+        // X's 40 will never come: closed from the keyboard, after a question.
+        QTest::keyClick(albero, Qt::Key_Down);
+        QCOMPARE(albero->currentIndex().data().toString(), u"X"_s);
+        auto *chiudi = d->findChild<QPushButton *>(u"btnChiudiOrdine"_s);
+        QTest::keyClick(albero, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), chiudi);
+        QTest::keyClick(chiudi, Qt::Key_Space);
+        QCOMPARE(dialoghi->mostrati().last().genere, Genere::Domanda);
+        QCOMPARE(dialoghi->ultimo(),
+                 u"Chiudere l'ordine aperto dell'articolo X (40 pezzi ancora da ricevere)? Questa "
+                 "merce non sarà più attesa: nel giornale dei movimenti sarà registrata la riga "
+                 "opposta."_s);
+        QCOMPARE(righe(d), (QStringList{u"Rossi: 10"_s, u"  Y|Nome Y|0|5|10"_s,
+                                        u"Fornitore non indicato: 3"_s, u"  W|Nome W|0|2|3"_s}));
+        QCOMPARE(riepilogo->text(), u"2 articoli da ricevere, 13 pezzi in tutto."_s);
+
+        // A whole supplier; a "No" closes nothing.
+        albero->setCurrentIndex(albero->model()->index(1, 0));
+        dialoghi->rispondi(Piattaforma::Risposta::No);
+        QTest::mouseClick(chiudi, Qt::LeftButton);
+        QVERIFY(dialoghi->ultimo().startsWith(
+            u"Chiudere l'ordine aperto del fornitore Fornitore non indicato (3 pezzi"_s));
+        albero->setCurrentIndex(albero->model()->index(1, 0));
+        QTest::mouseClick(chiudi, Qt::LeftButton);
+        QCOMPARE(righe(d), (QStringList{u"Rossi: 10"_s, u"  Y|Nome Y|0|5|10"_s}));
+        QTest::mouseClick(d->findChild<QPushButton *>(u"btnChiudi"_s), Qt::LeftButton);
+    });
+    QTest::keyClick(apri, Qt::Key_Space);
+    QCOMPARE(visti, QStringList{u" Ordini aperti"_s});
+    QVERIFY(dialoghi->rimasteAperte().isEmpty());
+
+    // Recorded as the opposite order lines; the order window follows.
+    QCOMPARE(apertiDi(LeggiOrdiniAperti()), (Aperti{{2, 10}}));
+    const StoriaScheda storia = LeggiStoriaScheda(1);
+    QCOMPARE(storia.movimenti.last().tipo, TipoMovimento::Ordine);
+    QCOMPARE(storia.movimenti.last().quantita, -40);
+    QCOMPARE(righeDi(f), (QStringList{u"-Y=10 (1)"_s, u"Z= (9)"_s, u"W= (1)"_s}));
+}
+
+namespace {
+
+// A journal that is a named pipe: reading it waits until the test opens it
+// for writing, which ends the reading as of a journal that cannot be read.
+class GiornaleTrattenuto {
+  public:
+    explicit GiornaleTrattenuto(const QString &percorso) : m_nome(QFile::encodeName(percorso)) {
+        m_fatto = ::mkfifo(m_nome.constData(), 0600) == 0;
+    }
+    ~GiornaleTrattenuto() {
+        // Never leaves a reader waiting, even when the test stopped early.
+        (void)QTest::qWaitFor([this] { return !m_fatto || libera(); }, 5000);
+    }
+    bool fatto() const { return m_fatto; }
+    // False while nobody is reading it yet.
+    bool libera() {
+        const int fd = ::open(m_nome.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        ::close(fd);
+        m_fatto = false;
+        return true;
+    }
+
+  private:
+    QByteArray m_nome;
+    bool m_fatto = false;
+};
+
+} // namespace
+
+void TestOrdini::inOrdineLettoAParte() {
+    // The window opens without waiting for the journal: its lines are there
+    // at once, what is on order comes when the reading ends, and recording
+    // waits for it.
+    cartella->scriviArchivio(archivioDi(CARTE_IN_ORDINE));
+    TfrmOrdini f;
+    GiornaleTrattenuto giornale(PercorsoGiornale());
+    QVERIFY(giornale.fatto());
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(righeDi(f),
+             (QStringList{u"A=... (100)"_s, u"B=... (10)"_s, u"C=... (8)"_s, u"D=... (7)"_s}));
+    for (const char *nome : {"btnSegnaOrdinato", "btnAnnullaOrdine", "btnOrdiniAperti"})
+        QVERIFY(!figlio<QPushButton>(&f, nome)->isEnabled());
+    QVERIFY(figlio<QPushButton>(&f, "btnStampa")->isEnabled());
+    QVERIFY(dialoghi->mostrati().isEmpty());
+
+    bool libero = false;
+    QTRY_VERIFY(libero || (libero = giornale.libera()));
+    QTRY_VERIFY(figlio<QPushButton>(&f, "btnSegnaOrdinato")->isEnabled());
+    QCOMPARE(righeDi(f), (QStringList{u"A= (100)"_s, u"B= (10)"_s, u"C= (8)"_s, u"D= (7)"_s}));
+    QCOMPARE(dialoghi->mostrati().size(), 1);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Avviso);
+    QVERIFY(dialoghi->ultimo().startsWith(u"Impossibile leggere il giornale dei movimenti"_s));
+
+    // The under-stock list waits for it the same way.
+    QVERIFY(QFile::remove(PercorsoGiornale()));
+    TfrmSottoscorta sottoscorta;
+    GiornaleTrattenuto ancora(PercorsoGiornale());
+    QVERIFY(ancora.fatto());
+    sottoscorta.show();
+    auto *inOrdine = figlio<QLabel>(&sottoscorta, "lblInOrdine");
+    QTRY_COMPARE(inOrdine->text(), u"Lettura degli ordini aperti in corso..."_s);
+    QCOMPARE(QAccessible::queryAccessibleInterface(inOrdine)->text(QAccessible::Name),
+             u"In ordine: Lettura degli ordini aperti in corso..."_s);
+    libero = false;
+    QTRY_VERIFY(libero || (libero = ancora.libera()));
+    QTRY_COMPARE(inOrdine->text(), QString());
+}
+
+int main(int argc, char *argv[]) {
+    if (argc == 4 && qstrcmp(argv[1], "--segna") == 0)
+        return Segna(QString::fromLocal8Bit(argv[2]), std::atoll(argv[3]));
+    QApplication applicazione(argc, argv);
+    TestOrdini test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_orders.moc"

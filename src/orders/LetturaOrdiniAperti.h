@@ -1,0 +1,33 @@
+#pragma once
+
+#include "orders/OrdiniAperti.h"
+
+#include <QObject>
+#include <atomic>
+#include <optional>
+#include <thread>
+
+// Reads what is on order on a thread of its own, so a window opens at once on
+// a long journal; `letti` comes on the object's thread.
+class LetturaOrdiniAperti : public QObject {
+    Q_OBJECT
+  public:
+    explicit LetturaOrdiniAperti(QObject *genitore = nullptr);
+    ~LetturaOrdiniAperti() override;
+
+    // Starts a reading; one still running is stopped and its result dropped.
+    void avvia(const QString &giornale = PercorsoGiornale());
+    // The last reading's result, nothing while it runs.
+    const std::optional<OrdiniAperti> &aperti() const { return m_aperti; }
+
+  signals:
+    void letti();
+
+  private:
+    void ferma();
+
+    std::thread m_filo;
+    std::atomic_bool m_ferma = false;
+    quint64 m_giro = 0;
+    std::optional<OrdiniAperti> m_aperti;
+};
