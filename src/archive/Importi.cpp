@@ -2,11 +2,17 @@
 
 #include "archive/RegoleNumeri.h"
 
-QString ImportoConMigliaia(double importo) {
+QString ImportoSemplice(double importo) {
     QString testo = QString::number(Arrotonda(importo, 2), 'f', 2);
-    const bool negativo = testo.startsWith(u'-') && testo != QLatin1String("-0.00");
-    if (testo.startsWith(u'-')) testo.remove(0, 1);
-    const qsizetype punto = testo.indexOf(u'.');
+    if (testo == QLatin1String("-0.00")) testo = QStringLiteral("0.00");
+    return testo.replace(u'.', u',');
+}
+
+QString ImportoConMigliaia(double importo) {
+    QString testo = ImportoSemplice(importo);
+    const bool negativo = testo.startsWith(u'-');
+    if (negativo) testo.remove(0, 1);
+    const qsizetype punto = testo.indexOf(u',');
     QString intera = testo.left(punto);
     for (qsizetype i = intera.size() - 3; i > 0; i -= 3)
         intera.insert(i, u'.');

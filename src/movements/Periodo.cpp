@@ -1,5 +1,6 @@
 #include "movements/Periodo.h"
 
+#include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
 
@@ -32,7 +33,7 @@ void Totali::aggiungi(const Movimento &m, double costo) {
 }
 
 QString Valore(double valore) {
-    return QString::number(valore, 'f', 2).replace(u'.', u',');
+    return ImportoSemplice(valore);
 }
 
 namespace {

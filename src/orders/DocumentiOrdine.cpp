@@ -1,9 +1,11 @@
 #include "orders/DocumentiOrdine.h"
 
+#include "archive/Importi.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/Righe.h"
+#include "shop/DatiNegozio.h"
 #include "output/CsvMagazzino.h"
 #include "report/TfrxReport.h"
 
@@ -75,15 +77,23 @@ void paginaGruppo(TfrxReport &report, const GruppoOrdine &gruppo, const QDate &d
 
     auto *titolo = new TfrxReportTitle(pagina);
     titolo->Name = u"Intestazione"_s + QString::number(numero);
-    titolo->Height = mm(30);
-    auto *t = memo(titolo, u"txtFornitore"_s, 0, 8, carattere(u"Verdana"_s, 11, true, Qt::white),
+    // Who orders, above whom the order goes to.
+    const QStringList negozio = LeggiDatiNegozio().righe();
+    const double sotto = negozio.isEmpty() ? 0 : 7;
+    titolo->Height = mm(30 + sotto);
+    const TfrxFont testo = carattere(u"Verdana"_s, 9, false);
+    if (!negozio.isEmpty())
+        memo(titolo, u"txtNegozio"_s, 0, 5, carattere(u"Verdana"_s, 9, true),
+             u"Da: "_s + negozio.join(u" - "_s));
+    auto *t = memo(titolo, u"txtFornitore"_s, sotto, 8,
+                   carattere(u"Verdana"_s, 11, true, Qt::white),
                    u"Ordine a: "_s + gruppo.nomeMostrato());
     t->Color = SlateGray;
     t->HAlign = TfrxHAlign::Center;
-    const TfrxFont testo = carattere(u"Verdana"_s, 9, false);
-    memo(titolo, u"txtAgente"_s, 10, 5, testo, u"Agente: "_s + gruppo.agente);
-    memo(titolo, u"txtRecapito"_s, 15, 5, testo, u"Recapito: "_s + gruppo.recapito);
-    memo(titolo, u"txtData"_s, 20, 5, testo, u"Data dell'ordine: "_s + FormattaData(data));
+    memo(titolo, u"txtAgente"_s, sotto + 10, 5, testo, u"Agente: "_s + gruppo.agente);
+    memo(titolo, u"txtRecapito"_s, sotto + 15, 5, testo, u"Recapito: "_s + gruppo.recapito);
+    memo(titolo, u"txtData"_s, sotto + 20, 5, testo,
+         u"Data dell'ordine: "_s + FormattaData(data));
 
     auto *dati = new TfrxMasterData(pagina);
     dati->Name = u"Righe"_s + QString::number(numero);
@@ -255,7 +265,7 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
             if (!scrivi(riga({g.nomeMostrato(), g.agente, g.recapito, r.codice, r.nome, r.aspetto,
                               numero(r.giacenza, r.testoGiacenza), numero(r.avviso, r.testoAvviso),
                               QString::number(r.quantita), numero(r.costo, r.testoCosto),
-                              importo ? TestoEuro(*importo) : u"n.d."_s})))
+                              importo ? ImportoSemplice(*importo) : u"n.d."_s})))
                 return false;
         }
     }
@@ -281,6 +291,9 @@ PostaOrdine CollegamentoPosta(const GruppoOrdine &gruppo, const QDate &data, int
     QString chiusura = u"\r\nTotale ordine: € "_s + TestoEuro(gruppo.totale());
     if (haNonLeggibili(gruppo)) chiusura += u" (le righe con importo n.d. non sono comprese)"_s;
     chiusura += u"\r\n\r\nCordiali saluti\r\n"_s;
+    // The shop signs its mail as it heads its orders.
+    for (const QString &riga : LeggiDatiNegozio().righe())
+        chiusura += riga + u"\r\n"_s;
     const QString nota =
         u"...\r\nL'elenco è troppo lungo per questo messaggio: allegare il PDF dell'ordine.\r\n"_s;
 

@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
+#include "archive/Importi.h"
 #include "lists/Righe.h"
 
 #include <QFileInfo>
@@ -159,9 +160,7 @@ EsitoOrdini RaccogliOrdini(const QString &archivio, const Avanza &avanza) {
 }
 
 QString TestoEuro(double importo) {
-    QString testo = QString::number(Arrotonda(importo, 2), 'f', 2);
-    if (testo == u"-0.00") testo = u"0.00"_s;
-    return testo.replace(u'.', u',');
+    return ImportoConMigliaia(importo);
 }
 
 QString TestoImporto(const std::optional<double> &importo) {

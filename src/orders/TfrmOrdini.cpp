@@ -9,6 +9,7 @@
 #include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdiniAperti.h"
 #include "platform/Dialoghi.h"
+#include "shop/TfrmDatiNegozio.h"
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
 #include "widgets/Controlli.h"
@@ -81,6 +82,13 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     m_prgAvanzamento->hide();
     riga->addWidget(m_prgAvanzamento);
     riga->addStretch(1);
+    m_lblNegozio = new QLabel(this);
+    m_lblNegozio->setObjectName(u"lblNegozio"_s);
+    m_lblNegozio->setTextFormat(Qt::PlainText);
+    m_lblNegozio->setWordWrap(true);
+    m_lblNegozio->setStyleSheet(u"QLabel { color: maroon; background: rgba(255,255,255,225); "
+                                "padding: 4px 8px; border-radius: 6px; }"_s);
+    riga->addWidget(m_lblNegozio);
     m_lblTotale = new QLabel(this);
     m_lblTotale->setObjectName(u"lblTotale"_s);
     m_lblTotale->setFont(FontVerdana(12, true));
@@ -120,6 +128,9 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     m_btnOrdiniAperti =
         pulsante(u"btnOrdiniAperti"_s, u"Ordini aperti"_s,
                  u"Mostra la merce ordinata e non ancora ricevuta, fornitore per fornitore"_s);
+    auto *btnNegozio =
+        pulsante(u"btnNegozio"_s, u"Dati del negozio"_s,
+                 u"Nome, indirizzo e partita IVA del negozio, in testa agli ordini"_s);
     pulsanti->addStretch(1);
     m_btnChiudi = pulsante(u"btnChiudi"_s, u"Chiudi"_s, u"Chiude la finestra"_s);
     colonna->addLayout(pulsanti);
@@ -134,6 +145,11 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     connect(m_btnOrdiniAperti, &QPushButton::clicked, this, &TfrmOrdini::btnOrdiniApertiClick);
     connect(&m_lettura, &LetturaOrdiniAperti::letti, this, &TfrmOrdini::applicaInOrdine);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnNegozio, &QPushButton::clicked, this, [this] {
+        TfrmDatiNegozio negozio(this);
+        dialoghi().esegui(&negozio);
+        mostraTotale();
+    });
     connect(&m_modello, &ModelloOrdini::ordineCambiato, this, &TfrmOrdini::mostraTotale);
     mostraTotale();
 }
@@ -194,6 +210,13 @@ void TfrmOrdini::applicaInOrdine() {
 }
 
 void TfrmOrdini::mostraTotale() {
+    // Orders that do not say who sends them are no good to a supplier.
+    const bool senzaNegozio = LeggiDatiNegozio().vuoti();
+    m_lblNegozio->setVisible(senzaNegozio);
+    m_lblNegozio->setText(senzaNegozio ? u"Mancano i dati del negozio per l'intestazione degli "
+                                         u"ordini: premere Dati del negozio."_s
+                                       : QString());
+    m_lblNegozio->setAccessibleName(m_lblNegozio->text());
     const auto &gruppi = m_modello.gruppi();
     if (gruppi.empty()) {
         m_lblTotale->setText(m_riempita ? u"Nessun articolo in esaurimento da ordinare."_s

@@ -63,6 +63,7 @@ class TfrmOrdini : public QDialog {
     QLabel *m_lblAttendere = nullptr;
     QProgressBar *m_prgAvanzamento = nullptr;
     QLabel *m_lblTotale = nullptr;
+    QLabel *m_lblNegozio = nullptr; // said while the shop's data is missing
     QPushButton *m_btnAnteprima = nullptr;
     QPushButton *m_btnStampa = nullptr;
     QPushButton *m_btnSalvaPdf = nullptr;

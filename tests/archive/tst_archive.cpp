@@ -4,6 +4,7 @@
 #include "archive/Cp1252.h"
 #include "archive/FileIntero.h"
 #include "archive/FotoScheda.h"
+#include "archive/Importi.h"
 #include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 
@@ -165,6 +166,8 @@ class TestArchivio : public QObject {
     void lunghezzaDanneggiataLettaComeMassimo();
     void archivioMancanteCreatoVuoto();
     void recordParzialeSovrascrittoDallAccodamento();
+    void importiConMigliaia_data();
+    void importiConMigliaia();
     void fileCheNonEUnArchivio_data();
     void fileCheNonEUnArchivio();
     void scritturaToccaSoloIlSuoRecord();
@@ -349,6 +352,27 @@ void TestArchivio::recordParzialeSovrascrittoDallAccodamento() {
     const QByteArray dopo = cartella.leggiArchivio();
     QCOMPARE(dopo.size(), 7506);
     QCOMPARE(dopo.mid(5004), ArchivioDi({SchedaNumero(3)}));
+}
+
+void TestArchivio::importiConMigliaia_data() {
+    QTest::addColumn<double>("importo");
+    QTest::addColumn<QString>("semplice");
+    QTest::addColumn<QString>("euro");
+    QTest::newRow("piccolo") << 117.5 << u"117,50"_s << u"€ 117,50"_s;
+    QTest::newRow("migliaia") << 1490.0 << u"1490,00"_s << u"€ 1.490,00"_s;
+    QTest::newRow("centinaia di migliaia") << 827810.2449 << u"827810,24"_s << u"€ 827.810,24"_s;
+    QTest::newRow("milioni") << 2900000.0 << u"2900000,00"_s << u"€ 2.900.000,00"_s;
+    QTest::newRow("negativo") << -1234.567 << u"-1234,57"_s << u"€ -1.234,57"_s;
+    QTest::newRow("meno zero") << -0.001 << u"0,00"_s << u"€ 0,00"_s;
+    QTest::newRow("mezzo centesimo") << 0.005 << u"0,01"_s << u"€ 0,01"_s;
+}
+
+void TestArchivio::importiConMigliaia() {
+    QFETCH(double, importo);
+    QFETCH(QString, semplice);
+    QFETCH(QString, euro);
+    QCOMPARE(ImportoSemplice(importo), semplice);
+    QCOMPARE(ImportoInEuro(importo), euro);
 }
 
 void TestArchivio::fileCheNonEUnArchivio_data() {

@@ -6,6 +6,7 @@
 #include "lists/TfrmSottoscorta.h"
 #include "lists/VistaRighe.h"
 #include "movements/Movimenti.h"
+#include "shop/DatiNegozio.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/Ordini.h"
 #include "orders/OrdiniAperti.h"
@@ -411,7 +412,20 @@ void TestOrdini::pdfPerFornitore() {
     QVERIFY(lunga[0].contains(u"ART-0001"_s));
     QVERIFY(lunga[1].contains(u"ART-0080"_s));
     // 80 lines of 9 at 2,50.
-    QVERIFY(lunga[1].contains(u"Totale ordine: € 1800,00"_s));
+    QVERIFY(lunga[1].contains(u"Totale ordine: € 1.800,00"_s));
+    // No shop data yet: the order does not name who sends it.
+    QVERIFY(!lunga[0].contains(u"Da: "_s));
+
+    // With the shop's data, every order is headed by it.
+    QVERIFY(ScriviDatiNegozio({u"Ferramenta Bianchi"_s, u"Via Po 3, Torino"_s, u"12345678903"_s,
+                               QString(), u"info@bianchi.it"_s}));
+    const EsitoPdf conNegozio = SalvaPdfOrdini({gruppo(u"Verdi"_s, 2)},
+                                               cartella->percorso(u"Ordini"_s), data);
+    QVERIFY(conNegozio.errore.isEmpty());
+    const QString intestata = pagineDi(conNegozio.scritti[0]).value(0);
+    QVERIFY2(intestata.contains(u"Da: Ferramenta Bianchi - Via Po 3, Torino - P. IVA 12345678903"_s),
+             qPrintable(intestata));
+    QVERIFY(intestata.contains(u"Ordine a: Verdi"_s));
     QVERIFY(!lunga[0].contains(u"Totale ordine"_s));
 
     const QStringList nd = pagineDi(esito.scritti[2]);
@@ -541,6 +555,16 @@ void TestOrdini::posta() {
     QCOMPARE(corpo.contains(u"allegare il PDF"_s), troncato);
     QCOMPARE(corpo.contains(u"- 9 x ART-%1 "_s.arg(righe, 4, 10, QLatin1Char('0'))), !troncato);
     QVERIFY(corpo.contains(u"Totale ordine: € "_s + TestoEuro(g.totale())));
+
+    // The shop signs the mail.
+    QVERIFY(ScriviDatiNegozio({u"Ferramenta Bianchi"_s, u"Via Po 3\nTorino"_s, QString(),
+                               u"011 555"_s, QString()}));
+    const QString firmato =
+        QUrlQuery(QUrl(CollegamentoPosta(g, QDate(2026, 12, 10)).collegamento))
+            .queryItemValue(u"body"_s, QUrl::FullyDecoded);
+    QVERIFY2(firmato.endsWith(u"Cordiali saluti\r\nFerramenta Bianchi\r\nVia Po 3\r\nTorino\r\n"
+                              u"Tel. 011 555\r\n"_s),
+             qPrintable(firmato.right(120)));
 }
 
 void TestOrdini::inviaDallaFinestra() {
