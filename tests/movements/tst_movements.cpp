@@ -249,7 +249,8 @@ int Elimina(const QString &archivio, int passo, bool ripristino) {
     if (ripristino) {
         const QList<SchedaEliminata> eliminate = SchedeEliminate();
         if (eliminate.size() != 1) return 2;
-        return RipristinaScheda(eliminate[0], archivio).esito == EsitoRipristino::Fatto ? 0 : 1;
+        return RipristinaScheda(eliminate[0], archivio).esito == EsitoRipristinoScheda::Fatto ? 0
+                                                                                              : 1;
     }
     const EsitoEliminazione esito = EliminaScheda(2, SchedaNumero(2), archivio);
     return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
@@ -344,6 +345,9 @@ class TestMovimenti : public QObject {
     void schedaSalvaIMovimenti();
     void schedaEliminaERipristina();
     void schedaMostraIMovimenti();
+    void giornaleTuttoTraVirgolette_data();
+    void giornaleTuttoTraVirgolette();
+    void ripristinoSoloUnaVolta();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -963,8 +967,8 @@ void TestMovimenti::eliminaERipristina() {
     const QList<SchedaEliminata> eliminate = SchedeEliminate();
     QCOMPARE(eliminate.size(), 1);
     QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(tolta).byte);
-    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
-    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    const EsitoRipristinoScheda ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristinoScheda::Fatto);
     QCOMPARE(ripristino.posizione, 3);
     QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
@@ -1081,13 +1085,13 @@ void TestMovimenti::giornaleNonScrivibile() {
     QCOMPARE(eliminate.size(), 1);
     const QByteArray due = cartella.leggiArchivio();
     QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), bloccato).esito,
-             EsitoRipristino::GiornaleNonScritto);
+             EsitoRipristinoScheda::GiornaleNonScritto);
     QCOMPARE(cartella.leggiArchivio(), due);
     QVERIFY(!QFile::exists(cartella.percorso(u"3.jpg"_s)));
     QCOMPARE(SchedeEliminate().size(), 1);
 
-    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
-    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    const EsitoRipristinoScheda ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristinoScheda::Fatto);
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
     QVERIFY(SchedeEliminate().isEmpty());
 }
@@ -1535,6 +1539,107 @@ void TestMovimenti::schedaMostraIMovimenti() {
     QTest::mouseClick(pulsante, Qt::LeftButton);
     QCOMPARE(dialoghi.ultimo(), u"Attenzione: i movimenti si possono visualizzare soltanto per "
                                 u"una scheda inserita in archivio."_s);
+}
+
+namespace {
+// The journal as a spreadsheet saves it again with every text in quotes:
+// each field of each line quoted, with `separatore` and CRLF.
+QByteArray TuttoTraVirgolette(const QByteArray &giornale, char separatore) {
+    QByteArray uscita;
+    for (QByteArray riga : giornale.split('\n')) {
+        if (riga.isEmpty()) continue;
+        QList<QByteArray> campi = riga.split(';'); // the test's texts hold no ';'
+        for (QByteArray &campo : campi) {
+            // A cost such as "2,50" is in quotes already.
+            if (campo.startsWith('"')) campo = campo.mid(1, campo.size() - 2).replace("\"\"", "\"");
+            campo = '"' + campo.replace("\"", "\"\"") + '"';
+        }
+        uscita += campi.join(separatore) + "\r\n";
+    }
+    return uscita;
+}
+} // namespace
+
+void TestMovimenti::giornaleTuttoTraVirgolette_data() {
+    QTest::addColumn<char>("separatore");
+    QTest::newRow("punto e virgola") << ';';
+    QTest::newRow("virgola") << ',';
+}
+
+void TestMovimenti::giornaleTuttoTraVirgolette() {
+    QFETCH(char, separatore);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 4);
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QByteArray scritto = Leggi(PercorsoGiornale());
+    Scrivi(PercorsoGiornale(), TuttoTraVirgolette(scritto, separatore));
+
+    qint64 danneggiate = -1;
+    const QList<SchedaEliminata> eliminate = SchedeEliminate(PercorsoGiornale(), &danneggiate);
+    QCOMPARE(danneggiate, 0);
+    QCOMPARE(eliminate.size(), 2);
+    QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(2).byte);
+    QCOMPARE(eliminate[1].scheda.byte, SchedaNumero(1).byte);
+    // The card moved into position 1 takes its history with it.
+    const StoriaScheda storia = LeggiStoriaScheda(1);
+    QCOMPARE(storia.danneggiate, 0);
+    QCOMPARE(storia.movimenti.size(), 2);
+    QCOMPARE(storia.movimenti[0].codice, u"COD4"_s);
+    QCOMPARE(storia.movimenti[1].tipo, TipoMovimento::Spostamento);
+    // The period finds every line of the day.
+    const QDate oggi = QDate::currentDate();
+    const RiepilogoPeriodo periodo = RiepilogaPeriodo(oggi, oggi);
+    QCOMPARE(periodo.lettura.danneggiate, 0);
+    QCOMPARE(periodo.righe.size(), std::size_t(TuttiI(PercorsoGiornale()).size()));
+    // Brought back once: then it is no longer listed.
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::Fatto);
+    QCOMPARE(SchedeEliminate().size(), 1);
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::GiaRipristinata);
+    QCOMPARE(cartella.leggiArchivio(),
+             ArchivioDi({SchedaNumero(4), SchedaNumero(3), SchedaNumero(2)}));
+}
+
+void TestMovimenti::ripristinoSoloUnaVolta() {
+    // Two copies list the removed cards, then each brings back the same one.
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QList<SchedaEliminata> viste[2] = {SchedeEliminate(), SchedeEliminate()};
+    QCOMPARE(viste[0].size(), 1);
+    QCOMPARE(viste[1].size(), 1);
+    const EsitoRipristinoScheda prima = RipristinaScheda(viste[0][0], cartella.archivio());
+    QCOMPARE(prima.esito, EsitoRipristinoScheda::Fatto);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    const EsitoRipristinoScheda seconda = RipristinaScheda(viste[1][0], cartella.archivio());
+    QCOMPARE(seconda.esito, EsitoRipristinoScheda::GiaRipristinata);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(archivio, ArchivioDi({SchedaNumero(1), SchedaNumero(3), SchedaNumero(2)}));
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
+    QVERIFY(!QFile::exists(cartella.percorso(u"4.jpg"_s)));
+
+    // The window says so, and lists it no more.
+    DialoghiFinti dialoghi;
+    TScheda ancora = SchedaNumero(1);
+    QCOMPARE(EliminaScheda(1, ancora, cartella.archivio()).esito, EsitoEliminazione::Fatta);
+    TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.grdEliminate->rowCount(), 1);
+    QCOMPARE(RipristinaScheda(SchedeEliminate()[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::Fatto);
+    finestra.grdEliminate->selectRow(0);
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"Attenzione: un'altra postazione ha già ripristinato questa "
+             u"scheda, che quindi non è stata ripristinata una seconda volta."_s);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 0);
+    QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
 }
 
 int main(int argc, char *argv[]) {
