@@ -1089,12 +1089,16 @@ void TfrmMagazzino::apriGiacenza(bool aggiunta) {
     finestra.txtGiacenza->setText(Rifila(giacenza->text()));
     finestra.txtTotale->setText(Rifila(giacenza->text()));
     finestra.txtAggiunta->setText(QStringLiteral("0"));
-    const auto prima = LeggiNumero(Rifila(giacenza->text()));
     dialoghi().esegui(&finestra);
-    // Each change applied is a movement of its own, with its reason.
-    const auto dopo = LeggiNumero(Rifila(giacenza->text()));
-    if (finestra.result() == QDialog::Accepted && prima && dopo && *dopo != *prima)
-        m_cambi << CambioGiacenza{qint64(*dopo - *prima), Rifila(finestra.txtCausale->text())};
+    if (finestra.result() != QDialog::Accepted) return;
+    // Each change applied is a movement of its own: a corrected count is a
+    // correction, the quantity added or taken off goods in or out with its
+    // reason.
+    if (finestra.correzione() != 0)
+        m_cambi << CambioGiacenza{finestra.correzione(),
+                                  QStringLiteral("Giacenza attuale corretta"), true};
+    if (finestra.quantita() != 0)
+        m_cambi << CambioGiacenza{finestra.quantita(), Rifila(finestra.txtCausale->text())};
 }
 
 void TfrmMagazzino::btnMovimentiClick() {

@@ -355,6 +355,8 @@ class TestMovimenti : public QObject {
     void annullaSoloIlMovimentoNominato();
     void annullaDopoEliminazioneAltrui();
     void ripristinoSoloUnaVolta();
+    void rettificaECaricoDistinti_data();
+    void rettificaECaricoDistinti();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -1869,6 +1871,62 @@ void TestMovimenti::ripristinoSoloUnaVolta() {
              u"scheda, che quindi non è stata ripristinata una seconda volta."_s);
     QCOMPARE(finestra.grdEliminate->rowCount(), 0);
     QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
+}
+
+void TestMovimenti::rettificaECaricoDistinti_data() {
+    // The card's stock is 10; the dialog's "Giacenza attuale", the quantity,
+    // and the journal lines of the save ("kind quantity").
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<QString>("attuale");
+    QTest::addColumn<QString>("quantita");
+    QTest::addColumn<QStringList>("righe");
+    QTest::addColumn<QString>("giacenza");
+    QTest::newRow("conta corretta e consegna")
+        << u"btnAggiungi"_s << u"12"_s << u"5"_s << QStringList{u"Rettifica 2"_s, u"Carico 5"_s}
+        << u"17"_s;
+    QTest::newRow("conta corretta e vendita")
+        << u"btnSottrai"_s << u"8"_s << u"3"_s << QStringList{u"Rettifica -2"_s, u"Scarico -3"_s}
+        << u"5"_s;
+    QTest::newRow("solo consegna")
+        << u"btnAggiungi"_s << u"10"_s << u"5"_s << QStringList{u"Carico 5"_s} << u"15"_s;
+    QTest::newRow("solo conta corretta")
+        << u"btnAggiungi"_s << u"12"_s << u"0"_s << QStringList{u"Rettifica 2"_s} << u"12"_s;
+}
+
+void TestMovimenti::rettificaECaricoDistinti() {
+    QFETCH(QString, pulsante);
+    QFETCH(QString, attuale);
+    QFETCH(QString, quantita);
+    QFETCH(QStringList, righe);
+    QFETCH(QString, giacenza);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    TfrmMagazzino finestra;
+    finestra.CaricaScheda(scheda, 1);
+    dialoghi.allaProssimaFinestra([attuale, quantita](QDialog *d) {
+        auto *g = qobject_cast<TfrmGiacenza *>(d);
+        QVERIFY(g);
+        g->txtGiacenza->setText(attuale);
+        g->txtAggiunta->setText(quantita);
+        QTest::keyClicks(g->txtCausale, u"DDT 5"_s);
+        QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+    });
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(pulsante), Qt::LeftButton);
+    QCOMPARE(finestra.casella(Campo::Giacenza)->text(), giacenza);
+    finestra.btnSalvaClick();
+    QStringList trovate;
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    for (const Movimento &m : tutti)
+        trovate << NomeTipo(m.tipo) + u' ' + QString::number(m.quantita);
+    QCOMPARE(trovate, righe);
+    // The reason goes with the goods, not with the count.
+    for (const Movimento &m : tutti)
+        QCOMPARE(m.nota == u"DDT 5"_s, m.tipo != TipoMovimento::Rettifica);
+    QCOMPARE(tutti.last().dopo, giacenza.toLongLong());
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
 }
 
 int main(int argc, char *argv[]) {
