@@ -91,21 +91,11 @@ QString TestoDaGiornale(const QString &campo);
 bool RegistraMovimenti(const QList<Movimento> &movimenti,
                        const QString &percorso = PercorsoGiornale());
 
-// As RegistraMovimenti, after `rifiuta` has seen, under the same lock, the
-// movements already in the journal that `scelta` lets through: when it
-// returns true for one, nothing is written. So a line that must be in the
-// journal only once is checked and appended as one step.
-enum class Registrazione { Fatta, Rifiutata, NonScritta };
-
 struct LetturaGiornale {
     bool aperto = false; // false when the journal exists but cannot be read
     qint64 righe = 0;    // movements read
     qint64 danneggiate = 0;
 };
-
-Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QString &percorso,
-                                  const std::function<bool(QByteArrayView, char)> &scelta,
-                                  const std::function<bool(const Movimento &)> &rifiuta);
 
 // Reads the journal in file order, in large blocks. `scelta` looks at the raw
 // line first and may pass over it without decoding (lines passed over are
@@ -118,6 +108,16 @@ using VisitaMovimento = std::function<bool(const Movimento &, qint64 offset)>;
 LetturaGiornale
 LeggiGiornale(const QString &percorso, const SceltaRiga &scelta, const VisitaMovimento &visita,
               const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
+
+// As RegistraMovimenti, after `rifiuta` has seen, under the same lock, the
+// movements already in the journal that `scelta` lets through: when it
+// returns true for one, nothing is written. So a line that must be in the
+// journal only once is checked and appended as one step.
+enum class Registrazione { Fatta, Rifiutata, NonScritta };
+
+Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QString &percorso,
+                                  const SceltaRiga &scelta,
+                                  const std::function<bool(const Movimento &)> &rifiuta);
 
 // What a reader's first look at a raw line needs, from its first fields
 // only: the record position (-1 when it does not read), the kind, the date
