@@ -355,6 +355,7 @@ class TestMovimenti : public QObject {
     void annullaSoloIlMovimentoNominato();
     void annullaDopoEliminazioneAltrui();
     void ripristinoSoloUnaVolta();
+    void schedaSpostataDaUnAltraCopia();
     void rettificaECaricoDistinti_data();
     void rettificaECaricoDistinti();
 };
@@ -1871,6 +1872,37 @@ void TestMovimenti::ripristinoSoloUnaVolta() {
              u"scheda, che quindi non è stata ripristinata una seconda volta."_s);
     QCOMPARE(finestra.grdEliminate->rowCount(), 0);
     QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
+}
+
+void TestMovimenti::schedaSpostataDaUnAltraCopia() {
+    // Window A removes card 1 while window B shows card 3, which moves into
+    // position 1; B's save says so, rather than a question of access, and
+    // goes where the card is now.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    TfrmMagazzino a;
+    TfrmMagazzino b;
+    a.CaricaScheda(SchedaNumero(1), 1);
+    b.CaricaScheda(SchedaNumero(3), 3);
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(a.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
+    dialoghi.azzera();
+    b.casella(Campo::Note)->setText(u"Scaffale 9"_s);
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QVERIFY(b.salva());
+    QCOMPARE(dialoghi.testi().size(), 2);
+    QVERIFY2(dialoghi.testi()[0].contains(
+                 u"COD3 - Prodotto 3 è stata spostata dalla posizione 3 alla posizione 1"_s),
+             qPrintable(dialoghi.testi()[0]));
+    QCOMPARE(dialoghi.testi()[1],
+             u"Le modifiche apportate alla scheda corrente sono state salvate in archivio."_s);
+    QCOMPARE(b.findChild<QLabel *>(u"lblPosizione"_s)->text(), u"1"_s);
+    TScheda attesa = SchedaNumero(3);
+    attesa.impostaTesto(Campo::Note, u"Scaffale 9"_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({attesa, SchedaNumero(2)}));
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
 }
 
 void TestMovimenti::rettificaECaricoDistinti_data() {
