@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <cmath>
 
 TfrmGiacenza::TfrmGiacenza(QWidget *proprietario, QLineEdit *giacenzaScheda)
     : QDialog(proprietario, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
@@ -133,6 +134,11 @@ void TfrmGiacenza::btnAggiornaClick() {
                                                   QStringLiteral(". Applicare?")) ==
             Piattaforma::Risposta::No)
         return;
+    // A count corrected here and goods in or out are two different things.
+    const auto attuale = LeggiNumero(txtGiacenza->text());
+    const auto scheda = m_giacenzaScheda ? LeggiNumero(m_giacenzaScheda->text()) : attuale;
+    m_correzione = attuale && scheda ? std::llround(*attuale - *scheda) : 0;
+    m_quantita = attuale && valore ? std::llround(*valore - *attuale) : 0;
     if (m_giacenzaScheda) m_giacenzaScheda->setText(totale);
     accept();
 }

@@ -26,6 +26,11 @@ class TfrmGiacenza : public QDialog {
     QPushButton *btnAggiorna;
     QPushButton *btnChiudi;
 
+    // After "Applica e chiudi": how much "Giacenza attuale" was corrected
+    // from the card's stock, and the quantity then added or taken off.
+    qint64 correzione() const { return m_correzione; }
+    qint64 quantita() const { return m_quantita; }
+
   public slots:
     void btnTotaleClick();
     void btnAggiornaClick();
@@ -38,6 +43,8 @@ class TfrmGiacenza : public QDialog {
 
   private:
     QLineEdit *m_giacenzaScheda;
+    qint64 m_correzione = 0;
+    qint64 m_quantita = 0;
     QLineEdit *m_cliccata = nullptr; // focus came with a click not yet delivered
     class UscitaFocus *m_uscita = nullptr;
 };

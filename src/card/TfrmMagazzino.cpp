@@ -17,6 +17,7 @@
 #include "media/TfrmAllegaCartella.h"
 #include "media/TfrmWebCam.h"
 #include "movements/ComandiScheda.h"
+#include "movements/Movimenti.h"
 #include "movements/SalvaScheda.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmExpMagazzino.h"
@@ -634,6 +635,7 @@ void TfrmMagazzino::PulisciScheda() {
     m_lblPosizione->clear();
     m_caselle[0]->setFocus();
     m_caricata = TScheda();
+    m_segnoGiornale = -1;
     m_cambi.clear();
     ricordaScheda();
 }
@@ -703,6 +705,7 @@ void TfrmMagazzino::mostraCampi(const TScheda &scheda) {
 void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     mostraCampi(scheda);
     m_caricata = scheda;
+    m_segnoGiornale = SegnoGiornale();
     m_cambi.clear();
     m_lblPosizione->setText(QString::number(posizione));
     QByteArray originale;
@@ -978,7 +981,8 @@ bool TfrmMagazzino::salva() {
     // The stock goes to the archive as movements on the stock on disk; another
     // copy's changes since loading are kept or asked about.
     const SalvataggioScheda salvataggio =
-        SalvaScheda(this, daScrivere, m_caricata, scheda, m_cambi);
+        SalvaScheda(this, daScrivere, m_caricata, scheda, m_cambi, PercorsoArchivio(),
+                    PercorsoGiornale(), m_segnoGiornale);
     if (salvataggio.esito == SalvataggioScheda::Ricaricare) {
         CaricaScheda(salvataggio.scritta, salvataggio.posizione);
         return false;
@@ -989,6 +993,7 @@ bool TfrmMagazzino::salva() {
     // What the other copy changed, and the stock it leads to, is on screen too.
     if (salvataggio.scritta.byte != scheda.byte) mostraCampi(salvataggio.scritta);
     m_caricata = salvataggio.scritta;
+    m_segnoGiornale = SegnoGiornale();
     m_cambi.clear();
     m_lblPosizione->setText(QString::number(p));
     aggiungiSuggerimenti(salvataggio.scritta);
@@ -1084,12 +1089,16 @@ void TfrmMagazzino::apriGiacenza(bool aggiunta) {
     finestra.txtGiacenza->setText(Rifila(giacenza->text()));
     finestra.txtTotale->setText(Rifila(giacenza->text()));
     finestra.txtAggiunta->setText(QStringLiteral("0"));
-    const auto prima = LeggiNumero(Rifila(giacenza->text()));
     dialoghi().esegui(&finestra);
-    // Each change applied is a movement of its own, with its reason.
-    const auto dopo = LeggiNumero(Rifila(giacenza->text()));
-    if (finestra.result() == QDialog::Accepted && prima && dopo && *dopo != *prima)
-        m_cambi << CambioGiacenza{qint64(*dopo - *prima), Rifila(finestra.txtCausale->text())};
+    if (finestra.result() != QDialog::Accepted) return;
+    // Each change applied is a movement of its own: a corrected count is a
+    // correction, the quantity added or taken off goods in or out with its
+    // reason.
+    if (finestra.correzione() != 0)
+        m_cambi << CambioGiacenza{finestra.correzione(),
+                                  QStringLiteral("Giacenza attuale corretta"), true};
+    if (finestra.quantita() != 0)
+        m_cambi << CambioGiacenza{finestra.quantita(), Rifila(finestra.txtCausale->text())};
 }
 
 void TfrmMagazzino::btnMovimentiClick() {
@@ -1098,7 +1107,7 @@ void TfrmMagazzino::btnMovimentiClick() {
     if (giacenza < 0) return;
     // A movement taken back changed the stock on disk: the box moves by as
     // much, keeping whatever this window changed and has not saved yet.
-    const qint64 primaSuDisco = Rifila(m_caricata.testo(Campo::Giacenza)).toLongLong();
+    const qint64 primaSuDisco = GiacenzaDi(m_caricata).value_or(0);
     const auto nelRiquadro = LeggiNumero(Rifila(casella(Campo::Giacenza)->text()));
     const bool invariata = !modificata();
     m_caricata.impostaTesto(Campo::Giacenza, QString::number(giacenza));

@@ -135,6 +135,7 @@ class TfrmMagazzino : public QWidget {
     // The record as it was loaded or last saved, and the stock dialog's
     // changes since: a save applies them to the stock on disk.
     TScheda m_caricata;
+    qint64 m_segnoGiornale = -1; // the journal's length when m_caricata was read
     QList<CambioGiacenza> m_cambi;
     QImage m_bianco;
     QHash<QObject *, QString> m_testiStato;

@@ -137,15 +137,13 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
 QList<SchedaEliminata> SchedeEliminate(const QString &giornale, qint64 *danneggiate) {
     QList<SchedaEliminata> eliminate;
     QSet<QString> ripristinate;
-    char cercaE[] = ";Eliminazione;";
-    char cercaR[] = ";Ripristino;";
     const LetturaGiornale lettura = LeggiGiornale(
         giornale,
-        [&](QByteArrayView riga, char separatore) {
-            cercaE[0] = cercaE[sizeof cercaE - 2] = separatore;
-            cercaR[0] = cercaR[sizeof cercaR - 2] = separatore;
-            return riga.indexOf(QByteArrayView(cercaE, sizeof cercaE - 1)) >= 0 ||
-                   riga.indexOf(QByteArrayView(cercaR, sizeof cercaR - 1)) >= 0;
+        [](QByteArrayView riga, char separatore) {
+            // A line whose kind does not read is decoded, and counted if damaged.
+            const auto tipo = TipoDiRiga(riga, separatore);
+            return !tipo || tipo == TipoMovimento::Eliminazione ||
+                   tipo == TipoMovimento::Ripristino;
         },
         [&](const Movimento &m, qint64) {
             if (m.tipo == TipoMovimento::Ripristino) {
@@ -167,9 +165,9 @@ QList<SchedaEliminata> SchedeEliminate(const QString &giornale, qint64 *danneggi
     return eliminate;
 }
 
-EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
-                                 const QString &giornale) {
-    EsitoRipristino esito;
+EsitoRipristinoScheda RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
+                                       const QString &giornale) {
+    EsitoRipristinoScheda esito;
     const QDir cartella = QFileInfo(archivio).absoluteDir();
     const qint64 giacenza = GiacenzaDi(eliminata.scheda).value_or(0);
     Movimento ripristino = MovimentoScheda(
@@ -190,9 +188,23 @@ EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString
             fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(posizione), QString()};
         return fine;
     };
+    // Checked under the journal's lock, as the line is appended: another
+    // copy that brought the card back meanwhile has its line there, and this
+    // append is then undone.
+    bool giaRipristinata = false;
     conclusione.scrivi = [&](qint64 posizione) {
         ripristino.posizione = posizione;
-        return RegistraMovimenti({ripristino}, giornale);
+        const Registrazione r = RegistraMovimentiSe(
+            {ripristino}, giornale,
+            [](QByteArrayView riga, char separatore) {
+                const auto tipo = TipoDiRiga(riga, separatore);
+                return !tipo || tipo == TipoMovimento::Ripristino;
+            },
+            [&](const Movimento &m) {
+                return m.tipo == TipoMovimento::Ripristino && m.dati == ripristino.dati;
+            });
+        giaRipristinata = r == Registrazione::Rifiutata;
+        return r == Registrazione::Fatta;
     };
     Archivio file(archivio);
     const qint64 posizione =
@@ -203,12 +215,13 @@ EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString
             : -1;
     file.chiudi();
     if (posizione > 0) {
-        esito.esito = EsitoRipristino::Fatto;
+        esito.esito = EsitoRipristinoScheda::Fatto;
         esito.posizione = posizione;
         return esito;
     }
     esito.errore = file.errore();
-    esito.esito = file.errore() == ECANCELED ? EsitoRipristino::GiornaleNonScritto
-                                             : EsitoRipristino::ErroreArchivio;
+    esito.esito = giaRipristinata              ? EsitoRipristinoScheda::GiaRipristinata
+                  : file.errore() == ECANCELED ? EsitoRipristinoScheda::GiornaleNonScritto
+                                               : EsitoRipristinoScheda::ErroreArchivio;
     return esito;
 }

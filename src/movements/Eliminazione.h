@@ -35,15 +35,17 @@ struct SchedaEliminata {
 QList<SchedaEliminata> SchedeEliminate(const QString &giornale = PercorsoGiornale(),
                                        qint64 *danneggiate = nullptr);
 
-struct EsitoRipristino {
-    enum Esito { Fatto, ErroreArchivio, GiornaleNonScritto };
+struct EsitoRipristinoScheda {
+    // GiaRipristinata: another copy brought the card back first.
+    enum Esito { Fatto, ErroreArchivio, GiornaleNonScritto, GiaRipristinata };
     Esito esito = ErroreArchivio;
     int errore = 0;
     qint64 posizione = -1; // the card's new position
 };
-// Appends the removed card back with its photo ("Ripristino").
-EsitoRipristino RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
-                                 const QString &giornale = PercorsoGiornale());
+// Appends the removed card back with its photo ("Ripristino"), unless the
+// journal already has its "Ripristino" line: a card is never back twice.
+EsitoRipristinoScheda RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
+                                       const QString &giornale = PercorsoGiornale());
 
 // The folder where removed cards' photos are kept, beside the archive.
 QString CartellaEliminate(const QString &archivio);

@@ -94,47 +94,6 @@ QByteArray codifica(const QString &testo) {
     return '"' + byte + '"';
 }
 
-// The fields of a line; false when a quote is left open or text follows a
-// closing quote. A field in quotes is unescaped into `spazio`.
-bool dividi(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
-            std::vector<QByteArray> &spazio) {
-    campi.clear();
-    std::size_t usati = 0;
-    qsizetype i = 0;
-    const qsizetype n = riga.size();
-    while (true) {
-        if (i < n && riga[i] == '"') {
-            if (usati == spazio.size()) spazio.emplace_back();
-            QByteArray &campo = spazio[usati++];
-            campo.clear();
-            ++i;
-            while (true) {
-                if (i >= n) return false;
-                if (riga[i] == '"') {
-                    if (i + 1 < n && riga[i + 1] == '"') {
-                        campo += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                campo += riga[i++];
-            }
-            if (i < n && riga[i] != separatore) return false;
-            campi.push_back(campo);
-        } else {
-            const void *a = std::memchr(riga.data() + i, separatore, std::size_t(n - i));
-            const qsizetype fine = a ? static_cast<const char *>(a) - riga.data() : n;
-            campi.push_back(riga.sliced(i, fine - i));
-            i = fine;
-        }
-        if (campi.size() > std::size_t(CAMPI_GIORNALE)) return false;
-        if (i >= n) return true;
-        ++i; // the separator
-    }
-}
-
 std::optional<qint64> intero(QByteArrayView byte) {
     byte = byte.trimmed();
     bool negativo = false;
@@ -318,7 +277,8 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
     if (!utf8Valido(riga)) return false;
     thread_local std::vector<QByteArrayView> campi;
     thread_local std::vector<QByteArray> spazio;
-    if (!dividi(riga, separatore, campi, spazio) || campi.size() != std::size_t(CAMPI_GIORNALE))
+    if (!DividiRigaGiornale(riga, separatore, campi, spazio) ||
+        campi.size() != std::size_t(CAMPI_GIORNALE))
         return false;
     m.quando = dataOra(campi[0]);
     if (!m.quando.isValid()) return false;
@@ -356,15 +316,37 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
     return true;
 }
 
+namespace {
+LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaMovimento &visita,
+                                 const std::function<void(qint64, qint64)> &progresso);
+} // namespace
+
 bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percorso) {
-    if (movimenti.isEmpty()) return true;
+    return RegistraMovimentiSe(movimenti, percorso, {}, {}) == Registrazione::Fatta;
+}
+
+Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QString &percorso,
+                                  const SceltaRiga &scelta,
+                                  const std::function<bool(const Movimento &)> &rifiuta) {
+    if (movimenti.isEmpty()) return Registrazione::Fatta;
     const Descrittore file(ApriFile(percorso, O_RDWR | O_CREAT | O_APPEND));
-    if (file.fd < 0) return false;
+    if (file.fd < 0) return Registrazione::NonScritta;
     // From looking at the end of the file to the flush: two copies appending
     // at once each write whole lines of their own.
     const Blocco blocco(file.fd, F_WRLCK, 0, 0);
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return Registrazione::NonScritta;
+    if (rifiuta) {
+        bool rifiutata = false;
+        const LetturaGiornale letta = leggiDescrittore(file.fd, scelta,
+                                                       [&](const Movimento &m, qint64) {
+                                                           rifiutata = rifiuta(m);
+                                                           return !rifiutata;
+                                                       },
+                                                       {});
+        if (!letta.aperto) return Registrazione::NonScritta;
+        if (rifiutata) return Registrazione::Rifiutata;
+    }
 
     QByteArray testo;
     char separatore = ';';
@@ -375,7 +357,7 @@ bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percors
     } else {
         // A line cut short by a crash stays a damaged line of its own.
         char ultimo = '\n';
-        if (::pread(file.fd, &ultimo, 1, info.st_size - 1) != 1) return false;
+        if (::pread(file.fd, &ultimo, 1, info.st_size - 1) != 1) return Registrazione::NonScritta;
         if (ultimo != '\n') testo += '\n';
         // A journal saved again by a spreadsheet with commas goes on with them.
         char inizio[4096];
@@ -403,7 +385,7 @@ bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percors
         }
         scritti += n;
     }
-    if (riuscito && SincronizzaArchivio(file.fd) == 0) return true;
+    if (riuscito && SincronizzaArchivio(file.fd) == 0) return Registrazione::Fatta;
     // No half line stays behind to be read as damaged, or counted twice
     // when the user saves again.
     int esito;
@@ -411,38 +393,101 @@ bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percors
         esito = ::ftruncate(file.fd, info.st_size);
     } while (esito != 0 && errno == EINTR);
     SincronizzaArchivio(file.fd);
-    return false;
+    return Registrazione::NonScritta;
 }
 
+bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
+                        std::vector<QByteArray> &spazio, qsizetype fino) {
+    riga = pulisci(riga);
+    campi.clear();
+    std::size_t usati = 0;
+    qsizetype i = 0;
+    const qsizetype n = riga.size();
+    while (true) {
+        if (i < n && riga[i] == '"') {
+            if (usati == spazio.size()) spazio.emplace_back();
+            QByteArray &campo = spazio[usati++];
+            campo.clear();
+            ++i;
+            while (true) {
+                if (i >= n) return false;
+                if (riga[i] == '"') {
+                    if (i + 1 < n && riga[i + 1] == '"') {
+                        campo += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                // Up to the next quote in one piece.
+                const void *q = std::memchr(riga.data() + i, '"', std::size_t(n - i));
+                const qsizetype fine = q ? static_cast<const char *>(q) - riga.data() : n;
+                campo.append(riga.data() + i, fine - i);
+                i = fine;
+            }
+            if (i < n && riga[i] != separatore) return false;
+            campi.push_back(campo);
+        } else {
+            const void *a = std::memchr(riga.data() + i, separatore, std::size_t(n - i));
+            const qsizetype fine = a ? static_cast<const char *>(a) - riga.data() : n;
+            campi.push_back(riga.sliced(i, fine - i));
+            i = fine;
+        }
+        if (campi.size() > std::size_t(CAMPI_GIORNALE)) return false;
+        if (qsizetype(campi.size()) >= fino) return true;
+        if (i >= n) return true;
+        ++i; // the separator
+    }
+}
+
+namespace {
+
+// The first `quanti` fields of a raw line, or nothing when they do not read.
+const std::vector<QByteArrayView> *primiCampi(QByteArrayView riga, char separatore,
+                                              qsizetype quanti) {
+    thread_local std::vector<QByteArrayView> campi;
+    thread_local std::vector<QByteArray> spazio;
+    if (!DividiRigaGiornale(riga, separatore, campi, spazio, quanti) ||
+        qsizetype(campi.size()) < quanti)
+        return nullptr;
+    return &campi;
+}
+
+} // namespace
+
 qint64 PosizioneDiRiga(QByteArrayView riga, char separatore) {
-    const qsizetype primo = riga.indexOf(separatore);
-    if (primo < 0) return -1;
-    qint64 valore = 0;
-    qsizetype i = primo + 1;
-    const qsizetype inizio = i;
-    while (i < riga.size() && riga[i] >= '0' && riga[i] <= '9' && i - inizio < 18)
-        valore = valore * 10 + (riga[i++] - '0');
-    if (i == inizio || i >= riga.size() || riga[i] != separatore) return -1;
-    return valore;
+    const auto *campi = primiCampi(riga, separatore, 2);
+    if (!campi) return -1;
+    const auto valore = intero((*campi)[1]);
+    return valore && *valore >= 0 ? *valore : -1;
+}
+
+std::optional<TipoMovimento> TipoDiRiga(QByteArrayView riga, char separatore) {
+    const auto *campi = primiCampi(riga, separatore, 6);
+    if (!campi) return std::nullopt;
+    return tipoDaByte((*campi)[5].trimmed());
+}
+
+QByteArrayView DataDiRiga(QByteArrayView riga, char separatore) {
+    const auto *campi = primiCampi(riga, separatore, 1);
+    return campi ? (*campi)[0].trimmed() : QByteArrayView();
 }
 
 bool RigaDiSpostamento(QByteArrayView riga, char separatore) {
-    char cerca[] = ";Spostamento;";
-    cerca[0] = cerca[sizeof cerca - 2] = separatore;
-    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
+    return TipoDiRiga(riga, separatore) == TipoMovimento::Spostamento;
 }
 
-LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
-                              const VisitaMovimento &visita,
-                              const std::function<void(qint64, qint64)> &progresso) {
+namespace {
+
+// The reading of LeggiGiornale on a journal already open, so that a writer
+// can read it under its own lock (closing another descriptor of the file
+// would let the lock go).
+LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaMovimento &visita,
+                                 const std::function<void(qint64, qint64)> &progresso) {
     LetturaGiornale esito;
-    const Descrittore file(ApriFile(percorso, O_RDONLY));
-    if (file.fd < 0) {
-        esito.aperto = errno == ENOENT;
-        return esito;
-    }
     struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return esito;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return esito;
     // Lines are appended whole under the write lock; what lies beyond the
     // length seen now is left for the next reading.
     const qint64 totale = info.st_size;
@@ -492,7 +537,7 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
         buffer.resize(resto + quanti);
         qint64 presi = 0;
         while (presi < quanti) {
-            const ssize_t n = ::pread(file.fd, buffer.data() + resto + presi,
+            const ssize_t n = ::pread(fd, buffer.data() + resto + presi,
                                       std::size_t(quanti - presi), off_t(letti + presi));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
@@ -532,6 +577,20 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
     // A last line without its line end: cut by a crash, or saved that way.
     if (!buffer.isEmpty()) riga(buffer, inizioBuffer);
     return esito;
+}
+
+} // namespace
+
+LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
+                              const VisitaMovimento &visita,
+                              const std::function<void(qint64, qint64)> &progresso) {
+    const Descrittore file(ApriFile(percorso, O_RDONLY));
+    if (file.fd < 0) {
+        LetturaGiornale esito;
+        esito.aperto = errno == ENOENT;
+        return esito;
+    }
+    return leggiDescrittore(file.fd, scelta, visita, progresso);
 }
 
 std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Movimenti.csv, the journal of stock movements, beside the archive in the
 // program folder. One line per movement, appended and never rewritten: UTF-8
@@ -66,6 +67,14 @@ QString Postazione();
 QByteArray RigaGiornale(const Movimento &movimento, char separatore = ';');
 // The header line, without its line end (and without the byte-order mark).
 QByteArray IntestazioneGiornale();
+// The fields of a raw line, as CSV: a field may be in quotes, with doubled
+// quotes inside; a carriage return before the line end goes. Fields in
+// quotes are unquoted into `spazio`, which `campi` then points into. Stops
+// after `fino` fields. False when a quote is left open, text follows a
+// closing quote, or there are more fields than a line has. The one reading
+// of fields every reader of the journal goes through.
+bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
+                        std::vector<QByteArray> &spazio, qsizetype fino = CAMPI_GIORNALE + 1);
 // A line of the journal (no line end) split with the given separator. False
 // for a damaged line: wrong number of fields, not UTF-8, a value that does
 // not read.
@@ -100,10 +109,23 @@ LetturaGiornale
 LeggiGiornale(const QString &percorso, const SceltaRiga &scelta, const VisitaMovimento &visita,
               const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
 
-// The record position of a raw line, read straight from its bytes; -1 when
-// it does not read there.
+// As RegistraMovimenti, after `rifiuta` has seen, under the same lock, the
+// movements already in the journal that `scelta` lets through: when it
+// returns true for one, nothing is written. So a line that must be in the
+// journal only once is checked and appended as one step.
+enum class Registrazione { Fatta, Rifiutata, NonScritta };
+
+Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QString &percorso,
+                                  const SceltaRiga &scelta,
+                                  const std::function<bool(const Movimento &)> &rifiuta);
+
+// What a reader's first look at a raw line needs, from its first fields
+// only: the record position (-1 when it does not read), the kind, the date
+// and time as written (empty when the fields do not read; the view lasts
+// until the next call).
 qint64 PosizioneDiRiga(QByteArrayView riga, char separatore);
-// The kind of a raw line when it is one of those that move or end a card.
+std::optional<TipoMovimento> TipoDiRiga(QByteArrayView riga, char separatore);
+QByteArrayView DataDiRiga(QByteArrayView riga, char separatore);
 bool RigaDiSpostamento(QByteArrayView riga, char separatore);
 
 // One line again, read at its offset (the journal only grows, so an offset

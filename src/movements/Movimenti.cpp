@@ -1,9 +1,12 @@
 #include "movements/Movimenti.h"
 
 #include "archive/Archivio.h"
+#include "archive/RegoleNumeri.h"
 #include "movements/BloccoOrdine.h"
+#include "movements/StessaScheda.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -21,12 +24,22 @@ bool rigaDiOrdine(QByteArrayView riga, char separatore) {
 } // namespace
 
 std::optional<qint64> GiacenzaDi(const TScheda &scheda) {
-    const QString testo = scheda.testo(Campo::Giacenza);
-    if (testo.isEmpty()) return 0;
-    bool ok = false;
-    const qint64 valore = testo.toLongLong(&ok);
-    if (!ok) return std::nullopt;
-    return valore;
+    return LeggiGiacenza(scheda.testo(Campo::Giacenza));
+}
+
+std::optional<qint64> LeggiGiacenza(const QString &testo) {
+    if (Rifila(testo).isEmpty()) return 0;
+    // The number rules the lists read it with; a stock is a count of pieces,
+    // so "2,5" is no stock a movement can start from.
+    const auto valore = LeggiNumero(testo);
+    if (!valore || *valore != std::trunc(*valore) || std::abs(*valore) > 1e15) return std::nullopt;
+    return qint64(*valore);
+}
+
+QString MessaggioGiacenzaNonIntera(const QString &testo) {
+    return u"Attenzione: la giacenza \u00AB"_s + Rifila(testo) +
+           u"\u00BB non è un numero intero di pezzi, quindi non le si può applicare un "
+           u"movimento di magazzino."_s;
 }
 
 bool GiacenzaArchiviabile(qint64 giacenza) {
@@ -150,53 +163,74 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
 }
 
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
-                                    const QString &giornale) {
+                                    const QString &giornale, const AttesaAnnullamento *attesa) {
     Annullamento esito;
-    const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
-    const Movimento *ultimo = nullptr;
-    for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
-        if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
-    if (!ultimo || ultimo->quantita == 0) return esito;
-
-    const qint64 quantita = -ultimo->quantita;
-    TipoMovimento tipo = TipoMovimento::Rettifica;
-    if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
-    if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
-    const QString nota = u"Annullato il movimento del "_s +
-                         ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
-                         NomeTipo(ultimo->tipo) + u')';
-
     Archivio file(archivio);
     qint64 prima = 0;
-    bool fuoriCampo = false;
+    qint64 quantita = 0;
+    bool letta = false;
     bool registrato = false;
+    bool scrivere = false;
     const bool scritto =
         file.ApriArchivio() &&
         file.aggiorna(
             posizione,
             [&](TScheda &suDisco) {
-                prima = GiacenzaDi(suDisco).value_or(0);
-                if (!GiacenzaArchiviabile(prima + quantita)) {
-                    fuoriCampo = true;
+                letta = true;
+                if (attesa && RiconosciScheda(posizione, suDisco, posizione, attesa->scheda,
+                                              attesa->segnoGiornale, giornale)
+                                      .esito != IdentitaScheda::Stessa) {
+                    esito.esito = Annullamento::NonPiuQui;
                     return false;
                 }
+                // Read under the record's lock: no copy records a movement of
+                // this card in between.
+                const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
+                const Movimento *ultimo = nullptr;
+                for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+                    if (MovimentoDiGiacenza(storia.movimenti[i].tipo))
+                        ultimo = &storia.movimenti[i];
+                if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
+                    esito.esito = Annullamento::Cambiato;
+                    return false;
+                }
+                if (!ultimo || ultimo->quantita == 0) return false;
+                const auto giacenza = GiacenzaDi(suDisco);
+                if (!giacenza) {
+                    esito.esito = Annullamento::GiacenzaNonIntera;
+                    esito.testoGiacenza = suDisco.testo(Campo::Giacenza);
+                    return false;
+                }
+                prima = *giacenza;
+                quantita = -ultimo->quantita;
+                if (!GiacenzaArchiviabile(prima + quantita)) {
+                    esito.esito = Annullamento::FuoriCampo;
+                    esito.giacenza = prima;
+                    return false;
+                }
+                TipoMovimento tipo = TipoMovimento::Rettifica;
+                if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
+                if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
+                const QString nota = u"Annullato il movimento del "_s +
+                                     ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
+                                     NomeTipo(ultimo->tipo) + u')';
+                esito.movimento = MovimentoScheda(suDisco, posizione, tipo, quantita, prima, nota);
                 suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+                scrivere = true;
                 return true;
             },
-            [&](const TScheda &scheda) {
-                esito.movimento = MovimentoScheda(scheda, posizione, tipo, quantita, prima, nota);
-                registrato = RegistraMovimenti({esito.movimento}, giornale);
-            });
+            [&](const TScheda &) { registrato = RegistraMovimenti({esito.movimento}, giornale); });
+    if (!scritto && !letta && file.conta() >= 0 && file.conta() < posizione) {
+        file.chiudi();
+        esito.esito = attesa ? Annullamento::NonPiuQui : Annullamento::NienteDaAnnullare;
+        return esito;
+    }
     file.chiudi();
     if (!scritto) {
         esito.esito = Annullamento::ErroreArchivio;
         return esito;
     }
-    if (fuoriCampo) {
-        esito.esito = Annullamento::FuoriCampo;
-        esito.giacenza = prima;
-        return esito;
-    }
+    if (!scrivere) return esito;
     esito.giacenza = prima + quantita;
     esito.esito = registrato ? Annullamento::Fatto : Annullamento::GiornaleNonScritto;
     return esito;
@@ -206,8 +240,11 @@ MovimentiImportazione::MovimentiImportazione(const QString &nota)
     : m_base(MovimentoScheda(TScheda(), 0, TipoMovimento::Importazione, 0, 0, nota)) {}
 
 std::optional<Movimento> MovimentiImportazione::movimento(const TScheda &scheda, qint64 posizione,
-                                                          qint64 prima) const {
-    const qint64 dopo = GiacenzaDi(scheda).value_or(0);
+                                                          std::optional<qint64> primaLetta) const {
+    const auto giacenza = GiacenzaDi(scheda);
+    if (!giacenza || !primaLetta) return std::nullopt;
+    const qint64 dopo = *giacenza;
+    const qint64 prima = *primaLetta;
     if (dopo == prima) return std::nullopt;
     Movimento m = m_base;
     m.posizione = posizione;

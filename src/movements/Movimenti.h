@@ -10,8 +10,13 @@
 // What the card window asks of the journal: the movements of a save, the
 // stock on disk, a card's history, taking back its last movement.
 
-// The card's stock as a whole number; nothing when the field does not read.
+// The card's stock as a whole number, read by the program's number rules
+// ("1E3" is 1000, blank is 0); nothing when it is not a whole number ("2,5",
+// "abc"). Every reader of a stock for a movement goes through here.
 std::optional<qint64> GiacenzaDi(const TScheda &scheda);
+std::optional<qint64> LeggiGiacenza(const QString &testo);
+// Says that a stock on disk is not a whole number and takes no movement.
+QString MessaggioGiacenzaNonIntera(const QString &testo);
 // Whether a stock fits the card's stock field (at most 4 characters).
 bool GiacenzaArchiviabile(qint64 giacenza);
 
@@ -35,15 +40,34 @@ bool MovimentoDiGiacenza(TipoMovimento tipo);
 
 // Takes back the card's latest stock movement: the stock on disk changes by
 // the opposite quantity under the record's lock, and the opposite movement is
-// recorded; no line is ever removed.
+// recorded; no line is ever removed. With `attesa`, only the movement the
+// user was shown, on the card the window read: the history is read again
+// under the lock, and another copy's movement since, or a card removed or
+// moved meanwhile, leaves everything as it is.
+struct AttesaAnnullamento {
+    Movimento movimento; // the one named to the user
+    TScheda scheda;      // the card as the window read it
+    qint64 segnoGiornale = -1;
+};
 struct Annullamento {
-    enum Esito { Fatto, NienteDaAnnullare, ErroreArchivio, FuoriCampo, GiornaleNonScritto };
+    enum Esito {
+        Fatto,
+        NienteDaAnnullare,
+        ErroreArchivio,
+        FuoriCampo,
+        GiornaleNonScritto,
+        Cambiato,          // the latest movement is another one now
+        NonPiuQui,         // the card was removed or moved by another copy
+        GiacenzaNonIntera, // the stock on disk is not a whole number
+    };
     Esito esito = NienteDaAnnullare;
-    qint64 giacenza = 0; // the stock on disk afterwards
-    Movimento movimento; // the one recorded
+    qint64 giacenza = 0;   // the stock on disk afterwards
+    Movimento movimento;   // the one recorded
+    QString testoGiacenza; // GiacenzaNonIntera: the stock as the disk has it
 };
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
-                                    const QString &giornale = PercorsoGiornale());
+                                    const QString &giornale = PercorsoGiornale(),
+                                    const AttesaAnnullamento *attesa = nullptr);
 
 // The movements of an import: one "Importazione" line for each card whose
 // stock it changed, all with one time, workstation and note. Only these lines
@@ -52,8 +76,10 @@ class MovimentiImportazione {
   public:
     explicit MovimentiImportazione(const QString &nota);
     // The line of a card as written at `posizione`, with its stock before
-    // (0 for a new one); nothing when the stock did not change.
-    std::optional<Movimento> movimento(const TScheda &scheda, qint64 posizione, qint64 prima) const;
+    // (0 for a new one); nothing when the stock did not change, or when the
+    // stock before or after is not a whole number (no quantity to record).
+    std::optional<Movimento> movimento(const TScheda &scheda, qint64 posizione,
+                                       std::optional<qint64> prima) const;
     void aggiungi(Movimento movimento) { m_movimenti << std::move(movimento); }
     // False when the journal cannot be written.
     bool registra(const QString &giornale = PercorsoGiornale()) const;

@@ -42,15 +42,16 @@ bool cifra(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The day a line was written, straight from its first bytes when they are a
+// The day a line was written, from its first field when it starts with a
 // date: lines of other days are passed over without decoding.
-bool giornoDiRiga(QByteArrayView riga, QByteArrayView &giorno) {
-    if (riga.size() < 10) return false;
-    const char *p = riga.data();
+bool giornoDiRiga(QByteArrayView riga, char separatore, QByteArrayView &giorno) {
+    const QByteArrayView data = DataDiRiga(riga, separatore);
+    if (data.size() < 10) return false;
+    const char *p = data.data();
     if (!(cifra(p[0]) && cifra(p[1]) && cifra(p[2]) && cifra(p[3]) && p[4] == '-' && cifra(p[5]) &&
           cifra(p[6]) && p[7] == '-' && cifra(p[8]) && cifra(p[9])))
         return false;
-    giorno = riga.first(10);
+    giorno = data.first(10);
     return true;
 }
 
@@ -97,9 +98,10 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     QHash<QString, double> costi;
     int meseCorrente = -1;
     Totali *totaliMese = nullptr;
-    auto nelPeriodo = [&](QByteArrayView riga) {
+    auto nelPeriodo = [&](QByteArrayView riga, char separatore) {
         QByteArrayView giorno;
-        if (!giornoDiRiga(riga, giorno)) return true; // decoded, and counted if damaged
+        if (!giornoDiRiga(riga, separatore, giorno))
+            return true; // decoded, and counted if damaged
         return giorno >= primo && giorno <= ultimo;
     };
     // The undoings are few: a first look finds them by their note's words
@@ -108,8 +110,8 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     QSet<MovimentoAnnullato> annullati;
     LeggiGiornale(
         giornale,
-        [&](QByteArrayView riga, char) {
-            return riga.indexOf(QByteArrayView(parole)) >= 0 && nelPeriodo(riga);
+        [&](QByteArrayView riga, char separatore) {
+            return riga.indexOf(QByteArrayView(parole)) >= 0 && nelPeriodo(riga, separatore);
         },
         [&](const Movimento &m, qint64) {
             const QDate giorno = m.quando.date();
@@ -118,7 +120,8 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
         });
     QSet<MovimentoAnnullato> saltati;
     r.lettura = LeggiGiornale(
-        giornale, [&](QByteArrayView riga, char) { return nelPeriodo(riga); },
+        giornale,
+        [&](QByteArrayView riga, char separatore) { return nelPeriodo(riga, separatore); },
         [&](const Movimento &m, qint64 offset) {
             // The day as the line was written there, in its own offset.
             const QDate giorno = m.quando.date();
@@ -180,9 +183,9 @@ bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al
     std::size_t indice = 0;
     LeggiGiornale(
         giornale,
-        [&](QByteArrayView riga, char) {
+        [&](QByteArrayView riga, char separatore) {
             QByteArrayView giorno;
-            if (!giornoDiRiga(riga, giorno)) return true;
+            if (!giornoDiRiga(riga, separatore, giorno)) return true;
             return giorno >= primo && giorno <= ultimo;
         },
         [&](const Movimento &m, qint64 offset) {

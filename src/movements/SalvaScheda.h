@@ -19,10 +19,13 @@ struct SalvataggioScheda {
     bool giornaleScritto = true;
 };
 
+// `segnoGiornale`: the journal's length when the card was loaded
+// (SegnoGiornale), which tells whether another copy removed or moved it since.
 SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda &caricata,
                               const TScheda &mia, const QList<CambioGiacenza> &cambi,
                               const QString &archivio = PercorsoArchivio(),
-                              const QString &giornale = PercorsoGiornale());
+                              const QString &giornale = PercorsoGiornale(),
+                              qint64 segnoGiornale = -1);
 
 // After the window's message of success: says that the movements were not
 // recorded, when so.

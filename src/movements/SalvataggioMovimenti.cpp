@@ -1,6 +1,7 @@
 #include "movements/SalvataggioMovimenti.h"
 
 #include "archive/Archivio.h"
+#include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
 
 using namespace Qt::StringLiterals;
@@ -78,39 +79,77 @@ Unione UnisciScheda(const TScheda &caricata, const TScheda &mia, const TScheda &
             if (mio && (!loro || mie)) u.scheda.impostaTesto(c, mia.testo(c));
         }
     }
-    u.giacenzaDisco = GiacenzaDi(suDisco).value_or(0);
-    const qint64 mio = GiacenzaDi(mia).value_or(0) - GiacenzaDi(caricata).value_or(0);
-    u.giacenza = u.giacenzaDisco + mio;
+    const auto disco = GiacenzaDi(suDisco);
+    if (Rifila(mia.testo(Campo::Giacenza)) == Rifila(caricata.testo(Campo::Giacenza))) {
+        // Left as the disk has it, so a stock the program cannot count with
+        // is never turned into 0 by a save of the note.
+        u.giacenzaIntatta = true;
+        u.giacenzaDisco = u.giacenza = disco.value_or(0);
+        return u;
+    }
+    const auto mioDopo = GiacenzaDi(mia);
+    const auto mioPrima = GiacenzaDi(caricata);
+    if (!disco || !mioDopo || !mioPrima) {
+        u.giacenzaNonIntera = true;
+        u.giacenzaDisco = disco.value_or(0);
+        u.giacenza = mioDopo.value_or(0);
+        return u;
+    }
+    u.giacenzaDisco = *disco;
+    u.giacenza = u.giacenzaDisco + *mioDopo - *mioPrima;
     u.scheda.impostaTesto(Campo::Giacenza, QString::number(u.giacenza));
     return u;
 }
 
 EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, const TScheda &mia,
                                    const QList<CambioGiacenza> &cambi, const QString &archivio,
-                                   const QMap<GruppoCampi, bool> &tengoLeMie,
-                                   const QString &giornale) {
+                                   const SceltePerSalvare &scelte, const QString &giornale) {
     EsitoSalvataggio esito;
     esito.posizione = posizione;
+    const qint64 posizioneCaricata =
+        scelte.posizioneCaricata > 0 ? scelte.posizioneCaricata : posizione;
     Archivio file(archivio);
     Unione unione;
     bool scrivere = false;
+    bool letta = false;
+    // A stock replaced whole, when the one on disk took no movement.
+    QString sostituita;
     const bool riuscito =
         file.ApriArchivio() &&
         file.aggiorna(
             posizione,
             [&](TScheda &suDisco) {
-                unione = UnisciScheda(caricata, mia, suDisco, tengoLeMie);
+                letta = true;
                 esito.suDisco = suDisco;
-                if (unione.altraScheda) {
+                esito.identita = RiconosciScheda(posizione, suDisco, posizioneCaricata, caricata,
+                                                 scelte.segnoGiornale, giornale);
+                if (esito.identita.esito != IdentitaScheda::Stessa) {
                     esito.esito = EsitoSalvataggio::AltraScheda;
                     return false;
                 }
+                unione = UnisciScheda(caricata, mia, suDisco, scelte.tengoLeMie);
                 if (!unione.conflitti.isEmpty()) {
                     esito.esito = EsitoSalvataggio::Conflitto;
                     esito.conflitti = unione.conflitti;
                     return false;
                 }
-                if (!GiacenzaArchiviabile(unione.giacenza)) {
+                // Movements of the stock dialog need a stock to start from, even
+                // when the box ends as it was.
+                if (unione.giacenzaIntatta && !GiacenzaDi(suDisco)) {
+                    for (const CambioGiacenza &cambio : cambi)
+                        if (cambio.quantita != 0) unione.giacenzaNonIntera = true;
+                }
+                if (unione.giacenzaNonIntera) {
+                    if (!scelte.sostituisciGiacenza || !GiacenzaDi(mia)) {
+                        esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
+                        return false;
+                    }
+                    sostituita = Rifila(suDisco.testo(Campo::Giacenza));
+                    unione.giacenzaIntatta = false;
+                    unione.giacenza = unione.giacenzaDisco = *GiacenzaDi(mia);
+                    unione.scheda.impostaTesto(Campo::Giacenza, QString::number(unione.giacenza));
+                }
+                if (!GiacenzaArchiviabile(unione.giacenza) && !unione.giacenzaIntatta) {
                     esito.esito = EsitoSalvataggio::FuoriCampo;
                     return false;
                 }
@@ -123,14 +162,26 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
                 // dialog, and whatever else changed the stock here as a correction,
                 // still under the record's lock so that the journal follows the
                 // order of the saves.
+                if (!sostituita.isNull()) {
+                    // Nothing to count from: the new stock is recorded with the
+                    // old text in the note, and no quantity.
+                    esito.movimenti << MovimentoScheda(
+                        scritta, posizione, TipoMovimento::Rettifica, 0, unione.giacenza,
+                        u"Giacenza \u00AB"_s + sostituita +
+                            u"\u00BB, non un numero intero, sostituita con "_s +
+                            QString::number(unione.giacenza));
+                    esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
+                    return;
+                }
                 qint64 giacenza = unione.giacenzaDisco;
                 qint64 resto = unione.giacenza - unione.giacenzaDisco;
                 for (const CambioGiacenza &cambio : cambi) {
                     if (cambio.quantita == 0) continue;
-                    esito.movimenti << MovimentoScheda(scritta, posizione,
-                                                       cambio.quantita > 0 ? TipoMovimento::Carico
-                                                                           : TipoMovimento::Scarico,
-                                                       cambio.quantita, giacenza, cambio.causale);
+                    const TipoMovimento tipo = cambio.rettifica      ? TipoMovimento::Rettifica
+                                               : cambio.quantita > 0 ? TipoMovimento::Carico
+                                                                     : TipoMovimento::Scarico;
+                    esito.movimenti << MovimentoScheda(scritta, posizione, tipo, cambio.quantita,
+                                                       giacenza, cambio.causale);
                     giacenza += cambio.quantita;
                     resto -= cambio.quantita;
                 }
@@ -139,6 +190,17 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
                                                        resto, giacenza);
                 esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
             });
+    // The archive ends before the position: a removal took the card away, or
+    // moved it; not a question of access.
+    if (!riuscito && !letta && file.conta() >= 0 && file.conta() < posizione) {
+        file.chiudi();
+        esito.identita = RiconosciScheda(posizione, std::nullopt, posizioneCaricata, caricata,
+                                         scelte.segnoGiornale, giornale);
+        esito.esito = esito.identita.esito == IdentitaScheda::Mancante
+                          ? EsitoSalvataggio::ErroreArchivio
+                          : EsitoSalvataggio::AltraScheda;
+        return esito;
+    }
     file.chiudi();
     if (!riuscito) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;

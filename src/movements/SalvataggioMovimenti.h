@@ -2,6 +2,7 @@
 
 #include "archive/TScheda.h"
 #include "movements/Giornale.h"
+#include "movements/StessaScheda.h"
 
 #include <QList>
 #include <QMap>
@@ -11,10 +12,12 @@
 // loaded it and the changes of the stock dialog since; a save applies them to
 // the stock on disk, under the record's lock, and records them.
 
-// A change applied in the stock dialog, with its optional reason.
+// A change applied in the stock dialog, with its optional reason: goods in
+// or out, or a count corrected ("Rettifica").
 struct CambioGiacenza {
     qint64 quantita = 0;
     QString causale;
+    bool rettifica = false;
 };
 
 // The fields a question about another copy's changes names together.
@@ -33,27 +36,52 @@ struct Unione {
     qint64 giacenza = 0;
     QList<GruppoCampi> conflitti;
     bool altraScheda = false; // the position now holds another card
+    // The stock was not changed here: the disk's text stays as it is, even
+    // one that is not a whole number.
+    bool giacenzaIntatta = false;
+    // Changed here, but the stock on disk, or as loaded, is no whole number
+    // a movement could start from ("2,5"): nothing is written without asking.
+    bool giacenzaNonIntera = false;
 };
 Unione UnisciScheda(const TScheda &caricata, const TScheda &mia, const TScheda &suDisco,
                     const QMap<GruppoCampi, bool> &tengoLeMie = {});
 
+// What the user chose when asked, and what the window knows of the card it
+// loaded.
+struct SceltePerSalvare {
+    QMap<GruppoCampi, bool> tengoLeMie; // per group changed on both sides
+    // A stock on disk that is not a whole number takes this window's stock.
+    bool sostituisciGiacenza = false;
+    qint64 posizioneCaricata = 0; // 0: the position written
+    qint64 segnoGiornale = -1;    // the journal's length when loaded, -1 unknown
+};
+
 struct EsitoSalvataggio {
-    enum Esito { Salvata, Conflitto, AltraScheda, FuoriCampo, ErroreArchivio };
+    enum Esito {
+        Salvata,
+        Conflitto,
+        AltraScheda, // see `identita`: removed, moved, or another card there
+        FuoriCampo,
+        GiacenzaNonIntera, // see `suDisco`: its stock takes no movement
+        ErroreArchivio
+    };
     Esito esito = ErroreArchivio;
     qint64 posizione = 0;
     TScheda scritta;              // what is now on disk
     QList<GruppoCampi> conflitti; // for Conflitto
-    TScheda suDisco;              // for Conflitto and AltraScheda
+    TScheda suDisco;              // for Conflitto, AltraScheda, GiacenzaNonIntera
+    IdentitaScheda identita;      // for AltraScheda
     QList<Movimento> movimenti;   // recorded, or meant to be
     bool giornaleScritto = true;
 };
 
 // Saves over the record at `posizione` (loaded as `caricata`) the card
 // `mia`, with the stock dialog's `cambi` since loading; whatever else
-// changed the stock here is a "Rettifica".
+// changed the stock here is a "Rettifica". Nothing is written over a record
+// that is no longer the card loaded (RiconosciScheda).
 EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, const TScheda &mia,
                                    const QList<CambioGiacenza> &cambi, const QString &archivio,
-                                   const QMap<GruppoCampi, bool> &tengoLeMie = {},
+                                   const SceltePerSalvare &scelte = {},
                                    const QString &giornale = PercorsoGiornale());
 
 // Appends a new card and records its stock as "Nuova scheda" (nothing when

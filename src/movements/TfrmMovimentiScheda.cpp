@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "movements/GrigliaGiornale.h"
 #include "movements/StampaMovimenti.h"
+#include "movements/StessaScheda.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 
@@ -91,6 +92,7 @@ TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
 }
 
 void TfrmMovimentiScheda::carica() {
+    m_segnoGiornale = SegnoGiornale(m_giornale);
     Archivio archivio(m_archivio);
     if (!archivio.ApriArchivio() || !archivio.leggi(m_posizione, m_scheda)) m_scheda = TScheda();
     archivio.chiudi();
@@ -232,22 +234,38 @@ void TfrmMovimentiScheda::btnStampaClick() {
 }
 
 void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
-    const Movimento *ultimo = nullptr;
-    for (qsizetype i = m_storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
-        if (MovimentoDiGiacenza(m_storia.movimenti[i].tipo)) ultimo = &m_storia.movimenti[i];
     auto &dialoghi = Piattaforma::dialoghi();
-    if (!ultimo || ultimo->quantita == 0) {
-        dialoghi.messaggio(this, TipoMessaggio::Informazione,
-                           u"Non ci sono movimenti da annullare per questa scheda."_s);
-        return;
+    // Said before the question when another copy recorded a movement since
+    // the user looked.
+    QString premessa;
+    Annullamento esito;
+    while (true) {
+        const Movimento *ultimo = nullptr;
+        for (qsizetype i = m_storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+            if (MovimentoDiGiacenza(m_storia.movimenti[i].tipo)) ultimo = &m_storia.movimenti[i];
+        if (!ultimo || ultimo->quantita == 0) {
+            dialoghi.messaggio(this, TipoMessaggio::Informazione,
+                               premessa +
+                                   u"Non ci sono movimenti da annullare per questa scheda."_s);
+            return;
+        }
+        if (dialoghi.domanda(
+                this, premessa + u"Annullare l'ultimo movimento ("_s + NomeTipo(ultimo->tipo) +
+                          u' ' + Quantita(ultimo->quantita) + u" del "_s + Data(ultimo->quando) +
+                          u")? Verrà registrato il movimento opposto."_s) == Risposta::No)
+            return;
+        const AttesaAnnullamento attesa{*ultimo, m_scheda, m_segnoGiornale};
+        esito = AnnullaUltimoMovimento(m_posizione, m_archivio, m_giornale, &attesa);
+        if (esito.esito != Annullamento::Cambiato) break;
+        // Never another movement than the one named: the history again, and
+        // the question again.
+        carica();
+        premessa = u"Nel frattempo un'altra postazione ha registrato un altro movimento per "
+                   u"questa scheda, e nulla è stato annullato. "_s;
     }
-    if (dialoghi.domanda(this, u"Annullare l'ultimo movimento ("_s + NomeTipo(ultimo->tipo) + u' ' +
-                                   Quantita(ultimo->quantita) + u" del "_s + Data(ultimo->quando) +
-                                   u")? Verrà registrato il movimento opposto."_s) == Risposta::No)
-        return;
-    const Annullamento esito = AnnullaUltimoMovimento(m_posizione, m_archivio, m_giornale);
     switch (esito.esito) {
     case Annullamento::Fatto:
+    case Annullamento::Cambiato:
         break;
     case Annullamento::NienteDaAnnullare:
         dialoghi.messaggio(this, TipoMessaggio::Informazione,
@@ -257,6 +275,18 @@ void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
         dialoghi.messaggio(this, TipoMessaggio::Avviso,
                            u"Attenzione: la giacenza che ne risulterebbe non può essere "
                            u"archiviata (al massimo 4 caratteri)."_s);
+        break;
+    case Annullamento::NonPiuQui:
+        dialoghi.messaggio(this, TipoMessaggio::Avviso,
+                           u"Attenzione: un'altra postazione ha eliminato o spostato questa "
+                           u"scheda dopo che è stata aperta qui, e nulla è stato annullato. "
+                           u"Riaprire la scheda e riprovare."_s);
+        break;
+    case Annullamento::GiacenzaNonIntera:
+        dialoghi.messaggio(this, TipoMessaggio::Avviso,
+                           MessaggioGiacenzaNonIntera(esito.testoGiacenza) +
+                               u" Il movimento non è stato annullato: correggere prima la "
+                               u"giacenza nella scheda."_s);
         break;
     case Annullamento::ErroreArchivio:
         dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());

@@ -51,6 +51,7 @@ class TfrmMovimentiScheda : public QDialog {
     QString m_archivio;
     QString m_giornale;
     TScheda m_scheda;
+    qint64 m_segnoGiornale = -1; // the journal's length when m_scheda was read
     StoriaScheda m_storia;
     qint64 m_giacenza = 0;
     qint64 m_differenza = 0;

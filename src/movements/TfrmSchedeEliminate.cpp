@@ -68,21 +68,28 @@ void TfrmSchedeEliminate::carica() {
 void TfrmSchedeEliminate::btnRipristinaClick() {
     const int riga = grdEliminate->currentRow();
     if (riga < 0 || riga >= m_eliminate.size()) return;
-    const EsitoRipristino esito = RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale);
+    const EsitoRipristinoScheda esito = RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale);
     auto &dialoghi = Piattaforma::dialoghi();
     switch (esito.esito) {
-    case EsitoRipristino::ErroreArchivio:
+    case EsitoRipristinoScheda::ErroreArchivio:
         dialoghi.messaggio(this, TipoMessaggio::Errore,
                            esito.errore ? MessaggioScritturaArchivio(esito.errore)
                                         : MessaggioAccessoArchivio());
         return;
-    case EsitoRipristino::GiornaleNonScritto:
+    case EsitoRipristinoScheda::GiornaleNonScritto:
         dialoghi.messaggio(this, TipoMessaggio::Errore,
                            u"Attenzione: la scheda non è stata ripristinata, perché il giornale "
                            u"Movimenti.csv non può essere scritto. Controllare lo spazio libero "
                            u"e i permessi della cartella del programma."_s);
         return;
-    case EsitoRipristino::Fatto:
+    case EsitoRipristinoScheda::GiaRipristinata:
+        carica();
+        if (!btnRipristina->isEnabled()) btnChiudi->setFocus();
+        dialoghi.messaggio(this, TipoMessaggio::Avviso,
+                           u"Attenzione: un'altra postazione ha già ripristinato questa scheda, "
+                           u"che quindi non è stata ripristinata una seconda volta."_s);
+        return;
+    case EsitoRipristinoScheda::Fatto:
         break;
     }
     m_ripristinata = esito.posizione;

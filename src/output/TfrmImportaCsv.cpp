@@ -502,7 +502,7 @@ void TfrmImportaCsv::btnImportaClick() {
         prima = archivio.scriviInsieme(
             posizioni,
             [&](qint64 i, TScheda &scheda) {
-                const qint64 giacenza = GiacenzaDi(scheda).value_or(0);
+                const auto giacenza = GiacenzaDi(scheda);
                 const bool stessa =
                     m_importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
                 perAggiornata[std::size_t(i)] =

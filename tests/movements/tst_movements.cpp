@@ -13,6 +13,7 @@
 #include "movements/Periodo.h"
 #include "movements/SalvaScheda.h"
 #include "movements/SalvataggioMovimenti.h"
+#include "movements/StessaScheda.h"
 #include "movements/TfrmConflittoScheda.h"
 #include "movements/TfrmSchedeEliminate.h"
 
@@ -249,7 +250,8 @@ int Elimina(const QString &archivio, int passo, bool ripristino) {
     if (ripristino) {
         const QList<SchedaEliminata> eliminate = SchedeEliminate();
         if (eliminate.size() != 1) return 2;
-        return RipristinaScheda(eliminate[0], archivio).esito == EsitoRipristino::Fatto ? 0 : 1;
+        return RipristinaScheda(eliminate[0], archivio).esito == EsitoRipristinoScheda::Fatto ? 0
+                                                                                              : 1;
     }
     const EsitoEliminazione esito = EliminaScheda(2, SchedaNumero(2), archivio);
     return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
@@ -346,6 +348,18 @@ class TestMovimenti : public QObject {
     void schedaSalvaIMovimenti();
     void schedaEliminaERipristina();
     void schedaMostraIMovimenti();
+    void giacenzaNonIntera_data();
+    void giacenzaNonIntera();
+    void giornaleTuttoTraVirgolette_data();
+    void giornaleTuttoTraVirgolette();
+    void salvaDopoEliminazioneAltrui_data();
+    void salvaDopoEliminazioneAltrui();
+    void annullaSoloIlMovimentoNominato();
+    void annullaDopoEliminazioneAltrui();
+    void ripristinoSoloUnaVolta();
+    void schedaSpostataDaUnAltraCopia();
+    void rettificaECaricoDistinti_data();
+    void rettificaECaricoDistinti();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -1028,8 +1042,8 @@ void TestMovimenti::eliminaERipristina() {
     const QList<SchedaEliminata> eliminate = SchedeEliminate();
     QCOMPARE(eliminate.size(), 1);
     QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(tolta).byte);
-    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
-    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    const EsitoRipristinoScheda ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristinoScheda::Fatto);
     QCOMPARE(ripristino.posizione, 3);
     QCOMPARE(cartella.leggiArchivio(), attesi + ArchivioDi({SchedaNumero(tolta)}));
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), "foto " + QByteArray::number(tolta));
@@ -1146,13 +1160,13 @@ void TestMovimenti::giornaleNonScrivibile() {
     QCOMPARE(eliminate.size(), 1);
     const QByteArray due = cartella.leggiArchivio();
     QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio(), bloccato).esito,
-             EsitoRipristino::GiornaleNonScritto);
+             EsitoRipristinoScheda::GiornaleNonScritto);
     QCOMPARE(cartella.leggiArchivio(), due);
     QVERIFY(!QFile::exists(cartella.percorso(u"3.jpg"_s)));
     QCOMPARE(SchedeEliminate().size(), 1);
 
-    const EsitoRipristino ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
-    QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
+    const EsitoRipristinoScheda ripristino = RipristinaScheda(eliminate[0], cartella.archivio());
+    QCOMPARE(ripristino.esito, EsitoRipristinoScheda::Fatto);
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
     QVERIFY(SchedeEliminate().isEmpty());
 }
@@ -1600,6 +1614,416 @@ void TestMovimenti::schedaMostraIMovimenti() {
     QTest::mouseClick(pulsante, Qt::LeftButton);
     QCOMPARE(dialoghi.ultimo(), u"Attenzione: i movimenti si possono visualizzare soltanto per "
                                 u"una scheda inserita in archivio."_s);
+}
+
+void TestMovimenti::giacenzaNonIntera_data() {
+    // A stock as the disk holds it (the import keeps such texts, older
+    // archives have them) and the whole number it reads as, if any.
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<bool>("leggibile");
+    QTest::addColumn<qint64>("intero");
+    QTest::newRow("2,5") << u"2,5"_s << false << qint64(0);
+    QTest::newRow("1E3") << u"1E3"_s << true << qint64(1000);
+    QTest::newRow("abc") << u"abc"_s << false << qint64(0);
+    QTest::newRow("-2") << u"-2"_s << true << qint64(-2);
+    QTest::newRow("12") << u"12"_s << true << qint64(12);
+}
+
+void TestMovimenti::giacenzaNonIntera() {
+    QFETCH(QString, testo);
+    QFETCH(bool, leggibile);
+    QFETCH(qint64, intero);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, testo);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QCOMPARE(GiacenzaDi(scheda).has_value(), leggibile);
+    if (leggibile) QCOMPARE(*GiacenzaDi(scheda), intero);
+    auto suDisco = [] {
+        TScheda letta;
+        Archivio a;
+        if (!a.ApriArchivio() || !a.leggi(1, letta)) return TScheda();
+        return letta;
+    };
+
+    // Only the note changed: the stock stays as written, without a movement.
+    TScheda nota = scheda;
+    nota.impostaTesto(Campo::Note, u"Scaffale 4"_s);
+    SalvataggioScheda fatto = SalvaScheda(nullptr, 1, scheda, nota, {}, cartella.archivio(),
+                                          PercorsoGiornale(), SegnoGiornale());
+    QCOMPARE(fatto.esito, SalvataggioScheda::Salvata);
+    QCOMPARE(suDisco().testo(Campo::Giacenza), testo);
+    QCOMPARE(suDisco().testo(Campo::Note), u"Scaffale 4"_s);
+    QVERIFY(TuttiI(PercorsoGiornale()).isEmpty());
+    QVERIFY(dialoghi.mostrati().isEmpty());
+
+    // A delivery of 5.
+    const TScheda caricata = suDisco();
+    TScheda mia = caricata;
+    mia.impostaTesto(Campo::Giacenza, leggibile ? QString::number(intero + 5) : u"5"_s);
+    const QByteArray prima = cartella.leggiArchivio();
+    const EsitoSalvataggio esito =
+        SalvaConMovimenti(1, caricata, mia, {{5, u"DDT 1"_s}}, cartella.archivio());
+    if (leggibile) {
+        QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+        QCOMPARE(suDisco().testo(Campo::Giacenza), QString::number(intero + 5));
+        const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+        QCOMPARE(tutti.size(), 1);
+        QCOMPARE(tutti[0].tipo, TipoMovimento::Carico);
+        QCOMPARE(tutti[0].prima, intero);
+        QCOMPARE(tutti[0].dopo, intero + 5);
+        return;
+    }
+    // Nothing to add 5 to: nothing written without asking.
+    QCOMPARE(esito.esito, EsitoSalvataggio::GiacenzaNonIntera);
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    QVERIFY(TuttiI(PercorsoGiornale()).isEmpty());
+    // Nor can a movement be taken back from it.
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 3, 0)}));
+    const Annullamento annullato = AnnullaUltimoMovimento(1, cartella.archivio());
+    QCOMPARE(annullato.esito, Annullamento::GiacenzaNonIntera);
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    QCOMPARE(TuttiI(PercorsoGiornale()).size(), 1);
+
+    // Through the card window's save: "No" leaves the card as it is; "Sì"
+    // puts this window's stock in place of the old text, said in the note.
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    fatto = SalvaScheda(nullptr, 1, caricata, mia, {{5, u"DDT 1"_s}}, cartella.archivio());
+    QCOMPARE(fatto.esito, SalvataggioScheda::NonSalvata);
+    QCOMPARE(dialoghi.ultimo(),
+             u"Attenzione: la giacenza \u00AB"_s + testo +
+                 u"\u00BB non è un numero intero di pezzi, quindi non le si può applicare un "
+                 u"movimento di magazzino. Sostituirla con la giacenza 5 indicata nella scheda? "
+                 u"I movimenti di questa scheda non saranno applicati alla giacenza precedente."_s);
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    fatto = SalvaScheda(nullptr, 1, caricata, mia, {{5, u"DDT 1"_s}}, cartella.archivio());
+    QCOMPARE(fatto.esito, SalvataggioScheda::Salvata);
+    QCOMPARE(suDisco().testo(Campo::Giacenza), u"5"_s);
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    QCOMPARE(tutti.size(), 2);
+    QCOMPARE(tutti[1].tipo, TipoMovimento::Rettifica);
+    QCOMPARE(tutti[1].quantita, 0);
+    QCOMPARE(tutti[1].dopo, 5);
+    QVERIFY2(tutti[1].nota.contains(testo), qPrintable(tutti[1].nota));
+}
+
+namespace {
+// The journal as a spreadsheet saves it again with every text in quotes:
+// each field of each line quoted, with `separatore` and CRLF.
+QByteArray TuttoTraVirgolette(const QByteArray &giornale, char separatore) {
+    QByteArray uscita;
+    for (QByteArray riga : giornale.split('\n')) {
+        if (riga.isEmpty()) continue;
+        QList<QByteArray> campi = riga.split(';'); // the test's texts hold no ';'
+        for (QByteArray &campo : campi) {
+            // A cost such as "2,50" is in quotes already.
+            if (campo.startsWith('"')) campo = campo.mid(1, campo.size() - 2).replace("\"\"", "\"");
+            campo = '"' + campo.replace("\"", "\"\"") + '"';
+        }
+        uscita += campi.join(separatore) + "\r\n";
+    }
+    return uscita;
+}
+} // namespace
+
+void TestMovimenti::giornaleTuttoTraVirgolette_data() {
+    QTest::addColumn<char>("separatore");
+    QTest::newRow("punto e virgola") << ';';
+    QTest::newRow("virgola") << ',';
+}
+
+void TestMovimenti::giornaleTuttoTraVirgolette() {
+    QFETCH(char, separatore);
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 4);
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QByteArray scritto = Leggi(PercorsoGiornale());
+    Scrivi(PercorsoGiornale(), TuttoTraVirgolette(scritto, separatore));
+
+    qint64 danneggiate = -1;
+    const QList<SchedaEliminata> eliminate = SchedeEliminate(PercorsoGiornale(), &danneggiate);
+    QCOMPARE(danneggiate, 0);
+    QCOMPARE(eliminate.size(), 2);
+    QCOMPARE(eliminate[0].scheda.byte, SchedaNumero(2).byte);
+    QCOMPARE(eliminate[1].scheda.byte, SchedaNumero(1).byte);
+    // The card moved into position 1 takes its history with it.
+    const StoriaScheda storia = LeggiStoriaScheda(1);
+    QCOMPARE(storia.danneggiate, 0);
+    QCOMPARE(storia.movimenti.size(), 2);
+    QCOMPARE(storia.movimenti[0].codice, u"COD4"_s);
+    QCOMPARE(storia.movimenti[1].tipo, TipoMovimento::Spostamento);
+    // The period finds every line of the day.
+    const QDate oggi = QDate::currentDate();
+    const RiepilogoPeriodo periodo = RiepilogaPeriodo(oggi, oggi);
+    QCOMPARE(periodo.lettura.danneggiate, 0);
+    QCOMPARE(periodo.righe.size(), std::size_t(TuttiI(PercorsoGiornale()).size()));
+    // Brought back once: then it is no longer listed.
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::Fatto);
+    QCOMPARE(SchedeEliminate().size(), 1);
+    QCOMPARE(RipristinaScheda(eliminate[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::GiaRipristinata);
+    QCOMPARE(cartella.leggiArchivio(),
+             ArchivioDi({SchedaNumero(4), SchedaNumero(3), SchedaNumero(2)}));
+}
+
+void TestMovimenti::salvaDopoEliminazioneAltrui_data() {
+    // Cards 1 to 3; copy B loads card `caricata`, copy A then removes card 1
+    // (card 3 moves into position 1), and B saves its card with 5 more. Card 3
+    // shares card 1's code or name, so position and one field tell nothing.
+    QTest::addColumn<int>("caricata");
+    QTest::addColumn<int>("comune"); // 0: the code, 1: the name
+    QTest::addColumn<int>("risposta");
+    QTest::addColumn<QString>("domanda");
+    QTest::addColumn<QStringList>("dopo"); // code, name and stock of each card afterwards
+    const QString eliminata = u"Attenzione: la scheda COD1 - Prodotto 1 è stata eliminata "
+                              u"dall'archivio da un'altra postazione dopo che è stata aperta "
+                              u"qui. Inserire la scheda corrente in archivio come nuova scheda? "
+                              u"Con \u00ABNo\u00BB si ricarica la scheda che ora occupa la "
+                              u"posizione, senza le modifiche."_s;
+    QTest::newRow("stesso codice, annullo")
+        << 1 << 0 << int(Piattaforma::Risposta::Annulla) << eliminata
+        << QStringList{u"COD1 Altro 3"_s, u"COD2 Prodotto 2 2"_s};
+    QTest::newRow("stesso nome, come nuova")
+        << 1 << 1 << int(Piattaforma::Risposta::Si) << eliminata
+        << QStringList{u"COD3 Prodotto 1 3"_s, u"COD2 Prodotto 2 2"_s, u"COD1 Prodotto 1 6"_s};
+    const QString spostata = u"Attenzione: un'altra postazione ha eliminato una scheda, e la "
+                             u"scheda COD1 - Altro è stata spostata dalla posizione 3 alla "
+                             u"posizione 1 dell'archivio. Salvare le modifiche sulla scheda "
+                             u"nella sua nuova posizione? Con \u00ABNo\u00BB la scheda viene "
+                             u"ricaricata dalla nuova posizione, senza le modifiche."_s;
+    QTest::newRow("spostata, salvo là") << 3 << 0 << int(Piattaforma::Risposta::Si) << spostata
+                                        << QStringList{u"COD1 Altro 8"_s, u"COD2 Prodotto 2 2"_s};
+    QTest::newRow("spostata, ricarico") << 3 << 0 << int(Piattaforma::Risposta::No) << spostata
+                                        << QStringList{u"COD1 Altro 3"_s, u"COD2 Prodotto 2 2"_s};
+}
+
+void TestMovimenti::salvaDopoEliminazioneAltrui() {
+    QFETCH(int, caricata);
+    QFETCH(int, comune);
+    QFETCH(int, risposta);
+    QFETCH(QString, domanda);
+    QFETCH(QStringList, dopo);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda terza = SchedaNumero(3);
+    if (comune == 0)
+        terza.impostaTesto(Campo::Nome, u"Altro"_s), terza.impostaTesto(Campo::Codice, u"COD1"_s);
+    else
+        terza.impostaTesto(Campo::Nome, u"Prodotto 1"_s);
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), terza}));
+    const TScheda schede[] = {SchedaNumero(1), SchedaNumero(2), terza};
+
+    // Copy B.
+    const TScheda suaScheda = schede[caricata - 1];
+    const qint64 segno = SegnoGiornale();
+    // Copy A.
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    // Copy B saves.
+    TScheda mia = suaScheda;
+    mia.impostaTesto(Campo::Giacenza, QString::number(GiacenzaDi(suaScheda).value_or(0) + 5));
+    dialoghi.rispondi(Piattaforma::Risposta(risposta));
+    const SalvataggioScheda fatto = SalvaScheda(nullptr, caricata, suaScheda, mia, {{5, QString()}},
+                                                cartella.archivio(), PercorsoGiornale(), segno);
+    QCOMPARE(dialoghi.testi().value(0), domanda);
+    QCOMPARE(dialoghi.mostrati().size(), 1);
+    if (risposta == int(Piattaforma::Risposta::No)) {
+        QCOMPARE(fatto.esito, SalvataggioScheda::Ricaricare);
+        QCOMPARE(fatto.posizione, 1);
+        QCOMPARE(fatto.scritta.byte, terza.byte);
+    }
+    QStringList trovate;
+    ScorriArchivio(cartella.archivio(), [&](const TScheda &s, qint64) {
+        trovate << s.testo(Campo::Codice) + u' ' + s.testo(Campo::Nome) + u' ' +
+                       s.testo(Campo::Giacenza);
+        return true;
+    });
+    QCOMPARE(trovate, dopo);
+}
+
+void TestMovimenti::annullaSoloIlMovimentoNominato() {
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"8"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 5, 3)}));
+    TfrmMovimentiScheda storia(nullptr, 1, cartella.archivio());
+    // Another copy sells 2 while this window shows the delivery of 5 as the last.
+    TScheda mia = scheda;
+    mia.impostaTesto(Campo::Giacenza, u"6"_s);
+    QCOMPARE(SalvaConMovimenti(1, scheda, mia, {{-2, u"banco"_s}}, cartella.archivio()).esito,
+             EsitoSalvataggio::Salvata);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    dialoghi.rispondi(Piattaforma::Risposta::No);
+    QTest::mouseClick(storia.btnAnnullaUltimo, Qt::LeftButton);
+    QCOMPARE(dialoghi.testi().size(), 2);
+    QVERIFY2(dialoghi.testi()[0].startsWith(u"Annullare l'ultimo movimento (Carico +5"_s),
+             qPrintable(dialoghi.testi()[0]));
+    // Asked again, naming the sale.
+    QVERIFY2(dialoghi.testi()[1].startsWith(
+                 u"Nel frattempo un'altra postazione ha registrato un altro movimento per questa "
+                 u"scheda, e nulla è stato annullato. Annullare l'ultimo movimento (Scarico -2"_s),
+             qPrintable(dialoghi.testi()[1]));
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+    QCOMPARE(storia.grdMovimenti->rowCount(), 2);
+}
+
+void TestMovimenti::annullaDopoEliminazioneAltrui() {
+    // Copy B shows card 1's history; copy A removes card 1 and card 2 (same
+    // code) moves into position 1 with its own last movement.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda seconda = SchedaNumero(2);
+    seconda.impostaTesto(Campo::Codice, u"COD1"_s);
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), seconda}));
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::Carico, 1, 0)}));
+    TfrmMovimentiScheda storia(nullptr, 1, cartella.archivio());
+    QCOMPARE(EliminaScheda(1, SchedaNumero(1), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(storia.btnAnnullaUltimo, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"Attenzione: un'altra postazione ha eliminato o spostato questa scheda dopo che è "
+             u"stata aperta qui, e nulla è stato annullato. Riaprire la scheda e riprovare."_s);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+}
+
+void TestMovimenti::ripristinoSoloUnaVolta() {
+    // Two copies list the removed cards, then each brings back the same one.
+    CartellaDiProva cartella;
+    ArchivioConFoto(cartella, 3);
+    QCOMPARE(EliminaScheda(2, SchedaNumero(2), cartella.archivio()).esito,
+             EsitoEliminazione::Fatta);
+    const QList<SchedaEliminata> viste[2] = {SchedeEliminate(), SchedeEliminate()};
+    QCOMPARE(viste[0].size(), 1);
+    QCOMPARE(viste[1].size(), 1);
+    const EsitoRipristinoScheda prima = RipristinaScheda(viste[0][0], cartella.archivio());
+    QCOMPARE(prima.esito, EsitoRipristinoScheda::Fatto);
+    const QByteArray archivio = cartella.leggiArchivio();
+    const QByteArray giornale = Leggi(PercorsoGiornale());
+    const EsitoRipristinoScheda seconda = RipristinaScheda(viste[1][0], cartella.archivio());
+    QCOMPARE(seconda.esito, EsitoRipristinoScheda::GiaRipristinata);
+    QCOMPARE(cartella.leggiArchivio(), archivio);
+    QCOMPARE(archivio, ArchivioDi({SchedaNumero(1), SchedaNumero(3), SchedaNumero(2)}));
+    QCOMPARE(Leggi(PercorsoGiornale()), giornale);
+    QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
+    QVERIFY(!QFile::exists(cartella.percorso(u"4.jpg"_s)));
+
+    // The window says so, and lists it no more.
+    DialoghiFinti dialoghi;
+    TScheda ancora = SchedaNumero(1);
+    QCOMPARE(EliminaScheda(1, ancora, cartella.archivio()).esito, EsitoEliminazione::Fatta);
+    TfrmSchedeEliminate finestra(nullptr, cartella.archivio());
+    QCOMPARE(finestra.grdEliminate->rowCount(), 1);
+    QCOMPARE(RipristinaScheda(SchedeEliminate()[0], cartella.archivio()).esito,
+             EsitoRipristinoScheda::Fatto);
+    finestra.grdEliminate->selectRow(0);
+    QTest::mouseClick(finestra.btnRipristina, Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(),
+             u"Attenzione: un'altra postazione ha già ripristinato questa "
+             u"scheda, che quindi non è stata ripristinata una seconda volta."_s);
+    QCOMPARE(finestra.grdEliminate->rowCount(), 0);
+    QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
+}
+
+void TestMovimenti::schedaSpostataDaUnAltraCopia() {
+    // Window A removes card 1 while window B shows card 3, which moves into
+    // position 1; B's save says so, rather than a question of access, and
+    // goes where the card is now.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)}));
+    TfrmMagazzino a;
+    TfrmMagazzino b;
+    a.CaricaScheda(SchedaNumero(1), 1);
+    b.CaricaScheda(SchedaNumero(3), 3);
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(a.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QCOMPARE(dialoghi.ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
+    dialoghi.azzera();
+    b.casella(Campo::Note)->setText(u"Scaffale 9"_s);
+    dialoghi.rispondi(Piattaforma::Risposta::Si);
+    QVERIFY(b.salva());
+    QCOMPARE(dialoghi.testi().size(), 2);
+    QVERIFY2(dialoghi.testi()[0].contains(
+                 u"COD3 - Prodotto 3 è stata spostata dalla posizione 3 alla posizione 1"_s),
+             qPrintable(dialoghi.testi()[0]));
+    QCOMPARE(dialoghi.testi()[1],
+             u"Le modifiche apportate alla scheda corrente sono state salvate in archivio."_s);
+    QCOMPARE(b.findChild<QLabel *>(u"lblPosizione"_s)->text(), u"1"_s);
+    TScheda attesa = SchedaNumero(3);
+    attesa.impostaTesto(Campo::Note, u"Scaffale 9"_s);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({attesa, SchedaNumero(2)}));
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
+}
+
+void TestMovimenti::rettificaECaricoDistinti_data() {
+    // The card's stock is 10; the dialog's "Giacenza attuale", the quantity,
+    // and the journal lines of the save ("kind quantity").
+    QTest::addColumn<QString>("pulsante");
+    QTest::addColumn<QString>("attuale");
+    QTest::addColumn<QString>("quantita");
+    QTest::addColumn<QStringList>("righe");
+    QTest::addColumn<QString>("giacenza");
+    QTest::newRow("conta corretta e consegna")
+        << u"btnAggiungi"_s << u"12"_s << u"5"_s << QStringList{u"Rettifica 2"_s, u"Carico 5"_s}
+        << u"17"_s;
+    QTest::newRow("conta corretta e vendita")
+        << u"btnSottrai"_s << u"8"_s << u"3"_s << QStringList{u"Rettifica -2"_s, u"Scarico -3"_s}
+        << u"5"_s;
+    QTest::newRow("solo consegna")
+        << u"btnAggiungi"_s << u"10"_s << u"5"_s << QStringList{u"Carico 5"_s} << u"15"_s;
+    QTest::newRow("solo conta corretta")
+        << u"btnAggiungi"_s << u"12"_s << u"0"_s << QStringList{u"Rettifica 2"_s} << u"12"_s;
+}
+
+void TestMovimenti::rettificaECaricoDistinti() {
+    QFETCH(QString, pulsante);
+    QFETCH(QString, attuale);
+    QFETCH(QString, quantita);
+    QFETCH(QStringList, righe);
+    QFETCH(QString, giacenza);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda}));
+    TfrmMagazzino finestra;
+    finestra.CaricaScheda(scheda, 1);
+    dialoghi.allaProssimaFinestra([attuale, quantita](QDialog *d) {
+        auto *g = qobject_cast<TfrmGiacenza *>(d);
+        QVERIFY(g);
+        g->txtGiacenza->setText(attuale);
+        g->txtAggiunta->setText(quantita);
+        QTest::keyClicks(g->txtCausale, u"DDT 5"_s);
+        QTest::mouseClick(g->btnAggiorna, Qt::LeftButton);
+    });
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(pulsante), Qt::LeftButton);
+    QCOMPARE(finestra.casella(Campo::Giacenza)->text(), giacenza);
+    finestra.btnSalvaClick();
+    QStringList trovate;
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    for (const Movimento &m : tutti)
+        trovate << NomeTipo(m.tipo) + u' ' + QString::number(m.quantita);
+    QCOMPARE(trovate, righe);
+    // The reason goes with the goods, not with the count.
+    for (const Movimento &m : tutti)
+        QCOMPARE(m.nota == u"DDT 5"_s, m.tipo != TipoMovimento::Rettifica);
+    QCOMPARE(tutti.last().dopo, giacenza.toLongLong());
+    QVERIFY(dialoghi.rimasteAperte().isEmpty());
 }
 
 int main(int argc, char *argv[]) {
