@@ -3,7 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "lists/Ancoraggi.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 
 #include <QLabel>

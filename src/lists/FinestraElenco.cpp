@@ -4,7 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/Ancoraggi.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
@@ -21,23 +21,6 @@
 #include <QScreen>
 
 using namespace Qt::StringLiterals;
-
-QFont FontVerdana(int punti, bool grassetto) {
-    QFont font(u"Verdana"_s);
-    font.setPointSize(punti);
-    font.setBold(grassetto);
-    return font;
-}
-
-QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *genitore) {
-    auto *b = new QPushButton(testo, genitore);
-    b->setObjectName(nome);
-    b->setAccessibleName(testo);
-    b->setFont(FontVerdana(11, true));
-    b->setAutoDefault(true);
-    b->setCursor(Qt::PointingHandCursor);
-    return b;
-}
 
 RigaTrova CostruisciRigaTrova(QWidget *pannello, QObject *filtro, QLabel *etichetta, QPoint origine,
                               int larghezzaChiave, const QRect &pulsante) {

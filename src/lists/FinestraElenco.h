@@ -1,9 +1,10 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "lists/Passate.h"
-#include "lists/Righe.h"
+#include "passes/Passate.h"
+#include "passes/Righe.h"
 #include "report/TfrxReport.h"
+#include "widgets/AspettoElenco.h"
 
 #include <QDialog>
 #include <functional>
@@ -96,9 +97,6 @@ class FinestraElenco : public QDialog {
     bool m_centrata = false;
 };
 
-// The look shared by the list windows' buttons and labels.
-QFont FontVerdana(int punti, bool grassetto = false);
-QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *genitore);
 
 // The find-next row of a list window: the lens at `origine`, the key box
 // `txtTrova` beside it, `larghezzaChiave` wide, and the Trova button at

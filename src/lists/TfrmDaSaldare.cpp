@@ -3,7 +3,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/Importi.h"
 #include "lists/Ancoraggi.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

@@ -7,7 +7,7 @@
 #include "archive/RegoleNumeri.h"
 #include "lists/Ancoraggi.h"
 #include "lists/FinestraElenco.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"

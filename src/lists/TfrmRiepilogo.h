@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/Passate.h"
+#include "passes/Passate.h"
 #include "report/TfrxReport.h"
 
 #include <QDialog>

@@ -2,7 +2,7 @@
 
 #include "archive/CartellaProgramma.h"
 #include "lists/Ancoraggi.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "orders/LetturaOrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
 #include "platform/Dialoghi.h"

@@ -6,8 +6,8 @@
 #include "labels/Etichette.h"
 #include "labels/LettoreCodici.h"
 #include "lists/Ancoraggi.h"
-#include "lists/Passate.h"
-#include "lists/VistaRighe.h"
+#include "passes/Passate.h"
+#include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

@@ -4,7 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 #include "shop/DatiNegozio.h"
 #include "output/CsvMagazzino.h"
 #include "report/TfrxReport.h"

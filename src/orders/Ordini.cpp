@@ -4,7 +4,7 @@
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "archive/Importi.h"
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 
 #include <QFileInfo>
 #include <algorithm>

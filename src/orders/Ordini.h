@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/Passate.h"
+#include "passes/Passate.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "orders/OrdiniAperti.h"
 
 #include "archive/Archivio.h"
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 #include "movements/BloccoOrdine.h"
 #include "movements/Movimenti.h"
 

@@ -1,7 +1,7 @@
 #include "orders/TfrmOrdiniAperti.h"
 
 #include "archive/Archivio.h"
-#include "lists/FinestraElenco.h"
+#include "widgets/AspettoElenco.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

@@ -10,7 +10,7 @@
 #include "labels/LettoreCodici.h"
 #include "labels/TfrmEtichette.h"
 #include "lists/TfrmTrovaMagazzino.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "media/TfrmWebCam.h"
 #include "platform/Videocamera.h"
 #include "report/PaginePreparate.h"

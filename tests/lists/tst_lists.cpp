@@ -4,13 +4,13 @@
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
-#include "lists/Passate.h"
+#include "passes/Passate.h"
 #include "lists/TfrmDaSaldare.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "lists/TfrmRiepilogo.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/TfrmTrovaMagazzino.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
 
 #include <QAccessible>

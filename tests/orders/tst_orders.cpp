@@ -4,7 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/TfrmSottoscorta.h"
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 #include "movements/Movimenti.h"
 #include "shop/DatiNegozio.h"
 #include "orders/DocumentiOrdine.h"

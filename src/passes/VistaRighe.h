@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 
 #include <QAbstractListModel>
 #include <QElapsedTimer>

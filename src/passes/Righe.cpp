@@ -1,4 +1,4 @@
-#include "lists/Righe.h"
+#include "passes/Righe.h"
 
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"

@@ -1,4 +1,4 @@
-#include "lists/Passate.h"
+#include "passes/Passate.h"
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"

@@ -1,4 +1,4 @@
-#include "lists/VistaRighe.h"
+#include "passes/VistaRighe.h"
 
 #include <QApplication>
 #include <QFontMetrics>
