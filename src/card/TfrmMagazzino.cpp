@@ -565,10 +565,17 @@ void TfrmMagazzino::costruisci() {
     btnEtichette->setFocusPolicy(Qt::TabFocus);
     setTabOrder(giornale.btnSchedeEliminate, btnEtichette);
     setTabOrder(btnEtichette, m_txtCodiceABarre);
-    connect(giornale.btnMovimenti, &QPushButton::clicked, this, &TfrmMagazzino::btnMovimentiClick);
-    connect(giornale.btnElimina, &QPushButton::clicked, this, &TfrmMagazzino::btnEliminaClick);
-    connect(giornale.btnSchedeEliminate, &QPushButton::clicked, this,
+    connect(giornale.btnMovimenti, &QAbstractButton::clicked, this,
+            &TfrmMagazzino::btnMovimentiClick);
+    connect(giornale.btnElimina, &QAbstractButton::clicked, this, &TfrmMagazzino::btnEliminaClick);
+    connect(giornale.btnSchedeEliminate, &QAbstractButton::clicked, this,
             &TfrmMagazzino::btnSchedeEliminateClick);
+    // Their descriptions go to the status line, as the other commands' do.
+    for (QAbstractButton *b :
+         {giornale.btnMovimenti, giornale.btnElimina, giornale.btnSchedeEliminate}) {
+        b->setFont(verdana(false));
+        m_testiStato.insert(b, b->accessibleDescription());
+    }
 
     // Status line: the listed controls put their text there, the background
     // and the decorations empty it, everything else leaves it alone.

@@ -129,7 +129,8 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_btnChiudi = PulsanteElenco(u"btnChiudi"_s, u"Chiudi"_s, pannello);
     m_btnChiudi->setGeometry(696, 504, 140, 38);
     m_btnEtichette = PulsanteElenco(u"btnEtichette"_s, u"Etichette"_s, pannello);
-    m_btnEtichette->setGeometry(546, 469, 140, 32);
+    // In the row of the window's other commands, left of Stampa.
+    m_btnEtichette->setGeometry(396, 504, 140, 38);
 
     // The panel fills the window; the list and its frame grow with it, the
     // buttons keep to the bottom right.

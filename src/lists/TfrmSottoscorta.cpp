@@ -25,7 +25,7 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     QWidget *pan = findChild<QWidget *>(u"panContainer"_s);
     m_btnOrdini = PulsanteElenco(u"btnOrdini"_s, u"Ordini"_s, pan);
     m_btnOrdini->setAccessibleDescription(u"Prepara gli ordini ai fornitori"_s);
-    m_btnOrdini->setGeometry(396, 504, 140, 38);
+    m_btnOrdini->setGeometry(246, 504, 140, 38);
     m_ancoraggiElenco->aggiungi(m_btnOrdini, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     setTabOrder(m_btnStampa, m_btnOrdini);
     // The progress of a long pass shows over the button.

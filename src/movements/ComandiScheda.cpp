@@ -7,8 +7,8 @@
 #include "movements/TfrmMovimentiScheda.h"
 #include "movements/TfrmSchedeEliminate.h"
 #include "platform/Dialoghi.h"
+#include "widgets/Controlli.h"
 
-#include <QPushButton>
 #include <cerrno>
 
 using namespace Qt::StringLiterals;
@@ -16,14 +16,13 @@ using Piattaforma::Risposta;
 using Piattaforma::TipoMessaggio;
 
 PulsantiMovimenti PreparaPulsantiMovimenti(QWidget *pannello, QRect area) {
-    auto pulsante = [pannello](const QString &nome, const QString &testo,
+    // Picture buttons with their text, as the card's other commands.
+    auto pulsante = [pannello](const QString &nome, const QString &icona, const QString &testo,
                                const QString &descrizione, QRect posto) {
-        auto *b = new QPushButton(testo, pannello);
-        b->setObjectName(nome);
+        auto *b = new PulsanteImmagine(nome, icona, testo, pannello, true);
         b->setGeometry(posto);
+        b->setIconSize(QSize(28, 28));
         b->setFocusPolicy(Qt::TabFocus);
-        b->setAutoDefault(false);
-        b->setAccessibleName(testo);
         b->setToolTip(descrizione);
         b->setAccessibleDescription(descrizione);
         return b;
@@ -31,13 +30,14 @@ PulsantiMovimenti PreparaPulsantiMovimenti(QWidget *pannello, QRect area) {
     const int alto = (area.height() - 6) / 2;
     const int mezzo = (area.width() - 6) / 2;
     PulsantiMovimenti p;
-    p.btnMovimenti = pulsante(u"btnMovimenti"_s, u"Movimenti"_s,
+    p.btnMovimenti = pulsante(u"btnMovimenti"_s, u"grafico"_s, u"Movimenti"_s,
                               u"Visualizza i movimenti di magazzino della scheda corrente."_s,
                               QRect(area.x(), area.y(), mezzo, alto));
     p.btnElimina =
-        pulsante(u"btnElimina"_s, u"Elimina"_s, u"Elimina la scheda corrente dall'archivio."_s,
+        pulsante(u"btnElimina"_s, u"cestino"_s, u"Elimina"_s,
+                 u"Elimina la scheda corrente dall'archivio."_s,
                  QRect(area.x() + mezzo + 6, area.y(), area.width() - mezzo - 6, alto));
-    p.btnSchedeEliminate = pulsante(u"btnSchedeEliminate"_s, u"Schede eliminate"_s,
+    p.btnSchedeEliminate = pulsante(u"btnSchedeEliminate"_s, u"ripristina"_s, u"Schede eliminate"_s,
                                     u"Visualizza le schede eliminate e ne ripristina una."_s,
                                     QRect(area.x(), area.y() + alto + 6, area.width(), alto));
     return p;

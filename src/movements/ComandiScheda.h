@@ -4,16 +4,16 @@
 
 #include <QRect>
 
-class QPushButton;
+class QAbstractButton;
 class QWidget;
 
 // The card window's buttons for the journal: "Movimenti", "Elimina" and
 // "Schede eliminate", placed on its panel within `area` (two rows). They are
 // reached with Tab and never take the focus from the box being edited.
 struct PulsantiMovimenti {
-    QPushButton *btnMovimenti;
-    QPushButton *btnElimina;
-    QPushButton *btnSchedeEliminate;
+    QAbstractButton *btnMovimenti;
+    QAbstractButton *btnElimina;
+    QAbstractButton *btnSchedeEliminate;
 };
 PulsantiMovimenti PreparaPulsantiMovimenti(QWidget *pannello, QRect area);
 

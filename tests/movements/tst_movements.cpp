@@ -1558,12 +1558,12 @@ void TestMovimenti::schedaEliminaERipristina() {
     finestra.CaricaScheda(SchedaNumero(1), 1);
     // "No" to the question: nothing happens.
     dialoghi.rispondi(Piattaforma::Risposta::No);
-    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(u"btnElimina"_s), Qt::LeftButton);
     QCOMPARE(dialoghi.ultimo(), u"Eliminare dall'archivio la scheda n. 1 (COD1 - Prodotto 1)? Si "
                                 u"potrà ripristinarla da \u00ABSchede eliminate\u00BB."_s);
     QCOMPARE(cartella.leggiArchivio().size(), 3 * TScheda::DIMENSIONE);
 
-    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(u"btnElimina"_s), Qt::LeftButton);
     QCOMPARE(dialoghi.ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
     QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(3), SchedaNumero(2)}));
     // The card that moved into its place is on screen, with its photo.
@@ -1577,7 +1577,7 @@ void TestMovimenti::schedaEliminaERipristina() {
         QTest::mouseClick(elenco->btnRipristina, Qt::LeftButton);
         QTest::mouseClick(elenco->btnChiudi, Qt::LeftButton);
     });
-    QTest::mouseClick(finestra.findChild<QPushButton *>(u"btnSchedeEliminate"_s), Qt::LeftButton);
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(u"btnSchedeEliminate"_s), Qt::LeftButton);
     QCOMPARE(cartella.leggiArchivio(),
              ArchivioDi({SchedaNumero(3), SchedaNumero(2), SchedaNumero(1)}));
     QCOMPARE(finestra.casella(Campo::Codice)->text(), u"COD1"_s);
@@ -1596,7 +1596,7 @@ void TestMovimenti::schedaMostraIMovimenti() {
                                MovimentoDiProva(1, TipoMovimento::Carico, 3, 5)}));
     TfrmMagazzino finestra;
     finestra.CaricaScheda(scheda, 1);
-    auto *pulsante = finestra.findChild<QPushButton *>(u"btnMovimenti"_s);
+    auto *pulsante = finestra.findChild<QAbstractButton *>(u"btnMovimenti"_s);
     QCOMPARE(pulsante->focusPolicy(), Qt::TabFocus);
     // Taking back the last movement there moves the card's stock box too.
     dialoghi.allaProssimaFinestra([](QDialog *d) {
@@ -1951,7 +1951,7 @@ void TestMovimenti::schedaSpostataDaUnAltraCopia() {
     a.CaricaScheda(SchedaNumero(1), 1);
     b.CaricaScheda(SchedaNumero(3), 3);
     dialoghi.rispondi(Piattaforma::Risposta::Si);
-    QTest::mouseClick(a.findChild<QPushButton *>(u"btnElimina"_s), Qt::LeftButton);
+    QTest::mouseClick(a.findChild<QAbstractButton *>(u"btnElimina"_s), Qt::LeftButton);
     QCOMPARE(dialoghi.ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
     dialoghi.azzera();
     b.casella(Campo::Note)->setText(u"Scaffale 9"_s);
