@@ -24,12 +24,12 @@ ElencoSchede::ElencoSchede(QWidget *genitore, const QString &nome, const QString
     m_lblAttendere->setObjectName(u"lblAttendere"_s);
     m_lblAttendere->setFont(FontVerdana(11, true));
     m_lblAttendere->setStyleSheet(u"QLabel { color: darkcyan; }"_s);
-    m_lblAttendere->setGeometry(26, 494, 500, 20);
+    m_lblAttendere->setGeometry(26, 494, 426, 20);
     m_lblAttendere->hide();
     m_prgAvanzamento = new QProgressBar(pan);
     m_prgAvanzamento->setObjectName(u"prgAvanzamento"_s);
     m_prgAvanzamento->setAccessibleName(u"Archivio letto"_s);
-    m_prgAvanzamento->setGeometry(26, 518, 500, 16);
+    m_prgAvanzamento->setGeometry(26, 518, 426, 16);
     m_prgAvanzamento->hide();
     m_ancoraggiElenco->aggiungi(m_lblAttendere, Ancoraggi::SegueBasso);
     m_ancoraggiElenco->aggiungi(m_prgAvanzamento, Ancoraggi::SegueBasso);
@@ -59,4 +59,11 @@ void ElencoSchede::riempi() {
     if (!esito.riuscito)
         Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
     if (!esito.scartate.isEmpty()) segnalaScartate(esito.scartate);
+}
+
+void ElencoSchede::spazioAttesa(int larghezza) {
+    m_lblAttendere->setGeometry(26, 494, larghezza, 40);
+    m_lblAttendere->setWordWrap(true);
+    m_lblAttendere->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_prgAvanzamento->setGeometry(26, 518, larghezza, 16);
 }

@@ -19,6 +19,9 @@ class ElencoSchede : public FinestraElenco {
     virtual void segnalaScartate(const QStringList &) {}
     // After the list is filled, for what a window shows besides the lines.
     virtual void riempito(const EsitoElenco &) {}
+    // Where the waiting label and the count go (a window with one more
+    // command keeps them narrower).
+    void spazioAttesa(int larghezza);
 
   private:
     void riempi();

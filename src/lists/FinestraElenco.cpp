@@ -125,12 +125,12 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_lblRigo03->setStyleSheet(u"QLabel { color: crimson; }"_s);
 
     m_btnStampa = PulsanteElenco(u"btnStampa"_s, u"Stampa"_s, pannello);
-    m_btnStampa->setGeometry(546, 504, 140, 38);
+    m_btnStampa->setGeometry(588, 504, 120, 38);
     m_btnChiudi = PulsanteElenco(u"btnChiudi"_s, u"Chiudi"_s, pannello);
-    m_btnChiudi->setGeometry(696, 504, 140, 38);
+    m_btnChiudi->setGeometry(716, 504, 120, 38);
     m_btnEtichette = PulsanteElenco(u"btnEtichette"_s, u"Etichette"_s, pannello);
     // In the row of the window's other commands, left of Stampa.
-    m_btnEtichette->setGeometry(396, 504, 140, 38);
+    m_btnEtichette->setGeometry(460, 504, 120, 38);
 
     // The panel fills the window; the list and its frame grow with it, the
     // buttons keep to the bottom right.

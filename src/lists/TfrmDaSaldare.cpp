@@ -24,7 +24,7 @@ TfrmDaSaldare::TfrmDaSaldare(QWidget *genitore)
     m_lblDovuto->setTextFormat(Qt::PlainText);
     m_lblDovuto->setFont(FontVerdana(10, true));
     m_lblDovuto->setStyleSheet(u"QLabel { color: maroon; }"_s);
-    m_lblDovuto->setGeometry(26, 494, 360, 44);
+    m_lblDovuto->setGeometry(26, 494, 426, 44);
     m_lblDovuto->setWordWrap(true);
     m_lblDovuto->hide();
     m_ancoraggiElenco->aggiungi(m_lblDovuto, Ancoraggi::SegueBasso);

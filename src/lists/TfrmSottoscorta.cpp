@@ -25,7 +25,9 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     QWidget *pan = findChild<QWidget *>(u"panContainer"_s);
     m_btnOrdini = PulsanteElenco(u"btnOrdini"_s, u"Ordini"_s, pan);
     m_btnOrdini->setAccessibleDescription(u"Prepara gli ordini ai fornitori"_s);
-    m_btnOrdini->setGeometry(246, 504, 140, 38);
+    m_btnOrdini->setGeometry(332, 504, 120, 38);
+    // The texts on the left make room for the one more command.
+    spazioAttesa(298);
     m_ancoraggiElenco->aggiungi(m_btnOrdini, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     setTabOrder(m_btnStampa, m_btnOrdini);
     // The progress of a long pass shows over the button.
@@ -38,10 +40,11 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
     m_lblInOrdine->setTextFormat(Qt::PlainText);
     m_lblInOrdine->setFont(FontVerdana(9, true));
     m_lblInOrdine->setStyleSheet(u"QLabel { color: darkgreen; }"_s);
-    m_lblInOrdine->setGeometry(26, 494, 360, 40);
-    m_lblInOrdine->setWordWrap(true);
+    // Above the commands, right of the double-click hint.
+    m_lblInOrdine->setGeometry(460, 472, 376, 20);
+    m_lblInOrdine->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ValoreAccessibile(m_lblInOrdine, u"In ordine"_s);
-    m_ancoraggiElenco->aggiungi(m_lblInOrdine, Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_lblInOrdine, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     connect(m_lstRecords->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &TfrmSottoscorta::mostraInOrdine);
     connect(m_lettura, &LetturaOrdiniAperti::letti, this, [this] {
