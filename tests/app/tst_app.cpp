@@ -25,6 +25,10 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
+#include <functional>
+#include <QMap>
+#include <QSet>
+#include <QRegularExpression>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +44,7 @@ class TestAvvio : public QObject {
     }
 
   private slots:
+    void inclusioniSoloVersoIlBasso();
     void avvioConPassword();
     void avvioELanciatore();
     void operazioneInterrottaAnnunciata();
@@ -50,6 +55,47 @@ class TestAvvio : public QObject {
     void lanciatoreDaTastiera_data();
     void lanciatoreDaTastiera();
 };
+
+void TestAvvio::inclusioniSoloVersoIlBasso() {
+    // Each folder of the program includes only folders below it: no two
+    // folders lean on each other, directly or through others.
+    const QDir sorgenti(QStringLiteral(QUADRELO_SORGENTI));
+    QMap<QString, QSet<QString>> sotto;
+    static const QRegularExpression inclusione(QStringLiteral("^#include \"([a-z]+)/"),
+                                               QRegularExpression::MultilineOption);
+    for (const QString &cartella : sorgenti.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QSet<QString> &usate = sotto[cartella];
+        for (const QFileInfo &file : QDir(sorgenti.filePath(cartella)).entryInfoList(QDir::Files)) {
+            QFile f(file.filePath());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            const QString testo = QString::fromUtf8(f.readAll());
+            for (auto it = inclusione.globalMatch(testo); it.hasNext();) {
+                const QString altra = it.next().captured(1);
+                if (altra != cartella) usate.insert(altra);
+            }
+        }
+    }
+    QVERIFY(sotto.size() > 10);
+    // A walk along the includes that comes back to a folder on its path is a cycle.
+    QStringList percorso;
+    QSet<QString> finite;
+    QString ciclo;
+    std::function<void(const QString &)> visita = [&](const QString &cartella) {
+        if (!ciclo.isEmpty() || finite.contains(cartella)) return;
+        if (percorso.contains(cartella)) {
+            ciclo = (percorso.mid(percorso.indexOf(cartella)) << cartella).join(u" -> "_s);
+            return;
+        }
+        percorso << cartella;
+        for (const QString &altra : sotto.value(cartella))
+            visita(altra);
+        percorso.removeLast();
+        finite.insert(cartella);
+    };
+    for (const QString &cartella : sotto.keys())
+        visita(cartella);
+    QVERIFY2(ciclo.isEmpty(), qPrintable(ciclo));
+}
 
 void TestAvvio::avvioConPassword() {
     CartellaDiProva cartella;
