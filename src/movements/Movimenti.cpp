@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 
 #include <algorithm>
+#include <cerrno>
 
 using namespace Qt::StringLiterals;
 
@@ -153,26 +154,34 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
     qint64 prima = 0;
     bool fuoriCampo = false;
     bool registrato = false;
+    TScheda scritta;
+    QList<Movimento> righe;
+    // The stock and its opposite line together, as for a save.
+    const Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio, giornale, righe, registrato, [&](qint64) {
+            righe = {MovimentoScheda(scritta, posizione, tipo, quantita, prima, nota)};
+        });
     const bool scritto =
         file.ApriArchivio() &&
-        file.aggiorna(
-            posizione,
-            [&](TScheda &suDisco) {
+        file.scriviInsieme(
+            {posizione},
+            [&](qint64, TScheda &suDisco) {
                 prima = GiacenzaDi(suDisco).value_or(0);
                 if (!GiacenzaArchiviabile(prima + quantita)) {
                     fuoriCampo = true;
                     return false;
                 }
                 suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+                scritta = suDisco;
                 return true;
             },
-            [&](const TScheda &scheda) {
-                esito.movimento = MovimentoScheda(scheda, posizione, tipo, quantita, prima, nota);
-                registrato = RegistraMovimenti({esito.movimento}, giornale);
-            });
+            0, {}, &conclusione) > 0;
+    const int errore = file.errore();
     file.chiudi();
-    if (!scritto) {
-        esito.esito = Annullamento::ErroreArchivio;
+    if (!righe.isEmpty()) esito.movimento = righe.first();
+    if (!scritto && !fuoriCampo) {
+        esito.esito =
+            errore == ECANCELED ? Annullamento::GiornaleNonScritto : Annullamento::ErroreArchivio;
         return esito;
     }
     if (fuoriCampo) {
@@ -208,7 +217,30 @@ bool MovimentiImportazione::registra(const QString &giornale) const {
     return RegistraMovimenti(m_movimenti, giornale);
 }
 
+Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
+                                    QList<Movimento> &movimenti, bool &scritto,
+                                    const std::function<void(qint64 posizione)> &prepara) {
+    const QByteArray chiave = ChiaveOperazione(u"Salvataggio"_s);
+    Conclusione conclusione;
+    conclusione.prepara = [=](qint64) { return FinaleNelGiornale(archivio, giornale, chiave); };
+    // A save always has its lines; an import may change no stock at all.
+    conclusione.senzaRiga = [=, &movimenti](qint64 posizione) {
+        prepara(posizione);
+        return movimenti.isEmpty();
+    };
+    conclusione.scrivi = [=, &movimenti, &scritto](qint64 posizione) {
+        prepara(posizione);
+        if (movimenti.isEmpty()) return false;
+        movimenti.last().dati = chiave;
+        scritto = RegistraMovimenti(movimenti, giornale);
+        return scritto;
+    };
+    return conclusione;
+}
+
 QString MessaggioGiornaleNonScritto() {
-    return u"Attenzione: la scheda è stata salvata, ma il movimento di magazzino non è stato "
-           u"registrato nel giornale Movimenti.csv."_s;
+    return u"Attenzione: il giornale Movimenti.csv non può essere scritto, quindi la giacenza "
+           u"non è stata cambiata: un cambio di giacenza si salva solo insieme al suo "
+           u"movimento. Controllare lo spazio libero sul disco e i permessi della cartella "
+           u"del programma."_s;
 }

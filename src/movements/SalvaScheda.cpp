@@ -27,10 +27,15 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                               const TScheda &mia, const QList<CambioGiacenza> &cambi,
                               const QString &archivio, const QString &giornale) {
     auto &dialoghi = Piattaforma::dialoghi();
+    // A stock change whose line could not be written was not saved either.
+    const auto messaggioErrore = [&](const EsitoSalvataggio &e) {
+        return e.giornaleScritto ? MessaggioAccessoArchivio(archivio)
+                                 : MessaggioGiornaleNonScritto();
+    };
     auto accoda = [&]() -> SalvataggioScheda {
         const EsitoSalvataggio e = AccodaConMovimenti(mia, archivio, giornale);
         if (e.esito == EsitoSalvataggio::Salvata) return daEsito(e, true);
-        dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
         return {};
     };
     if (posizione < 1) return accoda();
@@ -76,7 +81,7 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                                u"(al massimo 4 caratteri). La scheda non è stata salvata."_s);
             return {};
         case EsitoSalvataggio::ErroreArchivio:
-            dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
+            dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
             return {};
         }
     }

@@ -3,6 +3,8 @@
 #include "archive/Archivio.h"
 #include "movements/Movimenti.h"
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 QString NomeGruppo(GruppoCampi gruppo) {
@@ -85,6 +87,43 @@ Unione UnisciScheda(const TScheda &caricata, const TScheda &mia, const TScheda &
     return u;
 }
 
+namespace {
+
+// Whether a save makes journal lines: a change in the stock dialog, or a
+// stock changed otherwise in the window.
+bool ConMovimenti(const TScheda &caricata, const TScheda &mia, const QList<CambioGiacenza> &cambi) {
+    qint64 resto = GiacenzaDi(mia).value_or(0) - GiacenzaDi(caricata).value_or(0);
+    bool cambio = false;
+    for (const CambioGiacenza &c : cambi) {
+        cambio = cambio || c.quantita != 0;
+        resto -= c.quantita;
+    }
+    return cambio || resto != 0;
+}
+
+// The lines of a save: one per change of the dialog, and whatever else
+// changed the stock here as a correction.
+QList<Movimento> MovimentiDelSalvataggio(const Unione &unione, const TScheda &scritta,
+                                         qint64 posizione, const QList<CambioGiacenza> &cambi) {
+    QList<Movimento> movimenti;
+    qint64 giacenza = unione.giacenzaDisco;
+    qint64 resto = unione.giacenza - unione.giacenzaDisco;
+    for (const CambioGiacenza &cambio : cambi) {
+        if (cambio.quantita == 0) continue;
+        movimenti << MovimentoScheda(scritta, posizione,
+                                     cambio.quantita > 0 ? TipoMovimento::Carico
+                                                         : TipoMovimento::Scarico,
+                                     cambio.quantita, giacenza, cambio.causale);
+        giacenza += cambio.quantita;
+        resto -= cambio.quantita;
+    }
+    if (resto != 0)
+        movimenti << MovimentoScheda(scritta, posizione, TipoMovimento::Rettifica, resto, giacenza);
+    return movimenti;
+}
+
+} // namespace
+
 EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, const TScheda &mia,
                                    const QList<CambioGiacenza> &cambi, const QString &archivio,
                                    const QMap<GruppoCampi, bool> &tengoLeMie,
@@ -94,51 +133,45 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
     Archivio file(archivio);
     Unione unione;
     bool scrivere = false;
-    const bool riuscito =
-        file.ApriArchivio() &&
-        file.aggiorna(
-            posizione,
-            [&](TScheda &suDisco) {
-                unione = UnisciScheda(caricata, mia, suDisco, tengoLeMie);
-                esito.suDisco = suDisco;
-                if (unione.altraScheda) {
-                    esito.esito = EsitoSalvataggio::AltraScheda;
-                    return false;
-                }
-                if (!unione.conflitti.isEmpty()) {
-                    esito.esito = EsitoSalvataggio::Conflitto;
-                    esito.conflitti = unione.conflitti;
-                    return false;
-                }
-                if (!GiacenzaArchiviabile(unione.giacenza)) {
-                    esito.esito = EsitoSalvataggio::FuoriCampo;
-                    return false;
-                }
-                suDisco = unione.scheda;
-                scrivere = true;
-                return true;
-            },
-            [&](const TScheda &scritta) {
-                // The record is on disk: now its movements, one per change of the
-                // dialog, and whatever else changed the stock here as a correction,
-                // still under the record's lock so that the journal follows the
-                // order of the saves.
-                qint64 giacenza = unione.giacenzaDisco;
-                qint64 resto = unione.giacenza - unione.giacenzaDisco;
-                for (const CambioGiacenza &cambio : cambi) {
-                    if (cambio.quantita == 0) continue;
-                    esito.movimenti << MovimentoScheda(scritta, posizione,
-                                                       cambio.quantita > 0 ? TipoMovimento::Carico
-                                                                           : TipoMovimento::Scarico,
-                                                       cambio.quantita, giacenza, cambio.causale);
-                    giacenza += cambio.quantita;
-                    resto -= cambio.quantita;
-                }
-                if (resto != 0)
-                    esito.movimenti << MovimentoScheda(scritta, posizione, TipoMovimento::Rettifica,
-                                                       resto, giacenza);
-                esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
+    const auto modifica = [&](TScheda &suDisco) {
+        scrivere = false;
+        unione = UnisciScheda(caricata, mia, suDisco, tengoLeMie);
+        esito.suDisco = suDisco;
+        if (unione.altraScheda) {
+            esito.esito = EsitoSalvataggio::AltraScheda;
+            return false;
+        }
+        if (!unione.conflitti.isEmpty()) {
+            esito.esito = EsitoSalvataggio::Conflitto;
+            esito.conflitti = unione.conflitti;
+            return false;
+        }
+        if (!GiacenzaArchiviabile(unione.giacenza)) {
+            esito.esito = EsitoSalvataggio::FuoriCampo;
+            return false;
+        }
+        suDisco = unione.scheda;
+        scrivere = true;
+        return true;
+    };
+    bool riuscito = file.ApriArchivio();
+    if (riuscito && !ConMovimenti(caricata, mia, cambi)) {
+        // Nothing for the journal: one write of the record in place.
+        riuscito = file.aggiorna(posizione, modifica);
+    } else if (riuscito) {
+        bool registrati = false;
+        const Conclusione conclusione =
+            ConclusioneDeiMovimenti(archivio, giornale, esito.movimenti, registrati, [&](qint64) {
+                esito.movimenti = MovimentiDelSalvataggio(unione, unione.scheda, posizione, cambi);
             });
+        riuscito = file.scriviInsieme(
+                       {posizione}, [&](qint64, TScheda &scheda) { return modifica(scheda); }, 0,
+                       {}, &conclusione) > 0;
+        // A question to ask, or a stock that does not fit: nothing written.
+        if (!riuscito && file.errore() == ESTALE && esito.esito != EsitoSalvataggio::ErroreArchivio)
+            return esito;
+        esito.giornaleScritto = riuscito || file.errore() != ECANCELED;
+    }
     file.chiudi();
     if (!riuscito) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;
@@ -159,7 +192,24 @@ EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
         return esito;
     }
     Archivio file(archivio);
-    esito.posizione = file.ApriArchivio() ? file.accoda(mia) : -1;
+    if (!file.ApriArchivio()) {
+        esito.esito = EsitoSalvataggio::ErroreArchivio;
+        return esito;
+    }
+    if (giacenza == 0) {
+        esito.posizione = file.accoda(mia);
+    } else {
+        // Its stock and the line "Nuova scheda" together, as for a save.
+        bool registrati = false;
+        const Conclusione conclusione = ConclusioneDeiMovimenti(
+            archivio, giornale, esito.movimenti, registrati, [&](qint64 posizione) {
+                esito.movimenti = {
+                    MovimentoScheda(mia, posizione, TipoMovimento::NuovaScheda, giacenza, 0)};
+            });
+        esito.posizione = file.scriviInsieme(
+            {}, {}, 1, [&](qint64, TScheda &scheda) { scheda = mia; }, &conclusione);
+        esito.giornaleScritto = esito.posizione > 0 || file.errore() != ECANCELED;
+    }
     file.chiudi();
     if (esito.posizione < 1) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;
@@ -167,9 +217,5 @@ EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
     }
     esito.esito = EsitoSalvataggio::Salvata;
     esito.scritta = mia;
-    if (giacenza != 0)
-        esito.movimenti << MovimentoScheda(mia, esito.posizione, TipoMovimento::NuovaScheda,
-                                           giacenza, 0);
-    esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
     return esito;
 }

@@ -43,6 +43,7 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(Totali)
@@ -255,6 +256,68 @@ int Elimina(const QString &archivio, int passo, bool ripristino) {
     return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
 }
 
+// The child of the save crash test: one stock change (a save of card 2 with
+// the stock dialog and a number typed, a new card with a stock, taking back
+// card 2's last movement), dying at step `passo`.
+int CambiaGiacenza(const QString &archivio, const QString &caso, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    if (caso == u"salvataggio") {
+        TScheda mia = SchedaNumero(2);
+        mia.impostaTesto(Campo::Giacenza, u"10"_s);
+        const EsitoSalvataggio esito =
+            SalvaConMovimenti(2, SchedaNumero(2), mia, {{5, u"DDT 7"_s}}, archivio);
+        return esito.esito == EsitoSalvataggio::Salvata ? 0 : 1;
+    }
+    if (caso == u"nuova scheda")
+        return AccodaConMovimenti(SchedaNumero(9), archivio).esito == EsitoSalvataggio::Salvata ? 0
+                                                                                                : 1;
+    if (caso == u"annullamento")
+        return AnnullaUltimoMovimento(2, archivio).esito == Annullamento::Fatto ? 0 : 1;
+    return 2;
+}
+
+// The child of the named pipe test: each operation on a journal that is a
+// named pipe fails at once. Exit 0 when every one did as it should.
+int GiornaleNellaPipe(const QString &archivio, const QString &caso) {
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    const QString giornale = PercorsoGiornale();
+    if (caso == u"lettura") {
+        if (LeggiGiornale(giornale, {}, [](const Movimento &, qint64) { return true; }).aperto)
+            return 1;
+        if (LeggiMovimentoA(giornale, 0)) return 1;
+        if (LeggiStoriaScheda(1).letto || !SchedeEliminate().isEmpty()) return 1;
+        return 0;
+    }
+    if (caso == u"registrazione")
+        return RegistraMovimenti({MovimentoScheda(SchedaNumero(1), 1, TipoMovimento::Carico, 1, 1)})
+                   ? 1
+                   : 0;
+    if (caso == u"salvataggio") {
+        TScheda mia = SchedaNumero(1);
+        mia.impostaTesto(Campo::Giacenza, u"4"_s);
+        const EsitoSalvataggio esito = SalvaConMovimenti(1, SchedaNumero(1), mia, {}, archivio);
+        return esito.esito == EsitoSalvataggio::ErroreArchivio && !esito.giornaleScritto ? 0 : 1;
+    }
+    if (caso == u"eliminazione")
+        return EliminaScheda(1, SchedaNumero(1), archivio).esito ==
+                       EsitoEliminazione::GiornaleNonScritto
+                   ? 0
+                   : 1;
+    if (caso == u"operazione lasciata a metà") {
+        // A removal's record, whose conclusion is looked for in the journal.
+        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, "chiave");
+        IntentoArchivio intento(archivio);
+        if (!intento.inizia(3 * TScheda::DIMENSIONE, &fine) || !intento.conferma()) return 3;
+        Archivio a(archivio);
+        return a.ApriArchivio() && PrendiAvvisoRipristino() ? 0 : 1;
+    }
+    return 2;
+}
+
 QByteArray ArchivioDelle(const QList<int> &numeri) {
     QByteArray archivio;
     for (int n : numeri)
@@ -333,6 +396,10 @@ class TestMovimenti : public QObject {
     void eliminazioneInterrotta_data();
     void eliminazioneInterrotta();
     void giornaleNonScrivibile();
+    void giacenzaInterrotta_data();
+    void giacenzaInterrotta();
+    void pipeAlPostoDelGiornale_data();
+    void pipeAlPostoDelGiornale();
     void unione_data();
     void unione();
     void salvataggioConMovimenti();
@@ -1048,6 +1115,12 @@ void TestMovimenti::eliminazioneInterrotta() {
                                .filePath(eliminate[0].chiave + u".jpg"_s)),
                      QByteArray("foto 2"));
         }
+        // Nothing else in the folder: no copy of a removal that was undone,
+        // none cut short.
+        const QStringList conservate =
+            QDir(CartellaEliminate(cartella.archivio())).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(conservate, eliminate.isEmpty() ? QStringList()
+                                                 : QStringList{eliminate[0].chiave + u".jpg"_s});
         if (!interrotto) {
             QCOMPARE(schede, dopo);
             QVERIFY(passo > 5);
@@ -1090,6 +1163,94 @@ void TestMovimenti::giornaleNonScrivibile() {
     QCOMPARE(ripristino.esito, EsitoRipristino::Fatto);
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
     QVERIFY(SchedeEliminate().isEmpty());
+}
+
+void TestMovimenti::giacenzaInterrotta_data() {
+    QTest::addColumn<QString>("caso");
+    QTest::newRow("salvataggio") << u"salvataggio"_s;
+    QTest::newRow("nuova scheda") << u"nuova scheda"_s;
+    QTest::newRow("annullamento") << u"annullamento"_s;
+}
+
+void TestMovimenti::giacenzaInterrotta() {
+    // A stock change and its lines are one operation: a child is killed at
+    // each step in turn, and after the next opening every card's stock is
+    // exactly what its lines add up to (no "Differenza non registrata"), and
+    // no line names a card the archive does not hold.
+    QFETCH(QString, caso);
+    int interrotti = 0;
+    PrendiAvvisoRipristino(); // what earlier tests left
+    for (int passo = 1;; ++passo) {
+        CartellaDiProva cartella;
+        ArchivioConFoto(cartella, 3);
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--giacenza"_s, cartella.archivio(), caso, QString::number(passo)});
+        QVERIFY(figlio.waitForFinished(60000));
+        const bool interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+
+        const bool inSospeso = QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio()));
+        Archivio archivio;
+        QVERIFY(archivio.ApriArchivio());
+        // Said when something was undone, and only then.
+        QVERIFY(!PrendiAvvisoRipristino() || inSospeso);
+        QMap<qint64, qint64> somme;
+        for (const Movimento &m : TuttiI(PercorsoGiornale()))
+            somme[m.posizione] += m.quantita;
+        const qint64 schede = archivio.conta();
+        QVERIFY(schede == 3 || schede == 4);
+        for (qint64 p = 1; p <= schede; ++p) {
+            TScheda scheda;
+            QVERIFY(archivio.leggi(p, scheda));
+            QCOMPARE(somme.value(p), GiacenzaDi(scheda).value_or(-1));
+        }
+        QVERIFY(somme.isEmpty() || somme.lastKey() <= schede);
+        archivio.chiudi();
+        QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+        if (!interrotto) {
+            QVERIFY2(interrotti >= 4, qPrintable(QString::number(interrotti)));
+            break;
+        }
+        ++interrotti;
+        QVERIFY2(passo < 40, "il figlio non arriva mai alla fine");
+    }
+}
+
+void TestMovimenti::pipeAlPostoDelGiornale_data() {
+    QTest::addColumn<QString>("caso");
+    for (const char *caso :
+         {"lettura", "registrazione", "salvataggio", "eliminazione", "operazione lasciata a metà"})
+        QTest::newRow(caso) << QString::fromUtf8(caso);
+}
+
+void TestMovimenti::pipeAlPostoDelGiornale() {
+    // A named pipe in the journal's place: every reader and writer gives up
+    // at once instead of waiting on it, nothing is saved without its line,
+    // and the window's warning names the file. The child runs under a
+    // watchdog, so a wait on the pipe fails the test instead of hanging it.
+    QFETCH(QString, caso);
+    CartellaDiProva cartella;
+    const QByteArray tre = ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)});
+    cartella.scriviArchivio(tre);
+    QCOMPARE(::mkfifo(QFile::encodeName(PercorsoGiornale()).constData(), 0600), 0);
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(), {u"--pipe"_s, cartella.archivio(), caso});
+    QVERIFY(figlio.waitForStarted());
+    if (!figlio.waitForFinished(30000)) {
+        figlio.kill();
+        figlio.waitForFinished();
+        QFAIL("il programma resta in attesa sulla pipe");
+    }
+    QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(figlio.exitCode(), 0);
+    QCOMPARE(cartella.leggiArchivio(), tre);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    QCOMPARE(AvvisoGiornaleIlleggibile(), MessaggioFileNonRegolare(PercorsoGiornale()));
+    QVERIFY(MessaggioFileNonRegolare(PercorsoGiornale())
+                .contains(QDir::toNativeSeparators(PercorsoGiornale())));
 }
 
 void TestMovimenti::unione_data() {
@@ -1225,7 +1386,9 @@ void TestMovimenti::salvataggioConMovimenti() {
     QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE), archivio.mid(TScheda::DIMENSIONE));
     const TScheda troppa = duemila;
 
-    // The journal cannot be written: the card is saved all the same.
+    // The journal cannot be written: the stock change is not saved either,
+    // since the two go together.
+    const QList<Movimento> primaDelGuasto = TuttiI(PercorsoGiornale());
     ImpostaSincronizzazioneArchivio([](int fd) {
         return QFileInfo(u"/proc/self/fd/"_s + QString::number(fd))
                        .symLinkTarget()
@@ -1237,12 +1400,14 @@ void TestMovimenti::salvataggioConMovimenti() {
     meno.impostaTesto(Campo::Giacenza, u"1990"_s);
     esito = SalvaConMovimenti(1, troppa, meno, {{-10, QString()}}, cartella.archivio());
     ImpostaSincronizzazioneArchivio({});
-    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QCOMPARE(esito.esito, EsitoSalvataggio::ErroreArchivio);
     QVERIFY(!esito.giornaleScritto);
     TScheda letta;
     Archivio a;
     QVERIFY(a.ApriArchivio() && a.leggi(1, letta));
-    QCOMPARE(letta.testo(Campo::Giacenza), u"1990"_s);
+    QCOMPARE(letta.testo(Campo::Giacenza), u"2000"_s);
+    QCOMPARE(TuttiI(PercorsoGiornale()), primaDelGuasto);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
 }
 
 void TestMovimenti::dueCopieSalvanoLaGiacenza() {
@@ -1547,6 +1712,11 @@ int main(int argc, char *argv[]) {
     if (argc == 4 && (qstrcmp(argv[1], "--elimina") == 0 || qstrcmp(argv[1], "--ripristina") == 0))
         return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
                        qstrcmp(argv[1], "--ripristina") == 0);
+    if (argc == 5 && qstrcmp(argv[1], "--giacenza") == 0)
+        return CambiaGiacenza(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]),
+                              std::atoi(argv[4]));
+    if (argc == 4 && qstrcmp(argv[1], "--pipe") == 0)
+        return GiornaleNellaPipe(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]));
     QApplication applicazione(argc, argv);
     TestMovimenti test;
     QTEST_SET_MAIN_SOURCE_PATH
