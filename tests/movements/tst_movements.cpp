@@ -1346,10 +1346,22 @@ void TestMovimenti::salvataggioConMovimenti() {
     }
     QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), mia}));
 
-    // A save without a stock change records nothing.
+    // A save without a stock change records nothing, and stays one write of
+    // the record in place with its flush, without the intent record's steps.
     TScheda rinominata = mia;
     rinominata.impostaTesto(Campo::Nome, u"Altro nome"_s);
+    int passi = 0, flush = 0;
+    ImpostaPassoArchivio([&passi] { ++passi; });
+    ImpostaSincronizzazioneArchivio([&flush](int) {
+        ++flush;
+        return 0;
+    });
     QCOMPARE(SalvaConMovimenti(2, mia, rinominata, {}, cartella.archivio()).movimenti.size(), 0);
+    ImpostaSincronizzazioneArchivio({});
+    ImpostaPassoArchivio({});
+    QCOMPARE(passi, 0);
+    QCOMPARE(flush, 1);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), rinominata}));
     QCOMPARE(TuttiI(PercorsoGiornale()).size(), 3);
 
     // A new card with a stock; one without records nothing.
