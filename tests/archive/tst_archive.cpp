@@ -1184,11 +1184,7 @@ void TestArchivio::pipeAlPostoDelRegistro() {
     figlio.start(QCoreApplication::applicationFilePath(),
                  {u"--pipe"_s, cartella.archivio(), rifiuta ? u"rifiuta"_s : u"apre"_s});
     QVERIFY(figlio.waitForStarted());
-    if (!figlio.waitForFinished(30000)) {
-        figlio.kill();
-        figlio.waitForFinished();
-        QFAIL("il programma resta in attesa sulla pipe");
-    }
+    if (!FinitoEntro(figlio, 30000)) QFAIL("il programma resta in attesa sulla pipe");
     QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
     QCOMPARE(figlio.exitCode(), 0);
     if (!rifiuta) {

@@ -1239,11 +1239,7 @@ void TestMovimenti::pipeAlPostoDelGiornale() {
     figlio.setProcessChannelMode(QProcess::ForwardedChannels);
     figlio.start(QCoreApplication::applicationFilePath(), {u"--pipe"_s, cartella.archivio(), caso});
     QVERIFY(figlio.waitForStarted());
-    if (!figlio.waitForFinished(30000)) {
-        figlio.kill();
-        figlio.waitForFinished();
-        QFAIL("il programma resta in attesa sulla pipe");
-    }
+    if (!FinitoEntro(figlio, 30000)) QFAIL("il programma resta in attesa sulla pipe");
     QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
     QCOMPARE(figlio.exitCode(), 0);
     QCOMPARE(cartella.leggiArchivio(), tre);
