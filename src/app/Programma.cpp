@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QTranslator>
+#include <cerrno>
 
 Applicazione::Applicazione(int &argc, char **argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Quadrelo"));
@@ -107,7 +108,10 @@ void FinestreProgramma::mostraAvvio() {
     // it; the user hears of it once.
     if (QFileInfo::exists(IntentoArchivio::percorsoPer(PercorsoArchivio()))) {
         Archivio archivio;
-        archivio.ApriArchivio();
+        // Something that is not a file in the record's place is named.
+        if (!archivio.ApriArchivio() && archivio.errore() == EINVAL)
+            Piattaforma::dialoghi().messaggioSemplice(avvio.get(),
+                                                      MessaggioAccessoArchivio(PercorsoArchivio()));
     }
     if (PrendiAvvisoRipristino())
         Piattaforma::dialoghi().messaggioSemplice(avvio.get(), MessaggioRipristino());

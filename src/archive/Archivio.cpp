@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -37,6 +38,11 @@ QString MessaggioScritturaArchivio(int errore) {
                               "sistema consente per un file.");
     case EBADMSG:
         return MessaggioArchivioNonRiconosciuto();
+    case EINVAL: {
+        const QString nonRegolare = FileNonRegolareAccanto(PercorsoArchivio());
+        if (!nonRegolare.isEmpty()) return MessaggioFileNonRegolare(nonRegolare);
+        return MessaggioAccessoArchivio();
+    }
     default:
         return MessaggioAccessoArchivio();
     }
@@ -71,8 +77,28 @@ bool NonEArchivio(int fd, qint64 dimensione) {
 } // namespace
 
 QString MessaggioAccessoArchivio(const QString &percorso) {
+    const QString nonRegolare = FileNonRegolareAccanto(percorso);
+    if (!nonRegolare.isEmpty()) return MessaggioFileNonRegolare(nonRegolare);
     return ArchivioNonRiconosciuto(percorso) ? MessaggioArchivioNonRiconosciuto()
                                              : MessaggioAccessoArchivio();
+}
+
+QString MessaggioFileNonRegolare(const QString &percorso) {
+    return QStringLiteral("Attenzione: \"") + QDir::toNativeSeparators(percorso) +
+           QStringLiteral("\" non è un file ordinario (forse una pipe o un dispositivo messo al "
+                          "suo posto) e il programma non può usarlo.") +
+           QStringLiteral("\n\r\n\r") +
+           QStringLiteral("Toglierlo dalla cartella del programma e riprovare.");
+}
+
+QString FileNonRegolareAccanto(const QString &archivio) {
+    // Its new copy is a leftover of the program's own, whatever it is, and
+    // simply goes (RipristinaDaIntento).
+    const QString intento = IntentoArchivio::percorsoPer(archivio);
+    struct stat info {};
+    if (::lstat(QFile::encodeName(intento).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return intento;
+    return {};
 }
 
 bool ArchivioNonRiconosciuto(const QString &percorso) {
@@ -113,6 +139,14 @@ std::function<int(int)> &sincronizzazione() {
     return funzione;
 }
 
+// An intent record, or its new copy, in the archive's folder (of any kind).
+bool intentoPresente(const QString &archivio) {
+    const QString intento = IntentoArchivio::percorsoPer(archivio);
+    struct stat info {};
+    return ::lstat(QFile::encodeName(intento).constData(), &info) == 0 ||
+           ::lstat(QFile::encodeName(intento + QStringLiteral(".nuovo")).constData(), &info) == 0;
+}
+
 // For a holder of the whole-file lock: taking and dropping a read lock on a
 // range of it would drop the write lock there.
 bool leggiSenzaBlocco(int fd, qint64 posizione, TScheda &scheda) {
@@ -129,6 +163,23 @@ int SincronizzaArchivio(int fd) {
 
 std::function<int(int)> ImpostaSincronizzazioneArchivio(std::function<int(int)> funzione) {
     return std::exchange(sincronizzazione(), std::move(funzione));
+}
+
+bool Archivio::assesta() {
+    if (!intentoPresente(m_percorso)) return true;
+    // The holder of the whole-file lock is the only one at work: a record
+    // here is a dead copy's.
+    if (RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Fatto) avvisoRipristino = true;
+    // Still there: it could not be read, or its last steps could not be done.
+    if (!intentoPresente(m_percorso)) return true;
+    m_errore = FileNonRegolareAccanto(m_percorso).isEmpty() ? EIO : EINVAL;
+    return false;
+}
+
+bool Archivio::assestaPrimaDiScrivere() {
+    if (!intentoPresente(m_percorso)) return true;
+    const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    return assesta();
 }
 
 Archivio::Archivio(QString percorso) : m_percorso(std::move(percorso)) {}
@@ -172,8 +223,13 @@ bool Archivio::ApriArchivio() {
     // An operation a crash cut short is undone by whoever opens next, unless
     // a living copy is still at it (it holds the whole-file lock). A record
     // still beside its place, never renamed, is a leftover and goes.
-    const QString intento = IntentoArchivio::percorsoPer(m_percorso);
-    if (QFileInfo::exists(intento) || QFileInfo::exists(intento + QStringLiteral(".nuovo"))) {
+    // A named pipe in the record's place cannot even be looked at: said.
+    if (!FileNonRegolareAccanto(m_percorso).isEmpty()) {
+        chiudi();
+        m_errore = EINVAL;
+        return false;
+    }
+    if (intentoPresente(m_percorso)) {
         const Blocco blocco(m_fd, F_WRLCK, 0, 0, false);
         if (!blocco.occupato() && RipristinaDaIntento(m_fd, m_percorso) == Ripristino::Fatto)
             avvisoRipristino = true;
@@ -231,7 +287,16 @@ bool Archivio::scrivi(qint64 posizione, const TScheda &scheda) {
     // the lock is enough.
     if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
     const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
-    const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+    // An intent record that appears once the record's lock is held was
+    // left by a copy that died meanwhile: settled first, then again.
+    std::optional<Blocco> blocco;
+    for (;;) {
+        if (!assestaPrimaDiScrivere()) return false;
+        blocco.emplace(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+        if (!intentoPresente(m_percorso)) break;
+        blocco.reset();
+    }
+    if (posizione > conta()) return false;
     return scriviRecord(offset, scheda);
 }
 
@@ -240,6 +305,7 @@ qint64 Archivio::accoda(const TScheda &scheda) {
     // The whole file from counting to the flush: two copies appending at once
     // each get a record of their own.
     const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    if (!assesta()) return -1;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return -1;
     const qint64 lunghezza = info.st_size;
@@ -291,6 +357,7 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
     if (m_fd < 0 || quante < 0) return -1;
     // The same lock as accoda, over the whole pass.
     const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    if (!assesta()) return -1;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) return -1;
     const qint64 primo = qint64(info.st_size) / TScheda::DIMENSIONE + 1;
@@ -322,7 +389,7 @@ qint64 Archivio::accodaTutte(qint64 quante, const std::function<void(qint64, TSc
 bool Archivio::concludi(IntentoArchivio &intento, const Conclusione *conclusione,
                         qint64 posizione) {
     PassoArchivio();
-    if (!conclusione) {
+    if (!conclusione || (conclusione->senzaRiga && conclusione->senzaRiga(posizione))) {
         if (intento.rimuovi()) return true;
         m_errore = intento.errore();
         RipristinaDaIntento(m_fd, m_percorso);
@@ -345,6 +412,7 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
         return -1;
     }
     const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    if (!assesta()) return -1;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) {
         m_errore = errno;
@@ -391,6 +459,11 @@ qint64 Archivio::scriviInsieme(const std::vector<qint64> &posizioni,
         if (m_errore == 0) m_errore = intento.errore();
         return -1;
     }
+    if (conclusione && conclusione->iniziata && !conclusione->iniziata()) {
+        m_errore = EIO;
+        RipristinaDaIntento(m_fd, m_percorso);
+        return -1;
+    }
 
     // Then the records. The updates are built again from what is on disk,
     // which has not changed under the lock.
@@ -423,6 +496,7 @@ bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)
         return false;
     }
     const Blocco blocco(m_fd, F_WRLCK, 0, 0);
+    if (!assesta()) return false;
     struct stat info {};
     if (::fstat(m_fd, &info) != 0) {
         m_errore = errno;
@@ -456,6 +530,11 @@ bool Archivio::togli(qint64 posizione, const std::function<bool(const TScheda &)
         m_errore = intento.errore() ? intento.errore() : (errno ? errno : EIO);
         return false;
     }
+    if (conclusione && conclusione->iniziata && !conclusione->iniziata()) {
+        m_errore = EIO;
+        RipristinaDaIntento(m_fd, m_percorso);
+        return false;
+    }
     PassoArchivio();
     if (posizione != contate) {
         riuscito = ScriviTutto(m_fd, spostata.byte.data(), TScheda::DIMENSIONE,
@@ -485,7 +564,14 @@ bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &
                         const std::function<void(const TScheda &)> &scritto) {
     if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
     const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
-    const Blocco blocco(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+    std::optional<Blocco> blocco;
+    for (;;) {
+        if (!assestaPrimaDiScrivere()) return false;
+        blocco.emplace(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+        if (!intentoPresente(m_percorso)) break;
+        blocco.reset();
+    }
+    if (posizione > conta()) return false;
     TScheda scheda;
     auto *dati = scheda.byte.data();
     qint64 letti = 0;

@@ -24,6 +24,15 @@ QString MessaggioScritturaArchivio(int errore);
 bool ArchivioNonRiconosciuto(const QString &percorso);
 QString MessaggioArchivioNonRiconosciuto();
 
+// A file the program opens beside the archive (the intent record, the
+// journal) that is a named pipe or a device instead of a regular file: the
+// message that names it. Opening such a file would wait for ever, so it is
+// refused (errno EINVAL) and said.
+QString MessaggioFileNonRegolare(const QString &percorso);
+// The intent record beside the archive when it exists and is not a regular
+// file; empty otherwise.
+QString FileNonRegolareAccanto(const QString &archivio);
+
 // A size limit on files must be an ordinary write error, not the end of the
 // process: the program ignores SIGXFSZ. Called at start and before writing.
 void IgnoraLimiteDimensione();
@@ -44,10 +53,18 @@ std::function<int(int fd)> ImpostaSincronizzazioneArchivio(std::function<int(int
 // the operation settles on under its lock (togli: the moved record's old
 // position, 0 when none moved; scriviInsieme: the first new position);
 // `scrivi` writes that line once the archive's steps are on disk and says
-// whether it could. Without the line the operation is undone.
+// whether it could. Without the line the operation is undone. `senzaRiga`,
+// when given, is asked first: true when there turns out to be no line to
+// write, and the operation is then final once the intent record goes, as
+// one without a conclusion. `iniziata`,
+// when given, runs once the intent record is on disk and before the archive
+// changes, for files the record names to go if the operation is undone;
+// false gives the operation up.
 struct Conclusione {
     std::function<ConclusioneIntento(qint64 posizione)> prepara;
     std::function<bool(qint64 posizione)> scrivi;
+    std::function<bool(qint64 posizione)> senzaRiga;
+    std::function<bool()> iniziata;
 };
 
 // One operation on Magazzino.pro. The file is opened by apri() and closed by
@@ -59,6 +76,11 @@ struct Conclusione {
 // record's bytes while writing it in place, the bytes read while reading, so
 // no copy reads or writes half a card. Where the file system refuses locks the
 // archive works without them.
+//
+// An intent record a dead copy left is settled under the whole-file lock at
+// the start of every operation that takes that lock, and before a record is
+// written in place, so no operation builds on an archive that the next
+// opening would cut back. One that cannot be settled stops the operation.
 class Archivio {
   public:
     // The last position whose record can lie in a file at all.
@@ -127,6 +149,12 @@ class Archivio {
 
   private:
     bool scriviRecord(qint64 offset, const TScheda &scheda);
+    // Under the whole-file lock: settles an intent record left by a copy
+    // that died. False (errore() set) when one is there and cannot be.
+    bool assesta();
+    // Before writing a record in place: waits for an operation that holds
+    // the whole-file lock and settles what it left.
+    bool assestaPrimaDiScrivere();
     bool concludi(IntentoArchivio &intento, const Conclusione *conclusione, qint64 posizione);
     bool scriviNuove(qint64 inizio, qint64 quante,
                      const std::function<void(qint64 indice, TScheda &)> &prepara);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
@@ -28,6 +29,8 @@ QByteArray codifica(const ConclusioneIntento &c) {
     flusso << c.file << c.da << c.marca << qint32(c.dopo.size());
     for (const auto &r : c.dopo)
         flusso << r.da << r.a;
+    // Last, so that a record without them still reads.
+    if (!c.annullando.isEmpty()) flusso << c.annullando;
     return byte;
 }
 
@@ -51,6 +54,13 @@ bool decodifica(const QByteArray &byte, ConclusioneIntento &c) {
         flusso >> r.da >> r.a;
         if (!nomeDentro(r.da, false) || !nomeDentro(r.a, true)) return false;
         c.dopo << r;
+    }
+    c.annullando.clear();
+    if (!flusso.atEnd()) {
+        flusso >> c.annullando;
+        if (c.annullando.size() > 1000) return false;
+        for (const QString &nome : std::as_const(c.annullando))
+            if (!nomeDentro(nome, false)) return false;
     }
     return flusso.status() == QDataStream::Ok && flusso.atEnd() && !c.marca.isEmpty();
 }
@@ -144,7 +154,7 @@ bool percorri(int fd, qint64 &lunghezza, std::optional<ConclusioneIntento> &conc
 // Whether the file holds the mark at or after the byte the operation began
 // at (from the start, if the file has since been made shorter).
 bool concluso(const ConclusioneIntento &c, const QDir &cartella) {
-    const int fd = ApriFile(cartella.filePath(c.file), O_RDONLY);
+    const int fd = ApriFileRegolare(cartella.filePath(c.file), O_RDONLY);
     if (fd < 0) return false;
     struct stat info {};
     bool trovato = false;
@@ -172,6 +182,25 @@ bool rinomina(const ConclusioneIntento::Rinomina &r, const QDir &cartella) {
     if (::rename(da.constData(), a.constData()) != 0) return errno == ENOENT;
     sincronizzaCartella(cartella.filePath(r.da));
     return true;
+}
+
+// A record already in place belongs to an operation not yet settled: it is
+// never replaced. Where the file system lacks the no-replace rename, the
+// check before it is enough, since only the holder of the whole-file lock
+// writes a record.
+bool rinominaSenzaSostituire(const QString &da, const QString &a) {
+    const QByteArray nomeDa = QFile::encodeName(da);
+    const QByteArray nomeA = QFile::encodeName(a);
+    if (::renameat2(AT_FDCWD, nomeDa.constData(), AT_FDCWD, nomeA.constData(), RENAME_NOREPLACE) ==
+        0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat info {};
+    if (::lstat(nomeA.constData(), &info) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(nomeDa.constData(), nomeA.constData()) == 0;
 }
 
 } // namespace
@@ -216,7 +245,7 @@ bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
 }
 
 bool IntentoArchivio::inizia(qint64 lunghezza, const ConclusioneIntento *conclusione) {
-    m_fd = ApriFile(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
+    m_fd = ApriFileRegolare(m_temporaneo, O_WRONLY | O_CREAT | O_TRUNC);
     if (m_fd < 0) {
         m_errore = errno;
         return false;
@@ -252,8 +281,7 @@ bool IntentoArchivio::conferma() {
     ::close(m_fd);
     m_fd = -1;
     PassoArchivio();
-    if (::rename(QFile::encodeName(m_temporaneo).constData(),
-                 QFile::encodeName(m_percorso).constData()) != 0) {
+    if (!rinominaSenzaSostituire(m_temporaneo, m_percorso)) {
         m_errore = errno;
         QFile::remove(m_temporaneo);
         return false;
@@ -283,7 +311,8 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     const QString percorso = IntentoArchivio::percorsoPer(archivio);
     // A record never put in place: the operation had not begun.
     QFile::remove(percorso + QStringLiteral(".nuovo"));
-    const int registro = ApriFile(percorso, O_RDONLY);
+    // A named pipe in its place would wait for ever: refused, and left there.
+    const int registro = ApriFileRegolare(percorso, O_RDONLY);
     if (registro < 0) return errno == ENOENT ? Ripristino::Nessuno : Ripristino::Fallito;
     qint64 lunghezza = 0;
     std::optional<ConclusioneIntento> conclusione;
@@ -293,10 +322,13 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     const QString nome = QFileInfo(archivio).fileName();
     const QStringList protetti{nome, QFileInfo(percorso).fileName(),
                                QFileInfo(percorso).fileName() + QStringLiteral(".nuovo")};
-    if (riuscito && conclusione)
+    if (riuscito && conclusione) {
         for (const auto &r : conclusione->dopo)
             if (protetti.contains(QDir::cleanPath(r.da)) || protetti.contains(QDir::cleanPath(r.a)))
                 riuscito = false;
+        for (const QString &f : std::as_const(conclusione->annullando))
+            if (protetti.contains(QDir::cleanPath(f)) || f == conclusione->file) riuscito = false;
+    }
     if (riuscito && conclusione && concluso(*conclusione, cartella)) {
         // Already final: only the steps after it are left. One that fails
         // keeps the record, so the next opening tries again.
@@ -324,6 +356,11 @@ Ripristino RipristinaDaIntento(int fd, const QString &archivio) {
     }
     ::close(registro);
     if (!riuscito) return Ripristino::Fallito;
+    // What the operation made for itself goes with it (a photo kept for a
+    // removal that did not happen).
+    if (conclusione)
+        for (const QString &f : std::as_const(conclusione->annullando))
+            QFile::remove(cartella.filePath(f));
     ::unlink(QFile::encodeName(percorso).constData());
     sincronizzaCartella(percorso);
     return Ripristino::Fatto;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // What makes an operation final once its archive steps are on disk, for an
@@ -21,6 +22,8 @@ struct ConclusioneIntento {
     };
     // Renames whose source is gone are passed over: they were done before.
     QList<Rinomina> dopo;
+    // Files the operation makes before it is final, which go when it is undone.
+    QStringList annullando;
 };
 
 // A record, beside the archive, of what an operation that changes many
@@ -43,7 +46,8 @@ class IntentoArchivio {
     bool inizia(qint64 lunghezza, const ConclusioneIntento *conclusione = nullptr);
     // Old bytes at an offset of the archive.
     bool aggiungi(qint64 offset, const unsigned char *byte, qint64 quanti);
-    // Flushes the record and puts it in its place: from here on a crash is undone.
+    // Flushes the record and puts it in its place: from here on a crash is
+    // undone. Never over a record already there (errore() is then EEXIST).
     bool conferma();
     // After the operation's last flush: the operation stays.
     bool rimuovi();

@@ -1,7 +1,7 @@
 #include "movements/Eliminazione.h"
 
 #include "archive/Archivio.h"
-#include "archive/FileIntero.h"
+#include "archive/FileDiretto.h"
 #include "movements/Movimenti.h"
 
 #include <QDir>
@@ -10,6 +10,8 @@
 #include <QIODevice>
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -25,13 +27,31 @@ QString nomeConservata(const QString &chiave) {
     return CARTELLA_ELIMINATE + u'/' + chiave + u".jpg"_s;
 }
 
+// The copy is written under a name of its own beside it, which the intent
+// record names too, so a copy cut short goes with the removal undone rather
+// than staying in the folder under a random name.
+QString nomeProvvisorio(const QString &nome) {
+    return nome + u".nuovo"_s;
+}
+
 bool copia(const QString &da, const QString &a) {
     QFile origine(da);
     if (!origine.open(QIODevice::ReadOnly)) return false;
     const QByteArray byte = origine.readAll();
     if (origine.error() != QFile::NoError) return false;
-    return ScriviFileIntero(a,
-                            [&byte](QIODevice *file) { return file->write(byte) == byte.size(); });
+    const QString provvisorio = nomeProvvisorio(a);
+    const int fd = ApriFileRegolare(provvisorio, O_WRONLY | O_CREAT | O_TRUNC);
+    if (fd < 0) return false;
+    bool riuscito = ScriviTutto(fd, byte.constData(), byte.size(), 0) && ::fsync(fd) == 0;
+    ::close(fd);
+    riuscito = riuscito && ::rename(QFile::encodeName(provvisorio).constData(),
+                                    QFile::encodeName(a).constData()) == 0;
+    if (!riuscito) {
+        QFile::remove(provvisorio);
+        return false;
+    }
+    SincronizzaCartella(QFileInfo(a).absolutePath());
+    return true;
 }
 
 QString nomiAllegati(const TScheda &scheda) {
@@ -39,17 +59,6 @@ QString nomiAllegati(const TScheda &scheda) {
     for (Campo c : {Campo::File01, Campo::File02, Campo::File03})
         if (!scheda.testo(c).isEmpty()) nomi << scheda.testo(c);
     return nomi.join(u", "_s);
-}
-
-// Final once the journal, from its present end on, holds the line whose data
-// are `dati`.
-ConclusioneIntento FinaleNelGiornale(const QDir &cartella, const QString &giornale,
-                                     const QByteArray &dati) {
-    ConclusioneIntento fine;
-    fine.file = cartella.relativeFilePath(giornale);
-    fine.da = QFileInfo(giornale).size();
-    fine.marca = dati.toBase64();
-    return fine;
 }
 
 } // namespace
@@ -66,17 +75,9 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
     const QString chiave =
         adesso.toString(u"yyyyMMdd-HHmmsszzz"_s) + u'-' + QString::number(posizione);
 
-    // The photo is kept first, so no step of the removal can lose it.
     const QString suaFoto = cartella.filePath(nomeFoto(posizione));
     const QString conservata = cartella.filePath(nomeConservata(chiave));
     const bool conFoto = QFile::exists(suaFoto);
-    if (conFoto) {
-        QDir().mkpath(CartellaEliminate(archivio));
-        if (!copia(suaFoto, conservata)) {
-            esito.errore = EIO;
-            return esito;
-        }
-    }
 
     // The journal keeps the whole record: its line is what makes the removal
     // final, so a crash before it leaves the card in the archive.
@@ -92,13 +93,24 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
 
     Conclusione conclusione;
     conclusione.prepara = [&](qint64 spostataDa) {
-        ConclusioneIntento fine = FinaleNelGiornale(cartella, giornale, eliminazione.dati);
+        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, eliminazione.dati);
+        // The kept photo goes if the removal is undone, by this copy or the next.
+        if (conFoto)
+            fine.annullando << nomeConservata(chiave) << nomeProvvisorio(nomeConservata(chiave));
         // The moved card takes its photo with it; the removed card's is kept.
         if (spostataDa > 0 && QFile::exists(cartella.filePath(nomeFoto(spostataDa))))
             fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(spostataDa), nomeFoto(posizione)};
         else
             fine.dopo << ConclusioneIntento::Rinomina{nomeFoto(posizione), QString()};
         return fine;
+    };
+    // The photo is kept once the intent record names it and before the
+    // archive changes, so no step of the removal can lose it and none leaves
+    // a copy of it behind.
+    conclusione.iniziata = [&] {
+        if (!conFoto) return true;
+        QDir().mkpath(CartellaEliminate(archivio));
+        return copia(suaFoto, conservata);
     };
     conclusione.scrivi = [&](qint64 spostataDa) {
         QList<Movimento> righe{eliminazione};
@@ -127,7 +139,7 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
         return esito;
     }
     esito.errore = file.errore();
-    esito.esito = file.errore() == ESTALE       ? EsitoEliminazione::NonPiuLaStessa
+    esito.esito = file.errore() == ESTALE      ? EsitoEliminazione::NonPiuLaStessa
                   : file.errore() == ECANCELED ? EsitoEliminazione::GiornaleNonScritto
                                                : EsitoEliminazione::ErroreArchivio;
     if (conFoto) QFile::remove(conservata);
@@ -180,7 +192,7 @@ EsitoRipristinoScheda RipristinaScheda(const SchedaEliminata &eliminata, const Q
     // would stay among the removed ones and could be brought back twice.
     Conclusione conclusione;
     conclusione.prepara = [&](qint64 posizione) {
-        ConclusioneIntento fine = FinaleNelGiornale(cartella, giornale, ripristino.dati);
+        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, ripristino.dati);
         const QString conservata = nomeConservata(eliminata.chiave);
         if (QFile::exists(cartella.filePath(conservata)))
             fine.dopo << ConclusioneIntento::Rinomina{conservata, nomeFoto(posizione)};

@@ -7,8 +7,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSysInfo>
 #include <QTimeZone>
+#include <QUuid>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -216,6 +218,26 @@ QString PercorsoGiornale() {
     return QDir(CartellaProgramma()).filePath(u"Movimenti.csv"_s);
 }
 
+ConclusioneIntento FinaleNelGiornale(const QString &archivio, const QString &giornale,
+                                     const QByteArray &dati) {
+    ConclusioneIntento fine;
+    fine.file = QFileInfo(archivio).absoluteDir().relativeFilePath(giornale);
+    fine.da = QFileInfo(giornale).size();
+    fine.marca = dati.toBase64();
+    return fine;
+}
+
+QByteArray ChiaveOperazione(const QString &tipo) {
+    return (tipo + u' ' + QUuid::createUuid().toString(QUuid::WithoutBraces)).toUtf8();
+}
+
+QString AvvisoGiornaleIlleggibile(const QString &giornale) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(giornale).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return MessaggioFileNonRegolare(giornale);
+    return u"Attenzione: il giornale dei movimenti non può essere letto."_s;
+}
+
 QString Postazione() {
     QString utente = qEnvironmentVariable("USER");
     if (utente.isEmpty()) {
@@ -329,7 +351,7 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
                                   const SceltaRiga &scelta,
                                   const std::function<bool(const Movimento &)> &rifiuta) {
     if (movimenti.isEmpty()) return Registrazione::Fatta;
-    const Descrittore file(ApriFile(percorso, O_RDWR | O_CREAT | O_APPEND));
+    const Descrittore file(ApriFileRegolare(percorso, O_RDWR | O_CREAT | O_APPEND));
     if (file.fd < 0) return Registrazione::NonScritta;
     // From looking at the end of the file to the flush: two copies appending
     // at once each write whole lines of their own.
@@ -373,6 +395,8 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
         testo += '\n';
     }
 
+    // Tests stop the process here too: just before the lines reach the file.
+    PassoArchivio();
     qsizetype scritti = 0;
     bool riuscito = true;
     while (scritti < testo.size()) {
@@ -584,7 +608,7 @@ LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaM
 LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
                               const VisitaMovimento &visita,
                               const std::function<void(qint64, qint64)> &progresso) {
-    const Descrittore file(ApriFile(percorso, O_RDONLY));
+    const Descrittore file(ApriFileRegolare(percorso, O_RDONLY));
     if (file.fd < 0) {
         LetturaGiornale esito;
         esito.aperto = errno == ENOENT;
@@ -594,7 +618,7 @@ LetturaGiornale LeggiGiornale(const QString &percorso, const SceltaRiga &scelta,
 }
 
 std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset) {
-    const Descrittore file(ApriFile(percorso, O_RDONLY));
+    const Descrittore file(ApriFileRegolare(percorso, O_RDONLY));
     if (file.fd < 0) return std::nullopt;
     // Empty for a line too long to be one of ours, which is damaged anyway.
     auto leggiRiga = [&file](qint64 da) -> QByteArray {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "archive/IntentoArchivio.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -85,9 +87,21 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &moviment
 QString TestoPerGiornale(const QString &testo);
 QString TestoDaGiornale(const QString &campo);
 
+// What makes an operation on the archive at `archivio` final: the journal,
+// from its present end on, holding the line whose data are `dati`.
+ConclusioneIntento FinaleNelGiornale(const QString &archivio, const QString &giornale,
+                                     const QByteArray &dati);
+// Data that name the last line of one operation and of no other.
+QByteArray ChiaveOperazione(const QString &tipo);
+
+// What a window says of a journal it cannot read: a named pipe or a device
+// in its place is named.
+QString AvvisoGiornaleIlleggibile(const QString &giornale = PercorsoGiornale());
+
 // Appends the lines under an fcntl write lock on the whole journal, creating
 // it with its header, and puts them on disk before returning. A failed
-// append leaves the journal as it was. False when it cannot be written.
+// append leaves the journal as it was. False when it cannot be written (a
+// named pipe in its place is refused, never waited on).
 bool RegistraMovimenti(const QList<Movimento> &movimenti,
                        const QString &percorso = PercorsoGiornale());
 

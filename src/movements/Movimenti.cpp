@@ -6,6 +6,7 @@
 #include "movements/StessaScheda.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -169,70 +170,78 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
     qint64 prima = 0;
     qint64 quantita = 0;
     bool letta = false;
+    bool rifiutata = false;
     bool registrato = false;
-    bool scrivere = false;
+    QList<Movimento> righe;
+    // The stock and its opposite line together, as for a save.
+    const Conclusione conclusione = ConclusioneDeiMovimenti(
+        archivio, giornale, righe, registrato, [&](qint64) { righe = {esito.movimento}; });
+    // Runs once per pass over the record (twice through the intent record,
+    // on the same bytes under the same lock).
+    const auto modifica = [&](qint64, TScheda &suDisco) {
+        letta = true;
+        rifiutata = true;
+        esito.esito = Annullamento::NienteDaAnnullare;
+        if (attesa && RiconosciScheda(posizione, suDisco, posizione, attesa->scheda,
+                                      attesa->segnoGiornale, giornale)
+                              .esito != IdentitaScheda::Stessa) {
+            esito.esito = Annullamento::NonPiuQui;
+            return false;
+        }
+        // Read under the archive's lock: no copy records a movement of this
+        // card in between.
+        const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
+        const Movimento *ultimo = nullptr;
+        for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+            if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
+        if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
+            esito.esito = Annullamento::Cambiato;
+            return false;
+        }
+        if (!ultimo || ultimo->quantita == 0) return false;
+        const auto giacenza = GiacenzaDi(suDisco);
+        if (!giacenza) {
+            esito.esito = Annullamento::GiacenzaNonIntera;
+            esito.testoGiacenza = suDisco.testo(Campo::Giacenza);
+            return false;
+        }
+        prima = *giacenza;
+        quantita = -ultimo->quantita;
+        if (!GiacenzaArchiviabile(prima + quantita)) {
+            esito.esito = Annullamento::FuoriCampo;
+            esito.giacenza = prima;
+            return false;
+        }
+        TipoMovimento tipo = TipoMovimento::Rettifica;
+        if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
+        if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
+        const QString nota = u"Annullato il movimento del "_s +
+                             ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
+                             NomeTipo(ultimo->tipo) + u')';
+        esito.movimento = MovimentoScheda(suDisco, posizione, tipo, quantita, prima, nota);
+        suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+        rifiutata = false;
+        return true;
+    };
     const bool scritto =
-        file.ApriArchivio() &&
-        file.aggiorna(
-            posizione,
-            [&](TScheda &suDisco) {
-                letta = true;
-                if (attesa && RiconosciScheda(posizione, suDisco, posizione, attesa->scheda,
-                                              attesa->segnoGiornale, giornale)
-                                      .esito != IdentitaScheda::Stessa) {
-                    esito.esito = Annullamento::NonPiuQui;
-                    return false;
-                }
-                // Read under the record's lock: no copy records a movement of
-                // this card in between.
-                const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
-                const Movimento *ultimo = nullptr;
-                for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
-                    if (MovimentoDiGiacenza(storia.movimenti[i].tipo))
-                        ultimo = &storia.movimenti[i];
-                if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
-                    esito.esito = Annullamento::Cambiato;
-                    return false;
-                }
-                if (!ultimo || ultimo->quantita == 0) return false;
-                const auto giacenza = GiacenzaDi(suDisco);
-                if (!giacenza) {
-                    esito.esito = Annullamento::GiacenzaNonIntera;
-                    esito.testoGiacenza = suDisco.testo(Campo::Giacenza);
-                    return false;
-                }
-                prima = *giacenza;
-                quantita = -ultimo->quantita;
-                if (!GiacenzaArchiviabile(prima + quantita)) {
-                    esito.esito = Annullamento::FuoriCampo;
-                    esito.giacenza = prima;
-                    return false;
-                }
-                TipoMovimento tipo = TipoMovimento::Rettifica;
-                if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
-                if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
-                const QString nota = u"Annullato il movimento del "_s +
-                                     ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
-                                     NomeTipo(ultimo->tipo) + u')';
-                esito.movimento = MovimentoScheda(suDisco, posizione, tipo, quantita, prima, nota);
-                suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
-                scrivere = true;
-                return true;
-            },
-            [&](const TScheda &) { registrato = RegistraMovimenti({esito.movimento}, giornale); });
+        file.ApriArchivio() && file.scriviInsieme({posizione}, modifica, 0, {}, &conclusione) > 0;
+    const int errore = file.errore();
     if (!scritto && !letta && file.conta() >= 0 && file.conta() < posizione) {
         file.chiudi();
         esito.esito = attesa ? Annullamento::NonPiuQui : Annullamento::NienteDaAnnullare;
         return esito;
     }
     file.chiudi();
+    // Nothing to take back, or a reason not to: nothing written.
+    if (rifiutata) return esito;
+    if (!righe.isEmpty()) esito.movimento = righe.first();
     if (!scritto) {
-        esito.esito = Annullamento::ErroreArchivio;
+        esito.esito =
+            errore == ECANCELED ? Annullamento::GiornaleNonScritto : Annullamento::ErroreArchivio;
         return esito;
     }
-    if (!scrivere) return esito;
     esito.giacenza = prima + quantita;
-    esito.esito = registrato ? Annullamento::Fatto : Annullamento::GiornaleNonScritto;
+    esito.esito = Annullamento::Fatto;
     return esito;
 }
 
@@ -262,7 +271,30 @@ bool MovimentiImportazione::registra(const QString &giornale) const {
     return RegistraMovimenti(m_movimenti, giornale);
 }
 
+Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
+                                    QList<Movimento> &movimenti, bool &scritto,
+                                    const std::function<void(qint64 posizione)> &prepara) {
+    const QByteArray chiave = ChiaveOperazione(u"Salvataggio"_s);
+    Conclusione conclusione;
+    conclusione.prepara = [=](qint64) { return FinaleNelGiornale(archivio, giornale, chiave); };
+    // A save always has its lines; an import may change no stock at all.
+    conclusione.senzaRiga = [=, &movimenti](qint64 posizione) {
+        prepara(posizione);
+        return movimenti.isEmpty();
+    };
+    conclusione.scrivi = [=, &movimenti, &scritto](qint64 posizione) {
+        prepara(posizione);
+        if (movimenti.isEmpty()) return false;
+        movimenti.last().dati = chiave;
+        scritto = RegistraMovimenti(movimenti, giornale);
+        return scritto;
+    };
+    return conclusione;
+}
+
 QString MessaggioGiornaleNonScritto() {
-    return u"Attenzione: la scheda è stata salvata, ma il movimento di magazzino non è stato "
-           u"registrato nel giornale Movimenti.csv."_s;
+    return u"Attenzione: il giornale Movimenti.csv non può essere scritto, quindi la giacenza "
+           u"non è stata cambiata: un cambio di giacenza si salva solo insieme al suo "
+           u"movimento. Controllare lo spazio libero sul disco e i permessi della cartella "
+           u"del programma."_s;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/Archivio.h"
 #include "archive/TScheda.h"
 #include "movements/Giornale.h"
 
@@ -39,11 +40,12 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale = Perco
 bool MovimentoDiGiacenza(TipoMovimento tipo);
 
 // Takes back the card's latest stock movement: the stock on disk changes by
-// the opposite quantity under the record's lock, and the opposite movement is
-// recorded; no line is ever removed. With `attesa`, only the movement the
-// user was shown, on the card the window read: the history is read again
-// under the lock, and another copy's movement since, or a card removed or
-// moved meanwhile, leaves everything as it is.
+// the opposite quantity and the opposite movement is recorded, both or
+// neither (GiornaleNonScritto: the journal could not be written, and the
+// stock is as it was); no line is ever removed. With `attesa`, only the
+// movement the user was shown, on the card the window read: the history is
+// read again under the archive's lock, and another copy's movement since, or
+// a card removed or moved meanwhile, leaves everything as it is.
 struct AttesaAnnullamento {
     Movimento movimento; // the one named to the user
     TScheda scheda;      // the card as the window read it
@@ -89,5 +91,15 @@ class MovimentiImportazione {
     QList<Movimento> m_movimenti;
 };
 
-// The message of a save whose movements could not be written.
+// A stock change and its lines are one operation: the card is written
+// through the intent record (Archivio::scriviInsieme), and the last line,
+// which carries the operation's key, makes it final; a crash before that
+// line puts the card back as it was. `prepara` fills `movimenti` once the
+// card is on disk at `posizione`; `scritto` tells whether they were written.
+Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
+                                    QList<Movimento> &movimenti, bool &scritto,
+                                    const std::function<void(qint64 posizione)> &prepara);
+
+// The message of a stock change not saved because its movements could not
+// be written.
 QString MessaggioGiornaleNonScritto();

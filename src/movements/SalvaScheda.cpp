@@ -28,10 +28,15 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                               const QString &archivio, const QString &giornale,
                               qint64 segnoGiornale) {
     auto &dialoghi = Piattaforma::dialoghi();
+    // A stock change whose line could not be written was not saved either.
+    const auto messaggioErrore = [&](const EsitoSalvataggio &e) {
+        return e.giornaleScritto ? MessaggioAccessoArchivio(archivio)
+                                 : MessaggioGiornaleNonScritto();
+    };
     auto accoda = [&]() -> SalvataggioScheda {
         const EsitoSalvataggio e = AccodaConMovimenti(mia, archivio, giornale);
         if (e.esito == EsitoSalvataggio::Salvata) return daEsito(e, true);
-        dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
         return {};
     };
     // The card to show instead of saving: the one at `dove`, or the last one.
@@ -148,7 +153,7 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                                u"(al massimo 4 caratteri). La scheda non è stata salvata."_s);
             return {};
         case EsitoSalvataggio::ErroreArchivio:
-            dialoghi.messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio(archivio));
+            dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
             return {};
         }
     }

@@ -4,6 +4,8 @@
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 QString NomeGruppo(GruppoCampi gruppo) {
@@ -101,6 +103,52 @@ Unione UnisciScheda(const TScheda &caricata, const TScheda &mia, const TScheda &
     return u;
 }
 
+namespace {
+
+// Whether a save may make journal lines: a change in the stock dialog, or a
+// stock box changed in the window (even to a text no movement counts from,
+// which asks before replacing a stock on disk).
+bool ConMovimenti(const TScheda &caricata, const TScheda &mia, const QList<CambioGiacenza> &cambi) {
+    for (const CambioGiacenza &c : cambi)
+        if (c.quantita != 0) return true;
+    return Rifila(mia.testo(Campo::Giacenza)) != Rifila(caricata.testo(Campo::Giacenza));
+}
+
+// The lines of a save: one per change of the dialog, and whatever else
+// changed the stock here as a correction; or, for a stock replaced whole
+// (`sostituita`, the old text), one correction with no quantity.
+QList<Movimento> MovimentiDelSalvataggio(const Unione &unione, const TScheda &scritta,
+                                         qint64 posizione, const QList<CambioGiacenza> &cambi,
+                                         const QString &sostituita) {
+    QList<Movimento> movimenti;
+    if (!sostituita.isNull()) {
+        // Nothing to count from: the new stock is recorded with the old text
+        // in the note.
+        movimenti << MovimentoScheda(
+            scritta, posizione, TipoMovimento::Rettifica, 0, unione.giacenza,
+            u"Giacenza \u00AB"_s + sostituita + u"\u00BB, non un numero intero, sostituita con "_s +
+                QString::number(unione.giacenza));
+        return movimenti;
+    }
+    qint64 giacenza = unione.giacenzaDisco;
+    qint64 resto = unione.giacenza - unione.giacenzaDisco;
+    for (const CambioGiacenza &cambio : cambi) {
+        if (cambio.quantita == 0) continue;
+        const TipoMovimento tipo = cambio.rettifica      ? TipoMovimento::Rettifica
+                                   : cambio.quantita > 0 ? TipoMovimento::Carico
+                                                         : TipoMovimento::Scarico;
+        movimenti << MovimentoScheda(scritta, posizione, tipo, cambio.quantita, giacenza,
+                                     cambio.causale);
+        giacenza += cambio.quantita;
+        resto -= cambio.quantita;
+    }
+    if (resto != 0)
+        movimenti << MovimentoScheda(scritta, posizione, TipoMovimento::Rettifica, resto, giacenza);
+    return movimenti;
+}
+
+} // namespace
+
 EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, const TScheda &mia,
                                    const QList<CambioGiacenza> &cambi, const QString &archivio,
                                    const SceltePerSalvare &scelte, const QString &giornale) {
@@ -112,84 +160,72 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
     Unione unione;
     bool scrivere = false;
     bool letta = false;
+    bool rifiutata = false;
     // A stock replaced whole, when the one on disk took no movement.
     QString sostituita;
-    const bool riuscito =
-        file.ApriArchivio() &&
-        file.aggiorna(
-            posizione,
-            [&](TScheda &suDisco) {
-                letta = true;
-                esito.suDisco = suDisco;
-                esito.identita = RiconosciScheda(posizione, suDisco, posizioneCaricata, caricata,
-                                                 scelte.segnoGiornale, giornale);
-                if (esito.identita.esito != IdentitaScheda::Stessa) {
-                    esito.esito = EsitoSalvataggio::AltraScheda;
-                    return false;
-                }
-                unione = UnisciScheda(caricata, mia, suDisco, scelte.tengoLeMie);
-                if (!unione.conflitti.isEmpty()) {
-                    esito.esito = EsitoSalvataggio::Conflitto;
-                    esito.conflitti = unione.conflitti;
-                    return false;
-                }
-                // Movements of the stock dialog need a stock to start from, even
-                // when the box ends as it was.
-                if (unione.giacenzaIntatta && !GiacenzaDi(suDisco)) {
-                    for (const CambioGiacenza &cambio : cambi)
-                        if (cambio.quantita != 0) unione.giacenzaNonIntera = true;
-                }
-                if (unione.giacenzaNonIntera) {
-                    if (!scelte.sostituisciGiacenza || !GiacenzaDi(mia)) {
-                        esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
-                        return false;
-                    }
-                    sostituita = Rifila(suDisco.testo(Campo::Giacenza));
-                    unione.giacenzaIntatta = false;
-                    unione.giacenza = unione.giacenzaDisco = *GiacenzaDi(mia);
-                    unione.scheda.impostaTesto(Campo::Giacenza, QString::number(unione.giacenza));
-                }
-                if (!GiacenzaArchiviabile(unione.giacenza) && !unione.giacenzaIntatta) {
-                    esito.esito = EsitoSalvataggio::FuoriCampo;
-                    return false;
-                }
-                suDisco = unione.scheda;
-                scrivere = true;
-                return true;
-            },
-            [&](const TScheda &scritta) {
-                // The record is on disk: now its movements, one per change of the
-                // dialog, and whatever else changed the stock here as a correction,
-                // still under the record's lock so that the journal follows the
-                // order of the saves.
-                if (!sostituita.isNull()) {
-                    // Nothing to count from: the new stock is recorded with the
-                    // old text in the note, and no quantity.
-                    esito.movimenti << MovimentoScheda(
-                        scritta, posizione, TipoMovimento::Rettifica, 0, unione.giacenza,
-                        u"Giacenza \u00AB"_s + sostituita +
-                            u"\u00BB, non un numero intero, sostituita con "_s +
-                            QString::number(unione.giacenza));
-                    esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
-                    return;
-                }
-                qint64 giacenza = unione.giacenzaDisco;
-                qint64 resto = unione.giacenza - unione.giacenzaDisco;
-                for (const CambioGiacenza &cambio : cambi) {
-                    if (cambio.quantita == 0) continue;
-                    const TipoMovimento tipo = cambio.rettifica      ? TipoMovimento::Rettifica
-                                               : cambio.quantita > 0 ? TipoMovimento::Carico
-                                                                     : TipoMovimento::Scarico;
-                    esito.movimenti << MovimentoScheda(scritta, posizione, tipo, cambio.quantita,
-                                                       giacenza, cambio.causale);
-                    giacenza += cambio.quantita;
-                    resto -= cambio.quantita;
-                }
-                if (resto != 0)
-                    esito.movimenti << MovimentoScheda(scritta, posizione, TipoMovimento::Rettifica,
-                                                       resto, giacenza);
-                esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
+    // Runs once per pass over the record as it is on disk (twice through the
+    // intent record, on the same bytes under the same lock).
+    const auto modifica = [&](TScheda &suDisco) {
+        letta = true;
+        scrivere = false;
+        rifiutata = true;
+        sostituita = QString();
+        esito.suDisco = suDisco;
+        esito.identita = RiconosciScheda(posizione, suDisco, posizioneCaricata, caricata,
+                                         scelte.segnoGiornale, giornale);
+        if (esito.identita.esito != IdentitaScheda::Stessa) {
+            esito.esito = EsitoSalvataggio::AltraScheda;
+            return false;
+        }
+        unione = UnisciScheda(caricata, mia, suDisco, scelte.tengoLeMie);
+        if (!unione.conflitti.isEmpty()) {
+            esito.esito = EsitoSalvataggio::Conflitto;
+            esito.conflitti = unione.conflitti;
+            return false;
+        }
+        // Movements of the stock dialog need a stock to start from, even
+        // when the box ends as it was.
+        if (unione.giacenzaIntatta && !GiacenzaDi(suDisco)) {
+            for (const CambioGiacenza &cambio : cambi)
+                if (cambio.quantita != 0) unione.giacenzaNonIntera = true;
+        }
+        if (unione.giacenzaNonIntera) {
+            if (!scelte.sostituisciGiacenza || !GiacenzaDi(mia)) {
+                esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
+                return false;
+            }
+            sostituita = Rifila(suDisco.testo(Campo::Giacenza));
+            unione.giacenzaIntatta = false;
+            unione.giacenza = unione.giacenzaDisco = *GiacenzaDi(mia);
+            unione.scheda.impostaTesto(Campo::Giacenza, QString::number(unione.giacenza));
+        }
+        if (!GiacenzaArchiviabile(unione.giacenza) && !unione.giacenzaIntatta) {
+            esito.esito = EsitoSalvataggio::FuoriCampo;
+            return false;
+        }
+        suDisco = unione.scheda;
+        scrivere = true;
+        rifiutata = false;
+        return true;
+    };
+    bool riuscito = file.ApriArchivio();
+    if (riuscito && !ConMovimenti(caricata, mia, cambi)) {
+        // Nothing for the journal: one write of the record in place.
+        riuscito = file.aggiorna(posizione, modifica);
+    } else if (riuscito) {
+        // The card and its lines as one operation, in the journal's order
+        // since the lines are written under the archive's lock.
+        bool registrati = false;
+        const Conclusione conclusione =
+            ConclusioneDeiMovimenti(archivio, giornale, esito.movimenti, registrati, [&](qint64) {
+                esito.movimenti =
+                    MovimentiDelSalvataggio(unione, unione.scheda, posizione, cambi, sostituita);
             });
+        riuscito = file.scriviInsieme(
+                       {posizione}, [&](qint64, TScheda &scheda) { return modifica(scheda); }, 0,
+                       {}, &conclusione) > 0;
+        esito.giornaleScritto = riuscito || rifiutata || file.errore() != ECANCELED;
+    }
     // The archive ends before the position: a removal took the card away, or
     // moved it; not a question of access.
     if (!riuscito && !letta && file.conta() >= 0 && file.conta() < posizione) {
@@ -202,6 +238,8 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
         return esito;
     }
     file.chiudi();
+    // A question to ask, or a stock that does not fit: nothing written.
+    if (rifiutata) return esito;
     if (!riuscito) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;
         return esito;
@@ -221,7 +259,24 @@ EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
         return esito;
     }
     Archivio file(archivio);
-    esito.posizione = file.ApriArchivio() ? file.accoda(mia) : -1;
+    if (!file.ApriArchivio()) {
+        esito.esito = EsitoSalvataggio::ErroreArchivio;
+        return esito;
+    }
+    if (giacenza == 0) {
+        esito.posizione = file.accoda(mia);
+    } else {
+        // Its stock and the line "Nuova scheda" together, as for a save.
+        bool registrati = false;
+        const Conclusione conclusione = ConclusioneDeiMovimenti(
+            archivio, giornale, esito.movimenti, registrati, [&](qint64 posizione) {
+                esito.movimenti = {
+                    MovimentoScheda(mia, posizione, TipoMovimento::NuovaScheda, giacenza, 0)};
+            });
+        esito.posizione = file.scriviInsieme(
+            {}, {}, 1, [&](qint64, TScheda &scheda) { scheda = mia; }, &conclusione);
+        esito.giornaleScritto = esito.posizione > 0 || file.errore() != ECANCELED;
+    }
     file.chiudi();
     if (esito.posizione < 1) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;
@@ -229,9 +284,5 @@ EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
     }
     esito.esito = EsitoSalvataggio::Salvata;
     esito.scritta = mia;
-    if (giacenza != 0)
-        esito.movimenti << MovimentoScheda(mia, esito.posizione, TipoMovimento::NuovaScheda,
-                                           giacenza, 0);
-    esito.giornaleScritto = RegistraMovimenti(esito.movimenti, giornale);
     return esito;
 }

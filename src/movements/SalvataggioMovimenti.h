@@ -10,7 +10,11 @@
 
 // Saving a card as a stock movement: the card window keeps the record as it
 // loaded it and the changes of the stock dialog since; a save applies them to
-// the stock on disk, under the record's lock, and records them.
+// the stock on disk and records them. A save that changes the stock writes
+// the card and its lines as one operation (through the intent record beside
+// the archive, made final by the last line), so a crash or a journal that
+// cannot be written leaves neither; one that does not is one write of the
+// record in place under its lock.
 
 // A change applied in the stock dialog, with its optional reason: goods in
 // or out, or a count corrected ("Rettifica").
@@ -72,6 +76,8 @@ struct EsitoSalvataggio {
     TScheda suDisco;              // for Conflitto, AltraScheda, GiacenzaNonIntera
     IdentitaScheda identita;      // for AltraScheda
     QList<Movimento> movimenti;   // recorded, or meant to be
+    // False with ErroreArchivio when the journal could not be written, and
+    // so the card was not saved either.
     bool giornaleScritto = true;
 };
 

@@ -321,7 +321,7 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
     lblTotale->setAccessibleName(lblTotale->text());
     QString avviso;
     if (!m_riepilogo.lettura.aperto)
-        avviso = u"Attenzione: il giornale dei movimenti non può essere letto."_s;
+        avviso = AvvisoGiornaleIlleggibile(m_giornale);
     else if (m_riepilogo.lettura.danneggiate > 0)
         avviso = u"Attenzione: "_s + QString::number(m_riepilogo.lettura.danneggiate) +
                  (m_riepilogo.lettura.danneggiate == 1

@@ -123,10 +123,8 @@ void TfrmMovimentiScheda::carica() {
     }
     grdMovimenti->resizeColumnsToContents();
 
-    MostraAvvisoGiornale(lblAvviso,
-                         m_storia.letto
-                             ? AvvisoRigheDanneggiate(m_storia.danneggiate)
-                             : u"Attenzione: il giornale dei movimenti non può essere letto."_s);
+    MostraAvvisoGiornale(lblAvviso, m_storia.letto ? AvvisoRigheDanneggiate(m_storia.danneggiate)
+                                                   : AvvisoGiornaleIlleggibile(m_giornale));
 
     QChart *vecchio = graGiacenza->chart();
     graGiacenza->setChart(Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()));
@@ -289,15 +287,12 @@ void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
                                u"giacenza nella scheda."_s);
         break;
     case Annullamento::ErroreArchivio:
-        dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio(m_archivio));
         break;
     case Annullamento::GiornaleNonScritto:
-        dialoghi.messaggio(this, TipoMessaggio::Avviso,
-                           u"Attenzione: la giacenza è stata aggiornata, ma il movimento non è "
-                           u"stato registrato nel giornale Movimenti.csv."_s);
+        dialoghi.messaggio(this, TipoMessaggio::Avviso, MessaggioGiornaleNonScritto());
         break;
     }
-    if (esito.esito == Annullamento::Fatto || esito.esito == Annullamento::GiornaleNonScritto)
-        m_cambiata = true;
+    if (esito.esito == Annullamento::Fatto) m_cambiata = true;
     carica();
 }

@@ -1,5 +1,19 @@
 #include "orders/LetturaOrdiniAperti.h"
 
+#include <mutex>
+
+namespace {
+
+std::mutex inizioMutex;
+std::function<void()> inizioLettura;
+
+} // namespace
+
+void ImpostaInizioLetturaOrdini(std::function<void()> inizio) {
+    const std::lock_guard blocco(inizioMutex);
+    inizioLettura = std::move(inizio);
+}
+
 LetturaOrdiniAperti::LetturaOrdiniAperti(QObject *genitore) : QObject(genitore) {}
 
 LetturaOrdiniAperti::~LetturaOrdiniAperti() {
@@ -18,6 +32,12 @@ void LetturaOrdiniAperti::avvia(const QString &giornale) {
     m_aperti.reset();
     const quint64 giro = ++m_giro;
     m_filo = std::thread([this, giornale, giro] {
+        std::function<void()> inizio;
+        {
+            const std::lock_guard blocco(inizioMutex);
+            inizio = inizioLettura;
+        }
+        if (inizio) inizio();
         OrdiniAperti aperti = LeggiOrdiniAperti(giornale, &m_ferma);
         if (m_ferma) return;
         // Delivered on the object's thread; the destructor joins this thread

@@ -4,11 +4,16 @@
 
 #include <QObject>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <thread>
 
 // Reads what is on order on a thread of its own, so a window opens at once on
 // a long journal; `letti` comes on the object's thread.
+// Runs on the reading thread as each reading starts, so a test can hold a
+// reading where it is. An empty function: none.
+void ImpostaInizioLetturaOrdini(std::function<void()> inizio);
+
 class LetturaOrdiniAperti : public QObject {
     Q_OBJECT
   public:

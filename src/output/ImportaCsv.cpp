@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
+#include "movements/Movimenti.h"
 #include "output/CsvMagazzino.h"
 
 #include <QDate>
@@ -11,6 +12,7 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -733,8 +735,8 @@ Importazione::Valori Importazione::valori(const Compatta &riga) const {
         if (t.size() > massimo && genereDi(campo) == Genere::Testo && campo != Campo::Codice &&
             campo != Campo::File01 && campo != Campo::File02 && campo != Campo::File03) {
             t = Rifila(t.left(massimo));
-            v.nota += (v.nota.isEmpty() ? QString() : u", "_s) + nomeCampo(i) +
-                      u" tagliato a "_s + QString::number(massimo) + u" caratteri"_s;
+            v.nota += (v.nota.isEmpty() ? QString() : u", "_s) + nomeCampo(i) + u" tagliato a "_s +
+                      QString::number(massimo) + u" caratteri"_s;
             continue;
         }
         if (t.size() > massimo) {
@@ -987,4 +989,62 @@ bool Importazione::aggiornaScheda(qsizetype indice, TScheda &scheda) const {
     if (chiave(scheda.testo(Campo::Codice)) != chiave(v.campi[indiceDi(Campo::Codice)]))
         return false;
     return applica(v, scheda);
+}
+
+ScritturaImportazione ScriviImportazione(const Importazione &importazione, const QString &archivio,
+                                         const QString &giornale, const QString &nota) {
+    ScritturaImportazione esito;
+    std::vector<qsizetype> nuove, aggiornate;
+    for (qsizetype i = 0; i < importazione.righe(); ++i) {
+        if (importazione.stato(i) == StatoRiga::Nuova) nuove.push_back(i);
+        if (importazione.stato(i) != StatoRiga::DaAggiornare) continue;
+        aggiornate.push_back(i);
+        esito.aggiornate.push_back(importazione.posizione(i));
+    }
+    esito.nuove = qsizetype(nuove.size());
+
+    // Only the lines are kept, not the cards. An update is built twice (to
+    // check it, then to write it), and its line is the one of the last time.
+    const MovimentiImportazione movimenti(nota);
+    std::vector<std::optional<Movimento>> perAggiornata(aggiornate.size());
+    QList<Movimento> perNuova;
+    std::vector<qint64> indiciNuove;
+    QList<Movimento> righe;
+    bool registrate = false;
+    const Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio, giornale, righe, registrate, [&](qint64 primo) {
+            righe.clear();
+            for (const auto &m : perAggiornata)
+                if (m) righe << *m;
+            for (qsizetype k = 0; k < perNuova.size(); ++k) {
+                righe << perNuova[k];
+                righe.last().posizione = primo + indiciNuove[std::size_t(k)];
+            }
+        });
+    Archivio file(archivio);
+    if (!file.ApriArchivio()) {
+        esito.errore = file.errore() ? file.errore() : EACCES;
+        return esito;
+    }
+    esito.prima = file.scriviInsieme(
+        esito.aggiornate,
+        [&](qint64 i, TScheda &scheda) {
+            // A stock that is not a whole number makes no line to count from.
+            const auto giacenza = GiacenzaDi(scheda);
+            const bool stessa = importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
+            perAggiornata[std::size_t(i)] =
+                movimenti.movimento(scheda, esito.aggiornate[std::size_t(i)], giacenza);
+            return stessa;
+        },
+        qint64(nuove.size()),
+        [&](qint64 i, TScheda &scheda) {
+            importazione.nuovaScheda(nuove[std::size_t(i)], scheda);
+            if (auto m = movimenti.movimento(scheda, 0, 0)) {
+                perNuova << std::move(*m);
+                indiciNuove.push_back(i);
+            }
+        },
+        &conclusione);
+    esito.errore = file.errore();
+    return esito;
 }

@@ -160,3 +160,20 @@ class Importazione {
 // Reads the file, recognises its header and checks the rows against the cards
 // of the archive at `archivio` (none when empty).
 Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio = {});
+
+// What writing an import did: the first new card's position (-1 when
+// nothing was written, with the errno in `errore`: ESTALE when a card to
+// update changed meanwhile, ECANCELED when the journal could not be written).
+struct ScritturaImportazione {
+    qint64 prima = -1;
+    int errore = 0;
+    qsizetype nuove = 0;
+    std::vector<qint64> aggiornate; // positions of the updated cards
+};
+
+// Writes every new and updated row into the archive and an "Importazione"
+// line, noted `nota`, for each card whose stock changes into the journal, as
+// one operation: the last line makes the import final, so after a crash at
+// any point the archive and the journal hold all of it or none of it.
+ScritturaImportazione ScriviImportazione(const Importazione &importazione, const QString &archivio,
+                                         const QString &giornale, const QString &nota);

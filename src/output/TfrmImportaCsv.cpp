@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -47,8 +48,8 @@ QString testoStatoSenzaNota(const RigaImportata &riga) {
         // Each field that changes, with what the card holds and what it gets.
         QStringList campi;
         for (int i : riga.cambiati)
-            campi << ColonneCsv()[std::size_t(i)].intestazione + u" da «"_s +
-                         riga.prima.value(i) + u"» a «"_s + riga.campi.value(i) + u'»';
+            campi << ColonneCsv()[std::size_t(i)].intestazione + u" da «"_s + riga.prima.value(i) +
+                         u"» a «"_s + riga.campi.value(i) + u'»';
         return u"da aggiornare: "_s + campi.join(u"; "_s);
     }
     case StatoRiga::Rifiutata:
@@ -58,7 +59,16 @@ QString testoStatoSenzaNota(const RigaImportata &riga) {
 }
 
 QSettings impostazioni() {
-    return QSettings(QDir(CartellaProgramma()).filePath(u"ImportaCsv.ini"_s), QSettings::IniFormat);
+    const QString percorso = QDir(CartellaProgramma()).filePath(u"ImportaCsv.ini"_s);
+    // QSettings writes under a lock file of its own, which a copy stopped
+    // while writing leaves behind. Taken and let go here only when its owner
+    // is gone (QLockFile's own test): a living copy's lock stays.
+    const QString blocco = percorso + u".lock"_s;
+    if (QFileInfo::exists(blocco)) {
+        QLockFile lasciato(blocco);
+        if (lasciato.tryLock(0)) lasciato.unlock();
+    }
+    return QSettings(percorso, QSettings::IniFormat);
 }
 
 QString chiaveIntestazione(const QStringList &intestazione) {
@@ -479,80 +489,39 @@ void TfrmImportaCsv::btnImportaClick() {
         ricalcola();
         if (!m_btnImporta->isEnabled()) return;
     }
-    const std::vector<qsizetype> nuove = righeNuove();
-    std::vector<qsizetype> aggiornate;
-    std::vector<qint64> posizioni;
-    for (qsizetype i = 0; i < m_importazione.righe(); ++i) {
-        if (m_importazione.stato(i) != StatoRiga::DaAggiornare) continue;
-        aggiornate.push_back(i);
-        posizioni.push_back(m_importazione.posizione(i));
-    }
-
-    Archivio archivio(m_archivio);
-    qint64 prima = -1;
-    int errore = EACCES;
-    // What the import does to each card's stock goes to the movement journal:
-    // only those lines are kept, not the cards. An update is built twice (to
-    // check it, then to write it), and its line is the one of the last time.
-    MovimentiImportazione movimenti(u"Importazione da "_s + QFileInfo(m_nomeFile).fileName());
-    std::vector<std::optional<Movimento>> perAggiornata(aggiornate.size());
-    QList<Movimento> perNuova;
-    std::vector<qint64> indiciNuove;
-    if (archivio.ApriArchivio()) {
-        prima = archivio.scriviInsieme(
-            posizioni,
-            [&](qint64 i, TScheda &scheda) {
-                const auto giacenza = GiacenzaDi(scheda);
-                const bool stessa =
-                    m_importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
-                perAggiornata[std::size_t(i)] =
-                    movimenti.movimento(scheda, posizioni[std::size_t(i)], giacenza);
-                return stessa;
-            },
-            qint64(nuove.size()),
-            [&](qint64 i, TScheda &scheda) {
-                m_importazione.nuovaScheda(nuove[std::size_t(i)], scheda);
-                if (auto m = movimenti.movimento(scheda, 0, 0)) {
-                    perNuova << std::move(*m);
-                    indiciNuove.push_back(i);
-                }
-            });
-        errore = archivio.errore();
-    }
-    archivio.chiudi();
-    if (prima < 0) {
+    const ScritturaImportazione esito = ScriviImportazione(
+        m_importazione, m_archivio, QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s),
+        u"Importazione da "_s + QFileInfo(m_nomeFile).fileName());
+    if (esito.prima < 0) {
         const QString nulla = u"Nessuna scheda è stata aggiunta o modificata."_s;
-        if (errore == ESTALE)
+        if (esito.errore == ESTALE)
             dialoghi().messaggioSemplice(
                 this, u"Attenzione: una scheda da aggiornare è stata cambiata nel frattempo, "
                       "forse da un'altra copia del programma.\r\n\r\n"_s +
                           nulla + u" Scegliere di nuovo il file per rivederne le righe."_s);
+        else if (esito.errore == ECANCELED)
+            // The cards and their movements go together: without the lines, no card.
+            dialoghi().messaggioSemplice(
+                this, u"Attenzione: il giornale Movimenti.csv non può essere scritto, e "
+                      "l'importazione cambia giacenze che vi devono essere registrate.\r\n\r\n"_s +
+                          nulla +
+                          u" Controllare lo spazio libero sul disco e i permessi della cartella "
+                          "del programma."_s);
         else
-            dialoghi().messaggioSemplice(this, MessaggioScritturaArchivio(errore) + u"\r\n\r\n"_s +
-                                                   nulla);
+            dialoghi().messaggioSemplice(this, MessaggioScritturaArchivio(esito.errore) +
+                                                   u"\r\n\r\n"_s + nulla);
         return;
     }
-    m_prima = prima;
-    m_aggiornate = posizioni;
-    for (auto &m : perAggiornata)
-        if (m) movimenti.aggiungi(std::move(*m));
-    for (qsizetype k = 0; k < perNuova.size(); ++k) {
-        perNuova[k].posizione = prima + indiciNuove[std::size_t(k)];
-        movimenti.aggiungi(std::move(perNuova[k]));
-    }
-    const bool registrate =
-        movimenti.registra(QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s));
+    m_prima = esito.prima;
+    m_aggiornate = esito.aggiornate;
     RicordaColonne(m_importazione.intestazione(), m_importazione.scelta().colonne);
     const qsizetype invariate = m_importazione.invariate();
-    const qsizetype saltate = m_importazione.righe() - qsizetype(nuove.size()) -
-                              qsizetype(aggiornate.size()) - invariate;
+    const qsizetype aggiornate = qsizetype(esito.aggiornate.size());
+    const qsizetype saltate = m_importazione.righe() - esito.nuove - aggiornate - invariate;
     dialoghi().messaggioSemplice(
-        this, u"Schede aggiunte all'archivio: "_s + QString::number(nuove.size()) +
-                  u".\r\nSchede aggiornate: "_s + QString::number(aggiornate.size()) +
+        this, u"Schede aggiunte all'archivio: "_s + QString::number(esito.nuove) +
+                  u".\r\nSchede aggiornate: "_s + QString::number(aggiornate) +
                   u".\r\nRighe invariate: "_s + QString::number(invariate) +
-                  u".\r\nRighe saltate: "_s + QString::number(saltate) + u'.' +
-                  (registrate ? QString()
-                              : u"\r\n\r\nAttenzione: i movimenti di magazzino dell'importazione "
-                                u"non sono stati registrati nel giornale Movimenti.csv."_s));
+                  u".\r\nRighe saltate: "_s + QString::number(saltate) + u'.');
     accept();
 }

@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <limits>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -131,6 +132,43 @@ int Importa(const QString &archivio, int passo, bool attendi, qint64 limite) {
     return a.errore() == EFBIG ? 4 : 1;
 }
 
+// The second copy beside a first one that dies half way through an import:
+// it opens the archive while the first still holds it, says so, and then
+// does one operation, which waits for the first one's lock.
+int DopoLaCopiaMorta(const QString &archivio, const QString &operazione) {
+    Archivio a(archivio);
+    if (!a.ApriArchivio()) return 2;
+    std::fputs("aperto\n", stdout);
+    std::fflush(stdout);
+    const TScheda sua = SchedaNumero(900);
+    if (operazione == u"accoda") return a.accoda(sua) == 6 ? 0 : 1;
+    if (operazione == u"insieme")
+        return a.scriviInsieme({}, {}, 1, [&sua](qint64, TScheda &s) { s = sua; }) == 6 ? 0 : 1;
+    if (operazione == u"sul posto") return a.scrivi(2, sua) ? 0 : 1;
+    if (operazione == u"togli") {
+        TScheda tolta, spostata;
+        qint64 da = 0;
+        const auto stessa = [](const TScheda &s) { return s.byte == SchedaNumero(5).byte; };
+        return a.togli(5, stessa, tolta, spostata, da) ? 0 : 1;
+    }
+    return 3;
+}
+
+// Opens an archive with a named pipe beside it, in the intent record's place
+// (refused at once) or in its new copy's (a leftover, removed): never waited
+// on. Exit 0 when so.
+int ApriAccantoAllaPipe(const QString &archivio, bool rifiuta) {
+    Archivio a(archivio);
+    if (!rifiuta) return a.ApriArchivio() && a.accoda(SchedaNumero(2)) == 2 ? 0 : 1;
+    if (a.ApriArchivio() || a.errore() != EINVAL) return 1;
+    if (ScorriArchivio(archivio, [](const TScheda &, qint64) { return true; })) return 2;
+    const int fd = ::open(QFile::encodeName(archivio).constData(), O_RDWR);
+    if (fd < 0) return 3;
+    const Ripristino esito = RipristinaDaIntento(fd, archivio);
+    ::close(fd);
+    return esito == Ripristino::Nessuno || esito == Ripristino::Fallito ? 0 : 4;
+}
+
 // Five cards and the start of a sixth, and what the child's pass makes of them.
 QByteArray PrimaDellImportazione() {
     return ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3), SchedaNumero(4),
@@ -205,6 +243,12 @@ class TestArchivio : public QObject {
     void limiteDimensioneErroreOrdinario();
     void conclusioneNelLoroFile_data();
     void conclusioneNelLoroFile();
+    void copiaMortaDuranteLImportazione_data();
+    void copiaMortaDuranteLImportazione();
+    void pipeAlPostoDelRegistro_data();
+    void pipeAlPostoDelRegistro();
+    void registroNonSostituito();
+    void annullataTogliIFileSuoi();
 };
 
 void TestArchivio::campiAlloroOffset() {
@@ -1079,6 +1123,157 @@ void TestArchivio::conclusioneNelLoroFile() {
     }
 }
 
+void TestArchivio::copiaMortaDuranteLImportazione_data() {
+    // What the second copy does, and the archive once the first copy's
+    // half import is undone and the second's operation is kept.
+    QTest::addColumn<QString>("operazione");
+    QTest::addColumn<QByteArray>("atteso");
+    const QByteArray coda(100, '\x07');
+    const QByteArray conLaNuova = ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3),
+                                              SchedaNumero(4), SchedaNumero(5), SchedaNumero(900)});
+    QTest::newRow("nuova scheda") << u"accoda"_s << conLaNuova;
+    QTest::newRow("ripristino di una scheda") << u"insieme"_s << conLaNuova;
+    QTest::newRow("scheda aggiornata dall'importazione")
+        << u"sul posto"_s
+        << ArchivioDi({SchedaNumero(1), SchedaNumero(900), SchedaNumero(3), SchedaNumero(4),
+                       SchedaNumero(5)}) +
+               coda;
+    QTest::newRow("eliminazione") << u"togli"_s
+                                  << ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3),
+                                                 SchedaNumero(4)});
+}
+
+void TestArchivio::copiaMortaDuranteLImportazione() {
+    // Copy A dies half way through an import while copy B waits for the
+    // archive: B settles A's leftover before its own operation, so B's work
+    // is neither cut back by the next opening nor mixed with A's half.
+    QFETCH(QString, operazione);
+    QFETCH(QByteArray, atteso);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(PrimaDellImportazione());
+    const QString intento = IntentoArchivio::percorsoPer(cartella.archivio());
+    QProcess primo;
+    primo.start(QCoreApplication::applicationFilePath(),
+                {u"--importa"_s, cartella.archivio(), u"7"_s, u"0"_s, u"--attendi"_s});
+    QVERIFY(primo.waitForStarted());
+    QVERIFY(primo.waitForReadyRead(120000));
+    QCOMPARE(primo.readLine(), QByteArray("fermo\n"));
+    QVERIFY(QFile::exists(intento));
+
+    QProcess secondo;
+    secondo.setReadChannel(QProcess::StandardOutput);
+    secondo.start(QCoreApplication::applicationFilePath(),
+                  {u"--dopo"_s, cartella.archivio(), operazione});
+    QVERIFY(secondo.waitForStarted());
+    QVERIFY(secondo.waitForReadyRead(120000));
+    QCOMPARE(secondo.readLine(), QByteArray("aperto\n"));
+    // B waits on A's lock.
+    QVERIFY(!secondo.waitForFinished(500));
+    primo.kill();
+    QVERIFY(primo.waitForFinished(120000));
+    QVERIFY(secondo.waitForFinished(120000));
+    QCOMPARE(secondo.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(secondo.exitCode(), 0);
+    QVERIFY(!QFile::exists(intento));
+
+    {
+        Archivio archivio(cartella.archivio());
+        QVERIFY(archivio.ApriArchivio());
+    }
+    QVERIFY(!PrendiAvvisoRipristino());
+    QCOMPARE(cartella.leggiArchivio(), atteso);
+}
+
+void TestArchivio::pipeAlPostoDelRegistro_data() {
+    QTest::addColumn<QString>("nome");
+    QTest::addColumn<bool>("rifiuta");
+    QTest::newRow("registro") << u"Magazzino.pro.intento"_s << true;
+    QTest::newRow("registro in scrittura") << u"Magazzino.pro.intento.nuovo"_s << false;
+}
+
+void TestArchivio::pipeAlPostoDelRegistro() {
+    // A named pipe in the intent record's place: opening the archive is
+    // refused at once, and the message names the file; in the place of the
+    // record's new copy, a name of the program's own, it is a leftover and
+    // goes. The child runs under a watchdog, so a wait on the pipe fails the
+    // test instead of hanging it.
+    QFETCH(QString, nome);
+    QFETCH(bool, rifiuta);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    const QString pipe = cartella.percorso(nome);
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(),
+                 {u"--pipe"_s, cartella.archivio(), rifiuta ? u"rifiuta"_s : u"apre"_s});
+    QVERIFY(figlio.waitForStarted());
+    if (!FinitoEntro(figlio, 30000)) QFAIL("il programma resta in attesa sulla pipe");
+    QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(figlio.exitCode(), 0);
+    if (!rifiuta) {
+        QVERIFY(!QFileInfo::exists(pipe));
+        QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), SchedaNumero(2)}));
+        return;
+    }
+    QCOMPARE(MessaggioAccessoArchivio(cartella.archivio()),
+             u"Attenzione: \""_s + QDir::toNativeSeparators(pipe) +
+                 u"\" non è un file ordinario (forse una pipe o un dispositivo messo al suo "
+                 "posto) e il programma non può usarlo.\n\r\n\rToglierlo dalla cartella del "
+                 "programma e riprovare."_s);
+    // The pipe is not the program's to remove.
+    QVERIFY(QFileInfo(pipe).exists());
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1)}));
+}
+
+void TestArchivio::registroNonSostituito() {
+    // An intent record already in place is never written over: the second
+    // record is refused and the first stays as it was.
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    const QString percorso = IntentoArchivio::percorsoPer(cartella.archivio());
+    IntentoArchivio primo(cartella.archivio());
+    QVERIFY(primo.inizia(1));
+    QVERIFY(primo.conferma());
+    const QByteArray suo = Leggi(percorso);
+    IntentoArchivio secondo(cartella.archivio());
+    QVERIFY(secondo.inizia(2));
+    QVERIFY(!secondo.conferma());
+    QCOMPARE(secondo.errore(), EEXIST);
+    QCOMPARE(Leggi(percorso), suo);
+    QVERIFY(!QFile::exists(percorso + u".nuovo"_s));
+}
+
+void TestArchivio::annullataTogliIFileSuoi() {
+    // An operation undone takes away the files it made for itself, and only
+    // those inside the archive's folder; one made final keeps them.
+    for (const bool finale : {false, true}) {
+        CartellaDiProva cartella;
+        const QByteArray archivio = ArchivioDi({SchedaNumero(1)});
+        cartella.scriviArchivio(archivio);
+        QVERIFY(QDir().mkpath(cartella.percorso(u"Schede eliminate"_s)));
+        Scrivi(cartella.percorso(u"Schede eliminate/copia.jpg"_s), "copia");
+        Scrivi(cartella.percorso(u"altro.jpg"_s), "altro");
+        Scrivi(cartella.percorso(u"giornale"_s), finale ? "..FATTO.." : "...");
+        ConclusioneIntento fine;
+        fine.file = u"giornale"_s;
+        fine.marca = "FATTO";
+        fine.annullando << u"Schede eliminate/copia.jpg"_s << u"Schede eliminate/mai.jpg"_s;
+        IntentoArchivio intento(cartella.archivio());
+        QVERIFY(intento.inizia(archivio.size(), &fine));
+        QVERIFY(intento.conferma());
+        {
+            Archivio a(cartella.archivio());
+            QVERIFY(a.ApriArchivio());
+        }
+        QCOMPARE(PrendiAvvisoRipristino(), !finale);
+        QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+        QCOMPARE(QFile::exists(cartella.percorso(u"Schede eliminate/copia.jpg"_s)), finale);
+        QCOMPARE(Leggi(cartella.percorso(u"altro.jpg"_s)), QByteArray("altro"));
+        QCOMPARE(cartella.leggiArchivio(), archivio);
+    }
+}
+
 int main(int argc, char *argv[]) {
     // The same program is the driver of the two-process test.
     if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
@@ -1087,6 +1282,11 @@ int main(int argc, char *argv[]) {
     if (argc >= 5 && qstrcmp(argv[1], "--importa") == 0)
         return Importa(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
                        argc == 6 && qstrcmp(argv[5], "--attendi") == 0, std::atoll(argv[4]));
+    if (argc == 4 && qstrcmp(argv[1], "--dopo") == 0)
+        return DopoLaCopiaMorta(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 4 && qstrcmp(argv[1], "--pipe") == 0)
+        return ApriAccantoAllaPipe(QString::fromLocal8Bit(argv[2]),
+                                   qstrcmp(argv[3], "rifiuta") == 0);
     QCoreApplication applicazione(argc, argv);
     TestArchivio test;
     QTEST_SET_MAIN_SOURCE_PATH

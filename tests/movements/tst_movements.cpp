@@ -5,6 +5,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
+#include "archive/RegoleNumeri.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
 #include "movements/Eliminazione.h"
@@ -44,6 +45,7 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(Totali)
@@ -257,6 +259,68 @@ int Elimina(const QString &archivio, int passo, bool ripristino) {
     return esito.esito == EsitoEliminazione::Fatta ? 0 : 1;
 }
 
+// The child of the save crash test: one stock change (a save of card 2 with
+// the stock dialog and a number typed, a new card with a stock, taking back
+// card 2's last movement), dying at step `passo`.
+int CambiaGiacenza(const QString &archivio, const QString &caso, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    if (caso == u"salvataggio") {
+        TScheda mia = SchedaNumero(2);
+        mia.impostaTesto(Campo::Giacenza, u"10"_s);
+        const EsitoSalvataggio esito =
+            SalvaConMovimenti(2, SchedaNumero(2), mia, {{5, u"DDT 7"_s}}, archivio);
+        return esito.esito == EsitoSalvataggio::Salvata ? 0 : 1;
+    }
+    if (caso == u"nuova scheda")
+        return AccodaConMovimenti(SchedaNumero(9), archivio).esito == EsitoSalvataggio::Salvata ? 0
+                                                                                                : 1;
+    if (caso == u"annullamento")
+        return AnnullaUltimoMovimento(2, archivio).esito == Annullamento::Fatto ? 0 : 1;
+    return 2;
+}
+
+// The child of the named pipe test: each operation on a journal that is a
+// named pipe fails at once. Exit 0 when every one did as it should.
+int GiornaleNellaPipe(const QString &archivio, const QString &caso) {
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    const QString giornale = PercorsoGiornale();
+    if (caso == u"lettura") {
+        if (LeggiGiornale(giornale, {}, [](const Movimento &, qint64) { return true; }).aperto)
+            return 1;
+        if (LeggiMovimentoA(giornale, 0)) return 1;
+        if (LeggiStoriaScheda(1).letto || !SchedeEliminate().isEmpty()) return 1;
+        return 0;
+    }
+    if (caso == u"registrazione")
+        return RegistraMovimenti({MovimentoScheda(SchedaNumero(1), 1, TipoMovimento::Carico, 1, 1)})
+                   ? 1
+                   : 0;
+    if (caso == u"salvataggio") {
+        TScheda mia = SchedaNumero(1);
+        mia.impostaTesto(Campo::Giacenza, u"4"_s);
+        const EsitoSalvataggio esito = SalvaConMovimenti(1, SchedaNumero(1), mia, {}, archivio);
+        return esito.esito == EsitoSalvataggio::ErroreArchivio && !esito.giornaleScritto ? 0 : 1;
+    }
+    if (caso == u"eliminazione")
+        return EliminaScheda(1, SchedaNumero(1), archivio).esito ==
+                       EsitoEliminazione::GiornaleNonScritto
+                   ? 0
+                   : 1;
+    if (caso == u"operazione lasciata a metà") {
+        // A removal's record, whose conclusion is looked for in the journal.
+        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, "chiave");
+        IntentoArchivio intento(archivio);
+        if (!intento.inizia(3 * TScheda::DIMENSIONE, &fine) || !intento.conferma()) return 3;
+        Archivio a(archivio);
+        return a.ApriArchivio() && PrendiAvvisoRipristino() ? 0 : 1;
+    }
+    return 2;
+}
+
 QByteArray ArchivioDelle(const QList<int> &numeri) {
     QByteArray archivio;
     for (int n : numeri)
@@ -337,6 +401,10 @@ class TestMovimenti : public QObject {
     void eliminazioneInterrotta_data();
     void eliminazioneInterrotta();
     void giornaleNonScrivibile();
+    void giacenzaInterrotta_data();
+    void giacenzaInterrotta();
+    void pipeAlPostoDelGiornale_data();
+    void pipeAlPostoDelGiornale();
     void unione_data();
     void unione();
     void salvataggioConMovimenti();
@@ -360,6 +428,8 @@ class TestMovimenti : public QObject {
     void schedaSpostataDaUnAltraCopia();
     void rettificaECaricoDistinti_data();
     void rettificaECaricoDistinti();
+    void controlliNellOperazioneUnica_data();
+    void controlliNellOperazioneUnica();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -906,8 +976,8 @@ void TestMovimenti::finestraScheda() {
     QCOMPARE(dialoghi.lavoriStampa().size(), 1);
     // The chart is printed whole: title, both axes with their marks, legend.
     const QString pdf = TestoDelPdf(dialoghi.fileStampa());
-    for (const QString &atteso : {u"Giacenza nel tempo"_s, u"Pezzi"_s, u"Data"_s,
-                                  u"Avviso (pezzi rimasti)"_s, u"12"_s})
+    for (const QString &atteso :
+         {u"Giacenza nel tempo"_s, u"Pezzi"_s, u"Data"_s, u"Avviso (pezzi rimasti)"_s, u"12"_s})
         QVERIFY2(pdf.contains(atteso), qPrintable(atteso + u"\n"_s + pdf.left(2000)));
 }
 
@@ -1127,6 +1197,12 @@ void TestMovimenti::eliminazioneInterrotta() {
                                .filePath(eliminate[0].chiave + u".jpg"_s)),
                      QByteArray("foto 2"));
         }
+        // Nothing else in the folder: no copy of a removal that was undone,
+        // none cut short.
+        const QStringList conservate =
+            QDir(CartellaEliminate(cartella.archivio())).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(conservate, eliminate.isEmpty() ? QStringList()
+                                                 : QStringList{eliminate[0].chiave + u".jpg"_s});
         if (!interrotto) {
             QCOMPARE(schede, dopo);
             QVERIFY(passo > 5);
@@ -1169,6 +1245,90 @@ void TestMovimenti::giornaleNonScrivibile() {
     QCOMPARE(ripristino.esito, EsitoRipristinoScheda::Fatto);
     QCOMPARE(Leggi(cartella.percorso(u"3.jpg"_s)), QByteArray("foto 2"));
     QVERIFY(SchedeEliminate().isEmpty());
+}
+
+void TestMovimenti::giacenzaInterrotta_data() {
+    QTest::addColumn<QString>("caso");
+    QTest::newRow("salvataggio") << u"salvataggio"_s;
+    QTest::newRow("nuova scheda") << u"nuova scheda"_s;
+    QTest::newRow("annullamento") << u"annullamento"_s;
+}
+
+void TestMovimenti::giacenzaInterrotta() {
+    // A stock change and its lines are one operation: a child is killed at
+    // each step in turn, and after the next opening every card's stock is
+    // exactly what its lines add up to (no "Differenza non registrata"), and
+    // no line names a card the archive does not hold.
+    QFETCH(QString, caso);
+    int interrotti = 0;
+    PrendiAvvisoRipristino(); // what earlier tests left
+    for (int passo = 1;; ++passo) {
+        CartellaDiProva cartella;
+        ArchivioConFoto(cartella, 3);
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--giacenza"_s, cartella.archivio(), caso, QString::number(passo)});
+        QVERIFY(figlio.waitForFinished(60000));
+        const bool interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+
+        const bool inSospeso = QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio()));
+        Archivio archivio;
+        QVERIFY(archivio.ApriArchivio());
+        // Said when something was undone, and only then.
+        QVERIFY(!PrendiAvvisoRipristino() || inSospeso);
+        QMap<qint64, qint64> somme;
+        for (const Movimento &m : TuttiI(PercorsoGiornale()))
+            somme[m.posizione] += m.quantita;
+        const qint64 schede = archivio.conta();
+        QVERIFY(schede == 3 || schede == 4);
+        for (qint64 p = 1; p <= schede; ++p) {
+            TScheda scheda;
+            QVERIFY(archivio.leggi(p, scheda));
+            QCOMPARE(somme.value(p), GiacenzaDi(scheda).value_or(-1));
+        }
+        QVERIFY(somme.isEmpty() || somme.lastKey() <= schede);
+        archivio.chiudi();
+        QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+        if (!interrotto) {
+            QVERIFY2(interrotti >= 4, qPrintable(QString::number(interrotti)));
+            break;
+        }
+        ++interrotti;
+        QVERIFY2(passo < 40, "il figlio non arriva mai alla fine");
+    }
+}
+
+void TestMovimenti::pipeAlPostoDelGiornale_data() {
+    QTest::addColumn<QString>("caso");
+    for (const char *caso :
+         {"lettura", "registrazione", "salvataggio", "eliminazione", "operazione lasciata a metà"})
+        QTest::newRow(caso) << QString::fromUtf8(caso);
+}
+
+void TestMovimenti::pipeAlPostoDelGiornale() {
+    // A named pipe in the journal's place: every reader and writer gives up
+    // at once instead of waiting on it, nothing is saved without its line,
+    // and the window's warning names the file. The child runs under a
+    // watchdog, so a wait on the pipe fails the test instead of hanging it.
+    QFETCH(QString, caso);
+    CartellaDiProva cartella;
+    const QByteArray tre = ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)});
+    cartella.scriviArchivio(tre);
+    QCOMPARE(::mkfifo(QFile::encodeName(PercorsoGiornale()).constData(), 0600), 0);
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(), {u"--pipe"_s, cartella.archivio(), caso});
+    QVERIFY(figlio.waitForStarted());
+    if (!FinitoEntro(figlio, 30000)) QFAIL("il programma resta in attesa sulla pipe");
+    QCOMPARE(figlio.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(figlio.exitCode(), 0);
+    QCOMPARE(cartella.leggiArchivio(), tre);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    QCOMPARE(AvvisoGiornaleIlleggibile(), MessaggioFileNonRegolare(PercorsoGiornale()));
+    QVERIFY(MessaggioFileNonRegolare(PercorsoGiornale())
+                .contains(QDir::toNativeSeparators(PercorsoGiornale())));
 }
 
 void TestMovimenti::unione_data() {
@@ -1264,10 +1424,22 @@ void TestMovimenti::salvataggioConMovimenti() {
     }
     QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), mia}));
 
-    // A save without a stock change records nothing.
+    // A save without a stock change records nothing, and stays one write of
+    // the record in place with its flush, without the intent record's steps.
     TScheda rinominata = mia;
     rinominata.impostaTesto(Campo::Nome, u"Altro nome"_s);
+    int passi = 0, flush = 0;
+    ImpostaPassoArchivio([&passi] { ++passi; });
+    ImpostaSincronizzazioneArchivio([&flush](int) {
+        ++flush;
+        return 0;
+    });
     QCOMPARE(SalvaConMovimenti(2, mia, rinominata, {}, cartella.archivio()).movimenti.size(), 0);
+    ImpostaSincronizzazioneArchivio({});
+    ImpostaPassoArchivio({});
+    QCOMPARE(passi, 0);
+    QCOMPARE(flush, 1);
+    QCOMPARE(cartella.leggiArchivio(), ArchivioDi({SchedaNumero(1), rinominata}));
     QCOMPARE(TuttiI(PercorsoGiornale()).size(), 3);
 
     // A new card with a stock; one without records nothing.
@@ -1304,7 +1476,9 @@ void TestMovimenti::salvataggioConMovimenti() {
     QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE), archivio.mid(TScheda::DIMENSIONE));
     const TScheda troppa = duemila;
 
-    // The journal cannot be written: the card is saved all the same.
+    // The journal cannot be written: the stock change is not saved either,
+    // since the two go together.
+    const QList<Movimento> primaDelGuasto = TuttiI(PercorsoGiornale());
     ImpostaSincronizzazioneArchivio([](int fd) {
         return QFileInfo(u"/proc/self/fd/"_s + QString::number(fd))
                        .symLinkTarget()
@@ -1316,12 +1490,14 @@ void TestMovimenti::salvataggioConMovimenti() {
     meno.impostaTesto(Campo::Giacenza, u"1990"_s);
     esito = SalvaConMovimenti(1, troppa, meno, {{-10, QString()}}, cartella.archivio());
     ImpostaSincronizzazioneArchivio({});
-    QCOMPARE(esito.esito, EsitoSalvataggio::Salvata);
+    QCOMPARE(esito.esito, EsitoSalvataggio::ErroreArchivio);
     QVERIFY(!esito.giornaleScritto);
     TScheda letta;
     Archivio a;
     QVERIFY(a.ApriArchivio() && a.leggi(1, letta));
-    QCOMPARE(letta.testo(Campo::Giacenza), u"1990"_s);
+    QCOMPARE(letta.testo(Campo::Giacenza), u"2000"_s);
+    QCOMPARE(TuttiI(PercorsoGiornale()), primaDelGuasto);
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
 }
 
 void TestMovimenti::dueCopieSalvanoLaGiacenza() {
@@ -2026,6 +2202,102 @@ void TestMovimenti::rettificaECaricoDistinti() {
     QVERIFY(dialoghi.rimasteAperte().isEmpty());
 }
 
+void TestMovimenti::controlliNellOperazioneUnica_data() {
+    // What the save and the undo check before writing, and what the journal
+    // then holds, when the card and its lines go through the intent record:
+    // with a journal that can be written, and with one that cannot (nothing
+    // changes then).
+    QTest::addColumn<QString>("caso");
+    QTest::addColumn<bool>("scrivibile");
+    QTest::addColumn<QStringList>("righe"); // the lines added, "kind quantity"
+    QTest::addColumn<QString>("giacenza");  // the stock on disk afterwards
+    for (bool scrivibile : {true, false}) {
+        const char *suffisso = scrivibile ? "" : ", giornale non scrivibile";
+        QTest::addRow("conta corretta e consegna%s", suffisso)
+            << u"rettifica"_s << scrivibile
+            << (scrivibile ? QStringList{u"Rettifica 2"_s, u"Carico 5"_s} : QStringList())
+            << (scrivibile ? u"17"_s : u"10"_s);
+        QTest::addRow("giacenza non intera sostituita%s", suffisso)
+            << u"sostituita"_s << scrivibile
+            << (scrivibile ? QStringList{u"Rettifica 0"_s} : QStringList())
+            << (scrivibile ? u"7"_s : u"2,5"_s);
+        QTest::addRow("annullamento del movimento mostrato%s", suffisso)
+            << u"annullamento"_s << scrivibile
+            << (scrivibile ? QStringList{u"Scarico -5"_s} : QStringList())
+            << (scrivibile ? u"5"_s : u"10"_s);
+    }
+}
+
+void TestMovimenti::controlliNellOperazioneUnica() {
+    QFETCH(QString, caso);
+    QFETCH(bool, scrivibile);
+    QFETCH(QStringList, righe);
+    QFETCH(QString, giacenza);
+    CartellaDiProva cartella;
+    TScheda scheda = SchedaNumero(1);
+    scheda.impostaTesto(Campo::Giacenza, caso == u"sostituita" ? u"2,5"_s : u"10"_s);
+    cartella.scriviArchivio(ArchivioDi({scheda, SchedaNumero(2)}));
+    const Movimento consegna = MovimentoDiProva(1, TipoMovimento::Carico, 5, 5);
+    QVERIFY(RegistraMovimenti({consegna}));
+    const QByteArray archivioPrima = cartella.leggiArchivio();
+    const QByteArray giornalePrima = Leggi(PercorsoGiornale());
+    const qint64 segno = SegnoGiornale();
+    if (!scrivibile)
+        ImpostaSincronizzazioneArchivio([](int fd) {
+            return QFileInfo(u"/proc/self/fd/"_s + QString::number(fd))
+                           .symLinkTarget()
+                           .endsWith(u".csv"_s)
+                       ? -1
+                       : 0;
+        });
+    if (caso == u"annullamento") {
+        const AttesaAnnullamento attesa{TuttiI(PercorsoGiornale()).last(), scheda, segno};
+        const Annullamento esito =
+            AnnullaUltimoMovimento(1, cartella.archivio(), PercorsoGiornale(), &attesa);
+        ImpostaSincronizzazioneArchivio({});
+        QCOMPARE(esito.esito, scrivibile ? Annullamento::Fatto : Annullamento::GiornaleNonScritto);
+    } else {
+        TScheda mia = scheda;
+        QList<CambioGiacenza> cambi;
+        SceltePerSalvare scelte;
+        scelte.segnoGiornale = segno;
+        if (caso == u"rettifica") {
+            mia.impostaTesto(Campo::Giacenza, u"17"_s);
+            cambi = {{2, QString(), true}, {5, u"DDT 5"_s, false}};
+        } else {
+            mia.impostaTesto(Campo::Giacenza, u"7"_s);
+            scelte.sostituisciGiacenza = true;
+        }
+        const EsitoSalvataggio esito =
+            SalvaConMovimenti(1, scheda, mia, cambi, cartella.archivio(), scelte);
+        ImpostaSincronizzazioneArchivio({});
+        QCOMPARE(esito.esito,
+                 scrivibile ? EsitoSalvataggio::Salvata : EsitoSalvataggio::ErroreArchivio);
+        QCOMPARE(esito.giornaleScritto, scrivibile);
+    }
+    QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+    TScheda letta;
+    Archivio a;
+    QVERIFY(a.ApriArchivio() && a.leggi(1, letta));
+    a.chiudi();
+    QCOMPARE(Rifila(letta.testo(Campo::Giacenza)), giacenza);
+    QStringList trovate;
+    const QList<Movimento> tutti = TuttiI(PercorsoGiornale());
+    for (const Movimento &m : tutti.mid(1))
+        trovate << NomeTipo(m.tipo) + u' ' + QString::number(m.quantita);
+    QCOMPARE(trovate, righe);
+    if (!scrivibile) {
+        QCOMPARE(cartella.leggiArchivio(), archivioPrima);
+        QCOMPARE(Leggi(PercorsoGiornale()), giornalePrima);
+        return;
+    }
+    // The last line is the one that made the operation final.
+    QVERIFY(!tutti.last().dati.isEmpty());
+    QCOMPARE(tutti.last().dopo, giacenza.toLongLong());
+    QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE),
+             archivioPrima.mid(TScheda::DIMENSIONE));
+}
+
 int main(int argc, char *argv[]) {
     if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
         return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
@@ -2036,6 +2308,11 @@ int main(int argc, char *argv[]) {
     if (argc == 4 && (qstrcmp(argv[1], "--elimina") == 0 || qstrcmp(argv[1], "--ripristina") == 0))
         return Elimina(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]),
                        qstrcmp(argv[1], "--ripristina") == 0);
+    if (argc == 5 && qstrcmp(argv[1], "--giacenza") == 0)
+        return CambiaGiacenza(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]),
+                              std::atoi(argv[4]));
+    if (argc == 4 && qstrcmp(argv[1], "--pipe") == 0)
+        return GiornaleNellaPipe(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]));
     QApplication applicazione(argc, argv);
     TestMovimenti test;
     QTEST_SET_MAIN_SOURCE_PATH

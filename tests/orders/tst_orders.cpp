@@ -6,13 +6,14 @@
 #include "lists/TfrmSottoscorta.h"
 #include "passes/VistaRighe.h"
 #include "movements/Movimenti.h"
-#include "shop/DatiNegozio.h"
 #include "orders/DocumentiOrdine.h"
+#include "orders/LetturaOrdiniAperti.h"
 #include "orders/Ordini.h"
 #include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
 #include "orders/TfrmOrdiniAperti.h"
 #include "report/TfrxReport.h"
+#include "shop/DatiNegozio.h"
 
 #include <QAccessible>
 #include <QBuffer>
@@ -25,8 +26,11 @@
 #include <QTreeView>
 #include <QUrlQuery>
 #include <QtTest>
+#include <condition_variable>
 #include <csignal>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -419,12 +423,13 @@ void TestOrdini::pdfPerFornitore() {
     // With the shop's data, every order is headed by it.
     QVERIFY(ScriviDatiNegozio({u"Ferramenta Bianchi"_s, u"Via Po 3, Torino"_s, u"12345678903"_s,
                                QString(), u"info@bianchi.it"_s}));
-    const EsitoPdf conNegozio = SalvaPdfOrdini({gruppo(u"Verdi"_s, 2)},
-                                               cartella->percorso(u"Ordini"_s), data);
+    const EsitoPdf conNegozio =
+        SalvaPdfOrdini({gruppo(u"Verdi"_s, 2)}, cartella->percorso(u"Ordini"_s), data);
     QVERIFY(conNegozio.errore.isEmpty());
     const QString intestata = pagineDi(conNegozio.scritti[0]).value(0);
-    QVERIFY2(intestata.contains(u"Da: Ferramenta Bianchi - Via Po 3, Torino - P. IVA 12345678903"_s),
-             qPrintable(intestata));
+    QVERIFY2(
+        intestata.contains(u"Da: Ferramenta Bianchi - Via Po 3, Torino - P. IVA 12345678903"_s),
+        qPrintable(intestata));
     QVERIFY(intestata.contains(u"Ordine a: Verdi"_s));
     QVERIFY(!lunga[0].contains(u"Totale ordine"_s));
 
@@ -557,11 +562,10 @@ void TestOrdini::posta() {
     QVERIFY(corpo.contains(u"Totale ordine: € "_s + TestoEuro(g.totale())));
 
     // The shop signs the mail.
-    QVERIFY(ScriviDatiNegozio({u"Ferramenta Bianchi"_s, u"Via Po 3\nTorino"_s, QString(),
-                               u"011 555"_s, QString()}));
-    const QString firmato =
-        QUrlQuery(QUrl(CollegamentoPosta(g, QDate(2026, 12, 10)).collegamento))
-            .queryItemValue(u"body"_s, QUrl::FullyDecoded);
+    QVERIFY(ScriviDatiNegozio(
+        {u"Ferramenta Bianchi"_s, u"Via Po 3\nTorino"_s, QString(), u"011 555"_s, QString()}));
+    const QString firmato = QUrlQuery(QUrl(CollegamentoPosta(g, QDate(2026, 12, 10)).collegamento))
+                                .queryItemValue(u"body"_s, QUrl::FullyDecoded);
     QVERIFY2(firmato.endsWith(u"Cordiali saluti\r\nFerramenta Bianchi\r\nVia Po 3\r\nTorino\r\n"
                               u"Tel. 011 555\r\n"_s),
              qPrintable(firmato.right(120)));
@@ -1096,30 +1100,50 @@ void TestOrdini::ordiniApertiChiusi() {
 
 namespace {
 
-// A journal that is a named pipe: reading it waits until the test opens it
-// for writing, which ends the reading as of a journal that cannot be read.
+// A journal that cannot be read (a named pipe, which a reader refuses at
+// once), and the reading of what is on order held as it starts until the
+// test lets it go on.
 class GiornaleTrattenuto {
   public:
-    explicit GiornaleTrattenuto(const QString &percorso) : m_nome(QFile::encodeName(percorso)) {
-        m_fatto = ::mkfifo(m_nome.constData(), 0600) == 0;
+    explicit GiornaleTrattenuto(const QString &percorso)
+        : m_fatto(::mkfifo(QFile::encodeName(percorso).constData(), 0600) == 0),
+          m_stato(std::make_shared<Stato>()) {
+        ImpostaInizioLetturaOrdini([stato = m_stato] {
+            std::unique_lock blocco(stato->mutex);
+            stato->iniziata = true;
+            stato->via.wait(blocco, [&stato] { return stato->libera; });
+        });
     }
     ~GiornaleTrattenuto() {
         // Never leaves a reader waiting, even when the test stopped early.
-        (void)QTest::qWaitFor([this] { return !m_fatto || libera(); }, 5000);
+        {
+            const std::lock_guard blocco(m_stato->mutex);
+            m_stato->libera = true;
+        }
+        m_stato->via.notify_all();
+        ImpostaInizioLetturaOrdini({});
     }
     bool fatto() const { return m_fatto; }
     // False while nobody is reading it yet.
     bool libera() {
-        const int fd = ::open(m_nome.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return false;
-        ::close(fd);
-        m_fatto = false;
+        {
+            const std::lock_guard blocco(m_stato->mutex);
+            if (!m_stato->iniziata) return false;
+            m_stato->libera = true;
+        }
+        m_stato->via.notify_all();
         return true;
     }
 
   private:
-    QByteArray m_nome;
+    struct Stato {
+        std::mutex mutex;
+        std::condition_variable via;
+        bool iniziata = false;
+        bool libera = false;
+    };
     bool m_fatto = false;
+    std::shared_ptr<Stato> m_stato;
 };
 
 } // namespace

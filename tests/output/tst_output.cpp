@@ -3,9 +3,11 @@
 #include "access/ArgomentiGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "movements/Giornale.h"
+#include "movements/Movimenti.h"
 #include "output/CsvMagazzino.h"
 #include "output/FoglioMagazzino.h"
 #include "output/ImportaCsv.h"
@@ -29,6 +31,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -425,9 +428,14 @@ class TestOutput : public QObject {
     void aggiornaNonRaddoppia();
     void importaCsv();
     void importaNelGiornale();
+    void importaSuGiacenzaNonIntera_data();
+    void importaSuGiacenzaNonIntera();
     void importaDisabilitato();
     void importaTuttoONiente_data();
     void importaTuttoONiente();
+    void importazioneInterrotta();
+    void giornaleNonScrittoNienteImportato();
+    void bloccoImpostazioniLasciato();
     void andataERitorno();
 };
 
@@ -1578,6 +1586,54 @@ void conAnteprima(DialoghiFinti &dialoghi, const QString &file,
     });
     Piattaforma::dialoghi().esegui(&finestra);
 }
+
+// The archive of the import crash test: two cards whose stock the journal
+// already tells.
+TScheda SchedaListino(const char *codice, const char *costo, const char *giacenza) {
+    return SchedaDiProva({{Campo::Codice, QString::fromUtf8(codice)},
+                          {Campo::Costo, QString::fromUtf8(costo)},
+                          {Campo::Nome, u"Vite"_s},
+                          {Campo::Giacenza, QString::fromUtf8(giacenza)},
+                          {Campo::Tipologia, u"Ferramenta"_s}});
+}
+
+// A price list that changes A1's stock, B2's cost only, and adds 300 cards,
+// a third of them without stock.
+QByteArray ListinoDaInterrompere() {
+    QByteArray file = "Codice;Nome;Costo;Quantit\xC3\xA0;Categoria\r\n"
+                      "A1;Vite;1,00;7;Ferramenta\r\n"
+                      "B2;Vite;3,00;3;Ferramenta\r\n";
+    for (int i = 0; i < 300; ++i)
+        file += "N" + QByteArray::number(i) + ";Rondella;0,10;" + QByteArray::number(i % 3) +
+                ";Ferramenta\r\n";
+    return file;
+}
+
+// The child of the import crash test: imports the list and dies at step `passo`.
+int ImportaEMuori(const QString &archivio, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(QFileInfo(archivio).path());
+    Importazione importazione = PreparaImportazione(ListinoDaInterrompere(), archivio);
+    SceltaImportazione scelta;
+    scelta.colonne = importazione.colonneRiconosciute();
+    if (!importazione.valuta(scelta, archivio) || importazione.nuove() != 300 ||
+        importazione.aggiornate() != 2)
+        return 2;
+    return ScriviImportazione(importazione, archivio, PercorsoGiornale(), u"Listino"_s).prima == 3
+               ? 0
+               : 1;
+}
+
+// Takes the settings' lock file as QSettings does, and dies holding it.
+int MuoriColBlocco(const QString &percorso) {
+    QLockFile blocco(percorso);
+    if (!blocco.lock()) return 1;
+    ::raise(SIGKILL);
+    return 2;
+}
 } // namespace
 
 void TestOutput::letturaCsv_data() {
@@ -1940,8 +1996,8 @@ void TestOutput::noteDellaRiga() {
     // A name cut to its field says so in the row's state; a code that differs
     // from a card's only by the zeros a spreadsheet drops is flagged.
     CartellaDiProva cartella;
-    cartella.scriviArchivio(ArchivioDi({SchedaDiProva({{Campo::Codice, u"007"_s}}),
-                                        SchedaDiProva({{Campo::Codice, u"8"_s}})}));
+    cartella.scriviArchivio(ArchivioDi(
+        {SchedaDiProva({{Campo::Codice, u"007"_s}}), SchedaDiProva({{Campo::Codice, u"8"_s}})}));
     const Importazione importazione = PreparaImportazione(
         intestazioneCompleta() + rigaCsv({{0, "7"}, {2, QByteArray(60, 'n')}}) +
             rigaCsv({{0, "A7"}}) + rigaCsv({{0, "0008"}}) + rigaCsv({{0, "70"}}),
@@ -1950,7 +2006,8 @@ void TestOutput::noteDellaRiga() {
     QCOMPARE(importazione.nuove(), qsizetype(4));
     const RigaImportata sette = importazione.riga(0);
     QCOMPARE(sette.campi[2], QString(50, u'n'));
-    QVERIFY2(sette.nota.contains(u"\"Nome prodotto\" tagliato a 50 caratteri"_s), qPrintable(sette.nota));
+    QVERIFY2(sette.nota.contains(u"\"Nome prodotto\" tagliato a 50 caratteri"_s),
+             qPrintable(sette.nota));
     QVERIFY2(sette.nota.contains(u"zeri iniziali"_s), qPrintable(sette.nota));
     QCOMPARE(importazione.riga(1).nota, QString());
     QVERIFY(importazione.riga(2).nota.contains(u"zeri iniziali"_s));
@@ -2198,7 +2255,8 @@ void TestOutput::importaCsv() {
             emit colore->activated(colore->currentIndex());
             QCOMPARE(riepilogo->text(), u"File prodotti.csv: 4 righe: 2 nuove schede, 1 da "
                                         "aggiornare, 0 già presenti e 1 rifiutate."_s);
-            QCOMPARE(testiGriglia(griglia)[3][1], u"da aggiornare: Note da «Città: Bolzano» a «nero»"_s);
+            QCOMPARE(testiGriglia(griglia)[3][1],
+                     u"da aggiornare: Note da «Città: Bolzano» a «nero»"_s);
             // Updated cards keep the shop's stock unless asked otherwise.
             QCOMPARE(a->findChild<QComboBox *>(u"cboGiacenza"_s)->currentText(),
                      u"lasciarla com'è"_s);
@@ -2292,6 +2350,43 @@ void TestOutput::importaNelGiornale() {
     }
 }
 
+void TestOutput::importaSuGiacenzaNonIntera_data() {
+    // The stock on disk before the import, which sets it to 7, and the
+    // quantity of the card's line (none without a whole number to count from).
+    QTest::addColumn<QString>("disco");
+    QTest::addColumn<QList<qint64>>("quantita");
+    QTest::newRow("numero intero") << u"4"_s << QList<qint64>{3};
+    QTest::newRow("con la virgola") << u"2,5"_s << QList<qint64>{};
+    QTest::newRow("testo") << u"abc"_s << QList<qint64>{};
+}
+
+void TestOutput::importaSuGiacenzaNonIntera() {
+    QFETCH(QString, disco);
+    QFETCH(QList<qint64>, quantita);
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    cartella.scriviArchivio(ArchivioDi({SchedaDiProva({{Campo::Codice, u"A1"_s},
+                                                       {Campo::Costo, u"1,00"_s},
+                                                       {Campo::Nome, u"Vite"_s},
+                                                       {Campo::Giacenza, disco},
+                                                       {Campo::Tipologia, u"Ferramenta"_s}})}));
+    const QString file = scriviCsvDiProva(cartella, "Codice;Nome;Costo;Quantità;Categoria\r\n"
+                                                    "A1;Vite;1;7;Ferramenta\r\n");
+    conAnteprima(dialoghi, file, [&](QDialog *a) {
+        QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+    });
+    TScheda letta;
+    Archivio archivio(cartella.archivio());
+    QVERIFY(archivio.ApriArchivio() && archivio.leggi(1, letta));
+    QCOMPARE(letta.testo(Campo::Giacenza), u"7"_s);
+    QList<qint64> trovate;
+    LeggiGiornale(PercorsoGiornale(), {}, [&trovate](const Movimento &m, qint64) {
+        trovate << m.quantita;
+        return true;
+    });
+    QCOMPARE(trovate, quantita);
+}
+
 void TestOutput::importaDisabilitato() {
     CartellaDiProva cartella;
     DialoghiFinti dialoghi;
@@ -2366,6 +2461,128 @@ void TestOutput::importaTuttoONiente() {
     QVERIFY(!QFile::exists(cartella.archivio() + u".intento"_s));
 }
 
+void TestOutput::importazioneInterrotta() {
+    // The child is killed at each step in turn. After the next opening the
+    // import is whole or absent in the archive and the journal alike: every
+    // card's stock is what its lines add up to, each new card with a stock
+    // has exactly one line and one without none, and an import undone left
+    // no line behind.
+    int interrotti = 0;
+    for (int passo = 1;; ++passo) {
+        CartellaDiProva cartella;
+        cartella.scriviArchivio(
+            ArchivioDi({SchedaListino("A1", "1,00", "40"), SchedaListino("B2", "2,00", "3")}));
+        QVERIFY(RegistraMovimenti({MovimentoScheda(SchedaListino("A1", "1,00", "40"), 1,
+                                                   TipoMovimento::NuovaScheda, 40, 0),
+                                   MovimentoScheda(SchedaListino("B2", "2,00", "3"), 2,
+                                                   TipoMovimento::NuovaScheda, 3, 0)}));
+        QProcess figlio;
+        figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+        figlio.start(QCoreApplication::applicationFilePath(),
+                     {u"--importa"_s, cartella.archivio(), QString::number(passo)});
+        QVERIFY(figlio.waitForFinished(60000));
+        const bool interrotto = figlio.exitStatus() == QProcess::CrashExit;
+        if (!interrotto) QCOMPARE(figlio.exitCode(), 0);
+
+        const bool inSospeso = QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio()));
+        Archivio archivio;
+        QVERIFY(archivio.ApriArchivio());
+        const qint64 schede = archivio.conta();
+        QVERIFY2(schede == 2 || schede == 302, qPrintable(QString::number(schede)));
+        // Said once, when there was something to undo.
+        QCOMPARE(PrendiAvvisoRipristino(), inSospeso && schede == 2);
+        QMap<qint64, qint64> somme, righe;
+        QList<Movimento> importate;
+        LeggiGiornale(PercorsoGiornale(), {}, [&](const Movimento &m, qint64) {
+            somme[m.posizione] += m.quantita;
+            ++righe[m.posizione];
+            if (m.tipo == TipoMovimento::Importazione) importate << m;
+            return true;
+        });
+        for (qint64 p = 1; p <= schede; ++p) {
+            TScheda scheda;
+            QVERIFY(archivio.leggi(p, scheda));
+            const qint64 giacenza = GiacenzaDi(scheda).value_or(-1);
+            QCOMPARE(somme.value(p), giacenza);
+            if (p > 2) QCOMPARE(righe.value(p), giacenza != 0 ? 1 : 0);
+        }
+        QCOMPARE(cartella.leggiArchivio().size(), schede * TScheda::DIMENSIONE);
+        QVERIFY(righe.lastKey() <= schede);
+        // A1's stock and B2's cost go with the rest.
+        TScheda a1, b2;
+        QVERIFY(archivio.leggi(1, a1) && archivio.leggi(2, b2));
+        QCOMPARE(a1.testo(Campo::Giacenza), schede == 2 ? u"40"_s : u"7"_s);
+        QCOMPARE(b2.testo(Campo::Costo), schede == 2 ? u"2,00"_s : u"3,00"_s);
+        QCOMPARE(importate.size(), schede == 2 ? 0 : 1 + 200);
+        archivio.chiudi();
+        QVERIFY(!QFile::exists(IntentoArchivio::percorsoPer(cartella.archivio())));
+        if (!interrotto) {
+            QCOMPARE(schede, 302);
+            // The record, both updates, two blocks of new cards, the flush,
+            // the lines.
+            QVERIFY2(interrotti >= 9, qPrintable(QString::number(interrotti)));
+            break;
+        }
+        ++interrotti;
+        QVERIFY2(passo < 60, "il figlio non arriva mai alla fine");
+    }
+}
+
+void TestOutput::giornaleNonScrittoNienteImportato() {
+    // The journal cannot be written: the cards and their lines go together,
+    // so nothing is imported, and the window says why.
+    CartellaDiProva cartella;
+    DialoghiFinti dialoghi;
+    const QByteArray prima = ArchivioDi({SchedaListino("A1", "1,00", "40")});
+    cartella.scriviArchivio(prima);
+    QVERIFY(QDir().mkpath(PercorsoGiornale()));
+    const QString file = scriviCsvDiProva(cartella, "Codice;Nome;Costo;Quantità;Categoria\r\n"
+                                                    "A1;Vite;1;7;Ferramenta\r\n"
+                                                    "C3;Vite;1;5;Ferramenta\r\n");
+    conAnteprima(dialoghi, file, [&](QDialog *a) {
+        QTest::mouseClick(a->findChild<QPushButton *>(u"btnImporta"_s), Qt::LeftButton);
+        QCOMPARE(dialoghi.testi(),
+                 QStringList{u"Attenzione: il giornale Movimenti.csv non può essere scritto, e "
+                             "l'importazione cambia giacenze che vi devono essere registrate."
+                             "\r\n\r\nNessuna scheda è stata aggiunta o modificata. Controllare "
+                             "lo spazio libero sul disco e i permessi della cartella del "
+                             "programma."_s});
+        QVERIFY(a->isVisible());
+        QTest::mouseClick(a->findChild<QPushButton *>(u"btnAnnulla"_s), Qt::LeftButton);
+    });
+    QCOMPARE(cartella.leggiArchivio(), prima);
+    QVERIFY(!QFile::exists(cartella.archivio() + u".intento"_s));
+}
+
+void TestOutput::bloccoImpostazioniLasciato() {
+    // A copy killed while writing the remembered columns leaves QSettings'
+    // lock file: the next use of the settings removes it. A living copy's
+    // lock is left alone.
+    CartellaDiProva cartella;
+    const QString blocco = cartella.percorso(u"ImportaCsv.ini.lock"_s);
+    QProcess figlio;
+    figlio.setProcessChannelMode(QProcess::ForwardedChannels);
+    figlio.start(QCoreApplication::applicationFilePath(), {u"--blocca"_s, blocco});
+    QVERIFY(figlio.waitForFinished(60000));
+    QCOMPARE(figlio.exitStatus(), QProcess::CrashExit);
+    QVERIFY(QFile::exists(blocco));
+    const QStringList intestazione{u"Codice"_s, u"Nome"_s};
+    QCOMPARE(ColonneRicordate(intestazione), QList<int>());
+    QVERIFY(!QFile::exists(blocco));
+    RicordaColonne(intestazione, {0, 2});
+    QCOMPARE(ColonneRicordate(intestazione), (QList<int>{0, 2}));
+    QVERIFY(!QFile::exists(blocco));
+
+    QLockFile vivo(blocco);
+    QVERIFY(vivo.tryLock(0));
+    QCOMPARE(ColonneRicordate(intestazione), (QList<int>{0, 2}));
+    QVERIFY(QFile::exists(blocco));
+    vivo.unlock();
+    // Nothing else in the folder is touched.
+    QCOMPARE(QDir(cartella.percorso()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{u"ImportaCsv.ini"_s});
+}
+
 void TestOutput::andataERitorno() {
     DialoghiFinti dialoghi;
     TScheda prima = primaScheda();
@@ -2428,5 +2645,16 @@ void TestOutput::andataERitorno() {
     QCOMPARE(riletto, archivio);
 }
 
-QTEST_MAIN(TestOutput)
+int main(int argc, char *argv[]) {
+    // The same program is the child of the crash tests.
+    if (argc == 4 && qstrcmp(argv[1], "--importa") == 0)
+        return ImportaEMuori(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    if (argc == 3 && qstrcmp(argv[1], "--blocca") == 0)
+        return MuoriColBlocco(QString::fromLocal8Bit(argv[2]));
+    QApplication applicazione(argc, argv);
+    applicazione.setAttribute(Qt::AA_Use96Dpi, true);
+    TestOutput test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_output.moc"

@@ -103,3 +103,10 @@ void RispondiNoAlProssimoMessaggio(QString &mostrato, Qt::TextFormat &formato) {
         box->done(QMessageBox::No);
     });
 }
+
+bool FinitoEntro(QProcess &figlio, int millisecondi) {
+    if (figlio.waitForFinished(millisecondi)) return true;
+    figlio.kill();
+    figlio.waitForFinished();
+    return false;
+}

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 #include <csignal>
@@ -39,6 +40,11 @@ QByteArray Leggi(const QString &percorso);
 QString TestoDelPdf(const QString &percorso);
 // Writes the file whole (a failed write fails the test).
 void Scrivi(const QString &percorso, const QByteArray &byte);
+
+// Waits for a child process under a watchdog: one still running after
+// `millisecondi` is killed and false is given, so a wait that never ends
+// fails the test instead of hanging it.
+bool FinitoEntro(QProcess &figlio, int millisecondi);
 
 // With the real dialogs: the next message box is read, its text as shown and
 // its format, and answered No.
