@@ -7,9 +7,9 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/TScheda.h"
-#include "output/CsvMagazzino.h"
-#include "output/ImportaCsv.h"
-#include "output/TfrmExpMagazzino.h"
+#include "sheets/CsvMagazzino.h"
+#include "sheets/ImportaCsv.h"
+#include "sheets/TfrmExpMagazzino.h"
 
 #include "DialoghiMuti.h"
 #include "Misure.h"

@@ -20,7 +20,7 @@
 #include "movements/Movimenti.h"
 #include "movements/SalvaScheda.h"
 #include "output/TfrmAnteprimaMag.h"
-#include "output/TfrmExpMagazzino.h"
+#include "sheets/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"

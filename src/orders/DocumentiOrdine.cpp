@@ -6,7 +6,7 @@
 #include "archive/RegoleNumeri.h"
 #include "passes/Righe.h"
 #include "shop/DatiNegozio.h"
-#include "output/CsvMagazzino.h"
+#include "sheets/CsvMagazzino.h"
 #include "report/TfrxReport.h"
 
 #include <QBuffer>

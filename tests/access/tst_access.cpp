@@ -14,7 +14,7 @@
 #include "card/TfrmMagazzino.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "lists/TfrmRiepilogo.h"
-#include "output/TfrmExpMagazzino.h"
+#include "sheets/TfrmExpMagazzino.h"
 
 #include <QAccessible>
 #include <QBuffer>

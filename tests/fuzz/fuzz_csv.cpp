@@ -6,8 +6,8 @@
 #include "Verifica.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
-#include "output/CsvMagazzino.h"
-#include "output/ImportaCsv.h"
+#include "sheets/CsvMagazzino.h"
+#include "sheets/ImportaCsv.h"
 
 #include <QBuffer>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include "Verifica.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
-#include "output/FoglioMagazzino.h"
+#include "sheets/FoglioMagazzino.h"
 
 #include <QBuffer>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/ImportaCsv.h"
+#include "sheets/ImportaCsv.h"
 
 #include <QDialog>
 #include <vector>

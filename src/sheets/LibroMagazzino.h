@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/FoglioMagazzino.h"
+#include "sheets/FoglioMagazzino.h"
 
 #include <QString>
 

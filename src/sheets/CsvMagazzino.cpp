@@ -1,4 +1,4 @@
-#include "output/CsvMagazzino.h"
+#include "sheets/CsvMagazzino.h"
 
 #include "archive/RegoleNumeri.h"
 

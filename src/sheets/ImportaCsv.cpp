@@ -1,10 +1,10 @@
-#include "output/ImportaCsv.h"
+#include "sheets/ImportaCsv.h"
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
-#include "output/CsvMagazzino.h"
+#include "sheets/CsvMagazzino.h"
 
 #include <QDate>
 #include <QFileInfo>

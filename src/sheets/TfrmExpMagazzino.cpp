@@ -1,4 +1,4 @@
-#include "output/TfrmExpMagazzino.h"
+#include "sheets/TfrmExpMagazzino.h"
 #include "access/TfrmGuida.h"
 
 #include "archive/Archivio.h"
@@ -6,10 +6,10 @@
 #include "archive/Cp1252.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
-#include "output/CsvMagazzino.h"
-#include "output/FoglioMagazzino.h"
-#include "output/LibroMagazzino.h"
-#include "output/TfrmImportaCsv.h"
+#include "sheets/CsvMagazzino.h"
+#include "sheets/FoglioMagazzino.h"
+#include "sheets/LibroMagazzino.h"
+#include "sheets/TfrmImportaCsv.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

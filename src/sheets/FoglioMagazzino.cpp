@@ -1,4 +1,4 @@
-#include "output/FoglioMagazzino.h"
+#include "sheets/FoglioMagazzino.h"
 
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"

@@ -1,10 +1,10 @@
-#include "output/TfrmImportaCsv.h"
+#include "sheets/TfrmImportaCsv.h"
 
 #include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "movements/Movimenti.h"
-#include "output/CsvMagazzino.h"
+#include "sheets/CsvMagazzino.h"
 #include "platform/Dialoghi.h"
 
 #include <QAbstractTableModel>

@@ -1,4 +1,4 @@
-#include "output/LibroMagazzino.h"
+#include "sheets/LibroMagazzino.h"
 
 #include "archive/RegoleNumeri.h"
 
