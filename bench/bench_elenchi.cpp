@@ -3,9 +3,9 @@
 // Usage: bench_elenchi [folder] [N ...]   (default N: 100000 1000000)
 // Needs no display: it runs on the offscreen platform unless told otherwise.
 #include "archive/TScheda.h"
+#include "output/ModelliStampa.h"
 #include "passes/Passate.h"
 #include "passes/VistaRighe.h"
-#include "output/ModelliStampa.h"
 #include "report/TfrxReport.h"
 
 #include "Misure.h"

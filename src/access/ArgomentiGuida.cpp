@@ -213,7 +213,8 @@ QStringList paragrafiImportazione() {
             "righe che non dicono se l'acquisto è pagato sono considerate pagate, se non si "
             "sceglie altrimenti. Per le schede da aggiornare la giacenza resta com'è, perché il "
             "listino di un fornitore non conosce le vendite del negozio; si può scegliere invece "
-            "di sostituirla con quella del file o di sommarle la quantità del file. La casella Mostra solo "
+            "di sostituirla con quella del file o di sommarle la quantità del file. La casella "
+            "Mostra solo "
             "le righe da correggere lascia vedere soltanto le righe rifiutate, e sotto la "
             "griglia si legge per intero lo stato della riga scelta."),
         QStringLiteral(
@@ -376,8 +377,7 @@ ArgomentoGuida Argomento(TemaGuida tema) {
     case TemaGuida::Movimenti:
         return {QStringLiteral("Movimenti di magazzino."), paragrafiMovimenti()};
     case TemaGuida::Eliminazione:
-        return {QStringLiteral("Eliminazione e ripristino delle schede."),
-                paragrafiEliminazione()};
+        return {QStringLiteral("Eliminazione e ripristino delle schede."), paragrafiEliminazione()};
     case TemaGuida::Ordini:
         return {QStringLiteral("Ordini ai fornitori."), paragrafiOrdini()};
     case TemaGuida::Etichette:

@@ -6,8 +6,8 @@
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
 #include "movements/ComandoMovimenti.h"
-#include "shop/TfrmDatiNegozio.h"
 #include "platform/Dialoghi.h"
+#include "shop/TfrmDatiNegozio.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
 

@@ -35,11 +35,16 @@ bool FileDatiProgramma(const QString &percorso) {
         return !esso.isEmpty() && esso == programma;
     }
     static const QStringList NOMI = {
-        QStringLiteral("Magazzino.pro"),      QStringLiteral("Magazzino.pro.intento"),
-        QStringLiteral("Movimenti.csv"),      QStringLiteral("unins000.dll"),
-        QStringLiteral("Backup.ini"),         QStringLiteral("ImportaCsv.ini"),
-        QStringLiteral("Documenti_Allegati"), QStringLiteral("Schede eliminate"),
-        QStringLiteral("Ordini"),             QStringLiteral("Backup"),
+        QStringLiteral("Magazzino.pro"),
+        QStringLiteral("Magazzino.pro.intento"),
+        QStringLiteral("Movimenti.csv"),
+        QStringLiteral("unins000.dll"),
+        QStringLiteral("Backup.ini"),
+        QStringLiteral("ImportaCsv.ini"),
+        QStringLiteral("Documenti_Allegati"),
+        QStringLiteral("Schede eliminate"),
+        QStringLiteral("Ordini"),
+        QStringLiteral("Backup"),
         QStringLiteral("Negozio.txt"),
     };
     const QString nome = scelto.fileName();

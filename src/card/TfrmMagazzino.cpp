@@ -6,7 +6,6 @@
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
-#include "widgets/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
 #include "labels/Etichette.h"
 #include "labels/LettoreCodici.h"
@@ -20,12 +19,13 @@
 #include "movements/Movimenti.h"
 #include "movements/SalvaScheda.h"
 #include "output/TfrmAnteprimaMag.h"
-#include "sheets/TfrmExpMagazzino.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
+#include "sheets/TfrmExpMagazzino.h"
 #include "widgets/Controlli.h"
 #include "widgets/ImmagineBianca.h"
 #include "widgets/RiquadroFoto.h"
+#include "widgets/TfrmCalendario.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -1009,10 +1009,10 @@ bool TfrmMagazzino::salva() {
     // default picture in its file (no command deletes a photo file); a photo
     // that cannot be written stays on screen, and the card keeps counting as
     // changed, so the next save tries again.
-    const bool fotoScritta =
-        senzaFoto() ? SalvaFotoScheda(m_lblPosizione->text(), m_bianco)
-                    : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
-                                      m_imgFoto->originale());
+    const bool fotoScritta = senzaFoto()
+                                 ? SalvaFotoScheda(m_lblPosizione->text(), m_bianco)
+                                 : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
+                                                   m_imgFoto->originale());
     ricordaScheda(fotoScritta);
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,

@@ -446,8 +446,8 @@ void TfrmEtichette::btnStampaClick() {
 void TfrmEtichette::btnPdfClick() {
     EtichettePreparate esito;
     if (!prepara(esito)) return;
-    const QString percorso = ScegliFileDaSalvare(
-        this, u"Salva le etichette in un file PDF"_s, {u"File PDF (*.pdf)"_s}, u"Etichette.pdf"_s);
+    const QString percorso = ScegliFileDaSalvare(this, u"Salva le etichette in un file PDF"_s,
+                                                 {u"File PDF (*.pdf)"_s}, u"Etichette.pdf"_s);
     if (percorso.isEmpty()) return;
     const bool scritto = ScriviFileIntero(percorso, [&](QIODevice *uscita) {
         QPdfWriter pdf(uscita);

@@ -97,7 +97,6 @@ class FinestraElenco : public QDialog {
     bool m_centrata = false;
 };
 
-
 // The find-next row of a list window: the lens at `origine`, the key box
 // `txtTrova` beside it, `larghezzaChiave` wide, and the Trova button at
 // `pulsante`. The box's keys go to `filtro`, and `etichetta` names it.

@@ -2,9 +2,9 @@
 
 #include "archive/CartellaProgramma.h"
 #include "lists/Ancoraggi.h"
-#include "passes/VistaRighe.h"
 #include "orders/LetturaOrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
+#include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

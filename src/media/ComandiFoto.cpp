@@ -53,8 +53,8 @@ QString MessaggioFotoNonScritta(const QString &percorso) {
 }
 
 bool SalvaCopiaFoto(QWidget *finestra, const RiquadroFoto *foto) {
-    const QString percorso = ScegliFileDaSalvare(
-        finestra, TitoloSalvaFoto(), FiltriSalvaFoto(), QStringLiteral("Foto.jpg"));
+    const QString percorso = ScegliFileDaSalvare(finestra, TitoloSalvaFoto(), FiltriSalvaFoto(),
+                                                 QStringLiteral("Foto.jpg"));
     if (percorso.isEmpty()) return false;
     if (ScriviImmagine(percorso, foto->immagine(), foto->originale())) return true;
     dialoghi().messaggio(finestra, TipoMessaggio::Avviso, MessaggioFotoNonScritta(percorso));

@@ -164,8 +164,8 @@ void TfrmWebCam::btnCatturaClick() {
 }
 
 void TfrmWebCam::btnSalvaFotogrammaClick() {
-    const QString percorso = ScegliFileDaSalvare(
-        this, TitoloSalvaFoto(), FiltriSalvaFoto(), QStringLiteral("Foto.jpg"));
+    const QString percorso =
+        ScegliFileDaSalvare(this, TitoloSalvaFoto(), FiltriSalvaFoto(), QStringLiteral("Foto.jpg"));
     if (percorso.isEmpty()) return;
     if (!ScriviImmagine(percorso, imgTarget->immagine()))
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,

@@ -33,10 +33,9 @@ PulsantiMovimenti PreparaPulsantiMovimenti(QWidget *pannello, QRect area) {
     p.btnMovimenti = pulsante(u"btnMovimenti"_s, u"grafico"_s, u"Movimenti"_s,
                               u"Visualizza i movimenti di magazzino della scheda corrente."_s,
                               QRect(area.x(), area.y(), mezzo, alto));
-    p.btnElimina =
-        pulsante(u"btnElimina"_s, u"cestino"_s, u"Elimina"_s,
-                 u"Elimina la scheda corrente dall'archivio."_s,
-                 QRect(area.x() + mezzo + 6, area.y(), area.width() - mezzo - 6, alto));
+    p.btnElimina = pulsante(u"btnElimina"_s, u"cestino"_s, u"Elimina"_s,
+                            u"Elimina la scheda corrente dall'archivio."_s,
+                            QRect(area.x() + mezzo + 6, area.y(), area.width() - mezzo - 6, alto));
     p.btnSchedeEliminate = pulsante(u"btnSchedeEliminate"_s, u"ripristina"_s, u"Schede eliminate"_s,
                                     u"Visualizza le schede eliminate e ne ripristina una."_s,
                                     QRect(area.x(), area.y() + alto + 6, area.width(), alto));

@@ -5,8 +5,8 @@
 #include "movements/Movimenti.h"
 
 #include <QHash>
-#include <QSet>
 #include <QIODevice>
+#include <QSet>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -100,8 +100,7 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     Totali *totaliMese = nullptr;
     auto nelPeriodo = [&](QByteArrayView riga, char separatore) {
         QByteArrayView giorno;
-        if (!giornoDiRiga(riga, separatore, giorno))
-            return true; // decoded, and counted if damaged
+        if (!giornoDiRiga(riga, separatore, giorno)) return true; // decoded, and counted if damaged
         return giorno >= primo && giorno <= ultimo;
     };
     // The undoings are few: a first look finds them by their note's words

@@ -4,8 +4,8 @@
 #include "report/TfrxReport.h"
 
 #include <QChart>
-#include <QCoreApplication>
 #include <QChartView>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QPainter>
 #include <stdexcept>

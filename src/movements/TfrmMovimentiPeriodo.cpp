@@ -2,13 +2,12 @@
 
 #include "archive/FileIntero.h"
 #include "archive/Importi.h"
-#include "widgets/TfrmCalendario.h"
 #include "movements/StampaMovimenti.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
+#include "widgets/TfrmCalendario.h"
 
 #include <QAbstractTableModel>
-#include <QLocale>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
@@ -21,6 +20,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -309,8 +309,9 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
 
     const Totali &t = m_riepilogo.totale;
     lblTotale->setText(QString::number(m_riepilogo.righe.size()) + u" movimenti. In entrata "_s +
-                       QString::number(t.entrate) + u" pezzi per "_s + ImportoInEuro(t.valoreEntrate) +
-                       u", in uscita "_s + QString::number(t.uscite) + u" pezzi per "_s +
+                       QString::number(t.entrate) + u" pezzi per "_s +
+                       ImportoInEuro(t.valoreEntrate) + u", in uscita "_s +
+                       QString::number(t.uscite) + u" pezzi per "_s +
                        ImportoInEuro(t.valoreUscite) + u'.' +
                        (t.daSchede == 0 && t.valoreDaSchede == 0
                             ? QString()
@@ -396,9 +397,8 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
         AggiungiRigaConNota(righe,
                             Colonna(m->quando.toString(u"dd/MM/yyyy HH:mm"_s), 16) + u' ' +
                                 Colonna(m->codice, 14) + u' ' + Colonna(m->nome, 34) + u' ' +
-                                Colonna(m->categoria, 20) + u' ' +
-                                Colonna(NomeTipo(m->tipo), 12) + u' ' +
-                                Colonna(QString::number(m->quantita), 9, true) + u' ' +
+                                Colonna(m->categoria, 20) + u' ' + Colonna(NomeTipo(m->tipo), 12) +
+                                u' ' + Colonna(QString::number(m->quantita), 9, true) + u' ' +
                                 Colonna(m->costo, 12, true) + u' ',
                             m->nota, 30);
     }

@@ -177,7 +177,7 @@ QChart *TfrmMovimentiScheda::Grafico(const QList<Movimento> &movimenti, qint64 a
 
     auto *asseX = new QDateTimeAxis;
     // Within a few days the day alone would repeat on every mark.
-    asseX->setFormat(inizio.secsTo(fine) < 3600       ? u"HH:mm:ss"_s
+    asseX->setFormat(inizio.secsTo(fine) < 3600        ? u"HH:mm:ss"_s
                      : inizio.secsTo(fine) < 4 * 86400 ? u"dd/MM HH:mm"_s
                                                        : u"dd/MM/yy"_s);
     asseX->setRange(inizio, fine);

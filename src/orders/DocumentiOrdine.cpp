@@ -1,13 +1,13 @@
 #include "orders/DocumentiOrdine.h"
 
-#include "archive/Importi.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
+#include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "passes/Righe.h"
-#include "shop/DatiNegozio.h"
-#include "sheets/CsvMagazzino.h"
 #include "report/TfrxReport.h"
+#include "sheets/CsvMagazzino.h"
+#include "shop/DatiNegozio.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -85,15 +85,14 @@ void paginaGruppo(TfrxReport &report, const GruppoOrdine &gruppo, const QDate &d
     if (!negozio.isEmpty())
         memo(titolo, u"txtNegozio"_s, 0, 5, carattere(u"Verdana"_s, 9, true),
              u"Da: "_s + negozio.join(u" - "_s));
-    auto *t = memo(titolo, u"txtFornitore"_s, sotto, 8,
-                   carattere(u"Verdana"_s, 11, true, Qt::white),
-                   u"Ordine a: "_s + gruppo.nomeMostrato());
+    auto *t =
+        memo(titolo, u"txtFornitore"_s, sotto, 8, carattere(u"Verdana"_s, 11, true, Qt::white),
+             u"Ordine a: "_s + gruppo.nomeMostrato());
     t->Color = SlateGray;
     t->HAlign = TfrxHAlign::Center;
     memo(titolo, u"txtAgente"_s, sotto + 10, 5, testo, u"Agente: "_s + gruppo.agente);
     memo(titolo, u"txtRecapito"_s, sotto + 15, 5, testo, u"Recapito: "_s + gruppo.recapito);
-    memo(titolo, u"txtData"_s, sotto + 20, 5, testo,
-         u"Data dell'ordine: "_s + FormattaData(data));
+    memo(titolo, u"txtData"_s, sotto + 20, 5, testo, u"Data dell'ordine: "_s + FormattaData(data));
 
     auto *dati = new TfrxMasterData(pagina);
     dati->Name = u"Righe"_s + QString::number(numero);

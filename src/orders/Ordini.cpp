@@ -2,8 +2,8 @@
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
-#include "archive/RegoleNumeri.h"
 #include "archive/Importi.h"
+#include "archive/RegoleNumeri.h"
 #include "passes/Righe.h"
 
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "orders/OrdiniAperti.h"
 
 #include "archive/Archivio.h"
-#include "passes/Righe.h"
 #include "movements/BloccoOrdine.h"
 #include "movements/Movimenti.h"
+#include "passes/Righe.h"
 
 #include <QUuid>
 #include <algorithm>

@@ -3,15 +3,15 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
-#include "widgets/AspettoElenco.h"
-#include "passes/VistaRighe.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdiniAperti.h"
+#include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
-#include "shop/TfrmDatiNegozio.h"
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
+#include "shop/TfrmDatiNegozio.h"
+#include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>

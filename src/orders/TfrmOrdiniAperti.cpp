@@ -1,8 +1,8 @@
 #include "orders/TfrmOrdiniAperti.h"
 
 #include "archive/Archivio.h"
-#include "widgets/AspettoElenco.h"
 #include "platform/Dialoghi.h"
+#include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
 #include <QDir>

@@ -9,11 +9,11 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeDatabase>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace Piattaforma {
@@ -183,8 +183,8 @@ QString ScegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStr
     }
 }
 
-QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo,
-                                 const QString &iniziale, const QString &ammessa) {
+QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo, const QString &iniziale,
+                                 const QString &ammessa) {
     for (;;) {
         const QString scelta = dialoghi().scegliCartella(genitore, titolo, iniziale);
         if (scelta.isEmpty()) return scelta;

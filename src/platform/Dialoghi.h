@@ -61,8 +61,8 @@ QString ScegliFileDaSalvare(QWidget *genitore, const QString &titolo, const QStr
                             const QString &nome);
 // The folder chooser for a folder the program will write into; the program's
 // own data folders are refused in the same way, except `ammessa` (a full path).
-QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo,
-                                 const QString &iniziale, const QString &ammessa = QString());
+QString ScegliCartellaDaScrivere(QWidget *genitore, const QString &titolo, const QString &iniziale,
+                                 const QString &ammessa = QString());
 // True, after saying so, when a chosen name is the program's own data (a
 // print to a file, for one).
 bool RifiutaFileDatiProgramma(QWidget *genitore, const QString &percorso);

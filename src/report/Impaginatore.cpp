@@ -169,7 +169,8 @@ template <class F> void Impaginatore::perOgniPezzo(const TfrxBand &banda, F &&f)
             continue;
         }
         if (const auto *immagine = dynamic_cast<const TfrxPictureView *>(o)) {
-            if (!immagine->Picture.isNull() || !immagine->Drawing.isNull()) f(Estensione{o->Top, o->Top + o->Height}, nullptr);
+            if (!immagine->Picture.isNull() || !immagine->Drawing.isNull())
+                f(Estensione{o->Top, o->Top + o->Height}, nullptr);
             continue;
         }
         if (dynamic_cast<const TfrxLineView *>(o)) {
@@ -284,8 +285,7 @@ void Impaginatore::emettiMemo(const TfrxMemoView &memo, QPointF origine, double 
 
 void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine, double da,
                                   double a) {
-    if ((vista.Picture.isNull() && vista.Drawing.isNull()) || vista.Width <= 0 ||
-        vista.Height <= 0)
+    if ((vista.Picture.isNull() && vista.Drawing.isNull()) || vista.Width <= 0 || vista.Height <= 0)
         return;
     const QRectF riquadro(origine.x() + vista.Left, origine.y() + vista.Top, vista.Width,
                           vista.Height);
@@ -294,8 +294,8 @@ void Impaginatore::emettiImmagine(const TfrxPictureView &vista, QPointF origine,
     if (visibile.isEmpty()) return;
 
     if (!vista.Drawing.isNull()) {
-        const QSizeF adatta =
-            QSizeF(vista.Drawing.boundingRect().size()).scaled(riquadro.size(), Qt::KeepAspectRatio);
+        const QSizeF adatta = QSizeF(vista.Drawing.boundingRect().size())
+                                  .scaled(riquadro.size(), Qt::KeepAspectRatio);
         QRectF posto(riquadro.topLeft(), adatta);
         if (vista.Center) posto.moveCenter(riquadro.center());
         m_pagine.back().immagini.push_back({posto, visibile, QImage(), vista.Drawing});

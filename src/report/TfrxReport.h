@@ -4,8 +4,8 @@
 
 #include <QColor>
 #include <QImage>
-#include <QPicture>
 #include <QPageLayout>
+#include <QPicture>
 #include <QRectF>
 #include <QString>
 #include <QStringList>

@@ -6,11 +6,11 @@
 #include "archive/Cp1252.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
+#include "platform/Dialoghi.h"
 #include "sheets/CsvMagazzino.h"
 #include "sheets/FoglioMagazzino.h"
 #include "sheets/LibroMagazzino.h"
 #include "sheets/TfrmImportaCsv.h"
-#include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 
 #include <QAbstractItemDelegate>

@@ -4,8 +4,8 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "movements/Movimenti.h"
-#include "sheets/CsvMagazzino.h"
 #include "platform/Dialoghi.h"
+#include "sheets/CsvMagazzino.h"
 
 #include <QAbstractTableModel>
 #include <QBrush>

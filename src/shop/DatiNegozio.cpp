@@ -65,8 +65,7 @@ DatiNegozio LeggiDatiNegozio(const QString &percorso) {
     DatiNegozio dati;
     QFile file(percorso);
     // A regular file only: a pipe put there must not hold the program up.
-    if (!QFileInfo(percorso).isFile() || file.size() > 64 * 1024 ||
-        !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(percorso).isFile() || file.size() > 64 * 1024 || !file.open(QIODevice::ReadOnly))
         return dati;
     for (const QByteArray &riga : file.readAll().split('\n')) {
         const QString testo = QString::fromUtf8(riga).trimmed();
@@ -74,7 +73,8 @@ DatiNegozio LeggiDatiNegozio(const QString &percorso) {
         if (uguale <= 0) continue;
         const QString chiave = testo.left(uguale).trimmed();
         for (const auto &[nome, campo] : CHIAVI)
-            if (chiave == QStringView(nome)) dati.*campo = inChiaro(testo.mid(uguale + 1).trimmed());
+            if (chiave == QStringView(nome))
+                dati.*campo = inChiaro(testo.mid(uguale + 1).trimmed());
     }
     return dati;
 }
@@ -82,12 +82,11 @@ DatiNegozio LeggiDatiNegozio(const QString &percorso) {
 bool ScriviDatiNegozio(const DatiNegozio &dati, const QString &percorso) {
     QByteArray testo;
     for (const auto &[nome, campo] : CHIAVI)
-        testo += (QStringView(nome).toString() + u'=' + protetto((dati.*campo).trimmed()))
-                     .toUtf8() +
-                 "\r\n";
-    return ScriviFileIntero(percorso, [&testo](QIODevice *file) {
-        return file->write(testo) == testo.size();
-    });
+        testo +=
+            (QStringView(nome).toString() + u'=' + protetto((dati.*campo).trimmed())).toUtf8() +
+            "\r\n";
+    return ScriviFileIntero(
+        percorso, [&testo](QIODevice *file) { return file->write(testo) == testo.size(); });
 }
 
 QString ErrorePartitaIva(const QString &partitaIva) {

@@ -13,8 +13,7 @@ class QPlainTextEdit;
 class TfrmDatiNegozio : public QDialog {
     Q_OBJECT
   public:
-    explicit TfrmDatiNegozio(QWidget *genitore = nullptr,
-                             QString percorso = PercorsoDatiNegozio());
+    explicit TfrmDatiNegozio(QWidget *genitore = nullptr, QString percorso = PercorsoDatiNegozio());
 
     QLineEdit *txtNome = nullptr;
     QPlainTextEdit *txtIndirizzo = nullptr;

@@ -20,4 +20,3 @@ QPushButton *PulsanteElenco(const QString &nome, const QString &testo, QWidget *
     b->setCursor(Qt::PointingHandCursor);
     return b;
 }
-

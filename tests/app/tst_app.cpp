@@ -17,18 +17,18 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMap>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
 #include <functional>
-#include <QMap>
-#include <QSet>
-#include <QRegularExpression>
 #include <stdexcept>
 
 using namespace Qt::StringLiterals;

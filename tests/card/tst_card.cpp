@@ -3,11 +3,11 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FotoScheda.h"
-#include "widgets/TfrmCalendario.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
 #include "widgets/Controlli.h"
 #include "widgets/RiquadroFoto.h"
+#include "widgets/TfrmCalendario.h"
 
 #include <QAccessible>
 #include <QCalendarWidget>

@@ -4,12 +4,12 @@
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
-#include "passes/Passate.h"
 #include "lists/TfrmDaSaldare.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "lists/TfrmRiepilogo.h"
 #include "lists/TfrmSottoscorta.h"
 #include "lists/TfrmTrovaMagazzino.h"
+#include "passes/Passate.h"
 #include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
 
@@ -934,7 +934,8 @@ void TestElenchi::valoreDaSaldare_data() {
            "comprese nel valore a costo. Correggere la giacenza e il costo nelle schede "
            "indicate."_s;
     QTest::newRow("nessuna voce") << QList<QStringList>{}
-                                  << u"0 voci in elenco, valore a costo della giacenza: € 0,00"_s << QString();
+                                  << u"0 voci in elenco, valore a costo della giacenza: € 0,00"_s
+                                  << QString();
 }
 
 void TestElenchi::valoreDaSaldare() {

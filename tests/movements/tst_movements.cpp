@@ -1753,7 +1753,8 @@ void TestMovimenti::schedaEliminaERipristina() {
         QTest::mouseClick(elenco->btnRipristina, Qt::LeftButton);
         QTest::mouseClick(elenco->btnChiudi, Qt::LeftButton);
     });
-    QTest::mouseClick(finestra.findChild<QAbstractButton *>(u"btnSchedeEliminate"_s), Qt::LeftButton);
+    QTest::mouseClick(finestra.findChild<QAbstractButton *>(u"btnSchedeEliminate"_s),
+                      Qt::LeftButton);
     QCOMPARE(cartella.leggiArchivio(),
              ArchivioDi({SchedaNumero(3), SchedaNumero(2), SchedaNumero(1)}));
     QCOMPARE(finestra.casella(Campo::Codice)->text(), u"COD1"_s);

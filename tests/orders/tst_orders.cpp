@@ -4,7 +4,6 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/TfrmSottoscorta.h"
-#include "passes/VistaRighe.h"
 #include "movements/Movimenti.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/LetturaOrdiniAperti.h"
@@ -12,6 +11,7 @@
 #include "orders/OrdiniAperti.h"
 #include "orders/TfrmOrdini.h"
 #include "orders/TfrmOrdiniAperti.h"
+#include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
 #include "shop/DatiNegozio.h"
 

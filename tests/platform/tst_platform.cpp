@@ -1,11 +1,11 @@
-#include "Fixture.h"
 #include "DialoghiFinti.h"
+#include "Fixture.h"
 #include "platform/Dialoghi.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -54,10 +54,9 @@ void TestPiattaforma::desktopSenzaProgramma() {
 void TestPiattaforma::nomiDeiDatiRifiutati_data() {
     QTest::addColumn<QString>("nome"); // in the program folder
     QTest::addColumn<bool>("rifiutato");
-    for (const char *nome :
-         {"Magazzino.pro", "Magazzino.pro.intento", "Movimenti.csv", "unins000.dll", "1.jpg",
-          "12.jpg", "Backup.ini", "ImportaCsv.ini", "Documenti_Allegati", "Schede eliminate",
-          "Ordini", "Backup"})
+    for (const char *nome : {"Magazzino.pro", "Magazzino.pro.intento", "Movimenti.csv",
+                             "unins000.dll", "1.jpg", "12.jpg", "Backup.ini", "ImportaCsv.ini",
+                             "Documenti_Allegati", "Schede eliminate", "Ordini", "Backup"})
         QTest::newRow(nome) << QString::fromUtf8(nome) << true;
     for (const char *nome : {"Magazzino.csv", "Movimenti 2026-12.csv", "Foto.jpg", "012.jpg",
                              "Ordini/Ordini 2026-12-11.csv", "Backup/Magazzino.pro"})
@@ -83,7 +82,8 @@ void TestPiattaforma::nomiDeiDatiRifiutati() {
     QCOMPARE(dialoghi.mostrati().size(), rifiutato ? 1 : 0);
     if (rifiutato) {
         QCOMPARE(dialoghi.mostrati()[0].genere, Genere::Avviso);
-        QVERIFY2(dialoghi.ultimo().contains(u"contiene i dati di Quadrelo"_s), qPrintable(dialoghi.ultimo()));
+        QVERIFY2(dialoghi.ultimo().contains(u"contiene i dati di Quadrelo"_s),
+                 qPrintable(dialoghi.ultimo()));
     }
 
     // A print to a file is refused the same way.

@@ -49,9 +49,9 @@ void TestNegozio::datiScrittiERiletti() {
                            u"12345678903"_s, u"02 1234567"_s, u"negozio@rossi.it"_s};
     QVERIFY(ScriviDatiNegozio(dati));
     QCOMPARE(LeggiDatiNegozio(), dati);
-    QCOMPARE(dati.righe(),
-             (QStringList{u"Ferramenta Rossi & C. s.n.c."_s, u"Via Roma 1"_s, u"20100 Milano (MI)"_s,
-                          u"P. IVA 12345678903"_s, u"Tel. 02 1234567"_s, u"negozio@rossi.it"_s}));
+    QCOMPARE(dati.righe(), (QStringList{u"Ferramenta Rossi & C. s.n.c."_s, u"Via Roma 1"_s,
+                                        u"20100 Milano (MI)"_s, u"P. IVA 12345678903"_s,
+                                        u"Tel. 02 1234567"_s, u"negozio@rossi.it"_s}));
     // A backslash and an equals sign in a value come back as they were.
     const DatiNegozio strani{u"A=B \\ C"_s, QString(), QString(), QString(), QString()};
     QVERIFY(ScriviDatiNegozio(strani));
@@ -59,8 +59,7 @@ void TestNegozio::datiScrittiERiletti() {
     // A file that cannot be written keeps the old data.
     QVERIFY(QDir(cartella.percorso()).mkdir(u"sola lettura"_s));
     const QString bloccato = cartella.percorso(u"sola lettura/Negozio.txt"_s);
-    QFile::setPermissions(cartella.percorso(u"sola lettura"_s),
-                          QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(cartella.percorso(u"sola lettura"_s), QFile::ReadOwner | QFile::ExeOwner);
     if (ScriviDatiNegozio(dati, bloccato)) QSKIP("running with rights over every folder");
     QVERIFY(LeggiDatiNegozio(bloccato).vuoti());
 }

@@ -77,8 +77,8 @@ QList<CasoImporto> TabellaImporti() {
 
 QString TestoDelPdf(const QString &percorso) {
     QProcess lettore;
-    lettore.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), percorso,
-                                                QStringLiteral("-")});
+    lettore.start(QStringLiteral("pdftotext"),
+                  {QStringLiteral("-layout"), percorso, QStringLiteral("-")});
     if (!lettore.waitForFinished(60000) || lettore.exitCode() != 0) return {};
     return QString::fromUtf8(lettore.readAllStandardOutput());
 }
