@@ -52,9 +52,11 @@ void provaAndataERitorno(const QString &testo) {
     for (const QString &riga : testo.split(QChar(0x1E))) {
         QStringList campi = riga.split(QChar(0x1F));
         campi.resize(COLONNE_CSV);
-        // What the export writes of a field: trimmed, in UTF-8.
+        // What a card holds and the export writes of a field: in UTF-8 (which
+        // drops a leading byte order mark and mends lone surrogates), then
+        // trimmed, since a card's texts are always trimmed.
         for (QString &c : campi)
-            c = QString::fromUtf8(Rifila(c).toUtf8());
+            c = Rifila(QString::fromUtf8(c.toUtf8()));
         righe << campi;
     }
     QByteArray scritto;
