@@ -210,6 +210,8 @@ TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, const QString &gio
     lblTotale = new QLabel(this);
     lblTotale->setObjectName(u"lblTotale"_s);
     lblTotale->setTextFormat(Qt::PlainText);
+    // A long total goes on a second line rather than widening the window.
+    lblTotale->setWordWrap(true);
     colonna->addWidget(lblTotale);
     lblAvviso = new QLabel(this);
     lblAvviso->setObjectName(u"lblAvviso"_s);

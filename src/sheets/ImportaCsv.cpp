@@ -200,7 +200,10 @@ QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
         if (errato) *errato = false;
         return QString::fromLatin1(dati);
     }
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The file's own byte order mark is left out before this; one at the
+    // start of a record is a character of its first field and stays.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString testo = decoder.decode(dati);
     if (errato) *errato = decoder.hasError();
     return testo;

@@ -1969,6 +1969,9 @@ void TestOutput::andataERitornoDelCsv_data() {
     QTest::newRow("FFFE") << QString::fromUtf16(u"B\uFFFEC\u0001");
     QTest::newRow("controllo in testa") << QString::fromUtf16(u"\u0007x");
     QTest::newRow("BOM in coda") << QString::fromUtf16(u"D\uFEFF");
+    // At the start of a line the reader took it for the file's own.
+    QTest::newRow("BOM da solo") << QString::fromUtf16(u"\uFEFF");
+    QTest::newRow("BOM in testa") << QString::fromUtf16(u"\uFEFFA1");
     QTest::newRow("virgolette e a capo") << u"a \"b\";\r\nc"_s;
 }
 
