@@ -4,6 +4,7 @@
 #include "archive/BloccoFile.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FileDiretto.h"
+#include "archive/TestoFormula.h"
 
 #include <QDir>
 #include <QFile>
@@ -164,22 +165,6 @@ QDateTime dataOra(QByteArrayView t) {
     return QDateTime(data, tempo, Qt::OffsetFromUTC, scarto);
 }
 
-bool cominciaComeFormula(QStringView testo) {
-    if (testo.isEmpty()) return false;
-    const QChar c = testo.front();
-    if (c == u'\t' || c == u'\r') return true;
-    if (c != u'=' && c != u'+' && c != u'-' && c != u'@') return false;
-    // A plain signed number is a number to a spreadsheet too, not a formula.
-    if (c == u'+' || c == u'-') {
-        const QStringView resto = testo.sliced(1);
-        bool cifre = !resto.isEmpty();
-        for (QChar x : resto)
-            if (!x.isDigit() && x != u',' && x != u'.') cifre = false;
-        if (cifre) return false;
-    }
-    return true;
-}
-
 std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
     static const std::array<QByteArray, NOMI_TIPI.size()> nomi = [] {
         std::array<QByteArray, NOMI_TIPI.size()> n;
@@ -248,20 +233,11 @@ QString Postazione() {
 }
 
 QString TestoPerGiornale(const QString &testo) {
-    qsizetype apostrofi = 0;
-    while (apostrofi < testo.size() && testo[apostrofi] == u'\'')
-        ++apostrofi;
-    if (cominciaComeFormula(QStringView(testo).sliced(apostrofi))) return u'\'' + testo;
-    return testo;
+    return TestoSenzaFormula(testo, NumeroConSpazi::No);
 }
 
 QString TestoDaGiornale(const QString &campo) {
-    qsizetype apostrofi = 0;
-    while (apostrofi < campo.size() && campo[apostrofi] == u'\'')
-        ++apostrofi;
-    if (apostrofi > 0 && cominciaComeFormula(QStringView(campo).sliced(apostrofi)))
-        return campo.sliced(1);
-    return campo;
+    return TestoDaSenzaFormula(campo, NumeroConSpazi::No);
 }
 
 QByteArray IntestazioneGiornale() {

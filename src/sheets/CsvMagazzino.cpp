@@ -1,6 +1,7 @@
 #include "sheets/CsvMagazzino.h"
 
 #include "archive/RegoleNumeri.h"
+#include "archive/TestoFormula.h"
 
 #include <QIODevice>
 
@@ -36,43 +37,12 @@ const std::array<ColonnaCsv, COLONNE_CSV> &ColonneCsv() {
     return colonne;
 }
 
-namespace {
-
-// "-3", "+39 02 1234567", "-1,5": a sign and then only digits, blanks, commas and points.
-bool numeroSemplice(QStringView t) {
-    bool cifra = false;
-    for (QChar c : t.mid(1)) {
-        if (c >= u'0' && c <= u'9')
-            cifra = true;
-        else if (c != u' ' && c != u',' && c != u'.')
-            return false;
-    }
-    return cifra;
-}
-
-bool comeFormula(QStringView t) {
-    if (t.isEmpty()) return false;
-    const QChar c = t.front();
-    if (c == u'=' || c == u'\t' || c == u'\r') return true;
-    return (c == u'+' || c == u'-' || c == u'@') && !(c != u'@' && numeroSemplice(t));
-}
-
-bool daProteggere(QStringView t) {
-    qsizetype i = 0;
-    while (i < t.size() && t[i] == u'\'')
-        ++i;
-    return comeFormula(t.mid(i));
-}
-
-} // namespace
-
 QString TestoPerCampoCsv(const QString &testo) {
-    return daProteggere(testo) ? u'\'' + testo : testo;
+    return TestoSenzaFormula(testo, NumeroConSpazi::Si);
 }
 
 QString TestoDaCampoCsv(const QString &campo) {
-    if (campo.startsWith(u'\'') && daProteggere(QStringView(campo).mid(1))) return campo.mid(1);
-    return campo;
+    return TestoDaSenzaFormula(campo, NumeroConSpazi::Si);
 }
 
 QByteArray CodificaCampoCsv(const QString &testo) {

@@ -202,8 +202,8 @@ QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
     }
     // The file's own byte order mark is left out before this; one at the
     // start of a record is a character of its first field and stays.
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
     QString testo = decoder.decode(dati);
     if (errato) *errato = decoder.hasError();
     return testo;

@@ -7,6 +7,7 @@
 #include "archive/Importi.h"
 #include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
+#include "archive/TestoFormula.h"
 
 #include <QDir>
 #include <QFile>
@@ -204,6 +205,8 @@ class TestArchivio : public QObject {
     void lunghezzaDanneggiataLettaComeMassimo();
     void archivioMancanteCreatoVuoto();
     void recordParzialeSovrascrittoDallAccodamento();
+    void testoSenzaFormula_data();
+    void testoSenzaFormula();
     void importiConMigliaia_data();
     void importiConMigliaia();
     void fileCheNonEUnArchivio_data();
@@ -396,6 +399,34 @@ void TestArchivio::recordParzialeSovrascrittoDallAccodamento() {
     const QByteArray dopo = cartella.leggiArchivio();
     QCOMPARE(dopo.size(), 7506);
     QCOMPARE(dopo.mid(5004), ArchivioDi({SchedaNumero(3)}));
+}
+
+void TestArchivio::testoSenzaFormula_data() {
+    QTest::addColumn<QString>("testo");
+    QTest::addColumn<QString>("giornale"); // as the journal writes it
+    QTest::addColumn<QString>("csv");      // as the CSV export writes it
+    QTest::newRow("testo") << u"Vite"_s << u"Vite"_s << u"Vite"_s;
+    QTest::newRow("formula") << u"=A1+1"_s << u"'=A1+1"_s << u"'=A1+1"_s;
+    QTest::newRow("chiocciola") << u"@somma"_s << u"'@somma"_s << u"'@somma"_s;
+    QTest::newRow("numero col segno") << u"-3,5"_s << u"-3,5"_s << u"-3,5"_s;
+    QTest::newRow("segno e testo") << u"-x"_s << u"'-x"_s << u"'-x"_s;
+    QTest::newRow("segno solo") << u"+"_s << u"'+"_s << u"'+"_s;
+    // The one case the two files have always written apart.
+    QTest::newRow("telefono") << u"+39 02 1234567"_s << u"'+39 02 1234567"_s << u"+39 02 1234567"_s;
+    QTest::newRow("già con apostrofo") << u"'=x"_s << u"''=x"_s << u"''=x"_s;
+    QTest::newRow("apostrofo e testo") << u"'ok"_s << u"'ok"_s << u"'ok"_s;
+    QTest::newRow("tabulazione") << u"\tx"_s << u"'\tx"_s << u"'\tx"_s;
+}
+
+void TestArchivio::testoSenzaFormula() {
+    QFETCH(QString, testo);
+    QFETCH(QString, giornale);
+    QFETCH(QString, csv);
+    QCOMPARE(TestoSenzaFormula(testo, NumeroConSpazi::No), giornale);
+    QCOMPARE(TestoSenzaFormula(testo, NumeroConSpazi::Si), csv);
+    // And back, exactly.
+    QCOMPARE(TestoDaSenzaFormula(giornale, NumeroConSpazi::No), testo);
+    QCOMPARE(TestoDaSenzaFormula(csv, NumeroConSpazi::Si), testo);
 }
 
 void TestArchivio::importiConMigliaia_data() {
