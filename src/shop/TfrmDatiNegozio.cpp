@@ -3,7 +3,6 @@
 #include "platform/Dialoghi.h"
 
 #include <QDialogButtonBox>
-#include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,14 +94,6 @@ void TfrmDatiNegozio::btnSalvaClick() {
         return;
     }
     accept();
-}
-
-void ChiediDatiNegozioSeMancano(QWidget *genitore) {
-    static bool chiesto = false;
-    if (chiesto || QFileInfo::exists(PercorsoDatiNegozio())) return;
-    chiesto = true;
-    TfrmDatiNegozio finestra(genitore);
-    Piattaforma::dialoghi().esegui(&finestra);
 }
 
 void PreparaComandoNegozio(QWidget *finestra, QWidget *pannello, QRect pulsante) {

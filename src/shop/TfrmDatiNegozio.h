@@ -27,9 +27,5 @@ class TfrmDatiNegozio : public QDialog {
     QString m_percorso;
 };
 
-// Opens the window when the shop has not said who it is yet, once: a shop
-// that closes it without data is not asked again by the same copy.
-void ChiediDatiNegozioSeMancano(QWidget *genitore);
-
 // Places the "Dati del negozio" command on the launcher's panel.
 void PreparaComandoNegozio(QWidget *finestra, QWidget *pannello, QRect pulsante);
