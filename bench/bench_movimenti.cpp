@@ -7,7 +7,7 @@
 
 #include "Misure.h"
 #include "archive/Archivio.h"
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 #include "movements/Movimenti.h"
 #include "movements/Periodo.h"
 

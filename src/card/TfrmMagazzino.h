@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "movements/SalvataggioMovimenti.h"
+#include "saving/SalvataggioMovimenti.h"
 
 #include <QHash>
 #include <QImage>

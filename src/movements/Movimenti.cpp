@@ -2,8 +2,8 @@
 
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"
-#include "movements/BloccoOrdine.h"
-#include "movements/StessaScheda.h"
+#include "journal/BloccoOrdine.h"
+#include "journal/StessaScheda.h"
 
 #include <algorithm>
 #include <cerrno>

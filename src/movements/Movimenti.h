@@ -2,7 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "archive/TScheda.h"
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 
 #include <QList>
 #include <QString>

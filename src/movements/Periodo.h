@@ -1,6 +1,6 @@
 #pragma once
 
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 
 #include <QDate>
 #include <QMap>

@@ -3,7 +3,7 @@
 #include "archive/Archivio.h"
 #include "movements/GrigliaGiornale.h"
 #include "movements/StampaMovimenti.h"
-#include "movements/StessaScheda.h"
+#include "journal/StessaScheda.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
 

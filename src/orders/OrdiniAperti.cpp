@@ -1,7 +1,7 @@
 #include "orders/OrdiniAperti.h"
 
 #include "archive/Archivio.h"
-#include "movements/BloccoOrdine.h"
+#include "journal/BloccoOrdine.h"
 #include "movements/Movimenti.h"
 #include "passes/Righe.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/CartellaProgramma.h"
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 #include "orders/Ordini.h"
 
 #include <QHash>

@@ -6,7 +6,7 @@
 #include "archive/IntentoArchivio.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 #include "movements/Movimenti.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"

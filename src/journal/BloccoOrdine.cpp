@@ -1,4 +1,4 @@
-#include "movements/BloccoOrdine.h"
+#include "journal/BloccoOrdine.h"
 
 #include <optional>
 #include <utility>

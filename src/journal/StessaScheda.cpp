@@ -1,4 +1,4 @@
-#include "movements/StessaScheda.h"
+#include "journal/StessaScheda.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "movements/Eliminazione.h"
+#include "removal/Eliminazione.h"
 
 #include <QDialog>
 

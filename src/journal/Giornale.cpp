@@ -1,4 +1,4 @@
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 
 #include "archive/Archivio.h"
 #include "archive/BloccoFile.h"

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "movements/Giornale.h"
-#include "movements/StessaScheda.h"
+#include "journal/Giornale.h"
+#include "journal/StessaScheda.h"
 
 #include <QList>
 #include <QMap>

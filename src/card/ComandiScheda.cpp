@@ -1,11 +1,11 @@
-#include "movements/ComandiScheda.h"
+#include "card/ComandiScheda.h"
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
-#include "movements/Eliminazione.h"
+#include "removal/Eliminazione.h"
 #include "movements/Movimenti.h"
 #include "movements/TfrmMovimentiScheda.h"
-#include "movements/TfrmSchedeEliminate.h"
+#include "removal/TfrmSchedeEliminate.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
 

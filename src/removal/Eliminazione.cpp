@@ -1,4 +1,4 @@
-#include "movements/Eliminazione.h"
+#include "removal/Eliminazione.h"
 
 #include "archive/Archivio.h"
 #include "archive/FileDiretto.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "movements/Giornale.h"
+#include "journal/Giornale.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "movements/TfrmSchedeEliminate.h"
+#include "removal/TfrmSchedeEliminate.h"
 
 #include "archive/Archivio.h"
 #include "movements/GrigliaGiornale.h"

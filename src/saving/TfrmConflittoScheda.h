@@ -1,6 +1,6 @@
 #pragma once
 
-#include "movements/SalvataggioMovimenti.h"
+#include "saving/SalvataggioMovimenti.h"
 
 #include <QDialog>
 #include <QMap>

@@ -1,4 +1,4 @@
-#include "movements/TfrmConflittoScheda.h"
+#include "saving/TfrmConflittoScheda.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/CartellaProgramma.h"
-#include "movements/SalvataggioMovimenti.h"
+#include "saving/SalvataggioMovimenti.h"
 
 class QWidget;
 

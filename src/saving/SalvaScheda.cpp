@@ -1,8 +1,8 @@
-#include "movements/SalvaScheda.h"
+#include "saving/SalvaScheda.h"
 
 #include "archive/Archivio.h"
 #include "movements/Movimenti.h"
-#include "movements/TfrmConflittoScheda.h"
+#include "saving/TfrmConflittoScheda.h"
 #include "platform/Dialoghi.h"
 
 using namespace Qt::StringLiterals;

@@ -1,4 +1,4 @@
-#include "movements/SalvataggioMovimenti.h"
+#include "saving/SalvataggioMovimenti.h"
 
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"
