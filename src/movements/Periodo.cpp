@@ -16,19 +16,29 @@ void Totali::aggiungi(const Movimento &m) {
 }
 
 void Totali::aggiungi(const Movimento &m, double costo) {
+    conta(m, costo, 1);
+}
+
+void Totali::togli(const Movimento &m, double costo) {
+    conta(m, costo, -1);
+}
+
+void Totali::conta(const Movimento &m, double costo, int segno) {
     // An order placed moves no goods.
     if (m.tipo == TipoMovimento::Ordine) return;
+    const qint64 quantita = m.quantita * segno;
+    const double valore = double(m.quantita) * costo * segno;
     if (m.tipo == TipoMovimento::NuovaScheda || m.tipo == TipoMovimento::Importazione) {
-        daSchede += m.quantita;
-        valoreDaSchede += double(m.quantita) * costo;
+        daSchede += quantita;
+        valoreDaSchede += valore;
         return;
     }
     if (m.quantita > 0) {
-        entrate += m.quantita;
-        valoreEntrate += double(m.quantita) * costo;
+        entrate += quantita;
+        valoreEntrate += valore;
     } else if (m.quantita < 0) {
-        uscite -= m.quantita;
-        valoreUscite -= double(m.quantita) * costo;
+        uscite -= quantita;
+        valoreUscite -= valore;
     }
 }
 
@@ -57,22 +67,17 @@ bool giornoDiRiga(QByteArrayView riga, char separatore, QByteArrayView &giorno) 
 
 const QString NOTA_ANNULLAMENTO = u"Annullato il movimento del "_s;
 
-// What an undoing names: the card, when the undone movement was written (to
-// the minute, as the note says it) and its quantity.
-using MovimentoAnnullato = QString;
-
-MovimentoAnnullato chiaveMovimento(qint64 posizione, const QString &minuto, qint64 quantita) {
-    return QString::number(posizione) + u'|' + minuto + u'|' + QString::number(quantita);
-}
-
-MovimentoAnnullato annullatoDa(const Movimento &annullamento) {
-    return chiaveMovimento(annullamento.posizione,
-                           annullamento.nota.mid(NOTA_ANNULLAMENTO.size(), 16),
-                           -annullamento.quantita);
-}
-
 bool eAnnullamento(const Movimento &m) {
     return MovimentoDiGiacenza(m.tipo) && m.nota.startsWith(NOTA_ANNULLAMENTO);
+}
+
+// Whether `m` is the movement an undoing names: the same card, the opposite
+// quantity, written in the minute its note gives.
+bool annullatoDa(const Movimento &m, const Movimento &annullamento) {
+    return MovimentoDiGiacenza(m.tipo) && !eAnnullamento(m) &&
+           m.posizione == annullamento.posizione && m.quantita == -annullamento.quantita &&
+           m.quando.toString(u"dd/MM/yyyy HH:mm"_s) ==
+               QStringView(annullamento.nota).mid(NOTA_ANNULLAMENTO.size(), 16);
 }
 
 QByteArray campo(const QString &testo) {
@@ -98,29 +103,54 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     QHash<QString, double> costi;
     int meseCorrente = -1;
     Totali *totaliMese = nullptr;
-    auto nelPeriodo = [&](QByteArrayView riga, char separatore) {
-        QByteArrayView giorno;
-        if (!giornoDiRiga(riga, separatore, giorno)) return true; // decoded, and counted if damaged
-        return giorno >= primo && giorno <= ultimo;
+    auto costoDi = [&costi](const Movimento &m) {
+        auto costo = costi.constFind(m.costo);
+        if (costo == costi.cend()) costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));
+        return *costo;
     };
-    // The undoings are few: a first look finds them by their note's words
-    // without decoding anything else.
-    const QByteArray parole = NOTA_ANNULLAMENTO.toUtf8();
-    QSet<MovimentoAnnullato> annullati;
-    LeggiGiornale(
-        giornale,
-        [&](QByteArrayView riga, char separatore) {
-            return riga.indexOf(QByteArrayView(parole)) >= 0 && nelPeriodo(riga, separatore);
-        },
-        [&](const Movimento &m, qint64) {
-            const QDate giorno = m.quando.date();
-            if (giorno >= dal && giorno <= al && eAnnullamento(m)) annullati.insert(annullatoDa(m));
+    // A total that an undoing brought back to nothing is not listed.
+    auto togli = [](auto &totali, const auto &chiave, const Movimento &m, double costo) {
+        auto it = totali.find(chiave);
+        if (it == totali.end()) return;
+        it->togli(m, costo);
+        if (*it == Totali{}) totali.erase(it);
+    };
+    // Offsets of the movements an undoing took back, so no line is taken back twice.
+    QSet<qint64> tolti;
+    // A movement undone within the period, and its undoing, moved nothing in
+    // the end. Undoings are few: the line undone is looked for back among the
+    // period's lines only when one comes, so the journal is read once.
+    auto annulla = [&](const Movimento &annullamento, qint64 offsetAnnullamento) {
+        const QDate nominato =
+            QDate::fromString(annullamento.nota.mid(NOTA_ANNULLAMENTO.size(), 10), u"dd/MM/yyyy"_s);
+        if (!nominato.isValid()) return false;
+        for (auto it = r.righe.crbegin(); it != r.righe.crend(); ++it) {
+            if (*it == offsetAnnullamento || tolti.contains(*it)) continue;
+            const auto m = LeggiMovimentoA(giornale, *it);
+            if (!m) continue;
+            // Lines are in the order they were written: past the day named,
+            // with a day's leeway for the offsets, there is nothing more.
+            if (m->quando.date() < nominato.addDays(-1)) return false;
+            if (!annullatoDa(*m, annullamento)) continue;
+            tolti.insert(*it);
+            const double costo = costoDi(*m);
+            togli(perScheda, std::pair{m->codice, m->nome}, *m, costo);
+            togli(perCategoria, m->categoria, *m, costo);
+            togli(r.perMese, m->quando.date().toString(u"yyyy-MM"_s), *m, costo);
+            totaliMese = nullptr; // its month may be gone
+            r.totale.togli(*m, costo);
             return true;
-        });
-    QSet<MovimentoAnnullato> saltati;
+        }
+        return false;
+    };
     r.lettura = LeggiGiornale(
         giornale,
-        [&](QByteArrayView riga, char separatore) { return nelPeriodo(riga, separatore); },
+        [&](QByteArrayView riga, char separatore) {
+            QByteArrayView giorno;
+            if (!giornoDiRiga(riga, separatore, giorno))
+                return true; // decoded, and counted if damaged
+            return giorno >= primo && giorno <= ultimo;
+        },
         [&](const Movimento &m, qint64 offset) {
             // The day as the line was written there, in its own offset.
             const QDate giorno = m.quando.date();
@@ -129,30 +159,17 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
             // An order is listed with the movements but moves no goods: it
             // adds no card, category or month to the totals.
             if (m.tipo == TipoMovimento::Ordine) return true;
-            // A movement undone within the period, and its undoing, moved
-            // nothing in the end.
-            if ((!annullati.isEmpty() || !saltati.isEmpty()) && MovimentoDiGiacenza(m.tipo)) {
-                if (eAnnullamento(m) && saltati.remove(annullatoDa(m))) return true;
-                const MovimentoAnnullato chiave = chiaveMovimento(
-                    m.posizione, m.quando.toString(u"dd/MM/yyyy HH:mm"_s), m.quantita);
-                if (annullati.contains(chiave) && !saltati.contains(chiave)) {
-                    annullati.remove(chiave);
-                    saltati.insert(chiave);
-                    return true;
-                }
-            }
-            auto costo = costi.constFind(m.costo);
-            if (costo == costi.cend())
-                costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));
-            perScheda[{m.codice, m.nome}].aggiungi(m, *costo);
-            perCategoria[m.categoria].aggiungi(m, *costo);
+            if (eAnnullamento(m) && annulla(m, offset)) return true;
+            const double costo = costoDi(m);
+            perScheda[{m.codice, m.nome}].aggiungi(m, costo);
+            perCategoria[m.categoria].aggiungi(m, costo);
             const int mese = giorno.year() * 100 + giorno.month();
             if (mese != meseCorrente || !totaliMese) {
                 meseCorrente = mese;
                 totaliMese = &r.perMese[giorno.toString(u"yyyy-MM"_s)];
             }
-            totaliMese->aggiungi(m, *costo);
-            r.totale.aggiungi(m, *costo);
+            totaliMese->aggiungi(m, costo);
+            r.totale.aggiungi(m, costo);
             return true;
         },
         progresso);

@@ -22,7 +22,12 @@ struct Totali {
     double valoreDaSchede = 0;
     void aggiungi(const Movimento &m);
     void aggiungi(const Movimento &m, double costo);
+    // Takes back what aggiungi counted of the same movement.
+    void togli(const Movimento &m, double costo);
     bool operator==(const Totali &) const = default;
+
+  private:
+    void conta(const Movimento &m, double costo, int segno);
 };
 
 // Every movement between two days (both included, by the date the line was

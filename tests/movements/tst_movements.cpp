@@ -8,15 +8,15 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
-#include "removal/Eliminazione.h"
 #include "journal/Giornale.h"
+#include "journal/StessaScheda.h"
 #include "movements/Movimenti.h"
 #include "movements/Periodo.h"
+#include "removal/Eliminazione.h"
+#include "removal/TfrmSchedeEliminate.h"
 #include "saving/SalvaScheda.h"
 #include "saving/SalvataggioMovimenti.h"
-#include "journal/StessaScheda.h"
 #include "saving/TfrmConflittoScheda.h"
-#include "removal/TfrmSchedeEliminate.h"
 
 #include "movements/TfrmMovimentiPeriodo.h"
 #include "movements/TfrmMovimentiScheda.h"
@@ -848,8 +848,8 @@ void TestMovimenti::periodoSchedeNuoveEAnnullamenti_data() {
     QTest::addColumn<int>("righe"); // lines listed
     // Day 1: a new card of 10 and an import of 40; day 2: 5 in; day 3: 3 out,
     // undone on day 4.
-    QTest::newRow("tutto") << 1 << qint64(5) << qint64(0) << qint64(50) << 5;
-    QTest::newRow("senza le schede nuove") << 2 << qint64(5) << qint64(0) << qint64(0) << 3;
+    QTest::newRow("tutto") << 1 << qint64(5) << qint64(0) << qint64(50) << 7;
+    QTest::newRow("senza le schede nuove") << 2 << qint64(5) << qint64(0) << qint64(0) << 5;
     // The movement undone is before the period: its undoing is goods in.
     QTest::newRow("solo l'annullamento") << 4 << qint64(3) << qint64(0) << qint64(0) << 1;
 }
@@ -865,9 +865,14 @@ void TestMovimenti::periodoSchedeNuoveEAnnullamenti() {
                                   MovimentoDiProva(2, TipoMovimento::Importazione, 40, 0, 1),
                                   MovimentoDiProva(1, TipoMovimento::Carico, 5, 10, 2),
                                   MovimentoDiProva(1, TipoMovimento::Scarico, -3, 15, 3),
-                                  MovimentoDiProva(1, TipoMovimento::Carico, 3, 12, 4)};
+                                  MovimentoDiProva(1, TipoMovimento::Carico, 3, 12, 4),
+                                  MovimentoDiProva(3, TipoMovimento::Scarico, -2, 8, 2),
+                                  MovimentoDiProva(3, TipoMovimento::Carico, 2, 6, 2)};
     movimenti[4].nota = u"Annullato il movimento del "_s +
                         movimenti[3].quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" (Scarico)"_s;
+    // Card 3 moved only by a sale and its undoing, on the same day.
+    movimenti[6].nota = u"Annullato il movimento del "_s +
+                        movimenti[5].quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" (Scarico)"_s;
     QVERIFY(RegistraMovimenti(movimenti));
     const RiepilogoPeriodo r = RiepilogaPeriodo(QDate(2026, 3, dal), QDate(2026, 3, 31));
     QCOMPARE(r.totale.entrate, entrate);
@@ -875,6 +880,8 @@ void TestMovimenti::periodoSchedeNuoveEAnnullamenti() {
     QCOMPARE(r.totale.daSchede, daSchede);
     QCOMPARE(r.totale.valoreDaSchede, double(daSchede) * 2.5);
     QCOMPARE(r.totale.valoreEntrate, double(entrate) * 2.5);
+    // A card that nothing moved in the end is not listed.
+    QVERIFY(!r.perScheda.contains({u"COD3"_s, u"Prodotto 3"_s}));
     // Every line is still listed.
     QCOMPARE(int(r.righe.size()), righe);
 }
