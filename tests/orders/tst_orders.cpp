@@ -135,10 +135,7 @@ QStringList righeDi(TfrmOrdini &f) {
 
 // The text of a PDF, page by page.
 QStringList pagineDi(const QString &pdf) {
-    QProcess p;
-    p.start(u"pdftotext"_s, {u"-layout"_s, pdf, u"-"_s});
-    if (!p.waitForFinished(60000) || p.exitCode() != 0) return {};
-    QStringList pagine = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f');
+    QStringList pagine = TestoDelPdf(pdf).split(u'\f');
     if (!pagine.isEmpty() && pagine.last().trimmed().isEmpty()) pagine.removeLast();
     return pagine;
 }
