@@ -148,9 +148,10 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     connect(btnNegozio, &QPushButton::clicked, this, [this] {
         TfrmDatiNegozio negozio(this);
         dialoghi().esegui(&negozio);
-        mostraTotale();
+        mostraNegozio();
     });
     connect(&m_modello, &ModelloOrdini::ordineCambiato, this, &TfrmOrdini::mostraTotale);
+    mostraNegozio();
     mostraTotale();
 }
 
@@ -209,7 +210,7 @@ void TfrmOrdini::applicaInOrdine() {
                                  "ordinata. Controllare i permessi del file."_s);
 }
 
-void TfrmOrdini::mostraTotale() {
+void TfrmOrdini::mostraNegozio() {
     // Orders that do not say who sends them are no good to a supplier.
     const bool senzaNegozio = LeggiDatiNegozio().vuoti();
     m_lblNegozio->setVisible(senzaNegozio);
@@ -217,6 +218,9 @@ void TfrmOrdini::mostraTotale() {
                                          u"ordini: premere Dati del negozio."_s
                                        : QString());
     m_lblNegozio->setAccessibleName(m_lblNegozio->text());
+}
+
+void TfrmOrdini::mostraTotale() {
     const auto &gruppi = m_modello.gruppi();
     if (gruppi.empty()) {
         m_lblTotale->setText(m_riempita ? u"Nessun articolo in esaurimento da ordinare."_s

@@ -48,6 +48,9 @@ class TfrmOrdini : public QDialog {
     void applicaInOrdine();
     // Takes what is on order for the lines after recording in the journal.
     void seguiLeRighe();
+    // The note while the shop's data is missing, read when the window opens and
+    // after "Dati del negozio", not at every change of the order.
+    void mostraNegozio();
     void mostraTotale();
     // False, after telling the user, when nothing is ticked.
     bool qualcosaDaOrdinare();
