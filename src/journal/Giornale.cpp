@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/BloccoFile.h"
 #include "archive/CartellaProgramma.h"
+#include "archive/Csv.h"
 #include "archive/FileDiretto.h"
 #include "archive/TestoFormula.h"
 
@@ -41,61 +42,6 @@ class Descrittore {
     Descrittore &operator=(const Descrittore &) = delete;
     int fd;
 };
-
-bool utf8Valido(QByteArrayView byte) {
-    const auto *p = reinterpret_cast<const unsigned char *>(byte.data());
-    const auto *fine = p + byte.size();
-    while (p < fine) {
-        // Eight plain ASCII bytes at a time.
-        if (fine - p >= 8) {
-            quint64 otto;
-            std::memcpy(&otto, p, 8);
-            if ((otto & 0x8080808080808080ULL) == 0) {
-                p += 8;
-                continue;
-            }
-        }
-        const unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int seguono;
-        char32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            seguono = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            seguono = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            seguono = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (fine - p <= seguono) return false;
-        for (int i = 1; i <= seguono; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((seguono == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (seguono == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += seguono + 1;
-    }
-    return true;
-}
-
-// A field in quotes when it holds the separators, a quote or a line break.
-QByteArray codifica(const QString &testo) {
-    QByteArray byte = testo.toUtf8();
-    for (char &c : byte)
-        if (c == '\r' || c == '\n') c = ' ';
-    if (!byte.contains(';') && !byte.contains(',') && !byte.contains('"')) return byte;
-    byte.replace("\"", "\"\"");
-    return '"' + byte + '"';
-}
 
 std::optional<qint64> intero(QByteArrayView byte) {
     byte = byte.trimmed();
@@ -253,7 +199,7 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
     riga += QByteArray::number(m.posizione);
     for (const QString *testo : {&m.codice, &m.nome, &m.categoria}) {
         riga += separatore;
-        riga += codifica(TestoPerGiornale(*testo));
+        riga += CodificaCampoCsv(TestoPerGiornale(*testo), ACapo::InSpazi, Virgola::TraVirgolette);
     }
     riga += separatore;
     riga += NomeTipo(m.tipo).toUtf8();
@@ -263,7 +209,7 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
     }
     for (const QString *testo : {&m.costo, &m.postazione, &m.nota}) {
         riga += separatore;
-        riga += codifica(TestoPerGiornale(*testo));
+        riga += CodificaCampoCsv(TestoPerGiornale(*testo), ACapo::InSpazi, Virgola::TraVirgolette);
     }
     riga += separatore;
     riga += m.dati.toBase64();
@@ -272,7 +218,7 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
 
 bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
     riga = pulisci(riga);
-    if (!utf8Valido(riga)) return false;
+    if (!Utf8Valido(riga)) return false;
     thread_local std::vector<QByteArrayView> campi;
     thread_local std::vector<QByteArray> spazio;
     if (!DividiRigaGiornale(riga, separatore, campi, spazio) ||
@@ -398,47 +344,22 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
 
 bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
                         std::vector<QByteArray> &spazio, qsizetype fino) {
-    riga = pulisci(riga);
     campi.clear();
     std::size_t usati = 0;
-    qsizetype i = 0;
-    const qsizetype n = riga.size();
-    while (true) {
-        if (i < n && riga[i] == '"') {
-            if (usati == spazio.size()) spazio.emplace_back();
-            QByteArray &campo = spazio[usati++];
-            campo.clear();
-            ++i;
-            while (true) {
-                if (i >= n) return false;
-                if (riga[i] == '"') {
-                    if (i + 1 < n && riga[i + 1] == '"') {
-                        campo += '"';
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                // Up to the next quote in one piece.
-                const void *q = std::memchr(riga.data() + i, '"', std::size_t(n - i));
-                const qsizetype fine = q ? static_cast<const char *>(q) - riga.data() : n;
-                campo.append(riga.data() + i, fine - i);
-                i = fine;
+    bool troppi = false;
+    const bool letta =
+        DividiCampiCsv(pulisci(riga), separatore, Virgolette::Rigorose, [&](auto &&campo) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(campo)>, QByteArray>) {
+                if (usati == spazio.size()) spazio.emplace_back();
+                spazio[usati] = std::move(campo);
+                campi.push_back(spazio[usati++]);
+            } else {
+                campi.push_back(campo);
             }
-            if (i < n && riga[i] != separatore) return false;
-            campi.push_back(campo);
-        } else {
-            const void *a = std::memchr(riga.data() + i, separatore, std::size_t(n - i));
-            const qsizetype fine = a ? static_cast<const char *>(a) - riga.data() : n;
-            campi.push_back(riga.sliced(i, fine - i));
-            i = fine;
-        }
-        if (campi.size() > std::size_t(CAMPI_GIORNALE)) return false;
-        if (qsizetype(campi.size()) >= fino) return true;
-        if (i >= n) return true;
-        ++i; // the separator
-    }
+            troppi = campi.size() > std::size_t(CAMPI_GIORNALE);
+            return !troppi && qsizetype(campi.size()) < fino;
+        });
+    return letta && !troppi;
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "movements/Periodo.h"
 
+#include "archive/Csv.h"
 #include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
@@ -81,12 +82,7 @@ bool annullatoDa(const Movimento &m, const Movimento &annullamento) {
 }
 
 QByteArray campo(const QString &testo) {
-    QByteArray byte = TestoPerGiornale(testo).toUtf8();
-    for (char &c : byte)
-        if (c == '\r' || c == '\n') c = ' ';
-    if (!byte.contains(';') && !byte.contains('"')) return byte;
-    byte.replace("\"", "\"\"");
-    return '"' + byte + '"';
+    return CodificaCampoCsv(TestoPerGiornale(testo), ACapo::InSpazi);
 }
 
 } // namespace

@@ -243,7 +243,7 @@ bool ScriviCsvOrdini(QIODevice *destinazione, const std::vector<GruppoOrdine> &g
         QByteArray r;
         for (qsizetype i = 0; i < campi.size(); ++i) {
             if (i > 0) r += ';';
-            r += CodificaCampoCsv(campi[i]);
+            r += CampoEsportato(campi[i]);
         }
         r += "\r\n";
         return r;

@@ -1,5 +1,6 @@
 #include "sheets/CsvMagazzino.h"
 
+#include "archive/Csv.h"
 #include "archive/RegoleNumeri.h"
 #include "archive/TestoFormula.h"
 
@@ -45,13 +46,8 @@ QString TestoDaCampoCsv(const QString &campo) {
     return TestoDaSenzaFormula(campo, NumeroConSpazi::Si);
 }
 
-QByteArray CodificaCampoCsv(const QString &testo) {
-    QByteArray byte = TestoPerCampoCsv(Rifila(testo)).toUtf8();
-    const bool virgolette =
-        byte.contains(';') || byte.contains('"') || byte.contains('\r') || byte.contains('\n');
-    if (!virgolette) return byte;
-    byte.replace("\"", "\"\"");
-    return '"' + byte + '"';
+QByteArray CampoEsportato(const QString &testo) {
+    return CodificaCampoCsv(TestoPerCampoCsv(Rifila(testo)), ACapo::Tenuti);
 }
 
 bool ScriviCsvMagazzino(QIODevice *destinazione, qsizetype righe, const CampoCsv &campo) {
@@ -61,7 +57,7 @@ bool ScriviCsvMagazzino(QIODevice *destinazione, qsizetype righe, const CampoCsv
     QByteArray riga("\xEF\xBB\xBF");
     for (int c = 0; c < COLONNE_CSV; ++c) {
         if (c > 0) riga += ';';
-        riga += CodificaCampoCsv(ColonneCsv()[std::size_t(c)].intestazione);
+        riga += CampoEsportato(ColonneCsv()[std::size_t(c)].intestazione);
     }
     riga += "\r\n";
     if (!scrivi(riga)) return false;
@@ -69,7 +65,7 @@ bool ScriviCsvMagazzino(QIODevice *destinazione, qsizetype righe, const CampoCsv
         riga.clear();
         for (int c = 0; c < COLONNE_CSV; ++c) {
             if (c > 0) riga += ';';
-            riga += CodificaCampoCsv(campo(r, c));
+            riga += CampoEsportato(campo(r, c));
         }
         riga += "\r\n";
         if (!scrivi(riga)) return false;

@@ -34,7 +34,7 @@ bool ScriviCsvMagazzino(QIODevice *destinazione, qsizetype righe, const CampoCsv
 // One field as written: trimmed, an apostrophe before a text a spreadsheet
 // would take as a formula, in quotes (doubled inside) when it holds a
 // separator, a quote or a line break.
-QByteArray CodificaCampoCsv(const QString &testo);
+QByteArray CampoEsportato(const QString &testo);
 
 // The text of a card as the export writes it in a field, and back: a text
 // that begins like a formula ("=", "+", "-" or "@" and not a plain number, a

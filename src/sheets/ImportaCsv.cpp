@@ -2,6 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
+#include "archive/Csv.h"
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
 #include "sheets/CsvMagazzino.h"
@@ -118,56 +119,24 @@ std::vector<Record> records(const QByteArray &byte, qint64 da, char separatore, 
     return esito;
 }
 
-// The fields of one record's text. A field that begins with a quote runs to
-// the closing one (a doubled quote inside stands for one, a quote left open
-// takes the rest); whatever follows up to the separator is taken as written.
-// With `nelTesto` a field that is one piece of `testo` is not copied but
-// points into it: `testo` must then outlive the list and stay unchanged.
+// The fields of one record's text, taken as written where the quotes are
+// not closed or go on. With `nelTesto` a field that is one piece of `testo`
+// is not copied but points into it: `testo` must then outlive the list and
+// stay unchanged.
 QStringList dividi(const QString &testo, QChar separatore, bool nelTesto = false,
                    qsizetype attesi = 0) {
     QStringList campi;
     campi.reserve(attesi);
-    const qsizetype n = testo.size();
-    auto parte = [&](qsizetype da, qsizetype lunghezza) {
-        if (lunghezza <= 0) return QString();
-        return nelTesto ? QString::fromRawData(testo.constData() + da, lunghezza)
-                        : testo.sliced(da, lunghezza);
-    };
-    qsizetype i = 0;
-    for (;;) {
-        if (i >= n || testo[i] != u'"') {
-            qsizetype fine = testo.indexOf(separatore, i);
-            if (fine < 0) fine = n;
-            campi.emplaceBack(parte(i, fine - i));
-            if (fine >= n) break;
-            i = fine + 1;
-            continue;
-        }
-        QString campo;
-        for (++i;;) {
-            const qsizetype virgolette = testo.indexOf(u'"', i);
-            if (virgolette < 0) {
-                campo += QStringView(testo).sliced(i);
-                i = n;
-                break;
-            }
-            // Most quoted fields are one piece: taken like a plain one.
-            if (campo.isNull() && (virgolette + 1 >= n || testo[virgolette + 1] == separatore))
-                campo = parte(i, virgolette - i);
-            else
-                campo += QStringView(testo).sliced(i, virgolette - i);
-            i = virgolette + 1;
-            if (i >= n || testo[i] != u'"') break;
-            campo += u'"';
-            ++i;
-        }
-        qsizetype fine = testo.indexOf(separatore, i);
-        if (fine < 0) fine = n;
-        if (fine > i) campo += QStringView(testo).sliced(i, fine - i);
-        campi << campo;
-        if (fine >= n) break;
-        i = fine + 1;
-    }
+    DividiCampiCsv(QStringView(testo), separatore, Virgolette::Tolleranti, [&](auto &&campo) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(campo)>, QString>)
+            campi << std::move(campo);
+        else if (campo.isEmpty())
+            campi.emplaceBack();
+        else
+            campi.emplaceBack(nelTesto ? QString::fromRawData(campo.data(), campo.size())
+                                       : campo.toString());
+        return true;
+    });
     return campi;
 }
 
@@ -176,18 +145,6 @@ QStringList propri(QStringList testi) {
     for (QString &t : testi)
         if (!t.isNull()) t.detach();
     return testi;
-}
-
-bool utf8Valido(QByteArrayView dati) {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    constexpr qsizetype PEZZO = 1 << 20;
-    for (qsizetype i = 0; i < dati.size(); i += PEZZO) {
-        (void)QString(utf8.decode(dati.sliced(i, qMin(PEZZO, dati.size() - i))));
-        if (utf8.hasError()) return false;
-    }
-    // A sequence cut at the end of the file.
-    (void)QString(utf8.decode(QByteArrayView()));
-    return !utf8.hasError();
 }
 
 QString decodificaRecord(QByteArrayView dati, bool utf8, bool *errato) {
@@ -540,7 +497,7 @@ TestoCsv LeggiCsv(const QByteArray &byte) {
     QByteArrayView dati(byte);
     const bool bom = dati.startsWith("\xEF\xBB\xBF");
     const qint64 da = bom ? 3 : 0;
-    const bool utf8 = bom || utf8Valido(dati.sliced(da));
+    const bool utf8 = bom || Utf8Valido(dati.sliced(da));
     TestoCsv csv;
     const char separatore = separatoreDi(dati.sliced(da));
     csv.separatore = QLatin1Char(separatore);
@@ -555,7 +512,7 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
     QByteArrayView dati(contenuto);
     imp.m_bom = dati.startsWith("\xEF\xBB\xBF");
     const qint64 da = imp.m_bom ? 3 : 0;
-    imp.m_utf8 = imp.m_bom || utf8Valido(dati.sliced(da));
+    imp.m_utf8 = imp.m_bom || Utf8Valido(dati.sliced(da));
     const char separatore = separatoreDi(dati.sliced(da));
     imp.m_separatore = QLatin1Char(separatore);
     const std::vector<Record> tutti = records(contenuto, da, separatore, imp.virgoletteAperte);

@@ -2,6 +2,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/Cp1252.h"
+#include "archive/Csv.h"
 #include "archive/FileIntero.h"
 #include "archive/FotoScheda.h"
 #include "archive/Importi.h"
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QStringDecoder>
 #include <QtTest>
 #include <atomic>
 #include <cmath>
@@ -207,6 +209,11 @@ class TestArchivio : public QObject {
     void recordParzialeSovrascrittoDallAccodamento();
     void testoSenzaFormula_data();
     void testoSenzaFormula();
+    void campiCsv_data();
+    void campiCsv();
+    void codificaCampoCsv();
+    void utf8Valido_data();
+    void utf8Valido();
     void importiConMigliaia_data();
     void importiConMigliaia();
     void fileCheNonEUnArchivio_data();
@@ -427,6 +434,95 @@ void TestArchivio::testoSenzaFormula() {
     // And back, exactly.
     QCOMPARE(TestoDaSenzaFormula(giornale, NumeroConSpazi::No), testo);
     QCOMPARE(TestoDaSenzaFormula(csv, NumeroConSpazi::Si), testo);
+}
+
+// One record split by both rules, as bytes and as text: the journal's
+// rigorous reading refuses what the import's tolerant one takes as written.
+void TestArchivio::campiCsv_data() {
+    QTest::addColumn<QString>("riga");
+    QTest::addColumn<QStringList>("tolleranti");
+    QTest::addColumn<bool>("rigorosa");
+    const QStringList vuoto{QString()};
+    QTest::newRow("vuota") << QString() << vuoto << true;
+    QTest::newRow("semplice") << u"a;b;c"_s << QStringList{u"a"_s, u"b"_s, u"c"_s} << true;
+    QTest::newRow("ultimo vuoto") << u"a;"_s << QStringList{u"a"_s, QString()} << true;
+    QTest::newRow("virgolette") << u"\"x;y\";\"\"\"q\"\"\";\"\""_s
+                                << QStringList{u"x;y"_s, u"\"q\""_s, QString()} << true;
+    QTest::newRow("virgoletta nel mezzo") << u"a\"b;c"_s << QStringList{u"a\"b"_s, u"c"_s} << true;
+    QTest::newRow("oltre la chiusura")
+        << u"\"ab\"cd;e"_s << QStringList{u"abcd"_s, u"e"_s} << false;
+    QTest::newRow("mai chiusa") << u"a;\"b\"\"c;d"_s << QStringList{u"a"_s, u"b\"c;d"_s} << false;
+}
+
+void TestArchivio::campiCsv() {
+    QFETCH(QString, riga);
+    QFETCH(QStringList, tolleranti);
+    QFETCH(bool, rigorosa);
+    QStringList testi;
+    QVERIFY(DividiCampiCsv(QStringView(riga), QChar(u';'), Virgolette::Tolleranti, [&](auto &&c) {
+        testi << QStringView(c).toString();
+        return true;
+    }));
+    QCOMPARE(testi, tolleranti);
+    const QByteArray byte = riga.toUtf8();
+    QStringList daByte;
+    const bool letta =
+        DividiCampiCsv(QByteArrayView(byte), ';', Virgolette::Rigorose, [&](auto &&c) {
+            daByte << QString::fromUtf8(c);
+            return true;
+        });
+    QCOMPARE(letta, rigorosa);
+    if (rigorosa) QCOMPARE(daByte, tolleranti);
+    // Stopping early hands over no further field.
+    int presi = 0;
+    DividiCampiCsv(QByteArrayView(byte), ';', Virgolette::Tolleranti, [&](auto &&) {
+        ++presi;
+        return false;
+    });
+    QCOMPARE(presi, 1);
+}
+
+void TestArchivio::codificaCampoCsv() {
+    const QString testo = u"Rossi, \"Mario\";\r\nnota"_s;
+    QCOMPARE(CodificaCampoCsv(testo, ACapo::Tenuti),
+             QByteArray("\"Rossi, \"\"Mario\"\";\r\nnota\""));
+    QCOMPARE(CodificaCampoCsv(testo, ACapo::InSpazi, Virgola::TraVirgolette),
+             QByteArray("\"Rossi, \"\"Mario\"\";  nota\""));
+    QCOMPARE(CodificaCampoCsv(u"2,5"_s, ACapo::Tenuti), QByteArray("2,5"));
+    QCOMPARE(CodificaCampoCsv(u"2,5"_s, ACapo::InSpazi, Virgola::TraVirgolette),
+             QByteArray("\"2,5\""));
+    QCOMPARE(CodificaCampoCsv(u"più"_s, ACapo::Tenuti), QByteArray("pi\xC3\xB9"));
+    // Whatever is written splits back into the same field.
+    const QByteArray scritto = CodificaCampoCsv(testo, ACapo::Tenuti);
+    QString letto;
+    DividiCampiCsv(QByteArrayView(scritto), ';', Virgolette::Rigorose, [&](auto &&c) {
+        letto = QString::fromUtf8(c);
+        return true;
+    });
+    QCOMPARE(letto, testo);
+}
+
+void TestArchivio::utf8Valido_data() {
+    QTest::addColumn<QByteArray>("byte");
+    QTest::addColumn<bool>("valido");
+    QTest::newRow("ascii lungo") << QByteArray(40, 'a') << true;
+    QTest::newRow("accenti") << QByteArray("caff\xC3\xA8 \xE2\x82\xAC \xF0\x9F\x93\xA6") << true;
+    QTest::newRow("windows-1252") << QByteArray("caff\xE8") << false;
+    QTest::newRow("troppo lunga") << QByteArray("\xC0\xAF") << false;
+    QTest::newRow("surrogato") << QByteArray("\xED\xA0\x80") << false;
+    QTest::newRow("oltre U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+    QTest::newRow("tagliata in fondo") << QByteArray("abcdefgh\xE2\x82") << false;
+    QTest::newRow("continuazione sola") << QByteArray("\x80") << false;
+}
+
+void TestArchivio::utf8Valido() {
+    QFETCH(QByteArray, byte);
+    QFETCH(bool, valido);
+    QCOMPARE(Utf8Valido(byte), valido);
+    // The same answer as Qt's own decoder.
+    QStringDecoder qt(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(qt.decode(byte));
+    QCOMPARE(!qt.hasError(), valido);
 }
 
 void TestArchivio::importiConMigliaia_data() {
