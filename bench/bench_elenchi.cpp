@@ -105,22 +105,40 @@ int main(int argc, char *argv[]) {
         tre[6] = QStringLiteral("rossi");
         tre[9] = QStringLiteral("  ");
         qsizetype trovate = 0;
-        const double ricerca =
-            migliore(5, [&] { trovate = CercaSchede(archivio, tre).righe.size(); });
+        QList<qint64> posizioni;
+        const double ricerca = migliore(5, [&] {
+            const EsitoElenco e = CercaSchede(archivio, tre);
+            trovate = e.righe.size();
+            posizioni.clear();
+            for (qsizetype i = 0; i < e.righe.size(); ++i)
+                posizioni << e.righe.posizione(i);
+        });
         std::printf("  %-44s %9.1f ms  (%lld righe)\n", "ricerca, tre caselle", ricerca,
                     (long long)trovate);
         std::printf("  %-44s %9ld MiB\n", "  picco di memoria fin qui", long(Misure::piccoMiB()));
 
         if (conSqlite) {
-            const QString query =
-                QStringLiteral("SELECT codice, nome, tipologia, giacenza, pagato, datasca, costo "
-                               "FROM schede WHERE (nome LIKE '%vite%') + (ditta LIKE '%rossi%') "
-                               "+ (note LIKE '%  %') >= 2;\n");
+            // The row number is the card's position: both lists must name the same cards.
+            const QString query = QStringLiteral(
+                "SELECT rowid, codice, nome, tipologia, giacenza, pagato, datasca, costo "
+                "FROM schede WHERE (nome LIKE '%vite%') + (ditta LIKE '%rossi%') "
+                "+ (note LIKE '%  %') >= 2;\n");
             QByteArray uscita;
             sqlite(db, query, &uscita);
+            QList<qint64> righeSqlite;
+            for (const QByteArray &riga : uscita.split('\n'))
+                if (!riga.isEmpty()) righeSqlite << riga.left(riga.indexOf('|')).toLongLong();
+            if (righeSqlite != posizioni) {
+                std::fprintf(
+                    stderr,
+                    "ERRORE: SQLite trova %lld righe, la ricerca %lld: non le stesse schede\n",
+                    (long long)righeSqlite.size(), (long long)posizioni.size());
+                return 1;
+            }
             const double tempo = processo(QStringLiteral("sqlite3"), {db, query}, false);
-            std::printf("  %-44s %9.1f ms  (%lld righe)\n", "sqlite3, stessa ricerca con LIKE",
-                        tempo, (long long)uscita.count('\n'));
+            std::printf("  %-44s %9.1f ms  (%lld righe, le stesse)\n",
+                        "sqlite3, stessa ricerca con LIKE", tempo, (long long)righeSqlite.size());
+            std::printf("  %-44s %9.2f\n", "  rapporto ricerca / sqlite3", ricerca / tempo);
         }
         const double grep = processo(
             QStringLiteral("grep"),

@@ -14,7 +14,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <optional>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -268,6 +270,49 @@ bool Archivio::leggi(qint64 posizione, TScheda *schede, qint64 quante) const {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false; // error, or past the end of the file
         letti += n;
+    }
+    return true;
+}
+
+bool Archivio::scorri(qint64 prima, qint64 quante,
+                      const std::function<bool(const TScheda *, qint64, qint64)> &visita) const {
+    if (m_fd < 0 || prima < 1 || quante < 0 || prima > POSIZIONE_MASSIMA ||
+        quante > POSIZIONE_MASSIMA - prima + 1)
+        return false;
+    // Blocks of 256 records, each mapped and visited under its read lock: a
+    // writer waits little, and the pages mapped at once (which the process
+    // counts as its memory) are no more than a copied block would take.
+    constexpr qint64 BLOCCO = 256;
+    static const qint64 pagina = ::sysconf(_SC_PAGESIZE);
+    std::vector<TScheda> copia; // where mapping is refused
+    for (qint64 fatte = 0; fatte < quante;) {
+        const qint64 n = qMin(BLOCCO, quante - fatte);
+        const qint64 posizione = prima + fatte;
+        const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
+        const qint64 lunghezza = n * TScheda::DIMENSIONE;
+        const Blocco blocco(m_fd, F_RDLCK, offset, lunghezza);
+        // Under the lock the file is not cut: its length now holds for the
+        // block, and no page past its end is touched.
+        struct stat info {};
+        if (::fstat(m_fd, &info) != 0 || qint64(info.st_size) < offset + lunghezza) return false;
+        const qint64 inizio = offset - offset % pagina;
+        const std::size_t mappati = std::size_t(offset + lunghezza - inizio);
+        void *mappa = ::mmap(nullptr, mappati, PROT_READ, MAP_SHARED, m_fd, off_t(inizio));
+        const TScheda *schede;
+        if (mappa != MAP_FAILED) {
+            schede = reinterpret_cast<const TScheda *>(static_cast<const char *>(mappa) +
+                                                       (offset - inizio));
+        } else {
+            copia.resize(std::size_t(BLOCCO));
+            if (!LeggiTutto(m_fd, copia.data(), lunghezza, offset)) return false;
+            schede = copia.data();
+        }
+        // The lock is held while the block is visited, so a card being
+        // written is seen before or after, never half.
+        const bool avanti = visita(schede, n, posizione);
+        if (mappa != MAP_FAILED) ::munmap(mappa, mappati);
+        if (!avanti) break;
+        fatte += n;
     }
     return true;
 }
@@ -611,4 +656,30 @@ bool ScorriArchivio(const QString &percorso,
             if (!visita(blocco[std::size_t(i)], ++posizione)) return true;
     }
     return true;
+}
+
+bool ScorriArchivioInParti(const QString &percorso, int parti, const VisitaParte &visita) {
+    Archivio archivio(percorso);
+    if (!archivio.ApriArchivio()) return false;
+    const qint64 totale = archivio.conta();
+    if (totale < 0) return false;
+    // A thread is worth its start only on a large archive.
+    constexpr qint64 MINIMO_PER_PARTE = 8192;
+    parti = int(std::clamp<qint64>(totale / MINIMO_PER_PARTE, 1, qMax(parti, 1)));
+    std::vector<char> riuscite(std::size_t(parti), 0);
+    auto parte = [&](int k) {
+        const qint64 da = totale * k / parti;
+        const qint64 a = totale * (k + 1) / parti;
+        riuscite[std::size_t(k)] =
+            archivio.scorri(da + 1, a - da, [&](const TScheda *schede, qint64 n, qint64 prima) {
+                return visita(k, schede, n, prima);
+            });
+    };
+    std::vector<std::thread> altre;
+    for (int k = 1; k < parti; ++k)
+        altre.emplace_back(parte, k);
+    parte(0);
+    for (auto &t : altre)
+        t.join();
+    return std::all_of(riuscite.begin(), riuscite.end(), [](char r) { return r != 0; });
 }

@@ -100,6 +100,14 @@ class Archivio {
     bool leggi(qint64 posizione, TScheda &scheda) const;
     // Several consecutive records into one buffer.
     bool leggi(qint64 posizione, TScheda *schede, qint64 quante) const;
+    // The records from `prima` for `quante`, in blocks read in place: the
+    // file's pages are mapped rather than copied, each block under its read
+    // lock as leggi() takes it. `visita` gets a block and the position of its
+    // first record and returns false to stop. False when the archive fails
+    // or ends before. Several threads may pass over parts of one archive.
+    bool scorri(qint64 prima, qint64 quante,
+                const std::function<bool(const TScheda *schede, qint64 quante, qint64 prima)>
+                    &visita) const;
     // One write of the whole record at its offset, on disk before returning.
     // Only an existing record is written over: a position past the last whole
     // record fails.
@@ -169,3 +177,13 @@ class Archivio {
 // when the file cannot be opened or read.
 bool ScorriArchivio(const QString &percorso,
                     const std::function<bool(const TScheda &, qint64 posizione)> &visita);
+
+// The same pass cut into `parti` runs of consecutive records, each on a
+// thread of its own (the first on the caller's), for passes whose work on a
+// card does not depend on the cards before it. `visita` gets the part, a
+// block of records and the position of the block's first record; a part
+// that returns false stops alone. Small archives go in one part. False when
+// the archive cannot be opened or read.
+using VisitaParte =
+    std::function<bool(int parte, const TScheda *schede, qint64 quante, qint64 prima)>;
+bool ScorriArchivioInParti(const QString &percorso, int parti, const VisitaParte &visita);

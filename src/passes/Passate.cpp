@@ -17,14 +17,54 @@ namespace {
 // Records between two reports of progress: a few milliseconds of work.
 constexpr qint64 PASSO_AVANZAMENTO = 4096;
 
+// What one part of a pass gathers: the parts are joined in file order.
+struct Parziale {
+    Righe righe;
+    QStringList scartate;
+    std::vector<double> valori; // added to the total, in file order
+    std::string riga;           // room to build a line in
+    std::string testo;
+};
+
+// One pass over the archive, its two halves on the two cores. `visita`
+// works on one card into its part's gatherings; the total is summed in file
+// order, as one pass would.
 template <class Visita>
-bool passata(const QString &archivio, const Avanza &avanza, Visita &&visita) {
+bool passata(const QString &archivio, const Avanza &avanza, EsitoElenco &esito,
+             const std::vector<Campo> &campi, Visita &&visita) {
+    constexpr int PARTI = 2;
+    // The fields a pass looks at are asked of memory a few cards ahead: the
+    // cards lie 2502 bytes apart, a stride memory does not guess.
+    constexpr int AVANTI = 6;
+    std::vector<int> offset;
+    for (const Campo c : campi)
+        offset.push_back(definizione(c).offset);
+    std::array<Parziale, PARTI> parziali;
     const qint64 totale = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
-    return ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
-        visita(scheda, posizione);
-        if (avanza && posizione % PASSO_AVANZAMENTO == 0) avanza(posizione, totale);
-        return true;
-    });
+    qint64 prossimo = PASSO_AVANZAMENTO;
+    const bool riuscita = ScorriArchivioInParti(
+        archivio, PARTI, [&](int parte, const TScheda *schede, qint64 n, qint64 prima) {
+            Parziale &p = parziali[std::size_t(parte)];
+            for (qint64 i = 0; i < n; ++i) {
+                if (i + AVANTI < n)
+                    for (const int o : offset)
+                        __builtin_prefetch(schede[i + AVANTI].byte.data() + o);
+                visita(p, schede[i], prima + i);
+            }
+            // The first part runs on the caller's thread and stands for all.
+            if (parte == 0 && avanza && (prima + n) * PARTI >= prossimo) {
+                prossimo += PASSO_AVANZAMENTO;
+                avanza(qMin(totale, (prima + n - 1) * PARTI), totale);
+            }
+            return true;
+        });
+    for (Parziale &p : parziali) {
+        esito.righe.accoda(std::move(p.righe));
+        esito.scartate += p.scartate;
+        for (const double valore : p.valori)
+            esito.totale += valore;
+    }
+    return riuscita;
 }
 
 QString decodifica(std::string_view byte) {
@@ -210,52 +250,56 @@ EsitoElenco CercaSchede(const QString &archivio,
             criteri.push_back(std::move(c));
     }
 
+    std::vector<Campo> campi;
+    for (const Criterio &c : criteri)
+        campi.push_back(c.campo);
     EsitoElenco esito;
-    std::string riga;
     const FormatoRiga &formato = FormatoTrova();
-    esito.riuscito = passata(archivio, avanza, [&](const TScheda &scheda, qint64 posizione) {
-        int corrispondenze = 0;
-        for (std::size_t i = 0; i < criteri.size() && corrispondenze < compilate; ++i)
-            corrispondenze +=
-                ContieneMinuscolo(CampoGrezzo(scheda, criteri[i].campo), criteri[i].chiave);
-        if (corrispondenze < compilate) return;
-        formato.costruisci(scheda, riga);
-        esito.righe.aggiungi(riga, posizione);
-    });
+    esito.riuscito = passata(
+        archivio, avanza, esito, campi, [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+            int corrispondenze = 0;
+            for (std::size_t i = 0; i < criteri.size() && corrispondenze < compilate; ++i)
+                corrispondenze +=
+                    ContieneMinuscolo(CampoGrezzo(scheda, criteri[i].campo), criteri[i].chiave);
+            if (corrispondenze < compilate) return;
+            formato.costruisci(scheda, p.riga);
+            p.righe.aggiungi(p.riga, posizione);
+        });
     return esito;
 }
 
 EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza) {
     EsitoElenco esito;
-    std::string riga;
     const FormatoRiga &formato = FormatoTrova();
-    esito.riuscito = passata(archivio, avanza, [&](const TScheda &scheda, qint64 posizione) {
-        const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
-        const auto avviso = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Avviso));
-        if (!giacenza || !avviso) {
-            esito.scartate << nomeScheda(scheda, posizione);
-            return;
-        }
-        if (*giacenza > *avviso) return;
-        formato.costruisci(scheda, riga);
-        esito.righe.aggiungi(riga, posizione);
-    });
+    esito.riuscito =
+        passata(archivio, avanza, esito, {Campo::Giacenza},
+                [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                    const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
+                    const auto avviso = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Avviso));
+                    if (!giacenza || !avviso) {
+                        p.scartate << nomeScheda(scheda, posizione);
+                        return;
+                    }
+                    if (*giacenza > *avviso) return;
+                    formato.costruisci(scheda, p.riga);
+                    p.righe.aggiungi(p.riga, posizione);
+                });
     return esito;
 }
 
 EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza) {
     EsitoElenco esito;
-    std::string riga;
     const FormatoRiga &formato = FormatoDaSaldare();
-    esito.riuscito = passata(archivio, avanza, [&](const TScheda &scheda, qint64 posizione) {
-        if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
-        formato.costruisci(scheda, riga);
-        esito.righe.aggiungi(riga, posizione);
-        if (const auto valore = ValoreACosto(scheda))
-            esito.totale += *valore;
-        else
-            esito.scartate << nomeScheda(scheda, posizione);
-    });
+    esito.riuscito = passata(archivio, avanza, esito, {Campo::Pagato},
+                             [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                                 if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
+                                 formato.costruisci(scheda, p.riga);
+                                 p.righe.aggiungi(p.riga, posizione);
+                                 if (const auto valore = ValoreACosto(scheda))
+                                     p.valori.push_back(*valore);
+                                 else
+                                     p.scartate << nomeScheda(scheda, posizione);
+                             });
     return esito;
 }
 
@@ -268,25 +312,26 @@ EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
     const bool cercabile = ChiaveMinuscola(categoria, chiave);
 
     EsitoElenco esito;
-    std::string riga;
-    std::string testoValore;
     const FormatoRiga &formato = FormatoInventario();
-    esito.riuscito = passata(archivio, avanza, [&](const TScheda &scheda, qint64 posizione) {
-        if (!tutte) {
-            const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
-            if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave)) return;
-        }
-        const auto valore = ValoreACosto(scheda);
-        if (!valore) {
-            esito.scartate << nomeScheda(scheda, posizione);
-            return;
-        }
-        testoValore.clear();
-        ScriviNumeroGrezzo(*valore, testoValore);
-        formato.costruisci(scheda, riga, testoValore);
-        esito.righe.aggiungi(riga, posizione);
-        esito.totale += *valore;
-    });
+    esito.riuscito = passata(
+        archivio, avanza, esito, {Campo::Tipologia, Campo::Giacenza},
+        [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+            if (!tutte) {
+                const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
+                if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave))
+                    return;
+            }
+            const auto valore = ValoreACosto(scheda);
+            if (!valore) {
+                p.scartate << nomeScheda(scheda, posizione);
+                return;
+            }
+            p.testo.clear();
+            ScriviNumeroGrezzo(*valore, p.testo);
+            formato.costruisci(scheda, p.riga, p.testo);
+            p.righe.aggiungi(p.riga, posizione);
+            p.valori.push_back(*valore);
+        });
     return esito;
 }
 

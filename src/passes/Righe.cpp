@@ -171,6 +171,17 @@ void Righe::aggiungi(const QString &riga, qint64 posizione) {
     aggiungi(std::string_view(byte.constData(), std::size_t(byte.size())), posizione);
 }
 
+void Righe::accoda(Righe &&altre) {
+    if (altre.m_voci.empty()) return;
+    for (auto &blocco : altre.m_blocchi)
+        m_blocchi.push_back(std::move(blocco));
+    // New lines go on in the last block, which is now theirs.
+    m_libero = altre.m_libero;
+    m_voci.insert(m_voci.end(), altre.m_voci.begin(), altre.m_voci.end());
+    m_massima = std::max(m_massima, altre.m_massima);
+    altre.svuota();
+}
+
 QString Righe::testo(qsizetype i) const {
     const auto &v = m_voci[std::size_t(i)];
     return Cp1252::decodifica(v.testo, v.lunghezza);

@@ -77,6 +77,8 @@ class Righe {
 
     void aggiungi(std::string_view riga, qint64 posizione);
     void aggiungi(const QString &riga, qint64 posizione);
+    // The lines of `altre` after these, their text not copied.
+    void accoda(Righe &&altre);
     qsizetype size() const { return qsizetype(m_voci.size()); }
     bool isEmpty() const { return m_voci.empty(); }
     std::string_view byte(qsizetype i) const {

@@ -20,11 +20,14 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <atomic>
 #include <cstring>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using Genere = DialoghiFinti::Genere;
@@ -137,6 +140,8 @@ class TestElenchi : public QObject {
     void trovaSuccessiva();
     void stampaQuarantaRighe();
     void avanzamentoDiUnaPassataLunga();
+    void passateInDuePartiComeUna();
+    void ricercaMentreSiScrive();
 
     // Opening a card
     void doppioClicApreLaSchedaDellaRiga();
@@ -646,6 +651,168 @@ void TestElenchi::avanzamentoDiUnaPassataLunga() {
     QVERIFY(std::is_sorted(valori.begin(), valori.end()));
     QVERIFY(!barra->isVisible());
     QCOMPARE(lista(&f)->righe().size(), 3 * 4096 + 10);
+}
+
+// On an archive large enough to be read in two parts on two threads, every
+// list is the one a single pass in file order gives, totals included.
+void TestElenchi::passateInDuePartiComeUna() {
+    QRandomGenerator caso(26);
+    const QStringList nomi{u"Vite a legno"_s, u"VITE zincata"_s, u"Bullone"_s,
+                           u"Tassello"_s,     u"Caffè"_s,        QString()};
+    const QStringList ditte{u"Rossi srl"_s, u"Ferramenta ROSSI"_s, u"Bianchi"_s, QString()};
+    const QStringList numeri{u"3"_s, u"12,5"_s, u"0"_s, u"-2"_s, u"abc"_s, QString()};
+    QByteArray byte;
+    std::vector<TScheda> schede;
+    for (int i = 0; i < 2 * 8192 + 777; ++i) {
+        auto uno = [&](const QStringList &l) { return l[caso.bounded(int(l.size()))]; };
+        TScheda s = carta(u"C"_s + QString::number(i),
+                          {{Campo::Nome, uno(nomi)},
+                           {Campo::Ditta, uno(ditte)},
+                           {Campo::Note, caso.bounded(3) == 0 ? u"a  b"_s : u"nota"_s},
+                           {Campo::Giacenza, uno(numeri)},
+                           {Campo::Avviso, uno(numeri)},
+                           {Campo::Costo, uno(numeri)},
+                           {Campo::Tipologia, caso.bounded(2) ? u"Ferramenta"_s : u"Colori"_s},
+                           {Campo::Pagato, caso.bounded(2) ? u"No"_s : u"Sì"_s}});
+        schede.push_back(s);
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    }
+    cartella->scriviArchivio(byte);
+    const QString archivio = cartella->archivio();
+
+    // The same lists built one card after the other, as one pass does.
+    auto unaPassata = [&](const FormatoRiga &formato, auto &&scelta) {
+        QStringList righe;
+        QStringList scartate;
+        double totale = 0;
+        std::string riga;
+        for (std::size_t i = 0; i < schede.size(); ++i)
+            scelta(schede[i], qint64(i) + 1, formato, riga, righe, scartate, totale);
+        return std::tuple{righe, scartate, totale};
+    };
+    auto confronta = [](const EsitoElenco &e,
+                        const std::tuple<QStringList, QStringList, double> &a) {
+        QVERIFY(e.riuscito);
+        QCOMPARE(e.righe.testi(), std::get<0>(a));
+        QCOMPARE(e.scartate, std::get<1>(a));
+        QCOMPARE(e.totale, std::get<2>(a));
+    };
+    auto nome = [](const TScheda &s) {
+        const QString codice = Cp1252::decodifica(CampoGrezzo(s, Campo::Codice).data(),
+                                                  qsizetype(CampoGrezzo(s, Campo::Codice).size()));
+        return codice;
+    };
+    auto testo = [](const std::string &riga) {
+        return Cp1252::decodifica(riga.data(), qsizetype(riga.size()));
+    };
+
+    std::array<QString, CASELLE_RICERCA> caselle;
+    caselle[2] = u"vite"_s;
+    caselle[6] = u"rossi"_s;
+    caselle[9] = u"  "_s;
+    std::array<std::string, 3> chiavi;
+    ChiaveMinuscola(u"vite"_s, chiavi[0]);
+    ChiaveMinuscola(u"rossi"_s, chiavi[1]);
+    ChiaveMinuscola(u"  "_s, chiavi[2]);
+    confronta(CercaSchede(archivio, caselle),
+              unaPassata(FormatoTrova(), [&](const TScheda &s, qint64, const FormatoRiga &f,
+                                             std::string &riga, QStringList &righe, QStringList &,
+                                             double &) {
+                  const int uguali = ContieneMinuscolo(CampoGrezzo(s, Campo::Nome), chiavi[0]) +
+                                     ContieneMinuscolo(CampoGrezzo(s, Campo::Ditta), chiavi[1]) +
+                                     ContieneMinuscolo(CampoGrezzo(s, Campo::Note), chiavi[2]);
+                  if (uguali < 2) return;
+                  f.costruisci(s, riga);
+                  righe << testo(riga);
+              }));
+    confronta(ElencaSottoscorta(archivio),
+              unaPassata(FormatoTrova(),
+                         [&](const TScheda &s, qint64, const FormatoRiga &f, std::string &riga,
+                             QStringList &righe, QStringList &scartate, double &) {
+                             const auto g = LeggiNumeroGrezzo(CampoGrezzo(s, Campo::Giacenza));
+                             const auto a = LeggiNumeroGrezzo(CampoGrezzo(s, Campo::Avviso));
+                             if (!g || !a) {
+                                 scartate << nome(s);
+                             } else if (*g <= *a) {
+                                 f.costruisci(s, riga);
+                                 righe << testo(riga);
+                             }
+                         }));
+    confronta(ElencaDaSaldare(archivio),
+              unaPassata(FormatoDaSaldare(),
+                         [&](const TScheda &s, qint64, const FormatoRiga &f, std::string &riga,
+                             QStringList &righe, QStringList &scartate, double &totale) {
+                             if (CampoGrezzo(s, Campo::Pagato) != "No") return;
+                             f.costruisci(s, riga);
+                             righe << testo(riga);
+                             if (const auto v = ValoreACosto(s))
+                                 totale += *v;
+                             else
+                                 scartate << nome(s);
+                         }));
+    const EsitoElenco inventario = ElencaInventario(archivio, u"ferra"_s);
+    QCOMPARE(inventario.righe.size() + inventario.scartate.size(),
+             qsizetype(std::count_if(schede.begin(), schede.end(), [](const TScheda &s) {
+                 return CampoGrezzo(s, Campo::Tipologia) == "Ferramenta";
+             })));
+    double totale = 0;
+    for (const TScheda &s : schede)
+        if (CampoGrezzo(s, Campo::Tipologia) == "Ferramenta")
+            if (const auto v = ValoreACosto(s)) totale += *v;
+    QCOMPARE(inventario.totale, totale);
+}
+
+// Another writer rewrites cards in place while the search reads them: every
+// card is listed once, each line whole from one version or the other.
+void TestElenchi::ricercaMentreSiScrive() {
+    constexpr int N = 2 * 8192 + 100;
+    auto versione = [](int i, bool seconda) {
+        return carta(u"C"_s + QString::number(i),
+                     {{Campo::Nome, seconda ? u"vite seconda versione"_s : u"vite prima"_s},
+                      {Campo::Ditta, seconda ? u"Rossi e figli"_s : u"Rossi"_s}});
+    };
+    QByteArray byte;
+    for (int i = 1; i <= N; ++i) {
+        const TScheda s = versione(i, false);
+        byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+    }
+    cartella->scriviArchivio(byte);
+    const QString archivio = cartella->archivio();
+
+    std::atomic<bool> fine{false};
+    std::atomic<int> scritte{0};
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    std::thread scrittore([&] {
+        Archivio a(archivio); // a file of its own: its locks meet the pass's
+        if (!a.ApriArchivio()) return;
+        QRandomGenerator caso(9);
+        while (!fine) {
+            const int i = 1 + caso.bounded(N);
+            if (a.scrivi(i, versione(i, caso.bounded(2)))) ++scritte;
+        }
+    });
+    std::array<QString, CASELLE_RICERCA> caselle;
+    caselle[2] = u"vite"_s;
+    caselle[6] = u"rossi"_s;
+    std::string prima;
+    std::string seconda;
+    for (int giro = 0; giro < 3; ++giro) {
+        const EsitoElenco e = CercaSchede(archivio, caselle);
+        QVERIFY(e.riuscito);
+        QCOMPARE(e.righe.size(), qsizetype(N));
+        for (qsizetype r = 0; r < e.righe.size(); ++r) {
+            const int i = int(e.righe.posizione(r));
+            QCOMPARE(i, int(r) + 1);
+            FormatoTrova().costruisci(versione(i, false), prima);
+            FormatoTrova().costruisci(versione(i, true), seconda);
+            const std::string_view riga = e.righe.byte(r);
+            if (riga != prima && riga != seconda) QFAIL(qPrintable(e.righe.testo(r)));
+        }
+    }
+    fine = true;
+    scrittore.join();
+    ImpostaSincronizzazioneArchivio({});
+    QVERIFY(scritte > 0);
 }
 
 // ---- Opening a card -----------------------------------------------------------
