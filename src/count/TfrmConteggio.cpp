@@ -1,5 +1,6 @@
 #include "count/TfrmConteggio.h"
 
+#include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"
 #include "count/StampaConteggio.h"
@@ -81,7 +82,7 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     txtCodice->setObjectName(u"txtCodice"_s);
     txtCodice->setFont(FontVerdana(20, true));
     txtCodice->setAccessibleName(u"Codice letto"_s);
-    txtCodice->setPlaceholderText(u"leggere il codice a barre o scriverlo e premere Invio"_s);
+    txtCodice->setPlaceholderText(u"leggere il codice a barre"_s);
     lblCodice->setBuddy(txtCodice);
     auto *lblQuantita = etichetta(u"lblQuantita"_s, 12, true, this);
     lblQuantita->setText(u"&Quantità:"_s);
@@ -153,10 +154,12 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     btnDifferenze = pulsante(u"btnDifferenze"_s, u"&Differenze..."_s, this);
     btnFoglio = pulsante(u"btnFoglio"_s, u"&Foglio di conta..."_s, this);
     btnFoglioPdf = pulsante(u"btnFoglioPdf"_s, u"Foglio in &PDF..."_s, this);
+    btnGuida = pulsante(u"btnGuida"_s, u"&Guida"_s, this);
     btnChiudi = pulsante(u"btnChiudi"_s, u"C&hiudi"_s, this);
     for (QPushButton *b : {btnCorreggi, btnTogli, btnDifferenze, btnFoglio, btnFoglioPdf})
         comandi->addWidget(b);
     comandi->addStretch(1);
+    comandi->addWidget(btnGuida);
     comandi->addWidget(btnChiudi);
     colonna->addLayout(comandi);
     btnCorreggi->setToolTip(u"Imposta il numero di pezzi contati della lettura scelta"_s);
@@ -168,6 +171,8 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     connect(btnDifferenze, &QPushButton::clicked, this, &TfrmConteggio::btnDifferenzeClick);
     connect(btnFoglio, &QPushButton::clicked, this, &TfrmConteggio::btnFoglioClick);
     connect(btnFoglioPdf, &QPushButton::clicked, this, &TfrmConteggio::btnFoglioPdfClick);
+    connect(btnGuida, &QPushButton::clicked, this,
+            [this] { ApriGuida(this, TemaGuida::Conteggio); });
     connect(btnChiudi, &QPushButton::clicked, this, &QDialog::accept);
     txtCodice->installEventFilter(this);
 
@@ -476,6 +481,7 @@ qint64 ScegliScheda(QWidget *genitore, const QString &codice, const QList<qint64
     colonna->addWidget(elenco);
     colonna->addWidget(pulsanti);
     elenco->setFocus();
+    finestra.resize(700, 320);
     if (Piattaforma::dialoghi().esegui(&finestra) != QDialog::Accepted) return -1;
     const int riga = elenco->currentRow();
     return riga >= 0 && riga < posizioni.size() ? posizioni[riga] : -1;

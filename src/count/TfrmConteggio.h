@@ -37,6 +37,7 @@ class TfrmConteggio : public QDialog {
     QPushButton *btnDifferenze = nullptr;
     QPushButton *btnFoglio = nullptr;
     QPushButton *btnFoglioPdf = nullptr;
+    QPushButton *btnGuida = nullptr;
     QPushButton *btnChiudi = nullptr;
 
     Conteggio &conteggio() { return *m_conteggio; }

@@ -138,7 +138,9 @@ TfrmDifferenze::TfrmDifferenze(QWidget *genitore, Conteggio &conteggio, QString 
     lblTotali = new QLabel(this);
     lblTotali->setObjectName(u"lblTotali"_s);
     lblTotali->setTextFormat(Qt::PlainText);
-    lblTotali->setFont(FontVerdana(11, true));
+    QFont totali(u"Courier New"_s, 12);
+    totali.setBold(true);
+    lblTotali->setFont(totali);
     ValoreAccessibile(lblTotali, u"Totali"_s);
     colonna->addWidget(lblTotali);
 
@@ -169,8 +171,10 @@ TfrmDifferenze::TfrmDifferenze(QWidget *genitore, Conteggio &conteggio, QString 
     connect(btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     resize(1100, 680);
     calcola();
-    grdDifferenze->setColumnWidth(0, 150);
-    grdDifferenze->setColumnWidth(1, 260);
+    grdDifferenze->setColumnWidth(0, 140);
+    grdDifferenze->setColumnWidth(1, 240);
+    for (int colonna = 2; colonna <= 7; ++colonna)
+        grdDifferenze->setColumnWidth(colonna, colonna == 5 ? 110 : 84);
     cboFiltro->setFocus();
 }
 
