@@ -346,6 +346,41 @@ QStringList paragrafiNegozio() {
     };
 }
 
+QStringList paragrafiConteggio() {
+    return {
+        QStringLiteral(
+            "Il pulsante Conta inventario della finestra iniziale conta la merce di tutte le "
+            "schede; il pulsante Conta delle finestre di ricerca, dei prodotti sottoscorta e "
+            "degli acquisti da saldare conta solo le schede in elenco, per esempio quelle di uno "
+            "scaffale cercate per Collocazione in magazzino. Ogni conteggio ha un nome e si può "
+            "continuare in un altro momento scegliendolo tra i conteggi già iniziati."),
+        QStringLiteral(
+            "Nella casella Codice letto si legge il codice a barre con il lettore, oppure lo si "
+            "scrive e si preme Invio: ogni lettura aggiunge un pezzo alla scheda e la mostra in "
+            "grande con la giacenza in archivio e i pezzi contati finora. Per contare più pezzi "
+            "insieme si scrive il numero e si preme Invio prima di leggere il codice, oppure si "
+            "scrive per esempio 12*codice. Un codice che nessuna scheda ha viene tenuto tra i "
+            "codici sconosciuti; se più schede hanno lo stesso codice, il programma chiede quale "
+            "è stata contata. Correggi quantità imposta i pezzi contati della lettura scelta, "
+            "Togli lettura toglie una lettura sbagliata."),
+        QStringLiteral(
+            "Ogni lettura viene scritta subito nel file del conteggio, nella cartella Conteggi "
+            "della cartella del programma: un'interruzione di corrente non fa perdere nulla. Più "
+            "postazioni possono contare lo stesso conteggio insieme, su scaffali diversi: le "
+            "loro letture si sommano."),
+        QStringLiteral(
+            "Differenze mostra per ogni scheda la giacenza in archivio, i pezzi contati, i "
+            "movimenti registrati dopo la conta della scheda (per esempio una vendita mentre si "
+            "contava), la nuova giacenza e il valore a costo della differenza, dalla più grande; "
+            "si possono vedere solo le differenze o solo le schede non contate, stampare, "
+            "salvare in PDF ed esportare in CSV. Applica alle schede scrive le nuove giacenze "
+            "tutte insieme, con una riga Rettifica nel giornale per ogni scheda cambiata; per le "
+            "schede non contate il programma chiede se lasciarle come sono o portarle a 0. Foglio "
+            "di conta stampa l'elenco delle schede per collocazione, con una colonna vuota per "
+            "contare su carta."),
+    };
+}
+
 } // namespace
 
 QString ArgomentoGuida::testo() const {
@@ -386,6 +421,8 @@ ArgomentoGuida Argomento(TemaGuida tema) {
         return {QStringLiteral("Backup e ripristino."), paragrafiBackup()};
     case TemaGuida::Negozio:
         return {QStringLiteral("Dati del negozio."), paragrafiNegozio()};
+    case TemaGuida::Conteggio:
+        return {QStringLiteral("Conta inventario."), paragrafiConteggio()};
     }
     return {};
 }
@@ -396,7 +433,7 @@ QList<ArgomentoGuida> TuttiGliArgomenti() {
             Argomento(TemaGuida::Importazione), Argomento(TemaGuida::Movimenti),
             Argomento(TemaGuida::Eliminazione), Argomento(TemaGuida::Ordini),
             Argomento(TemaGuida::Etichette),    Argomento(TemaGuida::Backup),
-            Argomento(TemaGuida::Negozio)};
+            Argomento(TemaGuida::Negozio),      Argomento(TemaGuida::Conteggio)};
 }
 
 namespace {

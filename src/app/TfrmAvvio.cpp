@@ -5,6 +5,7 @@
 #include "access/TfrmInfo.h"
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
+#include "count/ComandoConteggio.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
 #include "shop/TfrmDatiNegozio.h"
@@ -127,8 +128,9 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
+    PreparaComandoConteggio(this, pan, QRect(706, 24, 190, 40));
     for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
-                                QStringLiteral("btnNegozio")})
+                                QStringLiteral("btnNegozio"), QStringLiteral("btnConteggio")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -137,10 +139,12 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
                             imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),
                             imgEsci};
     // The shop's data sits after the information picture, in reading order.
-    if (auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"))) {
-        setTabOrder(imgInfo, negozio);
-        setTabOrder(negozio, imgGuida);
-    }
+    // The count sits before the guide, at the top right.
+    auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"));
+    auto *conteggio = pan->findChild<QWidget *>(QStringLiteral("btnConteggio"));
+    setTabOrder(imgInfo, negozio);
+    setTabOrder(negozio, conteggio);
+    setTabOrder(conteggio, imgGuida);
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {
         if (!w) continue;

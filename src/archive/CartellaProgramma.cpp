@@ -46,6 +46,7 @@ bool FileDatiProgramma(const QString &percorso) {
         QStringLiteral("Ordini"),
         QStringLiteral("Backup"),
         QStringLiteral("Negozio.txt"),
+        QStringLiteral("Conteggi"),
     };
     const QString nome = scelto.fileName();
     if (NOMI.contains(nome)) return true;

@@ -44,8 +44,9 @@ constexpr char MOVIMENTI[] = "Movimenti.csv";
 constexpr char NEGOZIO[] = "Negozio.txt";
 constexpr char ALLEGATI[] = "Documenti_Allegati";
 // Folders kept whole with their subfolders: the attachments, the photos of
-// removed cards (the journal names them) and the orders sent to suppliers.
-constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini"};
+// removed cards (the journal names them), the orders sent to suppliers and
+// the stock counts.
+constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini", "Conteggi"};
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;

@@ -182,6 +182,10 @@ QString TestoPerGiornale(const QString &testo) {
     return TestoSenzaFormula(testo, NumeroConSpazi::No);
 }
 
+QByteArray CampoGiornale(const QString &testo) {
+    return codifica(TestoPerGiornale(testo));
+}
+
 QString TestoDaGiornale(const QString &campo) {
     return TestoDaSenzaFormula(campo, NumeroConSpazi::No);
 }

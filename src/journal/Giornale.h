@@ -86,6 +86,9 @@ bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &moviment
 // take for a formula, one more before apostrophes already there; and back.
 QString TestoPerGiornale(const QString &testo);
 QString TestoDaGiornale(const QString &campo);
+// A text as a field of a line: as TestoPerGiornale, line breaks as blanks,
+// in quotes when it holds a separator or a quote.
+QByteArray CampoGiornale(const QString &testo);
 
 // What makes an operation on the archive at `archivio` final: the journal,
 // from its present end on, holding the line whose data are `dati`.

@@ -1,5 +1,6 @@
 #include "lists/FinestraElenco.h"
 #include "labels/Etichette.h"
+#include "count/ComandoConteggio.h"
 
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
@@ -131,6 +132,11 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_btnEtichette = PulsanteElenco(u"btnEtichette"_s, u"Etichette"_s, pannello);
     // In the row of the window's other commands, left of Stampa.
     m_btnEtichette->setGeometry(460, 504, 120, 38);
+    // A count of the listed cards only: one shelf, one category.
+    m_btnConta = PulsanteElenco(u"btnConta"_s, u"Conta"_s, pannello);
+    m_btnConta->setAccessibleDescription(u"Conta inventario delle schede in elenco"_s);
+    m_btnConta->setToolTip(m_btnConta->accessibleDescription());
+    m_btnConta->setGeometry(204, 504, 120, 38);
 
     // The panel fills the window; the list and its frame grow with it, the
     // buttons keep to the bottom right.
@@ -146,11 +152,13 @@ void FinestraElenco::costruisciElenco(QWidget *pannello, const QString &icona,
     m_ancoraggiElenco->aggiungi(m_btnStampa, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     m_ancoraggiElenco->aggiungi(m_btnChiudi, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
     m_ancoraggiElenco->aggiungi(m_btnEtichette, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
+    m_ancoraggiElenco->aggiungi(m_btnConta, Ancoraggi::SegueDestra | Ancoraggi::SegueBasso);
 
     connect(m_btnTrova, &QPushButton::clicked, this, &FinestraElenco::btnTrovaClick);
     connect(m_btnStampa, &QPushButton::clicked, this, &FinestraElenco::btnStampaClick);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_btnEtichette, &QPushButton::clicked, this, &FinestraElenco::btnEtichetteClick);
+    connect(m_btnConta, &QPushButton::clicked, this, &FinestraElenco::btnContaClick);
     connect(m_lstRecords, &VistaRighe::apriRiga, this, &FinestraElenco::lstRecordsDblClick);
 }
 
@@ -250,6 +258,20 @@ void FinestraElenco::btnEtichetteClick() {
     for (qsizetype i = 0; i < righe.size(); ++i)
         posizioni << righe.posizione(i);
     ApriEtichetteElenco(this, PercorsoArchivio(), posizioni);
+}
+
+void FinestraElenco::btnContaClick() {
+    const Righe &righe = m_lstRecords->righe();
+    if (righe.isEmpty()) {
+        Piattaforma::dialoghi().messaggioSemplice(
+            this, u"Conteggio non applicabile: la lista non contiene nessuna voce."_s);
+        return;
+    }
+    QList<qint64> posizioni;
+    posizioni.reserve(righe.size());
+    for (qsizetype i = 0; i < righe.size(); ++i)
+        posizioni << righe.posizione(i);
+    ApriConteggio(this, PercorsoArchivio(), posizioni, titoloStampa());
 }
 
 void FinestraElenco::btnStampaClick() {

@@ -39,6 +39,7 @@ class FinestraElenco : public QDialog {
     void lstRecordsDblClick();
     void btnStampaClick();
     void btnEtichetteClick();
+    void btnContaClick();
 
   protected:
     // A card chosen other than by a line (a scanned code): on the card window
@@ -82,6 +83,7 @@ class FinestraElenco : public QDialog {
     QLabel *m_lblRigo03 = nullptr;
     QPushButton *m_btnStampa = nullptr;
     QPushButton *m_btnEtichette = nullptr;
+    QPushButton *m_btnConta = nullptr;
     QPushButton *m_btnChiudi = nullptr;
     QProgressBar *m_prgAvanzamento = nullptr;
     bool m_inPassata = false;
