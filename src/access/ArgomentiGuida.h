@@ -18,7 +18,8 @@ enum class TemaGuida {
     Ordini,
     Etichette,
     Backup,
-    Negozio
+    Negozio,
+    Fatture
 };
 
 // A help topic: a one-line title and a text made of paragraphs.

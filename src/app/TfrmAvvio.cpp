@@ -5,6 +5,7 @@
 #include "access/TfrmInfo.h"
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
+#include "invoices/ComandoFattura.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
 #include "shop/TfrmDatiNegozio.h"
@@ -127,8 +128,11 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
+    // Beside the title, across from the shop's data, on two lines.
+    PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
+        ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
     for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
-                                QStringLiteral("btnNegozio")})
+                                QStringLiteral("btnNegozio"), QStringLiteral("btnFattura")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -137,9 +141,15 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
                             imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),
                             imgEsci};
     // The shop's data sits after the information picture, in reading order.
+    // and the invoice command before the help picture.
     if (auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"))) {
         setTabOrder(imgInfo, negozio);
         setTabOrder(negozio, imgGuida);
+    }
+    if (auto *fattura = pan->findChild<QWidget *>(QStringLiteral("btnFattura"))) {
+        auto *prima = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"));
+        setTabOrder(prima ? prima : imgInfo, fattura);
+        setTabOrder(fattura, imgGuida);
     }
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {
