@@ -350,7 +350,7 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     m_lblRiepilogo->setTextFormat(Qt::PlainText);
     ValoreAccessibile(m_lblRiepilogo, u"Riepilogo"_s);
 
-    m_btnScegli = Pulsante(u"btnScegli"_s, u"Scegli &scheda... (Invio)"_s, this);
+    m_btnScegli = Pulsante(u"btnScegli"_s, u"Sc&egli scheda... (Invio)"_s, this);
     m_btnScegli->setAccessibleName(u"Scegli scheda"_s);
     m_btnNuova = Pulsante(u"btnNuova"_s, u"&Nuova scheda..."_s, this);
     m_btnNonMerce = Pulsante(u"btnNonMerce"_s, u"Non è &merce"_s, this);
