@@ -28,9 +28,12 @@ QString chiaveVoce(const QString &fornitore, const QString &chiave) {
 
 const char *nomePolitica(PoliticaCosto p) {
     switch (p) {
-    case PoliticaCosto::Sempre: return "sempre";
-    case PoliticaCosto::SoloSePiuAlto: return "se più alto";
-    case PoliticaCosto::Mai: return "mai";
+    case PoliticaCosto::Sempre:
+        return "sempre";
+    case PoliticaCosto::SoloSePiuAlto:
+        return "se più alto";
+    case PoliticaCosto::Mai:
+        return "mai";
     }
     return "sempre";
 }
@@ -52,7 +55,8 @@ bool leggiFile(const QString &percorso, QHash<QString, QString> &voci, PoliticaC
     if (errore.error != QJsonParseError::NoError || !documento.isObject()) return false;
     const QJsonObject radice = documento.object();
     const QString p = radice.value(u"costo"_s).toString();
-    for (PoliticaCosto c : {PoliticaCosto::Sempre, PoliticaCosto::SoloSePiuAlto, PoliticaCosto::Mai})
+    for (PoliticaCosto c :
+         {PoliticaCosto::Sempre, PoliticaCosto::SoloSePiuAlto, PoliticaCosto::Mai})
         if (p == QString::fromUtf8(nomePolitica(c))) politica = c;
     const QJsonArray elenco = radice.value(u"abbinamenti"_s).toArray();
     for (const QJsonValue &v : elenco) {
@@ -160,7 +164,8 @@ DatiNuovaScheda NuovaSchedaDaRiga(const RigaFattura &riga) {
             dati.codice = c.valore.trimmed();
             break;
         }
-    if (dati.codice.isEmpty() && !riga.codici.isEmpty()) dati.codice = riga.codici[0].valore.trimmed();
+    if (dati.codice.isEmpty() && !riga.codici.isEmpty())
+        dati.codice = riga.codici[0].valore.trimmed();
     dati.nome = riga.descrizione.simplified();
     dati.categoria = u"Da classificare"_s;
     dati.costo = CostoDaPrezzo(riga.prezzoNetto());

@@ -38,15 +38,24 @@ QString Data(const QDate &data) {
 
 QString NomeCampo(Campo campo) {
     switch (campo) {
-    case Campo::Codice: return u"Codice"_s;
-    case Campo::Nome: return u"Nome"_s;
-    case Campo::Tipologia: return u"Categoria"_s;
-    case Campo::Costo: return u"Costo"_s;
-    case Campo::Ditta: return u"Ditta fornitrice"_s;
-    case Campo::Documento: return u"Documento di acquisto"_s;
-    case Campo::Pagamento: return u"Modalità di pagamento"_s;
-    case Campo::UM: return u"Unità di misura"_s;
-    default: return u"della scheda"_s;
+    case Campo::Codice:
+        return u"Codice"_s;
+    case Campo::Nome:
+        return u"Nome"_s;
+    case Campo::Tipologia:
+        return u"Categoria"_s;
+    case Campo::Costo:
+        return u"Costo"_s;
+    case Campo::Ditta:
+        return u"Ditta fornitrice"_s;
+    case Campo::Documento:
+        return u"Documento di acquisto"_s;
+    case Campo::Pagamento:
+        return u"Modalità di pagamento"_s;
+    case Campo::UM:
+        return u"Unità di misura"_s;
+    default:
+        return u"della scheda"_s;
     }
 }
 
@@ -90,9 +99,9 @@ QString Applica(TScheda &scheda, const Gruppo &g, const RichiestaCarico &r, qint
     if (r.fattura.notaDiCredito()) return {};
     const QString nuovo = CostoDaPrezzo(g.prezzo());
     const auto attuale = LeggiNumero(scheda.testo(Campo::Costo));
-    const bool cambia = r.costo == PoliticaCosto::Sempre ||
-                        (r.costo == PoliticaCosto::SoloSePiuAlto &&
-                         (!attuale || Arrotonda(g.prezzo(), 4) > *attuale));
+    const bool cambia =
+        r.costo == PoliticaCosto::Sempre || (r.costo == PoliticaCosto::SoloSePiuAlto &&
+                                             (!attuale || Arrotonda(g.prezzo(), 4) > *attuale));
     if (cambia) {
         if (nuovo.size() > definizione(Campo::Costo).massimo)
             return u"Attenzione: il costo "_s + nuovo + u" della scheda "_s + nome +
@@ -101,12 +110,13 @@ QString Applica(TScheda &scheda, const Gruppo &g, const RichiestaCarico &r, qint
     }
     scheda.impostaTesto(Campo::Ditta, r.ditta);
     scheda.impostaTesto(Campo::Documento, DocumentoFattura(r.fattura));
-    if (!Pagamento(r.fattura).isEmpty()) scheda.impostaTesto(Campo::Pagamento, Pagamento(r.fattura));
+    if (!Pagamento(r.fattura).isEmpty())
+        scheda.impostaTesto(Campo::Pagamento, Pagamento(r.fattura));
     if (r.fattura.scadenza.isValid()) {
         scheda.impostaTesto(Campo::DataSca, Data(r.fattura.scadenza));
         // Due in the future: not paid yet.
-        scheda.impostaTesto(Campo::Pagato, r.fattura.scadenza > QDate::currentDate() ? u"No"_s
-                                                                                       : u"Sì"_s);
+        scheda.impostaTesto(Campo::Pagato,
+                            r.fattura.scadenza > QDate::currentDate() ? u"No"_s : u"Sì"_s);
     }
     return {};
 }
@@ -171,7 +181,8 @@ Gruppi Raggruppa(const RichiestaCarico &r) {
                 }
             }
             const auto costo = LeggiNumero(v.nuova.costo);
-            if (!costo || NormalizzaImporto(v.nuova.costo).size() > definizione(Campo::Costo).massimo) {
+            if (!costo ||
+                NormalizzaImporto(v.nuova.costo).size() > definizione(Campo::Costo).massimo) {
                 esito.errore = u"Attenzione: il costo «"_s + v.nuova.costo +
                                u"» della nuova scheda ("_s + dove +
                                u") non è un importo che la scheda possa tenere."_s;
@@ -285,8 +296,13 @@ PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
                            u"postazione): riaprire la fattura."_s;
             return piano;
         }
-        AnteprimaScheda a{g.posizione, s.testo(Campo::Codice), s.testo(Campo::Nome),
-                          s.testo(Campo::Giacenza), {}, s.testo(Campo::Costo), {}};
+        AnteprimaScheda a{g.posizione,
+                          s.testo(Campo::Codice),
+                          s.testo(Campo::Nome),
+                          s.testo(Campo::Giacenza),
+                          {},
+                          s.testo(Campo::Costo),
+                          {}};
         qint64 prima = 0;
         piano.errore = Applica(s, g, r, segno * g.quantita, prima);
         if (!piano.errore.isEmpty()) return piano;
@@ -300,9 +316,8 @@ PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
         piano.errore = Applica(s, g, r, g.quantita, prima);
         if (!piano.errore.isEmpty()) return piano;
         s.impostaTesto(Campo::Costo, NormalizzaImporto(g.nuova.costo));
-        piano.schede << AnteprimaScheda{0,        g.codice, g.nuova.nome,
-                                        {},       s.testo(Campo::Giacenza),
-                                        {},       s.testo(Campo::Costo)};
+        piano.schede << AnteprimaScheda{
+            0, g.codice, g.nuova.nome, {}, s.testo(Campo::Giacenza), {}, s.testo(Campo::Costo)};
     }
     return piano;
 }
@@ -382,8 +397,7 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
     };
     conclusione.iniziata = [&] {
         if (!daScrivere) return true;
-        copiata = QDir().mkpath(cartella) &&
-                  ScriviFileIntero(conservato, [&](QIODevice *d) {
+        copiata = QDir().mkpath(cartella) && ScriviFileIntero(conservato, [&](QIODevice *d) {
                       return d->write(r.originale) == r.originale.size();
                   });
         return copiata;
@@ -399,8 +413,8 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
             qint64 prima = 0;
             Applica(s, gruppi.nuove[k], r, gruppi.nuove[k].quantita, prima);
             s.impostaTesto(Campo::Costo, NormalizzaImporto(gruppi.nuove[k].nuova.costo));
-            righe << MovimentoScheda(s, posizione, TipoMovimento::Carico,
-                                     gruppi.nuove[k].quantita, 0, nota);
+            righe << MovimentoScheda(s, posizione, TipoMovimento::Carico, gruppi.nuove[k].quantita,
+                                     0, nota);
         }
         for (Movimento &m : righe)
             m.dati = identita;

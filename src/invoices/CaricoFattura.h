@@ -15,11 +15,11 @@
 
 // One line that is goods, with the card it goes to.
 struct VoceCarico {
-    qsizetype riga = 0;      // index in the invoice's lines
-    qint64 posizione = 0;    // 0: a new card
-    QString codice;          // the card's code (checked again when written) or the new one's
-    DatiNuovaScheda nuova;   // for a new card
-    qint64 quantita = 0;     // whole, as chosen for the line
+    qsizetype riga = 0;    // index in the invoice's lines
+    qint64 posizione = 0;  // 0: a new card
+    QString codice;        // the card's code (checked again when written) or the new one's
+    DatiNuovaScheda nuova; // for a new card
+    qint64 quantita = 0;   // whole, as chosen for the line
 };
 
 struct RichiestaCarico {

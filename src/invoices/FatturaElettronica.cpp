@@ -91,15 +91,32 @@ QString Decodifica(const QByteArray &xml, QString &errore) {
         QString testo = QString::fromLatin1(xml);
         for (QChar &c : testo) {
             switch (c.unicode()) {
-            case 0xA4: c = QChar(0x20AC); break;
-            case 0xA6: c = QChar(0x0160); break;
-            case 0xA8: c = QChar(0x0161); break;
-            case 0xB4: c = QChar(0x017D); break;
-            case 0xB8: c = QChar(0x017E); break;
-            case 0xBC: c = QChar(0x0152); break;
-            case 0xBD: c = QChar(0x0153); break;
-            case 0xBE: c = QChar(0x0178); break;
-            default: break;
+            case 0xA4:
+                c = QChar(0x20AC);
+                break;
+            case 0xA6:
+                c = QChar(0x0160);
+                break;
+            case 0xA8:
+                c = QChar(0x0161);
+                break;
+            case 0xB4:
+                c = QChar(0x017D);
+                break;
+            case 0xB8:
+                c = QChar(0x017E);
+                break;
+            case 0xBC:
+                c = QChar(0x0152);
+                break;
+            case 0xBD:
+                c = QChar(0x0153);
+                break;
+            case 0xBE:
+                c = QChar(0x0178);
+                break;
+            default:
+                break;
             }
         }
         return testo;
@@ -118,13 +135,17 @@ QString Decodifica(const QByteArray &xml, QString &errore) {
 
 // The notifications the exchange system sends back are XML files too.
 bool NotificaSdi(QStringView nome) {
-    static const QStringList NOMI{
-        u"RicevutaConsegna"_s,     u"NotificaMancataConsegna"_s,
-        u"NotificaScarto"_s,       u"NotificaEsito"_s,
-        u"NotificaEsitoCommittente"_s, u"NotificaDecorrenzaTermini"_s,
-        u"RicevutaImpossibilitaRecapito"_s, u"AttestazioneTrasmissioneFattura"_s,
-        u"RicevutaScarto"_s,       u"FileMetadati"_s,
-        u"ScartoEsitoCommittente"_s};
+    static const QStringList NOMI{u"RicevutaConsegna"_s,
+                                  u"NotificaMancataConsegna"_s,
+                                  u"NotificaScarto"_s,
+                                  u"NotificaEsito"_s,
+                                  u"NotificaEsitoCommittente"_s,
+                                  u"NotificaDecorrenzaTermini"_s,
+                                  u"RicevutaImpossibilitaRecapito"_s,
+                                  u"AttestazioneTrasmissioneFattura"_s,
+                                  u"RicevutaScarto"_s,
+                                  u"FileMetadati"_s,
+                                  u"ScartoEsitoCommittente"_s};
     return NOMI.contains(nome.toString());
 }
 
@@ -162,8 +183,8 @@ class Lettore {
                 if (profondita == 1) {
                     radice = true;
                     if (NotificaSdi(nome))
-                        return u"è una notifica del Sistema di Interscambio ("_s +
-                               nome.toString() + u"), non una fattura"_s;
+                        return u"è una notifica del Sistema di Interscambio ("_s + nome.toString() +
+                               u"), non una fattura"_s;
                     if (nome != u"FatturaElettronica")
                         return u"non è una fattura elettronica (FatturaPA)"_s;
                     m_versione = m_xml.attributes().value(u"versione"_s).toString();
@@ -259,12 +280,18 @@ class Lettore {
         const QString &p = m_percorso;
         if (p.startsWith(ANAGRAFICI)) {
             const QStringView resto = QStringView(p).mid(ANAGRAFICI.size());
-            if (resto == u"/IdFiscaleIVA/IdPaese") m_fornitore.paese = testo;
-            else if (resto == u"/IdFiscaleIVA/IdCodice") m_fornitore.partitaIva = testo;
-            else if (resto == u"/CodiceFiscale") m_fornitore.codiceFiscale = testo;
-            else if (resto == u"/Anagrafica/Denominazione") m_fornitore.denominazione = testo;
-            else if (resto == u"/Anagrafica/Nome") m_nome = testo;
-            else if (resto == u"/Anagrafica/Cognome") m_cognome = testo;
+            if (resto == u"/IdFiscaleIVA/IdPaese")
+                m_fornitore.paese = testo;
+            else if (resto == u"/IdFiscaleIVA/IdCodice")
+                m_fornitore.partitaIva = testo;
+            else if (resto == u"/CodiceFiscale")
+                m_fornitore.codiceFiscale = testo;
+            else if (resto == u"/Anagrafica/Denominazione")
+                m_fornitore.denominazione = testo;
+            else if (resto == u"/Anagrafica/Nome")
+                m_nome = testo;
+            else if (resto == u"/Anagrafica/Cognome")
+                m_cognome = testo;
             else if (resto.isEmpty() && m_fornitore.denominazione.isEmpty())
                 m_fornitore.denominazione = QString(m_nome + u' ' + m_cognome).trimmed();
             return {};
@@ -273,10 +300,14 @@ class Lettore {
         if (!f) return {};
         if (p.startsWith(DOCUMENTO)) {
             const QStringView resto = QStringView(p).mid(DOCUMENTO.size());
-            if (resto == u"TipoDocumento") f->tipo = testo;
-            else if (resto == u"Divisa") f->divisa = testo;
-            else if (resto == u"Numero") f->numero = testo;
-            else if (resto == u"Data") return data(testo, f->data, u"Data del documento"_s);
+            if (resto == u"TipoDocumento")
+                f->tipo = testo;
+            else if (resto == u"Divisa")
+                f->divisa = testo;
+            else if (resto == u"Numero")
+                f->numero = testo;
+            else if (resto == u"Data")
+                return data(testo, f->data, u"Data del documento"_s);
             else if (resto == u"ImportoTotaleDocumento")
                 return numero(testo, f->totale, u"ImportoTotaleDocumento"_s);
             return {};
@@ -284,9 +315,12 @@ class Lettore {
         if (p.startsWith(DDT) && !f->ddt.isEmpty()) {
             DocumentoTrasporto &d = f->ddt.last();
             const QStringView resto = QStringView(p).mid(DDT.size());
-            if (resto == u"NumeroDDT") d.numero = testo;
-            else if (resto == u"DataDDT") return data(testo, d.data, u"DataDDT"_s);
-            else if (resto == u"RiferimentoNumeroLinea") d.righe << testo;
+            if (resto == u"NumeroDDT")
+                d.numero = testo;
+            else if (resto == u"DataDDT")
+                return data(testo, d.data, u"DataDDT"_s);
+            else if (resto == u"RiferimentoNumeroLinea")
+                d.righe << testo;
             return {};
         }
         if (p.startsWith(PAGAMENTO)) {
@@ -307,11 +341,16 @@ class Lettore {
         if (!r) return {};
         const QStringView resto = QStringView(p).mid(RIGA.size());
         const QString dove = u" della "_s + Dimmi(*r).mid(3);
-        if (resto == u"NumeroLinea") r->numero = testo;
-        else if (resto == u"Descrizione") r->descrizione = testo;
-        else if (resto == u"UnitaMisura") r->unitaMisura = testo;
-        else if (resto == u"Natura") r->natura = testo;
-        else if (resto == u"Quantita") return numero(testo, r->quantita, u"Quantita"_s + dove);
+        if (resto == u"NumeroLinea")
+            r->numero = testo;
+        else if (resto == u"Descrizione")
+            r->descrizione = testo;
+        else if (resto == u"UnitaMisura")
+            r->unitaMisura = testo;
+        else if (resto == u"Natura")
+            r->natura = testo;
+        else if (resto == u"Quantita")
+            return numero(testo, r->quantita, u"Quantita"_s + dove);
         else if (resto == u"PrezzoUnitario")
             return numero(testo, r->prezzoUnitario, u"PrezzoUnitario"_s + dove);
         else if (resto == u"PrezzoTotale")
@@ -328,7 +367,8 @@ class Lettore {
                        u"» (SC o MG)"_s;
             r->sconti.last().maggiorazione = testo == u"MG";
         } else if (resto == u"ScontoMaggiorazione/Percentuale" && !r->sconti.isEmpty())
-            return numero(testo, r->sconti.last().percentuale, u"Percentuale dello sconto"_s + dove);
+            return numero(testo, r->sconti.last().percentuale,
+                          u"Percentuale dello sconto"_s + dove);
         else if (resto == u"ScontoMaggiorazione/Importo" && !r->sconti.isEmpty())
             return numero(testo, r->sconti.last().importo, u"Importo dello sconto"_s + dove);
         return {};
@@ -348,8 +388,9 @@ class Lettore {
                            u" senza prezzo unitario o senza prezzo totale"_s;
                 for (auto &s : r.sconti)
                     if (!s.percentuale.presente() && !s.importo.presente())
-                        return u"ha "_s + Dimmi(r) + u" con uno sconto senza percentuale né "
-                                                     u"importo"_s;
+                        return u"ha "_s + Dimmi(r) +
+                               u" con uno sconto senza percentuale né "
+                               u"importo"_s;
                 r.codici.removeIf([](const CodiceArticolo &c) { return c.valore.isEmpty(); });
             }
         }
@@ -442,18 +483,29 @@ QString NomeTipoDocumento(const QString &tipo) {
 
 QString NomeModalitaPagamento(const QString &codice) {
     static const QHash<QString, QString> NOMI{
-        {u"MP01"_s, u"Contanti"_s},          {u"MP02"_s, u"Assegno"_s},
-        {u"MP03"_s, u"Assegno circolare"_s}, {u"MP04"_s, u"Contanti presso Tesoreria"_s},
-        {u"MP05"_s, u"Bonifico"_s},          {u"MP06"_s, u"Vaglia cambiario"_s},
-        {u"MP07"_s, u"Bollettino bancario"_s}, {u"MP08"_s, u"Carta di pagamento"_s},
-        {u"MP09"_s, u"RID"_s},               {u"MP10"_s, u"RID utenze"_s},
-        {u"MP11"_s, u"RID veloce"_s},        {u"MP12"_s, u"RIBA"_s},
-        {u"MP13"_s, u"MAV"_s},               {u"MP14"_s, u"Quietanza erario"_s},
+        {u"MP01"_s, u"Contanti"_s},
+        {u"MP02"_s, u"Assegno"_s},
+        {u"MP03"_s, u"Assegno circolare"_s},
+        {u"MP04"_s, u"Contanti presso Tesoreria"_s},
+        {u"MP05"_s, u"Bonifico"_s},
+        {u"MP06"_s, u"Vaglia cambiario"_s},
+        {u"MP07"_s, u"Bollettino bancario"_s},
+        {u"MP08"_s, u"Carta di pagamento"_s},
+        {u"MP09"_s, u"RID"_s},
+        {u"MP10"_s, u"RID utenze"_s},
+        {u"MP11"_s, u"RID veloce"_s},
+        {u"MP12"_s, u"RIBA"_s},
+        {u"MP13"_s, u"MAV"_s},
+        {u"MP14"_s, u"Quietanza erario"_s},
         {u"MP15"_s, u"Giroconto su conti di contabilità speciale"_s},
-        {u"MP16"_s, u"Domiciliazione bancaria"_s}, {u"MP17"_s, u"Domiciliazione postale"_s},
-        {u"MP18"_s, u"Bollettino di c/c postale"_s}, {u"MP19"_s, u"SEPA Direct Debit"_s},
-        {u"MP20"_s, u"SEPA Direct Debit CORE"_s}, {u"MP21"_s, u"SEPA Direct Debit B2B"_s},
-        {u"MP22"_s, u"Trattenuta su somme già riscosse"_s}, {u"MP23"_s, u"PagoPA"_s},
+        {u"MP16"_s, u"Domiciliazione bancaria"_s},
+        {u"MP17"_s, u"Domiciliazione postale"_s},
+        {u"MP18"_s, u"Bollettino di c/c postale"_s},
+        {u"MP19"_s, u"SEPA Direct Debit"_s},
+        {u"MP20"_s, u"SEPA Direct Debit CORE"_s},
+        {u"MP21"_s, u"SEPA Direct Debit B2B"_s},
+        {u"MP22"_s, u"Trattenuta su somme già riscosse"_s},
+        {u"MP23"_s, u"PagoPA"_s},
     };
     return NOMI.value(codice, codice);
 }
@@ -534,8 +586,7 @@ FileFattura LeggiUno(const QString &nome, const QByteArray &byte) {
     }
     LetturaFattura letta = LeggiFatturaXml(xml);
     if (!letta.errore.isEmpty()) {
-        file.errore = messaggioFile(nome, P7m(nome) ? u"contiene un documento che "_s +
-                                                          letta.errore
+        file.errore = messaggioFile(nome, P7m(nome) ? u"contiene un documento che "_s + letta.errore
                                                     : letta.errore);
         return file;
     }
@@ -547,15 +598,18 @@ QList<FileFattura> LeggiZip(const QString &nome, const QByteArray &byte) {
     QList<FileFattura> file;
     zip_error_t errore;
     zip_error_init(&errore);
-    zip_source_t *sorgente = zip_source_buffer_create(byte.constData(), zip_uint64_t(byte.size()),
-                                                      0, &errore);
-    zip_t *zip = sorgente ? zip_open_from_source(sorgente, ZIP_RDONLY | ZIP_CHECKCONS, &errore)
-                          : nullptr;
+    zip_source_t *sorgente =
+        zip_source_buffer_create(byte.constData(), zip_uint64_t(byte.size()), 0, &errore);
+    zip_t *zip =
+        sorgente ? zip_open_from_source(sorgente, ZIP_RDONLY | ZIP_CHECKCONS, &errore) : nullptr;
     zip_error_fini(&errore);
     if (!zip) {
         if (sorgente) zip_source_free(sorgente);
-        return {FileFattura{nome, {}, {}, messaggioFile(nome, u"è un archivio zip danneggiato o "
-                                                              u"incompleto"_s)}};
+        return {FileFattura{nome,
+                            {},
+                            {},
+                            messaggioFile(nome, u"è un archivio zip danneggiato o "
+                                                u"incompleto"_s)}};
     }
     const zip_int64_t membri = zip_get_num_entries(zip, 0);
     QString difetto;
@@ -590,8 +644,11 @@ QList<FileFattura> LeggiZip(const QString &nome, const QByteArray &byte) {
     zip_close(zip);
     if (!difetto.isEmpty()) return {FileFattura{nome, {}, {}, messaggioFile(nome, difetto)}};
     if (file.isEmpty())
-        return {FileFattura{nome, {}, {}, messaggioFile(nome, u"non contiene fatture (file .xml "
-                                                              u"o .p7m)"_s)}};
+        return {FileFattura{nome,
+                            {},
+                            {},
+                            messaggioFile(nome, u"non contiene fatture (file .xml "
+                                                u"o .p7m)"_s)}};
     return file;
 }
 
@@ -614,13 +671,15 @@ QList<FileFattura> ApriFileFattura(const QString &percorso) {
     }
     if (info.st_size > DIMENSIONE_MASSIMA_FATTURA) {
         ::close(fd);
-        return {FileFattura{nome, {}, {}, messaggioFile(nome, u"è troppo grande per una "
-                                                              u"fattura"_s)}};
+        return {FileFattura{nome,
+                            {},
+                            {},
+                            messaggioFile(nome, u"è troppo grande per una "
+                                                u"fattura"_s)}};
     }
     QByteArray byte(qsizetype(info.st_size), Qt::Uninitialized);
     const bool letto = LeggiTutto(fd, byte.data(), byte.size(), 0);
     ::close(fd);
-    if (!letto)
-        return {FileFattura{nome, {}, {}, messaggioFile(nome, u"non può essere letto"_s)}};
+    if (!letto) return {FileFattura{nome, {}, {}, messaggioFile(nome, u"non può essere letto"_s)}};
     return LeggiFileFattura(nome, byte);
 }

@@ -56,9 +56,9 @@ QString Codici(const RigaFattura &r) {
 QString Sconti(const RigaFattura &r) {
     QStringList elenco;
     for (const ScontoMaggiorazione &s : r.sconti)
-        elenco << (s.maggiorazione ? u"+"_s : u"-"_s) +
-                      (s.percentuale.presente() ? TestoNumero(s.percentuale) + u'%'
-                                                : TestoNumero(s.importo));
+        elenco << (s.maggiorazione ? u"+"_s : u"-"_s) + (s.percentuale.presente()
+                                                             ? TestoNumero(s.percentuale) + u'%'
+                                                             : TestoNumero(s.importo));
     return elenco.join(u' ');
 }
 
@@ -67,10 +67,17 @@ QString TestoAbbinamento(const AbbinamentoRiga &a) {
     case StatoAbbinamento::Scheda: {
         QString origine;
         switch (a.origine) {
-        case OrigineAbbinamento::Ricordata: origine = u" (come l'ultima volta)"_s; break;
-        case OrigineAbbinamento::Ean: origine = u" (codice EAN)"_s; break;
-        case OrigineAbbinamento::CodiceFornitore: origine = u" (codice del fornitore)"_s; break;
-        default: break;
+        case OrigineAbbinamento::Ricordata:
+            origine = u" (come l'ultima volta)"_s;
+            break;
+        case OrigineAbbinamento::Ean:
+            origine = u" (codice EAN)"_s;
+            break;
+        case OrigineAbbinamento::CodiceFornitore:
+            origine = u" (codice del fornitore)"_s;
+            break;
+        default:
+            break;
         }
         return a.scheda.codice + u" – "_s + a.scheda.nome + origine;
     }
@@ -113,7 +120,8 @@ class TfrmSceltaScheda : public QDialog {
         m_lstSchede = new QListWidget(this);
         m_lstSchede->setObjectName(u"lstSchede"_s);
         m_lstSchede->setAccessibleName(u"Schede trovate"_s);
-        auto *pulsanti = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        auto *pulsanti =
+            new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         pulsanti->setObjectName(u"pulsanti"_s);
         pulsanti->button(QDialogButtonBox::Ok)->setObjectName(u"btnOk"_s);
         pulsanti->button(QDialogButtonBox::Ok)->setText(u"Scegli"_s);
@@ -197,7 +205,8 @@ class TfrmNuovaScheda : public QDialog {
         m_nome = casella(u"txtNome"_s, u"&Nome:"_s, dati.nome);
         m_categoria = casella(u"txtCategoria"_s, u"C&ategoria:"_s, dati.categoria);
         m_costo = casella(u"txtCosto"_s, u"Cos&to:"_s, dati.costo);
-        auto *pulsanti = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        auto *pulsanti =
+            new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
         pulsanti->button(QDialogButtonBox::Ok)->setObjectName(u"btnOk"_s);
         pulsanti->button(QDialogButtonBox::Ok)->setText(u"OK"_s);
         pulsanti->button(QDialogButtonBox::Ok)->setAccessibleName(u"OK"_s);
@@ -218,8 +227,8 @@ class TfrmNuovaScheda : public QDialog {
         connect(pulsanti, &QDialogButtonBox::rejected, this, &QDialog::reject);
     }
     DatiNuovaScheda dati() const {
-        return {m_codice->text().trimmed(), m_nome->text().trimmed(),
-                m_categoria->text().trimmed(), m_costo->text().trimmed()};
+        return {m_codice->text().trimmed(), m_nome->text().trimmed(), m_categoria->text().trimmed(),
+                m_costo->text().trimmed()};
     }
 
   private:
@@ -250,7 +259,8 @@ class TfrmAnteprimaCarico : public QDialog {
         for (int i = 0; i < piano.schede.size(); ++i) {
             const AnteprimaScheda &a = piano.schede[i];
             const bool nuova = a.posizione == 0;
-            const QString giacenza = (nuova ? u"nuova"_s : a.giacenzaPrima) + u" → "_s + a.giacenzaDopo;
+            const QString giacenza =
+                (nuova ? u"nuova"_s : a.giacenzaPrima) + u" → "_s + a.giacenzaDopo;
             const QString costo = (nuova ? u"nuova"_s : a.costoPrima) + u" → "_s + a.costoDopo;
             const QStringList celle{a.codice, a.nome, giacenza, costo};
             for (int c = 0; c < 4; ++c)
@@ -286,7 +296,8 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     : QDialog(genitore), m_file(std::move(file)), m_archivio(archivio), m_giornale(giornale) {
     setObjectName(u"TfrmFattura"_s);
     setWindowTitle(u" Carico da fattura elettronica"_s);
-    if (!m_ricordati.leggi(QFileInfo(archivio).absoluteDir().filePath(u"AbbinamentiFatture.json"_s)))
+    if (!m_ricordati.leggi(
+            QFileInfo(archivio).absoluteDir().filePath(u"AbbinamentiFatture.json"_s)))
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
                              u"Attenzione: il file AbbinamentiFatture.json non può essere letto: "
                              u"le scelte delle fatture precedenti non vengono usate."_s);
@@ -299,8 +310,8 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
             const Fattura &ft = m_file[f].fatture[i];
             m_voci << Voce{f, i, {}, false};
             m_cboFattura->addItem(NomeTipoDocumento(ft.tipo) + u" n. "_s + ft.numero + u" del "_s +
-                                  Data(ft.data) + u" – "_s + ft.fornitore.denominazione +
-                                  u"  ("_s + m_file[f].nome + u')');
+                                  Data(ft.data) + u" – "_s + ft.fornitore.denominazione + u"  ("_s +
+                                  m_file[f].nome + u')');
         }
 
     m_lblIntestazione = new QLabel(this);
@@ -323,10 +334,9 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     m_grdRighe = new QTableWidget(0, COLONNE, this);
     m_grdRighe->setObjectName(u"grdRighe"_s);
     m_grdRighe->setAccessibleName(u"Righe della fattura"_s);
-    m_grdRighe->setHorizontalHeaderLabels({u"N."_s, u"Codici articolo"_s, u"Descrizione"_s,
-                                           u"Quantità"_s, u"U.M."_s, u"Prezzo unitario"_s,
-                                           u"Sconti"_s, u"Prezzo totale"_s, u"IVA %"_s,
-                                           u"Scheda"_s});
+    m_grdRighe->setHorizontalHeaderLabels(
+        {u"N."_s, u"Codici articolo"_s, u"Descrizione"_s, u"Quantità"_s, u"U.M."_s,
+         u"Prezzo unitario"_s, u"Sconti"_s, u"Prezzo totale"_s, u"IVA %"_s, u"Scheda"_s});
     m_grdRighe->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grdRighe->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grdRighe->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -335,7 +345,7 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     m_grdRighe->verticalHeader()->hide();
     m_grdRighe->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_grdRighe->verticalHeader()->setDefaultSectionSize(22);
-    const int larghezze[COLONNE] = {40, 150, 260, 70, 45, 100, 80, 100, 50, 320};
+    const int larghezze[COLONNE] = {40, 150, 260, 70, 45, 115, 80, 100, 50, 320};
     for (int c = 0; c < COLONNE; ++c)
         m_grdRighe->setColumnWidth(c, larghezze[c]);
 
@@ -383,8 +393,7 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
         setTabOrder(ordine[i - 1], ordine[i]);
 
     connect(m_cboFattura, &QComboBox::currentIndexChanged, this, &TfrmFattura::mostraFattura);
-    connect(m_grdRighe, &QTableWidget::currentCellChanged, this,
-            [this](int r) { mostraRiga(r); });
+    connect(m_grdRighe, &QTableWidget::currentCellChanged, this, [this](int r) { mostraRiga(r); });
     connect(m_grdRighe, &QTableWidget::cellActivated, this, [this] { btnScegliClick(); });
     connect(m_btnScegli, &QPushButton::clicked, this, &TfrmFattura::btnScegliClick);
     connect(m_btnNuova, &QPushButton::clicked, this, &TfrmFattura::btnNuovaClick);
@@ -469,10 +478,14 @@ void TfrmFattura::mostraFattura(int indice) {
     }
     m_grdRighe->setUpdatesEnabled(true);
     if (m_grdRighe->rowCount() > 0) m_grdRighe->setCurrentCell(0, 0);
-    m_btnNuova->setEnabled(!f.notaDiCredito());
     m_btnCarica->setText(f.notaDiCredito() ? u"S&carica..."_s : u"&Carica..."_s);
     m_btnCarica->setAccessibleName(f.notaDiCredito() ? u"Scarica"_s : u"Carica"_s);
-    m_btnCarica->setEnabled(!m_caricate.contains(m_corrente));
+    // A loaded invoice is only looked at.
+    const bool caricata = m_caricate.contains(m_corrente);
+    m_btnCarica->setEnabled(!caricata);
+    m_btnScegli->setEnabled(!caricata);
+    m_btnNonMerce->setEnabled(!caricata);
+    m_btnNuova->setEnabled(!caricata && !f.notaDiCredito());
     aggiornaRiepilogo();
     mostraRiga(rigaCorrente());
 }
@@ -485,7 +498,8 @@ void TfrmFattura::mostraRiga(int riga) {
     const RigaFattura &r = fattura().righe[riga];
     const AbbinamentoRiga &a = voce().righe[riga];
     QString testo = u"Riga "_s + r.numero + u": "_s + r.descrizione;
-    if (r.quantita.presente()) testo += u" – quantità "_s + TestoNumero(r.quantita) + u' ' + r.unitaMisura;
+    if (r.quantita.presente())
+        testo += u" – quantità "_s + TestoNumero(r.quantita) + u' ' + r.unitaMisura;
     testo += u" – prezzo netto "_s + CostoDaPrezzo(r.prezzoNetto());
     testo += u"\nScheda: "_s + TestoAbbinamento(a);
     m_lblRiga->setText(testo);
@@ -495,19 +509,17 @@ void TfrmFattura::aggiornaRiepilogo() {
     int conta[4] = {};
     for (const AbbinamentoRiga &a : std::as_const(voce().righe))
         ++conta[int(a.stato)];
-    m_lblRiepilogo->setText(QString::number(voce().righe.size()) + u" righe: "_s +
-                            QString::number(conta[int(StatoAbbinamento::Scheda)]) +
-                            u" con la loro scheda, "_s +
-                            QString::number(conta[int(StatoAbbinamento::Nuova)]) + u" nuove, "_s +
-                            QString::number(conta[int(StatoAbbinamento::NonMerce)]) +
-                            u" non merce, "_s +
-                            QString::number(conta[int(StatoAbbinamento::DaScegliere)]) +
-                            u" da scegliere."_s);
+    m_lblRiepilogo->setText(
+        QString::number(voce().righe.size()) + u" righe: "_s +
+        QString::number(conta[int(StatoAbbinamento::Scheda)]) + u" con la loro scheda, "_s +
+        QString::number(conta[int(StatoAbbinamento::Nuova)]) + u" nuove, "_s +
+        QString::number(conta[int(StatoAbbinamento::NonMerce)]) + u" non merce, "_s +
+        QString::number(conta[int(StatoAbbinamento::DaScegliere)]) + u" da scegliere."_s);
 }
 
 void TfrmFattura::btnScegliClick() {
     const int riga = rigaCorrente();
-    if (m_voci.isEmpty() || riga < 0) return;
+    if (m_voci.isEmpty() || riga < 0 || m_caricate.contains(m_corrente)) return;
     const RigaFattura &r = fattura().righe[riga];
     TfrmSceltaScheda scelta(this, m_archivio,
                             r.codici.isEmpty() ? QString() : r.codici.first().valore);
@@ -659,16 +671,15 @@ void TfrmFattura::btnCaricaClick() {
     m_caricate.insert(m_corrente);
     m_btnCarica->setEnabled(false);
     mostraFattura(m_corrente);
-    const QString cartella = QFileInfo(m_archivio).absoluteDir().relativeFilePath(
-        esito.fileConservato);
-    dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Informazione,
-                         (f.notaDiCredito() ? u"Nota di credito scaricata: "_s
-                                            : u"Fattura caricata: "_s) +
-                             QString::number(esito.schede) +
-                             (esito.schede == 1 ? u" scheda"_s : u" schede"_s) +
-                             u". Il file è conservato in "_s + cartella + u'.' +
-                             (ricordate ? QString()
-                                        : u" Le scelte delle righe non sono state ricordate: "
-                                          u"il file AbbinamentiFatture.json non può essere "
-                                          u"scritto."_s));
+    const QString cartella =
+        QFileInfo(m_archivio).absoluteDir().relativeFilePath(esito.fileConservato);
+    dialoghi().messaggioSemplice(
+        this,
+        (f.notaDiCredito() ? u"Nota di credito scaricata: "_s : u"Fattura caricata: "_s) +
+            QString::number(esito.schede) + (esito.schede == 1 ? u" scheda"_s : u" schede"_s) +
+            u". Il file è conservato in "_s + cartella + u'.' +
+            (ricordate ? QString()
+                       : u" Le scelte delle righe non sono state ricordate: "
+                         u"il file AbbinamentiFatture.json non può essere "
+                         u"scritto."_s));
 }

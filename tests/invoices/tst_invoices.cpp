@@ -34,13 +34,14 @@ using Piattaforma::Risposta;
 namespace {
 
 // One DettaglioLinee; `altro` goes inside it as written (codes, discounts).
-QString Riga(int numero, const QString &descrizione, const QString &quantita,
-             const QString &prezzo, const QString &totale, const QString &altro = {}) {
+QString Riga(int numero, const QString &descrizione, const QString &quantita, const QString &prezzo,
+             const QString &totale, const QString &altro = {}) {
     return u"<DettaglioLinee><NumeroLinea>"_s + QString::number(numero) + u"</NumeroLinea>"_s +
            altro + u"<Descrizione>"_s + descrizione + u"</Descrizione>"_s +
            (quantita.isEmpty() ? QString()
-                               : u"<Quantita>"_s + quantita + u"</Quantita><UnitaMisura>PZ"
-                                                               u"</UnitaMisura>"_s) +
+                               : u"<Quantita>"_s + quantita +
+                                     u"</Quantita><UnitaMisura>PZ"
+                                     u"</UnitaMisura>"_s) +
            u"<PrezzoUnitario>"_s + prezzo + u"</PrezzoUnitario><PrezzoTotale>"_s + totale +
            u"</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>"_s;
 }
@@ -53,8 +54,8 @@ QString Codice(const QString &tipo, const QString &valore) {
 QString Corpo(const QString &numero, const QString &righe, const QString &tipo = u"TD01"_s,
               const QString &data = u"2025-03-14"_s, const QString &altro = {}) {
     return u"<FatturaElettronicaBody><DatiGenerali><DatiGeneraliDocumento><TipoDocumento>"_s +
-           tipo + u"</TipoDocumento><Divisa>EUR</Divisa><Data>"_s + data +
-           u"</Data><Numero>"_s + numero +
+           tipo + u"</TipoDocumento><Divisa>EUR</Divisa><Data>"_s + data + u"</Data><Numero>"_s +
+           numero +
            u"</Numero><ImportoTotaleDocumento>100.00</ImportoTotaleDocumento>"
            u"</DatiGeneraliDocumento>"_s +
            altro + u"</DatiGenerali><DatiBeniServizi>"_s + righe +
@@ -115,7 +116,8 @@ QString Pagamento(const QDate &scadenza) {
 // The invoice with its payment inside its body.
 QByteArray FatturaConPagamento(const QString &numero, const QDate &scadenza) {
     QByteArray xml = FatturaDiProva(numero);
-    xml.replace("</DatiBeniServizi>", QByteArray("</DatiBeniServizi>" + Pagamento(scadenza).toUtf8()));
+    xml.replace("</DatiBeniServizi>",
+                QByteArray("</DatiBeniServizi>" + Pagamento(scadenza).toUtf8()));
     return xml;
 }
 
@@ -178,12 +180,11 @@ QByteArray Firma(const QByteArray &contenuto, bool der = true) {
     const QString c = cartella.path();
     Scrivi(c + u"/documento"_s, contenuto);
     if (!Openssl(c, {u"req"_s, u"-x509"_s, u"-newkey"_s, u"rsa:2048"_s, u"-nodes"_s, u"-subj"_s,
-                     u"/CN=Fornitore di prova"_s, u"-days"_s, u"1"_s, u"-keyout"_s,
-                     u"chiave.pem"_s, u"-out"_s, u"certificato.pem"_s}) ||
-        !Openssl(c, {u"cms"_s, u"-sign"_s, u"-binary"_s, u"-nodetach"_s, u"-in"_s,
-                     u"documento"_s, u"-signer"_s, u"certificato.pem"_s, u"-inkey"_s,
-                     u"chiave.pem"_s, u"-outform"_s, der ? u"DER"_s : u"PEM"_s, u"-out"_s,
-                     u"busta"_s}))
+                     u"/CN=Fornitore di prova"_s, u"-days"_s, u"1"_s, u"-keyout"_s, u"chiave.pem"_s,
+                     u"-out"_s, u"certificato.pem"_s}) ||
+        !Openssl(c, {u"cms"_s, u"-sign"_s, u"-binary"_s, u"-nodetach"_s, u"-in"_s, u"documento"_s,
+                     u"-signer"_s, u"certificato.pem"_s, u"-inkey"_s, u"chiave.pem"_s,
+                     u"-outform"_s, der ? u"DER"_s : u"PEM"_s, u"-out"_s, u"busta"_s}))
         return {};
     return ::Leggi(c + u"/busta"_s);
 }
@@ -216,9 +217,9 @@ int CaricaEMuori(const QString &cartella, int passo) {
     r.ditta = r.fattura.fornitore.denominazione;
     r.nomeFile = file[0].nome;
     r.originale = file[0].originale;
-    r.voci = {VoceCarico{0, 1, u"8001234567890"_s, {}, 10},
-              VoceCarico{1, 2, u"ts8"_s, {}, 4},
-              VoceCarico{2, 0, u"MRT1"_s, {u"MRT1"_s, u"Martello"_s, u"Utensili"_s, u"12,35"_s}, 1}};
+    r.voci = {
+        VoceCarico{0, 1, u"8001234567890"_s, {}, 10}, VoceCarico{1, 2, u"ts8"_s, {}, 4},
+        VoceCarico{2, 0, u"MRT1"_s, {u"MRT1"_s, u"Martello"_s, u"Utensili"_s, u"12,35"_s}, 1}};
     const EsitoCarico esito = ApplicaCarico(r, PercorsoArchivio(), PercorsoGiornale());
     return esito.fatto ? 0 : 1;
 }
@@ -282,14 +283,12 @@ void TestInvoices::formeDelFile_data() {
     QTest::addColumn<QString>("fornitore");
     QTest::addColumn<QString>("descrizione");
     const QString una = Riga(1, u"Più però"_s, u"1.00"_s, u"1.00"_s, u"1.00"_s);
-    QTest::newRow("senza prefisso") << Xml(Corpo(u"1"_s, una), {}) << 1 << 1
-                                    << u"Ferramenta Rossi srl"_s << u"Più però"_s;
-    QTest::newRow("prefisso qualunque")
-        << Xml(Corpo(u"1"_s, una), u"ns3"_s) << 1 << 1 << u"Ferramenta Rossi srl"_s
-        << u"Più però"_s;
-    QTest::newRow("lotto di due")
-        << Xml(Corpo(u"1"_s, una) + Corpo(u"2"_s, una + una)) << 2 << 2
-        << u"Ferramenta Rossi srl"_s << u"Più però"_s;
+    QTest::newRow("senza prefisso")
+        << Xml(Corpo(u"1"_s, una), {}) << 1 << 1 << u"Ferramenta Rossi srl"_s << u"Più però"_s;
+    QTest::newRow("prefisso qualunque") << Xml(Corpo(u"1"_s, una), u"ns3"_s) << 1 << 1
+                                        << u"Ferramenta Rossi srl"_s << u"Più però"_s;
+    QTest::newRow("lotto di due") << Xml(Corpo(u"1"_s, una) + Corpo(u"2"_s, una + una)) << 2 << 2
+                                  << u"Ferramenta Rossi srl"_s << u"Più però"_s;
     QTest::newRow("nome e cognome")
         << Xml(Corpo(u"1"_s, una), u"p"_s,
                u"<Anagrafica><Nome>Mario</Nome><Cognome>Bianchi</Cognome></Anagrafica>"_s)
@@ -297,18 +296,17 @@ void TestInvoices::formeDelFile_data() {
     QByteArray latino = Xml(Corpo(u"1"_s, una));
     latino.replace("UTF-8", "ISO-8859-1");
     latino.replace("Più però", "Pi\xF9 per\xF2");
-    QTest::newRow("ISO-8859-1") << latino << 1 << 1 << u"Ferramenta Rossi srl"_s
-                                << u"Più però"_s;
+    QTest::newRow("ISO-8859-1") << latino << 1 << 1 << u"Ferramenta Rossi srl"_s << u"Più però"_s;
     QByteArray windows = Xml(Corpo(u"1"_s, Riga(1, u"€ più"_s, u"1.00"_s, u"1.00"_s, u"1.00"_s)));
     windows.replace("UTF-8", "windows-1252");
     windows.replace("€ più", "\x80 pi\xF9");
-    QTest::newRow("Windows-1252") << windows << 1 << 1 << u"Ferramenta Rossi srl"_s
-                                  << u"€ più"_s;
-    const QString utf16 = QString::fromUtf8(Xml(Corpo(u"1"_s, una))).replace(u"UTF-8"_s, u"UTF-16"_s);
+    QTest::newRow("Windows-1252") << windows << 1 << 1 << u"Ferramenta Rossi srl"_s << u"€ più"_s;
+    const QString utf16 =
+        QString::fromUtf8(Xml(Corpo(u"1"_s, una))).replace(u"UTF-8"_s, u"UTF-16"_s);
     QByteArray sedici("\xFF\xFE");
     sedici += QByteArray(reinterpret_cast<const char *>(utf16.utf16()), utf16.size() * 2);
-    QTest::newRow("UTF-16 con BOM") << sedici << 1 << 1 << u"Ferramenta Rossi srl"_s
-                                    << u"Più però"_s;
+    QTest::newRow("UTF-16 con BOM")
+        << sedici << 1 << 1 << u"Ferramenta Rossi srl"_s << u"Più però"_s;
     QString molte;
     for (int i = 1; i <= 5000; ++i)
         molte += Riga(i, u"Articolo "_s + QString::number(i), u"3.00"_s, u"1.25"_s, u"3.75"_s,
@@ -414,8 +412,8 @@ void TestInvoices::fileRifiutati_data() {
         << u"dichiara la codifica «ebcdic», che il programma non sa leggere"_s;
     QByteArray rotto = buona;
     rotto.replace("Vite 4x40", "Vite \xFF\xFE");
-    QTest::newRow("UTF-8 non valido") << u"a.xml"_s << rotto
-                                      << u"contiene caratteri che non sono testo UTF-8 valido"_s;
+    QTest::newRow("UTF-8 non valido")
+        << u"a.xml"_s << rotto << u"contiene caratteri che non sono testo UTF-8 valido"_s;
     QTest::newRow("p7m che non è una busta")
         << u"a.xml.p7m"_s << QByteArray("non una busta")
         << u"non è una busta firmata .p7m leggibile (né DER né base64)"_s;
@@ -516,7 +514,8 @@ void TestInvoices::abbinamenti() {
     a = AbbinaRighe(altra, riletti, cartella.archivio());
     QCOMPARE(a[0].origine, OrigineAbbinamento::Ean);
     // Two cards with one code: the user chooses.
-    cartella.scriviArchivio(ArchivioDi({Carta(u"TS8"_s, u"a"_s, u"1"_s), Carta(u"ts8"_s, u"b"_s, u"1"_s)}));
+    cartella.scriviArchivio(
+        ArchivioDi({Carta(u"TS8"_s, u"a"_s, u"1"_s), Carta(u"ts8"_s, u"b"_s, u"1"_s)}));
     a = AbbinaRighe(f, AbbinamentiRicordati(), cartella.archivio());
     QCOMPARE(a[1].stato, StatoAbbinamento::DaScegliere);
     QCOMPARE(a[1].nota, u"più schede hanno il codice TS8"_s);
@@ -778,10 +777,9 @@ void TestInvoices::quantitaConDecimali() {
     CartellaDiProva cartella;
     cartella.scriviArchivio(ArchivioDiProva());
     DialoghiFinti dialoghi;
-    const QString righe = Riga(1, u"Vite"_s, u"2.50"_s, u"1.00"_s, u"2.50"_s,
-                               Codice(u"EAN"_s, u"8001234567890"_s)) +
-                          Riga(2, u"Chiodi"_s, u"1.000"_s, u"1.00"_s, u"1.00"_s,
-                               Codice(u"SKU"_s, u"X9"_s));
+    const QString righe =
+        Riga(1, u"Vite"_s, u"2.50"_s, u"1.00"_s, u"2.50"_s, Codice(u"EAN"_s, u"8001234567890"_s)) +
+        Riga(2, u"Chiodi"_s, u"1.000"_s, u"1.00"_s, u"1.00"_s, Codice(u"SKU"_s, u"X9"_s));
     const QString percorso = ScriviFattura(cartella, u"d.xml"_s, Xml(Corpo(u"D1"_s, righe)));
     ConFinestra(dialoghi, percorso, [&](TfrmFattura *f) {
         dialoghi.rispondi(Risposta(risposta));
@@ -847,14 +845,13 @@ void TestInvoices::pagamentoFuturo() {
     r.ditta = u"Rossi"_s;
     r.nomeFile = u"f.xml"_s;
     r.costo = PoliticaCosto::SoloSePiuAlto;
-    r.voci = {VoceCarico{0, 1, u"8001234567890"_s, {}, 10},
-              VoceCarico{1, 2, u"ts8"_s, {}, 4}};
+    r.voci = {VoceCarico{0, 1, u"8001234567890"_s, {}, 10}, VoceCarico{1, 2, u"ts8"_s, {}, 4}};
     QVERIFY(ApplicaCarico(r, cartella.archivio(), PercorsoGiornale()).fatto);
     const TScheda vite = Leggi(cartella, 1);
     QCOMPARE(vite.testo(Campo::Pagato), u"No"_s);
     QCOMPARE(vite.testo(Campo::DataSca), scadenza.toString(u"dd/MM/yyyy"_s));
     QCOMPARE(vite.testo(Campo::Pagamento), u"Bonifico"_s);
-    QCOMPARE(vite.testo(Campo::Costo), u"0,50"_s); // higher than 0,40
+    QCOMPARE(vite.testo(Campo::Costo), u"0,50"_s);               // higher than 0,40
     QCOMPARE(Leggi(cartella, 2).testo(Campo::Costo), u"1,44"_s); // higher than 1,00
     r.fattura.numero = u"P2"_s;
     r.voci = {VoceCarico{0, 1, u"8001234567890"_s, {}, 1}};
