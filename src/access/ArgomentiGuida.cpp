@@ -381,6 +381,39 @@ QStringList paragrafiConteggio() {
     };
 }
 
+QStringList paragrafiFatture() {
+    return {
+        QStringLiteral(
+            "Il pulsante Carico da fattura elettronica..., nella finestra iniziale e nella "
+            "scheda, legge le fatture elettroniche dei fornitori (FatturaPA): un file .xml, un "
+            "file firmato .xml.p7m o un file .zip che ne contiene più di una. Si possono anche "
+            "trascinare i file sulla finestra. La finestra mostra il fornitore, il numero, la "
+            "data, il tipo di documento, i documenti di trasporto e ogni riga con i codici "
+            "articolo, la quantità, il prezzo, gli sconti e l'IVA."),
+        QStringLiteral(
+            "Per ogni riga il programma cerca la scheda: prima quella scelta l'ultima volta per "
+            "lo stesso articolo dello stesso fornitore, poi la scheda che ha per codice l'EAN "
+            "della riga, poi quella che ha per codice il codice articolo del fornitore. Per le "
+            "altre righe si preme Invio (Scegli scheda...) e si cerca la scheda per codice o "
+            "nome, oppure si crea una Nuova scheda, oppure si indica che la riga Non è merce "
+            "(trasporto, servizi, sconti). Le scelte vengono ricordate per le fatture "
+            "successive dello stesso fornitore."),
+        QStringLiteral(
+            "Carica... mostra prima, scheda per scheda, la giacenza e il costo prima e dopo; "
+            "confermando, le giacenze aumentano con un movimento Carico per scheda, il costo "
+            "diventa il prezzo netto dopo gli sconti (sempre, solo se più alto o mai, a scelta), "
+            "e la scheda prende il fornitore, il documento di acquisto e il pagamento (non "
+            "pagato se la scadenza è futura). Tutto viene scritto insieme o niente. Una "
+            "quantità con decimali viene chiesta riga per riga: arrotondata o non caricata."),
+        QStringLiteral(
+            "Una nota di credito toglie le quantità dalla giacenza (Scarico), dopo una domanda. "
+            "La stessa fattura (stesso fornitore, numero e data) non viene caricata due volte: "
+            "il messaggio dice quando è stata caricata. Ogni fattura caricata viene conservata, "
+            "così come è arrivata, nella cartella Fatture del programma, divisa per anno, e fa "
+            "parte del backup."),
+    };
+}
+
 } // namespace
 
 QString ArgomentoGuida::testo() const {
@@ -423,6 +456,8 @@ ArgomentoGuida Argomento(TemaGuida tema) {
         return {QStringLiteral("Dati del negozio."), paragrafiNegozio()};
     case TemaGuida::Conteggio:
         return {QStringLiteral("Conta inventario."), paragrafiConteggio()};
+    case TemaGuida::Fatture:
+        return {QStringLiteral("Carico da fattura elettronica."), paragrafiFatture()};
     }
     return {};
 }
@@ -433,7 +468,8 @@ QList<ArgomentoGuida> TuttiGliArgomenti() {
             Argomento(TemaGuida::Importazione), Argomento(TemaGuida::Movimenti),
             Argomento(TemaGuida::Eliminazione), Argomento(TemaGuida::Ordini),
             Argomento(TemaGuida::Etichette),    Argomento(TemaGuida::Backup),
-            Argomento(TemaGuida::Negozio),      Argomento(TemaGuida::Conteggio)};
+            Argomento(TemaGuida::Negozio),      Argomento(TemaGuida::Conteggio),
+            Argomento(TemaGuida::Fatture)};
 }
 
 namespace {

@@ -19,7 +19,8 @@ enum class TemaGuida {
     Etichette,
     Backup,
     Negozio,
-    Conteggio
+    Conteggio,
+    Fatture
 };
 
 // A help topic: a one-line title and a text made of paragraphs.

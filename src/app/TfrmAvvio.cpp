@@ -6,6 +6,7 @@
 #include "access/TfrmSplash.h"
 #include "backup/ComandoBackup.h"
 #include "count/ComandoConteggio.h"
+#include "invoices/ComandoFattura.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
 #include "shop/TfrmDatiNegozio.h"
@@ -128,9 +129,13 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
-    PreparaComandoConteggio(this, pan, QRect(706, 24, 190, 40));
+    PreparaComandoConteggio(this, pan, QRect(706, 76, 190, 40));
+    // Beside the title, across from the shop's data, on two lines.
+    PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
+        ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
     for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
-                                QStringLiteral("btnNegozio"), QStringLiteral("btnConteggio")})
+                                QStringLiteral("btnNegozio"), QStringLiteral("btnFattura"),
+                                QStringLiteral("btnConteggio")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -139,11 +144,13 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
                             imgSito, pan->findChild<QWidget *>(QStringLiteral("btnBackup")),
                             imgEsci};
     // The shop's data sits after the information picture, in reading order.
-    // The count sits before the guide, at the top right.
+    // and the invoice and count commands before the help picture.
     auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"));
+    auto *fattura = pan->findChild<QWidget *>(QStringLiteral("btnFattura"));
     auto *conteggio = pan->findChild<QWidget *>(QStringLiteral("btnConteggio"));
     setTabOrder(imgInfo, negozio);
-    setTabOrder(negozio, conteggio);
+    setTabOrder(negozio, fattura);
+    setTabOrder(fattura, conteggio);
     setTabOrder(conteggio, imgGuida);
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {

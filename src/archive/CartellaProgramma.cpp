@@ -32,7 +32,11 @@ bool FileDatiProgramma(const QString &percorso) {
     if (cartella.isEmpty() || cartella != programma) {
         // The program folder itself, chosen as a file or a folder.
         const QString esso = scelto.canonicalFilePath();
-        return !esso.isEmpty() && esso == programma;
+        if (!esso.isEmpty() && esso == programma) return true;
+        // The invoices received are kept as they came, in year folders.
+        const QString fatture = programma + QStringLiteral("/Fatture/");
+        return !programma.isEmpty() && !cartella.isEmpty() &&
+               QString(cartella + u'/').startsWith(fatture);
     }
     static const QStringList NOMI = {
         QStringLiteral("Magazzino.pro"),
@@ -47,6 +51,8 @@ bool FileDatiProgramma(const QString &percorso) {
         QStringLiteral("Backup"),
         QStringLiteral("Negozio.txt"),
         QStringLiteral("Conteggi"),
+        QStringLiteral("Fatture"),
+        QStringLiteral("AbbinamentiFatture.json"),
     };
     const QString nome = scelto.fileName();
     if (NOMI.contains(nome)) return true;

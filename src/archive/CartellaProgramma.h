@@ -14,5 +14,6 @@ QString PercorsoFoto(qint64 posizione);
 // True when `percorso` names one of the program's own data files or folders
 // in the program folder (the archive and its intent record, the journal, the
 // password store, a card's photo, Backup.ini, ImportaCsv.ini and the folders
-// the program keeps): no export, copy or chosen folder may take their place.
+// the program keeps, and every file kept in Fatture): no export, copy or chosen folder may take
+// their place.
 bool FileDatiProgramma(const QString &percorso);

@@ -42,11 +42,13 @@ constexpr char ARCHIVIO[] = "Magazzino.pro";
 constexpr char PASSWORD[] = "unins000.dll";
 constexpr char MOVIMENTI[] = "Movimenti.csv";
 constexpr char NEGOZIO[] = "Negozio.txt";
+// The invoice lines' remembered cards.
+constexpr char ABBINAMENTI[] = "AbbinamentiFatture.json";
 constexpr char ALLEGATI[] = "Documenti_Allegati";
 // Folders kept whole with their subfolders: the attachments, the photos of
 // removed cards (the journal names them), the orders sent to suppliers and
-// the stock counts.
-constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini", "Conteggi"};
+// the stock counts and the invoices received.
+constexpr const char *CARTELLE[] = {ALLEGATI, "Schede eliminate", "Ordini", "Conteggi", "Fatture"};
 constexpr char MANIFESTO[] = "Manifesto.json";
 constexpr qint64 MANIFESTO_MASSIMO = 64 * 1024 * 1024;
 constexpr qint64 PASSO_AVANZAMENTO = 4 * 1024 * 1024;
@@ -154,7 +156,7 @@ void aggiungiCartella(const QByteArray &base, const QByteArray &relativo, std::v
 // The archive first: it is read under its lock while nothing else is held.
 std::vector<Voce> elencoDati(const QByteArray &base) {
     std::vector<Voce> voci;
-    for (const char *nome : {ARCHIVIO, PASSWORD, MOVIMENTI, NEGOZIO}) {
+    for (const char *nome : {ARCHIVIO, PASSWORD, MOVIMENTI, NEGOZIO, ABBINAMENTI}) {
         qint64 dimensione = 0;
         if (fileRegolare(base + '/' + nome, &dimensione))
             voci.push_back({QByteArray(nome), false, dimensione});
@@ -873,7 +875,7 @@ EsitoAssestamento assestaCartella(const QString &programma) {
 bool NomeMembroAmmesso(const QByteArray &nome) {
     if (nome.contains('\0')) return false;
     if (nome == ARCHIVIO || nome == PASSWORD || nome == MOVIMENTI || nome == NEGOZIO ||
-        nome == MANIFESTO || eFoto(nome))
+        nome == ABBINAMENTI || nome == MANIFESTO || eFoto(nome))
         return true;
     const qsizetype barra = nome.indexOf('/');
     if (!cartellaDati(barra < 0 ? nome : nome.left(barra))) return false;

@@ -7,6 +7,7 @@
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmGiacenza.h"
+#include "invoices/ComandoFattura.h"
 #include "labels/Etichette.h"
 #include "labels/LettoreCodici.h"
 #include "lists/TfrmDaSaldare.h"
@@ -565,6 +566,19 @@ void TfrmMagazzino::costruisci() {
     btnEtichette->setFocusPolicy(Qt::TabFocus);
     setTabOrder(giornale.btnSchedeEliminate, btnEtichette);
     setTabOrder(btnEtichette, m_txtCodiceABarre);
+    // Goods in from a supplier's invoice, beside the heading; the card on
+    // screen, when untouched, shows its stock on disk afterwards.
+    auto *btnFattura = PreparaComandoFattura(this, pan, QRect(606, 16, 270, 40), [this] {
+        const qint64 p = Rifila(m_lblPosizione->text()).toLongLong();
+        TScheda scheda;
+        Archivio archivio;
+        if (p > 0 && !modificata() && archivio.ApriArchivio() && archivio.leggi(p, scheda))
+            CaricaScheda(scheda, p);
+    });
+    btnFattura->setFocusPolicy(Qt::TabFocus);
+    btnFattura->setFont(verdana(false));
+    m_testiStato.insert(btnFattura, btnFattura->accessibleDescription());
+    setTabOrder(m_txtCodiceABarre, btnFattura);
     connect(giornale.btnMovimenti, &QAbstractButton::clicked, this,
             &TfrmMagazzino::btnMovimentiClick);
     connect(giornale.btnElimina, &QAbstractButton::clicked, this, &TfrmMagazzino::btnEliminaClick);

@@ -183,7 +183,7 @@ QString TestoPerGiornale(const QString &testo) {
 }
 
 QByteArray CampoGiornale(const QString &testo) {
-    return codifica(TestoPerGiornale(testo));
+    return CodificaCampoCsv(TestoPerGiornale(testo), ACapo::InSpazi, Virgola::TraVirgolette);
 }
 
 QString TestoDaGiornale(const QString &campo) {
@@ -203,7 +203,7 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
     riga += QByteArray::number(m.posizione);
     for (const QString *testo : {&m.codice, &m.nome, &m.categoria}) {
         riga += separatore;
-        riga += CodificaCampoCsv(TestoPerGiornale(*testo), ACapo::InSpazi, Virgola::TraVirgolette);
+        riga += CampoGiornale(*testo);
     }
     riga += separatore;
     riga += NomeTipo(m.tipo).toUtf8();
@@ -213,7 +213,7 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
     }
     for (const QString *testo : {&m.costo, &m.postazione, &m.nota}) {
         riga += separatore;
-        riga += CodificaCampoCsv(TestoPerGiornale(*testo), ACapo::InSpazi, Virgola::TraVirgolette);
+        riga += CampoGiornale(*testo);
     }
     riga += separatore;
     riga += m.dati.toBase64();

@@ -307,7 +307,8 @@ void TestScheda::ordineDiTabulazioneEAccessibilita() {
         u"cmdUltimo"_qs,          u"btnCaricaFoto"_qs,   u"btnAcquisisciFoto"_qs,
         u"btnSalvaFoto"_qs,       u"btnZoomFoto"_qs,     u"btnCancFoto"_qs,
         u"btnMovimenti"_qs,       u"btnElimina"_qs,      u"btnSchedeEliminate"_qs,
-        u"btnEtichette"_qs,       u"txtCodiceABarre"_qs, u"txtCodice"_qs};
+        u"btnEtichette"_qs,       u"txtCodiceABarre"_qs, u"btnFattura"_qs,
+        u"txtCodice"_qs};
     box("txtCodice")->setFocus();
     QStringList visti;
     for (int i = 0; i < atteso.size(); ++i) {
