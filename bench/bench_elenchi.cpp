@@ -99,7 +99,7 @@ int main(int argc, char *argv[]) {
         std::printf("\n%lld schede, archivio %.0f MB, tabella SQLite %.0f MB\n", (long long)n,
                     double(QFileInfo(archivio).size()) / 1e6, double(QFileInfo(db).size()) / 1e6);
 
-        // The search of the issue: name "vite", supplier "rossi", notes of blanks only.
+        // A search with three boxes: name "vite", supplier "rossi", notes of blanks only.
         std::array<QString, CASELLE_RICERCA> tre;
         tre[2] = QStringLiteral("vite");
         tre[6] = QStringLiteral("rossi");
