@@ -104,7 +104,19 @@ class DialoghiReali final : public Dialoghi {
                                            : Risposta::Annulla;
     }
 
-    int esegui(QDialog *finestra) override { return finestra->exec(); }
+    int esegui(QDialog *finestra) override {
+        const int esito = finestra->exec();
+        // The window it was opened from takes the keyboard back, whichever
+        // window the window manager activates once it closes.
+        if (QWidget *genitore = finestra->parentWidget()) {
+            QWidget *sotto = genitore->window();
+            if (sotto->isVisible()) {
+                sotto->raise();
+                sotto->activateWindow();
+            }
+        }
+        return esito;
+    }
 
     bool dialogoStampa(QWidget *genitore, QPrinter *stampante) override {
         QPrintDialog dialogo(stampante, genitore);
