@@ -258,9 +258,13 @@ EsitoElenco CercaSchede(const QString &archivio,
     esito.riuscito = passata(
         archivio, avanza, esito, campi, [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
             int corrispondenze = 0;
-            for (std::size_t i = 0; i < criteri.size() && corrispondenze < compilate; ++i)
+            // Stops as soon as the card is in, or can no longer be.
+            const int n = int(criteri.size());
+            for (int i = 0;
+                 i < n && corrispondenze < compilate && corrispondenze + (n - i) >= compilate; ++i)
                 corrispondenze +=
-                    ContieneMinuscolo(CampoGrezzo(scheda, criteri[i].campo), criteri[i].chiave);
+                    ContieneMinuscolo(CampoGrezzo(scheda, criteri[std::size_t(i)].campo),
+                                      criteri[std::size_t(i)].chiave);
             if (corrispondenze < compilate) return;
             formato.costruisci(scheda, p.riga);
             p.righe.aggiungi(p.riga, posizione);

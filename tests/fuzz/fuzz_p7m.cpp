@@ -12,8 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *dati, std::size_t dime
     const QByteArray contenuto = SbustaP7m(byte, errore);
     VERIFICA(errore.isEmpty() != contenuto.isEmpty());
     const QList<FileFattura> file = LeggiFileFattura(QStringLiteral("f.xml.p7m"), byte);
-    VERIFICA(file.size() == 1);
-    VERIFICA(file[0].errore.isEmpty() != file[0].fatture.isEmpty());
-    VERIFICA(file[0].originale == byte);
+    // Bytes that open as a zip are read as one, whatever the file's name.
+    const bool zip = byte.startsWith("PK\x03\x04") || byte.startsWith("PK\x05\x06");
+    VERIFICA(!file.isEmpty());
+    for (const FileFattura &f : file)
+        VERIFICA(f.errore.isEmpty() != f.fatture.isEmpty());
+    if (!zip) VERIFICA(file.size() == 1 && file[0].originale == byte);
     return 0;
 }
