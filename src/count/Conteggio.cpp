@@ -42,17 +42,6 @@ constexpr qsizetype RIGA_MASSIMA = 4096;
 // A quantity beyond any shelf: a line that holds one is damaged.
 constexpr qint64 QUANTITA_MASSIMA = 1'000'000'000;
 
-class Descrittore {
-  public:
-    explicit Descrittore(int fd) : fd(fd) {}
-    ~Descrittore() {
-        if (fd >= 0) ::close(fd);
-    }
-    Descrittore(const Descrittore &) = delete;
-    Descrittore &operator=(const Descrittore &) = delete;
-    int fd;
-};
-
 std::optional<qint64> intero(QByteArrayView byte) {
     byte = byte.trimmed();
     bool ok = false;

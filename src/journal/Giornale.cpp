@@ -32,17 +32,6 @@ constexpr std::array<const char16_t *, 9> NOMI_TIPI = {
 
 constexpr QByteArrayView BOM("\xEF\xBB\xBF");
 
-class Descrittore {
-  public:
-    explicit Descrittore(int fd) : fd(fd) {}
-    ~Descrittore() {
-        if (fd >= 0) ::close(fd);
-    }
-    Descrittore(const Descrittore &) = delete;
-    Descrittore &operator=(const Descrittore &) = delete;
-    int fd;
-};
-
 std::optional<qint64> intero(QByteArrayView byte) {
     byte = byte.trimmed();
     bool negativo = false;
