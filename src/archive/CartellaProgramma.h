@@ -12,7 +12,7 @@ QString PercorsoArchivio();
 QString PercorsoFoto(qint64 posizione);
 
 // True when `percorso` names one of the program's own data files or folders
-// in the program folder (the archive and its intent record, the journal, the
-// password store, a card's photo, Backup.ini, ImportaCsv.ini and the folders
+// in the program folder (the archive and its intent record, the journal and its
+// index, the password store, a card's photo, Backup.ini, ImportaCsv.ini and the folders
 // the program keeps): no export, copy or chosen folder may take their place.
 bool FileDatiProgramma(const QString &percorso);

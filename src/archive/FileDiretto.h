@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <unistd.h>
 
 // Opening by name and whole reads and writes at an offset, going on where a
 // signal cut a call short. A read short of bytes fails; a write that makes no
@@ -16,3 +17,15 @@ bool SincronizzaFile(const QString &percorso);
 // Flushes the folder itself, so that a rename or removal in it outlives a
 // power cut. False when it cannot be opened or flushed.
 bool SincronizzaCartella(const QString &cartella);
+
+// A descriptor closed when it goes.
+class Descrittore {
+  public:
+    explicit Descrittore(int fd) : fd(fd) {}
+    ~Descrittore() {
+        if (fd >= 0) ::close(fd);
+    }
+    Descrittore(const Descrittore &) = delete;
+    Descrittore &operator=(const Descrittore &) = delete;
+    int fd;
+};
