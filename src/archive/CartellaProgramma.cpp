@@ -42,6 +42,7 @@ bool FileDatiProgramma(const QString &percorso) {
         QStringLiteral("Magazzino.pro"),
         QStringLiteral("Magazzino.pro.intento"),
         QStringLiteral("Movimenti.csv"),
+        QStringLiteral("Movimenti.csv.indice"),
         QStringLiteral("unins000.dll"),
         QStringLiteral("Backup.ini"),
         QStringLiteral("ImportaCsv.ini"),

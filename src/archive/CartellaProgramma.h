@@ -12,8 +12,8 @@ QString PercorsoArchivio();
 QString PercorsoFoto(qint64 posizione);
 
 // True when `percorso` names one of the program's own data files or folders
-// in the program folder (the archive and its intent record, the journal, the
-// password store, a card's photo, Backup.ini, ImportaCsv.ini and the folders
-// the program keeps, and every file kept in Fatture): no export, copy or chosen folder may take
-// their place.
+// in the program folder (the archive and its intent record, the journal and its
+// index, the password store, a card's photo, Backup.ini, ImportaCsv.ini, the
+// folders the program keeps and every file kept in Fatture): no export, copy
+// or chosen folder may take their place.
 bool FileDatiProgramma(const QString &percorso);

@@ -49,8 +49,8 @@ std::optional<qint64> intero(QByteArrayView byte) {
 }
 
 // "2026-03-01T09:00:00+01:00" (seconds, fractions and offset as ISO 8601
-// allows them, "Z" for UTC); an invalid date-time when it does not read.
-QDateTime dataOra(QByteArrayView t) {
+// allows them, "Z" for UTC), read into its parts; false when it does not read.
+bool partiDataOra(QByteArrayView t, CampiMovimento &c) {
     t = t.trimmed();
     auto numero = [&t](qsizetype da, qsizetype quante, int &valore) {
         if (da + quante > t.size()) return false;
@@ -65,10 +65,10 @@ QDateTime dataOra(QByteArrayView t) {
     if (!numero(0, 4, anno) || t.size() < 16 || t[4] != '-' || !numero(5, 2, mese) || t[7] != '-' ||
         !numero(8, 2, giorno) || (t[10] != 'T' && t[10] != ' ') || !numero(11, 2, ora) ||
         t[13] != ':' || !numero(14, 2, minuto))
-        return {};
+        return false;
     qsizetype i = 16;
     if (i < t.size() && t[i] == ':') {
-        if (!numero(i + 1, 2, secondo)) return {};
+        if (!numero(i + 1, 2, secondo)) return false;
         i += 3;
         if (i < t.size() && (t[i] == '.' || t[i] == ',')) {
             ++i;
@@ -77,27 +77,33 @@ QDateTime dataOra(QByteArrayView t) {
                 if (cifre++ < 3) ms = ms * 10 + (t[i] - '0');
                 ++i;
             }
-            if (cifre == 0) return {};
+            if (cifre == 0) return false;
             for (; cifre < 3; ++cifre)
                 ms *= 10;
         }
     }
-    const QDate data(anno, mese, giorno);
-    const QTime tempo(ora, minuto, secondo, ms);
-    if (!data.isValid() || !tempo.isValid()) return {};
-    if (i == t.size()) return QDateTime(data, tempo);
-    if (t[i] == 'Z' && i + 1 == t.size()) return QDateTime(data, tempo, QTimeZone::utc());
+    c.giorno = QDate(anno, mese, giorno);
+    c.ora = QTime(ora, minuto, secondo, ms);
+    if (!c.giorno.isValid() || !c.ora.isValid()) return false;
+    c.zona = CampiMovimento::Locale;
+    c.scarto = 0;
+    if (i == t.size()) return true;
+    if (t[i] == 'Z' && i + 1 == t.size()) {
+        c.zona = CampiMovimento::Utc;
+        return true;
+    }
     int ore, minuti = 0;
-    if ((t[i] != '+' && t[i] != '-') || !numero(i + 1, 2, ore)) return {};
+    if ((t[i] != '+' && t[i] != '-') || !numero(i + 1, 2, ore)) return false;
     qsizetype fine = i + 3;
     if (fine < t.size()) {
         if (t[fine] == ':') ++fine;
-        if (!numero(fine, 2, minuti)) return {};
+        if (!numero(fine, 2, minuti)) return false;
         fine += 2;
     }
-    if (fine != t.size() || ore > 14 || minuti > 59) return {};
-    const int scarto = (ore * 3600 + minuti * 60) * (t[i] == '-' ? -1 : 1);
-    return QDateTime(data, tempo, Qt::OffsetFromUTC, scarto);
+    if (fine != t.size() || ore > 14 || minuti > 59) return false;
+    c.zona = CampiMovimento::Scarto;
+    c.scarto = (ore * 3600 + minuti * 60) * (t[i] == '-' ? -1 : 1);
+    return true;
 }
 
 std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
@@ -112,10 +118,6 @@ std::optional<TipoMovimento> tipoDaByte(QByteArrayView nome) {
     return std::nullopt;
 }
 
-char separatoreDi(QByteArrayView intestazione) {
-    return intestazione.count(';') >= intestazione.count(',') ? ';' : ',';
-}
-
 // The byte-order mark and a carriage return before the line end go.
 QByteArrayView pulisci(QByteArrayView riga) {
     if (riga.endsWith('\r')) riga.chop(1);
@@ -123,6 +125,10 @@ QByteArrayView pulisci(QByteArrayView riga) {
 }
 
 } // namespace
+
+char SeparatoreGiornale(QByteArrayView intestazione) {
+    return intestazione.count(';') >= intestazione.count(',') ? ';' : ',';
+}
 
 QString NomeTipo(TipoMovimento tipo) {
     return QString::fromUtf16(NOMI_TIPI[std::size_t(tipo)]);
@@ -209,47 +215,68 @@ QByteArray RigaGiornale(const Movimento &m, char separatore) {
     return riga;
 }
 
-bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
+bool LeggiCampiGiornale(QByteArrayView riga, char separatore, CampiMovimento &c) {
     riga = pulisci(riga);
     if (!Utf8Valido(riga)) return false;
-    thread_local std::vector<QByteArrayView> campi;
     thread_local std::vector<QByteArray> spazio;
-    if (!DividiRigaGiornale(riga, separatore, campi, spazio) ||
-        campi.size() != std::size_t(CAMPI_GIORNALE))
+    if (!DividiRigaGiornale(riga, separatore, c.campi, spazio) ||
+        c.campi.size() != std::size_t(CAMPI_GIORNALE))
         return false;
-    m.quando = dataOra(campi[0]);
-    if (!m.quando.isValid()) return false;
-    const auto posizione = intero(campi[1]);
-    const auto tipo = tipoDaByte(campi[5].trimmed());
-    const auto quantita = intero(campi[6]);
-    const auto prima = intero(campi[7]);
-    const auto dopo = intero(campi[8]);
+    if (!partiDataOra(c.campi[0], c)) return false;
+    const auto posizione = intero(c.campi[1]);
+    const auto tipo = tipoDaByte(c.campi[5].trimmed());
+    const auto quantita = intero(c.campi[6]);
+    const auto prima = intero(c.campi[7]);
+    const auto dopo = intero(c.campi[8]);
     if (!posizione || *posizione < 1 || !tipo || !quantita || !prima || !dopo) return false;
-    m.posizione = *posizione;
-    m.tipo = *tipo;
-    m.quantita = *quantita;
-    m.prima = *prima;
-    m.dopo = *dopo;
-    auto testo = [](QByteArrayView campo) {
-        if (campo.isEmpty()) return QString();
-        QString t = QString::fromUtf8(campo);
-        return campo.front() == '\'' ? TestoDaGiornale(t) : t;
-    };
-    m.codice = testo(campi[2]);
-    m.nome = testo(campi[3]);
-    m.categoria = testo(campi[4]);
-    m.costo = testo(campi[9]);
-    m.postazione = testo(campi[10]);
-    m.nota = testo(campi[11]);
-    const QByteArrayView dati = campi[12].trimmed();
-    if (dati.isEmpty()) {
-        m.dati.clear();
-        return true;
-    }
+    c.posizione = *posizione;
+    c.tipo = *tipo;
+    c.quantita = *quantita;
+    c.prima = *prima;
+    c.dopo = *dopo;
+    const QByteArrayView dati = c.campi[12].trimmed();
+    c.dati.clear();
+    if (dati.isEmpty()) return true;
     auto decodificati =
         QByteArray::fromBase64Encoding(dati.toByteArray(), QByteArray::AbortOnBase64DecodingErrors);
     if (!decodificati) return false;
-    m.dati = *decodificati;
+    c.dati = std::move(*decodificati);
+    return true;
+}
+
+QDateTime CampiMovimento::quando() const {
+    switch (zona) {
+    case Utc:
+        return QDateTime(giorno, ora, QTimeZone::utc());
+    case Scarto:
+        return QDateTime(giorno, ora, Qt::OffsetFromUTC, scarto);
+    default:
+        return QDateTime(giorno, ora);
+    }
+}
+
+QString TestoDiCampo(QByteArrayView campo) {
+    if (campo.isEmpty()) return QString();
+    QString t = QString::fromUtf8(campo);
+    return campo.front() == '\'' ? TestoDaGiornale(t) : t;
+}
+
+bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &m) {
+    thread_local CampiMovimento c;
+    if (!LeggiCampiGiornale(riga, separatore, c)) return false;
+    m.quando = c.quando();
+    m.posizione = c.posizione;
+    m.tipo = c.tipo;
+    m.quantita = c.quantita;
+    m.prima = c.prima;
+    m.dopo = c.dopo;
+    m.codice = TestoDiCampo(c.campi[2]);
+    m.nome = TestoDiCampo(c.campi[3]);
+    m.categoria = TestoDiCampo(c.campi[4]);
+    m.costo = TestoDiCampo(c.campi[9]);
+    m.postazione = TestoDiCampo(c.campi[10]);
+    m.nota = TestoDiCampo(c.campi[11]);
+    m.dati = c.dati;
     return true;
 }
 
@@ -302,7 +329,7 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
         if (letti > 0) {
             QByteArrayView prima(inizio, letti);
             const qsizetype fine = prima.indexOf('\n');
-            separatore = separatoreDi(fine >= 0 ? prima.first(fine) : prima);
+            separatore = SeparatoreGiornale(fine >= 0 ? prima.first(fine) : prima);
         }
     }
     for (const Movimento &m : movimenti) {
@@ -392,6 +419,116 @@ bool RigaDiSpostamento(QByteArrayView riga, char separatore) {
     return TipoDiRiga(riga, separatore) == TipoMovimento::Spostamento;
 }
 
+bool RigaDiOrdine(QByteArrayView riga, char separatore) {
+    char cerca[] = ";Ordine;";
+    cerca[0] = cerca[sizeof cerca - 2] = separatore;
+    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
+}
+
+std::optional<qint64> ScorriRigheGiornale(int fd, qint64 da, qint64 fino, bool ultimaParziale,
+                                          const VisitaRiga &visita,
+                                          const std::function<void(qint64)> &progresso) {
+    constexpr qint64 BLOCCO = 1 << 20;
+    QByteArray buffer;
+    qint64 letti = da;        // bytes of the file read into the buffer so far
+    qint64 inizioBuffer = da; // file offset of buffer[0]
+    bool intestazione = da == 0;
+    // Inside a line too long to be one of ours, which started at `lunga`:
+    // its bytes are dropped as they come, up to its line end.
+    qint64 lunga = -1;
+    auto riga = [&](QByteArrayView testo, qint64 offset) -> bool {
+        GenereRiga genere = GenereRiga::Movimento;
+        if (intestazione) {
+            intestazione = false;
+            genere = GenereRiga::Intestazione;
+            if (testo.startsWith(BOM)) testo = testo.sliced(BOM.size());
+        } else if (pulisci(testo).trimmed().isEmpty()) {
+            genere = GenereRiga::Vuota;
+        }
+        return visita(genere, testo, offset);
+    };
+    // A line longer than any of ours: a header that long is no header (the
+    // lines go on with ';').
+    auto troppoLunga = [&](qint64 offset) -> bool {
+        const bool primo = intestazione;
+        intestazione = false;
+        return visita(primo ? GenereRiga::Intestazione : GenereRiga::TroppoLunga, {}, offset);
+    };
+
+    while (letti < fino) {
+        const qint64 quanti = qMin(BLOCCO, fino - letti);
+        const qsizetype resto = buffer.size();
+        buffer.resize(resto + quanti);
+        if (!LeggiTutto(fd, buffer.data() + resto, quanti, letti)) return std::nullopt;
+        letti += quanti;
+        const char *dati = buffer.constData();
+        const qsizetype lunghezza = buffer.size();
+        qsizetype inizio = 0;
+        if (lunga >= 0) {
+            const void *a = std::memchr(dati, '\n', std::size_t(lunghezza));
+            if (!a) {
+                inizio = lunghezza;
+            } else {
+                inizio = static_cast<const char *>(a) - dati + 1;
+                const qint64 offset = lunga;
+                lunga = -1;
+                if (!troppoLunga(offset)) return inizioBuffer + inizio;
+            }
+        }
+        while (inizio < lunghezza) {
+            const void *a = std::memchr(dati + inizio, '\n', std::size_t(lunghezza - inizio));
+            if (!a) break;
+            const qsizetype fine = static_cast<const char *>(a) - dati;
+            const bool avanti =
+                fine - inizio > RIGA_GIORNALE_MASSIMA
+                    ? troppoLunga(inizioBuffer + inizio)
+                    : riga(QByteArrayView(dati + inizio, fine - inizio), inizioBuffer + inizio);
+            inizio = fine + 1;
+            if (!avanti) return inizioBuffer + inizio;
+        }
+        // The start of a line already too long to be one of ours: the rest
+        // of it is skipped in the blocks that follow.
+        if (lunga < 0 && lunghezza - inizio > RIGA_GIORNALE_MASSIMA) {
+            lunga = inizioBuffer + inizio;
+            inizio = lunghezza;
+        }
+        buffer.remove(0, inizio);
+        inizioBuffer += inizio;
+        if (progresso) progresso(letti);
+    }
+    const qint64 coperto = lunga >= 0 ? lunga : inizioBuffer;
+    // A last line without its line end: cut by a crash, or saved that way.
+    if (ultimaParziale) {
+        if (lunga >= 0)
+            troppoLunga(lunga);
+        else if (!buffer.isEmpty())
+            riga(buffer, inizioBuffer);
+    }
+    return coperto;
+}
+
+bool LettoreGiornale::operator()(GenereRiga genere, QByteArrayView testo, qint64 offset) {
+    switch (genere) {
+    case GenereRiga::Intestazione:
+        separatore = testo.isEmpty() ? ';' : SeparatoreGiornale(testo);
+        return true;
+    case GenereRiga::Vuota:
+        return true;
+    case GenereRiga::TroppoLunga:
+        ++esito.danneggiate;
+        return true;
+    case GenereRiga::Movimento:
+        break;
+    }
+    if (m_scelta && !m_scelta(testo, separatore)) return true;
+    if (!LeggiRigaGiornale(testo, separatore, m_movimento)) {
+        ++esito.danneggiate;
+        return true;
+    }
+    ++esito.righe;
+    return m_visita(m_movimento, offset);
+}
+
 namespace {
 
 // The reading of LeggiGiornale on a journal already open, so that a writer
@@ -399,98 +536,18 @@ namespace {
 // would let the lock go).
 LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaMovimento &visita,
                                  const std::function<void(qint64, qint64)> &progresso) {
-    LetturaGiornale esito;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return esito;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return {};
     // Lines are appended whole under the write lock; what lies beyond the
     // length seen now is left for the next reading.
     const qint64 totale = info.st_size;
-    esito.aperto = true;
-
-    constexpr qint64 BLOCCO = 1 << 20;
-    QByteArray buffer;
-    qint64 letti = 0;        // bytes of the file read into the buffer so far
-    qint64 inizioBuffer = 0; // file offset of buffer[0]
-    bool intestazione = true;
-    // Inside a line too long to be one of ours: its bytes are dropped as they
-    // come, up to its line end.
-    bool troppoLunga = false;
-    char separatore = ';';
-    Movimento movimento;
-    auto danneggiata = [&] {
-        // A header that long is no header: the lines go on with ';'.
-        if (intestazione)
-            intestazione = false;
-        else
-            ++esito.danneggiate;
-    };
-    auto riga = [&](QByteArrayView testo, qint64 offset) -> bool {
-        if (testo.size() > RIGA_GIORNALE_MASSIMA) {
-            danneggiata();
-            return true;
-        }
-        if (intestazione) {
-            intestazione = false;
-            if (testo.startsWith(BOM)) testo = testo.sliced(BOM.size());
-            separatore = separatoreDi(testo);
-            return true;
-        }
-        if (pulisci(testo).trimmed().isEmpty()) return true;
-        if (scelta && !scelta(testo, separatore)) return true;
-        if (!LeggiRigaGiornale(testo, separatore, movimento)) {
-            ++esito.danneggiate;
-            return true;
-        }
-        ++esito.righe;
-        return visita(movimento, offset);
-    };
-
-    while (letti < totale) {
-        const qint64 quanti = qMin(BLOCCO, totale - letti);
-        const qsizetype resto = buffer.size();
-        buffer.resize(resto + quanti);
-        qint64 presi = 0;
-        while (presi < quanti) {
-            const ssize_t n = ::pread(fd, buffer.data() + resto + presi,
-                                      std::size_t(quanti - presi), off_t(letti + presi));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                esito.aperto = false;
-                return esito;
-            }
-            presi += n;
-        }
-        letti += quanti;
-        const char *dati = buffer.constData();
-        const qsizetype lunghezza = buffer.size();
-        qsizetype inizio = 0;
-        if (troppoLunga) {
-            const void *a = std::memchr(dati, '\n', std::size_t(lunghezza));
-            inizio = a ? static_cast<const char *>(a) - dati + 1 : lunghezza;
-            troppoLunga = !a;
-        }
-        while (inizio < lunghezza) {
-            const void *a = std::memchr(dati + inizio, '\n', std::size_t(lunghezza - inizio));
-            if (!a) break;
-            const qsizetype fine = static_cast<const char *>(a) - dati;
-            if (!riga(QByteArrayView(dati + inizio, fine - inizio), inizioBuffer + inizio))
-                return esito;
-            inizio = fine + 1;
-        }
-        // The start of a line already too long to be one of ours: counted
-        // now, and the rest of it skipped in the blocks that follow.
-        if (lunghezza - inizio > RIGA_GIORNALE_MASSIMA) {
-            danneggiata();
-            troppoLunga = true;
-            inizio = lunghezza;
-        }
-        buffer.remove(0, inizio);
-        inizioBuffer += inizio;
-        if (progresso) progresso(letti, totale);
-    }
-    // A last line without its line end: cut by a crash, or saved that way.
-    if (!buffer.isEmpty()) riga(buffer, inizioBuffer);
-    return esito;
+    LettoreGiornale lettore(scelta, visita);
+    const auto letta =
+        ScorriRigheGiornale(fd, 0, totale, true, std::ref(lettore),
+                            progresso ? [&](qint64 letti) { progresso(letti, totale); }
+                                      : std::function<void(qint64)>());
+    lettore.esito.aperto = letta.has_value();
+    return lettore.esito;
 }
 
 } // namespace
@@ -529,6 +586,7 @@ std::optional<Movimento> LeggiMovimentoA(const QString &percorso, qint64 offset)
     };
     const QByteArray intestazione = leggiRiga(0);
     Movimento m;
-    if (!LeggiRigaGiornale(leggiRiga(offset), separatoreDi(intestazione), m)) return std::nullopt;
+    if (!LeggiRigaGiornale(leggiRiga(offset), SeparatoreGiornale(intestazione), m))
+        return std::nullopt;
     return m;
 }

@@ -4,10 +4,12 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QTime>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -82,6 +84,29 @@ bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteA
 // not read.
 bool LeggiRigaGiornale(QByteArrayView riga, char separatore, Movimento &movimento);
 
+// A line checked as LeggiRigaGiornale checks it, without making its texts:
+// for passes that look at a few fields of every line. The fields are views
+// into the line (or into room of this thread's own, until its next call).
+struct CampiMovimento {
+    std::vector<QByteArrayView> campi;
+    QDate giorno; // as written, in the line's own offset
+    QTime ora;
+    enum Zona { Locale, Utc, Scarto } zona = Locale;
+    int scarto = 0; // seconds east of UTC
+    qint64 posizione = 0;
+    TipoMovimento tipo = TipoMovimento::Rettifica;
+    qint64 quantita = 0;
+    qint64 prima = 0;
+    qint64 dopo = 0;
+    QByteArray dati;
+    QDateTime quando() const;
+};
+bool LeggiCampiGiornale(QByteArrayView riga, char separatore, CampiMovimento &campi);
+// A text field as the movement holds it.
+QString TestoDiCampo(QByteArrayView campo);
+// The separator a header line announces.
+char SeparatoreGiornale(QByteArrayView intestazione);
+
 // A text as a field holds it: an apostrophe before one a spreadsheet would
 // take for a formula, one more before apostrophes already there; and back.
 QString TestoPerGiornale(const QString &testo);
@@ -126,6 +151,37 @@ LetturaGiornale
 LeggiGiornale(const QString &percorso, const SceltaRiga &scelta, const VisitaMovimento &visita,
               const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
 
+// The walk over the lines every reader shares, on a journal already open:
+// the lines that start in [da, fino), each with its offset. The first line of
+// the file is the header (a header too long to be one comes without its
+// text); a line longer than RIGA_GIORNALE_MASSIMA comes without its text,
+// once. A last line without its line end comes only with `ultimaParziale`.
+// The visitor returns false to stop. Returns the offset just past the last
+// whole line walked (where a later walk goes on), nothing when the file
+// could not be read.
+enum class GenereRiga { Intestazione, Vuota, TroppoLunga, Movimento };
+using VisitaRiga = std::function<bool(GenereRiga genere, QByteArrayView riga, qint64 offset)>;
+std::optional<qint64> ScorriRigheGiornale(int fd, qint64 da, qint64 fino, bool ultimaParziale,
+                                          const VisitaRiga &visita,
+                                          const std::function<void(qint64 letti)> &progresso = {});
+
+// What LeggiGiornale makes of each line the walk hands it, for readers that
+// walk the journal their own way: `scelta`, then the decoding, the count of
+// damaged lines and `visita`.
+class LettoreGiornale {
+  public:
+    LettoreGiornale(const SceltaRiga &scelta, const VisitaMovimento &visita, char separatore = ';')
+        : separatore(separatore), m_scelta(scelta), m_visita(visita) {}
+    bool operator()(GenereRiga genere, QByteArrayView riga, qint64 offset);
+    LetturaGiornale esito{true, 0, 0};
+    char separatore;
+
+  private:
+    const SceltaRiga &m_scelta;
+    const VisitaMovimento &m_visita;
+    Movimento m_movimento;
+};
+
 // As RegistraMovimenti, after `rifiuta` has seen, under the same lock, the
 // movements already in the journal that `scelta` lets through: when it
 // returns true for one, nothing is written. So a line that must be in the
@@ -144,6 +200,10 @@ qint64 PosizioneDiRiga(QByteArrayView riga, char separatore);
 std::optional<TipoMovimento> TipoDiRiga(QByteArrayView riga, char separatore);
 QByteArrayView DataDiRiga(QByteArrayView riga, char separatore);
 bool RigaDiSpostamento(QByteArrayView riga, char separatore);
+// Whether the kind "Ordine" stands anywhere in the raw line: a card's history
+// reads every order line, whatever its card, to tell a whole order from one a
+// crash cut short.
+bool RigaDiOrdine(QByteArrayView riga, char separatore);
 
 // One line again, read at its offset (the journal only grows, so an offset
 // keeps its line).

@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"
 #include "journal/BloccoOrdine.h"
+#include "journal/IndiceGiornale.h"
 #include "journal/StessaScheda.h"
 
 #include <algorithm>
@@ -11,18 +12,6 @@
 #include <cstring>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// An order's lines are all read, whatever their card, to tell a whole order
-// from one a crash cut short.
-bool rigaDiOrdine(QByteArrayView riga, char separatore) {
-    char cerca[] = ";Ordine;";
-    cerca[0] = cerca[sizeof cerca - 2] = separatore;
-    return ::memmem(riga.data(), std::size_t(riga.size()), cerca, sizeof cerca - 1) != nullptr;
-}
-
-} // namespace
 
 std::optional<qint64> GiacenzaDi(const TScheda &scheda) {
     return LeggiGiacenza(scheda.testo(Campo::Giacenza));
@@ -87,19 +76,24 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
     while (true) {
         QList<Movimento> lette;
         BloccoOrdine blocco;
-        const LetturaGiornale lettura = LeggiGiornale(
-            giornale,
-            [&posizioni](QByteArrayView riga, char separatore) {
-                const qint64 p = PosizioneDiRiga(riga, separatore);
-                return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore) ||
-                       rigaDiOrdine(riga, separatore);
-            },
-            [&](const Movimento &letta, qint64) {
-                for (const Movimento &m : blocco.aggiungi(letta))
-                    if (posizioni.contains(m.posizione) || m.tipo == TipoMovimento::Spostamento)
-                        lette << m;
-                return true;
-            });
+        // An order's lines are all read, whatever their card, to tell a whole
+        // order from one a crash cut short.
+        const SceltaRiga scelta = [&posizioni](QByteArrayView riga, char separatore) {
+            const qint64 p = PosizioneDiRiga(riga, separatore);
+            return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore) ||
+                   RigaDiOrdine(riga, separatore);
+        };
+        const VisitaMovimento visita = [&](const Movimento &letta, qint64) {
+            for (const Movimento &m : blocco.aggiungi(letta))
+                if (posizioni.contains(m.posizione) || m.tipo == TipoMovimento::Spostamento)
+                    lette << m;
+            return true;
+        };
+        // The index beside the journal points at the same lines; without it
+        // the journal is read whole.
+        const auto indicizzata = LeggiConIndice(giornale, posizioni, scelta, visita);
+        const LetturaGiornale lettura =
+            indicizzata ? *indicizzata : LeggiGiornale(giornale, scelta, visita);
         storia.letto = lettura.aperto;
         storia.danneggiate = lettura.danneggiate;
 

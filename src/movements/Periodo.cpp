@@ -5,10 +5,23 @@
 #include "archive/RegoleNumeri.h"
 #include "movements/Movimenti.h"
 
-#include <QHash>
+#include "archive/FileDiretto.h"
+
 #include <QIODevice>
 #include <QSet>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -87,38 +100,284 @@ QByteArray campo(const QString &testo) {
 
 } // namespace
 
+namespace {
+
+// Keys as bytes, each given a number in the order it first comes: a table
+// of open addresses, as a pass looks up keys for every line.
+class Dizionario {
+  public:
+    qint32 numero(std::string_view chiave) {
+        if ((m_chiavi.size() + 1) * 2 > m_posti.size()) ingrandisci();
+        const quint64 h = hash(chiave);
+        for (std::size_t i = h & (m_posti.size() - 1);; i = (i + 1) & (m_posti.size() - 1)) {
+            Posto &p = m_posti[i];
+            if (p.numero < 0) {
+                p = {h, qint32(m_chiavi.size())};
+                m_chiavi.emplace_back(chiave);
+                return p.numero;
+            }
+            if (p.hash == h && m_chiavi[std::size_t(p.numero)] == chiave) return p.numero;
+        }
+    }
+    // The number of a key, -1 when it never came.
+    qint32 cerca(std::string_view chiave) const {
+        if (m_posti.empty()) return -1;
+        const quint64 h = hash(chiave);
+        for (std::size_t i = h & (m_posti.size() - 1);; i = (i + 1) & (m_posti.size() - 1)) {
+            const Posto &p = m_posti[i];
+            if (p.numero < 0) return -1;
+            if (p.hash == h && m_chiavi[std::size_t(p.numero)] == chiave) return p.numero;
+        }
+    }
+    const std::vector<std::string> &chiavi() const { return m_chiavi; }
+
+  private:
+    struct Posto {
+        quint64 hash = 0;
+        qint32 numero = -1;
+    };
+    static quint64 hash(std::string_view k) { return std::hash<std::string_view>{}(k); }
+    void ingrandisci() {
+        std::vector<Posto> vecchi(std::max<std::size_t>(64, m_posti.size() * 2));
+        vecchi.swap(m_posti);
+        for (const Posto &p : vecchi) {
+            if (p.numero < 0) continue;
+            std::size_t i = p.hash & (m_posti.size() - 1);
+            while (m_posti[i].numero >= 0)
+                i = (i + 1) & (m_posti.size() - 1);
+            m_posti[i] = p;
+        }
+    }
+    std::vector<Posto> m_posti;
+    std::vector<std::string> m_chiavi;
+};
+
+// A text field as its movement holds it, in UTF-8: the line's own bytes
+// unless it starts with the apostrophe that guards a formula.
+void testoDi(QByteArrayView campo, std::string &testo) {
+    if (campo.isEmpty() || campo.front() != '\'') {
+        testo.append(campo.data(), std::size_t(campo.size()));
+        return;
+    }
+    const QByteArray decodificato = TestoDiCampo(campo).toUtf8();
+    testo.append(decodificato.constData(), std::size_t(decodificato.size()));
+}
+
+// What the summary needs of a line in the period, with its card, category
+// and cost as numbers of the dictionaries of the part that read it.
+struct RigaPeriodo {
+    qint64 offset;
+    qint64 quantita;
+    qint32 scheda;
+    qint32 categoria;
+    qint32 costo;
+    qint32 mese; // yyyy * 100 + MM
+    TipoMovimento tipo;
+    bool annullamento;
+};
+
+// One part of the journal, read on a core of its own: the lines in the
+// period, and the dictionaries their numbers refer to.
+struct PartePeriodo {
+    std::vector<RigaPeriodo> righe;
+    Dizionario schede; // code and name: the code's length in 4 bytes, the code, the name
+    Dizionario categorie;
+    Dizionario costi;
+    std::vector<double> valoriCosti;
+    // The raw bytes of card, category and cost as they stand in a line, and
+    // the numbers they have above.
+    Dizionario insiemi;
+    std::vector<std::array<qint32, 3>> numeriInsiemi;
+    LetturaGiornale lettura{true, 0, 0};
+    std::atomic<qint64> letti{0};
+};
+
+// Reads the lines of [da, fino) into `parte`, each checked as LeggiGiornale
+// checks it but without making its texts.
+void leggiParte(int fd, qint64 da, qint64 fino, bool ultima, char separatore, const QDate &dal,
+                const QDate &al, PartePeriodo &parte) {
+    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
+    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
+    const QByteArray nota = NOTA_ANNULLAMENTO.toUtf8();
+    CampiMovimento c;
+    std::string chiave;
+    const auto letta = ScorriRigheGiornale(
+        fd, da, fino, ultima,
+        [&](GenereRiga genere, QByteArrayView riga, qint64 offset) {
+            switch (genere) {
+            case GenereRiga::Intestazione:
+            case GenereRiga::Vuota:
+                return true;
+            case GenereRiga::TroppoLunga:
+                ++parte.lettura.danneggiate;
+                return true;
+            case GenereRiga::Movimento:
+                break;
+            }
+            // Lines of other days are passed over without decoding.
+            QByteArrayView giorno;
+            if (giornoDiRiga(riga, separatore, giorno) && !(giorno >= primo && giorno <= ultimo))
+                return true;
+            if (!LeggiCampiGiornale(riga, separatore, c)) {
+                ++parte.lettura.danneggiate;
+                return true;
+            }
+            ++parte.lettura.righe;
+            if (c.giorno < dal || c.giorno > al) return true;
+            RigaPeriodo r{offset, c.quantita, -1, -1, -1, 0, c.tipo, false};
+            if (c.tipo != TipoMovimento::Ordine) {
+                chiave.clear();
+                testoDi(c.campi[11], chiave);
+                r.annullamento =
+                    MovimentoDiGiacenza(c.tipo) && chiave.starts_with(nota.constData());
+                // Card, category and cost come together: one look-up for the
+                // three, on the line's own bytes.
+                chiave.clear();
+                for (std::size_t campo : {2, 3, 4, 9}) {
+                    const auto lunghezza = quint32(c.campi[campo].size());
+                    chiave.append(reinterpret_cast<const char *>(&lunghezza), 4);
+                    chiave.append(c.campi[campo].data(), lunghezza);
+                }
+                const qint32 insieme = parte.insiemi.numero(chiave);
+                if (std::size_t(insieme) == parte.numeriInsiemi.size()) {
+                    chiave.assign(4, '\0');
+                    testoDi(c.campi[2], chiave);
+                    const auto lunghezza = quint32(chiave.size() - 4);
+                    std::memcpy(chiave.data(), &lunghezza, 4);
+                    testoDi(c.campi[3], chiave);
+                    const qint32 scheda = parte.schede.numero(chiave);
+                    chiave.clear();
+                    testoDi(c.campi[4], chiave);
+                    const qint32 categoria = parte.categorie.numero(chiave);
+                    chiave.clear();
+                    testoDi(c.campi[9], chiave);
+                    const qint32 costo = parte.costi.numero(chiave);
+                    if (std::size_t(costo) == parte.valoriCosti.size())
+                        parte.valoriCosti.push_back(
+                            LeggiNumero(QString::fromUtf8(chiave.data(), qsizetype(chiave.size())))
+                                .value_or(0));
+                    parte.numeriInsiemi.push_back({scheda, categoria, costo});
+                }
+                const auto &numeri = parte.numeriInsiemi[std::size_t(insieme)];
+                r.scheda = numeri[0];
+                r.categoria = numeri[1];
+                r.costo = numeri[2];
+                r.mese = c.giorno.year() * 100 + c.giorno.month();
+            }
+            parte.righe.push_back(r);
+            return true;
+        },
+        [&](qint64 letti) { parte.letti = letti - da; });
+    parte.lettura.aperto = letta.has_value();
+}
+
+// The byte key of a card and of a category, as the parts make them.
+std::string chiaveScheda(const Movimento &m) {
+    const QByteArray codice = m.codice.toUtf8();
+    const QByteArray nome = m.nome.toUtf8();
+    std::string chiave(4, '\0');
+    const quint32 lunghezza = quint32(codice.size());
+    std::memcpy(chiave.data(), &lunghezza, 4);
+    chiave.append(codice.constData(), std::size_t(codice.size()));
+    chiave.append(nome.constData(), std::size_t(nome.size()));
+    return chiave;
+}
+
+} // namespace
+
 RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QString &giornale,
                                   const std::function<void(qint64, qint64)> &progresso) {
     RiepilogoPeriodo r;
-    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
-    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
-    // Totals gather in hashes, sorted once at the end; costs and months
-    // repeat, so each is read once.
-    QHash<std::pair<QString, QString>, Totali> perScheda;
-    QHash<QString, Totali> perCategoria;
-    QHash<QString, double> costi;
+    const Descrittore file(ApriFileRegolare(giornale, O_RDONLY));
+    if (file.fd < 0) {
+        r.lettura.aperto = errno == ENOENT;
+        return r;
+    }
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return r;
+    // Lines are appended whole under the write lock; what lies beyond the
+    // length seen now is left for the next summary.
+    const qint64 totale = info.st_size;
+
+    // The header's separator, then two parts split at a line start, one for
+    // each core; the totals are then added up in journal order, as one
+    // reading would.
+    char separatore = ';';
+    ScorriRigheGiornale(file.fd, 0, qMin<qint64>(totale, RIGA_GIORNALE_MASSIMA + 2), false,
+                        [&](GenereRiga genere, QByteArrayView riga, qint64) {
+                            if (genere == GenereRiga::Intestazione && !riga.isEmpty())
+                                separatore = SeparatoreGiornale(riga);
+                            return false;
+                        });
+    qint64 meta = totale;
+    if (totale >= (4 << 20) && std::thread::hardware_concurrency() > 1) {
+        QByteArray dopo(RIGA_GIORNALE_MASSIMA + 1, Qt::Uninitialized);
+        const qint64 da = totale / 2;
+        const qint64 quanti = qMin<qint64>(dopo.size(), totale - da);
+        if (LeggiTutto(file.fd, dopo.data(), quanti, da)) {
+            const qsizetype fine = QByteArrayView(dopo.constData(), quanti).indexOf('\n');
+            if (fine >= 0 && da + fine + 1 < totale) meta = da + fine + 1;
+        }
+    }
+    PartePeriodo parti[2];
+    std::future<void> seconda;
+    if (meta < totale)
+        seconda = std::async(std::launch::async, [&] {
+            leggiParte(file.fd, meta, totale, true, separatore, dal, al, parti[1]);
+        });
+    std::atomic<bool> primaFinita{false};
+    std::future<void> prima = std::async(std::launch::async, [&] {
+        leggiParte(file.fd, 0, meta, meta == totale, separatore, dal, al, parti[0]);
+        primaFinita = true;
+    });
+    // This thread keeps the window painting meanwhile.
+    for (std::future<void> *parte : {&prima, &seconda}) {
+        if (!parte->valid()) continue;
+        while (parte->wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            if (progresso) progresso(parti[0].letti + parti[1].letti, totale);
+        parte->get();
+    }
+    if (progresso) progresso(totale, totale);
+    for (const PartePeriodo &parte : parti) {
+        r.lettura.righe += parte.lettura.righe;
+        r.lettura.danneggiate += parte.lettura.danneggiate;
+    }
+    r.lettura.aperto = parti[0].lettura.aperto && parti[1].lettura.aperto;
+
+    // The cards and categories of both parts, numbered as one.
+    Dizionario schede, categorie;
+    std::vector<qint32> numeriSchede[2], numeriCategorie[2];
+    for (int i = 0; i < 2; ++i) {
+        for (const std::string &k : parti[i].schede.chiavi())
+            numeriSchede[i].push_back(schede.numero(k));
+        for (const std::string &k : parti[i].categorie.chiavi())
+            numeriCategorie[i].push_back(categorie.numero(k));
+    }
+    // A total that an undoing brought back to nothing is not listed.
+    std::vector<Totali> perScheda(schede.chiavi().size()), perCategoria(categorie.chiavi().size());
+    std::vector<char> conScheda(perScheda.size()), conCategoria(perCategoria.size());
+    auto togli = [](std::vector<Totali> &totali, std::vector<char> &con, qint32 numero,
+                    const Movimento &m, double costo) {
+        if (numero < 0 || !con[std::size_t(numero)]) return;
+        Totali &t = totali[std::size_t(numero)];
+        t.togli(m, costo);
+        if (t == Totali{}) {
+            t = Totali{};
+            con[std::size_t(numero)] = false;
+        }
+    };
     int meseCorrente = -1;
     Totali *totaliMese = nullptr;
-    auto costoDi = [&costi](const Movimento &m) {
-        auto costo = costi.constFind(m.costo);
-        if (costo == costi.cend()) costo = costi.insert(m.costo, LeggiNumero(m.costo).value_or(0));
-        return *costo;
-    };
-    // A total that an undoing brought back to nothing is not listed.
-    auto togli = [](auto &totali, const auto &chiave, const Movimento &m, double costo) {
-        auto it = totali.find(chiave);
-        if (it == totali.end()) return;
-        it->togli(m, costo);
-        if (*it == Totali{}) totali.erase(it);
-    };
     // Offsets of the movements an undoing took back, so no line is taken back twice.
     QSet<qint64> tolti;
     // A movement undone within the period, and its undoing, moved nothing in
     // the end. Undoings are few: the line undone is looked for back among the
     // period's lines only when one comes, so the journal is read once.
-    auto annulla = [&](const Movimento &annullamento, qint64 offsetAnnullamento) {
-        const QDate nominato =
-            QDate::fromString(annullamento.nota.mid(NOTA_ANNULLAMENTO.size(), 10), u"dd/MM/yyyy"_s);
+    auto annulla = [&](qint64 offsetAnnullamento) {
+        const auto annullamento = LeggiMovimentoA(giornale, offsetAnnullamento);
+        if (!annullamento) return false;
+        const QDate nominato = QDate::fromString(
+            annullamento->nota.mid(NOTA_ANNULLAMENTO.size(), 10), u"dd/MM/yyyy"_s);
         if (!nominato.isValid()) return false;
         for (auto it = r.righe.crbegin(); it != r.righe.crend(); ++it) {
             if (*it == offsetAnnullamento || tolti.contains(*it)) continue;
@@ -127,52 +386,71 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
             // Lines are in the order they were written: past the day named,
             // with a day's leeway for the offsets, there is nothing more.
             if (m->quando.date() < nominato.addDays(-1)) return false;
-            if (!annullatoDa(*m, annullamento)) continue;
+            if (!annullatoDa(*m, *annullamento)) continue;
             tolti.insert(*it);
-            const double costo = costoDi(*m);
-            togli(perScheda, std::pair{m->codice, m->nome}, *m, costo);
-            togli(perCategoria, m->categoria, *m, costo);
-            togli(r.perMese, m->quando.date().toString(u"yyyy-MM"_s), *m, costo);
+            const double costo = LeggiNumero(m->costo).value_or(0);
+            togli(perScheda, conScheda, schede.cerca(chiaveScheda(*m)), *m, costo);
+            const QByteArray categoria = m->categoria.toUtf8();
+            togli(perCategoria, conCategoria,
+                  categorie.cerca(
+                      std::string_view(categoria.constData(), std::size_t(categoria.size()))),
+                  *m, costo);
+            const QString mese = m->quando.date().toString(u"yyyy-MM"_s);
+            auto delMese = r.perMese.find(mese);
+            if (delMese != r.perMese.end()) {
+                delMese->togli(*m, costo);
+                if (*delMese == Totali{}) r.perMese.erase(delMese);
+            }
             totaliMese = nullptr; // its month may be gone
             r.totale.togli(*m, costo);
             return true;
         }
         return false;
     };
-    r.lettura = LeggiGiornale(
-        giornale,
-        [&](QByteArrayView riga, char separatore) {
-            QByteArrayView giorno;
-            if (!giornoDiRiga(riga, separatore, giorno))
-                return true; // decoded, and counted if damaged
-            return giorno >= primo && giorno <= ultimo;
-        },
-        [&](const Movimento &m, qint64 offset) {
-            // The day as the line was written there, in its own offset.
-            const QDate giorno = m.quando.date();
-            if (giorno < dal || giorno > al) return true;
-            r.righe.push_back(offset);
+    std::size_t tutte = 0;
+    for (const PartePeriodo &parte : parti)
+        tutte += parte.righe.size();
+    r.righe.reserve(tutte);
+    Movimento m; // what Totali looks at: the kind and the quantity
+    for (int i = 0; i < 2; ++i) {
+        for (const RigaPeriodo &riga : parti[i].righe) {
+            r.righe.push_back(riga.offset);
             // An order is listed with the movements but moves no goods: it
             // adds no card, category or month to the totals.
-            if (m.tipo == TipoMovimento::Ordine) return true;
-            if (eAnnullamento(m) && annulla(m, offset)) return true;
-            const double costo = costoDi(m);
-            perScheda[{m.codice, m.nome}].aggiungi(m, costo);
-            perCategoria[m.categoria].aggiungi(m, costo);
-            const int mese = giorno.year() * 100 + giorno.month();
-            if (mese != meseCorrente || !totaliMese) {
-                meseCorrente = mese;
-                totaliMese = &r.perMese[giorno.toString(u"yyyy-MM"_s)];
+            if (riga.tipo == TipoMovimento::Ordine) continue;
+            if (riga.annullamento && annulla(riga.offset)) continue;
+            m.tipo = riga.tipo;
+            m.quantita = riga.quantita;
+            const double costo = parti[i].valoriCosti[std::size_t(riga.costo)];
+            const auto scheda = std::size_t(numeriSchede[i][std::size_t(riga.scheda)]);
+            perScheda[scheda].aggiungi(m, costo);
+            conScheda[scheda] = true;
+            const auto categoria = std::size_t(numeriCategorie[i][std::size_t(riga.categoria)]);
+            perCategoria[categoria].aggiungi(m, costo);
+            conCategoria[categoria] = true;
+            if (riga.mese != meseCorrente || !totaliMese) {
+                meseCorrente = riga.mese;
+                totaliMese =
+                    &r.perMese[QDate(riga.mese / 100, riga.mese % 100, 1).toString(u"yyyy-MM"_s)];
             }
             totaliMese->aggiungi(m, costo);
             r.totale.aggiungi(m, costo);
-            return true;
-        },
-        progresso);
-    for (auto i = perScheda.cbegin(); i != perScheda.cend(); ++i)
-        r.perScheda.insert(i.key(), i.value());
-    for (auto i = perCategoria.cbegin(); i != perCategoria.cend(); ++i)
-        r.perCategoria.insert(i.key(), i.value());
+        }
+    }
+    auto testo = [](std::string_view byte) {
+        return QString::fromUtf8(byte.data(), qsizetype(byte.size()));
+    };
+    for (std::size_t i = 0; i < perScheda.size(); ++i) {
+        if (!conScheda[i]) continue;
+        const std::string_view chiave = schede.chiavi()[i];
+        quint32 lunghezza;
+        std::memcpy(&lunghezza, chiave.data(), 4);
+        r.perScheda.insert(
+            {testo(chiave.substr(4, lunghezza)), testo(chiave.substr(4 + lunghezza))},
+            perScheda[i]);
+    }
+    for (std::size_t i = 0; i < perCategoria.size(); ++i)
+        if (conCategoria[i]) r.perCategoria.insert(testo(categorie.chiavi()[i]), perCategoria[i]);
     return r;
 }
 

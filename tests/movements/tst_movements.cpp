@@ -9,6 +9,7 @@
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
 #include "journal/Giornale.h"
+#include "journal/IndiceGiornale.h"
 #include "journal/StessaScheda.h"
 #include "movements/Movimenti.h"
 #include "movements/Periodo.h"
@@ -40,6 +41,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
 #include <QTimeZone>
@@ -98,6 +100,78 @@ int Pilota(const QString &percorso, const QString &nome, int quanti) {
         if (!RegistraMovimenti({m}, percorso)) return 2;
     }
     return 0;
+}
+
+// A card's history read from the journal whole: a folder where the index
+// would be leaves the program without one.
+StoriaScheda StoriaSenzaIndice(qint64 posizione) {
+    const QString indice = PercorsoIndice(PercorsoGiornale());
+    QFile::remove(indice);
+    QDir().mkdir(indice);
+    StoriaScheda storia = LeggiStoriaScheda(posizione);
+    QDir().rmdir(indice);
+    return storia;
+}
+
+// The index as the program builds it from nothing for the journal now.
+QByteArray IndiceNuovo() {
+    const QString indice = PercorsoIndice(PercorsoGiornale());
+    const QByteArray prima = Leggi(indice);
+    QFile::remove(indice);
+    LeggiStoriaScheda(1);
+    const QByteArray nuovo = Leggi(indice);
+    Scrivi(indice, prima);
+    return nuovo;
+}
+
+// The period as one plain reading of every line makes it: each movement
+// decoded, an undoing taking back the latest movement it names.
+RiepilogoPeriodo PeriodoLetturaIntera(const QDate &dal, const QDate &al) {
+    RiepilogoPeriodo r;
+    const QString nota = u"Annullato il movimento del "_s;
+    auto annullamento = [&](const Movimento &m) {
+        return MovimentoDiGiacenza(m.tipo) && m.nota.startsWith(nota);
+    };
+    QList<Movimento> presi;
+    QList<bool> tolti;
+    r.lettura = LeggiGiornale(
+        PercorsoGiornale(),
+        [&](QByteArrayView riga, char separatore) {
+            const QByteArrayView data = DataDiRiga(riga, separatore);
+            const QDate giorno = QDate::fromString(
+                QString::fromLatin1(data.first(qMin<qsizetype>(10, data.size()))), Qt::ISODate);
+            return !giorno.isValid() || (giorno >= dal && giorno <= al);
+        },
+        [&](const Movimento &m, qint64 offset) {
+            if (m.quando.date() < dal || m.quando.date() > al) return true;
+            r.righe.push_back(offset);
+            if (m.tipo == TipoMovimento::Ordine) return true;
+            if (annullamento(m)) {
+                for (qsizetype i = presi.size() - 1; i >= 0; --i) {
+                    const Movimento &u = presi[i];
+                    if (tolti[i] || annullamento(u) || !MovimentoDiGiacenza(u.tipo) ||
+                        u.posizione != m.posizione || u.quantita != -m.quantita ||
+                        u.quando.toString(u"dd/MM/yyyy HH:mm"_s) != m.nota.mid(nota.size(), 16))
+                        continue;
+                    tolti[i] = true;
+                    presi << m;
+                    tolti << true;
+                    return true;
+                }
+            }
+            presi << m;
+            tolti << false;
+            return true;
+        });
+    for (qsizetype i = 0; i < presi.size(); ++i) {
+        if (tolti[i]) continue;
+        const Movimento &m = presi[i];
+        r.perScheda[{m.codice, m.nome}].aggiungi(m);
+        r.perCategoria[m.categoria].aggiungi(m);
+        r.perMese[m.quando.date().toString(u"yyyy-MM"_s)].aggiungi(m);
+        r.totale.aggiungi(m);
+    }
+    return r;
 }
 
 // Under a display, FOTO_FINESTRE=folder keeps a picture of each window tested.
@@ -430,6 +504,11 @@ class TestMovimenti : public QObject {
     void rettificaECaricoDistinti();
     void controlliNellOperazioneUnica_data();
     void controlliNellOperazioneUnica();
+    void indiceVedeAltreCopie();
+    void indiceRifatto_data();
+    void indiceRifatto();
+    void indiceDiUnFoglioDiCalcolo();
+    void indiceEPeriodoComeLaLetturaIntera();
 };
 
 void TestMovimenti::rigaScrittaERiletta_data() {
@@ -2304,6 +2383,262 @@ void TestMovimenti::controlliNellOperazioneUnica() {
     QCOMPARE(tutti.last().dopo, giacenza.toLongLong());
     QCOMPARE(cartella.leggiArchivio().mid(TScheda::DIMENSIONE),
              archivioPrima.mid(TScheda::DIMENSIONE));
+}
+
+void TestMovimenti::indiceVedeAltreCopie() {
+    CartellaDiProva cartella;
+    QVERIFY(RegistraMovimenti({MovimentoDiProva(1, TipoMovimento::NuovaScheda, 5, 0)}));
+    QCOMPARE(LeggiStoriaScheda(1).movimenti.size(), 1);
+    QVERIFY(QFileInfo(PercorsoIndice()).size() > 0);
+    // Two other copies append while this one reads the history again and again.
+    constexpr int QUANTI = 150;
+    QProcess processi[2];
+    for (int i = 0; i < 2; ++i) {
+        processi[i].setProcessChannelMode(QProcess::ForwardedChannels);
+        processi[i].start(
+            QCoreApplication::applicationFilePath(),
+            {u"--pilota"_s, PercorsoGiornale(), QString(QChar(u'A' + i)), QString::number(QUANTI)});
+        QVERIFY(processi[i].waitForStarted());
+    }
+    Scrivi(PercorsoGiornale() + u".via"_s, {});
+    // What one reading has seen of a card, the next one still sees.
+    qsizetype viste = 1;
+    while (processi[0].state() != QProcess::NotRunning ||
+           processi[1].state() != QProcess::NotRunning) {
+        const StoriaScheda storia = LeggiStoriaScheda(1);
+        QCOMPARE(storia.danneggiate, 0);
+        QVERIFY(storia.movimenti.size() >= viste);
+        viste = storia.movimenti.size();
+        QCOMPARE(LeggiStoriaScheda(2).danneggiate, 0);
+        QCoreApplication::processEvents();
+    }
+    for (auto &processo : processi) {
+        QCOMPARE(processo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(processo.exitCode(), 0);
+    }
+    for (qint64 posizione : {1, 2, QUANTI}) {
+        const StoriaScheda storia = LeggiStoriaScheda(posizione);
+        QCOMPARE(storia.movimenti.size(), posizione == 1 ? 3 : 2);
+        QCOMPARE(storia.movimenti, StoriaSenzaIndice(posizione).movimenti);
+    }
+    LeggiStoriaScheda(1);
+    QCOMPARE(Leggi(PercorsoIndice()), IndiceNuovo());
+}
+
+void TestMovimenti::indiceRifatto_data() {
+    QTest::addColumn<QString>("caso");
+    for (const char *caso :
+         {"vuoto", "troncato", "entrata cambiata", "testata cambiata", "di un altro giornale",
+          "casuale", "giornale accorciato", "riga cambiata a mano", "coda persa"})
+        QTest::newRow(caso) << QString::fromLatin1(caso);
+}
+
+void TestMovimenti::indiceRifatto() {
+    QFETCH(QString, caso);
+    CartellaDiProva cartella;
+    const auto registra = [](int da, int a) {
+        QList<Movimento> righe;
+        for (int i = da; i < a; ++i) {
+            Movimento m = MovimentoDiProva(1 + i % 4, TipoMovimento::Carico, 1 + i, i);
+            m.nota = QString(200, QChar(u'a' + i % 26));
+            righe << m;
+        }
+        return RegistraMovimenti(righe);
+    };
+    QVERIFY(registra(0, 60));
+    const QString indice = PercorsoIndice();
+    QCOMPARE(LeggiStoriaScheda(1).movimenti.size(), 15);
+    QByteArray byte = Leggi(indice);
+    QByteArray giornale = Leggi(PercorsoGiornale());
+    if (caso == u"vuoto") {
+        byte.clear();
+    } else if (caso == u"troncato") {
+        byte.chop(12 * 7 + 5);
+    } else if (caso == u"entrata cambiata") {
+        // An entry of card 1 said to be of card 3: the entries no longer add up.
+        byte[64 + 8] = 3;
+    } else if (caso == u"testata cambiata") {
+        byte[9] = char(byte[9] ^ 0x10);
+    } else if (caso == u"di un altro giornale") {
+        // The index of a journal with other lines of the same length.
+        {
+            CartellaDiProva altra;
+            QList<Movimento> righe;
+            for (int i = 0; i < 60; ++i) {
+                Movimento m = MovimentoDiProva(1 + (i + 1) % 4, TipoMovimento::Carico, 1 + i, i);
+                m.nota = QString(200, QChar(u'a' + i % 26));
+                righe << m;
+            }
+            QVERIFY(RegistraMovimenti(righe));
+            LeggiStoriaScheda(1);
+            byte = Leggi(PercorsoIndice());
+        }
+        ImpostaCartellaProgramma(cartella.percorso());
+    } else if (caso == u"casuale") {
+        QRandomGenerator caso(3);
+        for (char &c : byte)
+            c = char(caso.bounded(256));
+    } else if (caso == u"giornale accorciato") {
+        giornale.chop(giornale.size() - giornale.lastIndexOf('\n', giornale.size() - 2) - 1);
+        giornale.chop(giornale.size() - giornale.lastIndexOf('\n', giornale.size() - 2) - 1);
+    } else if (caso == u"riga cambiata a mano") {
+        // A line of card 1 in the middle, now of card 2 with the same length.
+        const qsizetype riga = giornale.indexOf(";1;COD1;Prodotto 1;", giornale.size() / 2);
+        giornale.replace(riga, 19, ";2;COD2;Prodotto 2;");
+    }
+    Scrivi(indice, byte);
+    Scrivi(PercorsoGiornale(), giornale);
+    if (caso == u"coda persa") {
+        // Lines added by a copy that knows nothing of the index, then its
+        // last entries lost as by a crash while it was written.
+        QVERIFY(registra(60, 70));
+        LeggiStoriaScheda(1);
+        byte = Leggi(indice);
+        byte.chop(24);
+        Scrivi(indice, byte);
+    }
+    const StoriaScheda attesa = StoriaSenzaIndice(1);
+    Scrivi(indice, byte);
+    const StoriaScheda storia = LeggiStoriaScheda(1);
+    QCOMPARE(storia.movimenti, attesa.movimenti);
+    QCOMPARE(storia.danneggiate, attesa.danneggiate);
+    QCOMPARE(Leggi(indice), IndiceNuovo());
+}
+
+void TestMovimenti::indiceDiUnFoglioDiCalcolo() {
+    // Saved again by a spreadsheet: commas, CRLF, every text in quotes.
+    CartellaDiProva cartella;
+    QByteArray testo = "\"Data e ora\",\"Posizione\",\"Codice\",\"Nome\",\"Categoria\",\"Tipo\","
+                       "\"Quantit\xC3\xA0\",\"Giacenza prima\",\"Giacenza dopo\",\"Costo "
+                       "unitario\",\"Postazione\",\"Nota\",\"Dati\"\r\n";
+    for (int i = 0; i < 40; ++i)
+        testo += "2026-03-01T09:" + QByteArray::number(10 + i) + ":00+01:00," +
+                 QByteArray::number(7 + i % 3) + ",\"COD7\",\"Vite, M6\",\"Ferramenta\",\"" +
+                 (i % 5 == 4 ? "Spostamento" : "Carico") + "\",1,0,1,\"2,50\",\"cassa\",\"" +
+                 (i % 7 == 0 ? "\"\"Ordine\"\";" : "DDT") + "\"," +
+                 (i % 5 == 4 ? QByteArray::number(i).toBase64() : QByteArray()) + "\r\n";
+    Scrivi(PercorsoGiornale(), testo);
+    for (int volta = 0; volta < 2; ++volta) {
+        for (qint64 posizione : {7, 8, 9}) {
+            const StoriaScheda storia = LeggiStoriaScheda(posizione);
+            const StoriaScheda attesa = StoriaSenzaIndice(posizione);
+            QVERIFY(!storia.movimenti.isEmpty());
+            QCOMPARE(storia.movimenti, attesa.movimenti);
+            QCOMPARE(storia.danneggiate, 0);
+        }
+        // Appended with commas, as the journal goes on.
+        QVERIFY(RegistraMovimenti({MovimentoDiProva(7, TipoMovimento::Carico, 1, 6)}));
+    }
+    QVERIFY(!LeggiStoriaScheda(7).movimenti.isEmpty());
+    QCOMPARE(Leggi(PercorsoIndice()), IndiceNuovo());
+}
+
+void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
+    CartellaDiProva cartella;
+    ImpostaSincronizzazioneArchivio([](int) { return 0; });
+    QRandomGenerator caso(20260301);
+    QList<Movimento> scritti;
+    QDateTime quando(QDate(2026, 2, 27), QTime(8, 0), QTimeZone(3600));
+    QList<qint64> giacenze(9, 0);
+    auto accoda = [](const QByteArray &riga) {
+        QFile file(PercorsoGiornale());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write(riga);
+    };
+    for (int i = 0; i < 400; ++i) {
+        quando = quando.addSecs(60 * (1 + caso.bounded(400)));
+        const qint64 posizione = 1 + caso.bounded(8);
+        Movimento m = MovimentoDiProva(posizione, TipoMovimento::Carico, 0, giacenze[posizione]);
+        m.quando = quando;
+        if (posizione == 3) m.codice = u"COD,3"_s;
+        if (posizione == 5) m.nome = u"=somma"_s;
+        m.categoria = posizione % 2 ? u"Ferramenta"_s : u"Colori; vernici"_s;
+        m.costo = QString::number(1 + posizione) + u",25"_s;
+        // Large notes now and then: the journal grows past the size read in two halves.
+        if (caso.bounded(2) == 0) m.nota = QString(32000 + caso.bounded(100), u'n');
+        const int genere = caso.bounded(100);
+        if (genere < 35) {
+            m.tipo = TipoMovimento::Carico;
+            m.quantita = 1 + caso.bounded(9);
+        } else if (genere < 60) {
+            m.tipo = TipoMovimento::Scarico;
+            m.quantita = -1 - caso.bounded(5);
+        } else if (genere < 66) {
+            m.tipo = TipoMovimento::NuovaScheda;
+            m.quantita = 1 + caso.bounded(9);
+        } else if (genere < 72) {
+            m.tipo = TipoMovimento::Ordine;
+            m.quantita = 1 + caso.bounded(9);
+        } else if (genere < 77) {
+            // A removal: the card goes to the journal, the last one moves in.
+            const qint64 ultima = 1 + (posizione + 3) % 8;
+            m.tipo = TipoMovimento::Eliminazione;
+            m.dati = "scheda-" + QByteArray::number(i) + "-" + QByteArray::number(posizione);
+            Movimento sposta = MovimentoDiProva(posizione, TipoMovimento::Spostamento, 0, 0);
+            sposta.quando = quando;
+            sposta.dati = QByteArray::number(ultima);
+            QVERIFY(RegistraMovimenti({m, sposta}));
+            scritti << m;
+            continue;
+        } else if (genere < 81) {
+            // A removed card brought back.
+            const auto eliminata =
+                std::find_if(scritti.crbegin(), scritti.crend(), [](const Movimento &e) {
+                    return e.tipo == TipoMovimento::Eliminazione;
+                });
+            if (eliminata == scritti.crend()) continue;
+            m.tipo = TipoMovimento::Ripristino;
+            m.dati = eliminata->dati;
+        } else if (genere < 90) {
+            // An undoing of the card's latest stock movement.
+            const auto ultimo =
+                std::find_if(scritti.crbegin(), scritti.crend(), [&](const Movimento &e) {
+                    return e.posizione == posizione && MovimentoDiGiacenza(e.tipo);
+                });
+            if (ultimo == scritti.crend()) continue;
+            m.tipo = TipoMovimento::Rettifica;
+            m.quantita = -ultimo->quantita;
+            m.nota = u"Annullato il movimento del "_s +
+                     ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
+                     NomeTipo(ultimo->tipo) + u')';
+        } else if (genere < 94) {
+            accoda(genere % 2 ? "2026-03-01T09:00:00+01:00;x;rotta\n" : "\n");
+            continue;
+        } else if (genere < 95) {
+            accoda(QByteArray(RIGA_GIORNALE_MASSIMA + 10, 'L') + '\n');
+            continue;
+        } else {
+            m.tipo = TipoMovimento::Rettifica;
+            m.quantita = 1 + caso.bounded(3);
+        }
+        m.dopo = m.prima + m.quantita;
+        if (m.tipo != TipoMovimento::Ordine) giacenze[posizione] = m.dopo;
+        QVERIFY(RegistraMovimenti({m}));
+        scritti << m;
+    }
+    ImpostaSincronizzazioneArchivio({});
+    QVERIFY(QFileInfo(PercorsoGiornale()).size() > 4 << 20);
+    for (qint64 posizione = 1; posizione <= 8; ++posizione) {
+        const StoriaScheda storia = LeggiStoriaScheda(posizione);
+        const StoriaScheda attesa = StoriaSenzaIndice(posizione);
+        QCOMPARE(storia.movimenti, attesa.movimenti);
+        QCOMPARE(storia.danneggiate, attesa.danneggiate);
+        QVERIFY(storia.danneggiate > 0);
+    }
+    const std::pair<QDate, QDate> periodi[] = {{QDate(2000, 1, 1), QDate(2100, 1, 1)},
+                                               {QDate(2026, 3, 2), QDate(2026, 3, 5)}};
+    for (const auto &[dal, al] : periodi) {
+        const RiepilogoPeriodo r = RiepilogaPeriodo(dal, al);
+        const RiepilogoPeriodo atteso = PeriodoLetturaIntera(dal, al);
+        QVERIFY(!r.righe.empty());
+        QCOMPARE(r.righe, atteso.righe);
+        QCOMPARE(r.lettura.righe, atteso.lettura.righe);
+        QCOMPARE(r.lettura.danneggiate, atteso.lettura.danneggiate);
+        QCOMPARE(r.perScheda, atteso.perScheda);
+        QCOMPARE(r.perCategoria, atteso.perCategoria);
+        QCOMPARE(r.perMese, atteso.perMese);
+        QVERIFY(r.totale == atteso.totale);
+    }
 }
 
 int main(int argc, char *argv[]) {
