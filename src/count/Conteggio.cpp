@@ -428,11 +428,46 @@ bool Conteggio::aggiorna() {
 }
 
 qint64 Conteggio::contati(qint64 posizione, const QString &codice) const {
-    return m_perPosizione.value({posizione, chiaveSconosciuto(codice)});
+    const QString chiave = chiaveSconosciuto(codice);
+    const auto c = m_perPosizione.constFind(posizione);
+    if (c == m_perPosizione.cend()) return 0;
+    if (chiaveSconosciuto(codiceDi(m_righe[std::size_t(c->riga)]).toString()) == chiave)
+        return c->n;
+    return m_altriCodici.value({posizione, chiave});
+}
+
+QStringView Conteggio::codiceDi(const Tenuta &tenuta) const {
+    return QStringView(m_codici).sliced(tenuta.codiceDa, tenuta.codiceLunghezza);
+}
+
+RigaConteggio Conteggio::riga(qsizetype i) const {
+    const Tenuta &t = m_righe[std::size_t(i)];
+    RigaConteggio r;
+    r.quando = QDateTime::fromMSecsSinceEpoch(t.quando, Qt::OffsetFromUTC, t.scarto);
+    r.tipo = t.tipo;
+    r.codice = codiceDi(t).toString();
+    r.posizione = t.posizione;
+    r.quantita = t.quantita;
+    r.giornale = t.giornale;
+    return r;
 }
 
 qint64 Conteggio::sconosciuti(const QString &codice) const {
     return m_perCodice.value(chiaveSconosciuto(codice));
+}
+
+void Conteggio::tieni(const RigaConteggio &riga) {
+    Tenuta t;
+    t.quando = riga.quando.toMSecsSinceEpoch();
+    t.scarto = riga.quando.offsetFromUtc();
+    t.tipo = riga.tipo;
+    t.posizione = riga.posizione;
+    t.quantita = riga.quantita;
+    t.giornale = riga.giornale;
+    t.codiceDa = m_codici.size();
+    t.codiceLunghezza = qint32(riga.codice.size());
+    m_codici += riga.codice;
+    m_righe.push_back(t);
 }
 
 void Conteggio::prendi(const RigaConteggio &riga) {
@@ -447,7 +482,7 @@ void Conteggio::prendi(const RigaConteggio &riga) {
     case TipoRigaConteggio::Scheda:
         m_coperte << riga.posizione;
         m_tutte = false;
-        m_righe.push_back(riga);
+        tieni(riga);
         return;
     case TipoRigaConteggio::Applicato:
         m_applicato = true;
@@ -455,14 +490,22 @@ void Conteggio::prendi(const RigaConteggio &riga) {
     case TipoRigaConteggio::Lettura:
     case TipoRigaConteggio::Correzione: {
         const bool somma = riga.tipo == TipoRigaConteggio::Lettura;
+        tieni(riga);
+        qint64 *n = nullptr;
         if (riga.posizione > 0) {
-            qint64 &n = m_perPosizione[{riga.posizione, chiaveSconosciuto(riga.codice)}];
-            n = somma ? n + riga.quantita : riga.quantita;
+            const auto c = m_perPosizione.find(riga.posizione);
+            if (c == m_perPosizione.end()) {
+                n = &m_perPosizione.insert(riga.posizione, {0, righe() - 1})->n;
+            } else {
+                const QString chiave = chiaveSconosciuto(riga.codice);
+                n = chiaveSconosciuto(codiceDi(m_righe[std::size_t(c->riga)]).toString()) == chiave
+                        ? &c->n
+                        : &m_altriCodici[{riga.posizione, chiave}];
+            }
         } else {
-            qint64 &n = m_perCodice[chiaveSconosciuto(riga.codice)];
-            n = somma ? n + riga.quantita : riga.quantita;
+            n = &m_perCodice[chiaveSconosciuto(riga.codice)];
         }
-        m_righe.push_back(riga);
+        *n = somma ? *n + riga.quantita : riga.quantita;
         return;
     }
     }
@@ -560,7 +603,8 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
         if (!ChiaveCodice(codice, chiave)) chiave = Rifila(codice).toLower().toStdString();
         return chiave;
     };
-    for (const RigaConteggio &r : conteggio.righe()) {
+    for (qsizetype i = 0; i < conteggio.righe(); ++i) {
+        const RigaConteggio r = conteggio.riga(i);
         if (r.tipo == TipoRigaConteggio::Scheda) {
             if (const qint64 ora = segui(eventi, r.posizione, r.giornale)) coperte.insert(ora);
             continue;
@@ -671,10 +715,10 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
 EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
                                    const QString &archivio, const QString &giornale) {
     EsitoApplicazione esito;
+    // Only what each change needs: the line of the differences it comes from.
     struct Cambio {
         qint64 posizione;
-        QString codice;
-        qint64 differenza;
+        const RigaDifferenza *riga;
         bool azzera;
     };
     std::vector<Cambio> cambi;
@@ -688,7 +732,7 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
             esito.scheda = r.codice.isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice;
             return esito;
         }
-        cambi.push_back({r.posizione, r.codice, r.differenza, !contata});
+        cambi.push_back({r.posizione, &r, !contata});
     }
     std::sort(cambi.begin(), cambi.end(),
               [](const Cambio &a, const Cambio &b) { return a.posizione < b.posizione; });
@@ -697,19 +741,16 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
     for (const Cambio &c : cambi)
         posizioni.push_back(c.posizione);
 
-    const QString nota = NotaConteggio(conteggio.nome());
-    std::vector<std::optional<Movimento>> perScheda(cambi.size());
-    QList<Movimento> righe;
+    // The journal's lines are written out as each card is, one buffer for
+    // them all; one time, workstation and note for every line.
+    const Movimento modello = MovimentoScheda(TScheda(), 0, TipoMovimento::Rettifica, 0, 0,
+                                              NotaConteggio(conteggio.nome()));
+    TestoMovimenti righe;
     bool registrate = false;
     bool controllato = false;
     bool cambiato = false;
     bool fuoriCampo = false;
-    const Conclusione conclusione =
-        ConclusioneDeiMovimenti(archivio, giornale, righe, registrate, [&](qint64) {
-            righe.clear();
-            for (const auto &m : perScheda)
-                if (m) righe << *m;
-        });
+    const Conclusione conclusione = ConclusioneDelTesto(archivio, giornale, righe, registrate);
     const auto modifica = [&](qint64 i, TScheda &scheda) {
         if (!controllato) {
             // Under the archive's lock: a removal since the differences were
@@ -727,25 +768,27 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
                 });
         }
         if (cambiato) return false;
+        // Each pass over the cards (the intent record's, then the writing's)
+        // goes in order from the first: the lines are those of the last one.
+        if (i == 0) righe.svuota();
         const Cambio &c = cambi[std::size_t(i)];
         const auto giacenza = GiacenzaDi(scheda);
-        if (scheda.testo(Campo::Codice) != c.codice || !giacenza) {
+        if (scheda.testo(Campo::Codice) != c.riga->codice || !giacenza) {
             cambiato = true;
             return false;
         }
         // Movements since the differences were read change the stock and
         // the counted stock alike: the difference stays.
-        const qint64 nuova = c.azzera ? 0 : *giacenza + c.differenza;
+        const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
         if (!GiacenzaArchiviabile(nuova)) {
             fuoriCampo = true;
-            esito.scheda = c.codice;
+            esito.scheda = c.riga->codice;
             return false;
         }
         scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
-        perScheda[std::size_t(i)].reset();
         if (nuova != *giacenza)
-            perScheda[std::size_t(i)] = MovimentoScheda(
-                scheda, c.posizione, TipoMovimento::Rettifica, nuova - *giacenza, *giacenza, nota);
+            righe.aggiungi(
+                MovimentoDaModello(modello, scheda, c.posizione, nuova - *giacenza, *giacenza));
         return true;
     };
     if (cambi.empty()) {
@@ -764,7 +807,7 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
             return esito;
         }
         esito.esito = EsitoApplicazione::Fatto;
-        esito.cambiate = righe.size();
+        esito.cambiate = righe.righe();
     }
     // Said in the count's file, for whoever opens it next; the stocks are
     // already right if this line is lost.

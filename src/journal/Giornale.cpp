@@ -269,6 +269,52 @@ LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaM
                                  const std::function<void(qint64, qint64)> &progresso);
 } // namespace
 
+void TestoMovimenti::aggiungi(const Movimento &movimento) {
+    m_testo += RigaGiornale(movimento, ';');
+    m_testo += '\n';
+    ++m_righe;
+}
+
+void TestoMovimenti::svuota() {
+    m_testo.resize(0);
+    m_righe = 0;
+}
+
+void TestoMovimenti::datiUltima(const QByteArray &dati) {
+    if (m_righe > 0) m_testo.insert(m_testo.size() - 1, dati.toBase64());
+}
+
+namespace {
+
+// Lines written with ';' between fields, with ',' instead: every field that
+// holds either is in quotes, so only the separators outside quotes change.
+QByteArray conVirgole(const QByteArray &testo) {
+    QByteArray altro = testo;
+    bool virgolette = false;
+    for (char &c : altro) {
+        if (c == '"')
+            virgolette = !virgolette;
+        else if (c == ';' && !virgolette)
+            c = ',';
+    }
+    return altro;
+}
+
+// Appends what `componi` writes for the journal's separator, under the
+// journal's lock, after `rifiuta` (when given) has seen the lines there.
+Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
+                     const std::function<bool(const Movimento &)> &rifiuta,
+                     const std::function<void(char separatore, QByteArray &testo)> &componi);
+
+} // namespace
+
+bool RegistraTestoMovimenti(const TestoMovimenti &righe, const QString &percorso) {
+    if (righe.vuoto()) return true;
+    return accoda(percorso, {}, {}, [&](char separatore, QByteArray &testo) {
+               testo += separatore == ';' ? righe.testo() : conVirgole(righe.testo());
+           }) == Registrazione::Fatta;
+}
+
 bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percorso) {
     return RegistraMovimentiSe(movimenti, percorso, {}, {}) == Registrazione::Fatta;
 }
@@ -277,6 +323,19 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
                                   const SceltaRiga &scelta,
                                   const std::function<bool(const Movimento &)> &rifiuta) {
     if (movimenti.isEmpty()) return Registrazione::Fatta;
+    return accoda(percorso, scelta, rifiuta, [&](char separatore, QByteArray &testo) {
+        for (const Movimento &m : movimenti) {
+            testo += RigaGiornale(m, separatore);
+            testo += '\n';
+        }
+    });
+}
+
+namespace {
+
+Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
+                     const std::function<bool(const Movimento &)> &rifiuta,
+                     const std::function<void(char separatore, QByteArray &testo)> &componi) {
     const Descrittore file(ApriFileRegolare(percorso, O_RDWR | O_CREAT | O_APPEND));
     if (file.fd < 0) return Registrazione::NonScritta;
     // From looking at the end of the file to the flush: two copies appending
@@ -316,10 +375,7 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
             separatore = separatoreDi(fine >= 0 ? prima.first(fine) : prima);
         }
     }
-    for (const Movimento &m : movimenti) {
-        testo += RigaGiornale(m, separatore);
-        testo += '\n';
-    }
+    componi(separatore, testo);
 
     // Tests stop the process here too: just before the lines reach the file.
     PassoArchivio();
@@ -345,6 +401,8 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
     SincronizzaArchivio(file.fd);
     return Registrazione::NonScritta;
 }
+
+} // namespace
 
 bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
                         std::vector<QByteArray> &spazio, qsizetype fino) {
