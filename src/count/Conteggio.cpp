@@ -511,6 +511,21 @@ void Conteggio::prendi(const RigaConteggio &riga) {
     }
 }
 
+void RigaDifferenza::impostaTesti(const QString &codice, const QString &nome,
+                                  const QString &collocazione, const QString &testoGiacenza) {
+    // A card's fields are a few dozen characters: the ends fit 16 bits.
+    m_testi = codice + nome + collocazione + testoGiacenza;
+    m_testi.squeeze();
+    m_fine = {quint16(codice.size()), quint16(codice.size() + nome.size()),
+              quint16(codice.size() + nome.size() + collocazione.size())};
+}
+
+QString RigaDifferenza::testo(int i) const {
+    const qsizetype da = i == 0 ? 0 : m_fine[std::size_t(i - 1)];
+    const qsizetype a = i == 3 ? m_testi.size() : m_fine[std::size_t(i)];
+    return m_testi.sliced(da, a - da);
+}
+
 QString NotaConteggio(const QString &nome) {
     return u"Conteggio "_s + nome;
 }
@@ -638,6 +653,13 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
     }
 
     const bool tutte = conteggio.tutte();
+    // Room for every line at once: a vector grown line by line holds up to
+    // twice what it needs.
+    const qint64 schede = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
+    esito.righe.reserve(
+        std::size_t(tutte ? schede
+                          : std::min<qint64>(schede, coperte.size() + qint64(contate.size()))) +
+        sconosciute.size() + eliminate.size());
     const bool letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
         auto c = contate.find(posizione);
         const bool coperta = tutte || coperte.contains(posizione);
@@ -653,11 +675,9 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
         if (c == contate.end() && !coperta) return true;
         RigaDifferenza r;
         r.posizione = posizione;
-        r.codice = scheda.testo(Campo::Codice);
-        r.nome = scheda.testo(Campo::Nome);
-        r.collocazione = scheda.testo(Campo::Collocazione);
+        r.impostaTesti(scheda.testo(Campo::Codice), scheda.testo(Campo::Nome),
+                       scheda.testo(Campo::Collocazione), scheda.testo(Campo::Giacenza));
         r.costo = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Costo)).value_or(0);
-        r.testoGiacenza = scheda.testo(Campo::Giacenza);
         const auto giacenza = GiacenzaDi(scheda);
         r.giacenza = giacenza.value_or(0);
         if (c == contate.end()) {
@@ -705,7 +725,7 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
             RigaDifferenza r;
             r.stato =
                 gruppo == &sconosciute ? RigaDifferenza::Sconosciuta : RigaDifferenza::Eliminata;
-            r.codice = s.first;
+            r.impostaTesti(s.first);
             r.contati = s.second;
             esito.righe.push_back(std::move(r));
         }
@@ -725,11 +745,12 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
     for (const RigaDifferenza &r : differenze.righe) {
         const bool contata = r.stato == RigaDifferenza::Contata && r.differenza != 0;
         const bool daAzzerare = azzera && r.stato == RigaDifferenza::NonContata &&
-                                r.giacenza != 0 && LeggiGiacenza(r.testoGiacenza);
+                                r.giacenza != 0 && LeggiGiacenza(r.testoGiacenza());
         if (!contata && !daAzzerare) continue;
         if (contata && !GiacenzaArchiviabile(r.nuova)) {
             esito.esito = EsitoApplicazione::FuoriCampo;
-            esito.scheda = r.codice.isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice;
+            esito.scheda =
+                r.codice().isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice();
             return esito;
         }
         cambi.push_back({r.posizione, &r, !contata});
@@ -773,7 +794,7 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
         if (i == 0) righe.svuota();
         const Cambio &c = cambi[std::size_t(i)];
         const auto giacenza = GiacenzaDi(scheda);
-        if (scheda.testo(Campo::Codice) != c.riga->codice || !giacenza) {
+        if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) {
             cambiato = true;
             return false;
         }
@@ -782,7 +803,7 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
         const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
         if (!GiacenzaArchiviabile(nuova)) {
             fuoriCampo = true;
-            esito.scheda = c.riga->codice;
+            esito.scheda = c.riga->codice();
             return false;
         }
         scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
@@ -825,10 +846,11 @@ bool ScriviCsvDifferenze(QIODevice *destinazione, const Conteggio &conteggio,
                                             "Codice sconosciuto", "Giacenza non intera"};
         const bool scheda =
             r.stato != RigaDifferenza::Sconosciuta && r.stato != RigaDifferenza::Eliminata;
-        testo += CampoGiornale(r.codice) + ';' + CampoGiornale(r.nome) + ';' +
-                 CampoGiornale(r.collocazione) + ';';
+        testo += CampoGiornale(r.codice()) + ';' + CampoGiornale(r.nome()) + ';' +
+                 CampoGiornale(r.collocazione()) + ';';
         if (scheda) {
-            testo += ImportoSemplice(r.costo).toUtf8() + ';' + CampoGiornale(r.testoGiacenza) + ';';
+            testo +=
+                ImportoSemplice(r.costo).toUtf8() + ';' + CampoGiornale(r.testoGiacenza()) + ';';
             testo += (r.stato == RigaDifferenza::NonContata ? QByteArray()
                                                             : QByteArray::number(r.contati)) +
                      ';' + QByteArray::number(r.mossiDopo) + ';' + QByteArray::number(r.nuova) +

@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -177,7 +178,7 @@ class Conteggio {
 
 // What the count finds against the cards.
 struct RigaDifferenza {
-    enum Stato {
+    enum Stato : quint8 {
         Contata,
         NonContata,
         Eliminata,         // its scans belong to a card removed since
@@ -186,17 +187,27 @@ struct RigaDifferenza {
     };
     Stato stato = Contata;
     qint64 posizione = 0; // now
-    QString codice;
-    QString nome;
-    QString collocazione;
     double costo = 0;
-    qint64 giacenza = 0;   // the book stock now
-    QString testoGiacenza; // as the card holds it
+    qint64 giacenza = 0; // the book stock now
     qint64 contati = 0;
     qint64 mossiDopo = 0; // stock movements recorded after its last count
     qint64 nuova = 0;     // contati + mossiDopo
     qint64 differenza = 0;
     double valore = 0; // differenza × costo
+
+    // The card's texts, kept together: a count of every card holds a line
+    // for each, and one text per line costs a quarter of four.
+    QString codice() const { return testo(0); }
+    QString nome() const { return testo(1); }
+    QString collocazione() const { return testo(2); }
+    QString testoGiacenza() const { return testo(3); } // as the card holds it
+    void impostaTesti(const QString &codice, const QString &nome = {},
+                      const QString &collocazione = {}, const QString &testoGiacenza = {});
+
+  private:
+    QString testo(int i) const;
+    QString m_testi;
+    std::array<quint16, 3> m_fine{}; // where each text but the last ends
 };
 
 struct Differenze {

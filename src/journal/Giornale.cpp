@@ -15,10 +15,12 @@
 #include <QUuid>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
 
@@ -270,18 +272,24 @@ LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaM
 } // namespace
 
 void TestoMovimenti::aggiungi(const Movimento &movimento) {
-    m_testo += RigaGiornale(movimento, ';');
-    m_testo += '\n';
+    constexpr qsizetype BLOCCO = 1 << 20;
+    const QByteArray riga = RigaGiornale(movimento, ';');
+    if (m_blocchi.isEmpty() || m_blocchi.last().size() + riga.size() + 1 > BLOCCO) {
+        m_blocchi.append(QByteArray());
+        m_blocchi.last().reserve(qMax(BLOCCO, riga.size() + 1));
+    }
+    m_blocchi.last() += riga;
+    m_blocchi.last() += '\n';
     ++m_righe;
 }
 
 void TestoMovimenti::svuota() {
-    m_testo.resize(0);
+    m_blocchi.clear();
     m_righe = 0;
 }
 
 void TestoMovimenti::datiUltima(const QByteArray &dati) {
-    if (m_righe > 0) m_testo.insert(m_testo.size() - 1, dati.toBase64());
+    if (m_righe > 0) m_blocchi.last().insert(m_blocchi.last().size() - 1, dati.toBase64());
 }
 
 namespace {
@@ -300,18 +308,23 @@ QByteArray conVirgole(const QByteArray &testo) {
     return altro;
 }
 
-// Appends what `componi` writes for the journal's separator, under the
-// journal's lock, after `rifiuta` (when given) has seen the lines there.
-Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
-                     const std::function<bool(const Movimento &)> &rifiuta,
-                     const std::function<void(char separatore, QByteArray &testo)> &componi);
+// Appends what `componi` gives for the journal's separator after `testo`
+// (the header, a line end), under the journal's lock, after `rifiuta` (when
+// given) has seen the lines there; in one write.
+Registrazione accoda(
+    const QString &percorso, const SceltaRiga &scelta,
+    const std::function<bool(const Movimento &)> &rifiuta,
+    const std::function<void(char separatore, QByteArray &testo, QList<QByteArray> &poi)> &componi);
 
 } // namespace
 
 bool RegistraTestoMovimenti(const TestoMovimenti &righe, const QString &percorso) {
     if (righe.vuoto()) return true;
-    return accoda(percorso, {}, {}, [&](char separatore, QByteArray &testo) {
-               testo += separatore == ';' ? righe.testo() : conVirgole(righe.testo());
+    return accoda(percorso, {}, {}, [&](char separatore, QByteArray &, QList<QByteArray> &poi) {
+               poi = righe.blocchi();
+               if (separatore != ';')
+                   for (QByteArray &b : poi)
+                       b = conVirgole(b);
            }) == Registrazione::Fatta;
 }
 
@@ -323,19 +336,21 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
                                   const SceltaRiga &scelta,
                                   const std::function<bool(const Movimento &)> &rifiuta) {
     if (movimenti.isEmpty()) return Registrazione::Fatta;
-    return accoda(percorso, scelta, rifiuta, [&](char separatore, QByteArray &testo) {
-        for (const Movimento &m : movimenti) {
-            testo += RigaGiornale(m, separatore);
-            testo += '\n';
-        }
-    });
+    return accoda(percorso, scelta, rifiuta,
+                  [&](char separatore, QByteArray &testo, QList<QByteArray> &) {
+                      for (const Movimento &m : movimenti) {
+                          testo += RigaGiornale(m, separatore);
+                          testo += '\n';
+                      }
+                  });
 }
 
 namespace {
 
 Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
                      const std::function<bool(const Movimento &)> &rifiuta,
-                     const std::function<void(char separatore, QByteArray &testo)> &componi) {
+                     const std::function<void(char separatore, QByteArray &testo,
+                                              QList<QByteArray> &poi)> &componi) {
     const Descrittore file(ApriFileRegolare(percorso, O_RDWR | O_CREAT | O_APPEND));
     if (file.fd < 0) return Registrazione::NonScritta;
     // From looking at the end of the file to the flush: two copies appending
@@ -375,21 +390,35 @@ Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
             separatore = separatoreDi(fine >= 0 ? prima.first(fine) : prima);
         }
     }
-    componi(separatore, testo);
+    QList<QByteArray> poi;
+    componi(separatore, testo, poi);
+    poi.prepend(testo);
 
     // Tests stop the process here too: just before the lines reach the file.
     PassoArchivio();
-    qsizetype scritti = 0;
+    // The pieces in one write, as one text would go; what a short write
+    // leaves goes on from where it stopped.
+    std::vector<iovec> pezzi;
+    for (const QByteArray &b : std::as_const(poi))
+        if (!b.isEmpty())
+            pezzi.push_back({const_cast<char *>(b.constData()), std::size_t(b.size())});
+    std::size_t primo = 0;
     bool riuscito = true;
-    while (scritti < testo.size()) {
-        const ssize_t n =
-            ::write(file.fd, testo.constData() + scritti, std::size_t(testo.size() - scritti));
+    while (primo < pezzi.size()) {
+        const ssize_t n = ::writev(file.fd, pezzi.data() + primo,
+                                   int(std::min<std::size_t>(pezzi.size() - primo, IOV_MAX)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             riuscito = false;
             break;
         }
-        scritti += n;
+        for (std::size_t resto = std::size_t(n); resto > 0;) {
+            const std::size_t qui = std::min(resto, pezzi[primo].iov_len);
+            pezzi[primo].iov_base = static_cast<char *>(pezzi[primo].iov_base) + qui;
+            pezzi[primo].iov_len -= qui;
+            resto -= qui;
+            if (pezzi[primo].iov_len == 0) ++primo;
+        }
     }
     if (riuscito && SincronizzaArchivio(file.fd) == 0) return Registrazione::Fatta;
     // No half line stays behind to be read as damaged, or counted twice

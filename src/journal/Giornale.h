@@ -109,8 +109,8 @@ bool RegistraMovimenti(const QList<Movimento> &movimenti,
                        const QString &percorso = PercorsoGiornale());
 
 // The lines of one operation held as the bytes they are written as (';'
-// between fields), so a change of many cards holds one buffer rather than a
-// Movimento for each card.
+// between fields), so a change of many cards holds its text rather than a
+// Movimento for each card; in blocks, so it never holds room it does not use.
 class TestoMovimenti {
   public:
     void aggiungi(const Movimento &movimento);
@@ -119,10 +119,10 @@ class TestoMovimenti {
     qint64 righe() const { return m_righe; }
     // Gives the last line, added without data, the data `dati`.
     void datiUltima(const QByteArray &dati);
-    const QByteArray &testo() const { return m_testo; }
+    const QList<QByteArray> &blocchi() const { return m_blocchi; }
 
   private:
-    QByteArray m_testo;
+    QList<QByteArray> m_blocchi;
     qint64 m_righe = 0;
 };
 
