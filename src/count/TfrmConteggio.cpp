@@ -144,6 +144,9 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     lstLetture->setObjectName(u"lstLetture"_s);
     lstLetture->setAccessibleName(u"Ultime letture"_s);
     lstLetture->setFont(QFont(u"Courier New"_s, 11));
+    // Every line is one line of one font: a new scan need not measure the
+    // hundreds already listed again.
+    lstLetture->setUniformItemSizes(true);
     lblLetture->setBuddy(lstLetture);
     colonna->addWidget(lblLetture);
     colonna->addWidget(lstLetture, 1);
