@@ -229,7 +229,25 @@ IntentoArchivio::~IntentoArchivio() {
 }
 
 bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
+    // Gathered into large writes: a change of many records adds two small
+    // pieces for each, and a write apiece costs more than the bytes.
+    constexpr std::size_t BLOCCO = 1 << 20;
     const auto *b = static_cast<const unsigned char *>(dati);
+    m_impronta = impronta(m_impronta, dati, quanti);
+    if (m_attesa.size() + std::size_t(quanti) > BLOCCO && !svuota()) return false;
+    if (std::size_t(quanti) > BLOCCO) return scriviTutto(b, quanti);
+    m_attesa.reserve(BLOCCO);
+    m_attesa.insert(m_attesa.end(), b, b + quanti);
+    return true;
+}
+
+bool IntentoArchivio::svuota() {
+    const bool fatto = scriviTutto(m_attesa.data(), qint64(m_attesa.size()));
+    m_attesa.clear();
+    return fatto;
+}
+
+bool IntentoArchivio::scriviTutto(const unsigned char *b, qint64 quanti) {
     qint64 scritti = 0;
     while (scritti < quanti) {
         const ssize_t n = ::write(m_fd, b + scritti, std::size_t(quanti - scritti));
@@ -240,7 +258,6 @@ bool IntentoArchivio::scrivi(const void *dati, qint64 quanti) {
         }
         scritti += n;
     }
-    m_impronta = impronta(m_impronta, dati, quanti);
     return true;
 }
 
@@ -273,7 +290,7 @@ bool IntentoArchivio::conferma() {
     const qint64 fine = -1;
     if (!scrivi(&fine, 8)) return false;
     const quint64 h = m_impronta;
-    if (!scrivi(&h, 8)) return false;
+    if (!scrivi(&h, 8) || !svuota()) return false;
     if (!sincronizza(m_fd)) {
         m_errore = errno;
         return false;

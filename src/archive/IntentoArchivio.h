@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 // What makes an operation final once its archive steps are on disk, for an
 // operation whose result also lives in another file (a removed card lives on
@@ -55,12 +56,15 @@ class IntentoArchivio {
 
   private:
     bool scrivi(const void *dati, qint64 quanti);
+    bool svuota();
+    bool scriviTutto(const unsigned char *byte, qint64 quanti);
 
     QString m_percorso;
     QString m_temporaneo;
     int m_fd = -1;
     quint64 m_impronta = 0;
     int m_errore = 0;
+    std::vector<unsigned char> m_attesa; // written out at the latest by conferma()
 };
 
 // Nessuno: no record; Fatto: the archive put back; Concluso: the operation

@@ -417,11 +417,46 @@ bool Conteggio::aggiorna() {
 }
 
 qint64 Conteggio::contati(qint64 posizione, const QString &codice) const {
-    return m_perPosizione.value({posizione, chiaveSconosciuto(codice)});
+    const QString chiave = chiaveSconosciuto(codice);
+    const auto c = m_perPosizione.constFind(posizione);
+    if (c == m_perPosizione.cend()) return 0;
+    if (chiaveSconosciuto(codiceDi(m_righe[std::size_t(c->riga)]).toString()) == chiave)
+        return c->n;
+    return m_altriCodici.value({posizione, chiave});
+}
+
+QStringView Conteggio::codiceDi(const Tenuta &tenuta) const {
+    return QStringView(m_codici).sliced(tenuta.codiceDa, tenuta.codiceLunghezza);
+}
+
+RigaConteggio Conteggio::riga(qsizetype i) const {
+    const Tenuta &t = m_righe[std::size_t(i)];
+    RigaConteggio r;
+    r.quando = QDateTime::fromMSecsSinceEpoch(t.quando, Qt::OffsetFromUTC, t.scarto);
+    r.tipo = t.tipo;
+    r.codice = codiceDi(t).toString();
+    r.posizione = t.posizione;
+    r.quantita = t.quantita;
+    r.giornale = t.giornale;
+    return r;
 }
 
 qint64 Conteggio::sconosciuti(const QString &codice) const {
     return m_perCodice.value(chiaveSconosciuto(codice));
+}
+
+void Conteggio::tieni(const RigaConteggio &riga) {
+    Tenuta t;
+    t.quando = riga.quando.toMSecsSinceEpoch();
+    t.scarto = riga.quando.offsetFromUtc();
+    t.tipo = riga.tipo;
+    t.posizione = riga.posizione;
+    t.quantita = riga.quantita;
+    t.giornale = riga.giornale;
+    t.codiceDa = m_codici.size();
+    t.codiceLunghezza = qint32(riga.codice.size());
+    m_codici += riga.codice;
+    m_righe.push_back(t);
 }
 
 void Conteggio::prendi(const RigaConteggio &riga) {
@@ -436,7 +471,7 @@ void Conteggio::prendi(const RigaConteggio &riga) {
     case TipoRigaConteggio::Scheda:
         m_coperte << riga.posizione;
         m_tutte = false;
-        m_righe.push_back(riga);
+        tieni(riga);
         return;
     case TipoRigaConteggio::Applicato:
         m_applicato = true;
@@ -444,17 +479,40 @@ void Conteggio::prendi(const RigaConteggio &riga) {
     case TipoRigaConteggio::Lettura:
     case TipoRigaConteggio::Correzione: {
         const bool somma = riga.tipo == TipoRigaConteggio::Lettura;
+        tieni(riga);
+        qint64 *n = nullptr;
         if (riga.posizione > 0) {
-            qint64 &n = m_perPosizione[{riga.posizione, chiaveSconosciuto(riga.codice)}];
-            n = somma ? n + riga.quantita : riga.quantita;
+            const auto c = m_perPosizione.find(riga.posizione);
+            if (c == m_perPosizione.end()) {
+                n = &m_perPosizione.insert(riga.posizione, {0, righe() - 1})->n;
+            } else {
+                const QString chiave = chiaveSconosciuto(riga.codice);
+                n = chiaveSconosciuto(codiceDi(m_righe[std::size_t(c->riga)]).toString()) == chiave
+                        ? &c->n
+                        : &m_altriCodici[{riga.posizione, chiave}];
+            }
         } else {
-            qint64 &n = m_perCodice[chiaveSconosciuto(riga.codice)];
-            n = somma ? n + riga.quantita : riga.quantita;
+            n = &m_perCodice[chiaveSconosciuto(riga.codice)];
         }
-        m_righe.push_back(riga);
+        *n = somma ? *n + riga.quantita : riga.quantita;
         return;
     }
     }
+}
+
+void RigaDifferenza::impostaTesti(const QString &codice, const QString &nome,
+                                  const QString &collocazione, const QString &testoGiacenza) {
+    // A card's fields are a few dozen characters: the ends fit 16 bits.
+    m_testi = codice + nome + collocazione + testoGiacenza;
+    m_testi.squeeze();
+    m_fine = {quint16(codice.size()), quint16(codice.size() + nome.size()),
+              quint16(codice.size() + nome.size() + collocazione.size())};
+}
+
+QString RigaDifferenza::testo(int i) const {
+    const qsizetype da = i == 0 ? 0 : m_fine[std::size_t(i - 1)];
+    const qsizetype a = i == 3 ? m_testi.size() : m_fine[std::size_t(i)];
+    return m_testi.sliced(da, a - da);
 }
 
 QString NotaConteggio(const QString &nome) {
@@ -549,7 +607,8 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
         if (!ChiaveCodice(codice, chiave)) chiave = Rifila(codice).toLower().toStdString();
         return chiave;
     };
-    for (const RigaConteggio &r : conteggio.righe()) {
+    for (qsizetype i = 0; i < conteggio.righe(); ++i) {
+        const RigaConteggio r = conteggio.riga(i);
         if (r.tipo == TipoRigaConteggio::Scheda) {
             if (const qint64 ora = segui(eventi, r.posizione, r.giornale)) coperte.insert(ora);
             continue;
@@ -583,6 +642,13 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
     }
 
     const bool tutte = conteggio.tutte();
+    // Room for every line at once: a vector grown line by line holds up to
+    // twice what it needs.
+    const qint64 schede = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
+    esito.righe.reserve(
+        std::size_t(tutte ? schede
+                          : std::min<qint64>(schede, coperte.size() + qint64(contate.size()))) +
+        sconosciute.size() + eliminate.size());
     const bool letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
         auto c = contate.find(posizione);
         const bool coperta = tutte || coperte.contains(posizione);
@@ -598,11 +664,9 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
         if (c == contate.end() && !coperta) return true;
         RigaDifferenza r;
         r.posizione = posizione;
-        r.codice = scheda.testo(Campo::Codice);
-        r.nome = scheda.testo(Campo::Nome);
-        r.collocazione = scheda.testo(Campo::Collocazione);
+        r.impostaTesti(scheda.testo(Campo::Codice), scheda.testo(Campo::Nome),
+                       scheda.testo(Campo::Collocazione), scheda.testo(Campo::Giacenza));
         r.costo = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Costo)).value_or(0);
-        r.testoGiacenza = scheda.testo(Campo::Giacenza);
         const auto giacenza = GiacenzaDi(scheda);
         r.giacenza = giacenza.value_or(0);
         if (c == contate.end()) {
@@ -650,7 +714,7 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
             RigaDifferenza r;
             r.stato =
                 gruppo == &sconosciute ? RigaDifferenza::Sconosciuta : RigaDifferenza::Eliminata;
-            r.codice = s.first;
+            r.impostaTesti(s.first);
             r.contati = s.second;
             esito.righe.push_back(std::move(r));
         }
@@ -660,24 +724,25 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
 EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
                                    const QString &archivio, const QString &giornale) {
     EsitoApplicazione esito;
+    // Only what each change needs: the line of the differences it comes from.
     struct Cambio {
         qint64 posizione;
-        QString codice;
-        qint64 differenza;
+        const RigaDifferenza *riga;
         bool azzera;
     };
     std::vector<Cambio> cambi;
     for (const RigaDifferenza &r : differenze.righe) {
         const bool contata = r.stato == RigaDifferenza::Contata && r.differenza != 0;
         const bool daAzzerare = azzera && r.stato == RigaDifferenza::NonContata &&
-                                r.giacenza != 0 && LeggiGiacenza(r.testoGiacenza);
+                                r.giacenza != 0 && LeggiGiacenza(r.testoGiacenza());
         if (!contata && !daAzzerare) continue;
         if (contata && !GiacenzaArchiviabile(r.nuova)) {
             esito.esito = EsitoApplicazione::FuoriCampo;
-            esito.scheda = r.codice.isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice;
+            esito.scheda =
+                r.codice().isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice();
             return esito;
         }
-        cambi.push_back({r.posizione, r.codice, r.differenza, !contata});
+        cambi.push_back({r.posizione, &r, !contata});
     }
     std::sort(cambi.begin(), cambi.end(),
               [](const Cambio &a, const Cambio &b) { return a.posizione < b.posizione; });
@@ -686,19 +751,16 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
     for (const Cambio &c : cambi)
         posizioni.push_back(c.posizione);
 
-    const QString nota = NotaConteggio(conteggio.nome());
-    std::vector<std::optional<Movimento>> perScheda(cambi.size());
-    QList<Movimento> righe;
+    // The journal's lines are written out as each card is, one buffer for
+    // them all; one time, workstation and note for every line.
+    const Movimento modello = MovimentoScheda(TScheda(), 0, TipoMovimento::Rettifica, 0, 0,
+                                              NotaConteggio(conteggio.nome()));
+    TestoMovimenti righe;
     bool registrate = false;
     bool controllato = false;
     bool cambiato = false;
     bool fuoriCampo = false;
-    const Conclusione conclusione =
-        ConclusioneDeiMovimenti(archivio, giornale, righe, registrate, [&](qint64) {
-            righe.clear();
-            for (const auto &m : perScheda)
-                if (m) righe << *m;
-        });
+    const Conclusione conclusione = ConclusioneDelTesto(archivio, giornale, righe, registrate);
     const auto modifica = [&](qint64 i, TScheda &scheda) {
         if (!controllato) {
             // Under the archive's lock: a removal since the differences were
@@ -716,25 +778,27 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
                 });
         }
         if (cambiato) return false;
+        // Each pass over the cards (the intent record's, then the writing's)
+        // goes in order from the first: the lines are those of the last one.
+        if (i == 0) righe.svuota();
         const Cambio &c = cambi[std::size_t(i)];
         const auto giacenza = GiacenzaDi(scheda);
-        if (scheda.testo(Campo::Codice) != c.codice || !giacenza) {
+        if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) {
             cambiato = true;
             return false;
         }
         // Movements since the differences were read change the stock and
         // the counted stock alike: the difference stays.
-        const qint64 nuova = c.azzera ? 0 : *giacenza + c.differenza;
+        const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
         if (!GiacenzaArchiviabile(nuova)) {
             fuoriCampo = true;
-            esito.scheda = c.codice;
+            esito.scheda = c.riga->codice();
             return false;
         }
         scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
-        perScheda[std::size_t(i)].reset();
         if (nuova != *giacenza)
-            perScheda[std::size_t(i)] = MovimentoScheda(
-                scheda, c.posizione, TipoMovimento::Rettifica, nuova - *giacenza, *giacenza, nota);
+            righe.aggiungi(
+                MovimentoDaModello(modello, scheda, c.posizione, nuova - *giacenza, *giacenza));
         return true;
     };
     if (cambi.empty()) {
@@ -753,7 +817,7 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
             return esito;
         }
         esito.esito = EsitoApplicazione::Fatto;
-        esito.cambiate = righe.size();
+        esito.cambiate = righe.righe();
     }
     // Said in the count's file, for whoever opens it next; the stocks are
     // already right if this line is lost.
@@ -771,10 +835,11 @@ bool ScriviCsvDifferenze(QIODevice *destinazione, const Conteggio &conteggio,
                                             "Codice sconosciuto", "Giacenza non intera"};
         const bool scheda =
             r.stato != RigaDifferenza::Sconosciuta && r.stato != RigaDifferenza::Eliminata;
-        testo += CampoGiornale(r.codice) + ';' + CampoGiornale(r.nome) + ';' +
-                 CampoGiornale(r.collocazione) + ';';
+        testo += CampoGiornale(r.codice()) + ';' + CampoGiornale(r.nome()) + ';' +
+                 CampoGiornale(r.collocazione()) + ';';
         if (scheda) {
-            testo += ImportoSemplice(r.costo).toUtf8() + ';' + CampoGiornale(r.testoGiacenza) + ';';
+            testo +=
+                ImportoSemplice(r.costo).toUtf8() + ';' + CampoGiornale(r.testoGiacenza()) + ';';
             testo += (r.stato == RigaDifferenza::NonContata ? QByteArray()
                                                             : QByteArray::number(r.contati)) +
                      ';' + QByteArray::number(r.mossiDopo) + ';' + QByteArray::number(r.nuova) +

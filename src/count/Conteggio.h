@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -131,11 +132,32 @@ class Conteggio {
     // there, a card since removed, are not added), and of an unknown code.
     qint64 contati(qint64 posizione, const QString &codice) const;
     qint64 sconosciuti(const QString &codice) const;
-    // Every scan and correction, in file order.
-    const std::vector<RigaConteggio> &righe() const { return m_righe; }
+    // Every scan and correction and every card covered, in file order; a
+    // line given back has no workstation (not kept).
+    qsizetype righe() const { return qsizetype(m_righe.size()); }
+    RigaConteggio riga(qsizetype i) const;
 
   private:
+    // A line as the count keeps it, small whatever the count's size: its
+    // code lies in one text shared by all the lines.
+    struct Tenuta {
+        qint64 quando = 0; // ms since the epoch
+        qint64 posizione = 0;
+        qint64 quantita = 0;
+        qint64 giornale = 0;
+        qint64 codiceDa = 0;
+        qint32 codiceLunghezza = 0;
+        qint32 scarto = 0; // the time's offset from UTC, in seconds
+        TipoRigaConteggio tipo = TipoRigaConteggio::Lettura;
+    };
+    // The count of a position, for the code of the line `riga`.
+    struct Contati {
+        qint64 n = 0;
+        qsizetype riga = 0;
+    };
     void prendi(const RigaConteggio &riga);
+    void tieni(const RigaConteggio &riga);
+    QStringView codiceDi(const Tenuta &tenuta) const;
 
     QString m_nome;
     QDateTime m_inizio;
@@ -146,14 +168,17 @@ class Conteggio {
     bool m_applicato = false;
     qint64 m_letto = 0;
     qint64 m_danneggiate = 0;
-    std::vector<RigaConteggio> m_righe;
-    QHash<std::pair<qint64, QString>, qint64> m_perPosizione;
+    std::vector<Tenuta> m_righe;
+    QString m_codici;
+    QHash<qint64, Contati> m_perPosizione;
+    // Another code scanned at a position already counted under one.
+    QHash<std::pair<qint64, QString>, qint64> m_altriCodici;
     QHash<QString, qint64> m_perCodice; // unknown codes, by their lowered text
 };
 
 // What the count finds against the cards.
 struct RigaDifferenza {
-    enum Stato {
+    enum Stato : quint8 {
         Contata,
         NonContata,
         Eliminata,         // its scans belong to a card removed since
@@ -162,17 +187,27 @@ struct RigaDifferenza {
     };
     Stato stato = Contata;
     qint64 posizione = 0; // now
-    QString codice;
-    QString nome;
-    QString collocazione;
     double costo = 0;
-    qint64 giacenza = 0;   // the book stock now
-    QString testoGiacenza; // as the card holds it
+    qint64 giacenza = 0; // the book stock now
     qint64 contati = 0;
     qint64 mossiDopo = 0; // stock movements recorded after its last count
     qint64 nuova = 0;     // contati + mossiDopo
     qint64 differenza = 0;
     double valore = 0; // differenza × costo
+
+    // The card's texts, kept together: a count of every card holds a line
+    // for each, and one text per line costs a quarter of four.
+    QString codice() const { return testo(0); }
+    QString nome() const { return testo(1); }
+    QString collocazione() const { return testo(2); }
+    QString testoGiacenza() const { return testo(3); } // as the card holds it
+    void impostaTesti(const QString &codice, const QString &nome = {},
+                      const QString &collocazione = {}, const QString &testoGiacenza = {});
+
+  private:
+    QString testo(int i) const;
+    QString m_testi;
+    std::array<quint16, 3> m_fine{}; // where each text but the last ends
 };
 
 struct Differenze {

@@ -98,8 +98,8 @@ QStringList RigheDifferenze(const Differenze &differenze, FiltroDifferenze filtr
         const bool scheda =
             r.stato != RigaDifferenza::Sconosciuta && r.stato != RigaDifferenza::Eliminata;
         const bool contata = r.stato != RigaDifferenza::NonContata;
-        righe << colonna(r.codice, 20) + u' ' + colonna(r.nome, 30) + u' ' +
-                     colonna(scheda ? r.testoGiacenza : QString(), 8, true) + u' ' +
+        righe << colonna(r.codice(), 20) + u' ' + colonna(r.nome(), 30) + u' ' +
+                     colonna(scheda ? r.testoGiacenza() : QString(), 8, true) + u' ' +
                      colonna(contata ? QString::number(r.contati) : QString(), 8, true) + u' ' +
                      colonna(scheda && contata ? QString::number(r.mossiDopo) : QString(), 6,
                              true) +

@@ -144,6 +144,9 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     lstLetture->setObjectName(u"lstLetture"_s);
     lstLetture->setAccessibleName(u"Ultime letture"_s);
     lstLetture->setFont(QFont(u"Courier New"_s, 11));
+    // Every line is one line of one font: a new scan need not measure the
+    // hundreds already listed again.
+    lstLetture->setUniformItemSizes(true);
     lblLetture->setBuddy(lstLetture);
     colonna->addWidget(lblLetture);
     colonna->addWidget(lstLetture, 1);
@@ -187,10 +190,10 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     m_rilettura->start();
 
     // Scans this count already holds, newest first.
-    const auto &righe = m_conteggio->righe();
-    const std::size_t da = righe.size() > LETTURE_MOSTRATE ? righe.size() - LETTURE_MOSTRATE : 0;
-    for (std::size_t i = da; i < righe.size(); ++i) {
-        const RigaConteggio &r = righe[i];
+    const qsizetype righe = m_conteggio->righe();
+    const qsizetype da = righe > LETTURE_MOSTRATE ? righe - LETTURE_MOSTRATE : 0;
+    for (qsizetype i = da; i < righe; ++i) {
+        const RigaConteggio r = m_conteggio->riga(i);
         if (r.tipo != TipoRigaConteggio::Lettura && r.tipo != TipoRigaConteggio::Correzione)
             continue;
         auto *voce = new QListWidgetItem;

@@ -61,11 +61,11 @@ class ModelloDifferenze final : public QAbstractTableModel {
         if (ruolo != Qt::DisplayRole) return {};
         switch (indice.column()) {
         case 0:
-            return r.codice;
+            return r.codice();
         case 1:
-            return r.nome;
+            return r.nome();
         case 2:
-            return scheda ? r.testoGiacenza : QString();
+            return scheda ? r.testoGiacenza() : QString();
         case 3:
             return contata ? QString::number(r.contati) : QString();
         case 4:

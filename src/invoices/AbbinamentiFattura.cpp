@@ -13,8 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 
 using namespace Qt::StringLiterals;
 
@@ -72,6 +74,26 @@ bool leggiFile(const QString &percorso, QHash<QString, QString> &voci, PoliticaC
 // The first bytes of a field as the card holds them, lower-cased A-Z.
 QString CodiceDi(const TScheda &scheda) {
     return ChiaveCodice(scheda.testo(Campo::Codice));
+}
+
+// The same key from the card's bytes, without decoding them: a code of
+// plain printable ASCII, as nearly every one is, is only trimmed of blanks
+// and lowered. False for any other byte: the key is then to be made from the
+// decoded text.
+bool ChiaveAscii(const TScheda &scheda, std::string &chiave) {
+    const auto *campo =
+        reinterpret_cast<const char *>(scheda.byte.data()) + definizione(Campo::Codice).offset + 1;
+    int a = 0, b = scheda.lunghezza(Campo::Codice);
+    for (int i = a; i < b; ++i)
+        if (campo[i] < 0x20 || campo[i] > 0x7E) return false;
+    while (a < b && campo[a] == ' ')
+        ++a;
+    while (b > a && campo[b - 1] == ' ')
+        --b;
+    chiave.assign(campo + a, std::size_t(b - a));
+    for (char &c : chiave)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return true;
 }
 
 SchedaTrovata Trovata(const TScheda &scheda, qint64 posizione) {
@@ -187,22 +209,41 @@ QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRico
         for (const CodiceArticolo &c : r.codici)
             cercati.insert(ChiaveCodice(c.valore), 0);
     }
+    // The same keys as bytes, for the cards whose code is plain ASCII.
+    std::unordered_map<std::string, QString> perByte;
+    for (auto it = cercati.cbegin(); it != cercati.cend(); ++it)
+        perByte.emplace(it.key().toStdString(), it.key());
     QHash<qint64, SchedaTrovata> trovate;
     bool riuscito = true;
-    if (!cercati.isEmpty() && QFileInfo::exists(archivio))
-        riuscito = ScorriArchivio(archivio, [&](const TScheda &s, qint64 posizione) {
-            const int lunghezza = s.lunghezza(Campo::Codice);
-            if (lunghezza == 0) return true;
-            auto it = cercati.find(CodiceDi(s));
-            if (it == cercati.end()) return true;
+    if (!cercati.isEmpty() && QFileInfo::exists(archivio)) {
+        // The archive's pages are read in place: only the codes are looked at.
+        Archivio file(archivio);
+        const qint64 quante = file.ApriArchivio() ? file.conta() : -1;
+        std::string chiave;
+        const auto visita = [&](const TScheda &s, qint64 posizione) {
+            if (s.lunghezza(Campo::Codice) == 0) return;
+            auto it = cercati.end();
+            if (ChiaveAscii(s, chiave)) {
+                const auto b = perByte.find(chiave);
+                if (b != perByte.end()) it = cercati.find(b->second);
+            } else {
+                it = cercati.find(CodiceDi(s));
+            }
+            if (it == cercati.end()) return;
             if (*it == 0) {
                 *it = posizione;
                 trovate.insert(posizione, Trovata(s, posizione));
             } else {
                 *it = -1;
             }
-            return true;
-        });
+        };
+        riuscito = quante >= 0 &&
+                   file.scorri(1, quante, [&](const TScheda *schede, qint64 n, qint64 prima) {
+                       for (qint64 i = 0; i < n; ++i)
+                           visita(schede[i], prima + i);
+                       return true;
+                   });
+    }
     if (letto) *letto = riuscito;
 
     const auto prova = [&](AbbinamentoRiga &a, const QString &codice, OrigineAbbinamento origine) {

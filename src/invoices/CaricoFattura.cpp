@@ -359,6 +359,14 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
     const qint64 segno = r.fattura.notaDiCredito() ? -1 : 1;
     const QString nota = NotaFattura(r.fattura, r.ditta);
     const TipoMovimento tipo = segno < 0 ? TipoMovimento::Scarico : TipoMovimento::Carico;
+    // One time and workstation for every line, found once.
+    const Movimento modello = MovimentoScheda(TScheda(), 0, tipo, 0, 0, nota);
+    const auto movimento = [&](const TScheda &s, qint64 posizione, TipoMovimento t, qint64 quantita,
+                               qint64 prima) {
+        Movimento base = modello;
+        base.tipo = t;
+        return MovimentoDaModello(base, s, posizione, quantita, prima);
+    };
 
     // The invoice as received, under a name of its own in its year's folder.
     const QDir base = QFileInfo(archivio).absoluteDir();
@@ -409,12 +417,11 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
         for (std::size_t k = 0; k < gruppi.nuove.size(); ++k) {
             TScheda s = SchedaNuova(gruppi.nuove[k]);
             const qint64 posizione = primo + qint64(k);
-            righe << MovimentoScheda(s, posizione, TipoMovimento::NuovaScheda, 0, 0, nota);
+            righe << movimento(s, posizione, TipoMovimento::NuovaScheda, 0, 0);
             qint64 prima = 0;
             Applica(s, gruppi.nuove[k], r, gruppi.nuove[k].quantita, prima);
             s.impostaTesto(Campo::Costo, NormalizzaImporto(gruppi.nuove[k].nuova.costo));
-            righe << MovimentoScheda(s, posizione, TipoMovimento::Carico, gruppi.nuove[k].quantita,
-                                     0, nota);
+            righe << movimento(s, posizione, TipoMovimento::Carico, gruppi.nuove[k].quantita, 0);
         }
         for (Movimento &m : righe)
             m.dati = identita;
@@ -444,7 +451,7 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
             erroreScheda = Applica(s, g, r, segno * g.quantita, prima);
             if (!erroreScheda.isEmpty()) return false;
             perEsistente[std::size_t(i)] =
-                MovimentoScheda(s, g.posizione, tipo, segno * g.quantita, prima, nota);
+                movimento(s, g.posizione, tipo, segno * g.quantita, prima);
             return true;
         },
         qint64(gruppi.nuove.size()),

@@ -235,6 +235,8 @@ class Lettore {
     QString inizio() {
         static const QString CORPO = u"/FatturaElettronicaBody"_s;
         static const QString RIGA = u"/FatturaElettronicaBody/DatiBeniServizi/DettaglioLinee"_s;
+        static const QString CODICE = RIGA + u"/CodiceArticolo"_s;
+        static const QString SCONTO = RIGA + u"/ScontoMaggiorazione"_s;
         if (m_percorso == CORPO) {
             Fattura nuova;
             nuova.fornitore = m_fornitore;
@@ -246,9 +248,9 @@ class Lettore {
                            QString::number(RIGHE_MASSIME) + u')';
                 f->righe << RigaFattura();
             }
-        } else if (m_percorso == RIGA + u"/CodiceArticolo"_s) {
+        } else if (m_percorso == CODICE) {
             if (RigaFattura *r = riga()) r->codici << CodiceArticolo();
-        } else if (m_percorso == RIGA + u"/ScontoMaggiorazione"_s) {
+        } else if (m_percorso == SCONTO) {
             if (RigaFattura *r = riga()) r->sconti << ScontoMaggiorazione();
         } else if (m_percorso == u"/FatturaElettronicaBody/DatiGenerali/DatiDDT"_s) {
             if (Fattura *f = fattura()) f->ddt << DocumentoTrasporto();
@@ -257,8 +259,13 @@ class Lettore {
     }
 
     QString numero(const QString &testo, NumeroFattura &numero, const QString &cosa) {
+        return numeroDi(testo, numero, [&] { return cosa; });
+    }
+    // `cosa` names the field, asked only when the value does not read.
+    template <typename Nome>
+    QString numeroDi(const QString &testo, NumeroFattura &numero, const Nome &cosa) {
         if (LeggiDecimale(testo, numero)) return {};
-        return u"ha un valore non valido in "_s + cosa + u": «"_s + testo.left(40) +
+        return u"ha un valore non valido in "_s + cosa() + u": «"_s + testo.left(40) +
                u"» (si scrive con il punto e al più 8 decimali, per esempio 12.50)"_s;
     }
 
@@ -340,7 +347,8 @@ class Lettore {
         RigaFattura *r = riga();
         if (!r) return {};
         const QStringView resto = QStringView(p).mid(RIGA.size());
-        const QString dove = u" della "_s + Dimmi(*r).mid(3);
+        // Made only for a value that does not read.
+        const auto dove = [r]() -> QString { return u" della "_s + Dimmi(*r).mid(3); };
         if (resto == u"NumeroLinea")
             r->numero = testo;
         else if (resto == u"Descrizione")
@@ -350,27 +358,32 @@ class Lettore {
         else if (resto == u"Natura")
             r->natura = testo;
         else if (resto == u"Quantita")
-            return numero(testo, r->quantita, u"Quantita"_s + dove);
+            return numeroDi(testo, r->quantita,
+                            [&]() -> QString { return u"Quantita"_s + dove(); });
         else if (resto == u"PrezzoUnitario")
-            return numero(testo, r->prezzoUnitario, u"PrezzoUnitario"_s + dove);
+            return numeroDi(testo, r->prezzoUnitario,
+                            [&]() -> QString { return u"PrezzoUnitario"_s + dove(); });
         else if (resto == u"PrezzoTotale")
-            return numero(testo, r->prezzoTotale, u"PrezzoTotale"_s + dove);
+            return numeroDi(testo, r->prezzoTotale,
+                            [&]() -> QString { return u"PrezzoTotale"_s + dove(); });
         else if (resto == u"AliquotaIVA")
-            return numero(testo, r->aliquotaIva, u"AliquotaIVA"_s + dove);
+            return numeroDi(testo, r->aliquotaIva,
+                            [&]() -> QString { return u"AliquotaIVA"_s + dove(); });
         else if (resto == u"CodiceArticolo/CodiceTipo" && !r->codici.isEmpty())
             r->codici.last().tipo = testo;
         else if (resto == u"CodiceArticolo/CodiceValore" && !r->codici.isEmpty())
             r->codici.last().valore = testo;
         else if (resto == u"ScontoMaggiorazione/Tipo" && !r->sconti.isEmpty()) {
             if (testo != u"SC" && testo != u"MG")
-                return u"ha un tipo di sconto non valido"_s + dove + u": «"_s + testo.left(10) +
+                return u"ha un tipo di sconto non valido"_s + dove() + u": «"_s + testo.left(10) +
                        u"» (SC o MG)"_s;
             r->sconti.last().maggiorazione = testo == u"MG";
         } else if (resto == u"ScontoMaggiorazione/Percentuale" && !r->sconti.isEmpty())
-            return numero(testo, r->sconti.last().percentuale,
-                          u"Percentuale dello sconto"_s + dove);
+            return numeroDi(testo, r->sconti.last().percentuale,
+                            [&]() -> QString { return u"Percentuale dello sconto"_s + dove(); });
         else if (resto == u"ScontoMaggiorazione/Importo" && !r->sconti.isEmpty())
-            return numero(testo, r->sconti.last().importo, u"Importo dello sconto"_s + dove);
+            return numeroDi(testo, r->sconti.last().importo,
+                            [&]() -> QString { return u"Importo dello sconto"_s + dove(); });
         return {};
     }
 

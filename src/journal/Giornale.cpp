@@ -15,10 +15,12 @@
 #include <QUuid>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 #include <vector>
 
@@ -285,6 +287,63 @@ LetturaGiornale leggiDescrittore(int fd, const SceltaRiga &scelta, const VisitaM
                                  const std::function<void(qint64, qint64)> &progresso);
 } // namespace
 
+void TestoMovimenti::aggiungi(const Movimento &movimento) {
+    constexpr qsizetype BLOCCO = 1 << 20;
+    const QByteArray riga = RigaGiornale(movimento, ';');
+    if (m_blocchi.isEmpty() || m_blocchi.last().size() + riga.size() + 1 > BLOCCO) {
+        m_blocchi.append(QByteArray());
+        m_blocchi.last().reserve(qMax(BLOCCO, riga.size() + 1));
+    }
+    m_blocchi.last() += riga;
+    m_blocchi.last() += '\n';
+    ++m_righe;
+}
+
+void TestoMovimenti::svuota() {
+    m_blocchi.clear();
+    m_righe = 0;
+}
+
+void TestoMovimenti::datiUltima(const QByteArray &dati) {
+    if (m_righe > 0) m_blocchi.last().insert(m_blocchi.last().size() - 1, dati.toBase64());
+}
+
+namespace {
+
+// Lines written with ';' between fields, with ',' instead: every field that
+// holds either is in quotes, so only the separators outside quotes change.
+QByteArray conVirgole(const QByteArray &testo) {
+    QByteArray altro = testo;
+    bool virgolette = false;
+    for (char &c : altro) {
+        if (c == '"')
+            virgolette = !virgolette;
+        else if (c == ';' && !virgolette)
+            c = ',';
+    }
+    return altro;
+}
+
+// Appends what `componi` gives for the journal's separator after `testo`
+// (the header, a line end), under the journal's lock, after `rifiuta` (when
+// given) has seen the lines there; in one write.
+Registrazione accoda(
+    const QString &percorso, const SceltaRiga &scelta,
+    const std::function<bool(const Movimento &)> &rifiuta,
+    const std::function<void(char separatore, QByteArray &testo, QList<QByteArray> &poi)> &componi);
+
+} // namespace
+
+bool RegistraTestoMovimenti(const TestoMovimenti &righe, const QString &percorso) {
+    if (righe.vuoto()) return true;
+    return accoda(percorso, {}, {}, [&](char separatore, QByteArray &, QList<QByteArray> &poi) {
+               poi = righe.blocchi();
+               if (separatore != ';')
+                   for (QByteArray &b : poi)
+                       b = conVirgole(b);
+           }) == Registrazione::Fatta;
+}
+
 bool RegistraMovimenti(const QList<Movimento> &movimenti, const QString &percorso) {
     return RegistraMovimentiSe(movimenti, percorso, {}, {}) == Registrazione::Fatta;
 }
@@ -293,6 +352,21 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
                                   const SceltaRiga &scelta,
                                   const std::function<bool(const Movimento &)> &rifiuta) {
     if (movimenti.isEmpty()) return Registrazione::Fatta;
+    return accoda(percorso, scelta, rifiuta,
+                  [&](char separatore, QByteArray &testo, QList<QByteArray> &) {
+                      for (const Movimento &m : movimenti) {
+                          testo += RigaGiornale(m, separatore);
+                          testo += '\n';
+                      }
+                  });
+}
+
+namespace {
+
+Registrazione accoda(const QString &percorso, const SceltaRiga &scelta,
+                     const std::function<bool(const Movimento &)> &rifiuta,
+                     const std::function<void(char separatore, QByteArray &testo,
+                                              QList<QByteArray> &poi)> &componi) {
     const Descrittore file(ApriFileRegolare(percorso, O_RDWR | O_CREAT | O_APPEND));
     if (file.fd < 0) return Registrazione::NonScritta;
     // From looking at the end of the file to the flush: two copies appending
@@ -332,24 +406,35 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
             separatore = SeparatoreGiornale(fine >= 0 ? prima.first(fine) : prima);
         }
     }
-    for (const Movimento &m : movimenti) {
-        testo += RigaGiornale(m, separatore);
-        testo += '\n';
-    }
+    QList<QByteArray> poi;
+    componi(separatore, testo, poi);
+    poi.prepend(testo);
 
     // Tests stop the process here too: just before the lines reach the file.
     PassoArchivio();
-    qsizetype scritti = 0;
+    // The pieces in one write, as one text would go; what a short write
+    // leaves goes on from where it stopped.
+    std::vector<iovec> pezzi;
+    for (const QByteArray &b : std::as_const(poi))
+        if (!b.isEmpty())
+            pezzi.push_back({const_cast<char *>(b.constData()), std::size_t(b.size())});
+    std::size_t primo = 0;
     bool riuscito = true;
-    while (scritti < testo.size()) {
-        const ssize_t n =
-            ::write(file.fd, testo.constData() + scritti, std::size_t(testo.size() - scritti));
+    while (primo < pezzi.size()) {
+        const ssize_t n = ::writev(file.fd, pezzi.data() + primo,
+                                   int(std::min<std::size_t>(pezzi.size() - primo, IOV_MAX)));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             riuscito = false;
             break;
         }
-        scritti += n;
+        for (std::size_t resto = std::size_t(n); resto > 0;) {
+            const std::size_t qui = std::min(resto, pezzi[primo].iov_len);
+            pezzi[primo].iov_base = static_cast<char *>(pezzi[primo].iov_base) + qui;
+            pezzi[primo].iov_len -= qui;
+            resto -= qui;
+            if (pezzi[primo].iov_len == 0) ++primo;
+        }
     }
     if (riuscito && SincronizzaArchivio(file.fd) == 0) return Registrazione::Fatta;
     // No half line stays behind to be read as damaged, or counted twice
@@ -361,6 +446,8 @@ Registrazione RegistraMovimentiSe(const QList<Movimento> &movimenti, const QStri
     SincronizzaArchivio(file.fd);
     return Registrazione::NonScritta;
 }
+
+} // namespace
 
 bool DividiRigaGiornale(QByteArrayView riga, char separatore, std::vector<QByteArrayView> &campi,
                         std::vector<QByteArray> &spazio, qsizetype fino) {

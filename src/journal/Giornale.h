@@ -133,6 +133,29 @@ QString AvvisoGiornaleIlleggibile(const QString &giornale = PercorsoGiornale());
 bool RegistraMovimenti(const QList<Movimento> &movimenti,
                        const QString &percorso = PercorsoGiornale());
 
+// The lines of one operation held as the bytes they are written as (';'
+// between fields), so a change of many cards holds its text rather than a
+// Movimento for each card; in blocks, so it never holds room it does not use.
+class TestoMovimenti {
+  public:
+    void aggiungi(const Movimento &movimento);
+    void svuota();
+    bool vuoto() const { return m_righe == 0; }
+    qint64 righe() const { return m_righe; }
+    // Gives the last line, added without data, the data `dati`.
+    void datiUltima(const QByteArray &dati);
+    const QList<QByteArray> &blocchi() const { return m_blocchi; }
+
+  private:
+    QList<QByteArray> m_blocchi;
+    qint64 m_righe = 0;
+};
+
+// As RegistraMovimenti, for lines already written out; a journal saved with
+// commas gets them with commas.
+bool RegistraTestoMovimenti(const TestoMovimenti &testo,
+                            const QString &percorso = PercorsoGiornale());
+
 struct LetturaGiornale {
     bool aperto = false; // false when the journal exists but cannot be read
     qint64 righe = 0;    // movements read

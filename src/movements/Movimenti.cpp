@@ -38,20 +38,26 @@ bool GiacenzaArchiviabile(qint64 giacenza) {
 
 Movimento MovimentoScheda(const TScheda &scheda, qint64 posizione, TipoMovimento tipo,
                           qint64 quantita, qint64 prima, const QString &nota) {
-    Movimento m;
+    Movimento base;
     const QDateTime adesso = QDateTime::currentDateTime();
-    m.quando = adesso.toOffsetFromUtc(adesso.offsetFromUtc());
+    base.quando = adesso.toOffsetFromUtc(adesso.offsetFromUtc());
+    base.tipo = tipo;
+    base.postazione = Postazione();
+    base.nota = nota;
+    return MovimentoDaModello(base, scheda, posizione, quantita, prima);
+}
+
+Movimento MovimentoDaModello(const Movimento &base, const TScheda &scheda, qint64 posizione,
+                             qint64 quantita, qint64 prima) {
+    Movimento m = base;
     m.posizione = posizione;
     m.codice = scheda.testo(Campo::Codice);
     m.nome = scheda.testo(Campo::Nome);
     m.categoria = scheda.testo(Campo::Tipologia);
-    m.tipo = tipo;
     m.quantita = quantita;
     m.prima = prima;
     m.dopo = prima + quantita;
     m.costo = scheda.testo(Campo::Costo);
-    m.postazione = Postazione();
-    m.nota = nota;
     return m;
 }
 
@@ -249,41 +255,55 @@ std::optional<Movimento> MovimentiImportazione::movimento(const TScheda &scheda,
     const qint64 dopo = *giacenza;
     const qint64 prima = *primaLetta;
     if (dopo == prima) return std::nullopt;
-    Movimento m = m_base;
-    m.posizione = posizione;
-    m.codice = scheda.testo(Campo::Codice);
-    m.nome = scheda.testo(Campo::Nome);
-    m.categoria = scheda.testo(Campo::Tipologia);
-    m.costo = scheda.testo(Campo::Costo);
-    m.quantita = dopo - prima;
-    m.prima = prima;
-    m.dopo = dopo;
-    return m;
+    return MovimentoDaModello(m_base, scheda, posizione, dopo - prima, prima);
 }
 
 bool MovimentiImportazione::registra(const QString &giornale) const {
     return RegistraMovimenti(m_movimenti, giornale);
 }
 
-Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
-                                    QList<Movimento> &movimenti, bool &scritto,
-                                    const std::function<void(qint64 posizione)> &prepara) {
+namespace {
+
+// The last line carries the operation's key: written, the operation is final.
+Conclusione conclusioneConChiave(const QString &archivio, const QString &giornale,
+                                 const std::function<bool(qint64 posizione)> &vuote,
+                                 const std::function<bool(const QByteArray &chiave)> &registra) {
     const QByteArray chiave = ChiaveOperazione(u"Salvataggio"_s);
     Conclusione conclusione;
     conclusione.prepara = [=](qint64) { return FinaleNelGiornale(archivio, giornale, chiave); };
     // A save always has its lines; an import may change no stock at all.
-    conclusione.senzaRiga = [=, &movimenti](qint64 posizione) {
-        prepara(posizione);
-        return movimenti.isEmpty();
-    };
-    conclusione.scrivi = [=, &movimenti, &scritto](qint64 posizione) {
-        prepara(posizione);
-        if (movimenti.isEmpty()) return false;
-        movimenti.last().dati = chiave;
-        scritto = RegistraMovimenti(movimenti, giornale);
-        return scritto;
-    };
+    conclusione.senzaRiga = vuote;
+    conclusione.scrivi = [=](qint64 posizione) { return !vuote(posizione) && registra(chiave); };
     return conclusione;
+}
+
+} // namespace
+
+Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
+                                    QList<Movimento> &movimenti, bool &scritto,
+                                    const std::function<void(qint64 posizione)> &prepara) {
+    return conclusioneConChiave(
+        archivio, giornale,
+        [=, &movimenti](qint64 posizione) {
+            prepara(posizione);
+            return movimenti.isEmpty();
+        },
+        [=, &movimenti, &scritto](const QByteArray &chiave) {
+            movimenti.last().dati = chiave;
+            scritto = RegistraMovimenti(movimenti, giornale);
+            return scritto;
+        });
+}
+
+Conclusione ConclusioneDelTesto(const QString &archivio, const QString &giornale,
+                                TestoMovimenti &righe, bool &scritto) {
+    return conclusioneConChiave(
+        archivio, giornale, [&righe](qint64) { return righe.vuoto(); },
+        [=, &righe, &scritto](const QByteArray &chiave) {
+            righe.datiUltima(chiave);
+            scritto = RegistraTestoMovimenti(righe, giornale);
+            return scritto;
+        });
 }
 
 QString MessaggioGiornaleNonScritto() {

@@ -26,6 +26,11 @@ bool GiacenzaArchiviabile(qint64 giacenza);
 Movimento MovimentoScheda(const TScheda &scheda, qint64 posizione, TipoMovimento tipo,
                           qint64 quantita, qint64 prima, const QString &nota = QString());
 
+// The same for many cards at once: a movement on the model of `base` (its
+// time, kind, workstation and note) for the card at `posizione`.
+Movimento MovimentoDaModello(const Movimento &base, const TScheda &scheda, qint64 posizione,
+                             qint64 quantita, qint64 prima);
+
 // A card's movements, oldest first, following the card through the moves
 // that a removal makes and back through its own removal when it was
 // restored, from the line that made it a new card on.
@@ -99,6 +104,11 @@ class MovimentiImportazione {
 Conclusione ConclusioneDeiMovimenti(const QString &archivio, const QString &giornale,
                                     QList<Movimento> &movimenti, bool &scritto,
                                     const std::function<void(qint64 posizione)> &prepara);
+
+// The same for lines already written out, which the change fills as it
+// writes the cards.
+Conclusione ConclusioneDelTesto(const QString &archivio, const QString &giornale,
+                                TestoMovimenti &righe, bool &scritto);
 
 // The message of a stock change not saved because its movements could not
 // be written.

@@ -80,7 +80,7 @@ qint64 Giacenza(const QString &archivio, qint64 posizione) {
 const RigaDifferenza *Riga(const Differenze &d, const QString &codice,
                            RigaDifferenza::Stato stato) {
     for (const RigaDifferenza &r : d.righe)
-        if (r.codice == codice && r.stato == stato) return &r;
+        if (r.codice() == codice && r.stato == stato) return &r;
     return nullptr;
 }
 
@@ -141,6 +141,7 @@ class TestConteggio : public QObject {
     void fileDanneggiato_data();
     void fileDanneggiato();
     void contatiPiuMossiDopo();
+    void applicatoSuGiornaleConVirgole();
     void schedaEliminataDuranteIlConteggio();
     void schedaAggiuntaDaAltraCopia();
     void nonContateAZeroDallaFinestra();
@@ -377,7 +378,7 @@ void TestConteggio::contatiPiuMossiDopo() {
     QCOMPARE(r->nuova, 3);
     QCOMPARE(r->differenza, 3);
     QCOMPARE(r->valore, 3 * 3.5);
-    QCOMPARE(d.righe.front().codice, u"COD3"_s); // the largest value first
+    QCOMPARE(d.righe.front().codice(), u"COD3"_s); // the largest value first
     QCOMPARE(d.nonContate, 2);
     QVERIFY(RigheDifferenze(d, FiltroDifferenze::Tutte)
                 .join(u'\n')
@@ -402,6 +403,53 @@ void TestConteggio::contatiPiuMossiDopo() {
     d = CalcolaDifferenze(*c, cartella.archivio(), PercorsoGiornale());
     QCOMPARE(Riga(d, u"COD3"_s, RigaDifferenza::Contata)->differenza, 0);
     QVERIFY(c->applicato());
+}
+
+void TestConteggio::applicatoSuGiornaleConVirgole() {
+    // A journal saved again by a spreadsheet with commas: the count's lines,
+    // written out before the journal is looked at, go on with commas too.
+    CartellaDiProva cartella;
+    ArchivioDiSchede(cartella, 3);
+    {
+        QFile giornale(PercorsoGiornale());
+        QVERIFY(giornale.open(QIODevice::WriteOnly));
+        giornale.write("\xEF\xBB\xBF" + IntestazioneGiornale().replace(';', ',') + '\n');
+    }
+    auto c = NuovoConteggio(u"Virgole"_s);
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD1"_s, 1, 5));
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD2"_s, 2, 0));
+    const Differenze d = CalcolaDifferenze(*c, cartella.archivio(), PercorsoGiornale());
+    const EsitoApplicazione esito =
+        ApplicaConteggio(*c, d, true, cartella.archivio(), PercorsoGiornale());
+    QCOMPARE(esito.esito, EsitoApplicazione::Fatto);
+    QCOMPARE(esito.cambiate, 3);
+    QList<Movimento> righe;
+    const LetturaGiornale letta =
+        LeggiGiornale(PercorsoGiornale(), {}, [&](const Movimento &m, qint64) {
+            righe << m;
+            return true;
+        });
+    QCOMPARE(letta.danneggiate, 0);
+    QCOMPARE(righe.size(), 3);
+    const qint64 quantita[] = {4, -2, -3};
+    for (int i = 0; i < 3; ++i) {
+        const TScheda scheda = SchedaNumero(i + 1);
+        QCOMPARE(righe[i].posizione, i + 1);
+        QCOMPARE(righe[i].codice, scheda.testo(Campo::Codice));
+        QCOMPARE(righe[i].costo, scheda.testo(Campo::Costo));
+        QCOMPARE(righe[i].tipo, TipoMovimento::Rettifica);
+        QCOMPARE(righe[i].quantita, quantita[i]);
+        QCOMPARE(righe[i].dopo, righe[i].prima + quantita[i]);
+        QCOMPARE(righe[i].nota, u"Conteggio Virgole"_s);
+        // The last line carries the key that made the change final.
+        QCOMPARE(righe[i].dati.isEmpty(), i < 2);
+    }
+    QFile giornale(PercorsoGiornale());
+    QVERIFY(giornale.open(QIODevice::ReadOnly));
+    QVERIFY(!giornale.readAll().contains(';'));
+    QCOMPARE(Giacenza(cartella.archivio(), 1), 5);
+    QCOMPARE(Giacenza(cartella.archivio(), 2), 0);
+    QCOMPARE(Giacenza(cartella.archivio(), 3), 0);
 }
 
 void TestConteggio::schedaEliminataDuranteIlConteggio() {

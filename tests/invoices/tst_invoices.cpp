@@ -239,6 +239,8 @@ class TestInvoices : public QObject {
     void bustaFirmata();
     void zipDiFatture();
     void abbinamenti();
+    void codiciConfrontati_data();
+    void codiciConfrontati();
     void caricoDallaFinestra();
     void secondaVoltaRifiutata();
     void sceltePerLaProssima();
@@ -478,6 +480,39 @@ void TestInvoices::zipDiFatture() {
                              "Interscambio (RicevutaScarto), non una fattura."_s);
     QCOMPARE(LeggiFileFattura(u"vuoto.zip"_s, Zip({{u"a.txt"_s, "x"}}))[0].errore,
              u"Attenzione: il file «vuoto.zip» non contiene fatture (file .xml o .p7m)."_s);
+}
+
+void TestInvoices::codiciConfrontati_data() {
+    QTest::addColumn<QString>("scheda");
+    QTest::addColumn<QString>("riga");
+    QTest::addColumn<bool>("trovata");
+    QTest::newRow("maiuscole") << u"ts8"_s << u"TS8"_s << true;
+    QTest::newRow("spazi intorno alla riga") << u"TS8"_s << u"  ts8 "_s << true;
+    QTest::newRow("spazio in mezzo") << u"A B"_s << u"a b"_s << true;
+    QTest::newRow("spazio in mezzo diverso") << u"A B"_s << u"ab"_s << false;
+    QTest::newRow("accento") << u"CAFÉ-1"_s << u"café-1"_s << true;
+    QTest::newRow("accento mancante") << u"ÉCRU"_s << u"ecru"_s << false;
+    QTest::newRow("segno Kelvin") << u"K1"_s << u"\u212A1"_s << true;
+    QTest::newRow("simboli") << u"A-1/2.#"_s << u"a-1/2.#"_s << true;
+}
+
+void TestInvoices::codiciConfrontati() {
+    // Plain ASCII codes are compared from the card's bytes, the others from
+    // the decoded text: both as the user reads them.
+    QFETCH(QString, scheda);
+    QFETCH(QString, riga);
+    QFETCH(bool, trovata);
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(
+        ArchivioDi({Carta(u"ALTRO"_s, u"a"_s, u"1"_s), Carta(scheda, u"b"_s, u"1"_s)}));
+    Fattura f;
+    f.fornitore.partitaIva = u"01234567890"_s;
+    RigaFattura r;
+    r.codici << CodiceArticolo{u"SKU"_s, riga};
+    f.righe << r;
+    const QList<AbbinamentoRiga> a = AbbinaRighe(f, AbbinamentiRicordati(), cartella.archivio());
+    QCOMPARE(a[0].stato == StatoAbbinamento::Scheda, trovata);
+    if (trovata) QCOMPARE(a[0].scheda.posizione, 2);
 }
 
 void TestInvoices::abbinamenti() {
