@@ -79,12 +79,18 @@ Connessione::Connessione(const ParametriServer &p) {
     const QByteArray host = p.host.toUtf8(), porta = QByteArray::number(p.porta),
                      database = p.database.toUtf8(), utente = p.utente.toUtf8(),
                      ssl = p.ssl.toUtf8(), password = p.password.toUtf8();
-    std::vector<const char *> chiavi{"host",    "port",         "dbname",
-                                     "user",    "sslmode",      "connect_timeout",
-                                     "application_name", "client_encoding"};
-    std::vector<const char *> valori{host.constData(), porta.constData(), database.constData(),
-                                     utente.constData(), ssl.constData(), "10",
-                                     "Quadrelo", "UTF8"};
+    std::vector<const char *> chiavi{"host",
+                                     "port",
+                                     "dbname",
+                                     "user",
+                                     "sslmode",
+                                     "connect_timeout",
+                                     "application_name",
+                                     "client_encoding"};
+    std::vector<const char *> valori{host.constData(),     porta.constData(),
+                                     database.constData(), utente.constData(),
+                                     ssl.constData(),      "10",
+                                     "Quadrelo",           "UTF8"};
     if (!password.isEmpty()) {
         chiavi.push_back("password");
         valori.push_back(password.constData());
@@ -92,6 +98,9 @@ Connessione::Connessione(const ParametriServer &p) {
     chiavi.push_back(nullptr);
     valori.push_back(nullptr);
     m_pg = PQconnectdbParams(chiavi.data(), valori.data(), 0);
+    // The server's notices (a table dropped with its indexes) are not for the user.
+    PQsetNoticeProcessor(
+        m_pg, [](void *, const char *) {}, nullptr);
     if (PQstatus(m_pg) != CONNECTION_OK)
         m_messaggio = u"Attenzione: non è stato possibile collegarsi al server: "_s +
                       QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
@@ -110,8 +119,12 @@ QString Connessione::versioneServer() const {
     return v ? QString::fromUtf8(v) : QString();
 }
 
-void Connessione::annota(const QString &testo) {
-    if (PQstatus(m_pg) != CONNECTION_OK)
+void Connessione::annota(const QString &testo, const pg_result *risultato) {
+    // A failure without a state of the server's is the connection's own.
+    const char *stato = risultato ? PQresultErrorField(risultato, PG_DIAG_SQLSTATE) : nullptr;
+    const QByteArray codice = stato ? QByteArray(stato) : QByteArray();
+    if (PQstatus(m_pg) != CONNECTION_OK || codice.isEmpty() || codice.startsWith("08") ||
+        codice.startsWith("57P"))
         m_messaggio = u"Attenzione: il collegamento con il server si è interrotto, e l'operazione "
                       u"non è stata fatta: "_s +
                       testo.trimmed();
@@ -127,9 +140,9 @@ Risultato Connessione::esegui(const char *sql, const QList<Valore> &valori) {
         lunghezze.push_back(int(v.byte.size()));
         formati.push_back(v.binario ? 1 : 0);
     }
-    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(),
-                             lunghezze.data(), formati.data(), 1));
-    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
+                             formati.data(), 1));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r;
 }
 
@@ -139,7 +152,7 @@ bool Connessione::comando(const char *sql, const QList<Valore> &valori) {
 
 bool Connessione::iniziaCopia(const char *sql) {
     Risultato r(PQexec(m_pg, sql));
-    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r.ok();
 }
 
@@ -158,7 +171,7 @@ bool Connessione::chiudiCopia() {
     while (PGresult *r = PQgetResult(m_pg)) {
         if (PQresultStatus(r) != PGRES_COMMAND_OK) {
             ok = false;
-            annota(QString::fromUtf8(PQresultErrorMessage(r)));
+            annota(QString::fromUtf8(PQresultErrorMessage(r)), r);
         }
         PQclear(r);
     }

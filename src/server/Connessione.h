@@ -46,6 +46,7 @@ class Risultato {
     QString testo(int riga, int colonna) const;
     QByteArray dati(int riga, int colonna) const;
     const char *grezzo(int riga, int colonna, int &lunghezza) const;
+    const pg_result *pg() const { return m_risultato.get(); }
 
   private:
     std::shared_ptr<pg_result> m_risultato;
@@ -76,7 +77,7 @@ class Connessione {
 
   private:
     friend class Transazione;
-    void annota(const QString &testo);
+    void annota(const QString &testo, const pg_result *risultato = nullptr);
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
 };

@@ -16,21 +16,23 @@ constexpr const char *BLOCCO_POSIZIONI = "SELECT pg_advisory_xact_lock(7271001)"
 
 QByteArray elencoColonne() {
     QByteArray elenco;
-    for (const char *colonna : ColonneSchede()) elenco += QByteArray(colonna) + ", ";
+    for (const char *colonna : ColonneSchede())
+        elenco += QByteArray(colonna) + ", ";
     return elenco + "grezzo";
 }
 
 const QByteArray &sqlInserisci() {
-    static const QByteArray sql = [] {
+    static const QByteArray sql = []() -> QByteArray {
         QByteArray s = "INSERT INTO schede (posizione, " + elencoColonne() + ") VALUES ($1";
-        for (int i = 0; i <= NUMERO_CAMPI; ++i) s += ", $" + QByteArray::number(i + 2);
+        for (int i = 0; i <= NUMERO_CAMPI; ++i)
+            s += ", $" + QByteArray::number(i + 2);
         return s + ")";
     }();
     return sql;
 }
 
 const QByteArray &sqlAggiorna() {
-    static const QByteArray sql = [] {
+    static const QByteArray sql = []() -> QByteArray {
         QByteArray s = "UPDATE schede SET versione = versione + 1";
         int n = 3;
         for (const char *colonna : ColonneSchede())
@@ -50,7 +52,8 @@ const QByteArray &sqlLeggi() {
 QList<Valore> valoriScheda(const TScheda &scheda) {
     const RigaScheda riga = RigaDaScheda(scheda);
     QList<Valore> valori;
-    for (const QString &campo : riga.campi) valori << Valore::testo(campo);
+    for (const QString &campo : riga.campi)
+        valori << Valore::testo(campo);
     valori << (riga.grezzo.isEmpty() ? Valore::niente() : Valore::dati(riga.grezzo));
     return valori;
 }
@@ -132,18 +135,16 @@ bool DepositoServer::inserisci(qint64 posizione, const TScheda &scheda) {
 
 bool DepositoServer::aggiornaRiga(qint64 posizione, const TScheda &scheda, qint64 versione,
                                   bool &fatto) {
-    const Risultato r =
-        m_c.esegui(sqlAggiorna().constData(),
-                   QList<Valore>{Valore::numero(posizione), Valore::numero(versione)} +
-                       valoriScheda(scheda));
+    const Risultato r = m_c.esegui(
+        sqlAggiorna().constData(),
+        QList<Valore>{Valore::numero(posizione), Valore::numero(versione)} + valoriScheda(scheda));
     if (!r.ok()) return errore();
     fatto = r.toccate() == 1;
     return true;
 }
 
-Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &scheda,
-                                             qint64 delta, TipoMovimento tipo,
-                                             const QString &nota) {
+Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &scheda, qint64 delta,
+                                             TipoMovimento tipo, const QString &nota) {
     Salvataggio esito;
     // Another site's write between the read and the update makes the update
     // find no row of that version: read again and apply the delta anew.
@@ -185,9 +186,8 @@ Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &sc
             return esito;
         }
         if (!fatto) continue;
-        if (delta != 0 &&
-            !InserisciMovimenti(m_c, {MovimentoScheda(nuova, posizione, tipo, delta, esito.prima,
-                                                      nota)})) {
+        if (delta != 0 && !InserisciMovimenti(m_c, {MovimentoScheda(nuova, posizione, tipo, delta,
+                                                                    esito.prima, nota)})) {
             errore();
             return esito;
         }
@@ -290,16 +290,16 @@ QList<Deposito::Eliminata> DepositoServer::eliminate() {
 qint64 DepositoServer::ripristina(const Eliminata &eliminata) {
     Transazione t(m_c);
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
-    const Risultato gia = m_c.esegui(
-        "SELECT 1 FROM movimenti WHERE tipo = 'Ripristino' AND chiave = $1",
-        {Valore::testo(eliminata.chiave)});
+    const Risultato gia =
+        m_c.esegui("SELECT 1 FROM movimenti WHERE tipo = 'Ripristino' AND chiave = $1",
+                   {Valore::testo(eliminata.chiave)});
     if (!gia.ok()) return errore(), -1;
     if (gia.righe() > 0) return errore(u"Attenzione: la scheda è già stata ripristinata."_s), -1;
     const qint64 n = conta();
     if (n < 0 || !inserisci(n + 1, eliminata.scheda)) return -1;
     const QString nome = NomeFotoEliminata(eliminata.chiave);
-    Movimento riga = RigaRipristino(
-        SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave});
+    Movimento riga =
+        RigaRipristino(SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave});
     riga.posizione = n + 1;
     const bool ok =
         m_c.comando("INSERT INTO foto (posizione, dati) SELECT $1, dati FROM schede_eliminate "
@@ -345,12 +345,12 @@ bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
     // Only column names from the program's own table go into the statement.
     QByteArray sql = "SELECT posizione FROM schede WHERE ";
     for (qsizetype i = 0; i < campi.size(); ++i)
-        sql += (i ? " OR " : "") + QByteArray(ColonneSchede()[std::size_t(campi[i])]) +
-               " ILIKE $1";
+        sql += (i ? " OR " : "") + QByteArray(ColonneSchede()[std::size_t(campi[i])]) + " ILIKE $1";
     sql += " ORDER BY posizione";
     const Risultato r = m_c.esegui(sql.constData(), {Valore::testo(modelloLetterale(testo))});
     if (!r.ok()) return errore();
-    for (int i = 0; i < r.righe(); ++i) posizioni << r.numero(i, 0);
+    for (int i = 0; i < r.righe(); ++i)
+        posizioni << r.numero(i, 0);
     return true;
 }
 
@@ -362,8 +362,8 @@ qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
     Transazione t(m_c);
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
     for (std::size_t i = 0; i < posizioni.size(); ++i) {
-        const Risultato blocca = m_c.esegui(
-            "SELECT 1 FROM schede WHERE posizione = $1 FOR UPDATE", {Valore::numero(posizioni[i])});
+        const Risultato blocca = m_c.esegui("SELECT 1 FROM schede WHERE posizione = $1 FOR UPDATE",
+                                            {Valore::numero(posizioni[i])});
         if (!blocca.ok()) return errore(), -1;
         TScheda scheda;
         qint64 versione = 0;
@@ -428,7 +428,8 @@ bool DepositoServer::allegati(QStringList &nomi) {
     nomi.clear();
     const Risultato r = m_c.esegui("SELECT nome FROM allegati ORDER BY nome COLLATE \"C\"");
     if (!r.ok()) return errore();
-    for (int i = 0; i < r.righe(); ++i) nomi << r.testo(i, 0);
+    for (int i = 0; i < r.righe(); ++i)
+        nomi << r.testo(i, 0);
     return true;
 }
 

@@ -8,10 +8,10 @@ using namespace Qt::StringLiterals;
 
 const std::array<const char *, NUMERO_CAMPI> &ColonneSchede() {
     static const std::array<const char *, NUMERO_CAMPI> colonne = {
-        "codice",   "costo",     "nome",      "giacenza", "avviso", "um",
-        "tipologia", "caratteristiche", "collocazione", "ditta", "agente", "recapito",
-        "documento", "pagamento", "datasca",  "note",     "prezzo", "pagato",
-        "file01",   "file02",    "file03",    "desc01",   "desc02", "desc03"};
+        "codice",    "costo",           "nome",         "giacenza", "avviso", "um",
+        "tipologia", "caratteristiche", "collocazione", "ditta",    "agente", "recapito",
+        "documento", "pagamento",       "datasca",      "note",     "prezzo", "pagato",
+        "file01",    "file02",          "file03",       "desc01",   "desc02", "desc03"};
     return colonne;
 }
 
@@ -54,8 +54,8 @@ RigaScheda RigaDaScheda(const TScheda &scheda) {
     TScheda ricomposta;
     ricomponi(riga.campi, ricomposta);
     if (ricomposta.byte != scheda.byte)
-        riga.grezzo = QByteArray(reinterpret_cast<const char *>(scheda.byte.data()),
-                                 TScheda::DIMENSIONE);
+        riga.grezzo =
+            QByteArray(reinterpret_cast<const char *>(scheda.byte.data()), TScheda::DIMENSIONE);
     return riga;
 }
 
@@ -69,7 +69,8 @@ bool SchedaDaRiga(const Risultato &r, int riga, int primaColonna, TScheda &sched
         return true;
     }
     std::array<QString, NUMERO_CAMPI> campi;
-    for (int i = 0; i < NUMERO_CAMPI; ++i) campi[std::size_t(i)] = r.testo(riga, primaColonna + i);
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        campi[std::size_t(i)] = r.testo(riga, primaColonna + i);
     ricomponi(campi, scheda);
     return true;
 }
@@ -101,9 +102,11 @@ bool CreaSchema(Connessione &c) {
     // pg_trgm may be missing or not ours to create: the search then reads
     // the table through, slower but the same.
     if (!c.comando("SAVEPOINT trigrammi")) return false;
-    bool trigrammi = c.esegui("SELECT 1 FROM pg_extension WHERE extname = 'pg_trgm'").righe() == 1 ||
-                     c.comando("CREATE EXTENSION IF NOT EXISTS pg_trgm");
-    for (const char *sql : INDICI_TRIGRAMMI) trigrammi = trigrammi && c.comando(sql);
+    bool trigrammi =
+        c.esegui("SELECT 1 FROM pg_extension WHERE extname = 'pg_trgm'").righe() == 1 ||
+        c.comando("CREATE EXTENSION IF NOT EXISTS pg_trgm");
+    for (const char *sql : INDICI_TRIGRAMMI)
+        trigrammi = trigrammi && c.comando(sql);
     if (!c.comando(trigrammi ? "RELEASE SAVEPOINT trigrammi" : "ROLLBACK TO SAVEPOINT trigrammi"))
         return false;
     return t.conferma();
@@ -113,12 +116,23 @@ QString ScriptRuolo(const QString &ruolo, const QString &database) {
     const QString r = u'"' + QString(ruolo).replace(u'"', u"\"\""_s) + u'"';
     const QString d = u'"' + QString(database).replace(u'"', u"\"\""_s) + u'"';
     return u"-- As the database's owner, after the program created its tables once.\n"
-           u"CREATE ROLE "_s + r + u" LOGIN;\n"
-           u"REVOKE ALL ON DATABASE "_s + d + u" FROM PUBLIC;\n"
-           u"GRANT CONNECT ON DATABASE "_s + d + u" TO "_s + r + u";\n"
+           u"CREATE ROLE "_s +
+           r +
+           u" LOGIN;\n"
+           u"REVOKE ALL ON DATABASE "_s +
+           d +
+           u" FROM PUBLIC;\n"
+           u"GRANT CONNECT ON DATABASE "_s +
+           d + u" TO "_s + r +
+           u";\n"
            u"REVOKE CREATE ON SCHEMA public FROM PUBLIC;\n"
-           u"GRANT USAGE ON SCHEMA public TO "_s + r + u";\n"
+           u"GRANT USAGE ON SCHEMA public TO "_s +
+           r +
+           u";\n"
            u"GRANT SELECT, INSERT, UPDATE, DELETE ON schede, movimenti, foto, allegati,\n"
-           u"      schede_eliminate TO "_s + r + u";\n"
-           u"GRANT USAGE ON SEQUENCE movimenti_id_seq TO "_s + r + u";\n"_s;
+           u"      schede_eliminate TO "_s +
+           r +
+           u";\n"
+           u"GRANT USAGE ON SEQUENCE movimenti_id_seq TO "_s +
+           r + u";\n"_s;
 }

@@ -90,23 +90,31 @@ QByteArray digestRighe(const QList<QByteArray> &righe) {
     return h.result().toHex();
 }
 
-// Every card on the server against the archive file, byte for byte.
-bool ConfrontaConServer(Connessione &c, const QString &percorso, qint64 attese) {
+// Every card on the server against the archive file, byte for byte. False
+// with `guasto` set when the server failed rather than the comparison.
+bool ConfrontaConServer(Connessione &c, const QString &percorso, qint64 attese, bool &guasto) {
     DepositoServer server(c);
     Archivio archivio(percorso);
-    if (!archivio.ApriArchivio() || archivio.conta() != attese || server.conta() != attese)
+    guasto = false;
+    const qint64 sulServer = server.conta();
+    guasto = sulServer < 0;
+    if (guasto || !archivio.ApriArchivio() || archivio.conta() != attese || sulServer != attese)
         return false;
     std::vector<TScheda> blocco(DepositoServer::BLOCCO);
     bool uguali = true;
-    return server.scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+    const bool letto = server.scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
         uguali = archivio.leggi(prima, blocco.data(), quante) &&
                  std::memcmp(blocco.data(), schede, std::size_t(quante) * TScheda::DIMENSIONE) == 0;
         return uguali;
-    }) && uguali;
+    });
+    guasto = !letto;
+    return letto && uguali;
 }
 
-bool verificaFile(Connessione &c, const char *sql, const QHash<QString, Impronta> &attese) {
+bool verificaFile(Connessione &c, const char *sql, const QHash<QString, Impronta> &attese,
+                  bool &guasto) {
     const Risultato r = c.esegui(sql);
+    guasto = !r.ok();
     if (!r.ok() || r.righe() != attese.size()) return false;
     for (int i = 0; i < r.righe(); ++i)
         if (attese.value(r.testo(i, 0)) != Impronta{r.numero(i, 1), r.dati(i, 2)}) return false;
@@ -137,10 +145,10 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
         !c.comando("LOCK TABLE schede, movimenti, foto, allegati, schede_eliminate IN "
                    "EXCLUSIVE MODE"))
         return fallito({});
-    const Risultato vuoto = c.esegui(
-        "SELECT (SELECT count(*) FROM schede) + (SELECT count(*) FROM movimenti) + "
-        "(SELECT count(*) FROM foto) + (SELECT count(*) FROM allegati) + "
-        "(SELECT count(*) FROM schede_eliminate)");
+    const Risultato vuoto =
+        c.esegui("SELECT (SELECT count(*) FROM schede) + (SELECT count(*) FROM movimenti) + "
+                 "(SELECT count(*) FROM foto) + (SELECT count(*) FROM allegati) + "
+                 "(SELECT count(*) FROM schede_eliminate)");
     if (!vuoto.ok()) return fallito({});
     if (vuoto.numero(0, 0) != 0)
         return fallito(u"Attenzione: il database sul server contiene già un archivio; l'archivio "
@@ -149,7 +157,8 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
     // The cards, in blocks as the file gives them.
     passo(u"schede"_s);
     QByteArray copia = "COPY schede (posizione, ";
-    for (const char *colonna : ColonneSchede()) copia += QByteArray(colonna) + ", ";
+    for (const char *colonna : ColonneSchede())
+        copia += QByteArray(colonna) + ", ";
     copia += "grezzo) FROM STDIN (FORMAT binary)";
     if (!c.iniziaCopia(copia.constData())) return fallito({});
     bool inviato = true;
@@ -162,9 +171,12 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
             const RigaScheda r = RigaDaScheda(schede[i]);
             righe.riga(NUMERO_CAMPI + 2);
             righe.numero(prima + i);
-            for (const QString &campo : r.campi) righe.testo(campo);
-            if (r.grezzo.isEmpty()) righe.niente();
-            else righe.dati(r.grezzo);
+            for (const QString &campo : r.campi)
+                righe.testo(campo);
+            if (r.grezzo.isEmpty())
+                righe.niente();
+            else
+                righe.dati(r.grezzo);
         }
         esito.schede += quante;
         inviato = c.inviaCopia(righe.byte());
@@ -195,8 +207,10 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
                 righe.numero(m.posizione);
                 righe.testo(NomeTipo(m.tipo));
                 const QString chiave = ChiaveDiMovimento(m);
-                if (chiave.isEmpty()) righe.niente();
-                else righe.testo(chiave);
+                if (chiave.isEmpty())
+                    righe.niente();
+                else
+                    righe.testo(chiave);
             } else {
                 righe.niente();
                 righe.niente();
@@ -266,8 +280,8 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
     };
     passo(u"allegati"_s);
     QHash<QString, Impronta> impronteAllegati, impronteEliminate;
-    if (!copiaCartella(CARTELLA_ALLEGATI,
-                       "COPY allegati (nome, dati) FROM STDIN (FORMAT binary)", impronteAllegati))
+    if (!copiaCartella(CARTELLA_ALLEGATI, "COPY allegati (nome, dati) FROM STDIN (FORMAT binary)",
+                       impronteAllegati))
         return fallito(esito.messaggio);
     esito.allegati = impronteAllegati.size();
     passo(u"eliminate"_s);
@@ -282,8 +296,9 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
     const QString diverso =
         u"Attenzione: la copia sul server non corrisponde all'archivio della cartella, quindi "
         u"non è stata conservata."_s;
-    if (!ConfrontaConServer(c, file.archivio(), esito.schede))
-        return c.aperta() ? fallito(diverso) : fallito({});
+    bool guasto = false;
+    if (!ConfrontaConServer(c, file.archivio(), esito.schede, guasto))
+        return fallito(guasto ? QString() : diverso);
     const Risultato giornale = c.esegui("SELECT count(*), coalesce(string_agg(md5(riga), '' ORDER "
                                         "BY id), '') FROM movimenti");
     if (!giornale.ok()) return fallito({});
@@ -298,19 +313,19 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
     for (int i = 0; i < fotoServer.righe() && fotoUguali; ++i)
         fotoUguali = impronteFoto.value(fotoServer.numero(i, 0)) ==
                      Impronta{fotoServer.numero(i, 1), fotoServer.dati(i, 2)};
-    if (!fotoUguali ||
-        !verificaFile(c, "SELECT nome, length(dati)::bigint, md5(dati) FROM allegati",
-                      impronteAllegati) ||
+    if (!fotoUguali) return fallito(diverso);
+    if (!verificaFile(c, "SELECT nome, length(dati)::bigint, md5(dati) FROM allegati",
+                      impronteAllegati, guasto) ||
         !verificaFile(c, "SELECT nome, length(dati)::bigint, md5(dati) FROM schede_eliminate",
-                      impronteEliminate))
-        return c.aperta() ? fallito(diverso) : fallito({});
+                      impronteEliminate, guasto))
+        return fallito(guasto ? QString() : diverso);
     if (!t.conferma()) return fallito({});
     esito.riuscito = true;
     esito.messaggio = u"L'archivio è stato copiato sul server e controllato: "_s +
                       QString::number(esito.schede) + u" schede, "_s +
                       QString::number(esito.movimenti) + u" movimenti, "_s +
-                      QString::number(esito.foto) + u" foto, "_s +
-                      QString::number(esito.allegati) + u" allegati."_s;
+                      QString::number(esito.foto) + u" foto, "_s + QString::number(esito.allegati) +
+                      u" allegati."_s;
     return esito;
 }
 
@@ -403,18 +418,20 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     passo(u"movimenti"_s);
     QList<QByteArray> righe;
     for (qint64 ultimo = 0;;) {
-        const Risultato r = c.esegui(
-            "SELECT id, riga FROM movimenti WHERE id > $1 ORDER BY id LIMIT 10000",
-            {Valore::numero(ultimo)});
+        const Risultato r =
+            c.esegui("SELECT id, riga FROM movimenti WHERE id > $1 ORDER BY id LIMIT 10000",
+                     {Valore::numero(ultimo)});
         if (!r.ok()) return fallito({});
-        for (int i = 0; i < r.righe(); ++i) righe << r.dati(i, 1);
+        for (int i = 0; i < r.righe(); ++i)
+            righe << r.dati(i, 1);
         if (r.righe() == 0) break;
         ultimo = r.numero(r.righe() - 1, 0);
     }
     esito.movimenti = righe.size();
     if (!righe.isEmpty()) {
         QByteArray testo = "\xEF\xBB\xBF" + IntestazioneGiornale() + '\n';
-        for (const QByteArray &riga : righe) testo += riga + '\n';
+        for (const QByteArray &riga : righe)
+            testo += riga + '\n';
         if (!scriviTutto(QDir(nuova.path()).filePath(u"Movimenti.csv"_s), testo))
             return fallito(scrittura);
     }
@@ -449,8 +466,7 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     if (!scriviFileDa(c,
                       "SELECT nome, dati FROM schede_eliminate WHERE nome COLLATE \"C\" > $1 "
                       "ORDER BY nome COLLATE \"C\" LIMIT 64",
-                      QDir(nuova.path()).filePath(CARTELLA_ELIMINATE), impronteEliminate,
-                      scritto))
+                      QDir(nuova.path()).filePath(CARTELLA_ELIMINATE), impronteEliminate, scritto))
         return fallito(scritto ? QString() : scrittura);
     esito.eliminate = impronteEliminate.size();
 
@@ -458,8 +474,9 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     passo(u"verifica"_s);
     const QString diverso = u"Attenzione: i file scritti non corrispondono all'archivio del "
                             u"server, quindi non sono stati conservati."_s;
-    if (!ConfrontaConServer(c, archivio, esito.schede))
-        return c.aperta() ? fallito(diverso) : fallito({});
+    bool guasto = false;
+    if (!ConfrontaConServer(c, archivio, esito.schede, guasto))
+        return fallito(guasto ? QString() : diverso);
     QHash<QString, Impronta> fotoLette;
     for (qint64 p : fotoDi(nuova.path())) {
         const QString nome = QString::number(p) + u".jpg"_s;
@@ -482,7 +499,7 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     esito.messaggio = u"L'archivio del server è stato scritto nella cartella e controllato: "_s +
                       QString::number(esito.schede) + u" schede, "_s +
                       QString::number(esito.movimenti) + u" movimenti, "_s +
-                      QString::number(esito.foto) + u" foto, "_s +
-                      QString::number(esito.allegati) + u" allegati."_s;
+                      QString::number(esito.foto) + u" foto, "_s + QString::number(esito.allegati) +
+                      u" allegati."_s;
     return esito;
 }

@@ -67,8 +67,7 @@ class Deposito {
 
     // Every card in position order, in blocks: `visita` gets a block and
     // the position of its first card, and returns false to stop.
-    using VisitaBlocco =
-        std::function<bool(const TScheda *schede, qint64 quante, qint64 prima)>;
+    using VisitaBlocco = std::function<bool(const TScheda *schede, qint64 quante, qint64 prima)>;
     virtual bool scorri(const VisitaBlocco &visita) = 0;
     // The positions whose text in one of `campi` holds `testo` (capitals or
     // not), literally: no character of it is a pattern.

@@ -31,15 +31,14 @@ bool leggiFile(const QString &percorso, QByteArray &byte, bool &esiste) {
 
 bool scriviFile(const QString &percorso, const QByteArray &byte) {
     QDir().mkpath(QFileInfo(percorso).absolutePath());
-    return ScriviFileIntero(percorso, [&byte](QIODevice *d) {
-        return d->write(byte) == byte.size();
-    });
+    return ScriviFileIntero(percorso,
+                            [&byte](QIODevice *d) { return d->write(byte) == byte.size(); });
 }
 
 } // namespace
 
 bool NomeAllegatoValido(const QString &nome) {
-    if (nome.isEmpty() || QDir::isAbsolutePath(nome) || nome.contains(u'\\')) return false;
+    if (nome.isEmpty() || QDir::isAbsolutePath(nome)) return false;
     for (const QString &parte : nome.split(u'/'))
         if (parte.isEmpty() || parte == u"."_s || parte == u".."_s) return false;
     return true;
@@ -50,7 +49,8 @@ QStringList FileSotto(const QString &cartella) {
     const QDir radice(cartella);
     QDirIterator it(cartella, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) nomi << radice.relativeFilePath(it.next());
+    while (it.hasNext())
+        nomi << radice.relativeFilePath(it.next());
     nomi.sort();
     return nomi;
 }
@@ -117,14 +117,16 @@ Deposito::Salvataggio DepositoFile::scrivi(qint64 posizione, const TScheda &sche
             esito.prima = esito.dopo = g.value_or(0);
             return true;
         });
-        if (scritto) esito.esito = Salvataggio::Fatto;
-        else errore(MessaggioScritturaArchivio(file.errore()));
+        if (scritto)
+            esito.esito = Salvataggio::Fatto;
+        else
+            errore(MessaggioScritturaArchivio(file.errore()));
         return esito;
     }
     QList<Movimento> movimenti;
     bool scrittoGiornale = false;
-    Conclusione conclusione = ConclusioneDeiMovimenti(archivio(), giornale(), movimenti,
-                                                      scrittoGiornale, [](qint64) {});
+    Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio(), giornale(), movimenti, scrittoGiornale, [](qint64) {});
     bool rifiutata = false;
     const auto aggiorna = [&](qint64, TScheda &suDisco) {
         const auto prima = GiacenzaDi(suDisco);
@@ -174,7 +176,9 @@ Deposito::Rimozione DepositoFile::togli(qint64 posizione, const TScheda &attesa)
     const EsitoEliminazione e = EliminaScheda(posizione, attesa, archivio(), giornale());
     esito.spostataDa = e.spostataDa;
     switch (e.esito) {
-    case EsitoEliminazione::Fatta: esito.esito = Rimozione::Fatta; break;
+    case EsitoEliminazione::Fatta:
+        esito.esito = Rimozione::Fatta;
+        break;
     case EsitoEliminazione::NonPiuLaStessa:
         esito.esito = Rimozione::NonPiuLaStessa;
         errore(u"Attenzione: la scheda è stata cambiata da un'altra postazione."_s);
@@ -197,9 +201,9 @@ QList<Deposito::Eliminata> DepositoFile::eliminate() {
 }
 
 qint64 DepositoFile::ripristina(const Eliminata &eliminata) {
-    const EsitoRipristinoScheda e = RipristinaScheda(
-        SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave}, archivio(),
-        giornale());
+    const EsitoRipristinoScheda e =
+        RipristinaScheda(SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave},
+                         archivio(), giornale());
     if (e.esito == EsitoRipristinoScheda::Fatto) return e.posizione;
     errore(e.esito == EsitoRipristinoScheda::GiaRipristinata
                ? u"Attenzione: la scheda è già stata ripristinata."_s
@@ -243,10 +247,10 @@ qint64 DepositoFile::insieme(const std::vector<qint64> &posizioni,
     Conclusione conclusione =
         ConclusioneDeiMovimenti(archivio(), giornale(), righe, scrittoGiornale, [](qint64) {});
     Archivio file(archivio());
-    const qint64 prima =
-        file.ApriArchivio() ? file.scriviInsieme(posizioni, aggiorna, nuove, prepara,
-                                                 righe.isEmpty() ? nullptr : &conclusione)
-                            : -1;
+    const qint64 prima = file.ApriArchivio()
+                             ? file.scriviInsieme(posizioni, aggiorna, nuove, prepara,
+                                                  righe.isEmpty() ? nullptr : &conclusione)
+                             : -1;
     if (prima < 0)
         errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
                                           : MessaggioScritturaArchivio(file.errore()));
@@ -272,7 +276,7 @@ bool DepositoFile::movimentiScheda(qint64 posizione, QList<Movimento> &movimenti
 }
 
 bool DepositoFile::movimentiPeriodo(const QDateTime &da, const QDateTime &a,
-                                   QList<Movimento> &movimenti) {
+                                    QList<Movimento> &movimenti) {
     movimenti.clear();
     const LetturaGiornale l = LeggiGiornale(
         giornale(), [](QByteArrayView, char) { return true; },
