@@ -9,6 +9,7 @@
 #include "invoices/ComandoFattura.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
+#include "server/TfrmArchivioServer.h"
 #include "shop/TfrmDatiNegozio.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
@@ -130,12 +131,14 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
     PreparaComandoConteggio(this, pan, QRect(704, 76, 198, 40));
+    PreparaComandoArchivioServer(this, pan, QRect(704, 122, 198, 40));
     // Beside the title, across from the shop's data, on two lines.
     PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
         ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
-    for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
-                                QStringLiteral("btnNegozio"), QStringLiteral("btnFattura"),
-                                QStringLiteral("btnConteggio")})
+    for (const QString &nome :
+         {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"), QStringLiteral("btnNegozio"),
+          QStringLiteral("btnFattura"), QStringLiteral("btnConteggio"),
+          QStringLiteral("btnArchivioServer")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -150,8 +153,10 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *conteggio = pan->findChild<QWidget *>(QStringLiteral("btnConteggio"));
     setTabOrder(imgInfo, negozio);
     setTabOrder(negozio, fattura);
+    auto *server = pan->findChild<QWidget *>(QStringLiteral("btnArchivioServer"));
     setTabOrder(fattura, conteggio);
-    setTabOrder(conteggio, imgGuida);
+    setTabOrder(conteggio, server);
+    setTabOrder(server, imgGuida);
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {
         if (!w) continue;

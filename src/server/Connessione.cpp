@@ -6,28 +6,28 @@
 
 using namespace Qt::StringLiterals;
 
-Valore Valore::testo(const QString &testo) {
-    Valore v;
+ValoreSql ValoreSql::testo(const QString &testo) {
+    ValoreSql v;
     // A text parameter ends at its first zero byte, so none is sent.
     v.byte = testo.toUtf8().replace('\0', QByteArray());
     return v;
 }
 
-Valore Valore::numero(qint64 numero) {
-    Valore v;
+ValoreSql ValoreSql::numero(qint64 numero) {
+    ValoreSql v;
     v.byte = QByteArray::number(numero);
     return v;
 }
 
-Valore Valore::dati(const QByteArray &dati) {
-    Valore v;
+ValoreSql ValoreSql::dati(const QByteArray &dati) {
+    ValoreSql v;
     v.byte = dati;
     v.binario = true;
     return v;
 }
 
-Valore Valore::niente() {
-    Valore v;
+ValoreSql ValoreSql::niente() {
+    ValoreSql v;
     v.nullo = true;
     return v;
 }
@@ -132,10 +132,10 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.trimmed();
 }
 
-Risultato Connessione::esegui(const char *sql, const QList<Valore> &valori) {
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
-    for (const Valore &v : valori) {
+    for (const ValoreSql &v : valori) {
         byte.push_back(v.nullo ? nullptr : v.byte.constData());
         lunghezze.push_back(int(v.byte.size()));
         formati.push_back(v.binario ? 1 : 0);
@@ -146,7 +146,7 @@ Risultato Connessione::esegui(const char *sql, const QList<Valore> &valori) {
     return r;
 }
 
-bool Connessione::comando(const char *sql, const QList<Valore> &valori) {
+bool Connessione::comando(const char *sql, const QList<ValoreSql> &valori) {
     return esegui(sql, valori).ok();
 }
 

@@ -21,15 +21,15 @@ struct ParametriServer {
 
 // One value handed to a statement as a parameter: the text of the statement
 // never holds a value, so no card or search text can become SQL.
-struct Valore {
+struct ValoreSql {
     QByteArray byte;
     bool binario = false;
     bool nullo = false;
 
-    static Valore testo(const QString &testo);
-    static Valore numero(qint64 numero);
-    static Valore dati(const QByteArray &dati);
-    static Valore niente();
+    static ValoreSql testo(const QString &testo);
+    static ValoreSql numero(qint64 numero);
+    static ValoreSql dati(const QByteArray &dati);
+    static ValoreSql niente();
 };
 
 // A statement's rows, always in binary form: bigint columns are read with
@@ -63,9 +63,9 @@ class Connessione {
     Connessione &operator=(const Connessione &) = delete;
 
     bool aperta() const;
-    Risultato esegui(const char *sql, const QList<Valore> &valori = {});
+    Risultato esegui(const char *sql, const QList<ValoreSql> &valori = {});
     // A statement that returns no rows; false on failure.
-    bool comando(const char *sql, const QList<Valore> &valori = {});
+    bool comando(const char *sql, const QList<ValoreSql> &valori = {});
     // COPY ... FROM STDIN: the data in COPY's binary format, sent in pieces.
     bool iniziaCopia(const char *sql);
     bool inviaCopia(const QByteArray &dati);

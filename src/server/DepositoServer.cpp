@@ -49,12 +49,12 @@ const QByteArray &sqlLeggi() {
     return sql;
 }
 
-QList<Valore> valoriScheda(const TScheda &scheda) {
+QList<ValoreSql> valoriScheda(const TScheda &scheda) {
     const RigaScheda riga = RigaDaScheda(scheda);
-    QList<Valore> valori;
+    QList<ValoreSql> valori;
     for (const QString &campo : riga.campi)
-        valori << Valore::testo(campo);
-    valori << (riga.grezzo.isEmpty() ? Valore::niente() : Valore::dati(riga.grezzo));
+        valori << ValoreSql::testo(campo);
+    valori << (riga.grezzo.isEmpty() ? ValoreSql::niente() : ValoreSql::dati(riga.grezzo));
     return valori;
 }
 
@@ -82,10 +82,10 @@ bool InserisciMovimenti(Connessione &c, const QList<Movimento> &movimenti) {
         const QString chiave = ChiaveDiMovimento(m);
         if (!c.comando("INSERT INTO movimenti (quando, posizione, tipo, chiave, riga) "
                        "VALUES ($1::timestamptz, $2, $3, $4, $5)",
-                       {Valore::testo(m.quando.toString(Qt::ISODateWithMs)),
-                        Valore::numero(m.posizione), Valore::testo(NomeTipo(m.tipo)),
-                        chiave.isEmpty() ? Valore::niente() : Valore::testo(chiave),
-                        Valore::dati(RigaGiornale(m, ';'))}))
+                       {ValoreSql::testo(m.quando.toString(Qt::ISODateWithMs)),
+                        ValoreSql::numero(m.posizione), ValoreSql::testo(NomeTipo(m.tipo)),
+                        chiave.isEmpty() ? ValoreSql::niente() : ValoreSql::testo(chiave),
+                        ValoreSql::dati(RigaGiornale(m, ';'))}))
             return false;
     }
     return true;
@@ -111,7 +111,7 @@ qint64 DepositoServer::conta() {
 
 bool DepositoServer::leggiVersione(qint64 posizione, TScheda &scheda, qint64 &versione,
                                    bool &trovata) {
-    const Risultato r = m_c.esegui(sqlLeggi().constData(), {Valore::numero(posizione)});
+    const Risultato r = m_c.esegui(sqlLeggi().constData(), {ValoreSql::numero(posizione)});
     if (!r.ok()) return errore();
     trovata = r.righe() == 1;
     if (!trovata) return true;
@@ -129,15 +129,16 @@ bool DepositoServer::leggi(qint64 posizione, TScheda &scheda) {
 
 bool DepositoServer::inserisci(qint64 posizione, const TScheda &scheda) {
     return m_c.comando(sqlInserisci().constData(),
-                       QList<Valore>{Valore::numero(posizione)} + valoriScheda(scheda)) ||
+                       QList<ValoreSql>{ValoreSql::numero(posizione)} + valoriScheda(scheda)) ||
            errore();
 }
 
 bool DepositoServer::aggiornaRiga(qint64 posizione, const TScheda &scheda, qint64 versione,
                                   bool &fatto) {
-    const Risultato r = m_c.esegui(
-        sqlAggiorna().constData(),
-        QList<Valore>{Valore::numero(posizione), Valore::numero(versione)} + valoriScheda(scheda));
+    const Risultato r =
+        m_c.esegui(sqlAggiorna().constData(),
+                   QList<ValoreSql>{ValoreSql::numero(posizione), ValoreSql::numero(versione)} +
+                       valoriScheda(scheda));
     if (!r.ok()) return errore();
     fatto = r.toccate() == 1;
     return true;
@@ -227,24 +228,25 @@ Deposito::Rimozione DepositoServer::togli(qint64 posizione, const TScheda &attes
     }
     const QString chiave = ChiaveEliminazione(posizione);
     const Risultato foto =
-        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {Valore::numero(posizione)});
+        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
     if (!foto.ok()) return errore(), esito;
     const bool conFoto = foto.righe() == 1;
     QList<Movimento> righe{RigaEliminazione(posizione, attesa, chiave, conFoto)};
     bool ok = true;
     if (conFoto)
-        ok = m_c.comando("INSERT INTO schede_eliminate (nome, dati) VALUES ($1, $2)",
-                         {Valore::testo(NomeFotoEliminata(chiave)), Valore::dati(foto.dati(0, 0))});
+        ok = m_c.comando(
+            "INSERT INTO schede_eliminate (nome, dati) VALUES ($1, $2)",
+            {ValoreSql::testo(NomeFotoEliminata(chiave)), ValoreSql::dati(foto.dati(0, 0))});
     ok = ok &&
-         m_c.comando("DELETE FROM schede WHERE posizione = $1", {Valore::numero(posizione)}) &&
-         m_c.comando("DELETE FROM foto WHERE posizione = $1", {Valore::numero(posizione)});
+         m_c.comando("DELETE FROM schede WHERE posizione = $1", {ValoreSql::numero(posizione)}) &&
+         m_c.comando("DELETE FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
     if (ok && posizione < n) {
         TScheda spostata;
         ok = m_c.comando("UPDATE schede SET posizione = $1, versione = versione + 1 "
                          "WHERE posizione = $2",
-                         {Valore::numero(posizione), Valore::numero(n)}) &&
+                         {ValoreSql::numero(posizione), ValoreSql::numero(n)}) &&
              m_c.comando("UPDATE foto SET posizione = $1 WHERE posizione = $2",
-                         {Valore::numero(posizione), Valore::numero(n)}) &&
+                         {ValoreSql::numero(posizione), ValoreSql::numero(n)}) &&
              leggi(posizione, spostata);
         righe << RigaSpostamento(spostata, posizione, n);
         esito.spostataDa = n;
@@ -292,7 +294,7 @@ qint64 DepositoServer::ripristina(const Eliminata &eliminata) {
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
     const Risultato gia =
         m_c.esegui("SELECT 1 FROM movimenti WHERE tipo = 'Ripristino' AND chiave = $1",
-                   {Valore::testo(eliminata.chiave)});
+                   {ValoreSql::testo(eliminata.chiave)});
     if (!gia.ok()) return errore(), -1;
     if (gia.righe() > 0) return errore(u"Attenzione: la scheda è già stata ripristinata."_s), -1;
     const qint64 n = conta();
@@ -304,8 +306,8 @@ qint64 DepositoServer::ripristina(const Eliminata &eliminata) {
     const bool ok =
         m_c.comando("INSERT INTO foto (posizione, dati) SELECT $1, dati FROM schede_eliminate "
                     "WHERE nome = $2",
-                    {Valore::numero(n + 1), Valore::testo(nome)}) &&
-        m_c.comando("DELETE FROM schede_eliminate WHERE nome = $1", {Valore::testo(nome)}) &&
+                    {ValoreSql::numero(n + 1), ValoreSql::testo(nome)}) &&
+        m_c.comando("DELETE FROM schede_eliminate WHERE nome = $1", {ValoreSql::testo(nome)}) &&
         InserisciMovimenti(m_c, {riga}) && t.conferma();
     if (!ok) return errore(), -1;
     return n + 1;
@@ -321,7 +323,7 @@ bool DepositoServer::scorri(const VisitaBlocco &visita) {
     std::vector<TScheda> blocco(BLOCCO);
     qint64 da = 1;
     for (;;) {
-        const Risultato r = m_c.esegui(sql.constData(), {Valore::numero(da)});
+        const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)});
         if (!r.ok()) return errore();
         const int n = r.righe();
         if (n == 0) break;
@@ -347,7 +349,7 @@ bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
     for (qsizetype i = 0; i < campi.size(); ++i)
         sql += (i ? " OR " : "") + QByteArray(ColonneSchede()[std::size_t(campi[i])]) + " ILIKE $1";
     sql += " ORDER BY posizione";
-    const Risultato r = m_c.esegui(sql.constData(), {Valore::testo(modelloLetterale(testo))});
+    const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::testo(modelloLetterale(testo))});
     if (!r.ok()) return errore();
     for (int i = 0; i < r.righe(); ++i)
         posizioni << r.numero(i, 0);
@@ -363,7 +365,7 @@ qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
     for (std::size_t i = 0; i < posizioni.size(); ++i) {
         const Risultato blocca = m_c.esegui("SELECT 1 FROM schede WHERE posizione = $1 FOR UPDATE",
-                                            {Valore::numero(posizioni[i])});
+                                            {ValoreSql::numero(posizioni[i])});
         if (!blocca.ok()) return errore(), -1;
         TScheda scheda;
         qint64 versione = 0;
@@ -394,7 +396,7 @@ bool DepositoServer::registra(const QList<Movimento> &movimenti) {
 bool DepositoServer::movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) {
     movimenti.clear();
     return leggiMovimenti(m_c.esegui("SELECT riga FROM movimenti WHERE posizione = $1 ORDER BY id",
-                                     {Valore::numero(posizione)}),
+                                     {ValoreSql::numero(posizione)}),
                           movimenti);
 }
 
@@ -404,14 +406,14 @@ bool DepositoServer::movimentiPeriodo(const QDateTime &da, const QDateTime &a,
     return leggiMovimenti(
         m_c.esegui("SELECT riga FROM movimenti WHERE quando >= $1::timestamptz AND quando < "
                    "$2::timestamptz ORDER BY id",
-                   {Valore::testo(da.toString(Qt::ISODateWithMs)),
-                    Valore::testo(a.toString(Qt::ISODateWithMs))}),
+                   {ValoreSql::testo(da.toString(Qt::ISODateWithMs)),
+                    ValoreSql::testo(a.toString(Qt::ISODateWithMs))}),
         movimenti);
 }
 
 bool DepositoServer::leggiFoto(qint64 posizione, QByteArray &foto) {
     const Risultato r =
-        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {Valore::numero(posizione)});
+        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
     if (!r.ok()) return errore();
     foto = r.righe() == 1 ? r.dati(0, 0) : QByteArray();
     return true;
@@ -420,7 +422,7 @@ bool DepositoServer::leggiFoto(qint64 posizione, QByteArray &foto) {
 bool DepositoServer::scriviFoto(qint64 posizione, const QByteArray &foto) {
     return m_c.comando("INSERT INTO foto (posizione, dati) VALUES ($1, $2) ON CONFLICT (posizione) "
                        "DO UPDATE SET dati = EXCLUDED.dati",
-                       {Valore::numero(posizione), Valore::dati(foto)}) ||
+                       {ValoreSql::numero(posizione), ValoreSql::dati(foto)}) ||
            errore();
 }
 
@@ -435,7 +437,7 @@ bool DepositoServer::allegati(QStringList &nomi) {
 
 bool DepositoServer::leggiAllegato(const QString &nome, QByteArray &byte) {
     const Risultato r =
-        m_c.esegui("SELECT dati FROM allegati WHERE nome = $1", {Valore::testo(nome)});
+        m_c.esegui("SELECT dati FROM allegati WHERE nome = $1", {ValoreSql::testo(nome)});
     if (!r.ok()) return errore();
     if (r.righe() != 1)
         return errore(u"Attenzione: l'allegato \u00AB"_s + nome + u"\u00BB non è sul server."_s);
@@ -449,6 +451,6 @@ bool DepositoServer::scriviAllegato(const QString &nome, const QByteArray &byte)
                       u"\u00BB non è valido."_s);
     return m_c.comando("INSERT INTO allegati (nome, dati) VALUES ($1, $2) ON CONFLICT (nome) "
                        "DO UPDATE SET dati = EXCLUDED.dati",
-                       {Valore::testo(nome), Valore::dati(byte)}) ||
+                       {ValoreSql::testo(nome), ValoreSql::dati(byte)}) ||
            errore();
 }

@@ -344,7 +344,7 @@ bool scriviFileDa(Connessione &c, const char *sql, const QString &cartella,
     QString ultimo;
     scritto = true;
     for (;;) {
-        const Risultato r = c.esegui(sql, {Valore::testo(ultimo)});
+        const Risultato r = c.esegui(sql, {ValoreSql::testo(ultimo)});
         if (!r.ok()) return false;
         for (int i = 0; i < r.righe(); ++i) {
             const QString nome = r.testo(i, 0);
@@ -420,7 +420,7 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     for (qint64 ultimo = 0;;) {
         const Risultato r =
             c.esegui("SELECT id, riga FROM movimenti WHERE id > $1 ORDER BY id LIMIT 10000",
-                     {Valore::numero(ultimo)});
+                     {ValoreSql::numero(ultimo)});
         if (!r.ok()) return fallito({});
         for (int i = 0; i < r.righe(); ++i)
             righe << r.dati(i, 1);
@@ -441,7 +441,7 @@ EsitoTrasloco CopiaSuCartella(Connessione &c, const QString &cartella) {
     for (qint64 ultimo = 0;;) {
         const Risultato r = c.esegui(
             "SELECT posizione, dati FROM foto WHERE posizione > $1 ORDER BY posizione LIMIT 64",
-            {Valore::numero(ultimo)});
+            {ValoreSql::numero(ultimo)});
         if (!r.ok()) return fallito({});
         for (int i = 0; i < r.righe(); ++i) {
             const QString nome = QString::number(r.numero(i, 0)) + u".jpg"_s;

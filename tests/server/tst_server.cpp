@@ -1,3 +1,4 @@
+#include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "ServerDiProva.h"
 
@@ -7,12 +8,17 @@
 #include "server/Connessione.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
+#include "server/TfrmArchivioServer.h"
 #include "server/Trasloco.h"
 #include "storage/DepositoFile.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -572,6 +578,70 @@ class TestServer : public QObject {
             QCOMPARE(server.conta(), 50);
         }
         QCOMPARE(Leggi(origine.archivio()), archivio);
+    }
+
+    // The window as the shop owner uses it: the address typed, the test, the
+    // two moves; the address remembered without the password.
+    void finestra() {
+        DialoghiFinti dialoghi;
+        CartellaDiProva programma;
+        QByteArray archivio;
+        for (int n = 1; n <= 3; ++n)
+            archivio += Byte(SchedaNumero(n));
+        programma.scriviArchivio(archivio);
+        QVERIFY(m_server->svuota(*m_connessione));
+        const QString ini = programma.percorso(u"ArchivioServer.ini"_s);
+        {
+            TfrmArchivioServer w(nullptr, ini);
+            w.show();
+            QCOMPARE(w.cmbSsl->currentData().toString(), u"prefer"_s);
+            QCOMPARE(w.cmbSsl->count(), 3);
+            // Nothing named: said, and nothing tried.
+            QTest::mouseClick(w.btnProva, Qt::LeftButton);
+            QCOMPARE(dialoghi.ultimo(),
+                     u"Attenzione: scrivere il server, il database e l'utente."_s);
+            QVERIFY(w.txtHost->hasFocus() || !w.isActiveWindow());
+
+            QTest::keyClicks(w.txtHost, m_server->parametri().host);
+            w.txtPorta->selectAll();
+            QTest::keyClicks(w.txtPorta, QString::number(m_server->porta()));
+            QTest::keyClicks(w.txtDatabase, u"postgres"_s);
+            QTest::keyClicks(w.txtUtente, u"postgres"_s);
+            QTest::keyClicks(w.txtPassword, u"segreta"_s);
+            QTest::mouseClick(w.btnProva, Qt::LeftButton);
+            QVERIFY2(dialoghi.ultimo().startsWith(u"Collegamento riuscito: PostgreSQL "_s),
+                     qPrintable(dialoghi.ultimo()));
+
+            dialoghi.rispondi(Piattaforma::Risposta::Si);
+            QTest::mouseClick(w.btnCopiaSuServer, Qt::LeftButton);
+            QVERIFY2(dialoghi.ultimo().startsWith(u"L'archivio è stato copiato sul server"_s),
+                     qPrintable(dialoghi.ultimo()));
+            DepositoServer server(*m_connessione);
+            QCOMPARE(server.conta(), 3);
+
+            const QString copia = programma.percorso(u"dal server"_s);
+            dialoghi.allaProssimaScelta(copia);
+            QTest::mouseClick(w.btnCopiaDaServer, Qt::LeftButton);
+            QVERIFY2(dialoghi.ultimo().startsWith(u"L'archivio del server è stato scritto"_s),
+                     qPrintable(dialoghi.ultimo()));
+            QCOMPARE(Leggi(QDir(copia).filePath(u"Magazzino.pro"_s)), archivio);
+            QTest::keyClick(&w, Qt::Key_Escape);
+            QVERIFY(!w.isVisible());
+        }
+        const QByteArray salvato = Leggi(ini);
+        QVERIFY(salvato.contains("Database=postgres"));
+        QVERIFY(!salvato.contains("segreta"));
+        TfrmArchivioServer di_nuovo(nullptr, ini);
+        QCOMPARE(di_nuovo.txtHost->text(), m_server->parametri().host);
+        QCOMPARE(di_nuovo.txtPorta->value(), m_server->porta());
+        QCOMPARE(di_nuovo.txtUtente->text(), u"postgres"_s);
+        QVERIFY(di_nuovo.txtPassword->text().isEmpty());
+        for (QWidget *w : di_nuovo.findChildren<QWidget *>())
+            if (!w->objectName().startsWith(u"qt_"_s) &&
+                (qobject_cast<QLineEdit *>(w) || qobject_cast<QPushButton *>(w) ||
+                 qobject_cast<QComboBox *>(w) || qobject_cast<QSpinBox *>(w)))
+                QVERIFY2(!w->accessibleName().isEmpty() && !w->objectName().isEmpty(),
+                         qPrintable(w->objectName()));
     }
 
     void collegamentoRifiutato() {
