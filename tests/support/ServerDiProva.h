@@ -22,7 +22,10 @@
 // removed when the object goes. Header-only, for the benchmarks too.
 class ServerDiProva {
   public:
-    ServerDiProva() : m_cartella(QDir::temp().filePath(QStringLiteral("qsrv-XXXXXX"))) {
+    // `suDisco`: commits wait for the disk as on a real server (the tests
+    // skip that wait; the benchmarks do not).
+    explicit ServerDiProva(bool suDisco = false)
+        : m_cartella(QDir::temp().filePath(QStringLiteral("qsrv-XXXXXX"))), m_suDisco(suDisco) {
         m_bin = cartellaProgrammi();
         if (m_bin.isEmpty()) {
             m_errore = QStringLiteral(
@@ -76,15 +79,14 @@ class ServerDiProva {
     }
 
     bool avvia() {
-        m_avviato = esegui(QStringLiteral("pg_ctl"),
-                           {QStringLiteral("-D"), dati(), QStringLiteral("-l"),
-                            QDir(m_cartella.path()).filePath(QStringLiteral("server.log")),
-                            QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
-                            QStringLiteral("-o"),
-                            QStringLiteral("-k ") + m_cartella.path() +
-                                QStringLiteral(" -c listen_addresses='' -c fsync=off -p ") +
-                                QString::number(m_porta),
-                            QStringLiteral("start")});
+        m_avviato = esegui(
+            QStringLiteral("pg_ctl"),
+            {QStringLiteral("-D"), dati(), QStringLiteral("-l"),
+             QDir(m_cartella.path()).filePath(QStringLiteral("server.log")), QStringLiteral("-w"),
+             QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
+             QStringLiteral("-k ") + m_cartella.path() +
+                 QStringLiteral(" -c listen_addresses='' -p ") + QString::number(m_porta),
+             QStringLiteral("start")});
         return m_avviato;
     }
 
@@ -166,4 +168,5 @@ class ServerDiProva {
     int m_uid = -1;
     int m_gid = -1;
     bool m_avviato = false;
+    bool m_suDisco = false;
 };
