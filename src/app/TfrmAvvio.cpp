@@ -131,7 +131,7 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
     PreparaComandoConteggio(this, pan, QRect(704, 76, 198, 40));
-    PreparaComandoArchivioServer(this, pan, QRect(704, 122, 198, 40));
+    PreparaComandoArchivioServer(this, pan, QRect(84, 70, 190, 40));
     // Beside the title, across from the shop's data, on two lines.
     PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
         ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
@@ -151,12 +151,13 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"));
     auto *fattura = pan->findChild<QWidget *>(QStringLiteral("btnFattura"));
     auto *conteggio = pan->findChild<QWidget *>(QStringLiteral("btnConteggio"));
-    setTabOrder(imgInfo, negozio);
-    setTabOrder(negozio, fattura);
+    // The server's command sits under the shop's data and follows it.
     auto *server = pan->findChild<QWidget *>(QStringLiteral("btnArchivioServer"));
+    setTabOrder(imgInfo, negozio);
+    setTabOrder(negozio, server);
+    setTabOrder(server, fattura);
     setTabOrder(fattura, conteggio);
-    setTabOrder(conteggio, server);
-    setTabOrder(server, imgGuida);
+    setTabOrder(conteggio, imgGuida);
     QWidget *prima = nullptr;
     for (QWidget *w : rigaBassa) {
         if (!w) continue;
