@@ -102,8 +102,10 @@ Connessione::Connessione(const ParametriServer &p) {
     PQsetNoticeProcessor(
         m_pg, [](void *, const char *) {}, nullptr);
     if (PQstatus(m_pg) != CONNECTION_OK)
-        m_messaggio = u"Attenzione: non è stato possibile collegarsi al server: "_s +
-                      QString::fromUtf8(PQerrorMessage(m_pg)).trimmed();
+        m_messaggio =
+            u"Attenzione: non è stato possibile collegarsi al server. Controllare il "
+            u"nome del server, la porta, il database, l'utente e la password. Risposta: "_s +
+            QString::fromUtf8(PQerrorMessage(m_pg)).simplified();
 }
 
 Connessione::~Connessione() {
@@ -127,9 +129,9 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         codice.startsWith("57P"))
         m_messaggio = u"Attenzione: il collegamento con il server si è interrotto, e l'operazione "
                       u"non è stata fatta: "_s +
-                      testo.trimmed();
+                      testo.simplified();
     else
-        m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.trimmed();
+        m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
 
 Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {

@@ -236,7 +236,7 @@ void TfrmArchivioServer::btnCopiaDaServerClick() {
 }
 
 void PreparaComandoArchivioServer(QWidget *finestra, QWidget *pannello, QRect pulsante) {
-    auto *btn = new QPushButton(u"Archivio su server..."_s, pannello);
+    auto *btn = new QPushButton(u"Archivio su server\u2026"_s, pannello);
     btn->setObjectName(u"btnArchivioServer"_s);
     btn->setGeometry(pulsante);
     btn->setFocusPolicy(Qt::StrongFocus);
