@@ -9,6 +9,7 @@
 #include "invoices/ComandoFattura.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
+#include "server/TfrmArchivioServer.h"
 #include "shop/TfrmDatiNegozio.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
@@ -130,12 +131,14 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
     PreparaComandoConteggio(this, pan, QRect(704, 76, 198, 40));
+    PreparaComandoArchivioServer(this, pan, QRect(84, 70, 190, 40));
     // Beside the title, across from the shop's data, on two lines.
     PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
         ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
-    for (const QString &nome : {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"),
-                                QStringLiteral("btnNegozio"), QStringLiteral("btnFattura"),
-                                QStringLiteral("btnConteggio")})
+    for (const QString &nome :
+         {QStringLiteral("btnMovimenti"), QStringLiteral("btnBackup"), QStringLiteral("btnNegozio"),
+          QStringLiteral("btnFattura"), QStringLiteral("btnConteggio"),
+          QStringLiteral("btnArchivioServer")})
         if (auto *b = pan->findChild<QAbstractButton *>(nome)) AspettoComando(b);
     // Enter presses the focused command as Space does; the pictures do so themselves.
     InvioPremePulsante(this);
@@ -148,8 +151,11 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     auto *negozio = pan->findChild<QWidget *>(QStringLiteral("btnNegozio"));
     auto *fattura = pan->findChild<QWidget *>(QStringLiteral("btnFattura"));
     auto *conteggio = pan->findChild<QWidget *>(QStringLiteral("btnConteggio"));
+    // The server's command sits under the shop's data and follows it.
+    auto *server = pan->findChild<QWidget *>(QStringLiteral("btnArchivioServer"));
     setTabOrder(imgInfo, negozio);
-    setTabOrder(negozio, fattura);
+    setTabOrder(negozio, server);
+    setTabOrder(server, fattura);
     setTabOrder(fattura, conteggio);
     setTabOrder(conteggio, imgGuida);
     QWidget *prima = nullptr;

@@ -45,6 +45,7 @@ bool FileDatiProgramma(const QString &percorso) {
         QStringLiteral("Movimenti.csv.indice"),
         QStringLiteral("unins000.dll"),
         QStringLiteral("Backup.ini"),
+        QStringLiteral("ArchivioServer.ini"),
         QStringLiteral("ImportaCsv.ini"),
         QStringLiteral("Documenti_Allegati"),
         QStringLiteral("Schede eliminate"),

@@ -24,7 +24,7 @@ QString nomeFoto(qint64 posizione) {
 const QString CARTELLA_ELIMINATE = u"Schede eliminate"_s;
 
 QString nomeConservata(const QString &chiave) {
-    return CARTELLA_ELIMINATE + u'/' + chiave + u".jpg"_s;
+    return CARTELLA_ELIMINATE + u'/' + NomeFotoEliminata(chiave);
 }
 
 // The copy is written under a name of its own beside it, which the intent
@@ -63,24 +63,17 @@ QString nomiAllegati(const TScheda &scheda) {
 
 } // namespace
 
-QString CartellaEliminate(const QString &archivio) {
-    return QFileInfo(archivio).dir().filePath(CARTELLA_ELIMINATE);
+QString ChiaveEliminazione(qint64 posizione) {
+    return QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmsszzz"_s) + u'-' +
+           QString::number(posizione);
 }
 
-EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const QString &archivio,
-                                const QString &giornale) {
-    EsitoEliminazione esito;
-    const QDir cartella = QFileInfo(archivio).absoluteDir();
-    const QDateTime adesso = QDateTime::currentDateTime();
-    const QString chiave =
-        adesso.toString(u"yyyyMMdd-HHmmsszzz"_s) + u'-' + QString::number(posizione);
+QString NomeFotoEliminata(const QString &chiave) {
+    return chiave + u".jpg"_s;
+}
 
-    const QString suaFoto = cartella.filePath(nomeFoto(posizione));
-    const QString conservata = cartella.filePath(nomeConservata(chiave));
-    const bool conFoto = QFile::exists(suaFoto);
-
-    // The journal keeps the whole record: its line is what makes the removal
-    // final, so a crash before it leaves the card in the archive.
+Movimento RigaEliminazione(qint64 posizione, const TScheda &attesa, const QString &chiave,
+                           bool conFoto) {
     const qint64 giacenza = GiacenzaDi(attesa).value_or(0);
     Movimento eliminazione =
         MovimentoScheda(attesa, posizione, TipoMovimento::Eliminazione, -giacenza, giacenza);
@@ -90,6 +83,46 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
     QString nota = conFoto ? u"Foto conservata: "_s + nomeConservata(chiave) : u"Senza foto"_s;
     if (!nomiAllegati(attesa).isEmpty()) nota += u"; allegati: "_s + nomiAllegati(attesa);
     eliminazione.nota = nota;
+    return eliminazione;
+}
+
+Movimento RigaSpostamento(const TScheda &spostata, qint64 posizione, qint64 spostataDa) {
+    const qint64 suaGiacenza = GiacenzaDi(spostata).value_or(0);
+    Movimento spostamento =
+        MovimentoScheda(spostata, posizione, TipoMovimento::Spostamento, 0, suaGiacenza);
+    spostamento.dati = QByteArray::number(spostataDa);
+    spostamento.nota = u"Spostata dalla posizione "_s + QString::number(spostataDa) +
+                       u" alla posizione "_s + QString::number(posizione);
+    return spostamento;
+}
+
+Movimento RigaRipristino(const SchedaEliminata &eliminata) {
+    const qint64 giacenza = GiacenzaDi(eliminata.scheda).value_or(0);
+    Movimento ripristino = MovimentoScheda(
+        eliminata.scheda, 0, TipoMovimento::Ripristino, giacenza, 0,
+        u"Scheda eliminata il "_s + eliminata.movimento.quando.toString(u"dd/MM/yyyy HH:mm"_s) +
+            u" dalla posizione "_s + QString::number(eliminata.movimento.posizione));
+    ripristino.dati = eliminata.chiave.toUtf8();
+    return ripristino;
+}
+
+QString CartellaEliminate(const QString &archivio) {
+    return QFileInfo(archivio).dir().filePath(CARTELLA_ELIMINATE);
+}
+
+EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const QString &archivio,
+                                const QString &giornale) {
+    EsitoEliminazione esito;
+    const QDir cartella = QFileInfo(archivio).absoluteDir();
+    const QString chiave = ChiaveEliminazione(posizione);
+
+    const QString suaFoto = cartella.filePath(nomeFoto(posizione));
+    const QString conservata = cartella.filePath(nomeConservata(chiave));
+    const bool conFoto = QFile::exists(suaFoto);
+
+    // The journal keeps the whole record: its line is what makes the removal
+    // final, so a crash before it leaves the card in the archive.
+    const Movimento eliminazione = RigaEliminazione(posizione, attesa, chiave, conFoto);
 
     Conclusione conclusione;
     conclusione.prepara = [&](qint64 spostataDa) {
@@ -114,15 +147,7 @@ EsitoEliminazione EliminaScheda(qint64 posizione, const TScheda &attesa, const Q
     };
     conclusione.scrivi = [&](qint64 spostataDa) {
         QList<Movimento> righe{eliminazione};
-        if (spostataDa > 0) {
-            const qint64 suaGiacenza = GiacenzaDi(esito.spostata).value_or(0);
-            Movimento spostamento = MovimentoScheda(esito.spostata, posizione,
-                                                    TipoMovimento::Spostamento, 0, suaGiacenza);
-            spostamento.dati = QByteArray::number(spostataDa);
-            spostamento.nota = u"Spostata dalla posizione "_s + QString::number(spostataDa) +
-                               u" alla posizione "_s + QString::number(posizione);
-            righe << spostamento;
-        }
+        if (spostataDa > 0) righe << RigaSpostamento(esito.spostata, posizione, spostataDa);
         return RegistraMovimenti(righe, giornale);
     };
 
@@ -181,12 +206,7 @@ EsitoRipristinoScheda RipristinaScheda(const SchedaEliminata &eliminata, const Q
                                        const QString &giornale) {
     EsitoRipristinoScheda esito;
     const QDir cartella = QFileInfo(archivio).absoluteDir();
-    const qint64 giacenza = GiacenzaDi(eliminata.scheda).value_or(0);
-    Movimento ripristino = MovimentoScheda(
-        eliminata.scheda, 0, TipoMovimento::Ripristino, giacenza, 0,
-        u"Scheda eliminata il "_s + eliminata.movimento.quando.toString(u"dd/MM/yyyy HH:mm"_s) +
-            u" dalla posizione "_s + QString::number(eliminata.movimento.posizione));
-    ripristino.dati = eliminata.chiave.toUtf8();
+    Movimento ripristino = RigaRipristino(eliminata);
 
     // As for a removal, the journal line makes it final: without it the card
     // would stay among the removed ones and could be brought back twice.

@@ -47,5 +47,15 @@ struct EsitoRipristinoScheda {
 EsitoRipristinoScheda RipristinaScheda(const SchedaEliminata &eliminata, const QString &archivio,
                                        const QString &giornale = PercorsoGiornale());
 
+// The lines a removal, a move and a restore write, for every storage: a
+// removal's key (date, time and position) names its kept photo
+// (NomeFotoEliminata, in the removed cards' folder) and its restore.
+QString ChiaveEliminazione(qint64 posizione);
+QString NomeFotoEliminata(const QString &chiave);
+Movimento RigaEliminazione(qint64 posizione, const TScheda &attesa, const QString &chiave,
+                           bool conFoto);
+Movimento RigaSpostamento(const TScheda &spostata, qint64 posizione, qint64 spostataDa);
+Movimento RigaRipristino(const SchedaEliminata &eliminata);
+
 // The folder where removed cards' photos are kept, beside the archive.
 QString CartellaEliminate(const QString &archivio);

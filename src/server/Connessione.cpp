@@ -1,0 +1,255 @@
+#include "server/Connessione.h"
+
+#include <QtEndian>
+#include <libpq-fe.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+ValoreSql ValoreSql::testo(const QString &testo) {
+    ValoreSql v;
+    // A text parameter ends at its first zero byte, so none is sent.
+    v.byte = testo.toUtf8().replace('\0', QByteArray());
+    return v;
+}
+
+ValoreSql ValoreSql::numero(qint64 numero) {
+    ValoreSql v;
+    v.byte = QByteArray::number(numero);
+    return v;
+}
+
+ValoreSql ValoreSql::dati(const QByteArray &dati) {
+    ValoreSql v;
+    v.byte = dati;
+    v.binario = true;
+    return v;
+}
+
+ValoreSql ValoreSql::niente() {
+    ValoreSql v;
+    v.nullo = true;
+    return v;
+}
+
+Risultato::Risultato(pg_result *risultato) : m_risultato(risultato, PQclear) {
+    const auto stato = risultato ? PQresultStatus(risultato) : PGRES_FATAL_ERROR;
+    m_ok = stato == PGRES_COMMAND_OK || stato == PGRES_TUPLES_OK || stato == PGRES_COPY_IN;
+}
+
+int Risultato::righe() const {
+    return m_risultato ? PQntuples(m_risultato.get()) : 0;
+}
+
+qint64 Risultato::toccate() const {
+    if (!m_risultato) return 0;
+    return QByteArray(PQcmdTuples(m_risultato.get())).toLongLong();
+}
+
+bool Risultato::nullo(int riga, int colonna) const {
+    return PQgetisnull(m_risultato.get(), riga, colonna);
+}
+
+const char *Risultato::grezzo(int riga, int colonna, int &lunghezza) const {
+    lunghezza = PQgetlength(m_risultato.get(), riga, colonna);
+    return PQgetvalue(m_risultato.get(), riga, colonna);
+}
+
+qint64 Risultato::numero(int riga, int colonna) const {
+    int n = 0;
+    const char *p = grezzo(riga, colonna, n);
+    if (n == 8) return qFromBigEndian<qint64>(p);
+    if (n == 4) return qFromBigEndian<qint32>(p);
+    return 0;
+}
+
+QString Risultato::testo(int riga, int colonna) const {
+    int n = 0;
+    const char *p = grezzo(riga, colonna, n);
+    return QString::fromUtf8(p, n);
+}
+
+QByteArray Risultato::dati(int riga, int colonna) const {
+    int n = 0;
+    const char *p = grezzo(riga, colonna, n);
+    return QByteArray(p, n);
+}
+
+Connessione::Connessione(const ParametriServer &p) {
+    const QByteArray host = p.host.toUtf8(), porta = QByteArray::number(p.porta),
+                     database = p.database.toUtf8(), utente = p.utente.toUtf8(),
+                     ssl = p.ssl.toUtf8(), password = p.password.toUtf8();
+    std::vector<const char *> chiavi{"host",
+                                     "port",
+                                     "dbname",
+                                     "user",
+                                     "sslmode",
+                                     "connect_timeout",
+                                     "application_name",
+                                     "client_encoding"};
+    std::vector<const char *> valori{host.constData(),     porta.constData(),
+                                     database.constData(), utente.constData(),
+                                     ssl.constData(),      "10",
+                                     "Quadrelo",           "UTF8"};
+    if (!password.isEmpty()) {
+        chiavi.push_back("password");
+        valori.push_back(password.constData());
+    }
+    chiavi.push_back(nullptr);
+    valori.push_back(nullptr);
+    m_pg = PQconnectdbParams(chiavi.data(), valori.data(), 0);
+    // The server's notices (a table dropped with its indexes) are not for the user.
+    PQsetNoticeProcessor(
+        m_pg, [](void *, const char *) {}, nullptr);
+    if (PQstatus(m_pg) != CONNECTION_OK)
+        m_messaggio =
+            u"Attenzione: non è stato possibile collegarsi al server. Controllare il "
+            u"nome del server, la porta, il database, l'utente e la password. Risposta: "_s +
+            QString::fromUtf8(PQerrorMessage(m_pg)).simplified();
+}
+
+Connessione::~Connessione() {
+    PQfinish(m_pg);
+}
+
+bool Connessione::aperta() const {
+    return m_pg && PQstatus(m_pg) == CONNECTION_OK;
+}
+
+QString Connessione::versioneServer() const {
+    const char *v = aperta() ? PQparameterStatus(m_pg, "server_version") : nullptr;
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+void Connessione::annota(const QString &testo, const pg_result *risultato) {
+    // A failure without a state of the server's is the connection's own.
+    const char *stato = risultato ? PQresultErrorField(risultato, PG_DIAG_SQLSTATE) : nullptr;
+    const QByteArray codice = stato ? QByteArray(stato) : QByteArray();
+    if (PQstatus(m_pg) != CONNECTION_OK || codice.isEmpty() || codice.startsWith("08") ||
+        codice.startsWith("57P"))
+        m_messaggio = u"Attenzione: il collegamento con il server si è interrotto, e l'operazione "
+                      u"non è stata fatta: "_s +
+                      testo.simplified();
+    else
+        m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
+}
+
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
+    std::vector<const char *> byte;
+    std::vector<int> lunghezze, formati;
+    for (const ValoreSql &v : valori) {
+        byte.push_back(v.nullo ? nullptr : v.byte.constData());
+        lunghezze.push_back(int(v.byte.size()));
+        formati.push_back(v.binario ? 1 : 0);
+    }
+    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
+                             formati.data(), 1));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
+    return r;
+}
+
+bool Connessione::comando(const char *sql, const QList<ValoreSql> &valori) {
+    return esegui(sql, valori).ok();
+}
+
+bool Connessione::iniziaCopia(const char *sql) {
+    Risultato r(PQexec(m_pg, sql));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
+    return r.ok();
+}
+
+bool Connessione::inviaCopia(const QByteArray &dati) {
+    if (PQputCopyData(m_pg, dati.constData(), int(dati.size())) == 1) return true;
+    annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+    return false;
+}
+
+bool Connessione::chiudiCopia() {
+    if (PQputCopyEnd(m_pg, nullptr) != 1) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        return false;
+    }
+    bool ok = true;
+    while (PGresult *r = PQgetResult(m_pg)) {
+        if (PQresultStatus(r) != PGRES_COMMAND_OK) {
+            ok = false;
+            annota(QString::fromUtf8(PQresultErrorMessage(r)), r);
+        }
+        PQclear(r);
+    }
+    if (ok && !aperta()) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        ok = false;
+    }
+    return ok;
+}
+
+Transazione::Transazione(Connessione &connessione, const char *inizio)
+    : m_connessione(connessione) {
+    // Inside another transaction this one is part of it: the outer one
+    // commits or rolls back the whole.
+    m_interna = PQtransactionStatus(m_connessione.pg()) == PQTRANS_INTRANS;
+    m_iniziata = m_interna || m_connessione.comando(inizio);
+}
+
+Transazione::~Transazione() {
+    if (m_iniziata && !m_interna && !m_finita && m_connessione.aperta()) {
+        // The failure that gave the work up is the one to tell.
+        const QString messaggio = m_connessione.m_messaggio;
+        m_connessione.comando("ROLLBACK");
+        m_connessione.m_messaggio = messaggio;
+    }
+}
+
+bool Transazione::conferma() {
+    m_finita = true;
+    if (m_interna) return m_iniziata;
+    return m_iniziata && m_connessione.comando("COMMIT");
+}
+
+RigheCopia::RigheCopia() {
+    m_byte.append("PGCOPY\n\377\r\n\0", 11);
+    m_byte.append(QByteArray(8, '\0')); // flags and header extension length
+}
+
+void RigheCopia::riga(int campi) {
+    char b[2];
+    qToBigEndian<qint16>(qint16(campi), b);
+    m_byte.append(b, 2);
+}
+
+void RigheCopia::dati(const char *byte, int lunghezza) {
+    char b[4];
+    qToBigEndian<qint32>(lunghezza, b);
+    m_byte.append(b, 4);
+    m_byte.append(byte, lunghezza);
+}
+
+void RigheCopia::dati(const QByteArray &d) {
+    dati(d.constData(), int(d.size()));
+}
+
+void RigheCopia::numero(qint64 numero) {
+    char b[8];
+    qToBigEndian<qint64>(numero, b);
+    dati(b, 8);
+}
+
+void RigheCopia::testo(const QString &t) {
+    dati(t.toUtf8().replace('\0', QByteArray()));
+}
+
+void RigheCopia::niente() {
+    char b[4];
+    qToBigEndian<qint32>(-1, b);
+    m_byte.append(b, 4);
+}
+
+void RigheCopia::istante(qint64 msDaEpoca) {
+    // Microseconds from 2000-01-01 UTC.
+    numero((msDaEpoca - 946684800000LL) * 1000);
+}
+
+void RigheCopia::fine() {
+    riga(-1);
+}

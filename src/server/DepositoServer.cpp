@@ -1,0 +1,456 @@
+#include "server/DepositoServer.h"
+
+#include "movements/Movimenti.h"
+#include "removal/Eliminazione.h"
+#include "server/SchemaServer.h"
+#include "storage/DepositoFile.h"
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Changes of positions, one site at a time.
+constexpr const char *BLOCCO_POSIZIONI = "SELECT pg_advisory_xact_lock(7271001)";
+
+QByteArray elencoColonne() {
+    QByteArray elenco;
+    for (const char *colonna : ColonneSchede())
+        elenco += QByteArray(colonna) + ", ";
+    return elenco + "grezzo";
+}
+
+const QByteArray &sqlInserisci() {
+    static const QByteArray sql = []() -> QByteArray {
+        QByteArray s = "INSERT INTO schede (posizione, " + elencoColonne() + ") VALUES ($1";
+        for (int i = 0; i <= NUMERO_CAMPI; ++i)
+            s += ", $" + QByteArray::number(i + 2);
+        return s + ")";
+    }();
+    return sql;
+}
+
+const QByteArray &sqlAggiorna() {
+    static const QByteArray sql = []() -> QByteArray {
+        QByteArray s = "UPDATE schede SET versione = versione + 1";
+        int n = 3;
+        for (const char *colonna : ColonneSchede())
+            s += ", " + QByteArray(colonna) + " = $" + QByteArray::number(n++);
+        return s + ", grezzo = $" + QByteArray::number(n) +
+               " WHERE posizione = $1 AND versione = $2";
+    }();
+    return sql;
+}
+
+const QByteArray &sqlLeggi() {
+    static const QByteArray sql =
+        "SELECT versione, " + elencoColonne() + " FROM schede WHERE posizione = $1";
+    return sql;
+}
+
+QList<ValoreSql> valoriScheda(const TScheda &scheda) {
+    const RigaScheda riga = RigaDaScheda(scheda);
+    QList<ValoreSql> valori;
+    for (const QString &campo : riga.campi)
+        valori << ValoreSql::testo(campo);
+    valori << (riga.grezzo.isEmpty() ? ValoreSql::niente() : ValoreSql::dati(riga.grezzo));
+    return valori;
+}
+
+// A LIKE pattern that finds `testo` literally.
+QString modelloLetterale(const QString &testo) {
+    QString m;
+    for (QChar c : testo) {
+        if (c == u'\\' || c == u'%' || c == u'_') m += u'\\';
+        m += c;
+    }
+    return u'%' + m + u'%';
+}
+
+} // namespace
+
+QString ChiaveDiMovimento(const Movimento &m) {
+    if (m.tipo == TipoMovimento::Eliminazione && m.dati.size() > TScheda::DIMENSIONE)
+        return QString::fromUtf8(m.dati.mid(TScheda::DIMENSIONE));
+    if (m.tipo == TipoMovimento::Ripristino) return QString::fromUtf8(m.dati);
+    return {};
+}
+
+bool InserisciMovimenti(Connessione &c, const QList<Movimento> &movimenti) {
+    for (const Movimento &m : movimenti) {
+        const QString chiave = ChiaveDiMovimento(m);
+        if (!c.comando("INSERT INTO movimenti (quando, posizione, tipo, chiave, riga) "
+                       "VALUES ($1::timestamptz, $2, $3, $4, $5)",
+                       {ValoreSql::testo(m.quando.toString(Qt::ISODateWithMs)),
+                        ValoreSql::numero(m.posizione), ValoreSql::testo(NomeTipo(m.tipo)),
+                        chiave.isEmpty() ? ValoreSql::niente() : ValoreSql::testo(chiave),
+                        ValoreSql::dati(RigaGiornale(m, ';'))}))
+            return false;
+    }
+    return true;
+}
+
+DepositoServer::DepositoServer(Connessione &connessione) : m_c(connessione) {}
+
+bool DepositoServer::errore() {
+    m_messaggio = m_c.messaggio();
+    return false;
+}
+
+bool DepositoServer::errore(const QString &messaggio) {
+    m_messaggio = messaggio;
+    return false;
+}
+
+qint64 DepositoServer::conta() {
+    const Risultato r = m_c.esegui("SELECT coalesce(max(posizione), 0)::bigint FROM schede");
+    if (!r.ok() || r.righe() != 1) return errore(), -1;
+    return r.numero(0, 0);
+}
+
+bool DepositoServer::leggiVersione(qint64 posizione, TScheda &scheda, qint64 &versione,
+                                   bool &trovata) {
+    const Risultato r = m_c.esegui(sqlLeggi().constData(), {ValoreSql::numero(posizione)});
+    if (!r.ok()) return errore();
+    trovata = r.righe() == 1;
+    if (!trovata) return true;
+    versione = r.numero(0, 0);
+    return SchedaDaRiga(r, 0, 1, scheda) ||
+           errore(u"Attenzione: la scheda sul server è danneggiata."_s);
+}
+
+bool DepositoServer::leggi(qint64 posizione, TScheda &scheda) {
+    qint64 versione = 0;
+    bool trovata = false;
+    if (!leggiVersione(posizione, scheda, versione, trovata)) return false;
+    return trovata || errore(u"Attenzione: la scheda non è più sul server."_s);
+}
+
+bool DepositoServer::inserisci(qint64 posizione, const TScheda &scheda) {
+    return m_c.comando(sqlInserisci().constData(),
+                       QList<ValoreSql>{ValoreSql::numero(posizione)} + valoriScheda(scheda)) ||
+           errore();
+}
+
+bool DepositoServer::aggiornaRiga(qint64 posizione, const TScheda &scheda, qint64 versione,
+                                  bool &fatto) {
+    const Risultato r =
+        m_c.esegui(sqlAggiorna().constData(),
+                   QList<ValoreSql>{ValoreSql::numero(posizione), ValoreSql::numero(versione)} +
+                       valoriScheda(scheda));
+    if (!r.ok()) return errore();
+    fatto = r.toccate() == 1;
+    return true;
+}
+
+Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &scheda, qint64 delta,
+                                             TipoMovimento tipo, const QString &nota) {
+    Salvataggio esito;
+    // Another site's write between the read and the update makes the update
+    // find no row of that version: read again and apply the delta anew.
+    for (int tentativo = 0; tentativo < 1000; ++tentativo) {
+        TScheda suServer;
+        qint64 versione = 0;
+        bool trovata = false;
+        if (!leggiVersione(posizione, suServer, versione, trovata)) return esito;
+        if (!trovata) {
+            esito.esito = Salvataggio::NonTrovata;
+            errore(u"Attenzione: la scheda non è più sul server."_s);
+            return esito;
+        }
+        TScheda nuova = scheda;
+        const auto prima = GiacenzaDi(suServer);
+        if (delta == 0) {
+            CopiaCampo(nuova, suServer, Campo::Giacenza);
+            esito.prima = esito.dopo = prima.value_or(0);
+        } else {
+            if (!prima) {
+                esito.esito = Salvataggio::GiacenzaNonIntera;
+                errore(u"Attenzione: la giacenza in archivio non è un numero intero di pezzi."_s);
+                return esito;
+            }
+            if (!GiacenzaArchiviabile(*prima + delta)) {
+                esito.esito = Salvataggio::FuoriCampo;
+                esito.prima = *prima;
+                errore(u"Attenzione: la giacenza non entra nel campo della scheda."_s);
+                return esito;
+            }
+            esito.prima = *prima;
+            esito.dopo = *prima + delta;
+            nuova.impostaTesto(Campo::Giacenza, QString::number(esito.dopo));
+        }
+        Transazione t(m_c);
+        bool fatto = false;
+        if (!t.iniziata() || !aggiornaRiga(posizione, nuova, versione, fatto)) {
+            errore();
+            return esito;
+        }
+        if (!fatto) continue;
+        if (delta != 0 && !InserisciMovimenti(m_c, {MovimentoScheda(nuova, posizione, tipo, delta,
+                                                                    esito.prima, nota)})) {
+            errore();
+            return esito;
+        }
+        if (!t.conferma()) {
+            errore();
+            return esito;
+        }
+        esito.esito = Salvataggio::Fatto;
+        return esito;
+    }
+    errore(u"Attenzione: la scheda è cambiata troppe volte mentre la si salvava; riprovare."_s);
+    return esito;
+}
+
+qint64 DepositoServer::accoda(const TScheda &scheda) {
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
+    const qint64 n = conta();
+    if (n < 0 || !inserisci(n + 1, scheda)) return -1;
+    if (!t.conferma()) return errore(), -1;
+    return n + 1;
+}
+
+Deposito::Rimozione DepositoServer::togli(qint64 posizione, const TScheda &attesa) {
+    Rimozione esito;
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), esito;
+    const qint64 n = conta();
+    TScheda suServer;
+    qint64 versione = 0;
+    bool trovata = false;
+    if (n < 0 || !leggiVersione(posizione, suServer, versione, trovata)) return esito;
+    if (!trovata || suServer.byte != attesa.byte) {
+        esito.esito = Rimozione::NonPiuLaStessa;
+        errore(u"Attenzione: la scheda è stata cambiata da un'altra postazione."_s);
+        return esito;
+    }
+    const QString chiave = ChiaveEliminazione(posizione);
+    const Risultato foto =
+        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
+    if (!foto.ok()) return errore(), esito;
+    const bool conFoto = foto.righe() == 1;
+    QList<Movimento> righe{RigaEliminazione(posizione, attesa, chiave, conFoto)};
+    bool ok = true;
+    if (conFoto)
+        ok = m_c.comando(
+            "INSERT INTO schede_eliminate (nome, dati) VALUES ($1, $2)",
+            {ValoreSql::testo(NomeFotoEliminata(chiave)), ValoreSql::dati(foto.dati(0, 0))});
+    ok = ok &&
+         m_c.comando("DELETE FROM schede WHERE posizione = $1", {ValoreSql::numero(posizione)}) &&
+         m_c.comando("DELETE FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
+    if (ok && posizione < n) {
+        TScheda spostata;
+        ok = m_c.comando("UPDATE schede SET posizione = $1, versione = versione + 1 "
+                         "WHERE posizione = $2",
+                         {ValoreSql::numero(posizione), ValoreSql::numero(n)}) &&
+             m_c.comando("UPDATE foto SET posizione = $1 WHERE posizione = $2",
+                         {ValoreSql::numero(posizione), ValoreSql::numero(n)}) &&
+             leggi(posizione, spostata);
+        righe << RigaSpostamento(spostata, posizione, n);
+        esito.spostataDa = n;
+    }
+    if (!ok || !InserisciMovimenti(m_c, righe) || !t.conferma()) {
+        esito.spostataDa = 0;
+        if (m_messaggio.isEmpty() || !m_c.messaggio().isEmpty()) errore();
+        return esito;
+    }
+    esito.esito = Rimozione::Fatta;
+    return esito;
+}
+
+bool DepositoServer::leggiMovimenti(const Risultato &r, QList<Movimento> &movimenti) {
+    if (!r.ok()) return errore();
+    for (int i = 0; i < r.righe(); ++i) {
+        Movimento m;
+        int n = 0;
+        const char *p = r.grezzo(i, 0, n);
+        if (LeggiRigaGiornale(QByteArrayView(p, n), ';', m)) movimenti << m;
+    }
+    return true;
+}
+
+QList<Deposito::Eliminata> DepositoServer::eliminate() {
+    QList<Movimento> righe;
+    leggiMovimenti(m_c.esegui("SELECT riga FROM movimenti e WHERE tipo = 'Eliminazione' AND "
+                              "NOT EXISTS (SELECT 1 FROM movimenti r WHERE r.tipo = "
+                              "'Ripristino' AND r.chiave = e.chiave) ORDER BY id DESC"),
+                   righe);
+    QList<Eliminata> elenco;
+    for (const Movimento &m : righe) {
+        if (m.dati.size() <= TScheda::DIMENSIONE) continue;
+        Eliminata e;
+        e.movimento = m;
+        std::memcpy(e.scheda.byte.data(), m.dati.constData(), TScheda::DIMENSIONE);
+        e.chiave = ChiaveDiMovimento(m);
+        elenco << e;
+    }
+    return elenco;
+}
+
+qint64 DepositoServer::ripristina(const Eliminata &eliminata) {
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
+    const Risultato gia =
+        m_c.esegui("SELECT 1 FROM movimenti WHERE tipo = 'Ripristino' AND chiave = $1",
+                   {ValoreSql::testo(eliminata.chiave)});
+    if (!gia.ok()) return errore(), -1;
+    if (gia.righe() > 0) return errore(u"Attenzione: la scheda è già stata ripristinata."_s), -1;
+    const qint64 n = conta();
+    if (n < 0 || !inserisci(n + 1, eliminata.scheda)) return -1;
+    const QString nome = NomeFotoEliminata(eliminata.chiave);
+    Movimento riga =
+        RigaRipristino(SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave});
+    riga.posizione = n + 1;
+    const bool ok =
+        m_c.comando("INSERT INTO foto (posizione, dati) SELECT $1, dati FROM schede_eliminate "
+                    "WHERE nome = $2",
+                    {ValoreSql::numero(n + 1), ValoreSql::testo(nome)}) &&
+        m_c.comando("DELETE FROM schede_eliminate WHERE nome = $1", {ValoreSql::testo(nome)}) &&
+        InserisciMovimenti(m_c, {riga}) && t.conferma();
+    if (!ok) return errore(), -1;
+    return n + 1;
+}
+
+bool DepositoServer::scorri(const VisitaBlocco &visita) {
+    // One snapshot for the whole pass: a removal meanwhile is not half seen.
+    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    if (!t.iniziata()) return errore();
+    const QByteArray sql = "SELECT posizione, " + elencoColonne() +
+                           " FROM schede WHERE posizione >= $1 ORDER BY posizione LIMIT " +
+                           QByteArray::number(BLOCCO);
+    std::vector<TScheda> blocco(BLOCCO);
+    qint64 da = 1;
+    for (;;) {
+        const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)});
+        if (!r.ok()) return errore();
+        const int n = r.righe();
+        if (n == 0) break;
+        for (int i = 0; i < n; ++i) {
+            if (r.numero(i, 0) != da + i)
+                return errore(u"Attenzione: le posizioni delle schede sul server hanno un buco."_s);
+            if (!SchedaDaRiga(r, i, 1, blocco[std::size_t(i)]))
+                return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+        }
+        if (!visita(blocco.data(), n, da)) break;
+        da += n;
+        if (n < BLOCCO) break;
+    }
+    return t.conferma() || errore();
+}
+
+bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
+                           QList<qint64> &posizioni) {
+    posizioni.clear();
+    if (campi.isEmpty()) return true;
+    // Only column names from the program's own table go into the statement.
+    QByteArray sql = "SELECT posizione FROM schede WHERE ";
+    for (qsizetype i = 0; i < campi.size(); ++i)
+        sql += (i ? " OR " : "") + QByteArray(ColonneSchede()[std::size_t(campi[i])]) + " ILIKE $1";
+    sql += " ORDER BY posizione";
+    const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::testo(modelloLetterale(testo))});
+    if (!r.ok()) return errore();
+    for (int i = 0; i < r.righe(); ++i)
+        posizioni << r.numero(i, 0);
+    return true;
+}
+
+qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
+                               const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                               qint64 nuove,
+                               const std::function<void(qint64 indice, TScheda &)> &prepara,
+                               const QList<Movimento> &movimenti) {
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
+    for (std::size_t i = 0; i < posizioni.size(); ++i) {
+        const Risultato blocca = m_c.esegui("SELECT 1 FROM schede WHERE posizione = $1 FOR UPDATE",
+                                            {ValoreSql::numero(posizioni[i])});
+        if (!blocca.ok()) return errore(), -1;
+        TScheda scheda;
+        qint64 versione = 0;
+        bool trovata = false, fatto = false;
+        if (!leggiVersione(posizioni[i], scheda, versione, trovata)) return -1;
+        if (!trovata) return errore(u"Attenzione: una scheda non è più sul server."_s), -1;
+        if (!aggiorna(qint64(i), scheda))
+            return errore(u"Attenzione: una scheda è stata cambiata da un'altra postazione."_s), -1;
+        if (!aggiornaRiga(posizioni[i], scheda, versione, fatto)) return -1;
+        if (!fatto) return errore(u"Attenzione: una scheda è cambiata durante la scrittura."_s), -1;
+    }
+    const qint64 n = conta();
+    if (n < 0) return -1;
+    for (qint64 i = 0; i < nuove; ++i) {
+        TScheda scheda;
+        prepara(i, scheda);
+        if (!inserisci(n + 1 + i, scheda)) return -1;
+    }
+    if (!InserisciMovimenti(m_c, movimenti) || !t.conferma()) return errore(), -1;
+    return n + 1;
+}
+
+bool DepositoServer::registra(const QList<Movimento> &movimenti) {
+    Transazione t(m_c);
+    return (t.iniziata() && InserisciMovimenti(m_c, movimenti) && t.conferma()) || errore();
+}
+
+bool DepositoServer::movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) {
+    movimenti.clear();
+    return leggiMovimenti(m_c.esegui("SELECT riga FROM movimenti WHERE posizione = $1 ORDER BY id",
+                                     {ValoreSql::numero(posizione)}),
+                          movimenti);
+}
+
+bool DepositoServer::movimentiPeriodo(const QDateTime &da, const QDateTime &a,
+                                      QList<Movimento> &movimenti) {
+    movimenti.clear();
+    return leggiMovimenti(
+        m_c.esegui("SELECT riga FROM movimenti WHERE quando >= $1::timestamptz AND quando < "
+                   "$2::timestamptz ORDER BY id",
+                   {ValoreSql::testo(da.toString(Qt::ISODateWithMs)),
+                    ValoreSql::testo(a.toString(Qt::ISODateWithMs))}),
+        movimenti);
+}
+
+bool DepositoServer::leggiFoto(qint64 posizione, QByteArray &foto) {
+    const Risultato r =
+        m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});
+    if (!r.ok()) return errore();
+    foto = r.righe() == 1 ? r.dati(0, 0) : QByteArray();
+    return true;
+}
+
+bool DepositoServer::scriviFoto(qint64 posizione, const QByteArray &foto) {
+    return m_c.comando("INSERT INTO foto (posizione, dati) VALUES ($1, $2) ON CONFLICT (posizione) "
+                       "DO UPDATE SET dati = EXCLUDED.dati",
+                       {ValoreSql::numero(posizione), ValoreSql::dati(foto)}) ||
+           errore();
+}
+
+bool DepositoServer::allegati(QStringList &nomi) {
+    nomi.clear();
+    const Risultato r = m_c.esegui("SELECT nome FROM allegati ORDER BY nome COLLATE \"C\"");
+    if (!r.ok()) return errore();
+    for (int i = 0; i < r.righe(); ++i)
+        nomi << r.testo(i, 0);
+    return true;
+}
+
+bool DepositoServer::leggiAllegato(const QString &nome, QByteArray &byte) {
+    const Risultato r =
+        m_c.esegui("SELECT dati FROM allegati WHERE nome = $1", {ValoreSql::testo(nome)});
+    if (!r.ok()) return errore();
+    if (r.righe() != 1)
+        return errore(u"Attenzione: l'allegato \u00AB"_s + nome + u"\u00BB non è sul server."_s);
+    byte = r.dati(0, 0);
+    return true;
+}
+
+bool DepositoServer::scriviAllegato(const QString &nome, const QByteArray &byte) {
+    if (!NomeAllegatoValido(nome))
+        return errore(u"Attenzione: il nome dell'allegato \u00AB"_s + nome +
+                      u"\u00BB non è valido."_s);
+    return m_c.comando("INSERT INTO allegati (nome, dati) VALUES ($1, $2) ON CONFLICT (nome) "
+                       "DO UPDATE SET dati = EXCLUDED.dati",
+                       {ValoreSql::testo(nome), ValoreSql::dati(byte)}) ||
+           errore();
+}

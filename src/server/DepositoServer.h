@@ -1,0 +1,58 @@
+#pragma once
+
+#include "server/Connessione.h"
+#include "storage/Deposito.h"
+
+// The archive on a PostgreSQL server (see SchemaServer.h for its tables).
+// Every change is one transaction; changes that move positions (append,
+// removal, restore) take one advisory lock, so positions stay 1..n with no
+// gap whichever site writes. A save applies its stock delta to the stock the
+// server holds at that moment: the row is written only if nobody wrote it
+// since it was read (its version), otherwise it is read again.
+class DepositoServer : public Deposito {
+  public:
+    explicit DepositoServer(Connessione &connessione);
+
+    qint64 conta() override;
+    bool leggi(qint64 posizione, TScheda &scheda) override;
+    Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta, TipoMovimento tipo,
+                       const QString &nota) override;
+    qint64 accoda(const TScheda &scheda) override;
+    Rimozione togli(qint64 posizione, const TScheda &attesa) override;
+    QList<Eliminata> eliminate() override;
+    qint64 ripristina(const Eliminata &eliminata) override;
+    bool scorri(const VisitaBlocco &visita) override;
+    bool cerca(const QString &testo, const QList<Campo> &campi, QList<qint64> &posizioni) override;
+    qint64 insieme(const std::vector<qint64> &posizioni,
+                   const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
+                   const std::function<void(qint64 indice, TScheda &)> &prepara,
+                   const QList<Movimento> &movimenti) override;
+    bool registra(const QList<Movimento> &movimenti) override;
+    bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
+    bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
+                          QList<Movimento> &movimenti) override;
+    bool leggiFoto(qint64 posizione, QByteArray &foto) override;
+    bool scriviFoto(qint64 posizione, const QByteArray &foto) override;
+    bool allegati(QStringList &nomi) override;
+    bool leggiAllegato(const QString &nome, QByteArray &byte) override;
+    bool scriviAllegato(const QString &nome, const QByteArray &byte) override;
+    QString messaggio() const override { return m_messaggio; }
+
+    // Cards per block of a pass.
+    static constexpr int BLOCCO = 2048;
+
+  private:
+    bool errore();
+    bool errore(const QString &messaggio);
+    bool leggiVersione(qint64 posizione, TScheda &scheda, qint64 &versione, bool &trovata);
+    bool inserisci(qint64 posizione, const TScheda &scheda);
+    bool aggiornaRiga(qint64 posizione, const TScheda &scheda, qint64 versione, bool &fatto);
+    bool leggiMovimenti(const Risultato &r, QList<Movimento> &movimenti);
+    Connessione &m_c;
+    QString m_messaggio;
+};
+
+// The journal's rows as the table keeps them.
+bool InserisciMovimenti(Connessione &connessione, const QList<Movimento> &movimenti);
+// The key a removal or a restore line carries, empty for other lines.
+QString ChiaveDiMovimento(const Movimento &movimento);

@@ -1,0 +1,138 @@
+#include "server/SchemaServer.h"
+
+#include "archive/Cp1252.h"
+
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+const std::array<const char *, NUMERO_CAMPI> &ColonneSchede() {
+    static const std::array<const char *, NUMERO_CAMPI> colonne = {
+        "codice",    "costo",           "nome",         "giacenza", "avviso", "um",
+        "tipologia", "caratteristiche", "collocazione", "ditta",    "agente", "recapito",
+        "documento", "pagamento",       "datasca",      "note",     "prezzo", "pagato",
+        "file01",    "file02",          "file03",       "desc01",   "desc02", "desc03"};
+    return colonne;
+}
+
+namespace {
+
+// The fields searched by text get a trigram index.
+constexpr const char *INDICI_TRIGRAMMI[] = {
+    "CREATE INDEX IF NOT EXISTS schede_codice_trgm ON schede USING gin (codice gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_nome_trgm ON schede USING gin (nome gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_tipologia_trgm ON schede USING gin (tipologia "
+    "gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_caratteristiche_trgm ON schede USING gin "
+    "(caratteristiche gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_ditta_trgm ON schede USING gin (ditta gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_note_trgm ON schede USING gin (note gin_trgm_ops)",
+};
+
+QString campoGrezzo(const TScheda &scheda, Campo campo) {
+    const auto &d = definizione(campo);
+    const auto *inizio = reinterpret_cast<const char *>(scheda.byte.data()) + d.offset + 1;
+    return Cp1252::decodifica(inizio, scheda.lunghezza(campo));
+}
+
+void ricomponi(const std::array<QString, NUMERO_CAMPI> &campi, TScheda &scheda) {
+    scheda = TScheda();
+    for (int i = 0; i < NUMERO_CAMPI; ++i) {
+        const auto &d = CAMPI[std::size_t(i)];
+        const QByteArray byte = Cp1252::codifica(campi[std::size_t(i)]).left(d.massimo);
+        scheda.byte[std::size_t(d.offset)] = static_cast<unsigned char>(byte.size());
+        std::memcpy(scheda.byte.data() + d.offset + 1, byte.constData(), std::size_t(byte.size()));
+    }
+}
+
+} // namespace
+
+RigaScheda RigaDaScheda(const TScheda &scheda) {
+    RigaScheda riga;
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        riga.campi[std::size_t(i)] = campoGrezzo(scheda, Campo(i)).remove(QChar(0));
+    TScheda ricomposta;
+    ricomponi(riga.campi, ricomposta);
+    if (ricomposta.byte != scheda.byte)
+        riga.grezzo =
+            QByteArray(reinterpret_cast<const char *>(scheda.byte.data()), TScheda::DIMENSIONE);
+    return riga;
+}
+
+bool SchedaDaRiga(const Risultato &r, int riga, int primaColonna, TScheda &scheda) {
+    const int colonnaGrezzo = primaColonna + NUMERO_CAMPI;
+    if (!r.nullo(riga, colonnaGrezzo)) {
+        int n = 0;
+        const char *p = r.grezzo(riga, colonnaGrezzo, n);
+        if (n != TScheda::DIMENSIONE) return false;
+        std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
+        return true;
+    }
+    std::array<QString, NUMERO_CAMPI> campi;
+    for (int i = 0; i < NUMERO_CAMPI; ++i)
+        campi[std::size_t(i)] = r.testo(riga, primaColonna + i);
+    ricomponi(campi, scheda);
+    return true;
+}
+
+bool CreaSchema(Connessione &c) {
+    QByteArray schede = "CREATE TABLE IF NOT EXISTS schede (posizione bigint PRIMARY KEY "
+                        "CHECK (posizione > 0), versione bigint NOT NULL DEFAULT 0";
+    for (const char *colonna : ColonneSchede())
+        schede += ", " + QByteArray(colonna) + " text NOT NULL DEFAULT ''";
+    schede += ", grezzo bytea CHECK (grezzo IS NULL OR length(grezzo) = 2502))";
+    const char *tabelle[] = {
+        schede.constData(),
+        "CREATE TABLE IF NOT EXISTS movimenti (id bigserial PRIMARY KEY, quando timestamptz, "
+        "posizione bigint, tipo text, chiave text, riga bytea NOT NULL)",
+        "CREATE INDEX IF NOT EXISTS movimenti_posizione ON movimenti (posizione)",
+        "CREATE INDEX IF NOT EXISTS movimenti_quando ON movimenti (quando)",
+        // A removed card comes back once at most, whichever site asks.
+        "CREATE UNIQUE INDEX IF NOT EXISTS movimenti_ripristino ON movimenti (chiave) "
+        "WHERE tipo = 'Ripristino'",
+        "CREATE TABLE IF NOT EXISTS foto (posizione bigint PRIMARY KEY, dati bytea NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS allegati (nome text PRIMARY KEY, dati bytea NOT NULL)",
+        "CREATE TABLE IF NOT EXISTS schede_eliminate (nome text PRIMARY KEY, dati bytea NOT "
+        "NULL)",
+    };
+    Transazione t(c);
+    if (!t.iniziata()) return false;
+    for (const char *sql : tabelle)
+        if (!c.comando(sql)) return false;
+    // pg_trgm may be missing or not ours to create: the search then reads
+    // the table through, slower but the same.
+    if (!c.comando("SAVEPOINT trigrammi")) return false;
+    bool trigrammi =
+        c.esegui("SELECT 1 FROM pg_extension WHERE extname = 'pg_trgm'").righe() == 1 ||
+        c.comando("CREATE EXTENSION IF NOT EXISTS pg_trgm");
+    for (const char *sql : INDICI_TRIGRAMMI)
+        trigrammi = trigrammi && c.comando(sql);
+    if (!c.comando(trigrammi ? "RELEASE SAVEPOINT trigrammi" : "ROLLBACK TO SAVEPOINT trigrammi"))
+        return false;
+    return t.conferma();
+}
+
+QString ScriptRuolo(const QString &ruolo, const QString &database) {
+    const QString r = u'"' + QString(ruolo).replace(u'"', u"\"\""_s) + u'"';
+    const QString d = u'"' + QString(database).replace(u'"', u"\"\""_s) + u'"';
+    return u"-- As the database's owner, after the program created its tables once.\n"
+           u"CREATE ROLE "_s +
+           r +
+           u" LOGIN;\n"
+           u"REVOKE ALL ON DATABASE "_s +
+           d +
+           u" FROM PUBLIC;\n"
+           u"GRANT CONNECT ON DATABASE "_s +
+           d + u" TO "_s + r +
+           u";\n"
+           u"REVOKE CREATE ON SCHEMA public FROM PUBLIC;\n"
+           u"GRANT USAGE ON SCHEMA public TO "_s +
+           r +
+           u";\n"
+           u"GRANT SELECT, INSERT, UPDATE, DELETE ON schede, movimenti, foto, allegati,\n"
+           u"      schede_eliminate TO "_s +
+           r +
+           u";\n"
+           u"GRANT USAGE ON SEQUENCE movimenti_id_seq TO "_s +
+           r + u";\n"_s;
+}

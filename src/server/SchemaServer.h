@@ -1,0 +1,36 @@
+#pragma once
+
+#include "archive/TScheda.h"
+#include "server/Connessione.h"
+
+#include <QString>
+#include <array>
+
+// The archive's tables on the server:
+//   schede           one row per card: its position, a version that every
+//                    write raises, the 24 fields as text, and the record's
+//                    bytes only when the fields cannot give them back exactly
+//                    (a damaged record)
+//   movimenti        the journal, one line per row as the file has it
+//   foto, allegati   photos by position, attachments by path, as bytes
+//   schede_eliminate the files kept for removed cards
+// Creates what is missing; the trigram indexes for the search only where the
+// server has pg_trgm. False, with the connection's message, on failure.
+bool CreaSchema(Connessione &connessione);
+
+// The column of each field, in record order.
+const std::array<const char *, NUMERO_CAMPI> &ColonneSchede();
+
+// A card as the table keeps it.
+struct RigaScheda {
+    std::array<QString, NUMERO_CAMPI> campi;
+    QByteArray grezzo; // empty when the fields give the record back
+};
+RigaScheda RigaDaScheda(const TScheda &scheda);
+// False when a damaged row gives no record.
+bool SchedaDaRiga(const Risultato &r, int riga, int primaColonna, TScheda &scheda);
+
+// The statements the program's own role needs and no more, for the README
+// and for the administrator: `ruolo` owns nothing and may only read and
+// write the archive's tables.
+QString ScriptRuolo(const QString &ruolo, const QString &database);

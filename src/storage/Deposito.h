@@ -1,0 +1,104 @@
+#pragma once
+
+#include "archive/TScheda.h"
+#include "journal/Giornale.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+// Where the archive lives: the record file in the program folder or a
+// PostgreSQL server. Windows and capabilities speak to this, so the same
+// command works on both. Positions are 1-based, as in the record file; a
+// removal moves the last card into the freed position.
+//
+// Every call says false (or -1) on failure and leaves the reason in
+// messaggio(), in words a shop owner can act on.
+class Deposito {
+  public:
+    virtual ~Deposito() = default;
+
+    virtual qint64 conta() = 0;
+    virtual bool leggi(qint64 posizione, TScheda &scheda) = 0;
+
+    // A save of the card at `posizione`: every field from `scheda` except the
+    // stock, which becomes the stock stored now plus `delta` (read by the
+    // program's stock rule), so a movement another copy made meanwhile is
+    // never lost. A delta other than 0 records its movement of kind `tipo`
+    // with `nota`, card and line both or neither. Without a delta the stock
+    // stored is kept as it is.
+    struct Salvataggio {
+        enum Esito { Fatto, GiacenzaNonIntera, FuoriCampo, NonTrovata, Errore };
+        Esito esito = Errore;
+        qint64 prima = 0; // the stock before and after
+        qint64 dopo = 0;
+    };
+    virtual Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta = 0,
+                               TipoMovimento tipo = TipoMovimento::Rettifica,
+                               const QString &nota = QString()) = 0;
+    // After the last card; the new position, -1 on failure.
+    virtual qint64 accoda(const TScheda &scheda) = 0;
+
+    // Takes out the card at `posizione` if it is still `attesa` byte for
+    // byte: the last card moves into its place with its photo, the removed
+    // card and its photo are kept among the removed ones, and the journal
+    // says so ("Eliminazione", "Spostamento").
+    struct Rimozione {
+        enum Esito { Fatta, NonPiuLaStessa, Errore };
+        Esito esito = Errore;
+        qint64 spostataDa = 0; // 0 when the last card was the one removed
+    };
+    virtual Rimozione togli(qint64 posizione, const TScheda &attesa) = 0;
+    // The removed cards not brought back yet, newest first: each one's key,
+    // record and the "Eliminazione" line.
+    struct Eliminata {
+        QString chiave;
+        TScheda scheda;
+        Movimento movimento;
+    };
+    virtual QList<Eliminata> eliminate() = 0;
+    // Appends a removed card back with its photo; its new position, -1 on
+    // failure or when it is back already.
+    virtual qint64 ripristina(const Eliminata &eliminata) = 0;
+
+    // Every card in position order, in blocks: `visita` gets a block and
+    // the position of its first card, and returns false to stop.
+    using VisitaBlocco = std::function<bool(const TScheda *schede, qint64 quante, qint64 prima)>;
+    virtual bool scorri(const VisitaBlocco &visita) = 0;
+    // The positions whose text in one of `campi` holds `testo` (capitals or
+    // not), literally: no character of it is a pattern.
+    virtual bool cerca(const QString &testo, const QList<Campo> &campi,
+                       QList<qint64> &posizioni) = 0;
+
+    // All or nothing: rewrites the cards at `posizioni` (`aggiorna` gets each
+    // as stored and may change it; false gives everything up), appends
+    // `nuove` cards built by `prepara`, and records `movimenti`. The first
+    // new position, -1 on failure.
+    virtual qint64 insieme(const std::vector<qint64> &posizioni,
+                           const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                           qint64 nuove,
+                           const std::function<void(qint64 indice, TScheda &)> &prepara,
+                           const QList<Movimento> &movimenti) = 0;
+
+    // The journal.
+    virtual bool registra(const QList<Movimento> &movimenti) = 0;
+    // A card position's lines, oldest first.
+    virtual bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) = 0;
+    // The lines from `da` up to `a` excluded, oldest first.
+    virtual bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
+                                  QList<Movimento> &movimenti) = 0;
+
+    // A card's photo (JPEG bytes; empty when it has none) and attachments,
+    // named by their path under the attachments folder.
+    virtual bool leggiFoto(qint64 posizione, QByteArray &foto) = 0;
+    virtual bool scriviFoto(qint64 posizione, const QByteArray &foto) = 0;
+    virtual bool allegati(QStringList &nomi) = 0;
+    virtual bool leggiAllegato(const QString &nome, QByteArray &byte) = 0;
+    virtual bool scriviAllegato(const QString &nome, const QByteArray &byte) = 0;
+
+    virtual QString messaggio() const = 0;
+};

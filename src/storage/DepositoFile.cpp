@@ -1,0 +1,319 @@
+#include "storage/DepositoFile.h"
+
+#include "archive/Archivio.h"
+#include "archive/FileIntero.h"
+#include "movements/Movimenti.h"
+#include "removal/Eliminazione.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <cerrno>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool leggiFile(const QString &percorso, QByteArray &byte, bool &esiste) {
+    const QFileInfo info(percorso);
+    esiste = info.exists();
+    byte.clear();
+    if (!esiste) return true;
+    if (!info.isFile()) return false;
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    byte = file.readAll();
+    return file.error() == QFile::NoError;
+}
+
+bool scriviFile(const QString &percorso, const QByteArray &byte) {
+    QDir().mkpath(QFileInfo(percorso).absolutePath());
+    return ScriviFileIntero(percorso,
+                            [&byte](QIODevice *d) { return d->write(byte) == byte.size(); });
+}
+
+} // namespace
+
+bool NomeAllegatoValido(const QString &nome) {
+    if (nome.isEmpty() || QDir::isAbsolutePath(nome)) return false;
+    for (const QString &parte : nome.split(u'/'))
+        if (parte.isEmpty() || parte == u"."_s || parte == u".."_s) return false;
+    return true;
+}
+
+QStringList FileSotto(const QString &cartella) {
+    QStringList nomi;
+    const QDir radice(cartella);
+    QDirIterator it(cartella, QDir::Files | QDir::Hidden | QDir::NoSymLinks,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        nomi << radice.relativeFilePath(it.next());
+    nomi.sort();
+    return nomi;
+}
+
+void CopiaCampo(TScheda &verso, const TScheda &da, Campo campo) {
+    const auto &d = definizione(campo);
+    std::memcpy(verso.byte.data() + d.offset, da.byte.data() + d.offset,
+                std::size_t(d.massimo + 1));
+}
+
+DepositoFile::DepositoFile(const QString &cartella) : m_cartella(cartella) {}
+
+QString DepositoFile::archivio() const {
+    return QDir(m_cartella).filePath(u"Magazzino.pro"_s);
+}
+
+QString DepositoFile::giornale() const {
+    return QDir(m_cartella).filePath(u"Movimenti.csv"_s);
+}
+
+QString DepositoFile::cartellaAllegati() const {
+    return QDir(m_cartella).filePath(u"Documenti_Allegati"_s);
+}
+
+bool DepositoFile::errore(const QString &messaggio) {
+    m_messaggio = messaggio;
+    return false;
+}
+
+qint64 DepositoFile::conta() {
+    Archivio file(archivio());
+    const qint64 n = file.ApriArchivio() ? file.conta() : -1;
+    if (n < 0) errore(MessaggioAccessoArchivio(archivio()));
+    return n;
+}
+
+bool DepositoFile::leggi(qint64 posizione, TScheda &scheda) {
+    Archivio file(archivio());
+    if (file.ApriArchivio() && file.leggi(posizione, scheda)) return true;
+    return errore(MessaggioAccessoArchivio(archivio()));
+}
+
+Deposito::Salvataggio DepositoFile::scrivi(qint64 posizione, const TScheda &scheda, qint64 delta,
+                                           TipoMovimento tipo, const QString &nota) {
+    Salvataggio esito;
+    Archivio file(archivio());
+    if (!file.ApriArchivio()) {
+        errore(MessaggioAccessoArchivio(archivio()));
+        return esito;
+    }
+    const qint64 n = file.conta();
+    if (posizione < 1 || posizione > n) {
+        esito.esito = n < 0 ? Salvataggio::Errore : Salvataggio::NonTrovata;
+        errore(MessaggioAccessoArchivio(archivio()));
+        return esito;
+    }
+    if (delta == 0) {
+        // The stock stays as stored, byte for byte.
+        const bool scritto = file.aggiorna(posizione, [&](TScheda &suDisco) {
+            const TScheda vecchia = suDisco;
+            suDisco = scheda;
+            CopiaCampo(suDisco, vecchia, Campo::Giacenza);
+            const auto g = GiacenzaDi(suDisco);
+            esito.prima = esito.dopo = g.value_or(0);
+            return true;
+        });
+        if (scritto)
+            esito.esito = Salvataggio::Fatto;
+        else
+            errore(MessaggioScritturaArchivio(file.errore()));
+        return esito;
+    }
+    QList<Movimento> movimenti;
+    bool scrittoGiornale = false;
+    Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio(), giornale(), movimenti, scrittoGiornale, [](qint64) {});
+    bool rifiutata = false;
+    const auto aggiorna = [&](qint64, TScheda &suDisco) {
+        const auto prima = GiacenzaDi(suDisco);
+        if (!prima) {
+            esito.esito = Salvataggio::GiacenzaNonIntera;
+            rifiutata = true;
+            return false;
+        }
+        if (!GiacenzaArchiviabile(*prima + delta)) {
+            esito.esito = Salvataggio::FuoriCampo;
+            esito.prima = *prima;
+            rifiutata = true;
+            return false;
+        }
+        esito.prima = *prima;
+        esito.dopo = *prima + delta;
+        suDisco = scheda;
+        suDisco.impostaTesto(Campo::Giacenza, QString::number(esito.dopo));
+        movimenti = {MovimentoScheda(suDisco, posizione, tipo, delta, esito.prima, nota)};
+        return true;
+    };
+    if (file.scriviInsieme({posizione}, aggiorna, 0, {}, &conclusione) > 0) {
+        esito.esito = Salvataggio::Fatto;
+        return esito;
+    }
+    if (rifiutata) {
+        errore(esito.esito == Salvataggio::GiacenzaNonIntera
+                   ? u"Attenzione: la giacenza in archivio non è un numero intero di pezzi."_s
+                   : u"Attenzione: la giacenza non entra nel campo della scheda."_s);
+        return esito;
+    }
+    esito.esito = Salvataggio::Errore;
+    errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
+                                      : MessaggioScritturaArchivio(file.errore()));
+    return esito;
+}
+
+qint64 DepositoFile::accoda(const TScheda &scheda) {
+    Archivio file(archivio());
+    const qint64 posizione = file.ApriArchivio() ? file.accoda(scheda) : -1;
+    if (posizione < 0) errore(MessaggioScritturaArchivio(file.errore()));
+    return posizione;
+}
+
+Deposito::Rimozione DepositoFile::togli(qint64 posizione, const TScheda &attesa) {
+    Rimozione esito;
+    const EsitoEliminazione e = EliminaScheda(posizione, attesa, archivio(), giornale());
+    esito.spostataDa = e.spostataDa;
+    switch (e.esito) {
+    case EsitoEliminazione::Fatta:
+        esito.esito = Rimozione::Fatta;
+        break;
+    case EsitoEliminazione::NonPiuLaStessa:
+        esito.esito = Rimozione::NonPiuLaStessa;
+        errore(u"Attenzione: la scheda è stata cambiata da un'altra postazione."_s);
+        break;
+    case EsitoEliminazione::GiornaleNonScritto:
+        errore(MessaggioGiornaleNonScritto());
+        break;
+    case EsitoEliminazione::ErroreArchivio:
+        errore(MessaggioScritturaArchivio(e.errore));
+        break;
+    }
+    return esito;
+}
+
+QList<Deposito::Eliminata> DepositoFile::eliminate() {
+    QList<Eliminata> elenco;
+    for (const SchedaEliminata &e : SchedeEliminate(giornale()))
+        elenco << Eliminata{e.chiave, e.scheda, e.movimento};
+    return elenco;
+}
+
+qint64 DepositoFile::ripristina(const Eliminata &eliminata) {
+    const EsitoRipristinoScheda e =
+        RipristinaScheda(SchedaEliminata{eliminata.movimento, eliminata.scheda, eliminata.chiave},
+                         archivio(), giornale());
+    if (e.esito == EsitoRipristinoScheda::Fatto) return e.posizione;
+    errore(e.esito == EsitoRipristinoScheda::GiaRipristinata
+               ? u"Attenzione: la scheda è già stata ripristinata."_s
+               : MessaggioScritturaArchivio(e.errore));
+    return -1;
+}
+
+bool DepositoFile::scorri(const VisitaBlocco &visita) {
+    Archivio file(archivio());
+    const qint64 n = file.ApriArchivio() ? file.conta() : -1;
+    if (n < 0) return errore(MessaggioAccessoArchivio(archivio()));
+    bool fermato = false;
+    const bool letto = file.scorri(1, n, [&](const TScheda *schede, qint64 quante, qint64 prima) {
+        fermato = !visita(schede, quante, prima);
+        return !fermato;
+    });
+    return letto || fermato || errore(MessaggioAccessoArchivio(archivio()));
+}
+
+bool DepositoFile::cerca(const QString &testo, const QList<Campo> &campi,
+                         QList<qint64> &posizioni) {
+    posizioni.clear();
+    return scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+        for (qint64 i = 0; i < quante; ++i)
+            for (Campo c : campi)
+                if (schede[i].testo(c).contains(testo, Qt::CaseInsensitive)) {
+                    posizioni << prima + i;
+                    break;
+                }
+        return true;
+    });
+}
+
+qint64 DepositoFile::insieme(const std::vector<qint64> &posizioni,
+                             const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                             qint64 nuove,
+                             const std::function<void(qint64 indice, TScheda &)> &prepara,
+                             const QList<Movimento> &movimenti) {
+    QList<Movimento> righe = movimenti;
+    bool scrittoGiornale = false;
+    Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio(), giornale(), righe, scrittoGiornale, [](qint64) {});
+    Archivio file(archivio());
+    const qint64 prima = file.ApriArchivio()
+                             ? file.scriviInsieme(posizioni, aggiorna, nuove, prepara,
+                                                  righe.isEmpty() ? nullptr : &conclusione)
+                             : -1;
+    if (prima < 0)
+        errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
+                                          : MessaggioScritturaArchivio(file.errore()));
+    return prima;
+}
+
+bool DepositoFile::registra(const QList<Movimento> &movimenti) {
+    return RegistraMovimenti(movimenti, giornale()) || errore(MessaggioGiornaleNonScritto());
+}
+
+bool DepositoFile::movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) {
+    movimenti.clear();
+    const LetturaGiornale l = LeggiGiornale(
+        giornale(),
+        [posizione](QByteArrayView riga, char separatore) {
+            return PosizioneDiRiga(riga, separatore) == posizione;
+        },
+        [&](const Movimento &m, qint64) {
+            movimenti << m;
+            return true;
+        });
+    return l.aperto || errore(AvvisoGiornaleIlleggibile(giornale()));
+}
+
+bool DepositoFile::movimentiPeriodo(const QDateTime &da, const QDateTime &a,
+                                    QList<Movimento> &movimenti) {
+    movimenti.clear();
+    const LetturaGiornale l = LeggiGiornale(
+        giornale(), [](QByteArrayView, char) { return true; },
+        [&](const Movimento &m, qint64) {
+            if (m.quando >= da && m.quando < a) movimenti << m;
+            return true;
+        });
+    return l.aperto || errore(AvvisoGiornaleIlleggibile(giornale()));
+}
+
+bool DepositoFile::leggiFoto(qint64 posizione, QByteArray &foto) {
+    bool esiste = false;
+    return leggiFile(QDir(m_cartella).filePath(QString::number(posizione) + u".jpg"_s), foto,
+                     esiste) ||
+           errore(u"Attenzione: la foto della scheda non può essere letta."_s);
+}
+
+bool DepositoFile::scriviFoto(qint64 posizione, const QByteArray &foto) {
+    return scriviFile(QDir(m_cartella).filePath(QString::number(posizione) + u".jpg"_s), foto) ||
+           errore(u"Attenzione: la foto della scheda non può essere scritta."_s);
+}
+
+bool DepositoFile::allegati(QStringList &nomi) {
+    nomi = FileSotto(cartellaAllegati());
+    return true;
+}
+
+bool DepositoFile::leggiAllegato(const QString &nome, QByteArray &byte) {
+    bool esiste = false;
+    if (NomeAllegatoValido(nome) &&
+        leggiFile(QDir(cartellaAllegati()).filePath(nome), byte, esiste) && esiste)
+        return true;
+    return errore(u"Attenzione: l'allegato \u00AB"_s + nome + u"\u00BB non può essere letto."_s);
+}
+
+bool DepositoFile::scriviAllegato(const QString &nome, const QByteArray &byte) {
+    if (NomeAllegatoValido(nome) && scriviFile(QDir(cartellaAllegati()).filePath(nome), byte))
+        return true;
+    return errore(u"Attenzione: l'allegato \u00AB"_s + nome + u"\u00BB non può essere scritto."_s);
+}
