@@ -129,9 +129,9 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
     // and of equal size.
     PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
-    PreparaComandoNegozio(this, pan, QRect(84, 24, 190, 40));
+    PreparaComandoNegozio(this, pan, QRect(76, 24, 206, 40));
     PreparaComandoConteggio(this, pan, QRect(704, 76, 198, 40));
-    PreparaComandoArchivioServer(this, pan, QRect(84, 70, 190, 40));
+    PreparaComandoArchivioServer(this, pan, QRect(76, 70, 206, 40));
     // Beside the title, across from the shop's data, on two lines.
     PreparaComandoFattura(this, pan, QRect(704, 20, 198, 50))
         ->setText(QStringLiteral("Carico da fattura\nelettronica..."));
