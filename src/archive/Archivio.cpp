@@ -326,21 +326,25 @@ bool Archivio::scriviRecord(qint64 offset, const TScheda &scheda) {
     return true;
 }
 
+bool Archivio::bloccaRecord(qint64 offset, std::optional<Blocco> &blocco) {
+    // An intent record that appears once the record's lock is held was
+    // left by a copy that died meanwhile: settled first, then again.
+    for (;;) {
+        if (!assestaPrimaDiScrivere()) return false;
+        blocco.emplace(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
+        if (!intentoPresente(m_percorso)) return true;
+        blocco.reset();
+    }
+}
+
 bool Archivio::scrivi(qint64 posizione, const TScheda &scheda) {
     // A position past the last whole record would leave a gap of empty
     // records that read as cards. The file only grows, so checking before
     // the lock is enough.
     if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
     const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
-    // An intent record that appears once the record's lock is held was
-    // left by a copy that died meanwhile: settled first, then again.
     std::optional<Blocco> blocco;
-    for (;;) {
-        if (!assestaPrimaDiScrivere()) return false;
-        blocco.emplace(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
-        if (!intentoPresente(m_percorso)) break;
-        blocco.reset();
-    }
+    if (!bloccaRecord(offset, blocco)) return false;
     if (posizione > conta()) return false;
     return scriviRecord(offset, scheda);
 }
@@ -610,12 +614,7 @@ bool Archivio::aggiorna(qint64 posizione, const std::function<bool(TScheda &)> &
     if (m_fd < 0 || posizione < 1 || posizione > conta()) return false;
     const qint64 offset = (posizione - 1) * TScheda::DIMENSIONE;
     std::optional<Blocco> blocco;
-    for (;;) {
-        if (!assestaPrimaDiScrivere()) return false;
-        blocco.emplace(m_fd, F_WRLCK, offset, TScheda::DIMENSIONE);
-        if (!intentoPresente(m_percorso)) break;
-        blocco.reset();
-    }
+    if (!bloccaRecord(offset, blocco)) return false;
     if (posizione > conta()) return false;
     TScheda scheda;
     auto *dati = scheda.byte.data();

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <vector>
 
 // The archive access message shown by the card window for any failure.
@@ -163,6 +164,9 @@ class Archivio {
     // Before writing a record in place: waits for an operation that holds
     // the whole-file lock and settles what it left.
     bool assestaPrimaDiScrivere();
+    // Takes the write lock of the record at `offset` once no intent record
+    // stands; false when one cannot be settled.
+    bool bloccaRecord(qint64 offset, std::optional<class Blocco> &blocco);
     bool concludi(IntentoArchivio &intento, const Conclusione *conclusione, qint64 posizione);
     bool scriviNuove(qint64 inizio, qint64 quante,
                      const std::function<void(qint64 indice, TScheda &)> &prepara);

@@ -378,15 +378,17 @@ void TfrmConteggio::btnCorreggiClick() {
     if (!ChiediQuantita(this, u"Pezzi contati in tutto per il codice "_s + codice + u':', quantita))
         return;
     TScheda scheda;
-    const TScheda *mostrata = nullptr;
-    const IndiceCodici::Trovate trovate = m_indice.cerca(codice);
-    const qsizetype i = trovate.posizioni.indexOf(posizione);
-    if (i >= 0) {
-        scheda = trovate.schede[i];
-        mostrata = &scheda;
-    }
+    const TScheda *mostrata = schedaDi(codice, posizione, scheda);
     registra(TipoRigaConteggio::Correzione, codice, posizione, quantita, mostrata);
     txtCodice->setFocus();
+}
+
+const TScheda *TfrmConteggio::schedaDi(const QString &codice, qint64 posizione, TScheda &scheda) {
+    const IndiceCodici::Trovate trovate = m_indice.cerca(codice);
+    const qsizetype i = trovate.posizioni.indexOf(posizione);
+    if (i < 0) return nullptr;
+    scheda = trovate.schede[i];
+    return &scheda;
 }
 
 void TfrmConteggio::btnTogliClick() {
@@ -408,13 +410,7 @@ void TfrmConteggio::btnTogliClick() {
     voce->setData(RUOLO_QUANTITA, 0);
     voce->setText(voce->text() + u"  (tolta)"_s);
     TScheda scheda;
-    const TScheda *mostrata = nullptr;
-    const IndiceCodici::Trovate trovate = m_indice.cerca(codice);
-    const qsizetype i = trovate.posizioni.indexOf(posizione);
-    if (i >= 0) {
-        scheda = trovate.schede[i];
-        mostrata = &scheda;
-    }
+    const TScheda *mostrata = schedaDi(codice, posizione, scheda);
     registra(TipoRigaConteggio::Lettura, codice, posizione, -quantita, mostrata);
     txtCodice->setFocus();
 }

@@ -55,6 +55,9 @@ class TfrmConteggio : public QDialog {
     bool eventFilter(QObject *oggetto, QEvent *evento) override;
 
   private:
+    // The card of a line of the list, as the code index has it; none when
+    // the code is not at that position.
+    const TScheda *schedaDi(const QString &codice, qint64 posizione, TScheda &scheda);
     void registra(TipoRigaConteggio tipo, const QString &codice, qint64 posizione, qint64 quantita,
                   const TScheda *scheda);
     void mostra(const QString &codice, const QString &nome, const QString &giacenza, qint64 contati,
