@@ -14,6 +14,8 @@
 #include "lists/TfrmMenuRiepilogo.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
+#include "server/TfrmArchivioServer.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QFileInfo>
@@ -104,6 +106,15 @@ void FinestreProgramma::mostraPassword() {
 
 void FinestreProgramma::mostraAvvio() {
     MostraIngrandita(avvio.get());
+    // The archive named in the settings, once, after the access password.
+    if (!archivioScelto) {
+        archivioScelto = true;
+        ApriArchivioInUso(avvio.get());
+    }
+    for (QWidget *w : {static_cast<QWidget *>(avvio.get()), static_cast<QWidget *>(magazzino.get()),
+                       static_cast<QWidget *>(menuRiepilogo.get())})
+        TitoloConArchivio(w);
+    if (ArchivioSuServer()) return;
     // An operation on the archive that a crash cut short is undone on opening
     // it; the user hears of it once.
     if (QFileInfo::exists(IntentoArchivio::percorsoPer(PercorsoArchivio()))) {

@@ -45,4 +45,5 @@ struct FinestreProgramma {
     std::unique_ptr<TfrmCambiaPassword> cambiaPassword;
     std::unique_ptr<TfrmMagazzino> magazzino;
     std::unique_ptr<TfrmMenuRiepilogo> menuRiepilogo;
+    bool archivioScelto = false;
 };

@@ -116,6 +116,10 @@ bool Connessione::aperta() const {
     return m_pg && PQstatus(m_pg) == CONNECTION_OK;
 }
 
+bool Connessione::chiedePassword() const {
+    return m_pg && PQstatus(m_pg) != CONNECTION_OK && PQconnectionNeedsPassword(m_pg);
+}
+
 QString Connessione::versioneServer() const {
     const char *v = aperta() ? PQparameterStatus(m_pg, "server_version") : nullptr;
     return v ? QString::fromUtf8(v) : QString();
@@ -135,6 +139,10 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
 }
 
 Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
+    // A connection lost between two operations is made again, so the server
+    // coming back is enough; never inside a transaction, whose earlier
+    // statements went with the connection.
+    if (m_transazioni == 0 && m_pg && PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
     for (const ValoreSql &v : valori) {
@@ -190,9 +198,11 @@ Transazione::Transazione(Connessione &connessione, const char *inizio)
     // commits or rolls back the whole.
     m_interna = PQtransactionStatus(m_connessione.pg()) == PQTRANS_INTRANS;
     m_iniziata = m_interna || m_connessione.comando(inizio);
+    if (m_iniziata && !m_interna) ++m_connessione.m_transazioni;
 }
 
 Transazione::~Transazione() {
+    if (m_iniziata && !m_interna && !m_finita) --m_connessione.m_transazioni;
     if (m_iniziata && !m_interna && !m_finita && m_connessione.aperta()) {
         // The failure that gave the work up is the one to tell.
         const QString messaggio = m_connessione.m_messaggio;
@@ -202,8 +212,12 @@ Transazione::~Transazione() {
 }
 
 bool Transazione::conferma() {
+    if (m_interna) {
+        m_finita = true;
+        return m_iniziata;
+    }
+    if (m_iniziata && !m_finita) --m_connessione.m_transazioni;
     m_finita = true;
-    if (m_interna) return m_iniziata;
     return m_iniziata && m_connessione.comando("COMMIT");
 }
 

@@ -63,6 +63,8 @@ class Connessione {
     Connessione &operator=(const Connessione &) = delete;
 
     bool aperta() const;
+    // Not connected because the server wants a password that was not given.
+    bool chiedePassword() const;
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori = {});
     // A statement that returns no rows; false on failure.
     bool comando(const char *sql, const QList<ValoreSql> &valori = {});
@@ -80,6 +82,7 @@ class Connessione {
     void annota(const QString &testo, const pg_result *risultato = nullptr);
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
+    int m_transazioni = 0; // outer transactions open now
 };
 
 // BEGIN ... COMMIT, or ROLLBACK when the object goes without conferma().

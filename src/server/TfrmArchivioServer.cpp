@@ -4,9 +4,12 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
 #include "platform/Dialoghi.h"
+#include "server/DepositoServer.h"
 #include "server/Trasloco.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -32,7 +35,99 @@ struct Attesa {
     ~Attesa() { QApplication::restoreOverrideCursor(); }
 };
 
+// The server's archive in use keeps its connection with it.
+struct ConConnessione {
+    std::unique_ptr<Connessione> connessione;
+};
+class DepositoServerInUso : private ConConnessione, public DepositoServer {
+  public:
+    explicit DepositoServerInUso(std::unique_ptr<Connessione> c)
+        : ConConnessione{std::move(c)}, DepositoServer(*connessione) {}
+};
+
+// Asks the server's password at start, when the password file has none.
+class TfrmPasswordServer : public QDialog {
+  public:
+    TfrmPasswordServer(QWidget *genitore, const ParametriServer &p) : QDialog(genitore) {
+        setObjectName(u"frmPasswordServer"_s);
+        setWindowTitle(u"Password del server"_s);
+        auto *colonna = new QVBoxLayout(this);
+        auto *testo = new QLabel(u"Password dell'utente "_s + p.utente + u" sul server "_s +
+                                     p.host + u':',
+                                 this);
+        testo->setTextFormat(Qt::PlainText);
+        testo->setWordWrap(true);
+        colonna->addWidget(testo);
+        txtPassword = new QLineEdit(this);
+        txtPassword->setObjectName(u"txtPassword"_s);
+        txtPassword->setEchoMode(QLineEdit::Password);
+        txtPassword->setAccessibleName(u"Password"_s);
+        testo->setBuddy(txtPassword);
+        colonna->addWidget(txtPassword);
+        auto *pulsanti =
+            new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+        pulsanti->button(QDialogButtonBox::Ok)->setText(u"OK"_s);
+        pulsanti->button(QDialogButtonBox::Cancel)->setText(u"Annulla"_s);
+        colonna->addWidget(pulsanti);
+        connect(pulsanti, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(pulsanti, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        resize(420, sizeHint().height());
+    }
+    QLineEdit *txtPassword;
+};
+
+QString descrizioneServer(const ParametriServer &p) {
+    return u"archivio sul server "_s + p.host + u", database "_s + p.database;
+}
+
 } // namespace
+
+bool LeggiUsoServer(const QString &percorso) {
+    QByteArray testo;
+    QFile file(percorso);
+    if (file.open(QIODevice::ReadOnly)) testo = file.readAll();
+    return Ini::LeggiValore(testo, SEZIONE, u"Usa"_s) == u"1"_s;
+}
+
+bool ScriviUsoServer(bool usa, const QString &percorso) {
+    QByteArray testo;
+    QFile file(percorso);
+    if (file.open(QIODevice::ReadOnly)) testo = file.readAll();
+    file.close();
+    testo = Ini::ScriviValore(testo, SEZIONE, u"Usa"_s, usa ? u"1"_s : u"0"_s);
+    return ScriviFileIntero(percorso,
+                            [&testo](QIODevice *d) { return d->write(testo) == testo.size(); });
+}
+
+bool ApriArchivioInUso(QWidget *finestra, const QString &percorso) {
+    if (!LeggiUsoServer(percorso)) {
+        ImpostaDepositoCorrente(nullptr, QString());
+        return false;
+    }
+    ParametriServer p = LeggiParametriServer(percorso);
+    std::unique_ptr<Connessione> c;
+    {
+        Attesa attesa;
+        c = std::make_unique<Connessione>(p);
+    }
+    if (c->chiedePassword()) {
+        TfrmPasswordServer domanda(finestra, p);
+        if (Piattaforma::dialoghi().esegui(&domanda) == QDialog::Accepted) {
+            p.password = domanda.txtPassword->text();
+            Attesa attesa;
+            c = std::make_unique<Connessione>(p);
+        }
+    }
+    if (!c->aperta())
+        Piattaforma::dialoghi().messaggio(
+            finestra, Piattaforma::TipoMessaggio::Avviso,
+            c->messaggio() + u" Il programma lavora sull'archivio del server "_s + p.host +
+                u" e lo riprova a ogni operazione; per lavorare sulla cartella del programma "
+                u"togliere la scelta in \u00ABArchivio su server\u00BB."_s);
+    ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
+                            descrizioneServer(p));
+    return true;
+}
 
 QString PercorsoParametriServer() {
     return QDir(CartellaProgramma()).filePath(u"ArchivioServer.ini"_s);
@@ -76,8 +171,8 @@ TfrmArchivioServer::TfrmArchivioServer(QWidget *genitore, QString percorso)
     auto *spiegazione = new QLabel(
         u"Per un negozio con più sedi l'archivio può stare su un server PostgreSQL. Da qui si "
         u"prova il collegamento e si copia l'archivio della cartella del programma sul server "
-        u"(in un database vuoto) o quello del server in una cartella. Le finestre del programma "
-        u"lavorano per ora sull'archivio della cartella del programma."_s,
+        u"(in un database vuoto) o quello del server in una cartella. Con la casella in basso "
+        u"tutte le finestre del programma lavorano sull'archivio del server."_s,
         this);
     spiegazione->setObjectName(u"lblSpiegazione"_s);
     spiegazione->setWordWrap(true);
@@ -122,6 +217,10 @@ TfrmArchivioServer::TfrmArchivioServer(QWidget *genitore, QString percorso)
     nota->setWordWrap(true);
     nota->setTextFormat(Qt::PlainText);
     colonna->addWidget(nota);
+    chkUsaServer = new QCheckBox(u"&Lavora sull'archivio del server (tutte le finestre)"_s, this);
+    chkUsaServer->setObjectName(u"chkUsaServer"_s);
+    chkUsaServer->setAccessibleName(u"Lavora sull'archivio del server"_s);
+    colonna->addWidget(chkUsaServer);
 
     auto *pulsanti = new QDialogButtonBox(this);
     auto pulsante = [this, pulsanti](const QString &nome, const QString &testo) {
@@ -151,6 +250,8 @@ TfrmArchivioServer::TfrmArchivioServer(QWidget *genitore, QString percorso)
     txtDatabase->setText(p.database);
     txtUtente->setText(p.utente);
     cmbSsl->setCurrentIndex(qMax(0, cmbSsl->findData(p.ssl)));
+    m_usaAllInizio = LeggiUsoServer(m_percorso);
+    chkUsaServer->setChecked(m_usaAllInizio);
     resize(600, sizeHint().height());
 }
 
@@ -215,6 +316,44 @@ void TfrmArchivioServer::btnCopiaSuServerClick() {
                        esito.riuscito ? Piattaforma::TipoMessaggio::Informazione
                                       : Piattaforma::TipoMessaggio::Avviso,
                        esito.messaggio);
+    if (esito.riuscito && !chkUsaServer->isChecked() &&
+        dialoghi.domanda(this, u"Lavorare da ora sull'archivio del server?"_s) ==
+            Piattaforma::Risposta::Si)
+        chkUsaServer->setChecked(true);
+}
+
+void TfrmArchivioServer::done(int risultato) {
+    // The archive in use changes as the window closes, with the address as
+    // now typed; the password typed here serves the connection too.
+    const bool usa = chkUsaServer->isChecked();
+    if (usa != m_usaAllInizio || (usa && !ArchivioSuServer())) {
+        if (usa && !prepara()) return;
+        if (!ScriviUsoServer(usa, m_percorso)) {
+            Piattaforma::dialoghi().messaggio(
+                this, Piattaforma::TipoMessaggio::Avviso,
+                u"Attenzione: la scelta dell'archivio non può essere ricordata nel file "_s +
+                    m_percorso + u'.');
+            return;
+        }
+        if (usa && !txtPassword->text().isEmpty()) {
+            const ParametriServer p = parametri();
+            std::unique_ptr<Connessione> c;
+            {
+                Attesa attesa;
+                c = std::make_unique<Connessione>(p);
+            }
+            if (!c->aperta()) {
+                Piattaforma::dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
+                                                  c->messaggio());
+                return;
+            }
+            ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
+                                    descrizioneServer(p));
+        } else {
+            ApriArchivioInUso(this, m_percorso);
+        }
+    }
+    QDialog::done(risultato);
 }
 
 void TfrmArchivioServer::btnCopiaDaServerClick() {
@@ -249,5 +388,6 @@ void PreparaComandoArchivioServer(QWidget *finestra, QWidget *pannello, QRect pu
     QObject::connect(btn, &QPushButton::clicked, finestra, [finestra] {
         TfrmArchivioServer server(finestra);
         Piattaforma::dialoghi().esegui(&server);
+        TitoloConArchivio(finestra);
     });
 }

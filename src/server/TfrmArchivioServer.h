@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QRect>
 
+class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -16,10 +17,19 @@ class QSpinBox;
 ParametriServer LeggiParametriServer(const QString &percorso);
 bool ScriviParametriServer(const ParametriServer &parametri, const QString &percorso);
 QString PercorsoParametriServer();
+// Whether the program works on the server's archive, kept beside them.
+bool LeggiUsoServer(const QString &percorso);
+bool ScriviUsoServer(bool usa, const QString &percorso);
+
+// Puts in use the archive the settings name: the server's (its password
+// asked when neither given nor in the password file) or the program
+// folder's. A server that does not answer is said once; it stays the archive
+// in use, and every later operation tries it again. True on the server.
+bool ApriArchivioInUso(QWidget *finestra, const QString &percorso = PercorsoParametriServer());
 
 // "Archivio su server...": the server's address, a test of the connection,
 // and the two moves of the archive between the program folder and the
-// server. The program's other windows still work on the program folder.
+// server, and whether the program works on the server's archive.
 class TfrmArchivioServer : public QDialog {
     Q_OBJECT
   public:
@@ -32,6 +42,7 @@ class TfrmArchivioServer : public QDialog {
     QLineEdit *txtUtente;
     QComboBox *cmbSsl;
     QLineEdit *txtPassword;
+    QCheckBox *chkUsaServer;
     QPushButton *btnProva;
     QPushButton *btnCopiaSuServer;
     QPushButton *btnCopiaDaServer;
@@ -44,7 +55,9 @@ class TfrmArchivioServer : public QDialog {
     void btnProvaClick();
     void btnCopiaSuServerClick();
     void btnCopiaDaServerClick();
+    void done(int risultato) override;
     QString m_percorso;
+    bool m_usaAllInizio = false;
 };
 
 // Places the launcher's button.
