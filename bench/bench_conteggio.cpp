@@ -10,7 +10,7 @@
 #include "count/TfrmConteggio.h"
 #include "journal/Giornale.h"
 #include "journal/StessaScheda.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include "DialoghiMuti.h"
 #include "Misure.h"

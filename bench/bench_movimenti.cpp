@@ -10,7 +10,7 @@
 #include "Misure.h"
 #include "archive/Archivio.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "movements/Periodo.h"
 
 #include <QCoreApplication>

@@ -2,8 +2,8 @@
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
-#include "removal/Eliminazione.h"
-#include "movements/Movimenti.h"
+#include "journal/Eliminazione.h"
+#include "journal/Movimenti.h"
 #include "movements/TfrmMovimentiScheda.h"
 #include "removal/TfrmSchedeEliminate.h"
 #include "platform/Dialoghi.h"

@@ -17,7 +17,7 @@
 #include "media/TfrmAllegaCartella.h"
 #include "media/TfrmWebCam.h"
 #include "card/ComandiScheda.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "saving/SalvaScheda.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"

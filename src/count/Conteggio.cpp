@@ -10,7 +10,7 @@
 #include "journal/Giornale.h"
 #include "journal/StessaScheda.h"
 #include "labels/CercaCodice.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "passes/Passate.h"
 #include "passes/Righe.h"
 

@@ -4,7 +4,7 @@
 #include "archive/FileIntero.h"
 #include "archive/Importi.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "platform/Dialoghi.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"

@@ -6,7 +6,7 @@
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include <QDir>
 #include <QFileInfo>

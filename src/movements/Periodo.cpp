@@ -3,7 +3,7 @@
 #include "archive/Csv.h"
 #include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include "archive/FileDiretto.h"
 

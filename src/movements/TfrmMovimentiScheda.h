@@ -1,7 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "report/TfrxReport.h"
 
 #include <QDialog>

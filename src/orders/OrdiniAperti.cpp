@@ -2,7 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "journal/BloccoOrdine.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "passes/Righe.h"
 
 #include <QUuid>

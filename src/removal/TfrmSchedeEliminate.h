@@ -1,6 +1,6 @@
 #pragma once
 
-#include "removal/Eliminazione.h"
+#include "journal/Eliminazione.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "saving/SalvaScheda.h"
 
 #include "archive/Archivio.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "saving/TfrmConflittoScheda.h"
 #include "platform/Dialoghi.h"
 

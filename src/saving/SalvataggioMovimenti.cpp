@@ -2,7 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include <cerrno>
 

@@ -62,22 +62,25 @@ QList<qint64> fotoDi(const QString &cartella) {
     return posizioni;
 }
 
-// The journal's lines: each read movement as the program writes it with
-// ';', a damaged line as it stands, so nothing of it is lost.
+// The journal's lines as they stand; a line of the older kind with ','
+// becomes the program's line with ';'. A damaged line stays as it is, so
+// nothing of it is lost. Written anew, a time in UTC could change its
+// spelling ("Z", "+00:00"), so a line already with ';' keeps its bytes.
 struct RigaMossa {
     QByteArray riga;
     std::optional<Movimento> movimento;
+    char separatore = ';';
 };
 bool lineeGiornale(const QString &giornale, QList<RigaMossa> &righe) {
     const LetturaGiornale l = LeggiGiornale(
         giornale,
-        [&](QByteArrayView riga, char) {
-            righe << RigaMossa{riga.toByteArray(), std::nullopt};
+        [&](QByteArrayView riga, char separatore) {
+            righe << RigaMossa{riga.toByteArray(), std::nullopt, separatore};
             return true;
         },
         [&](const Movimento &m, qint64) {
             righe.last().movimento = m;
-            righe.last().riga = RigaGiornale(m, ';');
+            if (righe.last().separatore != ';') righe.last().riga = RigaGiornale(m, ';');
             return true;
         });
     return l.aperto;

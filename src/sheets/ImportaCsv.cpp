@@ -4,7 +4,7 @@
 #include "archive/Cp1252.h"
 #include "archive/Csv.h"
 #include "archive/RegoleNumeri.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "sheets/CsvMagazzino.h"
 
 #include <QDate>

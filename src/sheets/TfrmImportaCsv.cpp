@@ -3,7 +3,7 @@
 #include "access/TfrmGuida.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "platform/Dialoghi.h"
 #include "sheets/CsvMagazzino.h"
 

@@ -2,8 +2,8 @@
 
 #include "archive/Archivio.h"
 #include "archive/FileIntero.h"
-#include "movements/Movimenti.h"
-#include "removal/Eliminazione.h"
+#include "journal/Movimenti.h"
+#include "journal/Eliminazione.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -9,8 +9,8 @@
 #include "count/TfrmConteggio.h"
 #include "count/TfrmDifferenze.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
-#include "removal/Eliminazione.h"
+#include "journal/Movimenti.h"
+#include "journal/Eliminazione.h"
 #include "saving/SalvataggioMovimenti.h"
 
 #include <QAccessible>

@@ -11,7 +11,7 @@
 #include "invoices/FatturaElettronica.h"
 #include "invoices/TfrmFattura.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include <QApplication>
 #include <QComboBox>

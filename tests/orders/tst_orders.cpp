@@ -4,7 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
 #include "lists/TfrmSottoscorta.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/LetturaOrdiniAperti.h"
 #include "orders/Ordini.h"

@@ -7,7 +7,7 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "output/ModelliStampa.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"

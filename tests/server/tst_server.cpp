@@ -4,7 +4,7 @@
 
 #include "archive/Archivio.h"
 #include "journal/Giornale.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 #include "server/Connessione.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
@@ -13,6 +13,7 @@
 #include "storage/DepositoFile.h"
 
 #include <QComboBox>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -613,9 +614,15 @@ class TestServer : public QObject {
                      qPrintable(dialoghi.ultimo()));
 
             dialoghi.rispondi(Piattaforma::Risposta::Si);
+            dialoghi.rispondi(Piattaforma::Risposta::Ok);
+            // Not yet to work on the server.
+            dialoghi.rispondi(Piattaforma::Risposta::No);
             QTest::mouseClick(w.btnCopiaSuServer, Qt::LeftButton);
-            QVERIFY2(dialoghi.ultimo().startsWith(u"L'archivio è stato copiato sul server"_s),
-                     qPrintable(dialoghi.ultimo()));
+            const QStringList testi = dialoghi.testi();
+            QCOMPARE(testi.last(), u"Lavorare da ora sull'archivio del server?"_s);
+            QVERIFY2(testi.at(testi.size() - 2).startsWith(u"L'archivio è stato copiato sul server"_s),
+                     qPrintable(testi.join(u'\n')));
+            QVERIFY(!w.chkUsaServer->isChecked());
             DepositoServer server(*m_connessione);
             QCOMPARE(server.conta(), 3);
 

@@ -1,4 +1,4 @@
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include "archive/Archivio.h"
 #include "archive/RegoleNumeri.h"

@@ -1,8 +1,8 @@
-#include "removal/Eliminazione.h"
+#include "journal/Eliminazione.h"
 
 #include "archive/Archivio.h"
 #include "archive/FileDiretto.h"
-#include "movements/Movimenti.h"
+#include "journal/Movimenti.h"
 
 #include <QDir>
 #include <QFile>
