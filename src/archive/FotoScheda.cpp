@@ -26,6 +26,11 @@ QImage LeggiImmagine(const QString &percorso, QByteArray *originale) {
     if (!file.open(QIODevice::ReadOnly)) return QImage();
     QByteArray byte = file.readAll();
     if (file.error() != QFileDevice::NoError) return QImage();
+    return ImmagineDaByte(std::move(byte), originale);
+}
+
+QImage ImmagineDaByte(QByteArray byte, QByteArray *originale) {
+    if (originale) originale->clear();
     // Decoded by content, whatever the name says.
     QBuffer sorgente(&byte);
     sorgente.open(QIODevice::ReadOnly);
@@ -52,6 +57,16 @@ bool SalvaFotoScheda(const QString &posizione, const QImage &foto, const QByteAr
             return true;
     }
     return ScriviImmagine(PercorsoFoto(n), foto, originale);
+}
+
+QByteArray ByteJpeg(const QImage &foto, const QByteArray &originale) {
+    if (!originale.isEmpty()) return originale;
+    QByteArray byte;
+    QBuffer uscita(&byte);
+    uscita.open(QIODevice::WriteOnly);
+    QImageWriter scrittore(&uscita, "jpg");
+    scrittore.setQuality(90);
+    return scrittore.write(foto) ? byte : QByteArray();
 }
 
 bool ScriviImmagine(const QString &percorso, const QImage &immagine, const QByteArray &originale) {

@@ -21,6 +21,11 @@ bool SalvaFotoScheda(const QString &posizione, const QImage &foto,
 // A null picture when the file cannot be read or is not a picture.
 QImage LeggiImmagine(const QString &percorso, QByteArray *originale = nullptr);
 
+// The same from the bytes of a picture, as the server keeps them.
+QImage ImmagineDaByte(QByteArray byte, QByteArray *originale = nullptr);
+// A photo as JPEG bytes: `originale` as it stands when given, so a photo is
+// never encoded again; empty when it cannot be encoded.
+QByteArray ByteJpeg(const QImage &foto, const QByteArray &originale = QByteArray());
 // Writes a picture in the format that the file name's extension names, as a
 // whole: the previous file is replaced only once the new one is complete.
 // `originale`, the JPEG bytes the picture came from, is written as it stands

@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "journal/Eliminazione.h"
+#include "storage/DepositoCorrente.h"
 #include "journal/Movimenti.h"
 #include "movements/TfrmMovimentiScheda.h"
 #include "removal/TfrmSchedeEliminate.h"
@@ -55,6 +56,19 @@ qint64 MostraMovimentiScheda(QWidget *finestra, qint64 posizione) {
     return storia.giacenzaCambiata() ? storia.giacenza() : -1;
 }
 
+namespace {
+
+QString messaggioNonPiuLaStessa() {
+    return u"Attenzione: la scheda è stata modificata o spostata da un'altra postazione dopo che "
+           u"è stata aperta qui, e non è stata eliminata. Riaprirla e riprovare."_s;
+}
+
+QString messaggioEliminata() {
+    return u"La scheda è stata eliminata dall'archivio."_s;
+}
+
+} // namespace
+
 SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizione,
                                                const TScheda &caricata) {
     SchedaDopoEliminazione dopo;
@@ -71,13 +85,30 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
                 caricata.testo(Campo::Codice) + u" - "_s + caricata.testo(Campo::Nome) +
                 u")? Si potrà ripristinarla da \u00ABSchede eliminate\u00BB."_s) == Risposta::No)
         return dopo;
+    if (ArchivioSuServer()) {
+        // On the server the removal is one transaction.
+        Deposito &deposito = DepositoCorrente();
+        const Deposito::Rimozione tolta = deposito.togli(posizione, caricata);
+        if (tolta.esito == Deposito::Rimozione::NonPiuLaStessa) {
+            dialoghi.messaggio(finestra, TipoMessaggio::Avviso, messaggioNonPiuLaStessa());
+            return dopo;
+        }
+        if (tolta.esito != Deposito::Rimozione::Fatta) {
+            dialoghi.messaggio(finestra, TipoMessaggio::Errore, deposito.messaggio());
+            return dopo;
+        }
+        dopo.eliminata = true;
+        dialoghi.messaggio(finestra, TipoMessaggio::Informazione, messaggioEliminata());
+        const qint64 mostrare = tolta.spostataDa > 0 ? posizione : posizione - 1;
+        dopo.mostrare = mostrare > 0 && deposito.leggi(mostrare, dopo.scheda);
+        dopo.posizione = mostrare;
+        return dopo;
+    }
     const EsitoEliminazione esito = EliminaScheda(posizione, caricata, PercorsoArchivio());
     switch (esito.esito) {
     case EsitoEliminazione::NonPiuLaStessa:
         dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
-                           u"Attenzione: la scheda è stata modificata o spostata da un'altra "
-                           u"postazione dopo che è stata aperta qui, e non è stata eliminata. "
-                           u"Riaprirla e riprovare."_s);
+                           messaggioNonPiuLaStessa());
         return dopo;
     case EsitoEliminazione::ErroreArchivio:
         dialoghi.messaggio(finestra, TipoMessaggio::Errore,
@@ -95,8 +126,7 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
         break;
     }
     dopo.eliminata = true;
-    dialoghi.messaggio(finestra, TipoMessaggio::Informazione,
-                       u"La scheda è stata eliminata dall'archivio."_s);
+    dialoghi.messaggio(finestra, TipoMessaggio::Informazione, messaggioEliminata());
     // The card now at that position, or the one before it.
     if (esito.spostataDa > 0) {
         dopo.mostrare = true;

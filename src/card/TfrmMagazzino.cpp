@@ -19,6 +19,7 @@
 #include "card/ComandiScheda.h"
 #include "journal/Movimenti.h"
 #include "saving/SalvaScheda.h"
+#include "storage/DepositoCorrente.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
@@ -52,6 +53,26 @@ using Piattaforma::Risposta;
 using Piattaforma::TipoMessaggio;
 
 namespace {
+
+// The archive in use: the file as it always was, or the server.
+bool leggiInUso(qint64 posizione, TScheda &scheda) {
+    if (ArchivioSuServer()) return DepositoCorrente().leggi(posizione, scheda);
+    Archivio archivio;
+    return archivio.ApriArchivio() && archivio.leggi(posizione, scheda);
+}
+
+void scorriInUso(const std::function<bool(const TScheda &, qint64)> &visita) {
+    if (!ArchivioSuServer()) {
+        if (QFileInfo::exists(PercorsoArchivio())) ScorriArchivio(PercorsoArchivio(), visita);
+        return;
+    }
+    DepositoCorrente().scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+        for (qint64 i = 0; i < quante; ++i)
+            if (!visita(schede[i], prima + i)) return false;
+        return true;
+    });
+}
+
 
 enum class Classe { Testo, Importo, Quantita, Data };
 
@@ -571,9 +592,7 @@ void TfrmMagazzino::costruisci() {
     auto *btnFattura = PreparaComandoFattura(this, pan, QRect(606, 16, 270, 40), [this] {
         const qint64 p = Rifila(m_lblPosizione->text()).toLongLong();
         TScheda scheda;
-        Archivio archivio;
-        if (p > 0 && !modificata() && archivio.ApriArchivio() && archivio.leggi(p, scheda))
-            CaricaScheda(scheda, p);
+        if (p > 0 && !modificata() && leggiInUso(p, scheda)) CaricaScheda(scheda, p);
     });
     btnFattura->setFocusPolicy(Qt::TabFocus);
     btnFattura->setFont(verdana(false));
@@ -730,13 +749,20 @@ void TfrmMagazzino::CaricaScheda(const TScheda &scheda, qint64 posizione) {
     m_cambi.clear();
     m_lblPosizione->setText(QString::number(posizione));
     QByteArray originale;
-    const QImage foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
+    QImage foto;
+    QByteArray byte;
+    if (!ArchivioSuServer())
+        foto = CaricaFotoScheda(m_lblPosizione->text(), &originale);
+    else if (DepositoCorrente().leggiFoto(posizione, byte) && !byte.isEmpty())
+        foto = ImmagineDaByte(byte, &originale);
     m_imgFoto->impostaImmagine(foto.isNull() ? m_bianco : foto, originale);
     ricordaScheda();
 }
 
 void TfrmMagazzino::erroreArchivio(int errore) {
-    dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioScritturaArchivio(errore));
+    dialoghi().messaggio(this, TipoMessaggio::Errore,
+                         ArchivioSuServer() ? DepositoCorrente().messaggio()
+                                            : MessaggioScritturaArchivio(errore));
 }
 
 void TfrmMagazzino::collegaFotoEAllegati() {
@@ -820,7 +846,10 @@ void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
     // One opening of the archive: count, then read the record chosen from the
     // count (0 stays on the card on screen).
     Archivio archivio;
-    const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
+    const bool server = ArchivioSuServer();
+    const qint64 totale = server                  ? DepositoCorrente().conta()
+                          : archivio.ApriArchivio() ? archivio.conta()
+                                                    : -1;
     if (totale <= 0) {
         archivio.chiudi();
         if (totale < 0) return erroreArchivio(archivio.errore());
@@ -832,11 +861,8 @@ void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
     const qint64 p = destinazione(totale);
     archivio.chiudi();
     if (p < 1 || !lasciaScheda()) return;
-    if (!archivio.ApriArchivio()) return erroreArchivio();
     TScheda scheda;
-    const bool letto = archivio.leggi(p, scheda);
-    archivio.chiudi();
-    if (!letto) return erroreArchivio();
+    if (!leggiInUso(p, scheda)) return erroreArchivio();
     CaricaScheda(scheda, p);
 }
 
@@ -967,13 +993,12 @@ bool TfrmMagazzino::confermaCodice() {
     const QString chiave = MinuscoleAZ(codice);
     qint64 trovata = 0;
     QString nome;
-    if (QFileInfo::exists(PercorsoArchivio()))
-        ScorriArchivio(PercorsoArchivio(), [&](const TScheda &scheda, qint64 posizione) {
-            if (MinuscoleAZ(scheda.testo(Campo::Codice)) != chiave) return true;
-            trovata = posizione;
-            nome = scheda.testo(Campo::Nome);
-            return false;
-        });
+    scorriInUso([&](const TScheda &scheda, qint64 posizione) {
+        if (MinuscoleAZ(scheda.testo(Campo::Codice)) != chiave) return true;
+        trovata = posizione;
+        nome = scheda.testo(Campo::Nome);
+        return false;
+    });
     if (trovata == 0) return true;
     const Risposta risposta = dialoghi().domanda(
         this, QStringLiteral("Attenzione: il codice articolo \"") + codice +
@@ -1002,8 +1027,8 @@ bool TfrmMagazzino::salva() {
     // The stock goes to the archive as movements on the stock on disk; another
     // copy's changes since loading are kept or asked about.
     const SalvataggioScheda salvataggio =
-        SalvaScheda(this, daScrivere, m_caricata, scheda, m_cambi, PercorsoArchivio(),
-                    PercorsoGiornale(), m_segnoGiornale);
+        SalvaScheda(this, DepositoCorrente(), daScrivere, m_caricata, scheda, m_cambi,
+                    m_segnoGiornale);
     if (salvataggio.esito == SalvataggioScheda::Ricaricare) {
         CaricaScheda(salvataggio.scritta, salvataggio.posizione);
         return false;
@@ -1023,10 +1048,17 @@ bool TfrmMagazzino::salva() {
     // default picture in its file (no command deletes a photo file); a photo
     // that cannot be written stays on screen, and the card keeps counting as
     // changed, so the next save tries again.
-    const bool fotoScritta = senzaFoto()
-                                 ? SalvaFotoScheda(m_lblPosizione->text(), m_bianco)
-                                 : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
-                                                   m_imgFoto->originale());
+    bool fotoScritta = false;
+    if (!ArchivioSuServer()) {
+        fotoScritta = senzaFoto() ? SalvaFotoScheda(m_lblPosizione->text(), m_bianco)
+                                  : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
+                                                    m_imgFoto->originale());
+    } else {
+        const QByteArray jpeg = senzaFoto() ? ByteJpeg(m_bianco)
+                                            : ByteJpeg(m_imgFoto->immagine(),
+                                                       m_imgFoto->originale());
+        fotoScritta = !jpeg.isEmpty() && DepositoCorrente().scriviFoto(p, jpeg);
+    }
     ricordaScheda(fotoScritta);
     dialoghi().messaggio(
         this, TipoMessaggio::Informazione,
@@ -1153,10 +1185,8 @@ void TfrmMagazzino::btnEliminaClick() {
 void TfrmMagazzino::btnSchedeEliminateClick() {
     const qint64 ripristinata = MostraSchedeEliminate(this);
     if (ripristinata < 1 || !lasciaScheda()) return;
-    Archivio archivio;
     TScheda scheda;
-    if (!archivio.ApriArchivio() || !archivio.leggi(ripristinata, scheda)) return erroreArchivio();
-    archivio.chiudi();
+    if (!leggiInUso(ripristinata, scheda)) return erroreArchivio();
     CaricaScheda(scheda, ripristinata);
 }
 
@@ -1172,7 +1202,7 @@ void TfrmMagazzino::showEvent(QShowEvent *evento) {
     PulisciScheda();
     riempiSuggerimenti();
     // Said at once, before the user types a card that could not be saved.
-    if (ArchivioNonRiconosciuto(PercorsoArchivio()))
+    if (!ArchivioSuServer() && ArchivioNonRiconosciuto(PercorsoArchivio()))
         dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioArchivioNonRiconosciuto());
 }
 
@@ -1184,17 +1214,19 @@ void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
 
 void TfrmMagazzino::riempiSuggerimenti() {
     // One pass, only when the archive changed since the last one.
+    // On a server another site may change it at any time: always a pass.
     const QFileInfo file(PercorsoArchivio());
-    const QString firma = file.exists()
+    const QString firma = ArchivioSuServer() ? u"server"_s
+                          : file.exists()
                               ? QString::number(file.size()) + u'/' +
                                     QString::number(file.lastModified().toMSecsSinceEpoch())
                               : QString();
-    if (!firma.isEmpty() && firma == m_firmaSuggerimenti) return;
+    if (!firma.isEmpty() && firma == m_firmaSuggerimenti && !ArchivioSuServer()) return;
     m_firmaSuggerimenti = firma;
     QStringList tipologie, ditte;
     QSet<QString> visteT, visteD;
     if (!firma.isEmpty())
-        ScorriArchivio(PercorsoArchivio(), [&](const TScheda &scheda, qint64) {
+        scorriInUso([&](const TScheda &scheda, qint64) {
             const QString t = scheda.testo(Campo::Tipologia);
             const QString d = scheda.testo(Campo::Ditta);
             if (!t.isEmpty() && !visteT.contains(t)) {

@@ -2,8 +2,12 @@
 
 #include "archive/Archivio.h"
 #include "journal/Movimenti.h"
-#include "saving/TfrmConflittoScheda.h"
 #include "platform/Dialoghi.h"
+#include "saving/TfrmConflittoScheda.h"
+#include "storage/DepositoFile.h"
+
+#include <functional>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using Piattaforma::Risposta;
@@ -21,32 +25,32 @@ SalvataggioScheda daEsito(const EsitoSalvataggio &e, bool nuova) {
     return s;
 }
 
-} // namespace
+// The questions of a save, whichever the archive: `salvaQui` saves at a
+// position with the choices made so far, `accodaQui` appends, `conta` and
+// `leggi` give a card to show instead, `messaggioErrore` names a failure.
+struct ModoSalvataggio {
+    std::function<EsitoSalvataggio(qint64 dove, const SceltePerSalvare &scelte)> salvaQui;
+    std::function<EsitoSalvataggio()> accodaQui;
+    std::function<qint64()> conta;
+    std::function<bool(qint64 posizione, TScheda &scheda)> leggi;
+    std::function<QString(const EsitoSalvataggio &e)> messaggioErrore;
+};
 
-SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda &caricata,
-                              const TScheda &mia, const QList<CambioGiacenza> &cambi,
-                              const QString &archivio, const QString &giornale,
-                              qint64 segnoGiornale) {
+SalvataggioScheda salvaCon(QWidget *finestra, qint64 posizione, const TScheda &caricata,
+                           const TScheda &mia, qint64 segnoGiornale, const ModoSalvataggio &modo) {
     auto &dialoghi = Piattaforma::dialoghi();
-    // A stock change whose line could not be written was not saved either.
-    const auto messaggioErrore = [&](const EsitoSalvataggio &e) {
-        return e.giornaleScritto ? MessaggioAccessoArchivio(archivio)
-                                 : MessaggioGiornaleNonScritto();
-    };
     auto accoda = [&]() -> SalvataggioScheda {
-        const EsitoSalvataggio e = AccodaConMovimenti(mia, archivio, giornale);
+        const EsitoSalvataggio e = modo.accodaQui();
         if (e.esito == EsitoSalvataggio::Salvata) return daEsito(e, true);
-        dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
+        dialoghi.messaggio(finestra, TipoMessaggio::Errore, modo.messaggioErrore(e));
         return {};
     };
     // The card to show instead of saving: the one at `dove`, or the last one.
     auto ricarica = [&](qint64 dove) -> SalvataggioScheda {
-        Archivio file(archivio);
         SalvataggioScheda s;
-        if (!file.ApriArchivio()) return s;
-        const qint64 quante = file.conta();
+        const qint64 quante = modo.conta();
         if (dove > quante) dove = quante;
-        if (dove < 1 || !file.leggi(dove, s.scritta)) return s;
+        if (dove < 1 || !modo.leggi(dove, s.scritta)) return s;
         s.esito = SalvataggioScheda::Ricaricare;
         s.posizione = dove;
         return s;
@@ -60,8 +64,7 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
     scelte.segnoGiornale = segnoGiornale;
     qint64 dove = posizione;
     while (true) {
-        const EsitoSalvataggio e =
-            SalvaConMovimenti(dove, caricata, mia, cambi, archivio, scelte, giornale);
+        const EsitoSalvataggio e = modo.salvaQui(dove, scelte);
         switch (e.esito) {
         case EsitoSalvataggio::Salvata:
             return daEsito(e, false);
@@ -153,10 +156,52 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                                u"(al massimo 4 caratteri). La scheda non è stata salvata."_s);
             return {};
         case EsitoSalvataggio::ErroreArchivio:
-            dialoghi.messaggio(finestra, TipoMessaggio::Errore, messaggioErrore(e));
+            dialoghi.messaggio(finestra, TipoMessaggio::Errore, modo.messaggioErrore(e));
             return {};
         }
     }
+}
+
+} // namespace
+
+SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda &caricata,
+                              const TScheda &mia, const QList<CambioGiacenza> &cambi,
+                              const QString &archivio, const QString &giornale,
+                              qint64 segnoGiornale) {
+    ModoSalvataggio modo;
+    modo.salvaQui = [&](qint64 dove, const SceltePerSalvare &scelte) {
+        return SalvaConMovimenti(dove, caricata, mia, cambi, archivio, scelte, giornale);
+    };
+    modo.accodaQui = [&] { return AccodaConMovimenti(mia, archivio, giornale); };
+    // One opening for the count and the card.
+    auto file = std::make_shared<Archivio>(archivio);
+    modo.conta = [file] { return file->ApriArchivio() ? file->conta() : -1; };
+    modo.leggi = [file](qint64 p, TScheda &scheda) { return file->leggi(p, scheda); };
+    // A stock change whose line could not be written was not saved either.
+    modo.messaggioErrore = [&](const EsitoSalvataggio &e) {
+        return e.giornaleScritto ? MessaggioAccessoArchivio(archivio)
+                                 : MessaggioGiornaleNonScritto();
+    };
+    return salvaCon(finestra, posizione, caricata, mia, segnoGiornale, modo);
+}
+
+SalvataggioScheda SalvaScheda(QWidget *finestra, Deposito &deposito, qint64 posizione,
+                              const TScheda &caricata, const TScheda &mia,
+                              const QList<CambioGiacenza> &cambi, qint64 segnoGiornale) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return SalvaScheda(finestra, posizione, caricata, mia, cambi, file->archivio(),
+                           file->giornale(), segnoGiornale);
+    ModoSalvataggio modo;
+    modo.salvaQui = [&](qint64 dove, const SceltePerSalvare &scelte) {
+        return SalvaConMovimenti(deposito, dove, caricata, mia, cambi, scelte);
+    };
+    modo.accodaQui = [&] { return AccodaConMovimenti(deposito, mia); };
+    modo.conta = [&] { return deposito.conta(); };
+    modo.leggi = [&](qint64 p, TScheda &scheda) { return deposito.leggi(p, scheda); };
+    modo.messaggioErrore = [&](const EsitoSalvataggio &e) {
+        return e.messaggio.isEmpty() ? deposito.messaggio() : e.messaggio;
+    };
+    return salvaCon(finestra, posizione, caricata, mia, segnoGiornale, modo);
 }
 
 void AvvisaGiornale(QWidget *finestra, const SalvataggioScheda &salvataggio) {

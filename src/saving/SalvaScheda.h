@@ -27,6 +27,11 @@ SalvataggioScheda SalvaScheda(QWidget *finestra, qint64 posizione, const TScheda
                               const QString &giornale = PercorsoGiornale(),
                               qint64 segnoGiornale = -1);
 
+// The same on the archive in use: the file's code above, or the server's.
+SalvataggioScheda SalvaScheda(QWidget *finestra, Deposito &deposito, qint64 posizione,
+                              const TScheda &caricata, const TScheda &mia,
+                              const QList<CambioGiacenza> &cambi, qint64 segnoGiornale = -1);
+
 // After the window's message of success: says that the movements were not
 // recorded, when so.
 void AvvisaGiornale(QWidget *finestra, const SalvataggioScheda &salvataggio);

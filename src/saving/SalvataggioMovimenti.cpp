@@ -147,6 +147,42 @@ QList<Movimento> MovimentiDelSalvataggio(const Unione &unione, const TScheda &sc
     return movimenti;
 }
 
+
+// The card to write over `suDisco`: the fields merged, the stock checked.
+// False, with the reason in `esito`, when a question comes first or the
+// stock does not fit; `sostituita` is the old text of a stock replaced whole.
+bool PreparaUnione(const TScheda &caricata, const TScheda &mia, const TScheda &suDisco,
+                   const QList<CambioGiacenza> &cambi, const SceltePerSalvare &scelte,
+                   Unione &unione, QString &sostituita, EsitoSalvataggio &esito) {
+    unione = UnisciScheda(caricata, mia, suDisco, scelte.tengoLeMie);
+    if (!unione.conflitti.isEmpty()) {
+        esito.esito = EsitoSalvataggio::Conflitto;
+        esito.conflitti = unione.conflitti;
+        return false;
+    }
+    // Movements of the stock dialog need a stock to start from, even
+    // when the box ends as it was.
+    if (unione.giacenzaIntatta && !GiacenzaDi(suDisco)) {
+        for (const CambioGiacenza &cambio : cambi)
+            if (cambio.quantita != 0) unione.giacenzaNonIntera = true;
+    }
+    if (unione.giacenzaNonIntera) {
+        if (!scelte.sostituisciGiacenza || !GiacenzaDi(mia)) {
+            esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
+            return false;
+        }
+        sostituita = Rifila(suDisco.testo(Campo::Giacenza));
+        unione.giacenzaIntatta = false;
+        unione.giacenza = unione.giacenzaDisco = *GiacenzaDi(mia);
+        unione.scheda.impostaTesto(Campo::Giacenza, QString::number(unione.giacenza));
+    }
+    if (!GiacenzaArchiviabile(unione.giacenza) && !unione.giacenzaIntatta) {
+        esito.esito = EsitoSalvataggio::FuoriCampo;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, const TScheda &mia,
@@ -177,32 +213,8 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
             esito.esito = EsitoSalvataggio::AltraScheda;
             return false;
         }
-        unione = UnisciScheda(caricata, mia, suDisco, scelte.tengoLeMie);
-        if (!unione.conflitti.isEmpty()) {
-            esito.esito = EsitoSalvataggio::Conflitto;
-            esito.conflitti = unione.conflitti;
+        if (!PreparaUnione(caricata, mia, suDisco, cambi, scelte, unione, sostituita, esito))
             return false;
-        }
-        // Movements of the stock dialog need a stock to start from, even
-        // when the box ends as it was.
-        if (unione.giacenzaIntatta && !GiacenzaDi(suDisco)) {
-            for (const CambioGiacenza &cambio : cambi)
-                if (cambio.quantita != 0) unione.giacenzaNonIntera = true;
-        }
-        if (unione.giacenzaNonIntera) {
-            if (!scelte.sostituisciGiacenza || !GiacenzaDi(mia)) {
-                esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
-                return false;
-            }
-            sostituita = Rifila(suDisco.testo(Campo::Giacenza));
-            unione.giacenzaIntatta = false;
-            unione.giacenza = unione.giacenzaDisco = *GiacenzaDi(mia);
-            unione.scheda.impostaTesto(Campo::Giacenza, QString::number(unione.giacenza));
-        }
-        if (!GiacenzaArchiviabile(unione.giacenza) && !unione.giacenzaIntatta) {
-            esito.esito = EsitoSalvataggio::FuoriCampo;
-            return false;
-        }
         suDisco = unione.scheda;
         scrivere = true;
         rifiutata = false;
@@ -280,6 +292,125 @@ EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
     file.chiudi();
     if (esito.posizione < 1) {
         esito.esito = EsitoSalvataggio::ErroreArchivio;
+        return esito;
+    }
+    esito.esito = EsitoSalvataggio::Salvata;
+    esito.scritta = mia;
+    return esito;
+}
+
+EsitoSalvataggio SalvaConMovimenti(Deposito &deposito, qint64 posizione, const TScheda &caricata,
+                                   const TScheda &mia, const QList<CambioGiacenza> &cambi,
+                                   const SceltePerSalvare &scelte) {
+    EsitoSalvataggio esito;
+    esito.posizione = posizione;
+    const auto errore = [&] {
+        esito.esito = EsitoSalvataggio::ErroreArchivio;
+        esito.messaggio = deposito.messaggio();
+        return esito;
+    };
+    const qint64 quante = deposito.conta();
+    if (quante < 0) return errore();
+    TScheda suServer;
+    if (posizione <= quante && !deposito.leggi(posizione, suServer)) return errore();
+    esito.suDisco = suServer;
+    // Another site may have removed the card, or moved it by removing
+    // another: the card is the one with the same code and name.
+    const bool stessa = posizione <= quante &&
+                        (suServer.byte == caricata.byte ||
+                         suServer.testo(Campo::Codice) == caricata.testo(Campo::Codice) ||
+                         suServer.testo(Campo::Nome) == caricata.testo(Campo::Nome));
+    if (!stessa) {
+        esito.esito = EsitoSalvataggio::AltraScheda;
+        esito.identita.esito =
+            posizione <= quante ? IdentitaScheda::Altra : IdentitaScheda::Eliminata;
+        const bool letto = deposito.scorri([&](const TScheda *schede, qint64 n, qint64 prima) {
+            for (qint64 i = 0; i < n; ++i)
+                if (schede[i].testo(Campo::Codice) == caricata.testo(Campo::Codice) &&
+                    schede[i].testo(Campo::Nome) == caricata.testo(Campo::Nome)) {
+                    esito.identita = {IdentitaScheda::Spostata, prima + i};
+                    return false;
+                }
+            return true;
+        });
+        if (!letto && esito.identita.esito != IdentitaScheda::Spostata) return errore();
+        return esito;
+    }
+    Unione unione;
+    QString sostituita;
+    if (!PreparaUnione(caricata, mia, suServer, cambi, scelte, unione, sostituita, esito))
+        return esito;
+    if (!sostituita.isNull()) {
+        // A stock replaced whole: written as it is, if the server still
+        // holds the text that was replaced.
+        esito.movimenti =
+            MovimentiDelSalvataggio(unione, unione.scheda, posizione, cambi, sostituita);
+        const qint64 fatto = deposito.insieme(
+            {posizione},
+            [&](qint64, TScheda &scheda) {
+                if (Rifila(scheda.testo(Campo::Giacenza)) != sostituita) return false;
+                scheda = unione.scheda;
+                return true;
+            },
+            0, {}, esito.movimenti);
+        if (fatto < 0) return errore();
+        esito.esito = EsitoSalvataggio::Salvata;
+        esito.scritta = unione.scheda;
+        return esito;
+    }
+    const qint64 delta =
+        ConMovimenti(caricata, mia, cambi) ? unione.giacenza - unione.giacenzaDisco : 0;
+    const Deposito::Salvataggio salvato = deposito.scriviConRighe(
+        posizione, unione.scheda, delta, [&](qint64 prima, const TScheda &scritta) {
+            // The stock another site left meanwhile is where the lines start.
+            Unione sulServer = unione;
+            sulServer.giacenzaDisco = prima;
+            sulServer.giacenza = prima + delta;
+            esito.movimenti = MovimentiDelSalvataggio(sulServer, scritta, posizione, cambi, {});
+            return esito.movimenti;
+        });
+    switch (salvato.esito) {
+    case Deposito::Salvataggio::Fatto:
+        esito.esito = EsitoSalvataggio::Salvata;
+        esito.scritta = unione.scheda;
+        esito.scritta.impostaTesto(Campo::Giacenza, delta != 0
+                                                        ? QString::number(salvato.dopo)
+                                                        : suServer.testo(Campo::Giacenza));
+        return esito;
+    case Deposito::Salvataggio::FuoriCampo:
+        esito.esito = EsitoSalvataggio::FuoriCampo;
+        return esito;
+    case Deposito::Salvataggio::GiacenzaNonIntera:
+        esito.esito = EsitoSalvataggio::GiacenzaNonIntera;
+        return esito;
+    case Deposito::Salvataggio::NonTrovata:
+        esito.esito = EsitoSalvataggio::AltraScheda;
+        esito.identita.esito = IdentitaScheda::Eliminata;
+        return esito;
+    case Deposito::Salvataggio::Errore:
+        break;
+    }
+    return errore();
+}
+
+EsitoSalvataggio AccodaConMovimenti(Deposito &deposito, const TScheda &mia) {
+    EsitoSalvataggio esito;
+    const qint64 giacenza = GiacenzaDi(mia).value_or(0);
+    if (!GiacenzaArchiviabile(giacenza)) {
+        esito.esito = EsitoSalvataggio::FuoriCampo;
+        return esito;
+    }
+    std::function<QList<Movimento>(qint64)> righe;
+    if (giacenza != 0)
+        righe = [&](qint64 posizione) {
+            esito.movimenti = {
+                MovimentoScheda(mia, posizione, TipoMovimento::NuovaScheda, giacenza, 0)};
+            return esito.movimenti;
+        };
+    esito.posizione = deposito.accodaConRighe(mia, righe);
+    if (esito.posizione < 1) {
+        esito.esito = EsitoSalvataggio::ErroreArchivio;
+        esito.messaggio = deposito.messaggio();
         return esito;
     }
     esito.esito = EsitoSalvataggio::Salvata;

@@ -3,6 +3,7 @@
 #include "archive/TScheda.h"
 #include "journal/Giornale.h"
 #include "journal/StessaScheda.h"
+#include "storage/Deposito.h"
 
 #include <QList>
 #include <QMap>
@@ -79,6 +80,8 @@ struct EsitoSalvataggio {
     // False with ErroreArchivio when the journal could not be written, and
     // so the card was not saved either.
     bool giornaleScritto = true;
+    // The server's words for ErroreArchivio; empty on the file.
+    QString messaggio;
 };
 
 // Saves over the record at `posizione` (loaded as `caricata`) the card
@@ -94,3 +97,12 @@ EsitoSalvataggio SalvaConMovimenti(qint64 posizione, const TScheda &caricata, co
 // its stock is 0).
 EsitoSalvataggio AccodaConMovimenti(const TScheda &mia, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale());
+
+// The same on a server's archive: the card is found again by its code and
+// name when another site removed or moved it, and the stock delta is applied
+// to the stock the server holds as it writes, with its lines in the same
+// transaction.
+EsitoSalvataggio SalvaConMovimenti(Deposito &deposito, qint64 posizione, const TScheda &caricata,
+                                   const TScheda &mia, const QList<CambioGiacenza> &cambi,
+                                   const SceltePerSalvare &scelte = {});
+EsitoSalvataggio AccodaConMovimenti(Deposito &deposito, const TScheda &mia);

@@ -130,11 +130,13 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
     const char *stato = risultato ? PQresultErrorField(risultato, PG_DIAG_SQLSTATE) : nullptr;
     const QByteArray codice = stato ? QByteArray(stato) : QByteArray();
     if (PQstatus(m_pg) != CONNECTION_OK || codice.isEmpty() || codice.startsWith("08") ||
-        codice.startsWith("57P"))
+        codice.startsWith("57P")) {
+        // libpq may still call the connection good after the server went.
+        m_perso = true;
         m_messaggio = u"Attenzione: il collegamento con il server si è interrotto, e l'operazione "
                       u"non è stata fatta: "_s +
                       testo.simplified();
-    else
+    } else
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
 
@@ -142,7 +144,10 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
     // A connection lost between two operations is made again, so the server
     // coming back is enough; never inside a transaction, whose earlier
     // statements went with the connection.
-    if (m_transazioni == 0 && m_pg && PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
+    if (m_transazioni == 0 && m_pg && (m_perso || PQstatus(m_pg) == CONNECTION_BAD)) {
+        PQreset(m_pg);
+        m_perso = false;
+    }
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
     for (const ValoreSql &v : valori) {

@@ -83,6 +83,7 @@ class Connessione {
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
     int m_transazioni = 0; // outer transactions open now
+    bool m_perso = false;  // the connection failed: made again before the next operation
 };
 
 // BEGIN ... COMMIT, or ROLLBACK when the object goes without conferma().

@@ -144,8 +144,8 @@ bool DepositoServer::aggiornaRiga(qint64 posizione, const TScheda &scheda, qint6
     return true;
 }
 
-Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &scheda, qint64 delta,
-                                             TipoMovimento tipo, const QString &nota) {
+Deposito::Salvataggio DepositoServer::scriviConRighe(qint64 posizione, const TScheda &scheda,
+                                                     qint64 delta, const RigheDelta &righe) {
     Salvataggio esito;
     // Another site's write between the read and the update makes the update
     // find no row of that version: read again and apply the delta anew.
@@ -187,8 +187,7 @@ Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &sc
             return esito;
         }
         if (!fatto) continue;
-        if (delta != 0 && !InserisciMovimenti(m_c, {MovimentoScheda(nuova, posizione, tipo, delta,
-                                                                    esito.prima, nota)})) {
+        if (delta != 0 && !InserisciMovimenti(m_c, righe(esito.prima, nuova))) {
             errore();
             return esito;
         }
@@ -204,10 +203,16 @@ Deposito::Salvataggio DepositoServer::scrivi(qint64 posizione, const TScheda &sc
 }
 
 qint64 DepositoServer::accoda(const TScheda &scheda) {
+    return accodaConRighe(scheda, {});
+}
+
+qint64 DepositoServer::accodaConRighe(const TScheda &scheda,
+                                      const std::function<QList<Movimento>(qint64)> &righe) {
     Transazione t(m_c);
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
     const qint64 n = conta();
     if (n < 0 || !inserisci(n + 1, scheda)) return -1;
+    if (righe && !InserisciMovimenti(m_c, righe(n + 1))) return errore(), -1;
     if (!t.conferma()) return errore(), -1;
     return n + 1;
 }

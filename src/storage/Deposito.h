@@ -2,6 +2,7 @@
 
 #include "archive/TScheda.h"
 #include "journal/Giornale.h"
+#include "journal/Movimenti.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -37,11 +38,27 @@ class Deposito {
         qint64 prima = 0; // the stock before and after
         qint64 dopo = 0;
     };
-    virtual Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta = 0,
-                               TipoMovimento tipo = TipoMovimento::Rettifica,
-                               const QString &nota = QString()) = 0;
+    Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta = 0,
+                       TipoMovimento tipo = TipoMovimento::Rettifica,
+                       const QString &nota = QString()) {
+        return scriviConRighe(posizione, scheda, delta,
+                              [&](qint64 prima, const TScheda &scritta) {
+                                  return QList<Movimento>{MovimentoScheda(scritta, posizione, tipo,
+                                                                          delta, prima, nota)};
+                              });
+    }
+    // The same, with the lines the delta is recorded as built by `righe`
+    // from the stock before and the card as written (their quantities add up
+    // to the delta), as a save that gathers several changes of the stock.
+    using RigheDelta = std::function<QList<Movimento>(qint64 prima, const TScheda &scritta)>;
+    virtual Salvataggio scriviConRighe(qint64 posizione, const TScheda &scheda, qint64 delta,
+                                       const RigheDelta &righe) = 0;
     // After the last card; the new position, -1 on failure.
     virtual qint64 accoda(const TScheda &scheda) = 0;
+    // The same, with the lines `righe` builds for the new position recorded
+    // in the same operation ("Nuova scheda" for its stock).
+    virtual qint64 accodaConRighe(const TScheda &scheda,
+                                  const std::function<QList<Movimento>(qint64 posizione)> &righe) = 0;
 
     // Takes out the card at `posizione` if it is still `attesa` byte for
     // byte: the last card moves into its place with its photo, the removed

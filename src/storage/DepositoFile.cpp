@@ -93,8 +93,8 @@ bool DepositoFile::leggi(qint64 posizione, TScheda &scheda) {
     return errore(MessaggioAccessoArchivio(archivio()));
 }
 
-Deposito::Salvataggio DepositoFile::scrivi(qint64 posizione, const TScheda &scheda, qint64 delta,
-                                           TipoMovimento tipo, const QString &nota) {
+Deposito::Salvataggio DepositoFile::scriviConRighe(qint64 posizione, const TScheda &scheda,
+                                                   qint64 delta, const RigheDelta &righe) {
     Salvataggio esito;
     Archivio file(archivio());
     if (!file.ApriArchivio()) {
@@ -145,7 +145,7 @@ Deposito::Salvataggio DepositoFile::scrivi(qint64 posizione, const TScheda &sche
         esito.dopo = *prima + delta;
         suDisco = scheda;
         suDisco.impostaTesto(Campo::Giacenza, QString::number(esito.dopo));
-        movimenti = {MovimentoScheda(suDisco, posizione, tipo, delta, esito.prima, nota)};
+        movimenti = righe(esito.prima, suDisco);
         return true;
     };
     if (file.scriviInsieme({posizione}, aggiorna, 0, {}, &conclusione) > 0) {
@@ -168,6 +168,25 @@ qint64 DepositoFile::accoda(const TScheda &scheda) {
     Archivio file(archivio());
     const qint64 posizione = file.ApriArchivio() ? file.accoda(scheda) : -1;
     if (posizione < 0) errore(MessaggioScritturaArchivio(file.errore()));
+    return posizione;
+}
+
+qint64 DepositoFile::accodaConRighe(const TScheda &scheda,
+                                    const std::function<QList<Movimento>(qint64)> &righe) {
+    if (!righe) return accoda(scheda);
+    // The card and its lines together, as for a save.
+    Archivio file(archivio());
+    if (!file.ApriArchivio()) return errore(MessaggioAccessoArchivio(archivio())), -1;
+    QList<Movimento> movimenti;
+    bool registrati = false;
+    const Conclusione conclusione = ConclusioneDeiMovimenti(
+        archivio(), giornale(), movimenti, registrati,
+        [&](qint64 posizione) { movimenti = righe(posizione); });
+    const qint64 posizione = file.scriviInsieme(
+        {}, {}, 1, [&](qint64, TScheda &nuova) { nuova = scheda; }, &conclusione);
+    if (posizione < 0)
+        errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
+                                          : MessaggioScritturaArchivio(file.errore()));
     return posizione;
 }
 

@@ -16,9 +16,11 @@ class DepositoFile : public Deposito {
 
     qint64 conta() override;
     bool leggi(qint64 posizione, TScheda &scheda) override;
-    Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta, TipoMovimento tipo,
-                       const QString &nota) override;
+    Salvataggio scriviConRighe(qint64 posizione, const TScheda &scheda, qint64 delta,
+                               const RigheDelta &righe) override;
     qint64 accoda(const TScheda &scheda) override;
+    qint64 accodaConRighe(const TScheda &scheda,
+                          const std::function<QList<Movimento>(qint64 posizione)> &righe) override;
     Rimozione togli(qint64 posizione, const TScheda &attesa) override;
     QList<Eliminata> eliminate() override;
     qint64 ripristina(const Eliminata &eliminata) override;

@@ -1,10 +1,14 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "ServerDiProva.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/FotoScheda.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
+#include "server/DepositoServer.h"
+#include "server/SchemaServer.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 #include "widgets/RiquadroFoto.h"
 #include "widgets/TfrmCalendario.h"
@@ -152,9 +156,13 @@ class TestScheda : public QObject {
         return s;
     }
 
+    std::unique_ptr<ServerDiProva> server;
+
   private slots:
     void init();
     void cleanup();
+    void cleanupTestCase() { server.reset(); }
+    void sulServer();
 
     void controlliEtichetteETesti();
     void ordineDiTabulazioneEAccessibilita();
@@ -1589,6 +1597,104 @@ void TestScheda::codiceGiaUsato() {
         clic("btnSalva");
         QCOMPARE(dialoghi->testi(), QStringList{MODIFICATA});
     }
+}
+
+// The window on an archive on a server: the same commands, another site's
+// stock kept, a removal, and a server that stops while a card is typed.
+void TestScheda::sulServer() {
+    if (!server) server = std::make_unique<ServerDiProva>();
+    QVERIFY2(server->avviato(), qPrintable(server->errore()));
+    Connessione qui(server->parametri()), altrove(server->parametri());
+    QVERIFY2(qui.aperta(), qPrintable(qui.messaggio()));
+    QVERIFY(server->svuota(qui) && CreaSchema(qui));
+    DepositoServer altraSede(altrove);
+    for (int n = 1; n <= 3; ++n)
+        QCOMPARE(altraSede.accoda(SchedaNumero(n)), n);
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(qui), u"archivio sul server di prova"_s);
+    struct Ripristina {
+        ~Ripristina() { ImpostaDepositoCorrente(nullptr, {}); }
+    } ripristina;
+    TitoloConArchivio(finestra.get());
+    QCOMPARE(finestra->windowTitle(),
+             u" Quadrelo - Magazzino Prodotti - archivio sul server di prova"_s);
+
+    clic("cmdUltimo");
+    QCOMPARE(posizione()->text(), u"3"_s);
+    QCOMPARE(box("txtNome")->text(), u"Prodotto 3"_s);
+    // Two pieces sold here while the other site receives five.
+    sottrai(u"2"_s);
+    box("txtNome")->setText(u"Prodotto 3 '; DROP TABLE schede; --"_s);
+    QCOMPARE(altraSede.scrivi(3, SchedaNumero(3), 5, TipoMovimento::Carico).esito,
+             Deposito::Salvataggio::Fatto);
+    clic("btnSalva");
+    QCOMPARE(dialoghi->ultimo(),
+             u"Le modifiche apportate alla scheda corrente sono state salvate in archivio."_s);
+    TScheda letta;
+    QVERIFY(altraSede.leggi(3, letta));
+    QCOMPARE(letta.testo(Campo::Giacenza), u"6"_s);
+    QCOMPARE(letta.testo(Campo::Nome), u"Prodotto 3 '; DROP TABLE schede; --"_s);
+    QCOMPARE(box("txtGiacenza")->text(), u"6"_s);
+    QList<Movimento> storia;
+    QVERIFY(altraSede.movimentiScheda(3, storia));
+    QCOMPARE(storia.size(), 2);
+    QCOMPARE(storia[0].tipo, TipoMovimento::Carico);
+    QCOMPARE(storia[1].tipo, TipoMovimento::Scarico);
+    QCOMPARE(storia[1].quantita, -2);
+    QCOMPARE(storia[1].prima, 8);
+
+    // A new card: appended with its stock's line and its photo.
+    clic("btnNuovo");
+    compila(u"NUOVO"_s);
+    box("txtCosto")->setText(u"2,00"_s);
+    box("txtGiacenza")->setText(u"4"_s);
+    clic("btnSalva");
+    QCOMPARE(dialoghi->ultimo(), u"La scheda corrente è stata inserita in archivio."_s);
+    QCOMPARE(posizione()->text(), u"4"_s);
+    QVERIFY(altraSede.movimentiScheda(4, storia));
+    QCOMPARE(storia.size(), 1);
+    QCOMPARE(storia[0].tipo, TipoMovimento::NuovaScheda);
+    QCOMPARE(storia[0].quantita, 4);
+    QByteArray jpeg;
+    QVERIFY(altraSede.leggiFoto(4, jpeg));
+    QVERIFY(jpeg.startsWith("\xFF\xD8"));
+
+    // A code already on the server is named before a copy is saved.
+    clic("btnNuovo");
+    compila(u"cod2"_s);
+    box("txtCosto")->setText(u"1,00"_s);
+    dialoghi->rispondi(Piattaforma::Risposta::No);
+    clic("btnSalva");
+    QVERIFY2(dialoghi->ultimo().contains(u"è già usato dalla scheda n. 2"_s),
+             qPrintable(dialoghi->ultimo()));
+
+    // Removing card 2: the last card takes its place.
+    clic("cmdPrimo");
+    clic("cmdAvanti");
+    QCOMPARE(box("txtCodice")->text(), u"COD2"_s);
+    dialoghi->rispondi(Piattaforma::Risposta::Si);
+    clic("btnElimina");
+    QCOMPARE(dialoghi->ultimo(), u"La scheda è stata eliminata dall'archivio."_s);
+    QCOMPARE(altraSede.conta(), 3);
+    QCOMPARE(posizione()->text(), u"2"_s);
+    QCOMPARE(box("txtCodice")->text(), u"NUOVO"_s);
+    QCOMPARE(altraSede.eliminate().size(), 1);
+
+    // The server stops while a change is typed: said, and the change stays
+    // on screen to be saved once the server is back.
+    QVERIFY(server->ferma(true));
+    box("txtNome")->setText(u"Scritto mentre il server è fermo"_s);
+    clic("btnSalva");
+    QVERIFY2(dialoghi->ultimo().contains(u"server"_s), qPrintable(dialoghi->ultimo()));
+    QCOMPARE(box("txtNome")->text(), u"Scritto mentre il server è fermo"_s);
+    QVERIFY(segnoModifiche());
+    QVERIFY(server->avvia());
+    clic("btnSalva");
+    QCOMPARE(dialoghi->ultimo(),
+             u"Le modifiche apportate alla scheda corrente sono state salvate in archivio."_s);
+    Connessione dopo(server->parametri());
+    DepositoServer riaperto(dopo);
+    QVERIFY(riaperto.leggi(2, letta));
+    QCOMPARE(letta.testo(Campo::Nome), u"Scritto mentre il server è fermo"_s);
 }
 
 QTEST_MAIN(TestScheda)
