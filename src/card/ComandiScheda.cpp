@@ -3,11 +3,11 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "journal/Eliminazione.h"
-#include "storage/DepositoCorrente.h"
 #include "journal/Movimenti.h"
 #include "movements/TfrmMovimentiScheda.h"
-#include "removal/TfrmSchedeEliminate.h"
 #include "platform/Dialoghi.h"
+#include "removal/TfrmSchedeEliminate.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <cerrno>
@@ -107,8 +107,7 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
     const EsitoEliminazione esito = EliminaScheda(posizione, caricata, PercorsoArchivio());
     switch (esito.esito) {
     case EsitoEliminazione::NonPiuLaStessa:
-        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
-                           messaggioNonPiuLaStessa());
+        dialoghi.messaggio(finestra, TipoMessaggio::Avviso, messaggioNonPiuLaStessa());
         return dopo;
     case EsitoEliminazione::ErroreArchivio:
         dialoghi.messaggio(finestra, TipoMessaggio::Errore,

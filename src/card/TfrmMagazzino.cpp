@@ -6,8 +6,10 @@
 #include "archive/Cp1252.h"
 #include "archive/FotoScheda.h"
 #include "archive/RegoleNumeri.h"
+#include "card/ComandiScheda.h"
 #include "card/TfrmGiacenza.h"
 #include "invoices/ComandoFattura.h"
+#include "journal/Movimenti.h"
 #include "labels/Etichette.h"
 #include "labels/LettoreCodici.h"
 #include "lists/TfrmDaSaldare.h"
@@ -16,14 +18,12 @@
 #include "media/ComandiFoto.h"
 #include "media/TfrmAllegaCartella.h"
 #include "media/TfrmWebCam.h"
-#include "card/ComandiScheda.h"
-#include "journal/Movimenti.h"
-#include "saving/SalvaScheda.h"
-#include "storage/DepositoCorrente.h"
 #include "output/TfrmAnteprimaMag.h"
 #include "output/TfrmStampaMag.h"
 #include "platform/Dialoghi.h"
+#include "saving/SalvaScheda.h"
 #include "sheets/TfrmExpMagazzino.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 #include "widgets/ImmagineBianca.h"
 #include "widgets/RiquadroFoto.h"
@@ -72,7 +72,6 @@ void scorriInUso(const std::function<bool(const TScheda &, qint64)> &visita) {
         return true;
     });
 }
-
 
 enum class Classe { Testo, Importo, Quantita, Data };
 
@@ -847,7 +846,7 @@ void TfrmMagazzino::naviga(const std::function<qint64(qint64)> &destinazione,
     // count (0 stays on the card on screen).
     Archivio archivio;
     const bool server = ArchivioSuServer();
-    const qint64 totale = server                  ? DepositoCorrente().conta()
+    const qint64 totale = server                    ? DepositoCorrente().conta()
                           : archivio.ApriArchivio() ? archivio.conta()
                                                     : -1;
     if (totale <= 0) {
@@ -1026,9 +1025,8 @@ bool TfrmMagazzino::salva() {
     }
     // The stock goes to the archive as movements on the stock on disk; another
     // copy's changes since loading are kept or asked about.
-    const SalvataggioScheda salvataggio =
-        SalvaScheda(this, DepositoCorrente(), daScrivere, m_caricata, scheda, m_cambi,
-                    m_segnoGiornale);
+    const SalvataggioScheda salvataggio = SalvaScheda(this, DepositoCorrente(), daScrivere,
+                                                      m_caricata, scheda, m_cambi, m_segnoGiornale);
     if (salvataggio.esito == SalvataggioScheda::Ricaricare) {
         CaricaScheda(salvataggio.scritta, salvataggio.posizione);
         return false;
@@ -1054,9 +1052,9 @@ bool TfrmMagazzino::salva() {
                                   : SalvaFotoScheda(m_lblPosizione->text(), m_imgFoto->immagine(),
                                                     m_imgFoto->originale());
     } else {
-        const QByteArray jpeg = senzaFoto() ? ByteJpeg(m_bianco)
-                                            : ByteJpeg(m_imgFoto->immagine(),
-                                                       m_imgFoto->originale());
+        const QByteArray jpeg = senzaFoto()
+                                    ? ByteJpeg(m_bianco)
+                                    : ByteJpeg(m_imgFoto->immagine(), m_imgFoto->originale());
         fotoScritta = !jpeg.isEmpty() && DepositoCorrente().scriviFoto(p, jpeg);
     }
     ricordaScheda(fotoScritta);

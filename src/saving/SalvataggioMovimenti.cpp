@@ -147,7 +147,6 @@ QList<Movimento> MovimentiDelSalvataggio(const Unione &unione, const TScheda &sc
     return movimenti;
 }
 
-
 // The card to write over `suDisco`: the fields merged, the stock checked.
 // False, with the reason in `esito`, when a question comes first or the
 // stock does not fit; `sostituita` is the old text of a stock replaced whole.
@@ -316,10 +315,10 @@ EsitoSalvataggio SalvaConMovimenti(Deposito &deposito, qint64 posizione, const T
     esito.suDisco = suServer;
     // Another site may have removed the card, or moved it by removing
     // another: the card is the one with the same code and name.
-    const bool stessa = posizione <= quante &&
-                        (suServer.byte == caricata.byte ||
-                         suServer.testo(Campo::Codice) == caricata.testo(Campo::Codice) ||
-                         suServer.testo(Campo::Nome) == caricata.testo(Campo::Nome));
+    const bool stessa =
+        posizione <= quante && (suServer.byte == caricata.byte ||
+                                suServer.testo(Campo::Codice) == caricata.testo(Campo::Codice) ||
+                                suServer.testo(Campo::Nome) == caricata.testo(Campo::Nome));
     if (!stessa) {
         esito.esito = EsitoSalvataggio::AltraScheda;
         esito.identita.esito =
@@ -373,9 +372,8 @@ EsitoSalvataggio SalvaConMovimenti(Deposito &deposito, qint64 posizione, const T
     case Deposito::Salvataggio::Fatto:
         esito.esito = EsitoSalvataggio::Salvata;
         esito.scritta = unione.scheda;
-        esito.scritta.impostaTesto(Campo::Giacenza, delta != 0
-                                                        ? QString::number(salvato.dopo)
-                                                        : suServer.testo(Campo::Giacenza));
+        esito.scritta.impostaTesto(Campo::Giacenza, delta != 0 ? QString::number(salvato.dopo)
+                                                               : suServer.testo(Campo::Giacenza));
         return esito;
     case Deposito::Salvataggio::FuoriCampo:
         esito.esito = EsitoSalvataggio::FuoriCampo;

@@ -1,7 +1,7 @@
 #include "server/DepositoServer.h"
 
-#include "journal/Movimenti.h"
 #include "journal/Eliminazione.h"
+#include "journal/Movimenti.h"
 #include "server/SchemaServer.h"
 #include "storage/DepositoFile.h"
 

@@ -52,9 +52,8 @@ class TfrmPasswordServer : public QDialog {
         setObjectName(u"frmPasswordServer"_s);
         setWindowTitle(u"Password del server"_s);
         auto *colonna = new QVBoxLayout(this);
-        auto *testo = new QLabel(u"Password dell'utente "_s + p.utente + u" sul server "_s +
-                                     p.host + u':',
-                                 this);
+        auto *testo = new QLabel(
+            u"Password dell'utente "_s + p.utente + u" sul server "_s + p.host + u':', this);
         testo->setTextFormat(Qt::PlainText);
         testo->setWordWrap(true);
         colonna->addWidget(testo);

@@ -41,11 +41,9 @@ class Deposito {
     Salvataggio scrivi(qint64 posizione, const TScheda &scheda, qint64 delta = 0,
                        TipoMovimento tipo = TipoMovimento::Rettifica,
                        const QString &nota = QString()) {
-        return scriviConRighe(posizione, scheda, delta,
-                              [&](qint64 prima, const TScheda &scritta) {
-                                  return QList<Movimento>{MovimentoScheda(scritta, posizione, tipo,
-                                                                          delta, prima, nota)};
-                              });
+        return scriviConRighe(posizione, scheda, delta, [&](qint64 prima, const TScheda &scritta) {
+            return QList<Movimento>{MovimentoScheda(scritta, posizione, tipo, delta, prima, nota)};
+        });
     }
     // The same, with the lines the delta is recorded as built by `righe`
     // from the stock before and the card as written (their quantities add up
@@ -57,8 +55,9 @@ class Deposito {
     virtual qint64 accoda(const TScheda &scheda) = 0;
     // The same, with the lines `righe` builds for the new position recorded
     // in the same operation ("Nuova scheda" for its stock).
-    virtual qint64 accodaConRighe(const TScheda &scheda,
-                                  const std::function<QList<Movimento>(qint64 posizione)> &righe) = 0;
+    virtual qint64
+    accodaConRighe(const TScheda &scheda,
+                   const std::function<QList<Movimento>(qint64 posizione)> &righe) = 0;
 
     // Takes out the card at `posizione` if it is still `attesa` byte for
     // byte: the last card moves into its place with its photo, the removed

@@ -2,8 +2,8 @@
 
 #include "archive/Archivio.h"
 #include "archive/FileIntero.h"
-#include "journal/Movimenti.h"
 #include "journal/Eliminazione.h"
+#include "journal/Movimenti.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -179,9 +179,9 @@ qint64 DepositoFile::accodaConRighe(const TScheda &scheda,
     if (!file.ApriArchivio()) return errore(MessaggioAccessoArchivio(archivio())), -1;
     QList<Movimento> movimenti;
     bool registrati = false;
-    const Conclusione conclusione = ConclusioneDeiMovimenti(
-        archivio(), giornale(), movimenti, registrati,
-        [&](qint64 posizione) { movimenti = righe(posizione); });
+    const Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio(), giornale(), movimenti, registrati,
+                                [&](qint64 posizione) { movimenti = righe(posizione); });
     const qint64 posizione = file.scriviInsieme(
         {}, {}, 1, [&](qint64, TScheda &nuova) { nuova = scheda; }, &conclusione);
     if (posizione < 0)

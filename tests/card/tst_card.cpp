@@ -1610,7 +1610,8 @@ void TestScheda::sulServer() {
     DepositoServer altraSede(altrove);
     for (int n = 1; n <= 3; ++n)
         QCOMPARE(altraSede.accoda(SchedaNumero(n)), n);
-    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(qui), u"archivio sul server di prova"_s);
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(qui),
+                            u"archivio sul server di prova"_s);
     struct Ripristina {
         ~Ripristina() { ImpostaDepositoCorrente(nullptr, {}); }
     } ripristina;

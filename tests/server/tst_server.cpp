@@ -12,8 +12,8 @@
 #include "server/Trasloco.h"
 #include "storage/DepositoFile.h"
 
-#include <QComboBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -620,8 +620,9 @@ class TestServer : public QObject {
             QTest::mouseClick(w.btnCopiaSuServer, Qt::LeftButton);
             const QStringList testi = dialoghi.testi();
             QCOMPARE(testi.last(), u"Lavorare da ora sull'archivio del server?"_s);
-            QVERIFY2(testi.at(testi.size() - 2).startsWith(u"L'archivio è stato copiato sul server"_s),
-                     qPrintable(testi.join(u'\n')));
+            QVERIFY2(
+                testi.at(testi.size() - 2).startsWith(u"L'archivio è stato copiato sul server"_s),
+                qPrintable(testi.join(u'\n')));
             QVERIFY(!w.chkUsaServer->isChecked());
             DepositoServer server(*m_connessione);
             QCOMPARE(server.conta(), 3);
