@@ -82,10 +82,12 @@ FinestreProgramma::FinestreProgramma()
     QObject::connect(password.get(), &TfrmPassword::esci, qApp, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     QObject::connect(avvio.get(), &TfrmAvvio::apriMagazzino, magazzino.get(), [this] {
+        TitoloConArchivio(magazzino.get());
         MostraIngrandita(magazzino.get());
         avvio->hide();
     });
     QObject::connect(avvio.get(), &TfrmAvvio::apriInventario, menuRiepilogo.get(), [this] {
+        TitoloConArchivio(menuRiepilogo.get());
         MostraIngrandita(menuRiepilogo.get());
         avvio->hide();
     });
@@ -111,9 +113,7 @@ void FinestreProgramma::mostraAvvio() {
         archivioScelto = true;
         ApriArchivioInUso(avvio.get());
     }
-    for (QWidget *w : {static_cast<QWidget *>(avvio.get()), static_cast<QWidget *>(magazzino.get()),
-                       static_cast<QWidget *>(menuRiepilogo.get())})
-        TitoloConArchivio(w);
+    TitoloConArchivio(avvio.get());
     if (ArchivioSuServer()) return;
     // An operation on the archive that a crash cut short is undone on opening
     // it; the user hears of it once.
