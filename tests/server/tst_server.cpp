@@ -10,6 +10,7 @@
 #include "server/SchemaServer.h"
 #include "server/TfrmArchivioServer.h"
 #include "server/Trasloco.h"
+#include "storage/DepositoCorrente.h"
 #include "storage/DepositoFile.h"
 
 #include <QCheckBox>
@@ -660,6 +661,38 @@ class TestServer : public QObject {
         QVERIFY2(
             c.messaggio().startsWith(u"Attenzione: non è stato possibile collegarsi al server"_s),
             qPrintable(c.messaggio()));
+    }
+
+    // The archive named in the settings at start: the server's, said once
+    // when it does not answer and tried again at each operation; the folder's
+    // when the choice is taken away.
+    void archivioInUso() {
+        DialoghiFinti dialoghi;
+        CartellaDiProva programma;
+        QVERIFY(m_server->svuota(*m_connessione));
+        QVERIFY(CreaSchema(*m_connessione));
+        DepositoServer(*m_connessione).accoda(SchedaNumero(1));
+        const QString ini = programma.percorso(u"ArchivioServer.ini"_s);
+        ParametriServer p = m_server->parametri();
+        QVERIFY(ScriviParametriServer(p, ini) && ScriviUsoServer(true, ini));
+        QVERIFY(m_server->ferma(true));
+        QVERIFY(ApriArchivioInUso(nullptr, ini));
+        QCOMPARE(dialoghi.testi().size(), 1);
+        QVERIFY2(dialoghi.ultimo().startsWith(u"Attenzione: non è stato possibile collegarsi"_s),
+                 qPrintable(dialoghi.ultimo()));
+        QVERIFY(ArchivioSuServer());
+        QCOMPARE(DepositoCorrente().conta(), -1);
+        QVERIFY(!DepositoCorrente().messaggio().isEmpty());
+        QVERIFY(m_server->avvia());
+        QCOMPARE(DepositoCorrente().conta(), 1);
+        QVERIFY(DescrizioneArchivio().contains(p.host));
+
+        QVERIFY(ScriviUsoServer(false, ini));
+        QVERIFY(!ApriArchivioInUso(nullptr, ini));
+        QVERIFY(!ArchivioSuServer());
+        QVERIFY(DepositoCorrenteSuFile());
+        QCOMPARE(dialoghi.testi().size(), 1);
+        collega();
     }
 
     // Only the archive's tables: a role given the script's rights reads and
