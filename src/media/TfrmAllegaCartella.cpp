@@ -5,6 +5,7 @@
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QSvgRenderer>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
@@ -70,7 +72,7 @@ QString NomeArchiviabile(const QString &nome) {
 
 // "certificato (2).pdf", "certificato (3).pdf"...: the first name not taken
 // in the folder, cut to what the card can store.
-QString NomeLibero(const QDir &cartella, const QString &nome) {
+QString NomeLibero(const std::function<bool(const QString &)> &esiste, const QString &nome) {
     const QFileInfo info(nome);
     const QString base = info.completeBaseName().isEmpty() ? nome : info.completeBaseName();
     const QString estensione = info.completeBaseName().isEmpty() || info.suffix().isEmpty()
@@ -80,7 +82,7 @@ QString NomeLibero(const QDir &cartella, const QString &nome) {
         const QString numero = u" ("_s + QString::number(n) + u')';
         const QString candidato =
             base.left(NOME_MASSIMO - numero.size() - estensione.size()) + numero + estensione;
-        if (!QFileInfo::exists(cartella.filePath(candidato))) return candidato;
+        if (!esiste(candidato)) return candidato;
     }
 }
 
@@ -109,6 +111,15 @@ namespace {
 bool CopiaFile(const QString &sorgente, const QString &destinazione) {
     QFile da(sorgente);
     return da.open(QIODevice::ReadOnly) && CopiaAllegato(&da, destinazione);
+}
+
+// On a server the attachment goes into its table, whole or not at all.
+bool CopiaSulServer(const QString &sorgente, const QString &nome) {
+    QFile da(sorgente);
+    if (!da.open(QIODevice::ReadOnly)) return false;
+    const QByteArray byte = da.readAll();
+    return da.error() == QFile::NoError && byte.size() == da.size() &&
+           DepositoCorrente().scriviAllegato(nome, byte);
 }
 
 } // namespace
@@ -269,26 +280,32 @@ void TfrmAllegaCartella::btnSfogliaClick(int slot) {
                       QString::number(NOME_MASSIMO) + QStringLiteral(" caratteri)."));
 
     const QString cartella = CartellaAllegati();
-    if (!QDir().mkpath(cartella))
+    const bool server = ArchivioSuServer();
+    QStringList sulServer;
+    if (server && !DepositoCorrente().allegati(sulServer))
+        return avviso(DepositoCorrente().messaggio());
+    const auto esiste = [&](const QString &n) {
+        return server ? sulServer.contains(n) : QFileInfo::exists(QDir(cartella).filePath(n));
+    };
+    if (!server && !QDir().mkpath(cartella))
         return avviso(QStringLiteral("Attenzione: non è stato possibile creare la cartella dei "
                                      "documenti allegati \"") +
                       QDir::toNativeSeparators(cartella) + QStringLiteral("\"."));
-    QString destinazione = QDir(cartella).filePath(nome);
-    if (QFileInfo::exists(destinazione) &&
+    if (esiste(nome) &&
         dialoghi().domanda(this, QStringLiteral("Attenzione: nella cartella dei documenti allegati "
                                                 "è presente un file con lo stesso nome.\r\n\r\nSi "
                                                 "vuole sovrascrivere il file esistente?")) ==
             Risposta::No) {
         // The file already there belongs to another card, or to nobody: the
         // chosen one goes beside it under a free name.
-        nome = NomeLibero(QDir(cartella), nome);
-        destinazione = QDir(cartella).filePath(nome);
+        nome = NomeLibero(esiste, nome);
     }
-    if (!CopiaFile(scelto, destinazione))
+    if (server ? !CopiaSulServer(scelto, nome) : !CopiaFile(scelto, QDir(cartella).filePath(nome)))
         return avviso(QStringLiteral("Attenzione: non è stato possibile copiare il file \"") +
                       QDir::toNativeSeparators(scelto) +
-                      QStringLiteral("\" nella cartella dei documenti allegati \"") +
-                      QDir::toNativeSeparators(cartella) + QStringLiteral("\"."));
+                      (server ? QStringLiteral("\" tra i documenti allegati sul server.")
+                              : QStringLiteral("\" nella cartella dei documenti allegati \"") +
+                                    QDir::toNativeSeparators(cartella) + QStringLiteral("\".")));
     txtFile[i]->setText(nome);
     if (NomeArchiviabile(scritto) != scritto)
         dialoghi().messaggio(this, TipoMessaggio::Informazione,
@@ -307,6 +324,23 @@ void TfrmAllegaCartella::btnApriClick(int slot) {
                              QStringLiteral("Attenzione: \"") + nome +
                                  QStringLiteral("\" non è il nome di un file della cartella dei "
                                                 "documenti allegati e non può essere aperto."));
+        return;
+    }
+    if (ArchivioSuServer()) {
+        // The desktop opens files: the server's copy is written to a
+        // temporary folder first.
+        QByteArray byte;
+        const QString percorso = QDir(QDir::temp().filePath(u"Quadrelo allegati"_s)).filePath(nome);
+        if (!DepositoCorrente().leggiAllegato(nome, byte) ||
+            !QDir().mkpath(QFileInfo(percorso).absolutePath()) ||
+            !ScriviFileIntero(percorso,
+                              [&byte](QIODevice *d) { return d->write(byte) == byte.size(); })) {
+            dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                                 QStringLiteral("Attenzione: l'allegato \"") + nome +
+                                     QStringLiteral("\" non può essere letto dal server."));
+            return;
+        }
+        Piattaforma::ApriFileConDesktop(percorso, this);
         return;
     }
     const QString percorso = QDir(CartellaAllegati()).filePath(nome);

@@ -6,6 +6,7 @@
 #include "archive/FotoScheda.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
+#include "media/TfrmAllegaCartella.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "storage/DepositoCorrente.h"
@@ -1696,6 +1697,26 @@ void TestScheda::sulServer() {
     DepositoServer riaperto(dopo);
     QVERIFY(riaperto.leggi(2, letta));
     QCOMPARE(letta.testo(Campo::Nome), u"Scritto mentre il server è fermo"_s);
+
+    // An attachment goes to the server, twice under two names, and opens
+    // from a copy of the server's bytes.
+    const QString scelto = cartella->percorso(u"listino.pdf"_s);
+    Scrivi(scelto, "%PDF-1.4 listino");
+    TfrmAllegaCartella allega(finestra.get(), {});
+    for (int volta = 0; volta < 2; ++volta) {
+        dialoghi->allaProssimaScelta(scelto);
+        if (volta == 1) dialoghi->rispondi(Piattaforma::Risposta::No); // keep the first
+        QTest::mouseClick(allega.btnSfoglia[std::size_t(volta)], Qt::LeftButton);
+    }
+    QCOMPARE(allega.txtFile[0]->text(), u"listino.pdf"_s);
+    QCOMPARE(allega.txtFile[1]->text(), u"listino (2).pdf"_s);
+    QByteArray allegato;
+    QVERIFY(riaperto.leggiAllegato(u"listino (2).pdf"_s, allegato));
+    QCOMPARE(allegato, QByteArray("%PDF-1.4 listino"));
+    QVERIFY(!QFileInfo::exists(cartella->percorso(u"Documenti_Allegati"_s)));
+    QTest::mouseClick(allega.btnApri[1], Qt::LeftButton);
+    QCOMPARE(dialoghi->aperti().size(), 1);
+    QCOMPARE(Leggi(dialoghi->aperti().first().toLocalFile()), allegato);
 }
 
 QTEST_MAIN(TestScheda)
