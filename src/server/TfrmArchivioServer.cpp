@@ -230,8 +230,8 @@ TfrmArchivioServer::TfrmArchivioServer(QWidget *genitore, QString percorso)
         return b;
     };
     btnProva = pulsante(u"btnProva"_s, u"&Prova connessione"_s);
-    btnCopiaSuServer = pulsante(u"btnCopiaSuServer"_s, u"Copia l'&archivio sul server"_s);
-    btnCopiaDaServer = pulsante(u"btnCopiaDaServer"_s, u"Copia dal server in una &cartella..."_s);
+    btnCopiaSuServer = pulsante(u"btnCopiaSuServer"_s, u"Sposta l'&archivio sul server"_s);
+    btnCopiaDaServer = pulsante(u"btnCopiaDaServer"_s, u"Riporta l'archivio in una &cartella..."_s);
     btnChiudi = pulsanti->addButton(u"C&hiudi"_s, QDialogButtonBox::RejectRole);
     btnChiudi->setObjectName(u"btnChiudi"_s);
     btnChiudi->setAccessibleName(u"Chiudi"_s);
