@@ -133,9 +133,11 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         codice.startsWith("57P")) {
         // libpq may still call the connection good after the server went.
         m_perso = true;
-        m_messaggio = u"Attenzione: il collegamento con il server si è interrotto, e l'operazione "
-                      u"non è stata fatta: "_s +
-                      testo.simplified();
+        m_messaggio =
+            u"Attenzione: il collegamento con il server si è interrotto e "
+            u"l'operazione non è stata confermata: nulla è stato scritto a metà. Riprovare "
+            u"quando il server risponde di nuovo. (Risposta del server: "_s +
+            testo.simplified() + u')';
     } else
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
