@@ -75,6 +75,17 @@ bool MovimentoDiGiacenza(TipoMovimento tipo) {
 }
 
 StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
+    return LeggiStoriaScheda(posizione, [&giornale](const QSet<qint64> &posizioni,
+                                                    const SceltaRiga &scelta,
+                                                    const VisitaMovimento &visita) {
+        // The index beside the journal points at the same lines; without it
+        // the journal is read whole.
+        const auto indicizzata = LeggiConIndice(giornale, posizioni, scelta, visita);
+        return indicizzata ? *indicizzata : LeggiGiornale(giornale, scelta, visita);
+    });
+}
+
+StoriaScheda LeggiStoriaScheda(qint64 posizione, const LettoreStoria &leggi) {
     StoriaScheda storia;
     // Positions whose lines are needed; a move into one of them adds the
     // position it came from, and the journal is read again for it.
@@ -95,11 +106,7 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
                     lette << m;
             return true;
         };
-        // The index beside the journal points at the same lines; without it
-        // the journal is read whole.
-        const auto indicizzata = LeggiConIndice(giornale, posizioni, scelta, visita);
-        const LetturaGiornale lettura =
-            indicizzata ? *indicizzata : LeggiGiornale(giornale, scelta, visita);
+        const LetturaGiornale lettura = leggi(posizioni, scelta, visita);
         storia.letto = lettura.aperto;
         storia.danneggiate = lettura.danneggiate;
 
