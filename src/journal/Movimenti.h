@@ -78,6 +78,10 @@ struct Annullamento {
     Movimento movimento;   // the one recorded
     QString testoGiacenza; // GiacenzaNonIntera: the stock as the disk has it
 };
+// The line that takes back `annullato`: the opposite quantity, with a note
+// naming it by its minute and kind.
+Movimento MovimentoAnnullamento(const TScheda &scheda, qint64 posizione, const Movimento &annullato,
+                                qint64 prima);
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale(),
                                     const AttesaAnnullamento *attesa = nullptr);
