@@ -40,6 +40,8 @@ class DepositoServer : public Deposito {
     bool leggiAllegato(const QString &nome, QByteArray &byte) override;
     bool scriviAllegato(const QString &nome, const QByteArray &byte) override;
     QString messaggio() const override { return m_messaggio; }
+    // The connection it works on, for moving the archive whole.
+    Connessione &connessioneInUso() const { return m_c; }
 
     // Cards per block of a pass.
     static constexpr int BLOCCO = 2048;

@@ -130,7 +130,9 @@ void ImpostaPassoTrasloco(std::function<void(const QString &passo)> funzione) {
     passoTrasloco() = std::move(funzione);
 }
 
-EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
+namespace {
+
+EsitoTrasloco copiaSuServer(const QString &cartella, Connessione &c, bool sostituisci) {
     EsitoTrasloco esito;
     DepositoFile file(cartella);
     const auto fallito = [&](const QString &messaggio) {
@@ -153,7 +155,12 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
                  "(SELECT count(*) FROM foto) + (SELECT count(*) FROM allegati) + "
                  "(SELECT count(*) FROM schede_eliminate)");
     if (!vuoto.ok()) return fallito({});
-    if (vuoto.numero(0, 0) != 0)
+    // The archive there goes in the same transaction as the new one comes.
+    if (sostituisci && vuoto.numero(0, 0) != 0) {
+        for (const char *sql : {"DELETE FROM schede", "DELETE FROM movimenti", "DELETE FROM foto",
+                                "DELETE FROM allegati", "DELETE FROM schede_eliminate"})
+            if (!c.comando(sql)) return fallito({});
+    } else if (vuoto.numero(0, 0) != 0)
         return fallito(u"Attenzione: il database sul server contiene già un archivio; l'archivio "
                        u"si copia solo in un database vuoto."_s);
 
@@ -330,6 +337,16 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
                       QString::number(esito.foto) + u" foto, "_s + QString::number(esito.allegati) +
                       u" allegati."_s;
     return esito;
+}
+
+} // namespace
+
+EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
+    return copiaSuServer(cartella, c, false);
+}
+
+EsitoTrasloco SostituisciSuServer(const QString &cartella, Connessione &c) {
+    return copiaSuServer(cartella, c, true);
 }
 
 namespace {
