@@ -25,8 +25,9 @@ EsitoBackup EseguiBackupDaCopia(const QString &cartellaProgramma, const QString 
     QTemporaryDir lavoro(QDir(cartellaBackup).filePath(u".Quadrelo_copia_XXXXXX"_s));
     const QString dati = cartellaDiLavoro(lavoro);
     if (dati.isEmpty()) {
-        esito.messaggio = u"Attenzione: non è possibile scrivere nella cartella dei backup %1."_s.arg(
-            QDir::toNativeSeparators(cartellaBackup));
+        esito.messaggio =
+            u"Attenzione: non è possibile scrivere nella cartella dei backup %1."_s.arg(
+                QDir::toNativeSeparators(cartellaBackup));
         return esito;
     }
     QString messaggio;

@@ -494,12 +494,12 @@ using LetturaRighe = std::function<bool(const SceltaRiga &scelta, const VisitaMo
 LetturaGiornale righeDelPeriodo(Deposito &deposito, const QDate &dal, const QDate &al,
                                 const SceltaRiga &scelta, const VisitaMovimento &visita) {
     LettoreGiornale lettore(scelta, visita);
-    lettore.esito.aperto = deposito.righePeriodo(
-        QDateTime(dal, QTime(0, 0)), QDateTime(al.addDays(1), QTime(0, 0)),
-        [&](QByteArrayView riga, char separatore, qint64 numero) {
-            lettore.separatore = separatore;
-            return lettore(GenereRiga::Movimento, riga, numero);
-        });
+    lettore.esito.aperto =
+        deposito.righePeriodo(QDateTime(dal, QTime(0, 0)), QDateTime(al.addDays(1), QTime(0, 0)),
+                              [&](QByteArrayView riga, char separatore, qint64 numero) {
+                                  lettore.separatore = separatore;
+                                  return lettore(GenereRiga::Movimento, riga, numero);
+                              });
     return lettore.esito;
 }
 
@@ -574,8 +574,9 @@ bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al
                      });
 }
 
-RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, Deposito &deposito,
-                                  const std::function<void(qint64 letti, qint64 totale)> &progresso) {
+RiepilogoPeriodo
+RiepilogaPeriodo(const QDate &dal, const QDate &al, Deposito &deposito,
+                 const std::function<void(qint64 letti, qint64 totale)> &progresso) {
     // The folder's journal is read in place, on both cores.
     if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
         return RiepilogaPeriodo(dal, al, file->giornale(), progresso);

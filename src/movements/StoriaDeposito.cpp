@@ -11,12 +11,12 @@ StoriaScheda LeggiStoriaScheda(Deposito &deposito, qint64 posizione) {
                                                     const SceltaRiga &scelta,
                                                     const VisitaMovimento &visita) {
         LettoreGiornale lettore(scelta, visita);
-        lettore.esito.aperto = deposito.righeSchede(
-            QList<qint64>(posizioni.cbegin(), posizioni.cend()),
-            [&](QByteArrayView riga, char separatore, qint64 numero) {
-                lettore.separatore = separatore;
-                return lettore(GenereRiga::Movimento, riga, numero);
-            });
+        lettore.esito.aperto =
+            deposito.righeSchede(QList<qint64>(posizioni.cbegin(), posizioni.cend()),
+                                 [&](QByteArrayView riga, char separatore, qint64 numero) {
+                                     lettore.separatore = separatore;
+                                     return lettore(GenereRiga::Movimento, riga, numero);
+                                 });
         return lettore.esito;
     });
 }

@@ -320,8 +320,10 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
     const auto avanza = [this](qint64 letti, qint64 totale) {
         // A server's lines come without their number known ahead: the bar
         // then only shows that the work goes on.
-        if (totale <= 0 && letti > 0) prgAvanzamento->setRange(0, 0);
-        else prgAvanzamento->setValue(totale > 0 ? int(letti * 1000 / totale) : 1000);
+        if (totale <= 0 && letti > 0)
+            prgAvanzamento->setRange(0, 0);
+        else
+            prgAvanzamento->setValue(totale > 0 ? int(letti * 1000 / totale) : 1000);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     m_riepilogo = m_deposito ? RiepilogaPeriodo(dal, al, *m_deposito, avanza)

@@ -2,14 +2,14 @@
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
-#include "movements/StoriaDeposito.h"
-#include "storage/DepositoCorrente.h"
-#include "storage/DepositoFile.h"
+#include "journal/StessaScheda.h"
 #include "movements/GrigliaGiornale.h"
 #include "movements/StampaMovimenti.h"
-#include "journal/StessaScheda.h"
+#include "movements/StoriaDeposito.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
 #include <QChart>
 #include <QChartView>
@@ -164,8 +164,8 @@ void TfrmMovimentiScheda::carica() {
     }
     grdMovimenti->resizeColumnsToContents();
 
-    MostraAvvisoGiornale(lblAvviso, m_storia.letto ? AvvisoRigheDanneggiate(m_storia.danneggiate)
-                                                   : nonLetta);
+    MostraAvvisoGiornale(lblAvviso,
+                         m_storia.letto ? AvvisoRigheDanneggiate(m_storia.danneggiate) : nonLetta);
 
     QChart *vecchio = graGiacenza->chart();
     graGiacenza->setChart(Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()));

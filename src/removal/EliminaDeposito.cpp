@@ -43,9 +43,8 @@ EsitoRipristinoScheda RipristinaScheda(Deposito &deposito, const SchedaEliminata
     if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
         return RipristinaScheda(eliminata, file->archivio(), file->giornale());
     EsitoRipristinoScheda esito;
-    esito.posizione =
-        deposito.ripristina(Deposito::Eliminata{eliminata.chiave, eliminata.scheda,
-                                                eliminata.movimento});
+    esito.posizione = deposito.ripristina(
+        Deposito::Eliminata{eliminata.chiave, eliminata.scheda, eliminata.movimento});
     if (esito.posizione > 0) {
         esito.esito = EsitoRipristinoScheda::Fatto;
         return esito;

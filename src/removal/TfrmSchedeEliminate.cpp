@@ -2,11 +2,11 @@
 
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
+#include "movements/GrigliaGiornale.h"
+#include "platform/Dialoghi.h"
 #include "removal/EliminaDeposito.h"
 #include "storage/DepositoCorrente.h"
 #include "storage/DepositoFile.h"
-#include "movements/GrigliaGiornale.h"
-#include "platform/Dialoghi.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

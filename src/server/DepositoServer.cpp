@@ -1,7 +1,7 @@
 #include "server/DepositoServer.h"
 
-#include "journal/Movimenti.h"
 #include "journal/Eliminazione.h"
+#include "journal/Movimenti.h"
 #include "server/SchemaServer.h"
 #include "storage/DepositoFile.h"
 
@@ -418,7 +418,9 @@ bool DepositoServer::scorriRighe(const QByteArray &sql, const QList<ValoreSql> &
     constexpr int RIGHE = 5000;
     const QByteArray prendi = "FETCH " + QByteArray::number(RIGHE) + " FROM righe_giornale";
     Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
-    if (!t.iniziata() ||
+    // Planned for every row, as a plain query would be: the cursor's
+    // first-rows plan would read the whole journal in order to find a few.
+    if (!t.iniziata() || !m_c.comando("SET LOCAL cursor_tuple_fraction = 1") ||
         !m_c.comando(QByteArray("DECLARE righe_giornale NO SCROLL CURSOR FOR " + sql).constData(),
                      valori))
         return errore();

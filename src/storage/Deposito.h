@@ -101,7 +101,8 @@ class Deposito {
         std::function<bool(QByteArrayView riga, char separatore, qint64 numero)>;
     // The lines written from `da` up to `a` excluded, and any whose time
     // cannot be read.
-    virtual bool righePeriodo(const QDateTime &da, const QDateTime &a, const VisitaRigaGrezza &visita) = 0;
+    virtual bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                              const VisitaRigaGrezza &visita) = 0;
     // The lines of `posizioni`, every "Spostamento" and "Ordine" line, and
     // any without a position.
     virtual bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) = 0;

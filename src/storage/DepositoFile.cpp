@@ -3,8 +3,8 @@
 #include "archive/Archivio.h"
 #include "archive/FileDiretto.h"
 #include "archive/FileIntero.h"
-#include "journal/Movimenti.h"
 #include "journal/Eliminazione.h"
+#include "journal/Movimenti.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -365,14 +365,14 @@ bool DepositoFile::righePeriodo(const QDateTime &da, const QDateTime &a,
 }
 
 bool DepositoFile::righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) {
-    return righeDelFile(giornale(),
-                        [&](QByteArrayView riga, char separatore) {
-                            const qint64 p = PosizioneDiRiga(riga, separatore);
-                            return p < 0 || posizioni.contains(p) ||
-                                   RigaDiSpostamento(riga, separatore) ||
-                                   RigaDiOrdine(riga, separatore);
-                        },
-                        visita) ||
+    return righeDelFile(
+               giornale(),
+               [&](QByteArrayView riga, char separatore) {
+                   const qint64 p = PosizioneDiRiga(riga, separatore);
+                   return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore) ||
+                          RigaDiOrdine(riga, separatore);
+               },
+               visita) ||
            errore(AvvisoGiornaleIlleggibile(giornale()));
 }
 

@@ -910,7 +910,6 @@ void TestBackup::passwordDelBackup() {
     }
 }
 
-
 // The backup of the archive on a server: the same verified zip, restored
 // into the server (all or nothing) or into a folder. A throwaway PostgreSQL
 // cluster of the test's own.
@@ -982,9 +981,9 @@ class TestBackupServer : public QObject {
         QCOMPARE(dialoghi.ultimo(), u"Backup completato e verificato (2 schede): "_s +
                                         QDir::toNativeSeparators(presenti.first()));
         // Nothing of the work left beside the backups.
-        QCOMPARE(QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                               QDir::Hidden),
-                 QStringList{QFileInfo(presenti.first()).fileName()});
+        QCOMPARE(
+            QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QFileInfo(presenti.first()).fileName()});
         const ContenutoBackup contenuto = LeggiBackup(presenti.first());
         QVERIFY2(contenuto.valido, qPrintable(contenuto.messaggio));
         QCOMPARE(contenuto.schede, 2);
@@ -997,9 +996,10 @@ class TestBackupServer : public QObject {
         QVERIFY(QDir().mkpath(cartella));
         const EsitoRipristino inCartella = RipristinaBackup(presenti.first(), cartella);
         QVERIFY2(inCartella.riuscito, qPrintable(inCartella.messaggio));
-        for (const QString &nome :
-             {u"Magazzino.pro"_s, u"Movimenti.csv"_s, u"1.jpg"_s, u"Documenti_Allegati/1/fattura.pdf"_s})
-            QCOMPARE(Leggi(QDir(cartella).filePath(nome)), Leggi(QDir(origine.path()).filePath(nome)));
+        for (const QString &nome : {u"Magazzino.pro"_s, u"Movimenti.csv"_s, u"1.jpg"_s,
+                                    u"Documenti_Allegati/1/fattura.pdf"_s})
+            QCOMPARE(Leggi(QDir(cartella).filePath(nome)),
+                     Leggi(QDir(origine.path()).filePath(nome)));
         QCOMPARE(FileSotto(QDir(cartella).filePath(u"Schede eliminate"_s)).size(), 1);
         QCOMPARE(Leggi(QDir(cartella).filePath(u"unins000.dll"_s)),
                  Leggi(programma.percorso(u"unins000.dll"_s)));
@@ -1052,8 +1052,8 @@ class TestBackupServer : public QObject {
         QTemporaryDir origine, backup;
         archivioSulServer(origine.path());
         if (QTest::currentTestFailed()) return;
-        const EsitoBackup fatto = EseguiBackupDaCopia(programma.percorso(), backup.path(),
-                                                      ORA, Copie());
+        const EsitoBackup fatto =
+            EseguiBackupDaCopia(programma.percorso(), backup.path(), ORA, Copie());
         QVERIFY2(fatto.riuscito, qPrintable(fatto.messaggio));
         Deposito &d = DepositoCorrente();
         QCOMPARE(d.accoda(SchedaNumero(7)), 3);
@@ -1062,8 +1062,8 @@ class TestBackupServer : public QObject {
             ImpostaPassoTrasloco([&](const QString &passo) {
                 if (passo == quando) QVERIFY(m_server->ferma(true));
             });
-            const EsitoRipristino esito = RipristinaInCopia(fatto.percorso, programma.percorso(),
-                                                            Copie());
+            const EsitoRipristino esito =
+                RipristinaInCopia(fatto.percorso, programma.percorso(), Copie());
             ImpostaPassoTrasloco({});
             QVERIFY(!esito.riuscito);
             QVERIFY(esito.messaggio.startsWith(u"Attenzione: il ripristino non è stato eseguito e "
@@ -1081,9 +1081,9 @@ class TestBackupServer : public QObject {
         QVERIFY(!senzaServer.riuscito);
         QVERIFY(senzaServer.messaggio.startsWith(
             u"Attenzione: il backup non è stato eseguito: l'archivio non può essere letto."_s));
-        QCOMPARE(QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                               QDir::Hidden),
-                 QStringList{QFileInfo(fatto.percorso).fileName()});
+        QCOMPARE(
+            QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QFileInfo(fatto.percorso).fileName()});
     }
 };
 

@@ -9,27 +9,27 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
+#include "journal/Eliminazione.h"
 #include "journal/Giornale.h"
 #include "journal/IndiceGiornale.h"
-#include "journal/StessaScheda.h"
 #include "journal/Movimenti.h"
+#include "journal/StessaScheda.h"
 #include "movements/Periodo.h"
-#include "journal/Eliminazione.h"
 #include "removal/TfrmSchedeEliminate.h"
 #include "saving/SalvaScheda.h"
 #include "saving/SalvataggioMovimenti.h"
 #include "saving/TfrmConflittoScheda.h"
 
-#include "movements/TfrmMovimentiPeriodo.h"
 #include "movements/StoriaDeposito.h"
+#include "movements/TfrmMovimentiPeriodo.h"
 #include "movements/TfrmMovimentiScheda.h"
 #include "removal/EliminaDeposito.h"
+#include "report/TfrxReport.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "server/Trasloco.h"
 #include "storage/DepositoCorrente.h"
 #include "storage/DepositoFile.h"
-#include "report/TfrxReport.h"
 #include <QComboBox>
 
 #include <QBarCategoryAxis>
@@ -2667,7 +2667,6 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
     }
 }
 
-
 // The journal's windows and the removed cards on both storages: the program
 // folder's files and a throwaway PostgreSQL cluster of the test's own.
 class TestMovimentiDeposito : public QObject {
@@ -2775,8 +2774,7 @@ class TestMovimentiDeposito : public QObject {
         DialoghiFinti dialoghi;
         {
             TfrmMovimentiScheda storia(nullptr, 1, *d);
-            QCOMPARE(Colonna(storia.grdMovimenti, 1),
-                     (QStringList{u"Scarico"_s, u"Carico"_s}));
+            QCOMPARE(Colonna(storia.grdMovimenti, 1), (QStringList{u"Scarico"_s, u"Carico"_s}));
             dialoghi.rispondi(Piattaforma::Risposta::Si);
             QTest::mouseClick(storia.btnAnnullaUltimo, Qt::LeftButton);
             QCOMPARE(dialoghi.mostrati().size(), 1); // the question alone
@@ -2787,7 +2785,8 @@ class TestMovimentiDeposito : public QObject {
                      (QStringList{u"Carico"_s, u"Scarico"_s, u"Carico"_s}));
             QCOMPARE(Colonna(storia.grdMovimenti, 2), (QStringList{u"+2"_s, u"-2"_s, u"+5"_s}));
             QCOMPARE(Colonna(storia.grdMovimenti, 3), (QStringList{u"6"_s, u"4"_s, u"6"_s}));
-            QVERIFY(Colonna(storia.grdMovimenti, 4)[0].startsWith(u"Annullato il movimento del "_s));
+            QVERIFY(
+                Colonna(storia.grdMovimenti, 4)[0].startsWith(u"Annullato il movimento del "_s));
             QVERIFY(storia.lblScheda->text().endsWith(u"Giacenza: 6"_s));
             QVERIFY(storia.lblAvviso->isHidden());
         }
@@ -2834,10 +2833,11 @@ class TestMovimentiDeposito : public QObject {
         QCOMPARE(r.totale.entrate, 20);
         QCOMPARE(r.totale.uscite, 6);
         QCOMPARE(r.perScheda.size(), 3); // card 3 never moved
-        QCOMPARE(r.perScheda.value({SchedaNumero(1).testo(Campo::Codice),
-                                    SchedaNumero(1).testo(Campo::Nome)})
-                     .entrate,
-                 5);
+        QCOMPARE(
+            r.perScheda
+                .value({SchedaNumero(1).testo(Campo::Codice), SchedaNumero(1).testo(Campo::Nome)})
+                .entrate,
+            5);
         QCOMPARE(periodo.grdMovimenti->model()->rowCount(), 9);
         QCOMPARE(periodo.grdMovimenti->model()->index(4, 5).data().toString(), u"Eliminazione"_s);
         QCOMPARE(periodo.grdMovimenti->model()->index(8, 5).data().toString(), u"Ripristino"_s);
@@ -2952,7 +2952,8 @@ class TestMovimentiDeposito : public QObject {
         QVERIFY(!periodo.btnEsporta->isEnabled());
         QVERIFY(!periodo.btnStampa->isEnabled());
         TfrmSchedeEliminate senzaServer(nullptr, *d);
-        QVERIFY(senzaServer.lblAvviso->text() != u"Non ci sono schede eliminate da ripristinare."_s);
+        QVERIFY(senzaServer.lblAvviso->text() !=
+                u"Non ci sono schede eliminate da ripristinare."_s);
         QVERIFY(!senzaServer.btnRipristina->isEnabled());
         QVERIFY(d->leggi(2, s) == false);
         QCOMPARE(EliminaScheda(*d, 2, SchedaNumero(2)).esito, EsitoEliminazione::ErroreArchivio);
