@@ -19,6 +19,7 @@
 #include <QChartView>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -64,7 +65,7 @@ class ModelloMovimenti : public QAbstractTableModel {
     QVariant data(const QModelIndex &indice, int ruolo) const override {
         if (!m_righe || !indice.isValid()) return {};
         if (ruolo == Qt::TextAlignmentRole)
-            return indice.column() == 1 || indice.column() == 6
+            return indice.column() == 1 || indice.column() == 6 || indice.column() == 7
                        ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                        : QVariant();
         if (ruolo != Qt::DisplayRole) return {};
@@ -221,6 +222,18 @@ void TfrmMovimentiPeriodo::prepara() {
     grdMovimenti->verticalHeader()->setDefaultSectionSize(22);
     grdMovimenti->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdMovimenti->horizontalHeader()->setStretchLastSection(true);
+    // Widths for what the columns hold, set once: fitting them to the rows
+    // would read a thousand lines, on the server a thousand queries.
+    {
+        const QFontMetrics metrica = grdMovimenti->fontMetrics();
+        const QStringList campioni = {u"00/00/0000 00:00"_s, u"Posizione"_s,
+                                      u"ART-00000000"_s,     u"Cerniera per mobili 00 mm"_s,
+                                      u"Giardinaggio"_s,     u"Nuova scheda"_s,
+                                      u"Quantità"_s,         u"000.000,00"_s};
+        for (int c = 0; c < campioni.size(); ++c)
+            grdMovimenti->horizontalHeader()->resizeSection(
+                c, metrica.horizontalAdvance(campioni[c]) + 18);
+    }
     grdSchede =
         tabellaTotali(this, u"grdSchede"_s, u"Totali per scheda"_s, {u"Codice"_s, u"Nome"_s});
     grdCategorie =
@@ -405,6 +418,8 @@ QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
     grafico->addSeries(serie);
     auto *asseX = new QBarCategoryAxis;
     asseX->append(mesi.isEmpty() ? QStringList{QString()} : mesi);
+    // More than a year of months side by side would cut every label short.
+    if (mesi.size() > 12) asseX->setLabelsAngle(-90);
     auto *asseY = new QValueAxis;
     asseY->setRange(0, massimo * 1.1);
     asseY->applyNiceNumbers();
