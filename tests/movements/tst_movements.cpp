@@ -2905,6 +2905,38 @@ class TestMovimentiDeposito : public QObject {
             QCOMPARE(csvServer.data(), csvFile.data());
         }
         QCOMPARE(SchedeEliminate(file.giornale()).size(), server.eliminate().size());
+
+        // The lines as written, on both: the same supersets once the
+        // program's rule is applied, and each line found again by its number.
+        QList<Movimento> delleSchede[2], delPeriodo[2];
+        for (int i = 0; i < 2; ++i) {
+            Deposito *d = i == 0 ? static_cast<Deposito *>(&file) : &server;
+            const auto decodifica = [&](QList<Movimento> &righe, const SceltaRiga &scelta) {
+                return [&righe, scelta, d](QByteArrayView riga, char separatore, qint64 numero) {
+                    Movimento m, diNuovo;
+                    if (!scelta(riga, separatore) || !LeggiRigaGiornale(riga, separatore, m))
+                        return true;
+                    righe << m;
+                    return d->rigaGiornale(numero, diNuovo) && diNuovo == m;
+                };
+            };
+            QVERIFY(d->righeSchede({3, 5}, decodifica(delleSchede[i], [](QByteArrayView r, char s) {
+                                       const qint64 p = PosizioneDiRiga(r, s);
+                                       return p == 3 || p == 5 || RigaDiSpostamento(r, s);
+                                   })));
+            QVERIFY(d->righePeriodo(QDateTime(QDate(2026, 3, 2), QTime(0, 0)),
+                                    QDateTime(QDate(2026, 3, 4), QTime(0, 0)),
+                                    decodifica(delPeriodo[i], [](QByteArrayView r, char s) {
+                                        const QByteArrayView data = DataDiRiga(r, s);
+                                        return data.size() >= 10 &&
+                                               data.first(10) >= "2026-03-02" &&
+                                               data.first(10) <= "2026-03-03";
+                                    })));
+            QVERIFY(delleSchede[i].size() > 20);
+            QVERIFY(delPeriodo[i].size() > 5);
+        }
+        QCOMPARE(delleSchede[1], delleSchede[0]);
+        QCOMPARE(delPeriodo[1], delPeriodo[0]);
     }
 
     // A server that stops answering: one clear message in each window,
