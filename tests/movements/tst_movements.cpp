@@ -57,6 +57,7 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 Q_DECLARE_METATYPE(Totali)
 
@@ -2667,6 +2668,32 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
     }
 }
 
+// The server's storage with a stop of the server in the middle of reading the
+// journal: when a card's history is read inside an undo's transaction, or
+// after the first line of a period.
+class ServerCheSiFerma : public DepositoServer {
+  public:
+    ServerCheSiFerma(Connessione &c, std::function<void()> ferma)
+        : DepositoServer(c), m_ferma(std::move(ferma)) {}
+    bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override {
+        fermaOra();
+        return DepositoServer::righeSchede(posizioni, visita);
+    }
+    bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                      const VisitaRigaGrezza &visita) override {
+        return DepositoServer::righePeriodo(da, a, [&](QByteArrayView r, char s, qint64 n) {
+            fermaOra();
+            return visita(r, s, n);
+        });
+    }
+
+  private:
+    void fermaOra() {
+        if (const auto ferma = std::exchange(m_ferma, {})) ferma();
+    }
+    std::function<void()> m_ferma;
+};
+
 // The journal's windows and the removed cards on both storages: the program
 // folder's files and a throwaway PostgreSQL cluster of the test's own.
 class TestMovimentiDeposito : public QObject {
@@ -3000,6 +3027,40 @@ class TestMovimentiDeposito : public QObject {
         QVERIFY(d->movimentiScheda(1, righe));
         QCOMPARE(righe.size(), 1);
         QCOMPARE(d->eliminate().size(), 1);
+    }
+
+    // The server stops inside an undo, with the card's row locked, and in the
+    // middle of a period's lines: an error, not a half-done undo or a
+    // summary of half the lines.
+    void serverFermoNelMezzo() {
+        CartellaDiProva cartella;
+        Deposito *d = inUso(u"server"_s);
+        QVERIFY(d);
+        QCOMPARE(d->accoda(SchedaNumero(1)), 1);
+        TScheda s;
+        QVERIFY(d->leggi(1, s));
+        for (int volta = 0; volta < 3; ++volta)
+            QCOMPARE(d->scrivi(1, s, 4, TipoMovimento::Carico, QString()).esito,
+                     Deposito::Salvataggio::Fatto);
+
+        ServerCheSiFerma annullo(*m_connessione, [&] { QVERIFY(m_server->ferma(true)); });
+        const Annullamento esito = AnnullaUltimoMovimento(annullo, 1);
+        QCOMPARE(esito.esito, Annullamento::ErroreArchivio);
+        QVERIFY(!annullo.messaggio().isEmpty());
+        QVERIFY(m_server->avvia());
+        QVERIFY(d->leggi(1, s));
+        QCOMPARE(s.testo(Campo::Giacenza), u"13"_s);
+        QList<Movimento> righe;
+        QVERIFY(d->movimentiScheda(1, righe));
+        QCOMPARE(righe.size(), 3);
+
+        ServerCheSiFerma periodo(*m_connessione, [&] { QVERIFY(m_server->ferma(true)); });
+        const QDate oggi = QDate::currentDate();
+        const RiepilogoPeriodo r = RiepilogaPeriodo(oggi, oggi, periodo);
+        QVERIFY(!r.lettura.aperto);
+        QVERIFY(r.righe.empty());
+        QVERIFY(r.totale == Totali{});
+        QVERIFY(!periodo.messaggio().isEmpty());
     }
 };
 
