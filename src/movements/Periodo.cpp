@@ -503,6 +503,31 @@ LetturaGiornale righeDelPeriodo(Deposito &deposito, const QDate &dal, const QDat
     return lettore.esito;
 }
 
+// The summary's lines, read again in journal order: only those it counted,
+// so a line appended since waits for the next summary.
+bool righeDelRiepilogo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                       const LetturaRighe &leggi,
+                       const std::function<bool(const Movimento &)> &visita) {
+    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
+    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
+    std::size_t indice = 0;
+    bool avanti = true;
+    const bool letto = leggi(
+        [&](QByteArrayView riga, char separatore) {
+            QByteArrayView giorno;
+            if (!giornoDiRiga(riga, separatore, giorno)) return true;
+            return giorno >= primo && giorno <= ultimo;
+        },
+        [&](const Movimento &m, qint64 offset) {
+            if (indice >= riepilogo.righe.size()) return false;
+            if (offset != riepilogo.righe[indice]) return true;
+            ++indice;
+            avanti = visita(m);
+            return avanti;
+        });
+    return letto && avanti;
+}
+
 bool scriviCsv(QIODevice *destinazione, const QDate &dal, const QDate &al,
                const RiepilogoPeriodo &riepilogo, const LetturaRighe &leggi) {
     auto scrivi = [destinazione](const QByteArray &testo) {
@@ -517,28 +542,14 @@ bool scriviCsv(QIODevice *destinazione, const QDate &dal, const QDate &al,
     if (!scrivi("\xEF\xBB\xBF" + intestazione + "\r\n")) return false;
 
     bool riuscito = true;
-    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
-    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
-    std::size_t indice = 0;
-    const bool letto = leggi(
-        [&](QByteArrayView riga, char separatore) {
-            QByteArrayView giorno;
-            if (!giornoDiRiga(riga, separatore, giorno)) return true;
-            return giorno >= primo && giorno <= ultimo;
-        },
-        [&](const Movimento &m, qint64 offset) {
-            // Only the lines the summary counted: a line appended since
-            // then waits for the next summary.
-            if (indice >= riepilogo.righe.size()) return false;
-            if (offset != riepilogo.righe[indice]) return true;
-            ++indice;
-            Movimento senzaDati = m;
-            senzaDati.dati.clear();
-            QByteArray riga = RigaGiornale(senzaDati);
-            riga.chop(1); // the empty record data
-            riuscito = scrivi(riga + "\r\n");
-            return riuscito;
-        });
+    const bool letto = righeDelRiepilogo(dal, al, riepilogo, leggi, [&](const Movimento &m) {
+        Movimento senzaDati = m;
+        senzaDati.dati.clear();
+        QByteArray riga = RigaGiornale(senzaDati);
+        riga.chop(1); // the empty record data
+        riuscito = scrivi(riga + "\r\n");
+        return riuscito;
+    });
     if (!riuscito || !letto) return false;
 
     QByteArray testo = "\r\nTotali per scheda\r\nCodice;Nome;Pezzi in entrata;Pezzi in "
@@ -602,4 +613,16 @@ RiepilogaPeriodo(const QDate &dal, const QDate &al, Deposito &deposito,
         return m;
     });
     return r;
+}
+
+bool VisitaRighePeriodo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                        Deposito &deposito, const std::function<bool(const Movimento &)> &visita) {
+    const auto *file = dynamic_cast<DepositoFile *>(&deposito);
+    return righeDelRiepilogo(
+        dal, al, riepilogo,
+        [&](const SceltaRiga &scelta, const VisitaMovimento &leggiRiga) {
+            if (file) return LeggiGiornale(file->giornale(), scelta, leggiRiga).aperto;
+            return righeDelPeriodo(deposito, dal, al, scelta, leggiRiga).aperto;
+        },
+        visita);
 }

@@ -65,3 +65,8 @@ bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al
                       const QString &giornale = PercorsoGiornale());
 bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
                       const RiepilogoPeriodo &riepilogo, Deposito &deposito);
+
+// The lines the summary counted, decoded, in journal order, read again in one
+// pass over the storage; false when it could not be read or `visita` stopped.
+bool VisitaRighePeriodo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                        Deposito &deposito, const std::function<bool(const Movimento &)> &visita);

@@ -451,9 +451,7 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
                  Colonna(u"Nome"_s, 34) + u' ' + Colonna(u"Categoria"_s, 20) + u' ' +
                  Colonna(u"Tipo"_s, 12) + u' ' + Colonna(u"Quantità"_s, 9, true) + u' ' +
                  Colonna(u"Costo"_s, 12, true) + u' ' + Colonna(u"Nota"_s, 30);
-    for (qint64 offset : m_riepilogo.righe) {
-        const auto m = movimento(offset);
-        if (!m) continue;
+    const auto riga = [&righe](const Movimento *m) {
         AggiungiRigaConNota(righe,
                             Colonna(m->quando.toString(u"dd/MM/yyyy HH:mm"_s), 16) + u' ' +
                                 Colonna(m->codice, 14) + u' ' + Colonna(m->nome, 34) + u' ' +
@@ -461,6 +459,16 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
                                 u' ' + Colonna(QString::number(m->quantita), 9, true) + u' ' +
                                 Colonna(m->costo, 12, true) + u' ',
                             m->nota, 30);
+    };
+    if (m_deposito) {
+        // The server's lines in one pass rather than one query each.
+        VisitaRighePeriodo(m_dal, m_al, m_riepilogo, *m_deposito, [&](const Movimento &m) {
+            riga(&m);
+            return true;
+        });
+    } else {
+        for (qint64 offset : m_riepilogo.righe)
+            if (const auto m = movimento(offset)) riga(&*m);
     }
     righe << QString() << u"TOTALI PER SCHEDA"_s
           << Colonna(u"Codice"_s, 14) + u' ' + Colonna(u"Nome"_s, 40) + u' ' + intestazioneTotali;

@@ -2878,7 +2878,12 @@ class TestMovimentiDeposito : public QObject {
         QCOMPARE(righeCsv.size() - 1, 1 + 9 + 3 + 3 + 3 + 1 + 2);
         QVERIFY(righeCsv[5].contains(";Eliminazione;-5;"));
         QVERIFY(righeCsv[9].contains(";Ripristino;5;"));
-        QVERIFY(periodo.righeStampa().size() > 9);
+        // The print has every line of the period once, in journal order.
+        const QStringList stampa = periodo.righeStampa();
+        QCOMPARE(stampa.filter(u" Eliminazione "_s).size(), 1);
+        QCOMPARE(stampa.filter(u" Ripristino "_s).size(), 1);
+        QVERIFY(stampa.indexOf(stampa.filter(u" Eliminazione "_s).first()) <
+                stampa.indexOf(stampa.filter(u" Ripristino "_s).first()));
     }
 
     // A journal of every kind of line moved to the server gives the same
