@@ -1,8 +1,12 @@
-// The archive on a PostgreSQL server beside the record file: moving an
-// archive of N cards to the server and back, a pass over every card and one
-// save with a stock delta, on both storages. Starts a throwaway cluster of
-// its own (as the tests do).
+// The archive on a PostgreSQL server beside the folder's files, side by side
+// on one run: on N generated cards and a journal of 5 lines a card over two
+// years, moving the archive to the server and back, a pass over every card,
+// a card's history, the period summary (the whole journal and one month) and
+// one save with a stock delta, on both storages. Starts a throwaway cluster
+// of its own (as the tests do). Fails when the two storages' answers differ.
 // Usage: bench_server [folder] [N ...]   (default N: 100000)
+#include "movements/Periodo.h"
+#include "movements/StoriaDeposito.h"
 #include "server/Connessione.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
@@ -15,11 +19,51 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTimeZone>
 #include <cstdio>
 
 using namespace Misure;
+using namespace Qt::StringLiterals;
 
 namespace {
+
+// A journal of `righe` loads and sales of random cards over 2024 and 2025,
+// in time order, as the program writes it.
+bool generaGiornale(const QString &percorso, qint64 schede, qint64 righe) {
+    QFile file(percorso);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QRandomGenerator caso(20240101);
+    QByteArray testo = "\xEF\xBB\xBF" + IntestazioneGiornale() + '\n';
+    const QDateTime inizio(QDate(2024, 1, 1), QTime(8, 0), QTimeZone(3600));
+    const qint64 secondi =
+        inizio.secsTo(QDateTime(QDate(2026, 1, 1), QTime(0, 0), QTimeZone(3600)));
+    Movimento m;
+    m.postazione = u"cassa (mario)"_s;
+    for (qint64 i = 0; i < righe; ++i) {
+        const qint64 posizione = 1 + qint64(caso.bounded(quint32(schede)));
+        m.quando = inizio.addSecs(secondi * i / righe);
+        m.posizione = posizione;
+        m.codice = u"ART-%1"_s.arg(posizione, 7, 10, QLatin1Char('0'));
+        m.nome = QString::fromUtf8(SchedeGenerate::NOMI[posizione % 10]);
+        m.categoria = QString::fromUtf8(SchedeGenerate::CATEGORIE[posizione % 5]);
+        const bool carico = caso.bounded(3) == 0;
+        m.tipo = carico ? TipoMovimento::Carico : TipoMovimento::Scarico;
+        m.quantita = carico ? 1 + caso.bounded(20) : -1 - caso.bounded(5);
+        m.prima = 100;
+        m.dopo = m.prima + m.quantita;
+        m.costo = u"%1,50"_s.arg(posizione % 40);
+        m.nota = i % 7 == 0 ? u"DDT 1234"_s : QString();
+        testo += RigaGiornale(m) + '\n';
+        if (testo.size() > (8 << 20)) {
+            if (file.write(testo) != testo.size()) return false;
+            testo.clear();
+        }
+    }
+    return file.write(testo) == testo.size() && file.flush();
+}
 
 double passata(Deposito &d, qint64 &schede) {
     return migliore(3, [&] {
@@ -32,11 +76,31 @@ double passata(Deposito &d, qint64 &schede) {
     });
 }
 
+double storia(Deposito &d, qint64 posizione, StoriaScheda &letta) {
+    LeggiStoriaScheda(d, posizione); // the folder's index is built once
+    return migliore(5, [&] { letta = LeggiStoriaScheda(d, posizione); });
+}
+
+double periodo(Deposito &d, const QDate &dal, const QDate &al, RiepilogoPeriodo &r) {
+    return migliore(3, [&] { r = RiepilogaPeriodo(dal, al, d); });
+}
+
 double salvataggio(Deposito &d, qint64 n) {
     TScheda s;
     d.leggi(n / 2, s);
-    return migliore(5,
-                    [&] { d.scrivi(n / 2, s, 1, TipoMovimento::Carico, QStringLiteral("bench")); });
+    return migliore(5, [&] { d.scrivi(n / 2, s, 1, TipoMovimento::Carico, u"bench"_s); });
+}
+
+void riga(const char *cosa, const char *unita, double file, double server) {
+    if (file < 0)
+        std::printf("  %-34s %-3s %12s %12.1f\n", cosa, unita, "-", server);
+    else
+        std::printf("  %-34s %-3s %12.1f %12.1f\n", cosa, unita, file, server);
+}
+
+int diversi(const char *cosa) {
+    std::fprintf(stderr, "ERRORE: %s diverso tra file e server\n", cosa);
+    return 5;
 }
 
 } // namespace
@@ -49,14 +113,14 @@ int main(int argc, char *argv[]) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errore()));
         return 1;
     }
-    std::printf("%8s %10s %12s %12s %12s %12s %12s %12s\n", "schede", "MB", "su server s",
-                "ritorno s", "passo file", "passo srv", "salva file", "salva srv");
-    std::printf("%8s %10s %12s %12s %12s %12s %12s %12s\n", "", "", "", "", "ms", "ms", "ms", "ms");
     for (qint64 n : argomenti.quanti) {
-        const QString cartella = argomenti.file(QStringLiteral("origine"));
+        const QString cartella = argomenti.file(u"origine"_s);
         QDir(cartella).removeRecursively();
         QDir().mkpath(cartella);
-        SchedeGenerate::GeneraArchivio(QDir(cartella).filePath(QStringLiteral("Magazzino.pro")), n);
+        SchedeGenerate::GeneraArchivio(QDir(cartella).filePath(u"Magazzino.pro"_s), n);
+        const qint64 righe = 5 * n;
+        const QString giornale = QDir(cartella).filePath(u"Movimenti.csv"_s);
+        if (!generaGiornale(giornale, n, righe)) return 2;
         Connessione c(server.parametri());
         if (!c.aperta() || !server.svuota(c)) return 2;
 
@@ -68,7 +132,7 @@ int main(int argc, char *argv[]) {
             std::fprintf(stderr, "%s\n", qPrintable(su.messaggio));
             return 3;
         }
-        const QString ritorno = argomenti.file(QStringLiteral("ritorno"));
+        const QString ritorno = argomenti.file(u"ritorno"_s);
         QDir(ritorno).removeRecursively();
         t.restart();
         const EsitoTrasloco giu = CopiaSuCartella(c, ritorno);
@@ -77,19 +141,42 @@ int main(int argc, char *argv[]) {
             std::fprintf(stderr, "%s\n", qPrintable(giu.messaggio));
             return 4;
         }
+        QDir(ritorno).removeRecursively();
 
         DepositoFile file(cartella);
         DepositoServer sulServer(c);
         qint64 a = 0, b = 0;
         const double passoFile = passata(file, a);
         const double passoServer = passata(sulServer, b);
-        if (a != b) return 5;
+        if (a != b) return diversi("passata");
+        StoriaScheda sf, ss;
+        const double storiaFile = storia(file, n / 3, sf);
+        const double storiaServer = storia(sulServer, n / 3, ss);
+        if (sf.movimenti != ss.movimenti || sf.movimenti.isEmpty()) return diversi("storia");
+        RiepilogoPeriodo pf, ps;
+        const double tuttoFile = periodo(file, QDate(2024, 1, 1), QDate(2025, 12, 31), pf);
+        const double tuttoServer = periodo(sulServer, QDate(2024, 1, 1), QDate(2025, 12, 31), ps);
+        if (pf.righe.size() != ps.righe.size() || !(pf.totale == ps.totale) ||
+            pf.perScheda != ps.perScheda)
+            return diversi("periodo");
+        const double meseFile = periodo(file, QDate(2025, 3, 1), QDate(2025, 3, 31), pf);
+        const double meseServer = periodo(sulServer, QDate(2025, 3, 1), QDate(2025, 3, 31), ps);
+        if (pf.righe.size() != ps.righe.size() || !(pf.totale == ps.totale)) return diversi("mese");
         const double salvaFile = salvataggio(file, n);
         const double salvaServer = salvataggio(sulServer, n);
-        std::printf("%8lld %10.1f %12.2f %12.2f %12.1f %12.1f %12.2f %12.2f\n", (long long)n,
-                    double(n) * TScheda::DIMENSIONE / 1e6, suServer, indietro, passoFile,
-                    passoServer, salvaFile, salvaServer);
-        QDir(ritorno).removeRecursively();
+
+        std::printf("%lld schede (%.0f MB), giornale di %lld righe (%.0f MB)\n", (long long)n,
+                    double(n) * TScheda::DIMENSIONE / 1e6, (long long)righe,
+                    double(QFileInfo(giornale).size()) / 1e6);
+        std::printf("  %-34s %-3s %12s %12s\n", "", "", "file", "server");
+        riga("archivio sul server", "s", -1, suServer);
+        riga("archivio dal server in cartella", "s", -1, indietro);
+        riga("passata su ogni scheda", "ms", passoFile, passoServer);
+        riga("movimenti di una scheda", "ms", storiaFile, storiaServer);
+        riga("riepilogo, tutto il giornale", "ms", tuttoFile, tuttoServer);
+        riga("riepilogo, un mese", "ms", meseFile, meseServer);
+        riga("salvataggio con giacenza", "ms", salvaFile, salvaServer);
+        std::fflush(stdout);
     }
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "invoices/ComandoFattura.h"
 #include "movements/ComandoMovimenti.h"
 #include "platform/Dialoghi.h"
+#include "server/CopieServer.h"
 #include "server/TfrmArchivioServer.h"
 #include "shop/TfrmDatiNegozio.h"
 #include "widgets/Controlli.h"
@@ -127,7 +128,9 @@ TfrmAvvio::TfrmAvvio(QWidget *genitore) : QWidget(genitore, Qt::Window) {
 
     // The commands added on the bottom row, one each side of the site's link
     // and of equal size.
-    PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36));
+    // On the server's archive the backup copies it through the server's folder.
+    PreparaComandoBackup(this, pan, QRect(710, 578, 170, 40), QRect(140, 528, 700, 36),
+                         CopieArchivio{ServerInUsoInCartella, CartellaNelServerInUso});
     PreparaComandoMovimenti(this, pan, QRect(100, 578, 170, 40));
     PreparaComandoNegozio(this, pan, QRect(76, 24, 206, 40));
     PreparaComandoConteggio(this, pan, QRect(704, 76, 198, 40));

@@ -41,7 +41,8 @@ class Promemoria final : public QObject {
 
 } // namespace
 
-void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, QRect promemoria) {
+void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, QRect promemoria,
+                          CopieArchivio copie) {
     auto *btnBackup = new QToolButton(pannello);
     btnBackup->setObjectName(u"btnBackup"_s);
     btnBackup->setText(u"Backup"_s);
@@ -64,8 +65,8 @@ void PreparaComandoBackup(QWidget *finestra, QWidget *pannello, QRect pulsante, 
                         u"border-radius: 6px; padding: 2px 10px; }"_s);
     auto *aggiornatore = new Promemoria(finestra, riga);
 
-    QObject::connect(btnBackup, &QToolButton::clicked, finestra, [finestra, aggiornatore] {
-        TfrmBackup backup(finestra);
+    QObject::connect(btnBackup, &QToolButton::clicked, finestra, [finestra, aggiornatore, copie] {
+        TfrmBackup backup(finestra, copie);
         Piattaforma::dialoghi().esegui(&backup);
         aggiornatore->aggiorna();
     });

@@ -4,6 +4,7 @@
 #include "backup/ImpostazioniBackup.h"
 #include "backup/ZipBackup.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
@@ -49,7 +50,8 @@ QString numero(qint64 n) {
 
 } // namespace
 
-TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
+TfrmBackup::TfrmBackup(QWidget *proprietario, CopieArchivio copie)
+    : QDialog(proprietario), m_copie(std::move(copie)) {
     setObjectName(u"TfrmBackup"_s);
     setWindowTitle(u" Backup"_s);
     setModal(true);
@@ -61,10 +63,14 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
     grande.setBold(true);
     titolo->setFont(grande);
 
-    auto *spiegazione =
-        new QLabel(u"Il backup raccoglie in un solo file zip l'archivio, le foto, gli allegati, la "
-                   u"password e il registro dei movimenti, e lo controlla dopo averlo scritto."_s,
-                   this);
+    auto *spiegazione = new QLabel(
+        ArchivioSuServer()
+            ? u"Il backup raccoglie in un solo file zip l'archivio del server (schede, foto, "
+              u"allegati e registro dei movimenti) e la password di questa postazione, e lo "
+              u"controlla dopo averlo scritto."_s
+            : u"Il backup raccoglie in un solo file zip l'archivio, le foto, gli allegati, la "
+              u"password e il registro dei movimenti, e lo controlla dopo averlo scritto."_s,
+        this);
     spiegazione->setObjectName(u"lblSpiegazione"_s);
     spiegazione->setWordWrap(true);
 
@@ -147,6 +153,7 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
     pulsanti->addWidget(m_btnChiudi);
     colonna->addLayout(pulsanti);
     setMinimumSize(600, 400);
+    TitoloConArchivio(this);
 
     connect(m_btnBackup, &QPushButton::clicked, this, &TfrmBackup::btnBackupClick);
     connect(m_btnRipristina, &QPushButton::clicked, this, &TfrmBackup::btnRipristinaClick);
@@ -160,7 +167,8 @@ TfrmBackup::TfrmBackup(QWidget *proprietario) : QDialog(proprietario) {
 void TfrmBackup::aggiorna() {
     const QString cartella = ImpostazioniBackup::Cartella();
     m_lblCartella->setText(QDir::toNativeSeparators(cartella));
-    m_lblAvviso->setVisible(stessoDisco(cartella, CartellaProgramma()));
+    // The server's data are not on this disk.
+    m_lblAvviso->setVisible(!ArchivioSuServer() && stessoDisco(cartella, CartellaProgramma()));
     const QStringList presenti = BackupPresenti(cartella);
     if (presenti.isEmpty()) {
         m_lblUltimo->setText(u"Nessun backup in questa cartella."_s);
@@ -191,6 +199,24 @@ void TfrmBackup::avanza(qint64 fatti, qint64 totale) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+bool TfrmBackup::suServer() const {
+    return ArchivioSuServer();
+}
+
+EsitoBackup TfrmBackup::backup(const AvanzamentoBackup &avanzamento) {
+    if (!suServer())
+        return EseguiBackup(CartellaProgramma(), ImpostazioniBackup::Cartella(),
+                            QDateTime::currentDateTime(), avanzamento);
+    if (!m_copie) {
+        EsitoBackup esito;
+        esito.messaggio = u"Attenzione: il backup dell'archivio sul server non è disponibile in "
+                          u"questa finestra."_s;
+        return esito;
+    }
+    return EseguiBackupDaCopia(CartellaProgramma(), ImpostazioniBackup::Cartella(),
+                               QDateTime::currentDateTime(), m_copie, avanzamento);
+}
+
 void TfrmBackup::btnCartellaClick() {
     // The default Backup folder is the one data folder a backup may go to.
     const QString scelta = Piattaforma::ScegliCartellaDaScrivere(
@@ -205,8 +231,7 @@ void TfrmBackup::btnBackupClick() {
     const QString cartella = ImpostazioniBackup::Cartella();
     inCorso(true, u"Backup in corso..."_s);
     const EsitoBackup esito =
-        EseguiBackup(CartellaProgramma(), cartella, QDateTime::currentDateTime(),
-                     [this](qint64 fatti, qint64 totale) { avanza(fatti, totale); });
+        backup([this](qint64 fatti, qint64 totale) { avanza(fatti, totale); });
     if (esito.riuscito) ConservaUltimiBackup(cartella, m_spnConservati->value(), esito.percorso);
     inCorso(false);
     aggiorna();
@@ -247,14 +272,18 @@ void TfrmBackup::btnRipristinaClick() {
     if (libero >= 0)
         domanda +=
             u"; sul disco della cartella del programma sono liberi %1"_s.arg(Dimensione(libero));
-    domanda += u".\n\nTutti i file dei dati, compresa la password di accesso, torneranno come "
-               u"erano alla data del backup. Dei dati attuali verrà fatto prima un backup a "
-               u"parte. Continuare?"_s;
+    domanda += suServer()
+                   ? u".\n\nL'archivio sul server (schede, foto, allegati e movimenti) tornerà "
+                     u"come era alla data del backup, per tutte le postazioni; la password di "
+                     u"questa postazione resta quella attuale. Dell'archivio attuale verrà fatto "
+                     u"prima un backup a parte. Continuare?"_s
+                   : u".\n\nTutti i file dei dati, compresa la password di accesso, torneranno "
+                     u"come erano alla data del backup. Dei dati attuali verrà fatto prima un "
+                     u"backup a parte. Continuare?"_s;
     if (Piattaforma::dialoghi().domanda(this, domanda) == Risposta::No) return;
 
     inCorso(true, u"Backup dei dati attuali in corso..."_s);
-    const EsitoBackup prima =
-        EseguiBackup(CartellaProgramma(), cartella, QDateTime::currentDateTime(), avanzamento);
+    const EsitoBackup prima = backup(avanzamento);
     if (!prima.riuscito) {
         inCorso(false);
         Piattaforma::dialoghi().messaggio(
@@ -265,7 +294,9 @@ void TfrmBackup::btnRipristinaClick() {
         return;
     }
     inCorso(true, u"Ripristino in corso..."_s);
-    const EsitoRipristino esito = RipristinaBackup(zip, CartellaProgramma(), avanzamento);
+    const EsitoRipristino esito =
+        suServer() ? RipristinaInCopia(zip, CartellaProgramma(), m_copie, avanzamento)
+                   : RipristinaBackup(zip, CartellaProgramma(), avanzamento);
     ConservaUltimiBackup(cartella, m_spnConservati->value(), zip);
     inCorso(false);
     aggiorna();

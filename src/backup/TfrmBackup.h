@@ -1,5 +1,7 @@
 #pragma once
 
+#include "backup/BackupArchivio.h"
+
 #include <QDialog>
 
 class QLabel;
@@ -8,11 +10,12 @@ class QPushButton;
 class QSpinBox;
 
 // Backup and restore of the program folder: where backups go, how many are
-// kept, a backup now, a restore from a chosen backup.
+// kept, a backup now, a restore from a chosen backup. On a server's archive
+// the same, through `copie`.
 class TfrmBackup : public QDialog {
     Q_OBJECT
   public:
-    explicit TfrmBackup(QWidget *proprietario);
+    explicit TfrmBackup(QWidget *proprietario, CopieArchivio copie = {});
 
   public slots:
     void btnBackupClick();
@@ -28,6 +31,8 @@ class TfrmBackup : public QDialog {
     void aggiorna();
     void inCorso(bool attivo, const QString &attesa = QString());
     void avanza(qint64 fatti, qint64 totale);
+    bool suServer() const;
+    EsitoBackup backup(const AvanzamentoBackup &avanzamento);
 
     QLabel *m_lblCartella;
     QLabel *m_lblAvviso;
@@ -40,4 +45,5 @@ class TfrmBackup : public QDialog {
     QPushButton *m_btnRipristina;
     QPushButton *m_btnChiudi;
     bool m_inCorso = false;
+    CopieArchivio m_copie;
 };

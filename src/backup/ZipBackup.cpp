@@ -1274,3 +1274,26 @@ void ImpostaSpazioLibero(std::function<qint64(const QString &)> spazio) {
 void ImpostaPassoRipristino(std::function<void()> funzione) {
     passoRipristino() = std::move(funzione);
 }
+
+bool CopiaDatiDellaPostazione(const QString &cartellaProgramma, const QString &verso) {
+    const QByteArray base = QFile::encodeName(QDir(cartellaProgramma).absolutePath());
+    for (const Voce &v : elencoDati(base)) {
+        const bool dellArchivio = v.nome == ARCHIVIO || v.nome == MOVIMENTI || eFoto(v.nome) ||
+                                  v.nome == ALLEGATI || v.nome.startsWith(prefissoAllegati()) ||
+                                  v.nome == "Schede eliminate" ||
+                                  v.nome.startsWith("Schede eliminate/");
+        if (dellArchivio) continue;
+        const QString da = QFile::decodeName(base + '/' + v.nome);
+        const QString a = QDir(verso).filePath(QFile::decodeName(v.nome));
+        if (v.cartella) {
+            if (!QDir().mkpath(a)) return false;
+            continue;
+        }
+        if (!QDir().mkpath(QFileInfo(a).absolutePath()) || !QFile::copy(da, a)) return false;
+        QFile originale(da), copia(a);
+        if (!originale.open(QIODevice::ReadOnly) || !copia.open(QIODevice::ReadOnly) ||
+            originale.readAll() != copia.readAll())
+            return false;
+    }
+    return true;
+}

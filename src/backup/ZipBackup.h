@@ -122,3 +122,9 @@ QString PromemoriaBackup(const QString &cartellaBackup, const QDateTime &ora);
 // Whether a member name of a backup is one the program folder uses; false for
 // a name climbing out, an absolute path, a file of another program.
 bool NomeMembroAmmesso(const QByteArray &nome);
+
+// Copies into `verso` the data of the program folder that stay with this
+// workstation when the archive is elsewhere: every member a backup takes
+// except the archive, the journal, the photos, the attachments and the
+// removed cards' files. Each copy is compared with its original.
+bool CopiaDatiDellaPostazione(const QString &cartellaProgramma, const QString &verso);

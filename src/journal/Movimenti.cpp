@@ -75,6 +75,17 @@ bool MovimentoDiGiacenza(TipoMovimento tipo) {
 }
 
 StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
+    return LeggiStoriaScheda(posizione, [&giornale](const QSet<qint64> &posizioni,
+                                                    const SceltaRiga &scelta,
+                                                    const VisitaMovimento &visita) {
+        // The index beside the journal points at the same lines; without it
+        // the journal is read whole.
+        const auto indicizzata = LeggiConIndice(giornale, posizioni, scelta, visita);
+        return indicizzata ? *indicizzata : LeggiGiornale(giornale, scelta, visita);
+    });
+}
+
+StoriaScheda LeggiStoriaScheda(qint64 posizione, const LettoreStoria &leggi) {
     StoriaScheda storia;
     // Positions whose lines are needed; a move into one of them adds the
     // position it came from, and the journal is read again for it.
@@ -95,11 +106,7 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
                     lette << m;
             return true;
         };
-        // The index beside the journal points at the same lines; without it
-        // the journal is read whole.
-        const auto indicizzata = LeggiConIndice(giornale, posizioni, scelta, visita);
-        const LetturaGiornale lettura =
-            indicizzata ? *indicizzata : LeggiGiornale(giornale, scelta, visita);
+        const LetturaGiornale lettura = leggi(posizioni, scelta, visita);
         storia.letto = lettura.aperto;
         storia.danneggiate = lettura.danneggiate;
 
@@ -163,6 +170,17 @@ StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale) {
     }
 }
 
+Movimento MovimentoAnnullamento(const TScheda &scheda, qint64 posizione, const Movimento &annullato,
+                                qint64 prima) {
+    TipoMovimento tipo = TipoMovimento::Rettifica;
+    if (annullato.tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
+    if (annullato.tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
+    const QString nota = u"Annullato il movimento del "_s +
+                         annullato.quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
+                         NomeTipo(annullato.tipo) + u')';
+    return MovimentoScheda(scheda, posizione, tipo, -annullato.quantita, prima, nota);
+}
+
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale, const AttesaAnnullamento *attesa) {
     Annullamento esito;
@@ -212,13 +230,7 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
             esito.giacenza = prima;
             return false;
         }
-        TipoMovimento tipo = TipoMovimento::Rettifica;
-        if (ultimo->tipo == TipoMovimento::Carico) tipo = TipoMovimento::Scarico;
-        if (ultimo->tipo == TipoMovimento::Scarico) tipo = TipoMovimento::Carico;
-        const QString nota = u"Annullato il movimento del "_s +
-                             ultimo->quando.toString(u"dd/MM/yyyy HH:mm"_s) + u" ("_s +
-                             NomeTipo(ultimo->tipo) + u')';
-        esito.movimento = MovimentoScheda(suDisco, posizione, tipo, quantita, prima, nota);
+        esito.movimento = MovimentoAnnullamento(suDisco, posizione, *ultimo, prima);
         suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
         rifiutata = false;
         return true;

@@ -5,6 +5,7 @@
 #include "journal/Giornale.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -40,6 +41,11 @@ struct StoriaScheda {
     bool letto = true; // false when the journal could not be read
 };
 StoriaScheda LeggiStoriaScheda(qint64 posizione, const QString &giornale = PercorsoGiornale());
+// The same on lines another reader gives: those of `posizioni` that
+// `scelta` keeps, in journal order, each handed to `visita`.
+using LettoreStoria = std::function<LetturaGiornale(
+    const QSet<qint64> &posizioni, const SceltaRiga &scelta, const VisitaMovimento &visita)>;
+StoriaScheda LeggiStoriaScheda(qint64 posizione, const LettoreStoria &leggi);
 
 // Movements that change the stock and can be taken back.
 bool MovimentoDiGiacenza(TipoMovimento tipo);
@@ -72,6 +78,10 @@ struct Annullamento {
     Movimento movimento;   // the one recorded
     QString testoGiacenza; // GiacenzaNonIntera: the stock as the disk has it
 };
+// The line that takes back `annullato`: the opposite quantity, with a note
+// naming it by its minute and kind.
+Movimento MovimentoAnnullamento(const TScheda &scheda, qint64 posizione, const Movimento &annullato,
+                                qint64 prima);
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale(),
                                     const AttesaAnnullamento *attesa = nullptr);

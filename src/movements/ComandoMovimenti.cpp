@@ -2,6 +2,7 @@
 
 #include "movements/TfrmMovimentiPeriodo.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QPushButton>
 
@@ -17,7 +18,7 @@ void PreparaComandoMovimenti(QWidget *finestra, QWidget *pannello, QRect pulsant
     btnMovimenti->setToolTip(u"Movimenti di magazzino per periodo"_s);
     btnMovimenti->setAccessibleDescription(u"Movimenti di magazzino per periodo"_s);
     QObject::connect(btnMovimenti, &QPushButton::clicked, finestra, [finestra] {
-        TfrmMovimentiPeriodo periodo(finestra);
+        TfrmMovimentiPeriodo periodo(finestra, DepositoCorrente());
         Piattaforma::dialoghi().esegui(&periodo);
     });
 }

@@ -4,6 +4,7 @@
 #include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "journal/Movimenti.h"
+#include "storage/DepositoFile.h"
 
 #include "archive/FileDiretto.h"
 
@@ -192,15 +193,83 @@ struct PartePeriodo {
     std::atomic<qint64> letti{0};
 };
 
-// Reads the lines of [da, fino) into `parte`, each checked as LeggiGiornale
-// checks it but without making its texts.
+// What the summary keeps of each line: checked as LeggiGiornale checks it
+// but without making its texts. Lines of other days are passed over without
+// decoding.
+class LettorePeriodo {
+  public:
+    LettorePeriodo(const QDate &dal, const QDate &al, PartePeriodo &parte)
+        : m_dal(dal), m_al(al), m_primo(dal.toString(Qt::ISODate).toLatin1()),
+          m_ultimo(al.toString(Qt::ISODate).toLatin1()), m_nota(NOTA_ANNULLAMENTO.toUtf8()),
+          m_parte(parte) {}
+
+    void riga(QByteArrayView riga, char separatore, qint64 offset) {
+        PartePeriodo &parte = m_parte;
+        CampiMovimento &c = m_campi;
+        std::string &chiave = m_chiave;
+        QByteArrayView giorno;
+        if (giornoDiRiga(riga, separatore, giorno) && !(giorno >= m_primo && giorno <= m_ultimo))
+            return;
+        if (!LeggiCampiGiornale(riga, separatore, c)) {
+            ++parte.lettura.danneggiate;
+            return;
+        }
+        ++parte.lettura.righe;
+        if (c.giorno < m_dal || c.giorno > m_al) return;
+        RigaPeriodo r{offset, c.quantita, -1, -1, -1, 0, c.tipo, false};
+        if (c.tipo != TipoMovimento::Ordine) {
+            chiave.clear();
+            testoDi(c.campi[11], chiave);
+            r.annullamento = MovimentoDiGiacenza(c.tipo) && chiave.starts_with(m_nota.constData());
+            // Card, category and cost come together: one look-up for the
+            // three, on the line's own bytes.
+            chiave.clear();
+            for (std::size_t campo : {2, 3, 4, 9}) {
+                const auto lunghezza = quint32(c.campi[campo].size());
+                chiave.append(reinterpret_cast<const char *>(&lunghezza), 4);
+                chiave.append(c.campi[campo].data(), lunghezza);
+            }
+            const qint32 insieme = parte.insiemi.numero(chiave);
+            if (std::size_t(insieme) == parte.numeriInsiemi.size()) {
+                chiave.assign(4, '\0');
+                testoDi(c.campi[2], chiave);
+                const auto lunghezza = quint32(chiave.size() - 4);
+                std::memcpy(chiave.data(), &lunghezza, 4);
+                testoDi(c.campi[3], chiave);
+                const qint32 scheda = parte.schede.numero(chiave);
+                chiave.clear();
+                testoDi(c.campi[4], chiave);
+                const qint32 categoria = parte.categorie.numero(chiave);
+                chiave.clear();
+                testoDi(c.campi[9], chiave);
+                const qint32 costo = parte.costi.numero(chiave);
+                if (std::size_t(costo) == parte.valoriCosti.size())
+                    parte.valoriCosti.push_back(
+                        LeggiNumero(QString::fromUtf8(chiave.data(), qsizetype(chiave.size())))
+                            .value_or(0));
+                parte.numeriInsiemi.push_back({scheda, categoria, costo});
+            }
+            const auto &numeri = parte.numeriInsiemi[std::size_t(insieme)];
+            r.scheda = numeri[0];
+            r.categoria = numeri[1];
+            r.costo = numeri[2];
+            r.mese = c.giorno.year() * 100 + c.giorno.month();
+        }
+        parte.righe.push_back(r);
+    }
+
+  private:
+    QDate m_dal, m_al;
+    QByteArray m_primo, m_ultimo, m_nota;
+    PartePeriodo &m_parte;
+    CampiMovimento m_campi;
+    std::string m_chiave;
+};
+
+// Reads the lines of [da, fino) into `parte`.
 void leggiParte(int fd, qint64 da, qint64 fino, bool ultima, char separatore, const QDate &dal,
                 const QDate &al, PartePeriodo &parte) {
-    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
-    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
-    const QByteArray nota = NOTA_ANNULLAMENTO.toUtf8();
-    CampiMovimento c;
-    std::string chiave;
+    LettorePeriodo lettore(dal, al, parte);
     const auto letta = ScorriRigheGiornale(
         fd, da, fino, ultima,
         [&](GenereRiga genere, QByteArrayView riga, qint64 offset) {
@@ -214,57 +283,7 @@ void leggiParte(int fd, qint64 da, qint64 fino, bool ultima, char separatore, co
             case GenereRiga::Movimento:
                 break;
             }
-            // Lines of other days are passed over without decoding.
-            QByteArrayView giorno;
-            if (giornoDiRiga(riga, separatore, giorno) && !(giorno >= primo && giorno <= ultimo))
-                return true;
-            if (!LeggiCampiGiornale(riga, separatore, c)) {
-                ++parte.lettura.danneggiate;
-                return true;
-            }
-            ++parte.lettura.righe;
-            if (c.giorno < dal || c.giorno > al) return true;
-            RigaPeriodo r{offset, c.quantita, -1, -1, -1, 0, c.tipo, false};
-            if (c.tipo != TipoMovimento::Ordine) {
-                chiave.clear();
-                testoDi(c.campi[11], chiave);
-                r.annullamento =
-                    MovimentoDiGiacenza(c.tipo) && chiave.starts_with(nota.constData());
-                // Card, category and cost come together: one look-up for the
-                // three, on the line's own bytes.
-                chiave.clear();
-                for (std::size_t campo : {2, 3, 4, 9}) {
-                    const auto lunghezza = quint32(c.campi[campo].size());
-                    chiave.append(reinterpret_cast<const char *>(&lunghezza), 4);
-                    chiave.append(c.campi[campo].data(), lunghezza);
-                }
-                const qint32 insieme = parte.insiemi.numero(chiave);
-                if (std::size_t(insieme) == parte.numeriInsiemi.size()) {
-                    chiave.assign(4, '\0');
-                    testoDi(c.campi[2], chiave);
-                    const auto lunghezza = quint32(chiave.size() - 4);
-                    std::memcpy(chiave.data(), &lunghezza, 4);
-                    testoDi(c.campi[3], chiave);
-                    const qint32 scheda = parte.schede.numero(chiave);
-                    chiave.clear();
-                    testoDi(c.campi[4], chiave);
-                    const qint32 categoria = parte.categorie.numero(chiave);
-                    chiave.clear();
-                    testoDi(c.campi[9], chiave);
-                    const qint32 costo = parte.costi.numero(chiave);
-                    if (std::size_t(costo) == parte.valoriCosti.size())
-                        parte.valoriCosti.push_back(
-                            LeggiNumero(QString::fromUtf8(chiave.data(), qsizetype(chiave.size())))
-                                .value_or(0));
-                    parte.numeriInsiemi.push_back({scheda, categoria, costo});
-                }
-                const auto &numeri = parte.numeriInsiemi[std::size_t(insieme)];
-                r.scheda = numeri[0];
-                r.categoria = numeri[1];
-                r.costo = numeri[2];
-                r.mese = c.giorno.year() * 100 + c.giorno.month();
-            }
-            parte.righe.push_back(r);
+            lettore.riga(riga, separatore, offset);
             return true;
         },
         [&](qint64 letti) { parte.letti = letti - da; });
@@ -285,59 +304,12 @@ std::string chiaveScheda(const Movimento &m) {
 
 } // namespace
 
-RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QString &giornale,
-                                  const std::function<void(qint64, qint64)> &progresso) {
-    RiepilogoPeriodo r;
-    const Descrittore file(ApriFileRegolare(giornale, O_RDONLY));
-    if (file.fd < 0) {
-        r.lettura.aperto = errno == ENOENT;
-        return r;
-    }
-    struct stat info {};
-    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return r;
-    // Lines are appended whole under the write lock; what lies beyond the
-    // length seen now is left for the next summary.
-    const qint64 totale = info.st_size;
+namespace {
 
-    // The header's separator, then two parts split at a line start, one for
-    // each core; the totals are then added up in journal order, as one
-    // reading would.
-    char separatore = ';';
-    ScorriRigheGiornale(file.fd, 0, qMin<qint64>(totale, RIGA_GIORNALE_MASSIMA + 2), false,
-                        [&](GenereRiga genere, QByteArrayView riga, qint64) {
-                            if (genere == GenereRiga::Intestazione && !riga.isEmpty())
-                                separatore = SeparatoreGiornale(riga);
-                            return false;
-                        });
-    qint64 meta = totale;
-    if (totale >= (4 << 20) && std::thread::hardware_concurrency() > 1) {
-        QByteArray dopo(RIGA_GIORNALE_MASSIMA + 1, Qt::Uninitialized);
-        const qint64 da = totale / 2;
-        const qint64 quanti = qMin<qint64>(dopo.size(), totale - da);
-        if (LeggiTutto(file.fd, dopo.data(), quanti, da)) {
-            const qsizetype fine = QByteArrayView(dopo.constData(), quanti).indexOf('\n');
-            if (fine >= 0 && da + fine + 1 < totale) meta = da + fine + 1;
-        }
-    }
-    PartePeriodo parti[2];
-    std::future<void> seconda;
-    if (meta < totale)
-        seconda = std::async(std::launch::async, [&] {
-            leggiParte(file.fd, meta, totale, true, separatore, dal, al, parti[1]);
-        });
-    std::atomic<bool> primaFinita{false};
-    std::future<void> prima = std::async(std::launch::async, [&] {
-        leggiParte(file.fd, 0, meta, meta == totale, separatore, dal, al, parti[0]);
-        primaFinita = true;
-    });
-    // This thread keeps the window painting meanwhile.
-    for (std::future<void> *parte : {&prima, &seconda}) {
-        if (!parte->valid()) continue;
-        while (parte->wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-            if (progresso) progresso(parti[0].letti + parti[1].letti, totale);
-        parte->get();
-    }
-    if (progresso) progresso(totale, totale);
+// The totals of the parts, added up in journal order as one reading would;
+// `leggiA` reads a line by its number, for the few an undoing names.
+void Riassumi(PartePeriodo (&parti)[2], RiepilogoPeriodo &r,
+              const std::function<std::optional<Movimento>(qint64)> &leggiA) {
     for (const PartePeriodo &parte : parti) {
         r.lettura.righe += parte.lettura.righe;
         r.lettura.danneggiate += parte.lettura.danneggiate;
@@ -374,14 +346,14 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     // the end. Undoings are few: the line undone is looked for back among the
     // period's lines only when one comes, so the journal is read once.
     auto annulla = [&](qint64 offsetAnnullamento) {
-        const auto annullamento = LeggiMovimentoA(giornale, offsetAnnullamento);
+        const auto annullamento = leggiA(offsetAnnullamento);
         if (!annullamento) return false;
         const QDate nominato = QDate::fromString(
             annullamento->nota.mid(NOTA_ANNULLAMENTO.size(), 10), u"dd/MM/yyyy"_s);
         if (!nominato.isValid()) return false;
         for (auto it = r.righe.crbegin(); it != r.righe.crend(); ++it) {
             if (*it == offsetAnnullamento || tolti.contains(*it)) continue;
-            const auto m = LeggiMovimentoA(giornale, *it);
+            const auto m = leggiA(*it);
             if (!m) continue;
             // Lines are in the order they were written: past the day named,
             // with a day's leeway for the offsets, there is nothing more.
@@ -451,11 +423,113 @@ RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QStri
     }
     for (std::size_t i = 0; i < perCategoria.size(); ++i)
         if (conCategoria[i]) r.perCategoria.insert(testo(categorie.chiavi()[i]), perCategoria[i]);
+}
+
+} // namespace
+
+RiepilogoPeriodo RiepilogaPeriodo(const QDate &dal, const QDate &al, const QString &giornale,
+                                  const std::function<void(qint64, qint64)> &progresso) {
+    RiepilogoPeriodo r;
+    const Descrittore file(ApriFileRegolare(giornale, O_RDONLY));
+    if (file.fd < 0) {
+        r.lettura.aperto = errno == ENOENT;
+        return r;
+    }
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return r;
+    // Lines are appended whole under the write lock; what lies beyond the
+    // length seen now is left for the next summary.
+    const qint64 totale = info.st_size;
+
+    // The header's separator, then two parts split at a line start, one for
+    // each core; the totals are then added up in journal order, as one
+    // reading would.
+    char separatore = ';';
+    ScorriRigheGiornale(file.fd, 0, qMin<qint64>(totale, RIGA_GIORNALE_MASSIMA + 2), false,
+                        [&](GenereRiga genere, QByteArrayView riga, qint64) {
+                            if (genere == GenereRiga::Intestazione && !riga.isEmpty())
+                                separatore = SeparatoreGiornale(riga);
+                            return false;
+                        });
+    qint64 meta = totale;
+    if (totale >= (4 << 20) && std::thread::hardware_concurrency() > 1) {
+        QByteArray dopo(RIGA_GIORNALE_MASSIMA + 1, Qt::Uninitialized);
+        const qint64 da = totale / 2;
+        const qint64 quanti = qMin<qint64>(dopo.size(), totale - da);
+        if (LeggiTutto(file.fd, dopo.data(), quanti, da)) {
+            const qsizetype fine = QByteArrayView(dopo.constData(), quanti).indexOf('\n');
+            if (fine >= 0 && da + fine + 1 < totale) meta = da + fine + 1;
+        }
+    }
+    PartePeriodo parti[2];
+    std::future<void> seconda;
+    if (meta < totale)
+        seconda = std::async(std::launch::async, [&] {
+            leggiParte(file.fd, meta, totale, true, separatore, dal, al, parti[1]);
+        });
+    std::atomic<bool> primaFinita{false};
+    std::future<void> prima = std::async(std::launch::async, [&] {
+        leggiParte(file.fd, 0, meta, meta == totale, separatore, dal, al, parti[0]);
+        primaFinita = true;
+    });
+    // This thread keeps the window painting meanwhile.
+    for (std::future<void> *parte : {&prima, &seconda}) {
+        if (!parte->valid()) continue;
+        while (parte->wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            if (progresso) progresso(parti[0].letti + parti[1].letti, totale);
+        parte->get();
+    }
+    if (progresso) progresso(totale, totale);
+    Riassumi(parti, r, [&giornale](qint64 offset) { return LeggiMovimentoA(giornale, offset); });
     return r;
 }
 
-bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
-                      const RiepilogoPeriodo &riepilogo, const QString &giornale) {
+namespace {
+
+// Reads the journal's lines that `scelta` keeps, each decoded into `visita`.
+using LetturaRighe = std::function<bool(const SceltaRiga &scelta, const VisitaMovimento &visita)>;
+
+// Reads a storage's lines of the period from `dal` to `al` as LeggiGiornale
+// reads the file's.
+LetturaGiornale righeDelPeriodo(Deposito &deposito, const QDate &dal, const QDate &al,
+                                const SceltaRiga &scelta, const VisitaMovimento &visita) {
+    LettoreGiornale lettore(scelta, visita);
+    lettore.esito.aperto =
+        deposito.righePeriodo(QDateTime(dal, QTime(0, 0)), QDateTime(al.addDays(1), QTime(0, 0)),
+                              [&](QByteArrayView riga, char separatore, qint64 numero) {
+                                  lettore.separatore = separatore;
+                                  return lettore(GenereRiga::Movimento, riga, numero);
+                              });
+    return lettore.esito;
+}
+
+// The summary's lines, read again in journal order: only those it counted,
+// so a line appended since waits for the next summary.
+bool righeDelRiepilogo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                       const LetturaRighe &leggi,
+                       const std::function<bool(const Movimento &)> &visita) {
+    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
+    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
+    std::size_t indice = 0;
+    bool avanti = true;
+    const bool letto = leggi(
+        [&](QByteArrayView riga, char separatore) {
+            QByteArrayView giorno;
+            if (!giornoDiRiga(riga, separatore, giorno)) return true;
+            return giorno >= primo && giorno <= ultimo;
+        },
+        [&](const Movimento &m, qint64 offset) {
+            if (indice >= riepilogo.righe.size()) return false;
+            if (offset != riepilogo.righe[indice]) return true;
+            ++indice;
+            avanti = visita(m);
+            return avanti;
+        });
+    return letto && avanti;
+}
+
+bool scriviCsv(QIODevice *destinazione, const QDate &dal, const QDate &al,
+               const RiepilogoPeriodo &riepilogo, const LetturaRighe &leggi) {
     auto scrivi = [destinazione](const QByteArray &testo) {
         return destinazione->write(testo) == testo.size();
     };
@@ -468,30 +542,15 @@ bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al
     if (!scrivi("\xEF\xBB\xBF" + intestazione + "\r\n")) return false;
 
     bool riuscito = true;
-    const QByteArray primo = dal.toString(Qt::ISODate).toLatin1();
-    const QByteArray ultimo = al.toString(Qt::ISODate).toLatin1();
-    std::size_t indice = 0;
-    LeggiGiornale(
-        giornale,
-        [&](QByteArrayView riga, char separatore) {
-            QByteArrayView giorno;
-            if (!giornoDiRiga(riga, separatore, giorno)) return true;
-            return giorno >= primo && giorno <= ultimo;
-        },
-        [&](const Movimento &m, qint64 offset) {
-            // Only the lines the summary counted: a line appended since
-            // then waits for the next summary.
-            if (indice >= riepilogo.righe.size()) return false;
-            if (offset != riepilogo.righe[indice]) return true;
-            ++indice;
-            Movimento senzaDati = m;
-            senzaDati.dati.clear();
-            QByteArray riga = RigaGiornale(senzaDati);
-            riga.chop(1); // the empty record data
-            riuscito = scrivi(riga + "\r\n");
-            return riuscito;
-        });
-    if (!riuscito) return false;
+    const bool letto = righeDelRiepilogo(dal, al, riepilogo, leggi, [&](const Movimento &m) {
+        Movimento senzaDati = m;
+        senzaDati.dati.clear();
+        QByteArray riga = RigaGiornale(senzaDati);
+        riga.chop(1); // the empty record data
+        riuscito = scrivi(riga + "\r\n");
+        return riuscito;
+    });
+    if (!riuscito || !letto) return false;
 
     QByteArray testo = "\r\nTotali per scheda\r\nCodice;Nome;Pezzi in entrata;Pezzi in "
                        "uscita;Valore in entrata;Valore in uscita\r\n";
@@ -503,4 +562,67 @@ bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al
         testo += campo(i.key()) + totali(i.value()) + "\r\n";
     testo += "\r\nTotale" + totali(riepilogo.totale) + "\r\n";
     return scrivi(testo);
+}
+
+} // namespace
+
+bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
+                      const RiepilogoPeriodo &riepilogo, const QString &giornale) {
+    return scriviCsv(destinazione, dal, al, riepilogo,
+                     [&giornale](const SceltaRiga &scelta, const VisitaMovimento &visita) {
+                         LeggiGiornale(giornale, scelta, visita);
+                         return true;
+                     });
+}
+
+bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
+                      const RiepilogoPeriodo &riepilogo, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return ScriviCsvPeriodo(destinazione, dal, al, riepilogo, file->giornale());
+    return scriviCsv(destinazione, dal, al, riepilogo,
+                     [&](const SceltaRiga &scelta, const VisitaMovimento &visita) {
+                         return righeDelPeriodo(deposito, dal, al, scelta, visita).aperto;
+                     });
+}
+
+RiepilogoPeriodo
+RiepilogaPeriodo(const QDate &dal, const QDate &al, Deposito &deposito,
+                 const std::function<void(qint64 letti, qint64 totale)> &progresso) {
+    // The folder's journal is read in place, on both cores.
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return RiepilogaPeriodo(dal, al, file->giornale(), progresso);
+    RiepilogoPeriodo r;
+    PartePeriodo parti[2];
+    LettorePeriodo lettore(dal, al, parti[0]);
+    qint64 lette = 0;
+    parti[0].lettura.aperto =
+        deposito.righePeriodo(QDateTime(dal, QTime(0, 0)), QDateTime(al.addDays(1), QTime(0, 0)),
+                              [&](QByteArrayView riga, char separatore, qint64 numero) {
+                                  lettore.riga(riga, separatore, numero);
+                                  // The total is not known ahead: lines read so far.
+                                  if (progresso && ++lette % 20000 == 0) progresso(lette, 0);
+                                  return true;
+                              });
+    if (!parti[0].lettura.aperto) {
+        r.lettura.aperto = false;
+        return r;
+    }
+    Riassumi(parti, r, [&deposito](qint64 numero) -> std::optional<Movimento> {
+        Movimento m;
+        if (!deposito.rigaGiornale(numero, m)) return std::nullopt;
+        return m;
+    });
+    return r;
+}
+
+bool VisitaRighePeriodo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                        Deposito &deposito, const std::function<bool(const Movimento &)> &visita) {
+    const auto *file = dynamic_cast<DepositoFile *>(&deposito);
+    return righeDelRiepilogo(
+        dal, al, riepilogo,
+        [&](const SceltaRiga &scelta, const VisitaMovimento &leggiRiga) {
+            if (file) return LeggiGiornale(file->giornale(), scelta, leggiRiga).aperto;
+            return righeDelPeriodo(deposito, dal, al, scelta, leggiRiga).aperto;
+        },
+        visita);
 }

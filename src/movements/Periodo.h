@@ -1,6 +1,7 @@
 #pragma once
 
 #include "journal/Giornale.h"
+#include "storage/Deposito.h"
 
 #include <QDate>
 #include <QMap>
@@ -47,6 +48,13 @@ RiepilogoPeriodo
 RiepilogaPeriodo(const QDate &dal, const QDate &al, const QString &giornale = PercorsoGiornale(),
                  const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
 
+// The same on a storage: the folder's journal read in place as above, the
+// server's lines streamed and counted by the same rule. `righe` then holds
+// the lines' numbers in that storage (Deposito::rigaGiornale).
+RiepilogoPeriodo
+RiepilogaPeriodo(const QDate &dal, const QDate &al, Deposito &deposito,
+                 const std::function<void(qint64 letti, qint64 totale)> &progresso = {});
+
 // A value at cost as the program writes amounts: "1234,50".
 QString Valore(double valore);
 
@@ -55,3 +63,10 @@ QString Valore(double valore);
 bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
                       const RiepilogoPeriodo &riepilogo,
                       const QString &giornale = PercorsoGiornale());
+bool ScriviCsvPeriodo(QIODevice *destinazione, const QDate &dal, const QDate &al,
+                      const RiepilogoPeriodo &riepilogo, Deposito &deposito);
+
+// The lines the summary counted, decoded, in journal order, read again in one
+// pass over the storage; false when it could not be read or `visita` stopped.
+bool VisitaRighePeriodo(const QDate &dal, const QDate &al, const RiepilogoPeriodo &riepilogo,
+                        Deposito &deposito, const std::function<bool(const Movimento &)> &visita);

@@ -1,10 +1,13 @@
 #include "movements/TfrmMovimentiPeriodo.h"
 
+#include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
 #include "archive/Importi.h"
 #include "movements/StampaMovimenti.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 #include "widgets/TfrmCalendario.h"
 
 #include <QAbstractTableModel>
@@ -15,6 +18,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -36,8 +41,9 @@ using Piattaforma::TipoMessaggio;
 // memory holds an offset per line, not the lines.
 class ModelloMovimenti : public QAbstractTableModel {
   public:
-    ModelloMovimenti(QString giornale, QObject *genitore)
-        : QAbstractTableModel(genitore), m_giornale(std::move(giornale)) {}
+    using Lettura = std::function<std::optional<Movimento>(qint64 numero)>;
+    ModelloMovimenti(Lettura leggi, QObject *genitore)
+        : QAbstractTableModel(genitore), m_leggi(std::move(leggi)) {}
 
     void imposta(const std::vector<qint64> *righe) {
         beginResetModel();
@@ -59,7 +65,7 @@ class ModelloMovimenti : public QAbstractTableModel {
     QVariant data(const QModelIndex &indice, int ruolo) const override {
         if (!m_righe || !indice.isValid()) return {};
         if (ruolo == Qt::TextAlignmentRole)
-            return indice.column() == 1 || indice.column() == 6
+            return indice.column() == 1 || indice.column() == 6 || indice.column() == 7
                        ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                        : QVariant();
         if (ruolo != Qt::DisplayRole) return {};
@@ -92,13 +98,13 @@ class ModelloMovimenti : public QAbstractTableModel {
         auto trovato = m_letti.constFind(riga);
         if (trovato == m_letti.cend()) {
             if (m_letti.size() > 2000) m_letti.clear();
-            const auto letto = LeggiMovimentoA(m_giornale, (*m_righe)[std::size_t(riga)]);
+            const auto letto = m_leggi((*m_righe)[std::size_t(riga)]);
             trovato = m_letti.insert(riga, letto.value_or(Movimento()));
         }
         return &trovato.value();
     }
 
-    QString m_giornale;
+    Lettura m_leggi;
     const std::vector<qint64> *m_righe = nullptr;
     mutable QHash<int, Movimento> m_letti;
 };
@@ -144,6 +150,29 @@ QPushButton *pulsante(QWidget *genitore, const QString &nome, const QString &tes
 
 TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, const QString &giornale)
     : QDialog(genitore), m_giornale(giornale) {
+    if (ArchivioSuServer() && QFileInfo(giornale) == QFileInfo(PercorsoGiornale()))
+        m_deposito = &DepositoCorrente();
+    prepara();
+}
+
+TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, Deposito &deposito)
+    : QDialog(genitore) {
+    // The folder's journal through the program's own code, as above.
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        m_giornale = file->giornale();
+    else
+        m_deposito = &deposito;
+    prepara();
+}
+
+std::optional<Movimento> TfrmMovimentiPeriodo::movimento(qint64 numero) const {
+    if (!m_deposito) return LeggiMovimentoA(m_giornale, numero);
+    Movimento m;
+    if (!m_deposito->rigaGiornale(numero, m)) return std::nullopt;
+    return m;
+}
+
+void TfrmMovimentiPeriodo::prepara() {
     setObjectName(u"TfrmMovimentiPeriodo"_s);
     setWindowTitle(u" Movimenti per periodo"_s);
     resize(1000, 680);
@@ -187,12 +216,24 @@ TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, const QString &gio
     grdMovimenti = new QTableView(this);
     grdMovimenti->setObjectName(u"grdMovimenti"_s);
     grdMovimenti->setAccessibleName(u"Movimenti del periodo"_s);
-    m_modello = new ModelloMovimenti(m_giornale, this);
+    m_modello = new ModelloMovimenti([this](qint64 numero) { return movimento(numero); }, this);
     grdMovimenti->setModel(m_modello);
     grdMovimenti->verticalHeader()->hide();
     grdMovimenti->verticalHeader()->setDefaultSectionSize(22);
     grdMovimenti->setSelectionBehavior(QAbstractItemView::SelectRows);
     grdMovimenti->horizontalHeader()->setStretchLastSection(true);
+    // Widths for what the columns hold, set once: fitting them to the rows
+    // would read a thousand lines, on the server a thousand queries.
+    {
+        const QFontMetrics metrica = grdMovimenti->fontMetrics();
+        const QStringList campioni = {u"00/00/0000 00:00"_s, u"Posizione"_s,
+                                      u"ART-00000000"_s,     u"Cerniera per mobili 00 mm"_s,
+                                      u"Giardinaggio"_s,     u"Nuova scheda"_s,
+                                      u"Quantità"_s,         u"000.000,00"_s};
+        for (int c = 0; c < campioni.size(); ++c)
+            grdMovimenti->horizontalHeader()->resizeSection(
+                c, metrica.horizontalAdvance(campioni[c]) + 18);
+    }
     grdSchede =
         tabellaTotali(this, u"grdSchede"_s, u"Totali per scheda"_s, {u"Codice"_s, u"Nome"_s});
     grdCategorie =
@@ -242,6 +283,7 @@ TfrmMovimentiPeriodo::TfrmMovimentiPeriodo(QWidget *genitore, const QString &gio
     btnStampa->setEnabled(false);
     btnEsporta->setEnabled(false);
     graMesi->setChart(Grafico(m_riepilogo));
+    if (m_deposito) TitoloConArchivio(this);
 }
 
 TfrmMovimentiPeriodo::~TfrmMovimentiPeriodo() = default;
@@ -287,10 +329,18 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
     setCursor(Qt::WaitCursor);
     // The window keeps painting while the journal is read; what the user
     // types waits for the end.
-    m_riepilogo = RiepilogaPeriodo(dal, al, m_giornale, [this](qint64 letti, qint64 totale) {
-        prgAvanzamento->setValue(totale > 0 ? int(letti * 1000 / totale) : 1000);
+    prgAvanzamento->setRange(0, 1000);
+    const auto avanza = [this](qint64 letti, qint64 totale) {
+        // A server's lines come without their number known ahead: the bar
+        // then only shows that the work goes on.
+        if (totale <= 0 && letti > 0)
+            prgAvanzamento->setRange(0, 0);
+        else
+            prgAvanzamento->setValue(totale > 0 ? int(letti * 1000 / totale) : 1000);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    };
+    m_riepilogo = m_deposito ? RiepilogaPeriodo(dal, al, *m_deposito, avanza)
+                             : RiepilogaPeriodo(dal, al, m_giornale, avanza);
     unsetCursor();
     prgAvanzamento->hide();
     m_inPassata = false;
@@ -324,7 +374,7 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
     lblTotale->setAccessibleName(lblTotale->text());
     QString avviso;
     if (!m_riepilogo.lettura.aperto)
-        avviso = AvvisoGiornaleIlleggibile(m_giornale);
+        avviso = m_deposito ? m_deposito->messaggio() : AvvisoGiornaleIlleggibile(m_giornale);
     else if (m_riepilogo.lettura.danneggiate > 0)
         avviso = u"Attenzione: "_s + QString::number(m_riepilogo.lettura.danneggiate) +
                  (m_riepilogo.lettura.danneggiate == 1
@@ -337,8 +387,14 @@ void TfrmMovimentiPeriodo::btnCalcolaClick() {
     QChart *vecchio = graMesi->chart();
     graMesi->setChart(Grafico(m_riepilogo));
     delete vecchio;
-    btnStampa->setEnabled(true);
-    btnEsporta->setEnabled(true);
+    // A server that did not answer gave no movements to print or export.
+    const bool letto = m_riepilogo.lettura.aperto || !m_deposito;
+    if (!letto) {
+        lblTotale->clear();
+        lblTotale->setAccessibleName(QString());
+    }
+    btnStampa->setEnabled(letto);
+    btnEsporta->setEnabled(letto);
 }
 
 QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
@@ -362,6 +418,8 @@ QChart *TfrmMovimentiPeriodo::Grafico(const RiepilogoPeriodo &riepilogo) {
     grafico->addSeries(serie);
     auto *asseX = new QBarCategoryAxis;
     asseX->append(mesi.isEmpty() ? QStringList{QString()} : mesi);
+    // More than a year of months side by side would cut every label short.
+    if (mesi.size() > 12) asseX->setLabelsAngle(-90);
     auto *asseY = new QValueAxis;
     asseY->setRange(0, massimo * 1.1);
     asseY->applyNiceNumbers();
@@ -393,9 +451,7 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
                  Colonna(u"Nome"_s, 34) + u' ' + Colonna(u"Categoria"_s, 20) + u' ' +
                  Colonna(u"Tipo"_s, 12) + u' ' + Colonna(u"Quantità"_s, 9, true) + u' ' +
                  Colonna(u"Costo"_s, 12, true) + u' ' + Colonna(u"Nota"_s, 30);
-    for (qint64 offset : m_riepilogo.righe) {
-        const auto m = LeggiMovimentoA(m_giornale, offset);
-        if (!m) continue;
+    const auto riga = [&righe](const Movimento *m) {
         AggiungiRigaConNota(righe,
                             Colonna(m->quando.toString(u"dd/MM/yyyy HH:mm"_s), 16) + u' ' +
                                 Colonna(m->codice, 14) + u' ' + Colonna(m->nome, 34) + u' ' +
@@ -403,6 +459,16 @@ QStringList TfrmMovimentiPeriodo::righeStampa() const {
                                 u' ' + Colonna(QString::number(m->quantita), 9, true) + u' ' +
                                 Colonna(m->costo, 12, true) + u' ',
                             m->nota, 30);
+    };
+    if (m_deposito) {
+        // The server's lines in one pass rather than one query each.
+        VisitaRighePeriodo(m_dal, m_al, m_riepilogo, *m_deposito, [&](const Movimento &m) {
+            riga(&m);
+            return true;
+        });
+    } else {
+        for (qint64 offset : m_riepilogo.righe)
+            if (const auto m = movimento(offset)) riga(&*m);
     }
     righe << QString() << u"TOTALI PER SCHEDA"_s
           << Colonna(u"Codice"_s, 14) + u' ' + Colonna(u"Nome"_s, 40) + u' ' + intestazioneTotali;
@@ -433,7 +499,8 @@ void TfrmMovimentiPeriodo::btnEsportaClick() {
             m_al.toString(u"yyyy-MM-dd"_s) + u".csv"_s);
     if (percorso.isEmpty()) return;
     const bool scritto = ScriviFileIntero(percorso, [this](QIODevice *file) {
-        return ScriviCsvPeriodo(file, m_dal, m_al, m_riepilogo, m_giornale);
+        return m_deposito ? ScriviCsvPeriodo(file, m_dal, m_al, m_riepilogo, *m_deposito)
+                          : ScriviCsvPeriodo(file, m_dal, m_al, m_riepilogo, m_giornale);
     });
     if (scritto)
         Piattaforma::dialoghi().messaggio(
@@ -442,5 +509,8 @@ void TfrmMovimentiPeriodo::btnEsportaClick() {
     else
         Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
                                           u"Attenzione: non è stato possibile scrivere il file "_s +
-                                              percorso + u'.');
+                                              percorso + u'.' +
+                                              (m_deposito && !m_deposito->messaggio().isEmpty()
+                                                   ? u"\n\n"_s + m_deposito->messaggio()
+                                                   : QString()));
 }

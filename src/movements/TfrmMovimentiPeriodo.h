@@ -22,7 +22,10 @@ class ModelloMovimenti;
 class TfrmMovimentiPeriodo : public QDialog {
     Q_OBJECT
   public:
+    // The program folder's journal stands for the archive in use: on a
+    // server, the server's.
     explicit TfrmMovimentiPeriodo(QWidget *genitore, const QString &giornale = PercorsoGiornale());
+    TfrmMovimentiPeriodo(QWidget *genitore, Deposito &deposito);
     ~TfrmMovimentiPeriodo() override;
 
     QLineEdit *txtDal;
@@ -54,10 +57,13 @@ class TfrmMovimentiPeriodo : public QDialog {
     void btnEsportaClick();
 
   private:
+    void prepara();
+    std::optional<Movimento> movimento(qint64 numero) const;
     void scegliData(QLineEdit *casella);
     bool leggiDate(QDate &dal, QDate &al);
 
     QString m_giornale;
+    Deposito *m_deposito = nullptr; // a server's archive; null for the file above
     QDate m_dal;
     QDate m_al;
     RiepilogoPeriodo m_riepilogo;

@@ -1,15 +1,20 @@
 #include "movements/TfrmMovimentiScheda.h"
 
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
+#include "journal/StessaScheda.h"
 #include "movements/GrigliaGiornale.h"
 #include "movements/StampaMovimenti.h"
-#include "journal/StessaScheda.h"
+#include "movements/StoriaDeposito.h"
 #include "output/ModelliStampa.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineSeries>
@@ -39,6 +44,24 @@ const QString DIFFERENZA = u"Differenza non registrata"_s;
 TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
                                          const QString &archivio, const QString &giornale)
     : QDialog(genitore), m_posizione(posizione), m_archivio(archivio), m_giornale(giornale) {
+    if (ArchivioSuServer() && QFileInfo(archivio) == QFileInfo(PercorsoArchivio()))
+        m_deposito = &DepositoCorrente();
+    prepara();
+}
+
+TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione, Deposito &deposito)
+    : QDialog(genitore), m_posizione(posizione) {
+    // The folder's files through the program's own code, as above.
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito)) {
+        m_archivio = file->archivio();
+        m_giornale = file->giornale();
+    } else {
+        m_deposito = &deposito;
+    }
+    prepara();
+}
+
+void TfrmMovimentiScheda::prepara() {
     setObjectName(u"TfrmMovimentiScheda"_s);
     setWindowTitle(u" Movimenti della scheda"_s);
     resize(900, 640);
@@ -92,19 +115,37 @@ TfrmMovimentiScheda::TfrmMovimentiScheda(QWidget *genitore, qint64 posizione,
 }
 
 void TfrmMovimentiScheda::carica() {
-    m_segnoGiornale = SegnoGiornale(m_giornale);
-    Archivio archivio(m_archivio);
-    if (!archivio.ApriArchivio() || !archivio.leggi(m_posizione, m_scheda)) m_scheda = TScheda();
-    archivio.chiudi();
+    QString nonLetta; // why the card or its lines could not be read
+    if (m_deposito) {
+        TitoloConArchivio(this);
+        m_segnoGiornale = -1;
+        if (!m_deposito->leggi(m_posizione, m_scheda)) {
+            m_scheda = TScheda();
+            nonLetta = m_deposito->messaggio();
+        }
+        if (nonLetta.isEmpty()) m_storia = LeggiStoriaScheda(*m_deposito, m_posizione);
+        if (nonLetta.isEmpty() && !m_storia.letto) nonLetta = m_deposito->messaggio();
+        if (!nonLetta.isEmpty()) m_storia = StoriaScheda{{}, 0, false};
+        // Nothing to take back from a server that did not answer.
+        btnAnnullaUltimo->setEnabled(m_storia.letto);
+    } else {
+        m_segnoGiornale = SegnoGiornale(m_giornale);
+        Archivio archivio(m_archivio);
+        if (!archivio.ApriArchivio() || !archivio.leggi(m_posizione, m_scheda))
+            m_scheda = TScheda();
+        archivio.chiudi();
+        m_storia = LeggiStoriaScheda(m_posizione, m_giornale);
+        if (!m_storia.letto) nonLetta = AvvisoGiornaleIlleggibile(m_giornale);
+    }
     m_giacenza = GiacenzaDi(m_scheda).value_or(0);
-    m_storia = LeggiStoriaScheda(m_posizione, m_giornale);
     lblScheda->setText(u"Scheda n. "_s + QString::number(m_posizione) + u": "_s +
                        m_scheda.testo(Campo::Codice) + u" - "_s + m_scheda.testo(Campo::Nome) +
                        u"   Giacenza: "_s + QString::number(m_giacenza));
     lblScheda->setAccessibleName(lblScheda->text());
 
     const qint64 registrata = m_storia.movimenti.isEmpty() ? 0 : m_storia.movimenti.last().dopo;
-    m_differenza = m_giacenza - registrata;
+    // Nothing read says nothing of a difference.
+    m_differenza = m_storia.letto ? m_giacenza - registrata : 0;
 
     const qsizetype n = m_storia.movimenti.size();
     grdMovimenti->setRowCount(int(n + (m_differenza != 0 ? 1 : 0)));
@@ -123,8 +164,8 @@ void TfrmMovimentiScheda::carica() {
     }
     grdMovimenti->resizeColumnsToContents();
 
-    MostraAvvisoGiornale(lblAvviso, m_storia.letto ? AvvisoRigheDanneggiate(m_storia.danneggiate)
-                                                   : AvvisoGiornaleIlleggibile(m_giornale));
+    MostraAvvisoGiornale(lblAvviso,
+                         m_storia.letto ? AvvisoRigheDanneggiate(m_storia.danneggiate) : nonLetta);
 
     QChart *vecchio = graGiacenza->chart();
     graGiacenza->setChart(Grafico(m_storia.movimenti, m_scheda.testo(Campo::Avviso).toLongLong()));
@@ -253,7 +294,8 @@ void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
                           u")? Verrà registrato il movimento opposto."_s) == Risposta::No)
             return;
         const AttesaAnnullamento attesa{*ultimo, m_scheda, m_segnoGiornale};
-        esito = AnnullaUltimoMovimento(m_posizione, m_archivio, m_giornale, &attesa);
+        esito = m_deposito ? AnnullaUltimoMovimento(*m_deposito, m_posizione, &attesa)
+                           : AnnullaUltimoMovimento(m_posizione, m_archivio, m_giornale, &attesa);
         if (esito.esito != Annullamento::Cambiato) break;
         // Never another movement than the one named: the history again, and
         // the question again.
@@ -287,7 +329,9 @@ void TfrmMovimentiScheda::btnAnnullaUltimoClick() {
                                u"giacenza nella scheda."_s);
         break;
     case Annullamento::ErroreArchivio:
-        dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio(m_archivio));
+        dialoghi.messaggio(this, TipoMessaggio::Errore,
+                           m_deposito ? m_deposito->messaggio()
+                                      : MessaggioAccessoArchivio(m_archivio));
         break;
     case Annullamento::GiornaleNonScritto:
         dialoghi.messaggio(this, TipoMessaggio::Avviso, MessaggioGiornaleNonScritto());

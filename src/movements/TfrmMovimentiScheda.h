@@ -3,6 +3,7 @@
 #include "archive/TScheda.h"
 #include "journal/Movimenti.h"
 #include "report/TfrxReport.h"
+#include "storage/Deposito.h"
 
 #include <QDialog>
 
@@ -17,8 +18,11 @@ class QTableWidget;
 class TfrmMovimentiScheda : public QDialog {
     Q_OBJECT
   public:
+    // The program folder's archive stands for the archive in use: on a
+    // server, the server's.
     TfrmMovimentiScheda(QWidget *genitore, qint64 posizione, const QString &archivio,
                         const QString &giornale = PercorsoGiornale());
+    TfrmMovimentiScheda(QWidget *genitore, qint64 posizione, Deposito &deposito);
 
     QLabel *lblScheda;
     QTableWidget *grdMovimenti;
@@ -45,11 +49,13 @@ class TfrmMovimentiScheda : public QDialog {
     void btnStampaClick();
 
   private:
+    void prepara();
     void carica();
 
     qint64 m_posizione;
     QString m_archivio;
     QString m_giornale;
+    Deposito *m_deposito = nullptr; // a server's archive; null for the files above
     TScheda m_scheda;
     qint64 m_segnoGiornale = -1; // the journal's length when m_scheda was read
     StoriaScheda m_storia;

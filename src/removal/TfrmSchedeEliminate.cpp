@@ -1,9 +1,14 @@
 #include "removal/TfrmSchedeEliminate.h"
 
 #include "archive/Archivio.h"
+#include "archive/CartellaProgramma.h"
 #include "movements/GrigliaGiornale.h"
 #include "platform/Dialoghi.h"
+#include "removal/EliminaDeposito.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -16,6 +21,24 @@ using Piattaforma::TipoMessaggio;
 TfrmSchedeEliminate::TfrmSchedeEliminate(QWidget *genitore, const QString &archivio,
                                          const QString &giornale)
     : QDialog(genitore), m_archivio(archivio), m_giornale(giornale) {
+    if (ArchivioSuServer() && QFileInfo(archivio) == QFileInfo(PercorsoArchivio()))
+        m_deposito = &DepositoCorrente();
+    prepara();
+}
+
+TfrmSchedeEliminate::TfrmSchedeEliminate(QWidget *genitore, Deposito &deposito)
+    : QDialog(genitore) {
+    // The folder's files through the program's own code, as above.
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito)) {
+        m_archivio = file->archivio();
+        m_giornale = file->giornale();
+    } else {
+        m_deposito = &deposito;
+    }
+    prepara();
+}
+
+void TfrmSchedeEliminate::prepara() {
     setObjectName(u"TfrmSchedeEliminate"_s);
     setWindowTitle(u" Schede eliminate"_s);
     resize(820, 460);
@@ -43,7 +66,13 @@ TfrmSchedeEliminate::TfrmSchedeEliminate(QWidget *genitore, const QString &archi
 
 void TfrmSchedeEliminate::carica() {
     qint64 danneggiate = 0;
-    m_eliminate = SchedeEliminate(m_giornale, &danneggiate);
+    bool letto = true;
+    if (m_deposito) {
+        TitoloConArchivio(this);
+        letto = SchedeEliminate(*m_deposito, m_eliminate, &danneggiate);
+    } else {
+        m_eliminate = SchedeEliminate(m_giornale, &danneggiate);
+    }
     grdEliminate->setRowCount(int(m_eliminate.size()));
     for (int r = 0; r < m_eliminate.size(); ++r) {
         const SchedaEliminata &e = m_eliminate[r];
@@ -59,7 +88,9 @@ void TfrmSchedeEliminate::carica() {
     if (!m_eliminate.isEmpty()) grdEliminate->selectRow(0);
     btnRipristina->setEnabled(!m_eliminate.isEmpty());
     QString avviso = AvvisoRigheDanneggiate(danneggiate);
-    if (m_eliminate.isEmpty())
+    if (!letto)
+        avviso = m_deposito->messaggio();
+    else if (m_eliminate.isEmpty())
         avviso = (avviso.isEmpty() ? QString() : avviso + u' ') +
                  u"Non ci sono schede eliminate da ripristinare."_s;
     MostraAvvisoGiornale(lblAvviso, avviso);
@@ -68,13 +99,16 @@ void TfrmSchedeEliminate::carica() {
 void TfrmSchedeEliminate::btnRipristinaClick() {
     const int riga = grdEliminate->currentRow();
     if (riga < 0 || riga >= m_eliminate.size()) return;
-    const EsitoRipristinoScheda esito = RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale);
+    const EsitoRipristinoScheda esito =
+        m_deposito ? RipristinaScheda(*m_deposito, m_eliminate[riga])
+                   : RipristinaScheda(m_eliminate[riga], m_archivio, m_giornale);
     auto &dialoghi = Piattaforma::dialoghi();
     switch (esito.esito) {
     case EsitoRipristinoScheda::ErroreArchivio:
         dialoghi.messaggio(this, TipoMessaggio::Errore,
-                           esito.errore ? MessaggioScritturaArchivio(esito.errore)
-                                        : MessaggioAccessoArchivio());
+                           m_deposito     ? m_deposito->messaggio()
+                           : esito.errore ? MessaggioScritturaArchivio(esito.errore)
+                                          : MessaggioAccessoArchivio());
         return;
     case EsitoRipristinoScheda::GiornaleNonScritto:
         dialoghi.messaggio(this, TipoMessaggio::Errore,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "journal/Eliminazione.h"
+#include "storage/Deposito.h"
 
 #include <QDialog>
 
@@ -13,8 +14,11 @@ class QTableWidget;
 class TfrmSchedeEliminate : public QDialog {
     Q_OBJECT
   public:
+    // The program folder's archive stands for the archive in use: on a
+    // server, the server's.
     TfrmSchedeEliminate(QWidget *genitore, const QString &archivio,
                         const QString &giornale = PercorsoGiornale());
+    TfrmSchedeEliminate(QWidget *genitore, Deposito &deposito);
 
     QTableWidget *grdEliminate;
     QLabel *lblAvviso;
@@ -28,10 +32,12 @@ class TfrmSchedeEliminate : public QDialog {
     void btnRipristinaClick();
 
   private:
+    void prepara();
     void carica();
 
     QString m_archivio;
     QString m_giornale;
+    Deposito *m_deposito = nullptr; // a server's archive; null for the files above
     QList<SchedaEliminata> m_eliminate;
     qint64 m_ripristinata = 0;
 };

@@ -416,6 +416,61 @@ bool DepositoServer::movimentiPeriodo(const QDateTime &da, const QDateTime &a,
         movimenti);
 }
 
+bool DepositoServer::scorriRighe(const QByteArray &sql, const QList<ValoreSql> &valori,
+                                 const VisitaRigaGrezza &visita) {
+    // One snapshot, read through a cursor: memory holds a block, never the
+    // journal.
+    constexpr int RIGHE = 5000;
+    const QByteArray prendi = "FETCH " + QByteArray::number(RIGHE) + " FROM righe_giornale";
+    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    // Planned for every row, as a plain query would be: the cursor's
+    // first-rows plan would read the whole journal in order to find a few.
+    if (!t.iniziata() || !m_c.comando("SET LOCAL cursor_tuple_fraction = 1") ||
+        !m_c.comando(QByteArray("DECLARE righe_giornale NO SCROLL CURSOR FOR " + sql).constData(),
+                     valori))
+        return errore();
+    for (bool avanti = true; avanti;) {
+        const Risultato r = m_c.esegui(prendi.constData());
+        if (!r.ok()) return errore();
+        for (int i = 0; i < r.righe() && avanti; ++i) {
+            int n = 0;
+            const char *p = r.grezzo(i, 1, n);
+            avanti = visita(QByteArrayView(p, n), ';', r.numero(i, 0));
+        }
+        avanti = avanti && r.righe() == RIGHE;
+    }
+    return (m_c.comando("CLOSE righe_giornale") && t.conferma()) || errore();
+}
+
+bool DepositoServer::righePeriodo(const QDateTime &da, const QDateTime &a,
+                                  const VisitaRigaGrezza &visita) {
+    // The day a line names is the writing site's: a day's leeway either side.
+    return scorriRighe("SELECT id, riga FROM movimenti WHERE quando IS NULL OR (quando >= "
+                       "$1::timestamptz AND quando < $2::timestamptz) ORDER BY id",
+                       {ValoreSql::testo(da.addDays(-1).toString(Qt::ISODateWithMs)),
+                        ValoreSql::testo(a.addDays(1).toString(Qt::ISODateWithMs))},
+                       visita);
+}
+
+bool DepositoServer::righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) {
+    QStringList elenco;
+    for (qint64 p : posizioni)
+        elenco << QString::number(p);
+    return scorriRighe("SELECT id, riga FROM movimenti WHERE posizione = ANY($1::bigint[]) OR "
+                       "posizione IS NULL OR tipo IN ('Spostamento', 'Ordine') ORDER BY id",
+                       {ValoreSql::testo(u'{' + elenco.join(u',') + u'}')}, visita);
+}
+
+bool DepositoServer::rigaGiornale(qint64 numero, Movimento &movimento) {
+    const Risultato r =
+        m_c.esegui("SELECT riga FROM movimenti WHERE id = $1", {ValoreSql::numero(numero)});
+    if (!r.ok()) return errore();
+    int n = 0;
+    const char *p = r.righe() == 1 ? r.grezzo(0, 0, n) : nullptr;
+    return (p && LeggiRigaGiornale(QByteArrayView(p, n), ';', movimento)) ||
+           errore(u"Attenzione: il movimento non è più sul server."_s);
+}
+
 bool DepositoServer::leggiFoto(qint64 posizione, QByteArray &foto) {
     const Risultato r =
         m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});

@@ -33,12 +33,18 @@ class DepositoServer : public Deposito {
     bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
     bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
                           QList<Movimento> &movimenti) override;
+    bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                      const VisitaRigaGrezza &visita) override;
+    bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override;
+    bool rigaGiornale(qint64 numero, Movimento &movimento) override;
     bool leggiFoto(qint64 posizione, QByteArray &foto) override;
     bool scriviFoto(qint64 posizione, const QByteArray &foto) override;
     bool allegati(QStringList &nomi) override;
     bool leggiAllegato(const QString &nome, QByteArray &byte) override;
     bool scriviAllegato(const QString &nome, const QByteArray &byte) override;
     QString messaggio() const override { return m_messaggio; }
+    // The connection it works on, for moving the archive whole.
+    Connessione &connessioneInUso() const { return m_c; }
 
     // Cards per block of a pass.
     static constexpr int BLOCCO = 2048;
@@ -50,6 +56,8 @@ class DepositoServer : public Deposito {
     bool inserisci(qint64 posizione, const TScheda &scheda);
     bool aggiornaRiga(qint64 posizione, const TScheda &scheda, qint64 versione, bool &fatto);
     bool leggiMovimenti(const Risultato &r, QList<Movimento> &movimenti);
+    bool scorriRighe(const QByteArray &sql, const QList<ValoreSql> &valori,
+                     const VisitaRigaGrezza &visita);
     Connessione &m_c;
     QString m_messaggio;
 };

@@ -87,6 +87,9 @@ bool CreaSchema(Connessione &c) {
         "posizione bigint, tipo text, chiave text, riga bytea NOT NULL)",
         "CREATE INDEX IF NOT EXISTS movimenti_posizione ON movimenti (posizione)",
         "CREATE INDEX IF NOT EXISTS movimenti_quando ON movimenti (quando)",
+        // A card's history reads every move and order line with its own.
+        "CREATE INDEX IF NOT EXISTS movimenti_spostamenti ON movimenti (id) WHERE tipo IN "
+        "('Spostamento', 'Ordine') OR posizione IS NULL",
         // A removed card comes back once at most, whichever site asks.
         "CREATE UNIQUE INDEX IF NOT EXISTS movimenti_ripristino ON movimenti (chiave) "
         "WHERE tipo = 'Ripristino'",

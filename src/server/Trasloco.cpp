@@ -130,7 +130,9 @@ void ImpostaPassoTrasloco(std::function<void(const QString &passo)> funzione) {
     passoTrasloco() = std::move(funzione);
 }
 
-EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
+namespace {
+
+EsitoTrasloco copiaSuServer(const QString &cartella, Connessione &c, bool sostituisci) {
     EsitoTrasloco esito;
     DepositoFile file(cartella);
     const auto fallito = [&](const QString &messaggio) {
@@ -153,7 +155,12 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
                  "(SELECT count(*) FROM foto) + (SELECT count(*) FROM allegati) + "
                  "(SELECT count(*) FROM schede_eliminate)");
     if (!vuoto.ok()) return fallito({});
-    if (vuoto.numero(0, 0) != 0)
+    // The archive there goes in the same transaction as the new one comes.
+    if (sostituisci && vuoto.numero(0, 0) != 0) {
+        for (const char *sql : {"DELETE FROM schede", "DELETE FROM movimenti", "DELETE FROM foto",
+                                "DELETE FROM allegati", "DELETE FROM schede_eliminate"})
+            if (!c.comando(sql)) return fallito({});
+    } else if (vuoto.numero(0, 0) != 0)
         return fallito(u"Attenzione: il database sul server contiene già un archivio; l'archivio "
                        u"si copia solo in un database vuoto."_s);
 
@@ -322,7 +329,9 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
         !verificaFile(c, "SELECT nome, length(dati)::bigint, md5(dati) FROM schede_eliminate",
                       impronteEliminate, guasto))
         return fallito(guasto ? QString() : diverso);
-    if (!t.conferma()) return fallito({});
+    // The planner learns the new rows now rather than at the next autovacuum
+    // (a role that does not own the tables is only warned).
+    if (!c.comando("ANALYZE schede, movimenti") || !t.conferma()) return fallito({});
     esito.riuscito = true;
     esito.messaggio = u"L'archivio è stato copiato sul server e controllato: "_s +
                       QString::number(esito.schede) + u" schede, "_s +
@@ -330,6 +339,16 @@ EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
                       QString::number(esito.foto) + u" foto, "_s + QString::number(esito.allegati) +
                       u" allegati."_s;
     return esito;
+}
+
+} // namespace
+
+EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &c) {
+    return copiaSuServer(cartella, c, false);
+}
+
+EsitoTrasloco SostituisciSuServer(const QString &cartella, Connessione &c) {
+    return copiaSuServer(cartella, c, true);
 }
 
 namespace {

@@ -23,6 +23,11 @@ struct EsitoTrasloco {
 // a server that stops included, leaves the database as it was.
 EsitoTrasloco CopiaSuServer(const QString &cartella, Connessione &connessione);
 
+// The same into a database that may hold an archive already: it is replaced
+// in the same transaction, so the server keeps the old archive or has the
+// new one whole.
+EsitoTrasloco SostituisciSuServer(const QString &cartella, Connessione &connessione);
+
 // Writes the server's archive into `cartella`, which must be empty or not
 // exist yet: everything is written into a new folder beside it, read back and
 // compared with the server, and only then given its name, so the folder has

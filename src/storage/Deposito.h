@@ -5,6 +5,7 @@
 #include "journal/Movimenti.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -107,6 +108,22 @@ class Deposito {
     // The lines from `da` up to `a` excluded, oldest first.
     virtual bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
                                   QList<Movimento> &movimenti) = 0;
+
+    // The journal's lines as written, oldest first, each with its journal's
+    // separator and its number there (the file's offset, the server's row),
+    // from a superset the storage reads cheaply: the caller applies the
+    // program's own rule to each line. `visita` returns false to stop.
+    using VisitaRigaGrezza =
+        std::function<bool(QByteArrayView riga, char separatore, qint64 numero)>;
+    // The lines written from `da` up to `a` excluded, and any whose time
+    // cannot be read.
+    virtual bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                              const VisitaRigaGrezza &visita) = 0;
+    // The lines of `posizioni`, every "Spostamento" and "Ordine" line, and
+    // any without a position.
+    virtual bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) = 0;
+    // The line numbered `numero`, decoded.
+    virtual bool rigaGiornale(qint64 numero, Movimento &movimento) = 0;
 
     // A card's photo (JPEG bytes; empty when it has none) and attachments,
     // named by their path under the attachments folder.

@@ -1,6 +1,7 @@
 #include "storage/DepositoFile.h"
 
 #include "archive/Archivio.h"
+#include "archive/FileDiretto.h"
 #include "archive/FileIntero.h"
 #include "journal/Eliminazione.h"
 #include "journal/Movimenti.h"
@@ -12,6 +13,8 @@
 #include <QIODevice>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -335,4 +338,66 @@ bool DepositoFile::scriviAllegato(const QString &nome, const QByteArray &byte) {
     if (NomeAllegatoValido(nome) && scriviFile(QDir(cartellaAllegati()).filePath(nome), byte))
         return true;
     return errore(u"Attenzione: l'allegato \u00AB"_s + nome + u"\u00BB non può essere scritto."_s);
+}
+
+namespace {
+
+// The journal's lines that `scegli` keeps, as written, with their offsets.
+bool righeDelFile(const QString &giornale,
+                  const std::function<bool(QByteArrayView riga, char separatore)> &scegli,
+                  const Deposito::VisitaRigaGrezza &visita) {
+    const Descrittore file(ApriFileRegolare(giornale, O_RDONLY));
+    if (file.fd < 0) return errno == ENOENT;
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0) return false;
+    char separatore = ';';
+    return ScorriRigheGiornale(file.fd, 0, info.st_size, true,
+                               [&](GenereRiga genere, QByteArrayView riga, qint64 offset) {
+                                   if (genere == GenereRiga::Intestazione && !riga.isEmpty())
+                                       separatore = SeparatoreGiornale(riga);
+                                   if (genere != GenereRiga::Movimento) return true;
+                                   return !scegli(riga, separatore) ||
+                                          visita(riga, separatore, offset);
+                               })
+        .has_value();
+}
+
+} // namespace
+
+bool DepositoFile::righePeriodo(const QDateTime &da, const QDateTime &a,
+                                const VisitaRigaGrezza &visita) {
+    // The day written in a line is local to the site that wrote it: a day's
+    // leeway either side, the caller keeps its own days.
+    const QByteArray primo = da.date().addDays(-1).toString(Qt::ISODate).toLatin1();
+    const QByteArray ultimo = a.date().addDays(1).toString(Qt::ISODate).toLatin1();
+    return righeDelFile(
+               giornale(),
+               [&](QByteArrayView riga, char separatore) {
+                   const QByteArrayView data = DataDiRiga(riga, separatore);
+                   if (data.size() < 10) return true;
+                   const QByteArrayView giorno = data.first(10);
+                   return (giorno >= primo && giorno <= ultimo) ||
+                          !QDate::fromString(QString::fromLatin1(giorno), Qt::ISODate).isValid();
+               },
+               visita) ||
+           errore(AvvisoGiornaleIlleggibile(giornale()));
+}
+
+bool DepositoFile::righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) {
+    return righeDelFile(
+               giornale(),
+               [&](QByteArrayView riga, char separatore) {
+                   const qint64 p = PosizioneDiRiga(riga, separatore);
+                   return p < 0 || posizioni.contains(p) || RigaDiSpostamento(riga, separatore) ||
+                          RigaDiOrdine(riga, separatore);
+               },
+               visita) ||
+           errore(AvvisoGiornaleIlleggibile(giornale()));
+}
+
+bool DepositoFile::rigaGiornale(qint64 numero, Movimento &movimento) {
+    const auto m = LeggiMovimentoA(giornale(), numero);
+    if (!m) return errore(AvvisoGiornaleIlleggibile(giornale()));
+    movimento = *m;
+    return true;
 }

@@ -34,6 +34,10 @@ class DepositoFile : public Deposito {
     bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
     bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
                           QList<Movimento> &movimenti) override;
+    bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                      const VisitaRigaGrezza &visita) override;
+    bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override;
+    bool rigaGiornale(qint64 numero, Movimento &movimento) override;
     bool leggiFoto(qint64 posizione, QByteArray &foto) override;
     bool scriviFoto(qint64 posizione, const QByteArray &foto) override;
     bool allegati(QStringList &nomi) override;

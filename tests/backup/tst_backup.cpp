@@ -1,6 +1,7 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "Scorciatoie.h"
+#include "ServerDiProva.h"
 
 #include "app/Programma.h"
 #include "app/TfrmAvvio.h"
@@ -10,6 +11,12 @@
 #include "backup/ImpostazioniBackup.h"
 #include "backup/TfrmBackup.h"
 #include "backup/ZipBackup.h"
+#include "server/CopieServer.h"
+#include "server/DepositoServer.h"
+#include "server/SchemaServer.h"
+#include "server/Trasloco.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -903,6 +910,183 @@ void TestBackup::passwordDelBackup() {
     }
 }
 
+// The backup of the archive on a server: the same verified zip, restored
+// into the server (all or nothing) or into a folder. A throwaway PostgreSQL
+// cluster of the test's own.
+class TestBackupServer : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServerDiProva> m_server;
+    std::unique_ptr<Connessione> m_connessione;
+
+    static CopieArchivio Copie() { return {ServerInUsoInCartella, CartellaNelServerInUso}; }
+
+    // An archive of every kind of file in `cartella`, moved to the emptied
+    // server and put in use.
+    void archivioSulServer(const QString &cartella) {
+        DepositoFile file(cartella);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(file.accoda(SchedaNumero(n)), n);
+        TScheda s;
+        QVERIFY(file.leggi(1, s));
+        QCOMPARE(file.scrivi(1, s, 4, TipoMovimento::Carico, u"arrivo"_s).esito,
+                 Deposito::Salvataggio::Fatto);
+        QVERIFY(file.scriviFoto(1, "foto uno"));
+        QVERIFY(file.scriviFoto(3, "foto tre"));
+        QVERIFY(file.scriviAllegato(u"1/fattura.pdf"_s, "%PDF allegato"));
+        QVERIFY(file.leggi(3, s));
+        QCOMPARE(file.togli(3, s).esito, Deposito::Rimozione::Fatta);
+        QVERIFY(m_server->svuota(*m_connessione));
+        const EsitoTrasloco trasloco = CopiaSuServer(cartella, *m_connessione);
+        QVERIFY2(trasloco.riuscito, qPrintable(trasloco.messaggio));
+        ImpostaDepositoCorrente(std::make_unique<DepositoServer>(*m_connessione),
+                                u"archivio sul server di prova"_s);
+    }
+
+  private slots:
+    void initTestCase() {
+        m_server = std::make_unique<ServerDiProva>();
+        QVERIFY2(m_server->avviato(), qPrintable(m_server->errore()));
+        m_connessione = std::make_unique<Connessione>(m_server->parametri());
+        QVERIFY2(m_connessione->aperta(), qPrintable(m_connessione->messaggio()));
+    }
+    void init() {
+        if (!m_server->avviato()) QVERIFY(m_server->avvia());
+    }
+    void cleanup() {
+        ImpostaPassoTrasloco({});
+        ImpostaDepositoCorrente(nullptr, QString());
+    }
+    void cleanupTestCase() {
+        m_connessione.reset();
+        m_server.reset();
+    }
+
+    // From the window: a backup of the server's archive, a restore into the
+    // server through the window, and the same zip restored into a folder.
+    void backupERipristino() {
+        CartellaDiProva programma;
+        QTemporaryDir origine, backup;
+        scrivi(programma.percorso(u"unins000.dll"_s), "[Accesso]\r\nValore=C0FFEE\r\n");
+        scrivi(programma.percorso(u"Ordini/ordine 1.csv"_s), "ordine");
+        archivioSulServer(origine.path());
+        if (QTest::currentTestFailed()) return;
+        ImpostazioniBackup::ImpostaCartella(backup.path());
+        DialoghiFinti dialoghi;
+        TfrmBackup finestra(nullptr, Copie());
+        QVERIFY(finestra.windowTitle().endsWith(u"archivio sul server di prova"_s));
+        finestra.findChild<QPushButton *>(u"btnBackup"_s)->click();
+        const QStringList presenti = BackupPresenti(backup.path());
+        QCOMPARE(presenti.size(), 1);
+        QCOMPARE(dialoghi.ultimo(), u"Backup completato e verificato (2 schede): "_s +
+                                        QDir::toNativeSeparators(presenti.first()));
+        // Nothing of the work left beside the backups.
+        QCOMPARE(
+            QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QFileInfo(presenti.first()).fileName()});
+        const ContenutoBackup contenuto = LeggiBackup(presenti.first());
+        QVERIFY2(contenuto.valido, qPrintable(contenuto.messaggio));
+        QCOMPARE(contenuto.schede, 2);
+        QCOMPARE(contenuto.foto, 1);
+
+        // Into a folder: the folder's archive as it went to the server, and
+        // this workstation's files.
+        QTemporaryDir altrove;
+        const QString cartella = QDir(altrove.path()).filePath(u"negozio"_s);
+        QVERIFY(QDir().mkpath(cartella));
+        const EsitoRipristino inCartella = RipristinaBackup(presenti.first(), cartella);
+        QVERIFY2(inCartella.riuscito, qPrintable(inCartella.messaggio));
+        for (const QString &nome : {u"Magazzino.pro"_s, u"Movimenti.csv"_s, u"1.jpg"_s,
+                                    u"Documenti_Allegati/1/fattura.pdf"_s})
+            QCOMPARE(Leggi(QDir(cartella).filePath(nome)),
+                     Leggi(QDir(origine.path()).filePath(nome)));
+        QCOMPARE(FileSotto(QDir(cartella).filePath(u"Schede eliminate"_s)).size(), 1);
+        QCOMPARE(Leggi(QDir(cartella).filePath(u"unins000.dll"_s)),
+                 Leggi(programma.percorso(u"unins000.dll"_s)));
+        QCOMPARE(Leggi(QDir(cartella).filePath(u"Ordini/ordine 1.csv"_s)), QByteArray("ordine"));
+
+        // The server changes, then the window brings it back as it was.
+        Deposito &d = DepositoCorrente();
+        QCOMPARE(d.accoda(SchedaNumero(7)), 3);
+        TScheda s;
+        QVERIFY(d.leggi(1, s));
+        QCOMPARE(d.scrivi(1, s, -3, TipoMovimento::Scarico, QString()).esito,
+                 Deposito::Salvataggio::Fatto);
+        QVERIFY(d.scriviFoto(2, "foto nuova"));
+        scrivi(programma.percorso(u"unins000.dll"_s), "[Accesso]\r\nValore=BADA55\r\n");
+        dialoghi.azzera();
+        dialoghi.allaProssimaScelta(presenti.first());
+        dialoghi.rispondi(Risposta::Si);
+        finestra.findChild<QPushButton *>(u"btnRipristina"_s)->click();
+        QVERIFY2(dialoghi.ultimo().startsWith(u"Ripristino completato: 2 schede, 1 foto e 1 "
+                                              u"allegati."_s),
+                 qPrintable(dialoghi.ultimo()));
+        QVERIFY(dialoghi.mostrati().first().testo.contains(u"L'archivio sul server"_s));
+        QCOMPARE(d.conta(), 2);
+        DepositoFile file(origine.path());
+        for (qint64 p = 1; p <= 2; ++p) {
+            TScheda attesa, letta;
+            QVERIFY(file.leggi(p, attesa) && d.leggi(p, letta));
+            QVERIFY(letta.byte == attesa.byte);
+            QByteArray fotoAttesa, fotoLetta;
+            QVERIFY(file.leggiFoto(p, fotoAttesa) && d.leggiFoto(p, fotoLetta));
+            QCOMPARE(fotoLetta, fotoAttesa);
+        }
+        QList<Movimento> righe, attese;
+        QVERIFY(d.movimentiScheda(1, righe) && file.movimentiScheda(1, attese));
+        QCOMPARE(righe, attese);
+        QCOMPARE(d.eliminate().size(), 1);
+        // This workstation's password stays as it is, and the program
+        // folder holds no archive of its own.
+        QCOMPARE(Leggi(programma.percorso(u"unins000.dll"_s)),
+                 QByteArray("[Accesso]\r\nValore=BADA55\r\n"));
+        QVERIFY(!QFile::exists(programma.percorso(u"Magazzino.pro"_s)));
+        // The data of before the restore were backed up first.
+        QCOMPARE(BackupPresenti(backup.path()).size(), 2);
+    }
+
+    // A server that stops in the middle of a restore or of a backup: a clear
+    // message, the server's archive as it was, no zip.
+    void serverFermo() {
+        CartellaDiProva programma;
+        QTemporaryDir origine, backup;
+        archivioSulServer(origine.path());
+        if (QTest::currentTestFailed()) return;
+        const EsitoBackup fatto =
+            EseguiBackupDaCopia(programma.percorso(), backup.path(), ORA, Copie());
+        QVERIFY2(fatto.riuscito, qPrintable(fatto.messaggio));
+        Deposito &d = DepositoCorrente();
+        QCOMPARE(d.accoda(SchedaNumero(7)), 3);
+
+        for (const QString &quando : {u"schede"_s, u"movimenti"_s, u"eliminate"_s, u"verifica"_s}) {
+            ImpostaPassoTrasloco([&](const QString &passo) {
+                if (passo == quando) QVERIFY(m_server->ferma(true));
+            });
+            const EsitoRipristino esito =
+                RipristinaInCopia(fatto.percorso, programma.percorso(), Copie());
+            ImpostaPassoTrasloco({});
+            QVERIFY(!esito.riuscito);
+            QVERIFY(esito.messaggio.startsWith(u"Attenzione: il ripristino non è stato eseguito e "
+                                               u"l'archivio è rimasto come era."_s));
+            QVERIFY(m_server->avvia());
+            QCOMPARE(d.conta(), 3);
+            TScheda s;
+            QVERIFY(d.leggi(3, s));
+            QVERIFY(s.byte == SchedaNumero(7).byte);
+        }
+
+        QVERIFY(m_server->ferma(true));
+        const EsitoBackup senzaServer =
+            EseguiBackupDaCopia(programma.percorso(), backup.path(), ORA.addSecs(120), Copie());
+        QVERIFY(!senzaServer.riuscito);
+        QVERIFY(senzaServer.messaggio.startsWith(
+            u"Attenzione: il backup non è stato eseguito: l'archivio non può essere letto."_s));
+        QCOMPARE(
+            QDir(backup.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{QFileInfo(fatto.percorso).fileName()});
+    }
+};
+
 int main(int argc, char *argv[]) {
     // The same program plays the other copy that adds cards.
     if (argc == 4 && qstrcmp(argv[1], "--accoda") == 0)
@@ -916,6 +1100,8 @@ int main(int argc, char *argv[]) {
     QApplication applicazione(argc, argv);
     TestBackup test;
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    const int esito = QTest::qExec(&test, argc, argv);
+    TestBackupServer suServer;
+    return esito | QTest::qExec(&suServer, argc, argv);
 }
 #include "tst_backup.moc"

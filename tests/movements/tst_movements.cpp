@@ -1,6 +1,7 @@
 #include "Fixture.h"
 
 #include "DialoghiFinti.h"
+#include "ServerDiProva.h"
 #include "app/TfrmAvvio.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
@@ -8,20 +9,27 @@
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmGiacenza.h"
 #include "card/TfrmMagazzino.h"
+#include "journal/Eliminazione.h"
 #include "journal/Giornale.h"
 #include "journal/IndiceGiornale.h"
-#include "journal/StessaScheda.h"
 #include "journal/Movimenti.h"
+#include "journal/StessaScheda.h"
 #include "movements/Periodo.h"
-#include "journal/Eliminazione.h"
 #include "removal/TfrmSchedeEliminate.h"
 #include "saving/SalvaScheda.h"
 #include "saving/SalvataggioMovimenti.h"
 #include "saving/TfrmConflittoScheda.h"
 
+#include "movements/StoriaDeposito.h"
 #include "movements/TfrmMovimentiPeriodo.h"
 #include "movements/TfrmMovimentiScheda.h"
+#include "removal/EliminaDeposito.h"
 #include "report/TfrxReport.h"
+#include "server/DepositoServer.h"
+#include "server/SchemaServer.h"
+#include "server/Trasloco.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 #include <QComboBox>
 
 #include <QBarCategoryAxis>
@@ -49,6 +57,7 @@
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 Q_DECLARE_METATYPE(Totali)
 
@@ -2533,8 +2542,13 @@ void TestMovimenti::indiceDiUnFoglioDiCalcolo() {
     QCOMPARE(Leggi(PercorsoIndice()), IndiceNuovo());
 }
 
-void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
-    CartellaDiProva cartella;
+namespace {
+
+// A journal of `quante` lines of every kind for cards 1 to 8 over a few days,
+// with removals, restores, undoings, orders and damaged lines; with
+// `troppoLunghe`, lines too long to be the program's; with `noteLunghe`,
+// large notes now and then.
+void ScriviGiornaleCasuale(int quante, bool troppoLunghe, bool noteLunghe) {
     ImpostaSincronizzazioneArchivio([](int) { return 0; });
     QRandomGenerator caso(20260301);
     QList<Movimento> scritti;
@@ -2545,7 +2559,7 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
         QVERIFY(file.open(QIODevice::Append));
         file.write(riga);
     };
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < quante; ++i) {
         quando = quando.addSecs(60 * (1 + caso.bounded(400)));
         const qint64 posizione = 1 + caso.bounded(8);
         Movimento m = MovimentoDiProva(posizione, TipoMovimento::Carico, 0, giacenze[posizione]);
@@ -2555,7 +2569,7 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
         m.categoria = posizione % 2 ? u"Ferramenta"_s : u"Colori; vernici"_s;
         m.costo = QString::number(1 + posizione) + u",25"_s;
         // Large notes now and then: the journal grows past the size read in two halves.
-        if (caso.bounded(2) == 0) m.nota = QString(32000 + caso.bounded(100), u'n');
+        if (caso.bounded(2) == 0 && noteLunghe) m.nota = QString(32000 + caso.bounded(100), u'n');
         const int genere = caso.bounded(100);
         if (genere < 35) {
             m.tipo = TipoMovimento::Carico;
@@ -2586,7 +2600,12 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
                 std::find_if(scritti.crbegin(), scritti.crend(), [](const Movimento &e) {
                     return e.tipo == TipoMovimento::Eliminazione;
                 });
-            if (eliminata == scritti.crend()) continue;
+            // A card comes back once at most.
+            if (eliminata == scritti.crend() ||
+                std::any_of(scritti.cbegin(), scritti.cend(), [&](const Movimento &e) {
+                    return e.tipo == TipoMovimento::Ripristino && e.dati == eliminata->dati;
+                }))
+                continue;
             m.tipo = TipoMovimento::Ripristino;
             m.dati = eliminata->dati;
         } else if (genere < 90) {
@@ -2605,7 +2624,7 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
             accoda(genere % 2 ? "2026-03-01T09:00:00+01:00;x;rotta\n" : "\n");
             continue;
         } else if (genere < 95) {
-            accoda(QByteArray(RIGA_GIORNALE_MASSIMA + 10, 'L') + '\n');
+            if (troppoLunghe) accoda(QByteArray(RIGA_GIORNALE_MASSIMA + 10, 'L') + '\n');
             continue;
         } else {
             m.tipo = TipoMovimento::Rettifica;
@@ -2617,6 +2636,14 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
         scritti << m;
     }
     ImpostaSincronizzazioneArchivio({});
+}
+
+} // namespace
+
+void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
+    CartellaDiProva cartella;
+    ScriviGiornaleCasuale(400, true, true);
+    if (QTest::currentTestFailed()) return;
     QVERIFY(QFileInfo(PercorsoGiornale()).size() > 4 << 20);
     for (qint64 posizione = 1; posizione <= 8; ++posizione) {
         const StoriaScheda storia = LeggiStoriaScheda(posizione);
@@ -2641,6 +2668,407 @@ void TestMovimenti::indiceEPeriodoComeLaLetturaIntera() {
     }
 }
 
+// The server's storage with a stop of the server in the middle of reading the
+// journal: when a card's history is read inside an undo's transaction, or
+// after the first line of a period.
+class ServerCheSiFerma : public DepositoServer {
+  public:
+    ServerCheSiFerma(Connessione &c, std::function<void()> ferma)
+        : DepositoServer(c), m_ferma(std::move(ferma)) {}
+    bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override {
+        fermaOra();
+        return DepositoServer::righeSchede(posizioni, visita);
+    }
+    bool righePeriodo(const QDateTime &da, const QDateTime &a,
+                      const VisitaRigaGrezza &visita) override {
+        return DepositoServer::righePeriodo(da, a, [&](QByteArrayView r, char s, qint64 n) {
+            fermaOra();
+            return visita(r, s, n);
+        });
+    }
+
+  private:
+    void fermaOra() {
+        if (const auto ferma = std::exchange(m_ferma, {})) ferma();
+    }
+    std::function<void()> m_ferma;
+};
+
+// The journal's windows and the removed cards on both storages: the program
+// folder's files and a throwaway PostgreSQL cluster of the test's own.
+class TestMovimentiDeposito : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ServerDiProva> m_server;
+    std::unique_ptr<Connessione> m_connessione;
+
+    void collega() {
+        m_connessione = std::make_unique<Connessione>(m_server->parametri());
+        QVERIFY2(m_connessione->aperta(), qPrintable(m_connessione->messaggio()));
+    }
+
+    // The storage of the row put in use, empty.
+    Deposito *inUso(const QString &tipo) {
+        if (tipo == u"file"_s) {
+            ImpostaDepositoCorrente(nullptr, QString());
+            return &DepositoCorrente();
+        }
+        if (!m_server->svuota(*m_connessione) || !CreaSchema(*m_connessione)) return nullptr;
+        ImpostaDepositoCorrente(std::make_unique<DepositoServer>(*m_connessione),
+                                u"archivio sul server di prova"_s);
+        return &DepositoCorrente();
+    }
+
+    static void entrambi() {
+        QTest::addColumn<QString>("tipo");
+        QTest::newRow("file") << u"file"_s;
+        QTest::newRow("server") << u"server"_s;
+    }
+
+    static QStringList Colonna(QTableWidget *griglia, int colonna) {
+        QStringList celle;
+        for (int r = 0; r < griglia->rowCount(); ++r)
+            celle << (griglia->item(r, colonna) ? griglia->item(r, colonna)->text() : QString());
+        return celle;
+    }
+
+    static QList<std::pair<TipoMovimento, qint64>> Tipi(const QList<Movimento> &movimenti) {
+        QList<std::pair<TipoMovimento, qint64>> tipi;
+        for (const Movimento &m : movimenti)
+            tipi << std::pair{m.tipo, m.quantita};
+        return tipi;
+    }
+
+  private slots:
+    void initTestCase() {
+        m_server = std::make_unique<ServerDiProva>();
+        QVERIFY2(m_server->avviato(), qPrintable(m_server->errore()));
+        collega();
+    }
+
+    // A case that stopped the server and failed leaves none of it to the next.
+    void init() {
+        if (!m_server->avviato()) QVERIFY(m_server->avvia());
+        if (!m_connessione->aperta()) collega();
+    }
+
+    void cleanup() { ImpostaDepositoCorrente(nullptr, QString()); }
+
+    void cleanupTestCase() {
+        ImpostaDepositoCorrente(nullptr, QString());
+        m_connessione.reset();
+        m_server.reset();
+    }
+
+    // Saves with a stock delta, a removal with a move, an undoing and a
+    // restore: the same histories, totals, lines and windows on both.
+    void storiaPeriodoEliminate_data() { entrambi(); }
+    void storiaPeriodoEliminate() {
+        QFETCH(QString, tipo);
+        CartellaDiProva cartella;
+        Deposito *d = inUso(tipo);
+        QVERIFY(d);
+        for (int n = 1; n <= 4; ++n)
+            QCOMPARE(d->accoda(SchedaNumero(n)), n);
+        TScheda s;
+        const std::tuple<qint64, qint64, TipoMovimento> salvataggi[] = {
+            {1, 5, TipoMovimento::Carico},
+            {1, -2, TipoMovimento::Scarico},
+            {2, 3, TipoMovimento::Carico},
+            {4, 7, TipoMovimento::Carico}};
+        for (const auto &[posizione, delta, genere] : salvataggi) {
+            QVERIFY(d->leggi(posizione, s));
+            QCOMPARE(d->scrivi(posizione, s, delta, genere, u"banco"_s).esito,
+                     Deposito::Salvataggio::Fatto);
+        }
+        // The removal routine the card window calls: the last card moves in.
+        TScheda tolta;
+        QVERIFY(d->leggi(2, tolta));
+        TScheda cambiata = tolta;
+        cambiata.impostaTesto(Campo::Nome, u"Altro"_s);
+        QCOMPARE(EliminaScheda(*d, 2, cambiata).esito, EsitoEliminazione::NonPiuLaStessa);
+        QCOMPARE(d->conta(), 4);
+        const EsitoEliminazione eliminazione = EliminaScheda(*d, 2, tolta);
+        QCOMPARE(eliminazione.esito, EsitoEliminazione::Fatta);
+        QCOMPARE(eliminazione.spostataDa, 4);
+        QCOMPARE(eliminazione.spostata.testo(Campo::Codice), SchedaNumero(4).testo(Campo::Codice));
+        QCOMPARE(d->conta(), 3);
+        QVERIFY(d->leggi(2, s));
+        QCOMPARE(d->scrivi(2, s, -1, TipoMovimento::Scarico, u"banco"_s).esito,
+                 Deposito::Salvataggio::Fatto);
+
+        // The history window takes back card 1's latest movement.
+        DialoghiFinti dialoghi;
+        {
+            TfrmMovimentiScheda storia(nullptr, 1, *d);
+            QCOMPARE(Colonna(storia.grdMovimenti, 1), (QStringList{u"Scarico"_s, u"Carico"_s}));
+            dialoghi.rispondi(Piattaforma::Risposta::Si);
+            QTest::mouseClick(storia.btnAnnullaUltimo, Qt::LeftButton);
+            QCOMPARE(dialoghi.mostrati().size(), 1); // the question alone
+            QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Domanda);
+            QVERIFY(storia.giacenzaCambiata());
+            QCOMPARE(storia.giacenza(), 6);
+            QCOMPARE(Colonna(storia.grdMovimenti, 1),
+                     (QStringList{u"Carico"_s, u"Scarico"_s, u"Carico"_s}));
+            QCOMPARE(Colonna(storia.grdMovimenti, 2), (QStringList{u"+2"_s, u"-2"_s, u"+5"_s}));
+            QCOMPARE(Colonna(storia.grdMovimenti, 3), (QStringList{u"6"_s, u"4"_s, u"6"_s}));
+            QVERIFY(
+                Colonna(storia.grdMovimenti, 4)[0].startsWith(u"Annullato il movimento del "_s));
+            QVERIFY(storia.lblScheda->text().endsWith(u"Giacenza: 6"_s));
+            QVERIFY(storia.lblAvviso->isHidden());
+        }
+        QVERIFY(d->leggi(1, s));
+        QCOMPARE(s.testo(Campo::Giacenza), u"6"_s);
+
+        // The removed cards window brings card 2 back at the end.
+        {
+            TfrmSchedeEliminate elenco(nullptr, *d);
+            QCOMPARE(elenco.grdEliminate->rowCount(), 1);
+            QCOMPARE(elenco.grdEliminate->item(0, 1)->text(), u"2"_s);
+            QCOMPARE(elenco.grdEliminate->item(0, 2)->text(), tolta.testo(Campo::Codice));
+            QCOMPARE(elenco.grdEliminate->item(0, 4)->text(), u"5"_s);
+            QTest::mouseClick(elenco.btnRipristina, Qt::LeftButton);
+            QCOMPARE(dialoghi.mostrati().size(), 2);
+            QCOMPARE(dialoghi.mostrati().last().testo,
+                     u"La scheda è stata ripristinata in archivio alla posizione 4."_s);
+            QCOMPARE(elenco.posizioneRipristinata(), 4);
+            QCOMPARE(elenco.grdEliminate->rowCount(), 0);
+            QVERIFY(!elenco.btnRipristina->isEnabled());
+            QCOMPARE(elenco.lblAvviso->text(), u"Non ci sono schede eliminate da ripristinare."_s);
+        }
+        QVERIFY(d->leggi(4, s));
+        QVERIFY(s.byte == tolta.byte);
+
+        // Each card's history follows it through the move and the restore.
+        QCOMPARE(Tipi(LeggiStoriaScheda(*d, 2).movimenti),
+                 (QList<std::pair<TipoMovimento, qint64>>{{TipoMovimento::Carico, 7},
+                                                          {TipoMovimento::Spostamento, 0},
+                                                          {TipoMovimento::Scarico, -1}}));
+        QCOMPARE(Tipi(LeggiStoriaScheda(*d, 4).movimenti),
+                 (QList<std::pair<TipoMovimento, qint64>>{{TipoMovimento::Carico, 3},
+                                                          {TipoMovimento::Eliminazione, -5},
+                                                          {TipoMovimento::Ripristino, 5}}));
+
+        // The period: an undoing and what it took back count in neither direction.
+        const QDate oggi = QDate::currentDate();
+        TfrmMovimentiPeriodo periodo(nullptr, *d);
+        periodo.txtDal->setText(oggi.toString(u"dd/MM/yyyy"_s));
+        periodo.txtAl->setText(oggi.toString(u"dd/MM/yyyy"_s));
+        QTest::mouseClick(periodo.btnCalcola, Qt::LeftButton);
+        const RiepilogoPeriodo &r = periodo.riepilogo();
+        QCOMPARE(r.righe.size(), 9u);
+        QCOMPARE(r.totale.entrate, 20);
+        QCOMPARE(r.totale.uscite, 6);
+        QCOMPARE(r.perScheda.size(), 3); // card 3 never moved
+        QCOMPARE(
+            r.perScheda
+                .value({SchedaNumero(1).testo(Campo::Codice), SchedaNumero(1).testo(Campo::Nome)})
+                .entrate,
+            5);
+        QCOMPARE(periodo.grdMovimenti->model()->rowCount(), 9);
+        QCOMPARE(periodo.grdMovimenti->model()->index(4, 5).data().toString(), u"Eliminazione"_s);
+        QCOMPARE(periodo.grdMovimenti->model()->index(8, 5).data().toString(), u"Ripristino"_s);
+        QVERIFY(periodo.lblTotale->text().startsWith(u"9 movimenti. In entrata 20 pezzi"_s));
+        QVERIFY(periodo.btnEsporta->isEnabled());
+        QBuffer csv;
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        QVERIFY(ScriviCsvPeriodo(&csv, oggi, oggi, r, *d));
+        // The header, 9 lines, 3 cards, 1 category and the total, each part with its titles.
+        const QList<QByteArray> righeCsv = csv.data().split('\n');
+        QCOMPARE(righeCsv.size() - 1, 1 + 9 + 3 + 3 + 3 + 1 + 2);
+        QVERIFY(righeCsv[5].contains(";Eliminazione;-5;"));
+        QVERIFY(righeCsv[9].contains(";Ripristino;5;"));
+        // The print has every line of the period once, in journal order.
+        const QStringList stampa = periodo.righeStampa();
+        QCOMPARE(stampa.filter(u" Eliminazione "_s).size(), 1);
+        QCOMPARE(stampa.filter(u" Ripristino "_s).size(), 1);
+        QVERIFY(stampa.indexOf(stampa.filter(u" Eliminazione "_s).first()) <
+                stampa.indexOf(stampa.filter(u" Ripristino "_s).first()));
+    }
+
+    // A journal of every kind of line moved to the server gives the same
+    // histories, summaries and export as the folder it came from.
+    void stessiRisultatiDopoTrasloco() {
+        CartellaDiProva cartella;
+        Scrivi(cartella.archivio(),
+               ArchivioDi({SchedaNumero(1), SchedaNumero(2), SchedaNumero(3), SchedaNumero(4),
+                           SchedaNumero(5), SchedaNumero(6), SchedaNumero(7), SchedaNumero(8)}));
+        ScriviGiornaleCasuale(400, false, false);
+        if (QTest::currentTestFailed()) return;
+        QVERIFY(m_server->svuota(*m_connessione));
+        const EsitoTrasloco trasloco = CopiaSuServer(cartella.percorso(), *m_connessione);
+        QVERIFY2(trasloco.riuscito, qPrintable(trasloco.messaggio));
+        DepositoFile file(cartella.percorso());
+        DepositoServer server(*m_connessione);
+        for (qint64 posizione = 1; posizione <= 9; ++posizione) {
+            const StoriaScheda suFile = LeggiStoriaScheda(file, posizione);
+            const StoriaScheda sulServer = LeggiStoriaScheda(server, posizione);
+            QVERIFY(posizione == 9 || !suFile.movimenti.isEmpty());
+            QCOMPARE(sulServer.movimenti, suFile.movimenti);
+            QCOMPARE(sulServer.danneggiate, suFile.danneggiate);
+            QVERIFY(sulServer.letto);
+        }
+        const std::pair<QDate, QDate> periodi[] = {{QDate(2000, 1, 1), QDate(2100, 1, 1)},
+                                                   {QDate(2026, 3, 1), QDate(2026, 3, 1)},
+                                                   {QDate(2026, 3, 2), QDate(2026, 3, 5)}};
+        for (const auto &[dal, al] : periodi) {
+            const RiepilogoPeriodo f = RiepilogaPeriodo(dal, al, file);
+            const RiepilogoPeriodo sv = RiepilogaPeriodo(dal, al, server);
+            QVERIFY(!f.righe.empty());
+            QCOMPARE(sv.righe.size(), f.righe.size());
+            // The numbers are the file's offsets and the server's rows: the
+            // lines they give are the same.
+            for (std::size_t i = 0; i < f.righe.size(); i += 7) {
+                Movimento a, b;
+                QVERIFY(file.rigaGiornale(f.righe[i], a));
+                QVERIFY(server.rigaGiornale(sv.righe[i], b));
+                QCOMPARE(b, a);
+            }
+            QCOMPARE(sv.lettura.righe, f.lettura.righe);
+            QCOMPARE(sv.lettura.danneggiate, f.lettura.danneggiate);
+            QCOMPARE(sv.perScheda, f.perScheda);
+            QCOMPARE(sv.perCategoria, f.perCategoria);
+            QCOMPARE(sv.perMese, f.perMese);
+            QVERIFY(sv.totale == f.totale);
+            QBuffer csvFile, csvServer;
+            QVERIFY(csvFile.open(QIODevice::WriteOnly) && csvServer.open(QIODevice::WriteOnly));
+            QVERIFY(ScriviCsvPeriodo(&csvFile, dal, al, f, file));
+            QVERIFY(ScriviCsvPeriodo(&csvServer, dal, al, sv, server));
+            QCOMPARE(csvServer.data(), csvFile.data());
+        }
+        QCOMPARE(SchedeEliminate(file.giornale()).size(), server.eliminate().size());
+
+        // The lines as written, on both: the same supersets once the
+        // program's rule is applied, and each line found again by its number.
+        QList<Movimento> delleSchede[2], delPeriodo[2];
+        for (int i = 0; i < 2; ++i) {
+            Deposito *d = i == 0 ? static_cast<Deposito *>(&file) : &server;
+            const auto decodifica = [&](QList<Movimento> &righe, const SceltaRiga &scelta) {
+                return [&righe, scelta, d](QByteArrayView riga, char separatore, qint64 numero) {
+                    Movimento m, diNuovo;
+                    if (!scelta(riga, separatore) || !LeggiRigaGiornale(riga, separatore, m))
+                        return true;
+                    righe << m;
+                    return d->rigaGiornale(numero, diNuovo) && diNuovo == m;
+                };
+            };
+            QVERIFY(d->righeSchede({3, 5}, decodifica(delleSchede[i], [](QByteArrayView r, char s) {
+                                       const qint64 p = PosizioneDiRiga(r, s);
+                                       return p == 3 || p == 5 || RigaDiSpostamento(r, s);
+                                   })));
+            QVERIFY(d->righePeriodo(QDateTime(QDate(2026, 3, 2), QTime(0, 0)),
+                                    QDateTime(QDate(2026, 3, 4), QTime(0, 0)),
+                                    decodifica(delPeriodo[i], [](QByteArrayView r, char s) {
+                                        const QByteArrayView data = DataDiRiga(r, s);
+                                        return data.size() >= 10 &&
+                                               data.first(10) >= "2026-03-02" &&
+                                               data.first(10) <= "2026-03-03";
+                                    })));
+            QVERIFY(delleSchede[i].size() > 20);
+            QVERIFY(delPeriodo[i].size() > 5);
+        }
+        QCOMPARE(delleSchede[1], delleSchede[0]);
+        QCOMPARE(delPeriodo[1], delPeriodo[0]);
+    }
+
+    // A server that stops answering: one clear message in each window,
+    // nothing changed, what was on screen still there.
+    void serverFermo() {
+        CartellaDiProva cartella;
+        Deposito *d = inUso(u"server"_s);
+        QVERIFY(d);
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(d->accoda(SchedaNumero(n)), n);
+        TScheda s;
+        QVERIFY(d->leggi(1, s));
+        QCOMPARE(d->scrivi(1, s, 4, TipoMovimento::Carico, QString()).esito,
+                 Deposito::Salvataggio::Fatto);
+        QVERIFY(d->leggi(3, s));
+        QCOMPARE(EliminaScheda(*d, 3, s).esito, EsitoEliminazione::Fatta);
+
+        DialoghiFinti dialoghi;
+        TfrmMovimentiScheda storia(nullptr, 1, *d);
+        TfrmSchedeEliminate elenco(nullptr, *d);
+        QCOMPARE(storia.grdMovimenti->rowCount(), 1);
+        QVERIFY(storia.windowTitle().endsWith(u"archivio sul server di prova"_s));
+        QVERIFY(m_server->ferma(true));
+
+        dialoghi.rispondi(Piattaforma::Risposta::Si);
+        QTest::mouseClick(storia.btnAnnullaUltimo, Qt::LeftButton);
+        QCOMPARE(dialoghi.mostrati().size(), 2); // the question, then what went wrong
+        QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Errore);
+        QVERIFY(!dialoghi.mostrati().last().testo.isEmpty());
+        QVERIFY(!storia.giacenzaCambiata());
+        // The window says the server did not answer rather than showing nothing.
+        QCOMPARE(storia.grdMovimenti->rowCount(), 0);
+        QVERIFY(!storia.lblAvviso->isHidden());
+        QVERIFY(!storia.btnAnnullaUltimo->isEnabled());
+
+        QTest::mouseClick(elenco.btnRipristina, Qt::LeftButton);
+        QCOMPARE(dialoghi.mostrati().size(), 3);
+        QCOMPARE(dialoghi.mostrati().last().genere, DialoghiFinti::Genere::Errore);
+        QCOMPARE(elenco.grdEliminate->rowCount(), 1);
+
+        TfrmMovimentiPeriodo periodo(nullptr, *d);
+        QTest::mouseClick(periodo.btnCalcola, Qt::LeftButton);
+        QVERIFY(!periodo.lblAvviso->isHidden());
+        QVERIFY(!periodo.lblAvviso->text().isEmpty());
+        QVERIFY(!periodo.btnEsporta->isEnabled());
+        QVERIFY(!periodo.btnStampa->isEnabled());
+        TfrmSchedeEliminate senzaServer(nullptr, *d);
+        QVERIFY(senzaServer.lblAvviso->text() !=
+                u"Non ci sono schede eliminate da ripristinare."_s);
+        QVERIFY(!senzaServer.btnRipristina->isEnabled());
+        QVERIFY(d->leggi(2, s) == false);
+        QCOMPARE(EliminaScheda(*d, 2, SchedaNumero(2)).esito, EsitoEliminazione::ErroreArchivio);
+        QVERIFY(!d->messaggio().isEmpty());
+
+        // Back again: nothing of the above was written.
+        QVERIFY(m_server->avvia());
+        QCOMPARE(d->conta(), 2);
+        QVERIFY(d->leggi(1, s));
+        QCOMPARE(s.testo(Campo::Giacenza), u"5"_s);
+        QList<Movimento> righe;
+        QVERIFY(d->movimentiScheda(1, righe));
+        QCOMPARE(righe.size(), 1);
+        QCOMPARE(d->eliminate().size(), 1);
+    }
+
+    // The server stops inside an undo, with the card's row locked, and in the
+    // middle of a period's lines: an error, not a half-done undo or a
+    // summary of half the lines.
+    void serverFermoNelMezzo() {
+        CartellaDiProva cartella;
+        Deposito *d = inUso(u"server"_s);
+        QVERIFY(d);
+        QCOMPARE(d->accoda(SchedaNumero(1)), 1);
+        TScheda s;
+        QVERIFY(d->leggi(1, s));
+        for (int volta = 0; volta < 3; ++volta)
+            QCOMPARE(d->scrivi(1, s, 4, TipoMovimento::Carico, QString()).esito,
+                     Deposito::Salvataggio::Fatto);
+
+        ServerCheSiFerma annullo(*m_connessione, [&] { QVERIFY(m_server->ferma(true)); });
+        const Annullamento esito = AnnullaUltimoMovimento(annullo, 1);
+        QCOMPARE(esito.esito, Annullamento::ErroreArchivio);
+        QVERIFY(!annullo.messaggio().isEmpty());
+        QVERIFY(m_server->avvia());
+        QVERIFY(d->leggi(1, s));
+        QCOMPARE(s.testo(Campo::Giacenza), u"13"_s);
+        QList<Movimento> righe;
+        QVERIFY(d->movimentiScheda(1, righe));
+        QCOMPARE(righe.size(), 3);
+
+        ServerCheSiFerma periodo(*m_connessione, [&] { QVERIFY(m_server->ferma(true)); });
+        const QDate oggi = QDate::currentDate();
+        const RiepilogoPeriodo r = RiepilogaPeriodo(oggi, oggi, periodo);
+        QVERIFY(!r.lettura.aperto);
+        QVERIFY(r.righe.empty());
+        QVERIFY(r.totale == Totali{});
+        QVERIFY(!periodo.messaggio().isEmpty());
+    }
+};
+
 int main(int argc, char *argv[]) {
     if (argc == 5 && qstrcmp(argv[1], "--pilota") == 0)
         return Pilota(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
@@ -2659,7 +3087,9 @@ int main(int argc, char *argv[]) {
     QApplication applicazione(argc, argv);
     TestMovimenti test;
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    const int esito = QTest::qExec(&test, argc, argv);
+    TestMovimentiDeposito suDeposito;
+    return esito | QTest::qExec(&suDeposito, argc, argv);
 }
 
 #include "tst_movements.moc"
