@@ -6,6 +6,7 @@
 #include "journal/Movimenti.h"
 #include "movements/TfrmMovimentiScheda.h"
 #include "platform/Dialoghi.h"
+#include "removal/EliminaDeposito.h"
 #include "removal/TfrmSchedeEliminate.h"
 #include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
@@ -51,23 +52,10 @@ qint64 MostraMovimentiScheda(QWidget *finestra, qint64 posizione) {
             u"in archivio."_s);
         return -1;
     }
-    TfrmMovimentiScheda storia(finestra, posizione, PercorsoArchivio());
+    TfrmMovimentiScheda storia(finestra, posizione, DepositoCorrente());
     Piattaforma::dialoghi().esegui(&storia);
     return storia.giacenzaCambiata() ? storia.giacenza() : -1;
 }
-
-namespace {
-
-QString messaggioNonPiuLaStessa() {
-    return u"Attenzione: la scheda è stata modificata o spostata da un'altra postazione dopo che "
-           u"è stata aperta qui, e non è stata eliminata. Riaprirla e riprovare."_s;
-}
-
-QString messaggioEliminata() {
-    return u"La scheda è stata eliminata dall'archivio."_s;
-}
-
-} // namespace
 
 SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizione,
                                                const TScheda &caricata) {
@@ -85,34 +73,20 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
                 caricata.testo(Campo::Codice) + u" - "_s + caricata.testo(Campo::Nome) +
                 u")? Si potrà ripristinarla da \u00ABSchede eliminate\u00BB."_s) == Risposta::No)
         return dopo;
-    if (ArchivioSuServer()) {
-        // On the server the removal is one transaction.
-        Deposito &deposito = DepositoCorrente();
-        const Deposito::Rimozione tolta = deposito.togli(posizione, caricata);
-        if (tolta.esito == Deposito::Rimozione::NonPiuLaStessa) {
-            dialoghi.messaggio(finestra, TipoMessaggio::Avviso, messaggioNonPiuLaStessa());
-            return dopo;
-        }
-        if (tolta.esito != Deposito::Rimozione::Fatta) {
-            dialoghi.messaggio(finestra, TipoMessaggio::Errore, deposito.messaggio());
-            return dopo;
-        }
-        dopo.eliminata = true;
-        dialoghi.messaggio(finestra, TipoMessaggio::Informazione, messaggioEliminata());
-        const qint64 mostrare = tolta.spostataDa > 0 ? posizione : posizione - 1;
-        dopo.mostrare = mostrare > 0 && deposito.leggi(mostrare, dopo.scheda);
-        dopo.posizione = mostrare;
-        return dopo;
-    }
-    const EsitoEliminazione esito = EliminaScheda(posizione, caricata, PercorsoArchivio());
+    Deposito &deposito = DepositoCorrente();
+    const EsitoEliminazione esito = EliminaScheda(deposito, posizione, caricata);
     switch (esito.esito) {
     case EsitoEliminazione::NonPiuLaStessa:
-        dialoghi.messaggio(finestra, TipoMessaggio::Avviso, messaggioNonPiuLaStessa());
+        dialoghi.messaggio(finestra, TipoMessaggio::Avviso,
+                           u"Attenzione: la scheda è stata modificata o spostata da un'altra "
+                           u"postazione dopo che è stata aperta qui, e non è stata eliminata. "
+                           u"Riaprirla e riprovare."_s);
         return dopo;
     case EsitoEliminazione::ErroreArchivio:
         dialoghi.messaggio(finestra, TipoMessaggio::Errore,
-                           esito.errore ? MessaggioScritturaArchivio(esito.errore)
-                                        : MessaggioAccessoArchivio());
+                           ArchivioSuServer() ? deposito.messaggio()
+                           : esito.errore     ? MessaggioScritturaArchivio(esito.errore)
+                                              : MessaggioAccessoArchivio());
         return dopo;
     case EsitoEliminazione::GiornaleNonScritto:
         // The journal would be the removed card's only copy.
@@ -125,7 +99,8 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
         break;
     }
     dopo.eliminata = true;
-    dialoghi.messaggio(finestra, TipoMessaggio::Informazione, messaggioEliminata());
+    dialoghi.messaggio(finestra, TipoMessaggio::Informazione,
+                       u"La scheda è stata eliminata dall'archivio."_s);
     // The card now at that position, or the one before it.
     if (esito.spostataDa > 0) {
         dopo.mostrare = true;
@@ -133,8 +108,7 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
         dopo.scheda = esito.spostata;
         return dopo;
     }
-    Archivio archivio;
-    if (archivio.ApriArchivio() && posizione > 1 && archivio.leggi(posizione - 1, dopo.scheda)) {
+    if (posizione > 1 && deposito.leggi(posizione - 1, dopo.scheda)) {
         dopo.mostrare = true;
         dopo.posizione = posizione - 1;
     }
@@ -142,7 +116,7 @@ SchedaDopoEliminazione EliminaSchedaConDomanda(QWidget *finestra, qint64 posizio
 }
 
 qint64 MostraSchedeEliminate(QWidget *finestra) {
-    TfrmSchedeEliminate elenco(finestra, PercorsoArchivio());
+    TfrmSchedeEliminate elenco(finestra, DepositoCorrente());
     Piattaforma::dialoghi().esegui(&elenco);
     return elenco.posizioneRipristinata();
 }
