@@ -40,27 +40,6 @@ QToolButton *pulsante(QWidget *finestra, const char *nome) {
     return finestra->findChild<QToolButton *>(QString::fromLatin1(nome));
 }
 
-// A server storage whose server dies while the lines of an all-or-nothing
-// change are being written, after its cards were.
-class DepositoCheSiFerma : public DepositoServer {
-  public:
-    DepositoCheSiFerma(Connessione &c, ServerDiProva &server)
-        : DepositoServer(c), m_server(server) {}
-    qint64 insiemeConRighe(const std::vector<qint64> &posizioni,
-                           const std::function<bool(qint64, TScheda &)> &aggiorna, qint64 nuove,
-                           const std::function<void(qint64, TScheda &)> &prepara,
-                           const RigheInsieme &righe) override {
-        return DepositoServer::insiemeConRighe(posizioni, aggiorna, nuove, prepara,
-                                               [&](qint64 prima) {
-                                                   m_server.ferma(true);
-                                                   return righe(prima);
-                                               });
-    }
-
-  private:
-    ServerDiProva &m_server;
-};
-
 const QByteArray Listino = "Codice;Nome;Costo;Quantità;Categoria\r\n"
                            "A1;Vite A1;1,20;47;Ferramenta\r\n"
                            "C3;Rondella;0,10;5;Ferramenta\r\n";

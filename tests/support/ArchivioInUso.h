@@ -55,6 +55,27 @@ class ServerDeiTest {
     std::unique_ptr<Connessione> m_connessione;
 };
 
+// A server storage whose server dies while the lines of an all-or-nothing
+// change are being written, after its cards were.
+class DepositoCheSiFerma : public DepositoServer {
+  public:
+    DepositoCheSiFerma(Connessione &c, ServerDiProva &server)
+        : DepositoServer(c), m_server(server) {}
+    qint64 insiemeConRighe(const std::vector<qint64> &posizioni,
+                           const std::function<bool(qint64, TScheda &)> &aggiorna, qint64 nuove,
+                           const std::function<void(qint64, TScheda &)> &prepara,
+                           const RigheInsieme &righe) override {
+        return DepositoServer::insiemeConRighe(posizioni, aggiorna, nuove, prepara,
+                                               [&](qint64 prima) {
+                                                   m_server.ferma(true);
+                                                   return righe(prima);
+                                               });
+    }
+
+  private:
+    ServerDiProva &m_server;
+};
+
 // The archive in use for one case: the test's program folder, or the server
 // emptied and put in use, holding `schede` in order. The folder is in use
 // again when the object goes. `deposito`, when given, is put in use in place
