@@ -204,15 +204,9 @@ QByteArray Zip(const QList<std::pair<QString, QByteArray>> &membri) {
     return ::Leggi(cartella.path() + u"/f.zip"_s);
 }
 
-// The child of the crash test: loads the invoice and dies at step `passo`.
-int CaricaEMuori(const QString &cartella, int passo) {
-    int n = 0;
-    ImpostaPassoArchivio([&] {
-        if (++n == passo) ::raise(SIGKILL);
-    });
-    ImpostaCartellaProgramma(cartella);
+// The usual invoice's goods: two cards of the archive and a new one.
+RichiestaCarico RichiestaDiProva() {
     const auto file = LeggiFileFattura(u"IT01234567890_00001.xml"_s, FatturaDiProva());
-    if (file.size() != 1 || !file[0].errore.isEmpty()) return 2;
     RichiestaCarico r;
     r.fattura = file[0].fatture[0];
     r.ditta = r.fattura.fornitore.denominazione;
@@ -221,6 +215,17 @@ int CaricaEMuori(const QString &cartella, int passo) {
     r.voci = {
         VoceCarico{0, 1, u"8001234567890"_s, {}, 10}, VoceCarico{1, 2, u"ts8"_s, {}, 4},
         VoceCarico{2, 0, u"MRT1"_s, {u"MRT1"_s, u"Martello"_s, u"Utensili"_s, u"12,35"_s}, 1}};
+    return r;
+}
+
+// The child of the crash test: loads the invoice and dies at step `passo`.
+int CaricaEMuori(const QString &cartella, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(cartella);
+    const RichiestaCarico r = RichiestaDiProva();
     const EsitoCarico esito = ApplicaCarico(r, PercorsoArchivio(), PercorsoGiornale());
     return esito.fatto ? 0 : 1;
 }
@@ -973,20 +978,6 @@ int main(int argc, char *argv[]) {
 #include "tst_invoices.moc"
 
 namespace {
-
-// The usual invoice's goods: two cards of the archive and a new one.
-RichiestaCarico RichiestaDiProva() {
-    const auto file = LeggiFileFattura(u"IT01234567890_00001.xml"_s, FatturaDiProva());
-    RichiestaCarico r;
-    r.fattura = file[0].fatture[0];
-    r.ditta = r.fattura.fornitore.denominazione;
-    r.nomeFile = file[0].nome;
-    r.originale = file[0].originale;
-    r.voci = {
-        VoceCarico{0, 1, u"8001234567890"_s, {}, 10}, VoceCarico{1, 2, u"ts8"_s, {}, 4},
-        VoceCarico{2, 0, u"MRT1"_s, {u"MRT1"_s, u"Martello"_s, u"Utensili"_s, u"12,35"_s}, 1}};
-    return r;
-}
 
 QList<TScheda> SchedeDiProva() {
     return {Carta(u"8001234567890"_s, u"Vite 4x40"_s, u"5"_s),
