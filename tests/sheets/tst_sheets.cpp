@@ -44,6 +44,13 @@ const QByteArray Listino = "Codice;Nome;Costo;Quantità;Categoria\r\n"
                            "A1;Vite A1;1,20;47;Ferramenta\r\n"
                            "C3;Rondella;0,10;5;Ferramenta\r\n";
 
+// The price list the cases import, in the program folder.
+QString ScriviListino(ArchivioInUso &archivio) {
+    const QString file = archivio.cartella().percorso(u"prodotti.csv"_s);
+    Scrivi(file, Listino);
+    return file;
+}
+
 } // namespace
 
 class TestSheets : public QObject {
@@ -67,8 +74,7 @@ class TestSheets : public QObject {
             {scheda(u"A1"_s, u"1,00"_s, u"40"_s), scheda(u"B2"_s, u"2,00"_s, u"3"_s)});
         QVERIFY(archivio.pronto());
         DialoghiFinti dialoghi;
-        const QString file = archivio.cartella().percorso(u"prodotti.csv"_s);
-        Scrivi(file, Listino);
+        const QString file = ScriviListino(archivio);
 
         QWidget genitore;
         TfrmExpMagazzino finestra(&genitore);
@@ -131,8 +137,7 @@ class TestSheets : public QObject {
             std::make_unique<DepositoCheSiFerma>(m_server.connessione(), m_server.server()));
         QVERIFY(archivio.pronto());
         DialoghiFinti dialoghi;
-        const QString file = archivio.cartella().percorso(u"prodotti.csv"_s);
-        Scrivi(file, Listino);
+        const QString file = ScriviListino(archivio);
 
         QWidget genitore;
         TfrmExpMagazzino finestra(&genitore);
