@@ -298,6 +298,8 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     : QDialog(genitore), m_file(std::move(file)), m_archivio(archivio), m_giornale(giornale) {
     setObjectName(u"TfrmFattura"_s);
     setWindowTitle(u" Carico da fattura elettronica"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     if (!m_ricordati.leggi(
             QFileInfo(archivio).absoluteDir().filePath(u"AbbinamentiFatture.json"_s)))
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,

@@ -34,6 +34,8 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     : QDialog(genitore), m_delegato(this), m_data(QDate::currentDate()) {
     setObjectName(u"TfrmOrdini"_s);
     setWindowTitle(u" Ordini ai fornitori"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setAccessibleName(u"Ordini ai fornitori"_s);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     setModal(true);

@@ -30,6 +30,8 @@ TfrmOrdiniAperti::TfrmOrdiniAperti(const OrdiniAperti &aperti, QWidget *genitore
     : QDialog(genitore), m_aperti(aperti) {
     setObjectName(u"TfrmOrdiniAperti"_s);
     setWindowTitle(u" Ordini aperti"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setAccessibleName(u"Ordini aperti"_s);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     setModal(true);

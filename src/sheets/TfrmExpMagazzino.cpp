@@ -252,6 +252,8 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     setObjectName(u"frmExpMagazzino"_s);
     setWindowTitle(u" Esporta magazzino prodotti in Microsoft Excel"_s);
     setAccessibleName(windowTitle().trimmed());
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     // A fixed frame with a title but no title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

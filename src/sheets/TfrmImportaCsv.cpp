@@ -6,6 +6,7 @@
 #include "journal/Movimenti.h"
 #include "platform/Dialoghi.h"
 #include "sheets/CsvMagazzino.h"
+#include "storage/DepositoCorrente.h"
 #include "storage/DepositoFile.h"
 
 #include <QAbstractTableModel>
@@ -181,6 +182,8 @@ TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
     setObjectName(u"frmImportaCsv"_s);
     setWindowTitle(u" Importa schede da CSV"_s);
     setAccessibleName(windowTitle().trimmed());
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setModal(true);
     resize(1100, 680);
     setMinimumSize(800, 560);

@@ -79,6 +79,9 @@ class TestSheets : public QObject {
         QWidget genitore;
         TfrmExpMagazzino finestra(&genitore);
         dialoghi.allaProssimaFinestra([&](QDialog *d) {
+            // The title names the archive on a server, and only there.
+            QCOMPARE(d->windowTitle().endsWith(u" - archivio sul server di prova"_s),
+                     storage == u"server"_s);
             auto *griglia = d->findChild<QTableView *>(u"grdRecords"_s);
             QCOMPARE(testiGriglia(griglia).size(), 2);
             QCOMPARE(testiGriglia(griglia)[1],
