@@ -4,6 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "count/TfrmConteggio.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QDate>
 #include <QDialogButtonBox>
@@ -14,6 +15,12 @@
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
+
+QString MessaggioConteggioSuServer() {
+    return u"Attenzione: l'archivio è sul server, e il conteggio dell'inventario per ora "
+           u"lavora solo sull'archivio nella cartella del programma. Per contare la merce, "
+           u"riportare l'archivio nella cartella del programma da «Archivio su server...»."_s;
+}
 
 void PreparaComandoConteggio(QWidget *finestra, QWidget *pannello, QRect pulsante) {
     auto *btnConteggio = new QPushButton(u"Conta inventario"_s, pannello);
@@ -32,6 +39,12 @@ void PreparaComandoConteggio(QWidget *finestra, QWidget *pannello, QRect pulsant
 
 void ApriConteggio(QWidget *proprietario, const QString &archivio, const QList<qint64> &posizioni,
                    const QString &ambito) {
+    // A count reads and writes the record file and the journal's file: on a
+    // server it would count, and change, the folder's old copy.
+    if (ArchivioSuServer()) {
+        Piattaforma::dialoghi().messaggioSemplice(proprietario, MessaggioConteggioSuServer());
+        return;
+    }
     QDialog finestra(proprietario);
     finestra.setObjectName(u"frmNuovoConteggio"_s);
     finestra.setWindowTitle(u"Conta inventario"_s);

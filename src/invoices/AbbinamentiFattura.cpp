@@ -5,6 +5,7 @@
 #include "archive/FileDiretto.h"
 #include "archive/FileIntero.h"
 #include "archive/RegoleNumeri.h"
+#include "storage/DepositoFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -194,8 +195,14 @@ DatiNuovaScheda NuovaSchedaDaRiga(const RigaFattura &riga) {
     return dati;
 }
 
-QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
-                                   const QString &archivio, bool *letto) {
+namespace {
+
+// The pass in blocks over the cards, or false when they cannot be read;
+// nothing to pass over when there is no archive yet.
+using PassataSchede = std::function<bool(const Deposito::VisitaBlocco &visita)>;
+
+QList<AbbinamentoRiga> abbina(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
+                              const PassataSchede &passata, bool *letto) {
     const QString fornitore = fattura.fornitore.identita();
     QList<AbbinamentoRiga> esito(fattura.righe.size());
     // Every code the lines might name, then one pass over the archive.
@@ -215,10 +222,7 @@ QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRico
         perByte.emplace(it.key().toStdString(), it.key());
     QHash<qint64, SchedaTrovata> trovate;
     bool riuscito = true;
-    if (!cercati.isEmpty() && QFileInfo::exists(archivio)) {
-        // The archive's pages are read in place: only the codes are looked at.
-        Archivio file(archivio);
-        const qint64 quante = file.ApriArchivio() ? file.conta() : -1;
+    if (!cercati.isEmpty()) {
         std::string chiave;
         const auto visita = [&](const TScheda &s, qint64 posizione) {
             if (s.lunghezza(Campo::Codice) == 0) return;
@@ -237,12 +241,11 @@ QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRico
                 *it = -1;
             }
         };
-        riuscito = quante >= 0 &&
-                   file.scorri(1, quante, [&](const TScheda *schede, qint64 n, qint64 prima) {
-                       for (qint64 i = 0; i < n; ++i)
-                           visita(schede[i], prima + i);
-                       return true;
-                   });
+        riuscito = passata([&](const TScheda *schede, qint64 n, qint64 prima) {
+            for (qint64 i = 0; i < n; ++i)
+                visita(schede[i], prima + i);
+            return true;
+        });
     }
     if (letto) *letto = riuscito;
 
@@ -283,15 +286,59 @@ QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRico
     return esito;
 }
 
+// A card whose code or name holds `cercato` joins the list; false once full.
+bool aggiungiTrovata(const TScheda &s, qint64 posizione, const QString &cercato, int quante,
+                     QList<SchedaTrovata> &elenco) {
+    if (cercato.isEmpty() || s.testo(Campo::Codice).contains(cercato, Qt::CaseInsensitive) ||
+        s.testo(Campo::Nome).contains(cercato, Qt::CaseInsensitive))
+        elenco << Trovata(s, posizione);
+    return elenco.size() < quante;
+}
+
+} // namespace
+
+QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
+                                   const QString &archivio, bool *letto) {
+    return abbina(
+        fattura, ricordati,
+        [&archivio](const Deposito::VisitaBlocco &visita) {
+            if (!QFileInfo::exists(archivio)) return true;
+            // The archive's pages are read in place: only the codes are looked at.
+            Archivio file(archivio);
+            const qint64 quante = file.ApriArchivio() ? file.conta() : -1;
+            return quante >= 0 && file.scorri(1, quante, visita);
+        },
+        letto);
+}
+
+QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
+                                   Deposito &deposito, bool *letto) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return AbbinaRighe(fattura, ricordati, file->archivio(), letto);
+    return abbina(
+        fattura, ricordati,
+        [&deposito](const Deposito::VisitaBlocco &visita) { return deposito.scorri(visita); },
+        letto);
+}
+
 QList<SchedaTrovata> CercaSchede(const QString &archivio, const QString &testo, int quante) {
     QList<SchedaTrovata> elenco;
-    const QString cercato = testo.trimmed();
     if (!QFileInfo::exists(archivio)) return elenco;
     ScorriArchivio(archivio, [&](const TScheda &s, qint64 posizione) {
-        if (cercato.isEmpty() || s.testo(Campo::Codice).contains(cercato, Qt::CaseInsensitive) ||
-            s.testo(Campo::Nome).contains(cercato, Qt::CaseInsensitive))
-            elenco << Trovata(s, posizione);
-        return elenco.size() < quante;
+        return aggiungiTrovata(s, posizione, testo.trimmed(), quante, elenco);
+    });
+    return elenco;
+}
+
+QList<SchedaTrovata> CercaSchede(Deposito &deposito, const QString &testo, int quante) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return CercaSchede(file->archivio(), testo, quante);
+    QList<SchedaTrovata> elenco;
+    deposito.scorri([&](const TScheda *schede, qint64 n, qint64 prima) {
+        for (qint64 i = 0; i < n; ++i)
+            if (!aggiungiTrovata(schede[i], prima + i, testo.trimmed(), quante, elenco))
+                return false;
+        return true;
     });
     return elenco;
 }

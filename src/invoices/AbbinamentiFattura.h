@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+class Deposito;
+
 // Which card each line of an invoice goes to: what was chosen before for
 // the same supplier and article, then a card whose code is the line's EAN,
 // then one whose code is the supplier's article code; the rest is left to
@@ -74,10 +76,14 @@ struct AbbinamentoRiga {
 // `letto` when the archive cannot be read.
 QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
                                    const QString &archivio, bool *letto = nullptr);
+// The same on the archive in `deposito`; on failure its message says why.
+QList<AbbinamentoRiga> AbbinaRighe(const Fattura &fattura, const AbbinamentiRicordati &ricordati,
+                                   Deposito &deposito, bool *letto = nullptr);
 
 // The cards whose code or name holds `testo` (capitals and small letters
 // alike), at most `quante`.
 QList<SchedaTrovata> CercaSchede(const QString &archivio, const QString &testo, int quante = 200);
+QList<SchedaTrovata> CercaSchede(Deposito &deposito, const QString &testo, int quante = 200);
 
 // A new card's data from its line: the first EAN or article code, the
 // description, the net price.

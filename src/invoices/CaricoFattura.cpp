@@ -7,6 +7,7 @@
 #include "archive/RegoleNumeri.h"
 #include "journal/Giornale.h"
 #include "journal/Movimenti.h"
+#include "storage/DepositoFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -242,7 +243,17 @@ QString DocumentoFattura(const Fattura &fattura) {
     return u"Fattura n. "_s + fattura.numero + u" del "_s + Data(fattura.data);
 }
 
-PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
+namespace {
+
+// The cards as the preview reads them, from the folder or a server.
+struct LetturaSchede {
+    QString errore;      // the archive cannot be opened: the whole message
+    bool aperto = false; // false: there is no archive yet, so no card
+    std::function<void(const std::function<bool(const TScheda &, qint64)> &)> scorri;
+    std::function<bool(qint64, TScheda &)> leggi;
+};
+
+PianoCarico prepara(const RichiestaCarico &r, const LetturaSchede &schede) {
     PianoCarico piano;
     const Gruppi gruppi = Raggruppa(r);
     if (!gruppi.errore.isEmpty()) {
@@ -267,14 +278,13 @@ PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
     QHash<QString, qint64> nuoviCodici;
     for (const Gruppo &g : gruppi.nuove)
         nuoviCodici.insert(ChiaveCodice(g.codice), 0);
-    Archivio file(archivio);
-    const bool aperto = QFileInfo::exists(archivio) ? file.ApriArchivio() : false;
-    if (QFileInfo::exists(archivio) && !aperto) {
-        piano.errore = MessaggioAccessoArchivio(archivio);
+    if (!schede.errore.isEmpty()) {
+        piano.errore = schede.errore;
         return piano;
     }
+    const bool aperto = schede.aperto;
     if (aperto && !nuoviCodici.isEmpty())
-        ScorriArchivio(archivio, [&](const TScheda &s, qint64 p) {
+        schede.scorri([&](const TScheda &s, qint64 p) {
             auto it = nuoviCodici.find(ChiaveCodice(s.testo(Campo::Codice)));
             if (it != nuoviCodici.end() && *it == 0) *it = p;
             return true;
@@ -289,7 +299,7 @@ PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
     const qint64 segno = r.fattura.notaDiCredito() ? -1 : 1;
     for (const Gruppo &g : gruppi.esistenti) {
         TScheda s;
-        if (!aperto || !file.leggi(g.posizione, s) ||
+        if (!aperto || !schede.leggi(g.posizione, s) ||
             ChiaveCodice(s.testo(Campo::Codice)) != ChiaveCodice(g.codice)) {
             piano.errore = u"Attenzione: la scheda "_s + g.codice +
                            u" non è più quella scelta (eliminata o cambiata da un'altra "
@@ -322,6 +332,47 @@ PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
     return piano;
 }
 
+} // namespace
+
+PianoCarico PreparaCarico(const RichiestaCarico &r, const QString &archivio) {
+    Archivio file(archivio);
+    LetturaSchede schede;
+    const bool esiste = QFileInfo::exists(archivio);
+    schede.aperto = esiste && file.ApriArchivio();
+    if (esiste && !schede.aperto) schede.errore = MessaggioAccessoArchivio(archivio);
+    schede.scorri = [&archivio](const std::function<bool(const TScheda &, qint64)> &vedi) {
+        ScorriArchivio(archivio, vedi);
+    };
+    schede.leggi = [&file](qint64 p, TScheda &s) { return file.leggi(p, s); };
+    return prepara(r, schede);
+}
+
+PianoCarico PreparaCarico(const RichiestaCarico &r, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return PreparaCarico(r, file->archivio());
+    const qint64 n = deposito.conta();
+    bool fallita = n < 0;
+    LetturaSchede schede;
+    schede.aperto = true;
+    schede.scorri = [&](const std::function<bool(const TScheda &, qint64)> &vedi) {
+        fallita = fallita || !deposito.scorri([&](const TScheda *blocco, qint64 q, qint64 prima) {
+            for (qint64 i = 0; i < q; ++i)
+                vedi(blocco[i], prima + i);
+            return true;
+        });
+    };
+    // A position past the end is a card removed meanwhile, not a failure.
+    schede.leggi = [&](qint64 p, TScheda &s) {
+        if (fallita || p > n) return false;
+        fallita = !deposito.leggi(p, s);
+        return !fallita;
+    };
+    PianoCarico piano;
+    if (!fallita) piano = prepara(r, schede);
+    if (fallita) piano = PianoCarico{deposito.messaggio(), {}};
+    return piano;
+}
+
 std::optional<QDateTime> FatturaGiaCaricata(const Fattura &fattura, const QString &giornale) {
     const QByteArray identita = Identita(fattura);
     const QByteArray filtro = FiltroIdentita(identita);
@@ -336,12 +387,164 @@ std::optional<QDateTime> FatturaGiaCaricata(const Fattura &fattura, const QStrin
     return quando;
 }
 
+bool FatturaGiaCaricata(const Fattura &fattura, Deposito &deposito,
+                        std::optional<QDateTime> &quando) {
+    quando.reset();
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito)) {
+        quando = FatturaGiaCaricata(fattura, file->giornale());
+        return true;
+    }
+    // The whole journal: no line the program writes is outside these years.
+    QList<Movimento> movimenti;
+    if (!deposito.movimentiPeriodo(QDateTime(QDate(1900, 1, 1), QTime(0, 0)),
+                                   QDateTime(QDate(9000, 1, 1), QTime(0, 0)), movimenti))
+        return false;
+    const QByteArray identita = Identita(fattura);
+    for (const Movimento &m : std::as_const(movimenti))
+        if (m.dati.startsWith(identita)) {
+            quando = m.quando;
+            break;
+        }
+    return true;
+}
+
 QString MessaggioGiaCaricata(const Fattura &fattura, const QDateTime &quando) {
     return u"Attenzione: la fattura n. "_s + fattura.numero + u" del "_s + Data(fattura.data) +
            u" di "_s + fattura.fornitore.denominazione + u" è già stata caricata il "_s +
            quando.toString(u"dd/MM/yyyy 'alle' HH:mm"_s) +
            u": non viene caricata una seconda volta."_s;
 }
+
+namespace {
+
+// What receiving an invoice writes, on the folder and on a server alike: the
+// cards' changes and the journal's lines.
+class LavoroCarico {
+  public:
+    explicit LavoroCarico(const RichiestaCarico &r)
+        : m_r(r), m_gruppi(Raggruppa(r)), m_segno(r.fattura.notaDiCredito() ? -1 : 1),
+          m_tipo(m_segno < 0 ? TipoMovimento::Scarico : TipoMovimento::Carico),
+          // One time and workstation for every line, found once.
+          m_modello(MovimentoScheda(TScheda(), 0, m_tipo, 0, 0, NotaFattura(r.fattura, r.ditta))),
+          m_identita(Identita(r.fattura)), m_chiave(m_identita + ChiaveOperazione(u"Fattura"_s)),
+          m_perEsistente(m_gruppi.esistenti.size()) {
+        for (const Gruppo &g : m_gruppi.esistenti)
+            m_posizioni.push_back(g.posizione);
+    }
+
+    const std::vector<qint64> &posizioni() const { return m_posizioni; }
+    qint64 nuove() const { return qint64(m_gruppi.nuove.size()); }
+    qsizetype schede() const { return qsizetype(m_posizioni.size()) + qsizetype(nuove()); }
+    const QByteArray &identita() const { return m_identita; }
+    const QByteArray &chiave() const { return m_chiave; }
+    // Why a card could not take its lines, when it is that.
+    const QString &erroreScheda() const { return m_erroreScheda; }
+
+    bool aggiorna(qint64 i, TScheda &s) {
+        const Gruppo &g = m_gruppi.esistenti[std::size_t(i)];
+        if (ChiaveCodice(s.testo(Campo::Codice)) != ChiaveCodice(g.codice)) return false;
+        qint64 prima = 0;
+        m_erroreScheda = Applica(s, g, m_r, m_segno * g.quantita, prima);
+        if (!m_erroreScheda.isEmpty()) return false;
+        m_perEsistente[std::size_t(i)] =
+            movimento(s, g.posizione, m_tipo, m_segno * g.quantita, prima);
+        return true;
+    }
+
+    void prepara(qint64 i, TScheda &s) const {
+        const Gruppo &g = m_gruppi.nuove[std::size_t(i)];
+        s = SchedaNuova(g);
+        qint64 prima = 0;
+        Applica(s, g, m_r, g.quantita, prima);
+        s.impostaTesto(Campo::Costo, NormalizzaImporto(g.nuova.costo));
+    }
+
+    // Every line, once the first new card's position is known; the last one
+    // carries the operation's key.
+    QList<Movimento> righe(qint64 primo) const {
+        QList<Movimento> righe;
+        for (const Movimento &m : m_perEsistente)
+            righe << m;
+        for (std::size_t k = 0; k < m_gruppi.nuove.size(); ++k) {
+            TScheda s = SchedaNuova(m_gruppi.nuove[k]);
+            const qint64 posizione = primo + qint64(k);
+            righe << movimento(s, posizione, TipoMovimento::NuovaScheda, 0, 0);
+            prepara(qint64(k), s);
+            righe << movimento(s, posizione, TipoMovimento::Carico, m_gruppi.nuove[k].quantita, 0);
+        }
+        for (Movimento &m : righe)
+            m.dati = m_identita;
+        righe.last().dati = m_chiave;
+        return righe;
+    }
+
+  private:
+    Movimento movimento(const TScheda &s, qint64 posizione, TipoMovimento t, qint64 quantita,
+                        qint64 prima) const {
+        Movimento base = m_modello;
+        base.tipo = t;
+        return MovimentoDaModello(base, s, posizione, quantita, prima);
+    }
+
+    const RichiestaCarico &m_r;
+    const Gruppi m_gruppi;
+    const qint64 m_segno;
+    const TipoMovimento m_tipo;
+    const Movimento m_modello;
+    const QByteArray m_identita;
+    const QByteArray m_chiave;
+    std::vector<Movimento> m_perEsistente;
+    std::vector<qint64> m_posizioni;
+    QString m_erroreScheda;
+};
+
+// The invoice as received, under a name of its own in its year's folder.
+struct Conservazione {
+    QString cartella;
+    QString file;
+    bool daScrivere = true; // false: another invoice of the same batch kept it
+};
+
+Conservazione DoveConservare(const RichiestaCarico &r, const QDir &base) {
+    Conservazione c;
+    c.cartella = base.filePath(u"Fatture/"_s + QString::number(r.fattura.data.year()));
+    const QString nome = NomeConservato(r.nomeFile);
+    for (int n = 1; n < 1000; ++n) {
+        const QFileInfo info(nome);
+        const QString prova =
+            n == 1 ? nome
+                   : info.completeBaseName() + u" ("_s + QString::number(n) + u")"_s +
+                         (info.suffix().isEmpty() ? QString() : u"."_s + info.suffix());
+        c.file = QDir(c.cartella).filePath(prova);
+        if (!QFileInfo::exists(c.file)) break;
+        QFile esistente(c.file);
+        if (esistente.size() == r.originale.size() && esistente.open(QIODevice::ReadOnly) &&
+            esistente.readAll() == r.originale) {
+            c.daScrivere = false;
+            break;
+        }
+    }
+    return c;
+}
+
+bool Conserva(const RichiestaCarico &r, const Conservazione &c) {
+    return !c.daScrivere ||
+           (QDir().mkpath(c.cartella) && ScriviFileIntero(c.file, [&](QIODevice *d) {
+                return d->write(r.originale) == r.originale.size();
+            }));
+}
+
+QString MessaggioCopiaNonScritta(const Conservazione &c) {
+    return u"Attenzione: la copia della fattura non può essere scritta nella cartella "_s +
+           QDir::toNativeSeparators(c.cartella) + u", quindi la fattura non è stata caricata."_s;
+}
+
+QString MessaggioSchedaCambiata() {
+    return u"Attenzione: una scheda della fattura è stata cambiata o eliminata da un'altra "
+           u"postazione nel frattempo: nulla è stato caricato. Riaprire la fattura."_s;
+}
+
+} // namespace
 
 EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
                           const QString &giornale) {
@@ -355,128 +558,52 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
         esito.messaggio = MessaggioGiaCaricata(r.fattura, *quando);
         return esito;
     }
-    const Gruppi gruppi = Raggruppa(r);
-    const qint64 segno = r.fattura.notaDiCredito() ? -1 : 1;
-    const QString nota = NotaFattura(r.fattura, r.ditta);
-    const TipoMovimento tipo = segno < 0 ? TipoMovimento::Scarico : TipoMovimento::Carico;
-    // One time and workstation for every line, found once.
-    const Movimento modello = MovimentoScheda(TScheda(), 0, tipo, 0, 0, nota);
-    const auto movimento = [&](const TScheda &s, qint64 posizione, TipoMovimento t, qint64 quantita,
-                               qint64 prima) {
-        Movimento base = modello;
-        base.tipo = t;
-        return MovimentoDaModello(base, s, posizione, quantita, prima);
-    };
-
-    // The invoice as received, under a name of its own in its year's folder.
+    LavoroCarico lavoro(r);
     const QDir base = QFileInfo(archivio).absoluteDir();
-    const QString anno = QString::number(r.fattura.data.year());
-    const QString cartella = base.filePath(u"Fatture/"_s + anno);
-    const QString nome = NomeConservato(r.nomeFile);
-    QString conservato;
-    bool daScrivere = true;
-    for (int n = 1; n < 1000; ++n) {
-        const QFileInfo info(nome);
-        const QString prova =
-            n == 1 ? nome
-                   : info.completeBaseName() + u" ("_s + QString::number(n) + u")"_s +
-                         (info.suffix().isEmpty() ? QString() : u"."_s + info.suffix());
-        conservato = QDir(cartella).filePath(prova);
-        if (!QFileInfo::exists(conservato)) break;
-        QFile esistente(conservato);
-        if (esistente.size() == r.originale.size() && esistente.open(QIODevice::ReadOnly) &&
-            esistente.readAll() == r.originale) {
-            daScrivere = false; // another invoice of the same batch kept it
-            break;
-        }
-    }
+    const Conservazione conservazione = DoveConservare(r, base);
 
-    const QByteArray identita = Identita(r.fattura);
-    const QByteArray chiave = identita + ChiaveOperazione(u"Fattura"_s);
-    std::vector<Movimento> perEsistente(gruppi.esistenti.size());
-    QString erroreScheda;
     bool doppione = false;
     bool copiata = true;
     Conclusione conclusione;
     conclusione.prepara = [&](qint64) {
-        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, chiave);
-        if (daScrivere) fine.annullando << base.relativeFilePath(conservato);
+        ConclusioneIntento fine = FinaleNelGiornale(archivio, giornale, lavoro.chiave());
+        if (conservazione.daScrivere) fine.annullando << base.relativeFilePath(conservazione.file);
         return fine;
     };
     conclusione.iniziata = [&] {
-        if (!daScrivere) return true;
-        copiata = QDir().mkpath(cartella) && ScriviFileIntero(conservato, [&](QIODevice *d) {
-                      return d->write(r.originale) == r.originale.size();
-                  });
+        copiata = Conserva(r, conservazione);
         return copiata;
     };
     conclusione.scrivi = [&](qint64 primo) {
-        QList<Movimento> righe;
-        for (const Movimento &m : perEsistente)
-            righe << m;
-        for (std::size_t k = 0; k < gruppi.nuove.size(); ++k) {
-            TScheda s = SchedaNuova(gruppi.nuove[k]);
-            const qint64 posizione = primo + qint64(k);
-            righe << movimento(s, posizione, TipoMovimento::NuovaScheda, 0, 0);
-            qint64 prima = 0;
-            Applica(s, gruppi.nuove[k], r, gruppi.nuove[k].quantita, prima);
-            s.impostaTesto(Campo::Costo, NormalizzaImporto(gruppi.nuove[k].nuova.costo));
-            righe << movimento(s, posizione, TipoMovimento::Carico, gruppi.nuove[k].quantita, 0);
-        }
-        for (Movimento &m : righe)
-            m.dati = identita;
-        righe.last().dati = chiave;
-        const QByteArray filtro = FiltroIdentita(identita);
+        const QByteArray filtro = FiltroIdentita(lavoro.identita());
         const Registrazione fatta = RegistraMovimentiSe(
-            righe, giornale, [&](QByteArrayView riga, char) { return riga.contains(filtro); },
-            [&](const Movimento &m) { return m.dati.startsWith(identita); });
+            lavoro.righe(primo), giornale,
+            [&](QByteArrayView riga, char) { return riga.contains(filtro); },
+            [&](const Movimento &m) { return m.dati.startsWith(lavoro.identita()); });
         doppione = fatta == Registrazione::Rifiutata;
         return fatta == Registrazione::Fatta;
     };
 
-    std::vector<qint64> posizioni;
-    for (const Gruppo &g : gruppi.esistenti)
-        posizioni.push_back(g.posizione);
     Archivio file(archivio);
     if (!file.ApriArchivio()) {
         esito.messaggio = MessaggioAccessoArchivio(archivio);
         return esito;
     }
     const qint64 primo = file.scriviInsieme(
-        posizioni,
-        [&](qint64 i, TScheda &s) {
-            const Gruppo &g = gruppi.esistenti[std::size_t(i)];
-            if (ChiaveCodice(s.testo(Campo::Codice)) != ChiaveCodice(g.codice)) return false;
-            qint64 prima = 0;
-            erroreScheda = Applica(s, g, r, segno * g.quantita, prima);
-            if (!erroreScheda.isEmpty()) return false;
-            perEsistente[std::size_t(i)] =
-                movimento(s, g.posizione, tipo, segno * g.quantita, prima);
-            return true;
-        },
-        qint64(gruppi.nuove.size()),
-        [&](qint64 i, TScheda &s) {
-            const Gruppo &g = gruppi.nuove[std::size_t(i)];
-            s = SchedaNuova(g);
-            qint64 prima = 0;
-            Applica(s, g, r, g.quantita, prima);
-            s.impostaTesto(Campo::Costo, NormalizzaImporto(g.nuova.costo));
-        },
-        &conclusione);
+        lavoro.posizioni(), [&](qint64 i, TScheda &s) { return lavoro.aggiorna(i, s); },
+        lavoro.nuove(), [&](qint64 i, TScheda &s) { lavoro.prepara(i, s); }, &conclusione);
     const int errore = file.errore();
     file.chiudi();
     if (primo > 0) {
         esito.fatto = true;
-        esito.fileConservato = conservato;
-        esito.schede = qsizetype(gruppi.esistenti.size() + gruppi.nuove.size());
+        esito.fileConservato = conservazione.file;
+        esito.schede = lavoro.schede();
         return esito;
     }
-    if (!erroreScheda.isEmpty()) {
-        esito.messaggio = erroreScheda;
+    if (!lavoro.erroreScheda().isEmpty()) {
+        esito.messaggio = lavoro.erroreScheda();
     } else if (errore == ESTALE) {
-        esito.messaggio = u"Attenzione: una scheda della fattura è stata cambiata o eliminata da "
-                          u"un'altra postazione nel frattempo: nulla è stato caricato. Riaprire "
-                          u"la fattura."_s;
+        esito.messaggio = MessaggioSchedaCambiata();
     } else if (doppione) {
         const auto quando = FatturaGiaCaricata(r.fattura, giornale);
         esito.messaggio = MessaggioGiaCaricata(r.fattura, quando.value_or(QDateTime()));
@@ -486,12 +613,56 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, const QString &archivio,
                           u"ai suoi movimenti. Controllare lo spazio libero sul disco e i "
                           u"permessi della cartella del programma."_s;
     } else if (!copiata) {
-        esito.messaggio = u"Attenzione: la copia della fattura non può essere scritta nella "
-                          u"cartella "_s +
-                          QDir::toNativeSeparators(cartella) +
-                          u", quindi la fattura non è stata caricata."_s;
+        esito.messaggio = MessaggioCopiaNonScritta(conservazione);
     } else {
         esito.messaggio = MessaggioScritturaArchivio(errore);
     }
+    return esito;
+}
+
+EsitoCarico ApplicaCarico(const RichiestaCarico &r, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return ApplicaCarico(r, file->archivio(), file->giornale());
+    EsitoCarico esito;
+    const PianoCarico piano = PreparaCarico(r, deposito);
+    if (!piano.errore.isEmpty()) {
+        esito.messaggio = piano.errore;
+        return esito;
+    }
+    std::optional<QDateTime> quando;
+    if (!FatturaGiaCaricata(r.fattura, deposito, quando)) {
+        esito.messaggio = deposito.messaggio();
+        return esito;
+    }
+    if (quando) {
+        esito.messaggio = MessaggioGiaCaricata(r.fattura, *quando);
+        return esito;
+    }
+    // The kept copy stays in the program folder, and goes if the cards do not change.
+    LavoroCarico lavoro(r);
+    const Conservazione conservazione = DoveConservare(r, QDir(CartellaProgramma()));
+    if (!Conserva(r, conservazione)) {
+        esito.messaggio = MessaggioCopiaNonScritta(conservazione);
+        return esito;
+    }
+    bool cambiata = false;
+    const qint64 primo = deposito.insiemeConRighe(
+        lavoro.posizioni(),
+        [&](qint64 i, TScheda &s) {
+            cambiata = !lavoro.aggiorna(i, s);
+            return !cambiata;
+        },
+        lavoro.nuove(), [&](qint64 i, TScheda &s) { lavoro.prepara(i, s); },
+        [&](qint64 prima) { return lavoro.righe(prima); });
+    if (primo > 0) {
+        esito.fatto = true;
+        esito.fileConservato = conservazione.file;
+        esito.schede = lavoro.schede();
+        return esito;
+    }
+    if (conservazione.daScrivere) QFile::remove(conservazione.file);
+    esito.messaggio = !lavoro.erroreScheda().isEmpty() ? lavoro.erroreScheda()
+                      : cambiata                       ? MessaggioSchedaCambiata()
+                                                       : deposito.messaggio();
     return esito;
 }

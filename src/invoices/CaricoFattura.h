@@ -9,6 +9,8 @@
 #include <QString>
 #include <optional>
 
+class Deposito;
+
 // Receiving the goods of an invoice: every card's stock, cost, supplier,
 // purchase document and payment, a "Carico" line per card in the journal
 // and the invoice file kept in Fatture/<year>/, all as one operation.
@@ -55,10 +57,15 @@ QString DocumentoFattura(const Fattura &fattura);
 // Checks every text against its card field and reads the cards as they are
 // now: what the preview shows. Nothing is written.
 PianoCarico PreparaCarico(const RichiestaCarico &richiesta, const QString &archivio);
+// The same on the archive in `deposito`.
+PianoCarico PreparaCarico(const RichiestaCarico &richiesta, Deposito &deposito);
 
 // When the journal already holds this invoice (same supplier, number and
 // date): the time it was loaded.
 std::optional<QDateTime> FatturaGiaCaricata(const Fattura &fattura, const QString &giornale);
+// The same in the journal of `deposito`; false when it cannot be read.
+bool FatturaGiaCaricata(const Fattura &fattura, Deposito &deposito,
+                        std::optional<QDateTime> &quando);
 QString MessaggioGiaCaricata(const Fattura &fattura, const QDateTime &quando);
 
 struct EsitoCarico {
@@ -72,6 +79,9 @@ struct EsitoCarico {
 // final by the last journal line; the kept file goes if it is undone.
 EsitoCarico ApplicaCarico(const RichiestaCarico &richiesta, const QString &archivio,
                           const QString &giornale);
+// The same on the archive in `deposito`: on a server one transaction, the
+// kept copy of the invoice in the program folder, removed when it fails.
+EsitoCarico ApplicaCarico(const RichiestaCarico &richiesta, Deposito &deposito);
 
 // The folder where the applied invoices are kept, in the program folder.
 QString CartellaFatture();

@@ -4,6 +4,7 @@
 #include "archive/Importi.h"
 #include "invoices/CaricoFattura.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QComboBox>
@@ -162,7 +163,8 @@ class TfrmSceltaScheda : public QDialog {
 
   private:
     void cerca() {
-        m_trovate = CercaSchede(m_archivio, m_txtCerca->text());
+        m_trovate = ArchivioSuServer() ? CercaSchede(DepositoCorrente(), m_txtCerca->text())
+                                       : CercaSchede(m_archivio, m_txtCerca->text());
         m_lstSchede->clear();
         for (const SchedaTrovata &s : std::as_const(m_trovate))
             m_lstSchede->addItem(s.codice + u" – "_s + s.nome + u"  (giacenza "_s + s.giacenza +
@@ -296,6 +298,8 @@ TfrmFattura::TfrmFattura(QWidget *genitore, QList<FileFattura> file, const QStri
     : QDialog(genitore), m_file(std::move(file)), m_archivio(archivio), m_giornale(giornale) {
     setObjectName(u"TfrmFattura"_s);
     setWindowTitle(u" Carico da fattura elettronica"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     if (!m_ricordati.leggi(
             QFileInfo(archivio).absoluteDir().filePath(u"AbbinamentiFatture.json"_s)))
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
@@ -423,12 +427,16 @@ void TfrmFattura::mostraFattura(int indice) {
     Voce &v = voce();
     if (!v.letta) {
         bool letto = true;
-        v.righe = AbbinaRighe(f, m_ricordati, m_archivio, &letto);
+        v.righe = ArchivioSuServer() ? AbbinaRighe(f, m_ricordati, DepositoCorrente(), &letto)
+                                     : AbbinaRighe(f, m_ricordati, m_archivio, &letto);
         v.letta = true;
         if (!letto)
             dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
-                                 u"Attenzione: l'archivio non può essere letto: le righe non "
-                                 u"sono state confrontate con le schede."_s);
+                                 ArchivioSuServer()
+                                     ? DepositoCorrente().messaggio() +
+                                           u" Le righe non sono state confrontate con le schede."_s
+                                     : u"Attenzione: l'archivio non può essere letto: le righe non "
+                                       u"sono state confrontate con le schede."_s);
     }
     QStringList testo;
     testo << u"Fornitore: "_s + f.fornitore.denominazione +
@@ -632,12 +640,21 @@ void TfrmFattura::btnCaricaClick() {
                                  u"vengono tolte dalla giacenza delle schede (Scarico). "
                                  u"Procedere?"_s) != Risposta::Si)
         return;
-    if (const auto quando = FatturaGiaCaricata(f, m_giornale)) {
+    std::optional<QDateTime> quando;
+    if (!ArchivioSuServer())
+        quando = FatturaGiaCaricata(f, m_giornale);
+    else if (!FatturaGiaCaricata(f, DepositoCorrente(), quando)) {
+        dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
+                             DepositoCorrente().messaggio());
+        return;
+    }
+    if (quando) {
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso,
                              MessaggioGiaCaricata(f, *quando));
         return;
     }
-    const PianoCarico piano = PreparaCarico(richiesta, m_archivio);
+    const PianoCarico piano = ArchivioSuServer() ? PreparaCarico(richiesta, DepositoCorrente())
+                                                 : PreparaCarico(richiesta, m_archivio);
     if (!piano.errore.isEmpty()) {
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso, piano.errore);
         return;
@@ -648,7 +665,8 @@ void TfrmFattura::btnCaricaClick() {
                                       (piano.schede.size() == 1 ? u" scheda"_s : u" schede"_s) +
                                       u". Carica scrive tutto insieme o niente."_s);
     if (dialoghi().esegui(&anteprima) != QDialog::Accepted) return;
-    const EsitoCarico esito = ApplicaCarico(richiesta, m_archivio, m_giornale);
+    const EsitoCarico esito = ArchivioSuServer() ? ApplicaCarico(richiesta, DepositoCorrente())
+                                                 : ApplicaCarico(richiesta, m_archivio, m_giornale);
     if (!esito.fatto) {
         dialoghi().messaggio(this, Piattaforma::TipoMessaggio::Avviso, esito.messaggio);
         return;
@@ -674,12 +692,12 @@ void TfrmFattura::btnCaricaClick() {
     const QString cartella =
         QFileInfo(m_archivio).absoluteDir().relativeFilePath(esito.fileConservato);
     dialoghi().messaggioSemplice(
-        this,
-        (f.notaDiCredito() ? u"Nota di credito scaricata: "_s : u"Fattura caricata: "_s) +
-            QString::number(esito.schede) + (esito.schede == 1 ? u" scheda"_s : u" schede"_s) +
-            u". Il file è conservato in "_s + cartella + u'.' +
-            (ricordate ? QString()
-                       : u" Le scelte delle righe non sono state ricordate: "
-                         u"il file AbbinamentiFatture.json non può essere "
-                         u"scritto."_s));
+        this, (f.notaDiCredito() ? u"Nota di credito scaricata: "_s : u"Fattura caricata: "_s) +
+                  QString::number(esito.schede) +
+                  (esito.schede == 1 ? u" scheda"_s : u" schede"_s) +
+                  u". Il file è conservato in "_s + cartella + u'.' +
+                  (ricordate ? QString()
+                             : u" Le scelte delle righe non sono state ricordate: "
+                               u"il file AbbinamentiFatture.json non può essere "
+                               u"scritto."_s));
 }

@@ -5,6 +5,7 @@
 #include "labels/CercaCodice.h"
 #include "labels/TfrmEtichette.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 
 using namespace Qt::StringLiterals;
 using Piattaforma::dialoghi;
@@ -13,6 +14,10 @@ using Piattaforma::TipoMessaggio;
 void ApriEtichetteScheda(QWidget *proprietario, const SchedaEtichetta &scheda) {
     TfrmEtichette finestra(proprietario, {scheda}, TfrmEtichette::Origine::Scheda);
     dialoghi().esegui(&finestra);
+}
+
+void ApriEtichetteElenco(QWidget *proprietario, const QList<qint64> &posizioni) {
+    ApriEtichetteElenco(proprietario, QString(), posizioni);
 }
 
 void ApriEtichetteElenco(QWidget *proprietario, const QString &archivio,
@@ -24,8 +29,12 @@ void ApriEtichetteElenco(QWidget *proprietario, const QString &archivio,
         return;
     }
     QList<SchedaEtichetta> schede;
-    if (!LeggiSchedeEtichette(archivio, posizioni, schede)) {
-        dialoghi().messaggioSemplice(proprietario, MessaggioAccessoArchivio());
+    const bool suFile = DepositoCorrenteSuFile() != nullptr;
+    if (!(suFile && !archivio.isEmpty()
+              ? LeggiSchedeEtichette(archivio, posizioni, schede)
+              : LeggiSchedeEtichette(DepositoCorrente(), posizioni, schede))) {
+        dialoghi().messaggioSemplice(proprietario, suFile ? MessaggioAccessoArchivio()
+                                                          : DepositoCorrente().messaggio());
         return;
     }
     TfrmEtichette finestra(proprietario, schede, TfrmEtichette::Origine::Elenco);

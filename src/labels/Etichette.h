@@ -15,9 +15,11 @@ struct TScheda;
 
 // "Etichette" in the card window: the card on screen, its copies preset to its stock.
 void ApriEtichetteScheda(QWidget *proprietario, const SchedaEtichetta &scheda);
-// "Etichette" in a list window: the listed cards, in the list's order.
+// "Etichette" in a list window: the listed cards, in the list's order, from
+// the archive in use (on a server that one, whatever `archivio` says).
 void ApriEtichetteElenco(QWidget *proprietario, const QString &archivio,
                          const QList<qint64> &posizioni);
+void ApriEtichetteElenco(QWidget *proprietario, const QList<qint64> &posizioni);
 
 // What becomes of a code read by the scanner or the webcam.
 struct AzioniCodice {

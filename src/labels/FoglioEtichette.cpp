@@ -5,6 +5,7 @@
 #include "archive/RegoleNumeri.h"
 #include "labels/CodiceABarre.h"
 #include "report/TfrxReport.h"
+#include "storage/DepositoFile.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -253,8 +254,13 @@ SchedaEtichetta EtichettaDellaScheda(const TScheda &scheda) {
             CopieDaGiacenza(scheda.testo(Campo::Giacenza))};
 }
 
-bool LeggiSchedeEtichette(const QString &archivio, const QList<qint64> &posizioni,
-                          QList<SchedaEtichetta> &schede) {
+namespace {
+
+// `scorri` hands the cards in position order to its visitor, which says
+// whether to go on; false when they cannot be read.
+bool leggiEtichette(
+    const QList<qint64> &posizioni, QList<SchedaEtichetta> &schede,
+    const std::function<bool(const std::function<bool(const TScheda &, qint64)> &)> &scorri) {
     schede.clear();
     if (posizioni.isEmpty()) return true;
     QHash<qint64, SchedaEtichetta> lette;
@@ -262,7 +268,7 @@ bool LeggiSchedeEtichette(const QString &archivio, const QList<qint64> &posizion
         lette.insert(p, {});
     QSet<qint64> trovate;
     const qint64 ultima = *std::max_element(posizioni.begin(), posizioni.end());
-    const bool riuscito = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
+    const bool riuscito = scorri([&](const TScheda &scheda, qint64 posizione) {
         auto voce = lette.find(posizione);
         if (voce != lette.end()) {
             *voce = EtichettaDellaScheda(scheda);
@@ -273,6 +279,30 @@ bool LeggiSchedeEtichette(const QString &archivio, const QList<qint64> &posizion
     for (qint64 p : posizioni)
         if (trovate.contains(p)) schede << lette.value(p);
     return riuscito;
+}
+
+} // namespace
+
+bool LeggiSchedeEtichette(const QString &archivio, const QList<qint64> &posizioni,
+                          QList<SchedaEtichetta> &schede) {
+    return leggiEtichette(posizioni, schede,
+                          [&archivio](const std::function<bool(const TScheda &, qint64)> &vedi) {
+                              return ScorriArchivio(archivio, vedi);
+                          });
+}
+
+bool LeggiSchedeEtichette(Deposito &deposito, const QList<qint64> &posizioni,
+                          QList<SchedaEtichetta> &schede) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return LeggiSchedeEtichette(file->archivio(), posizioni, schede);
+    return leggiEtichette(
+        posizioni, schede, [&deposito](const std::function<bool(const TScheda &, qint64)> &vedi) {
+            return deposito.scorri([&vedi](const TScheda *blocco, qint64 quante, qint64 prima) {
+                for (qint64 i = 0; i < quante; ++i)
+                    if (!vedi(blocco[i], prima + i)) return false;
+                return true;
+            });
+        });
 }
 
 int CopieDaGiacenza(const QString &giacenza) {

@@ -52,12 +52,16 @@ struct SchedaEtichetta {
     int copie = 1;
 };
 
+class Deposito;
 struct TScheda;
 // A card's label data, as many copies as its stock.
 SchedaEtichetta EtichettaDellaScheda(const TScheda &scheda);
 // The cards at these positions, in the order given, read in one pass over the
 // archive; positions past its end are left out. False when it cannot be read.
 bool LeggiSchedeEtichette(const QString &archivio, const QList<qint64> &posizioni,
+                          QList<SchedaEtichetta> &schede);
+// The same from the archive in `deposito`.
+bool LeggiSchedeEtichette(Deposito &deposito, const QList<qint64> &posizioni,
                           QList<SchedaEtichetta> &schede);
 
 // The price as a label shows it, "€ 12,50"; a price that is not a number is

@@ -4,6 +4,7 @@
 #include "archive/RegoleNumeri.h"
 #include "platform/Dialoghi.h"
 #include "report/TfrxReport.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QCheckBox>
@@ -125,6 +126,8 @@ TfrmEtichette::TfrmEtichette(QWidget *proprietario, QList<SchedaEtichetta> sched
     : QDialog(proprietario), m_schede(std::move(schede)), m_origine(origine) {
     setObjectName(u"TfrmEtichette"_s);
     setWindowTitle(u" Stampa etichette"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
 
     auto *principale = new QHBoxLayout(this);
     auto *colonna = new QVBoxLayout;

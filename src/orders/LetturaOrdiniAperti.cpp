@@ -1,5 +1,7 @@
 #include "orders/LetturaOrdiniAperti.h"
 
+#include "storage/DepositoFile.h"
+
 #include <mutex>
 
 namespace {
@@ -25,6 +27,24 @@ void LetturaOrdiniAperti::ferma() {
     m_ferma = true;
     m_filo.join();
     m_ferma = false;
+}
+
+void LetturaOrdiniAperti::avvia(Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito)) {
+        avvia(file->giornale());
+        return;
+    }
+    ferma();
+    m_aperti.reset();
+    const quint64 giro = ++m_giro;
+    QMetaObject::invokeMethod(
+        this,
+        [this, giro, aperti = LeggiOrdiniAperti(deposito)]() mutable {
+            if (giro != m_giro) return;
+            m_aperti = std::move(aperti);
+            emit letti();
+        },
+        Qt::QueuedConnection);
 }
 
 void LetturaOrdiniAperti::avvia(const QString &giornale) {

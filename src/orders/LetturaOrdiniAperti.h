@@ -22,6 +22,9 @@ class LetturaOrdiniAperti : public QObject {
 
     // Starts a reading; one still running is stopped and its result dropped.
     void avvia(const QString &giornale = PercorsoGiornale());
+    // The same from the journal of the archive in `deposito`: on a server
+    // read here, since its connection serves one thread, and given as above.
+    void avvia(Deposito &deposito);
     // The last reading's result, nothing while it runs.
     const std::optional<OrdiniAperti> &aperti() const { return m_aperti; }
 

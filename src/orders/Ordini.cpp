@@ -5,6 +5,7 @@
 #include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "passes/Righe.h"
+#include "storage/DepositoFile.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -76,13 +77,18 @@ double TotaleOrdini(const std::vector<GruppoOrdine> &gruppi) {
     return somma;
 }
 
-EsitoOrdini RaccogliOrdini(const QString &archivio, const Avanza &avanza) {
+namespace {
+
+// The pass over the cards, whichever storage gives them: `scorri` hands each
+// card to its visitor and says whether all were read.
+EsitoOrdini
+raccogli(qint64 totale, const Avanza &avanza,
+         const std::function<bool(const std::function<bool(const TScheda &, qint64)> &)> &scorri) {
     EsitoOrdini esito;
     std::vector<Raccolta> raccolte;
     std::unordered_map<std::string, std::size_t> indici;
-    const qint64 totale = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
 
-    esito.riuscito = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
+    esito.riuscito = scorri([&](const TScheda &scheda, qint64 posizione) {
         if (avanza && posizione % PASSO_AVANZAMENTO == 0) avanza(posizione, totale);
         const std::string_view testoGiacenza = CampoGrezzo(scheda, Campo::Giacenza);
         const std::string_view testoAvviso = CampoGrezzo(scheda, Campo::Avviso);
@@ -156,6 +162,36 @@ EsitoOrdini RaccogliOrdini(const QString &archivio, const Avanza &avanza) {
     esito.gruppi.reserve(raccolte.size());
     for (Raccolta &r : raccolte)
         esito.gruppi.push_back(std::move(r.gruppo));
+    return esito;
+}
+
+} // namespace
+
+EsitoOrdini RaccogliOrdini(const QString &archivio, const Avanza &avanza) {
+    return raccogli(QFileInfo(archivio).size() / TScheda::DIMENSIONE, avanza,
+                    [&archivio](const std::function<bool(const TScheda &, qint64)> &vedi) {
+                        return ScorriArchivio(archivio, vedi);
+                    });
+}
+
+EsitoOrdini RaccogliOrdini(Deposito &deposito, const Avanza &avanza) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return RaccogliOrdini(file->archivio(), avanza);
+    const qint64 totale = deposito.conta();
+    EsitoOrdini esito;
+    if (totale >= 0)
+        esito = raccogli(
+            totale, avanza, [&deposito](const std::function<bool(const TScheda &, qint64)> &vedi) {
+                return deposito.scorri([&vedi](const TScheda *schede, qint64 quante, qint64 prima) {
+                    for (qint64 i = 0; i < quante; ++i)
+                        vedi(schede[i], prima + i);
+                    return true;
+                });
+            });
+    if (totale < 0 || !esito.riuscito) {
+        esito.riuscito = false;
+        esito.messaggio = deposito.messaggio();
+    }
     return esito;
 }
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <vector>
 
+class Deposito;
+
 // The order sheet: the cards at or below their reorder threshold, grouped by
 // supplier, each with the quantity to order, its unit cost and the amount.
 
@@ -66,6 +68,8 @@ struct EsitoOrdini {
     std::vector<GruppoOrdine> gruppi;
     // Cards whose stock, threshold or cost does not read, in file order.
     QStringList nonLeggibili;
+    // On a server, why it was not read.
+    QString messaggio;
 };
 
 // One pass over the archive. A card is listed when its stock is at or below
@@ -73,6 +77,8 @@ struct EsitoOrdini {
 // not ticked, since it may be short. Groups come in the lists' order of their
 // supplier (those without one last), lines in code order.
 EsitoOrdini RaccogliOrdini(const QString &archivio, const Avanza &avanza = {});
+// The same on the archive in `deposito`.
+EsitoOrdini RaccogliOrdini(Deposito &deposito, const Avanza &avanza = {});
 
 // Amounts as an order shows them: two decimals, decimal comma.
 QString TestoEuro(double importo);

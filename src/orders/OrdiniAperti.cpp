@@ -4,6 +4,7 @@
 #include "journal/BloccoOrdine.h"
 #include "journal/Movimenti.h"
 #include "passes/Righe.h"
+#include "storage/DepositoFile.h"
 
 #include <QUuid>
 #include <algorithm>
@@ -18,6 +19,39 @@ struct Voce {
     QString nota;
 };
 
+// The lines of an order, each card read again through `leggi`: false (with
+// `esito` saying why) when one is no longer where it was.
+bool righeOrdine(const std::vector<Voce> &voci, const std::function<bool(qint64, TScheda &)> &leggi,
+                 QList<Movimento> &movimenti, RegistrazioneOrdine &esito) {
+    const QByteArray chiave = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
+    for (const Voce &v : voci) {
+        TScheda scheda;
+        if (!leggi(v.riga->posizione, scheda) || scheda.testo(Campo::Codice) != v.riga->codice) {
+            if (esito.esito == RegistrazioneOrdine::NienteDaRegistrare) {
+                esito.esito = RegistrazioneOrdine::SchedaCambiata;
+                esito.codice = v.riga->codice;
+            }
+            return false;
+        }
+        const qint64 giacenza = GiacenzaDi(scheda).value_or(0);
+        Movimento m = MovimentoScheda(scheda, v.riga->posizione, TipoMovimento::Ordine, v.quantita,
+                                      giacenza, v.nota);
+        m.dopo = m.prima; // an order leaves the stock as it is
+        m.dati = SegnoOrdine(chiave, movimenti.size() + 1, qsizetype(voci.size()));
+        movimenti << m;
+    }
+    return true;
+}
+
+RegistrazioneOrdine registrate(const std::vector<Voce> &voci) {
+    for (const Voce &v : voci)
+        v.riga->inOrdine = std::max<qint64>(0, v.riga->inOrdine + v.quantita);
+    RegistrazioneOrdine esito;
+    esito.esito = RegistrazioneOrdine::Fatto;
+    esito.righe = qint64(voci.size());
+    return esito;
+}
+
 RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archivio,
                              const QString &giornale) {
     RegistrazioneOrdine esito;
@@ -28,80 +62,123 @@ RegistrazioneOrdine registra(const std::vector<Voce> &voci, const QString &archi
         return esito;
     }
     QList<Movimento> movimenti;
-    const QByteArray chiave = QUuid::createUuid().toByteArray(QUuid::WithoutBraces);
-    for (const Voce &v : voci) {
-        TScheda scheda;
-        if (!file.leggi(v.riga->posizione, scheda) ||
-            scheda.testo(Campo::Codice) != v.riga->codice) {
-            esito.esito = RegistrazioneOrdine::SchedaCambiata;
-            esito.codice = v.riga->codice;
-            return esito;
-        }
-        const qint64 giacenza = GiacenzaDi(scheda).value_or(0);
-        Movimento m = MovimentoScheda(scheda, v.riga->posizione, TipoMovimento::Ordine, v.quantita,
-                                      giacenza, v.nota);
-        m.dopo = m.prima; // an order leaves the stock as it is
-        m.dati = SegnoOrdine(chiave, movimenti.size() + 1, qsizetype(voci.size()));
-        movimenti << m;
-    }
+    if (!righeOrdine(
+            voci, [&file](qint64 p, TScheda &s) { return file.leggi(p, s); }, movimenti, esito))
+        return esito;
     file.chiudi();
     if (!RegistraMovimenti(movimenti, giornale)) {
         esito.esito = RegistrazioneOrdine::GiornaleNonScritto;
         return esito;
     }
-    for (const Voce &v : voci)
-        v.riga->inOrdine = std::max<qint64>(0, v.riga->inOrdine + v.quantita);
-    esito.esito = RegistrazioneOrdine::Fatto;
-    esito.righe = qint64(voci.size());
-    return esito;
+    return registrate(voci);
+}
+
+// On a server the lines go in one transaction.
+RegistrazioneOrdine registra(const std::vector<Voce> &voci, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return registra(voci, file->archivio(), file->giornale());
+    RegistrazioneOrdine esito;
+    if (voci.empty()) return esito;
+    const qint64 n = deposito.conta();
+    QList<Movimento> movimenti;
+    const auto leggi = [&](qint64 p, TScheda &s) {
+        if (p > n) return false;
+        if (deposito.leggi(p, s)) return true;
+        esito.esito = RegistrazioneOrdine::ErroreArchivio;
+        return false;
+    };
+    if (n < 0) esito.esito = RegistrazioneOrdine::ErroreArchivio;
+    if (n < 0 || !righeOrdine(voci, leggi, movimenti, esito)) {
+        if (esito.esito == RegistrazioneOrdine::ErroreArchivio)
+            esito.messaggio = deposito.messaggio();
+        return esito;
+    }
+    if (!deposito.registra(movimenti)) {
+        esito.esito = RegistrazioneOrdine::GiornaleNonScritto;
+        esito.messaggio = deposito.messaggio();
+        return esito;
+    }
+    return registrate(voci);
 }
 
 } // namespace
 
+namespace {
+
+// What is on order, line by line in the journal's order.
+class ContoOrdini {
+  public:
+    void aggiungi(const Movimento &letto) {
+        // Order lines count once their whole order is there.
+        for (const Movimento &m : m_blocco.aggiungi(letto)) {
+            switch (m.tipo) {
+            case TipoMovimento::Ordine:
+                q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
+                break;
+            case TipoMovimento::Carico:
+                if (q.contains(m.posizione))
+                    q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
+                break;
+            case TipoMovimento::Spostamento: {
+                bool ok = false;
+                const qint64 da = m.dati.toLongLong(&ok);
+                const qint64 portata = ok ? q.take(da) : 0;
+                if (portata > 0)
+                    q[m.posizione] = portata;
+                else
+                    q.remove(m.posizione);
+                break;
+            }
+            case TipoMovimento::Eliminazione:
+            case TipoMovimento::NuovaScheda:
+            case TipoMovimento::Ripristino:
+                q.remove(m.posizione);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    OrdiniAperti fine(bool letto) {
+        OrdiniAperti aperti;
+        aperti.letto = letto;
+        aperti.quantita = std::move(q);
+        aperti.quantita.removeIf([](const auto &voce) { return voce.value() <= 0; });
+        return aperti;
+    }
+
+  private:
+    QHash<qint64, qint64> q;
+    BloccoOrdine m_blocco;
+};
+
+} // namespace
+
 OrdiniAperti LeggiOrdiniAperti(const QString &giornale, const std::atomic_bool *ferma) {
-    OrdiniAperti aperti;
-    auto &q = aperti.quantita;
-    auto ordina = [&q](const Movimento &m) {
-        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) + m.quantita);
-    };
-    BloccoOrdine blocco;
+    ContoOrdini conto;
     const LetturaGiornale lettura = LeggiGiornale(
         giornale, [](QByteArrayView, char) { return true; },
         [&](const Movimento &letto, qint64) {
             if (ferma && ferma->load(std::memory_order_relaxed)) return false;
-            // Order lines count once their whole order is there.
-            for (const Movimento &m : blocco.aggiungi(letto)) {
-                switch (m.tipo) {
-                case TipoMovimento::Ordine:
-                    ordina(m);
-                    break;
-                case TipoMovimento::Carico:
-                    if (q.contains(m.posizione))
-                        q[m.posizione] = std::max<qint64>(0, q.value(m.posizione) - m.quantita);
-                    break;
-                case TipoMovimento::Spostamento: {
-                    bool ok = false;
-                    const qint64 da = m.dati.toLongLong(&ok);
-                    const qint64 portata = ok ? q.take(da) : 0;
-                    if (portata > 0)
-                        q[m.posizione] = portata;
-                    else
-                        q.remove(m.posizione);
-                    break;
-                }
-                case TipoMovimento::Eliminazione:
-                case TipoMovimento::NuovaScheda:
-                case TipoMovimento::Ripristino:
-                    q.remove(m.posizione);
-                    break;
-                default:
-                    break;
-                }
-            }
+            conto.aggiungi(letto);
             return true;
         });
-    aperti.letto = lettura.aperto;
-    q.removeIf([](const auto &voce) { return voce.value() <= 0; });
+    return conto.fine(lettura.aperto);
+}
+
+OrdiniAperti LeggiOrdiniAperti(Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return LeggiOrdiniAperti(file->giornale());
+    // The whole journal: no line the program writes is outside these years.
+    QList<Movimento> movimenti;
+    const bool letto =
+        deposito.movimentiPeriodo(QDateTime(QDate(1900, 1, 1), QTime(0, 0)),
+                                  QDateTime(QDate(9000, 1, 1), QTime(0, 0)), movimenti);
+    ContoOrdini conto;
+    for (const Movimento &m : std::as_const(movimenti))
+        conto.aggiungi(m);
+    OrdiniAperti aperti = conto.fine(letto);
+    if (!letto) aperti.messaggio = deposito.messaggio();
     return aperti;
 }
 
@@ -117,14 +194,13 @@ void ApplicaOrdiniAperti(std::vector<GruppoOrdine> &gruppi, const OrdiniAperti &
         }
 }
 
-EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &archivio) {
+namespace {
+
+// The cards on order, each read through `leggi`, which is false for one not
+// there.
+EsitoOrdini raccogliAperti(const OrdiniAperti &aperti,
+                           const std::function<bool(qint64, TScheda &)> &leggi) {
     EsitoOrdini esito;
-    if (aperti.quantita.isEmpty()) return esito;
-    Archivio file(archivio);
-    if (!file.ApriArchivio()) {
-        esito.riuscito = false;
-        return esito;
-    }
     QList<qint64> posizioni = aperti.quantita.keys();
     std::sort(posizioni.begin(), posizioni.end());
     std::vector<std::string> chiavi;
@@ -133,7 +209,7 @@ EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &arch
         TScheda scheda;
         // A position past the end: the journal names a card the archive no
         // longer has, and there is nothing to show for it.
-        if (!file.leggi(posizione, scheda)) continue;
+        if (!leggi(posizione, scheda)) continue;
         RigaOrdine riga;
         riga.posizione = posizione;
         riga.codice = scheda.testo(Campo::Codice);
@@ -162,7 +238,6 @@ EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &arch
         codici[g].emplace_back(CampoGrezzo(scheda, Campo::Codice));
         esito.gruppi[g].righe.push_back(std::move(riga));
     }
-    file.chiudi();
 
     // The lists' order: suppliers by name (those without one last), lines by code.
     std::vector<std::size_t> ordine(esito.gruppi.size());
@@ -190,22 +265,75 @@ EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &arch
     return esito;
 }
 
-RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,
-                                  const QString &giornale) {
+} // namespace
+
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, const QString &archivio) {
+    if (aperti.quantita.isEmpty()) return {};
+    Archivio file(archivio);
+    if (!file.ApriArchivio()) {
+        EsitoOrdini esito;
+        esito.riuscito = false;
+        return esito;
+    }
+    return raccogliAperti(aperti, [&file](qint64 p, TScheda &s) { return file.leggi(p, s); });
+}
+
+EsitoOrdini RaccogliOrdiniAperti(const OrdiniAperti &aperti, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return RaccogliOrdiniAperti(aperti, file->archivio());
+    if (aperti.quantita.isEmpty()) return {};
+    const qint64 n = deposito.conta();
+    bool fallita = n < 0;
+    EsitoOrdini esito;
+    if (!fallita)
+        esito = raccogliAperti(aperti, [&](qint64 p, TScheda &s) {
+            if (p > n || fallita) return false;
+            fallita = !deposito.leggi(p, s);
+            return !fallita;
+        });
+    if (fallita) {
+        esito.riuscito = false;
+        esito.messaggio = deposito.messaggio();
+    }
+    return esito;
+}
+
+namespace {
+
+std::vector<Voce> vociOrdinate(std::vector<GruppoOrdine> &gruppi) {
     std::vector<Voce> voci;
     for (GruppoOrdine &g : gruppi)
         for (RigaOrdine &r : g.righe)
             if (g.inOrdine(r)) voci.push_back({&r, r.quantita, u"Ordine a "_s + g.nomeMostrato()});
-    return registra(voci, archivio, giornale);
+    return voci;
 }
 
-RegistrazioneOrdine AnnullaOrdine(GruppoOrdine &gruppo, int riga, const QString &archivio,
-                                  const QString &giornale) {
+std::vector<Voce> vociAnnullate(GruppoOrdine &gruppo, int riga) {
     std::vector<Voce> voci;
     for (int i = 0; i < int(gruppo.righe.size()); ++i) {
         RigaOrdine &r = gruppo.righe[std::size_t(i)];
         if ((riga < 0 || riga == i) && r.inOrdine > 0)
             voci.push_back({&r, -r.inOrdine, u"Annullato l'ordine a "_s + gruppo.nomeMostrato()});
     }
-    return registra(voci, archivio, giornale);
+    return voci;
+}
+
+} // namespace
+
+RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, const QString &archivio,
+                                  const QString &giornale) {
+    return registra(vociOrdinate(gruppi), archivio, giornale);
+}
+
+RegistrazioneOrdine SegnaOrdinato(std::vector<GruppoOrdine> &gruppi, Deposito &deposito) {
+    return registra(vociOrdinate(gruppi), deposito);
+}
+
+RegistrazioneOrdine AnnullaOrdine(GruppoOrdine &gruppo, int riga, const QString &archivio,
+                                  const QString &giornale) {
+    return registra(vociAnnullate(gruppo, riga), archivio, giornale);
+}
+
+RegistrazioneOrdine AnnullaOrdine(GruppoOrdine &gruppo, int riga, Deposito &deposito) {
+    return registra(vociAnnullate(gruppo, riga), deposito);
 }

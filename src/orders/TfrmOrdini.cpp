@@ -11,6 +11,7 @@
 #include "platform/ErroreGenerale.h"
 #include "report/TfrxReport.h"
 #include "shop/TfrmDatiNegozio.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
@@ -33,6 +34,8 @@ TfrmOrdini::TfrmOrdini(QWidget *genitore)
     : QDialog(genitore), m_delegato(this), m_data(QDate::currentDate()) {
     setObjectName(u"TfrmOrdini"_s);
     setWindowTitle(u" Ordini ai fornitori"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setAccessibleName(u"Ordini ai fornitori"_s);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     setModal(true);
@@ -171,12 +174,12 @@ void TfrmOrdini::riempi() {
     for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
         b->setEnabled(false);
     m_aperti.reset();
-    m_lettura.avvia();
+    m_lettura.avvia(DepositoCorrente());
     m_inPassata = true;
     EsitoOrdini esito;
     {
         AvanzamentoPassata avanzamento(m_lblAttendere, m_prgAvanzamento);
-        esito = RaccogliOrdini(PercorsoArchivio(), [&avanzamento](qint64 letti, qint64 totale) {
+        esito = RaccogliOrdini(DepositoCorrente(), [&avanzamento](qint64 letti, qint64 totale) {
             avanzamento(letti, totale);
         });
     }
@@ -185,7 +188,9 @@ void TfrmOrdini::riempi() {
     m_trvOrdini->expandAll();
     m_trvOrdini->setCurrentIndex(m_modello.index(0, 0));
     m_trvOrdini->setFocus();
-    if (!esito.riuscito) dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
+    if (!esito.riuscito)
+        dialoghi().messaggioSemplice(this, esito.messaggio.isEmpty() ? MessaggioAccessoArchivio()
+                                                                     : esito.messaggio);
     if (!esito.nonLeggibili.isEmpty())
         dialoghi().messaggio(this, TipoMessaggio::Avviso,
                              MessaggioNonLeggibili(esito.nonLeggibili));
@@ -202,7 +207,11 @@ void TfrmOrdini::applicaInOrdine() {
         [&aperti](std::vector<GruppoOrdine> &gruppi) { ApplicaOrdiniAperti(gruppi, aperti); });
     for (QPushButton *b : {m_btnSegnaOrdinato, m_btnAnnullaOrdine, m_btnOrdiniAperti})
         b->setEnabled(true);
-    if (!aperti.letto)
+    if (!aperti.messaggio.isEmpty())
+        dialoghi().messaggio(this, TipoMessaggio::Avviso,
+                             aperti.messaggio + u" La colonna \"In ordine\" non mostra la merce "
+                                                "già ordinata."_s);
+    else if (!aperti.letto)
         dialoghi().messaggio(this, TipoMessaggio::Avviso,
                              u"Impossibile leggere il giornale dei movimenti \""_s +
                                  QDir::toNativeSeparators(PercorsoGiornale()) +
@@ -352,6 +361,10 @@ bool TfrmOrdini::riportaRegistrazione(const RegistrazioneOrdine &esito) {
     case RegistrazioneOrdine::NienteDaRegistrare:
         break;
     case RegistrazioneOrdine::ErroreArchivio:
+        if (!esito.messaggio.isEmpty()) {
+            dialoghi().messaggio(this, TipoMessaggio::Errore, esito.messaggio);
+            break;
+        }
         dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
         break;
     case RegistrazioneOrdine::SchedaCambiata:
@@ -363,6 +376,10 @@ bool TfrmOrdini::riportaRegistrazione(const RegistrazioneOrdine &esito) {
                                  "ordini."_s);
         break;
     case RegistrazioneOrdine::GiornaleNonScritto:
+        if (!esito.messaggio.isEmpty()) {
+            dialoghi().messaggio(this, TipoMessaggio::Errore, esito.messaggio);
+            break;
+        }
         dialoghi().messaggio(this, TipoMessaggio::Errore,
                              u"Impossibile scrivere il giornale dei movimenti \""_s +
                                  QDir::toNativeSeparators(PercorsoGiornale()) +
@@ -400,7 +417,7 @@ void TfrmOrdini::btnSegnaOrdinatoClick() {
     if (dialoghi().domanda(this, domanda) == Piattaforma::Risposta::No) return;
     RegistrazioneOrdine esito;
     m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
-        esito = SegnaOrdinato(gruppi, PercorsoArchivio());
+        esito = SegnaOrdinato(gruppi, DepositoCorrente());
     });
     if (!riportaRegistrazione(esito)) return;
     seguiLeRighe();
@@ -433,7 +450,7 @@ void TfrmOrdini::btnAnnullaOrdineClick() {
         return;
     RegistrazioneOrdine esito;
     m_modello.modifica([&](std::vector<GruppoOrdine> &gruppi) {
-        esito = AnnullaOrdine(gruppi[std::size_t(g)], riga, PercorsoArchivio());
+        esito = AnnullaOrdine(gruppi[std::size_t(g)], riga, DepositoCorrente());
     });
     if (riportaRegistrazione(esito)) seguiLeRighe();
 }

@@ -2,6 +2,7 @@
 
 #include "archive/Archivio.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
@@ -29,6 +30,8 @@ TfrmOrdiniAperti::TfrmOrdiniAperti(const OrdiniAperti &aperti, QWidget *genitore
     : QDialog(genitore), m_aperti(aperti) {
     setObjectName(u"TfrmOrdiniAperti"_s);
     setWindowTitle(u" Ordini aperti"_s);
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setAccessibleName(u"Ordini aperti"_s);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     setModal(true);
@@ -86,11 +89,13 @@ TfrmOrdiniAperti::TfrmOrdiniAperti(const OrdiniAperti &aperti, QWidget *genitore
             &TfrmOrdiniAperti::btnChiudiOrdineClick);
     connect(m_btnChiudi, &QPushButton::clicked, this, &QDialog::reject);
 
-    const EsitoOrdini esito = RaccogliOrdiniAperti(m_aperti, PercorsoArchivio());
+    const EsitoOrdini esito = RaccogliOrdiniAperti(m_aperti, DepositoCorrente());
     m_gruppi = esito.gruppi;
     riempi();
     m_trvAperti->setFocus();
-    if (!esito.riuscito) dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
+    if (!esito.riuscito)
+        dialoghi().messaggioSemplice(this, esito.messaggio.isEmpty() ? MessaggioAccessoArchivio()
+                                                                     : esito.messaggio);
 }
 
 void TfrmOrdiniAperti::riempi() {
@@ -155,7 +160,11 @@ void TfrmOrdiniAperti::btnChiudiOrdineClick() {
                                      "nel giornale dei movimenti sarà registrata la riga "
                                      "opposta."_s) == Piattaforma::Risposta::No)
         return;
-    const RegistrazioneOrdine esito = AnnullaOrdine(gruppo, r, PercorsoArchivio());
+    const RegistrazioneOrdine esito = AnnullaOrdine(gruppo, r, DepositoCorrente());
+    if (!esito.messaggio.isEmpty()) {
+        dialoghi().messaggio(this, TipoMessaggio::Errore, esito.messaggio);
+        return;
+    }
     switch (esito.esito) {
     case RegistrazioneOrdine::Fatto:
     case RegistrazioneOrdine::NienteDaRegistrare:

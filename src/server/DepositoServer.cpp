@@ -366,6 +366,14 @@ qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
                                qint64 nuove,
                                const std::function<void(qint64 indice, TScheda &)> &prepara,
                                const QList<Movimento> &movimenti) {
+    return insiemeConRighe(posizioni, aggiorna, nuove, prepara,
+                           [&movimenti](qint64) { return movimenti; });
+}
+
+qint64 DepositoServer::insiemeConRighe(
+    const std::vector<qint64> &posizioni,
+    const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
+    const std::function<void(qint64 indice, TScheda &)> &prepara, const RigheInsieme &righe) {
     Transazione t(m_c);
     if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore(), -1;
     for (std::size_t i = 0; i < posizioni.size(); ++i) {
@@ -389,7 +397,7 @@ qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
         prepara(i, scheda);
         if (!inserisci(n + 1 + i, scheda)) return -1;
     }
-    if (!InserisciMovimenti(m_c, movimenti) || !t.conferma()) return errore(), -1;
+    if (!InserisciMovimenti(m_c, righe(n + 1)) || !t.conferma()) return errore(), -1;
     return n + 1;
 }
 

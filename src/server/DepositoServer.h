@@ -29,6 +29,11 @@ class DepositoServer : public Deposito {
                    const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
                    const std::function<void(qint64 indice, TScheda &)> &prepara,
                    const QList<Movimento> &movimenti) override;
+    qint64 insiemeConRighe(const std::vector<qint64> &posizioni,
+                           const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                           qint64 nuove,
+                           const std::function<void(qint64 indice, TScheda &)> &prepara,
+                           const RigheInsieme &righe) override;
     bool registra(const QList<Movimento> &movimenti) override;
     bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
     bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,

@@ -6,12 +6,14 @@
 #include "archive/RegoleNumeri.h"
 #include "journal/Movimenti.h"
 #include "sheets/CsvMagazzino.h"
+#include "storage/DepositoFile.h"
 
 #include <QDate>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -571,6 +573,15 @@ Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio) 
     return imp;
 }
 
+Importazione PreparaImportazione(QByteArray contenuto, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return PreparaImportazione(std::move(contenuto), file->archivio());
+    Importazione imp = PreparaImportazione(std::move(contenuto));
+    if (imp.errore.isEmpty() && !imp.valuta(imp.scelta(), deposito))
+        imp.errore = deposito.messaggio();
+    return imp;
+}
+
 Importazione::Valori Importazione::valori(const Compatta &riga) const {
     Valori v;
     v.campi = QStringList(COLONNE_CSV);
@@ -753,9 +764,21 @@ bool Importazione::applica(const Valori &v, TScheda &scheda) const {
 }
 
 bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archivio) {
+    return valuta(scelta, archivio, nullptr);
+}
+
+bool Importazione::valuta(const SceltaImportazione &scelta, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return valuta(scelta, file->archivio(), nullptr);
+    return valuta(scelta, QString(), &deposito);
+}
+
+bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archivio,
+                          Deposito *deposito) {
     m_scelta = scelta;
     m_scelta.colonne.resize(m_intestazione.size(), -1);
     m_archivio = archivio;
+    m_deposito = deposito;
     for (int &c : m_colonnaDi)
         c = -1;
     for (qsizetype c = 0; c < m_scelta.colonne.size(); ++c) {
@@ -814,38 +837,44 @@ bool Importazione::valuta(const SceltaImportazione &scelta, const QString &archi
         i = fine;
     }
 
-    bool letto = true;
-    if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.empty()) {
-        letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
-            const QString k = chiave(scheda.testo(Campo::Codice));
-            if (const QString z = senzaZeri(k); !z.isEmpty())
-                for (auto it = std::lower_bound(numerici.cbegin(), numerici.cend(),
-                                                std::pair<std::size_t, qint32>(qHash(z), -1));
-                     it != numerici.cend() && it->first == qHash(z); ++it) {
-                    const QString suo = codiceDi(it->second);
-                    if (suo != k && senzaZeri(suo) == z)
-                        m_righe[std::size_t(it->second)].difetti |= ZERI;
-                }
-            auto it = std::lower_bound(codici.cbegin(), codici.cend(),
-                                       std::pair<std::size_t, qint32>(qHash(k), -1));
-            for (; it != codici.cend() && it->first == qHash(k); ++it) {
-                if (codiceDi(it->second) != k) continue;
-                Compatta &riga = m_righe[std::size_t(it->second)];
-                if (riga.posizione != 0) {
-                    riga.posizione = -1;
-                    continue;
-                }
-                riga.posizione = posizione;
-                TScheda aggiornata = scheda;
-                if (!applica(valori(riga), aggiornata)) riga.difetti |= SOMMA_TROPPO;
-                for (int i = 0; i < COLONNE_CSV; ++i) {
-                    const Campo campo = ColonneCsv()[std::size_t(i)].campo;
-                    if (aggiornata.testo(campo) != scheda.testo(campo)) riga.cambiati |= 1u << i;
-                }
+    const auto vedi = [&](const TScheda &scheda, qint64 posizione) {
+        const QString k = chiave(scheda.testo(Campo::Codice));
+        if (const QString z = senzaZeri(k); !z.isEmpty())
+            for (auto it = std::lower_bound(numerici.cbegin(), numerici.cend(),
+                                            std::pair<std::size_t, qint32>(qHash(z), -1));
+                 it != numerici.cend() && it->first == qHash(z); ++it) {
+                const QString suo = codiceDi(it->second);
+                if (suo != k && senzaZeri(suo) == z)
+                    m_righe[std::size_t(it->second)].difetti |= ZERI;
             }
+        auto it = std::lower_bound(codici.cbegin(), codici.cend(),
+                                   std::pair<std::size_t, qint32>(qHash(k), -1));
+        for (; it != codici.cend() && it->first == qHash(k); ++it) {
+            if (codiceDi(it->second) != k) continue;
+            Compatta &riga = m_righe[std::size_t(it->second)];
+            if (riga.posizione != 0) {
+                riga.posizione = -1;
+                continue;
+            }
+            riga.posizione = posizione;
+            TScheda aggiornata = scheda;
+            if (!applica(valori(riga), aggiornata)) riga.difetti |= SOMMA_TROPPO;
+            for (int i = 0; i < COLONNE_CSV; ++i) {
+                const Campo campo = ColonneCsv()[std::size_t(i)].campo;
+                if (aggiornata.testo(campo) != scheda.testo(campo)) riga.cambiati |= 1u << i;
+            }
+        }
+        return true;
+    };
+    bool letto = true;
+    if (deposito && !codici.empty())
+        letto = deposito->scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+            for (qint64 i = 0; i < quante; ++i)
+                vedi(schede[i], prima + i);
             return true;
         });
-    }
+    else if (!archivio.isEmpty() && QFileInfo::exists(archivio) && !codici.empty())
+        letto = ScorriArchivio(archivio, vedi);
 
     std::fill(std::begin(m_conti), std::end(m_conti), 0);
     for (Compatta &riga : m_righe) {
@@ -896,9 +925,10 @@ RigaImportata Importazione::riga(qsizetype indice) const {
         if (compatta.cambiati & (1u << i)) riga.cambiati << i;
     // An update shows the card as it will be.
     if (compatta.posizione > 0 && compatta.stato != StatoRiga::Rifiutata) {
-        Archivio archivio(m_archivio);
         TScheda scheda;
-        if (archivio.ApriArchivio() && archivio.leggi(compatta.posizione, scheda)) {
+        Archivio archivio(m_archivio);
+        if (m_deposito ? m_deposito->leggi(compatta.posizione, scheda)
+                       : archivio.ApriArchivio() && archivio.leggi(compatta.posizione, scheda)) {
             for (int i = 0; i < COLONNE_CSV; ++i)
                 riga.prima << scheda.testo(ColonneCsv()[std::size_t(i)].campo);
             applica(v, scheda);
@@ -951,60 +981,111 @@ bool Importazione::aggiornaScheda(qsizetype indice, TScheda &scheda) const {
     return applica(v, scheda);
 }
 
+namespace {
+
+// What an import writes, on the folder and on a server alike: the rows'
+// cards and the lines of the stocks they change.
+class LavoroImportazione {
+  public:
+    LavoroImportazione(const Importazione &importazione, const QString &nota,
+                       ScritturaImportazione &esito)
+        : m_importazione(importazione), m_movimenti(nota), m_esito(esito) {
+        for (qsizetype i = 0; i < importazione.righe(); ++i) {
+            if (importazione.stato(i) == StatoRiga::Nuova) m_nuove.push_back(i);
+            if (importazione.stato(i) != StatoRiga::DaAggiornare) continue;
+            m_aggiornate.push_back(i);
+            esito.aggiornate.push_back(importazione.posizione(i));
+        }
+        esito.nuove = qsizetype(m_nuove.size());
+        m_perAggiornata.resize(m_aggiornate.size());
+    }
+
+    qint64 nuove() const { return qint64(m_nuove.size()); }
+
+    // Only the lines are kept, not the cards. An update may be built twice
+    // (to check it, then to write it), and its line is the one of the last
+    // time.
+    bool aggiorna(qint64 i, TScheda &scheda) {
+        // A stock that is not a whole number makes no line to count from.
+        const auto giacenza = GiacenzaDi(scheda);
+        const bool stessa = m_importazione.aggiornaScheda(m_aggiornate[std::size_t(i)], scheda);
+        m_perAggiornata[std::size_t(i)] =
+            m_movimenti.movimento(scheda, m_esito.aggiornate[std::size_t(i)], giacenza);
+        return stessa;
+    }
+
+    void prepara(qint64 i, TScheda &scheda) {
+        m_importazione.nuovaScheda(m_nuove[std::size_t(i)], scheda);
+        if (auto m = m_movimenti.movimento(scheda, 0, 0)) {
+            m_perNuova << std::move(*m);
+            m_indiciNuove.push_back(i);
+        }
+    }
+
+    // The lines, once the first new card's position is known.
+    QList<Movimento> righe(qint64 primo) const {
+        QList<Movimento> righe;
+        for (const auto &m : m_perAggiornata)
+            if (m) righe << *m;
+        for (qsizetype k = 0; k < m_perNuova.size(); ++k) {
+            righe << m_perNuova[k];
+            righe.last().posizione = primo + m_indiciNuove[std::size_t(k)];
+        }
+        return righe;
+    }
+
+  private:
+    const Importazione &m_importazione;
+    const MovimentiImportazione m_movimenti;
+    ScritturaImportazione &m_esito;
+    std::vector<qsizetype> m_nuove, m_aggiornate;
+    std::vector<std::optional<Movimento>> m_perAggiornata;
+    QList<Movimento> m_perNuova;
+    std::vector<qint64> m_indiciNuove;
+};
+
+} // namespace
+
 ScritturaImportazione ScriviImportazione(const Importazione &importazione, const QString &archivio,
                                          const QString &giornale, const QString &nota) {
     ScritturaImportazione esito;
-    std::vector<qsizetype> nuove, aggiornate;
-    for (qsizetype i = 0; i < importazione.righe(); ++i) {
-        if (importazione.stato(i) == StatoRiga::Nuova) nuove.push_back(i);
-        if (importazione.stato(i) != StatoRiga::DaAggiornare) continue;
-        aggiornate.push_back(i);
-        esito.aggiornate.push_back(importazione.posizione(i));
-    }
-    esito.nuove = qsizetype(nuove.size());
-
-    // Only the lines are kept, not the cards. An update is built twice (to
-    // check it, then to write it), and its line is the one of the last time.
-    const MovimentiImportazione movimenti(nota);
-    std::vector<std::optional<Movimento>> perAggiornata(aggiornate.size());
-    QList<Movimento> perNuova;
-    std::vector<qint64> indiciNuove;
+    LavoroImportazione lavoro(importazione, nota, esito);
     QList<Movimento> righe;
     bool registrate = false;
-    const Conclusione conclusione =
-        ConclusioneDeiMovimenti(archivio, giornale, righe, registrate, [&](qint64 primo) {
-            righe.clear();
-            for (const auto &m : perAggiornata)
-                if (m) righe << *m;
-            for (qsizetype k = 0; k < perNuova.size(); ++k) {
-                righe << perNuova[k];
-                righe.last().posizione = primo + indiciNuove[std::size_t(k)];
-            }
-        });
+    const Conclusione conclusione = ConclusioneDeiMovimenti(
+        archivio, giornale, righe, registrate, [&](qint64 primo) { righe = lavoro.righe(primo); });
     Archivio file(archivio);
     if (!file.ApriArchivio()) {
         esito.errore = file.errore() ? file.errore() : EACCES;
         return esito;
     }
     esito.prima = file.scriviInsieme(
-        esito.aggiornate,
-        [&](qint64 i, TScheda &scheda) {
-            // A stock that is not a whole number makes no line to count from.
-            const auto giacenza = GiacenzaDi(scheda);
-            const bool stessa = importazione.aggiornaScheda(aggiornate[std::size_t(i)], scheda);
-            perAggiornata[std::size_t(i)] =
-                movimenti.movimento(scheda, esito.aggiornate[std::size_t(i)], giacenza);
-            return stessa;
-        },
-        qint64(nuove.size()),
-        [&](qint64 i, TScheda &scheda) {
-            importazione.nuovaScheda(nuove[std::size_t(i)], scheda);
-            if (auto m = movimenti.movimento(scheda, 0, 0)) {
-                perNuova << std::move(*m);
-                indiciNuove.push_back(i);
-            }
-        },
+        esito.aggiornate, [&](qint64 i, TScheda &scheda) { return lavoro.aggiorna(i, scheda); },
+        lavoro.nuove(), [&](qint64 i, TScheda &scheda) { lavoro.prepara(i, scheda); },
         &conclusione);
     esito.errore = file.errore();
+    return esito;
+}
+
+ScritturaImportazione ScriviImportazione(const Importazione &importazione, Deposito &deposito,
+                                         const QString &nota) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return ScriviImportazione(importazione, file->archivio(), file->giornale(), nota);
+    ScritturaImportazione esito;
+    LavoroImportazione lavoro(importazione, nota, esito);
+    bool cambiata = false;
+    esito.prima = deposito.insiemeConRighe(
+        esito.aggiornate,
+        [&](qint64 i, TScheda &scheda) {
+            cambiata = !lavoro.aggiorna(i, scheda);
+            return !cambiata;
+        },
+        lavoro.nuove(), [&](qint64 i, TScheda &scheda) { lavoro.prepara(i, scheda); },
+        [&](qint64 primo) { return lavoro.righe(primo); });
+    if (esito.prima < 0) {
+        // The same words as on the folder for a card changed meanwhile.
+        esito.errore = cambiata ? ESTALE : EIO;
+        if (!cambiata) esito.messaggio = deposito.messaggio();
+    }
     return esito;
 }

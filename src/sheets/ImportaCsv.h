@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <vector>
 
+class Deposito;
+
 // Reading a CSV file of products into cards: new ones appended, existing ones
 // (same code) updated.
 
@@ -95,6 +97,8 @@ class Importazione {
     // Checks every row against the choice and the cards in the archive at
     // `archivio` (none when empty). False when the archive cannot be read.
     bool valuta(const SceltaImportazione &scelta, const QString &archivio);
+    // The same against the archive in `deposito`, which must outlive this.
+    bool valuta(const SceltaImportazione &scelta, Deposito &deposito);
 
     qsizetype righe() const { return qsizetype(m_righe.size()); }
     RigaImportata riga(qsizetype indice) const;
@@ -117,6 +121,7 @@ class Importazione {
 
   private:
     friend Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio);
+    bool valuta(const SceltaImportazione &scelta, const QString &archivio, Deposito *deposito);
     static constexpr int COLONNE_CSV_IMPORTA = 24;
     struct Compatta {
         qint64 inizio = 0;
@@ -152,6 +157,7 @@ class Importazione {
     QList<UsoColonna> m_uso;
     int m_colonnaDi[COLONNE_CSV_IMPORTA] = {};
     QString m_archivio;
+    Deposito *m_deposito = nullptr; // on a server: read through this
     std::vector<Compatta> m_righe;
     SceltaImportazione m_scelta;
     qsizetype m_conti[4] = {};
@@ -160,6 +166,9 @@ class Importazione {
 // Reads the file, recognises its header and checks the rows against the cards
 // of the archive at `archivio` (none when empty).
 Importazione PreparaImportazione(QByteArray contenuto, const QString &archivio = {});
+// The same against the archive in `deposito`; on a server that does not
+// answer, `errore` says so.
+Importazione PreparaImportazione(QByteArray contenuto, Deposito &deposito);
 
 // What writing an import did: the first new card's position (-1 when
 // nothing was written, with the errno in `errore`: ESTALE when a card to
@@ -169,6 +178,7 @@ struct ScritturaImportazione {
     int errore = 0;
     qsizetype nuove = 0;
     std::vector<qint64> aggiornate; // positions of the updated cards
+    QString messaggio;              // on a server, why nothing was written
 };
 
 // Writes every new and updated row into the archive and an "Importazione"
@@ -177,3 +187,7 @@ struct ScritturaImportazione {
 // any point the archive and the journal hold all of it or none of it.
 ScritturaImportazione ScriviImportazione(const Importazione &importazione, const QString &archivio,
                                          const QString &giornale, const QString &nota);
+// The same into the archive in `deposito`: the folder's through the code
+// above, a server's in one transaction.
+ScritturaImportazione ScriviImportazione(const Importazione &importazione, Deposito &deposito,
+                                         const QString &nota);

@@ -11,6 +11,8 @@
 #include "sheets/FoglioMagazzino.h"
 #include "sheets/LibroMagazzino.h"
 #include "sheets/TfrmImportaCsv.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 #include "widgets/Controlli.h"
 
 #include <QAbstractItemDelegate>
@@ -193,11 +195,14 @@ class ModelloEsportazione : public QAbstractTableModel {
     }
     // Rows of cards the import changed, read again from the archive.
     void rileggiSchede(const std::vector<qint64> &posizioni) {
+        Deposito &deposito = DepositoCorrente();
         Archivio archivio;
-        if (!archivio.ApriArchivio()) return;
+        if (DepositoCorrenteSuFile() && !archivio.ApriArchivio()) return;
         TScheda scheda;
         for (const qint64 p : posizioni) {
-            if (p < 1 || p > qint64(m_righe.size()) || !archivio.leggi(p, scheda)) continue;
+            if (p < 1 || p > qint64(m_righe.size())) continue;
+            if (DepositoCorrenteSuFile() ? !archivio.leggi(p, scheda) : !deposito.leggi(p, scheda))
+                continue;
             m_righe[std::size_t(p - 1)] = rigaDi(scheda, p);
         }
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
@@ -247,6 +252,8 @@ TfrmExpMagazzino::TfrmExpMagazzino(QWidget *genitore) : QDialog(genitore) {
     setObjectName(u"frmExpMagazzino"_s);
     setWindowTitle(u" Esporta magazzino prodotti in Microsoft Excel"_s);
     setAccessibleName(windowTitle().trimmed());
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setWindowIcon(QIcon(u":/quadrelo.svg"_s));
     // A fixed frame with a title but no title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -404,6 +411,24 @@ void TfrmExpMagazzino::showEvent(QShowEvent *evento) {
 }
 
 void TfrmExpMagazzino::riempiGriglia() {
+    if (!DepositoCorrenteSuFile()) {
+        // On a server the pass reads one snapshot: all the cards, or none
+        // and the reason, so no export is made of half the archive.
+        Deposito &deposito = DepositoCorrente();
+        std::vector<ModelloEsportazione::Riga> righe;
+        const bool letto =
+            deposito.scorri([&righe](const TScheda *schede, qint64 quante, qint64 prima) {
+                for (qint64 i = 0; i < quante; ++i)
+                    righe.push_back(ModelloEsportazione::rigaDi(schede[i], prima + i));
+                return true;
+            });
+        if (!letto) {
+            dialoghi().messaggioSemplice(this, deposito.messaggio());
+            return;
+        }
+        if (!righe.empty()) m_modello->impostaRighe(std::move(righe));
+        return;
+    }
     // The count first: a failure later leaves the rest of the rows empty.
     Archivio archivio;
     const qint64 totale = archivio.ApriArchivio() ? archivio.conta() : -1;
@@ -481,7 +506,7 @@ void TfrmExpMagazzino::cmdImportaCsvClick() {
                                                QFileInfo(percorso).fileName() + u"\"."_s);
         return;
     }
-    const QString archivio = PercorsoArchivio();
+    Deposito &archivio = DepositoCorrente();
     Importazione importazione = PreparaImportazione(file.readAll(), archivio);
     file.close();
     if (PrendiAvvisoRipristino()) dialoghi().messaggioSemplice(this, MessaggioRipristino());

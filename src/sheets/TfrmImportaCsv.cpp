@@ -6,6 +6,8 @@
 #include "journal/Movimenti.h"
 #include "platform/Dialoghi.h"
 #include "sheets/CsvMagazzino.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
 #include <QAbstractTableModel>
 #include <QBrush>
@@ -174,12 +176,14 @@ class ModelloAnteprimaCsv : public QAbstractTableModel {
 };
 
 TfrmImportaCsv::TfrmImportaCsv(QWidget *genitore, Importazione importazione,
-                               const QString &nomeFile, const QString &archivio)
+                               const QString &nomeFile, Deposito &deposito)
     : QDialog(genitore), m_importazione(std::move(importazione)), m_nomeFile(nomeFile),
-      m_archivio(archivio) {
+      m_deposito(deposito) {
     setObjectName(u"frmImportaCsv"_s);
     setWindowTitle(u" Importa schede da CSV"_s);
     setAccessibleName(windowTitle().trimmed());
+    // On a server the title says which archive the window works on.
+    TitoloConArchivio(this);
     setModal(true);
     resize(1100, 680);
     setMinimumSize(800, 560);
@@ -393,8 +397,13 @@ void TfrmImportaCsv::ricalcola() {
         for (QComboBox *cbo : std::as_const(m_cboColonne))
             if (cbo != mossa && cbo->currentIndex() == mossa->currentIndex())
                 cbo->setCurrentIndex(0);
-    m_importazione.valuta(sceltaCorrente(), m_archivio);
+    const bool letto = m_importazione.valuta(sceltaCorrente(), m_deposito);
     aggiornaTesti();
+    // Without the cards, rows that would update one look new: nothing to write.
+    if (!letto && !dynamic_cast<DepositoFile *>(&m_deposito)) {
+        m_btnImporta->setEnabled(false);
+        dialoghi().messaggioSemplice(this, m_deposito.messaggio());
+    }
 }
 
 void TfrmImportaCsv::aggiornaTesti() {
@@ -490,11 +499,12 @@ void TfrmImportaCsv::btnImportaClick() {
         if (!m_btnImporta->isEnabled()) return;
     }
     const ScritturaImportazione esito = ScriviImportazione(
-        m_importazione, m_archivio, QFileInfo(m_archivio).dir().filePath(u"Movimenti.csv"_s),
-        u"Importazione da "_s + QFileInfo(m_nomeFile).fileName());
+        m_importazione, m_deposito, u"Importazione da "_s + QFileInfo(m_nomeFile).fileName());
     if (esito.prima < 0) {
         const QString nulla = u"Nessuna scheda è stata aggiunta o modificata."_s;
-        if (esito.errore == ESTALE)
+        if (!esito.messaggio.isEmpty())
+            dialoghi().messaggioSemplice(this, esito.messaggio + u"\r\n\r\n"_s + nulla);
+        else if (esito.errore == ESTALE)
             dialoghi().messaggioSemplice(
                 this, u"Attenzione: una scheda da aggiornare è stata cambiata nel frattempo, "
                       "forse da un'altra copia del programma.\r\n\r\n"_s +

@@ -21,9 +21,9 @@ class ModelloAnteprimaCsv;
 class TfrmImportaCsv : public QDialog {
     Q_OBJECT
   public:
-    // `archivio`: the archive the rows are checked against and written to.
+    // `deposito`: the archive the rows are checked against and written to.
     TfrmImportaCsv(QWidget *genitore, Importazione importazione, const QString &nomeFile,
-                   const QString &archivio);
+                   Deposito &deposito);
     ~TfrmImportaCsv() override;
 
     void btnImportaClick();
@@ -48,7 +48,7 @@ class TfrmImportaCsv : public QDialog {
 
     Importazione m_importazione;
     QString m_nomeFile;
-    QString m_archivio;
+    Deposito &m_deposito;
     ModelloAnteprimaCsv *m_modello = nullptr;
     QTableView *m_grdAnteprima = nullptr;
     QWidget *m_panColonne = nullptr;

@@ -100,6 +100,15 @@ class Deposito {
                            qint64 nuove,
                            const std::function<void(qint64 indice, TScheda &)> &prepara,
                            const QList<Movimento> &movimenti) = 0;
+    // The same when the lines depend on what is written (the stock a card
+    // had, the position a new one gets): `righe` makes them once every card
+    // is updated and prepared, given the first new position.
+    using RigheInsieme = std::function<QList<Movimento>(qint64 prima)>;
+    virtual qint64 insiemeConRighe(const std::vector<qint64> &posizioni,
+                                   const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                                   qint64 nuove,
+                                   const std::function<void(qint64 indice, TScheda &)> &prepara,
+                                   const RigheInsieme &righe) = 0;
 
     // The journal.
     virtual bool registra(const QList<Movimento> &movimenti) = 0;

@@ -259,6 +259,21 @@ bool DepositoFile::cerca(const QString &testo, const QList<Campo> &campi,
     });
 }
 
+qint64 DepositoFile::scriviInsieme(const std::vector<qint64> &posizioni,
+                                   const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                                   qint64 nuove,
+                                   const std::function<void(qint64 indice, TScheda &)> &prepara,
+                                   const Conclusione *conclusione) {
+    Archivio file(archivio());
+    const qint64 prima = file.ApriArchivio()
+                             ? file.scriviInsieme(posizioni, aggiorna, nuove, prepara, conclusione)
+                             : -1;
+    if (prima < 0)
+        errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
+                                          : MessaggioScritturaArchivio(file.errore()));
+    return prima;
+}
+
 qint64 DepositoFile::insieme(const std::vector<qint64> &posizioni,
                              const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
                              qint64 nuove,
@@ -268,15 +283,21 @@ qint64 DepositoFile::insieme(const std::vector<qint64> &posizioni,
     bool scrittoGiornale = false;
     Conclusione conclusione =
         ConclusioneDeiMovimenti(archivio(), giornale(), righe, scrittoGiornale, [](qint64) {});
-    Archivio file(archivio());
-    const qint64 prima = file.ApriArchivio()
-                             ? file.scriviInsieme(posizioni, aggiorna, nuove, prepara,
-                                                  righe.isEmpty() ? nullptr : &conclusione)
-                             : -1;
-    if (prima < 0)
-        errore(file.errore() == ECANCELED ? MessaggioGiornaleNonScritto()
-                                          : MessaggioScritturaArchivio(file.errore()));
-    return prima;
+    return scriviInsieme(posizioni, aggiorna, nuove, prepara,
+                         righe.isEmpty() ? nullptr : &conclusione);
+}
+
+qint64 DepositoFile::insiemeConRighe(const std::vector<qint64> &posizioni,
+                                     const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                                     qint64 nuove,
+                                     const std::function<void(qint64 indice, TScheda &)> &prepara,
+                                     const RigheInsieme &righe) {
+    QList<Movimento> movimenti;
+    bool scrittoGiornale = false;
+    Conclusione conclusione =
+        ConclusioneDeiMovimenti(archivio(), giornale(), movimenti, scrittoGiornale,
+                                [&](qint64 prima) { movimenti = righe(prima); });
+    return scriviInsieme(posizioni, aggiorna, nuove, prepara, &conclusione);
 }
 
 bool DepositoFile::registra(const QList<Movimento> &movimenti) {

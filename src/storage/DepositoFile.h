@@ -2,6 +2,8 @@
 
 #include "storage/Deposito.h"
 
+struct Conclusione;
+
 // The archive in a folder: Magazzino.pro, Movimenti.csv, <n>.jpg,
 // Documenti_Allegati and Schede eliminate, through the program's own code
 // for each, so every file keeps its bytes and its locks.
@@ -30,6 +32,11 @@ class DepositoFile : public Deposito {
                    const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
                    const std::function<void(qint64 indice, TScheda &)> &prepara,
                    const QList<Movimento> &movimenti) override;
+    qint64 insiemeConRighe(const std::vector<qint64> &posizioni,
+                           const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                           qint64 nuove,
+                           const std::function<void(qint64 indice, TScheda &)> &prepara,
+                           const RigheInsieme &righe) override;
     bool registra(const QList<Movimento> &movimenti) override;
     bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
     bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,
@@ -47,6 +54,10 @@ class DepositoFile : public Deposito {
 
   private:
     bool errore(const QString &messaggio);
+    qint64 scriviInsieme(const std::vector<qint64> &posizioni,
+                         const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
+                         qint64 nuove, const std::function<void(qint64 indice, TScheda &)> &prepara,
+                         const Conclusione *conclusione);
     QString m_cartella;
     QString m_messaggio;
 };

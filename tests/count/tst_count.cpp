@@ -4,14 +4,17 @@
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/IntentoArchivio.h"
+#include "count/ComandoConteggio.h"
 #include "count/Conteggio.h"
 #include "count/StampaConteggio.h"
 #include "count/TfrmConteggio.h"
 #include "count/TfrmDifferenze.h"
+#include "journal/Eliminazione.h"
 #include "journal/Giornale.h"
 #include "journal/Movimenti.h"
-#include "journal/Eliminazione.h"
 #include "saving/SalvataggioMovimenti.h"
+#include "server/DepositoServer.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -127,6 +130,7 @@ class TestConteggio : public QObject {
     Q_OBJECT
   private slots:
     void init() { Piattaforma::impostaDialoghi(&m_dialoghi); }
+    void nonSulServer();
     void cleanup() {
         Piattaforma::impostaDialoghi(nullptr);
         QVERIFY2(m_dialoghi.rimasteAperte().isEmpty(),
@@ -694,6 +698,22 @@ void TestConteggio::dueProcessiContano() {
     qint64 danneggiate = -1;
     QCOMPARE(RigheDelFile(PercorsoConteggio(u"Prova"_s), &danneggiate).size(), 1 + 2 * QUANTE + 30);
     QCOMPARE(danneggiate, 0);
+}
+
+// With the archive on a server a count would work on the folder's old copy:
+// it is not started, and the user is told why.
+void TestConteggio::nonSulServer() {
+    CartellaDiProva cartella;
+    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    ParametriServer parametri;
+    parametri.host = cartella.percorso(u"nessun-server"_s);
+    Connessione connessione(parametri);
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(connessione), u"prova"_s);
+    ApriConteggio(nullptr, PercorsoArchivio(), {}, u"Tutte le schede"_s);
+    ImpostaDepositoCorrente(nullptr, {});
+    QCOMPARE(m_dialoghi.finestreEseguite(), 0);
+    QCOMPARE(m_dialoghi.testi(), QStringList{MessaggioConteggioSuServer()});
+    QVERIFY(!QDir(CartellaConteggi()).exists());
 }
 
 int main(int argc, char *argv[]) {

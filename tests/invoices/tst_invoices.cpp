@@ -1,3 +1,4 @@
+#include "ArchivioInUso.h"
 #include "Fixture.h"
 
 #include "DialoghiFinti.h"
@@ -203,15 +204,9 @@ QByteArray Zip(const QList<std::pair<QString, QByteArray>> &membri) {
     return ::Leggi(cartella.path() + u"/f.zip"_s);
 }
 
-// The child of the crash test: loads the invoice and dies at step `passo`.
-int CaricaEMuori(const QString &cartella, int passo) {
-    int n = 0;
-    ImpostaPassoArchivio([&] {
-        if (++n == passo) ::raise(SIGKILL);
-    });
-    ImpostaCartellaProgramma(cartella);
+// The usual invoice's goods: two cards of the archive and a new one.
+RichiestaCarico RichiestaDiProva() {
     const auto file = LeggiFileFattura(u"IT01234567890_00001.xml"_s, FatturaDiProva());
-    if (file.size() != 1 || !file[0].errore.isEmpty()) return 2;
     RichiestaCarico r;
     r.fattura = file[0].fatture[0];
     r.ditta = r.fattura.fornitore.denominazione;
@@ -220,6 +215,17 @@ int CaricaEMuori(const QString &cartella, int passo) {
     r.voci = {
         VoceCarico{0, 1, u"8001234567890"_s, {}, 10}, VoceCarico{1, 2, u"ts8"_s, {}, 4},
         VoceCarico{2, 0, u"MRT1"_s, {u"MRT1"_s, u"Martello"_s, u"Utensili"_s, u"12,35"_s}, 1}};
+    return r;
+}
+
+// The child of the crash test: loads the invoice and dies at step `passo`.
+int CaricaEMuori(const QString &cartella, int passo) {
+    int n = 0;
+    ImpostaPassoArchivio([&] {
+        if (++n == passo) ::raise(SIGKILL);
+    });
+    ImpostaCartellaProgramma(cartella);
+    const RichiestaCarico r = RichiestaDiProva();
     const EsitoCarico esito = ApplicaCarico(r, PercorsoArchivio(), PercorsoGiornale());
     return esito.fatto ? 0 : 1;
 }
@@ -228,7 +234,10 @@ int CaricaEMuori(const QString &cartella, int passo) {
 
 class TestInvoices : public QObject {
     Q_OBJECT
+    ServerDeiTest server;
   private slots:
+    void initTestCase() { server.avvia(); }
+    void cleanupTestCase() { server.ferma(); }
     void lettura();
     void formeDelFile_data();
     void formeDelFile();
@@ -251,6 +260,9 @@ class TestInvoices : public QObject {
     void pagamentoFuturo();
     void interrottoAdOgniPasso();
     void fattureProtette();
+    void suDueArchivi_data() { DueArchivi(); }
+    void suDueArchivi();
+    void serverFermoNelCarico();
 };
 
 void TestInvoices::lettura() {
@@ -964,3 +976,83 @@ int main(int argc, char *argv[]) {
 }
 
 #include "tst_invoices.moc"
+
+namespace {
+
+QList<TScheda> SchedeDiProva() {
+    return {Carta(u"8001234567890"_s, u"Vite 4x40"_s, u"5"_s),
+            Carta(u"ts8"_s, u"Tassello 8 mm"_s, u"2"_s, u"1,00"_s),
+            Carta(u"X9"_s, u"Chiodo"_s, u"100"_s)};
+}
+
+} // namespace
+
+// Matching and receiving on the folder and on the server: the same cards,
+// stocks and journal lines, and the same invoice refused the second time.
+void TestInvoices::suDueArchivi() {
+    QFETCH(QString, storage);
+    server.riprendi();
+    ArchivioInUso archivio(storage, server, SchedeDiProva());
+    QVERIFY(archivio.pronto());
+    const RichiestaCarico r = RichiestaDiProva();
+    bool letto = false;
+    const QList<AbbinamentoRiga> a =
+        AbbinaRighe(r.fattura, AbbinamentiRicordati(), DepositoCorrente(), &letto);
+    QVERIFY(letto);
+    QCOMPARE(a[0].stato, StatoAbbinamento::Scheda);
+    QCOMPARE(a[0].scheda.posizione, 1);
+    QCOMPARE(a[1].scheda.posizione, 2);
+    QCOMPARE(a[2].stato, StatoAbbinamento::DaScegliere);
+    QCOMPARE(CercaSchede(DepositoCorrente(), u"tassello"_s).size(), 1);
+
+    const PianoCarico piano = PreparaCarico(r, DepositoCorrente());
+    QVERIFY2(piano.errore.isEmpty(), qPrintable(piano.errore));
+    QCOMPARE(piano.schede.size(), 3);
+    const EsitoCarico esito = ApplicaCarico(r, DepositoCorrente());
+    QVERIFY2(esito.fatto, qPrintable(esito.messaggio));
+    QCOMPARE(esito.schede, 3);
+    QCOMPARE(::Leggi(esito.fileConservato), FatturaDiProva());
+
+    QStringList viste;
+    for (const TScheda &s : ArchivioInUso::schede())
+        viste << s.testo(Campo::Codice) + u' ' + s.testo(Campo::Giacenza) + u' ' +
+                     s.testo(Campo::Costo);
+    QCOMPARE(viste, (QStringList{u"8001234567890 15 0,50"_s, u"ts8 6 1,44"_s, u"X9 100 0,40"_s,
+                                 u"MRT1 1 12,35"_s}));
+    const QString nota = u"Fattura 12/A del 14/03/2025 – Ferramenta Rossi srl"_s;
+    QCOMPARE(
+        ArchivioInUso::righe(),
+        (QStringList{u"Carico 1 8001234567890 10 5 15 "_s + nota, u"Carico 2 ts8 4 2 6 "_s + nota,
+                     u"Nuova scheda 4 MRT1 0 0 0 "_s + nota, u"Carico 4 MRT1 1 0 1 "_s + nota}));
+    // Once only (its new card left out, which is now a card of the archive).
+    RichiestaCarico ancoraUna = r;
+    ancoraUna.voci.removeLast();
+    const EsitoCarico ancora = ApplicaCarico(ancoraUna, DepositoCorrente());
+    QVERIFY(!ancora.fatto);
+    QVERIFY(ancora.messaggio.contains(u"è già stata caricata"_s));
+    QCOMPARE(ArchivioInUso::righe().size(), 4);
+}
+
+// The server dies while the lines are written: a message, nothing of the
+// invoice on the server, and no kept copy left behind.
+void TestInvoices::serverFermoNelCarico() {
+    server.riprendi();
+    const QList<TScheda> prima = SchedeDiProva();
+    ArchivioInUso archivio(
+        u"server"_s, server, prima,
+        std::make_unique<DepositoCheSiFerma>(server.connessione(), server.server()));
+    QVERIFY(archivio.pronto());
+    const EsitoCarico esito = ApplicaCarico(RichiestaDiProva(), DepositoCorrente());
+    QVERIFY(!esito.fatto);
+    QVERIFY(esito.messaggio.startsWith(u"Attenzione"_s));
+    QVERIFY(
+        !QFile::exists(archivio.cartella().percorso(u"Fatture/2025/IT01234567890_00001.xml"_s)));
+    ImpostaDepositoCorrente(nullptr, {});
+    server.riprendi();
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(server.connessione()), u"prova"_s);
+    const QList<TScheda> dopo = ArchivioInUso::schede();
+    QCOMPARE(dopo.size(), prima.size());
+    for (qsizetype i = 0; i < dopo.size(); ++i)
+        QCOMPARE(dopo[i].byte, prima[i].byte);
+    QVERIFY(ArchivioInUso::righe().isEmpty());
+}

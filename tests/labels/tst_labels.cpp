@@ -1,3 +1,4 @@
+#include "ArchivioInUso.h"
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "FotogrammaEtichetta.h"
@@ -6,6 +7,7 @@
 #include "card/TfrmMagazzino.h"
 #include "labels/CercaCodice.h"
 #include "labels/CodiceABarre.h"
+#include "labels/Etichette.h"
 #include "labels/FoglioEtichette.h"
 #include "labels/LettoreCodici.h"
 #include "labels/TfrmEtichette.h"
@@ -176,7 +178,11 @@ struct SchedaAperta {
 class TestLabels : public QObject {
     Q_OBJECT
 
+    ServerDeiTest server;
+
   private slots:
+    void initTestCase() { server.avvia(); }
+    void cleanupTestCase() { server.ferma(); }
     void sceltaSimbologia_data();
     void sceltaSimbologia();
     void cifraDiControlloZeroENove_data();
@@ -208,6 +214,9 @@ class TestLabels : public QObject {
     void rafficaDelloScannerInUnImporto();
     void etichetteDallaSchedaEDaUnElenco();
     void codiceLettoDallaWebcam();
+    void etichetteSuDueArchivi_data() { DueArchivi(); }
+    void etichetteSuDueArchivi();
+    void etichetteServerFermo();
 };
 
 void TestLabels::sceltaSimbologia_data() {
@@ -981,3 +990,40 @@ void TestLabels::codiceLettoDallaWebcam() {
 
 QTEST_MAIN(TestLabels)
 #include "tst_labels.moc"
+
+// A list's labels read from the archive in use, the folder's or the server's.
+void TestLabels::etichetteSuDueArchivi() {
+    QFETCH(QString, storage);
+    server.riprendi();
+    ArchivioInUso archivio(storage, server, {SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)});
+    QVERIFY(archivio.pronto());
+    QList<SchedaEtichetta> schede;
+    QVERIFY(LeggiSchedeEtichette(DepositoCorrente(), {3, 1, 7}, schede));
+    QCOMPARE(schede.size(), 2);
+    const TScheda tre = SchedaNumero(3);
+    QCOMPARE(schede[0].codice, tre.testo(Campo::Codice));
+    QCOMPARE(schede[0].nome, tre.testo(Campo::Nome));
+    QCOMPARE(schede[0].prezzo, tre.testo(Campo::Prezzo));
+    QCOMPARE(schede[0].copie, CopieDaGiacenza(tre.testo(Campo::Giacenza)));
+    QCOMPARE(schede[1].codice, SchedaNumero(1).testo(Campo::Codice));
+
+    DialoghiFinti dialoghi;
+    dialoghi.guardaProssimaFinestra([](QDialog *d) { QVERIFY(qobject_cast<TfrmEtichette *>(d)); });
+    ApriEtichetteElenco(nullptr, {2});
+    QCOMPARE(dialoghi.finestreEseguite(), 1);
+    QVERIFY(dialoghi.testi().isEmpty());
+}
+
+// A server that does not answer: its message, and no labels window.
+void TestLabels::etichetteServerFermo() {
+    server.riprendi();
+    ArchivioInUso archivio(u"server"_s, server, {SchedaNumero(1)});
+    QVERIFY(archivio.pronto());
+    QVERIFY(server.server().ferma(true));
+    DialoghiFinti dialoghi;
+    ApriEtichetteElenco(nullptr, {1});
+    QCOMPARE(dialoghi.finestreEseguite(), 0);
+    QCOMPARE(dialoghi.testi().size(), 1);
+    QVERIFY(dialoghi.ultimo().startsWith(u"Attenzione"_s));
+    QVERIFY(server.server().avvia());
+}

@@ -1,10 +1,11 @@
+#include "ArchivioInUso.h"
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 #include "archive/Archivio.h"
 #include "archive/CartellaProgramma.h"
 #include "archive/RegoleNumeri.h"
-#include "lists/TfrmSottoscorta.h"
 #include "journal/Movimenti.h"
+#include "lists/TfrmSottoscorta.h"
 #include "orders/DocumentiOrdine.h"
 #include "orders/LetturaOrdiniAperti.h"
 #include "orders/Ordini.h"
@@ -148,13 +149,17 @@ class TestOrdini : public QObject {
   private:
     std::unique_ptr<CartellaDiProva> cartella;
     std::unique_ptr<DialoghiFinti> dialoghi;
+    ServerDeiTest server;
 
     template <class T = QWidget> static T *figlio(QWidget *w, const char *nome) {
         return w->findChild<T *>(QLatin1String(nome));
     }
 
   private slots:
+    void initTestCase() { server.avvia(); }
+    void cleanupTestCase() { server.ferma(); }
     void init() {
+        server.riprendi();
         cartella = std::make_unique<CartellaDiProva>();
         dialoghi = std::make_unique<DialoghiFinti>();
     }
@@ -187,6 +192,9 @@ class TestOrdini : public QObject {
     void domandaPrimaDiOrdinareDiNuovo();
     void ordiniApertiChiusi();
     void inOrdineLettoAParte();
+    void suDueArchivi_data() { DueArchivi(); }
+    void suDueArchivi();
+    void serverFermo();
 };
 
 void TestOrdini::quantita_data() {
@@ -1194,3 +1202,64 @@ int main(int argc, char *argv[]) {
     return QTest::qExec(&test, argc, argv);
 }
 #include "tst_orders.moc"
+
+// The order's main path on the folder and on the server: the short cards by
+// supplier, the order recorded, the goods received; the same lines on both.
+void TestOrdini::suDueArchivi() {
+    QFETCH(QString, storage);
+    ArchivioInUso archivio(storage, server,
+                           {carta({u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s}),
+                            carta({u"B"_s, u"Rossi"_s, u"5"_s, u"1"_s, u"1"_s}),
+                            carta({u"C"_s, u"Verdi"_s, u"1"_s, u"3"_s, u"2"_s})});
+    QVERIFY(archivio.pronto());
+    {
+        TfrmOrdini f;
+        f.show();
+        QVERIFY(inOrdineLetto(f));
+        QCOMPARE(righeDi(f), (QStringList{u"A= (4)"_s, u"C= (5)"_s}));
+        dialoghi->rispondi(Piattaforma::Risposta::Si);
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+        QVERIFY(dialoghi->ultimo().startsWith(u"Registrato l'ordine di 2 articoli"_s));
+        QCOMPARE(righeDi(f), (QStringList{u"A=4 (4)"_s, u"C=5 (5)"_s}));
+    }
+    // A's goods come: its stock is above the threshold, and C's order is still open.
+    TScheda a;
+    QVERIFY(DepositoCorrente().leggi(1, a));
+    QCOMPARE(DepositoCorrente().scrivi(1, a, 4, TipoMovimento::Carico, u"arrivo"_s).esito,
+             Deposito::Salvataggio::Fatto);
+    {
+        TfrmOrdini f;
+        f.show();
+        QVERIFY(inOrdineLetto(f));
+        QCOMPARE(righeDi(f), (QStringList{u"-C=5 (1)"_s}));
+        // Cancelling C's order records the opposite line.
+        f.findChild<QTreeView *>(u"trvOrdini"_s)
+            ->setCurrentIndex(f.modello().index(0, 0, f.modello().index(0, 0)));
+        dialoghi->rispondi(Piattaforma::Risposta::Si);
+        QTest::mouseClick(figlio<QPushButton>(&f, "btnAnnullaOrdine"), Qt::LeftButton);
+        QCOMPARE(righeDi(f), (QStringList{u"-C= (1)"_s}));
+    }
+    QCOMPARE(ArchivioInUso::righe(),
+             (QStringList{u"Ordine 1 A 4 0 0 Ordine a Rossi"_s,
+                          u"Ordine 3 C 5 1 1 Ordine a Verdi"_s, u"Carico 1 A 4 0 4 arrivo"_s,
+                          u"Ordine 3 C -5 1 1 Annullato l'ordine a Verdi"_s}));
+}
+
+// A server that stops before the order is recorded: one clear message, the
+// window stays as it was, nothing on the server.
+void TestOrdini::serverFermo() {
+    ArchivioInUso archivio(u"server"_s, server,
+                           {carta({u"A"_s, u"Rossi"_s, u"0"_s, u"2"_s, u"1"_s})});
+    QVERIFY(archivio.pronto());
+    TfrmOrdini f;
+    f.show();
+    QVERIFY(inOrdineLetto(f));
+    QVERIFY(server.server().ferma(true));
+    dialoghi->rispondi(Piattaforma::Risposta::Si);
+    QTest::mouseClick(figlio<QPushButton>(&f, "btnSegnaOrdinato"), Qt::LeftButton);
+    QCOMPARE(dialoghi->mostrati().last().genere, Genere::Errore);
+    QVERIFY(dialoghi->ultimo().startsWith(u"Attenzione"_s));
+    QCOMPARE(righeDi(f), (QStringList{u"A= (4)"_s}));
+    QVERIFY(server.server().avvia());
+    QVERIFY(ArchivioInUso::righe().isEmpty());
+}
