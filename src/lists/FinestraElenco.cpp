@@ -10,6 +10,7 @@
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -239,7 +240,7 @@ void FinestraElenco::lstRecordsDblClick() {
         const Righe &righe = m_lstRecords->righe();
         TScheda scheda;
         qint64 posizione = 0;
-        if (SchedaDellaRiga(PercorsoArchivio(), formato(), righe.testo(i), righe.posizione(i),
+        if (SchedaDellaRiga(DepositoCorrente(), formato(), righe.testo(i), righe.posizione(i),
                             scheda, posizione))
             m_apriScheda(scheda, posizione);
     }

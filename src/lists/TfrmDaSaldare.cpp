@@ -6,6 +6,7 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QLabel>
 
@@ -44,7 +45,7 @@ QString TfrmDaSaldare::titoloStampa() const {
 }
 
 EsitoElenco TfrmDaSaldare::passata(const Avanza &avanza) const {
-    return ElencaDaSaldare(PercorsoArchivio(), avanza);
+    return ElencaDaSaldare(DepositoCorrente(), avanza);
 }
 
 void TfrmDaSaldare::riempito(const EsitoElenco &esito) {

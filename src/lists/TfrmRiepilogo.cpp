@@ -13,6 +13,7 @@
 #include "platform/ErroreGenerale.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -229,7 +230,7 @@ void TfrmRiepilogo::riempi() {
     {
         AvanzamentoPassata avanzamento(m_lblAttendere, m_prgAvanzamento);
         esito = ElencaInventario(
-            PercorsoArchivio(), m_categoria,
+            DepositoCorrente(), m_categoria,
             [&avanzamento](qint64 letti, qint64 totale) { avanzamento(letti, totale); });
     }
     m_inPassata = false;
@@ -242,7 +243,9 @@ void TfrmRiepilogo::riempi() {
     m_txtTrova->setFocus();
 
     if (!esito.riuscito)
-        dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        dialoghi().messaggio(this, TipoMessaggio::Errore,
+                             esito.messaggio.isEmpty() ? MessaggioAccessoArchivio()
+                                                       : esito.messaggio);
     m_scartate = esito.scartate;
     if (!m_scartate.isEmpty())
         dialoghi().messaggio(this, TipoMessaggio::Informazione,

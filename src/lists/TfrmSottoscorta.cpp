@@ -7,6 +7,7 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "widgets/Controlli.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -97,7 +98,7 @@ QString TfrmSottoscorta::titoloStampa() const {
 }
 
 EsitoElenco TfrmSottoscorta::passata(const Avanza &avanza) const {
-    return ElencaSottoscorta(PercorsoArchivio(), avanza);
+    return ElencaSottoscorta(DepositoCorrente(), avanza);
 }
 
 void TfrmSottoscorta::segnalaScartate(const QStringList &codici) {

@@ -1,7 +1,9 @@
 #include "server/Connessione.h"
 
 #include <QtEndian>
+#include <cerrno>
 #include <libpq-fe.h>
+#include <poll.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -152,6 +154,42 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
     }
     Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
                              formati.data(), 1));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
+    return r;
+}
+
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
+                              const std::function<void()> &attesa) {
+    if (!attesa) return esegui(sql, valori);
+    if (m_transazioni == 0 && m_pg && PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
+    std::vector<const char *> byte;
+    std::vector<int> lunghezze, formati;
+    for (const ValoreSql &v : valori) {
+        byte.push_back(v.nullo ? nullptr : v.byte.constData());
+        lunghezze.push_back(int(v.byte.size()));
+        formati.push_back(v.binario ? 1 : 0);
+    }
+    if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
+                           formati.data(), 1)) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        return Risultato();
+    }
+    // The answer is read as it comes; a lost connection ends the wait.
+    const int presa = PQsocket(m_pg);
+    bool perso = false;
+    while (!perso && PQisBusy(m_pg)) {
+        pollfd attesaPresa{presa, POLLIN, 0};
+        const int pronte = ::poll(&attesaPresa, 1, 40);
+        if (pronte < 0 && errno != EINTR) perso = true;
+        if (pronte > 0 && !PQconsumeInput(m_pg)) perso = true;
+        attesa();
+    }
+    PGresult *ultimo = nullptr;
+    while (PGresult *r = PQgetResult(m_pg)) {
+        PQclear(ultimo);
+        ultimo = r;
+    }
+    Risultato r(ultimo);
     if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r;
 }

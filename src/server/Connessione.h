@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -66,6 +67,10 @@ class Connessione {
     // Not connected because the server wants a password that was not given.
     bool chiedePassword() const;
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori = {});
+    // The same, calling `attesa` every few hundredths of a second while the
+    // server works, so a window can keep painting.
+    Risultato esegui(const char *sql, const QList<ValoreSql> &valori,
+                     const std::function<void()> &attesa);
     // A statement that returns no rows; false on failure.
     bool comando(const char *sql, const QList<ValoreSql> &valori = {});
     // COPY ... FROM STDIN: the data in COPY's binary format, sent in pieces.

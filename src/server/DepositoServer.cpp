@@ -356,6 +356,108 @@ bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
     return true;
 }
 
+namespace {
+
+// The condition of a filter on the table's columns, with its values; empty
+// when every card is wanted. A card the server cannot keep as text (its
+// exact bytes aside) is always let through, for the program to judge.
+QByteArray condizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &valori) {
+    QByteArrayList parti;
+    const auto n = filtro.testi.size();
+    if (filtro.almeno > 0 && filtro.almeno <= n) {
+        QByteArrayList testi;
+        for (const auto &[campo, testo] : filtro.testi) {
+            valori << ValoreSql::testo(modelloLetterale(testo));
+            testi << QByteArray(ColonneSchede()[std::size_t(campo)]) + " ILIKE $" +
+                         QByteArray::number(valori.size());
+        }
+        // All of them when all must be found, which the indexes narrow best.
+        parti << "(" + testi.join(filtro.almeno == n ? " AND " : " OR ") + ")";
+    } else if (filtro.almeno > n) {
+        parti << "false";
+    }
+    if (filtro.sottoscorta) {
+        // Only plain numbers of at most 15 digits are compared here, exactly
+        // as the program's doubles order them; any other text goes through.
+        valori << ValoreSql::testo(u"^ *[+-]?[0-9]{1,9}(,[0-9]{1,6})? *$"_s);
+        const QByteArray re = "$" + QByteArray::number(valori.size());
+        parti << "(CASE WHEN giacenza ~ " + re + " AND avviso ~ " + re +
+                     " THEN replace(giacenza, ',', '.')::numeric <= "
+                     "replace(avviso, ',', '.')::numeric ELSE true END)";
+    }
+    if (parti.isEmpty()) return {};
+    return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
+}
+
+} // namespace
+
+bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
+                                  const Progresso &avanza) {
+    const std::function<void()> attesa = [&avanza] {
+        if (avanza) avanza(0, 0);
+    };
+    // One snapshot for the whole pass, as scorri.
+    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    if (!t.iniziata()) return errore();
+    QList<ValoreSql> valori;
+    const QByteArray condizione = condizioneFiltro(filtro, valori);
+    const QByteArray colonne = "SELECT posizione, " + elencoColonne() + " FROM schede ";
+    std::vector<TScheda> blocco(BLOCCO);
+    std::vector<qint64> posizioni;
+    // Turns a block of rows into cards; false when the pass is over.
+    qint64 fatte = 0;
+    bool fermata = false;
+    const auto visitaRighe = [&](const Risultato &r, qint64 totale) {
+        const int n = r.righe();
+        posizioni.resize(std::size_t(n));
+        for (int i = 0; i < n; ++i) {
+            posizioni[std::size_t(i)] = r.numero(i, 0);
+            if (!SchedaDaRiga(r, i, 1, blocco[std::size_t(i)]))
+                return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+        }
+        fatte += n;
+        if (avanza) avanza(fatte, totale);
+        fermata = n > 0 && !visita(blocco.data(), posizioni.data(), n);
+        return true;
+    };
+
+    if (condizione.isEmpty()) {
+        const Risultato quante = m_c.esegui(
+            "SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
+        if (!quante.ok() || quante.righe() != 1) return errore();
+        const QByteArray sql = colonne + "WHERE posizione >= $1 ORDER BY posizione LIMIT " +
+                               QByteArray::number(BLOCCO);
+        for (qint64 da = 1;;) {
+            const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)}, attesa);
+            if (!r.ok()) return errore();
+            if (!visitaRighe(r, quante.numero(0, 0))) return false;
+            if (fermata || r.righe() < BLOCCO) break;
+            da = posizioni.back() + 1;
+        }
+        return t.conferma() || errore();
+    }
+
+    // The server finds the positions, then their cards come in blocks.
+    const QByteArray sql = "SELECT posizione FROM schede WHERE " + condizione +
+                           " ORDER BY posizione";
+    const Risultato trovate = m_c.esegui(sql.constData(), valori, attesa);
+    if (!trovate.ok()) return errore();
+    const int totale = trovate.righe();
+    const QByteArray sqlBlocco = colonne + "WHERE posizione = ANY ($1::bigint[]) ORDER BY posizione";
+    for (int da = 0; da < totale && !fermata; da += BLOCCO) {
+        QByteArray elenco = "{";
+        for (int i = da; i < qMin(totale, da + BLOCCO); ++i)
+            elenco += (i > da ? "," : "") + QByteArray::number(trovate.numero(i, 0));
+        elenco += '}';
+        ValoreSql v;
+        v.byte = elenco;
+        const Risultato r = m_c.esegui(sqlBlocco.constData(), {v}, attesa);
+        if (!r.ok()) return errore();
+        if (!visitaRighe(r, totale)) return false;
+    }
+    return t.conferma() || errore();
+}
+
 qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
                                const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
                                qint64 nuove,
