@@ -9,8 +9,8 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
-#include "widgets/Controlli.h"
 #include "storage/DepositoCorrente.h"
+#include "widgets/Controlli.h"
 
 #include <QCloseEvent>
 #include <QFrame>

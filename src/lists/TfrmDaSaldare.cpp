@@ -5,8 +5,8 @@
 #include "lists/Ancoraggi.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
-#include "widgets/Controlli.h"
 #include "storage/DepositoCorrente.h"
+#include "widgets/Controlli.h"
 
 #include <QLabel>
 

@@ -11,9 +11,9 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
-#include "storage/DepositoCorrente.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -6,8 +6,8 @@
 #include "orders/TfrmOrdini.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
-#include "widgets/Controlli.h"
 #include "storage/DepositoCorrente.h"
+#include "widgets/Controlli.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>

@@ -9,8 +9,8 @@
 #include "passes/Passate.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
-#include "widgets/Controlli.h"
 #include "storage/DepositoCorrente.h"
+#include "widgets/Controlli.h"
 
 #include <QFrame>
 #include <QKeyEvent>

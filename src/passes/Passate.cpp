@@ -106,7 +106,8 @@ struct Sorgente {
 };
 
 Sorgente sorgente(Deposito &deposito, const Avanza &avanza) {
-    if (auto *file = dynamic_cast<DepositoFile *>(&deposito)) return {file->archivio(), nullptr, avanza};
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return {file->archivio(), nullptr, avanza};
     return {QString(), &deposito, avanza};
 }
 
@@ -280,7 +281,8 @@ void ScriviNumeroGrezzo(double valore, std::string &uscita) {
 
 namespace {
 
-EsitoElenco cercaSchede(const Sorgente &leggi, const std::array<QString, CASELLE_RICERCA> &caselle) {
+EsitoElenco cercaSchede(const Sorgente &leggi,
+                        const std::array<QString, CASELLE_RICERCA> &caselle) {
     const int compilate = CaselleCompilate(caselle);
     struct Criterio {
         Campo campo;
@@ -375,25 +377,25 @@ EsitoElenco elencaInventario(const Sorgente &leggi, const QString &categoria) {
 
     EsitoElenco esito;
     const FormatoRiga &formato = FormatoInventario();
-    esito.riuscito = leggi(
-        esito, {Campo::Tipologia, Campo::Giacenza}, filtro,
-        [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
-            if (!tutte) {
-                const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
-                if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave))
-                    return;
-            }
-            const auto valore = ValoreACosto(scheda);
-            if (!valore) {
-                p.scartate << nomeScheda(scheda, posizione);
-                return;
-            }
-            p.testo.clear();
-            ScriviNumeroGrezzo(*valore, p.testo);
-            formato.costruisci(scheda, p.riga, p.testo);
-            p.righe.aggiungi(p.riga, posizione);
-            p.valori.push_back(*valore);
-        });
+    esito.riuscito =
+        leggi(esito, {Campo::Tipologia, Campo::Giacenza}, filtro,
+              [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                  if (!tutte) {
+                      const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
+                      if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave))
+                          return;
+                  }
+                  const auto valore = ValoreACosto(scheda);
+                  if (!valore) {
+                      p.scartate << nomeScheda(scheda, posizione);
+                      return;
+                  }
+                  p.testo.clear();
+                  ScriviNumeroGrezzo(*valore, p.testo);
+                  formato.costruisci(scheda, p.riga, p.testo);
+                  p.righe.aggiungi(p.riga, posizione);
+                  p.valori.push_back(*valore);
+              });
     return esito;
 }
 

@@ -422,8 +422,8 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     };
 
     if (condizione.isEmpty()) {
-        const Risultato quante = m_c.esegui(
-            "SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
+        const Risultato quante =
+            m_c.esegui("SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
         if (!quante.ok() || quante.righe() != 1) return errore();
         const QByteArray sql = colonne + "WHERE posizione >= $1 ORDER BY posizione LIMIT " +
                                QByteArray::number(BLOCCO);
@@ -438,12 +438,13 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     }
 
     // The server finds the positions, then their cards come in blocks.
-    const QByteArray sql = "SELECT posizione FROM schede WHERE " + condizione +
-                           " ORDER BY posizione";
+    const QByteArray sql =
+        "SELECT posizione FROM schede WHERE " + condizione + " ORDER BY posizione";
     const Risultato trovate = m_c.esegui(sql.constData(), valori, attesa);
     if (!trovate.ok()) return errore();
     const int totale = trovate.righe();
-    const QByteArray sqlBlocco = colonne + "WHERE posizione = ANY ($1::bigint[]) ORDER BY posizione";
+    const QByteArray sqlBlocco =
+        colonne + "WHERE posizione = ANY ($1::bigint[]) ORDER BY posizione";
     for (int da = 0; da < totale && !fermata; da += BLOCCO) {
         QByteArray elenco = "{";
         for (int i = da; i < qMin(totale, da + BLOCCO); ++i)
