@@ -77,6 +77,7 @@ EsitoCodice CercaCodiceEsatto(Deposito &deposito, const QString &codice) {
     ConfrontoCodice confronta(chiave);
     Deposito::Filtro filtro;
     filtro.testi.append({Campo::Codice, Rifila(codice)});
+    // Every field: the first card found opens whole in the card window.
     filtro.almeno = 1;
     esito.riuscito = deposito.scorriFiltro(
         filtro, [&](const TScheda *schede, const qint64 *posizioni, qint64 quante) {

@@ -92,6 +92,17 @@ bool passataDeposito(Deposito &deposito, const Deposito::Filtro &filtro, const A
 
 // Where a pass reads: the record file in place, or a storage that is not
 // the program folder's through its interface. One rule for a card serves both.
+// The fields a pass reads: those of its lines, the code that names a
+// left-out card, and those its rule looks at.
+QList<Campo> campiPassata(const FormatoRiga &formato, std::initializer_list<Campo> altri) {
+    QList<Campo> campi{Campo::Codice};
+    for (const Campo c : formato.campi())
+        if (!campi.contains(c)) campi << c;
+    for (const Campo c : altri)
+        if (!campi.contains(c)) campi << c;
+    return campi;
+}
+
 struct Sorgente {
     QString archivio;
     Deposito *deposito = nullptr;
@@ -292,10 +303,12 @@ EsitoElenco cercaSchede(const Sorgente &leggi,
     std::vector<Criterio> criteri;
     Deposito::Filtro filtro;
     filtro.almeno = compilate;
+    filtro.campi = campiPassata(FormatoTrova(), {});
     for (int i = 0; i < CASELLE_RICERCA; ++i) {
         Criterio c{CAMPI_RICERCA[std::size_t(i)], {}};
         if (ChiaveMinuscola(caselle[std::size_t(i)], c.chiave) && !c.chiave.empty()) {
             filtro.testi.append({c.campo, caselle[std::size_t(i)]});
+            if (!filtro.campi.contains(c.campo)) filtro.campi << c.campo;
             criteri.push_back(std::move(c));
         }
     }
@@ -327,6 +340,7 @@ EsitoElenco elencaSottoscorta(const Sorgente &leggi) {
     const FormatoRiga &formato = FormatoTrova();
     Deposito::Filtro filtro;
     filtro.sottoscorta = true;
+    filtro.campi = campiPassata(formato, {Campo::Giacenza, Campo::Avviso});
     esito.riuscito =
         leggi(esito, {Campo::Giacenza}, filtro,
               [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
@@ -350,6 +364,7 @@ EsitoElenco elencaDaSaldare(const Sorgente &leggi) {
     Deposito::Filtro filtro;
     filtro.testi.append({Campo::Pagato, u"No"_s});
     filtro.almeno = 1;
+    filtro.campi = campiPassata(formato, {Campo::Pagato, Campo::Giacenza, Campo::Costo});
     esito.riuscito = leggi(esito, {Campo::Pagato}, filtro,
                            [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
                                if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
@@ -369,14 +384,14 @@ EsitoElenco elencaInventario(const Sorgente &leggi, const QString &categoria) {
     const bool tutte = Rifila(categoria).isEmpty();
     std::string chiave;
     const bool cercabile = ChiaveMinuscola(categoria, chiave);
+    EsitoElenco esito;
+    const FormatoRiga &formato = FormatoInventario();
     Deposito::Filtro filtro;
     if (!tutte) {
         filtro.testi.append({Campo::Tipologia, categoria});
         filtro.almeno = 1;
     }
-
-    EsitoElenco esito;
-    const FormatoRiga &formato = FormatoInventario();
+    filtro.campi = campiPassata(formato, {Campo::Tipologia, Campo::Giacenza, Campo::Costo});
     esito.riuscito =
         leggi(esito, {Campo::Tipologia, Campo::Giacenza}, filtro,
               [&](Parziale &p, const TScheda &scheda, qint64 posizione) {

@@ -1,5 +1,6 @@
 #include "server/DepositoServer.h"
 
+#include "archive/Cp1252.h"
 #include "journal/Movimenti.h"
 #include "journal/Eliminazione.h"
 #include "server/SchemaServer.h"
@@ -377,16 +378,50 @@ QByteArray condizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &va
         parti << "false";
     }
     if (filtro.sottoscorta) {
-        // Only plain numbers of at most 15 digits are compared here, exactly
-        // as the program's doubles order them; any other text goes through.
-        valori << ValoreSql::testo(u"^ *[+-]?[0-9]{1,9}(,[0-9]{1,6})? *$"_s);
-        const QByteArray re = "$" + QByteArray::number(valori.size());
-        parti << "(CASE WHEN giacenza ~ " + re + " AND avviso ~ " + re +
-                     " THEN replace(giacenza, ',', '.')::numeric <= "
-                     "replace(avviso, ',', '.')::numeric ELSE true END)";
+        // Only whole numbers of up to 9 digits are compared here, exactly as
+        // the program's rule compares them; any other text goes through.
+        const char *intero = "length(%1) BETWEEN 1 AND 9 AND translate(%1, '0123456789', '') = ''";
+        parti << "(CASE WHEN " + QByteArray(intero).replace("%1", "giacenza") + " AND " +
+                     QByteArray(intero).replace("%1", "avviso") +
+                     " THEN giacenza::bigint <= avviso::bigint ELSE true END)";
     }
     if (parti.isEmpty()) return {};
     return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
+}
+
+} // namespace
+
+namespace {
+
+// A card from a row's `campi` columns (after its position and its stored
+// bytes): the bytes when the server keeps them, otherwise the texts written
+// as SchedaDaRiga writes them, plain ASCII copied as it is.
+bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, TScheda &scheda) {
+    int n = 0;
+    if (!r.nullo(riga, 1)) {
+        const char *p = r.grezzo(riga, 1, n);
+        if (n != TScheda::DIMENSIONE) return false;
+        std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
+        return true;
+    }
+    scheda.byte.fill(0);
+    for (qsizetype k = 0; k < campi.size(); ++k) {
+        const char *p = r.grezzo(riga, int(k) + 2, n);
+        const auto &d = definizione(campi[k]);
+        unsigned char alti = 0;
+        for (int i = 0; i < n; ++i)
+            alti |= static_cast<unsigned char>(p[i]);
+        QByteArray codificato;
+        if (alti >= 0x80) {
+            codificato = Cp1252::codifica(QString::fromUtf8(p, n));
+            p = codificato.constData();
+            n = int(codificato.size());
+        }
+        n = qMin(n, int(d.massimo));
+        scheda.byte[std::size_t(d.offset)] = static_cast<unsigned char>(n);
+        std::memcpy(scheda.byte.data() + d.offset + 1, p, std::size_t(n));
+    }
+    return true;
 }
 
 } // namespace
@@ -399,62 +434,91 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     // One snapshot for the whole pass, as scorri.
     Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     if (!t.iniziata()) return errore();
-    QList<ValoreSql> valori;
-    const QByteArray condizione = condizioneFiltro(filtro, valori);
-    const QByteArray colonne = "SELECT posizione, " + elencoColonne() + " FROM schede ";
+    QList<Campo> campi = filtro.campi;
+    if (campi.isEmpty())
+        for (int i = 0; i < NUMERO_CAMPI; ++i)
+            campi << Campo(i);
+    // Only the columns the pass reads cross the socket.
+    QByteArray colonne = "SELECT posizione, grezzo";
+    for (const Campo c : campi)
+        colonne += ", " + QByteArray(ColonneSchede()[std::size_t(c)]);
+    colonne += " FROM schede ";
+    const Risultato quante =
+        m_c.esegui("SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
+    if (!quante.ok() || quante.righe() != 1) return errore();
+    const qint64 totale = quante.numero(0, 0);
+
     std::vector<TScheda> blocco(BLOCCO);
     std::vector<qint64> posizioni;
-    // Turns a block of rows into cards; false when the pass is over.
-    qint64 fatte = 0;
     bool fermata = false;
-    const auto visitaRighe = [&](const Risultato &r, qint64 totale) {
+    // Turns rows into cards and hands them on, a block at a time.
+    const auto visitaRighe = [&](const Risultato &r) {
         const int n = r.righe();
-        posizioni.resize(std::size_t(n));
-        for (int i = 0; i < n; ++i) {
-            posizioni[std::size_t(i)] = r.numero(i, 0);
-            if (!SchedaDaRiga(r, i, 1, blocco[std::size_t(i)]))
-                return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+        for (int da = 0; da < n && !fermata; da += BLOCCO) {
+            const int quante = qMin(BLOCCO, n - da);
+            posizioni.resize(std::size_t(quante));
+            for (int i = 0; i < quante; ++i) {
+                posizioni[std::size_t(i)] = r.numero(da + i, 0);
+                if (!schedaDaColonne(r, da + i, campi, blocco[std::size_t(i)]))
+                    return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+            }
+            if (avanza) avanza(posizioni.back(), totale);
+            fermata = !visita(blocco.data(), posizioni.data(), quante);
         }
-        fatte += n;
-        if (avanza) avanza(fatte, totale);
-        fermata = n > 0 && !visita(blocco.data(), posizioni.data(), n);
         return true;
     };
 
+    QList<ValoreSql> valori;
+    const QByteArray condizione = condizioneFiltro(filtro, valori);
     if (condizione.isEmpty()) {
-        const Risultato quante =
-            m_c.esegui("SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
-        if (!quante.ok() || quante.righe() != 1) return errore();
         const QByteArray sql = colonne + "WHERE posizione >= $1 ORDER BY posizione LIMIT " +
                                QByteArray::number(BLOCCO);
         for (qint64 da = 1;;) {
             const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)}, attesa);
             if (!r.ok()) return errore();
-            if (!visitaRighe(r, quante.numero(0, 0))) return false;
+            if (!visitaRighe(r)) return false;
             if (fermata || r.righe() < BLOCCO) break;
             da = posizioni.back() + 1;
         }
         return t.conferma() || errore();
     }
 
-    // The server finds the positions, then their cards come in blocks.
-    const QByteArray sql =
-        "SELECT posizione FROM schede WHERE " + condizione + " ORDER BY posizione";
-    const Risultato trovate = m_c.esegui(sql.constData(), valori, attesa);
-    if (!trovate.ok()) return errore();
-    const int totale = trovate.righe();
-    const QByteArray sqlBlocco =
-        colonne + "WHERE posizione = ANY ($1::bigint[]) ORDER BY posizione";
-    for (int da = 0; da < totale && !fermata; da += BLOCCO) {
-        QByteArray elenco = "{";
-        for (int i = da; i < qMin(totale, da + BLOCCO); ++i)
-            elenco += (i > da ? "," : "") + QByteArray::number(trovate.numero(i, 0));
-        elenco += '}';
-        ValoreSql v;
-        v.byte = elenco;
-        const Risultato r = m_c.esegui(sqlBlocco.constData(), {v}, attesa);
+    // A filter on fields without a trigram index reads the table anyway: it
+    // goes along the positions a stretch at a time, with no sort.
+    bool indicizzato = false;
+    for (const auto &testo : filtro.testi)
+        indicizzato = indicizzato || testo.first != Campo::Pagato;
+    if (!indicizzato) {
+        constexpr qint64 TRATTO = 32768;
+        const QByteArray sql = colonne + "WHERE posizione BETWEEN $" +
+                               QByteArray::number(valori.size() + 1) + " AND $" +
+                               QByteArray::number(valori.size() + 2) + " AND (" + condizione +
+                               ") ORDER BY posizione";
+        for (qint64 da = 1; da <= totale && !fermata; da += TRATTO) {
+            const QList<ValoreSql> tratto{ValoreSql::numero(da),
+                                          ValoreSql::numero(da + TRATTO - 1)};
+            const Risultato r = m_c.esegui(sql.constData(), valori + tratto, attesa);
+            if (!r.ok()) return errore();
+            if (!visitaRighe(r)) return false;
+            if (avanza) avanza(qMin(totale, da + TRATTO - 1), totale);
+        }
+        return t.conferma() || errore();
+    }
+
+    // One statement finds the cards (through the trigram indexes when it
+    // pays) and they come in blocks; planned for all its rows, sorted in memory.
+    const QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne + "WHERE " +
+                           condizione + " ORDER BY posizione";
+    const QByteArray prendi = "FETCH " + QByteArray::number(BLOCCO) + " FROM elenco";
+    if (!m_c.comando("SET LOCAL cursor_tuple_fraction = 1") ||
+        !m_c.comando("SET LOCAL work_mem = '64MB'") ||
+        !m_c.esegui(sql.constData(), valori, attesa).ok())
+        return errore();
+    for (;;) {
+        const Risultato r = m_c.esegui(prendi.constData(), {}, attesa);
         if (!r.ok()) return errore();
-        if (!visitaRighe(r, totale)) return false;
+        if (!visitaRighe(r)) return false;
+        if (fermata || r.righe() < BLOCCO) break;
     }
     return t.conferma() || errore();
 }

@@ -81,6 +81,8 @@ class Deposito {
         // Only cards whose stock is at or below their threshold, or either of
         // them is not a number.
         bool sottoscorta = false;
+        // The fields the pass reads; the others may come empty. Empty: all.
+        QList<Campo> campi;
     };
     // The cards and their positions, in position order.
     using VisitaSchede =
