@@ -192,6 +192,8 @@ void FinestraElenco::showEvent(QShowEvent *evento) {
     }
     ultimaChiave().clear();
     m_txtTrova->clear();
+    // The title names the server when the archive is on one.
+    TitoloConArchivio(this);
     QDialog::showEvent(evento);
 }
 

@@ -209,6 +209,7 @@ void TfrmRiepilogo::impostaConta(const QString &testo) {
 }
 
 void TfrmRiepilogo::setVisible(bool visibile) {
+    if (visibile) TitoloConArchivio(this);
     QDialog::setVisible(visibile);
     // Filled once, when first shown, with the window already on screen.
     if (visibile && !m_riempita) {

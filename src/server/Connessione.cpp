@@ -140,11 +140,22 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
 
-Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
+void Connessione::riprendi() {
     // A connection lost between two operations is made again, so the server
     // coming back is enough; never inside a transaction, whose earlier
     // statements went with the connection.
-    if (m_transazioni == 0 && m_pg && PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
+    if (m_transazioni != 0 || !m_pg) return;
+    // An idle connection has nothing to read unless the server closed it
+    // meanwhile (a restart): reading it then tells libpq it is gone.
+    if (PQstatus(m_pg) == CONNECTION_OK && PQtransactionStatus(m_pg) == PQTRANS_IDLE) {
+        pollfd presa{PQsocket(m_pg), POLLIN, 0};
+        if (::poll(&presa, 1, 0) > 0) PQconsumeInput(m_pg);
+    }
+    if (PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
+}
+
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
+    riprendi();
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
     for (const ValoreSql &v : valori) {
@@ -161,7 +172,7 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
 Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
                               const std::function<void()> &attesa) {
     if (!attesa) return esegui(sql, valori);
-    if (m_transazioni == 0 && m_pg && PQstatus(m_pg) == CONNECTION_BAD) PQreset(m_pg);
+    riprendi();
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
     for (const ValoreSql &v : valori) {

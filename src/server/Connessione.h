@@ -85,6 +85,7 @@ class Connessione {
   private:
     friend class Transazione;
     void annota(const QString &testo, const pg_result *risultato = nullptr);
+    void riprendi();
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
     int m_transazioni = 0; // outer transactions open now

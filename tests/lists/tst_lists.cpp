@@ -1728,6 +1728,9 @@ void TestElenchi::finestraRicercaSuEntrambi() {
         posizione = p;
     });
     mostra(f);
+    QCOMPARE(f.windowTitle(),
+             tipo == u"file"_s ? u" Trova prodotti in magazzino"_s
+                               : u" Trova prodotti in magazzino - archivio sul server di prova"_s);
     cerca(f, {{"txtNome", u"'; DROP"_s}});
     QCOMPARE(codiciDi(lista(&f)), QStringList{u"SQL'1"_s});
     QVERIFY(dialoghi->mostrati().isEmpty());
@@ -1754,6 +1757,12 @@ void TestElenchi::serverFermatoDuranteUnaPassata() {
     // The lines found before the stop, in order.
     QCOMPARE(esito.righe.size(), qsizetype(DepositoServer::BLOCCO));
     QCOMPARE(esito.righe.posizione(0), 1);
+
+    // The server back: the next pass makes the connection again and finds all.
+    QVERIFY(server->avvia());
+    const EsitoElenco dopo = CercaSchede(DepositoCorrente(), {});
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size(), qsizetype(schede.size()));
 }
 
 void TestElenchi::serverFermatoFinestre_data() {
@@ -1795,6 +1804,12 @@ void TestElenchi::serverFermatoFinestre() {
     QCOMPARE(lista(f.get())->righe().size(), 0);
     f->reject();
     QVERIFY(!f->isVisible());
+
+    // The server restarted: the first pass after it works on the same connection.
+    QVERIFY(server->avvia());
+    const EsitoElenco dopo = ElencaInventario(DepositoCorrente(), QString());
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size() + dopo.scartate.size(), qsizetype(schedeVere().size()));
 }
 
 QTEST_MAIN(TestElenchi)
