@@ -94,19 +94,6 @@ int main(int argc, char *argv[]) {
         }
         c.comando("VACUUM ANALYZE schede");
         std::printf("%lld schede, sul server in %.1f s\n", (long long)n, millisecondi(t) / 1000);
-        if (qEnvironmentVariableIsSet("SPIEGA")) {
-            for (const char *q :
-                 {"EXPLAIN ANALYZE SELECT posizione FROM schede WHERE (codice ILIKE "
-                  "'%ART-0012345%') OR grezzo IS NOT NULL ORDER BY posizione",
-                  "EXPLAIN ANALYZE SELECT posizione FROM schede WHERE (nome ILIKE '%vite%') OR "
-                  "grezzo IS NOT NULL ORDER BY posizione",
-                  "EXPLAIN ANALYZE SELECT posizione FROM schede WHERE (collocazione ILIKE "
-                  "'%scaffale c, ripiano 2%') OR grezzo IS NOT NULL ORDER BY posizione"}) {
-                const Risultato r = c.esegui(q);
-                for (int i = 0; i < r.righe(); ++i)
-                    std::printf("%s\n", qPrintable(r.testo(i, 0)));
-            }
-        }
         std::printf("  %-28s %10s %10s %10s\n", "", "file ms", "server ms", "righe");
         DepositoFile file(cartella);
         DepositoServer sulServer(c);

@@ -470,16 +470,30 @@ QString TestoTotale(double totale) {
     return u"€ "_s + s;
 }
 
+namespace {
+
+// Whether a card gives the chosen line, blanks at the ends aside.
+class RigaUguale {
+  public:
+    RigaUguale(const FormatoRiga &formato, const QString &riga)
+        : m_formato(formato), m_scelta(Cp1252::codifica(riga)) {}
+    bool operator()(const TScheda &scheda) {
+        m_formato.costruisci(scheda, m_costruita);
+        return rifila(m_costruita) ==
+               rifila(std::string_view(m_scelta.constData(), std::size_t(m_scelta.size())));
+    }
+
+  private:
+    const FormatoRiga &m_formato;
+    QByteArray m_scelta;
+    std::string m_costruita;
+};
+
+} // namespace
+
 bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione) {
-    const QByteArray byteScelta = Cp1252::codifica(riga);
-    const std::string_view scelta =
-        rifila(std::string_view(byteScelta.constData(), std::size_t(byteScelta.size())));
-    std::string costruita;
-    auto uguale = [&](const TScheda &s) {
-        formato.costruisci(s, costruita);
-        return rifila(costruita) == scelta;
-    };
+    RigaUguale uguale(formato, riga);
 
     {
         Archivio a(archivio);
@@ -509,14 +523,7 @@ bool SchedaDellaRiga(Deposito &deposito, const FormatoRiga &formato, const QStri
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione) {
     if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
         return SchedaDellaRiga(file->archivio(), formato, riga, posizioneRiga, scheda, posizione);
-    const QByteArray byteScelta = Cp1252::codifica(riga);
-    const std::string_view scelta =
-        rifila(std::string_view(byteScelta.constData(), std::size_t(byteScelta.size())));
-    std::string costruita;
-    auto uguale = [&](const TScheda &s) {
-        formato.costruisci(s, costruita);
-        return rifila(costruita) == scelta;
-    };
+    RigaUguale uguale(formato, riga);
     TScheda s;
     if (posizioneRiga >= 1 && posizioneRiga <= deposito.conta() &&
         deposito.leggi(posizioneRiga, s) && uguale(s)) {

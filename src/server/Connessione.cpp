@@ -140,6 +140,23 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
 
+namespace {
+
+// A statement's values as libpq takes them.
+struct Parametri {
+    explicit Parametri(const QList<ValoreSql> &valori) {
+        for (const ValoreSql &v : valori) {
+            byte.push_back(v.nullo ? nullptr : v.byte.constData());
+            lunghezze.push_back(int(v.byte.size()));
+            formati.push_back(v.binario ? 1 : 0);
+        }
+    }
+    std::vector<const char *> byte;
+    std::vector<int> lunghezze, formati;
+};
+
+} // namespace
+
 void Connessione::riprendi() {
     // A connection lost between two operations is made again, so the server
     // coming back is enough; never inside a transaction, whose earlier
@@ -156,15 +173,9 @@ void Connessione::riprendi() {
 
 Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
     riprendi();
-    std::vector<const char *> byte;
-    std::vector<int> lunghezze, formati;
-    for (const ValoreSql &v : valori) {
-        byte.push_back(v.nullo ? nullptr : v.byte.constData());
-        lunghezze.push_back(int(v.byte.size()));
-        formati.push_back(v.binario ? 1 : 0);
-    }
-    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
-                             formati.data(), 1));
+    const Parametri p(valori);
+    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
+                             p.lunghezze.data(), p.formati.data(), 1));
     if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r;
 }
@@ -173,15 +184,9 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
                               const std::function<void()> &attesa) {
     if (!attesa) return esegui(sql, valori);
     riprendi();
-    std::vector<const char *> byte;
-    std::vector<int> lunghezze, formati;
-    for (const ValoreSql &v : valori) {
-        byte.push_back(v.nullo ? nullptr : v.byte.constData());
-        lunghezze.push_back(int(v.byte.size()));
-        formati.push_back(v.binario ? 1 : 0);
-    }
-    if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
-                           formati.data(), 1)) {
+    const Parametri p(valori);
+    if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
+                           p.lunghezze.data(), p.formati.data(), 1)) {
         annota(QString::fromUtf8(PQerrorMessage(m_pg)));
         return Risultato();
     }
