@@ -1,9 +1,11 @@
 #include "server/Connessione.h"
 
+#include <QElapsedTimer>
 #include <QtEndian>
 #include <cerrno>
 #include <libpq-fe.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -142,6 +144,9 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
 
 namespace {
 
+// How long a waited statement may go without a byte from the server.
+int attesaMassima = 60000;
+
 // A statement's values as libpq takes them.
 struct Parametri {
     explicit Parametri(const QList<ValoreSql> &valori) {
@@ -156,6 +161,10 @@ struct Parametri {
 };
 
 } // namespace
+
+void Connessione::impostaAttesaMassima(int millisecondi) {
+    attesaMassima = millisecondi;
+}
 
 void Connessione::riprendi() {
     // A connection lost between two operations is made again, so the server
@@ -190,14 +199,25 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
         annota(QString::fromUtf8(PQerrorMessage(m_pg)));
         return Risultato();
     }
-    // The answer is read as it comes; a lost connection ends the wait.
+    // The answer is read as it comes; a lost connection ends the wait, and so
+    // does a server silent for too long: the connection is then closed, so
+    // nothing stays waiting and the next operation connects again.
     const int presa = PQsocket(m_pg);
-    bool perso = false;
+    bool perso = false, muto = false;
+    QElapsedTimer silenzio;
+    silenzio.start();
     while (!perso && PQisBusy(m_pg)) {
         pollfd attesaPresa{presa, POLLIN, 0};
         const int pronte = ::poll(&attesaPresa, 1, 40);
         if (pronte < 0 && errno != EINTR) perso = true;
-        if (pronte > 0 && !PQconsumeInput(m_pg)) perso = true;
+        if (pronte > 0) {
+            silenzio.restart();
+            if (!PQconsumeInput(m_pg)) perso = true;
+        }
+        if (!perso && silenzio.elapsed() > attesaMassima) {
+            muto = perso = true;
+            ::shutdown(presa, SHUT_RDWR);
+        }
         attesa();
     }
     PGresult *ultimo = nullptr;
@@ -206,6 +226,11 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
         ultimo = r;
     }
     Risultato r(ultimo);
+    if (muto) {
+        annota(u"il server non risponde da "_s + QString::number(attesaMassima / 1000) +
+               u" secondi."_s);
+        return Risultato();
+    }
     if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r;
 }
@@ -247,12 +272,19 @@ bool Connessione::chiudiCopia() {
 }
 
 Transazione::Transazione(Connessione &connessione, const char *inizio)
-    : m_connessione(connessione) {
+    : Transazione(connessione, inizio, {}) {}
+
+Transazione::Transazione(Connessione &connessione, const char *inizio, std::function<void()> attesa)
+    : m_connessione(connessione), m_attesa(std::move(attesa)) {
     // Inside another transaction this one is part of it: the outer one
     // commits or rolls back the whole.
     m_interna = PQtransactionStatus(m_connessione.pg()) == PQTRANS_INTRANS;
-    m_iniziata = m_interna || m_connessione.comando(inizio);
+    m_iniziata = m_interna || esegui(inizio);
     if (m_iniziata && !m_interna) ++m_connessione.m_transazioni;
+}
+
+bool Transazione::esegui(const char *sql) {
+    return m_connessione.esegui(sql, {}, m_attesa).ok();
 }
 
 Transazione::~Transazione() {
@@ -260,7 +292,7 @@ Transazione::~Transazione() {
     if (m_iniziata && !m_interna && !m_finita && m_connessione.aperta()) {
         // The failure that gave the work up is the one to tell.
         const QString messaggio = m_connessione.m_messaggio;
-        m_connessione.comando("ROLLBACK");
+        esegui("ROLLBACK");
         m_connessione.m_messaggio = messaggio;
     }
 }
@@ -272,7 +304,7 @@ bool Transazione::conferma() {
     }
     if (m_iniziata && !m_finita) --m_connessione.m_transazioni;
     m_finita = true;
-    return m_iniziata && m_connessione.comando("COMMIT");
+    return m_iniziata && esegui("COMMIT");
 }
 
 RigheCopia::RigheCopia() {

@@ -71,6 +71,9 @@ class Connessione {
     // server works, so a window can keep painting.
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori,
                      const std::function<void()> &attesa);
+    // How long such a statement waits without a byte from the server before
+    // it gives up and closes the connection (a minute; tests shorten it).
+    static void impostaAttesaMassima(int millisecondi);
     // A statement that returns no rows; false on failure.
     bool comando(const char *sql, const QList<ValoreSql> &valori = {});
     // COPY ... FROM STDIN: the data in COPY's binary format, sent in pieces.
@@ -95,12 +98,17 @@ class Connessione {
 class Transazione {
   public:
     explicit Transazione(Connessione &connessione, const char *inizio = "BEGIN");
+    // Its BEGIN, COMMIT and ROLLBACK awaited as Connessione::esegui with
+    // `attesa` does, so a silent server holds nothing up.
+    Transazione(Connessione &connessione, const char *inizio, std::function<void()> attesa);
     ~Transazione();
     bool iniziata() const { return m_iniziata; }
     bool conferma();
 
   private:
+    bool esegui(const char *sql);
     Connessione &m_connessione;
+    std::function<void()> m_attesa;
     bool m_iniziata = false;
     bool m_interna = false;
     bool m_finita = false;

@@ -432,7 +432,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
         if (avanza) avanza(0, 0);
     };
     // One snapshot for the whole pass, as scorri.
-    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", attesa);
     if (!t.iniziata()) return errore();
     QList<Campo> campi = filtro.campi;
     if (campi.isEmpty())
@@ -510,8 +510,8 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     const QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne + "WHERE " +
                            condizione + " ORDER BY posizione";
     const QByteArray prendi = "FETCH " + QByteArray::number(BLOCCO) + " FROM elenco";
-    if (!m_c.comando("SET LOCAL cursor_tuple_fraction = 1") ||
-        !m_c.comando("SET LOCAL work_mem = '64MB'") ||
+    if (!m_c.esegui("SET LOCAL cursor_tuple_fraction = 1", {}, attesa).ok() ||
+        !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok() ||
         !m_c.esegui(sql.constData(), valori, attesa).ok())
         return errore();
     for (;;) {

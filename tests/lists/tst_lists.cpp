@@ -31,6 +31,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -205,6 +206,7 @@ class TestElenchi : public QObject {
     void serverFermatoDuranteUnaPassata();
     void serverFermatoFinestre_data();
     void serverFermatoFinestre();
+    void serverMuto();
     void cleanupTestCase();
 };
 
@@ -1810,6 +1812,30 @@ void TestElenchi::serverFermatoFinestre() {
     const EsitoElenco dopo = ElencaInventario(DepositoCorrente(), QString());
     QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
     QCOMPARE(dopo.righe.size() + dopo.scartate.size(), qsizetype(schedeVere().size()));
+}
+
+void TestElenchi::serverMuto() {
+    // The server's process for this connection stops answering, the
+    // connection staying open: the pass gives up after the longest wait, the
+    // window painting meanwhile, and the next pass connects again.
+    inUso(u"server"_s, schedeVere());
+    if (QTest::currentTestFailed()) return;
+    const Risultato processo = connessione->esegui("SELECT pg_backend_pid()");
+    QVERIFY(processo.ok() && processo.righe() == 1);
+    const auto pid = pid_t(processo.numero(0, 0));
+    Connessione::impostaAttesaMassima(500);
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    int attese = 0;
+    const EsitoElenco esito =
+        ElencaSottoscorta(DepositoCorrente(), [&](qint64, qint64) { ++attese; });
+    ::kill(pid, SIGCONT);
+    Connessione::impostaAttesaMassima(60000);
+    QVERIFY(!esito.riuscito);
+    QVERIFY2(esito.messaggio.contains(u"il server non risponde"_s), qPrintable(esito.messaggio));
+    QVERIFY(attese > 5);
+    const EsitoElenco dopo = ElencaSottoscorta(DepositoCorrente());
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size(), 4);
 }
 
 QTEST_MAIN(TestElenchi)
