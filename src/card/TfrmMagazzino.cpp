@@ -813,7 +813,7 @@ void TfrmMagazzino::codiceLetto(const QString &codice) {
         finestra.mostraSchede(std::move(righe));
         dialoghi().esegui(&finestra);
     };
-    GestisciCodiceLetto(this, PercorsoArchivio(), codice, azioni);
+    GestisciCodiceLetto(this, DepositoCorrente(), codice, azioni);
 }
 
 void TfrmMagazzino::btnSalvaFotoClick() {

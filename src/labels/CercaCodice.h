@@ -2,6 +2,7 @@
 
 #include "archive/TScheda.h"
 #include "passes/Righe.h"
+#include "storage/Deposito.h"
 
 #include <QList>
 #include <QString>
@@ -14,8 +15,12 @@ struct EsitoCodice {
     QList<qint64> posizioni; // in file order
     TScheda prima;           // the first card found
     Righe righe;             // their lines as the search window lists them
+    QString messaggio;       // why a storage other than the folder failed
 };
 EsitoCodice CercaCodiceEsatto(const QString &archivio, const QString &codice);
+// The same on the archive in use: the file read in place, or a storage
+// through its interface with the same cards found.
+EsitoCodice CercaCodiceEsatto(Deposito &deposito, const QString &codice);
 
 // What a code read cannot be, before any search: an empty text, or one longer
 // than the code field or with characters it cannot hold. Empty when the code

@@ -41,16 +41,20 @@ void ApriEtichetteElenco(QWidget *proprietario, const QString &archivio,
     dialoghi().esegui(&finestra);
 }
 
-void GestisciCodiceLetto(QWidget *finestra, const QString &archivio, const QString &codice,
-                         const AzioniCodice &azioni) {
+namespace {
+
+void gestisciCodice(QWidget *finestra, const QString &codice, const AzioniCodice &azioni,
+                    const std::function<EsitoCodice()> &cerca) {
     const QString errore = CodiceNonValido(codice);
     if (!errore.isEmpty()) {
         dialoghi().messaggio(finestra, TipoMessaggio::Avviso, errore);
         return;
     }
-    EsitoCodice esito = CercaCodiceEsatto(archivio, codice);
+    EsitoCodice esito = cerca();
     if (!esito.riuscito) {
-        dialoghi().messaggio(finestra, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        dialoghi().messaggio(finestra, TipoMessaggio::Errore,
+                             esito.messaggio.isEmpty() ? MessaggioAccessoArchivio()
+                                                       : esito.messaggio);
         return;
     }
     const QString c = Rifila(codice);
@@ -72,4 +76,16 @@ void GestisciCodiceLetto(QWidget *finestra, const QString &archivio, const QStri
     }
     esito.righe.ordina();
     azioni.elenco(std::move(esito.righe));
+}
+
+} // namespace
+
+void GestisciCodiceLetto(QWidget *finestra, const QString &archivio, const QString &codice,
+                         const AzioniCodice &azioni) {
+    gestisciCodice(finestra, codice, azioni, [&] { return CercaCodiceEsatto(archivio, codice); });
+}
+
+void GestisciCodiceLetto(QWidget *finestra, Deposito &deposito, const QString &codice,
+                         const AzioniCodice &azioni) {
+    gestisciCodice(finestra, codice, azioni, [&] { return CercaCodiceEsatto(deposito, codice); });
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+class Deposito;
 class QWidget;
 class Righe;
 struct TScheda;
@@ -34,4 +35,7 @@ struct AzioniCodice {
 // Looks the code up over the archive and acts on what it finds; bad codes,
 // archive failures and a code no card has are said in messages over `finestra`.
 void GestisciCodiceLetto(QWidget *finestra, const QString &archivio, const QString &codice,
+                         const AzioniCodice &azioni);
+// The same on the archive in use (DepositoCorrente()), file or server.
+void GestisciCodiceLetto(QWidget *finestra, Deposito &deposito, const QString &codice,
                          const AzioniCodice &azioni);

@@ -57,7 +57,8 @@ void ElencoSchede::riempi() {
     riempito(esito);
     // An archive that cannot be read must not pass for an empty list.
     if (!esito.riuscito)
-        Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
+        Piattaforma::dialoghi().messaggioSemplice(
+            this, esito.messaggio.isEmpty() ? MessaggioAccessoArchivio() : esito.messaggio);
     if (!esito.scartate.isEmpty()) segnalaScartate(esito.scartate);
 }
 

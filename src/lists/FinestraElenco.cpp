@@ -9,6 +9,7 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QCloseEvent>
@@ -191,6 +192,8 @@ void FinestraElenco::showEvent(QShowEvent *evento) {
     }
     ultimaChiave().clear();
     m_txtTrova->clear();
+    // The title names the server when the archive is on one.
+    TitoloConArchivio(this);
     QDialog::showEvent(evento);
 }
 
@@ -239,7 +242,7 @@ void FinestraElenco::lstRecordsDblClick() {
         const Righe &righe = m_lstRecords->righe();
         TScheda scheda;
         qint64 posizione = 0;
-        if (SchedaDellaRiga(PercorsoArchivio(), formato(), righe.testo(i), righe.posizione(i),
+        if (SchedaDellaRiga(DepositoCorrente(), formato(), righe.testo(i), righe.posizione(i),
                             scheda, posizione))
             m_apriScheda(scheda, posizione);
     }

@@ -5,6 +5,7 @@
 #include "lists/Ancoraggi.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QLabel>
@@ -44,7 +45,7 @@ QString TfrmDaSaldare::titoloStampa() const {
 }
 
 EsitoElenco TfrmDaSaldare::passata(const Avanza &avanza) const {
-    return ElencaDaSaldare(PercorsoArchivio(), avanza);
+    return ElencaDaSaldare(DepositoCorrente(), avanza);
 }
 
 void TfrmDaSaldare::riempito(const EsitoElenco &esito) {

@@ -11,6 +11,7 @@
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
 #include "platform/ErroreGenerale.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 #include "widgets/PulsanteTastiera.h"
 
@@ -208,6 +209,7 @@ void TfrmRiepilogo::impostaConta(const QString &testo) {
 }
 
 void TfrmRiepilogo::setVisible(bool visibile) {
+    if (visibile) TitoloConArchivio(this);
     QDialog::setVisible(visibile);
     // Filled once, when first shown, with the window already on screen.
     if (visibile && !m_riempita) {
@@ -229,7 +231,7 @@ void TfrmRiepilogo::riempi() {
     {
         AvanzamentoPassata avanzamento(m_lblAttendere, m_prgAvanzamento);
         esito = ElencaInventario(
-            PercorsoArchivio(), m_categoria,
+            DepositoCorrente(), m_categoria,
             [&avanzamento](qint64 letti, qint64 totale) { avanzamento(letti, totale); });
     }
     m_inPassata = false;
@@ -242,7 +244,9 @@ void TfrmRiepilogo::riempi() {
     m_txtTrova->setFocus();
 
     if (!esito.riuscito)
-        dialoghi().messaggio(this, TipoMessaggio::Errore, MessaggioAccessoArchivio());
+        dialoghi().messaggio(this, TipoMessaggio::Errore,
+                             esito.messaggio.isEmpty() ? MessaggioAccessoArchivio()
+                                                       : esito.messaggio);
     m_scartate = esito.scartate;
     if (!m_scartate.isEmpty())
         dialoghi().messaggio(this, TipoMessaggio::Informazione,

@@ -6,6 +6,7 @@
 #include "orders/TfrmOrdini.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QItemSelectionModel>
@@ -54,7 +55,7 @@ TfrmSottoscorta::TfrmSottoscorta(QWidget *genitore)
 }
 
 void TfrmSottoscorta::riempito(const EsitoElenco &) {
-    m_lettura->avvia();
+    m_lettura->avvia(DepositoCorrente());
     mostraInOrdine();
 }
 
@@ -80,7 +81,7 @@ void TfrmSottoscorta::btnOrdiniClick() {
     TfrmOrdini ordini(this);
     Piattaforma::dialoghi().esegui(&ordini);
     // Orders recorded there show here once read again.
-    m_lettura->avvia();
+    m_lettura->avvia(DepositoCorrente());
     mostraInOrdine();
 }
 
@@ -97,7 +98,7 @@ QString TfrmSottoscorta::titoloStampa() const {
 }
 
 EsitoElenco TfrmSottoscorta::passata(const Avanza &avanza) const {
-    return ElencaSottoscorta(PercorsoArchivio(), avanza);
+    return ElencaSottoscorta(DepositoCorrente(), avanza);
 }
 
 void TfrmSottoscorta::segnalaScartate(const QStringList &codici) {

@@ -9,6 +9,7 @@
 #include "passes/Passate.h"
 #include "passes/VistaRighe.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/Controlli.h"
 
 #include <QFrame>
@@ -158,7 +159,7 @@ TfrmTrovaMagazzino::TfrmTrovaMagazzino(QWidget *genitore)
             m_lblConta->setText(u"1"_s);
             mostraSchede(std::move(righe));
         };
-        GestisciCodiceLetto(this, PercorsoArchivio(), codice, azioni);
+        GestisciCodiceLetto(this, DepositoCorrente(), codice, azioni);
     });
 
     QWidget *ordine[] = {m_caselle[0],   m_caselle[1], m_caselle[2], m_caselle[3], m_caselle[4],
@@ -221,11 +222,12 @@ void TfrmTrovaMagazzino::btnCercaClick() {
     m_lblAttendere->show();
 
     EsitoElenco esito = eseguiPassata(m_lblAttendere, [&testi](const Avanza &avanza) {
-        return CercaSchede(PercorsoArchivio(), testi, avanza);
+        return CercaSchede(DepositoCorrente(), testi, avanza);
     });
     if (!esito.riuscito) {
         // The criteria stay as typed, so the user may try again or close.
-        Piattaforma::dialoghi().messaggioSemplice(this, MessaggioAccessoArchivio());
+        Piattaforma::dialoghi().messaggioSemplice(
+            this, esito.messaggio.isEmpty() ? MessaggioAccessoArchivio() : esito.messaggio);
         return;
     }
     mostraSchede(std::move(esito.righe));

@@ -3,6 +3,7 @@
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
+#include "storage/DepositoFile.h"
 
 #include <QFileInfo>
 #include <charconv>
@@ -65,6 +66,60 @@ bool passata(const QString &archivio, const Avanza &avanza, EsitoElenco &esito,
             esito.totale += valore;
     }
     return riuscita;
+}
+
+// The same pass through a storage's interface, in one part: the storage
+// narrows the cards down by `filtro`, `visita` judges each it gets.
+template <class Visita>
+bool passataDeposito(Deposito &deposito, const Deposito::Filtro &filtro, const Avanza &avanza,
+                     EsitoElenco &esito, Visita &&visita) {
+    Parziale p;
+    const bool riuscita = deposito.scorriFiltro(
+        filtro,
+        [&](const TScheda *schede, const qint64 *posizioni, qint64 n) {
+            for (qint64 i = 0; i < n; ++i)
+                visita(p, schede[i], posizioni[i]);
+            return true;
+        },
+        avanza);
+    esito.righe.accoda(std::move(p.righe));
+    esito.scartate += p.scartate;
+    for (const double valore : p.valori)
+        esito.totale += valore;
+    if (!riuscita) esito.messaggio = deposito.messaggio();
+    return riuscita;
+}
+
+// Where a pass reads: the record file in place, or a storage that is not
+// the program folder's through its interface. One rule for a card serves both.
+// The fields a pass reads: those of its lines, the code that names a
+// left-out card, and those its rule looks at.
+QList<Campo> campiPassata(const FormatoRiga &formato, std::initializer_list<Campo> altri) {
+    QList<Campo> campi{Campo::Codice};
+    for (const Campo c : formato.campi())
+        if (!campi.contains(c)) campi << c;
+    for (const Campo c : altri)
+        if (!campi.contains(c)) campi << c;
+    return campi;
+}
+
+struct Sorgente {
+    QString archivio;
+    Deposito *deposito = nullptr;
+    Avanza avanza;
+
+    template <class Visita>
+    bool operator()(EsitoElenco &esito, const std::vector<Campo> &campi,
+                    const Deposito::Filtro &filtro, Visita &&visita) const {
+        if (deposito) return passataDeposito(*deposito, filtro, avanza, esito, visita);
+        return passata(archivio, avanza, esito, campi, visita);
+    }
+};
+
+Sorgente sorgente(Deposito &deposito, const Avanza &avanza) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return {file->archivio(), nullptr, avanza};
+    return {QString(), &deposito, avanza};
 }
 
 QString decodifica(std::string_view byte) {
@@ -235,8 +290,10 @@ void ScriviNumeroGrezzo(double valore, std::string &uscita) {
     }
 }
 
-EsitoElenco CercaSchede(const QString &archivio,
-                        const std::array<QString, CASELLE_RICERCA> &caselle, const Avanza &avanza) {
+namespace {
+
+EsitoElenco cercaSchede(const Sorgente &leggi,
+                        const std::array<QString, CASELLE_RICERCA> &caselle) {
     const int compilate = CaselleCompilate(caselle);
     struct Criterio {
         Campo campo;
@@ -244,10 +301,16 @@ EsitoElenco CercaSchede(const QString &archivio,
     };
     // An empty box never matches, nor does a text that no card can hold.
     std::vector<Criterio> criteri;
+    Deposito::Filtro filtro;
+    filtro.almeno = compilate;
+    filtro.campi = campiPassata(FormatoTrova(), {});
     for (int i = 0; i < CASELLE_RICERCA; ++i) {
         Criterio c{CAMPI_RICERCA[std::size_t(i)], {}};
-        if (ChiaveMinuscola(caselle[std::size_t(i)], c.chiave) && !c.chiave.empty())
+        if (ChiaveMinuscola(caselle[std::size_t(i)], c.chiave) && !c.chiave.empty()) {
+            filtro.testi.append({c.campo, caselle[std::size_t(i)]});
+            if (!filtro.campi.contains(c.campo)) filtro.campi << c.campo;
             criteri.push_back(std::move(c));
+        }
     }
 
     std::vector<Campo> campi;
@@ -255,8 +318,8 @@ EsitoElenco CercaSchede(const QString &archivio,
         campi.push_back(c.campo);
     EsitoElenco esito;
     const FormatoRiga &formato = FormatoTrova();
-    esito.riuscito = passata(
-        archivio, avanza, esito, campi, [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+    esito.riuscito =
+        leggi(esito, campi, filtro, [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
             int corrispondenze = 0;
             // Stops as soon as the card is in, or can no longer be.
             const int n = int(criteri.size());
@@ -272,71 +335,120 @@ EsitoElenco CercaSchede(const QString &archivio,
     return esito;
 }
 
-EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza) {
+EsitoElenco elencaSottoscorta(const Sorgente &leggi) {
     EsitoElenco esito;
     const FormatoRiga &formato = FormatoTrova();
+    Deposito::Filtro filtro;
+    filtro.sottoscorta = true;
+    filtro.campi = campiPassata(formato, {Campo::Giacenza, Campo::Avviso});
     esito.riuscito =
-        passata(archivio, avanza, esito, {Campo::Giacenza},
-                [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
-                    const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
-                    const auto avviso = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Avviso));
-                    if (!giacenza || !avviso) {
-                        p.scartate << nomeScheda(scheda, posizione);
-                        return;
-                    }
-                    if (*giacenza > *avviso) return;
-                    formato.costruisci(scheda, p.riga);
-                    p.righe.aggiungi(p.riga, posizione);
-                });
+        leggi(esito, {Campo::Giacenza}, filtro,
+              [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                  const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
+                  const auto avviso = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Avviso));
+                  if (!giacenza || !avviso) {
+                      p.scartate << nomeScheda(scheda, posizione);
+                      return;
+                  }
+                  if (*giacenza > *avviso) return;
+                  formato.costruisci(scheda, p.riga);
+                  p.righe.aggiungi(p.riga, posizione);
+              });
     return esito;
 }
 
-EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza) {
+EsitoElenco elencaDaSaldare(const Sorgente &leggi) {
     EsitoElenco esito;
     const FormatoRiga &formato = FormatoDaSaldare();
-    esito.riuscito = passata(archivio, avanza, esito, {Campo::Pagato},
-                             [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
-                                 if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
-                                 formato.costruisci(scheda, p.riga);
-                                 p.righe.aggiungi(p.riga, posizione);
-                                 if (const auto valore = ValoreACosto(scheda))
-                                     p.valori.push_back(*valore);
-                                 else
-                                     p.scartate << nomeScheda(scheda, posizione);
-                             });
+    // Exactly "No" once trimmed holds "No" whatever the case.
+    Deposito::Filtro filtro;
+    filtro.testi.append({Campo::Pagato, u"No"_s});
+    filtro.almeno = 1;
+    filtro.campi = campiPassata(formato, {Campo::Pagato, Campo::Giacenza, Campo::Costo});
+    esito.riuscito = leggi(esito, {Campo::Pagato}, filtro,
+                           [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                               if (CampoGrezzo(scheda, Campo::Pagato) != "No") return;
+                               formato.costruisci(scheda, p.riga);
+                               p.righe.aggiungi(p.riga, posizione);
+                               if (const auto valore = ValoreACosto(scheda))
+                                   p.valori.push_back(*valore);
+                               else
+                                   p.scartate << nomeScheda(scheda, posizione);
+                           });
     return esito;
 }
 
-EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
-                             const Avanza &avanza) {
+EsitoElenco elencaInventario(const Sorgente &leggi, const QString &categoria) {
     // The category is matched as typed, blanks included; one of blanks only
     // stands for all goods.
     const bool tutte = Rifila(categoria).isEmpty();
     std::string chiave;
     const bool cercabile = ChiaveMinuscola(categoria, chiave);
-
     EsitoElenco esito;
     const FormatoRiga &formato = FormatoInventario();
-    esito.riuscito = passata(
-        archivio, avanza, esito, {Campo::Tipologia, Campo::Giacenza},
-        [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
-            if (!tutte) {
-                const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
-                if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave))
-                    return;
-            }
-            const auto valore = ValoreACosto(scheda);
-            if (!valore) {
-                p.scartate << nomeScheda(scheda, posizione);
-                return;
-            }
-            p.testo.clear();
-            ScriviNumeroGrezzo(*valore, p.testo);
-            formato.costruisci(scheda, p.riga, p.testo);
-            p.righe.aggiungi(p.riga, posizione);
-            p.valori.push_back(*valore);
-        });
+    Deposito::Filtro filtro;
+    if (!tutte) {
+        filtro.testi.append({Campo::Tipologia, categoria});
+        filtro.almeno = 1;
+    }
+    filtro.campi = campiPassata(formato, {Campo::Tipologia, Campo::Giacenza, Campo::Costo});
+    esito.riuscito =
+        leggi(esito, {Campo::Tipologia, Campo::Giacenza}, filtro,
+              [&](Parziale &p, const TScheda &scheda, qint64 posizione) {
+                  if (!tutte) {
+                      const std::string_view tipologia = CampoGrezzo(scheda, Campo::Tipologia);
+                      if (tipologia.empty() || !cercabile || !ContieneMinuscolo(tipologia, chiave))
+                          return;
+                  }
+                  const auto valore = ValoreACosto(scheda);
+                  if (!valore) {
+                      p.scartate << nomeScheda(scheda, posizione);
+                      return;
+                  }
+                  p.testo.clear();
+                  ScriviNumeroGrezzo(*valore, p.testo);
+                  formato.costruisci(scheda, p.riga, p.testo);
+                  p.righe.aggiungi(p.riga, posizione);
+                  p.valori.push_back(*valore);
+              });
     return esito;
+}
+
+} // namespace
+
+EsitoElenco CercaSchede(const QString &archivio,
+                        const std::array<QString, CASELLE_RICERCA> &caselle, const Avanza &avanza) {
+    return cercaSchede({archivio, nullptr, avanza}, caselle);
+}
+
+EsitoElenco CercaSchede(Deposito &deposito, const std::array<QString, CASELLE_RICERCA> &caselle,
+                        const Avanza &avanza) {
+    return cercaSchede(sorgente(deposito, avanza), caselle);
+}
+
+EsitoElenco ElencaSottoscorta(const QString &archivio, const Avanza &avanza) {
+    return elencaSottoscorta({archivio, nullptr, avanza});
+}
+
+EsitoElenco ElencaSottoscorta(Deposito &deposito, const Avanza &avanza) {
+    return elencaSottoscorta(sorgente(deposito, avanza));
+}
+
+EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza) {
+    return elencaDaSaldare({archivio, nullptr, avanza});
+}
+
+EsitoElenco ElencaDaSaldare(Deposito &deposito, const Avanza &avanza) {
+    return elencaDaSaldare(sorgente(deposito, avanza));
+}
+
+EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
+                             const Avanza &avanza) {
+    return elencaInventario({archivio, nullptr, avanza}, categoria);
+}
+
+EsitoElenco ElencaInventario(Deposito &deposito, const QString &categoria, const Avanza &avanza) {
+    return elencaInventario(sorgente(deposito, avanza), categoria);
 }
 
 std::optional<double> ValoreACosto(const TScheda &scheda) {
@@ -358,16 +470,30 @@ QString TestoTotale(double totale) {
     return u"€ "_s + s;
 }
 
+namespace {
+
+// Whether a card gives the chosen line, blanks at the ends aside.
+class RigaUguale {
+  public:
+    RigaUguale(const FormatoRiga &formato, const QString &riga)
+        : m_formato(formato), m_scelta(Cp1252::codifica(riga)) {}
+    bool operator()(const TScheda &scheda) {
+        m_formato.costruisci(scheda, m_costruita);
+        return rifila(m_costruita) ==
+               rifila(std::string_view(m_scelta.constData(), std::size_t(m_scelta.size())));
+    }
+
+  private:
+    const FormatoRiga &m_formato;
+    QByteArray m_scelta;
+    std::string m_costruita;
+};
+
+} // namespace
+
 bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione) {
-    const QByteArray byteScelta = Cp1252::codifica(riga);
-    const std::string_view scelta =
-        rifila(std::string_view(byteScelta.constData(), std::size_t(byteScelta.size())));
-    std::string costruita;
-    auto uguale = [&](const TScheda &s) {
-        formato.costruisci(s, costruita);
-        return rifila(costruita) == scelta;
-    };
+    RigaUguale uguale(formato, riga);
 
     {
         Archivio a(archivio);
@@ -388,6 +514,31 @@ bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const 
             posizione = p;
             trovata = true;
         }
+        return true;
+    });
+    return trovata;
+}
+
+bool SchedaDellaRiga(Deposito &deposito, const FormatoRiga &formato, const QString &riga,
+                     qint64 posizioneRiga, TScheda &scheda, qint64 &posizione) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return SchedaDellaRiga(file->archivio(), formato, riga, posizioneRiga, scheda, posizione);
+    RigaUguale uguale(formato, riga);
+    TScheda s;
+    if (posizioneRiga >= 1 && posizioneRiga <= deposito.conta() &&
+        deposito.leggi(posizioneRiga, s) && uguale(s)) {
+        scheda = s;
+        posizione = posizioneRiga;
+        return true;
+    }
+    bool trovata = false;
+    deposito.scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+        for (qint64 i = 0; i < quante; ++i)
+            if (uguale(schede[i])) {
+                scheda = schede[i];
+                posizione = prima + i;
+                trovata = true;
+            }
         return true;
     });
     return trovata;

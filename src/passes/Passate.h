@@ -1,6 +1,7 @@
 #pragma once
 
 #include "passes/Righe.h"
+#include "storage/Deposito.h"
 
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,9 @@ struct EsitoElenco {
     QStringList scartate;
     // The inventory's running total, in file order.
     double totale = 0;
+    // Why a pass through a storage other than the folder failed, in words for
+    // the user; empty for the record file, whose message is the usual one.
+    QString messaggio;
 };
 
 // The search boxes in order: code, cost, name, category, characteristics,
@@ -55,6 +59,16 @@ EsitoElenco ElencaDaSaldare(const QString &archivio, const Avanza &avanza = {});
 EsitoElenco ElencaInventario(const QString &archivio, const QString &categoria,
                              const Avanza &avanza = {});
 
+// The same passes on the archive in use: the record file read in place as
+// above, or a storage through its interface, with the same lines, order,
+// left-out cards and total.
+EsitoElenco CercaSchede(Deposito &deposito, const std::array<QString, CASELLE_RICERCA> &caselle,
+                        const Avanza &avanza = {});
+EsitoElenco ElencaSottoscorta(Deposito &deposito, const Avanza &avanza = {});
+EsitoElenco ElencaDaSaldare(Deposito &deposito, const Avanza &avanza = {});
+EsitoElenco ElencaInventario(Deposito &deposito, const QString &categoria,
+                             const Avanza &avanza = {});
+
 // A card's value at cost as the inventory reckons it: stock x cost; nothing
 // when either does not read.
 std::optional<double> ValoreACosto(const TScheda &scheda);
@@ -73,6 +87,9 @@ void ScriviNumeroGrezzo(double valore, std::string &uscita);
 // the list was filled, the last record in file order that gives it.
 // False when there is none or the archive cannot be read.
 bool SchedaDellaRiga(const QString &archivio, const FormatoRiga &formato, const QString &riga,
+                     qint64 posizioneRiga, TScheda &scheda, qint64 &posizione);
+
+bool SchedaDellaRiga(Deposito &deposito, const FormatoRiga &formato, const QString &riga,
                      qint64 posizioneRiga, TScheda &scheda, qint64 &posizione);
 
 // "<n> schede" / "1 scheda": a count with its noun, singular for one.

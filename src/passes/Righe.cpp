@@ -98,6 +98,13 @@ FormatoRiga::FormatoRiga(std::initializer_list<Colonna> colonne) {
             {Cp1252::codifica(c.fisso.toString()), c.campo, c.fisso.isEmpty() ? c.larghezza : -1});
 }
 
+std::vector<Campo> FormatoRiga::campi() const {
+    std::vector<Campo> campi;
+    for (const auto &p : m_pezzi)
+        if (p.larghezza >= 0) campi.push_back(p.campo);
+    return campi;
+}
+
 void FormatoRiga::costruisci(const TScheda &scheda, std::string &riga,
                              std::string_view coda) const {
     riga.clear();

@@ -50,6 +50,8 @@ class FormatoRiga {
     // Builds the line of a card into `riga`; `coda` goes after the last column.
     void costruisci(const TScheda &scheda, std::string &riga, std::string_view coda = {}) const;
     QString testo(const TScheda &scheda) const;
+    // The fields its lines show.
+    std::vector<Campo> campi() const;
 
   private:
     struct Pezzo {

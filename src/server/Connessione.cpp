@@ -1,7 +1,11 @@
 #include "server/Connessione.h"
 
+#include <QElapsedTimer>
 #include <QtEndian>
+#include <cerrno>
 #include <libpq-fe.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -142,23 +146,98 @@ void Connessione::annota(const QString &testo, const pg_result *risultato) {
         m_messaggio = u"Attenzione: il server ha rifiutato l'operazione: "_s + testo.simplified();
 }
 
-Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
-    // A connection lost between two operations is made again, so the server
-    // coming back is enough; never inside a transaction, whose earlier
-    // statements went with the connection.
-    if (m_transazioni == 0 && m_pg && (m_perso || PQstatus(m_pg) == CONNECTION_BAD)) {
-        PQreset(m_pg);
-        m_perso = false;
+namespace {
+
+// How long a waited statement may go without a byte from the server.
+int attesaMassima = 60000;
+
+// A statement's values as libpq takes them.
+struct Parametri {
+    explicit Parametri(const QList<ValoreSql> &valori) {
+        for (const ValoreSql &v : valori) {
+            byte.push_back(v.nullo ? nullptr : v.byte.constData());
+            lunghezze.push_back(int(v.byte.size()));
+            formati.push_back(v.binario ? 1 : 0);
+        }
     }
     std::vector<const char *> byte;
     std::vector<int> lunghezze, formati;
-    for (const ValoreSql &v : valori) {
-        byte.push_back(v.nullo ? nullptr : v.byte.constData());
-        lunghezze.push_back(int(v.byte.size()));
-        formati.push_back(v.binario ? 1 : 0);
+};
+
+} // namespace
+
+void Connessione::impostaAttesaMassima(int millisecondi) {
+    attesaMassima = millisecondi;
+}
+
+void Connessione::riprendi() {
+    // A connection lost between two operations is made again, so the server
+    // coming back is enough; never inside a transaction, whose earlier
+    // statements went with the connection.
+    if (m_transazioni != 0 || !m_pg) return;
+    // An idle connection has nothing to read unless the server closed it
+    // meanwhile (a restart): reading it then tells libpq it is gone.
+    if (PQstatus(m_pg) == CONNECTION_OK && PQtransactionStatus(m_pg) == PQTRANS_IDLE) {
+        pollfd presa{PQsocket(m_pg), POLLIN, 0};
+        if (::poll(&presa, 1, 0) > 0) PQconsumeInput(m_pg);
     }
-    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, byte.data(), lunghezze.data(),
-                             formati.data(), 1));
+    if (m_perso || PQstatus(m_pg) == CONNECTION_BAD) {
+        PQreset(m_pg);
+        m_perso = false;
+    }
+}
+
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori) {
+    riprendi();
+    const Parametri p(valori);
+    Risultato r(PQexecParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
+                             p.lunghezze.data(), p.formati.data(), 1));
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
+    return r;
+}
+
+Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
+                              const std::function<void()> &attesa) {
+    if (!attesa) return esegui(sql, valori);
+    riprendi();
+    const Parametri p(valori);
+    if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
+                           p.lunghezze.data(), p.formati.data(), 1)) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        return Risultato();
+    }
+    // The answer is read as it comes; a lost connection ends the wait, and so
+    // does a server silent for too long: the connection is then closed, so
+    // nothing stays waiting and the next operation connects again.
+    const int presa = PQsocket(m_pg);
+    bool perso = false, muto = false;
+    QElapsedTimer silenzio;
+    silenzio.start();
+    while (!perso && PQisBusy(m_pg)) {
+        pollfd attesaPresa{presa, POLLIN, 0};
+        const int pronte = ::poll(&attesaPresa, 1, 40);
+        if (pronte < 0 && errno != EINTR) perso = true;
+        if (pronte > 0) {
+            silenzio.restart();
+            if (!PQconsumeInput(m_pg)) perso = true;
+        }
+        if (!perso && silenzio.elapsed() > attesaMassima) {
+            muto = perso = true;
+            ::shutdown(presa, SHUT_RDWR);
+        }
+        attesa();
+    }
+    PGresult *ultimo = nullptr;
+    while (PGresult *r = PQgetResult(m_pg)) {
+        PQclear(ultimo);
+        ultimo = r;
+    }
+    Risultato r(ultimo);
+    if (muto) {
+        annota(u"il server non risponde da "_s + QString::number(attesaMassima / 1000) +
+               u" secondi."_s);
+        return Risultato();
+    }
     if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
     return r;
 }
@@ -200,12 +279,19 @@ bool Connessione::chiudiCopia() {
 }
 
 Transazione::Transazione(Connessione &connessione, const char *inizio)
-    : m_connessione(connessione) {
+    : Transazione(connessione, inizio, {}) {}
+
+Transazione::Transazione(Connessione &connessione, const char *inizio, std::function<void()> attesa)
+    : m_connessione(connessione), m_attesa(std::move(attesa)) {
     // Inside another transaction this one is part of it: the outer one
     // commits or rolls back the whole.
     m_interna = PQtransactionStatus(m_connessione.pg()) == PQTRANS_INTRANS;
-    m_iniziata = m_interna || m_connessione.comando(inizio);
+    m_iniziata = m_interna || esegui(inizio);
     if (m_iniziata && !m_interna) ++m_connessione.m_transazioni;
+}
+
+bool Transazione::esegui(const char *sql) {
+    return m_connessione.esegui(sql, {}, m_attesa).ok();
 }
 
 Transazione::~Transazione() {
@@ -213,7 +299,7 @@ Transazione::~Transazione() {
     if (m_iniziata && !m_interna && !m_finita && m_connessione.aperta()) {
         // The failure that gave the work up is the one to tell.
         const QString messaggio = m_connessione.m_messaggio;
-        m_connessione.comando("ROLLBACK");
+        esegui("ROLLBACK");
         m_connessione.m_messaggio = messaggio;
     }
 }
@@ -225,7 +311,7 @@ bool Transazione::conferma() {
     }
     if (m_iniziata && !m_finita) --m_connessione.m_transazioni;
     m_finita = true;
-    return m_iniziata && m_connessione.comando("COMMIT");
+    return m_iniziata && esegui("COMMIT");
 }
 
 RigheCopia::RigheCopia() {

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -66,6 +67,13 @@ class Connessione {
     // Not connected because the server wants a password that was not given.
     bool chiedePassword() const;
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori = {});
+    // The same, calling `attesa` every few hundredths of a second while the
+    // server works, so a window can keep painting.
+    Risultato esegui(const char *sql, const QList<ValoreSql> &valori,
+                     const std::function<void()> &attesa);
+    // How long such a statement waits without a byte from the server before
+    // it gives up and closes the connection (a minute; tests shorten it).
+    static void impostaAttesaMassima(int millisecondi);
     // A statement that returns no rows; false on failure.
     bool comando(const char *sql, const QList<ValoreSql> &valori = {});
     // COPY ... FROM STDIN: the data in COPY's binary format, sent in pieces.
@@ -80,6 +88,7 @@ class Connessione {
   private:
     friend class Transazione;
     void annota(const QString &testo, const pg_result *risultato = nullptr);
+    void riprendi();
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
     int m_transazioni = 0; // outer transactions open now
@@ -90,12 +99,17 @@ class Connessione {
 class Transazione {
   public:
     explicit Transazione(Connessione &connessione, const char *inizio = "BEGIN");
+    // Its BEGIN, COMMIT and ROLLBACK awaited as Connessione::esegui with
+    // `attesa` does, so a silent server holds nothing up.
+    Transazione(Connessione &connessione, const char *inizio, std::function<void()> attesa);
     ~Transazione();
     bool iniziata() const { return m_iniziata; }
     bool conferma();
 
   private:
+    bool esegui(const char *sql);
     Connessione &m_connessione;
+    std::function<void()> m_attesa;
     bool m_iniziata = false;
     bool m_interna = false;
     bool m_finita = false;

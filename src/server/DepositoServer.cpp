@@ -1,5 +1,6 @@
 #include "server/DepositoServer.h"
 
+#include "archive/Cp1252.h"
 #include "journal/Eliminazione.h"
 #include "journal/Movimenti.h"
 #include "server/SchemaServer.h"
@@ -359,6 +360,172 @@ bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
     for (int i = 0; i < r.righe(); ++i)
         posizioni << r.numero(i, 0);
     return true;
+}
+
+namespace {
+
+// The condition of a filter on the table's columns, with its values; empty
+// when every card is wanted. A card the server cannot keep as text (its
+// exact bytes aside) is always let through, for the program to judge.
+QByteArray condizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &valori) {
+    QByteArrayList parti;
+    const auto n = filtro.testi.size();
+    if (filtro.almeno > 0 && filtro.almeno <= n) {
+        QByteArrayList testi;
+        for (const auto &[campo, testo] : filtro.testi) {
+            valori << ValoreSql::testo(modelloLetterale(testo));
+            testi << QByteArray(ColonneSchede()[std::size_t(campo)]) + " ILIKE $" +
+                         QByteArray::number(valori.size());
+        }
+        // All of them when all must be found, which the indexes narrow best.
+        parti << "(" + testi.join(filtro.almeno == n ? " AND " : " OR ") + ")";
+    } else if (filtro.almeno > n) {
+        parti << "false";
+    }
+    if (filtro.sottoscorta) {
+        // Only whole numbers of up to 9 digits are compared here, exactly as
+        // the program's rule compares them; any other text goes through.
+        const char *intero = "length(%1) BETWEEN 1 AND 9 AND translate(%1, '0123456789', '') = ''";
+        parti << "(CASE WHEN " + QByteArray(intero).replace("%1", "giacenza") + " AND " +
+                     QByteArray(intero).replace("%1", "avviso") +
+                     " THEN giacenza::bigint <= avviso::bigint ELSE true END)";
+    }
+    if (parti.isEmpty()) return {};
+    return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
+}
+
+} // namespace
+
+namespace {
+
+// A card from a row's `campi` columns (after its position and its stored
+// bytes): the bytes when the server keeps them, otherwise the texts written
+// as SchedaDaRiga writes them, plain ASCII copied as it is.
+bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, TScheda &scheda) {
+    int n = 0;
+    if (!r.nullo(riga, 1)) {
+        const char *p = r.grezzo(riga, 1, n);
+        if (n != TScheda::DIMENSIONE) return false;
+        std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
+        return true;
+    }
+    scheda.byte.fill(0);
+    for (qsizetype k = 0; k < campi.size(); ++k) {
+        const char *p = r.grezzo(riga, int(k) + 2, n);
+        const auto &d = definizione(campi[k]);
+        unsigned char alti = 0;
+        for (int i = 0; i < n; ++i)
+            alti |= static_cast<unsigned char>(p[i]);
+        QByteArray codificato;
+        if (alti >= 0x80) {
+            codificato = Cp1252::codifica(QString::fromUtf8(p, n));
+            p = codificato.constData();
+            n = int(codificato.size());
+        }
+        n = qMin(n, int(d.massimo));
+        scheda.byte[std::size_t(d.offset)] = static_cast<unsigned char>(n);
+        std::memcpy(scheda.byte.data() + d.offset + 1, p, std::size_t(n));
+    }
+    return true;
+}
+
+} // namespace
+
+bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
+                                  const Progresso &avanza) {
+    const std::function<void()> attesa = [&avanza] {
+        if (avanza) avanza(0, 0);
+    };
+    // One snapshot for the whole pass, as scorri.
+    Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY", attesa);
+    if (!t.iniziata()) return errore();
+    QList<Campo> campi = filtro.campi;
+    if (campi.isEmpty())
+        for (int i = 0; i < NUMERO_CAMPI; ++i)
+            campi << Campo(i);
+    // Only the columns the pass reads cross the socket.
+    QByteArray colonne = "SELECT posizione, grezzo";
+    for (const Campo c : campi)
+        colonne += ", " + QByteArray(ColonneSchede()[std::size_t(c)]);
+    colonne += " FROM schede ";
+    const Risultato quante =
+        m_c.esegui("SELECT coalesce(max(posizione), 0)::bigint FROM schede", {}, attesa);
+    if (!quante.ok() || quante.righe() != 1) return errore();
+    const qint64 totale = quante.numero(0, 0);
+
+    std::vector<TScheda> blocco(BLOCCO);
+    std::vector<qint64> posizioni;
+    bool fermata = false;
+    // Turns rows into cards and hands them on, a block at a time.
+    const auto visitaRighe = [&](const Risultato &r) {
+        const int n = r.righe();
+        for (int da = 0; da < n && !fermata; da += BLOCCO) {
+            const int quante = qMin(BLOCCO, n - da);
+            posizioni.resize(std::size_t(quante));
+            for (int i = 0; i < quante; ++i) {
+                posizioni[std::size_t(i)] = r.numero(da + i, 0);
+                if (!schedaDaColonne(r, da + i, campi, blocco[std::size_t(i)]))
+                    return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+            }
+            if (avanza) avanza(posizioni.back(), totale);
+            fermata = !visita(blocco.data(), posizioni.data(), quante);
+        }
+        return true;
+    };
+
+    QList<ValoreSql> valori;
+    const QByteArray condizione = condizioneFiltro(filtro, valori);
+    if (condizione.isEmpty()) {
+        const QByteArray sql = colonne + "WHERE posizione >= $1 ORDER BY posizione LIMIT " +
+                               QByteArray::number(BLOCCO);
+        for (qint64 da = 1;;) {
+            const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)}, attesa);
+            if (!r.ok()) return errore();
+            if (!visitaRighe(r)) return false;
+            if (fermata || r.righe() < BLOCCO) break;
+            da = posizioni.back() + 1;
+        }
+        return t.conferma() || errore();
+    }
+
+    // A filter on fields without a trigram index reads the table anyway: it
+    // goes along the positions a stretch at a time, with no sort.
+    bool indicizzato = false;
+    for (const auto &testo : filtro.testi)
+        indicizzato = indicizzato || testo.first != Campo::Pagato;
+    if (!indicizzato) {
+        constexpr qint64 TRATTO = 32768;
+        const QByteArray sql = colonne + "WHERE posizione BETWEEN $" +
+                               QByteArray::number(valori.size() + 1) + " AND $" +
+                               QByteArray::number(valori.size() + 2) + " AND (" + condizione +
+                               ") ORDER BY posizione";
+        for (qint64 da = 1; da <= totale && !fermata; da += TRATTO) {
+            const QList<ValoreSql> tratto{ValoreSql::numero(da),
+                                          ValoreSql::numero(da + TRATTO - 1)};
+            const Risultato r = m_c.esegui(sql.constData(), valori + tratto, attesa);
+            if (!r.ok()) return errore();
+            if (!visitaRighe(r)) return false;
+            if (avanza) avanza(qMin(totale, da + TRATTO - 1), totale);
+        }
+        return t.conferma() || errore();
+    }
+
+    // One statement finds the cards (through the trigram indexes when it
+    // pays) and they come in blocks; planned for all its rows, sorted in memory.
+    const QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne + "WHERE " +
+                           condizione + " ORDER BY posizione";
+    const QByteArray prendi = "FETCH " + QByteArray::number(BLOCCO) + " FROM elenco";
+    if (!m_c.esegui("SET LOCAL cursor_tuple_fraction = 1", {}, attesa).ok() ||
+        !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok() ||
+        !m_c.esegui(sql.constData(), valori, attesa).ok())
+        return errore();
+    for (;;) {
+        const Risultato r = m_c.esegui(prendi.constData(), {}, attesa);
+        if (!r.ok()) return errore();
+        if (!visitaRighe(r)) return false;
+        if (fermata || r.righe() < BLOCCO) break;
+    }
+    return t.conferma() || errore();
 }
 
 qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,

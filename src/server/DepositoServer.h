@@ -25,6 +25,8 @@ class DepositoServer : public Deposito {
     qint64 ripristina(const Eliminata &eliminata) override;
     bool scorri(const VisitaBlocco &visita) override;
     bool cerca(const QString &testo, const QList<Campo> &campi, QList<qint64> &posizioni) override;
+    bool scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
+                      const Progresso &avanza) override;
     qint64 insieme(const std::vector<qint64> &posizioni,
                    const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
                    const std::function<void(qint64 indice, TScheda &)> &prepara,

@@ -27,6 +27,12 @@ constexpr const char *INDICI_TRIGRAMMI[] = {
     "(caratteristiche gin_trgm_ops)",
     "CREATE INDEX IF NOT EXISTS schede_ditta_trgm ON schede USING gin (ditta gin_trgm_ops)",
     "CREATE INDEX IF NOT EXISTS schede_note_trgm ON schede USING gin (note gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_costo_trgm ON schede USING gin (costo gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_collocazione_trgm ON schede USING gin (collocazione "
+    "gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_agente_trgm ON schede USING gin (agente gin_trgm_ops)",
+    "CREATE INDEX IF NOT EXISTS schede_documento_trgm ON schede USING gin (documento "
+    "gin_trgm_ops)",
 };
 
 QString campoGrezzo(const TScheda &scheda, Campo campo) {
@@ -86,6 +92,8 @@ bool CreaSchema(Connessione &c) {
         "CREATE TABLE IF NOT EXISTS movimenti (id bigserial PRIMARY KEY, quando timestamptz, "
         "posizione bigint, tipo text, chiave text, riga bytea NOT NULL)",
         "CREATE INDEX IF NOT EXISTS movimenti_posizione ON movimenti (posizione)",
+        // The few damaged cards, which every list pass lets through.
+        "CREATE INDEX IF NOT EXISTS schede_grezzo ON schede (posizione) WHERE grezzo IS NOT NULL",
         "CREATE INDEX IF NOT EXISTS movimenti_quando ON movimenti (quando)",
         // A card's history reads every move and order line with its own.
         "CREATE INDEX IF NOT EXISTS movimenti_spostamenti ON movimenti (id) WHERE tipo IN "

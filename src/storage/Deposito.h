@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 #include <vector>
 
 // Where the archive lives: the record file in the program folder or a
@@ -86,6 +87,41 @@ class Deposito {
     // the position of its first card, and returns false to stop.
     using VisitaBlocco = std::function<bool(const TScheda *schede, qint64 quante, qint64 prima)>;
     virtual bool scorri(const VisitaBlocco &visita) = 0;
+    // What a list pass looks for, for a storage that can narrow the cards
+    // down before they reach the program: it may leave out only cards that
+    // surely fail, and the pass judges every card it gets by its own rule.
+    struct Filtro {
+        // Texts found literally in their fields, capitals or not: at least
+        // `almeno` of them (0: every card).
+        QList<std::pair<Campo, QString>> testi;
+        int almeno = 0;
+        // Only cards whose stock is at or below their threshold, or either of
+        // them is not a number.
+        bool sottoscorta = false;
+        // The fields the pass reads; the others may come empty. Empty: all.
+        QList<Campo> campi;
+    };
+    // The cards and their positions, in position order.
+    using VisitaSchede =
+        std::function<bool(const TScheda *schede, const qint64 *posizioni, qint64 quante)>;
+    // How far a long pass is, also called while the storage waits.
+    using Progresso = std::function<void(qint64 fatti, qint64 totale)>;
+    // The cards that may meet `filtro`, in blocks; `visita` returns false to
+    // stop. Here every card: a storage that can filter does better.
+    virtual bool scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
+                              const Progresso &avanza = {}) {
+        (void)filtro;
+        std::vector<qint64> posizioni;
+        const qint64 n = avanza ? conta() : 0;
+        return scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+            posizioni.resize(std::size_t(quante));
+            for (qint64 i = 0; i < quante; ++i)
+                posizioni[std::size_t(i)] = prima + i;
+            if (avanza) avanza(prima + quante - 1, qMax(n, prima + quante - 1));
+            return visita(schede, posizioni.data(), quante);
+        });
+    }
+
     // The positions whose text in one of `campi` holds `testo` (capitals or
     // not), literally: no character of it is a pattern.
     virtual bool cerca(const QString &testo, const QList<Campo> &campi,

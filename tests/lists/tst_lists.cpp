@@ -1,9 +1,11 @@
 #include "DialoghiFinti.h"
 #include "Fixture.h"
+#include "ServerDiProva.h"
 #include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "archive/RegoleNumeri.h"
 #include "card/TfrmMagazzino.h"
+#include "labels/CercaCodice.h"
 #include "lists/TfrmDaSaldare.h"
 #include "lists/TfrmMenuRiepilogo.h"
 #include "lists/TfrmRiepilogo.h"
@@ -12,6 +14,9 @@
 #include "passes/Passate.h"
 #include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
+#include "server/DepositoServer.h"
+#include "server/Trasloco.h"
+#include "storage/DepositoCorrente.h"
 
 #include <QAccessible>
 #include <QCheckBox>
@@ -26,6 +31,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -74,6 +80,24 @@ class TestElenchi : public QObject {
   private:
     std::unique_ptr<CartellaDiProva> cartella;
     std::unique_ptr<DialoghiFinti> dialoghi;
+    // The throwaway cluster of the cases run on the server, started once.
+    std::unique_ptr<ServerDiProva> server;
+    std::unique_ptr<Connessione> connessione;
+
+    // Puts `schede` in use on the storage the row names. On the server the
+    // folder then holds other cards, so a pass that read the file would show.
+    void inUso(const QString &tipo, const QList<TScheda> &schede);
+    static QByteArray archivioDi(const QList<TScheda> &schede) {
+        QByteArray byte;
+        for (const TScheda &s : schede)
+            byte.append(reinterpret_cast<const char *>(s.byte.data()), TScheda::DIMENSIONE);
+        return byte;
+    }
+    static void entrambi() {
+        QTest::addColumn<QString>("tipo");
+        QTest::newRow("file") << u"file"_s;
+        QTest::newRow("server") << u"server"_s;
+    }
 
     template <class T = QWidget> static T *figlio(QWidget *w, const char *nome) {
         return w->findChild<T *>(QLatin1String(nome));
@@ -171,6 +195,19 @@ class TestElenchi : public QObject {
     void inventarioDalPrompt();
     void promptETastiera();
     void inventarioTrovaEStampa();
+
+    // The archive on a server
+    void ricercaSuEntrambi_data();
+    void ricercaSuEntrambi();
+    void elenchiSuEntrambi_data();
+    void elenchiSuEntrambi();
+    void finestraRicercaSuEntrambi_data();
+    void finestraRicercaSuEntrambi();
+    void serverFermatoDuranteUnaPassata();
+    void serverFermatoFinestre_data();
+    void serverFermatoFinestre();
+    void serverMuto();
+    void cleanupTestCase();
 };
 
 void TestElenchi::init() {
@@ -179,6 +216,7 @@ void TestElenchi::init() {
 }
 
 void TestElenchi::cleanup() {
+    ImpostaDepositoCorrente(nullptr, {});
     AvanzamentoPassata::impostaSoglia(300);
     dialoghi.reset();
     cartella.reset();
@@ -1437,6 +1475,367 @@ void TestElenchi::inventarioTrovaEStampa() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(!f.isVisible());
     QCOMPARE(lista(&f)->righe().size(), 0);
+}
+
+// ---- The archive on a server ------------------------------------------------
+
+namespace {
+
+// Cards a shop could have, with what a search box might mistake for SQL or
+// for a pattern, letters outside A-Z, numbers the rule reads one way only,
+// and one card whose bytes no text column keeps (a zero inside its name).
+QList<TScheda> schedeVere() {
+    auto s = [](const QString &codice, std::initializer_list<std::pair<Campo, QString>> campi) {
+        TScheda t = SchedaDiProva(campi);
+        t.impostaTesto(Campo::Codice, codice);
+        return t;
+    };
+    QList<TScheda> schede{
+        s(u"CAF-1"_s, {{Campo::Nome, u"Caffè del Perù"_s},
+                       {Campo::Giacenza, u"5"_s},
+                       {Campo::Avviso, u"10"_s},
+                       {Campo::Costo, u"2,50"_s},
+                       {Campo::Pagato, u"No"_s},
+                       {Campo::Tipologia, u"Bevande"_s},
+                       {Campo::Ditta, u"Rossi 100%"_s}}),
+        s(u"SQL'1"_s, {{Campo::Nome, u"'; DROP TABLE schede; --"_s},
+                       {Campo::Giacenza, u"20"_s},
+                       {Campo::Avviso, u"3"_s},
+                       {Campo::Costo, u"1"_s},
+                       {Campo::Pagato, u" No "_s},
+                       {Campo::Tipologia, u"Varie"_s}}),
+        s(u"PCT_1"_s, {{Campo::Nome, u"sconto 50%"_s},
+                       {Campo::Note, u"c:\\magazzino\\b"_s},
+                       {Campo::Giacenza, u"abc"_s},
+                       {Campo::Avviso, u"1"_s},
+                       {Campo::Pagato, u"no"_s},
+                       {Campo::Tipologia, u"bevande calde"_s}}),
+        s(u"caf-1"_s, {{Campo::Nome, u"PERÙ CAFFÈ"_s},
+                       {Campo::Giacenza, u"1,5"_s},
+                       {Campo::Avviso, u"1,50"_s},
+                       {Campo::Costo, u"x"_s},
+                       {Campo::Pagato, u"No"_s},
+                       {Campo::Tipologia, u"BEVANDE"_s}}),
+        s(u"A%B"_s, {{Campo::Nome, u"Mele_verdi"_s},
+                     {Campo::Giacenza, u" 7 "_s},
+                     {Campo::Avviso, u"7"_s},
+                     {Campo::Costo, u"0,1"_s},
+                     {Campo::Note, u"due  spazi"_s},
+                     {Campo::Tipologia, u"Frutta"_s}}),
+        s(u"EXP"_s, {{Campo::Nome, u"esponente"_s},
+                     {Campo::Giacenza, u"1e1"_s},
+                     {Campo::Avviso, u"9"_s},
+                     {Campo::Costo, u"3"_s}}),
+        s(u"GRANDE"_s, {{Campo::Nome, u"dieci cifre"_s},
+                        {Campo::Giacenza, u"1000000000"_s},
+                        {Campo::Avviso, u"999999999,5"_s},
+                        {Campo::Costo, u"0,2"_s}}),
+        s(u""_s, {{Campo::Nome, u"senza codice"_s},
+                  {Campo::Giacenza, u"-1"_s},
+                  {Campo::Avviso, u"-0"_s},
+                  {Campo::Costo, u"1"_s}}),
+    };
+    TScheda rotta = s(u"ROTTA"_s, {{Campo::Nome, u"vite x"_s},
+                                   {Campo::Giacenza, u"100"_s},
+                                   {Campo::Avviso, u"5"_s},
+                                   {Campo::Costo, u"1"_s},
+                                   {Campo::Pagato, u"No"_s},
+                                   {Campo::Tipologia, u"Viti"_s}});
+    // "vi\0te x": the server keeps its text as "vite x" and its bytes aside.
+    const int nome = definizione(Campo::Nome).offset;
+    rotta.byte[std::size_t(nome + 3)] = 0;
+    rotta.byte[std::size_t(nome + 4)] = 't';
+    rotta.byte[std::size_t(nome + 5)] = 'e';
+    rotta.byte[std::size_t(nome + 6)] = ' ';
+    rotta.byte[std::size_t(nome + 7)] = 'x';
+    rotta.byte[std::size_t(nome)] = 7;
+    schede.insert(2, rotta);
+    return schede;
+}
+
+std::array<QString, CASELLE_RICERCA> caselleDi(const Caselle &caselle) {
+    std::array<QString, CASELLE_RICERCA> testi;
+    const char *nomi[] = {"txtCodice",          "txtCosto",        "txtNome",  "txtTipologia",
+                          "txtCaratteristiche", "txtCollocazione", "txtDitta", "txtAgente",
+                          "txtDocumento",       "txtNote"};
+    for (const auto &[nome, testo] : caselle)
+        for (int i = 0; i < CASELLE_RICERCA; ++i)
+            if (qstrcmp(nomi[i], nome) == 0) testi[std::size_t(i)] = testo;
+    return testi;
+}
+
+QStringList righeEPosizioni(const Righe &righe) {
+    QStringList testi;
+    for (qsizetype i = 0; i < righe.size(); ++i)
+        testi << QString::number(righe.posizione(i)) + u'|' + righe.testo(i);
+    return testi;
+}
+
+} // namespace
+
+void TestElenchi::inUso(const QString &tipo, const QList<TScheda> &schede) {
+    cartella->scriviArchivio(archivioDi(schede));
+    if (tipo == u"file"_s) return;
+    if (!server) {
+        server = std::make_unique<ServerDiProva>();
+        QVERIFY2(server->avviato(), qPrintable(server->errore()));
+    }
+    // A case that stopped the server leaves a connection that went with it.
+    if (!server->avviato()) {
+        QVERIFY(server->avvia());
+        connessione.reset();
+    }
+    if (!connessione || !connessione->aperta())
+        connessione = std::make_unique<Connessione>(server->parametri());
+    QVERIFY2(connessione->aperta(), qPrintable(connessione->messaggio()));
+    QVERIFY(server->svuota(*connessione));
+    const EsitoTrasloco mosso = CopiaSuServer(cartella->percorso(), *connessione);
+    QVERIFY2(mosso.riuscito, qPrintable(mosso.messaggio));
+    cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(*connessione),
+                            u"archivio sul server di prova"_s);
+}
+
+void TestElenchi::cleanupTestCase() {
+    ImpostaDepositoCorrente(nullptr, {});
+    connessione.reset();
+    server.reset();
+}
+
+void TestElenchi::ricercaSuEntrambi_data() {
+    QTest::addColumn<QString>("tipo");
+    QTest::addColumn<Caselle>("caselle");
+    QTest::addColumn<QStringList>("attesi");
+    using C = Caselle;
+    struct Caso {
+        const char *nome;
+        C caselle;
+        QStringList attesi;
+    };
+    const QList<Caso> casi = {
+        {"tutte vuote",
+         {},
+         {u"CAF-1"_s, u"SQL'1"_s, u"ROTTA"_s, u"PCT_1"_s, u"caf-1"_s, u"A%B"_s, u"EXP"_s,
+          u"GRANDE"_s, u""_s}},
+        {"perù minuscolo", {{"txtNome", u"perù"_s}}, {u"CAF-1"_s}},
+        {"PERÙ: solo A-Z cambiano", {{"txtNome", u"PERÙ"_s}}, {u"caf-1"_s}},
+        {"caffè", {{"txtNome", u"caffè"_s}}, {u"CAF-1"_s}},
+        {"testo da SQL", {{"txtNome", u"'; DROP TABLE schede; --"_s}}, {u"SQL'1"_s}},
+        {"apice", {{"txtCodice", u"'"_s}}, {u"SQL'1"_s}},
+        {"percento", {{"txtNome", u"%"_s}}, {u"PCT_1"_s}},
+        {"trattino basso", {{"txtNome", u"_"_s}}, {u"A%B"_s}},
+        {"barra inversa", {{"txtNote", u"\\m"_s}}, {u"PCT_1"_s}},
+        {"codice con percento", {{"txtCodice", u"a%b"_s}}, {u"A%B"_s}},
+        {"zero nella scheda rotta", {{"txtNome", u"vite"_s}}, {}},
+        {"scheda rotta", {{"txtNome", u"te x"_s}}, {u"ROTTA"_s}},
+        {"due caselle", {{"txtNome", u"caff"_s}, {"txtDitta", u"100%"_s}}, {u"CAF-1"_s}},
+        {"una piena, una di spazi", {{"txtNome", u"nulla"_s}, {"txtNote", u"  "_s}}, {u"A%B"_s}},
+        {"carattere fuori da Windows-1252", {{"txtNome", u"caff\u4e00"_s}}, {}},
+        {"nessuna", {{"txtCodice", u"ZZZ"_s}}, {}},
+    };
+    for (const char *tipo : {"file", "server"})
+        for (const Caso &c : casi)
+            QTest::addRow("%s: %s", tipo, c.nome)
+                << QString::fromLatin1(tipo) << c.caselle << c.attesi;
+}
+
+void TestElenchi::ricercaSuEntrambi() {
+    QFETCH(QString, tipo);
+    QFETCH(Caselle, caselle);
+    QFETCH(QStringList, attesi);
+    const QList<TScheda> schede = schedeVere();
+    CartellaDiProva riferimento;
+    Scrivi(riferimento.archivio(), archivioDi(schede));
+    inUso(tipo, schede);
+    if (QTest::currentTestFailed()) return;
+    const auto testi = caselleDi(caselle);
+    const EsitoElenco atteso = CercaSchede(riferimento.archivio(), testi);
+    const EsitoElenco esito = CercaSchede(DepositoCorrente(), testi);
+    QVERIFY2(esito.riuscito, qPrintable(esito.messaggio));
+    QCOMPARE(codiciDi(esito.righe), attesi);
+    QCOMPARE(righeEPosizioni(esito.righe), righeEPosizioni(atteso.righe));
+
+    // The card of each line comes back byte for byte.
+    for (qsizetype i = 0; i < esito.righe.size(); ++i) {
+        TScheda scheda;
+        qint64 posizione = 0;
+        QVERIFY(SchedaDellaRiga(DepositoCorrente(), FormatoTrova(), esito.righe.testo(i),
+                                esito.righe.posizione(i), scheda, posizione));
+        QCOMPARE(posizione, esito.righe.posizione(i));
+        QVERIFY(scheda.byte == schede[int(posizione - 1)].byte);
+    }
+}
+
+void TestElenchi::elenchiSuEntrambi_data() {
+    entrambi();
+}
+
+void TestElenchi::elenchiSuEntrambi() {
+    QFETCH(QString, tipo);
+    const QList<TScheda> schede = schedeVere();
+    CartellaDiProva riferimento;
+    Scrivi(riferimento.archivio(), archivioDi(schede));
+    inUso(tipo, schede);
+    if (QTest::currentTestFailed()) return;
+    const auto uguali = [](const EsitoElenco &a, const EsitoElenco &b) {
+        QVERIFY2(a.riuscito, qPrintable(a.messaggio));
+        QCOMPARE(righeEPosizioni(a.righe), righeEPosizioni(b.righe));
+        QCOMPARE(a.scartate, b.scartate);
+        QCOMPARE(a.totale, b.totale);
+    };
+
+    const EsitoElenco scorta = ElencaSottoscorta(DepositoCorrente());
+    uguali(scorta, ElencaSottoscorta(riferimento.archivio()));
+    QCOMPARE(codiciDi(scorta.righe), (QStringList{u"CAF-1"_s, u"caf-1"_s, u"A%B"_s, u""_s}));
+    QCOMPARE(scorta.scartate, QStringList{u"PCT_1"_s});
+
+    const EsitoElenco saldare = ElencaDaSaldare(DepositoCorrente());
+    uguali(saldare, ElencaDaSaldare(riferimento.archivio()));
+    QCOMPARE(saldare.righe.size(), 4);
+    QCOMPARE(saldare.scartate, QStringList{u"caf-1"_s});
+
+    for (const QString &categoria : {u""_s, u"bevande"_s, u"BEVANDE"_s, u"%"_s, u"vit"_s}) {
+        const EsitoElenco inventario = ElencaInventario(DepositoCorrente(), categoria);
+        uguali(inventario, ElencaInventario(riferimento.archivio(), categoria));
+        if (categoria == u"bevande"_s)
+            QCOMPARE(inventario.scartate, (QStringList{u"PCT_1"_s, u"caf-1"_s}));
+    }
+
+    // A scanned code: trimmed, A-Z in either case, every card that has it.
+    for (const QString &codice : {u" caf-1 "_s, u"A%B"_s, u"a_b"_s, u"SQL'1"_s}) {
+        const EsitoCodice esito = CercaCodiceEsatto(DepositoCorrente(), codice);
+        const EsitoCodice atteso = CercaCodiceEsatto(riferimento.archivio(), codice);
+        QVERIFY(esito.riuscito);
+        QCOMPARE(esito.posizioni, atteso.posizioni);
+        QCOMPARE(righeEPosizioni(esito.righe), righeEPosizioni(atteso.righe));
+        QVERIFY(esito.prima.byte == atteso.prima.byte);
+    }
+    QCOMPARE(CercaCodiceEsatto(DepositoCorrente(), u"CAF-1"_s).posizioni, (QList<qint64>{1, 5}));
+}
+
+void TestElenchi::finestraRicercaSuEntrambi_data() {
+    entrambi();
+}
+
+void TestElenchi::finestraRicercaSuEntrambi() {
+    QFETCH(QString, tipo);
+    inUso(tipo, schedeVere());
+    if (QTest::currentTestFailed()) return;
+    TfrmTrovaMagazzino f;
+    f.lblMemory->setText(u"magazzino"_s);
+    TScheda aperta;
+    qint64 posizione = 0;
+    f.impostaApriScheda([&](const TScheda &s, qint64 p) {
+        aperta = s;
+        posizione = p;
+    });
+    mostra(f);
+    QCOMPARE(f.windowTitle(),
+             tipo == u"file"_s ? u" Trova prodotti in magazzino"_s
+                               : u" Trova prodotti in magazzino - archivio sul server di prova"_s);
+    cerca(f, {{"txtNome", u"'; DROP"_s}});
+    QCOMPARE(codiciDi(lista(&f)), QStringList{u"SQL'1"_s});
+    QVERIFY(dialoghi->mostrati().isEmpty());
+    doppioClic(lista(&f), 0);
+    QCOMPARE(posizione, 2);
+    QCOMPARE(aperta.testo(Campo::Nome), u"'; DROP TABLE schede; --"_s);
+}
+
+void TestElenchi::serverFermatoDuranteUnaPassata() {
+    // More cards than one block, so the server stops between two.
+    QList<TScheda> schede;
+    for (int i = 1; i <= DepositoServer::BLOCCO * 2 + 10; ++i)
+        schede << SchedaNumero(i);
+    inUso(u"server"_s, schede);
+    if (QTest::currentTestFailed()) return;
+    bool fermato = false;
+    const EsitoElenco esito = CercaSchede(DepositoCorrente(), {}, [&](qint64 fatte, qint64) {
+        if (fatte > 0 && !fermato) fermato = server->ferma(true);
+    });
+    QVERIFY(fermato);
+    QVERIFY(!esito.riuscito);
+    QVERIFY2(esito.messaggio.contains(u"collegamento con il server si è interrotto"_s),
+             qPrintable(esito.messaggio));
+    // The lines found before the stop, in order.
+    QCOMPARE(esito.righe.size(), qsizetype(DepositoServer::BLOCCO));
+    QCOMPARE(esito.righe.posizione(0), 1);
+
+    // The server back: the next pass makes the connection again and finds all.
+    QVERIFY(server->avvia());
+    const EsitoElenco dopo = CercaSchede(DepositoCorrente(), {});
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size(), qsizetype(schede.size()));
+}
+
+void TestElenchi::serverFermatoFinestre_data() {
+    QTest::addColumn<QString>("finestra");
+    QTest::newRow("ricerca") << u"ricerca"_s;
+    QTest::newRow("sottoscorta") << u"sottoscorta"_s;
+    QTest::newRow("da saldare") << u"saldare"_s;
+    QTest::newRow("inventario") << u"inventario"_s;
+}
+
+void TestElenchi::serverFermatoFinestre() {
+    QFETCH(QString, finestra);
+    inUso(u"server"_s, schedeVere());
+    if (QTest::currentTestFailed()) return;
+    QVERIFY(server->ferma(true));
+    std::unique_ptr<QDialog> f;
+    if (finestra == u"ricerca"_s) {
+        auto *t = new TfrmTrovaMagazzino;
+        f.reset(t);
+        mostra(*t);
+        cerca(*t, {{"txtNome", u"caffè"_s}});
+        // The criteria stay as typed, to try again.
+        QCOMPARE(figlio<QLineEdit>(t, "txtNome")->text(), u"caffè"_s);
+        QVERIFY(figlio(t, "panAvvio")->isVisible());
+    } else if (finestra == u"inventario"_s) {
+        f = std::make_unique<TfrmRiepilogo>(nullptr, QString());
+        f->show();
+    } else {
+        if (finestra == u"sottoscorta"_s)
+            f = std::make_unique<TfrmSottoscorta>();
+        else
+            f = std::make_unique<TfrmDaSaldare>();
+        f->show();
+    }
+    // Said once, in words about the server; the window still closes.
+    QCOMPARE(dialoghi->testi().size(), 1);
+    QVERIFY2(dialoghi->testi().first().contains(u"server"_s),
+             qPrintable(dialoghi->testi().first()));
+    QCOMPARE(lista(f.get())->righe().size(), 0);
+    f->reject();
+    QVERIFY(!f->isVisible());
+
+    // The server restarted: the first pass after it works on the same connection.
+    QVERIFY(server->avvia());
+    const EsitoElenco dopo = ElencaInventario(DepositoCorrente(), QString());
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size() + dopo.scartate.size(), qsizetype(schedeVere().size()));
+}
+
+void TestElenchi::serverMuto() {
+    // The server's process for this connection stops answering, the
+    // connection staying open: the pass gives up after the longest wait, the
+    // window painting meanwhile, and the next pass connects again.
+    inUso(u"server"_s, schedeVere());
+    if (QTest::currentTestFailed()) return;
+    const Risultato processo = connessione->esegui("SELECT pg_backend_pid()");
+    QVERIFY(processo.ok() && processo.righe() == 1);
+    const auto pid = pid_t(processo.numero(0, 0));
+    Connessione::impostaAttesaMassima(500);
+    QCOMPARE(::kill(pid, SIGSTOP), 0);
+    int attese = 0;
+    const EsitoElenco esito =
+        ElencaSottoscorta(DepositoCorrente(), [&](qint64, qint64) { ++attese; });
+    ::kill(pid, SIGCONT);
+    Connessione::impostaAttesaMassima(60000);
+    QVERIFY(!esito.riuscito);
+    QVERIFY2(esito.messaggio.contains(u"il server non risponde"_s), qPrintable(esito.messaggio));
+    QVERIFY(attese > 5);
+    const EsitoElenco dopo = ElencaSottoscorta(DepositoCorrente());
+    QVERIFY2(dopo.riuscito, qPrintable(dopo.messaggio));
+    QCOMPARE(dopo.righe.size(), 4);
 }
 
 QTEST_MAIN(TestElenchi)
