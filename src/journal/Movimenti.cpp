@@ -181,6 +181,35 @@ Movimento MovimentoAnnullamento(const TScheda &scheda, qint64 posizione, const M
     return MovimentoScheda(scheda, posizione, tipo, -annullato.quantita, prima, nota);
 }
 
+bool AnnullaSullaScheda(const StoriaScheda &storia, qint64 posizione,
+                        const AttesaAnnullamento *attesa, TScheda &scheda, Annullamento &esito) {
+    const Movimento *ultimo = nullptr;
+    for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
+        if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
+    if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
+        esito.esito = Annullamento::Cambiato;
+        return false;
+    }
+    if (!ultimo || ultimo->quantita == 0) return false;
+    const auto giacenza = GiacenzaDi(scheda);
+    if (!giacenza) {
+        esito.esito = Annullamento::GiacenzaNonIntera;
+        esito.testoGiacenza = scheda.testo(Campo::Giacenza);
+        return false;
+    }
+    const qint64 prima = *giacenza;
+    const qint64 quantita = -ultimo->quantita;
+    if (!GiacenzaArchiviabile(prima + quantita)) {
+        esito.esito = Annullamento::FuoriCampo;
+        esito.giacenza = prima;
+        return false;
+    }
+    esito.movimento = MovimentoAnnullamento(scheda, posizione, *ultimo, prima);
+    scheda.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+    esito.giacenza = prima;
+    return true;
+}
+
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale, const AttesaAnnullamento *attesa) {
     Annullamento esito;
@@ -209,29 +238,9 @@ Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
         // Read under the archive's lock: no copy records a movement of this
         // card in between.
         const StoriaScheda storia = LeggiStoriaScheda(posizione, giornale);
-        const Movimento *ultimo = nullptr;
-        for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
-            if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
-        if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
-            esito.esito = Annullamento::Cambiato;
-            return false;
-        }
-        if (!ultimo || ultimo->quantita == 0) return false;
-        const auto giacenza = GiacenzaDi(suDisco);
-        if (!giacenza) {
-            esito.esito = Annullamento::GiacenzaNonIntera;
-            esito.testoGiacenza = suDisco.testo(Campo::Giacenza);
-            return false;
-        }
-        prima = *giacenza;
-        quantita = -ultimo->quantita;
-        if (!GiacenzaArchiviabile(prima + quantita)) {
-            esito.esito = Annullamento::FuoriCampo;
-            esito.giacenza = prima;
-            return false;
-        }
-        esito.movimento = MovimentoAnnullamento(suDisco, posizione, *ultimo, prima);
-        suDisco.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
+        if (!AnnullaSullaScheda(storia, posizione, attesa, suDisco, esito)) return false;
+        prima = esito.giacenza;
+        quantita = esito.movimento.quantita;
         rifiutata = false;
         return true;
     };

@@ -82,6 +82,12 @@ struct Annullamento {
 // naming it by its minute and kind.
 Movimento MovimentoAnnullamento(const TScheda &scheda, qint64 posizione, const Movimento &annullato,
                                 qint64 prima);
+// The undo's step on the card as stored, `storia` its lines read under its
+// lock: the last stock movement taken back on `scheda` (its stock changed,
+// the opposite line in esito.movimento, the stock before in esito.giacenza).
+// False when there is nothing to take back or it cannot be, said in `esito`.
+bool AnnullaSullaScheda(const StoriaScheda &storia, qint64 posizione,
+                        const AttesaAnnullamento *attesa, TScheda &scheda, Annullamento &esito);
 Annullamento AnnullaUltimoMovimento(qint64 posizione, const QString &archivio,
                                     const QString &giornale = PercorsoGiornale(),
                                     const AttesaAnnullamento *attesa = nullptr);

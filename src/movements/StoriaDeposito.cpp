@@ -45,30 +45,8 @@ Annullamento AnnullaUltimoMovimento(Deposito &deposito, qint64 posizione,
             esito.esito = Annullamento::ErroreArchivio;
             return false;
         }
-        const Movimento *ultimo = nullptr;
-        for (qsizetype i = storia.movimenti.size() - 1; i >= 0 && !ultimo; --i)
-            if (MovimentoDiGiacenza(storia.movimenti[i].tipo)) ultimo = &storia.movimenti[i];
-        if (attesa && (!ultimo || !(*ultimo == attesa->movimento))) {
-            esito.esito = Annullamento::Cambiato;
-            return false;
-        }
-        if (!ultimo || ultimo->quantita == 0) return false;
-        const auto giacenza = GiacenzaDi(suServer);
-        if (!giacenza) {
-            esito.esito = Annullamento::GiacenzaNonIntera;
-            esito.testoGiacenza = suServer.testo(Campo::Giacenza);
-            return false;
-        }
-        const qint64 prima = *giacenza;
-        const qint64 quantita = -ultimo->quantita;
-        if (!GiacenzaArchiviabile(prima + quantita)) {
-            esito.esito = Annullamento::FuoriCampo;
-            esito.giacenza = prima;
-            return false;
-        }
-        esito.movimento = MovimentoAnnullamento(suServer, posizione, *ultimo, prima);
-        suServer.impostaTesto(Campo::Giacenza, QString::number(prima + quantita));
-        esito.giacenza = prima + quantita;
+        if (!AnnullaSullaScheda(storia, posizione, attesa, suServer, esito)) return false;
+        esito.giacenza += esito.movimento.quantita;
         righe = {esito.movimento};
         rifiutata = false;
         return true;
