@@ -7,6 +7,7 @@
 #include "count/TfrmDifferenze.h"
 #include "labels/CercaCodice.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
@@ -59,7 +60,7 @@ QPushButton *pulsante(const QString &nome, const QString &testo, QWidget *genito
 TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conteggio,
                              QString archivio)
     : QDialog(genitore), m_conteggio(std::move(conteggio)), m_archivio(std::move(archivio)),
-      m_indice(m_archivio) {
+      m_indice(m_archivio, ArchivioSuServer() ? &DepositoCorrente() : nullptr) {
     setObjectName(u"frmConteggio"_s);
     setWindowTitle(u"Conta inventario - "_s + m_conteggio->nome());
     setAccessibleName(windowTitle());
@@ -209,8 +210,7 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
         lstLetture->insertItem(0, voce);
     }
     if (!m_indice.costruisci())
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Avviso,
-                                          MessaggioAccessoArchivio(m_archivio));
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Avviso, messaggioArchivio());
     mostra(QString(), QString(), QString(), 0, false);
     lblEsito->setText(u"Pronto: leggere il primo codice."_s);
     if (m_conteggio->applicato())
@@ -255,8 +255,7 @@ void TfrmConteggio::leggiCodice() {
     const IndiceCodici::Trovate trovate = m_indice.cerca(codice);
     if (!trovate.riuscito) {
         lampeggia(false);
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     // A short number no card has is the quantity of the next scan.
@@ -296,8 +295,11 @@ void TfrmConteggio::registra(TipoRigaConteggio tipo, const QString &codice, qint
             this, TipoMessaggio::Errore,
             u"Attenzione: la lettura di "_s + codice +
                 u" non è stata salvata nel file del conteggio "_s + m_conteggio->percorso() +
-                u". Controllare lo spazio libero e i permessi della cartella del programma, "
-                u"poi leggere di nuovo il codice."_s);
+                (ArchivioSuServer()
+                     ? u". Controllare lo spazio libero e i permessi della cartella del "
+                       u"programma e il collegamento al server, poi leggere di nuovo il codice."_s
+                     : u". Controllare lo spazio libero e i permessi della cartella del programma, "
+                       u"poi leggere di nuovo il codice."_s));
         return;
     }
     auto *voce = new QListWidgetItem;
@@ -422,11 +424,20 @@ void TfrmConteggio::btnDifferenzeClick() {
     txtCodice->setFocus();
 }
 
+QString TfrmConteggio::messaggioArchivio() const {
+    return ArchivioSuServer() ? DepositoCorrente().messaggio()
+                              : MessaggioAccessoArchivio(m_archivio);
+}
+
+bool TfrmConteggio::righeFoglio(QStringList &righe) {
+    return ArchivioSuServer() ? RigheFoglioConta(*m_conteggio, DepositoCorrente(), righe)
+                              : RigheFoglioConta(*m_conteggio, m_archivio, righe);
+}
+
 void TfrmConteggio::btnFoglioClick() {
     QStringList righe;
-    if (!RigheFoglioConta(*m_conteggio, m_archivio, righe)) {
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+    if (!righeFoglio(righe)) {
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     StampaConteggio(this, u"Foglio di conta - "_s + m_conteggio->nome(), righe);
@@ -434,9 +445,8 @@ void TfrmConteggio::btnFoglioClick() {
 
 void TfrmConteggio::btnFoglioPdfClick() {
     QStringList righe;
-    if (!RigheFoglioConta(*m_conteggio, m_archivio, righe)) {
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+    if (!righeFoglio(righe)) {
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     PdfConteggio(this, u"Foglio di conta - "_s + m_conteggio->nome(), righe,
