@@ -923,19 +923,28 @@ bool rigaCheSposta(QByteArrayView riga, char separatore) {
 
 // The counted stock into the card as stored now; its "Rettifica" line when
 // the stock changes. Movements since the differences were read change the
-// stock and the counted stock alike: the difference stays.
-enum class Cambiata { Si, Altra, FuoriCampo };
-Cambiata cambiaScheda(const Cambio &c, const Movimento &modello, TScheda &scheda,
-                      std::optional<Movimento> &riga) {
+// stock and the counted stock alike: the difference stays. False gives the
+// change up: another card there (`cambiato`) or a stock that does not fit
+// (`fuoriCampo`, the card named in `esito`).
+bool cambiaScheda(const Cambio &c, const Movimento &modello, TScheda &scheda,
+                  std::optional<Movimento> &riga, bool &cambiato, bool &fuoriCampo,
+                  EsitoApplicazione &esito) {
     riga.reset();
     const auto giacenza = GiacenzaDi(scheda);
-    if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) return Cambiata::Altra;
+    if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) {
+        cambiato = true;
+        return false;
+    }
     const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
-    if (!GiacenzaArchiviabile(nuova)) return Cambiata::FuoriCampo;
+    if (!GiacenzaArchiviabile(nuova)) {
+        fuoriCampo = true;
+        esito.scheda = c.riga->codice();
+        return false;
+    }
     scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
     if (nuova != *giacenza)
         riga = MovimentoDaModello(modello, scheda, c.posizione, nuova - *giacenza, *giacenza);
-    return Cambiata::Si;
+    return true;
 }
 
 } // namespace
@@ -971,19 +980,10 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
         // Each pass over the cards (the intent record's, then the writing's)
         // goes in order from the first: the lines are those of the last one.
         if (i == 0) righe.svuota();
-        const Cambio &c = cambi[std::size_t(i)];
         std::optional<Movimento> riga;
-        switch (cambiaScheda(c, modello, scheda, riga)) {
-        case Cambiata::Altra:
-            cambiato = true;
+        if (!cambiaScheda(cambi[std::size_t(i)], modello, scheda, riga, cambiato, fuoriCampo,
+                          esito))
             return false;
-        case Cambiata::FuoriCampo:
-            fuoriCampo = true;
-            esito.scheda = c.riga->codice();
-            return false;
-        case Cambiata::Si:
-            break;
-        }
         if (riga) righe.aggiungi(*riga);
         return true;
     };
@@ -1052,19 +1052,10 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
         }
         if (cambiato) return false;
         if (i == 0) righe.clear();
-        const Cambio &c = cambi[std::size_t(i)];
         std::optional<Movimento> riga;
-        switch (cambiaScheda(c, modello, scheda, riga)) {
-        case Cambiata::Altra:
-            cambiato = true;
+        if (!cambiaScheda(cambi[std::size_t(i)], modello, scheda, riga, cambiato, fuoriCampo,
+                          esito))
             return false;
-        case Cambiata::FuoriCampo:
-            fuoriCampo = true;
-            esito.scheda = c.riga->codice();
-            return false;
-        case Cambiata::Si:
-            break;
-        }
         if (riga) righe << *riga;
         return true;
     };

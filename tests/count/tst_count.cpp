@@ -81,6 +81,14 @@ qint64 Giacenza(const QString &archivio, qint64 posizione) {
     return GiacenzaDi(s).value_or(-9999);
 }
 
+// Cards 1..n (code CODn, stock n), for an archive in use.
+QList<TScheda> SchedeNumerate(int n) {
+    QList<TScheda> schede;
+    for (int i = 1; i <= n; ++i)
+        schede << SchedaNumero(i);
+    return schede;
+}
+
 const RigaDifferenza *Riga(const Differenze &d, const QString &codice,
                            RigaDifferenza::Stato stato) {
     for (const RigaDifferenza &r : d.righe)
@@ -157,6 +165,8 @@ class TestConteggio : public QObject {
     void dueProcessiContano();
     void suDueArchivi_data() { DueArchivi(); }
     void suDueArchivi();
+    void rimossaPrimaDiApplicare_data() { DueArchivi(); }
+    void rimossaPrimaDiApplicare();
     void serverFermoNellApplicazione();
 
   private:
@@ -715,8 +725,7 @@ void TestConteggio::dueProcessiContano() {
 void TestConteggio::suDueArchivi() {
     QFETCH(QString, storage);
     m_server.riprendi();
-    ArchivioInUso archivio(storage, m_server,
-                           {SchedaNumero(1), SchedaNumero(2), SchedaNumero(3), SchedaNumero(4)});
+    ArchivioInUso archivio(storage, m_server, SchedeNumerate(4));
     QVERIFY(archivio.pronto());
     QCOMPARE(ArchivioSuServer(), storage == u"server"_s);
     auto vendi = [](qint64 posizione, qint64 quanti) {
@@ -798,11 +807,39 @@ void TestConteggio::suDueArchivi() {
              EsitoApplicazione::ErroreArchivio);
 }
 
+// A card removed between the differences and applying them: the last card
+// took its position, so nothing is written; read again, its scans are a
+// removed card's and the moved card's scans follow it.
+void TestConteggio::rimossaPrimaDiApplicare() {
+    QFETCH(QString, storage);
+    m_server.riprendi();
+    ArchivioInUso archivio(storage, m_server, SchedeNumerate(4));
+    QVERIFY(archivio.pronto());
+    auto c = NuovoConteggio(u"Spostate"_s);
+    QVERIFY(c);
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD2"_s, 2, 8));
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD4"_s, 4, 6));
+    const Differenze d = CalcolaDifferenze(*c, DepositoCorrente());
+    QVERIFY2(d.riuscito, qPrintable(d.errore));
+    TScheda due;
+    QVERIFY(DepositoCorrente().leggi(2, due));
+    QCOMPARE(DepositoCorrente().togli(2, due).esito, Deposito::Rimozione::Fatta);
+    const QStringList prima = ArchivioInUso::righe();
+    QCOMPARE(ApplicaConteggio(*c, d, true, DepositoCorrente()).esito, EsitoApplicazione::Cambiato);
+    QCOMPARE(ArchivioInUso::righe(), prima);
+    const Differenze dopo = CalcolaDifferenze(*c, DepositoCorrente());
+    QCOMPARE(Riga(dopo, u"COD2"_s, RigaDifferenza::Eliminata)->contati, 8);
+    const RigaDifferenza *spostata = Riga(dopo, u"COD4"_s, RigaDifferenza::Contata);
+    QVERIFY(spostata);
+    QCOMPARE(spostata->posizione, 2);
+    QCOMPARE(spostata->contati, 6);
+}
+
 // The server dies while the count is applied: a clear message in the
 // window, no stock changed and no line written.
 void TestConteggio::serverFermoNellApplicazione() {
     m_server.riprendi();
-    const QList<TScheda> prima = {SchedaNumero(1), SchedaNumero(2), SchedaNumero(3)};
+    const QList<TScheda> prima = SchedeNumerate(3);
     ArchivioInUso archivio(
         u"server"_s, m_server, prima,
         std::make_unique<DepositoCheSiFerma>(m_server.connessione(), m_server.server()));
