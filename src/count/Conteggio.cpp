@@ -117,9 +117,10 @@ qint64 segnoAdesso() {
     return DepositoCorrente().segnoGiornale();
 }
 
+// "archivio nella cartella del programma" or the server's ("archivio sul
+// server ..."), after an article.
 QString nomeArchivio(const QString &descrizione) {
-    return descrizione.isEmpty() ? u"l'archivio nella cartella del programma"_s
-                                 : u"l'"_s + descrizione;
+    return descrizione.isEmpty() ? u"archivio nella cartella del programma"_s : descrizione;
 }
 
 } // namespace
@@ -454,8 +455,8 @@ bool Conteggio::apri(const QString &nome, QString &errore) {
 QString Conteggio::altroArchivio() const {
     const QString inUso = DescrizioneArchivio();
     if (m_archivio == inUso) return {};
-    return u"Il conteggio «"_s + m_nome + u"» è stato iniziato su "_s + nomeArchivio(m_archivio) +
-           u", ma ora è in uso "_s + nomeArchivio(inUso) +
+    return u"Il conteggio «"_s + m_nome + u"» è stato iniziato sull'"_s + nomeArchivio(m_archivio) +
+           u", ma ora è in uso l'"_s + nomeArchivio(inUso) +
            u". Le sue letture valgono solo per l'archivio su cui è stato iniziato: per "
            u"continuarlo rimettere in uso quell'archivio da «Archivio su server...», oppure "
            u"iniziare un nuovo conteggio."_s;
@@ -835,7 +836,7 @@ namespace {
 QString altroDeposito(const Conteggio &conteggio, Deposito &deposito) {
     const bool suFile = dynamic_cast<DepositoFile *>(&deposito) != nullptr;
     if (conteggio.archivio().isEmpty() == suFile) return conteggio.altroArchivio();
-    return u"Il conteggio «"_s + conteggio.nome() + u"» è stato iniziato su "_s +
+    return u"Il conteggio «"_s + conteggio.nome() + u"» è stato iniziato sull'"_s +
            nomeArchivio(conteggio.archivio()) +
            u" e non può essere confrontato con un altro archivio."_s;
 }

@@ -63,6 +63,7 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
       m_indice(m_archivio, ArchivioSuServer() ? &DepositoCorrente() : nullptr) {
     setObjectName(u"frmConteggio"_s);
     setWindowTitle(u"Conta inventario - "_s + m_conteggio->nome());
+    TitoloConArchivio(this);
     setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
@@ -125,6 +126,8 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     ValoreAccessibile(lblGiacenza, u"Giacenza in archivio"_s);
     ValoreAccessibile(lblContati, u"Contati finora"_s);
     ValoreAccessibile(lblEsito, u"Esito"_s);
+    // A wrapped label in a grid is not given its second line by itself.
+    lblEsito->setMinimumHeight(2 * QFontMetrics(lblEsito->font()).lineSpacing() + 4);
     griglia->addWidget(lblCodiceScheda, 0, 0, 1, 2);
     griglia->addWidget(lblNomeScheda, 1, 0, 1, 2);
     // Captions apart from the numbers, so the numbers stay big and alone.

@@ -106,6 +106,7 @@ TfrmDifferenze::TfrmDifferenze(QWidget *genitore, Conteggio &conteggio, QString 
     : QDialog(genitore), m_conteggio(conteggio), m_archivio(std::move(archivio)) {
     setObjectName(u"frmDifferenze"_s);
     setWindowTitle(u"Differenze del conteggio - "_s + conteggio.nome());
+    TitoloConArchivio(this);
     setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);

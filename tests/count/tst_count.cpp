@@ -750,6 +750,7 @@ void TestConteggio::suDueArchivi() {
         Scansiona(finestra->txtCodice, u"COD1"_s);
         Scansiona(finestra->txtCodice, u"XYZ"_s);
         QCOMPARE(finestra->lblNomeScheda->text(), u"CODICE SCONOSCIUTO"_s);
+        QVERIFY(d->windowTitle().endsWith(DescrizioneArchivio()));
         d->accept();
     });
     const int finestre = m_dialoghi.finestreEseguite();
@@ -798,8 +799,8 @@ void TestConteggio::suDueArchivi() {
                             storage == u"file"_s ? u"archivio sul server di prova"_s : QString());
     Conteggio riaperto;
     QVERIFY(!riaperto.apri(u"Negozio"_s, errore));
-    QVERIFY2(errore.contains(storage == u"file"_s ? u"iniziato su l'archivio nella cartella"_s
-                                                  : u"iniziato su l'archivio sul server"_s),
+    QVERIFY2(errore.contains(storage == u"file"_s ? u"iniziato sull'archivio nella cartella"_s
+                                                  : u"iniziato sull'archivio sul server"_s),
              qPrintable(errore));
     const Differenze rifiutate = CalcolaDifferenze(*c, DepositoCorrente());
     QVERIFY(!rifiutate.riuscito);
