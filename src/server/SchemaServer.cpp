@@ -29,6 +29,22 @@ const char *CodiceConfrontato() {
 
 namespace {
 
+QByteArray sqlIndiceCodici() {
+    return "CREATE INDEX IF NOT EXISTS schede_codice_esatto ON schede (" +
+           QByteArray(CodiceConfrontato()) + ")";
+}
+
+} // namespace
+
+void AggiungiIndiceCodici(Connessione &c) {
+    const Risultato r = c.esegui("SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() "
+                                 "AND indexname = 'schede_codice_esatto'");
+    if (!r.ok() || r.righe() > 0) return;
+    c.comando(sqlIndiceCodici().constData());
+}
+
+namespace {
+
 // The fields searched by text get a trigram index.
 constexpr const char *INDICI_TRIGRAMMI[] = {
     "CREATE INDEX IF NOT EXISTS schede_codice_trgm ON schede USING gin (codice gin_trgm_ops)",
@@ -111,8 +127,7 @@ bool CreaSchema(Connessione &c) {
         "NULL)",
     };
     // A scan looks its code up while the customer waits.
-    const QByteArray codici = "CREATE INDEX IF NOT EXISTS schede_codice_esatto ON schede (" +
-                              QByteArray(CodiceConfrontato()) + ")";
+    const QByteArray codici = sqlIndiceCodici();
     Transazione t(c);
     if (!t.iniziata()) return false;
     for (const char *sql : tabelle)

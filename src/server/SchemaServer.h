@@ -23,6 +23,11 @@ bool CreaSchema(Connessione &connessione);
 // index is on this expression.
 const char *CodiceConfrontato();
 
+// Adds the exact-code index to a database made before it existed, when the
+// role may (only the tables' owner can); without it the look-up still works,
+// reading the table through.
+void AggiungiIndiceCodici(Connessione &connessione);
+
 // The column of each field, in record order.
 const std::array<const char *, NUMERO_CAMPI> &ColonneSchede();
 

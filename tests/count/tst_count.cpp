@@ -168,6 +168,7 @@ class TestConteggio : public QObject {
     void rimossaPrimaDiApplicare_data() { DueArchivi(); }
     void rimossaPrimaDiApplicare();
     void serverFermoNellApplicazione();
+    void indiceDeiCodici();
 
   private:
     DialoghiFinti m_dialoghi;
@@ -871,6 +872,35 @@ void TestConteggio::serverFermoNellApplicazione() {
     for (qsizetype i = 0; i < dopo.size(); ++i)
         QCOMPARE(dopo[i].byte, prima[i].byte);
     QVERIFY(ArchivioInUso::righe().isEmpty());
+}
+
+// The look-up of a scan goes through the exact-code index (the two spell the
+// expression alike), and a database made without it gets it.
+void TestConteggio::indiceDeiCodici() {
+    m_server.riprendi();
+    ArchivioInUso archivio(u"server"_s, m_server, SchedeNumerate(3));
+    QVERIFY(archivio.pronto());
+    Connessione &c = m_server.connessione();
+    QVERIFY(c.comando("DROP INDEX schede_codice_esatto"));
+    AggiungiIndiceCodici(c);
+    QVERIFY(c.comando("SET enable_seqscan = off"));
+    const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
+                           QByteArray(CodiceConfrontato()) + " = 'cod2'";
+    const Risultato r = c.esegui(sql.constData());
+    QVERIFY(c.comando("RESET enable_seqscan"));
+    QVERIFY(r.ok() && r.righe() > 0);
+    QString piano;
+    for (int i = 0; i < r.righe(); ++i)
+        piano += r.testo(i, 0) + u'\n';
+    QVERIFY2(piano.contains(u"schede_codice_esatto"_s), qPrintable(piano));
+    TScheda s = SchedaNumero(2);
+    s.impostaTesto(Campo::Codice, u"  Cod2 "_s);
+    QVERIFY(DepositoCorrente().accoda(s) == 4);
+    IndiceCodici indice(QString(), &DepositoCorrente());
+    QVERIFY(indice.costruisci());
+    const IndiceCodici::Trovate trovate = indice.cerca(u"COD2"_s);
+    QVERIFY(trovate.riuscito);
+    QCOMPARE(trovate.posizioni, (QList<qint64>{2, 4}));
 }
 
 int main(int argc, char *argv[]) {
