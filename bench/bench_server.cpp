@@ -2,9 +2,11 @@
 // on one run: on N generated cards and a journal of 5 lines a card over two
 // years, moving the archive to the server and back, a pass over every card,
 // a card's history, the period summary (the whole journal and one month) and
-// one save with a stock delta, on both storages. Starts a throwaway cluster
+// one save with a stock delta, and a count's scan looking its code up
+// (median of 1,000 codes), on both storages. Starts a throwaway cluster
 // of its own (as the tests do). Fails when the two storages' answers differ.
 // Usage: bench_server [folder] [N ...]   (default N: 100000)
+#include "count/Conteggio.h"
 #include "movements/Periodo.h"
 #include "movements/StoriaDeposito.h"
 #include "server/Connessione.h"
@@ -23,7 +25,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTimeZone>
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 using namespace Misure;
 using namespace Qt::StringLiterals;
@@ -89,6 +93,25 @@ double salvataggio(Deposito &d, qint64 n) {
     TScheda s;
     d.leggi(n / 2, s);
     return migliore(5, [&] { d.scrivi(n / 2, s, 1, TipoMovimento::Carico, u"bench"_s); });
+}
+
+// The median time of looking up 1,000 codes of cards spread over the
+// archive, as a scan does; -1 when one is not found exactly once.
+double codici(IndiceCodici &indice, Deposito &d, qint64 n) {
+    if (!indice.costruisci()) return -1;
+    std::vector<double> tempi;
+    TScheda s;
+    for (qint64 i = 0; i < 1000; ++i) {
+        if (!d.leggi(1 + i * (n / 1000), s)) return -1;
+        const QString codice = s.testo(Campo::Codice).toLower();
+        QElapsedTimer t;
+        t.start();
+        const IndiceCodici::Trovate trovate = indice.cerca(codice);
+        tempi.push_back(millisecondi(t));
+        if (!trovate.riuscito || trovate.posizioni.size() != 1) return -1;
+    }
+    std::sort(tempi.begin(), tempi.end());
+    return tempi[tempi.size() / 2];
 }
 
 void riga(const char *cosa, const char *unita, double file, double server) {
@@ -164,6 +187,11 @@ int main(int argc, char *argv[]) {
         if (pf.righe.size() != ps.righe.size() || !(pf.totale == ps.totale)) return diversi("mese");
         const double salvaFile = salvataggio(file, n);
         const double salvaServer = salvataggio(sulServer, n);
+        IndiceCodici indiceFile(file.archivio());
+        IndiceCodici indiceServer(QString(), &sulServer);
+        const double codiceFile = codici(indiceFile, file, n);
+        const double codiceServer = codici(indiceServer, sulServer, n);
+        if (codiceFile < 0 || codiceServer < 0) return diversi("codice letto");
 
         std::printf("%lld schede (%.0f MB), giornale di %lld righe (%.0f MB)\n", (long long)n,
                     double(n) * TScheda::DIMENSIONE / 1e6, (long long)righe,
@@ -176,6 +204,8 @@ int main(int argc, char *argv[]) {
         riga("riepilogo, tutto il giornale", "ms", tuttoFile, tuttoServer);
         riga("riepilogo, un mese", "ms", meseFile, meseServer);
         riga("salvataggio con giacenza", "ms", salvaFile, salvaServer);
+        std::printf("  %-34s %-3s %12.3f %12.3f\n", "codice letto nel conteggio", "ms", codiceFile,
+                    codiceServer);
         std::fflush(stdout);
     }
     return 0;

@@ -16,12 +16,6 @@
 
 using namespace Qt::StringLiterals;
 
-QString MessaggioConteggioSuServer() {
-    return u"Attenzione: l'archivio è sul server, e il conteggio dell'inventario per ora "
-           u"lavora solo sull'archivio nella cartella del programma. Per contare la merce, "
-           u"riportare l'archivio nella cartella del programma da «Archivio su server...»."_s;
-}
-
 void PreparaComandoConteggio(QWidget *finestra, QWidget *pannello, QRect pulsante) {
     auto *btnConteggio = new QPushButton(u"Conta inventario"_s, pannello);
     btnConteggio->setObjectName(u"btnConteggio"_s);
@@ -39,12 +33,6 @@ void PreparaComandoConteggio(QWidget *finestra, QWidget *pannello, QRect pulsant
 
 void ApriConteggio(QWidget *proprietario, const QString &archivio, const QList<qint64> &posizioni,
                    const QString &ambito) {
-    // A count reads and writes the record file and the journal's file: on a
-    // server it would count, and change, the folder's old copy.
-    if (ArchivioSuServer()) {
-        Piattaforma::dialoghi().messaggioSemplice(proprietario, MessaggioConteggioSuServer());
-        return;
-    }
     QDialog finestra(proprietario);
     finestra.setObjectName(u"frmNuovoConteggio"_s);
     finestra.setWindowTitle(u"Conta inventario"_s);
@@ -59,6 +47,18 @@ void ApriConteggio(QWidget *proprietario, const QString &archivio, const QList<q
     lblAmbito->setWordWrap(true);
     lblAmbito->setAccessibleName(lblAmbito->text());
     colonna->addWidget(lblAmbito);
+    if (ArchivioSuServer()) {
+        // The scans are kept on this computer even when the cards are not.
+        auto *lblFile = new QLabel(u"Le schede sono sul server ("_s + DescrizioneArchivio() +
+                                       u"); il file del conteggio resta nella cartella "
+                                       u"Conteggi del programma su questo computer."_s,
+                                   &finestra);
+        lblFile->setObjectName(u"lblFile"_s);
+        lblFile->setTextFormat(Qt::PlainText);
+        lblFile->setWordWrap(true);
+        lblFile->setAccessibleName(lblFile->text());
+        colonna->addWidget(lblFile);
+    }
     auto *lblNome = new QLabel(u"&Nome del nuovo conteggio:"_s, &finestra);
     lblNome->setObjectName(u"lblNome"_s);
     auto *txtNome = new QLineEdit(&finestra);
@@ -94,7 +94,12 @@ void ApriConteggio(QWidget *proprietario, const QString &archivio, const QList<q
     QObject::connect(btnInizia, &QPushButton::clicked, &finestra, [&] {
         // The codes of the cards, so the file tells them even once moved.
         QStringList codici;
-        if (!posizioni.isEmpty()) {
+        if (!posizioni.isEmpty() && ArchivioSuServer()) {
+            TScheda scheda;
+            for (const qint64 p : posizioni)
+                codici << (DepositoCorrente().leggi(p, scheda) ? scheda.testo(Campo::Codice)
+                                                               : QString());
+        } else if (!posizioni.isEmpty()) {
             Archivio file(archivio);
             TScheda scheda;
             if (file.ApriArchivio())

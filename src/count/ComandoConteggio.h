@@ -11,8 +11,6 @@ class QWidget;
 
 // "Conta inventario" on the launcher's panel: a count of every card.
 void PreparaComandoConteggio(QWidget *finestra, QWidget *pannello, QRect pulsante);
-// Why a count is not started while the archive is on a server.
-QString MessaggioConteggioSuServer();
 // Starts or continues a count; `posizioni` are the cards it covers (none:
 // every card), `ambito` says which in words ("Categoria: vini").
 void ApriConteggio(QWidget *proprietario, const QString &archivio, const QList<qint64> &posizioni,

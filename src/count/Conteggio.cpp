@@ -8,11 +8,13 @@
 #include "archive/Importi.h"
 #include "archive/RegoleNumeri.h"
 #include "journal/Giornale.h"
+#include "journal/Movimenti.h"
 #include "journal/StessaScheda.h"
 #include "labels/CercaCodice.h"
-#include "journal/Movimenti.h"
 #include "passes/Passate.h"
 #include "passes/Righe.h"
+#include "storage/DepositoCorrente.h"
+#include "storage/DepositoFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,8 +35,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr std::array<const char16_t *, 5> NOMI_RIGHE = {u"Inizio", u"Scheda", u"Lettura",
-                                                        u"Correzione", u"Applicato"};
+constexpr std::array<const char16_t *, 6> NOMI_RIGHE = {u"Inizio",     u"Scheda",    u"Lettura",
+                                                        u"Correzione", u"Applicato", u"Archivio"};
 constexpr QByteArrayView BOM("\xEF\xBB\xBF");
 constexpr int CAMPI_CONTEGGIO = 7;
 // No line the program writes comes near this: a longer one is damaged.
@@ -106,6 +108,19 @@ bool leggiDa(int fd, qint64 fine, qint64 &letto,
 
 QString chiaveSconosciuto(const QString &codice) {
     return Rifila(codice).toLower();
+}
+
+// The journal's mark now, on the archive in use: the file's length as it
+// always was, the server's next row there.
+qint64 segnoAdesso() {
+    if (DepositoCorrenteSuFile()) return qMax<qint64>(0, SegnoGiornale());
+    return DepositoCorrente().segnoGiornale();
+}
+
+// "archivio nella cartella del programma" or the server's ("archivio sul
+// server ..."), after an article.
+QString nomeArchivio(const QString &descrizione) {
+    return descrizione.isEmpty() ? u"archivio nella cartella del programma"_s : descrizione;
 }
 
 } // namespace
@@ -252,7 +267,31 @@ std::string chiaveScheda(const TScheda &scheda) {
 }
 } // namespace
 
-IndiceCodici::IndiceCodici(QString archivio) : m_archivio(std::move(archivio)) {}
+IndiceCodici::IndiceCodici(QString archivio, Deposito *deposito)
+    : m_archivio(std::move(archivio)), m_deposito(deposito) {}
+
+IndiceCodici::Trovate IndiceCodici::cercaSulServer(const std::string &chiave,
+                                                   const QString &codice) {
+    // The server finds the code by its index; the program's own rule keeps
+    // the cards, read as they are now.
+    Trovate esito;
+    QList<qint64> posizioni;
+    if (!m_deposito->cercaCodice(Rifila(codice), posizioni)) {
+        esito.riuscito = false;
+        return esito;
+    }
+    TScheda scheda;
+    for (const qint64 p : posizioni) {
+        if (!m_deposito->leggi(p, scheda)) {
+            esito.riuscito = false;
+            return esito;
+        }
+        if (chiaveScheda(scheda) != chiave) continue;
+        esito.posizioni << p;
+        esito.schede << scheda;
+    }
+    return esito;
+}
 
 bool IndiceCodici::cambiato(qint64 &dimensione, qint64 &modifica) const {
     struct stat info {};
@@ -267,6 +306,10 @@ bool IndiceCodici::cambiato(qint64 &dimensione, qint64 &modifica) const {
 }
 
 bool IndiceCodici::costruisci() {
+    if (m_deposito) {
+        m_schede = m_deposito->conta();
+        return m_schede >= 0;
+    }
     m_indice.clear();
     m_schede = 0;
     // Looked at before the pass: a change during it is seen at the next search.
@@ -317,6 +360,7 @@ IndiceCodici::Trovate IndiceCodici::cerca(const QString &codice) {
     Trovate esito;
     std::string chiave;
     if (!ChiaveCodice(codice, chiave)) return esito;
+    if (m_deposito) return cercaSulServer(chiave, codice);
     qint64 dimensione = 0, modifica = 0;
     const bool mosso = m_dimensione < 0 || cambiato(dimensione, modifica);
     if (mosso) {
@@ -358,8 +402,19 @@ bool Conteggio::inizia(const QString &nome, const QString &ambito, const QList<q
     inizio.codice = ambito;
     inizio.quantita = posizioni.size();
     inizio.postazione = Postazione();
-    inizio.giornale = qMax<qint64>(0, SegnoGiornale());
+    inizio.giornale = segnoAdesso();
+    if (inizio.giornale < 0) {
+        errore = DepositoCorrente().messaggio();
+        return false;
+    }
     QList<RigaConteggio> righe{inizio};
+    if (ArchivioSuServer()) {
+        RigaConteggio archivio = inizio;
+        archivio.tipo = TipoRigaConteggio::Archivio;
+        archivio.codice = DescrizioneArchivio();
+        archivio.quantita = 0;
+        righe << archivio;
+    }
     for (qsizetype i = 0; i < posizioni.size(); ++i) {
         RigaConteggio scheda = inizio;
         scheda.tipo = TipoRigaConteggio::Scheda;
@@ -393,7 +448,18 @@ bool Conteggio::apri(const QString &nome, QString &errore) {
         m_inizio = QFileInfo(percorso()).birthTime();
         m_ambito = u"Tutte le schede"_s;
     }
-    return true;
+    errore = altroArchivio();
+    return errore.isEmpty();
+}
+
+QString Conteggio::altroArchivio() const {
+    const QString inUso = DescrizioneArchivio();
+    if (m_archivio == inUso) return {};
+    return u"Il conteggio «"_s + m_nome + u"» è stato iniziato sull'"_s + nomeArchivio(m_archivio) +
+           u", ma ora è in uso l'"_s + nomeArchivio(inUso) +
+           u". Le sue letture valgono solo per l'archivio su cui è stato iniziato: per "
+           u"continuarlo rimettere in uso quell'archivio da «Archivio su server...», oppure "
+           u"iniziare un nuovo conteggio."_s;
 }
 
 bool Conteggio::registra(TipoRigaConteggio tipo, const QString &codice, qint64 posizione,
@@ -406,7 +472,9 @@ bool Conteggio::registra(TipoRigaConteggio tipo, const QString &codice, qint64 p
     riga.posizione = posizione;
     riga.quantita = quantita;
     riga.postazione = Postazione();
-    riga.giornale = qMax<qint64>(0, SegnoGiornale());
+    riga.giornale = segnoAdesso();
+    // Without its mark a scan would take every later movement for its own.
+    if (riga.giornale < 0) return false;
     return AccodaConteggio(
         percorso(), {riga}, m_letto, [this](const RigaConteggio &r) { prendi(r); }, m_danneggiate);
 }
@@ -475,6 +543,11 @@ void Conteggio::prendi(const RigaConteggio &riga) {
         return;
     case TipoRigaConteggio::Applicato:
         m_applicato = true;
+        return;
+    case TipoRigaConteggio::Archivio:
+        if (m_archivioLetto) return;
+        m_archivioLetto = true;
+        m_archivio = riga.codice;
         return;
     case TipoRigaConteggio::Lettura:
     case TipoRigaConteggio::Correzione: {
@@ -553,20 +626,27 @@ struct Conta {
     std::string chiave;
 };
 
-} // namespace
+// Where the differences read the cards and the journal from, with the words
+// for each failure.
+struct Fonti {
+    qint64 segno = 0; // the journal's mark now
+    std::function<LetturaGiornale(const SceltaRiga &, const VisitaMovimento &)> giornale;
+    qint64 schede = 0; // about how many cards, for room
+    std::function<bool(const std::function<bool(const TScheda &, qint64)> &)> scorri;
+    std::function<QString()> erroreGiornale;
+    std::function<QString()> erroreArchivio;
+};
 
-Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio,
-                             const QString &giornale, const std::function<void(qint64, qint64)> &) {
+Differenze calcola(const Conteggio &conteggio, const Fonti &fonti) {
     Differenze esito;
-    esito.segnoGiornale = qMax<qint64>(0, SegnoGiornale(giornale));
+    esito.segnoGiornale = fonti.segno;
     const qint64 inizio = conteggio.segnoInizio();
     const QString notaPropria = NotaConteggio(conteggio.nome());
 
     // The journal since the count began: removals and moves, stock movements.
     std::vector<Evento> eventi;
     std::vector<MovimentoLetto> movimenti;
-    const LetturaGiornale letta = LeggiGiornale(
-        giornale,
+    const LetturaGiornale letta = fonti.giornale(
         [](QByteArrayView riga, char separatore) {
             const auto tipo = TipoDiRiga(riga, separatore);
             return tipo && (MovimentoDiGiacenza(*tipo) || *tipo == TipoMovimento::Eliminazione ||
@@ -590,7 +670,7 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
         });
     if (!letta.aperto) {
         esito.riuscito = false;
-        esito.errore = AvvisoGiornaleIlleggibile(giornale);
+        esito.errore = fonti.erroreGiornale();
         return esito;
     }
     esito.giornaleDanneggiate = letta.danneggiate;
@@ -644,12 +724,12 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
     const bool tutte = conteggio.tutte();
     // Room for every line at once: a vector grown line by line holds up to
     // twice what it needs.
-    const qint64 schede = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
+    const qint64 schede = fonti.schede;
     esito.righe.reserve(
         std::size_t(tutte ? schede
                           : std::min<qint64>(schede, coperte.size() + qint64(contate.size()))) +
         sconosciute.size() + eliminate.size());
-    const bool letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
+    const bool letto = fonti.scorri([&](const TScheda &scheda, qint64 posizione) {
         auto c = contate.find(posizione);
         const bool coperta = tutte || coperte.contains(posizione);
         // A card that is not the one scanned there (without a journal to say
@@ -695,7 +775,7 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
     });
     if (!letto) {
         esito.riuscito = false;
-        esito.errore = MessaggioAccessoArchivio(archivio);
+        esito.errore = fonti.erroreArchivio();
         return esito;
     }
     // Scans of positions past the archive's end: their cards are gone.
@@ -721,16 +801,99 @@ Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio
     return esito;
 }
 
-EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
-                                   const QString &archivio, const QString &giornale) {
-    EsitoApplicazione esito;
-    // Only what each change needs: the line of the differences it comes from.
-    struct Cambio {
-        qint64 posizione;
-        const RigaDifferenza *riga;
-        bool azzera;
+} // namespace
+
+Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio,
+                             const QString &giornale, const std::function<void(qint64, qint64)> &) {
+    Fonti fonti;
+    fonti.segno = qMax<qint64>(0, SegnoGiornale(giornale));
+    fonti.giornale = [&](const SceltaRiga &scelta, const VisitaMovimento &visita) {
+        return LeggiGiornale(giornale, scelta, visita);
     };
-    std::vector<Cambio> cambi;
+    fonti.schede = QFileInfo(archivio).size() / TScheda::DIMENSIONE;
+    fonti.scorri = [&](const std::function<bool(const TScheda &, qint64)> &visita) {
+        return ScorriArchivio(archivio, visita);
+    };
+    fonti.erroreGiornale = [&] { return AvvisoGiornaleIlleggibile(giornale); };
+    fonti.erroreArchivio = [&] { return MessaggioAccessoArchivio(archivio); };
+    return calcola(conteggio, fonti);
+}
+
+bool ScorriSchede(Deposito &deposito, const std::function<bool(const TScheda &, qint64)> &visita) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito))
+        return ScorriArchivio(file->archivio(), visita);
+    return deposito.scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+        for (qint64 i = 0; i < quante; ++i)
+            if (!visita(schede[i], prima + i)) return false;
+        return true;
+    });
+}
+
+namespace {
+
+// Why a count cannot be read against `deposito` (empty when it can): the
+// marks of a count begun on another archive tell nothing of this one.
+QString altroDeposito(const Conteggio &conteggio, Deposito &deposito) {
+    const bool suFile = dynamic_cast<DepositoFile *>(&deposito) != nullptr;
+    if (conteggio.archivio().isEmpty() == suFile) return conteggio.altroArchivio();
+    return u"Il conteggio «"_s + conteggio.nome() + u"» è stato iniziato sull'"_s +
+           nomeArchivio(conteggio.archivio()) +
+           u" e non può essere confrontato con un altro archivio."_s;
+}
+
+} // namespace
+
+Differenze CalcolaDifferenze(const Conteggio &conteggio, Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito);
+        file && conteggio.archivio().isEmpty())
+        return CalcolaDifferenze(conteggio, file->archivio(), file->giornale());
+    Differenze esito;
+    esito.errore = altroDeposito(conteggio, deposito);
+    if (!esito.errore.isEmpty()) {
+        esito.riuscito = false;
+        return esito;
+    }
+    Fonti fonti;
+    fonti.segno = deposito.segnoGiornale();
+    if (fonti.segno < 0) {
+        esito.riuscito = false;
+        esito.errore = deposito.messaggio();
+        return esito;
+    }
+    // Only the rows since the count began, and their rule applied here as
+    // the file's reader applies it.
+    fonti.giornale = [&](const SceltaRiga &scelta, const VisitaMovimento &visita) {
+        LettoreGiornale lettore(scelta, visita);
+        const bool letto = deposito.righeDopo(
+            conteggio.segnoInizio(), [&](QByteArrayView riga, char separatore, qint64 numero) {
+                lettore.separatore = separatore;
+                return lettore(GenereRiga::Movimento, riga, numero);
+            });
+        lettore.esito.aperto = letto;
+        return lettore.esito;
+    };
+    fonti.schede = std::max<qint64>(0, deposito.conta());
+    fonti.scorri = [&](const std::function<bool(const TScheda &, qint64)> &visita) {
+        return ScorriSchede(deposito, visita);
+    };
+    fonti.erroreGiornale = [&] { return deposito.messaggio(); };
+    fonti.erroreArchivio = [&] { return deposito.messaggio(); };
+    return calcola(conteggio, fonti);
+}
+
+namespace {
+
+// Only what each change needs: the line of the differences it comes from.
+struct Cambio {
+    qint64 posizione;
+    const RigaDifferenza *riga;
+    bool azzera;
+};
+
+// The cards to change, in position order; false, with the card named in
+// `esito`, when a counted stock does not fit its field.
+bool scegliCambi(const Differenze &differenze, bool azzera, EsitoApplicazione &esito,
+                 std::vector<Cambio> &cambi, std::vector<qint64> &posizioni) {
     for (const RigaDifferenza &r : differenze.righe) {
         const bool contata = r.stato == RigaDifferenza::Contata && r.differenza != 0;
         const bool daAzzerare = azzera && r.stato == RigaDifferenza::NonContata &&
@@ -740,16 +903,59 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
             esito.esito = EsitoApplicazione::FuoriCampo;
             esito.scheda =
                 r.codice().isEmpty() ? u"n. "_s + QString::number(r.posizione) : r.codice();
-            return esito;
+            return false;
         }
         cambi.push_back({r.posizione, &r, !contata});
     }
     std::sort(cambi.begin(), cambi.end(),
               [](const Cambio &a, const Cambio &b) { return a.posizione < b.posizione; });
-    std::vector<qint64> posizioni;
     posizioni.reserve(cambi.size());
     for (const Cambio &c : cambi)
         posizioni.push_back(c.posizione);
+    return true;
+}
+
+// A line that moves cards: the positions of the differences mean other
+// cards after it.
+bool rigaCheSposta(QByteArrayView riga, char separatore) {
+    return RigaDiSpostamento(riga, separatore) ||
+           TipoDiRiga(riga, separatore) == TipoMovimento::Eliminazione;
+}
+
+// The counted stock into the card as stored now; its "Rettifica" line when
+// the stock changes. Movements since the differences were read change the
+// stock and the counted stock alike: the difference stays. False gives the
+// change up: another card there (`cambiato`) or a stock that does not fit
+// (`fuoriCampo`, the card named in `esito`).
+bool cambiaScheda(const Cambio &c, const Movimento &modello, TScheda &scheda,
+                  std::optional<Movimento> &riga, bool &cambiato, bool &fuoriCampo,
+                  EsitoApplicazione &esito) {
+    riga.reset();
+    const auto giacenza = GiacenzaDi(scheda);
+    if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) {
+        cambiato = true;
+        return false;
+    }
+    const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
+    if (!GiacenzaArchiviabile(nuova)) {
+        fuoriCampo = true;
+        esito.scheda = c.riga->codice();
+        return false;
+    }
+    scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
+    if (nuova != *giacenza)
+        riga = MovimentoDaModello(modello, scheda, c.posizione, nuova - *giacenza, *giacenza);
+    return true;
+}
+
+} // namespace
+
+EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
+                                   const QString &archivio, const QString &giornale) {
+    EsitoApplicazione esito;
+    std::vector<Cambio> cambi;
+    std::vector<qint64> posizioni;
+    if (!scegliCambi(differenze, azzera, esito, cambi, posizioni)) return esito;
 
     // The journal's lines are written out as each card is, one buffer for
     // them all; one time, workstation and note for every line.
@@ -766,39 +972,20 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
             // Under the archive's lock: a removal since the differences were
             // read moved cards, and the positions mean other cards now.
             controllato = true;
-            LeggiGiornale(
-                giornale,
-                [](QByteArrayView riga, char separatore) {
-                    return RigaDiSpostamento(riga, separatore) ||
-                           TipoDiRiga(riga, separatore) == TipoMovimento::Eliminazione;
-                },
-                [&](const Movimento &, qint64 offset) {
-                    if (offset >= differenze.segnoGiornale) cambiato = true;
-                    return !cambiato;
-                });
+            LeggiGiornale(giornale, rigaCheSposta, [&](const Movimento &, qint64 offset) {
+                if (offset >= differenze.segnoGiornale) cambiato = true;
+                return !cambiato;
+            });
         }
         if (cambiato) return false;
         // Each pass over the cards (the intent record's, then the writing's)
         // goes in order from the first: the lines are those of the last one.
         if (i == 0) righe.svuota();
-        const Cambio &c = cambi[std::size_t(i)];
-        const auto giacenza = GiacenzaDi(scheda);
-        if (scheda.testo(Campo::Codice) != c.riga->codice() || !giacenza) {
-            cambiato = true;
+        std::optional<Movimento> riga;
+        if (!cambiaScheda(cambi[std::size_t(i)], modello, scheda, riga, cambiato, fuoriCampo,
+                          esito))
             return false;
-        }
-        // Movements since the differences were read change the stock and
-        // the counted stock alike: the difference stays.
-        const qint64 nuova = c.azzera ? 0 : *giacenza + c.riga->differenza;
-        if (!GiacenzaArchiviabile(nuova)) {
-            fuoriCampo = true;
-            esito.scheda = c.riga->codice();
-            return false;
-        }
-        scheda.impostaTesto(Campo::Giacenza, QString::number(nuova));
-        if (nuova != *giacenza)
-            righe.aggiungi(
-                MovimentoDaModello(modello, scheda, c.posizione, nuova - *giacenza, *giacenza));
+        if (riga) righe.aggiungi(*riga);
         return true;
     };
     if (cambi.empty()) {
@@ -821,6 +1008,68 @@ EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &diffe
     }
     // Said in the count's file, for whoever opens it next; the stocks are
     // already right if this line is lost.
+    conteggio.registra(TipoRigaConteggio::Applicato, QString(), 0, esito.cambiate);
+    return esito;
+}
+
+EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
+                                   Deposito &deposito) {
+    if (auto *file = dynamic_cast<DepositoFile *>(&deposito);
+        file && conteggio.archivio().isEmpty())
+        return ApplicaConteggio(conteggio, differenze, azzera, file->archivio(), file->giornale());
+    EsitoApplicazione esito;
+    esito.errore = altroDeposito(conteggio, deposito);
+    if (!esito.errore.isEmpty()) {
+        esito.esito = EsitoApplicazione::ErroreArchivio;
+        return esito;
+    }
+    std::vector<Cambio> cambi;
+    std::vector<qint64> posizioni;
+    if (!scegliCambi(differenze, azzera, esito, cambi, posizioni)) return esito;
+    if (cambi.empty()) {
+        esito.esito = EsitoApplicazione::Niente;
+        conteggio.registra(TipoRigaConteggio::Applicato, QString(), 0, 0);
+        return esito;
+    }
+    const Movimento modello = MovimentoScheda(TScheda(), 0, TipoMovimento::Rettifica, 0, 0,
+                                              NotaConteggio(conteggio.nome()));
+    QList<Movimento> righe;
+    bool controllato = false, cambiato = false, fuoriCampo = false;
+    QString guasto;
+    const auto modifica = [&](qint64 i, TScheda &scheda) {
+        if (!controllato) {
+            // Inside the transaction, under the server's lock on positions:
+            // a removal since the differences were read moved cards.
+            controllato = true;
+            const bool letto = deposito.righeDopo(
+                differenze.segnoGiornale, [&](QByteArrayView riga, char separatore, qint64) {
+                    cambiato = rigaCheSposta(riga, separatore);
+                    return !cambiato;
+                });
+            if (!letto) {
+                guasto = deposito.messaggio();
+                return false;
+            }
+        }
+        if (cambiato) return false;
+        if (i == 0) righe.clear();
+        std::optional<Movimento> riga;
+        if (!cambiaScheda(cambi[std::size_t(i)], modello, scheda, riga, cambiato, fuoriCampo,
+                          esito))
+            return false;
+        if (riga) righe << *riga;
+        return true;
+    };
+    if (deposito.insiemeConRighe(posizioni, modifica, 0, {}, [&](qint64) { return righe; }) < 0) {
+        esito.esito = fuoriCampo ? EsitoApplicazione::FuoriCampo
+                      : cambiato ? EsitoApplicazione::Cambiato
+                                 : EsitoApplicazione::ErroreArchivio;
+        esito.errore = guasto.isEmpty() ? deposito.messaggio() : guasto;
+        return esito;
+    }
+    esito.esito = EsitoApplicazione::Fatto;
+    esito.cambiate = righe.size();
+    // Said in the count's file, as on the folder.
     conteggio.registra(TipoRigaConteggio::Applicato, QString(), 0, esito.cambiate);
     return esito;
 }

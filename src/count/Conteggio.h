@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/TScheda.h"
+#include "storage/Deposito.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -24,13 +25,19 @@
 // holds the time, the kind, the code as read, the card's position then (0
 // for a code no card has), the quantity, the workstation and the journal's
 // length then, which tells the movements recorded after the scan.
+//
+// With the archive on a server the count's file stays in the program folder
+// all the same; its marks are then the server's journal rows (see
+// Deposito::segnoGiornale), and a line "Archivio" after the start names the
+// server, so a count is never read against another archive than its own.
 
 enum class TipoRigaConteggio {
     Inizio,     // the count's start: its scope in the code field, its cards in the quantity
     Scheda,     // a card the count covers (a count of a list)
     Lettura,    // adds the quantity (a wrong scan is taken back by its opposite)
     Correzione, // sets the card's count to the quantity
-    Applicato   // the counted stocks were written into the cards
+    Applicato,  // the counted stocks were written into the cards
+    Archivio    // the server the count was begun on, in the code field
 };
 
 struct RigaConteggio {
@@ -76,7 +83,8 @@ bool AccodaConteggio(const QString &percorso, const QList<RigaConteggio> &righe,
 // a card found is read again to be sure it still has the code.
 class IndiceCodici {
   public:
-    explicit IndiceCodici(QString archivio);
+    // `deposito`: the archive on a server, looked up by code there instead.
+    explicit IndiceCodici(QString archivio, Deposito *deposito = nullptr);
     // False when the archive cannot be read.
     bool costruisci();
     struct Trovate {
@@ -91,8 +99,10 @@ class IndiceCodici {
     bool aggiornaCoda();
     bool verifica(const std::string &chiave, Trovate &esito);
     bool cambiato(qint64 &dimensione, qint64 &modifica) const;
+    Trovate cercaSulServer(const std::string &chiave, const QString &codice);
 
     QString m_archivio;
+    Deposito *m_deposito = nullptr;
     std::unordered_map<std::string, std::vector<qint64>> m_indice;
     qint64 m_schede = 0;
     qint64 m_dimensione = -1;
@@ -127,6 +137,11 @@ class Conteggio {
     bool tutte() const { return m_tutte; }
     const QList<qint64> &posizioniCoperte() const { return m_coperte; }
     bool applicato() const { return m_applicato; }
+    // The archive it was begun on: empty for the program folder's, the
+    // server's description otherwise.
+    QString archivio() const { return m_archivio; }
+    // Why it cannot be read against the archive in use (empty when it can).
+    QString altroArchivio() const;
     qint64 danneggiate() const { return m_danneggiate; }
     // Counted so far of a code scanned at a position (scans of another code
     // there, a card since removed, are not added), and of an unknown code.
@@ -166,6 +181,8 @@ class Conteggio {
     bool m_tutte = true;
     QList<qint64> m_coperte;
     bool m_applicato = false;
+    QString m_archivio;
+    bool m_archivioLetto = false;
     qint64 m_letto = 0;
     qint64 m_danneggiate = 0;
     std::vector<Tenuta> m_righe;
@@ -228,12 +245,16 @@ struct Differenze {
 Differenze CalcolaDifferenze(const Conteggio &conteggio, const QString &archivio,
                              const QString &giornale,
                              const std::function<void(qint64, qint64)> &progresso = {});
+// The same on a storage: the folder's runs the file code above, a server's
+// reads its cards and its journal's rows after the count's start.
+Differenze CalcolaDifferenze(const Conteggio &conteggio, Deposito &deposito);
 
 struct EsitoApplicazione {
     enum Esito { Fatto, Niente, ErroreArchivio, GiornaleNonScritto, Cambiato, FuoriCampo };
     Esito esito = Niente;
     qint64 cambiate = 0;
     QString scheda; // FuoriCampo: the card whose stock does not fit
+    QString errore; // ErroreArchivio on a server: the storage's words
 };
 // Writes the counted stocks into the cards and one "Rettifica" line per
 // changed card, all or nothing through the intent record; not counted cards
@@ -241,6 +262,13 @@ struct EsitoApplicazione {
 // was removed or moved since the differences were read, and nothing is written.
 EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
                                    const QString &archivio, const QString &giornale);
+// The same on a storage: the folder's runs the file code above, a server's
+// writes every card and line in one transaction (Deposito::insiemeConRighe).
+EsitoApplicazione ApplicaConteggio(Conteggio &conteggio, const Differenze &differenze, bool azzera,
+                                   Deposito &deposito);
+// Every card of a storage in position order: the file's pass when the
+// storage is the folder, its blocks otherwise. False when it cannot be read.
+bool ScorriSchede(Deposito &deposito, const std::function<bool(const TScheda &, qint64)> &visita);
 
 // The note of the journal lines of a count.
 QString NotaConteggio(const QString &nome);

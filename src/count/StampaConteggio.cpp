@@ -23,9 +23,9 @@ QString colonna(const QString &testo, int larghezza, bool destra = false) {
     return destra ? corto.rightJustified(larghezza) : corto.leftJustified(larghezza);
 }
 
-} // namespace
+using Scorri = std::function<bool(const std::function<bool(const TScheda &, qint64)> &)>;
 
-bool RigheFoglioConta(const Conteggio &conteggio, const QString &archivio, QStringList &righe) {
+bool righeFoglio(const Conteggio &conteggio, const Scorri &scorri, QStringList &righe) {
     struct Voce {
         QString collocazione, codice, nome, giacenza;
     };
@@ -33,7 +33,7 @@ bool RigheFoglioConta(const Conteggio &conteggio, const QString &archivio, QStri
     QSet<qint64> coperte(conteggio.posizioniCoperte().cbegin(),
                          conteggio.posizioniCoperte().cend());
     const bool tutte = conteggio.tutte();
-    const bool letto = ScorriArchivio(archivio, [&](const TScheda &scheda, qint64 posizione) {
+    const bool letto = scorri([&](const TScheda &scheda, qint64 posizione) {
         if (tutte || coperte.contains(posizione))
             voci.push_back({scheda.testo(Campo::Collocazione), scheda.testo(Campo::Codice),
                             scheda.testo(Campo::Nome), scheda.testo(Campo::Giacenza)});
@@ -52,6 +52,18 @@ bool RigheFoglioConta(const Conteggio &conteggio, const QString &archivio, QStri
                      colonna(v.nome, 40) + u' ' + colonna(v.giacenza, 8, true) + u"   __________"_s;
     righe << QString() << u"Schede da contare: "_s + QString::number(voci.size());
     return letto;
+}
+
+} // namespace
+
+bool RigheFoglioConta(const Conteggio &conteggio, const QString &archivio, QStringList &righe) {
+    return righeFoglio(
+        conteggio, [&](const auto &visita) { return ScorriArchivio(archivio, visita); }, righe);
+}
+
+bool RigheFoglioConta(const Conteggio &conteggio, Deposito &deposito, QStringList &righe) {
+    return righeFoglio(
+        conteggio, [&](const auto &visita) { return ScorriSchede(deposito, visita); }, righe);
 }
 
 bool RigaNelFiltro(const RigaDifferenza &riga, FiltroDifferenze filtro) {

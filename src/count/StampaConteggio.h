@@ -14,6 +14,8 @@ class TfrxReport;
 
 // The sheet's lines, header first; false when the archive cannot be read.
 bool RigheFoglioConta(const Conteggio &conteggio, const QString &archivio, QStringList &righe);
+// The same from a storage (the archive on a server).
+bool RigheFoglioConta(const Conteggio &conteggio, Deposito &deposito, QStringList &righe);
 
 // Which lines of the differences a window shows and prints.
 enum class FiltroDifferenze { Tutte, SoloDifferenze, NonContate };

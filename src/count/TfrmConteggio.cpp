@@ -7,6 +7,7 @@
 #include "count/TfrmDifferenze.h"
 #include "labels/CercaCodice.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
@@ -59,9 +60,10 @@ QPushButton *pulsante(const QString &nome, const QString &testo, QWidget *genito
 TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conteggio,
                              QString archivio)
     : QDialog(genitore), m_conteggio(std::move(conteggio)), m_archivio(std::move(archivio)),
-      m_indice(m_archivio) {
+      m_indice(m_archivio, ArchivioSuServer() ? &DepositoCorrente() : nullptr) {
     setObjectName(u"frmConteggio"_s);
     setWindowTitle(u"Conta inventario - "_s + m_conteggio->nome());
+    TitoloConArchivio(this);
     setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
@@ -124,6 +126,8 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
     ValoreAccessibile(lblGiacenza, u"Giacenza in archivio"_s);
     ValoreAccessibile(lblContati, u"Contati finora"_s);
     ValoreAccessibile(lblEsito, u"Esito"_s);
+    // A wrapped label in a grid is not given its second line by itself.
+    lblEsito->setMinimumHeight(2 * QFontMetrics(lblEsito->font()).lineSpacing() + 4);
     griglia->addWidget(lblCodiceScheda, 0, 0, 1, 2);
     griglia->addWidget(lblNomeScheda, 1, 0, 1, 2);
     // Captions apart from the numbers, so the numbers stay big and alone.
@@ -209,8 +213,7 @@ TfrmConteggio::TfrmConteggio(QWidget *genitore, std::unique_ptr<Conteggio> conte
         lstLetture->insertItem(0, voce);
     }
     if (!m_indice.costruisci())
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Avviso,
-                                          MessaggioAccessoArchivio(m_archivio));
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Avviso, messaggioArchivio());
     mostra(QString(), QString(), QString(), 0, false);
     lblEsito->setText(u"Pronto: leggere il primo codice."_s);
     if (m_conteggio->applicato())
@@ -255,8 +258,7 @@ void TfrmConteggio::leggiCodice() {
     const IndiceCodici::Trovate trovate = m_indice.cerca(codice);
     if (!trovate.riuscito) {
         lampeggia(false);
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     // A short number no card has is the quantity of the next scan.
@@ -296,8 +298,11 @@ void TfrmConteggio::registra(TipoRigaConteggio tipo, const QString &codice, qint
             this, TipoMessaggio::Errore,
             u"Attenzione: la lettura di "_s + codice +
                 u" non è stata salvata nel file del conteggio "_s + m_conteggio->percorso() +
-                u". Controllare lo spazio libero e i permessi della cartella del programma, "
-                u"poi leggere di nuovo il codice."_s);
+                (ArchivioSuServer()
+                     ? u". Controllare lo spazio libero e i permessi della cartella del "
+                       u"programma e il collegamento al server, poi leggere di nuovo il codice."_s
+                     : u". Controllare lo spazio libero e i permessi della cartella del programma, "
+                       u"poi leggere di nuovo il codice."_s));
         return;
     }
     auto *voce = new QListWidgetItem;
@@ -422,11 +427,20 @@ void TfrmConteggio::btnDifferenzeClick() {
     txtCodice->setFocus();
 }
 
+QString TfrmConteggio::messaggioArchivio() const {
+    return ArchivioSuServer() ? DepositoCorrente().messaggio()
+                              : MessaggioAccessoArchivio(m_archivio);
+}
+
+bool TfrmConteggio::righeFoglio(QStringList &righe) {
+    return ArchivioSuServer() ? RigheFoglioConta(*m_conteggio, DepositoCorrente(), righe)
+                              : RigheFoglioConta(*m_conteggio, m_archivio, righe);
+}
+
 void TfrmConteggio::btnFoglioClick() {
     QStringList righe;
-    if (!RigheFoglioConta(*m_conteggio, m_archivio, righe)) {
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+    if (!righeFoglio(righe)) {
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     StampaConteggio(this, u"Foglio di conta - "_s + m_conteggio->nome(), righe);
@@ -434,9 +448,8 @@ void TfrmConteggio::btnFoglioClick() {
 
 void TfrmConteggio::btnFoglioPdfClick() {
     QStringList righe;
-    if (!RigheFoglioConta(*m_conteggio, m_archivio, righe)) {
-        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore,
-                                          MessaggioAccessoArchivio(m_archivio));
+    if (!righeFoglio(righe)) {
+        Piattaforma::dialoghi().messaggio(this, TipoMessaggio::Errore, messaggioArchivio());
         return;
     }
     PdfConteggio(this, u"Foglio di conta - "_s + m_conteggio->nome(), righe,

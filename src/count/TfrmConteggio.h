@@ -65,6 +65,9 @@ class TfrmConteggio : public QDialog {
     void lampeggia(bool buono);
     // The shown card's count, after other copies' scans are read.
     void aggiornaContati();
+    // Why the archive in use could not be read, in its own words.
+    QString messaggioArchivio() const;
+    bool righeFoglio(QStringList &righe);
 
     std::unique_ptr<Conteggio> m_conteggio;
     QString m_archivio;

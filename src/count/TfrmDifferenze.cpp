@@ -6,6 +6,7 @@
 #include "journal/Giornale.h"
 #include "journal/Movimenti.h"
 #include "platform/Dialoghi.h"
+#include "storage/DepositoCorrente.h"
 #include "widgets/AspettoElenco.h"
 #include "widgets/Controlli.h"
 
@@ -105,6 +106,7 @@ TfrmDifferenze::TfrmDifferenze(QWidget *genitore, Conteggio &conteggio, QString 
     : QDialog(genitore), m_conteggio(conteggio), m_archivio(std::move(archivio)) {
     setObjectName(u"frmDifferenze"_s);
     setWindowTitle(u"Differenze del conteggio - "_s + conteggio.nome());
+    TitoloConArchivio(this);
     setAccessibleName(windowTitle());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMaximizeButtonHint);
@@ -191,7 +193,9 @@ QString TfrmDifferenze::titolo() const {
 void TfrmDifferenze::calcola() {
     setCursor(Qt::WaitCursor);
     m_modello->imposta(nullptr, filtro());
-    m_differenze = CalcolaDifferenze(m_conteggio, m_archivio, PercorsoGiornale());
+    m_differenze = ArchivioSuServer()
+                       ? CalcolaDifferenze(m_conteggio, DepositoCorrente())
+                       : CalcolaDifferenze(m_conteggio, m_archivio, PercorsoGiornale());
     m_modello->imposta(&m_differenze, filtro());
     unsetCursor();
     if (!m_differenze.riuscito) {
@@ -234,7 +238,9 @@ void TfrmDifferenze::btnApplicaClick() {
         return;
     setCursor(Qt::WaitCursor);
     const EsitoApplicazione esito =
-        ApplicaConteggio(m_conteggio, m_differenze, azzera, m_archivio, PercorsoGiornale());
+        ArchivioSuServer()
+            ? ApplicaConteggio(m_conteggio, m_differenze, azzera, DepositoCorrente())
+            : ApplicaConteggio(m_conteggio, m_differenze, azzera, m_archivio, PercorsoGiornale());
     unsetCursor();
     switch (esito.esito) {
     case EsitoApplicazione::Fatto:
@@ -263,10 +269,11 @@ void TfrmDifferenze::btnApplicaClick() {
         dialoghi.messaggio(this, TipoMessaggio::Errore, MessaggioGiornaleNonScritto());
         break;
     case EsitoApplicazione::ErroreArchivio:
-        dialoghi.messaggio(this, TipoMessaggio::Errore,
-                           u"Attenzione: l'archivio non può essere scritto; nessuna giacenza è "
-                           u"stata cambiata. "_s +
-                               MessaggioAccessoArchivio(m_archivio));
+        dialoghi.messaggio(
+            this, TipoMessaggio::Errore,
+            u"Attenzione: l'archivio non può essere scritto; nessuna giacenza è "
+            u"stata cambiata. "_s +
+                (esito.errore.isEmpty() ? MessaggioAccessoArchivio(m_archivio) : esito.errore));
         break;
     }
     calcola();

@@ -646,6 +646,33 @@ bool DepositoServer::rigaGiornale(qint64 numero, Movimento &movimento) {
            errore(u"Attenzione: il movimento non è più sul server."_s);
 }
 
+qint64 DepositoServer::segnoGiornale() {
+    // Rows are numbered in order by their sequence: the next line takes a
+    // number past the largest there is.
+    const Risultato r = m_c.esegui("SELECT coalesce(max(id), 0)::bigint + 1 FROM movimenti");
+    if (!r.ok() || r.righe() != 1) return errore(), -1;
+    return r.numero(0, 0);
+}
+
+bool DepositoServer::righeDopo(qint64 segno, const VisitaRigaGrezza &visita) {
+    return scorriRighe("SELECT id, riga FROM movimenti WHERE id >= $1 ORDER BY id",
+                       {ValoreSql::numero(segno)}, visita);
+}
+
+bool DepositoServer::cercaCodice(const QString &codice, QList<qint64> &posizioni) {
+    posizioni.clear();
+    QString chiave = codice;
+    for (QChar &c : chiave)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + 32);
+    const QByteArray sql = "SELECT posizione FROM schede WHERE " + QByteArray(CodiceConfrontato()) +
+                           " = $1 ORDER BY posizione";
+    const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::testo(chiave)});
+    if (!r.ok()) return errore();
+    for (int i = 0; i < r.righe(); ++i)
+        posizioni << r.numero(i, 0);
+    return true;
+}
+
 bool DepositoServer::leggiFoto(qint64 posizione, QByteArray &foto) {
     const Risultato r =
         m_c.esegui("SELECT dati FROM foto WHERE posizione = $1", {ValoreSql::numero(posizione)});

@@ -44,6 +44,9 @@ class DepositoServer : public Deposito {
                       const VisitaRigaGrezza &visita) override;
     bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override;
     bool rigaGiornale(qint64 numero, Movimento &movimento) override;
+    qint64 segnoGiornale() override;
+    bool righeDopo(qint64 segno, const VisitaRigaGrezza &visita) override;
+    bool cercaCodice(const QString &codice, QList<qint64> &posizioni) override;
     bool leggiFoto(qint64 posizione, QByteArray &foto) override;
     bool scriviFoto(qint64 posizione, const QByteArray &foto) override;
     bool allegati(QStringList &nomi) override;

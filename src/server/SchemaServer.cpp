@@ -15,6 +15,34 @@ const std::array<const char *, NUMERO_CAMPI> &ColonneSchede() {
     return colonne;
 }
 
+const char *CodiceConfrontato() {
+    // The characters 1 to 32, each as an escape: the index and the lookup
+    // must spell the expression alike.
+    static const QByteArray espressione = []() -> QByteArray {
+        QByteArray e = "lower(btrim(codice, E'";
+        for (int c = 1; c <= 32; ++c)
+            e += "\\x" + QByteArray::number(c, 16).rightJustified(2, '0');
+        return e + "') COLLATE \"C\")";
+    }();
+    return espressione.constData();
+}
+
+namespace {
+
+QByteArray sqlIndiceCodici() {
+    return "CREATE INDEX IF NOT EXISTS schede_codice_esatto ON schede (" +
+           QByteArray(CodiceConfrontato()) + ")";
+}
+
+} // namespace
+
+void AggiungiIndiceCodici(Connessione &c) {
+    const Risultato r = c.esegui("SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() "
+                                 "AND indexname = 'schede_codice_esatto'");
+    if (!r.ok() || r.righe() > 0) return;
+    c.comando(sqlIndiceCodici().constData());
+}
+
 namespace {
 
 // The fields searched by text get a trigram index.
@@ -106,10 +134,13 @@ bool CreaSchema(Connessione &c) {
         "CREATE TABLE IF NOT EXISTS schede_eliminate (nome text PRIMARY KEY, dati bytea NOT "
         "NULL)",
     };
+    // A scan looks its code up while the customer waits.
+    const QByteArray codici = sqlIndiceCodici();
     Transazione t(c);
     if (!t.iniziata()) return false;
     for (const char *sql : tabelle)
         if (!c.comando(sql)) return false;
+    if (!c.comando(codici.constData())) return false;
     // pg_trgm may be missing or not ours to create: the search then reads
     // the table through, slower but the same.
     if (!c.comando("SAVEPOINT trigrammi")) return false;

@@ -18,6 +18,16 @@
 // server has pg_trgm. False, with the connection's message, on failure.
 bool CreaSchema(Connessione &connessione);
 
+// A card's code as the program compares it: without the blanks and control
+// characters around it, A-Z as a-z and nothing else changed. The exact-code
+// index is on this expression.
+const char *CodiceConfrontato();
+
+// Adds the exact-code index to a database made before it existed, when the
+// role may (only the tables' owner can); without it the look-up still works,
+// reading the table through.
+void AggiungiIndiceCodici(Connessione &connessione);
+
 // The column of each field, in record order.
 const std::array<const char *, NUMERO_CAMPI> &ColonneSchede();
 

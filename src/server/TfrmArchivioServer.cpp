@@ -5,6 +5,7 @@
 #include "archive/FileIntero.h"
 #include "platform/Dialoghi.h"
 #include "server/DepositoServer.h"
+#include "server/SchemaServer.h"
 #include "server/Trasloco.h"
 #include "storage/DepositoCorrente.h"
 
@@ -123,6 +124,8 @@ bool ApriArchivioInUso(QWidget *finestra, const QString &percorso) {
             c->messaggio() + u" Il programma lavora sull'archivio del server "_s + p.host +
                 u" e lo riprova a ogni operazione; per lavorare sulla cartella del programma "
                 u"togliere la scelta in \u00ABArchivio su server\u00BB."_s);
+    else
+        AggiungiIndiceCodici(*c);
     ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
                             descrizioneServer(p));
     return true;

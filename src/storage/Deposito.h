@@ -169,6 +169,15 @@ class Deposito {
     virtual bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) = 0;
     // The line numbered `numero`, decoded.
     virtual bool rigaGiornale(qint64 numero, Movimento &movimento) = 0;
+    // The journal's mark now: every line recorded from now on is numbered at
+    // or past it (the file's length, the server's next row); -1 on failure.
+    virtual qint64 segnoGiornale() = 0;
+    // The lines numbered from `segno` on, oldest first.
+    virtual bool righeDopo(qint64 segno, const VisitaRigaGrezza &visita) = 0;
+
+    // The positions whose code may be `codice`, capitals or not: a superset
+    // read cheaply, the caller keeps the cards its own rule finds equal.
+    virtual bool cercaCodice(const QString &codice, QList<qint64> &posizioni) = 0;
 
     // A card's photo (JPEG bytes; empty when it has none) and attachments,
     // named by their path under the attachments folder.

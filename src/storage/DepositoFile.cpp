@@ -1,16 +1,19 @@
 #include "storage/DepositoFile.h"
 
 #include "archive/Archivio.h"
+#include "archive/Cp1252.h"
 #include "archive/FileDiretto.h"
 #include "archive/FileIntero.h"
 #include "journal/Eliminazione.h"
 #include "journal/Movimenti.h"
+#include "journal/StessaScheda.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -366,13 +369,22 @@ namespace {
 // The journal's lines that `scegli` keeps, as written, with their offsets.
 bool righeDelFile(const QString &giornale,
                   const std::function<bool(QByteArrayView riga, char separatore)> &scegli,
-                  const Deposito::VisitaRigaGrezza &visita) {
+                  const Deposito::VisitaRigaGrezza &visita, qint64 da = 0) {
     const Descrittore file(ApriFileRegolare(giornale, O_RDONLY));
     if (file.fd < 0) return errno == ENOENT;
     struct stat info {};
     if (::fstat(file.fd, &info) != 0) return false;
     char separatore = ';';
-    return ScorriRigheGiornale(file.fd, 0, info.st_size, true,
+    // From a mark on: the separator is the header's, at the file's start.
+    if (da > 0 && !ScorriRigheGiornale(file.fd, 0, info.st_size, true,
+                                       [&](GenereRiga genere, QByteArrayView riga, qint64) {
+                                           if (genere == GenereRiga::Intestazione &&
+                                               !riga.isEmpty())
+                                               separatore = SeparatoreGiornale(riga);
+                                           return false;
+                                       }))
+        return false;
+    return ScorriRigheGiornale(file.fd, std::min<qint64>(da, info.st_size), info.st_size, true,
                                [&](GenereRiga genere, QByteArrayView riga, qint64 offset) {
                                    if (genere == GenereRiga::Intestazione && !riga.isEmpty())
                                        separatore = SeparatoreGiornale(riga);
@@ -421,4 +433,27 @@ bool DepositoFile::rigaGiornale(qint64 numero, Movimento &movimento) {
     if (!m) return errore(AvvisoGiornaleIlleggibile(giornale()));
     movimento = *m;
     return true;
+}
+
+qint64 DepositoFile::segnoGiornale() {
+    const qint64 segno = SegnoGiornale(giornale());
+    if (segno < 0) errore(AvvisoGiornaleIlleggibile(giornale()));
+    return segno;
+}
+
+bool DepositoFile::righeDopo(qint64 segno, const VisitaRigaGrezza &visita) {
+    return righeDelFile(
+               giornale(), [](QByteArrayView, char) { return true; }, visita, segno) ||
+           errore(AvvisoGiornaleIlleggibile(giornale()));
+}
+
+bool DepositoFile::cercaCodice(const QString &codice, QList<qint64> &posizioni) {
+    posizioni.clear();
+    // A code compares byte for byte, capitals aside: the same length at least.
+    const qsizetype lunghezza = Cp1252::codifica(codice).size();
+    return scorri([&](const TScheda *schede, qint64 quante, qint64 prima) {
+        for (qint64 i = 0; i < quante; ++i)
+            if (schede[i].lunghezza(Campo::Codice) == lunghezza) posizioni << prima + i;
+        return true;
+    });
 }

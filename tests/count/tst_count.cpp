@@ -1,3 +1,4 @@
+#include "ArchivioInUso.h"
 #include "DialoghiFinti.h"
 #include "Fixture.h"
 
@@ -80,6 +81,14 @@ qint64 Giacenza(const QString &archivio, qint64 posizione) {
     return GiacenzaDi(s).value_or(-9999);
 }
 
+// Cards 1..n (code CODn, stock n), for an archive in use.
+QList<TScheda> SchedeNumerate(int n) {
+    QList<TScheda> schede;
+    for (int i = 1; i <= n; ++i)
+        schede << SchedaNumero(i);
+    return schede;
+}
+
 const RigaDifferenza *Riga(const Differenze &d, const QString &codice,
                            RigaDifferenza::Stato stato) {
     for (const RigaDifferenza &r : d.righe)
@@ -129,8 +138,9 @@ int Conta(const QString &archivio, const QString &via, int quante) {
 class TestConteggio : public QObject {
     Q_OBJECT
   private slots:
+    void initTestCase() { m_server.avvia(); }
+    void cleanupTestCase() { m_server.ferma(); }
     void init() { Piattaforma::impostaDialoghi(&m_dialoghi); }
-    void nonSulServer();
     void cleanup() {
         Piattaforma::impostaDialoghi(nullptr);
         QVERIFY2(m_dialoghi.rimasteAperte().isEmpty(),
@@ -153,9 +163,18 @@ class TestConteggio : public QObject {
     void conteggioDiUnElenco();
     void applicazioneInterrotta();
     void dueProcessiContano();
+    void suDueArchivi_data() { DueArchivi(); }
+    void suDueArchivi();
+    void rimossaPrimaDiApplicare_data() { DueArchivi(); }
+    void rimossaPrimaDiApplicare();
+    void serverFermoNellApplicazione();
+    void indiceDeiCodici();
 
   private:
     DialoghiFinti m_dialoghi;
+    ServerDeiTest m_server;
+    // What the main path left on each storage, compared at the last row.
+    QMap<QString, QStringList> m_esiti;
 };
 
 void TestConteggio::lettureDallaCasella() {
@@ -700,20 +719,188 @@ void TestConteggio::dueProcessiContano() {
     QCOMPARE(danneggiate, 0);
 }
 
-// With the archive on a server a count would work on the folder's old copy:
-// it is not started, and the user is told why.
-void TestConteggio::nonSulServer() {
-    CartellaDiProva cartella;
-    cartella.scriviArchivio(ArchivioDi({SchedaNumero(1)}));
-    ParametriServer parametri;
-    parametri.host = cartella.percorso(u"nessun-server"_s);
-    Connessione connessione(parametri);
-    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(connessione), u"prova"_s);
+// The main path on both storages: scans from the window, a sale before and
+// one after the scan by another site, the differences, the count applied
+// twice; the same stocks and journal lines on both. A count begun on one
+// archive is refused on the other.
+void TestConteggio::suDueArchivi() {
+    QFETCH(QString, storage);
+    m_server.riprendi();
+    ArchivioInUso archivio(storage, m_server, SchedeNumerate(4));
+    QVERIFY(archivio.pronto());
+    QCOMPARE(ArchivioSuServer(), storage == u"server"_s);
+    auto vendi = [](qint64 posizione, qint64 quanti) {
+        TScheda s;
+        QVERIFY(DepositoCorrente().leggi(posizione, s));
+        QCOMPARE(DepositoCorrente().scrivi(posizione, s, -quanti, TipoMovimento::Scarico).esito,
+                 Deposito::Salvataggio::Fatto);
+    };
+    m_dialoghi.allaProssimaFinestra([](QDialog *d) {
+        auto *nome = d->findChild<QLineEdit *>(u"txtNome"_s);
+        nome->selectAll();
+        QTest::keyClicks(nome, u"Negozio"_s);
+        QTest::mouseClick(d->findChild<QPushButton *>(u"btnInizia"_s), Qt::LeftButton);
+    });
+    std::unique_ptr<Conteggio> c;
+    m_dialoghi.allaProssimaFinestra([&](QDialog *d) {
+        auto *finestra = qobject_cast<TfrmConteggio *>(d);
+        QVERIFY(finestra);
+        vendi(3, 1); // before the scan: the book stock has it already
+        Scansiona(finestra->txtCodice, u"5*cod3"_s);
+        QCOMPARE(finestra->lblContati->text(), u"5"_s);
+        Scansiona(finestra->txtCodice, u"COD1"_s);
+        Scansiona(finestra->txtCodice, u"XYZ"_s);
+        QCOMPARE(finestra->lblNomeScheda->text(), u"CODICE SCONOSCIUTO"_s);
+        QVERIFY(d->windowTitle().endsWith(DescrizioneArchivio()));
+        d->accept();
+    });
+    const int finestre = m_dialoghi.finestreEseguite();
     ApriConteggio(nullptr, PercorsoArchivio(), {}, u"Tutte le schede"_s);
+    QCOMPARE(m_dialoghi.finestreEseguite(), finestre + 2);
+    QVERIFY2(m_dialoghi.testi().isEmpty(), qPrintable(m_dialoghi.testi().join(u" | "_s)));
+    QVERIFY(QFile::exists(archivio.cartella().percorso(u"Conteggi/Negozio.csv"_s)));
+    c = std::make_unique<Conteggio>();
+    QString errore;
+    QVERIFY2(c->apri(u"Negozio"_s, errore), qPrintable(errore));
+    vendi(3, 2); // another site sells 2 of COD3 after its scan
+
+    Differenze d = CalcolaDifferenze(*c, DepositoCorrente());
+    QVERIFY2(d.riuscito, qPrintable(d.errore));
+    const RigaDifferenza *r = Riga(d, u"COD3"_s, RigaDifferenza::Contata);
+    QVERIFY(r);
+    QCOMPARE(r->giacenza, 0);
+    QCOMPARE(r->contati, 5);
+    QCOMPARE(r->mossiDopo, -2);
+    QCOMPARE(r->nuova, 3);
+    QCOMPARE(Riga(d, u"COD1"_s, RigaDifferenza::Contata)->differenza, 0);
+    QVERIFY(Riga(d, u"XYZ"_s, RigaDifferenza::Sconosciuta));
+    QCOMPARE(d.nonContate, 2);
+    EsitoApplicazione esito = ApplicaConteggio(*c, d, true, DepositoCorrente());
+    QCOMPARE(esito.esito, EsitoApplicazione::Fatto);
+    QCOMPARE(esito.cambiate, 3);
+    // Applied again: nothing left to change.
+    d = CalcolaDifferenze(*c, DepositoCorrente());
+    QCOMPARE(Riga(d, u"COD3"_s, RigaDifferenza::Contata)->differenza, 0);
+    QVERIFY(c->applicato());
+
+    QStringList lasciato = ArchivioInUso::righe();
+    for (const TScheda &s : ArchivioInUso::schede())
+        lasciato << s.testo(Campo::Codice) + u' ' + s.testo(Campo::Giacenza);
+    QVERIFY(lasciato.contains(u"COD3 3"_s));
+    QVERIFY(lasciato.contains(u"COD4 0"_s));
+    m_esiti[storage] = lasciato;
+    if (m_esiti.size() == 2) QCOMPARE(m_esiti[u"server"_s], m_esiti[u"file"_s]);
+
+    // On the other archive the count is refused, and says why.
+    auto altro =
+        storage == u"file"_s
+            ? std::unique_ptr<Deposito>(std::make_unique<DepositoServer>(m_server.connessione()))
+            : nullptr;
+    ImpostaDepositoCorrente(std::move(altro),
+                            storage == u"file"_s ? u"archivio sul server di prova"_s : QString());
+    Conteggio riaperto;
+    QVERIFY(!riaperto.apri(u"Negozio"_s, errore));
+    QVERIFY2(errore.contains(storage == u"file"_s ? u"iniziato sull'archivio nella cartella"_s
+                                                  : u"iniziato sull'archivio sul server"_s),
+             qPrintable(errore));
+    const Differenze rifiutate = CalcolaDifferenze(*c, DepositoCorrente());
+    QVERIFY(!rifiutate.riuscito);
+    QCOMPARE(ApplicaConteggio(*c, d, true, DepositoCorrente()).esito,
+             EsitoApplicazione::ErroreArchivio);
+}
+
+// A card removed between the differences and applying them: the last card
+// took its position, so nothing is written; read again, its scans are a
+// removed card's and the moved card's scans follow it.
+void TestConteggio::rimossaPrimaDiApplicare() {
+    QFETCH(QString, storage);
+    m_server.riprendi();
+    ArchivioInUso archivio(storage, m_server, SchedeNumerate(4));
+    QVERIFY(archivio.pronto());
+    auto c = NuovoConteggio(u"Spostate"_s);
+    QVERIFY(c);
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD2"_s, 2, 8));
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD4"_s, 4, 6));
+    const Differenze d = CalcolaDifferenze(*c, DepositoCorrente());
+    QVERIFY2(d.riuscito, qPrintable(d.errore));
+    TScheda due;
+    QVERIFY(DepositoCorrente().leggi(2, due));
+    QCOMPARE(DepositoCorrente().togli(2, due).esito, Deposito::Rimozione::Fatta);
+    const QStringList prima = ArchivioInUso::righe();
+    QCOMPARE(ApplicaConteggio(*c, d, true, DepositoCorrente()).esito, EsitoApplicazione::Cambiato);
+    QCOMPARE(ArchivioInUso::righe(), prima);
+    const Differenze dopo = CalcolaDifferenze(*c, DepositoCorrente());
+    QCOMPARE(Riga(dopo, u"COD2"_s, RigaDifferenza::Eliminata)->contati, 8);
+    const RigaDifferenza *spostata = Riga(dopo, u"COD4"_s, RigaDifferenza::Contata);
+    QVERIFY(spostata);
+    QCOMPARE(spostata->posizione, 2);
+    QCOMPARE(spostata->contati, 6);
+}
+
+// The server dies while the count is applied: a clear message in the
+// window, no stock changed and no line written.
+void TestConteggio::serverFermoNellApplicazione() {
+    m_server.riprendi();
+    const QList<TScheda> prima = SchedeNumerate(3);
+    ArchivioInUso archivio(
+        u"server"_s, m_server, prima,
+        std::make_unique<DepositoCheSiFerma>(m_server.connessione(), m_server.server()));
+    QVERIFY(archivio.pronto());
+    auto c = NuovoConteggio(u"Guasto"_s);
+    QVERIFY(c);
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD1"_s, 1, 7));
+    QVERIFY(c->registra(TipoRigaConteggio::Lettura, u"COD2"_s, 2, 9));
+    {
+        TfrmDifferenze finestra(nullptr, *c, PercorsoArchivio());
+        finestra.show();
+        m_dialoghi.rispondi(Risposta::No); // not counted: left as they are
+        m_dialoghi.rispondi(Risposta::Si); // write
+        m_dialoghi.rispondi(Risposta::Ok);
+        QTest::mouseClick(finestra.btnApplica, Qt::LeftButton);
+        const QStringList testi = m_dialoghi.testi();
+        QVERIFY2(testi.size() >= 3 && testi[2].startsWith(u"Attenzione: l'archivio non può essere "
+                                                          u"scritto; nessuna giacenza"_s),
+                 qPrintable(testi.join(u" | "_s)));
+        finestra.close();
+    }
+    QVERIFY(!c->applicato());
     ImpostaDepositoCorrente(nullptr, {});
-    QCOMPARE(m_dialoghi.finestreEseguite(), 0);
-    QCOMPARE(m_dialoghi.testi(), QStringList{MessaggioConteggioSuServer()});
-    QVERIFY(!QDir(CartellaConteggi()).exists());
+    m_server.riprendi();
+    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(m_server.connessione()), u"prova"_s);
+    const QList<TScheda> dopo = ArchivioInUso::schede();
+    QCOMPARE(dopo.size(), prima.size());
+    for (qsizetype i = 0; i < dopo.size(); ++i)
+        QCOMPARE(dopo[i].byte, prima[i].byte);
+    QVERIFY(ArchivioInUso::righe().isEmpty());
+}
+
+// The look-up of a scan goes through the exact-code index (the two spell the
+// expression alike), and a database made without it gets it.
+void TestConteggio::indiceDeiCodici() {
+    m_server.riprendi();
+    ArchivioInUso archivio(u"server"_s, m_server, SchedeNumerate(3));
+    QVERIFY(archivio.pronto());
+    Connessione &c = m_server.connessione();
+    QVERIFY(c.comando("DROP INDEX schede_codice_esatto"));
+    AggiungiIndiceCodici(c);
+    QVERIFY(c.comando("SET enable_seqscan = off"));
+    const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
+                           QByteArray(CodiceConfrontato()) + " = 'cod2'";
+    const Risultato r = c.esegui(sql.constData());
+    QVERIFY(c.comando("RESET enable_seqscan"));
+    QVERIFY(r.ok() && r.righe() > 0);
+    QString piano;
+    for (int i = 0; i < r.righe(); ++i)
+        piano += r.testo(i, 0) + u'\n';
+    QVERIFY2(piano.contains(u"schede_codice_esatto"_s), qPrintable(piano));
+    TScheda s = SchedaNumero(2);
+    s.impostaTesto(Campo::Codice, u"  Cod2 "_s);
+    QVERIFY(DepositoCorrente().accoda(s) == 4);
+    IndiceCodici indice(QString(), &DepositoCorrente());
+    QVERIFY(indice.costruisci());
+    const IndiceCodici::Trovate trovate = indice.cerca(u"COD2"_s);
+    QVERIFY(trovate.riuscito);
+    QCOMPARE(trovate.posizioni, (QList<qint64>{2, 4}));
 }
 
 int main(int argc, char *argv[]) {
