@@ -44,6 +44,7 @@
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStringListModel>
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -992,12 +993,23 @@ bool TfrmMagazzino::confermaCodice() {
     const QString chiave = MinuscoleAZ(codice);
     qint64 trovata = 0;
     QString nome;
-    scorriInUso([&](const TScheda &scheda, qint64 posizione) {
+    const auto confronta = [&](const TScheda &scheda, qint64 posizione) {
         if (MinuscoleAZ(scheda.testo(Campo::Codice)) != chiave) return true;
         trovata = posizione;
         nome = scheda.testo(Campo::Nome);
         return false;
-    });
+    };
+    if (ArchivioSuServer()) {
+        // The server's index of codes rather than a pass over the network.
+        QList<qint64> candidate;
+        DepositoCorrente().cercaCodice(codice, candidate);
+        std::sort(candidate.begin(), candidate.end());
+        TScheda scheda;
+        for (qint64 p : candidate)
+            if (DepositoCorrente().leggi(p, scheda) && !confronta(scheda, p)) break;
+    } else {
+        scorriInUso(confronta);
+    }
     if (trovata == 0) return true;
     const Risposta risposta = dialoghi().domanda(
         this, QStringLiteral("Attenzione: il codice articolo \"") + codice +
@@ -1212,14 +1224,15 @@ void TfrmMagazzino::closeEvent(QCloseEvent *evento) {
 
 void TfrmMagazzino::riempiSuggerimenti() {
     // One pass, only when the archive changed since the last one.
-    // On a server another site may change it at any time: always a pass.
+    // On a server a pass crosses the network (seconds on a large archive):
+    // once per server, the cards saved here adding to it.
     const QFileInfo file(PercorsoArchivio());
-    const QString firma = ArchivioSuServer() ? u"server"_s
+    const QString firma = ArchivioSuServer() ? DescrizioneArchivio()
                           : file.exists()
                               ? QString::number(file.size()) + u'/' +
                                     QString::number(file.lastModified().toMSecsSinceEpoch())
                               : QString();
-    if (!firma.isEmpty() && firma == m_firmaSuggerimenti && !ArchivioSuServer()) return;
+    if (!firma.isEmpty() && firma == m_firmaSuggerimenti) return;
     m_firmaSuggerimenti = firma;
     QStringList tipologie, ditte;
     QSet<QString> visteT, visteD;
