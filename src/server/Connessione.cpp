@@ -206,11 +206,28 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
         annota(QString::fromUtf8(PQerrorMessage(m_pg)));
         return Risultato();
     }
+    bool muto = false;
+    attendi(attesa, muto);
+    PGresult *ultimo = nullptr;
+    while (PGresult *r = PQgetResult(m_pg)) {
+        PQclear(ultimo);
+        ultimo = r;
+    }
+    Risultato r(ultimo);
+    if (muto) {
+        annotaMuto();
+        return Risultato();
+    }
+    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
+    return r;
+}
+
+bool Connessione::attendi(const std::function<void()> &attesa, bool &muto) {
     // The answer is read as it comes; a lost connection ends the wait, and so
     // does a server silent for too long: the connection is then closed, so
     // nothing stays waiting and the next operation connects again.
     const int presa = PQsocket(m_pg);
-    bool perso = false, muto = false;
+    bool perso = false;
     QElapsedTimer silenzio;
     silenzio.start();
     while (!perso && PQisBusy(m_pg)) {
@@ -225,21 +242,80 @@ Risultato Connessione::esegui(const char *sql, const QList<ValoreSql> &valori,
             muto = perso = true;
             ::shutdown(presa, SHUT_RDWR);
         }
-        attesa();
+        if (attesa) attesa();
     }
-    PGresult *ultimo = nullptr;
-    while (PGresult *r = PQgetResult(m_pg)) {
-        PQclear(ultimo);
-        ultimo = r;
+    return !perso;
+}
+
+void Connessione::annotaMuto() {
+    annota(u"il server non risponde da "_s + QString::number(attesaMassima / 1000) +
+           u" secondi."_s);
+}
+
+bool Connessione::inSequenza(const char *sql,
+                             const std::function<bool(QList<ValoreSql> &valori)> &prossima,
+                             const std::function<bool(const Risultato &)> &ricevi,
+                             const std::function<void()> &attesa) {
+    // A few statements ahead of the answers: the server works out the next
+    // while the program reads this one.
+    constexpr int AVANTI = 3;
+    riprendi();
+    if (!PQenterPipelineMode(m_pg)) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        return false;
     }
-    Risultato r(ultimo);
+    int inViaggio = 0; // statements sent whose end is not read yet
+    bool altre = true, continua = true, riuscita = true, muto = false;
+    const auto invia = [&] {
+        QList<ValoreSql> valori;
+        if (!continua || !altre || !(altre = prossima(valori))) return true;
+        const Parametri p(valori);
+        // Each with its own sync, so the server sends its answer at once; inside
+        // the caller's transaction a sync commits nothing.
+        if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
+                               p.lunghezze.data(), p.formati.data(), 1) ||
+            !PQpipelineSync(m_pg))
+            return false;
+        ++inViaggio;
+        return true;
+    };
+    for (int i = 0; i < AVANTI && riuscita; ++i)
+        riuscita = invia();
+    if (!riuscita) annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+    while (inViaggio > 0 && !muto) {
+        if (!attendi(attesa, muto)) {
+            riuscita = false;
+            if (!muto) annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+            break;
+        }
+        PGresult *pg = PQgetResult(m_pg);
+        if (!pg) continue; // the end of one statement's answer
+        Risultato r(pg);
+        const auto stato = PQresultStatus(pg);
+        if (stato == PGRES_PIPELINE_SYNC) {
+            --inViaggio;
+            if (riuscita && !invia()) {
+                riuscita = false;
+                annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+            }
+        } else if (stato == PGRES_TUPLES_OK) {
+            if (riuscita && continua) continua = ricevi(r);
+        } else if (riuscita) {
+            // Only the first failure: the statements after it are given up.
+            riuscita = false;
+            if (stato != PGRES_PIPELINE_ABORTED)
+                annota(QString::fromUtf8(PQerrorMessage(m_pg)), pg);
+        }
+    }
     if (muto) {
-        annota(u"il server non risponde da "_s + QString::number(attesaMassima / 1000) +
-               u" secondi."_s);
-        return Risultato();
+        annotaMuto();
+        return false;
     }
-    if (!r.ok()) annota(QString::fromUtf8(PQerrorMessage(m_pg)), r.pg());
-    return r;
+    if (!PQexitPipelineMode(m_pg) && riuscita) {
+        annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+        riuscita = false;
+    }
+    return riuscita;
 }
 
 bool Connessione::comando(const char *sql, const QList<ValoreSql> &valori) {

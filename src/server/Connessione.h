@@ -71,6 +71,13 @@ class Connessione {
     // server works, so a window can keep painting.
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori,
                      const std::function<void()> &attesa);
+    // The statement `sql` again and again inside the caller's transaction,
+    // each time with the values `prossima` gives (false: no more), sent a few
+    // ahead of the answers so the server never waits for the program; each
+    // answer goes to `ricevi` in turn (false: stop). Waited as above.
+    bool inSequenza(const char *sql, const std::function<bool(QList<ValoreSql> &valori)> &prossima,
+                    const std::function<bool(const Risultato &)> &ricevi,
+                    const std::function<void()> &attesa);
     // How long such a statement waits without a byte from the server before
     // it gives up and closes the connection (a minute; tests shorten it).
     static void impostaAttesaMassima(int millisecondi);
@@ -89,6 +96,8 @@ class Connessione {
     friend class Transazione;
     void annota(const QString &testo, const pg_result *risultato = nullptr);
     void riprendi();
+    bool attendi(const std::function<void()> &attesa, bool &muto);
+    void annotaMuto();
     pg_conn *m_pg = nullptr;
     QString m_messaggio;
     int m_transazioni = 0; // outer transactions open now

@@ -401,7 +401,8 @@ namespace {
 // A card from a row's `campi` columns (after its position and its stored
 // bytes): the bytes when the server keeps them, otherwise the texts written
 // as SchedaDaRiga writes them, plain ASCII copied as it is.
-bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, TScheda &scheda) {
+bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, bool intere,
+                     TScheda &scheda) {
     int n = 0;
     if (!r.nullo(riga, 1)) {
         const char *p = r.grezzo(riga, 1, n);
@@ -409,7 +410,13 @@ bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, TS
         std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
         return true;
     }
-    scheda.byte.fill(0);
+    // A whole card is the record itself; otherwise the fields not read are
+    // only made empty, which is all a pass looks at.
+    if (intere)
+        scheda.byte.fill(0);
+    else
+        for (const auto &d : CAMPI)
+            scheda.byte[std::size_t(d.offset)] = 0;
     for (qsizetype k = 0; k < campi.size(); ++k) {
         const char *p = r.grezzo(riga, int(k) + 2, n);
         const auto &d = definizione(campi[k]);
@@ -453,61 +460,59 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     if (!quante.ok() || quante.righe() != 1) return errore();
     const qint64 totale = quante.numero(0, 0);
 
-    std::vector<TScheda> blocco(BLOCCO);
-    std::vector<qint64> posizioni;
-    bool fermata = false;
+    // Cards are built in a small block that stays in the processor's cache.
+    constexpr int PICCOLO = 64;
+    std::vector<TScheda> blocco(PICCOLO);
+    std::array<qint64, PICCOLO> posizioni{};
+    const bool intere = campi.size() == NUMERO_CAMPI;
+    bool danneggiata = false;
     // Turns rows into cards and hands them on, a block at a time.
     const auto visitaRighe = [&](const Risultato &r) {
         const int n = r.righe();
-        for (int da = 0; da < n && !fermata; da += BLOCCO) {
-            const int quante = qMin(BLOCCO, n - da);
-            posizioni.resize(std::size_t(quante));
+        for (int da = 0; da < n; da += PICCOLO) {
+            const int quante = qMin(PICCOLO, n - da);
             for (int i = 0; i < quante; ++i) {
                 posizioni[std::size_t(i)] = r.numero(da + i, 0);
-                if (!schedaDaColonne(r, da + i, campi, blocco[std::size_t(i)]))
-                    return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+                if (!schedaDaColonne(r, da + i, campi, intere, blocco[std::size_t(i)]))
+                    return !(danneggiata = true);
             }
-            if (avanza) avanza(posizioni.back(), totale);
-            fermata = !visita(blocco.data(), posizioni.data(), quante);
+            if (!visita(blocco.data(), posizioni.data(), quante)) return false;
         }
+        if (avanza && n > 0) avanza(r.numero(n - 1, 0), totale);
         return true;
+    };
+    const auto fine = [&](bool riuscita) {
+        if (danneggiata) return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+        if (!riuscita) return errore();
+        return t.conferma() || errore();
     };
 
     QList<ValoreSql> valori;
     const QByteArray condizione = condizioneFiltro(filtro, valori);
-    if (condizione.isEmpty()) {
-        const QByteArray sql = colonne + "WHERE posizione >= $1 ORDER BY posizione LIMIT " +
-                               QByteArray::number(BLOCCO);
-        for (qint64 da = 1;;) {
-            const Risultato r = m_c.esegui(sql.constData(), {ValoreSql::numero(da)}, attesa);
-            if (!r.ok()) return errore();
-            if (!visitaRighe(r)) return false;
-            if (fermata || r.righe() < BLOCCO) break;
-            da = posizioni.back() + 1;
-        }
-        return t.conferma() || errore();
-    }
-
-    // A filter on fields without a trigram index reads the table anyway: it
-    // goes along the positions a stretch at a time, with no sort.
     bool indicizzato = false;
     for (const auto &testo : filtro.testi)
         indicizzato = indicizzato || testo.first != Campo::Pagato;
-    if (!indicizzato) {
-        constexpr qint64 TRATTO = 32768;
-        const QByteArray sql = colonne + "WHERE posizione BETWEEN $" +
-                               QByteArray::number(valori.size() + 1) + " AND $" +
-                               QByteArray::number(valori.size() + 2) + " AND (" + condizione +
-                               ") ORDER BY posizione";
-        for (qint64 da = 1; da <= totale && !fermata; da += TRATTO) {
-            const QList<ValoreSql> tratto{ValoreSql::numero(da),
-                                          ValoreSql::numero(da + TRATTO - 1)};
-            const Risultato r = m_c.esegui(sql.constData(), valori + tratto, attesa);
-            if (!r.ok()) return errore();
-            if (!visitaRighe(r)) return false;
-            if (avanza) avanza(qMin(totale, da + TRATTO - 1), totale);
-        }
-        return t.conferma() || errore();
+    if (condizione.isEmpty() || !indicizzato) {
+        // Every card, or a filter on fields without a trigram index: the table
+        // is read along the positions a stretch at a time, with no sort.
+        constexpr qint64 TRATTO = 8192;
+        QByteArray sql = colonne + "WHERE posizione BETWEEN $" +
+                         QByteArray::number(valori.size() + 1) + " AND $" +
+                         QByteArray::number(valori.size() + 2);
+        if (!condizione.isEmpty()) sql += " AND (" + condizione + ")";
+        sql += " ORDER BY posizione";
+        qint64 da = 1;
+        const bool riuscita = m_c.inSequenza(
+            sql.constData(),
+            [&](QList<ValoreSql> &tratto) {
+                if (da > totale) return false;
+                tratto = valori;
+                tratto << ValoreSql::numero(da) << ValoreSql::numero(da + TRATTO - 1);
+                da += TRATTO;
+                return true;
+            },
+            visitaRighe, attesa);
+        return fine(riuscita);
     }
 
     // One statement finds the cards (through the trigram indexes when it
@@ -519,13 +524,10 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
         !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok() ||
         !m_c.esegui(sql.constData(), valori, attesa).ok())
         return errore();
-    for (;;) {
-        const Risultato r = m_c.esegui(prendi.constData(), {}, attesa);
-        if (!r.ok()) return errore();
-        if (!visitaRighe(r)) return false;
-        if (fermata || r.righe() < BLOCCO) break;
-    }
-    return t.conferma() || errore();
+    const bool riuscita = m_c.inSequenza(
+        prendi.constData(), [](QList<ValoreSql> &) { return true; },
+        [&](const Risultato &r) { return visitaRighe(r) && r.righe() == BLOCCO; }, attesa);
+    return fine(riuscita);
 }
 
 qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,

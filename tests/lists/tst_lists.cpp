@@ -1742,7 +1742,7 @@ void TestElenchi::finestraRicercaSuEntrambi() {
 }
 
 void TestElenchi::serverFermatoDuranteUnaPassata() {
-    // More cards than one block, so the server stops between two.
+    // More cards than one block; the server stops once the first have come.
     QList<TScheda> schede;
     for (int i = 1; i <= DepositoServer::BLOCCO * 2 + 10; ++i)
         schede << SchedaNumero(i);
@@ -1756,9 +1756,11 @@ void TestElenchi::serverFermatoDuranteUnaPassata() {
     QVERIFY(!esito.riuscito);
     QVERIFY2(esito.messaggio.contains(u"collegamento con il server si è interrotto"_s),
              qPrintable(esito.messaggio));
-    // The lines found before the stop, in order.
-    QCOMPARE(esito.righe.size(), qsizetype(DepositoServer::BLOCCO));
-    QCOMPARE(esito.righe.posizione(0), 1);
+    // The lines found before the stop stay, in order and none twice (the
+    // answers already on their way may bring all of them).
+    QVERIFY(esito.righe.size() >= qsizetype(DepositoServer::BLOCCO));
+    for (qsizetype i = 0; i < esito.righe.size(); ++i)
+        QCOMPARE(esito.righe.posizione(i), i + 1);
 
     // The server back: the next pass makes the connection again and finds all.
     QVERIFY(server->avvia());
