@@ -231,6 +231,12 @@ bool Connessione::attendi(const std::function<void()> &attesa, bool &muto) {
     QElapsedTimer silenzio;
     silenzio.start();
     while (!perso && PQisBusy(m_pg)) {
+        // A connection libpq found broken (a write that failed) has no socket
+        // left to wait on.
+        if (presa < 0 || PQstatus(m_pg) == CONNECTION_BAD) {
+            perso = true;
+            break;
+        }
         pollfd attesaPresa{presa, POLLIN, 0};
         const int pronte = ::poll(&attesaPresa, 1, 40);
         if (pronte < 0 && errno != EINTR) perso = true;
@@ -289,7 +295,14 @@ bool Connessione::inSequenza(const char *sql,
             break;
         }
         PGresult *pg = PQgetResult(m_pg);
-        if (!pg) continue; // the end of one statement's answer
+        if (!pg) {
+            // The end of one statement's answer, or of all of them when the
+            // connection went: libpq then gives no sync for the rest.
+            if (PQstatus(m_pg) != CONNECTION_BAD) continue;
+            if (riuscita) annota(QString::fromUtf8(PQerrorMessage(m_pg)));
+            riuscita = false;
+            break;
+        }
         Risultato r(pg);
         const auto stato = PQresultStatus(pg);
         if (stato == PGRES_PIPELINE_SYNC) {

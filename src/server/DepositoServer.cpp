@@ -362,12 +362,9 @@ bool DepositoServer::cerca(const QString &testo, const QList<Campo> &campi,
     return true;
 }
 
-namespace {
-
-// The condition of a filter on the table's columns, with its values; empty
-// when every card is wanted. A card the server cannot keep as text (its
-// exact bytes aside) is always let through, for the program to judge.
-QByteArray condizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &valori) {
+// A card the server cannot keep as text (its exact bytes aside) is always
+// let through, for the program to judge.
+QByteArray CondizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &valori) {
     QByteArrayList parti;
     const auto n = filtro.testi.size();
     if (filtro.almeno > 0 && filtro.almeno <= n) {
@@ -382,19 +379,10 @@ QByteArray condizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &va
     } else if (filtro.almeno > n) {
         parti << "false";
     }
-    if (filtro.sottoscorta) {
-        // Only whole numbers of up to 9 digits are compared here, exactly as
-        // the program's rule compares them; any other text goes through.
-        const char *intero = "length(%1) BETWEEN 1 AND 9 AND translate(%1, '0123456789', '') = ''";
-        parti << "(CASE WHEN " + QByteArray(intero).replace("%1", "giacenza") + " AND " +
-                     QByteArray(intero).replace("%1", "avviso") +
-                     " THEN giacenza::bigint <= avviso::bigint ELSE true END)";
-    }
+    if (filtro.sottoscorta) parti << CondizioneSottoscorta();
     if (parti.isEmpty()) return {};
     return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
 }
-
-} // namespace
 
 namespace {
 
@@ -481,53 +469,29 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
         if (avanza && n > 0) avanza(r.numero(n - 1, 0), totale);
         return true;
     };
-    const auto fine = [&](bool riuscita) {
-        if (danneggiata) return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
-        if (!riuscita) return errore();
-        return t.conferma() || errore();
-    };
-
     QList<ValoreSql> valori;
-    const QByteArray condizione = condizioneFiltro(filtro, valori);
-    bool indicizzato = false;
+    const QByteArray condizione = CondizioneFiltro(filtro, valori);
+    bool trigrammi = false;
     for (const auto &testo : filtro.testi)
-        indicizzato = indicizzato || testo.first != Campo::Pagato;
-    if (condizione.isEmpty() || !indicizzato) {
-        // Every card, or a filter on fields without a trigram index: the table
-        // is read along the positions a stretch at a time, with no sort.
-        constexpr qint64 TRATTO = 8192;
-        QByteArray sql = colonne + "WHERE posizione BETWEEN $" +
-                         QByteArray::number(valori.size() + 1) + " AND $" +
-                         QByteArray::number(valori.size() + 2);
-        if (!condizione.isEmpty()) sql += " AND (" + condizione + ")";
-        sql += " ORDER BY posizione";
-        qint64 da = 1;
-        const bool riuscita = m_c.inSequenza(
-            sql.constData(),
-            [&](QList<ValoreSql> &tratto) {
-                if (da > totale) return false;
-                tratto = valori;
-                tratto << ValoreSql::numero(da) << ValoreSql::numero(da + TRATTO - 1);
-                da += TRATTO;
-                return true;
-            },
-            visitaRighe, attesa);
-        return fine(riuscita);
-    }
-
-    // One statement finds the cards (through the trigram indexes when it
-    // pays) and they come in blocks; planned for all its rows, sorted in memory.
-    const QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne + "WHERE " +
-                           condizione + " ORDER BY posizione";
+        trigrammi = trigrammi || testo.first != Campo::Pagato;
+    // One statement finds the cards and they come in blocks. Through the
+    // trigram indexes it is planned for all its rows, sorted in memory;
+    // otherwise the cards come along the positions (or the under-stock
+    // index), with no sort.
+    QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne;
+    if (!condizione.isEmpty()) sql += "WHERE " + condizione;
+    sql += " ORDER BY posizione";
     const QByteArray prendi = "FETCH " + QByteArray::number(BLOCCO) + " FROM elenco";
-    if (!m_c.esegui("SET LOCAL cursor_tuple_fraction = 1", {}, attesa).ok() ||
-        !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok() ||
-        !m_c.esegui(sql.constData(), valori, attesa).ok())
+    if (trigrammi && (!m_c.esegui("SET LOCAL cursor_tuple_fraction = 1", {}, attesa).ok() ||
+                      !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok()))
         return errore();
+    if (!m_c.esegui(sql.constData(), valori, attesa).ok()) return errore();
     const bool riuscita = m_c.inSequenza(
         prendi.constData(), [](QList<ValoreSql> &) { return true; },
         [&](const Risultato &r) { return visitaRighe(r) && r.righe() == BLOCCO; }, attesa);
-    return fine(riuscita);
+    if (danneggiata) return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
+    if (!riuscita) return errore();
+    return t.conferma() || errore();
 }
 
 qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,

@@ -76,3 +76,7 @@ class DepositoServer : public Deposito {
 bool InserisciMovimenti(Connessione &connessione, const QList<Movimento> &movimenti);
 // The key a removal or a restore line carries, empty for other lines.
 QString ChiaveDiMovimento(const Movimento &movimento);
+
+// What a list pass's filter asks of the table, with its values; empty when
+// every card is wanted. A card the server keeps as bytes always goes through.
+QByteArray CondizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &valori);

@@ -27,20 +27,45 @@ const char *CodiceConfrontato() {
     return espressione.constData();
 }
 
+const char *CondizioneSottoscorta() {
+    // Only whole numbers of up to 9 digits are compared here, exactly as the
+    // program's rule compares them; any other text goes through.
+    static const QByteArray condizione = []() -> QByteArray {
+        const QByteArray intero =
+            "length(%1) BETWEEN 1 AND 9 AND translate(%1, '0123456789', '') = ''";
+        return "(CASE WHEN " + QByteArray(intero).replace("%1", "giacenza") + " AND " +
+               QByteArray(intero).replace("%1", "avviso") +
+               " THEN giacenza::bigint <= avviso::bigint ELSE true END)";
+    }();
+    return condizione.constData();
+}
+
 namespace {
 
-QByteArray sqlIndiceCodici() {
-    return "CREATE INDEX IF NOT EXISTS schede_codice_esatto ON schede (" +
-           QByteArray(CodiceConfrontato()) + ")";
+// Indexes a database made by an older version may lack.
+QList<std::pair<const char *, QByteArray>> indiciAggiunti() {
+    return {
+        // A scan looks its code up while the customer waits.
+        {"schede_codice_esatto", "CREATE INDEX IF NOT EXISTS schede_codice_esatto ON schede (" +
+                                     QByteArray(CodiceConfrontato()) + ")"},
+        // The under-stock list reads only the few cards it may list (those
+        // kept as bytes too, as every pass does).
+        {"schede_sottoscorta", "CREATE INDEX IF NOT EXISTS schede_sottoscorta ON schede "
+                               "(posizione) WHERE (" +
+                                   QByteArray(CondizioneSottoscorta()) +
+                                   ") OR grezzo IS NOT NULL"},
+    };
 }
 
 } // namespace
 
-void AggiungiIndiceCodici(Connessione &c) {
-    const Risultato r = c.esegui("SELECT 1 FROM pg_indexes WHERE schemaname = current_schema() "
-                                 "AND indexname = 'schede_codice_esatto'");
-    if (!r.ok() || r.righe() > 0) return;
-    c.comando(sqlIndiceCodici().constData());
+void AggiungiIndici(Connessione &c) {
+    for (const auto &[nome, sql] : indiciAggiunti()) {
+        const Risultato r = c.esegui("SELECT 1 FROM pg_indexes WHERE schemaname = "
+                                     "current_schema() AND indexname = $1",
+                                     {ValoreSql::testo(QString::fromLatin1(nome))});
+        if (r.ok() && r.righe() == 0) c.comando(sql.constData());
+    }
 }
 
 namespace {
@@ -134,13 +159,12 @@ bool CreaSchema(Connessione &c) {
         "CREATE TABLE IF NOT EXISTS schede_eliminate (nome text PRIMARY KEY, dati bytea NOT "
         "NULL)",
     };
-    // A scan looks its code up while the customer waits.
-    const QByteArray codici = sqlIndiceCodici();
     Transazione t(c);
     if (!t.iniziata()) return false;
     for (const char *sql : tabelle)
         if (!c.comando(sql)) return false;
-    if (!c.comando(codici.constData())) return false;
+    for (const auto &indice : indiciAggiunti())
+        if (!c.comando(indice.second.constData())) return false;
     // pg_trgm may be missing or not ours to create: the search then reads
     // the table through, slower but the same.
     if (!c.comando("SAVEPOINT trigrammi")) return false;

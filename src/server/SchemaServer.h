@@ -23,10 +23,13 @@ bool CreaSchema(Connessione &connessione);
 // index is on this expression.
 const char *CodiceConfrontato();
 
-// Adds the exact-code index to a database made before it existed, when the
-// role may (only the tables' owner can); without it the look-up still works,
-// reading the table through.
-void AggiungiIndiceCodici(Connessione &connessione);
+// The cards the under-stock list may hold, as a condition on the table's
+// columns; its index is on this expression.
+const char *CondizioneSottoscorta();
+// Adds the exact-code and under-stock indexes to a database made before they
+// existed, when the role may (only the tables' owner can); without them the
+// look-up and the list still work, reading the table through.
+void AggiungiIndici(Connessione &connessione);
 
 // The column of each field, in record order.
 const std::array<const char *, NUMERO_CAMPI> &ColonneSchede();

@@ -125,7 +125,7 @@ bool ApriArchivioInUso(QWidget *finestra, const QString &percorso) {
                 u" e lo riprova a ogni operazione; per lavorare sulla cartella del programma "
                 u"togliere la scelta in \u00ABArchivio su server\u00BB."_s);
     else
-        AggiungiIndiceCodici(*c);
+        AggiungiIndici(*c);
     ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
                             descrizioneServer(p));
     return true;

@@ -882,7 +882,7 @@ void TestConteggio::indiceDeiCodici() {
     QVERIFY(archivio.pronto());
     Connessione &c = m_server.connessione();
     QVERIFY(c.comando("DROP INDEX schede_codice_esatto"));
-    AggiungiIndiceCodici(c);
+    AggiungiIndici(c);
     QVERIFY(c.comando("SET enable_seqscan = off"));
     const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
                            QByteArray(CodiceConfrontato()) + " = 'cod2'";

@@ -15,6 +15,7 @@
 #include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
 #include "server/DepositoServer.h"
+#include "server/SchemaServer.h"
 #include "server/Trasloco.h"
 #include "storage/DepositoCorrente.h"
 
@@ -207,6 +208,7 @@ class TestElenchi : public QObject {
     void serverFermatoFinestre_data();
     void serverFermatoFinestre();
     void serverMuto();
+    void indiceSottoscorta();
     void cleanupTestCase();
 };
 
@@ -1594,6 +1596,30 @@ void TestElenchi::inUso(const QString &tipo, const QList<TScheda> &schede) {
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
     ImpostaDepositoCorrente(std::make_unique<DepositoServer>(*connessione),
                             u"archivio sul server di prova"_s);
+}
+
+// The under-stock pass asks for what its index holds (the two spell the
+// condition alike), so the server reads only those cards; a database made
+// without the index gets it.
+void TestElenchi::indiceSottoscorta() {
+    inUso(u"server"_s, {SchedaNumero(1), SchedaNumero(2)});
+    if (QTest::currentTestFailed()) return;
+    Connessione &c = *connessione;
+    QVERIFY(c.comando("DROP INDEX schede_sottoscorta"));
+    AggiungiIndici(c);
+    Deposito::Filtro filtro;
+    filtro.sottoscorta = true;
+    QList<ValoreSql> valori;
+    const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
+                           CondizioneFiltro(filtro, valori) + " ORDER BY posizione";
+    QVERIFY(c.comando("SET enable_seqscan = off"));
+    const Risultato r = c.esegui(sql.constData());
+    QVERIFY(c.comando("RESET enable_seqscan"));
+    QVERIFY(r.ok() && r.righe() > 0);
+    QString piano;
+    for (int i = 0; i < r.righe(); ++i)
+        piano += r.testo(i, 0) + u'\n';
+    QVERIFY2(piano.contains(u"schede_sottoscorta"_s), qPrintable(piano));
 }
 
 void TestElenchi::cleanupTestCase() {
