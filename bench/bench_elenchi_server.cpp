@@ -47,7 +47,9 @@ bool uguali(const EsitoElenco &a, const EsitoElenco &b) {
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     const Argomenti argomenti({100000});
-    ServerDiProva server(true);
+    // Memory enough for the server to keep a 1,000,000-card table (411 MB),
+    // as a server set up for such an archive has; Debian's default is 128 MB.
+    ServerDiProva server(true, QStringLiteral("-c shared_buffers=1GB"));
     if (!server.avviato()) {
         std::fprintf(stderr, "%s\n", qPrintable(server.errore()));
         return 1;

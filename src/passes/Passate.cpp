@@ -6,6 +6,7 @@
 #include "storage/DepositoFile.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -23,6 +24,8 @@ struct Parziale {
     Righe righe;
     QStringList scartate;
     std::vector<double> valori; // added to the total, in file order
+    // Their cards' positions, for a storage that gives the cards in any order.
+    std::vector<qint64> posizioniScartate, posizioniValori;
     std::string riga;           // room to build a line in
     std::string testo;
 };
@@ -68,20 +71,60 @@ bool passata(const QString &archivio, const Avanza &avanza, EsitoElenco &esito,
     return riuscita;
 }
 
+// `elementi` in the order of their positions.
+template <class Elenco>
+Elenco inOrdineDi(const Elenco &elementi, const std::vector<qint64> &posizioni) {
+    std::vector<std::size_t> indici(posizioni.size());
+    for (std::size_t i = 0; i < indici.size(); ++i)
+        indici[i] = i;
+    std::sort(indici.begin(), indici.end(),
+              [&](std::size_t a, std::size_t b) { return posizioni[a] < posizioni[b]; });
+    Elenco ordinati;
+    for (const std::size_t i : indici)
+        ordinati.push_back(elementi[qsizetype(i)]);
+    return ordinati;
+}
+
+// A card left out, and a value to add, each with its card's position.
+void scarta(Parziale &p, const QString &nome, qint64 posizione) {
+    p.scartate << nome;
+    p.posizioniScartate.push_back(posizione);
+}
+
+void somma(Parziale &p, double valore, qint64 posizione) {
+    p.valori.push_back(valore);
+    p.posizioniValori.push_back(posizione);
+}
+
 // The same pass through a storage's interface, in one part: the storage
 // narrows the cards down by `filtro`, `visita` judges each it gets.
 template <class Visita>
 bool passataDeposito(Deposito &deposito, const Deposito::Filtro &filtro, const Avanza &avanza,
                      EsitoElenco &esito, Visita &&visita) {
     Parziale p;
+    // The cards may come in any order (a server then need not sort them):
+    // the lines, the cards left out and the values are put back in the
+    // archive's order, so the total is summed as on the file.
+    Deposito::Filtro libero = filtro;
+    libero.inOrdine = false;
+    qint64 ultima = 0;
+    bool inOrdine = true;
     const bool riuscita = deposito.scorriFiltro(
-        filtro,
+        libero,
         [&](const TScheda *schede, const qint64 *posizioni, qint64 n) {
-            for (qint64 i = 0; i < n; ++i)
+            for (qint64 i = 0; i < n; ++i) {
+                inOrdine = inOrdine && posizioni[i] > ultima;
+                ultima = posizioni[i];
                 visita(p, schede[i], posizioni[i]);
+            }
             return true;
         },
         avanza);
+    if (!inOrdine) {
+        p.righe.ordinaPerPosizione();
+        p.scartate = inOrdineDi(p.scartate, p.posizioniScartate);
+        p.valori = inOrdineDi(p.valori, p.posizioniValori);
+    }
     esito.righe.accoda(std::move(p.righe));
     esito.scartate += p.scartate;
     for (const double valore : p.valori)
@@ -347,7 +390,7 @@ EsitoElenco elencaSottoscorta(const Sorgente &leggi) {
                   const auto giacenza = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Giacenza));
                   const auto avviso = LeggiNumeroGrezzo(CampoGrezzo(scheda, Campo::Avviso));
                   if (!giacenza || !avviso) {
-                      p.scartate << nomeScheda(scheda, posizione);
+                      scarta(p, nomeScheda(scheda, posizione), posizione);
                       return;
                   }
                   if (*giacenza > *avviso) return;
@@ -371,9 +414,9 @@ EsitoElenco elencaDaSaldare(const Sorgente &leggi) {
                                formato.costruisci(scheda, p.riga);
                                p.righe.aggiungi(p.riga, posizione);
                                if (const auto valore = ValoreACosto(scheda))
-                                   p.valori.push_back(*valore);
+                                   somma(p, *valore, posizione);
                                else
-                                   p.scartate << nomeScheda(scheda, posizione);
+                                   scarta(p, nomeScheda(scheda, posizione), posizione);
                            });
     return esito;
 }
@@ -402,14 +445,14 @@ EsitoElenco elencaInventario(const Sorgente &leggi, const QString &categoria) {
                   }
                   const auto valore = ValoreACosto(scheda);
                   if (!valore) {
-                      p.scartate << nomeScheda(scheda, posizione);
+                      scarta(p, nomeScheda(scheda, posizione), posizione);
                       return;
                   }
                   p.testo.clear();
                   ScriviNumeroGrezzo(*valore, p.testo);
                   formato.costruisci(scheda, p.riga, p.testo);
                   p.righe.aggiungi(p.riga, posizione);
-                  p.valori.push_back(*valore);
+                  somma(p, *valore, posizione);
               });
     return esito;
 }

@@ -220,6 +220,11 @@ void Righe::ordina() {
     });
 }
 
+void Righe::ordinaPerPosizione() {
+    std::stable_sort(m_voci.begin(), m_voci.end(),
+                     [](const Voce &a, const Voce &b) { return a.posizione < b.posizione; });
+}
+
 void Righe::svuota() {
     m_voci.clear();
     m_voci.shrink_to_fit();

@@ -96,6 +96,8 @@ class Righe {
     // their code, the shorter of two texts equal over its length first.
     // Lines that compare equal keep the archive's order.
     void ordina();
+    // Back in the order of the cards' positions.
+    void ordinaPerPosizione();
     void svuota();
 
   private:

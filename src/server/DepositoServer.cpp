@@ -480,7 +480,9 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     // index), with no sort.
     QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne;
     if (!condizione.isEmpty()) sql += "WHERE " + condizione;
-    sql += " ORDER BY posizione";
+    // The trigram indexes give the cards in the table's order; when the pass
+    // takes any order, they come as they are found, with no sort to wait for.
+    if (!trigrammi || filtro.inOrdine) sql += " ORDER BY posizione";
     const QByteArray prendi = "FETCH " + QByteArray::number(BLOCCO) + " FROM elenco";
     if (trigrammi && (!m_c.esegui("SET LOCAL cursor_tuple_fraction = 1", {}, attesa).ok() ||
                       !m_c.esegui("SET LOCAL work_mem = '64MB'", {}, attesa).ok()))

@@ -100,8 +100,11 @@ class Deposito {
         bool sottoscorta = false;
         // The fields the pass reads; the others may come empty. Empty: all.
         QList<Campo> campi;
+        // False: the cards may come in any order, the pass puts them back.
+        bool inOrdine = true;
     };
-    // The cards and their positions, in position order.
+    // The cards and their positions, in position order unless the filter
+    // says otherwise.
     using VisitaSchede =
         std::function<bool(const TScheda *schede, const qint64 *posizioni, qint64 quante)>;
     // How far a long pass is, also called while the storage waits.

@@ -24,8 +24,10 @@ class ServerDiProva {
   public:
     // `suDisco`: commits wait for the disk as on a real server (the tests
     // skip that wait; the benchmarks do not).
-    explicit ServerDiProva(bool suDisco = false)
-        : m_cartella(QDir::temp().filePath(QStringLiteral("qsrv-XXXXXX"))), m_suDisco(suDisco) {
+    // `opzioni`: settings of the server's own, as `-c name=value` words.
+    explicit ServerDiProva(bool suDisco = false, const QString &opzioni = {})
+        : m_cartella(QDir::temp().filePath(QStringLiteral("qsrv-XXXXXX"))), m_suDisco(suDisco),
+          m_opzioni(opzioni) {
         m_bin = cartellaProgrammi();
         if (m_bin.isEmpty()) {
             m_errore = QStringLiteral(
@@ -85,7 +87,8 @@ class ServerDiProva {
              QDir(m_cartella.path()).filePath(QStringLiteral("server.log")), QStringLiteral("-w"),
              QStringLiteral("-t"), QStringLiteral("60"), QStringLiteral("-o"),
              QStringLiteral("-k ") + m_cartella.path() +
-                 QStringLiteral(" -c listen_addresses='' -p ") + QString::number(m_porta),
+                 QStringLiteral(" -c listen_addresses='' -p ") + QString::number(m_porta) +
+                 (m_opzioni.isEmpty() ? QString() : u' ' + m_opzioni),
              QStringLiteral("start")});
         return m_avviato;
     }
@@ -169,4 +172,5 @@ class ServerDiProva {
     int m_gid = -1;
     bool m_avviato = false;
     bool m_suDisco = false;
+    QString m_opzioni;
 };
