@@ -454,6 +454,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     std::array<qint64, PICCOLO> posizioni{};
     const bool intere = campi.size() == NUMERO_CAMPI;
     bool danneggiata = false;
+    qint64 piuLontana = 0;
     // Turns rows into cards and hands them on, a block at a time.
     const auto visitaRighe = [&](const Risultato &r) {
         const int n = r.righe();
@@ -466,7 +467,11 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
             }
             if (!visita(blocco.data(), posizioni.data(), quante)) return false;
         }
-        if (avanza && n > 0) avanza(r.numero(n - 1, 0), totale);
+        // Cards in the table's order may go back a little: the furthest
+        // position says how far the pass is.
+        for (int i = 0; i < n && avanza; ++i)
+            piuLontana = qMax(piuLontana, r.numero(i, 0));
+        if (avanza && n > 0) avanza(piuLontana, totale);
         return true;
     };
     QList<ValoreSql> valori;
@@ -475,9 +480,8 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     for (const auto &testo : filtro.testi)
         trigrammi = trigrammi || testo.first != Campo::Pagato;
     // One statement finds the cards and they come in blocks. Through the
-    // trigram indexes it is planned for all its rows, sorted in memory;
-    // otherwise the cards come along the positions (or the under-stock
-    // index), with no sort.
+    // trigram indexes it is planned for all its rows; otherwise it goes
+    // along the positions (or the under-stock index), with no sort.
     QByteArray sql = "DECLARE elenco NO SCROLL CURSOR FOR " + colonne;
     if (!condizione.isEmpty()) sql += "WHERE " + condizione;
     // The trigram indexes give the cards in the table's order; when the pass
