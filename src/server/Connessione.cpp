@@ -258,9 +258,7 @@ void Connessione::annotaMuto() {
            u" secondi."_s);
 }
 
-bool Connessione::inSequenza(const char *sql,
-                             const std::function<bool(QList<ValoreSql> &valori)> &prossima,
-                             const std::function<bool(const Risultato &)> &ricevi,
+bool Connessione::inSequenza(const char *sql, const std::function<bool(const Risultato &)> &ricevi,
                              const std::function<void()> &attesa) {
     // A few statements ahead of the answers: the server works out the next
     // while the program reads this one.
@@ -271,15 +269,12 @@ bool Connessione::inSequenza(const char *sql,
         return false;
     }
     int inViaggio = 0; // statements sent whose end is not read yet
-    bool altre = true, continua = true, riuscita = true, muto = false;
+    bool continua = true, riuscita = true, muto = false;
     const auto invia = [&] {
-        QList<ValoreSql> valori;
-        if (!continua || !altre || !(altre = prossima(valori))) return true;
-        const Parametri p(valori);
+        if (!continua) return true;
         // Each with its own sync, so the server sends its answer at once; inside
         // the caller's transaction a sync commits nothing.
-        if (!PQsendQueryParams(m_pg, sql, int(valori.size()), nullptr, p.byte.data(),
-                               p.lunghezze.data(), p.formati.data(), 1) ||
+        if (!PQsendQueryParams(m_pg, sql, 0, nullptr, nullptr, nullptr, nullptr, 1) ||
             !PQpipelineSync(m_pg))
             return false;
         ++inViaggio;

@@ -71,12 +71,11 @@ class Connessione {
     // server works, so a window can keep painting.
     Risultato esegui(const char *sql, const QList<ValoreSql> &valori,
                      const std::function<void()> &attesa);
-    // The statement `sql` again and again inside the caller's transaction,
-    // each time with the values `prossima` gives (false: no more), sent a few
-    // ahead of the answers so the server never waits for the program; each
-    // answer goes to `ricevi` in turn (false: stop). Waited as above.
-    bool inSequenza(const char *sql, const std::function<bool(QList<ValoreSql> &valori)> &prossima,
-                    const std::function<bool(const Risultato &)> &ricevi,
+    // The statement `sql` (a fetch from a cursor) again and again inside the
+    // caller's transaction, sent a few ahead of the answers so the server
+    // never waits for the program; each answer goes to `ricevi` in turn,
+    // until it returns false. Waited as above.
+    bool inSequenza(const char *sql, const std::function<bool(const Risultato &)> &ricevi,
                     const std::function<void()> &attesa);
     // How long such a statement waits without a byte from the server before
     // it gives up and closes the connection (a minute; tests shorten it).

@@ -493,7 +493,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
         return errore();
     if (!m_c.esegui(sql.constData(), valori, attesa).ok()) return errore();
     const bool riuscita = m_c.inSequenza(
-        prendi.constData(), [](QList<ValoreSql> &) { return true; },
+        prendi.constData(),
         [&](const Risultato &r) { return visitaRighe(r) && r.righe() == BLOCCO; }, attesa);
     if (danneggiata) return errore(u"Attenzione: una scheda sul server è danneggiata."_s);
     if (!riuscita) return errore();

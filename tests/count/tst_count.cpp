@@ -883,15 +883,9 @@ void TestConteggio::indiceDeiCodici() {
     Connessione &c = m_server.connessione();
     QVERIFY(c.comando("DROP INDEX schede_codice_esatto"));
     AggiungiIndici(c);
-    QVERIFY(c.comando("SET enable_seqscan = off"));
-    const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
-                           QByteArray(CodiceConfrontato()) + " = 'cod2'";
-    const Risultato r = c.esegui(sql.constData());
-    QVERIFY(c.comando("RESET enable_seqscan"));
-    QVERIFY(r.ok() && r.righe() > 0);
-    QString piano;
-    for (int i = 0; i < r.righe(); ++i)
-        piano += r.testo(i, 0) + u'\n';
+    const QString piano = PianoDi(c, "SELECT posizione FROM schede WHERE " +
+                                         QByteArray(CodiceConfrontato()) + " = 'cod2'");
+    QVERIFY2(!piano.isEmpty(), qPrintable(c.messaggio()));
     QVERIFY2(piano.contains(u"schede_codice_esatto"_s), qPrintable(piano));
     TScheda s = SchedaNumero(2);
     s.impostaTesto(Campo::Codice, u"  Cod2 "_s);

@@ -1611,15 +1611,10 @@ void TestElenchi::indiceSottoscorta() {
     Deposito::Filtro filtro;
     filtro.sottoscorta = true;
     QList<ValoreSql> valori;
-    const QByteArray sql = "EXPLAIN SELECT posizione FROM schede WHERE " +
-                           CondizioneFiltro(filtro, valori) + " ORDER BY posizione";
-    QVERIFY(c.comando("SET enable_seqscan = off"));
-    const Risultato r = c.esegui(sql.constData());
-    QVERIFY(c.comando("RESET enable_seqscan"));
-    QVERIFY(r.ok() && r.righe() > 0);
-    QString piano;
-    for (int i = 0; i < r.righe(); ++i)
-        piano += r.testo(i, 0) + u'\n';
+    const QString piano = PianoDi(c, "SELECT posizione FROM schede WHERE " +
+                                         CondizioneFiltro(filtro, valori) +
+                                         " ORDER BY posizione");
+    QVERIFY2(!piano.isEmpty(), qPrintable(c.messaggio()));
     QVERIFY2(piano.contains(u"schede_sottoscorta"_s), qPrintable(piano));
 }
 

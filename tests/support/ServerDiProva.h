@@ -16,6 +16,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The server's plan for `select`, as text, with reads of a whole table
+// turned off: a test sees which index the statement goes through. Empty when
+// the server refused it.
+inline QString PianoDi(Connessione &c, const QByteArray &select) {
+    QString piano;
+    if (!c.comando("SET enable_seqscan = off")) return piano;
+    const QByteArray sql = "EXPLAIN " + select;
+    const Risultato r = c.esegui(sql.constData());
+    if (!c.comando("RESET enable_seqscan")) return piano;
+    for (int i = 0; r.ok() && i < r.righe(); ++i)
+        piano += r.testo(i, 0) + u'\n';
+    return piano;
+}
+
 // A PostgreSQL cluster of the test's own: initdb and pg_ctl in a temporary
 // folder, listening only on a Unix socket in that folder. As root the
 // server runs as the "postgres" user (PostgreSQL refuses root). Stopped and
