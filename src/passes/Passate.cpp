@@ -26,7 +26,7 @@ struct Parziale {
     std::vector<double> valori; // added to the total, in file order
     // Their cards' positions, for a storage that gives the cards in any order.
     std::vector<qint64> posizioniScartate, posizioniValori;
-    std::string riga;           // room to build a line in
+    std::string riga; // room to build a line in
     std::string testo;
 };
 
@@ -154,8 +154,18 @@ struct Sorgente {
     template <class Visita>
     bool operator()(EsitoElenco &esito, const std::vector<Campo> &campi,
                     const Deposito::Filtro &filtro, Visita &&visita) const {
-        if (deposito) return passataDeposito(*deposito, filtro, avanza, esito, visita);
-        return passata(archivio, avanza, esito, campi, visita);
+        if (!deposito) return passata(archivio, avanza, esito, campi, visita);
+        // A copy the storage keeps up to date is read in place as the folder's
+        // archive is; should that fail, the storage itself is asked.
+        const QString copia = deposito->archivioDaLeggere(filtro, avanza);
+        if (!copia.isEmpty()) {
+            EsitoElenco letto;
+            if (passata(copia, avanza, letto, campi, visita)) {
+                esito = std::move(letto);
+                return true;
+            }
+        }
+        return passataDeposito(*deposito, filtro, avanza, esito, visita);
     }
 };
 

@@ -3,6 +3,10 @@
 #include "server/Connessione.h"
 #include "storage/Deposito.h"
 
+#include <memory>
+
+class CopiaLocale;
+
 // The archive on a PostgreSQL server (see SchemaServer.h for its tables).
 // Every change is one transaction; changes that move positions (append,
 // removal, restore) take one advisory lock, so positions stay 1..n with no
@@ -12,6 +16,10 @@
 class DepositoServer : public Deposito {
   public:
     explicit DepositoServer(Connessione &connessione);
+    // With a copy of the cards at this workstation, which the passes over
+    // many cards read in place (see CopiaLocale.h).
+    DepositoServer(Connessione &connessione, std::unique_ptr<CopiaLocale> copia);
+    ~DepositoServer() override;
 
     qint64 conta() override;
     bool leggi(qint64 posizione, TScheda &scheda) override;
@@ -27,6 +35,7 @@ class DepositoServer : public Deposito {
     bool cerca(const QString &testo, const QList<Campo> &campi, QList<qint64> &posizioni) override;
     bool scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
                       const Progresso &avanza) override;
+    QString archivioDaLeggere(const Filtro &filtro, const Progresso &avanza) override;
     qint64 insieme(const std::vector<qint64> &posizioni,
                    const std::function<bool(qint64 indice, TScheda &)> &aggiorna, qint64 nuove,
                    const std::function<void(qint64 indice, TScheda &)> &prepara,
@@ -68,7 +77,9 @@ class DepositoServer : public Deposito {
     bool leggiMovimenti(const Risultato &r, QList<Movimento> &movimenti);
     bool scorriRighe(const QByteArray &sql, const QList<ValoreSql> &valori,
                      const VisitaRigaGrezza &visita);
+    bool pochiTrovati(const Filtro &filtro);
     Connessione &m_c;
+    std::unique_ptr<CopiaLocale> m_copia;
     QString m_messaggio;
 };
 

@@ -15,6 +15,13 @@ const std::array<const char *, NUMERO_CAMPI> &ColonneSchede() {
     return colonne;
 }
 
+QByteArray ElencoColonneSchede() {
+    QByteArray elenco;
+    for (const char *colonna : ColonneSchede())
+        elenco += QByteArray(colonna) + ", ";
+    return elenco + "grezzo";
+}
+
 const char *CodiceConfrontato() {
     // The characters 1 to 32, each as an escape: the index and the lookup
     // must spell the expression alike.
@@ -52,9 +59,26 @@ QList<std::pair<const char *, QByteArray>> indiciAggiunti() {
         // kept as bytes too, as every pass does).
         {"schede_sottoscorta", "CREATE INDEX IF NOT EXISTS schede_sottoscorta ON schede "
                                "(posizione) WHERE (" +
-                                   QByteArray(CondizioneSottoscorta()) +
-                                   ") OR grezzo IS NOT NULL"},
+                                   QByteArray(CondizioneSottoscorta()) + ") OR grezzo IS NOT NULL"},
     };
+}
+
+// Every write of a card sets its column `cambio` to its transaction, so a
+// workstation's copy can ask for the rows written since it last looked
+// (xid8 never wraps). A trigger, so that any writer sets it.
+constexpr const char *CAMBI[] = {
+    "ALTER TABLE schede ADD COLUMN IF NOT EXISTS cambio xid8",
+    "CREATE OR REPLACE FUNCTION schede_cambio() RETURNS trigger LANGUAGE plpgsql AS "
+    "$$ BEGIN NEW.cambio := pg_current_xact_id(); RETURN NEW; END $$",
+    "CREATE TRIGGER schede_cambio BEFORE INSERT OR UPDATE ON schede FOR EACH ROW "
+    "EXECUTE FUNCTION schede_cambio()",
+    "CREATE INDEX IF NOT EXISTS schede_cambio ON schede (cambio)",
+};
+
+bool senzaCambi(Connessione &c) {
+    const Risultato r = c.esegui("SELECT 1 FROM pg_trigger WHERE tgname = 'schede_cambio' "
+                                 "AND tgrelid = 'schede'::regclass");
+    return r.ok() && r.righe() == 0;
 }
 
 } // namespace
@@ -66,6 +90,12 @@ void AggiungiIndici(Connessione &c) {
                                      {ValoreSql::testo(QString::fromLatin1(nome))});
         if (r.ok() && r.righe() == 0) c.comando(sql.constData());
     }
+    if (!senzaCambi(c)) return;
+    Transazione t(c);
+    bool ok = t.iniziata();
+    for (const char *sql : CAMBI)
+        ok = ok && c.comando(sql);
+    if (ok) t.conferma();
 }
 
 namespace {
@@ -165,6 +195,9 @@ bool CreaSchema(Connessione &c) {
         if (!c.comando(sql)) return false;
     for (const auto &indice : indiciAggiunti())
         if (!c.comando(indice.second.constData())) return false;
+    if (senzaCambi(c))
+        for (const char *sql : CAMBI)
+            if (!c.comando(sql)) return false;
     // pg_trgm may be missing or not ours to create: the search then reads
     // the table through, slower but the same.
     if (!c.comando("SAVEPOINT trigrammi")) return false;

@@ -8,9 +8,9 @@
 
 // The archive's tables on the server:
 //   schede           one row per card: its position, a version that every
-//                    write raises, the 24 fields as text, and the record's
-//                    bytes only when the fields cannot give them back exactly
-//                    (a damaged record)
+//                    write raises, the 24 fields as text, the record's bytes
+//                    only when the fields cannot give them back exactly (a
+//                    damaged record), and the transaction that last wrote it
 //   movimenti        the journal, one line per row as the file has it
 //   foto, allegati   photos by position, attachments by path, as bytes
 //   schede_eliminate the files kept for removed cards
@@ -26,13 +26,17 @@ const char *CodiceConfrontato();
 // The cards the under-stock list may hold, as a condition on the table's
 // columns; its index is on this expression.
 const char *CondizioneSottoscorta();
-// Adds the exact-code and under-stock indexes to a database made before they
-// existed, when the role may (only the tables' owner can); without them the
-// look-up and the list still work, reading the table through.
+// Adds the exact-code and under-stock indexes, and the column of each card's
+// last write, to a database made before they existed, when the role may
+// (only the tables' owner can); without them the look-up and the lists still
+// work, reading the table through.
 void AggiungiIndici(Connessione &connessione);
 
 // The column of each field, in record order.
 const std::array<const char *, NUMERO_CAMPI> &ColonneSchede();
+// Those columns and then `grezzo`, for a statement that reads whole cards
+// (SchedaDaRiga).
+QByteArray ElencoColonneSchede();
 
 // A card as the table keeps it.
 struct RigaScheda {

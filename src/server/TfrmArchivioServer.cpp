@@ -4,6 +4,7 @@
 #include "archive/CartellaProgramma.h"
 #include "archive/FileIntero.h"
 #include "platform/Dialoghi.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "server/Trasloco.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -42,9 +44,18 @@ struct ConConnessione {
 };
 class DepositoServerInUso : private ConConnessione, public DepositoServer {
   public:
-    explicit DepositoServerInUso(std::unique_ptr<Connessione> c)
-        : ConConnessione{std::move(c)}, DepositoServer(*connessione) {}
+    DepositoServerInUso(std::unique_ptr<Connessione> c, std::unique_ptr<CopiaLocale> copia)
+        : ConConnessione{std::move(c)}, DepositoServer(*connessione, std::move(copia)) {}
 };
+
+// The copy of the cards the list passes read at this workstation: in the
+// user's cache folder, one per server, database and user.
+std::unique_ptr<CopiaLocale> copiaLocale(const ParametriServer &p) {
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+    if (cache.isEmpty()) return {};
+    return std::make_unique<CopiaLocale>(QDir(cache).filePath(u"Copie dei server"_s),
+                                         NomeCopiaLocale(p.host, p.porta, p.database, p.utente));
+}
 
 // Asks the server's password at start, when the password file has none.
 class TfrmPasswordServer : public QDialog {
@@ -126,7 +137,7 @@ bool ApriArchivioInUso(QWidget *finestra, const QString &percorso) {
                 u"togliere la scelta in \u00ABArchivio su server\u00BB."_s);
     else
         AggiungiIndici(*c);
-    ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
+    ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c), copiaLocale(p)),
                             descrizioneServer(p));
     return true;
 }
@@ -349,8 +360,9 @@ void TfrmArchivioServer::done(int risultato) {
                                                   c->messaggio());
                 return;
             }
-            ImpostaDepositoCorrente(std::make_unique<DepositoServerInUso>(std::move(c)),
-                                    descrizioneServer(p));
+            ImpostaDepositoCorrente(
+                std::make_unique<DepositoServerInUso>(std::move(c), copiaLocale(p)),
+                descrizioneServer(p));
         } else {
             ApriArchivioInUso(this, m_percorso);
         }

@@ -125,6 +125,16 @@ class Deposito {
         });
     }
 
+    // A copy of every card as the storage holds them now, in a record file,
+    // for a pass by `filtro` to read in place (on both cores) rather than
+    // through scorriFiltro; empty when the storage keeps none, or when its
+    // own narrowing answers that filter sooner.
+    virtual QString archivioDaLeggere(const Filtro &filtro, const Progresso &avanza) {
+        (void)filtro;
+        (void)avanza;
+        return {};
+    }
+
     // The positions whose text in one of `campi` holds `testo` (capitals or
     // not), literally: no character of it is a pattern.
     virtual bool cerca(const QString &testo, const QList<Campo> &campi,

@@ -14,6 +14,7 @@
 #include "passes/Passate.h"
 #include "passes/VistaRighe.h"
 #include "report/TfrxReport.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "server/Trasloco.h"
@@ -22,12 +23,14 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -84,9 +87,11 @@ class TestElenchi : public QObject {
     // The throwaway cluster of the cases run on the server, started once.
     std::unique_ptr<ServerDiProva> server;
     std::unique_ptr<Connessione> connessione;
+    QTemporaryDir copie;
 
-    // Puts `schede` in use on the storage the row names. On the server the
-    // folder then holds other cards, so a pass that read the file would show.
+    // Puts `schede` in use on the storage the row names ("copia": the server
+    // with a copy at the workstation). On the server the folder then holds
+    // other cards, so a pass that read the file would show.
     void inUso(const QString &tipo, const QList<TScheda> &schede);
     static QByteArray archivioDi(const QList<TScheda> &schede) {
         QByteArray byte;
@@ -98,6 +103,7 @@ class TestElenchi : public QObject {
         QTest::addColumn<QString>("tipo");
         QTest::newRow("file") << u"file"_s;
         QTest::newRow("server") << u"server"_s;
+        QTest::newRow("copia") << u"copia"_s;
     }
 
     template <class T = QWidget> static T *figlio(QWidget *w, const char *nome) {
@@ -1595,7 +1601,10 @@ void TestElenchi::inUso(const QString &tipo, const QList<TScheda> &schede) {
     const EsitoTrasloco mosso = CopiaSuServer(cartella->percorso(), *connessione);
     QVERIFY2(mosso.riuscito, qPrintable(mosso.messaggio));
     cartella->scriviArchivio(ArchivioDi({SchedaNumero(1)}));
-    ImpostaDepositoCorrente(std::make_unique<DepositoServer>(*connessione),
+    ImpostaDepositoCorrente(tipo == u"copia"_s ? std::make_unique<DepositoServer>(
+                                                     *connessione, std::make_unique<CopiaLocale>(
+                                                                       copie.path(), u"prova"_s))
+                                               : std::make_unique<DepositoServer>(*connessione),
                             u"archivio sul server di prova"_s);
 }
 
@@ -1612,8 +1621,7 @@ void TestElenchi::indiceSottoscorta() {
     filtro.sottoscorta = true;
     QList<ValoreSql> valori;
     const QString piano = PianoDi(c, "SELECT posizione FROM schede WHERE " +
-                                         CondizioneFiltro(filtro, valori) +
-                                         " ORDER BY posizione");
+                                         CondizioneFiltro(filtro, valori) + " ORDER BY posizione");
     QVERIFY2(!piano.isEmpty(), qPrintable(c.messaggio()));
     QVERIFY2(piano.contains(u"schede_sottoscorta"_s), qPrintable(piano));
 }
@@ -1692,7 +1700,7 @@ void TestElenchi::ricercaSuEntrambi_data() {
         {"carattere fuori da Windows-1252", {{"txtNome", u"caff\u4e00"_s}}, {}},
         {"nessuna", {{"txtCodice", u"ZZZ"_s}}, {}},
     };
-    for (const char *tipo : {"file", "server"})
+    for (const char *tipo : {"file", "server", "copia"})
         for (const Caso &c : casi)
             QTest::addRow("%s: %s", tipo, c.nome)
                 << QString::fromLatin1(tipo) << c.caselle << c.attesi;
@@ -1770,6 +1778,10 @@ void TestElenchi::elenchiSuEntrambi() {
         QVERIFY(esito.prima.byte == atteso.prima.byte);
     }
     QCOMPARE(CercaCodiceEsatto(DepositoCorrente(), u"CAF-1"_s).posizioni, (QList<qint64>{1, 5}));
+    // The passes above read the copy, not the server.
+    if (tipo == u"copia"_s)
+        QCOMPARE(QFileInfo(QDir(copie.path()).filePath(u"prova.pro"_s)).size(),
+                 schede.size() * TScheda::DIMENSIONE);
 }
 
 void TestElenchi::finestraRicercaSuEntrambi_data() {

@@ -6,6 +6,7 @@
 #include "journal/Giornale.h"
 #include "journal/Movimenti.h"
 #include "server/Connessione.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "server/TfrmArchivioServer.h"
@@ -21,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -85,6 +87,81 @@ class TestServer : public QObject {
     void init() {
         if (!m_server->avviato()) QVERIFY(m_server->avvia());
         if (!m_connessione->aperta()) collega();
+    }
+
+    // The copy of the cards at a workstation holds the server's cards byte
+    // for byte after each update: other sites' saves, appends, removals and
+    // damaged cards, a save whose transaction was still open when the copy
+    // last looked, and a database, table or trigger made anew. It reads only
+    // what changed, and is made whole again when its file is not as left.
+    void copiaLocale() {
+        auto d = nuovo(u"server"_s);
+        QVERIFY(d);
+        for (int n = 1; n <= 6; ++n)
+            QCOMPARE(d->accoda(SchedaNumero(n)), n);
+        QTemporaryDir cartella;
+        CopiaLocale copia(cartella.path(), u"prova"_s);
+        Connessione &c = *m_connessione;
+        const auto uguale = [&](qint64 lette) {
+            const QString file = copia.aggiorna(c, {});
+            QVERIFY2(!file.isEmpty(), "no copy");
+            QByteArray tutte;
+            QVERIFY(d->scorri([&](const TScheda *s, qint64 n, qint64) {
+                for (qint64 i = 0; i < n; ++i)
+                    tutte += Byte(s[i]);
+                return true;
+            }));
+            QFile letto(file);
+            QVERIFY(letto.open(QIODevice::ReadOnly));
+            QCOMPARE(letto.readAll(), tutte);
+            if (lette >= 0) QCOMPARE(copia.righeLette(), lette);
+        };
+        uguale(6);
+        uguale(0);
+
+        // One site's save still open while the copy looks, others' done.
+        Connessione lenta(m_server->parametri()), altra(m_server->parametri());
+        QVERIFY(lenta.comando("BEGIN"));
+        QVERIFY(lenta.comando("UPDATE schede SET nome = 'Lenta' WHERE posizione = 3"));
+        DepositoServer sito(altra);
+        TScheda cambiata = SchedaNumero(5);
+        cambiata.impostaTesto(Campo::Nome, u"Cambiata altrove"_s);
+        QCOMPARE(sito.scrivi(5, cambiata, 4).esito, Deposito::Salvataggio::Fatto);
+        uguale(-1);
+        QCOMPARE(sito.accoda(SchedaNumero(7)), 7);
+        QCOMPARE(sito.togli(2, SchedaNumero(2)).esito, Deposito::Rimozione::Fatta);
+        TScheda rotta = SchedaNumero(4);
+        const int nome = definizione(Campo::Nome).offset;
+        rotta.byte[std::size_t(nome)] = 3;
+        rotta.byte[std::size_t(nome) + 2] = 0; // a byte the text columns cannot keep
+        QCOMPARE(sito.scrivi(4, rotta).esito, Deposito::Salvataggio::Fatto);
+        QVERIFY(lenta.comando("COMMIT"));
+        uguale(-1);
+        QVERIFY(copia.righeLette() < 6);
+        // The last card removed: the copy is cut short.
+        TScheda ultima;
+        QVERIFY(sito.leggi(6, ultima));
+        QCOMPARE(sito.togli(6, ultima).esito, Deposito::Rimozione::Fatta);
+        uguale(0);
+
+        // Made whole again: a file not as it was left, a trigger made anew,
+        // the tables made anew.
+        QFile file(copia.archivio());
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("x");
+        file.close();
+        uguale(5);
+        QVERIFY(c.comando("DROP TRIGGER schede_cambio ON schede"));
+        QVERIFY(copia.aggiorna(c, {}).isEmpty());
+        AggiungiIndici(c);
+        uguale(5);
+        d = nuovo(u"server"_s);
+        QCOMPARE(d->accoda(SchedaNumero(9)), 1);
+        uguale(1);
+
+        // One program at a time keeps a copy.
+        CopiaLocale seconda(cartella.path(), u"prova"_s);
+        QVERIFY(seconda.aggiorna(c, {}).isEmpty());
     }
 
     void cleanupTestCase() {
