@@ -1,10 +1,13 @@
 // The list passes on both storages, side by side: the record file read in
 // place and the same cards on a PostgreSQL server (a throwaway cluster of its
-// own, as the tests start). Each pass must give the same lines on both, or the
-// benchmark stops with an error.
+// own, as the tests start), read through the server and through the copy at
+// the workstation, with the time to make that copy and to bring it up to date.
+// Each pass must give the same lines everywhere, or the benchmark stops with
+// an error.
 // Usage: bench_elenchi_server [folder] [N ...]   (default N: 100000)
 #include "passes/Passate.h"
 #include "server/Connessione.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/Trasloco.h"
 #include "storage/DepositoFile.h"
@@ -96,20 +99,41 @@ int main(int argc, char *argv[]) {
         }
         c.comando("VACUUM ANALYZE schede");
         std::printf("%lld schede, sul server in %.1f s\n", (long long)n, millisecondi(t) / 1000);
-        std::printf("  %-28s %10s %10s %10s\n", "", "file ms", "server ms", "righe");
+        const QString cartellaCopia = argomenti.file(QStringLiteral("copia"));
+        QDir(cartellaCopia).removeRecursively();
+        auto copia = std::make_unique<CopiaLocale>(cartellaCopia, QStringLiteral("misura"));
+        CopiaLocale &vista = *copia;
+        DepositoServer conCopia(c, std::move(copia));
+        t.restart();
+        if (vista.aggiorna(c, {}).isEmpty()) return 5;
+        std::printf("  copia alla postazione fatta in %.1f s\n", millisecondi(t) / 1000);
+        // Another site's day: a hundred cards saved.
+        const QByteArray cento = "UPDATE schede SET versione = versione + 1 WHERE posizione % " +
+                                 QByteArray::number(qMax<qint64>(1, n / 100)) + " = 0";
+        c.comando(cento.constData());
+        t.restart();
+        if (vista.aggiorna(c, {}).isEmpty()) return 5;
+        std::printf("  aggiornata dopo %lld schede salvate altrove in %.1f ms\n",
+                    (long long)vista.righeLette(), millisecondi(t));
+        t.restart();
+        vista.aggiorna(c, {});
+        std::printf("  aggiornata senza cambi in %.1f ms\n", millisecondi(t));
+        std::printf("  %-28s %10s %10s %10s %10s\n", "", "file ms", "server ms", "copia ms",
+                    "righe");
         DepositoFile file(cartella);
         DepositoServer sulServer(c);
         const int volte = n > 300000 ? 2 : 3;
         for (const Passo &p : passi) {
-            EsitoElenco a, b;
+            EsitoElenco a, b, d;
             const double suFile = migliore(volte, [&] { a = p.esegui(file); });
             const double suServer = migliore(volte, [&] { b = p.esegui(sulServer); });
-            if (!a.riuscito || !b.riuscito || !uguali(a, b)) {
-                std::fprintf(stderr, "%s: the two storages differ (%s)\n", p.nome,
-                             qPrintable(b.messaggio));
+            const double suCopia = migliore(volte, [&] { d = p.esegui(conCopia); });
+            if (!a.riuscito || !b.riuscito || !d.riuscito || !uguali(a, b) || !uguali(a, d)) {
+                std::fprintf(stderr, "%s: the storages differ (%s%s)\n", p.nome,
+                             qPrintable(b.messaggio), qPrintable(d.messaggio));
                 return 4;
             }
-            std::printf("  %-28s %10.1f %10.1f %10lld\n", p.nome, suFile, suServer,
+            std::printf("  %-28s %10.1f %10.1f %10.1f %10lld\n", p.nome, suFile, suServer, suCopia,
                         (long long)a.righe.size());
             std::fflush(stdout);
         }

@@ -1,6 +1,5 @@
 #include "server/CopiaLocale.h"
 
-#include "archive/FileIntero.h"
 #include "server/Connessione.h"
 #include "server/SchemaServer.h"
 
@@ -25,27 +24,46 @@ struct Stato {
     QString identita;
     quint64 segno = 0; // rows written by transactions from this one on are read again
     qint64 schede = -1;
+    // The system's start the copy's writes may still be waiting in memory
+    // from: after another start (a power cut) the copy is made anew. Empty
+    // where the system does not say, and the copy then goes to disk each time.
+    QString avvio;
 };
+
+// This start of the system.
+QString avvioDelSistema() {
+    QFile file(u"/proc/sys/kernel/random/boot_id"_s);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(file.readAll()).trimmed();
+}
+
+// The last line says the file was written whole.
+constexpr char FINE[] = "fine";
 
 Stato leggiStato(const QString &percorso) {
     Stato s;
     QFile file(percorso);
     if (!file.open(QIODevice::ReadOnly)) return s;
     const QStringList righe = QString::fromUtf8(file.readAll()).split(u'\n');
-    if (righe.size() < 3) return s;
+    if (righe.size() < 5 || righe[4] != QLatin1String(FINE)) return s;
     bool ok1 = false, ok2 = false;
     s.identita = righe[0];
     s.segno = righe[1].toULongLong(&ok1);
     s.schede = righe[2].toLongLong(&ok2);
+    s.avvio = righe[3];
     if (!ok1 || !ok2) s.schede = -1;
     return s;
 }
 
+// Written in place: a crash half way leaves a file without its last line,
+// and the copy is then made anew.
 bool scriviStato(const QString &percorso, const Stato &s) {
     const QByteArray testo = s.identita.toUtf8() + '\n' + QByteArray::number(s.segno) + '\n' +
-                             QByteArray::number(s.schede) + '\n';
-    return ScriviFileIntero(percorso,
-                            [&testo](QIODevice *d) { return d->write(testo) == testo.size(); });
+                             QByteArray::number(s.schede) + '\n' + s.avvio.toLatin1() + '\n' +
+                             FINE + '\n';
+    QFile file(percorso);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(testo) == testo.size() && file.flush();
 }
 
 bool scriviTutto(int fd, const char *byte, qint64 quanti, qint64 offset) {
@@ -150,9 +168,10 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
     const quint64 prossima = r.testo(0, 2).toULongLong();
     ora.schede = r.numero(0, 3);
 
+    ora.avvio = avvioDelSistema();
     const Stato prima = leggiStato(stato());
     const bool intera = prima.schede < 0 || prima.identita != ora.identita ||
-                        prossima < prima.segno ||
+                        prossima < prima.segno || prima.avvio != ora.avvio ||
                         QFileInfo(archivio()).size() != prima.schede * TScheda::DIMENSIONE;
     // Until the copy is whole again it is not to be trusted, even after a crash.
     if (intera && QFile::exists(stato()) && !QFile::remove(stato())) return {};
@@ -166,8 +185,13 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
     } chiudi{fd};
     if (intera && ::ftruncate(fd, 0) != 0) return {};
 
-    QByteArray sql = "DECLARE copia NO SCROLL CURSOR FOR SELECT posizione, " +
-                     ElencoColonneSchede() + " FROM schede";
+    QList<Campo> campi;
+    QByteArray sql = "DECLARE copia NO SCROLL CURSOR FOR SELECT posizione, grezzo";
+    for (int i = 0; i < NUMERO_CAMPI; ++i) {
+        campi << Campo(i);
+        sql += ", " + QByteArray(ColonneSchede()[std::size_t(i)]);
+    }
+    sql += " FROM schede";
     QList<ValoreSql> valori;
     if (!intera) {
         sql += " WHERE cambio >= $1::xid8";
@@ -184,17 +208,26 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
             for (int i = 0; i < n && buona; ++i) {
                 const qint64 posizione = righe.numero(i, 0);
                 buona = posizione >= 1 && posizione <= ora.schede &&
-                        SchedaDaRiga(righe, i, 1, scheda) && scrittura.aggiungi(posizione, scheda);
+                        SchedaDaColonne(righe, i, campi, true, scheda) &&
+                        scrittura.aggiungi(posizione, scheda);
             }
             m_lette += n;
             if (avanza && intera) avanza(qMin(m_lette, ora.schede), ora.schede);
             return buona && n == 2048;
         },
         attesa);
+    buona = buona && letta;
+    // Nothing changed: the file and its mark stay as they are (an earlier
+    // mark only reads a little more next time).
+    if (buona && !intera && m_lette == 0 && ora.schede == prima.schede) {
+        t.conferma();
+        return archivio();
+    }
     // A whole copy holds each position once; a damaged row is for the
     // server's own pass to report.
-    buona = buona && letta && scrittura.svuota() && (!intera || m_lette == ora.schede) &&
-            ::ftruncate(fd, ora.schede * TScheda::DIMENSIONE) == 0 && ::fdatasync(fd) == 0;
+    buona = buona && scrittura.svuota() && (!intera || m_lette == ora.schede) &&
+            ::ftruncate(fd, ora.schede * TScheda::DIMENSIONE) == 0 &&
+            (!ora.avvio.isEmpty() || ::fdatasync(fd) == 0);
     if (!buona) {
         // A full disk gets its room back; the next pass makes the copy anew.
         if (intera) {

@@ -386,48 +386,6 @@ QByteArray CondizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &va
     return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
 }
 
-namespace {
-
-// A card from a row's `campi` columns (after its position and its stored
-// bytes): the bytes when the server keeps them, otherwise the texts written
-// as SchedaDaRiga writes them, plain ASCII copied as it is.
-bool schedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, bool intere,
-                     TScheda &scheda) {
-    int n = 0;
-    if (!r.nullo(riga, 1)) {
-        const char *p = r.grezzo(riga, 1, n);
-        if (n != TScheda::DIMENSIONE) return false;
-        std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
-        return true;
-    }
-    // A whole card is the record itself; otherwise the fields not read are
-    // only made empty, which is all a pass looks at.
-    if (intere)
-        scheda.byte.fill(0);
-    else
-        for (const auto &d : CAMPI)
-            scheda.byte[std::size_t(d.offset)] = 0;
-    for (qsizetype k = 0; k < campi.size(); ++k) {
-        const char *p = r.grezzo(riga, int(k) + 2, n);
-        const auto &d = definizione(campi[k]);
-        unsigned char alti = 0;
-        for (int i = 0; i < n; ++i)
-            alti |= static_cast<unsigned char>(p[i]);
-        QByteArray codificato;
-        if (alti >= 0x80) {
-            codificato = Cp1252::codifica(QString::fromUtf8(p, n));
-            p = codificato.constData();
-            n = int(codificato.size());
-        }
-        n = qMin(n, int(d.massimo));
-        scheda.byte[std::size_t(d.offset)] = static_cast<unsigned char>(n);
-        std::memcpy(scheda.byte.data() + d.offset + 1, p, std::size_t(n));
-    }
-    return true;
-}
-
-} // namespace
-
 bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
                                   const Progresso &avanza) {
     const std::function<void()> attesa = [&avanza] {
@@ -464,7 +422,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
             const int quante = qMin(PICCOLO, n - da);
             for (int i = 0; i < quante; ++i) {
                 posizioni[std::size_t(i)] = r.numero(da + i, 0);
-                if (!schedaDaColonne(r, da + i, campi, intere, blocco[std::size_t(i)]))
+                if (!SchedaDaColonne(r, da + i, campi, intere, blocco[std::size_t(i)]))
                     return !(danneggiata = true);
             }
             if (!visita(blocco.data(), posizioni.data(), quante)) return false;

@@ -164,6 +164,41 @@ bool SchedaDaRiga(const Risultato &r, int riga, int primaColonna, TScheda &sched
     return true;
 }
 
+bool SchedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, bool intere,
+                     TScheda &scheda) {
+    int n = 0;
+    if (!r.nullo(riga, 1)) {
+        const char *p = r.grezzo(riga, 1, n);
+        if (n != TScheda::DIMENSIONE) return false;
+        std::memcpy(scheda.byte.data(), p, TScheda::DIMENSIONE);
+        return true;
+    }
+    // A whole card is the record itself; otherwise the fields not read are
+    // only made empty, which is all a pass looks at.
+    if (intere)
+        scheda.byte.fill(0);
+    else
+        for (const auto &d : CAMPI)
+            scheda.byte[std::size_t(d.offset)] = 0;
+    for (qsizetype k = 0; k < campi.size(); ++k) {
+        const char *p = r.grezzo(riga, int(k) + 2, n);
+        const auto &d = definizione(campi[k]);
+        unsigned char alti = 0;
+        for (int i = 0; i < n; ++i)
+            alti |= static_cast<unsigned char>(p[i]);
+        QByteArray codificato;
+        if (alti >= 0x80) {
+            codificato = Cp1252::codifica(QString::fromUtf8(p, n));
+            p = codificato.constData();
+            n = int(codificato.size());
+        }
+        n = qMin(n, int(d.massimo));
+        scheda.byte[std::size_t(d.offset)] = static_cast<unsigned char>(n);
+        std::memcpy(scheda.byte.data() + d.offset + 1, p, std::size_t(n));
+    }
+    return true;
+}
+
 bool CreaSchema(Connessione &c) {
     QByteArray schede = "CREATE TABLE IF NOT EXISTS schede (posizione bigint PRIMARY KEY "
                         "CHECK (posizione > 0), versione bigint NOT NULL DEFAULT 0";

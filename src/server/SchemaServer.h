@@ -46,6 +46,12 @@ struct RigaScheda {
 RigaScheda RigaDaScheda(const TScheda &scheda);
 // False when a damaged row gives no record.
 bool SchedaDaRiga(const Risultato &r, int riga, int primaColonna, TScheda &scheda);
+// The same from a row of its position, `grezzo` and the `campi` columns, as
+// quickly as can be (plain ASCII copied as it is): the whole record when
+// `intere`, otherwise only the fields read, the others empty, which is all a
+// list pass looks at.
+bool SchedaDaColonne(const Risultato &r, int riga, const QList<Campo> &campi, bool intere,
+                     TScheda &scheda);
 
 // The statements the program's own role needs and no more, for the README
 // and for the administrator: `ruolo` owns nothing and may only read and

@@ -144,12 +144,23 @@ class TestServer : public QObject {
         QCOMPARE(sito.togli(6, ultima).esito, Deposito::Rimozione::Fatta);
         uguale(0);
 
-        // Made whole again: a file not as it was left, a trigger made anew,
-        // the tables made anew.
+        // Made whole again: a file not as it was left, a state written before
+        // the system last started (the copy's writes may not have reached the
+        // disk), a trigger made anew, the tables made anew.
         QFile file(copia.archivio());
         QVERIFY(file.open(QIODevice::Append));
         file.write("x");
         file.close();
+        uguale(5);
+        QFile stato(QDir(cartella.path()).filePath(u"prova.stato"_s));
+        QVERIFY(stato.open(QIODevice::ReadOnly));
+        QList<QByteArray> righe = stato.readAll().split('\n');
+        stato.close();
+        QVERIFY(righe.size() > 3);
+        righe[3] = "un altro avvio";
+        QVERIFY(stato.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        stato.write(righe.join('\n'));
+        stato.close();
         uguale(5);
         QVERIFY(c.comando("DROP TRIGGER schede_cambio ON schede"));
         QVERIFY(copia.aggiorna(c, {}).isEmpty());
