@@ -4,6 +4,7 @@
 #include "server/SchemaServer.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +27,8 @@ struct Stato {
     qint64 schede = -1;
     // The system's start the copy's writes may still be waiting in memory
     // from: after another start (a power cut) the copy is made anew. Empty
-    // where the system does not say, and the copy then goes to disk each time.
+    // once the copy is on disk; where the system does not say, the copy goes
+    // to disk at each update.
     QString avvio;
 };
 
@@ -171,7 +173,8 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
     ora.avvio = avvioDelSistema();
     const Stato prima = leggiStato(stato());
     const bool intera = prima.schede < 0 || prima.identita != ora.identita ||
-                        prossima < prima.segno || prima.avvio != ora.avvio ||
+                        prossima < prima.segno ||
+                        (!prima.avvio.isEmpty() && prima.avvio != ora.avvio) ||
                         QFileInfo(archivio()).size() != prima.schede * TScheda::DIMENSIONE;
     // Until the copy is whole again it is not to be trusted, even after a crash.
     if (intera && QFile::exists(stato()) && !QFile::remove(stato())) return {};
@@ -220,6 +223,16 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
     // Nothing changed: the file and its mark stay as they are (an earlier
     // mark only reads a little more next time).
     if (buona && !intera && m_lette == 0 && ora.schede == prima.schede) {
+        // A copy not yet known to be on disk goes there once it has been
+        // left alone a minute (by then the system has written most of it),
+        // so that it outlives the next start of the system.
+        if (!prima.avvio.isEmpty() &&
+            QFileInfo(archivio()).lastModified().secsTo(QDateTime::currentDateTime()) >= 60 &&
+            ::fdatasync(fd) == 0) {
+            Stato suDisco = prima;
+            suDisco.avvio.clear();
+            scriviStato(stato(), suDisco);
+        }
         t.conferma();
         return archivio();
     }

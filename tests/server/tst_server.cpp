@@ -144,6 +144,24 @@ class TestServer : public QObject {
         QCOMPARE(sito.togli(6, ultima).esito, Deposito::Rimozione::Fatta);
         uguale(0);
 
+        // Left alone a minute, the copy is put on disk and its state says so.
+        QFile stato(QDir(cartella.path()).filePath(u"prova.stato"_s));
+        const auto righeStato = [&stato] {
+            stato.open(QIODevice::ReadOnly);
+            const QList<QByteArray> righe = stato.readAll().split('\n');
+            stato.close();
+            return righe;
+        };
+        QVERIFY(!righeStato().value(3).isEmpty());
+        {
+            QFile vecchia(copia.archivio());
+            QVERIFY(vecchia.open(QIODevice::ReadWrite));
+            QVERIFY(vecchia.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                        QFileDevice::FileModificationTime));
+        }
+        uguale(0);
+        QCOMPARE(righeStato().value(3), QByteArray());
+
         // Made whole again: a file not as it was left, a state written before
         // the system last started (the copy's writes may not have reached the
         // disk), a trigger made anew, the tables made anew.
@@ -152,10 +170,7 @@ class TestServer : public QObject {
         file.write("x");
         file.close();
         uguale(5);
-        QFile stato(QDir(cartella.path()).filePath(u"prova.stato"_s));
-        QVERIFY(stato.open(QIODevice::ReadOnly));
-        QList<QByteArray> righe = stato.readAll().split('\n');
-        stato.close();
+        QList<QByteArray> righe = righeStato();
         QVERIFY(righe.size() > 3);
         righe[3] = "un altro avvio";
         QVERIFY(stato.open(QIODevice::WriteOnly | QIODevice::Truncate));
