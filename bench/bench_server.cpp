@@ -10,6 +10,7 @@
 #include "movements/Periodo.h"
 #include "movements/StoriaDeposito.h"
 #include "server/Connessione.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "server/Trasloco.h"
@@ -172,6 +173,13 @@ int main(int argc, char *argv[]) {
         const double passoFile = passata(file, a);
         const double passoServer = passata(sulServer, b);
         if (a != b) return diversi("passata");
+        // The same pass on the workstation's copy (made at the first of the runs).
+        const QString copie = argomenti.file(u"copia"_s);
+        QDir(copie).removeRecursively();
+        DepositoServer conCopia(c, std::make_unique<CopiaLocale>(copie, u"bench"_s));
+        qint64 d = 0;
+        const double passoCopia = passata(conCopia, d);
+        if (a != d) return diversi("passata sulla copia");
         StoriaScheda sf, ss;
         const double storiaFile = storia(file, n / 3, sf);
         const double storiaServer = storia(sulServer, n / 3, ss);
@@ -200,6 +208,7 @@ int main(int argc, char *argv[]) {
         riga("archivio sul server", "s", -1, suServer);
         riga("archivio dal server in cartella", "s", -1, indietro);
         riga("passata su ogni scheda", "ms", passoFile, passoServer);
+        riga("passata su ogni scheda, con la copia", "ms", -1, passoCopia);
         riga("movimenti di una scheda", "ms", storiaFile, storiaServer);
         riga("riepilogo, tutto il giornale", "ms", tuttoFile, tuttoServer);
         riga("riepilogo, un mese", "ms", meseFile, meseServer);

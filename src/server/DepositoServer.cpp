@@ -1,5 +1,6 @@
 #include "server/DepositoServer.h"
 
+#include "archive/Archivio.h"
 #include "archive/Cp1252.h"
 #include "journal/Eliminazione.h"
 #include "journal/Movimenti.h"
@@ -322,6 +323,20 @@ qint64 DepositoServer::ripristina(const Eliminata &eliminata) {
 }
 
 bool DepositoServer::scorri(const VisitaBlocco &visita) {
+    // The workstation's copy, brought up to date, is read in place; not
+    // while a pass over it is under way, which it would change underneath.
+    if (m_copia && !m_leggeCopia) {
+        const QString copia = m_copia->aggiorna(m_c, {});
+        Archivio archivio(copia);
+        const qint64 n = copia.isEmpty() || !archivio.ApriArchivio() ? -1 : archivio.conta();
+        if (n >= 0) {
+            m_leggeCopia = true;
+            const bool letto = archivio.scorri(1, n, visita);
+            m_leggeCopia = false;
+            return letto || errore(u"Attenzione: la copia delle schede su questa postazione non "
+                                   u"può essere letta; riprovare."_s);
+        }
+    }
     // One snapshot for the whole pass: a removal meanwhile is not half seen.
     Transazione t(m_c, "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     if (!t.iniziata()) return errore();
@@ -487,7 +502,7 @@ bool DepositoServer::pochiTrovati(const Filtro &filtro) {
 }
 
 QString DepositoServer::archivioDaLeggere(const Filtro &filtro, const Progresso &avanza) {
-    if (!m_copia || pochiTrovati(filtro)) return {};
+    if (!m_copia || m_leggeCopia || pochiTrovati(filtro)) return {};
     return m_copia->aggiorna(m_c, avanza);
 }
 

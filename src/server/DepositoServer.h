@@ -16,8 +16,8 @@ class CopiaLocale;
 class DepositoServer : public Deposito {
   public:
     explicit DepositoServer(Connessione &connessione);
-    // With a copy of the cards at this workstation, which the passes over
-    // many cards read in place (see CopiaLocale.h).
+    // With a copy of the cards at this workstation, which every pass over
+    // all cards and the lists of many read in place (see CopiaLocale.h).
     DepositoServer(Connessione &connessione, std::unique_ptr<CopiaLocale> copia);
     ~DepositoServer() override;
 
@@ -80,6 +80,7 @@ class DepositoServer : public Deposito {
     bool pochiTrovati(const Filtro &filtro);
     Connessione &m_c;
     std::unique_ptr<CopiaLocale> m_copia;
+    bool m_leggeCopia = false; // scorri is reading the copy
     QString m_messaggio;
 };
 

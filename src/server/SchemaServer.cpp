@@ -230,9 +230,16 @@ bool CreaSchema(Connessione &c) {
         if (!c.comando(sql)) return false;
     for (const auto &indice : indiciAggiunti())
         if (!c.comando(indice.second.constData())) return false;
-    if (senzaCambi(c))
+    // A server older than xid8 (PostgreSQL 13) keeps no marks: the lists then
+    // read it through, without a copy at the workstation.
+    if (senzaCambi(c)) {
+        if (!c.comando("SAVEPOINT cambi")) return false;
+        bool cambi = true;
         for (const char *sql : CAMBI)
-            if (!c.comando(sql)) return false;
+            cambi = cambi && c.comando(sql);
+        if (!c.comando(cambi ? "RELEASE SAVEPOINT cambi" : "ROLLBACK TO SAVEPOINT cambi"))
+            return false;
+    }
     // pg_trgm may be missing or not ours to create: the search then reads
     // the table through, slower but the same.
     if (!c.comando("SAVEPOINT trigrammi")) return false;

@@ -188,6 +188,20 @@ class TestServer : public QObject {
         // One program at a time keeps a copy.
         CopiaLocale seconda(cartella.path(), u"prova"_s);
         QVERIFY(seconda.aggiorna(c, {}).isEmpty());
+
+        // A storage with a copy passes over every card in it, and stops when asked.
+        QCOMPARE(d->accoda(SchedaNumero(10)), 2);
+        DepositoServer conCopia(c, std::make_unique<CopiaLocale>(cartella.path(), u"tutte"_s));
+        QByteArray viste;
+        qint64 blocchi = 0;
+        const auto vedi = [&](const TScheda *s, qint64 n, qint64) {
+            for (qint64 i = 0; i < n; ++i)
+                viste += Byte(s[i]);
+            return ++blocchi < 1;
+        };
+        QVERIFY(conCopia.scorri(vedi));
+        QCOMPARE(viste, Byte(SchedaNumero(9)) + Byte(SchedaNumero(10)));
+        QVERIFY(QFile::exists(QDir(cartella.path()).filePath(u"tutte.pro"_s)));
     }
 
     void cleanupTestCase() {

@@ -6,6 +6,7 @@
 #include "archive/Archivio.h"
 #include "journal/Giornale.h"
 #include "server/Connessione.h"
+#include "server/CopiaLocale.h"
 #include "server/DepositoServer.h"
 #include "server/SchemaServer.h"
 #include "storage/DepositoCorrente.h"
@@ -14,6 +15,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -79,7 +81,8 @@ class DepositoCheSiFerma : public DepositoServer {
 // The archive in use for one case: the test's program folder, or the server
 // emptied and put in use, holding `schede` in order. The folder is in use
 // again when the object goes. `deposito`, when given, is put in use in place
-// of a plain server storage (a test's own, to stop the server midway).
+// of the server storage with its copy (a test's own, to stop the server
+// midway).
 class ArchivioInUso {
   public:
     ArchivioInUso(const QString &storage, ServerDeiTest &server, const QList<TScheda> &schede,
@@ -93,7 +96,11 @@ class ArchivioInUso {
         }
         Connessione &c = server.connessione();
         if (!server.server().svuota(c) || !CreaSchema(c)) return;
-        if (!deposito) deposito = std::make_unique<DepositoServer>(c);
+        // With a copy at the workstation, as the program keeps one, so the
+        // passes over every card read it.
+        if (!deposito)
+            deposito = std::make_unique<DepositoServer>(
+                c, std::make_unique<CopiaLocale>(m_copie.path(), QStringLiteral("prova")));
         m_pronto = true;
         for (const TScheda &s : schede)
             m_pronto = m_pronto && deposito->accoda(s) > 0;
@@ -135,5 +142,6 @@ class ArchivioInUso {
 
   private:
     CartellaDiProva m_cartella;
+    QTemporaryDir m_copie;
     bool m_pronto = false;
 };
