@@ -65,12 +65,16 @@ QList<std::pair<const char *, QByteArray>> indiciAggiunti() {
 
 // Every write of a card sets its column `cambio` to its transaction, so a
 // workstation's copy can ask for the rows written since it last looked
-// (xid8 never wraps). A trigger, so that any writer sets it.
+// (xid8 never wraps): a new row by its default, cheap even for a whole
+// archive moved in, a changed one by a trigger, so that any writer sets it.
+// The default is set apart from the column, so an older table is not
+// rewritten.
 constexpr const char *CAMBI[] = {
     "ALTER TABLE schede ADD COLUMN IF NOT EXISTS cambio xid8",
+    "ALTER TABLE schede ALTER COLUMN cambio SET DEFAULT pg_current_xact_id()",
     "CREATE OR REPLACE FUNCTION schede_cambio() RETURNS trigger LANGUAGE plpgsql AS "
     "$$ BEGIN NEW.cambio := pg_current_xact_id(); RETURN NEW; END $$",
-    "CREATE TRIGGER schede_cambio BEFORE INSERT OR UPDATE ON schede FOR EACH ROW "
+    "CREATE TRIGGER schede_cambio BEFORE UPDATE ON schede FOR EACH ROW "
     "EXECUTE FUNCTION schede_cambio()",
     "CREATE INDEX IF NOT EXISTS schede_cambio ON schede (cambio)",
 };
