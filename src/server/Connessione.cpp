@@ -176,10 +176,13 @@ void Connessione::riprendi() {
     // statements went with the connection.
     if (m_transazioni != 0 || !m_pg) return;
     // An idle connection has nothing to read unless the server closed it
-    // meanwhile (a restart): reading it then tells libpq it is gone.
-    if (PQstatus(m_pg) == CONNECTION_OK && PQtransactionStatus(m_pg) == PQTRANS_IDLE) {
+    // meanwhile (a restart): reading it then tells libpq it is gone. Its
+    // farewell message and the end of the connection may take two reads.
+    for (int letture = 0; letture < 4 && PQstatus(m_pg) == CONNECTION_OK &&
+                          PQtransactionStatus(m_pg) == PQTRANS_IDLE;
+         ++letture) {
         pollfd presa{PQsocket(m_pg), POLLIN, 0};
-        if (::poll(&presa, 1, 0) > 0) PQconsumeInput(m_pg);
+        if (::poll(&presa, 1, 0) <= 0 || !PQconsumeInput(m_pg)) break;
     }
     if (m_perso || PQstatus(m_pg) == CONNECTION_BAD) {
         PQreset(m_pg);

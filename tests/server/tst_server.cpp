@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -810,6 +811,64 @@ class TestServer : public QObject {
         QVERIFY(DepositoCorrenteSuFile());
         QCOMPARE(dialoghi.testi().size(), 1);
         collega();
+    }
+
+    // A server that wants a password: the program asks it at start in its own
+    // window and works once it is right; a wrong one is said without showing
+    // it, and it is kept nowhere.
+    void passwordAllAvvio() {
+        Connessione &c = *m_connessione;
+        QVERIFY(m_server->svuota(c));
+        QVERIFY(CreaSchema(c));
+        QVERIFY(c.comando("DROP ROLE IF EXISTS cassa_password"));
+        QVERIFY(c.comando("CREATE ROLE cassa_password LOGIN PASSWORD 'Segreta-1'"));
+        QVERIFY(c.comando("GRANT USAGE ON SCHEMA public TO cassa_password"));
+        QVERIFY(c.comando("GRANT SELECT ON schede TO cassa_password"));
+        const Risultato hba = c.esegui("SELECT setting FROM pg_settings WHERE name = 'hba_file'");
+        QVERIFY(hba.ok() && hba.righe() == 1);
+        const QString regole = hba.testo(0, 0);
+        const QByteArray prima = Leggi(regole);
+        const auto rimetti = qScopeGuard([&] {
+            Scrivi(regole, prima);
+            if (!m_connessione->aperta()) collega();
+            m_connessione->esegui("SELECT pg_reload_conf()");
+            ImpostaDepositoCorrente(nullptr, {});
+        });
+        Scrivi(regole, "local all cassa_password scram-sha-256\n" + prima);
+        QVERIFY(c.esegui("SELECT pg_reload_conf()").ok());
+
+        CartellaDiProva programma;
+        const QString ini = programma.percorso(u"ArchivioServer.ini"_s);
+        ParametriServer p = m_server->parametri();
+        p.utente = u"cassa_password"_s;
+        QVERIFY(ScriviParametriServer(p, ini) && ScriviUsoServer(true, ini));
+        DialoghiFinti dialoghi;
+        const auto scrivi = [](const QString &password) {
+            return [password](QDialog *d) {
+                auto *casella = d->findChild<QLineEdit *>(u"txtPassword"_s);
+                QVERIFY(casella);
+                QCOMPARE(casella->echoMode(), QLineEdit::Password);
+                casella->setText(password);
+                d->accept();
+            };
+        };
+        dialoghi.allaProssimaFinestra(scrivi(u"Sbagliata-2"_s));
+        QVERIFY(ApriArchivioInUso(nullptr, ini));
+        QCOMPARE(dialoghi.testi().size(), 1);
+        QVERIFY2(!dialoghi.ultimo().contains(u"Sbagliata"_s), qPrintable(dialoghi.ultimo()));
+        QCOMPARE(DepositoCorrente().conta(), -1);
+        QVERIFY(!DepositoCorrente().messaggio().contains(u"Sbagliata"_s));
+
+        dialoghi.allaProssimaFinestra(scrivi(u"Segreta-1"_s));
+        QVERIFY(ApriArchivioInUso(nullptr, ini));
+        QCOMPARE(dialoghi.testi().size(), 1);
+        QVERIFY2(DepositoCorrente().conta() == 0, qPrintable(DepositoCorrente().messaggio()));
+        // A server restarted meanwhile is connected to again with the password typed.
+        QVERIFY(m_server->ferma(true));
+        QVERIFY(m_server->avvia());
+        QVERIFY2(DepositoCorrente().conta() == 0, qPrintable(DepositoCorrente().messaggio()));
+        QVERIFY(!Leggi(ini).contains("Segreta"));
+        QVERIFY(!Leggi(ini).contains("Sbagliata"));
     }
 
     // Only the archive's tables: a role given the script's rights reads and
