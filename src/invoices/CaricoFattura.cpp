@@ -394,18 +394,16 @@ bool FatturaGiaCaricata(const Fattura &fattura, Deposito &deposito,
         quando = FatturaGiaCaricata(fattura, file->giornale());
         return true;
     }
-    // The whole journal: no line the program writes is outside these years.
-    QList<Movimento> movimenti;
-    if (!deposito.movimentiPeriodo(QDateTime(QDate(1900, 1, 1), QTime(0, 0)),
-                                   QDateTime(QDate(9000, 1, 1), QTime(0, 0)), movimenti))
-        return false;
+    // Only the lines that may name the invoice, as from the file.
     const QByteArray identita = Identita(fattura);
-    for (const Movimento &m : std::as_const(movimenti))
-        if (m.dati.startsWith(identita)) {
+    return deposito.righeConTesto(
+        FiltroIdentita(identita), [&](QByteArrayView riga, char separatore, qint64) {
+            Movimento m;
+            if (!LeggiRigaGiornale(riga, separatore, m) || !m.dati.startsWith(identita))
+                return true;
             quando = m.quando;
-            break;
-        }
-    return true;
+            return false;
+        });
 }
 
 QString MessaggioGiaCaricata(const Fattura &fattura, const QDateTime &quando) {

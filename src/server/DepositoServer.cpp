@@ -614,6 +614,12 @@ bool DepositoServer::righeSchede(const QList<qint64> &posizioni, const VisitaRig
                        {ValoreSql::testo(u'{' + elenco.join(u',') + u'}')}, visita);
 }
 
+bool DepositoServer::righeConTesto(const QByteArray &testo, const VisitaRigaGrezza &visita) {
+    // The server looks through the journal; only the lines found cross.
+    return scorriRighe("SELECT id, riga FROM movimenti WHERE position($1 in riga) > 0 ORDER BY id",
+                       {ValoreSql::dati(testo)}, visita);
+}
+
 bool DepositoServer::rigaGiornale(qint64 numero, Movimento &movimento) {
     const Risultato r =
         m_c.esegui("SELECT riga FROM movimenti WHERE id = $1", {ValoreSql::numero(numero)});

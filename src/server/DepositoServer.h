@@ -52,6 +52,7 @@ class DepositoServer : public Deposito {
     bool righePeriodo(const QDateTime &da, const QDateTime &a,
                       const VisitaRigaGrezza &visita) override;
     bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) override;
+    bool righeConTesto(const QByteArray &testo, const VisitaRigaGrezza &visita) override;
     bool rigaGiornale(qint64 numero, Movimento &movimento) override;
     qint64 segnoGiornale() override;
     bool righeDopo(qint64 segno, const VisitaRigaGrezza &visita) override;

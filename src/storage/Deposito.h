@@ -180,6 +180,16 @@ class Deposito {
     // The lines of `posizioni`, every "Spostamento" and "Ordine" line, and
     // any without a position.
     virtual bool righeSchede(const QList<qint64> &posizioni, const VisitaRigaGrezza &visita) = 0;
+    // The lines whose bytes as written hold `testo`. Here every line is read
+    // and looked at; a storage that can look for it does better.
+    virtual bool righeConTesto(const QByteArray &testo, const VisitaRigaGrezza &visita) {
+        // No line the program writes is outside these years.
+        return righePeriodo(QDateTime(QDate(1900, 1, 1), QTime(0, 0)),
+                            QDateTime(QDate(9000, 1, 1), QTime(0, 0)),
+                            [&](QByteArrayView riga, char separatore, qint64 numero) {
+                                return !riga.contains(testo) || visita(riga, separatore, numero);
+                            });
+    }
     // The line numbered `numero`, decoded.
     virtual bool rigaGiornale(qint64 numero, Movimento &movimento) = 0;
     // The journal's mark now: every line recorded from now on is numbered at
