@@ -644,23 +644,30 @@ EsitoCarico ApplicaCarico(const RichiestaCarico &r, Deposito &deposito) {
         return esito;
     }
     bool cambiata = false;
-    const qint64 primo = deposito.insiemeConRighe(
-        lavoro.posizioni(),
-        [&](qint64 i, TScheda &s) {
-            cambiata = !lavoro.aggiorna(i, s);
-            return !cambiata;
-        },
-        lavoro.nuove(), [&](qint64 i, TScheda &s) { lavoro.prepara(i, s); },
-        [&](qint64 prima) { return lavoro.righe(prima); });
-    if (primo > 0) {
+    // Looked for again with no other site writing: two sites loading the
+    // same invoice at once load it once.
+    const bool fatto = deposito.inEsclusiva([&] {
+        if (!FatturaGiaCaricata(r.fattura, deposito, quando) || quando) return false;
+        return deposito.insiemeConRighe(
+                   lavoro.posizioni(),
+                   [&](qint64 i, TScheda &s) {
+                       cambiata = !lavoro.aggiorna(i, s);
+                       return !cambiata;
+                   },
+                   lavoro.nuove(), [&](qint64 i, TScheda &s) { lavoro.prepara(i, s); },
+                   [&](qint64 prima) { return lavoro.righe(prima); }) > 0;
+    });
+    if (fatto) {
         esito.fatto = true;
         esito.fileConservato = conservazione.file;
         esito.schede = lavoro.schede();
         return esito;
     }
-    if (conservazione.daScrivere) QFile::remove(conservazione.file);
-    esito.messaggio = !lavoro.erroreScheda().isEmpty() ? lavoro.erroreScheda()
-                      : cambiata                       ? MessaggioSchedaCambiata()
-                                                       : deposito.messaggio();
+    // An invoice found loaded meanwhile keeps its copy: it is loaded.
+    if (conservazione.daScrivere && !quando) QFile::remove(conservazione.file);
+    esito.messaggio = quando                             ? MessaggioGiaCaricata(r.fattura, *quando)
+                      : !lavoro.erroreScheda().isEmpty() ? lavoro.erroreScheda()
+                      : cambiata                         ? MessaggioSchedaCambiata()
+                                                         : deposito.messaggio();
     return esito;
 }

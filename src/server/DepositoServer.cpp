@@ -506,6 +506,14 @@ QString DepositoServer::archivioDaLeggere(const Filtro &filtro, const Progresso 
     return m_copia->aggiorna(m_c, avanza);
 }
 
+bool DepositoServer::inEsclusiva(const std::function<bool()> &lavoro) {
+    // One transaction under the lock every change of positions and every
+    // all-or-nothing change takes: the operations inside join it.
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(BLOCCO_POSIZIONI)) return errore();
+    return lavoro() && (t.conferma() || errore());
+}
+
 qint64 DepositoServer::insieme(const std::vector<qint64> &posizioni,
                                const std::function<bool(qint64 indice, TScheda &)> &aggiorna,
                                qint64 nuove,

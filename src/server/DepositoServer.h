@@ -45,6 +45,7 @@ class DepositoServer : public Deposito {
                            qint64 nuove,
                            const std::function<void(qint64 indice, TScheda &)> &prepara,
                            const RigheInsieme &righe) override;
+    bool inEsclusiva(const std::function<bool()> &lavoro) override;
     bool registra(const QList<Movimento> &movimenti) override;
     bool movimentiScheda(qint64 posizione, QList<Movimento> &movimenti) override;
     bool movimentiPeriodo(const QDateTime &da, const QDateTime &a,

@@ -159,6 +159,13 @@ class Deposito {
                                    const std::function<void(qint64 indice, TScheda &)> &prepara,
                                    const RigheInsieme &righe) = 0;
 
+    // Runs `lavoro` as one with the changes it makes through this storage,
+    // no other site changing the archive meanwhile, so what it reads inside
+    // still holds when it writes; false when `lavoro` gives up (nothing it
+    // wrote stays) or the storage fails. Here it only runs it: the folder's
+    // own operations check again under their locks.
+    virtual bool inEsclusiva(const std::function<bool()> &lavoro) { return lavoro(); }
+
     // The journal.
     virtual bool registra(const QList<Movimento> &movimenti) = 0;
     // A card position's lines, oldest first.

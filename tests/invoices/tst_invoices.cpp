@@ -263,6 +263,7 @@ class TestInvoices : public QObject {
     void suDueArchivi_data() { DueArchivi(); }
     void suDueArchivi();
     void serverFermoNelCarico();
+    void stessaFatturaDaDueSiti();
 };
 
 void TestInvoices::lettura() {
@@ -1031,6 +1032,46 @@ void TestInvoices::suDueArchivi() {
     QVERIFY(!ancora.fatto);
     QVERIFY(ancora.messaggio.contains(u"è già stata caricata"_s));
     QCOMPARE(ArchivioInUso::righe().size(), 4);
+}
+
+namespace {
+
+// A server storage on which another site does something just before this
+// one starts its all-or-nothing change.
+class DepositoConAltroSito : public DepositoServer {
+  public:
+    DepositoConAltroSito(Connessione &c, std::function<void()> altro)
+        : DepositoServer(c), m_altro(std::move(altro)) {}
+    bool inEsclusiva(const std::function<bool()> &lavoro) override {
+        if (const auto altro = std::exchange(m_altro, {})) altro();
+        return DepositoServer::inEsclusiva(lavoro);
+    }
+
+  private:
+    std::function<void()> m_altro;
+};
+
+} // namespace
+
+// Two sites load the same invoice at once: the one that comes second to
+// write finds it loaded, and it is loaded once.
+void TestInvoices::stessaFatturaDaDueSiti() {
+    server.riprendi();
+    const RichiestaCarico r = RichiestaDiProva();
+    bool caricataAltrove = false;
+    ArchivioInUso archivio(u"server"_s, server, SchedeDiProva(),
+                           std::make_unique<DepositoConAltroSito>(server.connessione(), [&] {
+                               Connessione altra(server.server().parametri());
+                               DepositoServer sito(altra);
+                               caricataAltrove = ApplicaCarico(r, sito).fatto;
+                           }));
+    QVERIFY(archivio.pronto());
+    const EsitoCarico esito = ApplicaCarico(r, DepositoCorrente());
+    QVERIFY(caricataAltrove);
+    QVERIFY(!esito.fatto);
+    QVERIFY2(esito.messaggio.contains(u"è già stata caricata"_s), qPrintable(esito.messaggio));
+    QCOMPARE(ArchivioInUso::righe().size(), 4);
+    QCOMPARE(ArchivioInUso::schede()[0].testo(Campo::Giacenza), u"15"_s);
 }
 
 // The server dies while the lines are written: a message, nothing of the
