@@ -19,6 +19,10 @@ namespace {
 
 // Changes of positions, one site at a time.
 constexpr const char *BLOCCO_POSIZIONI = "SELECT pg_advisory_xact_lock(7271001)";
+// Journal lines being written, by any number of sites at once; the journal's
+// mark waits for them alone.
+constexpr const char *RIGHE_IN_SCRITTURA = "SELECT pg_advisory_xact_lock_shared(7271002)";
+constexpr const char *NESSUNA_RIGA_IN_SCRITTURA = "SELECT pg_advisory_xact_lock(7271002)";
 
 const QByteArray &sqlInserisci() {
     static const QByteArray sql = []() -> QByteArray {
@@ -77,6 +81,7 @@ QString ChiaveDiMovimento(const Movimento &m) {
 }
 
 bool InserisciMovimenti(Connessione &c, const QList<Movimento> &movimenti) {
+    if (!movimenti.isEmpty() && !c.comando(RIGHE_IN_SCRITTURA)) return false;
     for (const Movimento &m : movimenti) {
         const QString chiave = ChiaveDiMovimento(m);
         if (!c.comando("INSERT INTO movimenti (quando, posizione, tipo, chiave, riga) "
@@ -639,10 +644,14 @@ bool DepositoServer::rigaGiornale(qint64 numero, Movimento &movimento) {
 }
 
 qint64 DepositoServer::segnoGiornale() {
-    // Rows are numbered in order by their sequence: the next line takes a
-    // number past the largest there is.
+    // Rows are numbered by their sequence as they are written, but become
+    // visible as their transactions end, not always in that order: the mark
+    // waits for the lines being written, so none numbered before it shows up
+    // later. The next line then takes a number past the largest there is.
+    Transazione t(m_c);
+    if (!t.iniziata() || !m_c.comando(NESSUNA_RIGA_IN_SCRITTURA)) return errore(), -1;
     const Risultato r = m_c.esegui("SELECT coalesce(max(id), 0)::bigint + 1 FROM movimenti");
-    if (!r.ok() || r.righe() != 1) return errore(), -1;
+    if (!r.ok() || r.righe() != 1 || !t.conferma()) return errore(), -1;
     return r.numero(0, 0);
 }
 

@@ -25,8 +25,10 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -811,6 +813,40 @@ class TestServer : public QObject {
         QVERIFY(DepositoCorrenteSuFile());
         QCOMPARE(dialoghi.testi().size(), 1);
         collega();
+    }
+
+    // The journal's mark waits for a line another site is still writing, so
+    // a line numbered before the mark never becomes visible after it.
+    void segnoDopoLeRigheInScrittura() {
+        auto d = nuovo(u"server"_s);
+        QVERIFY(d);
+        QCOMPARE(d->accoda(SchedaNumero(1)), 1);
+        const auto riga = [](const QString &nota) {
+            return MovimentoScheda(SchedaNumero(1), 1, TipoMovimento::Carico, 1, 1, nota);
+        };
+        Connessione lenta(m_server->parametri()), terza(m_server->parametri());
+        QVERIFY(lenta.comando("BEGIN"));
+        QVERIFY(DepositoServer(lenta).registra({riga(u"lenta"_s)}));
+        QVERIFY(d->registra({riga(u"svelta"_s)}));
+        std::atomic<bool> confermata{false};
+        bool dopo = false;
+        qint64 segno = 0;
+        std::thread chiede([&] {
+            segno = DepositoServer(terza).segnoGiornale();
+            dopo = confermata;
+        });
+        QTest::qWait(300);
+        confermata = true;
+        QVERIFY(lenta.comando("COMMIT"));
+        chiede.join();
+        QVERIFY(dopo);
+        QStringList note;
+        QVERIFY(d->righeDopo(1, [&](QByteArrayView r, char sep, qint64 numero) {
+            Movimento m;
+            if (LeggiRigaGiornale(r, sep, m) && numero < segno) note << m.nota;
+            return true;
+        }));
+        QCOMPARE(note, (QStringList{u"lenta"_s, u"svelta"_s}));
     }
 
     // A server that wants a password: the program asks it at start in its own
