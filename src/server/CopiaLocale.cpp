@@ -11,6 +11,7 @@
 #include <QIODevice>
 #include <cerrno>
 #include <fcntl.h>
+#include <libpq-fe.h>
 #include <unistd.h>
 #include <vector>
 
@@ -143,6 +144,9 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
         if (!blocco->tryLock(0)) return {};
         m_blocco = std::move(blocco);
     }
+    // Inside another operation's transaction the pass reads the server, in
+    // that transaction, as before: the copy's own snapshot would not be it.
+    if (!c.pg() || PQtransactionStatus(c.pg()) != PQTRANS_IDLE) return {};
     const std::function<void()> attesa = [&avanza] {
         if (avanza) avanza(0, 0);
     };

@@ -188,6 +188,12 @@ class TestServer : public QObject {
         QCOMPARE(d->accoda(SchedaNumero(9)), 1);
         uguale(1);
 
+        // Inside another operation's transaction the pass reads the server.
+        QVERIFY(c.comando("BEGIN"));
+        QVERIFY(copia.aggiorna(c, {}).isEmpty());
+        QVERIFY(c.comando("ROLLBACK"));
+        uguale(0);
+
         // One program at a time keeps a copy.
         CopiaLocale seconda(cartella.path(), u"prova"_s);
         QVERIFY(seconda.aggiorna(c, {}).isEmpty());
