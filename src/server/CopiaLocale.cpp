@@ -1,5 +1,6 @@
 #include "server/CopiaLocale.h"
 
+#include "archive/FileDiretto.h"
 #include "server/Connessione.h"
 #include "server/SchemaServer.h"
 
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
-#include <cerrno>
 #include <fcntl.h>
 #include <libpq-fe.h>
 #include <unistd.h>
@@ -69,18 +69,6 @@ bool scriviStato(const QString &percorso, const Stato &s) {
            file.write(testo) == testo.size() && file.flush();
 }
 
-bool scriviTutto(int fd, const char *byte, qint64 quanti, qint64 offset) {
-    while (quanti > 0) {
-        const ssize_t n = ::pwrite(fd, byte, std::size_t(quanti), offset);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        byte += n;
-        quanti -= n;
-        offset += n;
-    }
-    return true;
-}
-
 // Consecutive cards go to the file in one write.
 class Scrittura {
   public:
@@ -96,7 +84,7 @@ class Scrittura {
         return true;
     }
     bool svuota() {
-        const bool ok = m_quante == 0 || scriviTutto(m_fd, m_byte.data(), qint64(m_byte.size()),
+        const bool ok = m_quante == 0 || ScriviTutto(m_fd, m_byte.data(), qint64(m_byte.size()),
                                                      (m_prima - 1) * TScheda::DIMENSIONE);
         m_byte.clear();
         m_quante = 0;
@@ -184,12 +172,10 @@ QString CopiaLocale::aggiorna(Connessione &c, const Deposito::Progresso &avanza)
     if (intera && QFile::exists(stato()) && !QFile::remove(stato())) return {};
 
     const QByteArray nome = QFile::encodeName(archivio());
-    const int fd = ::open(nome.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Only this user reads the shop's cards.
+    const Descrittore copia(::open(nome.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    const int fd = copia.fd;
     if (fd < 0) return {};
-    struct Chiudi {
-        int fd;
-        ~Chiudi() { ::close(fd); }
-    } chiudi{fd};
     if (intera && ::ftruncate(fd, 0) != 0) return {};
 
     QList<Campo> campi;

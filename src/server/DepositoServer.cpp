@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cstring>
 
 using namespace Qt::StringLiterals;
@@ -406,6 +407,16 @@ QByteArray CondizioneFiltro(const Deposito::Filtro &filtro, QList<ValoreSql> &va
     return "(" + parti.join(" AND ") + ") OR grezzo IS NOT NULL";
 }
 
+namespace {
+
+// A filter on a field with a trigram index (every search field but "paid").
+bool perTrigrammi(const Deposito::Filtro &filtro) {
+    return std::any_of(filtro.testi.begin(), filtro.testi.end(),
+                       [](const auto &testo) { return testo.first != Campo::Pagato; });
+}
+
+} // namespace
+
 bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visita,
                                   const Progresso &avanza) {
     const std::function<void()> attesa = [&avanza] {
@@ -456,9 +467,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
     };
     QList<ValoreSql> valori;
     const QByteArray condizione = CondizioneFiltro(filtro, valori);
-    bool trigrammi = false;
-    for (const auto &testo : filtro.testi)
-        trigrammi = trigrammi || testo.first != Campo::Pagato;
+    const bool trigrammi = perTrigrammi(filtro);
     // One statement finds the cards and they come in blocks. Through the
     // trigram indexes it is planned for all its rows; otherwise it goes
     // along the positions (or the under-stock index), with no sort.
@@ -484,9 +493,7 @@ bool DepositoServer::scorriFiltro(const Filtro &filtro, const VisitaSchede &visi
 // the server then sends only those, sooner than the copy is read through.
 bool DepositoServer::pochiTrovati(const Filtro &filtro) {
     if (filtro.sottoscorta) return true;
-    bool trigrammi = false;
-    for (const auto &testo : filtro.testi)
-        trigrammi = trigrammi || testo.first != Campo::Pagato;
+    const bool trigrammi = perTrigrammi(filtro);
     if (!trigrammi || filtro.almeno <= 0) return false;
     QList<ValoreSql> valori;
     const QByteArray sql = "EXPLAIN (FORMAT JSON) SELECT posizione FROM schede WHERE " +
